@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tamblix needs (only those missing) and builds it.
+# Usage: scripts/setup.sh [release|test]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev libblkid-dev
+                libgtest-dev libgmock-dev libbenchmark-dev)
+TEST_PACKAGES=(zip unzip libarchive-tools xvfb xauth)
+
+need=()
+want=("${BUILD_PACKAGES[@]}")
+if [ "${1:-release}" = test ]; then want+=("${TEST_PACKAGES[@]}"); fi
+for p in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  echo "Installing: ${need[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+configure() { # dir, extra cmake args...
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir"
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// What a long operation reports and polls. The desktop program shows a progress
+// panel and a Stop button; the command line prints to stderr and stops on Ctrl+C.
+class IProgress {
+public:
+    virtual ~IProgress() = default;
+    virtual void BeginProgress(const std::string& text, int64_t total) = 0;
+    virtual void StepProgress(const std::string& text, int64_t position) = 0;
+    virtual void EndProgress(const std::string& text) = 0;
+    // Status text; with log set the line (logText, or text when empty) goes to the message pane.
+    virtual void ShowStatus(const std::string& text, const std::string& logText, bool log) = 0;
+    virtual void LogMessage(const std::string& text) = 0;
+    // True once the user asked to stop; operations turn it into "infoCancel".
+    virtual bool StopRequested() const = 0;
+};
+
+// A progress sink that shows nothing and never stops; for tests and quiet callers.
+class TNullProgress : public IProgress {
+public:
+    void BeginProgress(const std::string&, int64_t) override {}
+    void StepProgress(const std::string&, int64_t) override {}
+    void EndProgress(const std::string&) override {}
+    void ShowStatus(const std::string&, const std::string&, bool) override {}
+    void LogMessage(const std::string&) override {}
+    bool StopRequested() const override { return false; }
+};

@@ -1,0 +1,234 @@
+#include "tags/tag_info.h"
+
+#include "analysis/string_list.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+std::string_view NameOf(std::string_view line) {
+    auto eq = line.find('=');
+    return eq == std::string_view::npos ? line : line.substr(0, eq);
+}
+
+std::string_view ValueOf(std::string_view line) {
+    auto eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+}
+
+template <typename F> void ForEachLine(std::string_view text, F&& f) {
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t j = i;
+        while (j < text.size() && text[j] != '\r' && text[j] != '\n') ++j;
+        std::string_view line = text.substr(i, j - i);
+        if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
+        i = j + 1;
+        if (!line.empty()) f(line);
+    }
+}
+
+std::string DoubleText(double d) {
+    if (!std::isfinite(d)) return {};
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
+    if (r.ec != std::errc()) return {};
+    return std::string(buf, r.ptr);
+}
+
+// Lines each followed by CR LF, no empty line, no lone CR or LF.
+bool IsStoredForm(std::string_view t) {
+    if (t.empty()) return true;
+    if (t.size() < 2 || t.substr(t.size() - 2) != "\r\n" || t[0] == '\r' || t[0] == '\n') return false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == '\r' && (i + 1 >= t.size() || t[i + 1] != '\n')) return false;
+        if (t[i] == '\n') {
+            if (t[i - 1] != '\r') return false;
+            if (i + 1 < t.size() && t[i + 1] == '\r') return false;
+        }
+    }
+    return true;
+}
+
+std::string OneLine(std::string s) {
+    for (char& c : s)
+        if (c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+
+} // namespace
+
+std::string TagValueText(const TTagValue& v) {
+    return std::visit(
+        [](const auto& x) -> std::string {
+            using T = std::decay_t<decltype(x)>;
+            if constexpr (std::is_same_v<T, std::string>)
+                return OneLine(x);
+            else if constexpr (std::is_same_v<T, double>)
+                return DoubleText(x);
+            else
+                return std::to_string(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(x));
+        },
+        v);
+}
+
+void TTagInfo::SetValue(std::string_view key, const TTagValue& value) {
+    std::string text = TagValueText(value);
+    if (text.empty() || text == "0" || key.empty()) return;
+    std::string out;
+    std::string_view cur = text_.view();
+    bool replaced = false;
+    ForEachLine(cur, [&](std::string_view line) {
+        if (!replaced && SameText(NameOf(line), key)) {
+            out.append(NameOf(line));
+            out += '=';
+            out += text;
+            replaced = true;
+        } else {
+            out.append(line);
+        }
+        out += "\r\n";
+    });
+    if (!replaced) {
+        out.append(key);
+        out += '=';
+        out += text;
+        out += "\r\n";
+    }
+    text_ = out;
+    if (addToGlobalsTags_ && sharedTagNames_ && sharedTagNames_->IndexOfName(key) < 0) {
+        try {
+            sharedTagNames_->Add(std::string(key) + "=" + std::string(key));
+        } catch (...) {
+            // A rejected duplicate in the shared list is harmless here.
+        }
+    }
+}
+
+std::vector<std::string> TTagInfo::Values() const {
+    std::vector<std::string> out;
+    ForEachLine(text_.view(), [&](std::string_view l) { out.emplace_back(l); });
+    return out;
+}
+
+void TTagInfo::SetValues(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) {
+        if (l.empty()) continue;
+        out += OneLine(l);
+        out += "\r\n";
+    }
+    text_ = out;
+}
+
+void TTagInfo::SetText(std::string_view text) {
+    // Fast path: text already in the stored form (what the catalog file holds).
+    if (IsStoredForm(text)) {
+        text_ = text;
+        return;
+    }
+    std::string out;
+    ForEachLine(text, [&](std::string_view l) {
+        out.append(l);
+        out += "\r\n";
+    });
+    text_ = out;
+}
+
+int TTagInfo::Count() const {
+    int n = 0;
+    ForEachLine(text_.view(), [&](std::string_view) { ++n; });
+    return n;
+}
+
+std::string TTagInfo::Value(std::string_view key) const {
+    std::string result;
+    bool found = false;
+    ForEachLine(text_.view(), [&](std::string_view l) {
+        if (!found && SameText(NameOf(l), key)) {
+            result = std::string(ValueOf(l));
+            found = true;
+        }
+    });
+    return result;
+}
+
+void CommonValues(const std::vector<std::string>& fileValues, std::vector<std::string>& merged) {
+    if (merged.empty()) {
+        merged = fileValues;
+        return;
+    }
+    std::vector<std::string> kept;
+    for (const auto& m : merged) {
+        std::string_view name = NameOf(m);
+        for (const auto& f : fileValues) {
+            if (SameText(NameOf(f), name)) {
+                if (ValueOf(f) == ValueOf(m)) kept.push_back(m);
+                break;
+            }
+        }
+    }
+    merged.swap(kept);
+}
+
+void StoreValues(const std::vector<std::string>& edited, TTagInfo& fileValues) {
+    std::vector<std::string> lines = fileValues.Values();
+    for (const auto& e : edited) {
+        std::string_view name = NameOf(e), value = ValueOf(e);
+        if (name.empty() || value.empty() || value == "0") continue;
+        bool found = false;
+        for (auto& l : lines) {
+            if (SameText(NameOf(l), name)) {
+                l = std::string(NameOf(l)) + "=" + std::string(value);
+                found = true;
+                break;
+            }
+        }
+        if (!found) lines.push_back(std::string(name) + "=" + std::string(value));
+    }
+    fileValues.SetValues(lines);
+}
+
+void ToCaptions(const std::vector<std::string>& source, std::vector<std::string>& out,
+                const TStringList& tagList) {
+    out.clear();
+    for (const auto& l : source) {
+        std::string_view name = NameOf(l);
+        int i = tagList.IndexOfName(name);
+        std::string caption = i >= 0 ? tagList.ValueFromIndex(i) : std::string();
+        // A key without a caption shows under its own name, so it can come back.
+        if (caption.empty()) caption = std::string(name);
+        out.push_back(caption + "=" + std::string(ValueOf(l)));
+    }
+}
+
+void FromCaptions(const std::vector<std::string>& edited, std::vector<std::string>& out,
+                  const TStringList& tagList) {
+    out.clear();
+    std::vector<std::string> reverse;
+    SwapNamesAndValues(tagList.Lines(), reverse);
+    for (const auto& l : edited) {
+        std::string_view caption = NameOf(l);
+        std::string key;
+        for (const auto& r : reverse) {
+            if (SameText(NameOf(r), caption)) {
+                key = std::string(ValueOf(r));
+                break;
+            }
+        }
+        if (key.empty()) key = std::string(caption);
+        if (key.empty()) continue; // never store a line without a key
+        out.push_back(key + "=" + std::string(ValueOf(l)));
+    }
+}
+
+void CaptionsOnly(const std::vector<std::string>& source, std::vector<std::string>& out) {
+    out.clear();
+    for (const auto& l : source) out.emplace_back(ValueOf(l));
+}
+
+void SwapNamesAndValues(const std::vector<std::string>& source, std::vector<std::string>& out) {
+    out.clear();
+    for (const auto& l : source) out.push_back(std::string(ValueOf(l)) + "=" + std::string(NameOf(l)));
+}

@@ -1,0 +1,1 @@
+int TamblixUiPlaceholder() { return 0; }
