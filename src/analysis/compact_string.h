@@ -72,9 +72,7 @@ public:
     friend std::string operator+(const char* a, const TCompactString& b) {
         return std::string(a) + b.str();
     }
-    friend std::string operator+(const TCompactString& a, const char* b) {
-        return a.str() + b;
-    }
+    friend std::string operator+(const TCompactString& a, const char* b) { return a.str() + b; }
 
 private:
     void Assign(std::string_view s) {

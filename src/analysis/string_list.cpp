@@ -9,7 +9,9 @@
 #include <sstream>
 
 namespace {
-inline unsigned char Fold(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+inline unsigned char Fold(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
 } // namespace
 
 int CompareText(std::string_view a, std::string_view b) {
@@ -30,15 +32,16 @@ bool SameText(std::string_view a, std::string_view b) {
 int TStringList::Add(std::string_view s) {
     if (!Sorted) {
         if (Duplicates != TDuplicates::Accept && IndexOf(s) >= 0) {
-            if (Duplicates == TDuplicates::Error) throw EMessageError("errDuplicate", std::string(s));
+            if (Duplicates == TDuplicates::Error)
+                throw EMessageError("errDuplicate", std::string(s));
             return -1;
         }
         lines_.emplace_back(s);
         return Count() - 1;
     }
-    auto it = std::lower_bound(lines_.begin(), lines_.end(), s, [](const std::string& a, std::string_view b) {
-        return CompareText(a, b) < 0;
-    });
+    auto it = std::lower_bound(
+        lines_.begin(), lines_.end(), s,
+        [](const std::string& a, std::string_view b) { return CompareText(a, b) < 0; });
     if (it != lines_.end() && CompareText(*it, s) == 0 && Duplicates != TDuplicates::Accept) {
         if (Duplicates == TDuplicates::Error) throw EMessageError("errDuplicate", std::string(s));
         return -1;
@@ -58,10 +61,9 @@ void TStringList::Delete(int index) {
 
 int TStringList::IndexOf(std::string_view s) const {
     if (Sorted) {
-        auto it = std::lower_bound(lines_.begin(), lines_.end(), s,
-                                   [](const std::string& a, std::string_view b) {
-                                       return CompareText(a, b) < 0;
-                                   });
+        auto it = std::lower_bound(
+            lines_.begin(), lines_.end(), s,
+            [](const std::string& a, std::string_view b) { return CompareText(a, b) < 0; });
         if (it != lines_.end() && CompareText(*it, s) == 0)
             return static_cast<int>(it - lines_.begin());
         return -1;
@@ -121,7 +123,8 @@ void TStringList::SetText(std::string_view text) {
     size_t i = 0;
     while (i < text.size()) {
         size_t j = i;
-        while (j < text.size() && text[j] != '\r' && text[j] != '\n') ++j;
+        while (j < text.size() && text[j] != '\r' && text[j] != '\n')
+            ++j;
         std::string_view line = text.substr(i, j - i);
         if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
         i = j + 1;
@@ -133,8 +136,9 @@ void TStringList::SetText(std::string_view text) {
 }
 
 void TStringList::Sort() {
-    std::stable_sort(lines_.begin(), lines_.end(),
-                     [](const std::string& a, const std::string& b) { return CompareText(a, b) < 0; });
+    std::stable_sort(lines_.begin(), lines_.end(), [](const std::string& a, const std::string& b) {
+        return CompareText(a, b) < 0;
+    });
 }
 
 void TStringList::LoadFromFile(const std::string& path) {
@@ -144,4 +148,6 @@ void TStringList::LoadFromFile(const std::string& path) {
     SetText(text);
 }
 
-void TStringList::SaveToFile(const std::string& path) const { WriteFileAtomically(path, Text()); }
+void TStringList::SaveToFile(const std::string& path) const {
+    WriteFileAtomically(path, Text());
+}

@@ -1,6 +1,5 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
-
 #include <clocale>
 
 int main(int argc, char** argv) {

@@ -21,7 +21,8 @@ template <typename F> void ForEachLine(std::string_view text, F&& f) {
     size_t i = 0;
     while (i < text.size()) {
         size_t j = i;
-        while (j < text.size() && text[j] != '\r' && text[j] != '\n') ++j;
+        while (j < text.size() && text[j] != '\r' && text[j] != '\n')
+            ++j;
         std::string_view line = text.substr(i, j - i);
         if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
         i = j + 1;
@@ -40,7 +41,8 @@ std::string DoubleText(double d) {
 // Lines each followed by CR LF, no empty line, no lone CR or LF.
 bool IsStoredForm(std::string_view t) {
     if (t.empty()) return true;
-    if (t.size() < 2 || t.substr(t.size() - 2) != "\r\n" || t[0] == '\r' || t[0] == '\n') return false;
+    if (t.size() < 2 || t.substr(t.size() - 2) != "\r\n" || t[0] == '\r' || t[0] == '\n')
+        return false;
     for (size_t i = 0; i < t.size(); ++i) {
         if (t[i] == '\r' && (i + 1 >= t.size() || t[i + 1] != '\n')) return false;
         if (t[i] == '\n') {
@@ -68,7 +70,8 @@ std::string TagValueText(const TTagValue& v) {
             else if constexpr (std::is_same_v<T, double>)
                 return DoubleText(x);
             else
-                return std::to_string(static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(x));
+                return std::to_string(
+                    static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(x));
         },
         v);
 }
@@ -225,10 +228,12 @@ void FromCaptions(const std::vector<std::string>& edited, std::vector<std::strin
 
 void CaptionsOnly(const std::vector<std::string>& source, std::vector<std::string>& out) {
     out.clear();
-    for (const auto& l : source) out.emplace_back(ValueOf(l));
+    for (const auto& l : source)
+        out.emplace_back(ValueOf(l));
 }
 
 void SwapNamesAndValues(const std::vector<std::string>& source, std::vector<std::string>& out) {
     out.clear();
-    for (const auto& l : source) out.push_back(std::string(ValueOf(l)) + "=" + std::string(NameOf(l)));
+    for (const auto& l : source)
+        out.push_back(std::string(ValueOf(l)) + "=" + std::string(NameOf(l)));
 }

@@ -1,1 +1,3 @@
-int TamblixUiPlaceholder() { return 0; }
+int TamblixUiPlaceholder() {
+    return 0;
+}

@@ -1,0 +1,64 @@
+#include "analysis/date_time.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Civil date from days since 1970-01-01 (proleptic Gregorian).
+void CivilFromDays(int64_t z, int& y, unsigned& m, unsigned& d) {
+    std::chrono::sys_days sd{std::chrono::days{z}};
+    std::chrono::year_month_day ymd{sd};
+    y = static_cast<int>(ymd.year());
+    m = static_cast<unsigned>(ymd.month());
+    d = static_cast<unsigned>(ymd.day());
+}
+
+} // namespace
+
+int64_t DateTimeToUnix(TDateTime t) {
+    if (!std::isfinite(t)) return 0;
+    double secs = (t - kUnixEpochDays) * 86400.0;
+    if (secs > 9.0e15 || secs < -9.0e15) return 0;
+    return static_cast<int64_t>(std::llround(secs));
+}
+
+std::string FormatDateTimeISO(TDateTime t) {
+    if (t == 0.0 || !std::isfinite(t)) return {};
+    int64_t s = DateTimeToUnix(t);
+    int64_t days = s >= 0 ? s / 86400 : -((-s + 86399) / 86400);
+    int64_t rem = s - days * 86400;
+    int y;
+    unsigned m, d;
+    CivilFromDays(days, y, m, d);
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02d:%02d:%02d", y, m, d,
+                  static_cast<int>(rem / 3600), static_cast<int>(rem / 60 % 60),
+                  static_cast<int>(rem % 60));
+    return buf;
+}
+
+std::string FormatDateISO(TDateTime t) {
+    std::string s = FormatDateTimeISO(t);
+    return s.substr(0, s.find(' '));
+}
+
+bool ParseDateTimeISO(const std::string& text, TDateTime& out) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char sep = 0;
+    int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d", &y, &mo, &d, &sep, &h, &mi, &s);
+    if (n < 3) return false;
+    if (n > 3 && sep != ' ' && sep != 'T') return false;
+    if (n == 4 || n == 5) return false;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
+        s > 60)
+        return false;
+    std::chrono::year_month_day ymd{std::chrono::year{y},
+                                    std::chrono::month{static_cast<unsigned>(mo)},
+                                    std::chrono::day{static_cast<unsigned>(d)}};
+    if (!ymd.ok()) return false;
+    int64_t days = std::chrono::sys_days(ymd).time_since_epoch().count();
+    out = UnixToDateTime(days * 86400 + h * 3600 + mi * 60 + s);
+    return true;
+}

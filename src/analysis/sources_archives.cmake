@@ -1,0 +1,1 @@
+# walker, ZIP and RAR readers

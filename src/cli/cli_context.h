@@ -1,0 +1,51 @@
+#pragma once
+
+#include "settings/settings_store.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A wrong command line: exit code 2.
+class EUsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What every command gets: its own arguments and the settings store.
+class TCliContext {
+public:
+    std::vector<std::string> Args; // after the command name
+    std::string SettingsFile;      // --settings or TAMBLIX_SETTINGS; empty for the default
+
+    ISettingsStore& Settings();
+
+    // Argument helpers: take "--name VALUE" or a flag out of Args.
+    bool TakeFlag(const std::string& name);
+    bool TakeOption(const std::string& name, std::string& value);
+    std::vector<std::string> TakeOptionAll(const std::string& name);
+    // What is left must be exactly between min and max positional arguments.
+    std::vector<std::string> Positionals(size_t min, size_t max);
+
+private:
+    std::unique_ptr<ISettingsStore> settings_;
+};
+
+using TCommandFn = int (*)(TCliContext&);
+
+// Commands, one file each.
+int CmdNew(TCliContext&);
+int CmdInfo(TCliContext&);
+int CmdTree(TCliContext&);
+int CmdLs(TCliContext&);
+int CmdScan(TCliContext&);
+int CmdUpdate(TCliContext&);
+int CmdHandlers(TCliContext&);
+int CmdTags(TCliContext&);
+int CmdSearch(TCliContext&);
+int CmdExport(TCliContext&);
+int CmdImport(TCliContext&);
+
+// Message text of an error for the user ("File not found: x").
+std::string ErrorText(const std::exception& e);

@@ -1,0 +1,5 @@
+#include "cli/cli_context.h"
+
+int CmdImport(TCliContext&) {
+    throw EUsageError("this command is not available yet");
+}

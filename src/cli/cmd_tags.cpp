@@ -1,0 +1,5 @@
+#include "cli/cli_context.h"
+
+int CmdTags(TCliContext&) {
+    throw EUsageError("this command is not available yet");
+}

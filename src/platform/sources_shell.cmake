@@ -1,0 +1,1 @@
+# shell, icons, volume label and serial

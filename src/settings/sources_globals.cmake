@@ -1,0 +1,1 @@
+# global data, lists, message table

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "tags/tag_info.h"
+
+#include <string>
+
+// Runs the audio reader step of the handler titled `title` (for example "MP3")
+// on the file at `path` and writes what it found into `info`, in that
+// handler's fixed order of keys. False when the title has no reader step or
+// the file could not be read; a failure never throws.
+bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info);

@@ -1,0 +1,1 @@
+# walker and archive tests

@@ -1,0 +1,1 @@
+# utility and handler tests
