@@ -1,0 +1,26 @@
+#pragma once
+
+#include "analysis/date_time.h"
+#include "analysis/search_rec.h"
+
+#include <cstdint>
+#include <string>
+
+// One member of an archive as the ZIP and RAR readers report it.
+struct TArchiveMember {
+    // The whole path inside the archive with "/" between folders
+    // ("docs/readme.txt"), valid UTF-8; the catalog entry's caption.
+    std::string FileName;
+    int64_t Size = 0;        // uncompressed size
+    int64_t PackedSize = 0;  // stored size; 0 when the reader cannot tell
+    TDateTime Date = 0;      // local time as stored, no shift; 0 when unknown
+    uint32_t Attributes = 0; // fa* bits: faDirectory for folder members, faReadOnly, faHidden
+    bool Encrypted = false;
+
+    // Folder members are listed but add no catalog entry.
+    bool IsFolder() const { return (Attributes & faDirectory) != 0; }
+
+    // MS-DOS date (high 16 bits) and time (low 16 bits) as a TDateTime; 0
+    // when the value is not a valid date.
+    static TDateTime DosToDateTime(uint32_t dosDateTime);
+};
