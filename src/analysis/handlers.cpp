@@ -1,0 +1,216 @@
+#include "analysis/handlers.h"
+
+#include "analysis/file_utils.h"
+#include "analysis/text_utils.h"
+#include "settings/message_error.h"
+#include "settings/settings_store.h"
+#include "tags/reader_steps.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+
+namespace {
+
+bool TitleLess(const THandlerPtr& h, std::string_view title) {
+    return CompareText(h->Title, title) < 0;
+}
+
+// A stored handler number: decimal digits only, no sign or leading zero.
+bool ParseHandlerNumber(const std::string& name, int& out) {
+    if (name.empty() || (name.size() > 1 && name[0] == '0')) return false;
+    auto r = std::from_chars(name.data(), name.data() + name.size(), out);
+    return r.ec == std::errc() && r.ptr == name.data() + name.size();
+}
+
+} // namespace
+
+std::string HandlerKey(int index) {
+    return std::string(kHandlersKey) + "\\" + std::to_string(index);
+}
+
+void THandler::AddExtension(std::string_view text) {
+    std::string ext = NormalizeExtension(text);
+    if (!ext.empty()) Extensions.Add(ext);
+}
+
+std::string THandler::ExtensionsText(std::string_view sep) const {
+    return JoinStrings(Extensions, sep);
+}
+
+int THandlerList::IndexOf(std::string_view title) const {
+    auto it = std::lower_bound(items_.begin(), items_.end(), title, TitleLess);
+    if (it != items_.end() && SameText((*it)->Title, title))
+        return static_cast<int>(it - items_.begin());
+    return -1;
+}
+
+THandlerPtr THandlerList::Find(std::string_view title) const {
+    int i = IndexOf(title);
+    return i < 0 ? nullptr : items_[static_cast<size_t>(i)];
+}
+
+void THandlerList::Add(THandlerPtr handler) {
+    if (!handler) return;
+    auto it = std::lower_bound(items_.begin(), items_.end(), handler->Title, TitleLess);
+    if (it != items_.end() && SameText((*it)->Title, handler->Title))
+        throw EMessageError("errDuplicate", handler->Title);
+    items_.insert(it, std::move(handler));
+}
+
+void THandlerList::AddDefExt(const std::string& title, const std::string& description,
+                             const std::string& string, const std::string& help,
+                             const std::vector<std::string>& extensions, bool editable) {
+    auto h = std::make_shared<THandler>();
+    h->Title = title;
+    h->Description = description;
+    h->String = string;
+    h->Help = help;
+    for (const auto& e : extensions)
+        h->AddExtension(e);
+    h->Editable = editable;
+    h->Active = true;
+    h->Internal = true;
+    Add(std::move(h));
+}
+
+void THandlerList::SetDefaults() {
+    items_.clear();
+    AddDefExt("RAR", "RAR Archive", "", "", {".RAR"}, false);
+    AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
+    AddDefExt("MP3", "MP3 File", "", "", {".MP3"}, true);
+    AddDefExt("WAV", "WAV File", "", "", {".WAV"}, true);
+    AddDefExt("WPA", "WAV Pack File", "", "", {".WV"}, true);
+    AddDefExt("WMA", "WMA File", "", "", {".WMA"}, true);
+    AddDefExt("MPG", "MPG File", "", "", {".MPG", ".MPEG", ".MPA", ".MP1", ".MP2"}, true);
+    AddDefExt("OGG", "OGG File", "", "", {".OGG"}, true);
+    AddDefExt("CDA", "CD Audio Track", "", "", {".CDA"}, true);
+    AddDefExt("MPP", "MPG Plus File", "", "", {".MP+", ".MPC"}, true);
+    AddDefExt("APE", "APE File", "", "", {".APE", ".MAC"}, true);
+    AddDefExt("VQF", "TwinVQ File", "", "", {".VQF"}, true);
+    AddDefExt("AAC", "AAC File", "", "", {".AAC"}, true);
+    AddDefExt("FLAC", "FLAC File", "", "", {".FLAC"}, true);
+    AddDefExt("OFR", "OptimFROG File", "", "", {".OFS", ".OFR"}, true);
+}
+
+void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
+    if (store.KeyExists(kHandlersKey)) store.DeleteKey(kHandlersKey);
+    SetDefaults();
+}
+
+void THandlerList::LoadFromRegistry(ISettingsStore& store) {
+    if (!store.KeyExists(kHandlersKey)) {
+        LoadDefaultHandlers(store);
+        return;
+    }
+    // Built apart so that a failed load leaves the table as it was.
+    THandlerList loaded;
+    for (int i = 0;; ++i) {
+        const std::string key = HandlerKey(i);
+        if (!store.KeyExists(key)) break;
+        auto h = std::make_shared<THandler>();
+        h->Title = store.ReadString(key, "Title", "");
+        h->Description = store.ReadString(key, "Description", "");
+        h->String = store.ReadString(key, "String", "");
+        h->Active = store.ReadBool(key, "Active", true);
+        h->Internal = store.ReadBool(key, "Internal", true);
+        h->ExternalDLL = store.ReadString(key, "ExternalDLL", "");
+        h->Help = store.ReadString(key, "Help", "");
+        h->Editable = store.ReadBool(key, "Editable", false);
+        TStringList lines;
+        lines.SetText(store.ReadString(key, "Extensions", ""));
+        for (const auto& line : lines.Lines())
+            h->AddExtension(line);
+        loaded.Add(std::move(h));
+    }
+    items_ = std::move(loaded.items_);
+}
+
+void THandlerList::SaveToRegistry(ISettingsStore& store) const {
+    for (int i = 0; i < Count(); ++i) {
+        const std::string key = HandlerKey(i);
+        const THandler& h = *items_[static_cast<size_t>(i)];
+        store.WriteString(key, "Title", h.Title);
+        store.WriteString(key, "Description", h.Description);
+        store.WriteString(key, "String", h.String);
+        store.WriteBool(key, "Active", h.Active);
+        store.WriteBool(key, "Internal", h.Internal);
+        store.WriteString(key, "ExternalDLL", h.ExternalDLL);
+        store.WriteString(key, "Help", h.Help);
+        store.WriteBool(key, "Editable", h.Editable);
+        store.WriteString(key, "Extensions", h.Extensions.Text());
+    }
+    for (const auto& name : store.SubKeys(kHandlersKey)) {
+        int n;
+        if (ParseHandlerNumber(name, n) && n >= Count())
+            store.DeleteKey(std::string(kHandlersKey) + "\\" + name);
+    }
+    // Marks the table as stored even when it is empty (a store may drop an empty key).
+    store.WriteInt(kHandlersKey, "Count", Count());
+}
+
+bool THandlerList::isFileInHander(std::string_view title, std::string_view fileName) const {
+    std::string ext = UpperFileExt(fileName);
+    if (ext.empty()) return false;
+    THandlerPtr h = Find(title);
+    return h && h->Active && h->Extensions.IndexOf(ext) >= 0;
+}
+
+bool THandlerList::isExtHandlerActive(std::string_view title) const {
+    THandlerPtr h = Find(title);
+    return h && h->Active;
+}
+
+bool THandlerList::isFileExtActive(std::string_view ext) const {
+    if (ext.empty()) return false;
+    for (const auto& h : items_)
+        if (h->Extensions.IndexOf(ext) >= 0) return h->Active;
+    return false;
+}
+
+void THandlerList::Check(const THandlerPtr& row, bool active) {
+    if (!row) return;
+    row->Active = active;
+    if (THandlerPtr h = Find(row->Title)) h->Active = active;
+}
+
+void THandlerList::SetExtensions(const THandlerPtr& row,
+                                 const std::vector<std::string>& extensions) {
+    if (!row) return;
+    auto apply = [&](THandler& h) {
+        h.Extensions.Clear();
+        for (const auto& e : extensions)
+            h.AddExtension(e);
+    };
+    apply(*row);
+    if (THandlerPtr h = Find(row->Title); h && h != row) apply(*h);
+}
+
+const std::vector<std::string>& THandlerList::ReaderTitles() {
+    static const std::vector<std::string> titles = {"MP3", "MPG", "WMA", "WPA",  "WAV", "OGG",
+                                                    "APE", "VQF", "AAC", "FLAC", "OFR", "CDA"};
+    return titles;
+}
+
+int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info) const {
+    return ProcessFile(fileName, info, RunReaderStep);
+}
+
+int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
+                              const TReaderStepFn& step) const {
+    std::string ext = UpperFileExt(fileName);
+    if (ext.empty()) return 0;
+    std::vector<const std::string*> titles;
+    for (const auto& title : ReaderTitles()) {
+        THandlerPtr h = Find(title);
+        if (h && h->Active && h->Extensions.IndexOf(ext) >= 0) titles.push_back(&title);
+    }
+    // Most files match nothing; only those that do cost a look at the disk.
+    if (titles.empty()) return 0;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(fileName, ec)) return 0;
+    int read = 0;
+    for (const std::string* title : titles)
+        if (step(*title, fileName, info)) ++read;
+    return read;
+}

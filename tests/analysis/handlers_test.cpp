@@ -1,0 +1,245 @@
+#include "analysis/handlers.h"
+#include "settings/message_error.h"
+#include "settings/settings_store.h"
+#include "tags/tag_info.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+TEST(Handlers, DefaultTable) {
+    THandlerList list;
+    list.SetDefaults();
+    ASSERT_EQ(list.Count(), 15);
+    std::vector<std::string> titles;
+    for (const auto& h : list.Items())
+        titles.push_back(h->Title);
+    EXPECT_EQ(titles,
+              (std::vector<std::string>{"AAC", "APE", "CDA", "FLAC", "MP3", "MPG", "MPP", "OFR",
+                                        "OGG", "RAR", "VQF", "WAV", "WMA", "WPA", "ZIP"}));
+    EXPECT_EQ(list.Find("mpg")->ExtensionsText(), ".MP1 .MP2 .MPA .MPEG .MPG");
+    EXPECT_EQ(list.Find("AAC")->ExtensionsText(), ".AAC");
+    EXPECT_EQ(list.Find("WPA")->ExtensionsText(), ".WV");
+    EXPECT_EQ(list.Find("MPP")->ExtensionsText(), ".MP+ .MPC");
+    EXPECT_EQ(list.Find("OFR")->Description, "OptimFROG File");
+    for (const auto& h : list.Items()) {
+        EXPECT_TRUE(h->Active);
+        EXPECT_TRUE(h->Internal);
+        EXPECT_EQ(h->Editable, h->Title != "RAR" && h->Title != "ZIP") << h->Title;
+    }
+    EXPECT_THROW(list.AddDefExt("mp3", "again", "", "", {".X"}, true), EMessageError);
+    EXPECT_EQ(list.Count(), 15);
+}
+
+TEST(Handlers, FileMatching) {
+    THandlerList list;
+    list.SetDefaults();
+    EXPECT_TRUE(list.isFileInHander("ZIP", "b.zip"));
+    EXPECT_TRUE(list.isFileInHander("zip", "/x/B.ZIP"));
+    EXPECT_TRUE(list.isFileInHander("AAC", "a.aac"));
+    EXPECT_FALSE(list.isFileInHander("AAC", "a.ace"));
+    EXPECT_FALSE(list.isFileInHander("MP3", "song.mp3.bak"));
+    EXPECT_FALSE(list.isFileInHander("MP3", "mp3"));
+    EXPECT_FALSE(list.isFileInHander("MP3", "dir.mp3/file"));
+    EXPECT_FALSE(list.isFileInHander("NONE", "a.mp3"));
+    EXPECT_FALSE(list.isFileInHander("MP3", "a.wav"));
+    EXPECT_FALSE(list.isFileInHander("RAR", "."));
+
+    list.Check(list.Find("ZIP"), false);
+    EXPECT_FALSE(list.isFileInHander("ZIP", "b.zip"));
+    EXPECT_FALSE(list.isExtHandlerActive("ZIP"));
+    EXPECT_TRUE(list.isExtHandlerActive("rar"));
+    EXPECT_FALSE(list.isExtHandlerActive("nope"));
+    EXPECT_FALSE(list.isFileExtActive(".ZIP"));
+    EXPECT_TRUE(list.isFileExtActive(".zip") == list.isFileExtActive(".ZIP"));
+    EXPECT_TRUE(list.isFileExtActive(".MPEG"));
+    EXPECT_FALSE(list.isFileExtActive(".XYZ"));
+    EXPECT_FALSE(list.isFileExtActive(""));
+}
+
+TEST(Handlers, FirstHandlerInTableOrderDecidesExtActive) {
+    THandlerList list;
+    list.AddDefExt("B", "", "", "", {".X"}, true);
+    list.AddDefExt("A", "", "", "", {"x"}, true);
+    list.Check(list.Find("A"), false);
+    EXPECT_FALSE(list.isFileExtActive(".X")); // "A" sorts first
+}
+
+TEST(Handlers, RowsOfAReplacedTableStillWork) {
+    THandlerList list;
+    list.SetDefaults();
+    THandlerPtr row = list.Find("MP3");
+    TMemorySettingsStore store;
+    list.LoadDefaultHandlers(store); // replaces every handler
+    ASSERT_NE(list.Find("MP3"), row);
+    list.Check(row, false);
+    EXPECT_FALSE(row->Active);
+    EXPECT_FALSE(list.isExtHandlerActive("MP3"));
+    list.SetExtensions(row, {"mp4", ".Mp4", "mp3", " "});
+    EXPECT_EQ(row->ExtensionsText(), ".MP3 .MP4");
+    EXPECT_EQ(list.Find("MP3")->ExtensionsText(), ".MP3 .MP4");
+}
+
+TEST(HandlerStore, RoundTrip) {
+    THandlerList list;
+    list.SetDefaults();
+    list.Check(list.Find("WMA"), false);
+    list.Find("MP3")->Help = "tip";
+    list.Find("MP3")->String = "s";
+    list.Find("MP3")->ExternalDLL = "lib";
+    list.Find("MP3")->Internal = false;
+    TMemorySettingsStore store;
+    list.SaveToRegistry(store);
+    EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
+    EXPECT_EQ(store.ReadString("Ext\\5", "Extensions", ""),
+              ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
+    EXPECT_TRUE(store.KeyExists("Ext\\14"));
+    EXPECT_FALSE(store.KeyExists("Ext\\15"));
+
+    THandlerList loaded;
+    loaded.LoadFromRegistry(store);
+    ASSERT_EQ(loaded.Count(), 15);
+    for (int i = 0; i < 15; ++i) {
+        const THandler& a = *list[i];
+        const THandler& b = *loaded[i];
+        EXPECT_EQ(a.Title, b.Title);
+        EXPECT_EQ(a.Description, b.Description);
+        EXPECT_EQ(a.String, b.String);
+        EXPECT_EQ(a.Active, b.Active);
+        EXPECT_EQ(a.Internal, b.Internal);
+        EXPECT_EQ(a.ExternalDLL, b.ExternalDLL);
+        EXPECT_EQ(a.Help, b.Help);
+        EXPECT_EQ(a.Editable, b.Editable);
+        EXPECT_EQ(a.Extensions.Lines(), b.Extensions.Lines());
+    }
+    EXPECT_FALSE(loaded.isExtHandlerActive("WMA"));
+}
+
+TEST(HandlerStore, ShorterTableRemovesStoredHandlersBeyondIt) {
+    TMemorySettingsStore store;
+    THandlerList list;
+    list.SetDefaults();
+    list.SaveToRegistry(store);
+    store.WriteString("Ext\\other", "Keep", "1"); // not a handler number
+
+    THandlerList shorter;
+    shorter.AddDefExt("MP3", "MP3 File", "", "", {".MP3"}, true);
+    shorter.AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
+    shorter.SaveToRegistry(store);
+    EXPECT_TRUE(store.KeyExists("Ext\\1"));
+    for (int i = 2; i < 15; ++i)
+        EXPECT_FALSE(store.KeyExists(HandlerKey(i))) << i;
+    EXPECT_TRUE(store.KeyExists("Ext\\other"));
+
+    THandlerList loaded;
+    loaded.LoadFromRegistry(store);
+    EXPECT_EQ(loaded.Count(), 2);
+    EXPECT_FALSE(loaded.isFileInHander("RAR", "a.rar"));
+}
+
+TEST(HandlerStore, EmptyTableStaysEmpty) {
+    TMemorySettingsStore store;
+    THandlerList empty;
+    empty.SaveToRegistry(store);
+    THandlerList loaded;
+    loaded.SetDefaults();
+    loaded.LoadFromRegistry(store);
+    EXPECT_EQ(loaded.Count(), 0);
+}
+
+TEST(HandlerStore, MissingValuesAndGaps) {
+    TMemorySettingsStore store;
+    THandlerList loaded;
+    loaded.LoadFromRegistry(store); // nothing stored: the defaults
+    EXPECT_EQ(loaded.Count(), 15);
+
+    store.WriteString("Ext\\0", "Title", "X");
+    store.WriteString("Ext\\0", "Extensions", "x\r\n.Y\n\n.x\r\n");
+    store.WriteString("Ext\\0", "Active", "maybe"); // unreadable: the default
+    store.WriteString("Ext\\1", "Title", "B");
+    store.WriteString("Ext\\3", "Title", "after the gap");
+    loaded.LoadFromRegistry(store);
+    ASSERT_EQ(loaded.Count(), 2);
+    THandlerPtr x = loaded.Find("X");
+    EXPECT_EQ(x->ExtensionsText(";"), ".X;.Y");
+    EXPECT_TRUE(x->Active);
+    EXPECT_TRUE(x->Internal);
+    EXPECT_FALSE(x->Editable);
+    EXPECT_EQ(loaded.Find("B")->Extensions.Count(), 0);
+}
+
+TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
+    TMemorySettingsStore store;
+    store.WriteString("Ext\\0", "Title", "MP3");
+    store.WriteString("Ext\\1", "Title", "mp3");
+    THandlerList list;
+    list.SetDefaults();
+    EXPECT_THROW(list.LoadFromRegistry(store), EMessageError);
+    EXPECT_EQ(list.Count(), 15);
+    list.LoadDefaultHandlers(store);
+    EXPECT_FALSE(store.KeyExists("Ext"));
+}
+
+namespace {
+class ProcessFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tamblix_handlers_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+        list_.SetDefaults();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Touch(const std::string& name) {
+        std::string p = (dir_ / name).string();
+        std::ofstream(p) << "x";
+        return p;
+    }
+    std::vector<std::string> Run(const std::string& path, int* read = nullptr) {
+        std::vector<std::string> steps;
+        TTagInfo info;
+        int n = list_.ProcessFile(path, info,
+                                  [&](const std::string& t, const std::string& p, TTagInfo& i) {
+                                      EXPECT_EQ(p, path);
+                                      steps.push_back(t);
+                                      i.SetValue(t, std::string("ran"));
+                                      return t != "MPG";
+                                  });
+        if (read) *read = n;
+        return steps;
+    }
+    fs::path dir_;
+    THandlerList list_;
+};
+} // namespace
+
+TEST_F(ProcessFileTest, RunsTheStepsTheExtensionSelects) {
+    EXPECT_EQ(Run(Touch("a.mp3")), (std::vector<std::string>{"MP3"}));
+    EXPECT_EQ(Run(Touch("b.AAC")), (std::vector<std::string>{"AAC"}));
+    EXPECT_TRUE(Run(Touch("c.ace")).empty());
+    EXPECT_TRUE(Run(Touch("d.zip")).empty()); // archives are the scan's
+    EXPECT_TRUE(Run(Touch("e.mpc")).empty()); // MPP has no reader
+    EXPECT_TRUE(Run(Touch("noext")).empty());
+    EXPECT_TRUE(Run((dir_ / "missing.mp3").string()).empty());
+    fs::create_directories(dir_ / "folder.mp3");
+    EXPECT_TRUE(Run((dir_ / "folder.mp3").string()).empty());
+}
+
+TEST_F(ProcessFileTest, EveryClaimingHandlerRunsInFixedOrder) {
+    list_.SetExtensions(list_.Find("MPG"), {".MPG", ".MP3"});
+    list_.SetExtensions(list_.Find("CDA"), {".MP3"});
+    int read = 0;
+    EXPECT_EQ(Run(Touch("x.mp3"), &read), (std::vector<std::string>{"MP3", "MPG", "CDA"}));
+    EXPECT_EQ(read, 2); // the MPG step reported failure
+    list_.Check(list_.Find("MP3"), false);
+    EXPECT_EQ(Run(Touch("y.Mp3")), (std::vector<std::string>{"MPG", "CDA"}));
+}
+
+TEST_F(ProcessFileTest, TheLinkedReadersRunWithoutThrowing) {
+    TTagInfo info;
+    EXPECT_NO_THROW(list_.ProcessFile(Touch("z.flac"), info));
+}
