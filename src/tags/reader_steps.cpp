@@ -1,5 +1,258 @@
 #include "tags/reader_steps.h"
 
-bool RunReaderStep(const std::string&, const std::string&, TTagInfo&) {
+#include "tags/aac_file.h"
+#include "tags/ape_tag.h"
+#include "tags/cda_track.h"
+#include "tags/flac_file.h"
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
+#include "tags/mpeg_audio.h"
+#include "tags/ogg_vorbis.h"
+#include "tags/optimfrog_file.h"
+#include "tags/twinvq_file.h"
+#include "tags/wav_file.h"
+#include "tags/wavpack_file.h"
+#include "tags/wma_file.h"
+
+#include <cmath>
+#include <exception>
+
+namespace {
+
+// Integer kbit/s from a real value, rounded to the nearest.
+int64_t RoundKbs(double v) {
+    if (!std::isfinite(v) || v <= 0 || v > 1e12) return 0;
+    return static_cast<int64_t>(std::llround(v));
+}
+
+void PutID3v1(const TID3v1& t, TTagInfo& info) {
+    info.SetValue("Artist", t.Artist);
+    info.SetValue("Title", t.Title);
+    info.SetValue("Album", t.Album);
+    info.SetValue("Year", t.Year);
+    info.SetValue("Genre", t.GenreName());
+    info.SetValue("Comments", t.Comment);
+    info.SetValue("Track", t.Track);
+}
+
+void PutID3v2(const TID3v2& t, TTagInfo& info) {
+    info.SetValue("Artist", t.Artist);
+    info.SetValue("Title", t.Title);
+    info.SetValue("Album", t.Album);
+    info.SetValue("Year", t.Year);
+    info.SetValue("Genre", t.Genre);
+    info.SetValue("Comments", t.Comment);
+    info.SetValue("Track", t.Track);
+}
+
+bool StepMP3(const std::string& path, TTagInfo& info) {
+    bool any = false;
+    TID3v1 v1;
+    if (v1.ReadFromFile(path)) {
+        PutID3v1(v1, info);
+        any = true;
+    }
+    TID3v2 v2;
+    if (v2.ReadFromFile(path)) {
+        PutID3v2(v2, info);
+        any = true;
+    }
+    return any;
+}
+
+bool StepMPG(const std::string& path, TTagInfo& info) {
+    TMPEGaudio r;
+    if (!r.ReadFromFile(path)) return false;
+    PutID3v2(r.ID3v2, info);
+    PutID3v1(r.ID3v1, info);
+    info.SetValue("MPEGLayerName", r.LayerName());
+    info.SetValue("MPEGVersionName", r.VersionName());
+    info.SetValue("SampleRateHZ", r.SampleRate());
+    info.SetValue("BitRateKBS", r.BitRate());
+    info.SetValue("ChannelModeName", r.ChannelModeName());
+    info.SetValue("EmphasisName", r.EmphasisName());
+    info.SetValue("TotalFrames", r.Frames());
+    info.SetValue("DurationSec", r.Duration());
+    info.SetValue("Encoderid", r.EncoderID());
+    info.SetValue("EncoderName", r.EncoderName());
+    return true;
+}
+
+bool StepWMA(const std::string& path, TTagInfo& info) {
+    TWMAfile r;
+    if (!r.ReadFromFile(path)) return false;
+    info.SetValue("Artist", r.Artist);
+    info.SetValue("Title", r.Title);
+    info.SetValue("Album", r.Album);
+    info.SetValue("Year", r.Year);
+    info.SetValue("Genre", r.Genre);
+    info.SetValue("Comments", r.Comment);
+    info.SetValue("Track", r.Track);
+    info.SetValue("ChannelModeid", r.ChannelModeID);
+    info.SetValue("ChannelModeName", r.ChannelModeName());
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", r.BitRate);
+    info.SetValue("DurationSec", r.Duration);
+    return true;
+}
+
+bool StepWPA(const std::string& path, TTagInfo& info) {
+    TWAVPackfile r;
+    if (!r.ReadFromFile(path)) return false;
+    PutID3v1(r.ID3v1, info);
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", RoundKbs(r.BitRate));
+    info.SetValue("DurationSec", r.Duration);
+    return true;
+}
+
+bool StepWAV(const std::string& path, TTagInfo& info) {
+    TWAVfile r;
+    if (!r.ReadFromFile(path)) return false;
+    info.SetValue("ChannelModeid", r.ChannelModeID);
+    info.SetValue("ChannelModeName", r.ChannelModeName());
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitsPerSample", r.BitsPerSample);
+    info.SetValue("DurationSec", r.Duration());
+    return true;
+}
+
+bool StepOGG(const std::string& path, TTagInfo& info) {
+    TOggVorbis r;
+    if (!r.ReadFromFile(path)) return false;
+    info.SetValue("Artist", r.Artist);
+    info.SetValue("Title", r.Title);
+    info.SetValue("Album", r.Album);
+    info.SetValue("Year", r.Date);
+    info.SetValue("Genre", r.Genre);
+    info.SetValue("Comments", r.Comment);
+    info.SetValue("Track", r.Track);
+    info.SetValue("ChannelModeid", r.ChannelModeID);
+    info.SetValue("ChannelModeName", r.ChannelModeName());
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", r.BitRate());
+    info.SetValue("DurationSec", r.Duration());
+    info.SetValue("Vendor", r.Vendor);
+    return true;
+}
+
+bool StepAPE(const std::string& path, TTagInfo& info) {
+    TAPEtag r;
+    if (!r.ReadFromFile(path)) return false;
+    info.SetValue("Artist", r.Artist);
+    info.SetValue("Title", r.Title);
+    info.SetValue("Album", r.Album);
+    info.SetValue("Year", r.Year);
+    info.SetValue("Genre", r.Genre);
+    info.SetValue("Comments", r.Comment);
+    info.SetValue("Track", r.Track);
+    info.SetValue("Copyright", r.Copyright);
+    return true;
+}
+
+bool StepVQF(const std::string& path, TTagInfo& info) {
+    TTwinVQ r;
+    if (!r.ReadFromFile(path)) return false;
+    info.SetValue("Artist", r.Author);
+    info.SetValue("Title", r.Title);
+    info.SetValue("Comments", r.Comment);
+    info.SetValue("Copyright", r.Copyright);
+    info.SetValue("ChannelModeid", r.ChannelModeID);
+    info.SetValue("ChannelModeName", r.ChannelModeName());
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", r.BitRate);
+    info.SetValue("DurationSec", r.Duration);
+    info.SetValue("OriginalFilename", r.OriginalFile);
+    return true;
+}
+
+bool StepAAC(const std::string& path, TTagInfo& info) {
+    TAACfile r;
+    if (!r.ReadFromFile(path)) return false;
+    PutID3v1(r.ID3v1, info);
+    PutID3v2(r.ID3v2, info);
+    info.SetValue("MPEGVersionid", r.MPEGVersionID);
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", RoundKbs(r.BitRate / 1000.0));
+    info.SetValue("MPEGVersionName", r.MPEGVersionName());
+    info.SetValue("Profileid", r.ProfileID);
+    info.SetValue("ProfileName", r.ProfileName());
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("BitrateTypeid", r.BitrateTypeID);
+    info.SetValue("BitrateTypeName", r.BitrateTypeName());
+    info.SetValue("DurationSec", r.Duration());
+    return true;
+}
+
+bool StepFLAC(const std::string& path, TTagInfo& info) {
+    TFLACfile r;
+    if (!r.ReadFromFile(path)) return false;
+    PutID3v1(r.ID3v1, info);
+    PutID3v2(r.ID3v2, info);
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitsPerSample", r.BitsPerSample);
+    info.SetValue("Samples", r.Samples);
+    info.SetValue("DurationSec", r.Duration());
+    return true;
+}
+
+bool StepOFR(const std::string& path, TTagInfo& info) {
+    TOptimFrog r;
+    if (!r.ReadFromFile(path)) return false;
+    PutID3v1(r.ID3v1, info);
+    PutID3v2(r.ID3v2, info);
+    info.SetValue("EncoderVersion", r.EncoderVersion());
+    info.SetValue("BitsPerSample", r.BitsPerSample());
+    info.SetValue("ChannelModeName", r.ChannelModeName());
+    info.SetValue("Samples", r.Samples());
+    info.SetValue("DurationSec", r.Duration());
+    info.SetValue("SampleRateHZ", r.SampleRate());
+    return true;
+}
+
+bool StepCDA(const std::string& path, TTagInfo& info) {
+    TCDAtrack r;
+    if (!r.ReadFromFile(path)) return false;
+    info.SetValue("Artist", r.Artist);
+    info.SetValue("Title", r.Title);
+    info.SetValue("Album", r.Album);
+    info.SetValue("DurationSec", r.Duration);
+    info.SetValue("Track", r.Track);
+    info.SetValue("TrackPositionSec", r.Position);
+    return true;
+}
+
+struct TStep {
+    const char* Title;
+    bool (*Run)(const std::string&, TTagInfo&);
+};
+
+const TStep kSteps[] = {{"MP3", StepMP3}, {"MPG", StepMPG},   {"WMA", StepWMA}, {"WPA", StepWPA},
+                        {"WAV", StepWAV}, {"OGG", StepOGG},   {"APE", StepAPE}, {"VQF", StepVQF},
+                        {"AAC", StepAAC}, {"FLAC", StepFLAC}, {"OFR", StepOFR}, {"CDA", StepCDA}};
+
+bool SameTitle(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == 0;
+}
+
+} // namespace
+
+bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info) {
+    for (const TStep& s : kSteps) {
+        if (!SameTitle(title, s.Title)) continue;
+        try {
+            return s.Run(path, info);
+        } catch (const std::exception&) {
+            return false; // out of memory and the like: the file just gets no tags
+        }
+    }
     return false;
 }

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "tags/ape_tag.h"
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
+
+#include <cstdint>
+#include <string>
+
+// A raw AAC file: one ADIF header, or a run of ADTS frames.
+class TAACfile {
+public:
+    TAACfile() { ResetData(); }
+    void ResetData();
+    bool ReadFromFile(const std::string& path);
+
+    std::string HeaderTypeName() const;
+    std::string MPEGVersionName() const;
+    std::string ProfileName() const;
+    std::string BitrateTypeName() const;
+    double Duration() const;
+
+    int64_t FileSize;
+    uint8_t HeaderTypeID;  // 0 unknown, 1 ADIF, 2 ADTS
+    uint8_t MPEGVersionID; // 0 unknown, 1 MPEG-2, 2 MPEG-4
+    uint8_t ProfileID;     // 0 unknown, 1 Main, 2 LC, 3 SSR, 4 LTP
+    uint8_t Channels;
+    int32_t SampleRate;
+    int32_t BitRate;       // bit/s
+    uint8_t BitrateTypeID; // 0 unknown, 1 CBR, 2 VBR
+    TID3v1 ID3v1;
+    TID3v2 ID3v2;
+    TAPEtag APEtag;
+
+private:
+    void ReadADIF(class TBinaryFile& f);
+    void ReadADTS(class TBinaryFile& f);
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A file opened read-only for positioned reads; 64-bit sizes and offsets.
+// Closed when the object goes away.
+class TBinaryFile {
+public:
+    TBinaryFile() = default;
+    explicit TBinaryFile(const std::string& path) { Open(path); }
+    ~TBinaryFile();
+    TBinaryFile(const TBinaryFile&) = delete;
+    TBinaryFile& operator=(const TBinaryFile&) = delete;
+
+    bool Open(const std::string& path);
+    bool IsOpen() const { return fd_ >= 0; }
+    int64_t Size() const { return size_; }
+
+    // Reads up to n bytes at pos; the count read (0 at or past the end), or -1
+    // on an error or a negative position.
+    int64_t ReadAt(int64_t pos, void* buf, size_t n);
+    // True only when all n bytes were read.
+    bool ReadExact(int64_t pos, void* buf, size_t n) {
+        return ReadAt(pos, buf, n) == static_cast<int64_t>(n);
+    }
+    // Reads up to n bytes; the part not read is zero.
+    int64_t ReadZeroFilled(int64_t pos, void* buf, size_t n);
+
+private:
+    int fd_ = -1;
+    int64_t size_ = 0;
+};
+
+// Little- and big-endian numbers from bytes.
+inline uint16_t Le16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+inline uint32_t Le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+inline uint64_t Le64(const unsigned char* p) {
+    return static_cast<uint64_t>(Le32(p)) | static_cast<uint64_t>(Le32(p + 4)) << 32;
+}
+inline uint16_t Be16(const unsigned char* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+inline uint32_t Be32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}

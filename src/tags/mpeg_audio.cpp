@@ -1,0 +1,270 @@
+#include "tags/mpeg_audio.h"
+
+#include "tags/binary_file.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+const char* const kVersionNames[4] = {"MPEG 2.5", "MPEG ?", "MPEG 2", "MPEG 1"};
+const char* const kLayerNames[4] = {"Layer ?", "Layer III", "Layer II", "Layer I"};
+const char* const kModeNames[5] = {"Stereo", "Joint Stereo", "Dual Channel", "Mono", "Unknown"};
+const char* const kEmphasisNames[4] = {"None", "50/15 ms", "Unknown", "CCIT J.17"};
+const char* const kEncoderNames[7] = {"Unknown", "Xing", "FhG", "LAME", "Blade", "GoGo", "Shine"};
+
+const uint16_t kBitRates[4][4][16] = {
+    // MPEG 2.5
+    {{0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0}},
+    // reserved
+    {{0}, {0}, {0}, {0}},
+    // MPEG 2
+    {{0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0}},
+    // MPEG 1
+    {{0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+     {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}}};
+
+const uint32_t kSampleRates[4][4] = {
+    {11025, 12000, 8000, 0}, {0, 0, 0, 0}, {22050, 24000, 16000, 0}, {44100, 48000, 32000, 0}};
+
+uint16_t TableBitRate(const TMPEGaudio::TFrame& f) {
+    return kBitRates[f.VersionID & 3][f.LayerID & 3][f.BitRateID & 15];
+}
+uint32_t TableSampleRate(const TMPEGaudio::TFrame& f) {
+    return kSampleRates[f.VersionID & 3][f.SampleRateID & 3];
+}
+int Coefficient(const TMPEGaudio::TFrame& f) {
+    if (f.VersionID == 3) return f.LayerID == 3 ? 48 : 144;
+    return f.LayerID == 3 ? 24 : 72;
+}
+int Padding(const TMPEGaudio::TFrame& f) {
+    if (!f.PaddingBit) return 0;
+    return f.LayerID == 3 ? 4 : 1;
+}
+int VbrOffset(const TMPEGaudio::TFrame& f) {
+    if (f.VersionID == 3) return f.ModeID == 3 ? 21 : 36;
+    return f.ModeID == 3 ? 13 : 21;
+}
+
+void Decode(const unsigned char* b, TMPEGaudio::TFrame& f) {
+    std::memcpy(f.Data, b, 4);
+    f.VersionID = (b[1] >> 3) & 3;
+    f.LayerID = (b[1] >> 1) & 3;
+    f.ProtectionBit = (b[1] & 1) == 0;
+    f.BitRateID = b[2] >> 4;
+    f.SampleRateID = (b[2] >> 2) & 3;
+    f.PaddingBit = (b[2] >> 1) & 1;
+    f.PrivateBit = b[2] & 1;
+    f.ModeID = b[3] >> 6;
+    f.ModeExtensionID = (b[3] >> 4) & 3;
+    f.CopyrightBit = (b[3] >> 3) & 1;
+    f.OriginalBit = (b[3] >> 2) & 1;
+    f.EmphasisID = b[3] & 3;
+}
+
+bool StartsWith(const std::string& s, const char* p) {
+    return s.rfind(p, 0) == 0;
+}
+
+} // namespace
+
+bool TMPEGaudio::IsFrameHeader(const unsigned char* b) {
+    return b[0] == 0xFF && b[1] >= 0xE0 && ((b[1] >> 3) & 3) != 1 && ((b[1] >> 1) & 3) != 0 &&
+           b[2] < 0xF0 && b[2] > 0x0F && ((b[2] >> 2) & 3) != 3 && (b[3] & 3) != 2;
+}
+
+uint16_t TMPEGaudio::FrameLength(const TFrame& f) {
+    uint32_t sr = TableSampleRate(f);
+    if (sr == 0) return 0;
+    uint64_t len = static_cast<uint64_t>(Coefficient(f)) * TableBitRate(f) * 1000 / sr;
+    return static_cast<uint16_t>(len + static_cast<uint64_t>(Padding(f)));
+}
+
+bool TMPEGaudio::FindFrame(const unsigned char* w, int len, TFrame& frame, TVBR& vbr) {
+    frame = TFrame();
+    frame.VersionID = 0; // the search starts from an all-zero record
+    frame.SampleRateID = 0;
+    frame.ModeID = 0;
+    frame.ModeExtensionID = 0;
+    frame.EmphasisID = 0;
+    vbr = TVBR();
+    const int last = std::min(kWindow / 2, len - 4);
+    for (int p = 0; p <= last; ++p) {
+        if (!IsFrameHeader(w + p)) continue;
+        TFrame f = frame;
+        Decode(w + p, f);
+        int n = FrameLength(f);
+        if (n <= 0 || p + n + 4 > len || !IsFrameHeader(w + p + n)) continue;
+        f.Found = true;
+        f.Position = p;
+        f.Size = static_cast<uint16_t>(n);
+        f.Xing = p + 10 <= len && std::all_of(w + p + 4, w + p + 10, [](auto c) { return c == 0; });
+        frame = f;
+        const int x = p + VbrOffset(f);
+        if (x + 128 <= len && std::memcmp(w + x, "Xing", 4) == 0) {
+            vbr.Found = true;
+            std::memcpy(vbr.ID, "Xing", 4);
+            vbr.Frames = Be32(w + x + 8);
+            vbr.Bytes = Be32(w + x + 12);
+            vbr.Scale = w[x + 119];
+            vbr.VendorID.assign(reinterpret_cast<const char*>(w + x + 120), 8);
+        } else if (x + 18 <= len && std::memcmp(w + x, "VBRI", 4) == 0) {
+            vbr.Found = true;
+            std::memcpy(vbr.ID, "VBRI", 4);
+            vbr.Scale = w[x + 9];
+            vbr.Bytes = Be32(w + x + 10);
+            vbr.Frames = Be32(w + x + 14);
+        }
+        return true;
+    }
+    return false;
+}
+
+std::string TMPEGaudio::FindVendorID(const unsigned char* w, int len, int frameSize) {
+    // Stays inside the window however short it is or however long the frame.
+    const int maxK = std::min(2 * frameSize, len - 8);
+    for (int k = 0; k <= maxK; ++k) {
+        const unsigned char* p = w + len - k - 8;
+        if (std::memcmp(p, "LAME", 4) == 0) return std::string(reinterpret_cast<const char*>(p), 8);
+        if (std::memcmp(p, "GOGO", 4) == 0) return "GOGO";
+    }
+    return {};
+}
+
+void TMPEGaudio::ResetData() {
+    FileLength = 0;
+    VendorID.clear();
+    VBR = TVBR();
+    Frame = TFrame();
+    ID3v1.ResetData();
+    ID3v2.ResetData();
+}
+
+bool TMPEGaudio::ReadFromFile(const std::string& path) {
+    ResetData();
+    bool ok = ID3v1.ReadFromFile(path) && ID3v2.ReadFromFile(path);
+    if (ok) {
+        TBinaryFile f(path);
+        ok = f.IsOpen();
+        if (ok) {
+            FileLength = f.Size();
+            std::vector<unsigned char> w(kWindow);
+            int64_t got = f.ReadZeroFilled(ID3v2.Size, w.data(), kWindow);
+            ok = got >= 0;
+            if (ok) {
+                FindFrame(w.data(), static_cast<int>(got), Frame, VBR);
+                if (!Frame.Found && got == kWindow) {
+                    got = f.ReadZeroFilled((FileLength - ID3v2.Size) / 2, w.data(), kWindow);
+                    ok = got >= 0;
+                    if (ok) FindFrame(w.data(), static_cast<int>(got), Frame, VBR);
+                }
+            }
+            if (ok && Frame.Found && !VBR.Found) {
+                int64_t end = FileLength - (ID3v1.Exists ? 128 : 0);
+                int64_t start = std::max<int64_t>(0, end - kWindow);
+                int len = static_cast<int>(end - start);
+                got = f.ReadZeroFilled(start, w.data(), static_cast<size_t>(len));
+                ok = got == len;
+                if (ok) VendorID = FindVendorID(w.data(), len, Frame.Size);
+            }
+        }
+    }
+    if (!Frame.Found) {
+        // Also empties both tags: without audio the file is not taken as MPEG.
+        ResetData();
+    }
+    return ok;
+}
+
+std::string TMPEGaudio::VersionName() const {
+    return kVersionNames[Frame.VersionID & 3];
+}
+std::string TMPEGaudio::LayerName() const {
+    return kLayerNames[Frame.LayerID & 3];
+}
+std::string TMPEGaudio::ChannelModeName() const {
+    return kModeNames[std::min<int>(Frame.ModeID, 4)];
+}
+std::string TMPEGaudio::EmphasisName() const {
+    return kEmphasisNames[Frame.EmphasisID & 3];
+}
+uint32_t TMPEGaudio::SampleRate() const {
+    return TableSampleRate(Frame);
+}
+
+uint16_t TMPEGaudio::BitRate() const {
+    if (VBR.Found && VBR.Frames >= 1) {
+        double v =
+            (static_cast<double>(VBR.Bytes) / static_cast<double>(VBR.Frames) - Padding(Frame)) *
+            SampleRate() / Coefficient(Frame) / 1000.0;
+        v = std::nearbyint(v);
+        return v > 0 && v < 65536 ? static_cast<uint16_t>(v) : 0;
+    }
+    return TableBitRate(Frame);
+}
+
+int64_t TMPEGaudio::Frames() const {
+    if (!Frame.Found) return 0;
+    if (VBR.Found) return VBR.Frames;
+    uint16_t n = FrameLength(Frame);
+    if (n == 0) return 0;
+    return (FileLength - ID3v2.Size - Frame.Position) / n;
+}
+
+double TMPEGaudio::Duration() const {
+    if (!Frame.Found) return 0;
+    if (VBR.Found && VBR.Frames > 0) {
+        if (SampleRate() == 0) return 0;
+        return static_cast<double>(Coefficient(Frame)) * 8.0 * static_cast<double>(VBR.Frames) /
+               SampleRate();
+    }
+    uint16_t br = TableBitRate(Frame);
+    if (br == 0) return 0;
+    return static_cast<double>(FileLength - ID3v2.Size - Frame.Position) * 8.0 / br / 1000.0;
+}
+
+uint8_t TMPEGaudio::EncoderID() const {
+    if (!Frame.Found) return 0;
+    uint8_t id;
+    if (VBR.Found) {
+        id = 0;
+        const std::string& v = VBR.VendorID;
+        if (StartsWith(v, "LAME")) id = 3;
+        if (StartsWith(v, "GOGO")) id = 5;
+        if (StartsWith(v, "MPGE")) id = 5;
+        if (std::memcmp(VBR.ID, "Xing", 4) == 0 && !StartsWith(v, "LAME") &&
+            !StartsWith(v, "GOGO") && !StartsWith(v, "MPGE"))
+            id = 1;
+        if (std::memcmp(VBR.ID, "VBRI", 4) == 0) id = 2;
+        return id;
+    }
+    id = 2;
+    if (Frame.OriginalBit && Frame.ProtectionBit) id = 3;
+    if (TableBitRate(Frame) <= 160 && Frame.ModeID == 0) id = 4;
+    if (Frame.CopyrightBit && Frame.OriginalBit && !Frame.ProtectionBit) id = 1;
+    if (Frame.Xing && Frame.OriginalBit) id = 1;
+    if (Frame.ModeID == 2 && Frame.ProtectionBit) id = 6;
+    if (StartsWith(VendorID, "LAME")) id = 3;
+    if (StartsWith(VendorID, "GOGO")) id = 5;
+    return id;
+}
+
+std::string TMPEGaudio::EncoderName() const {
+    uint8_t id = EncoderID();
+    std::string name = kEncoderNames[id < 7 ? id : 0];
+    std::string v = VendorID.empty() ? VBR.VendorID : VendorID;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (id == 3 && v.size() > 7 && digit(v[4]) && v[5] == '.' && digit(v[6]) && digit(v[7]))
+        name += " " + v.substr(4, 4);
+    return name;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
+
+#include <cstdint>
+#include <string>
+
+// An MPEG audio stream (MPEG 1, 2, 2.5; layers I to III) with its ID3 tags.
+class TMPEGaudio {
+public:
+    struct TVBR {
+        bool Found = false;
+        char ID[5] = {};
+        int64_t Frames = 0;
+        int64_t Bytes = 0;
+        uint8_t Scale = 0;
+        std::string VendorID;
+    };
+    struct TFrame {
+        bool Found = false;
+        int32_t Position = 0; // in the window where it was found
+        uint16_t Size = 0;
+        bool Xing = false;
+        unsigned char Data[4] = {};
+        uint8_t VersionID = 1;
+        uint8_t LayerID = 0;
+        bool ProtectionBit = false;
+        uint16_t BitRateID = 0;
+        uint16_t SampleRateID = 3;
+        bool PaddingBit = false, PrivateBit = false;
+        uint8_t ModeID = 4;
+        uint8_t ModeExtensionID = 4;
+        bool CopyrightBit = false, OriginalBit = false;
+        uint8_t EmphasisID = 2;
+    };
+
+    static constexpr int kWindow = 3458;
+
+    TMPEGaudio() { ResetData(); }
+    void ResetData();
+    bool ReadFromFile(const std::string& path);
+
+    std::string VersionName() const;
+    std::string LayerName() const;
+    std::string ChannelModeName() const;
+    std::string EmphasisName() const;
+    uint32_t SampleRate() const;
+    uint16_t BitRate() const;
+    int64_t Frames() const;
+    double Duration() const;
+    uint8_t EncoderID() const;
+    std::string EncoderName() const;
+
+    int64_t FileLength;
+    std::string VendorID;
+    TVBR VBR;
+    TFrame Frame;
+    TID3v1 ID3v1;
+    TID3v2 ID3v2;
+
+    // Frame search and encoder-mark search on a window, for tests.
+    static bool FindFrame(const unsigned char* w, int len, TFrame& frame, TVBR& vbr);
+    static std::string FindVendorID(const unsigned char* w, int len, int frameSize);
+    static bool IsFrameHeader(const unsigned char* b);
+    static uint16_t FrameLength(const TFrame& f);
+};

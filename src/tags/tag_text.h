@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Text conversions shared by the tag readers. Everything they return is UTF-8.
+
+// Appends the UTF-8 form of a code point; invalid code points become U+FFFD.
+void AppendUtf8(std::string& out, uint32_t cp);
+
+bool IsValidUtf8(std::string_view s);
+
+// ISO 8859-1 bytes to UTF-8.
+std::string Latin1ToUtf8(std::string_view s);
+// Windows-1252 bytes to UTF-8 (undefined bytes map as in Latin-1).
+std::string Cp1252ToUtf8(std::string_view s);
+// 8-bit text from outside: kept when it is valid UTF-8, else read as Latin-1
+// (the ID3 rule) or Windows-1252 (everything else).
+std::string Id3Latin1Text(std::string_view s);
+std::string EightBitText(std::string_view s);
+
+// UTF-8 bytes from a tag: well-formed sequences of one to four bytes decode,
+// every malformed byte (stray continuation byte, cut or overlong sequence,
+// surrogate) becomes U+FFFD and decoding goes on.
+std::string DecodeUtf8Lenient(std::string_view s);
+
+// UTF-16 units to UTF-8. `bigEndian` gives the initial byte order; a leading
+// byte-order mark overrides it and is dropped. Surrogate pairs are joined, lone
+// surrogates become U+FFFD. Stops at the first zero unit when `stopAtZero`.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian, bool stopAtZero);
+
+// Removes leading and trailing characters of code 32 or below.
+std::string TrimControl(std::string_view s);
+std::string TrimRightControl(std::string_view s);
+
+// Leading decimal integer after optional blanks, up to a "/" or the end; 0 when
+// there is none. Values beyond int32 clamp.
+int32_t LeadingInt(std::string_view s);
+
+// Upper-cases ASCII letters only.
+std::string AsciiUpper(std::string_view s);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "tags/ape_tag.h"
+#include "tags/id3v1.h"
+#include "tags/id3v2.h"
+
+#include <cstdint>
+#include <string>
+
+// A WavPack file: the RIFF layout of version 3 (and plain PCM WAVE), and the
+// block layout of version 4 and later.
+class TWAVPackfile {
+public:
+    TWAVPackfile() { ResetData(); }
+    void ResetData();
+    bool ReadFromFile(const std::string& path);
+
+    int64_t FileSize;
+    bool Valid;
+    int32_t FormatTag;
+    int32_t Version;
+    int32_t Channels;
+    int32_t SampleRate;
+    int32_t Bits;
+    double BitRate; // kbit/s
+    double Duration;
+    TID3v1 ID3v1;
+    TID3v2 ID3v2;
+    TAPEtag APEtag;
+
+private:
+    bool ReadRiff(class TBinaryFile& f, int64_t pos, int64_t tags);
+    void ReadBlocks(class TBinaryFile& f, int64_t pos, int64_t tags);
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The header of a Windows Media audio file (the ASF container).
+class TWMAfile {
+public:
+    TWMAfile() { ResetData(); }
+    void ResetData();
+    bool ReadFromFile(const std::string& path);
+    std::string ChannelModeName() const;
+
+    bool Valid;
+    int64_t FileSize;
+    uint8_t ChannelModeID;
+    int32_t SampleRate;
+    double Duration;
+    int32_t BitRate; // kbit/s
+    std::string Title, Artist, Album;
+    int32_t Track;
+    std::string Year, Genre, Comment;
+};
