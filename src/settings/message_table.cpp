@@ -1,0 +1,297 @@
+#include "settings/message_table.h"
+
+#include <mutex>
+#include <shared_mutex>
+#include <unordered_map>
+#include <utility>
+
+namespace {
+
+struct TMessage {
+    const char* Key;
+    const char* Text;
+};
+
+// The English texts, as stored: a text in double quotes doubles the quotes it
+// holds. Groups: information, errors, export captions, questions, progress
+// and log lines, archive reader texts.
+const TMessage kEnglish[] = {
+    {"infoRun", "Application already running!"},
+    {"infoOldDB", "Previous database version detected. File will be Converted!"},
+    {"infoDefNewMemo", "Memo"},
+    {"infoItems", "Items: %s"},
+    {"infoDefNewFile", "New File"},
+    {"infoDefNewFol", "New Folder"},
+    {"infoDefNewCol", "New Collection"},
+    {"infoCancel", "Operation Canceled"},
+    {"infoCom", "Comments: %s"},
+    {"InfoCat", "Category: %s"},
+    {"InfoLoc", "Location: %s"},
+    {"infoVol", "Volumes: %s"},
+    {"infoSize", "Size: %s"},
+    {"infoFiles", "Files: %s"},
+    {"infoFol", "Folders: %s"},
+    {"infoFindResults", "Results: %s"},
+    {"infoCol", "Collections: %s"},
+    {"infoStrKB", "KB"},
+    {"infoStrMB", "MB"},
+
+    {"errAssigned", R"("Already assigned as "%s"")"},
+    {"errStop", "Stop current process first."},
+    {"errFNF", "File not found: %s"},
+    {"errUnknownFile", "Unknown File Version!"},
+    {"errWrongFile", "Wrong file version!"},
+    {"errFileEmpty", "File name not specified."},
+    {"errWrite", "Cannot write file: %s"},
+    {"errDamaged", "Damaged catalog file: %s"},
+    {"errDuplicate", "Duplicate entry: %s"},
+
+    {"expCaptRes", "Export Search Results"},
+    {"expCaptVol", "Export Volume/Folder"},
+    {"expCaptLib", "Export Library"},
+
+    {"confFindReplace", "Replace found items?"},
+    {"confContinue", "Continue?"},
+    {"confSerDup", R"("Found Volumes with Serial ""%s"":")"},
+    {"confCreateFav", "Create Favorites File?"},
+    {"confClose", "Close Current Library?"},
+    {"confLoad", R"("Load Library ""%s"" ?")"},
+    {"confImport", R"("Import Library ""%s"" ?")"},
+    {"confReplace", R"("Replace existing ""%s"" ?")"},
+    {"confReload", "Reload Current Library?"},
+    {"confSave", "Save changes?"},
+    {"confExit", "Exit?"},
+    {"confAddFav", R"("Add ""%s"" to favorites?")"},
+    {"confCreate", "Create New?"},
+    {"confDelete", "Delete %s"},
+
+    {"msgsMp3err", "Mp3 extract error: %s : %s"},
+    {"msgsAdded", "Added %s"},
+    {"msgsLoaded", "Loaded %s"},
+    {"msgsLoading", "Loading %s"},
+    {"msgsLoadingCat", "Loading Categories.. %s"},
+    {"msgsLoadingCol", "Loading Collections.. %s"},
+    {"msgsSaved", "Saved %s"},
+    {"msgsSavingCat", "Saving Categories.. %s"},
+    {"msgsSavingCol", "Saving Collections.. %s"},
+    {"msgsSaving", "Saving %s"},
+    {"msgsRefreshed", "Refreshed %s"},
+    {"msgsRefreshing", "Refreshing.. %s"},
+    {"msgsUpdated", "Updated %s"},
+    {"msgsDeleted", "Deleted: %s files"},
+    {"msgsDeleting", "Deleting non existings.. %s"},
+    {"msgsStopped", "Stopped by user."},
+    {"msgsZipMsg", "Zip msg: %s : %s"},
+    {"msgsChecking", "Checking.. %s"},
+    {"msgsAnalyzed", "Analyzed: %s files"},
+    {"msgsAnalyzing", "Analyzing.. %s"},
+    {"msgsNodeDel", "Node deleted: %s"},
+    {"msgsFree", "Free data.. %s"},
+    {"msgsAdding", "Adding %s"},
+    {"msgsInfo", "Volumes: %s Folders: %s Files: %s Size: %s Time: %s"},
+    {"msgsZipErr", "Zip error: %s"},
+    {"msgsUpdating", "Updating.. %s"},
+    {"msgsFindSearching", "Searching.. %s"},
+    {"msgsExporting", "Exporting.. %s"},
+    {"msgsExported", "Exported: %s"},
+    {"msgsExportFailed", "Export failed: %s"},
+    {"msgsRarErr", "RAR error: %s"},
+    {"msgsFileErr", "Unknown error: %s"},
+    {"msgsImporting", "Importing.. %s"},
+    {"msgsImported", "Imported: %s"},
+    {"msgsImportFailed", "Import failed: %s"},
+    {"msgsImpErr", "Import Error %s"},
+
+    {"txtRarMSG1", "Error on close"},
+    {"txtRarMSG2", "No Password!"},
+    {"txtRarMSG3", "Used Pass is: "},
+    {"txtRarMSG4", "UnRar.Dll not loaded"},
+    {"txtRarMSG5", "corrupt data"},
+    {"txtRarMSG6", "Bad Archive"},
+    {"txtRarMSG7", "unknown format"},
+    {"txtRarMSG8", "Volume-Error"},
+    {"txtRarMSG9", "error on create file"},
+    {"txtRarMSG10", "error on closing file"},
+    {"txtRarMSG11", "read error"},
+    {"txtRarMSG12", "write error"},
+    {"txtRarMSG14", "no memory"},
+    {"txtRarMSG16", "buffer too small"},
+    {"txtRarMSG17", "File Header corrupt"},
+    {"txtRarVOLDLGCAPTION", "Next Archive: ..."},
+    {"txtRarPASSDLGCAPTION", "Password: ..."},
+    {"txtRarCANCELCAPTION", "Cancel"},
+    {"txtRarOKCAPTION", "Ok"},
+
+    {"txtzipmsg1", "No valid zip entries found"},
+    {"txtzipmsg2", "Error reading Zip File"},
+    {"txtzipmsg3", "Error 2 reading Zip file"},
+    {"txtzipmsg4", "Error 3 reading Zip file"},
+    {"txtzipmsg5", "Error 4 reading Zip file"},
+    {"txtzipmsg6", "Error 5 reading Zip file"},
+    {"txtzipmsg7", "Enter Password"},
+    {"txtzipmsg8", "Confirm Password"},
+    {"txtzipmsg9", "Error - passwords do NOT match. Password ignored"},
+    {"txtzipmsg10", "Enter Password"},
+    {"txtzipmsg11", "UNZ DLL Loaded"},
+    {"txtzipmsg12", "UnzDllExec function not found in UNZDLL.DLL"},
+    {"txtzipmsg13", "GetZipDllVersion function not found in UNZDLL.DLL"},
+    {"txtzipmsg14", "UNZDLL.DLL not found"},
+};
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return out;
+}
+
+class TMessageTable {
+public:
+    TMessageTable() { Reset(); }
+
+    void Reset() {
+        std::unique_lock lock(mutex_);
+        entries_.clear();
+        index_.clear();
+        for (const TMessage& m : kEnglish)
+            SetLocked(m.Key, m.Text);
+    }
+
+    bool Find(std::string_view key, std::string& stored) const {
+        std::shared_lock lock(mutex_);
+        auto it = index_.find(Upper(key));
+        if (it == index_.end()) return false;
+        stored = entries_[it->second].second;
+        return true;
+    }
+
+    void Set(std::string_view key, std::string_view stored) {
+        std::unique_lock lock(mutex_);
+        SetLocked(key, stored);
+    }
+
+    std::vector<std::string> Lines() const {
+        std::shared_lock lock(mutex_);
+        std::vector<std::string> out;
+        out.reserve(entries_.size());
+        for (const auto& [k, v] : entries_)
+            out.push_back(k + "=" + v);
+        return out;
+    }
+
+private:
+    void SetLocked(std::string_view key, std::string_view stored) {
+        auto [it, added] = index_.emplace(Upper(key), entries_.size());
+        if (added)
+            entries_.emplace_back(std::string(key), std::string(stored));
+        else
+            entries_[it->second].second = std::string(stored);
+    }
+
+    mutable std::shared_mutex mutex_;
+    std::vector<std::pair<std::string, std::string>> entries_; // table order
+    std::unordered_map<std::string, size_t> index_;            // upper-case key -> entry
+};
+
+TMessageTable& Table() {
+    static TMessageTable table;
+    return table;
+}
+
+} // namespace
+
+std::string UnquoteMessageText(std::string_view stored) {
+    // Only a text that is quoted as a whole is in the stored form; anything
+    // else (a translator's line with a quote inside) is shown as it stands.
+    if (stored.size() < 2 || stored.front() != '"' || stored.back() != '"')
+        return std::string(stored);
+    std::string_view inner = stored.substr(1, stored.size() - 2);
+    std::string out;
+    out.reserve(inner.size());
+    for (size_t i = 0; i < inner.size(); ++i) {
+        if (inner[i] == '"' && i > 0 && inner[i - 1] == '"') continue;
+        out += inner[i];
+    }
+    return out;
+}
+
+std::string FillMessage(std::string_view text, const std::vector<std::string>& args) {
+    std::string out;
+    out.reserve(text.size());
+    size_t next = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
+            if (next < args.size()) out += args[next];
+            ++next;
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+bool HasMessageKey(std::string_view key) {
+    std::string stored;
+    return Table().Find(key, stored);
+}
+
+std::string StoredMessageText(std::string_view key) {
+    std::string stored;
+    Table().Find(key, stored);
+    return stored;
+}
+
+std::string GetMessageText(std::string_view key) {
+    std::string stored;
+    if (!Table().Find(key, stored)) return std::string(key);
+    return UnquoteMessageText(stored);
+}
+
+std::string GetMessageText(std::string_view key, std::string_view arg) {
+    std::string text = GetMessageText(key);
+    std::string out;
+    out.reserve(text.size() + arg.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's') {
+            out += arg;
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string GetMessageText(std::string_view key, const std::vector<std::string>& args) {
+    return FillMessage(GetMessageText(key), args);
+}
+
+void SetMessageText(std::string_view key, std::string_view stored) {
+    if (!key.empty()) Table().Set(key, stored);
+}
+
+int ApplyMessageTexts(const std::vector<std::string>& lines) {
+    std::unordered_map<std::string, bool> seen;
+    int replaced = 0;
+    for (const std::string& line : lines) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos || eq == 0) continue;
+        std::string_view key(line.data(), eq);
+        // The first line of a file with a given key wins.
+        if (!seen.emplace(Upper(key), true).second) continue;
+        std::string_view text = std::string_view(line).substr(eq + 1);
+        if (text.empty() || !HasMessageKey(key)) continue;
+        Table().Set(key, text);
+        ++replaced;
+    }
+    return replaced;
+}
+
+void ResetMessageTable() {
+    Table().Reset();
+}
+
+std::vector<std::string> MessageTableLines() {
+    return Table().Lines();
+}
