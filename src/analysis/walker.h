@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 // Walks a folder tree and reports, folder by folder, what it finds.
@@ -61,7 +63,8 @@ public:
 private:
     struct TEntry;
     void WalkItem(const std::string& item);
-    void ListFolder(int dirFd, const std::string& folder, const TSearchRec& rec, unsigned depth);
+    void ListFolder(int dirFd, int openError, const std::string& folder, const TSearchRec& rec,
+                    unsigned depth);
     bool ShouldStop();
     void AddResult(std::string path);
 
@@ -75,6 +78,8 @@ private:
     };
     std::unordered_set<size_t, TResultHash, TResultEq> seen_{0, TResultHash{&Results},
                                                              TResultEq{&Results}};
+    std::string mask_;
+    std::vector<std::pair<uint64_t, uint64_t>> chain_; // (device, inode) of the open folders
     std::vector<unsigned> groups_; // supplementary groups, for the read-only bit
     unsigned euid_ = 0, egid_ = 0;
 };
