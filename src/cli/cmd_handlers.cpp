@@ -1,5 +1,54 @@
+#include "analysis/handlers.h"
 #include "cli/cli_context.h"
+#include "settings/message_error.h"
 
-int CmdHandlers(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+#include <iostream>
+#include <stdexcept>
+
+// handlers [--enable TITLE]... [--disable TITLE]... [--defaults]
+// Prints the file-type handler table, after changing it when asked.
+int CmdHandlers(TCliContext& ctx) {
+    std::vector<std::string> enable = ctx.TakeOptionAll("--enable");
+    std::vector<std::string> disable = ctx.TakeOptionAll("--disable");
+    bool defaults = ctx.TakeFlag("--defaults");
+    ctx.Positionals(0, 0);
+
+    ISettingsStore& store = ctx.Settings();
+    THandlerList table;
+    bool changed = false;
+    // Nothing is written before the titles are checked: a wrong one changes nothing.
+    if (defaults) {
+        table.SetDefaults();
+        changed = true;
+    } else {
+        try {
+            table.LoadFromRegistry(store);
+        } catch (const EMessageError& e) {
+            // As at program start: a damaged stored table gives way to the defaults.
+            std::cerr << "tamblix-cli: the stored handler table is damaged (" << e.what()
+                      << "); using the defaults\n";
+            table.SetDefaults();
+            changed = true;
+        }
+    }
+
+    for (const auto* titles : {&enable, &disable})
+        for (const auto& t : *titles)
+            if (!table.Find(t)) throw std::runtime_error("unknown handler: " + t);
+    for (const auto& t : enable) {
+        THandlerPtr h = table.Find(t);
+        if (!h->Active) changed = true;
+        table.Check(h, true);
+    }
+    for (const auto& t : disable) {
+        THandlerPtr h = table.Find(t);
+        if (h->Active) changed = true;
+        table.Check(h, false);
+    }
+    if (changed) table.SaveToRegistry(store);
+
+    for (const auto& h : table.Items())
+        std::cout << h->Title << '\t' << (h->Active ? "yes" : "no") << '\t' << h->Description
+                  << '\t' << h->ExtensionsText(";") << '\n';
+    return 0;
 }

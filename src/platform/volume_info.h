@@ -1,0 +1,19 @@
+#pragma once
+
+#include "analysis/volume_info.h"
+
+#include <string>
+
+// Volume information from the system: mount points, sizes and the list of
+// mounted filesystems from QStorageInfo; label and serial from the device
+// that /proc/self/mountinfo names, probed with libblkid where it is present.
+class TSystemVolumeInfo : public IVolumeInfoProvider {
+public:
+    TVolumeInfo Query(const std::string& path) override;
+    std::vector<TVolumeInfo> MountedVolumes() override;
+};
+
+// Label and serial read from a device or a filesystem image. A device that
+// cannot be opened or holds no known filesystem leaves both empty; false then.
+bool ProbeVolumeDevice(const std::string& device, std::string& label, std::string& serial,
+                       std::string& fileSystem);
