@@ -49,3 +49,8 @@ int CmdImport(TCliContext&);
 
 // Message text of an error for the user ("File not found: x").
 std::string ErrorText(const std::exception& e);
+
+class TLibObj;
+// Loads a catalog for a command (no progress lines); throws on any failure.
+void LoadCatalogForCli(TLibObj& lib, const std::string& path);
+bool KnownVersionFile(const std::string& path);

@@ -1,20 +1,100 @@
+#include "analysis/date_time.h"
+#include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_progress.h"
 #include "settings/message_error.h"
+#include "settings/message_table.h"
 
-int CmdNew(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+#include <iostream>
+
+namespace {
+
+void PrintTree(const TTree& tree) {
+    tree.ForEach([](TTreeNode* n) {
+        std::cout << std::string(static_cast<size_t>(n->Level()) * 2, ' ') << n->Text() << '\n';
+    });
 }
-int CmdInfo(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+
+std::string EntryTypeText(const TLibFolderItem* e) {
+    if (e->IsFolder && !IsArchiveEntry(e)) return "folder";
+    TLibFolderItem probe;
+    probe.Caption = e->Caption;
+    return GetEntryType(&probe);
 }
-int CmdTree(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+
+} // namespace
+
+void LoadCatalogForCli(TLibObj& lib, const std::string& path) {
+    TCliProgress progress;
+    progress.Quiet = true;
+    TCliQuestions questions;
+    if (!KnownVersionFile(path)) throw EMessageError("errUnknownFile", path);
+    LoadFromFile(lib, path, false, progress, &questions);
 }
-int CmdLs(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+
+bool KnownVersionFile(const std::string& path) {
+    std::string v = ReadCatalogVersion(path);
+    return v == kCurrentVersion || v == kOldVersion;
+}
+
+int CmdNew(TCliContext& ctx) {
+    auto args = ctx.Positionals(1, 1);
+    TLibObj lib;
+    TCliProgress progress;
+    progress.Quiet = true;
+    SaveToFile(lib, args[0], progress);
+    return 0;
+}
+
+int CmdInfo(TCliContext& ctx) {
+    auto args = ctx.Positionals(1, 1);
+    TLibObj lib;
+    std::string version = ReadCatalogVersion(args[0]);
+    LoadCatalogForCli(lib, args[0]);
+    std::cout << "Version: " << version << '\n'
+              << "Volumes: " << lib.VolumeCount << '\n'
+              << "Folders: " << lib.FolderCount << '\n'
+              << "Files: " << lib.FileCount << '\n'
+              << "Size: " << lib.TotalSize << '\n'
+              << "Collections: " << lib.ColTree.TotalCount() << '\n'
+              << "Categories: " << lib.Categories.Count() << '\n';
+    return 0;
+}
+
+int CmdTree(TCliContext& ctx) {
+    auto args = ctx.Positionals(1, 1);
+    TLibObj lib;
+    LoadCatalogForCli(lib, args[0]);
+    PrintTree(lib.Tree);
+    std::cout << "Collections:\n";
+    PrintTree(lib.ColTree);
+    return 0;
+}
+
+int CmdLs(TCliContext& ctx) {
+    bool tags = ctx.TakeFlag("--tags");
+    auto args = ctx.Positionals(1, 2);
+    TLibObj lib;
+    LoadCatalogForCli(lib, args[0]);
+    if (args.size() == 1) {
+        for (int i = 0; i < lib.Tree.RootCount(); ++i)
+            std::cout << lib.Tree.Root(i)->Text() << '\n';
+        return 0;
+    }
+    TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
+    if (!node) throw EMessageError("errFNF", args[1]);
+    for (const auto& e : FolderOf(node)->Items()) {
+        std::cout << e->Caption.view() << '\t' << EntryTypeText(e.get()) << '\t' << e->Size << '\t'
+                  << FormatDateTimeISO(e->Date) << '\t' << e->Category.view() << '\t'
+                  << OneLineText(e->Comments.view(), lib.Options.NewLine) << '\n';
+        if (tags)
+            for (const auto& line : e->TagInfo.Values())
+                std::cout << "  " << line << '\n';
+    }
+    return 0;
 }
 
 std::string ErrorText(const std::exception& e) {
-    if (auto* m = dynamic_cast<const EMessageError*>(&e)) return m->what();
+    if (auto* m = dynamic_cast<const EMessageError*>(&e)) return GetMessageText(m->Key, m->Arg);
     return e.what();
 }

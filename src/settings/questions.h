@@ -7,13 +7,30 @@ enum class TAnswer { Yes, No, Ok, Cancel };
 enum class TButtons { YesNo, YesNoCancel, OkCancel };
 
 // The questions an operation may ask; the caller answers them (a message box,
-// a terminal prompt, or a fixed answer in tests). `text` is already filled in.
+// a terminal prompt, or a fixed answer in tests). The text is the message
+// table's text for `key` with `arg` filled in.
 class IQuestions {
 public:
     virtual ~IQuestions() = default;
-    virtual TAnswer Ask(const std::string& key, const std::string& text, TButtons buttons) = 0;
-    // Shows an error the user must acknowledge (for example "errFNF").
-    virtual void ShowError(const std::string& text) = 0;
+    virtual TAnswer Ask(const std::string& key, const std::string& arg, TButtons buttons) = 0;
+    // An error the user must acknowledge (for example "errFNF").
+    virtual void ShowError(const std::string& key, const std::string& arg) = 0;
     // Save As: asks for a path; an empty result means cancelled.
     virtual std::string AskSavePath(const std::string& suggested) = 0;
+};
+
+// Answers every question the same way; for tests and unattended callers.
+class TFixedAnswers : public IQuestions {
+public:
+    explicit TFixedAnswers(TAnswer answer = TAnswer::Yes, std::string savePath = {})
+        : Answer(answer), SavePath(std::move(savePath)) {}
+    TAnswer Ask(const std::string&, const std::string&, TButtons buttons) override {
+        if (buttons == TButtons::OkCancel && Answer == TAnswer::Yes) return TAnswer::Ok;
+        return Answer;
+    }
+    void ShowError(const std::string&, const std::string&) override {}
+    std::string AskSavePath(const std::string&) override { return SavePath; }
+
+    TAnswer Answer;
+    std::string SavePath;
 };

@@ -1,0 +1,365 @@
+#include "catalog/catalog_file.h"
+
+#include "catalog/lib_file.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace {
+
+// Minimal sizes of the records, used to reject counts that run past the end.
+constexpr int64_t kMinFolderRecord = 4 + 8 + 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
+constexpr int64_t kMinEntryRecord22 = 4 + 8 + 8 + 4 + 4 + 1;
+constexpr int64_t kMinCollectionRecord = 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
+
+struct THeader {
+    std::string Version, Comments, Category;
+    int32_t FolderRecordCount = 0, CollectionRecordCount = 0, CategoryRecordCount = 0;
+};
+
+THeader ReadHeader(TLibFileReader& in) {
+    THeader h;
+    h.Version = in.ReadStringCopy();
+    h.Comments = in.ReadStringCopy();
+    h.FolderRecordCount = in.ReadInt32();
+    h.CollectionRecordCount = in.ReadInt32();
+    h.Category = in.ReadStringCopy();
+    h.CategoryRecordCount = in.ReadInt32();
+    return h;
+}
+
+bool KnownVersion(const std::string& v) {
+    return v == kCurrentVersion || v == kOldVersion;
+}
+
+void CheckStop(IProgress& progress) {
+    if (progress.StopRequested()) throw EMessageError("infoCancel");
+}
+
+void CheckCount(TLibFileReader& in, int64_t count, int64_t minRecord, const char* what) {
+    if (count < 0 || count > in.Remaining() / minRecord + 1)
+        in.Damaged(std::string("a count of ") + std::to_string(count) + " " + what);
+}
+
+std::unique_ptr<TLibFolder> ReadFolderRecord(TLibFileReader& in) {
+    auto f = std::make_unique<TLibFolder>();
+    f->Caption = in.ReadStringCopy();
+    f->Date = in.ReadDouble();
+    f->Category = in.ReadStringCopy();
+    f->Comments = in.ReadStringCopy();
+    f->Location = in.ReadStringCopy();
+    f->Level = in.ReadInt32();
+    f->Kind = in.ReadInt32();
+    f->ItemCount = in.ReadInt32();
+    f->AbsoluteIndex = in.ReadInt32();
+    f->Serial = in.ReadStringCopy();
+    f->SourcePath = in.ReadStringCopy();
+    ++in.FolderRecords;
+    if (f->Kind == 0) ++in.VolumeRecords;
+    return f;
+}
+
+std::unique_ptr<TLibFolderItem> ReadEntryRecord(TLibFileReader& in, bool withTags) {
+    auto e = std::make_unique<TLibFolderItem>();
+    e->Caption = in.ReadString();
+    e->Date = in.ReadDouble();
+    e->Size = in.ReadInt64();
+    e->Category = in.ReadString();
+    e->Comments = in.ReadString();
+    e->IsFolder = in.ReadByte() != 0 ? 1 : 0;
+    if (withTags) e->TagInfo.SetText(in.ReadString());
+    ++in.EntryRecords;
+    in.EntryBytes += e->Size;
+    return e;
+}
+
+// Where a record of `level` goes, given the node added last (the load's level rule).
+TTreeNode* PlaceParent(TLibFileReader& in, TTreeNode* cursor, int32_t level, bool& asRoot) {
+    asRoot = false;
+    if (level < 0) in.Damaged("a record with level " + std::to_string(level));
+    if (!cursor) {
+        asRoot = true;
+        return nullptr;
+    }
+    int cursorLevel = cursor->Level();
+    if (level == cursorLevel) {
+        asRoot = cursor->Parent() == nullptr;
+        return cursor->Parent();
+    }
+    if (level == cursorLevel + 1) return cursor;
+    if (level > cursorLevel + 1)
+        in.Damaged("a record " + std::to_string(level - cursorLevel) +
+                   " levels below the one before");
+    TTreeNode* anc = cursor->Parent();
+    while (anc && anc->Level() > level)
+        anc = anc->Parent();
+    if (!anc || !anc->Parent()) {
+        asRoot = true;
+        return nullptr;
+    }
+    return anc->Parent();
+}
+
+void AddLocation(TLibObj& lib, const std::string& loc) {
+    if (loc.empty()) return;
+    lib.Locations.Add(loc);
+    if (lib.Options.AddToGlobalsLocs && lib.Options.GlobalLocations)
+        lib.Options.GlobalLocations->Add(loc);
+}
+
+void LoadBody(TLibObj& lib, TLibFileReader& in, const THeader& h, IProgress& progress) {
+    const bool withTags = h.Version != kOldVersion;
+    CheckCount(in, h.FolderRecordCount, kMinFolderRecord, "folders");
+    std::unordered_map<int32_t, TLibFolder*> byIndex; // folders of this load only
+    byIndex.reserve(static_cast<size_t>(h.FolderRecordCount));
+    TTreeNode* cursor = nullptr;
+    for (int32_t i = 0; i < h.FolderRecordCount; ++i) {
+        std::unique_ptr<TLibFolder> rec = ReadFolderRecord(in);
+        progress.StepProgress(rec->Caption, in.Position());
+        CheckStop(progress);
+        if (rec->Kind == 0) cursor = nullptr;
+        bool asRoot = false;
+        TTreeNode* parent = PlaceParent(in, cursor, rec->Level, asRoot);
+        int32_t itemCount = rec->ItemCount;
+        CheckCount(in, itemCount, kMinEntryRecord22, "entries");
+        TLibFolder* f = rec.get();
+        AddLocation(lib, f->Location);
+        cursor =
+            asRoot ? lib.AddVolumeNode(std::move(rec)) : lib.AddFolderNode(parent, std::move(rec));
+        lib.VolumeNode = cursor;
+        byIndex.emplace(f->AbsoluteIndex, f);
+        for (int32_t k = 0; k < itemCount; ++k) {
+            lib.AddEntry(f, ReadEntryRecord(in, withTags));
+            CheckStop(progress);
+        }
+    }
+    CheckCount(in, h.CollectionRecordCount, kMinCollectionRecord, "collections");
+    TTreeNode* colCursor = nullptr;
+    for (int32_t i = 0; i < h.CollectionRecordCount; ++i) {
+        auto c = std::make_unique<TLibColItem>();
+        c->Caption = in.ReadStringCopy();
+        c->Kind = in.ReadInt32();
+        c->Level = in.ReadInt32();
+        c->MemoText = in.ReadStringCopy();
+        c->URL = in.ReadStringCopy();
+        c->FolderIndex = in.ReadInt32();
+        c->LinkPath = in.ReadStringCopy();
+        c->ImageIndex = in.ReadInt32();
+        ++in.CollectionRecords;
+        if (c->Kind < TLibColItem::kMemo || c->Kind > TLibColItem::kArchiveLink)
+            c->Kind = TLibColItem::kMemo;
+        bool asRoot = false;
+        TTreeNode* parent = PlaceParent(in, colCursor, c->Level, asRoot);
+        TLibColItem* item = c.get();
+        std::string text = item->Caption;
+        colCursor = lib.ColTree.Add(asRoot ? nullptr : parent, std::move(text), std::move(c));
+        item->Node = colCursor;
+        progress.StepProgress(GetMessageText("msgsLoadingCol", item->Caption), in.Position());
+        if (item->FolderIndex != -1 && item->Kind != TLibColItem::kMemo) {
+            auto it = byIndex.find(item->FolderIndex);
+            if (it != byIndex.end()) lib.Relink(item, it->second);
+        }
+        item->Level = colCursor->Level();
+        item->FolderIndex = item->LinkedFolder ? item->LinkedFolder->AbsoluteIndex : -1;
+        SetColItemImages(colCursor);
+        CheckStop(progress);
+    }
+    CheckCount(in, h.CategoryRecordCount, 4, "categories");
+    for (int32_t i = 0; i < h.CategoryRecordCount; ++i) {
+        std::string name = in.ReadStringCopy();
+        if (!name.empty()) {
+            lib.Categories.Add(name);
+            if (lib.Options.AddToGlobalsCats && lib.Options.GlobalCategories)
+                lib.Options.GlobalCategories->Add(name);
+        }
+        progress.StepProgress(GetMessageText("msgsLoadingCat", name), in.Position());
+        CheckStop(progress);
+    }
+}
+
+void WriteFolderRecord(TLibFileWriter& out, const TLibFolder* f) {
+    out.WriteString(f->Caption);
+    out.WriteDouble(f->Date);
+    out.WriteString(f->Category);
+    out.WriteString(f->Comments);
+    out.WriteString(f->Location);
+    out.WriteInt32(f->Level);
+    out.WriteInt32(f->Kind);
+    out.WriteInt32(f->ItemCount);
+    out.WriteInt32(f->AbsoluteIndex);
+    out.WriteString(f->Serial);
+    out.WriteString(f->SourcePath);
+    ++out.FolderRecords;
+    if (f->Kind == 0) ++out.VolumeRecords;
+}
+
+void WriteEntryRecord(TLibFileWriter& out, const TLibFolderItem* e) {
+    out.WriteString(e->Caption.view());
+    out.WriteDouble(e->Date);
+    out.WriteInt64(e->Size);
+    out.WriteString(e->Category.view());
+    out.WriteString(e->Comments.view());
+    out.WriteByte(e->IsFolder ? 1 : 0);
+    out.WriteString(e->TagInfo.TextView());
+    ++out.EntryRecords;
+    out.EntryBytes += e->Size;
+}
+
+} // namespace
+
+void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
+    lib.Recount();
+    TLibFileWriter out(path);
+    progress.BeginProgress(GetMessageText("msgsSaving", path), lib.FolderCount);
+    try {
+        lib.FolderRecordCount = lib.Tree.TotalCount();
+        lib.CollectionRecordCount = lib.ColTree.TotalCount();
+        lib.CategoryRecordCount = lib.Categories.Count();
+        out.WriteString(lib.Version);
+        out.WriteString(lib.Comments);
+        out.WriteInt32(lib.FolderRecordCount);
+        out.WriteInt32(lib.CollectionRecordCount);
+        out.WriteString(lib.Category);
+        out.WriteInt32(lib.CategoryRecordCount);
+        lib.Tree.ForEach([&](TTreeNode* n) {
+            TLibFolder* f = FolderOf(n);
+            TLibObj::NumberFolder(f);
+            f->Kind = f->Parent ? 1 : 0;
+            f->ItemCount = f->ItemsCount();
+            WriteFolderRecord(out, f);
+            progress.StepProgress(GetCatalogPath(f), out.FolderRecords);
+            CheckStop(progress);
+            for (const auto& e : f->Items()) {
+                WriteEntryRecord(out, e.get());
+                CheckStop(progress);
+            }
+        });
+        lib.ColTree.ForEach([&](TTreeNode* n) {
+            TLibColItem* c = ColItemOf(n);
+            c->FolderIndex = -1;
+            c->Level = n->Level();
+            c->Node = n;
+            if (c->LinkedFolder) {
+                c->FolderIndex = c->LinkedFolder->AbsoluteIndex;
+                // The link's path follows renamed volumes and folders.
+                c->LinkPath = c->LinkedItem ? GetEntryCatalogPath(c->LinkedItem)
+                                            : GetCatalogPath(c->LinkedFolder);
+            }
+            out.WriteString(c->Caption);
+            out.WriteInt32(c->Kind);
+            out.WriteInt32(c->Level);
+            out.WriteString(c->MemoText);
+            out.WriteString(c->URL);
+            out.WriteInt32(c->FolderIndex);
+            out.WriteString(c->LinkPath);
+            out.WriteInt32(c->ImageIndex);
+            ++out.CollectionRecords;
+            progress.StepProgress(GetMessageText("msgsSavingCol", c->Caption), 0);
+            CheckStop(progress);
+        });
+        for (const auto& name : lib.Categories.Lines()) {
+            out.WriteString(name);
+            progress.StepProgress(GetMessageText("msgsSavingCat", name), 0);
+            CheckStop(progress);
+        }
+        out.Commit();
+    } catch (...) {
+        progress.EndProgress(std::string());
+        throw;
+    }
+    // The name changes only once the file is safely there.
+    lib.FileName = path;
+    progress.EndProgress(GetMessageText("msgsSaved", lib.FileName));
+    lib.Modified = false;
+}
+
+bool CheckFileExists(const std::string& path, bool report, IQuestions* questions) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
+    if (report && questions) questions->ShowError("errFNF", path);
+    return false;
+}
+
+std::string ReadCatalogVersion(const std::string& path) {
+    try {
+        TLibFileReader in(path);
+        return in.ReadStringCopy();
+    } catch (const EMessageError& e) {
+        if (e.Key == "errFNF") throw;
+        return {};
+    }
+}
+
+void LoadFromFile(TLibObj& lib, const std::string& path, bool append, IProgress& progress,
+                  IQuestions* questions) {
+    if (!CheckFileExists(path, true, questions)) throw EMessageError("errFNF", path);
+    TLibFileReader in(path);
+    if (!append) {
+        lib.Clear();
+        lib.FileName = path;
+    }
+    lib.BumpGeneration();
+    THeader h;
+    bool damaged = false;
+    progress.BeginProgress(GetMessageText("msgsLoading", path), in.FileSize());
+    try {
+        h = ReadHeader(in);
+        if (!KnownVersion(h.Version)) throw EMessageError("errWrongFile", path);
+        if (!append) {
+            lib.Comments = h.Comments;
+            lib.Category = h.Category;
+        }
+        LoadBody(lib, in, h, progress);
+    } catch (const EMessageError& e) {
+        damaged = e.Key == "errDamaged";
+        // What was read stays; a damaged file must not be overwritten by a plain Save.
+        if (damaged && !append) lib.FileName.clear();
+        if (lib.Options.Sort) lib.Tree.SortRoots();
+        lib.Recount();
+        lib.Modified = true;
+        progress.EndProgress(GetMessageText("msgsLoaded", path));
+        throw;
+    }
+    if (lib.Options.Sort) lib.Tree.SortRoots();
+    lib.Recount();
+    progress.EndProgress(GetMessageText("msgsLoaded", path));
+    lib.Modified = h.Version != lib.Version || append;
+}
+
+bool OpenLibrary(TLibObj& lib, const std::string& path, bool append, bool confirm,
+                 IProgress& progress, IQuestions& questions) {
+    if (confirm &&
+        questions.Ask(append ? "confImport" : "confLoad", path, TButtons::OkCancel) != TAnswer::Ok)
+        return false;
+    if (!CheckFileExists(path, true, &questions)) return false;
+    if (!KnownVersion(ReadCatalogVersion(path))) throw EMessageError("errUnknownFile", path);
+    LoadFromFile(lib, path, append, progress, &questions);
+    return true;
+}
+
+bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
+                     IQuestions& questions) {
+    if (CheckFileExists(path, false, nullptr) &&
+        questions.Ask("confReplace", path, TButtons::OkCancel) != TAnswer::Ok)
+        return false;
+    SaveToFile(lib, path, progress);
+    return true;
+}
+
+TAnswer QuerySaveChanges(TLibObj& lib, IProgress& progress, IQuestions& questions) {
+    if (!lib.Modified || !lib.Options.ConfirmSaveChanges) return TAnswer::Yes;
+    TAnswer a = questions.Ask("confSave", lib.FileName, TButtons::YesNoCancel);
+    if (a != TAnswer::Yes) return a;
+    std::string path = lib.FileName;
+    if (path.empty()) path = questions.AskSavePath(std::string());
+    if (path.empty()) return TAnswer::Cancel;
+    try {
+        if (!SaveWithConfirm(lib, path, progress, questions)) return TAnswer::Cancel;
+    } catch (const EMessageError& e) {
+        questions.ShowError(e.Key, e.Arg);
+        return TAnswer::Cancel;
+    }
+    return TAnswer::Yes;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "catalog/lib_obj.h"
+#include "settings/progress.h"
+#include "settings/questions.h"
+
+#include <string>
+
+// Reading and writing the catalog file. Failures throw EMessageError:
+// "errFNF", "errUnknownFile", "errWrongFile", "infoCancel", "errWrite",
+// "errDamaged" (with the file name and the byte offset of the damage).
+
+// Writes the whole catalog; the old file stays intact until the new one is complete.
+void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress);
+// Reads a catalog file into `lib`; append keeps what is there. A damaged file
+// leaves what was read and clears FileName so that a plain Save cannot
+// overwrite the damaged file.
+void LoadFromFile(TLibObj& lib, const std::string& path, bool append, IProgress& progress,
+                  IQuestions* questions = nullptr);
+// The version string of a catalog file's header ("" when it has none).
+std::string ReadCatalogVersion(const std::string& path);
+// True when the file exists; otherwise shows "errFNF" when report is set.
+bool CheckFileExists(const std::string& path, bool report, IQuestions* questions);
+// The user-level open: confirm, existence and header check, then LoadFromFile.
+// False when the user cancelled or the file is missing.
+bool OpenLibrary(TLibObj& lib, const std::string& path, bool append, bool confirm,
+                 IProgress& progress, IQuestions& questions);
+// Asks "confReplace" when the file exists; false when cancelled.
+bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
+                     IQuestions& questions);
+// Yes (saved or nothing to save), No (discard) or Cancel. A save that was
+// cancelled or failed gives Cancel, so that no caller discards the changes.
+TAnswer QuerySaveChanges(TLibObj& lib, IProgress& progress, IQuestions& questions);

@@ -1,0 +1,398 @@
+#include "catalog/lib_obj.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+TLibObj::TLibObj() {
+    Tree.OnRelease = [this](TTreeNode* n) { OnCatalogRelease(n); };
+    ColTree.OnRelease = [this](TTreeNode* n) { OnColRelease(n); };
+}
+
+TLibObj::~TLibObj() {
+    clearing_ = true;
+    ColTree.Clear();
+    Tree.Clear();
+}
+
+void TLibObj::ClearCursors() {
+    CurrentNode = VolumeNode = ArchiveNode = nullptr;
+}
+
+TTreeNode* TLibObj::AddVolumeNode(std::unique_ptr<TLibFolder> folder) {
+    TLibFolder* f = folder.get();
+    f->Kind = 0;
+    f->Parent = nullptr;
+    std::string text = f->Caption;
+    f->Node = Tree.AddRoot(std::move(text), std::move(folder));
+    SetFolderImages(f->Node);
+    return f->Node;
+}
+
+TTreeNode* TLibObj::AddFolderNode(TTreeNode* parent, std::unique_ptr<TLibFolder> folder) {
+    if (!parent) return AddVolumeNode(std::move(folder));
+    TLibFolder* f = folder.get();
+    f->Kind = 1;
+    f->Parent = FolderOf(parent);
+    std::string text = f->Caption;
+    f->Node = Tree.AddChild(parent, std::move(text), std::move(folder));
+    SetFolderImages(f->Node);
+    return f->Node;
+}
+
+TLibFolderItem* TLibObj::AddEntry(TLibFolder* folder, std::unique_ptr<TLibFolderItem> entry) {
+    int64_t size = entry->Size;
+    TLibFolderItem* added = folder->AddItem(std::move(entry));
+    if (!added) return nullptr;
+    folder->DirectSize += size;
+    if (folder->Parent) GetVolume(folder)->DirectSize += size;
+    return added;
+}
+
+void TLibObj::SetEntrySize(TLibFolderItem* entry, int64_t size) {
+    int64_t delta = size - entry->Size;
+    entry->Size = size;
+    if (!entry->Owner || delta == 0) return;
+    entry->Owner->DirectSize += delta;
+    if (entry->Owner->Parent) GetVolume(entry->Owner)->DirectSize += delta;
+}
+
+void TLibObj::Recount() {
+    VolumeCount = FolderCount = FileCount = 0;
+    TotalSize = 0;
+    Tree.ForEach([&](TTreeNode* n) {
+        TLibFolder* f = FolderOf(n);
+        if (!n->Parent()) ++VolumeCount;
+        for (const auto& e : f->Items()) {
+            if (e->IsFolder) {
+                ++FolderCount;
+            } else {
+                ++FileCount;
+                TotalSize += e->Size;
+            }
+        }
+    });
+    CountsValid = true;
+}
+
+void TLibObj::PropagateCategoryComments(TLibFolder* folder, bool overwrite) {
+    // Iterative, so that deep trees cannot exhaust the stack.
+    std::vector<TLibFolder*> todo{folder};
+    while (!todo.empty()) {
+        TLibFolder* src = todo.back();
+        todo.pop_back();
+        for (const auto& e : src->Items()) {
+            if (e->Category.empty() || overwrite) e->Category = src->Category;
+            if (e->Comments.empty() || overwrite) e->Comments = src->Comments;
+            if (!e->IsFolder || !src->Node) continue;
+            TTreeNode* sub = src->Node->FindChild(e->Caption.view());
+            if (!sub) continue;
+            TLibFolder* f = FolderOf(sub);
+            if (f->Category.empty() || overwrite) f->Category = src->Category;
+            if (f->Comments.empty() || overwrite) f->Comments = src->Comments;
+            todo.push_back(f);
+        }
+    }
+    Modified = true;
+}
+
+void TLibObj::NumberFolder(TLibFolder* folder) {
+    folder->Level = folder->Node->Level();
+    folder->AbsoluteIndex = folder->Node->AbsoluteIndex();
+}
+
+void TLibObj::ReleaseEntry(TLibFolderItem* entry) {
+    if (clearing_) return;
+    if (TLibFolder* owner = entry->Owner) {
+        owner->DirectSize -= entry->Size;
+        if (owner->Parent) {
+            if (TLibFolder* vol = GetVolume(owner)) vol->DirectSize -= entry->Size;
+        }
+    }
+}
+
+void TLibObj::OnCatalogRelease(TTreeNode* node) {
+    if (clearing_) return;
+    TLibFolder* f = FolderOf(node);
+    if (!f) return;
+    for (const auto& e : f->Items())
+        ReleaseEntry(e.get());
+    if (node == CurrentNode || node == VolumeNode || node == ArchiveNode) ClearCursors();
+}
+
+void TLibObj::ForgetLink(TTreeNode* colNode) {
+    TLibColItem* c = ColItemOf(colNode);
+    TLibFolder* folder = c->LinkedFolder;
+    TLibFolderItem* item = c->LinkedItem;
+    c->LinkedFolder = nullptr;
+    c->LinkedItem = nullptr;
+    bool folderRef = folder && folder->CollectionNode == colNode;
+    bool itemRef = item && item->CollectionNode == colNode;
+    if (!folderRef && !itemRef) return;
+    // Another link to the same record takes over the back-reference.
+    TTreeNode* otherFolderLink = nullptr;
+    TTreeNode* otherItemLink = nullptr;
+    ColTree.ForEach([&](TTreeNode* n) {
+        TLibColItem* o = ColItemOf(n);
+        if (!o || n == colNode) return;
+        if (folderRef && !otherFolderLink && o->LinkedFolder == folder &&
+            o->Kind != TLibColItem::kFileLink)
+            otherFolderLink = n;
+        if (itemRef && !otherItemLink && o->LinkedItem == item) otherItemLink = n;
+    });
+    if (folderRef) folder->CollectionNode = otherFolderLink;
+    if (itemRef) item->CollectionNode = otherItemLink;
+}
+
+void TLibObj::OnColRelease(TTreeNode* node) {
+    if (clearing_) return;
+    if (ColItemOf(node)) ForgetLink(node);
+}
+
+void TLibObj::DeleteLinksTo(const std::vector<TLibFolder*>& folders,
+                            const std::vector<TLibFolderItem*>& entries) {
+    if (ColTree.TotalCount() == 0 || (folders.empty() && entries.empty())) return;
+    std::unordered_set<const void*> gone(folders.begin(), folders.end());
+    gone.insert(entries.begin(), entries.end());
+    std::vector<TTreeNode*> doomed;
+    ColTree.ForEach([&](TTreeNode* n) {
+        TLibColItem* c = ColItemOf(n);
+        if (!c) return;
+        if ((c->LinkedFolder && gone.count(c->LinkedFolder)) ||
+            (c->LinkedItem && gone.count(c->LinkedItem)))
+            doomed.push_back(n);
+    });
+    DeleteColNodes(doomed);
+}
+
+namespace {
+
+// Collects the folders and the linked entries of a subtree.
+void CollectSubtree(TTreeNode* node, std::vector<TLibFolder*>& folders,
+                    std::vector<TLibFolderItem*>& linked) {
+    std::vector<TTreeNode*> todo{node};
+    while (!todo.empty()) {
+        TTreeNode* n = todo.back();
+        todo.pop_back();
+        TLibFolder* f = FolderOf(n);
+        folders.push_back(f);
+        for (const auto& e : f->Items())
+            if (e->CollectionNode) linked.push_back(e.get());
+        for (int i = 0; i < n->Count(); ++i)
+            todo.push_back(n->Child(i));
+    }
+}
+
+// Drops nodes that lie below another node of the list (deleting the ancestor frees them).
+std::vector<TTreeNode*> TopMost(const std::vector<TTreeNode*>& nodes) {
+    std::unordered_set<const TTreeNode*> set(nodes.begin(), nodes.end());
+    std::vector<TTreeNode*> out;
+    for (TTreeNode* n : nodes) {
+        bool below = false;
+        for (TTreeNode* p = n->Parent(); p && !below; p = p->Parent())
+            below = set.count(p) > 0;
+        if (!below && std::find(out.begin(), out.end(), n) == out.end()) out.push_back(n);
+    }
+    return out;
+}
+
+} // namespace
+
+void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes) {
+    std::vector<TTreeNode*> top = TopMost(nodes);
+    if (top.empty()) return;
+    ++generation_;
+    std::vector<TLibFolder*> folders;
+    std::vector<TLibFolderItem*> linked;
+    for (TTreeNode* n : top)
+        CollectSubtree(n, folders, linked);
+    std::vector<TLibFolderItem*> parentEntries;
+    for (TTreeNode* n : top) {
+        TLibFolder* f = FolderOf(n);
+        f->PendingDelete = true;
+        if (f->Parent) {
+            if (TLibFolderItem* e = f->Parent->FindItem(f->Caption)) {
+                if (e->CollectionNode) linked.push_back(e);
+                parentEntries.push_back(e);
+            }
+        }
+    }
+    DeleteLinksTo(folders, linked);
+    for (TLibFolderItem* e : parentEntries) {
+        TLibFolder* owner = e->Owner;
+        ReleaseEntry(e);
+        owner->TakeItem(e).reset();
+    }
+    for (TTreeNode* n : top)
+        Tree.Delete(n);
+    Recount();
+    Modified = true;
+}
+
+void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem*>& entries) {
+    if (!folder || entries.empty()) return;
+    ++generation_;
+    std::vector<TTreeNode*> subNodes;
+    std::vector<TLibFolder*> folders;
+    std::vector<TLibFolderItem*> linked;
+    std::vector<TLibFolderItem*> mine;
+    for (TLibFolderItem* e : entries) {
+        if (e->Owner != folder || std::find(mine.begin(), mine.end(), e) != mine.end()) continue;
+        mine.push_back(e);
+        if (e->CollectionNode) linked.push_back(e);
+        if (e->IsFolder && folder->Node) {
+            if (TTreeNode* sub = folder->Node->FindChild(e->Caption.view())) {
+                FolderOf(sub)->PendingDelete = true;
+                subNodes.push_back(sub);
+                CollectSubtree(sub, folders, linked);
+            }
+        }
+    }
+    DeleteLinksTo(folders, linked);
+    for (TLibFolderItem* e : mine) {
+        ReleaseEntry(e);
+        folder->TakeItem(e).reset();
+    }
+    for (TTreeNode* n : subNodes)
+        Tree.Delete(n);
+    Recount();
+    Modified = true;
+}
+
+void TLibObj::DeleteColNodes(const std::vector<TTreeNode*>& nodes) {
+    std::vector<TTreeNode*> top = TopMost(nodes);
+    if (top.empty()) return;
+    ++generation_;
+    for (TTreeNode* n : top)
+        ColTree.Delete(n);
+    Modified = true;
+}
+
+void TLibObj::Clear() {
+    ++generation_;
+    clearing_ = true;
+    ColTree.Clear();
+    Tree.Clear();
+    clearing_ = false;
+    ClearCursors();
+    Categories.Clear();
+    Locations.Clear();
+    Version = kCurrentVersion;
+    FileName.clear();
+    Comments.clear();
+    Category.clear();
+    FolderRecordCount = VolumeCount = FolderCount = FileCount = 0;
+    CategoryRecordCount = CollectionRecordCount = 0;
+    TotalSize = 0;
+    CountsValid = false;
+}
+
+TTreeNode* TLibObj::AddCollection(TTreeNode* parent, const std::string& caption) {
+    auto item = std::make_unique<TLibColItem>(caption);
+    TLibColItem* c = item.get();
+    c->Node = ColTree.Add(parent, caption, std::move(item));
+    c->Level = c->Node->Level();
+    SetColItemImages(c->Node);
+    Modified = true;
+    return c->Node;
+}
+
+TTreeNode* TLibObj::LinkFolder(TTreeNode* parent, TLibFolder* folder) {
+    auto item = std::make_unique<TLibColItem>(folder->Caption);
+    TLibColItem* c = item.get();
+    c->Kind = TLibColItem::kFolderLink;
+    if (IsVolume(folder))
+        c->Kind = TLibColItem::kVolumeLink;
+    else if (IsArchiveFolder(folder))
+        c->Kind = TLibColItem::kArchiveLink;
+    c->LinkedFolder = folder;
+    c->LinkPath = GetCatalogPath(folder);
+    c->Node = ColTree.Add(parent, folder->Caption, std::move(item));
+    folder->CollectionNode = c->Node;
+    c->Level = c->Node->Level();
+    c->FolderIndex = folder->AbsoluteIndex;
+    SetColItemImages(c->Node);
+    Modified = true;
+    return c->Node;
+}
+
+TTreeNode* TLibObj::LinkEntry(TTreeNode* parent, TLibFolder* listFolder, TLibFolderItem* entry) {
+    if (entry->IsFolder && listFolder && listFolder->Node) {
+        if (TTreeNode* sub = listFolder->Node->FindChild(entry->Caption.view()))
+            return LinkFolder(parent, FolderOf(sub));
+    }
+    // A file, or a folder entry without a node of its own: a file link.
+    auto item = std::make_unique<TLibColItem>(entry->Caption.str());
+    TLibColItem* c = item.get();
+    c->Kind = TLibColItem::kFileLink;
+    c->LinkedFolder = listFolder ? listFolder : entry->Owner;
+    c->LinkedItem = entry;
+    c->LinkPath = GetEntryCatalogPath(entry);
+    c->Node = ColTree.Add(parent, entry->Caption.str(), std::move(item));
+    entry->CollectionNode = c->Node;
+    c->Level = c->Node->Level();
+    c->FolderIndex = c->LinkedFolder ? c->LinkedFolder->AbsoluteIndex : -1;
+    SetColItemImages(c->Node);
+    Modified = true;
+    return c->Node;
+}
+
+void TLibObj::Relink(TLibColItem* item, TLibFolder* folder) {
+    if (!folder) return;
+    item->LinkedFolder = folder;
+    if (item->Kind != TLibColItem::kFileLink) {
+        folder->CollectionNode = item->Node;
+        return;
+    }
+    for (const auto& e : folder->Items()) {
+        if (GetEntryCatalogPath(e.get()) == item->LinkPath) {
+            item->LinkedItem = e.get();
+            e->CollectionNode = item->Node;
+            return;
+        }
+    }
+}
+
+void TLibObj::RenameColNode(TTreeNode* node, const std::string& text) {
+    if (TLibColItem* c = ColItemOf(node)) c->Caption = text;
+    ColTree.SetText(node, text);
+    Modified = true;
+}
+
+bool TLibObj::MoveColNode(TTreeNode* node, TTreeNode* newParent) {
+    if (!ColTree.Move(node, newParent)) return false;
+    ColTree.ForEach([](TTreeNode* n) {
+        if (TLibColItem* c = ColItemOf(n)) c->Level = n->Level();
+    });
+    Modified = true;
+    return true;
+}
+
+bool TLibObj::RenameVolume(TTreeNode* node, const std::string& text) {
+    TLibFolder* f = FolderOf(node);
+    if (!f || f->Parent) return false;
+    f->Caption = text;
+    Tree.SetText(node, text);
+    if (Options.Sort) Tree.SortRoots();
+    Modified = true;
+    return true;
+}
+
+TTreeNode* FindFolderByCatalogPath(const TLibObj& lib, std::string_view path) {
+    std::string p(path);
+    if (p.empty()) return nullptr;
+    if (p.back() != '\\') p += '\\';
+    for (int i = 0; i < lib.Tree.RootCount(); ++i) {
+        TTreeNode* root = lib.Tree.Root(i);
+        std::string rootPath = GetCatalogPath(FolderOf(root));
+        if (p.compare(0, rootPath.size(), rootPath) != 0) continue;
+        TTreeNode* n = root;
+        size_t at = rootPath.size();
+        while (n && at < p.size()) {
+            size_t end = p.find('\\', at);
+            n = n->FindChild(std::string_view(p).substr(at, end - at));
+            at = end + 1;
+        }
+        if (n) return n;
+    }
+    return nullptr;
+}

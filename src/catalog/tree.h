@@ -1,0 +1,115 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The record a tree node carries and owns.
+class TTreeRecord {
+public:
+    virtual ~TTreeRecord() = default;
+};
+
+class TTree;
+
+// One node of an ordered forest. Siblings stay sorted by text: case-insensitive
+// first, the exact bytes breaking ties (names that differ only in case are
+// different names on Linux).
+class TTreeNode {
+public:
+    TTreeNode* Parent() const { return parent_; }
+    int Level() const;
+    int Count() const { return static_cast<int>(children_.size()); }
+    TTreeNode* Child(int i) const { return children_[static_cast<size_t>(i)].get(); }
+    TTreeNode* NextSibling() const;
+    int Index() const; // position among its siblings
+    const std::string& Text() const { return text_; }
+    TTreeRecord* Data() const { return data_.get(); }
+    TTree* Tree() const { return tree_; }
+    // Position in the whole tree's depth-first pre-order.
+    int AbsoluteIndex() const;
+    bool HasAsAncestor(const TTreeNode* other) const; // other is a proper ancestor
+
+    // First child whose text equals `text` exactly; null when there is none.
+    TTreeNode* FindChild(std::string_view text) const;
+
+    int ImageIndex = 0;
+    int SelectedIndex = 0;
+    int StateIndex = 0;
+    bool Expanded = false;
+
+private:
+    friend class TTree;
+    TTree* tree_ = nullptr;
+    TTreeNode* parent_ = nullptr;
+    std::string text_;
+    std::unique_ptr<TTreeRecord> data_;
+    std::vector<std::unique_ptr<TTreeNode>> children_;
+    mutable int absIndex_ = -1;
+};
+
+// Sibling order: CompareText, then the exact bytes.
+int CompareNames(std::string_view a, std::string_view b);
+
+// A forest of TTreeNode with the operations the catalog needs. Deleting a node
+// calls OnRelease for every node of its subtree (children first) before the
+// records are destroyed, so the owner can undo what the records are part of.
+class TTree {
+public:
+    TTree() = default;
+    ~TTree();
+    TTree(const TTree&) = delete;
+    TTree& operator=(const TTree&) = delete;
+
+    std::function<void(TTreeNode*)> OnRelease;
+
+    TTreeNode* AddRoot(std::string text, std::unique_ptr<TTreeRecord> data);
+    TTreeNode* AddChild(TTreeNode* parent, std::string text, std::unique_ptr<TTreeRecord> data);
+    // Adds under `parent`, or as a root when parent is null.
+    TTreeNode* Add(TTreeNode* parent, std::string text, std::unique_ptr<TTreeRecord> data);
+
+    int RootCount() const { return static_cast<int>(roots_.size()); }
+    TTreeNode* Root(int i) const { return roots_[static_cast<size_t>(i)].get(); }
+    TTreeNode* FirstNode() const { return roots_.empty() ? nullptr : roots_.front().get(); }
+    int TotalCount() const { return total_; }
+    TTreeNode* NodeAt(int index) const; // pre-order
+    // The next node in pre-order after `node`, or null.
+    static TTreeNode* NextPreOrder(const TTreeNode* node);
+
+    void SetText(TTreeNode* node, std::string text); // re-sorts among siblings
+    void Delete(TTreeNode* node);
+    void Clear();
+    // Moves a node with its subtree under `newParent` (null: to the root level).
+    // Refused (false) when newParent is the node itself or below it.
+    bool Move(TTreeNode* node, TTreeNode* newParent);
+    // Re-sorts the root level (roots keep sorted order already; kept for callers
+    // that changed texts behind the tree's back).
+    void SortRoots();
+
+    // Visits every node in pre-order; the visitor may not change the tree.
+    template <typename F> void ForEach(F&& f) const {
+        for (TTreeNode* n = FirstNode(); n; n = NextPreOrder(n))
+            f(n);
+    }
+
+    // Bumped on every change of shape or order; views use it to drop stale state.
+    unsigned Generation() const { return generation_; }
+
+private:
+    friend class TTreeNode;
+    using NodeList = std::vector<std::unique_ptr<TTreeNode>>;
+    NodeList& SiblingsOf(TTreeNode* node);
+    TTreeNode* Insert(NodeList& list, TTreeNode* parent, std::unique_ptr<TTreeNode> node);
+    void ReleaseSubtree(TTreeNode* node);
+    void Changed();
+    void Renumber() const;
+    static int CountSubtree(const TTreeNode* node);
+
+    NodeList roots_;
+    int total_ = 0;
+    unsigned generation_ = 0;
+    mutable bool numbered_ = true;
+    mutable std::vector<TTreeNode*> order_;
+};

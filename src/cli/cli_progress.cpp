@@ -1,0 +1,99 @@
+#include "cli/cli_progress.h"
+
+#include "settings/message_table.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+volatile std::sig_atomic_t gStop = 0;
+void OnInterrupt(int) {
+    gStop = 1;
+}
+} // namespace
+
+TCliProgress::TCliProgress() : tty_(::isatty(2) != 0) {
+    gStop = 0;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+TCliProgress::~TCliProgress() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+bool TCliProgress::StopRequested() const {
+    return gStop != 0;
+}
+
+void TCliProgress::Redraw(const std::string& text) {
+    if (!tty_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
+    lastDraw_ = now;
+    std::string line = std::to_string(position_);
+    if (total_ > 0) {
+        line += '/';
+        line += std::to_string(total_);
+    }
+    line += "  ";
+    line += text;
+    if (line.size() > 100) {
+        line.resize(97);
+        line.append(3, '.');
+    }
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+}
+
+void TCliProgress::BeginProgress(const std::string& text, int64_t total) {
+    total_ = total;
+    position_ = 0;
+    Redraw(text);
+}
+
+void TCliProgress::StepProgress(const std::string& text, int64_t position) {
+    if (position != 0) position_ = position;
+    Redraw(text);
+}
+
+void TCliProgress::EndProgress(const std::string& text) {
+    if (tty_) std::fprintf(stderr, "\r\033[K");
+    if (!text.empty() && !Quiet) std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+void TCliProgress::ShowStatus(const std::string& text, const std::string& logText, bool log) {
+    if (log)
+        LogMessage(logText.empty() ? text : logText);
+    else
+        Redraw(text);
+}
+
+void TCliProgress::LogMessage(const std::string& text) {
+    if (tty_) std::fprintf(stderr, "\r\033[K");
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+TAnswer TCliQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
+    if (!::isatty(0) || !::isatty(2)) return unattended_;
+    const char* choices = buttons == TButtons::YesNoCancel ? " [y/n/c] "
+                          : buttons == TButtons::YesNo     ? " [y/n] "
+                                                           : " [ok/cancel] ";
+    std::cerr << GetMessageText(key, arg) << choices << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) return TAnswer::Cancel;
+    char c =
+        line.empty() ? 'c' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+    if (buttons == TButtons::OkCancel) return c == 'o' || c == 'y' ? TAnswer::Ok : TAnswer::Cancel;
+    if (c == 'y') return TAnswer::Yes;
+    if (c == 'n') return TAnswer::No;
+    return buttons == TButtons::YesNo ? TAnswer::No : TAnswer::Cancel;
+}
+
+void TCliQuestions::ShowError(const std::string& key, const std::string& arg) {
+    std::cerr << "tamblix-cli: " << GetMessageText(key, arg) << "\n";
+}

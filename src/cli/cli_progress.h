@@ -1,0 +1,39 @@
+#pragma once
+
+#include "settings/progress.h"
+#include "settings/questions.h"
+
+#include <chrono>
+
+// Progress on stderr (only when it is a terminal) and Ctrl+C as the stop request.
+class TCliProgress : public IProgress {
+public:
+    TCliProgress();
+    ~TCliProgress() override;
+    void BeginProgress(const std::string& text, int64_t total) override;
+    void StepProgress(const std::string& text, int64_t position) override;
+    void EndProgress(const std::string& text) override;
+    void ShowStatus(const std::string& text, const std::string& logText, bool log) override;
+    void LogMessage(const std::string& text) override;
+    bool StopRequested() const override;
+
+    bool Quiet = false; // no summary lines on stderr
+
+private:
+    void Redraw(const std::string& text);
+    bool tty_;
+    int64_t total_ = 0, position_ = 0;
+    std::chrono::steady_clock::time_point lastDraw_{};
+};
+
+// Questions on the terminal; without one, the fixed default answer.
+class TCliQuestions : public IQuestions {
+public:
+    explicit TCliQuestions(TAnswer unattended = TAnswer::Cancel) : unattended_(unattended) {}
+    TAnswer Ask(const std::string& key, const std::string& arg, TButtons buttons) override;
+    void ShowError(const std::string& key, const std::string& arg) override;
+    std::string AskSavePath(const std::string& suggested) override { return suggested; }
+
+private:
+    TAnswer unattended_;
+};

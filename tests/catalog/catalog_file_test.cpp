@@ -1,0 +1,333 @@
+#include "catalog_test_util.h"
+#include "settings/message_error.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TStopAfter : public TNullProgress {
+public:
+    explicit TStopAfter(int n) : left_(n) {}
+    bool StopRequested() const override { return --left_ < 0; }
+
+private:
+    mutable int left_;
+};
+
+std::string ErrorKey(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EMessageError& e) {
+        return e.Key;
+    }
+    return {};
+}
+
+TTreeNode* NewVolume(TLibObj& lib, const std::string& caption, const std::string& source) {
+    auto f = std::make_unique<TLibFolder>();
+    f->Caption = caption;
+    f->SourcePath = source;
+    return lib.AddVolumeNode(std::move(f));
+}
+
+TLibFolderItem* NewFile(TLibObj& lib, TTreeNode* node, const std::string& name, int64_t size) {
+    auto e = std::make_unique<TLibFolderItem>();
+    e->Caption = name;
+    e->Size = size;
+    return lib.AddEntry(FolderOf(node), std::move(e));
+}
+
+TNullProgress quiet;
+
+} // namespace
+
+TEST(CatalogFile, ByteExactSmallCatalogs) {
+    TTempDir dir;
+    TLibObj empty;
+    SaveToFile(empty, dir.File("empty.txc"), quiet);
+    std::string bytes = ReadAll(dir.File("empty.txc"));
+    EXPECT_EQ(bytes.size(), 35u);
+    EXPECT_EQ(bytes.substr(0, 15), std::string("\x0b\0\0\0Tamblix 2.3", 15));
+    EXPECT_EQ(empty.FileName, dir.File("empty.txc"));
+
+    TLibObj one;
+    TTreeNode* cd = NewVolume(one, "CD1", "D:\\");
+    NewFile(one, cd, "a.txt", 5);
+    SaveToFile(one, dir.File("one.txc"), quiet);
+    std::string expected = TBytes()
+                               .Header("Tamblix 2.3", 1, 0, 0)
+                               .Folder("CD1", 0, 0, 1, 0, "D:\\")
+                               .Entry("a.txt", 5, true)
+                               .data;
+    EXPECT_EQ(ReadAll(dir.File("one.txc")), expected);
+    EXPECT_EQ(expected.size(), 127u);
+    EXPECT_FALSE(one.Modified);
+}
+
+TEST(CatalogFile, RoundTripKeepsEverything) {
+    TTempDir dir;
+    TLibObj lib;
+    lib.Comments = "my discs";
+    lib.Category = "home";
+    lib.Categories.Add("Music");
+    lib.Categories.Add("films");
+    TTreeNode* vol = NewVolume(lib, "Disc \xc3\xa9t\xc3\xa9", "/media/disc/");
+    FolderOf(vol)->Location = "Shelf 2";
+    FolderOf(vol)->Serial = "1234ABCD";
+    TLibFolderItem* song = NewFile(lib, vol, "song.mp3", 3000000000LL);
+    song->TagInfo.SetValue("Title", std::string("Morning"));
+    song->TagInfo.SetValue("DurationSec", 215.379591836735);
+    song->Comments = "line1\r\nline2";
+    song->Date = 45000.5;
+    NewFile(lib, vol, "Song.mp3", 1);
+    TTreeNode* col = lib.AddCollection(nullptr, "Best");
+    lib.LinkEntry(col, FolderOf(vol), song);
+    ColItemOf(col)->URL = "https://example.org/";
+    SaveToFile(lib, dir.File("c.txc"), quiet);
+
+    TLibObj back;
+    LoadFromFile(back, dir.File("c.txc"), false, quiet);
+    EXPECT_FALSE(back.Modified);
+    EXPECT_EQ(back.Comments, "my discs");
+    EXPECT_EQ(back.Categories.Count(), 2);
+    EXPECT_EQ(back.Locations.Lines(), std::vector<std::string>{"Shelf 2"});
+    TLibFolder* v = FolderOf(back.Tree.Root(0));
+    EXPECT_EQ(v->Serial, "1234ABCD");
+    ASSERT_EQ(v->ItemsCount(), 2);
+    TLibFolderItem* s = v->FindItem("song.mp3");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->Size, 3000000000LL);
+    EXPECT_EQ(s->Date, 45000.5);
+    EXPECT_EQ(s->Comments, "line1\r\nline2");
+    EXPECT_EQ(s->TagInfo.Text(), "Title=Morning\r\nDurationSec=215.379591836735\r\n");
+    TLibColItem* link = ColItemOf(back.ColTree.Root(0)->Child(0));
+    EXPECT_EQ(link->LinkedItem, s);
+    EXPECT_EQ(s->CollectionNode, link->Node);
+    EXPECT_EQ(ColItemOf(back.ColTree.Root(0))->URL, "https://example.org/");
+    EXPECT_TRUE(TotalsAreConsistent(back));
+    SaveToFile(back, dir.File("d.txc"), quiet);
+    EXPECT_EQ(ReadAll(dir.File("c.txc")), ReadAll(dir.File("d.txc")));
+}
+
+TEST(CatalogFile, OldVersionLoadsWithoutTagsAndMarksModified) {
+    TTempDir dir;
+    WriteAll(dir.File("old.txc"), TBytes()
+                                      .Header("Tamblix 2.2", 1, 0, 1)
+                                      .Folder("CD1", 0, 0, 1, 0, "D:\\")
+                                      .Entry("a.txt", 5, false)
+                                      .S("Music")
+                                      .data);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("old.txc"), false, quiet);
+    EXPECT_TRUE(lib.Modified);
+    EXPECT_TRUE(FolderOf(lib.Tree.Root(0))->Item(0)->TagInfo.Empty());
+    EXPECT_EQ(lib.Categories.Lines(), std::vector<std::string>{"Music"});
+    SaveToFile(lib, dir.File("new.txc"), quiet);
+    EXPECT_EQ(ReadCatalogVersion(dir.File("new.txc")), "Tamblix 2.3");
+    EXPECT_EQ(ReadAll(dir.File("new.txc")).size(), 127u + 4 + 5);
+}
+
+TEST(CatalogFile, LevelPlacement) {
+    TTempDir dir;
+    // V0, a(1), b(2), c(3), d(1) -> d is a sibling of a; then another volume.
+    WriteAll(dir.File("lv.txc"), TBytes()
+                                     .Header("Tamblix 2.3", 6, 0, 0)
+                                     .Folder("V0", 0, 0, 0, 0)
+                                     .Folder("a", 1, 1, 0, 1)
+                                     .Folder("b", 2, 1, 0, 2)
+                                     .Folder("c", 3, 1, 0, 3)
+                                     .Folder("d", 1, 1, 0, 4)
+                                     .Folder("W", 0, 0, 0, 5)
+                                     .data);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("lv.txc"), false, quiet);
+    ASSERT_EQ(lib.Tree.RootCount(), 2);
+    TTreeNode* v0 = lib.Tree.Root(0);
+    ASSERT_EQ(v0->Count(), 2);
+    EXPECT_EQ(v0->Child(0)->Text(), "a");
+    EXPECT_EQ(v0->Child(1)->Text(), "d");
+    EXPECT_EQ(v0->Child(0)->Child(0)->Child(0)->Text(), "c");
+    EXPECT_EQ(FolderOf(v0->Child(1))->Parent, FolderOf(v0));
+    EXPECT_EQ(lib.Tree.Root(1)->Text(), "W");
+}
+
+TEST(CatalogFile, RelinkingUsesIndexAndExactLinkPath) {
+    TTempDir dir;
+    WriteAll(dir.File("l.txc"), TBytes()
+                                    .Header("Tamblix 2.3", 2, 4, 0)
+                                    .Folder("CD", 0, 0, 0, 0)
+                                    .Folder("sub", 1, 1, 2, 1)
+                                    .Entry("f.txt", 1, true)
+                                    .Entry("g.txt", 1, true)
+                                    .Col("group", -1, 0, -1, "")
+                                    .Col("sub", 1, 1, 1, "CD\\sub\\")
+                                    .Col("g", 2, 1, 1, "CD\\sub\\g.txt")
+                                    .Col("gone", 2, 1, 1, "CD\\sub\\G.TXT")
+                                    .data);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("l.txc"), false, quiet);
+    TTreeNode* group = lib.ColTree.Root(0);
+    ASSERT_EQ(group->Count(), 3);
+    TLibFolder* sub = FolderOf(lib.Tree.Root(0)->Child(0));
+    TLibColItem* folderLink = ColItemOf(group->FindChild("sub"));
+    EXPECT_EQ(folderLink->LinkedFolder, sub);
+    EXPECT_EQ(sub->CollectionNode, folderLink->Node);
+    EXPECT_EQ(ColItemOf(group->FindChild("g"))->LinkedItem, sub->FindItem("g.txt"));
+    TLibColItem* gone = ColItemOf(group->FindChild("gone"));
+    EXPECT_EQ(gone->LinkedItem, nullptr); // stays in the tree, unlinked
+}
+
+TEST(CatalogFile, AppendAddsRootsAndRelinksOnlyItsOwnRecords) {
+    TTempDir dir;
+    TLibObj a;
+    TTreeNode* va = NewVolume(a, "A", "/a/");
+    NewFile(a, va, "x", 1);
+    a.LinkFolder(nullptr, FolderOf(va));
+    a.Categories.Add("one");
+    SaveToFile(a, dir.File("a.txc"), quiet);
+    TLibObj b;
+    TTreeNode* vb = NewVolume(b, "B", "/b/");
+    NewFile(b, vb, "y", 2);
+    b.LinkFolder(nullptr, FolderOf(vb));
+    b.Categories.Add("two");
+    SaveToFile(b, dir.File("b.txc"), quiet);
+
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("a.txc"), false, quiet);
+    LoadFromFile(lib, dir.File("b.txc"), true, quiet);
+    EXPECT_EQ(lib.FileName, dir.File("a.txc"));
+    EXPECT_TRUE(lib.Modified);
+    EXPECT_EQ(lib.Tree.RootCount(), 2);
+    EXPECT_EQ(lib.Categories.Count(), 2);
+    // Both catalogs numbered their volume 0; each link must reach its own.
+    for (int i = 0; i < lib.ColTree.RootCount(); ++i) {
+        TLibColItem* c = ColItemOf(lib.ColTree.Root(i));
+        ASSERT_NE(c->LinkedFolder, nullptr);
+        EXPECT_EQ(c->LinkedFolder->Caption, c->Caption);
+    }
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+    EXPECT_EQ(FolderOf(lib.Tree.Root(1))->DirectSize, 2);
+}
+
+TEST(CatalogFile, LinkPathFollowsRenamedVolume) {
+    TTempDir dir;
+    TLibObj lib;
+    TTreeNode* v = NewVolume(lib, "Old", "/o/");
+    TLibFolderItem* f = NewFile(lib, v, "f.txt", 1);
+    lib.LinkEntry(nullptr, FolderOf(v), f);
+    lib.RenameVolume(v, "New");
+    SaveToFile(lib, dir.File("r.txc"), quiet);
+    TLibObj back;
+    LoadFromFile(back, dir.File("r.txc"), false, quiet);
+    EXPECT_NE(ColItemOf(back.ColTree.Root(0))->LinkedItem, nullptr);
+}
+
+TEST(CatalogFile, StoppedOrFailedSaveKeepsTheOldFile) {
+    TTempDir dir;
+    TLibObj lib;
+    TTreeNode* v = NewVolume(lib, "V", "/v/");
+    for (int i = 0; i < 50; ++i)
+        NewFile(lib, v, "f" + std::to_string(i), i);
+    SaveToFile(lib, dir.File("keep.txc"), quiet);
+    std::string before = ReadAll(dir.File("keep.txc"));
+    NewFile(lib, v, "extra", 1);
+    lib.Modified = true;
+    TStopAfter stop(10);
+    EXPECT_EQ(ErrorKey([&] { SaveToFile(lib, dir.File("keep.txc"), stop); }), "infoCancel");
+    EXPECT_EQ(ReadAll(dir.File("keep.txc")), before);
+    EXPECT_TRUE(lib.Modified);
+    EXPECT_EQ(ErrorKey([&] { SaveToFile(lib, dir.File("no/such/dir/x.txc"), quiet); }), "errWrite");
+    EXPECT_EQ(lib.FileName, dir.File("keep.txc"));
+    // No stray temporary files.
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(dir.Path()))
+        files += e.is_regular_file();
+    EXPECT_EQ(files, 1);
+}
+
+TEST(CatalogFile, LongTextIsCutAtACharacterBoundary) {
+    TTempDir dir;
+    TLibObj lib;
+    TTreeNode* v = NewVolume(lib, "V", "/v/");
+    TLibFolderItem* f = NewFile(lib, v, "f", 1);
+    std::string text = "a";
+    while (text.size() < 70000)
+        text += "\xc3\xa9"; // two-byte characters, off by one
+    f->Comments = text;
+    SaveToFile(lib, dir.File("long.txc"), quiet);
+    TLibObj back;
+    LoadFromFile(back, dir.File("long.txc"), false, quiet);
+    std::string got = FolderOf(back.Tree.Root(0))->Item(0)->Comments.str();
+    EXPECT_EQ(got.size(), 65535u);
+    EXPECT_EQ(got, text.substr(0, 65535));
+}
+
+TEST(CatalogFile, DamagedFilesGiveClearErrorsAndProtectTheFile) {
+    TTempDir dir;
+    auto load = [&](const std::string& bytes, TLibObj& lib) {
+        WriteAll(dir.File("bad.txc"), bytes);
+        return ErrorKey([&] { LoadFromFile(lib, dir.File("bad.txc"), false, quiet); });
+    };
+    {
+        TLibObj lib;
+        std::string good = TBytes()
+                               .Header("Tamblix 2.3", 2, 0, 0)
+                               .Folder("V", 0, 0, 1, 0)
+                               .Entry("a", 1, true)
+                               .data;
+        EXPECT_EQ(load(good.substr(0, good.size() - 3), lib), "errDamaged");
+        EXPECT_EQ(lib.Tree.RootCount(), 1); // what was read stays visible
+        EXPECT_TRUE(lib.FileName.empty());  // so a plain Save cannot overwrite the damaged file
+    }
+    {
+        TLibObj lib;
+        EXPECT_EQ(load(TBytes().Header("Tamblix 2.3", 1, 0, 0).I32(-5).data, lib), "errDamaged");
+        EXPECT_EQ(load(TBytes().Header("Tamblix 2.3", 1, 0, 0).I32(70000).data, lib), "errDamaged");
+        EXPECT_EQ(load(TBytes()
+                           .Header("Tamblix 2.3", 2, 0, 0)
+                           .Folder("V", 0, 0, 0, 0)
+                           .Folder("x", 2, 1, 0, 1)
+                           .data,
+                       lib),
+                  "errDamaged");
+        EXPECT_EQ(
+            load(TBytes().Header("Tamblix 2.3", 1, 0, 0).Folder("V", 0, 0, 100000000, 0).data, lib),
+            "errDamaged");
+        EXPECT_EQ(load(TBytes().Header("Tamblix 2.3", 2000000000, 0, 0).data, lib), "errDamaged");
+        EXPECT_EQ(load(TBytes().Header("Tamblix 9.9", 0, 0, 0).data, lib), "errWrongFile");
+        EXPECT_EQ(load("", lib), "errDamaged");
+    }
+    TLibObj lib;
+    TFixedAnswers yes;
+    WriteAll(dir.File("v.txc"), TBytes().Header("Other 1.0", 0, 0, 0).data);
+    EXPECT_EQ(ErrorKey([&] { OpenLibrary(lib, dir.File("v.txc"), false, false, quiet, yes); }),
+              "errUnknownFile");
+    EXPECT_FALSE(OpenLibrary(lib, dir.File("missing.txc"), false, false, quiet, yes));
+}
+
+TEST(CatalogFile, SaveQuestions) {
+    TTempDir dir;
+    TLibObj lib;
+    NewVolume(lib, "V", "/v/");
+    lib.Modified = true;
+    TFixedAnswers cancel(TAnswer::Cancel);
+    TFixedAnswers yesNoPath(TAnswer::Yes, "");
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, cancel), TAnswer::Cancel);
+    // Yes, but Save As is cancelled: the changes must not be discarded.
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, yesNoPath), TAnswer::Cancel);
+    TFixedAnswers yesPath(TAnswer::Yes, dir.File("q.txc"));
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, yesPath), TAnswer::Yes);
+    EXPECT_FALSE(lib.Modified);
+    // "confReplace" answered Cancel.
+    lib.Modified = true;
+    struct TReplaceNo : TFixedAnswers {
+        TAnswer Ask(const std::string& key, const std::string& a, TButtons b) override {
+            return key == "confReplace" ? TAnswer::Cancel : TFixedAnswers::Ask(key, a, b);
+        }
+    } replaceNo;
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, replaceNo), TAnswer::Cancel);
+    EXPECT_TRUE(lib.Modified);
+    EXPECT_FALSE(SaveWithConfirm(lib, dir.File("q.txc"), quiet, replaceNo));
+    lib.Options.ConfirmSaveChanges = false;
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, cancel), TAnswer::Yes);
+}

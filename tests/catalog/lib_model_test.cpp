@@ -1,0 +1,202 @@
+#include "catalog_test_util.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TLibFolderItem* AddFile(TLibObj& lib, TLibFolder* f, const std::string& name, int64_t size) {
+    auto e = std::make_unique<TLibFolderItem>();
+    e->Caption = name;
+    e->Size = size;
+    return lib.AddEntry(f, std::move(e));
+}
+
+TTreeNode* AddSub(TLibObj& lib, TTreeNode* parent, const std::string& name, int64_t entrySize = 0) {
+    auto e = std::make_unique<TLibFolderItem>();
+    e->Caption = name;
+    e->IsFolder = 1;
+    e->Size = entrySize;
+    lib.AddEntry(FolderOf(parent), std::move(e));
+    auto f = std::make_unique<TLibFolder>();
+    f->Caption = name;
+    return lib.AddFolderNode(parent, std::move(f));
+}
+
+TTreeNode* AddVol(TLibObj& lib, const std::string& caption,
+                  const std::string& source = "/mnt/cd/") {
+    auto f = std::make_unique<TLibFolder>();
+    f->Caption = caption;
+    f->SourcePath = source;
+    return lib.AddVolumeNode(std::move(f));
+}
+
+// A volume Backup with Docs (a.txt 10, B.txt 20) and Docs/Deep (c.mp3 5), root file r.zip 7 with
+// members.
+struct Sample {
+    TLibObj lib;
+    TTreeNode *vol, *docs, *deep, *zip;
+    Sample() {
+        vol = AddVol(lib, "Backup");
+        docs = AddSub(lib, vol, "Docs");
+        AddFile(lib, FolderOf(docs), "a.txt", 10);
+        AddFile(lib, FolderOf(docs), "B.txt", 20);
+        deep = AddSub(lib, docs, "Deep");
+        AddFile(lib, FolderOf(deep), "c.MP3", 5);
+        zip = AddSub(lib, vol, "r.zip", 7);
+        AddFile(lib, FolderOf(zip), "inner/x.txt", 100);
+    }
+};
+
+} // namespace
+
+TEST(LibModel, PathsAndTypes) {
+    Sample s;
+    EXPECT_EQ(GetCatalogPath(FolderOf(s.deep)), "Backup\\Docs\\Deep\\");
+    EXPECT_EQ(GetSourcePath(FolderOf(s.deep)), "/mnt/cd/Docs/Deep/");
+    EXPECT_EQ(GetDisplayPath(FolderOf(s.docs)), "[Backup]\\Docs\\");
+    TLibFolderItem* mp3 = FolderOf(s.deep)->Item(0);
+    EXPECT_EQ(GetEntryCatalogPath(mp3), "Backup\\Docs\\Deep\\c.MP3");
+    EXPECT_EQ(GetEntryType(mp3), "mp3");
+    EXPECT_EQ(GetEntryType(FolderOf(s.vol)->FindItem("Docs")), "");
+    EXPECT_TRUE(IsArchiveFolder(FolderOf(s.zip)));
+    EXPECT_FALSE(IsArchiveFolder(FolderOf(s.vol)));
+    EXPECT_EQ(EntryFolder(FolderOf(s.vol)->FindItem("Docs")), FolderOf(s.docs));
+    EXPECT_EQ(EntryVolume(mp3), FolderOf(s.vol));
+
+    TLibObj lib;
+    auto drive = TLibFolder::FromPath("C:\\");
+    EXPECT_EQ(drive->Caption, ""); // a drive root has no name of its own
+    drive->Caption = "C:\\";
+    EXPECT_EQ(GetCatalogPath(drive.get()), "C:\\");
+    EXPECT_EQ(TLibFolder::FromPath("/media/usb/Music/")->Caption, "Music");
+}
+
+TEST(LibModel, NamesDifferingInCaseAreDistinctAndOrdered) {
+    TLibObj lib;
+    TLibFolder* f = FolderOf(AddVol(lib, "V"));
+    EXPECT_NE(AddFile(lib, f, "a.txt", 1), nullptr);
+    EXPECT_NE(AddFile(lib, f, "A.TXT", 2), nullptr);
+    EXPECT_EQ(AddFile(lib, f, "a.txt", 3), nullptr); // the exact name is the identity
+    EXPECT_NE(AddFile(lib, f, "B", 4), nullptr);
+    ASSERT_EQ(f->ItemsCount(), 3);
+    EXPECT_EQ(f->Item(0)->Caption, "A.TXT");
+    EXPECT_EQ(f->Item(1)->Caption, "a.txt");
+    EXPECT_EQ(f->Item(2)->Caption, "B");
+    EXPECT_EQ(f->FindItem("a.txt")->Size, 1);
+    EXPECT_EQ(f->DirectSize, 7);
+}
+
+TEST(LibModel, SizesAndRecount) {
+    Sample s;
+    EXPECT_EQ(FolderOf(s.vol)->DirectSize, 10 + 20 + 5 + 7 + 100);
+    EXPECT_EQ(FolderDisplaySize(FolderOf(s.vol)), 142);
+    EXPECT_EQ(FolderDisplaySize(FolderOf(s.docs)), 30 + 5);
+    EXPECT_TRUE(TotalsAreConsistent(s.lib));
+    s.lib.Recount();
+    EXPECT_EQ(s.lib.VolumeCount, 1);
+    EXPECT_EQ(s.lib.FolderCount, 3);
+    EXPECT_EQ(s.lib.FileCount, 4);
+    EXPECT_EQ(s.lib.TotalSize, 135);
+    TLibObj empty;
+    empty.Recount();
+    EXPECT_TRUE(empty.CountsValid);
+    EXPECT_EQ(empty.VolumeCount + empty.FileCount + empty.FolderCount, 0);
+}
+
+TEST(LibModel, PropagateFollowsEachLevelsOwnValues) {
+    Sample s;
+    FolderOf(s.vol)->Category = "Top";
+    FolderOf(s.deep)->Category = "Kept";
+    FolderOf(s.docs)->Comments = "mine";
+    s.lib.PropagateCategoryComments(FolderOf(s.vol), false);
+    EXPECT_EQ(FolderOf(s.docs)->Category, "Top");
+    EXPECT_EQ(FolderOf(s.docs)->Comments, "mine");
+    EXPECT_EQ(FolderOf(s.deep)->Category, "Kept");
+    EXPECT_EQ(FolderOf(s.deep)->Item(0)->Category, "Kept");
+    EXPECT_EQ(FolderOf(s.deep)->Item(0)->Comments, "mine");
+    s.lib.PropagateCategoryComments(FolderOf(s.vol), true);
+    EXPECT_EQ(FolderOf(s.deep)->Item(0)->Category, "Top");
+}
+
+TEST(LibModel, DeletingNodesAndEntriesKeepsTotalsAndTree) {
+    Sample s;
+    s.lib.DeleteEntries(FolderOf(s.deep), {FolderOf(s.deep)->Item(0)});
+    EXPECT_TRUE(TotalsAreConsistent(s.lib));
+    // Deleting a file in the parent later leaves the subfolder in place.
+    s.lib.DeleteEntries(FolderOf(s.docs), {FolderOf(s.docs)->FindItem("a.txt")});
+    EXPECT_NE(s.deep->Parent(), nullptr);
+    EXPECT_EQ(s.docs->Count(), 1);
+    EXPECT_TRUE(TotalsAreConsistent(s.lib));
+    // A folder entry deletes its node with it.
+    s.lib.DeleteEntries(FolderOf(s.docs), {FolderOf(s.docs)->FindItem("Deep")});
+    EXPECT_EQ(s.docs->Count(), 0);
+    // Deleting a node removes its entry from the parent.
+    s.lib.DeleteNodes({s.zip, s.zip});
+    EXPECT_EQ(FolderOf(s.vol)->FindItem("r.zip"), nullptr);
+    EXPECT_TRUE(TotalsAreConsistent(s.lib));
+    EXPECT_EQ(FolderOf(s.vol)->DirectSize, 20);
+    EXPECT_TRUE(s.lib.Modified);
+    // A node and its own descendant chosen together.
+    s.lib.DeleteNodes({s.docs, s.vol});
+    EXPECT_EQ(s.lib.Tree.TotalCount(), 0);
+}
+
+TEST(LibModel, CollectionLinksNeverDangle) {
+    Sample s;
+    TTreeNode* col = s.lib.AddCollection(nullptr, "Favourites");
+    TTreeNode* l1 = s.lib.LinkFolder(col, FolderOf(s.docs));
+    TTreeNode* l2 = s.lib.LinkFolder(nullptr, FolderOf(s.docs));
+    TLibFolderItem* b = FolderOf(s.docs)->FindItem("B.txt");
+    TTreeNode* fl = s.lib.LinkEntry(col, FolderOf(s.docs), b);
+    EXPECT_EQ(ColItemOf(fl)->Kind, TLibColItem::kFileLink);
+    EXPECT_EQ(ColItemOf(fl)->LinkPath, "Backup\\Docs\\B.txt");
+    EXPECT_EQ(ColItemOf(s.lib.LinkFolder(nullptr, FolderOf(s.vol)))->Kind,
+              TLibColItem::kVolumeLink);
+    EXPECT_EQ(ColItemOf(s.lib.LinkFolder(nullptr, FolderOf(s.zip)))->Kind,
+              TLibColItem::kArchiveLink);
+    EXPECT_EQ(FolderOf(s.docs)->CollectionNode, l2);
+    // Deleting the newest link hands the back-reference to the older one.
+    s.lib.DeleteColNodes({l2});
+    EXPECT_EQ(FolderOf(s.docs)->CollectionNode, l1);
+    // Deleting the folder deletes every link to it and to its entries.
+    s.lib.DeleteNodes({s.docs});
+    EXPECT_EQ(col->Count(), 0);
+    s.lib.ColTree.ForEach([&](TTreeNode* n) {
+        TLibColItem* c = ColItemOf(n);
+        EXPECT_NE(c->Kind, TLibColItem::kFileLink);
+        EXPECT_NE(c->Kind, TLibColItem::kFolderLink);
+    });
+}
+
+TEST(LibModel, CollectionMovesAndRenames) {
+    TLibObj lib;
+    TTreeNode* a = lib.AddCollection(nullptr, "b");
+    TTreeNode* child = lib.AddCollection(a, "child");
+    TTreeNode* other = lib.AddCollection(nullptr, "a");
+    EXPECT_EQ(lib.ColTree.Root(0), other);
+    EXPECT_FALSE(lib.MoveColNode(a, a));
+    EXPECT_FALSE(lib.MoveColNode(a, child));
+    EXPECT_TRUE(lib.MoveColNode(a, other));
+    EXPECT_EQ(ColItemOf(child)->Level, 2);
+    lib.RenameColNode(other, "z");
+    EXPECT_EQ(ColItemOf(other)->Caption, "z");
+    TTreeNode* vol = AddVol(lib, "Disc");
+    AddSub(lib, vol, "sub");
+    EXPECT_FALSE(lib.RenameVolume(vol->Child(0), "x"));
+    EXPECT_TRUE(lib.RenameVolume(vol, "Another"));
+    EXPECT_EQ(GetCatalogPath(FolderOf(vol->Child(0))), "Another\\sub\\");
+}
+
+TEST(LibModel, LookupsByPathAndText) {
+    Sample s;
+    AddVol(s.lib, "Other", "/mnt/other/");
+    EXPECT_EQ(FindNodeByPath(s.vol, "Backup\\Docs\\Deep\\"), s.deep);
+    EXPECT_EQ(FindNodeByPath(s.vol, "/mnt/cd/Docs/"), s.docs);
+    EXPECT_EQ(FindNodeByPath(s.docs, "/mnt/other/"), nullptr); // only the start's subtree
+    EXPECT_EQ(FindNodeByText(s.lib.Tree, "Deep"), s.deep);
+    EXPECT_EQ(FindFolderByCatalogPath(s.lib, "Backup\\Docs\\Deep"), s.deep);
+    EXPECT_EQ(FindFolderByCatalogPath(s.lib, "Backup\\docs\\"), nullptr);
+    EXPECT_EQ(OneLineText("a\r\nb\nc\r", ";"), "a;b;c");
+    EXPECT_EQ(s.lib.Tree.NodeAt(2), s.deep);
+    EXPECT_EQ(s.deep->AbsoluteIndex(), 2);
+}
