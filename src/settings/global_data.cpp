@@ -1,9 +1,11 @@
 #include "settings/global_data.h"
 
 #include "analysis/safe_file.h"
+#include "analysis/text_utils.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 #include "tags/tag_info.h"
+#include "tags/tag_text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,7 +43,7 @@ void SetListLines(TStringList& list, std::string_view text) {
     std::vector<std::string> lines;
     lines.reserve(static_cast<size_t>(raw.Count()));
     for (const std::string& l : raw.Lines())
-        if (!l.empty()) lines.push_back(l);
+        if (!l.empty()) lines.push_back(EightBitText(l)); // older files are 8-bit
     std::stable_sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
         return CompareText(a, b) < 0;
     });
@@ -67,6 +69,10 @@ TGlobalData::TGlobalData(std::string configFolder) : configFolder_(std::move(con
     if (configFolder_.empty()) configFolder_ = DefaultConfigFolder();
     if (!configFolder_.empty() && configFolder_.back() != '/') configFolder_ += '/';
     SetDefaults();
+    Progress.FormatSize = [this](int64_t bytes) {
+        return FormatSize(Sizes, static_cast<double>(bytes), GetMessageText("infoStrKB"),
+                          GetMessageText("infoStrMB"));
+    };
 }
 
 TGlobalData::~TGlobalData() {

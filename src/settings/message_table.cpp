@@ -1,5 +1,7 @@
 #include "settings/message_table.h"
 
+#include "analysis/text_utils.h"
+
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -198,6 +200,11 @@ TMessageTable& Table() {
     return table;
 }
 
+// The size formatting keeps its own copy of the unit words.
+void SyncSizeUnits() {
+    SetSizeUnitTexts(GetMessageText("infoStrKB"), GetMessageText("infoStrMB"));
+}
+
 } // namespace
 
 std::string UnquoteMessageText(std::string_view stored) {
@@ -268,7 +275,9 @@ std::string GetMessageText(std::string_view key, const std::vector<std::string>&
 }
 
 void SetMessageText(std::string_view key, std::string_view stored) {
-    if (!key.empty()) Table().Set(key, stored);
+    if (key.empty()) return;
+    Table().Set(key, stored);
+    SyncSizeUnits();
 }
 
 int ApplyMessageTexts(const std::vector<std::string>& lines) {
@@ -285,11 +294,13 @@ int ApplyMessageTexts(const std::vector<std::string>& lines) {
         Table().Set(key, text);
         ++replaced;
     }
+    SyncSizeUnits();
     return replaced;
 }
 
 void ResetMessageTable() {
     Table().Reset();
+    SyncSizeUnits();
 }
 
 std::vector<std::string> MessageTableLines() {

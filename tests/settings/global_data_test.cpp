@@ -168,10 +168,12 @@ TEST_F(GlobalDataTest, OutOfRangeStoredNumbersKeepDefaults) {
 
 TEST_F(GlobalDataTest, ListsSortDropRepeatsAndWriteCrLf) {
     TGlobalData g(folder_);
-    WriteAll(g.CategoriesFile, "rock\nJazz\r\n\r\nROCK\rblues");
+    WriteAll(g.CategoriesFile, "rock\nJazz\r\n\r\nROCK\rblues\r\nCaf\xe9\r\n");
     WriteAll(g.FavoritesFile, "b=/x/b.txc\r\na=/x/a.txc\r\nA=/X/A.TXC\r\n");
     g.LoadLists();
-    EXPECT_EQ(g.GlobalCategories.Lines(), (std::vector<std::string>{"blues", "Jazz", "rock"}));
+    // An 8-bit line from an older file comes in as UTF-8.
+    EXPECT_EQ(g.GlobalCategories.Lines(),
+              (std::vector<std::string>{"blues", "Caf\xc3\xa9", "Jazz", "rock"}));
     EXPECT_EQ(g.Favorites.Lines(), (std::vector<std::string>{"a=/x/a.txc", "b=/x/b.txc"}));
 
     // The lists keep their rules after loading.
@@ -182,7 +184,7 @@ TEST_F(GlobalDataTest, ListsSortDropRepeatsAndWriteCrLf) {
     EXPECT_THROW(g.TagNames.Add("artist=artist"), EMessageError);
 
     g.SaveLists();
-    EXPECT_EQ(ReadAll(g.CategoriesFile), "blues\r\nJazz\r\nrock\r\n");
+    EXPECT_EQ(ReadAll(g.CategoriesFile), "blues\r\nCaf\xc3\xa9\r\nJazz\r\nrock\r\n");
     EXPECT_EQ(ReadAll(g.TagsFile), "Artist=Artist\r\nTitle=Title\r\n");
     EXPECT_EQ(ReadAll(g.LocationsFile), "");
 
@@ -276,6 +278,13 @@ TEST_F(GlobalDataTest, LayoutRoundTripDropsStaleRecentEntries) {
     EXPECT_EQ(h.LVSortIndex, 3);
     EXPECT_EQ(h.ColumnSortState[0], 2);
     EXPECT_EQ(h.RecentFiles.Lines(), (std::vector<std::string>{"/c/b.txc", "/c/a.txc"}));
+}
+
+TEST_F(GlobalDataTest, SummaryShowsTheSizeInTheChosenUnit) {
+    TGlobalData g(folder_);
+    g.Sizes = 2;
+    g.Progress.Counts = [] { return TProgressCounts{1, 2, 3, 3 * 1048576}; };
+    EXPECT_EQ(g.Progress.Summary().substr(0, 40), "Volumes: 1 Folders: 2 Files: 3 Size: 3 M");
 }
 
 TEST_F(GlobalDataTest, DestroyedDataUnregistersTagNames) {

@@ -1,3 +1,4 @@
+#include "analysis/text_utils.h"
 #include "settings/message_table.h"
 
 #include <gtest/gtest.h>
@@ -68,8 +69,11 @@ TEST_F(MessageTableTest, LanguageLinesReplaceTextsFirstLineWins) {
     EXPECT_EQ(GetMessageText("confSave"), "Save changes?"); // empty text keeps the old one
     EXPECT_EQ(GetMessageText("confLoad", "x"), R"(Katalog "x" laden?)");
     EXPECT_FALSE(HasMessageKey("frmMain.miFind")); // window texts are not messages
+    ApplyMessageTexts({"infoStrKB=Ko"});
+    EXPECT_EQ(FormatSize(1, 2048), "2 Ko"); // size texts follow the language
     ResetMessageTable();
     EXPECT_EQ(GetMessageText("confExit"), "Exit?");
+    EXPECT_EQ(FormatSize(1, 2048), "2 KB");
 }
 
 TEST_F(MessageTableTest, LinesKeepTableOrderAndStoredForm) {
