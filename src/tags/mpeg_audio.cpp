@@ -43,9 +43,12 @@ uint16_t TableBitRate(const TMPEGaudio::TFrame& f) {
 uint32_t TableSampleRate(const TMPEGaudio::TFrame& f) {
     return kSampleRates[f.VersionID & 3][f.SampleRateID & 3];
 }
+// Samples per frame / 8: 384 for layer I and 1152 for layer II in every
+// version; layer III has 576 outside MPEG 1.
 int Coefficient(const TMPEGaudio::TFrame& f) {
-    if (f.VersionID == 3) return f.LayerID == 3 ? 48 : 144;
-    return f.LayerID == 3 ? 24 : 72;
+    if (f.LayerID == 3) return 48;
+    if (f.LayerID == 2) return 144;
+    return f.VersionID == 3 ? 144 : 72;
 }
 int Padding(const TMPEGaudio::TFrame& f) {
     if (!f.PaddingBit) return 0;
@@ -111,9 +114,11 @@ bool TMPEGaudio::FindFrame(const unsigned char* w, int len, TFrame& frame, TVBR&
         f.Xing = p + 10 <= len && std::all_of(w + p + 4, w + p + 10, [](auto c) { return c == 0; });
         frame = f;
         const int x = p + VbrOffset(f);
-        if (x + 128 <= len && std::memcmp(w + x, "Xing", 4) == 0) {
+        // "Info" is the same header written into constant-bit-rate files.
+        if (x + 128 <= len &&
+            (std::memcmp(w + x, "Xing", 4) == 0 || std::memcmp(w + x, "Info", 4) == 0)) {
             vbr.Found = true;
-            std::memcpy(vbr.ID, "Xing", 4);
+            std::memcpy(vbr.ID, w + x, 4);
             vbr.Frames = Be32(w + x + 8);
             vbr.Bytes = Be32(w + x + 12);
             vbr.Scale = w[x + 119];
@@ -242,8 +247,9 @@ uint8_t TMPEGaudio::EncoderID() const {
         if (StartsWith(v, "LAME")) id = 3;
         if (StartsWith(v, "GOGO")) id = 5;
         if (StartsWith(v, "MPGE")) id = 5;
-        if (std::memcmp(VBR.ID, "Xing", 4) == 0 && !StartsWith(v, "LAME") &&
-            !StartsWith(v, "GOGO") && !StartsWith(v, "MPGE"))
+        const bool xing =
+            std::memcmp(VBR.ID, "Xing", 4) == 0 || std::memcmp(VBR.ID, "Info", 4) == 0;
+        if (xing && !StartsWith(v, "LAME") && !StartsWith(v, "GOGO") && !StartsWith(v, "MPGE"))
             id = 1;
         if (std::memcmp(VBR.ID, "VBRI", 4) == 0) id = 2;
         return id;

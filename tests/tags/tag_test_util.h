@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+
+// Byte strings for hand-built files.
+using Bytes = std::string;
+
+// Bytes of a literal, embedded zeros included.
+template <size_t N> Bytes B(const char (&s)[N]) {
+    return Bytes(s, N - 1);
+}
+
+inline Bytes Le16b(uint32_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+}
+inline Bytes Le32b(uint32_t v) {
+    return Le16b(v & 0xFFFF) + Le16b(v >> 16);
+}
+inline Bytes Le64b(uint64_t v) {
+    return Le32b(static_cast<uint32_t>(v)) + Le32b(static_cast<uint32_t>(v >> 32));
+}
+inline Bytes Be16b(uint32_t v) {
+    return {static_cast<char>((v >> 8) & 0xFF), static_cast<char>(v & 0xFF)};
+}
+inline Bytes Be32b(uint32_t v) {
+    return Be16b(v >> 16) + Be16b(v & 0xFFFF);
+}
+inline Bytes SyncSafe(uint32_t v) {
+    return {static_cast<char>((v >> 21) & 0x7F), static_cast<char>((v >> 14) & 0x7F),
+            static_cast<char>((v >> 7) & 0x7F), static_cast<char>(v & 0x7F)};
+}
+inline Bytes Zeros(size_t n) {
+    return Bytes(n, '\0');
+}
+inline Bytes Pad(Bytes s, size_t n) {
+    s.resize(n, '\0');
+    return s;
+}
+
+// A file in the temporary folder, removed when the object goes away.
+class TTempFile {
+public:
+    explicit TTempFile(std::string_view content, std::string_view ext = ".bin") {
+        static std::atomic<int> counter{0};
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("tamblix_tags_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) +
+                  std::string(ext)))
+                    .string();
+        Write(content);
+    }
+    ~TTempFile() {
+        std::error_code ec;
+        std::filesystem::remove(path_, ec);
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+    void Write(std::string_view content) const {
+        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline std::string Fixture(const std::string& name) {
+    return std::string(TAMBLIX_TEST_DATA) + "/audio/" + name;
+}
+
+inline Bytes ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
