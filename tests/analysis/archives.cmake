@@ -1,1 +1,5 @@
 # walker and archive tests
+tamblix_core_test(test_archives
+  rar_reader_test.cpp
+  rar_writer.cpp
+)
