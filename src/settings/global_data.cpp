@@ -355,6 +355,26 @@ void TGlobalData::RegisterTagNames() {
     TTagInfo::SetAddToGlobalsTags(AddToGlobalsTags);
 }
 
+std::string TGlobalData::FavoriteCaptionOf(const std::string& path) const {
+    for (int i = 0; i < Favorites.Count(); ++i) {
+        std::string caption = Favorites.Name(i);
+        if (Favorites.Value(caption) == path) return caption;
+    }
+    return {};
+}
+
+void TGlobalData::AddFavorite(const std::string& path) {
+    if (path.empty()) return;
+    std::string caption = FavoriteCaptionOf(path);
+    if (!caption.empty()) throw EMessageError("errAssigned", caption);
+    Favorites.Add(path + "=" + path);
+    if (FavoritesFile.empty() || unreadable_[0]) return;
+    std::error_code ec;
+    fs::path parent = fs::path(FavoritesFile).parent_path();
+    if (!parent.empty()) fs::create_directories(parent, ec);
+    WriteFileAtomically(FavoritesFile, Favorites.Text());
+}
+
 void TGlobalData::AddRecent(const std::string& path) {
     for (int i = RecentFiles.Count() - 1; i >= 0; --i)
         if (RecentFiles[i] == path) RecentFiles.Delete(i);

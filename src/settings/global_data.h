@@ -60,6 +60,14 @@ public:
     // records; LoadSettings does it.
     void RegisterTagNames();
 
+    // Caption of the favorite that opens `path` (the value of the first line
+    // with that caption); empty when none does.
+    std::string FavoriteCaptionOf(const std::string& path) const;
+    // Adds path=path to Favorites and writes the favorites file. Throws
+    // EMessageError("errAssigned", caption) when a favorite already opens path;
+    // asking "confAddFav" first is the caller's part.
+    void AddFavorite(const std::string& path);
+
     // Puts `path` at the top of RecentFiles; at most RecentMax entries, no repeats.
     void AddRecent(const std::string& path);
     // The menu caption of recent entry i: "&" + (i + 1) + " " + path.

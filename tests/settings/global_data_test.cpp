@@ -238,6 +238,22 @@ TEST_F(GlobalDataTest, ListWriteFailureIsReportedAfterTheRest) {
     EXPECT_EQ(store_.ReadString("", "Version", ""), kSettingsVersion);
 }
 
+TEST_F(GlobalDataTest, AddFavoriteRefusesAPathAlreadyThere) {
+    TGlobalData g(folder_);
+    WriteAll(g.FavoritesFile, "Music=/c/music.txc\r\n");
+    g.LoadLists();
+    try {
+        g.AddFavorite("/c/music.txc");
+        FAIL() << "no error";
+    } catch (const EMessageError& e) {
+        EXPECT_EQ(e.Key, "errAssigned");
+        EXPECT_EQ(e.Arg, "Music");
+    }
+    g.AddFavorite("/c/films.txc");
+    EXPECT_EQ(ReadAll(g.FavoritesFile), "/c/films.txc=/c/films.txc\r\nMusic=/c/music.txc\r\n");
+    EXPECT_EQ(g.FavoriteCaptionOf("/c/films.txc"), "/c/films.txc");
+}
+
 TEST_F(GlobalDataTest, RecentFilesKeepTheFiveLatest) {
     TGlobalData g(folder_);
     for (int i = 1; i <= 6; ++i)
