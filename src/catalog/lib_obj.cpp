@@ -197,7 +197,7 @@ std::vector<TTreeNode*> TopMost(const std::vector<TTreeNode*>& nodes) {
 
 } // namespace
 
-void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes) {
+void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes, bool recount) {
     std::vector<TTreeNode*> top = TopMost(nodes);
     if (top.empty()) return;
     ++generation_;
@@ -224,11 +224,15 @@ void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes) {
     }
     for (TTreeNode* n : top)
         Tree.Delete(n);
-    Recount();
+    if (recount)
+        Recount();
+    else
+        CountsValid = false;
     Modified = true;
 }
 
-void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem*>& entries) {
+void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem*>& entries,
+                            bool recount) {
     if (!folder || entries.empty()) return;
     ++generation_;
     std::vector<TTreeNode*> subNodes;
@@ -254,7 +258,10 @@ void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem
     }
     for (TTreeNode* n : subNodes)
         Tree.Delete(n);
-    Recount();
+    if (recount)
+        Recount();
+    else
+        CountsValid = false;
     Modified = true;
 }
 

@@ -73,9 +73,11 @@ public:
     static void NumberFolder(TLibFolder* folder);
 
     // Deletes catalog-tree nodes with their subtrees (the tree's Delete command).
-    void DeleteNodes(const std::vector<TTreeNode*>& nodes);
+    // Both recount unless told not to (a caller deleting in many folders recounts once).
+    void DeleteNodes(const std::vector<TTreeNode*>& nodes, bool recount = true);
     // Deletes entries of one folder (the list's Delete command).
-    void DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem*>& entries);
+    void DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem*>& entries,
+                       bool recount = true);
     // Deletes collections-tree nodes with their subtrees.
     void DeleteColNodes(const std::vector<TTreeNode*>& nodes);
     // Empties both trees and the document (New, Close, Reload).

@@ -1,4 +1,5 @@
 #include "cli/cli_context.h"
+#include "platform/shell_services.h"
 #include "settings/message_error.h"
 
 #include <clocale>
@@ -48,6 +49,7 @@ const std::map<std::string, TCommandFn>& Commands() {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::ios::sync_with_stdio(false);
+    InstallPlatformServices();
     TCliContext ctx;
     if (const char* env = std::getenv("TAMBLIX_SETTINGS")) ctx.SettingsFile = env;
     std::string command;

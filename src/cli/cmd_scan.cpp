@@ -1,5 +1,150 @@
+#include "analysis/handlers.h"
+#include "analysis/volume_info.h"
+#include "catalog/catalog_file.h"
+#include "catalog/scan_ops.h"
 #include "cli/cli_context.h"
+#include "cli/cli_progress.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+#include "settings/progress_state.h"
 
-int CmdScan(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+uint16_t ParseLevels(const std::string& text) {
+    try {
+        size_t used = 0;
+        long v = std::stol(text, &used);
+        if (used == text.size() && v >= 0 && v <= 65535) return static_cast<uint16_t>(v);
+    } catch (const std::exception&) {
+    }
+    throw EUsageError("--levels needs a number from 0 to 65535");
+}
+
+std::string AbsoluteFolder(const std::string& path) {
+    std::filesystem::path p = std::filesystem::absolute(path).lexically_normal();
+    std::string s = p.string();
+    if (s.size() > 1 && s.back() == '/') s.pop_back();
+    return s;
+}
+
+} // namespace
+
+// The options both scan commands share.
+void TakeScanDefaults(TCliContext& ctx, TScanOptions& o) {
+    std::string levels;
+    if (ctx.TakeOption("--levels", levels)) o.Levels = ParseLevels(levels);
+    o.FoldersOnly = ctx.TakeFlag("--folders-only");
+    ctx.TakeOption("--category", o.DefaultCategory);
+    ctx.TakeOption("--comments", o.DefaultComments);
+    o.DefaultsToFolders = ctx.TakeFlag("--to-folders");
+    o.DefaultsToFiles = ctx.TakeFlag("--to-files");
+}
+
+void LoadHandlers(TCliContext& ctx, THandlerList& handlers) {
+    try {
+        handlers.LoadFromRegistry(ctx.Settings());
+    } catch (const EMessageError&) {
+        handlers.SetDefaults();
+    }
+}
+
+// The summary line of the message pane: "Volumes: .. Folders: .. Files: .. Size: .. Time: ..".
+std::string ScanSummary(const TLibObj& lib, std::chrono::steady_clock::time_point start) {
+    double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return GetMessageText(
+        "msgsInfo",
+        std::vector<std::string>{std::to_string(lib.VolumeCount), std::to_string(lib.FolderCount),
+                                 std::to_string(lib.FileCount), std::to_string(lib.TotalSize),
+                                 TProgressState::FormatElapsed(secs)});
+}
+
+void LoadOrCreate(TLibObj& lib, const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec))
+        LoadCatalogForCli(lib, path);
+    else
+        lib.FileName = path;
+}
+
+void SaveCatalogForCli(TLibObj& lib, const std::string& path) {
+    TCliProgress quiet;
+    quiet.Quiet = true;
+    SaveToFile(lib, path, quiet);
+}
+
+int CmdScan(TCliContext& ctx) {
+    TScanOptions o;
+    std::string title, serial;
+    bool hasTitle = ctx.TakeOption("--title", title);
+    bool hasSerial = ctx.TakeOption("--serial", serial);
+    ctx.TakeOption("--location", o.DefaultLocation);
+    TakeScanDefaults(ctx, o);
+    o.SkipSerialCheck = ctx.TakeFlag("--no-serial-check");
+    bool yes = ctx.TakeFlag("--yes");
+    auto args = ctx.Positionals(2, 2);
+    const std::string catalog = args[0];
+    std::error_code ec;
+    if (!std::filesystem::is_directory(args[1], ec)) throw EMessageError("errFNF", args[1]);
+    const std::string root = AbsoluteFolder(args[1]);
+    o.FolderResult = root;
+    o.TitleResult = hasTitle ? title : root;
+    o.Serial = hasSerial ? serial : GetVolumeSerial(root);
+
+    TLibObj lib;
+    LoadOrCreate(lib, catalog);
+    THandlerList handlers;
+    LoadHandlers(ctx, handlers);
+    TCliProgress progress;
+    TCliQuestions questions(yes ? TAnswer::Yes : TAnswer::Cancel);
+    TVolumeScanner scanner(lib, &handlers, progress);
+    scanner.Options = o;
+    auto start = std::chrono::steady_clock::now();
+    TTreeNode* vol = scanner.AddVolume(questions);
+    if (scanner.Stopped() || !vol) throw EMessageError("infoCancel");
+    SaveCatalogForCli(lib, catalog);
+    std::cerr << ScanSummary(lib, start) << '\n';
+    return 0;
+}
+
+int CmdUpdate(TCliContext& ctx) {
+    TScanOptions o;
+    std::string source;
+    bool hasSource = ctx.TakeOption("--source", source);
+    o.DeleteNotFound = ctx.TakeFlag("--delete-missing");
+    o.UseRealSource = !ctx.TakeFlag("--defaults-only");
+    TakeScanDefaults(ctx, o);
+    auto args = ctx.Positionals(2, 2);
+    TLibObj lib;
+    LoadCatalogForCli(lib, args[0]);
+    TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
+    if (!node) node = FindNodeByText(lib.Tree, args[1]);
+    if (!node || (node->Parent() && args[1].find('\\') == std::string::npos)) {
+        // A caption names a volume; deeper folders are named by their catalog path.
+        node = nullptr;
+        for (int i = 0; i < lib.Tree.RootCount() && !node; ++i)
+            if (lib.Tree.Root(i)->Text() == args[1]) node = lib.Tree.Root(i);
+    }
+    if (!node) throw EMessageError("errFNF", args[1]);
+    if (hasSource) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(source, ec)) throw EMessageError("errFNF", source);
+        o.FolderResult = AbsoluteFolder(source);
+    } else {
+        o.FolderResult = GetSourcePath(FolderOf(node));
+    }
+    THandlerList handlers;
+    LoadHandlers(ctx, handlers);
+    TCliProgress progress;
+    TVolumeScanner scanner(lib, &handlers, progress);
+    scanner.Options = o;
+    auto start = std::chrono::steady_clock::now();
+    scanner.UpdateVolume(node);
+    if (scanner.Stopped()) throw EMessageError("infoCancel");
+    SaveCatalogForCli(lib, args[0]);
+    std::cerr << ScanSummary(lib, start) << '\n';
+    return 0;
 }

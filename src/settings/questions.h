@@ -8,7 +8,8 @@ enum class TButtons { YesNo, YesNoCancel, OkCancel };
 
 // The questions an operation may ask; the caller answers them (a message box,
 // a terminal prompt, or a fixed answer in tests). The text is the message
-// table's text for `key` with `arg` filled in.
+// table's text for `key` with `arg` filled in; an empty key means that `arg`
+// is the whole text (questions put together from several messages).
 class IQuestions {
 public:
     virtual ~IQuestions() = default;

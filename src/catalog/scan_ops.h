@@ -1,0 +1,104 @@
+#pragma once
+
+#include "analysis/date_time.h"
+#include "catalog/lib_obj.h"
+#include "settings/progress.h"
+#include "settings/questions.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+class THandlerList;
+struct TArchiveMember;
+
+// What the new-volume and update dialogs hand over.
+struct TScanOptions {
+    std::string FolderResult; // the root to scan (native path) for Add and Update
+    std::string TitleResult;  // the volume's title; empty: the root's last component
+    std::string Serial;       // the dialog's serial text
+    uint16_t Levels = 0;      // folder levels to list, the root being 1; 0 for all
+    bool FoldersOnly = false;
+    // Defaults applied to what the scan adds (ApplyDefaults is set for the scan).
+    std::string DefaultCategory;
+    std::string DefaultComments;
+    std::string DefaultLocation;
+    bool DefaultsToFolders = false;
+    bool DefaultsToFiles = false;
+    // Add Volume: link the new volume under this collections node (null: none).
+    TTreeNode* Collection = nullptr;
+    // Update: rescan the real source ("Use Real Source"), delete what is gone ("Delete not found").
+    bool UseRealSource = true;
+    bool DeleteNotFound = false;
+    bool CheckSerial = true; // the "Check Serial" setting
+    bool SkipSerialCheck = false;
+};
+
+// The scan operations: the walker's and the archive readers' events become
+// folder nodes and entries. One scanner serves one Add, Update or import.
+class TVolumeScanner {
+public:
+    TVolumeScanner(TLibObj& lib, const THandlerList* handlers, IProgress& progress);
+
+    TScanOptions Options;
+    bool ApplyDefaults = false;
+
+    // True when no volume has this serial and root; otherwise the message to
+    // ask ("confSerDup" ... "confContinue") and the first duplicate's node.
+    bool CheckSerialDuplicate(const std::string& serial, const std::string& rootPath,
+                              std::string& message, TTreeNode*& firstDuplicate) const;
+    TTreeNode* CreateVolume(const std::string& rootPath, const std::string& title,
+                            const std::string& serial);
+    void EnterFolder(const std::string& folderPath, TDateTime date);
+    // size: the entry's size; step: step the progress with the volume's total.
+    void AddFoundEntry(const std::string& folderPath, const std::string& name, bool step,
+                       bool isDirectory, TDateTime date, int64_t size,
+                       const std::string& realName = {});
+    void AddArchiveMember(const TArchiveMember& member);
+    int MarkSeen(TTreeNode* node, bool value);
+    int DeleteUnseen(TTreeNode* node);
+    void ApplyDefaultsToTree(TTreeNode* node, bool includeTop);
+
+    // The whole Add Volume sequence after the dialog; returns the new volume's
+    // node, or null when the serial question was answered No ("infoCancel" is
+    // thrown then) or the scan was stopped.
+    TTreeNode* AddVolume(IQuestions& questions);
+    // The Update sequence on `selected` after the dialog.
+    void UpdateVolume(TTreeNode* selected);
+
+    // Counts of the last scan, for the summary line.
+    int64_t FoldersAdded = 0, FilesAdded = 0, EntriesSeen = 0, Errors = 0;
+    bool Stopped() const { return stopped_; }
+    // After AddVolume refused for a duplicate serial: the volume to select.
+    TTreeNode* DuplicateNode = nullptr;
+
+private:
+    bool StopNow();
+    TTreeNode* FindPath(const std::string& path) const;
+    void IndexSubtree(TTreeNode* node);
+    void IndexNode(TTreeNode* node);
+    void UnindexSubtree(TTreeNode* node);
+    TTreeNode* CreateFolderNode(std::string path, TTreeNode* start, TTreeNode*& result);
+    void ApplyFolderDefaults(TLibFolder* f) const;
+    void ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) const;
+    void ReadArchive(const std::string& path, const std::string& name, bool isRar);
+    void Walk(const std::string& root);
+    void Log(const std::string& key, const std::string& arg);
+    std::string Separator() const;
+
+    TLibObj& lib_;
+    const THandlerList* handlers_;
+    IProgress& progress_;
+    // Source and catalog paths of the scanned volume's nodes, so that a lookup
+    // costs the same in a volume of ten folders or of a million.
+    std::unordered_map<std::string, TTreeNode*> index_;
+    bool stopped_ = false;
+};
+
+// Size total below a node (or every volume when node is null): files only,
+// no folder or archive entries. Stops early when `stop` becomes true; safe to
+// run on a worker thread while nothing changes the catalog.
+int64_t TotalFileSize(const TLibObj& lib, const TTreeNode* node, const std::atomic<bool>& stop,
+                      const std::function<void(int64_t)>& onProgress = {});
