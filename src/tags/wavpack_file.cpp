@@ -86,7 +86,8 @@ bool TWAVPackfile::ReadRiff(TBinaryFile& f, int64_t pos, int64_t tags) {
                                   (Duration * 1000.0);
                 }
             } else {
-                int64_t left = size - (p + 36);
+                // The bytes actually present count when the chunk says more.
+                int64_t left = size - p;
                 int64_t dataLen = chunkSize;
                 if (left < dataLen) dataLen = left;
                 if (dataLen > 0 && byteRate > 0)
