@@ -2,4 +2,5 @@
 tamblix_core_test(test_archives
   rar_reader_test.cpp
   rar_writer.cpp
+  zip_reader_test.cpp
 )
