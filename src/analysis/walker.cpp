@@ -242,8 +242,10 @@ void TFileSearch::ListFolder(int dirFd, int openError, const std::string& folder
                     e.rec.Attr |= faSysFile;
             }
             bool writable;
-            if (S_ISLNK(st.st_mode) || euid_ == 0)
+            if (S_ISLNK(st.st_mode))
                 writable = true;
+            else if (euid_ == 0) // root may write anything: go by the write bits
+                writable = (st.st_mode & 0222) != 0;
             else if (st.st_uid == euid_)
                 writable = st.st_mode & S_IWUSR;
             else if (st.st_gid == egid_ ||

@@ -2,5 +2,6 @@
 tamblix_core_test(test_archives
   rar_reader_test.cpp
   rar_writer.cpp
+  walker_test.cpp
   zip_reader_test.cpp
 )
