@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev libblkid-dev
                 libgtest-dev libgmock-dev libbenchmark-dev)
-TEST_PACKAGES=(zip unzip libarchive-tools xvfb xauth)
+TEST_PACKAGES=(zip unzip libarchive-tools xvfb xauth python3)
 
 need=()
 want=("${BUILD_PACKAGES[@]}")

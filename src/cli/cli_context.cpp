@@ -49,3 +49,26 @@ std::vector<std::string> TCliContext::Positionals(size_t min, size_t max) {
     if (Args.size() > max) throw EUsageError("unexpected argument " + Args[max]);
     return Args;
 }
+
+std::string CliField(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out += c;
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            static const char* hex = "0123456789abcdef";
+            out += "\\x";
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        }
+    }
+    return out;
+}

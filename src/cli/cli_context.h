@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A wrong command line: exit code 2.
@@ -54,3 +55,7 @@ class TLibObj;
 // Loads a catalog for a command (no progress lines); throws on any failure.
 void LoadCatalogForCli(TLibObj& lib, const std::string& path);
 bool KnownVersionFile(const std::string& path);
+
+// A text column of tab-separated output: control characters (tab, line ends)
+// are written as \t, \n, \r or \xNN so that every row stays one line.
+std::string CliField(std::string_view text);

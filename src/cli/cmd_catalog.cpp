@@ -11,7 +11,8 @@ namespace {
 
 void PrintTree(const TTree& tree) {
     tree.ForEach([](TTreeNode* n) {
-        std::cout << std::string(static_cast<size_t>(n->Level()) * 2, ' ') << n->Text() << '\n';
+        std::cout << std::string(static_cast<size_t>(n->Level()) * 2, ' ') << CliField(n->Text())
+                  << '\n';
     });
 }
 
@@ -84,9 +85,10 @@ int CmdLs(TCliContext& ctx) {
     TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
     if (!node) throw EMessageError("errFNF", args[1]);
     for (const auto& e : FolderOf(node)->Items()) {
-        std::cout << e->Caption.view() << '\t' << EntryTypeText(e.get()) << '\t' << e->Size << '\t'
-                  << FormatDateTimeISO(e->Date) << '\t' << e->Category.view() << '\t'
-                  << OneLineText(e->Comments.view(), lib.Options.NewLine) << '\n';
+        std::cout << CliField(e->Caption.view()) << '\t' << CliField(EntryTypeText(e.get())) << '\t'
+                  << e->Size << '\t' << FormatDateTimeISO(e->Date) << '\t'
+                  << CliField(e->Category.view()) << '\t'
+                  << CliField(OneLineText(e->Comments.view(), lib.Options.NewLine)) << '\n';
         if (tags)
             for (const auto& line : e->TagInfo.Values())
                 std::cout << "  " << line << '\n';

@@ -32,7 +32,8 @@ bool TMemorySettingsStore::ReadBool(const std::string& key, const std::string& n
     if (!v) return def;
     if (*v == "true" || *v == "1") return true;
     if (*v == "false" || *v == "0") return false;
-    return def;
+    int64_t n;
+    return Parse(*v, n) ? n != 0 : def;
 }
 
 int64_t TMemorySettingsStore::ReadInt(const std::string& key, const std::string& name,
@@ -90,6 +91,10 @@ bool TMemorySettingsStore::ValueExists(const std::string& key, const std::string
 }
 
 void TMemorySettingsStore::DeleteKey(const std::string& key) {
+    if (key.empty()) {
+        Keys.clear();
+        return;
+    }
     Keys.erase(key);
     std::string prefix = key + "\\";
     auto it = Keys.lower_bound(prefix);

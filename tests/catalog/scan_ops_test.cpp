@@ -1,0 +1,319 @@
+#include "analysis/handlers.h"
+#include "catalog/scan_ops.h"
+#include "catalog_test_util.h"
+#include "settings/message_error.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+void MakeFile(const std::string& path, const std::string& data) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    WriteAll(path, data);
+}
+
+class TRecordingProgress : public TNullProgress {
+public:
+    void LogMessage(const std::string& t) override { Lines.push_back(t); }
+    bool StopRequested() const override { return StopAfterSteps >= 0 && ++steps_ > StopAfterSteps; }
+    std::vector<std::string> Lines;
+    int StopAfterSteps = -1;
+
+private:
+    mutable int steps_ = 0;
+};
+
+struct ScanFixture : ::testing::Test {
+    TTempDir dir;
+    TLibObj lib;
+    THandlerList handlers;
+    TRecordingProgress progress;
+    TFixedAnswers yes{TAnswer::Yes};
+    std::string root;
+
+    void SetUp() override {
+        handlers.SetDefaults();
+        root = dir.File("vol");
+        MakeFile(root + "/a.txt", "12345");
+        MakeFile(root + "/A.TXT", "1");
+        MakeFile(root + "/docs/readme.md", "hello");
+        MakeFile(root + "/docs/deep/x.bin", std::string(100, 'x'));
+        std::filesystem::create_directories(root + "/empty");
+    }
+
+    TTreeNode* Add(TScanOptions o = {}) {
+        if (o.FolderResult.empty()) o.FolderResult = root;
+        if (o.TitleResult.empty()) o.TitleResult = "Vol";
+        TVolumeScanner s(lib, &handlers, progress);
+        s.Options = o;
+        return s.AddVolume(yes);
+    }
+
+    void Update(TTreeNode* node, TScanOptions o) {
+        TVolumeScanner s(lib, &handlers, progress);
+        s.Options = o;
+        s.UpdateVolume(node);
+    }
+};
+
+std::vector<std::string> Captions(const TLibFolder* f) {
+    std::vector<std::string> out;
+    for (const auto& e : f->Items())
+        out.push_back(e->Caption.str());
+    return out;
+}
+
+} // namespace
+
+TEST_F(ScanFixture, AddBuildsFoldersEntriesAndTotals) {
+    TTreeNode* vol = Add();
+    ASSERT_NE(vol, nullptr);
+    TLibFolder* v = FolderOf(vol);
+    EXPECT_EQ(v->SourcePath, root + "/");
+    EXPECT_EQ(Captions(v), (std::vector<std::string>{"A.TXT", "a.txt", "docs", "empty"}));
+    EXPECT_EQ(v->FindItem("a.txt")->Size, 5);
+    EXPECT_EQ(v->FindItem("docs")->IsFolder, 1);
+    TTreeNode* deep = FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\");
+    ASSERT_NE(deep, nullptr);
+    EXPECT_EQ(FolderOf(deep)->Item(0)->Size, 100);
+    EXPECT_EQ(v->DirectSize, 111);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+    EXPECT_EQ(lib.FileCount, 4);
+    EXPECT_EQ(lib.FolderCount, 3);
+    EXPECT_TRUE(lib.Modified);
+}
+
+TEST_F(ScanFixture, LevelsFoldersOnlyAndDefaults) {
+    TScanOptions o;
+    o.Levels = 1;
+    o.DefaultCategory = "Cat";
+    o.DefaultComments = "Com";
+    o.DefaultLocation = "Shelf";
+    o.DefaultsToFiles = true;
+    TTreeNode* vol = Add(o);
+    EXPECT_EQ(vol->Count(), 0); // subfolders are entries without nodes of their own
+    TLibFolderItem* docs = FolderOf(vol)->FindItem("docs");
+    EXPECT_EQ(docs->IsFolder, 1);
+    EXPECT_EQ(EntryNode(docs), vol);
+    EXPECT_EQ(docs->Category, "");
+    EXPECT_EQ(FolderOf(vol)->FindItem("a.txt")->Category, "Cat");
+    EXPECT_EQ(FolderOf(vol)->Location, "Shelf");
+
+    TScanOptions f;
+    f.FoldersOnly = true;
+    f.TitleResult = "Folders";
+    TTreeNode* v2 = Add(f);
+    for (const auto& e : FolderOf(v2)->Items())
+        EXPECT_EQ(e->IsFolder, 1) << e->Caption.str();
+    EXPECT_NE(FindFolderByCatalogPath(lib, "Folders\\docs\\deep\\"), nullptr);
+}
+
+TEST_F(ScanFixture, ArchivesListWholeMemberPathsAndCountInTotals) {
+    // A stored ZIP made by hand: two members with the same name in different folders.
+    auto zipWith = [](const std::vector<std::pair<std::string, std::string>>& members) {
+        std::string local, central;
+        auto le16 = [](std::string& s, uint16_t v) {
+            s.append(reinterpret_cast<const char*>(&v), 2);
+        };
+        auto le32 = [](std::string& s, uint32_t v) {
+            s.append(reinterpret_cast<const char*>(&v), 4);
+        };
+        for (const auto& [name, data] : members) {
+            uint32_t offset = static_cast<uint32_t>(local.size());
+            le32(local, 0x04034b50), le16(local, 10), le16(local, 0), le16(local, 0),
+                le16(local, 0);
+            le16(local, 0x21), le32(local, 0), le32(local, static_cast<uint32_t>(data.size()));
+            le32(local, static_cast<uint32_t>(data.size())),
+                le16(local, static_cast<uint16_t>(name.size()));
+            le16(local, 0), local += name, local += data;
+            le32(central, 0x02014b50), le16(central, 20), le16(central, 10), le16(central, 0),
+                le16(central, 0);
+            le16(central, 0), le16(central, 0x21), le32(central, 0),
+                le32(central, static_cast<uint32_t>(data.size()));
+            le32(central, static_cast<uint32_t>(data.size())),
+                le16(central, static_cast<uint16_t>(name.size()));
+            le16(central, 0), le16(central, 0), le16(central, 0), le16(central, 0),
+                le32(central, 0);
+            le32(central, offset), central += name;
+        }
+        std::string out = local + central;
+        le32(out, 0x06054b50), le16(out, 0), le16(out, 0),
+            le16(out, static_cast<uint16_t>(members.size()));
+        le16(out, static_cast<uint16_t>(members.size())),
+            le32(out, static_cast<uint32_t>(central.size()));
+        le32(out, static_cast<uint32_t>(local.size())), le16(out, 0);
+        return out;
+    };
+    MakeFile(root + "/pack.zip",
+             zipWith({{"a/readme.txt", "1234"}, {"b/readme.txt", "12"}, {"b/", ""}}));
+    TTreeNode* vol = Add();
+    TLibFolderItem* zipEntry = FolderOf(vol)->FindItem("pack.zip");
+    ASSERT_NE(zipEntry, nullptr);
+    EXPECT_EQ(zipEntry->IsFolder, 1);
+    TTreeNode* arch = FindFolderByCatalogPath(lib, "Vol\\pack.zip\\");
+    ASSERT_NE(arch, nullptr);
+    EXPECT_EQ(Captions(FolderOf(arch)), (std::vector<std::string>{"a/readme.txt", "b/readme.txt"}));
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+    // Saved and loaded, the totals are the same as scanned.
+    SaveToFile(lib, dir.File("c.txc"), progress);
+    TLibObj back;
+    LoadFromFile(back, dir.File("c.txc"), false, progress);
+    EXPECT_EQ(FolderOf(back.Tree.Root(0))->DirectSize, FolderOf(vol)->DirectSize);
+    // A second update keeps one archive node per archive.
+    TScanOptions u;
+    u.FolderResult = root;
+    u.DeleteNotFound = true;
+    Update(vol, u);
+    EXPECT_EQ(vol->Count(), 3); // docs, empty, pack.zip
+    EXPECT_EQ(FolderOf(arch)->ItemsCount(), 2);
+}
+
+TEST_F(ScanFixture, UpdateDeletesWhatIsGoneAndFixesSizes) {
+    TTreeNode* vol = Add();
+    std::filesystem::remove(root + "/a.txt");
+    std::filesystem::remove_all(root + "/docs/deep");
+    MakeFile(root + "/A.TXT", "grown to twenty bytes");
+    MakeFile(root + "/new/n.txt", "n");
+    TScanOptions o;
+    o.FolderResult = root;
+    o.DeleteNotFound = true;
+    Update(vol, o);
+    TLibFolder* v = FolderOf(vol);
+    EXPECT_EQ(Captions(v), (std::vector<std::string>{"A.TXT", "docs", "empty", "new"}));
+    EXPECT_EQ(FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\"), nullptr);
+    EXPECT_EQ(Captions(FolderOf(FindFolderByCatalogPath(lib, "Vol\\docs\\"))),
+              (std::vector<std::string>{"readme.md"}));
+    EXPECT_EQ(v->FindItem("A.TXT")->Size, 21);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+    EXPECT_EQ(lib.FileCount, 3);
+}
+
+TEST_F(ScanFixture, UpdateOfAMissingRootDeletesNothing) {
+    TTreeNode* vol = Add();
+    int before = FolderOf(vol)->ItemsCount();
+    TScanOptions o;
+    o.FolderResult = dir.File("nowhere");
+    o.DeleteNotFound = true;
+    TVolumeScanner s(lib, &handlers, progress);
+    s.Options = o;
+    EXPECT_THROW(s.UpdateVolume(vol), EMessageError);
+    EXPECT_EQ(FolderOf(vol)->ItemsCount(), before);
+    EXPECT_EQ(FolderOf(vol)->SourcePath, root + "/");
+}
+
+TEST_F(ScanFixture, UpdateOfASubfolderStaysUnderItsNode) {
+    TTreeNode* vol = Add();
+    TTreeNode* docs = FindFolderByCatalogPath(lib, "Vol\\docs\\");
+    MakeFile(root + "/docs/added.txt", "abc");
+    TScanOptions o;
+    o.FolderResult = root + "/docs";
+    Update(docs, o);
+    EXPECT_EQ(FolderOf(vol)->SourcePath, root + "/");
+    EXPECT_NE(FolderOf(docs)->FindItem("added.txt"), nullptr);
+    EXPECT_EQ(docs->Count(), 1); // deep, not a second copy
+    EXPECT_EQ(vol->Count(), 2);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+}
+
+TEST_F(ScanFixture, UnreadableFolderKeepsItsEntriesOnUpdate) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    TTreeNode* vol = Add();
+    ::chmod((root + "/docs").c_str(), 0);
+    TScanOptions o;
+    o.FolderResult = root;
+    o.DeleteNotFound = true;
+    Update(vol, o);
+    ::chmod((root + "/docs").c_str(), 0755);
+    EXPECT_NE(FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\"), nullptr);
+    EXPECT_NE(FolderOf(FindFolderByCatalogPath(lib, "Vol\\docs\\"))->FindItem("readme.md"),
+              nullptr);
+}
+
+TEST_F(ScanFixture, DefaultsOnlyUpdateChangesDescriptionsOnly) {
+    TTreeNode* vol = Add();
+    TScanOptions o;
+    o.FolderResult = root;
+    o.UseRealSource = false;
+    o.DefaultCategory = "New";
+    Update(vol, o);
+    EXPECT_EQ(FolderOf(vol)->Category, "New");
+    EXPECT_EQ(FolderOf(vol)->FindItem("a.txt")->Category, "");
+    EXPECT_EQ(FolderOf(vol->Child(0))->Category, "");
+    o.DefaultsToFiles = true;
+    o.DefaultsToFolders = true;
+    Update(vol, o);
+    EXPECT_EQ(FolderOf(vol)->FindItem("a.txt")->Category, "New");
+    EXPECT_EQ(FolderOf(vol->Child(0))->Category, "New");
+    EXPECT_EQ(FolderOf(vol)->FindItem("docs")->Category, "New");
+}
+
+TEST_F(ScanFixture, SerialDuplicatesAskAndCanCancel) {
+    TScanOptions o;
+    o.Serial = "1234ABCD";
+    for (int i = 0; i < 11; ++i) {
+        o.TitleResult = "Copy" + std::to_string(i);
+        o.SkipSerialCheck = true;
+        Add(o);
+    }
+    TVolumeScanner s(lib, &handlers, progress);
+    s.Options = o;
+    std::string message;
+    TTreeNode* first = nullptr;
+    EXPECT_FALSE(s.CheckSerialDuplicate("1234ABCD", root + "/", message, first));
+    EXPECT_EQ(FolderOf(first)->Caption, "Copy0");
+    EXPECT_NE(message.find("Copy7"), std::string::npos); // nine captions in tree order
+    EXPECT_NE(message.find(".."), std::string::npos);
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 9 + 1 + 1 + 1);
+    TTreeNode* duplicate = first;
+    EXPECT_TRUE(s.CheckSerialDuplicate("OTHER", root + "/", message, first));
+    s.Options.SkipSerialCheck = false;
+    s.Options.FolderResult = root;
+    TFixedAnswers no(TAnswer::No);
+    int volumes = lib.Tree.RootCount();
+    EXPECT_THROW(s.AddVolume(no), EMessageError);
+    EXPECT_EQ(lib.Tree.RootCount(), volumes);
+    EXPECT_EQ(s.DuplicateNode, duplicate);
+}
+
+TEST_F(ScanFixture, StopKeepsWhatWasScannedAndAddsNothingMore) {
+    for (int i = 0; i < 50; ++i)
+        MakeFile(root + "/many/f" + std::to_string(i), "x");
+    progress.StopAfterSteps = 10;
+    TScanOptions o;
+    o.FolderResult = root;
+    o.TitleResult = "Stopped";
+    TVolumeScanner s(lib, &handlers, progress);
+    s.Options = o;
+    s.AddVolume(yes);
+    EXPECT_TRUE(s.Stopped());
+    lib.Recount();
+    EXPECT_LT(lib.FileCount, 20);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+}
+
+TEST(ScanSizes, TotalFileSizeCountsFilesOnce) {
+    TLibObj lib;
+    auto v = std::make_unique<TLibFolder>();
+    v->Caption = "V";
+    TTreeNode* vn = lib.AddVolumeNode(std::move(v));
+    for (auto [name, size, folder] : {std::tuple{"a", 5, 0}, {"b.zip", 7, 1}, {"sub", 0, 1}}) {
+        auto e = std::make_unique<TLibFolderItem>();
+        e->Caption = name;
+        e->Size = size;
+        e->IsFolder = static_cast<uint8_t>(folder);
+        lib.AddEntry(FolderOf(vn), std::move(e));
+    }
+    auto sub = std::make_unique<TLibFolder>();
+    sub->Caption = "sub";
+    TTreeNode* sn = lib.AddFolderNode(vn, std::move(sub));
+    auto e = std::make_unique<TLibFolderItem>();
+    e->Caption = "c";
+    e->Size = 11;
+    lib.AddEntry(FolderOf(sn), std::move(e));
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(TotalFileSize(lib, nullptr, stop), 16);
+    EXPECT_EQ(TotalFileSize(lib, sn, stop), 11);
+    stop = true;
+    EXPECT_EQ(TotalFileSize(lib, nullptr, stop), 0);
+}
