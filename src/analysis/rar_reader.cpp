@@ -8,14 +8,19 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 // Frees the library's reader on every way out, handler errors included.
 struct TArchiveHandle {
     archive* a = archive_read_new();
+    int fd = -1;
     ~TArchiveHandle() {
         if (a) archive_read_free(a);
+        if (fd >= 0) close(fd);
     }
 };
 
@@ -94,15 +99,26 @@ void TRAR::Execute() {
     });
 
     if (OnRarStatus) OnRarStatus(*this, "", RAR_ONBEFOREOPEN);
-    int r = archive_read_open_filename(h.a, FileName.c_str(), 65536);
+    // Opened here, non-blocking, so that only a regular file reaches the
+    // library: a FIFO or a device given a RAR name would hang or never end.
+    int r = ARCHIVE_FATAL;
+    int openErr = 0;
+    h.fd = open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    if (h.fd < 0)
+        openErr = errno;
+    else if (fstat(h.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        openErr = EINVAL;
+    else
+        r = archive_read_open_fd(h.a, h.fd, 65536);
     if (OnRarStatus) OnRarStatus(*this, "", RAR_ONOPEN);
     if (r != ARCHIVE_OK) {
         // Reported once; nothing more is asked of a reader that is not open.
-        int err = archive_errno(h.a);
+        int err = openErr ? openErr : archive_errno(h.a);
         if (OnError) {
             if (err == ENOMEM)
                 OnError(*this, "txtRarMSG14", 11);
-            else if (IsFormatError(err))
+            else if (!openErr && IsFormatError(err))
                 OnError(*this, "txtRarMSG7", 14);
             else
                 OnError(*this, "txtRarMSG11", 18);

@@ -236,7 +236,8 @@ void TZip::Read() {
     std::exception_ptr failure;
     {
         TFd file;
-        file.fd = open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking, so that a FIFO given a ZIP name cannot hang the scan.
+        file.fd = open(fileName_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         try {
             if (file.fd < 0) {
                 if (errno != ENOENT && errno != ENOTDIR) Fail(fileName_, std::strerror(errno));

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -155,6 +156,11 @@ TEST_F(RarReaderTest, ArchiveThatCannotBeOpenedIsReportedOnce) {
     ASSERT_EQ(Of("error").size(), 1u);
     EXPECT_TRUE(Of("file").empty());
     EXPECT_EQ(events.back().code, RAR_AFTERCLOSE);
+
+    // a FIFO with a RAR name is never read (it would block)
+    ASSERT_EQ(mkfifo((dir / "pipe.rar").c_str(), 0644), 0);
+    List((dir / "pipe.rar").string());
+    EXPECT_EQ(Of("error").size(), 1u);
 
     List(Write("text.rar", "this is not an archive at all, just some text\n"));
     ASSERT_EQ(Of("error").size(), 1u);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <random>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -198,6 +199,10 @@ TEST_F(ZipReaderTest, EventsFireBeforeAnErrorReachesTheCaller) {
     EXPECT_EQ(Read((dir / "none.zip").string()), "");
     EXPECT_EQ(order, std::vector<std::string>{"update 0"});
     EXPECT_TRUE(log.empty());
+
+    // A FIFO with a ZIP name is refused, not read (it would block).
+    ASSERT_EQ(mkfifo((dir / "pipe.zip").c_str(), 0644), 0);
+    EXPECT_NE(Read((dir / "pipe.zip").string()).find("not a regular file"), std::string::npos);
 }
 
 TEST_F(ZipReaderTest, ArchivesWithoutMembersAreLoggedNotRaised) {
