@@ -174,9 +174,11 @@ std::optional<std::string> UnicodePathExtra(std::string_view extra, std::string_
 // Leaves the reader after the descriptor.
 bool FindDescriptor(TReader& in, uint64_t dataStart, bool zip64, TZipDirEntry& e) {
     const size_t tailLen = zip64 ? 24 : 16;
-    std::vector<uint8_t> chunk(1 << 16);
+    // Small members are the rule: start with a small window and widen it.
+    std::vector<uint8_t> chunk(4096);
     uint64_t at = dataStart;
     while (true) {
+        if (at != dataStart && chunk.size() < (1u << 20)) chunk.resize(chunk.size() * 2);
         in.Seek(at);
         size_t got = in.Read(chunk.data(), chunk.size());
         if (got < tailLen) return false;

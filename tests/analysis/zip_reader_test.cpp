@@ -161,6 +161,33 @@ TEST_F(ZipReaderTest, LocalHeaderWalkWhenTheDirectoryIsMissing) {
     ASSERT_EQ(Names(), kTreeNames);
     EXPECT_EQ(zip.Entries()[4].Size, 1000);
 
+    // Stored members bigger than the first search window, each with a descriptor
+    // and data that holds a descriptor signature with the wrong size.
+    std::string z;
+    for (int i = 0; i < 3; ++i) {
+        std::string data(9000 + i, static_cast<char>('a' + i));
+        data.replace(100, 4, std::string("PK\x07\x08", 4));
+        Put32(z, 0x04034B50);
+        Put16(z, 20);
+        Put16(z, 0x08);
+        Put16(z, 0);
+        Put32(z, 0);
+        Put32(z, 0);
+        Put32(z, 0);
+        Put32(z, 0);
+        Put16(z, 1);
+        Put16(z, 0);
+        z += static_cast<char>('x' + i);
+        z += data;
+        Put32(z, 0x08074B50);
+        Put32(z, 0);
+        Put32(z, static_cast<uint32_t>(data.size()));
+        Put32(z, static_cast<uint32_t>(data.size()));
+    }
+    Read(Write("d.zip", z));
+    ASSERT_EQ(Names(), (std::vector<std::string>{"x", "y", "z"}));
+    EXPECT_EQ(zip.Entries()[2].Size, 9002);
+
     // The last member of a cut plain archive runs into the end: reported, the
     // members before it kept.
     std::string basic = Fixture("basic.zip");
