@@ -50,8 +50,9 @@ uint32_t Crc32(std::string_view s) {
     return c ^ 0xFFFFFFFFu;
 }
 
+// Messages name the archive by its displayable path.
 [[noreturn]] void Fail(const std::string& file, const char* what) {
-    throw EMessageError("msgsZipErr", file + ": " + what);
+    throw EMessageError("msgsZipErr", nametext::ToDisplayPath(file) + ": " + what);
 }
 
 // Buffered positional reads; short reads at the end of the file are normal.
@@ -253,7 +254,8 @@ void TZip::Read() {
                     WalkLocalHeaders(file.fd, size);
                 }
                 if (entries_.empty() && OnLog)
-                    OnLog("msgsZipErr", fileName_ + ": No valid zip entries found");
+                    OnLog("msgsZipErr",
+                          nametext::ToDisplayPath(fileName_) + ": No valid zip entries found");
             }
         } catch (const EMessageError&) {
             failure = std::current_exception();
