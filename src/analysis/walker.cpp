@@ -97,8 +97,8 @@ void TFileSearch::AddResult(std::string path) {
     if (NoDuplicates && !seen_.insert(Results.size() - 1).second) Results.pop_back();
 }
 
-void TFileSearch::Search(const std::string& spec, uint16_t levels, bool foldersOnly) {
-    SearchSpec = spec; // paths are never cut
+void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool foldersOnly) {
+    SearchSpec = pattern; // paths are never cut
     Levels = levels;
     FoldersOnly = foldersOnly;
     StopSearch = false;
@@ -121,13 +121,13 @@ void TFileSearch::Search(const std::string& spec, uint16_t levels, bool foldersO
         // item without a folder of its own lies in the folder of the one before.
         std::vector<std::string> items;
         size_t start = 0;
-        for (size_t i = 0; i <= spec.size(); ++i) {
-            if (i < spec.size() && spec[i] != ';') continue;
-            std::string_view piece(spec.data() + start, i - start);
+        for (size_t i = 0; i <= pattern.size(); ++i) {
+            if (i < pattern.size() && pattern[i] != ';') continue;
+            std::string_view piece(pattern.data() + start, i - start);
             size_t slash = piece.rfind('/');
             std::string_view last =
                 slash == std::string_view::npos ? piece : piece.substr(slash + 1);
-            if (i < spec.size() && !HasWildcard(last)) continue;
+            if (i < pattern.size() && !HasWildcard(last)) continue;
             std::string item(piece);
             if (!items.empty() && (item.empty() || item.front() != '/')) {
                 const std::string& prev = items.back();

@@ -35,12 +35,12 @@ public:
     // FoldersOnly stay.
     void Reset();
 
-    // Walks every item of spec ("root/*.*", "dir/*.mp3;*.wav"): items split
+    // Walks every item of the pattern ("root/*.*", "dir/*.mp3;*.wav"): items split
     // at ";", a later item without a folder part lies in the folder of the
     // item before it. levels: folder levels to list, the root being level 1,
     // 0 for no limit. foldersOnly limits OnFileFound to directories.
     // An error raised by an event handler ends the walk and reaches the caller.
-    void Search(const std::string& spec, uint16_t levels, bool foldersOnly);
+    void Search(const std::string& pattern, uint16_t levels, bool foldersOnly);
 
     bool Recursive = true;
     std::atomic<bool> StopSearch{false}; // may be set from any thread
