@@ -152,8 +152,9 @@ void THandlerList::SaveToRegistry(ISettingsStore& store) const {
 bool THandlerList::isFileInHander(std::string_view title, std::string_view fileName) const {
     std::string ext = UpperFileExt(fileName);
     if (ext.empty()) return false;
-    THandlerPtr h = Find(title);
-    return h && h->Active && h->Extensions.IndexOf(ext) >= 0;
+    for (const auto& h : items_)
+        if (SameText(h->Title, title)) return h->Active && h->Extensions.IndexOf(ext) >= 0;
+    return false;
 }
 
 bool THandlerList::isExtHandlerActive(std::string_view title) const {
@@ -200,6 +201,15 @@ int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
                               const TReaderStepFn& step) const {
     std::string ext = UpperFileExt(fileName);
     if (ext.empty()) return 0;
+    // Most files are claimed by no active handler: answer that without lookups by title.
+    bool claimed = false;
+    for (const auto& h : items_) {
+        if (h->Active && h->Extensions.IndexOf(ext) >= 0) {
+            claimed = true;
+            break;
+        }
+    }
+    if (!claimed) return 0;
     std::vector<const std::string*> titles;
     for (const auto& title : ReaderTitles()) {
         THandlerPtr h = Find(title);

@@ -16,9 +16,12 @@ inline unsigned char Fold(unsigned char c) {
 
 int CompareText(std::string_view a, std::string_view b) {
     size_t n = std::min(a.size(), b.size());
+    const char* p = a.data();
+    const char* q = b.data();
     for (size_t i = 0; i < n; ++i) {
-        unsigned char x = Fold(static_cast<unsigned char>(a[i]));
-        unsigned char y = Fold(static_cast<unsigned char>(b[i]));
+        if (p[i] == q[i]) continue; // the common case needs no folding
+        unsigned char x = Fold(static_cast<unsigned char>(p[i]));
+        unsigned char y = Fold(static_cast<unsigned char>(q[i]));
         if (x != y) return x < y ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;

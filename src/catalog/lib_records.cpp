@@ -36,6 +36,10 @@ int TLibFolder::IndexOfItem(std::string_view caption) const {
     return -1;
 }
 
+bool TLibFolder::SortsAfterLast(std::string_view caption) const {
+    return items_.empty() || CompareNames(items_.back()->Caption.view(), caption) < 0;
+}
+
 TLibFolderItem* TLibFolder::FindItem(std::string_view caption) const {
     int i = IndexOfItem(caption);
     return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();

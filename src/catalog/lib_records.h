@@ -63,6 +63,8 @@ public:
     // Entry whose Caption equals `caption` exactly; null when there is none.
     TLibFolderItem* FindItem(std::string_view caption) const;
     int IndexOfItem(std::string_view caption) const; // exact; -1 when absent
+    // True when `caption` sorts after every entry (a sorted scan's new entry).
+    bool SortsAfterLast(std::string_view caption) const;
     // Adds the entry in its sorted place and sets its Owner. When an entry with
     // the same exact Caption exists, nothing is added and null is returned
     // (the caller keeps ownership through the returned-null contract: the item is destroyed).

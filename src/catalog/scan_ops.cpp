@@ -207,19 +207,27 @@ void TVolumeScanner::EnterFolder(const std::string& folderPath, TDateTime date) 
 void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::string& name,
                                    bool step, bool isDirectory, TDateTime date, int64_t size,
                                    const std::string& realName) {
-    std::string d = WithSeparator(folderPath, Separator()[0]);
-    progress_.ShowStatus(d + name, std::string(), false);
+    const char sep = Separator()[0];
+    const bool hasSep =
+        !folderPath.empty() && (folderPath.back() == '/' || folderPath.back() == '\\');
+    auto path = [&](std::string_view tail) {
+        std::string p = folderPath;
+        if (!hasSep) p += sep;
+        p.append(tail);
+        return p;
+    };
+    // The status line changes a few times a second at most; building it per entry costs.
+    if ((++statusTick_ & 63) == 0) progress_.ShowStatus(path(name), std::string(), false);
     if (StopNow() || !lib_.CurrentNode) return;
-    const std::string sep = Separator();
     try {
         if (isDirectory) {
             TLibFolderItem* e = nullptr;
-            if (TTreeNode* n = FindPath(d + name + sep)) {
+            if (TTreeNode* n = FindPath(path(name) + sep)) {
                 if (TLibFolder* parent = FolderOf(n)->Parent)
                     e = parent->FindItem(FolderOf(n)->Caption);
             } else {
                 TLibFolder* cur = FolderOf(lib_.CurrentNode);
-                e = cur->FindItem(name);
+                e = cur->SortsAfterLast(name) ? nullptr : cur->FindItem(name);
                 if (!e) {
                     auto item = std::make_unique<TLibFolderItem>();
                     item->Caption = name;
@@ -237,48 +245,44 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
             return;
         }
         TLibFolder* f = FolderOf(lib_.CurrentNode);
-        TLibFolderItem* e = f->FindItem(name);
+        TLibFolderItem* e = f->SortsAfterLast(name) ? nullptr : f->FindItem(name);
         const bool isNew = e == nullptr;
-        std::unique_ptr<TLibFolderItem> fresh;
-        if (isNew) {
-            fresh = std::make_unique<TLibFolderItem>();
-            fresh->Caption = name;
-            e = fresh.get();
-        }
-        const std::string real = d + (realName.empty() ? name : realName);
         const bool isRar = handlers_ && handlers_->isFileInHander("RAR", name);
         const bool isZip = !isRar && handlers_ && handlers_->isFileInHander("ZIP", name);
-        e->Seen = 1;
-        e->Date = date;
         if (isNew) {
-            e->Size = size;
-            e->IsFolder = (isRar || isZip) ? 1 : 0;
-            ApplyEntryDefaults(e, isRar || isZip);
+            auto fresh = std::make_unique<TLibFolderItem>();
+            fresh->Caption = name;
+            fresh->Size = size;
+            fresh->IsFolder = (isRar || isZip) ? 1 : 0;
+            ApplyEntryDefaults(fresh.get(), isRar || isZip);
             e = lib_.AddEntry(f, std::move(fresh));
+            if (!e) return;
             ++FilesAdded;
         } else {
             // A file found again with another size keeps the totals right.
             lib_.SetEntrySize(e, size);
         }
+        e->Seen = 1;
+        e->Date = date;
         ++EntriesSeen;
         if (isRar || isZip) {
             e->IsFolder = 1;
             if (!isNew) ApplyEntryDefaults(e, true);
-            TTreeNode* arch = FindPath(d + name + sep);
+            TTreeNode* arch = FindPath(path(name) + sep);
             if (!arch) {
                 TTreeNode* r = lib_.VolumeNode;
-                arch = CreateFolderNode(d + name, lib_.VolumeNode, r);
+                arch = CreateFolderNode(path(name), lib_.VolumeNode, r);
             }
             lib_.ArchiveNode = arch;
-            if (arch) ReadArchive(real, d + name, isRar);
+            if (arch) ReadArchive(path(realName.empty() ? name : realName), path(name), isRar);
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
-            handlers_->ProcessFile(real, e->TagInfo);
+            handlers_->ProcessFile(path(realName.empty() ? name : realName), e->TagInfo);
         }
         if (step) progress_.StepProgress(std::string(), GetVolume(f)->DirectSize);
     } catch (const std::exception&) {
         ++Errors;
-        Log("msgsFileErr", d + name);
+        Log("msgsFileErr", path(name));
     }
 }
 

@@ -95,6 +95,7 @@ private:
     // costs the same in a volume of ten folders or of a million.
     std::unordered_map<std::string, TTreeNode*> index_;
     bool stopped_ = false;
+    unsigned statusTick_ = 0;
 };
 
 // Size total below a node (or every volume when node is null): files only,
