@@ -123,19 +123,12 @@ std::string TStringList::Text() const {
 
 void TStringList::SetText(std::string_view text) {
     lines_.clear();
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t j = i;
-        while (j < text.size() && text[j] != '\r' && text[j] != '\n')
-            ++j;
-        std::string_view line = text.substr(i, j - i);
-        if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
-        i = j + 1;
+    ForEachTextLine(text, [&](std::string_view line) {
         if (Sorted)
             Add(line);
         else
             lines_.emplace_back(line);
-    }
+    });
 }
 
 void TStringList::Sort() {

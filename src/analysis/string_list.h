@@ -49,6 +49,20 @@ private:
     std::vector<std::string> lines_;
 };
 
+// Calls f(line) for each line of text, lines ending at CR, LF or CR LF.
+template <typename F> void ForEachTextLine(std::string_view text, F&& f) {
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t j = i;
+        while (j < text.size() && text[j] != '\r' && text[j] != '\n')
+            ++j;
+        std::string_view line = text.substr(i, j - i);
+        if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
+        i = j + 1;
+        f(line);
+    }
+}
+
 // Case-insensitive (ASCII) three-way compare used for every list and sibling order.
 int CompareText(std::string_view a, std::string_view b);
 bool SameText(std::string_view a, std::string_view b);

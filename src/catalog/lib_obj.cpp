@@ -222,7 +222,11 @@ void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes, bool recount) {
         ReleaseEntry(e);
         owner->TakeItem(e).reset();
     }
-    for (TTreeNode* n : top)
+    FinishDeletion(top, recount);
+}
+
+void TLibObj::FinishDeletion(const std::vector<TTreeNode*>& nodes, bool recount) {
+    for (TTreeNode* n : nodes)
         Tree.Delete(n);
     if (recount)
         Recount();
@@ -238,10 +242,10 @@ void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem
     std::vector<TTreeNode*> subNodes;
     std::vector<TLibFolder*> folders;
     std::vector<TLibFolderItem*> linked;
-    std::vector<TLibFolderItem*> mine;
+    std::unordered_set<const TLibFolderItem*> mine;
+    mine.reserve(entries.size());
     for (TLibFolderItem* e : entries) {
-        if (e->Owner != folder || std::find(mine.begin(), mine.end(), e) != mine.end()) continue;
-        mine.push_back(e);
+        if (e->Owner != folder || !mine.insert(e).second) continue;
         if (e->CollectionNode) linked.push_back(e);
         if (e->IsFolder && folder->Node) {
             if (TTreeNode* sub = folder->Node->FindChild(e->Caption.view())) {
@@ -252,17 +256,13 @@ void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem
         }
     }
     DeleteLinksTo(folders, linked);
-    for (TLibFolderItem* e : mine) {
+    // One pass over the folder, however many entries go.
+    folder->RemoveItems([&](TLibFolderItem* e) {
+        if (!mine.count(e)) return false;
         ReleaseEntry(e);
-        folder->TakeItem(e).reset();
-    }
-    for (TTreeNode* n : subNodes)
-        Tree.Delete(n);
-    if (recount)
-        Recount();
-    else
-        CountsValid = false;
-    Modified = true;
+        return true;
+    });
+    FinishDeletion(subNodes, recount);
 }
 
 void TLibObj::DeleteColNodes(const std::vector<TTreeNode*>& nodes) {

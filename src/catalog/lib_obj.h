@@ -113,6 +113,7 @@ private:
     void DeleteLinksTo(const std::vector<TLibFolder*>& folders,
                        const std::vector<TLibFolderItem*>& entries);
     void ClearCursors();
+    void FinishDeletion(const std::vector<TTreeNode*>& nodes, bool recount);
 
     unsigned generation_ = 0;
     bool clearing_ = false;

@@ -187,18 +187,12 @@ TTreeNode* FindNodeByPath(TTreeNode* start, std::string_view path) {
 
 std::string OneLineText(std::string_view text, std::string_view newLine) {
     std::string out;
-    size_t i = 0;
     bool first = true;
-    while (i < text.size()) {
-        size_t j = i;
-        while (j < text.size() && text[j] != '\r' && text[j] != '\n')
-            ++j;
+    ForEachTextLine(text, [&](std::string_view line) {
         if (!first) out.append(newLine);
-        out.append(text.substr(i, j - i));
+        out.append(line);
         first = false;
-        if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
-        i = j + 1;
-    }
+    });
     return out;
 }
 

@@ -72,6 +72,11 @@ public:
     // Removes an entry from the list and hands it back (no size bookkeeping).
     std::unique_ptr<TLibFolderItem> TakeItem(TLibFolderItem* item);
     void ClearItems() { items_.clear(); }
+    // Removes (and destroys) every entry for which `pred` is true, in one pass.
+    template <typename Pred> void RemoveItems(Pred pred) {
+        std::erase_if(items_,
+                      [&](const std::unique_ptr<TLibFolderItem>& e) { return pred(e.get()); });
+    }
 
 private:
     std::vector<std::unique_ptr<TLibFolderItem>> items_;

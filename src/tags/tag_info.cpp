@@ -18,16 +18,9 @@ std::string_view ValueOf(std::string_view line) {
 }
 
 template <typename F> void ForEachLine(std::string_view text, F&& f) {
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t j = i;
-        while (j < text.size() && text[j] != '\r' && text[j] != '\n')
-            ++j;
-        std::string_view line = text.substr(i, j - i);
-        if (j < text.size() && text[j] == '\r' && j + 1 < text.size() && text[j + 1] == '\n') ++j;
-        i = j + 1;
+    ForEachTextLine(text, [&](std::string_view line) {
         if (!line.empty()) f(line);
-    }
+    });
 }
 
 std::string DoubleText(double d) {
