@@ -12,6 +12,7 @@
 #include "tags/wavpack_file.h"
 #include "tags/wma_file.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -604,7 +605,7 @@ TEST(AACfile, AdifHeader) {
     std::vector<int> bits;
     auto put = [&](uint64_t v, int n) {
         for (int i = n - 1; i >= 0; --i)
-            bits.push_back(static_cast<int>((v >> i) & 1));
+            bits.push_back(i < 64 ? static_cast<int>((v >> i) & 1) : 0);
     };
     put(0x41444946, 32);
     put(1, 1);
@@ -640,4 +641,42 @@ TEST(AACfile, AdifHeader) {
     EXPECT_EQ(a.ProfileName(), "AAC LC");
     EXPECT_EQ(a.SampleRate, 48000);
     EXPECT_EQ(a.Channels, 1);
+}
+
+namespace {
+
+// A sparse file of `size` bytes with `head` at the start and `tail` at the end.
+void MakeSparse(const TTempFile& f, const Bytes& head, const Bytes& tail, uint64_t size) {
+    f.Write(head);
+    std::filesystem::resize_file(f.Path(), size - tail.size());
+    std::ofstream out(f.Path(), std::ios::binary | std::ios::app);
+    out.write(tail.data(), static_cast<std::streamsize>(tail.size()));
+}
+
+} // namespace
+
+TEST(LargeFiles, SizesPastFourGiBStayExact) {
+    const uint64_t size = 5'000'000'000ULL;
+    TTempFile f("");
+    std::error_code ec;
+    MakeSparse(f, CbrFrames(4), "TAG" + Pad("Far", 30) + Zeros(95), size);
+    if (std::filesystem::file_size(f.Path(), ec) != size) GTEST_SKIP() << "no sparse files here";
+    TMPEGaudio m;
+    ASSERT_TRUE(m.ReadFromFile(f.Path()));
+    EXPECT_EQ(m.FileLength, static_cast<int64_t>(size));
+    EXPECT_EQ(m.ID3v1.Title, "Far");
+    EXPECT_DOUBLE_EQ(m.Duration(), 312500.0);
+
+    // Ogg: the last page lies past 4 GiB and its granule is above 2^32.
+    Bytes head = OggPage({IdHeader(2, 48000, 128000)}, 0) + OggPage({CommentHeader({})}, 0, 1, 1);
+    MakeSparse(f, head, OggPage({Zeros(20)}, 48000LL * 100000, 1, 5), size);
+    TOggVorbis o;
+    ASSERT_TRUE(o.ReadFromFile(f.Path()));
+    EXPECT_EQ(o.FileSize, static_cast<int64_t>(size));
+    EXPECT_DOUBLE_EQ(o.Duration(), 100000.0);
+
+    MakeSparse(f, Adts(371, 0x100) + Adts(371, 0x100), "", size);
+    TAACfile a;
+    ASSERT_TRUE(a.ReadFromFile(f.Path()));
+    EXPECT_NEAR(a.Duration(), size * 8.0 / 127821, 1e-3);
 }
