@@ -31,19 +31,20 @@ bool TCliProgress::StopRequested() const {
 }
 
 void TCliProgress::Redraw(const std::string& text) {
+    if (!text.empty()) text_ = text;
     if (!tty_) return;
     auto now = std::chrono::steady_clock::now();
     if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
-    std::string line = std::to_string(position_);
+    std::string line = std::to_string(steps_) + " entries, " + std::to_string(position_) + " bytes";
     if (total_ > 0) {
-        line += '/';
+        line += " of ";
         line += std::to_string(total_);
     }
     line += "  ";
-    line += text;
-    if (line.size() > 100) {
-        line.resize(97);
+    line += text_;
+    if (line.size() > 120) {
+        line.resize(117);
         line.append(3, '.');
     }
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
@@ -53,10 +54,12 @@ void TCliProgress::Redraw(const std::string& text) {
 void TCliProgress::BeginProgress(const std::string& text, int64_t total) {
     total_ = total;
     position_ = 0;
+    steps_ = 0;
     Redraw(text);
 }
 
 void TCliProgress::StepProgress(const std::string& text, int64_t position) {
+    ++steps_;
     if (position != 0) position_ = position;
     Redraw(text);
 }

@@ -22,7 +22,8 @@ public:
 private:
     void Redraw(const std::string& text);
     bool tty_;
-    int64_t total_ = 0, position_ = 0;
+    int64_t total_ = 0, position_ = 0, steps_ = 0;
+    std::string text_;
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
