@@ -120,14 +120,11 @@ int CmdUpdate(TCliContext& ctx) {
     auto args = ctx.Positionals(2, 2);
     TLibObj lib;
     LoadCatalogForCli(lib, args[0]);
-    TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
-    if (!node) node = FindNodeByText(lib.Tree, args[1]);
-    if (!node || (node->Parent() && args[1].find('\\') == std::string::npos)) {
-        // A caption names a volume; deeper folders are named by their catalog path.
-        node = nullptr;
-        for (int i = 0; i < lib.Tree.RootCount() && !node; ++i)
-            if (lib.Tree.Root(i)->Text() == args[1]) node = lib.Tree.Root(i);
-    }
+    // A catalog path ("CD1\\music\\") names any folder; a plain caption names a volume.
+    TTreeNode* node = nullptr;
+    if (args[1].find('\\') != std::string::npos) node = FindFolderByCatalogPath(lib, args[1]);
+    for (int i = 0; i < lib.Tree.RootCount() && !node; ++i)
+        if (lib.Tree.Root(i)->Text() == args[1]) node = lib.Tree.Root(i);
     if (!node) throw EMessageError("errFNF", args[1]);
     if (hasSource) {
         std::error_code ec;

@@ -90,6 +90,45 @@ def build(root: bytes):
         f.write(p.stdout)
 
 
+def compare(root, cat):
+    failures = []
+    folders = 0
+    for dirpath, dirnames, filenames in os.walk(root):
+        rel = os.path.relpath(dirpath, root)
+        cpath = "V\\" if rel == b"." else "V\\" + display(rel).replace("/", "\\") + "\\"
+        listed = {}
+        for line in run("ls", cat, cpath).splitlines():
+            cols = line.split("\t")
+            listed[cols[0]] = cols
+        expected = {}
+        for n in dirnames + filenames:
+            st = os.lstat(os.path.join(dirpath, n))
+            is_dir = os.path.isdir(os.path.join(dirpath, n)) and not os.path.islink(os.path.join(dirpath, n))
+            expected[field(display(n))] = (0 if is_dir else st.st_size, iso(st.st_mtime))
+        folders += 1
+        if set(listed) != set(expected):
+            failures.append(f"{cpath}: catalog {sorted(set(listed) - set(expected))} "
+                            f"disk {sorted(set(expected) - set(listed))}")
+            continue
+        for name, (size, mtime) in expected.items():
+            cols = listed[name]
+            if int(cols[2]) != size or cols[3] != mtime:
+                failures.append(f"{cpath}{name}: catalog {cols[2]} {cols[3]}, disk {size} {mtime}")
+        for n in filenames:
+            if n.endswith(b".zip"):
+                raw = subprocess.run(["unzip", "-Z1", os.path.join(dirpath, n)], capture_output=True,
+                                     check=True).stdout.split(b"\n")
+                # Names without the UTF-8 flag are the legacy ZIP code page.
+                members = [m.decode("utf-8") if valid_utf8(m) else m.decode("cp437") for m in raw if m]
+                # unzip shows control characters in caret notation.
+                members = [m.replace("^J", "\n").replace("^I", "\t") for m in members]
+                members = sorted(field(m) for m in members if not m.endswith("/"))
+                got = sorted(l.split("\t")[0] for l in run("ls", cat, cpath + display(n) + "\\").splitlines())
+                if members != got:
+                    failures.append(f"{cpath}{display(n)}: members {got} != unzip {members}")
+    return failures, folders
+
+
 def main():
     with tempfile.TemporaryDirectory() as tmp:
         tmpb = tmp.encode()
@@ -100,41 +139,18 @@ def main():
         env_settings = os.path.join(tmp, "settings.ini")
         subprocess.run([CLI, "--settings", env_settings, "scan", cat, root.decode(), "--title", "V"],
                        check=True, capture_output=True)
-        failures = []
-        folders = 0
-        for dirpath, dirnames, filenames in os.walk(root):
-            rel = os.path.relpath(dirpath, root)
-            cpath = "V\\" if rel == b"." else "V\\" + display(rel).replace("/", "\\") + "\\"
-            listed = {}
-            for line in run("ls", cat, cpath).splitlines():
-                cols = line.split("\t")
-                listed[cols[0]] = cols
-            expected = {}
-            for n in dirnames + filenames:
-                st = os.lstat(os.path.join(dirpath, n))
-                is_dir = os.path.isdir(os.path.join(dirpath, n)) and not os.path.islink(os.path.join(dirpath, n))
-                expected[field(display(n))] = (0 if is_dir else st.st_size, iso(st.st_mtime))
-            folders += 1
-            if set(listed) != set(expected):
-                failures.append(f"{cpath}: catalog {sorted(set(listed) - set(expected))} "
-                                f"disk {sorted(set(expected) - set(listed))}")
-                continue
-            for name, (size, mtime) in expected.items():
-                cols = listed[name]
-                if int(cols[2]) != size or cols[3] != mtime:
-                    failures.append(f"{cpath}{name}: catalog {cols[2]} {cols[3]}, disk {size} {mtime}")
-            for n in filenames:
-                if n.endswith(b".zip"):
-                    raw = subprocess.run(["unzip", "-Z1", os.path.join(dirpath, n)], capture_output=True,
-                                         check=True).stdout.split(b"\n")
-                    # Names without the UTF-8 flag are the legacy ZIP code page.
-                    members = [m.decode("utf-8") if valid_utf8(m) else m.decode("cp437") for m in raw if m]
-                    # unzip shows control characters in caret notation.
-                    members = [m.replace("^J", "\n").replace("^I", "\t") for m in members]
-                    members = sorted(field(m) for m in members if not m.endswith("/"))
-                    got = sorted(l.split("\t")[0] for l in run("ls", cat, cpath + display(n) + "\\").splitlines())
-                    if members != got:
-                        failures.append(f"{cpath}{display(n)}: members {got} != unzip {members}")
+        failures, folders = compare(root, cat)
+        # An update that deletes what is gone ends with the same picture.
+        os.remove(os.path.join(root, b"plain.txt"))
+        subprocess.run(["rm", "-rf", os.path.join(root, b"sub", b"deeper", b"deepest")], check=True)
+        with open(os.path.join(root, b"Sub", b"added.txt"), "wb") as f:
+            f.write(b"new file")
+        with open(os.path.join(root, b"noext"), "ab") as f:
+            f.write(b"grown")
+        subprocess.run([CLI, "--settings", env_settings, "update", cat, "V", "--delete-missing"],
+                       check=True, capture_output=True)
+        more, _ = compare(root, cat)
+        failures += ["after update: " + m for m in more]
         tree = run("tree", cat)
         if "Collections:" not in tree:
             failures.append("tree output lacks the collections line")
