@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Scan speed against `find` on the same warm tree, in one run.
 #   bench/scan_bench.sh N CORPUS_SCRIPT [BUILD_DIR]
-# CORPUS_SCRIPT is the shared corpus generator (make-corpus.sh N DIR); the
+# CORPUS_SCRIPT is the benchmark-volume generator (called as SCRIPT N DIR); the
 # corpus is kept in $BENCH_DIR (default /tmp/tamblix-bench) between runs.
 set -euo pipefail
 N=${1:-200000}
