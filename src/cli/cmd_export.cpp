@@ -1,5 +1,116 @@
+#include "analysis/string_list.h"
+#include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_progress.h"
+#include "search/export.h"
+#include "search/saved_search.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
 
-int CmdExport(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+#include <iostream>
+
+namespace {
+
+std::vector<std::string> SplitNames(const std::string& text) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i <= text.size()) {
+        size_t j = text.find(',', i);
+        if (j == std::string::npos) j = text.size();
+        if (j > i) out.push_back(text.substr(i, j - i));
+        i = j + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+// The options export and import share: --fields, --separator, --qualifier.
+void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std::string& separator,
+                          std::string& qualifier) {
+    std::string value;
+    if (ctx.TakeOption("--fields", value)) {
+        auto names = SplitNames(value);
+        if (names.empty()) throw EUsageError("--fields needs field names");
+        SetFieldOrder(fields, names);
+    }
+    if (ctx.TakeOption("--separator", value)) {
+        if (SameText(value, "comma"))
+            separator = kSeparatorItems[0];
+        else if (SameText(value, "tab"))
+            separator = kSeparatorItems[1];
+        else if (SameText(value, "newline"))
+            separator = kSeparatorItems[2];
+        else
+            separator = value;
+    }
+    ctx.TakeOption("--qualifier", qualifier);
+}
+
+int CmdExport(TCliContext& ctx) {
+    TExportOptions o;
+    o.Load(ctx.Settings());
+    TakeDelimitedOptions(ctx, o.Fields, o.Separator, o.Qualifier);
+    std::vector<std::string> scope = ctx.TakeOptionAll("--scope");
+    std::string value, searchFile;
+    bool fromSearch = ctx.TakeOption("--search", searchFile);
+    if (ctx.TakeOption("--unit", value)) {
+        if (SameText(value, "bytes"))
+            o.SizeUnit = 0;
+        else if (SameText(value, "KB"))
+            o.SizeUnit = 1;
+        else if (SameText(value, "MB"))
+            o.SizeUnit = 2;
+        else
+            throw EUsageError("--unit takes bytes, KB or MB");
+    }
+    o.Folders = ctx.TakeFlag("--folders") || o.Folders;
+    // Only folders and totals act on folder lines, so they ask for them.
+    if (ctx.TakeFlag("--only-folders")) o.Folders = o.FoldersOnly = true;
+    if (ctx.TakeFlag("--totals")) o.Folders = o.FolderTotals = true;
+    if (ctx.TakeOption("--level", value)) {
+        try {
+            size_t used = 0;
+            int n = std::stoi(value, &used);
+            if (used != value.size() || n < 1 || n > 999) throw std::out_of_range("level");
+            o.LevelsUse = true;
+            o.Levels = n;
+        } catch (const std::exception&) {
+            throw EUsageError("--level needs a number from 1 to 999");
+        }
+    }
+    o.Indent = ctx.TakeFlag("--indent") || o.Indent;
+    o.Archives = ctx.TakeFlag("--archives") || o.Archives;
+    auto args = ctx.Positionals(2, 2);
+    o.FileName = args[1];
+    o.NewLine = ctx.Settings().ReadString("Defaults", "New Line", ";");
+    o.KBText = GetMessageText("infoStrKB");
+    o.MBText = GetMessageText("infoStrMB");
+
+    TLibObj lib;
+    LoadCatalogForCli(lib, args[0]);
+    lib.FileName = args[0];
+    TCliProgress progress;
+    progress.Quiet = true;
+
+    TExportScope kind = TExportScope::Library;
+    std::vector<TTreeNode*> selected;
+    for (const auto& s : scope) {
+        if (SameText(s, "library")) continue;
+        TTreeNode* n = FindFolderByCatalogPath(lib, s);
+        if (!n) throw EMessageError("errFNF", s);
+        selected.push_back(n);
+        kind = TExportScope::Selection;
+    }
+    TSearchResults results(lib);
+    if (fromSearch) {
+        if (kind == TExportScope::Selection)
+            throw EUsageError("--search and --scope with paths do not go together");
+        TSearchCriteria c;
+        LoadSearch(searchFile, c);
+        TSearchEngine(lib, progress).Run(c, results);
+        kind = TExportScope::Results;
+    }
+    RunExport(lib, o, kind, selected, &results, progress);
+    return 0;
 }

@@ -1,5 +1,205 @@
+#include "analysis/string_list.h"
+#include "analysis/text_utils.h"
+#include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_progress.h"
+#include "search/delimited_text.h"
+#include "search/saved_search.h"
+#include "search/search_engine.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
 
-int CmdSearch(TCliContext&) {
-    throw EUsageError("this command is not available yet");
+#include <iostream>
+
+namespace {
+
+TDateTime ParseDay(const std::string& option, const std::string& text) {
+    TDateTime d;
+    if (!ParseDateText(text, d)) throw EUsageError(option + " needs a date (YYYY-MM-DD)");
+    return d;
+}
+
+int SizeUnitOf(const std::string& text) {
+    if (SameText(text, "bytes") || SameText(text, "b")) return 0;
+    if (SameText(text, "KB")) return 1;
+    if (SameText(text, "MB")) return 2;
+    throw EUsageError("--unit takes bytes, KB or MB");
+}
+
+int SignOf(const std::string& text) {
+    if (text == "=") return kSignEqual;
+    if (text == ">") return kSignGreater;
+    if (text == "<") return kSignLess;
+    throw EUsageError("--size takes =, > or < and a number");
+}
+
+int64_t SizeValueOf(const std::string& text) {
+    try {
+        size_t used = 0;
+        long long v = std::stoll(text, &used);
+        if (used == text.size() && v >= 0 && v <= 2147483647) return v;
+    } catch (const std::exception&) {
+    }
+    throw EUsageError("--size needs a number from 0 to 2147483647");
+}
+
+// "--size > 5" (two words) or "--size >5" (one).
+bool TakeSize(TCliContext& ctx, TSearchCriteria& c) {
+    auto& a = ctx.Args;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != "--size") continue;
+        if (i + 1 >= a.size()) throw EUsageError("--size needs a sign and a number");
+        std::string first = a[i + 1];
+        size_t used = 2;
+        std::string sign, value;
+        if (first.size() > 1 && (first[0] == '=' || first[0] == '>' || first[0] == '<')) {
+            sign = first.substr(0, 1);
+            value = first.substr(1);
+        } else {
+            if (i + 2 >= a.size()) throw EUsageError("--size needs a sign and a number");
+            sign = first;
+            value = a[i + 2];
+            used = 3;
+        }
+        c.SizeUse = true;
+        c.SizeSign = SignOf(sign);
+        c.SizeValue = SizeValueOf(value);
+        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i + used));
+        return true;
+    }
+    return false;
+}
+
+int ColumnOf(std::string text) {
+    static const char* const aliases[kSearchColumnCount] = {
+        "name",     "type",     "volume",     "path",     "size",    "date",
+        "category", "comments", "duplicates", "fullname", "location"};
+    for (int i = 0; i < kSearchColumnCount; ++i)
+        if (SameText(text, aliases[i]) ||
+            SameText(text, kSearchColumnNames[static_cast<size_t>(i)]))
+            return i;
+    if (SameText(text, "filepath")) return kColFullName;
+    if (text.size() <= 2 && !text.empty() && std::isdigit(static_cast<unsigned char>(text[0]))) {
+        int n = std::stoi(text);
+        if (n >= 0 && n < kSearchColumnCount) return n;
+    }
+    throw EUsageError("--sort takes a column name (name, type, volume, path, size, date, "
+                      "category, comments, duplicates, fullname, location)");
+}
+
+std::string Cell(std::string s) {
+    for (char& c : s)
+        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+    return s;
+}
+
+} // namespace
+
+int CmdSearch(TCliContext& ctx) {
+    TSearchCriteria c;
+    std::string value;
+    if (ctx.TakeOption("--load", value)) LoadSearch(value, c);
+    ctx.TakeOption("--name", c.Name);
+    ctx.TakeOption("--volume", c.Volume);
+    ctx.TakeOption("--category", c.Category);
+    ctx.TakeOption("--comments", c.Comments);
+    ctx.TakeOption("--type", c.Type);
+    ctx.TakeOption("--location", c.Location);
+    if (ctx.TakeOption("--date", value)) {
+        c.Date1Use = true;
+        c.Date1 = ParseDay("--date", value);
+        c.Date2Use = false;
+    }
+    if (ctx.TakeOption("--until", value)) {
+        if (!c.Date1Use) throw EUsageError("--until needs --date");
+        c.Date2Use = true;
+        c.Date2 = ParseDay("--until", value);
+    }
+    TakeSize(ctx, c);
+    if (ctx.TakeOption("--unit", value)) c.SizeUnit = SizeUnitOf(value);
+    if (ctx.TakeOption("--anywhere", c.Anywhere)) c.Mode = TSearchMode::Anywhere;
+    if (ctx.TakeFlag("--collections")) c.Mode = TSearchMode::Collections;
+    ctx.TakeOption("--caption", c.ColCaption);
+    ctx.TakeOption("--url", c.ColURL);
+    ctx.TakeOption("--memo", c.ColComments);
+    if (ctx.TakeFlag("--match-case")) c.MatchCase = true;
+    c.FoldersOnly = ctx.TakeFlag("--folders-only");
+    c.Duplicates = ctx.TakeFlag("--duplicates");
+    c.ReplaceCategory = ctx.TakeOption("--replace-category", c.ReplaceCategoryText);
+    c.ReplaceComments = ctx.TakeOption("--replace-comments", c.ReplaceCommentsText);
+    std::vector<std::string> in = ctx.TakeOptionAll("--in");
+    std::string savePath, sortText;
+    bool save = ctx.TakeOption("--save", savePath);
+    bool sort = ctx.TakeOption("--sort", sortText);
+    auto args = ctx.Positionals(1, 1);
+
+    int sortColumn = -1;
+    bool descending = false;
+    if (sort) {
+        auto colon = sortText.rfind(':');
+        if (colon != std::string::npos) {
+            std::string dir = sortText.substr(colon + 1);
+            if (!SameText(dir, "desc") && !SameText(dir, "asc"))
+                throw EUsageError("--sort takes COLUMN, COLUMN:asc or COLUMN:desc");
+            descending = SameText(dir, "desc");
+            sortText.resize(colon);
+        }
+        sortColumn = ColumnOf(sortText);
+    }
+    if (save) SaveSearch(savePath, c);
+
+    TLibObj lib;
+    LoadCatalogForCli(lib, args[0]);
+    std::vector<TTreeNode*> selected;
+    for (const auto& path : in) {
+        TTreeNode* n = FindFolderByCatalogPath(lib, path);
+        if (!n) throw EMessageError("errFNF", path);
+        selected.push_back(n);
+    }
+
+    TCliProgress progress;
+    progress.Quiet = true;
+    TSearchEngine engine(lib, progress);
+    ISettingsStore& settings = ctx.Settings();
+    engine.Format.SizeUnit = static_cast<int>(settings.ReadInt("Defaults", "Sizes", 0));
+    engine.Format.NewLine = settings.ReadString("Defaults", "New Line", ";");
+    engine.Format.KBText = GetMessageText("infoStrKB");
+    engine.Format.MBText = GetMessageText("infoStrMB");
+    TSearchResults results(lib);
+
+    std::string failure;
+    try {
+        engine.Run(c, results, in.empty() ? nullptr : &selected);
+    } catch (const EMessageError& e) {
+        if (e.Key != "infoCancel") throw;
+        failure = GetMessageText(e.Key, e.Arg); // the rows so far are still printed
+    }
+    if (sortColumn >= 0) {
+        TSortState state;
+        SortRows(results.Visible(), sortColumn, state);
+        if (descending) SortRows(results.Visible(), sortColumn, state);
+    }
+    if (c.Mode == TSearchMode::Collections) {
+        for (TTreeNode* n : results.CollectionRows)
+            std::cout << Cell(n->Text()) << '\n';
+    } else {
+        for (const auto& row : results.Visible()) {
+            for (int col = 0; col < kSearchColumnCount; ++col) {
+                if (col) std::cout << '\t';
+                std::cout << Cell(results.CellText(row, col, engine.Format));
+            }
+            std::cout << '\n';
+        }
+    }
+    auto status = results.StatusTexts(engine.Format);
+    for (size_t i = 0; i < status.size(); ++i)
+        std::cout << (i ? "\t" : "") << status[i];
+    std::cout << '\n';
+    if (!failure.empty()) throw EMessageError("infoCancel");
+    if (lib.Modified) {
+        TCliProgress quiet;
+        quiet.Quiet = true;
+        SaveToFile(lib, args[0], quiet);
+    }
+    return 0;
 }

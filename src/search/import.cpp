@@ -1,0 +1,260 @@
+#include "search/import.h"
+
+#include "analysis/name_text.h"
+#include "analysis/text_utils.h"
+#include "catalog/scan_ops.h"
+#include "catalog/tree.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+#include "settings/settings_store.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+const std::vector<std::string>& TImportOptions::FieldNames() {
+    static const std::vector<std::string> names = {
+        "Volume",   "VolumeSerialNo", "Path",     "Name", "Size",    "Date",
+        "Category", "Comments",       "Location", "Type", "FilePath"};
+    return names;
+}
+
+TImportOptions::TImportOptions() {
+    for (const auto& n : FieldNames())
+        Fields.push_back(
+            {n, n == "Volume" || n == "Path" || n == "Name" || n == "Size" || n == "Date"});
+}
+
+void TImportOptions::ForceRequired() {
+    for (auto& f : Fields)
+        if (f.Name == "Volume" || f.Name == "Path" || f.Name == "Name") f.Checked = true;
+}
+
+void TImportOptions::Load(const ISettingsStore& s) {
+    ReadFieldItems(s, kKey, Fields);
+    FileName = s.ReadString(kKey, "File", FileName);
+    Separator = s.ReadString(kKey, "Separator", Separator);
+    Qualifier = s.ReadString(kKey, "Txt Separator", Qualifier);
+    SizeUnit = static_cast<int>(std::clamp<int64_t>(s.ReadInt(kKey, "Size", SizeUnit), 0, 2));
+    ForceRequired();
+}
+
+void TImportOptions::Save(ISettingsStore& s) const {
+    WriteFieldItems(s, kKey, Fields);
+    s.WriteString(kKey, "File", FileName);
+    s.WriteString(kKey, "Separator", Separator);
+    s.WriteString(kKey, "Txt Separator", Qualifier);
+    s.WriteInt(kKey, "Size", SizeUnit);
+}
+
+namespace {
+
+// The catalog path a volume of this caption gets ("CD1" -> "CD1\", "C:\" -> "C:\").
+std::string VolumeCatalogPath(const std::string& caption) {
+    std::string c = caption;
+    auto first = c.find('\\');
+    if (first != std::string::npos && first == c.size() - 1) c.pop_back();
+    return c + "\\";
+}
+
+// The path below the volume. An exported Path starts with the volume's own
+// catalog path; taking it as it stands would build Volume\Volume\...
+std::string RelativePath(const std::string& volume, std::string path) {
+    const std::string volPath = VolumeCatalogPath(volume);
+    if (path.compare(0, volPath.size(), volPath) == 0)
+        path.erase(0, volPath.size());
+    else if (path + "\\" == volPath)
+        path.clear();
+    while (!path.empty() && path.front() == '\\')
+        path.erase(0, 1);
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    return path;
+}
+
+std::vector<std::string> PathComponents(const std::string& path) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    while (i < path.size()) {
+        size_t j = path.find('\\', i);
+        if (j == std::string::npos) j = path.size();
+        if (j > i) out.push_back(path.substr(i, j - i)); // "\\" gives no empty folder
+        i = j + 1;
+    }
+    return out;
+}
+
+bool IsBlank(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+} // namespace
+
+std::vector<TImportObj> ParseImportText(std::string_view text, const TImportOptions& o,
+                                        IProgress& progress) {
+    TImportOptions opt = o;
+    opt.ForceRequired();
+    const std::vector<std::string> columns = CheckedFieldNames(opt.Fields);
+    const std::string sep = ResolveSeparator(opt.Separator);
+    const std::string q = ResolveQualifier(opt.Qualifier);
+    const bool lineSeparated = sep.find_first_of("\r\n") != std::string::npos;
+    auto columnOf = [&](const char* name) {
+        auto it = std::find(columns.begin(), columns.end(), name);
+        return it == columns.end() ? -1 : static_cast<int>(it - columns.begin());
+    };
+    const int cVolume = columnOf("Volume"), cPath = columnOf("Path"), cName = columnOf("Name"),
+              cSerial = columnOf("VolumeSerialNo"), cSize = columnOf("Size"),
+              cDate = columnOf("Date"), cCategory = columnOf("Category"),
+              cComments = columnOf("Comments"), cLocation = columnOf("Location");
+
+    const std::vector<std::string_view> lines = SplitLines(text);
+    std::vector<TImportObj> objs;
+    // With a line-end separator every column stands on a line of its own, so
+    // each group of as many lines as there are columns is one record.
+    const size_t step = lineSeparated ? std::max<size_t>(columns.size(), 1) : 1;
+    for (size_t li = 0; li < lines.size(); li += step) {
+        std::vector<std::string> fields;
+        std::string raw;
+        for (size_t k = 0; k < step && li + k < lines.size(); ++k) {
+            std::string line = nametext::ToDisplayName(lines[li + k]);
+            raw += line;
+            if (lineSeparated) {
+                // "\n" never occurs in a line: the whole line is one (unquoted) field.
+                auto one = SplitDelimited(line, "\n", q);
+                fields.push_back(one.empty() ? std::string() : one[0]);
+            } else {
+                fields = SplitDelimited(line, sep, q);
+            }
+        }
+        auto field = [&](int c) {
+            return c >= 0 && static_cast<size_t>(c) < fields.size() ? fields[static_cast<size_t>(c)]
+                                                                    : std::string();
+        };
+        TImportObj obj;
+        obj.LineNo = li + 1;
+        obj.Volume = field(cVolume);
+        obj.Name = field(cName);
+        for (int k = 0; k < 2 && !obj.Name.empty() && obj.Name.front() == '\\'; ++k)
+            obj.Name.erase(0, 1); // up to two leading "\"
+        if (obj.Volume.empty() || obj.Name.empty()) {
+            if (!IsBlank(raw))
+                progress.LogMessage(GetMessageText("msgsImpErr", std::to_string(obj.LineNo) + ": " +
+                                                                     raw.substr(0, 200)));
+            continue;
+        }
+        obj.Path = RelativePath(obj.Volume, field(cPath));
+        obj.Serial = field(cSerial);
+        if (!ParseSizeText(field(cSize), obj.Size, opt.KBText, opt.MBText) || obj.Size < 0)
+            obj.Size = 0;
+        if (!ParseDateText(field(cDate), obj.Date)) obj.Date = 0;
+        obj.HasCategory = cCategory >= 0;
+        obj.Category = field(cCategory);
+        obj.HasComments = cComments >= 0;
+        obj.Comments = field(cComments);
+        obj.HasLocation = cLocation >= 0;
+        obj.Location = field(cLocation);
+        objs.push_back(std::move(obj));
+    }
+    // Lines in any order give the same tree; one volume's lines stay together
+    // (exact volume text), and names that differ only in case are two files.
+    std::stable_sort(objs.begin(), objs.end(), [](const TImportObj& a, const TImportObj& b) {
+        if (int c = CompareNames(a.Volume, b.Volume)) return c < 0;
+        if (int c = CompareNames(a.Path, b.Path)) return c < 0;
+        return CompareNames(a.Name, b.Name) < 0;
+    });
+    auto same = [](const TImportObj& a, const TImportObj& b) {
+        return a.Volume == b.Volume && a.Path == b.Path && a.Name == b.Name;
+    };
+    objs.erase(std::unique(objs.begin(), objs.end(), same), objs.end());
+    return objs;
+}
+
+TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progress) {
+    TImportResult result;
+    TTreeNode* lastVolume = nullptr;
+    bool begun = false;
+    auto finish = [&] {
+        if (!begun) progress.BeginProgress(GetMessageText("msgsImporting", o.FileName), 0);
+        progress.EndProgress(GetMessageText("msgsImported", o.FileName));
+        lib.Modified = true;
+        lib.Recount();
+        if (lastVolume) lib.VolumeNode = lastVolume;
+    };
+    try {
+        if (o.FileName.empty()) throw EMessageError("errFileEmpty");
+        std::ifstream in(o.FileName, std::ios::binary);
+        if (!in) throw EMessageError("errFNF", o.FileName);
+        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (in.bad()) throw EMessageError("errFNF", o.FileName);
+        in.close();
+
+        std::vector<TImportObj> objs = ParseImportText(text, o, progress);
+        text.clear();
+        text.shrink_to_fit();
+
+        progress.BeginProgress(GetMessageText("msgsImporting", o.FileName),
+                               static_cast<int64_t>(objs.size()));
+        begun = true;
+        // No handler list: the import reads no file but its own.
+        TVolumeScanner scanner(lib, nullptr, progress);
+        TTreeNode* volumeNode = nullptr;
+        std::string prevVolume, prevPath;
+        bool reenter = true;
+        for (size_t i = 0; i < objs.size(); ++i) {
+            const TImportObj& obj = objs[i];
+            progress.StepProgress(std::string(), static_cast<int64_t>(i));
+            if (progress.StopRequested()) throw EMessageError("infoCancel");
+            try {
+                if (!volumeNode || obj.Volume != prevVolume) {
+                    std::string root = obj.Volume;
+                    if (root.back() != '\\') root += '\\';
+                    volumeNode = nullptr;
+                    volumeNode = scanner.CreateVolume(root, obj.Volume, obj.Serial);
+                    lastVolume = volumeNode;
+                    prevVolume = obj.Volume;
+                    ++result.Volumes;
+                    reenter = true;
+                }
+                // Everything of this Volume text goes below the volume made for it.
+                lib.VolumeNode = volumeNode;
+                TLibFolder* volume = FolderOf(volumeNode);
+                if (obj.HasLocation && !obj.Location.empty() && volume->Location.empty())
+                    volume->Location = obj.Location;
+                if (reenter || obj.Path != prevPath) {
+                    reenter = true;
+                    std::string p = GetCatalogPath(volume);
+                    scanner.EnterFolder(p, 0);
+                    lib.CurrentNode = volumeNode;
+                    for (const std::string& c : PathComponents(obj.Path)) {
+                        TLibFolder* cur = FolderOf(lib.CurrentNode);
+                        // A folder's own line (read earlier) keeps its date.
+                        if (!cur->FindItem(c))
+                            scanner.AddFoundEntry(p, c, false, true, obj.Date, 0);
+                        TLibFolderItem* e = cur->FindItem(c);
+                        TTreeNode* before = lib.CurrentNode;
+                        p += c + "\\";
+                        scanner.EnterFolder(p, e ? e->Date : 0);
+                        if (lib.CurrentNode == before) throw EMessageError("msgsImpErr", p);
+                    }
+                    prevPath = obj.Path;
+                    reenter = false;
+                }
+                scanner.AddFoundEntry(GetCatalogPath(FolderOf(lib.CurrentNode)), obj.Name, false,
+                                      false, obj.Date, obj.Size);
+                TLibFolderItem* e = FolderOf(lib.CurrentNode)->FindItem(obj.Name);
+                if (!e) throw EMessageError("msgsImpErr", obj.Key());
+                if (obj.HasCategory) e->Category = obj.Category;
+                if (obj.HasComments) e->Comments = obj.Comments;
+                ++result.Entries;
+            } catch (const std::exception&) {
+                ++result.Errors;
+                progress.LogMessage(GetMessageText("msgsImpErr", obj.Key()));
+            }
+        }
+    } catch (const std::exception&) {
+        progress.ShowStatus(GetMessageText("msgsImportFailed", o.FileName), {}, true);
+        finish();
+        throw;
+    }
+    finish();
+    return result;
+}

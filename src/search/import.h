@@ -1,0 +1,70 @@
+#pragma once
+
+#include "catalog/lib_obj.h"
+#include "search/delimited_text.h"
+#include "settings/progress.h"
+
+#include <string>
+#include <vector>
+
+class ISettingsStore;
+
+// The import dialog's choices; kept in the settings under "frmImport".
+struct TImportOptions {
+    static constexpr const char* kKey = "frmImport";
+    // The field names in the dialog's design order. "Type" and "FilePath" are
+    // there so that files exported with them can be read (their text is not used).
+    static const std::vector<std::string>& FieldNames();
+
+    TImportOptions();
+
+    std::string FileName;
+    std::vector<TFieldItem> Fields;
+    std::string Separator = "Comma";
+    std::string Qualifier = "\"";
+    int SizeUnit = 0; // stored only: sizes carry their unit word when not in bytes
+
+    // Not stored: the unit words sizes may end with.
+    std::string KBText = "KB";
+    std::string MBText = "MB";
+
+    // "Volume", "Path" and "Name" are always ticked.
+    void ForceRequired();
+    void Load(const ISettingsStore& store);
+    void Save(ISettingsStore& store) const;
+};
+
+// One line of the file.
+struct TImportObj {
+    std::string Volume;
+    std::string Path; // below the volume: no leading "\", a trailing "\" unless empty
+    std::string Name;
+    std::string Serial;
+    std::string Location;
+    std::string Category;
+    std::string Comments;
+    TDateTime Date = 0;
+    int64_t Size = 0;
+    bool HasCategory = false, HasComments = false, HasLocation = false;
+    size_t LineNo = 0;
+    std::string Key() const { return Volume + "\\" + Path + Name; }
+};
+
+// Parses the file's text into objects sorted by volume, path and name; exact
+// repeats of a line's key are dropped (the first stays). Lines with an empty
+// Volume or Name are skipped and logged as "msgsImpErr".
+std::vector<TImportObj> ParseImportText(std::string_view text, const TImportOptions& o,
+                                        IProgress& progress);
+
+struct TImportResult {
+    int64_t Entries = 0;
+    int64_t Volumes = 0;
+    int64_t Errors = 0; // lines skipped or failed
+};
+
+// Reads the file and builds volumes, folders and entries through the scan
+// operations, without touching any other file. Each change of the Volume text
+// makes a new volume, and everything of that text goes below it. Throws
+// (after logging "msgsImportFailed" and ending the progress) when the file
+// cannot be read or the run was stopped; what was imported stays.
+TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progress);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "search/search_engine.h"
+
+#include <string>
+
+// Saved searches: INI text with the one section "Search" and its keys in a
+// fixed order. Dates are stored as ISO dates (YYYY-MM-DD); loading also takes
+// the user's locale format. The volume criterion, the options other than
+// "Match Case" and the replace texts are not part of a saved search.
+
+inline constexpr const char* kSavedSearchExtension = "TXS";
+inline constexpr const char* kSavedSearchFilter =
+    "Catalog Search (*.TXS)|*.TXS|All Files (*.*)|*.*";
+
+// The file's text (CR LF line ends).
+std::string SavedSearchText(const TSearchCriteria& c);
+// Written through the safe writer; EMessageError("errWrite") on failure.
+void SaveSearch(const std::string& path, const TSearchCriteria& c);
+// Each key present and readable replaces the criterion; the others stay.
+void ApplySavedSearchText(std::string_view text, TSearchCriteria& c);
+// EMessageError("errFNF") when the file cannot be read.
+void LoadSearch(const std::string& path, TSearchCriteria& c);

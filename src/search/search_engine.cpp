@@ -1,0 +1,532 @@
+#include "search/search_engine.h"
+
+#include "analysis/text_utils.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+const std::array<const char*, kSearchColumnCount> kSearchColumnNames = {
+    "Name",     "Type",     "Volume",     "Path",          "Size",    "Date",
+    "Category", "Comments", "Duplicates", "Full filename", "Location"};
+
+namespace {
+
+// Only a to z change: no locale rules, accented letters stay.
+struct TFoldTable {
+    unsigned char Upper[256];
+    TFoldTable() {
+        for (int i = 0; i < 256; ++i)
+            Upper[i] = static_cast<unsigned char>(i >= 'a' && i <= 'z' ? i - 32 : i);
+    }
+};
+const TFoldTable kFold;
+
+inline unsigned char Up(char c) {
+    return kFold.Upper[static_cast<unsigned char>(c)];
+}
+
+// Is `pat` (already folded) inside `hay` folded? No copy of hay is made: a
+// search over a million names must not allocate per name.
+bool Contains(std::string_view hay, const std::string& pat, bool matchCase) {
+    if (pat.empty()) return true;
+    if (hay.size() < pat.size()) return false;
+    if (matchCase) return hay.find(pat) != std::string_view::npos;
+    const unsigned char c0 = static_cast<unsigned char>(pat[0]);
+    const size_t last = hay.size() - pat.size();
+    for (size_t i = 0; i <= last; ++i) {
+        if (Up(hay[i]) != c0) continue;
+        size_t k = 1;
+        while (k < pat.size() && Up(hay[i + k]) == static_cast<unsigned char>(pat[k]))
+            ++k;
+        if (k == pat.size()) return true;
+    }
+    return false;
+}
+
+bool Equals(std::string_view value, const std::string& pat, bool matchCase) {
+    if (value.size() != pat.size()) return false;
+    if (matchCase) return value == pat;
+    for (size_t i = 0; i < value.size(); ++i)
+        if (Up(value[i]) != static_cast<unsigned char>(pat[i])) return false;
+    return true;
+}
+
+// The lower-case extension as GetEntryType gives it, into a reused buffer.
+std::string_view EntryTypeInto(const TLibFolderItem* e, std::string& buf) {
+    buf.clear();
+    if (e->IsFolder) return {};
+    std::string_view c = e->Caption.view();
+    auto dot = c.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    std::string_view ext = c.substr(dot + 1);
+    if (ext.find('/') != std::string_view::npos) return {};
+    buf.assign(ext);
+    for (char& ch : buf)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    return buf;
+}
+
+double DayOf(TDateTime t) {
+    return std::trunc(t);
+}
+
+// The criteria folded once per run.
+struct TCompiled {
+    bool matchCase = false;
+    bool anywhere = false;
+    std::string name, volume, category, comments, type, location;
+    bool date1 = false, date2 = false;
+    double day1 = 0, day2 = 0;
+    bool size = false;
+    int sign = 0;
+    double sizeDivisor = 1;
+    double sizeValue = 0;
+    bool foldersOnly = false;
+
+    explicit TCompiled(const TSearchCriteria& c) {
+        matchCase = c.MatchCase;
+        anywhere = c.Mode == TSearchMode::Anywhere;
+        auto f = [&](const std::string& s) { return FoldText(s, matchCase); };
+        if (anywhere) {
+            name = volume = category = comments = type = location = f(c.Anywhere);
+        } else {
+            name = f(c.Name);
+            volume = f(c.Volume);
+            category = f(c.Category);
+            comments = f(c.Comments);
+            type = f(c.Type);
+            location = f(c.Location);
+        }
+        date1 = c.Date1Use;
+        date2 = c.Date1Use && c.Date2Use;
+        day1 = DayOf(c.Date1);
+        day2 = DayOf(c.Date2);
+        size = c.SizeUse;
+        sign = c.SizeSign;
+        sizeDivisor = c.SizeUnit == 1 ? 1024.0 : c.SizeUnit == 2 ? 1048576.0 : 1.0;
+        sizeValue = static_cast<double>(std::clamp<int64_t>(c.SizeValue, 0, 2147483647));
+        foldersOnly = c.FoldersOnly;
+    }
+
+    bool DateSizePass(const TLibFolderItem* e) const {
+        if (date1) {
+            double d = DayOf(e->Date);
+            if (date2 ? (d < day1 || d > day2) : d != day1) return false;
+        }
+        if (size) {
+            double x = static_cast<double>(e->Size) / sizeDivisor;
+            bool ok = sign == kSignGreater ? x > sizeValue
+                      : sign == kSignLess  ? x < sizeValue
+                                           : x == sizeValue;
+            if (!ok) return false;
+        }
+        return true;
+    }
+};
+
+// Case-insensitive (ASCII) hashing of names for the duplicates.
+struct TNameHash {
+    size_t operator()(std::string_view s) const {
+        uint64_t h = 1469598103934665603ull;
+        for (char c : s)
+            h = (h ^ Up(c)) * 1099511628211ull;
+        return static_cast<size_t>(h);
+    }
+};
+struct TNameEq {
+    bool operator()(std::string_view a, std::string_view b) const {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (Up(a[i]) != Up(b[i])) return false;
+        return true;
+    }
+};
+
+constexpr unsigned kStatusEvery = 4096; // entries between status texts
+
+} // namespace
+
+std::string FoldText(std::string_view s, bool matchCase) {
+    std::string out(s);
+    if (!matchCase)
+        for (char& c : out)
+            c = static_cast<char>(Up(c));
+    return out;
+}
+
+void TSearchCriteria::ClearGeneral() {
+    Name.clear();
+    Category.clear();
+    Comments.clear();
+    Volume.clear();
+    Location.clear();
+    Type.clear();
+    Anywhere.clear();
+    Date1Use = Date2Use = SizeUse = false;
+    ReplaceCategory = ReplaceComments = false;
+}
+
+bool TSearchResults::Valid() {
+    if (lib_->Generation() == generation_) return true;
+    Clear();
+    return false;
+}
+
+void TSearchResults::Clear() {
+    Rows.clear();
+    DupRows.clear();
+    CollectionRows.clear();
+    Stats = {};
+    DupStats = {};
+    generation_ = lib_->Generation();
+}
+
+std::string TSearchResults::CellText(const TSearchRow& row, int column,
+                                     const TCellFormat& fmt) const {
+    if (lib_->Generation() != generation_ || !row.Entry) return {};
+    const TLibFolderItem* e = row.Entry;
+    const TLibFolder* vol = e->Owner ? EntryVolume(e) : nullptr;
+    switch (column) {
+    case kColName:
+        return e->Caption.str();
+    case kColType:
+        return GetEntryType(e);
+    case kColVolume:
+        return vol ? vol->Caption : std::string();
+    case kColPath:
+        return GetCatalogPath(e->Owner);
+    case kColSize:
+        return FormatSize(fmt.SizeUnit, static_cast<double>(e->Size), fmt.KBText, fmt.MBText);
+    case kColDate:
+        return FormatDateTime(e->Date);
+    case kColCategory:
+        return e->Category.str();
+    case kColComments:
+        return OneLineText(e->Comments.view(), fmt.NewLine);
+    case kColDuplicates:
+        return row.Duplicates < 0 ? std::string() : std::to_string(row.Duplicates);
+    case kColFullName:
+        return GetEntryCatalogPath(e);
+    case kColLocation:
+        return vol ? vol->Location : std::string();
+    default:
+        return {};
+    }
+}
+
+TLocateResult TSearchResults::Locate(bool dup, size_t row) {
+    if (!Valid()) return {};
+    const auto& list = dup ? DupRows : Rows;
+    if (row >= list.size() || !list[row].Entry || !list[row].Entry->Owner) return {};
+    TLibFolderItem* e = list[row].Entry;
+    TLocateResult r;
+    r.Entry = e;
+    TTreeNode* ownerNode = e->Owner->Node;
+    if (e->IsFolder) {
+        // The folder's own node; a folder entry without one locates nothing.
+        TTreeNode* n = EntryNode(e);
+        r.Node = n != ownerNode ? n : nullptr;
+        if (!r.Node) r.Entry = nullptr;
+    } else {
+        r.Node = ownerNode;
+    }
+    return r;
+}
+
+TLocateResult TSearchResults::LocateCollection(size_t row) {
+    if (!Valid() || row >= CollectionRows.size()) return {};
+    TLocateResult r;
+    r.CollectionNode = CollectionRows[row];
+    return r;
+}
+
+std::array<std::string, 6> TSearchResults::StatusTexts(const TCellFormat& fmt) const {
+    const TSearchStats& s = VisibleStats();
+    return {GetMessageText("infoVol", std::to_string(s.Volumes)),
+            GetMessageText("infoFol", std::to_string(s.Folders)),
+            GetMessageText("infoFiles", std::to_string(s.Files)),
+            GetMessageText("infoCol", std::to_string(s.Collections)),
+            GetMessageText("infoSize", FormatSize(fmt.SizeUnit, static_cast<double>(s.Size),
+                                                  fmt.KBText, fmt.MBText)),
+            GetMessageText("infoFindResults", std::to_string(s.Results()))};
+}
+
+void SortRows(std::vector<TSearchRow>& rows, int column, TSortState& state) {
+    if (column < 0 || column >= kSearchColumnCount) return;
+    int& d = state.Direction[static_cast<size_t>(column)];
+    const bool ascending = d == 2;
+    d = d == 2 ? 1 : 2;
+    const size_t n = rows.size();
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+
+    auto sortBy = [&](const auto& keys) {
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return ascending ? keys[a] < keys[b] : keys[b] < keys[a];
+        });
+    };
+    // Keys are taken once per row: a path or a volume text per comparison
+    // would make a million-row sort crawl.
+    auto volumeOf = [](const TSearchRow& r) -> const TLibFolder* {
+        return r.Entry && r.Entry->Owner ? EntryVolume(r.Entry) : nullptr;
+    };
+    switch (column) {
+    case kColSize:
+    case kColDate:
+    case kColDuplicates: {
+        std::vector<double> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            const TLibFolderItem* e = rows[i].Entry;
+            keys[i] = column == kColSize   ? static_cast<double>(e ? e->Size : 0)
+                      : column == kColDate ? (e ? e->Date : 0)
+                                           : rows[i].Duplicates;
+        }
+        if (column == kColSize) {
+            std::vector<int64_t> sizes(n);
+            for (size_t i = 0; i < n; ++i)
+                sizes[i] = rows[i].Entry ? rows[i].Entry->Size : 0;
+            sortBy(sizes);
+        } else {
+            sortBy(keys);
+        }
+        break;
+    }
+    case kColName:
+    case kColCategory:
+    case kColComments:
+    case kColVolume:
+    case kColLocation: {
+        std::vector<std::string_view> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            const TLibFolderItem* e = rows[i].Entry;
+            if (!e) continue;
+            if (column == kColName) keys[i] = e->Caption.view();
+            if (column == kColCategory) keys[i] = e->Category.view();
+            if (column == kColComments) keys[i] = e->Comments.view();
+            if (const TLibFolder* v = volumeOf(rows[i])) {
+                if (column == kColVolume) keys[i] = v->Caption;
+                if (column == kColLocation) keys[i] = v->Location;
+            }
+        }
+        sortBy(keys);
+        break;
+    }
+    default: { // type, path, full file name: cell texts
+        std::vector<std::string> keys(n);
+        for (size_t i = 0; i < n; ++i) {
+            const TLibFolderItem* e = rows[i].Entry;
+            if (!e) continue;
+            keys[i] = column == kColType   ? GetEntryType(e)
+                      : column == kColPath ? GetCatalogPath(e->Owner)
+                                           : GetEntryCatalogPath(e);
+        }
+        sortBy(keys);
+        break;
+    }
+    }
+    std::vector<TSearchRow> sorted;
+    sorted.reserve(n);
+    for (size_t i : order)
+        sorted.push_back(rows[i]);
+    rows = std::move(sorted);
+}
+
+void TSearchEngine::Poll(const std::string& what) {
+    if (!what.empty()) progress_.ShowStatus(GetMessageText("msgsFindSearching", what), {}, false);
+    if (progress_.StopRequested()) throw EMessageError("infoCancel");
+}
+
+void TSearchEngine::AddRow(TSearchResults& r, std::vector<TSearchRow>& list, TSearchStats& stats,
+                           TLibFolderItem* e, bool resultsList) {
+    if (resultsList) e->DupCount = 1;
+    TSearchRow row;
+    row.Entry = e;
+    if (IsArchiveEntry(e))
+        row.ImageIndex = 1;
+    else if (e->IsFolder)
+        row.ImageIndex = 0;
+    else
+        row.ImageIndex = Format.FileImageIndex ? Format.FileImageIndex(e->Caption.str()) : 2;
+    list.push_back(row);
+    const TLibFolder* vol = EntryVolume(e);
+    if (vol != stats.LastVolume) ++stats.Volumes;
+    stats.LastVolume = vol;
+    if (e->IsFolder)
+        ++stats.Folders;
+    else
+        ++stats.Files;
+    stats.Size += e->Size;
+    if (!resultsList) return;
+    const TSearchCriteria& c = *criteria_;
+    if (c.ReplaceCategory) {
+        e->Category = c.ReplaceCategoryText;
+        replaced_ = true;
+    }
+    if (c.ReplaceComments) {
+        e->Comments = c.ReplaceCommentsText;
+        replaced_ = true;
+    }
+    TTreeNode* link = vol ? vol->CollectionNode : nullptr;
+    if (e->CollectionNode) link = e->CollectionNode;
+    if (link) {
+        r.CollectionRows.push_back(link);
+        ++r.Stats.Collections;
+        ++r.DupStats.Collections;
+    }
+}
+
+void TSearchEngine::FindDuplicates(TSearchResults& r) {
+    // One hash lookup per result: the first two of a name are listed together
+    // when the second is met, each later one when it is met; every entry ends
+    // with the number of results of its name.
+    struct TInfo {
+        TLibFolderItem* First;
+        int32_t Count;
+    };
+    std::unordered_map<std::string_view, TInfo, TNameHash, TNameEq> names;
+    names.reserve(r.Rows.size());
+    std::vector<TInfo*> infoOf(r.Rows.size());
+    size_t done = 0;
+    try {
+        for (size_t i = 0; i < r.Rows.size(); ++i, ++done) {
+            if ((i & (kStatusEvery - 1)) == 0) Poll({});
+            TLibFolderItem* e = r.Rows[i].Entry;
+            auto [it, fresh] = names.try_emplace(e->Caption.view(), TInfo{e, 0});
+            TInfo& info = it->second;
+            infoOf[i] = &info;
+            ++info.Count;
+            if (info.Count == 2) AddRow(r, r.DupRows, r.DupStats, info.First, false);
+            if (info.Count >= 2) AddRow(r, r.DupRows, r.DupStats, e, false);
+        }
+    } catch (...) {
+        for (size_t i = 0; i < done; ++i)
+            r.Rows[i].Entry->DupCount = infoOf[i]->Count;
+        throw;
+    }
+    for (size_t i = 0; i < r.Rows.size(); ++i)
+        r.Rows[i].Entry->DupCount = infoOf[i]->Count;
+    for (size_t i = 0; i < r.DupRows.size(); ++i) {
+        if ((i & (kStatusEvery - 1)) == 0) {
+            progress_.ShowStatus(GetMessageText("msgsUpdating", std::to_string(i)), {}, false);
+            Poll({});
+        }
+        r.DupRows[i].Duplicates = r.DupRows[i].Entry->DupCount;
+    }
+}
+
+void TSearchEngine::RunCollections(const TSearchCriteria& c, TSearchResults& r,
+                                   const std::vector<TTreeNode*>* selected) {
+    const std::string cap = FoldText(c.ColCaption, c.MatchCase);
+    const std::string url = FoldText(c.ColURL, c.MatchCase);
+    const std::string memo = FoldText(c.ColComments, c.MatchCase);
+    auto visit = [&](TTreeNode* n) {
+        const TLibColItem* item = ColItemOf(n);
+        std::string_view itemUrl = item ? std::string_view(item->URL) : std::string_view();
+        std::string_view itemMemo = item ? std::string_view(item->MemoText) : std::string_view();
+        if (Contains(n->Text(), cap, c.MatchCase) && Contains(itemUrl, url, c.MatchCase) &&
+            Contains(itemMemo, memo, c.MatchCase)) {
+            r.CollectionRows.push_back(n);
+            ++r.Stats.Collections;
+            ++r.DupStats.Collections;
+        }
+        Poll(n->Text());
+    };
+    if (selected) {
+        for (TTreeNode* n : *selected)
+            if (n && n->Tree() == &lib_.ColTree) visit(n);
+    } else {
+        for (TTreeNode* n = lib_.ColTree.FirstNode(); n; n = TTree::NextPreOrder(n))
+            visit(n);
+    }
+}
+
+void TSearchEngine::Run(const TSearchCriteria& criteria, TSearchResults& results,
+                        const std::vector<TTreeNode*>* selected) {
+    results.lib_ = &lib_;
+    results.Clear();
+    results.ShowDuplicates = criteria.Duplicates && criteria.Mode != TSearchMode::Collections;
+    criteria_ = &criteria;
+    replaced_ = false;
+    struct TMarkModified {
+        TSearchEngine& self;
+        ~TMarkModified() {
+            if (self.replaced_) self.lib_.Modified = true;
+        }
+    } markModified{*this};
+
+    if (criteria.Mode == TSearchMode::Collections) {
+        RunCollections(criteria, results, selected);
+        return;
+    }
+    const TCompiled t(criteria);
+    const bool mc = t.matchCase;
+    std::string typeBuf;
+    unsigned counter = 0;
+
+    auto visitNode = [&](TTreeNode* node) {
+        TLibFolder* folder = FolderOf(node);
+        if (!folder) return;
+        const TLibFolder* vol = GetVolume(folder);
+        // Tests that depend on the node only are made once per node.
+        const bool volPass = Contains(vol->Caption, t.volume, mc);
+        const bool locPass = Contains(vol->Location, t.location, mc);
+        if (!t.anywhere && (!volPass || !locPass)) {
+            // Nothing here can match; still honour Stop.
+            counter += static_cast<unsigned>(folder->ItemsCount());
+            Poll({});
+            return;
+        }
+        for (const auto& item : folder->Items()) {
+            TLibFolderItem* e = item.get();
+            if ((++counter & (kStatusEvery - 1)) == 0)
+                Poll(GetEntryCatalogPath(e));
+            else if (progress_.StopRequested())
+                throw EMessageError("infoCancel");
+            if (t.foldersOnly && !e->IsFolder) continue;
+            bool match;
+            auto catPass = [&] {
+                if (t.category.empty()) return true;
+                std::string_view v =
+                    e->Category.empty() ? std::string_view(folder->Category) : e->Category.view();
+                return Equals(v, t.category, mc);
+            };
+            auto comPass = [&] {
+                if (t.comments.empty()) return true;
+                std::string_view v =
+                    e->Comments.empty() ? std::string_view(folder->Comments) : e->Comments.view();
+                return Contains(v, t.comments, mc);
+            };
+            auto typePass = [&] {
+                if (t.type.empty()) return true;
+                std::string_view ty = EntryTypeInto(e, typeBuf);
+                if (!mc)
+                    for (char& ch : typeBuf)
+                        ch = static_cast<char>(Up(ch));
+                return Contains(ty, t.type, mc);
+            };
+            if (t.anywhere) {
+                match = (volPass || locPass || Contains(e->Caption.view(), t.name, mc) ||
+                         catPass() || comPass() || typePass()) &&
+                        t.DateSizePass(e);
+            } else {
+                match = Contains(e->Caption.view(), t.name, mc) && typePass() && catPass() &&
+                        comPass() && t.DateSizePass(e);
+            }
+            if (match) AddRow(results, results.Rows, results.Stats, e, true);
+        }
+    };
+
+    if (selected) {
+        for (TTreeNode* n : *selected)
+            if (n && n->Tree() == &lib_.Tree) visitNode(n);
+    } else {
+        for (TTreeNode* n = lib_.Tree.FirstNode(); n; n = TTree::NextPreOrder(n))
+            visitNode(n);
+    }
+    if (criteria.Duplicates) FindDuplicates(results);
+}
