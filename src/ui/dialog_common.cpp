@@ -1,0 +1,140 @@
+#include "ui/dialog_common.h"
+
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+#include "settings/settings_helpers.h"
+#include "settings/settings_store.h"
+
+#include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
+
+namespace {
+
+TDialogHelpFn& HelpHandler() {
+    static TDialogHelpFn fn;
+    return fn;
+}
+
+// A stored rectangle that no screen shows any more would put the window out of reach.
+bool OnSomeScreen(const QRect& r) {
+    for (QScreen* s : QGuiApplication::screens())
+        if (s->availableGeometry().intersects(r)) return true;
+    return false;
+}
+
+} // namespace
+
+QString DlgMessage(std::string_view key, std::string_view arg) {
+    return Qs(GetMessageText(key, arg));
+}
+
+QString DlgErrorText(const std::exception& e) {
+    if (auto* m = dynamic_cast<const EMessageError*>(&e)) return DlgMessage(m->Key, m->Arg);
+    return QString::fromLocal8Bit(e.what());
+}
+
+void DlgShowError(QWidget* parent, const std::exception& e) {
+    QMessageBox::critical(parent, parent ? parent->windowTitle() : QString(), DlgErrorText(e));
+}
+
+QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
+    auto* l = new QLabel(QString::fromUtf8(text), parent);
+    l->setObjectName(QLatin1String(name));
+    l->setBuddy(buddy);
+    return l;
+}
+
+QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text) {
+    auto* c = new QCheckBox(QString::fromUtf8(text), parent);
+    c->setObjectName(QLatin1String(name));
+    return c;
+}
+
+QPushButton* DlgButton(QWidget* parent, const char* name, const char* text, const char* hint) {
+    auto* b = new QPushButton(QString::fromUtf8(text), parent);
+    b->setObjectName(QLatin1String(name));
+    if (hint) b->setToolTip(QString::fromUtf8(hint));
+    b->setAutoDefault(false);
+    return b;
+}
+
+void SetDialogHelpHandler(TDialogHelpFn fn) {
+    HelpHandler() = std::move(fn);
+}
+
+const TDialogHelpFn& DialogHelpHandler() {
+    return HelpHandler();
+}
+
+void DlgRestorePlacement(QWidget* w, const ISettingsStore& store) {
+    TPlacement p;
+    if (!LoadPlacement(store, PlacementKey(Ss(w->objectName())), p)) return;
+    QRect r(p.Left, p.Top, p.Width, p.Height);
+    if (OnSomeScreen(r))
+        w->setGeometry(r);
+    else
+        w->resize(r.size());
+    // A dialog is never shown minimised; maximised it may be.
+    if (p.State == TWindowState::Maximized)
+        w->setWindowState(w->windowState() | Qt::WindowMaximized);
+}
+
+void DlgSavePlacement(const QWidget* w, ISettingsStore& store) {
+    QRect r = w->isMaximized() ? w->normalGeometry() : w->geometry();
+    if (!r.isValid()) return;
+    TPlacement p;
+    p.Left = r.left();
+    p.Top = r.top();
+    p.Width = r.width();
+    p.Height = r.height();
+    p.State = w->isMaximized() ? TWindowState::Maximized : TWindowState::Normal;
+    SavePlacement(store, PlacementKey(Ss(w->objectName())), p);
+}
+
+TPlacedDialog::TPlacedDialog(const QString& name, ISettingsStore& store, QWidget* parent)
+    : QDialog(parent), store_(store) {
+    setObjectName(name);
+    setSizeGripEnabled(true);
+}
+
+void TPlacedDialog::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    if (auto* help = findChild<QPushButton*>(QStringLiteral("HelpBtn")))
+        help->setVisible(static_cast<bool>(DialogHelpHandler()));
+    if (!placed_) {
+        placed_ = true;
+        DlgRestorePlacement(this, store_);
+    }
+}
+
+void TPlacedDialog::done(int r) {
+    if (isVisible()) DlgSavePlacement(this, store_);
+    placed_ = false;
+    QDialog::done(r);
+}
+
+QDialogButtonBox* TPlacedDialog::MakeButtons(bool withHelp) {
+    auto* box = new QDialogButtonBox(this);
+    box->setObjectName(QStringLiteral("btnBar"));
+    auto* ok = box->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("OKBtn"));
+    ok->setDefault(true);
+    auto* cancel = box->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("CancelBtn"));
+    if (withHelp) {
+        auto* help = box->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+        help->setObjectName(QStringLiteral("HelpBtn"));
+        help->setVisible(static_cast<bool>(DialogHelpHandler()));
+        connect(help, &QPushButton::clicked, this, [this] {
+            if (DialogHelpHandler()) DialogHelpHandler()(this);
+        });
+    }
+    connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    return box;
+}

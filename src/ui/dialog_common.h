@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QtWidgets/QDialog>
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class ISettingsStore;
+class QCheckBox;
+class QDialogButtonBox;
+class QLabel;
+class QPushButton;
+class QWidget;
+
+// Text between the core (UTF-8 std::string) and Qt.
+inline QString Qs(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+inline std::string Ss(const QString& s) {
+    return s.toUtf8().toStdString();
+}
+
+// Display text of a message key, formatted with one argument.
+QString DlgMessage(std::string_view key, std::string_view arg = {});
+// The display text of an error as the program shows it (message keys translated).
+QString DlgErrorText(const std::exception& e);
+// Shows an error in a message box over parent.
+void DlgShowError(QWidget* parent, const std::exception& e);
+
+// Controls carry their programming names as object names (the translation finds them so).
+QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy);
+QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text);
+QPushButton* DlgButton(QWidget* parent, const char* name, const char* text,
+                       const char* hint = nullptr);
+
+// What "&Help" in a dialog does; the main window installs it. Without one the
+// Help buttons are hidden.
+using TDialogHelpFn = std::function<void(QWidget* dialog)>;
+void SetDialogHelpHandler(TDialogHelpFn fn);
+const TDialogHelpFn& DialogHelpHandler();
+
+// The placement of a window stored under "Pos\" + its object name.
+void DlgRestorePlacement(QWidget* w, const ISettingsStore& store);
+void DlgSavePlacement(const QWidget* w, ISettingsStore& store);
+
+// A dialog whose placement is restored when it is shown and saved when it
+// closes, by its object name (the window's programming name, "frmMemo").
+class TPlacedDialog : public QDialog {
+    Q_OBJECT
+public:
+    TPlacedDialog(const QString& name, ISettingsStore& store, QWidget* parent);
+
+    ISettingsStore& Store() const { return store_; }
+    void done(int r) override;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    // The OK / Cancel (and Help, when a handler is installed) bar.
+    QDialogButtonBox* MakeButtons(bool withHelp);
+
+private:
+    ISettingsStore& store_;
+    bool placed_ = false;
+};

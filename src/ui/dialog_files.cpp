@@ -1,0 +1,50 @@
+#include "ui/dialog_files.h"
+
+#include "analysis/name_text.h"
+#include "analysis/string_list.h"
+#include "settings/message_error.h"
+#include "ui/dialog_common.h"
+
+#include <QtCore/QFileInfo>
+#include <QtWidgets/QFileDialog>
+
+namespace {
+
+const QString kFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
+
+} // namespace
+
+std::optional<std::vector<std::string>> DlgLoadLines(QWidget* parent, const QString& caption) {
+    QString file = QFileDialog::getOpenFileName(parent, caption, {}, kFilter);
+    if (file.isEmpty()) return std::nullopt;
+    try {
+        QFileInfo info(file);
+        if (!info.isFile()) throw EMessageError("errFNF", Ss(file));
+        if (info.size() > kDlgMaxTextFile) throw EMessageError("errUnknownFile", Ss(file));
+        TStringList list;
+        list.LoadFromFile(Ss(file));
+        std::vector<std::string> lines;
+        lines.reserve(static_cast<size_t>(list.Count()));
+        for (const auto& l : list.Lines())
+            lines.push_back(nametext::ToDisplayName(l));
+        return lines;
+    } catch (const std::exception& e) {
+        DlgShowError(parent, e);
+        return std::nullopt;
+    }
+}
+
+bool DlgSaveLines(QWidget* parent, const QString& caption, const std::vector<std::string>& lines) {
+    QString file = QFileDialog::getSaveFileName(parent, caption, {}, kFilter);
+    if (file.isEmpty()) return false;
+    try {
+        TStringList list;
+        for (const auto& l : lines)
+            list.Add(l);
+        list.SaveToFile(Ss(file));
+        return true;
+    } catch (const std::exception& e) {
+        DlgShowError(parent, e);
+        return false;
+    }
+}

@@ -1,0 +1,75 @@
+#include "ui/dialog_scan_pages.h"
+
+#include "analysis/string_list.h"
+#include "ui/dialog_common.h"
+#include "ui/text_edit_dialog.h"
+
+#include <QtCore/QDir>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QVBoxLayout>
+
+TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
+    TDefaultsPage p;
+    p.Page = new QWidget(parent);
+    p.Page->setObjectName(QStringLiteral("tsProperties"));
+    auto* grid = new QGridLayout(p.Page);
+    p.filecat = new QComboBox(p.Page);
+    p.filecat->setObjectName(QStringLiteral("filecat"));
+    p.filecat->setEditable(true);
+    p.filecat->setInsertPolicy(QComboBox::NoInsert);
+    p.tbCat = DlgButton(p.Page, "tbCat", "Edit Categories", "Edit Categories (F2)");
+    p.filecom = new QLineEdit(p.Page);
+    p.filecom->setObjectName(QStringLiteral("filecom"));
+    int row = 0;
+    grid->addWidget(DlgLabel(p.Page, "lblCat", "&Category:", p.filecat), row, 0);
+    grid->addWidget(p.filecat, row, 1);
+    grid->addWidget(p.tbCat, row++, 2);
+    grid->addWidget(DlgLabel(p.Page, "lblCom", "Com&ments:", p.filecom), row, 0);
+    grid->addWidget(p.filecom, row++, 1, 1, 2);
+    if (withLocation) {
+        p.volLoc = new QComboBox(p.Page);
+        p.volLoc->setObjectName(QStringLiteral("volLoc"));
+        p.volLoc->setEditable(true);
+        p.volLoc->setInsertPolicy(QComboBox::NoInsert);
+        p.tbLoc = DlgButton(p.Page, "tbLoc", "Edit Locations", "Edit Locations (F3)");
+        grid->addWidget(DlgLabel(p.Page, "lblLoc", "&Location:", p.volLoc), row, 0);
+        grid->addWidget(p.volLoc, row, 1);
+        grid->addWidget(p.tbLoc, row++, 2);
+    }
+    p.cbAddFolders = DlgCheck(p.Page, "cbAddFolders", "&Add to Folders");
+    p.cbAddFiles = DlgCheck(p.Page, "cbAddFiles", "Add to &Files");
+    grid->addWidget(p.cbAddFolders, row++, 1, 1, 2);
+    grid->addWidget(p.cbAddFiles, row++, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return p;
+}
+
+void FillListCombo(QComboBox* combo, const TStringList& list) {
+    QString text = combo->currentText();
+    combo->clear();
+    for (const auto& s : list.Lines())
+        combo->addItem(Qs(s));
+    combo->setCurrentIndex(-1);
+    combo->setCurrentText(text);
+}
+
+bool EditSharedList(QWidget* parent, ISettingsStore& store, const QString& what, TStringList& list,
+                    const QString& file) {
+    return TfrmTextEdit::EditList(parent, store, what + QStringLiteral(" - ") + file, list);
+}
+
+QString BrowseFolder(QWidget* parent, const QString& caption, const QString& start) {
+    QString dir = QFileDialog::getExistingDirectory(parent, caption, start);
+    if (dir.isEmpty()) return {};
+    // Folder paths handed to the scan end in the separator.
+    dir = QDir::toNativeSeparators(dir);
+    if (!dir.endsWith(QDir::separator())) dir += QDir::separator();
+    return dir;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QtCore/QString>
+
+class ISettingsStore;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+class TStringList;
+
+// The defaults page the new-volume and update dialogs share: category,
+// comments, location (new volume only) and where the defaults go.
+struct TDefaultsPage {
+    QWidget* Page = nullptr;
+    QComboBox* filecat = nullptr;
+    QPushButton* tbCat = nullptr;
+    QLineEdit* filecom = nullptr;
+    QComboBox* volLoc = nullptr; // null without a location
+    QPushButton* tbLoc = nullptr;
+    QCheckBox* cbAddFolders = nullptr;
+    QCheckBox* cbAddFiles = nullptr;
+};
+TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation);
+
+// Refills a drop-down with free text from a list, keeping the typed text.
+void FillListCombo(QComboBox* combo, const TStringList& list);
+
+// Edits a shared list (categories, locations) in the text editor titled
+// "what - file"; true when it changed.
+bool EditSharedList(QWidget* parent, ISettingsStore& store, const QString& what, TStringList& list,
+                    const QString& file);
+
+// The platform's folder browser; empty when nothing was chosen.
+QString BrowseFolder(QWidget* parent, const QString& caption, const QString& start);

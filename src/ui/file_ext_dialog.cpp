@@ -1,0 +1,95 @@
+#include "ui/file_ext_dialog.h"
+
+#include "analysis/file_utils.h"
+#include "analysis/handlers.h"
+
+#include <QtGui/QKeySequence>
+#include <QtGui/QShortcut>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QInputDialog>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+
+TfrmFileExtProp::TfrmFileExtProp(ISettingsStore& store, QWidget* parent)
+    : TPlacedDialog(QStringLiteral("frmFileExtProp"), store, parent) {
+    auto* top = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    tbAdd_ = new QToolButton(this);
+    tbAdd_->setObjectName(QStringLiteral("tbAdd"));
+    tbAdd_->setText(QStringLiteral("Add"));
+    tbAdd_->setToolTip(QStringLiteral("Add (F3)"));
+    tbDel_ = new QToolButton(this);
+    tbDel_->setObjectName(QStringLiteral("tbDel"));
+    tbDel_->setText(QStringLiteral("Delete"));
+    tbDel_->setToolTip(QStringLiteral("Delete (F4)"));
+    bar->addWidget(tbAdd_);
+    bar->addWidget(tbDel_);
+    bar->addStretch();
+    top->addLayout(bar);
+    lbExt_ = new QListWidget(this);
+    lbExt_->setObjectName(QStringLiteral("lbExt"));
+    top->addWidget(lbExt_);
+    top->addWidget(MakeButtons(false));
+    resize(300, 320);
+
+    connect(tbAdd_, &QToolButton::clicked, this, &TfrmFileExtProp::tbAddClick);
+    connect(tbDel_, &QToolButton::clicked, this, &TfrmFileExtProp::DeleteSelected);
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this,
+            &TfrmFileExtProp::tbAddClick);
+    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
+            &TfrmFileExtProp::DeleteSelected);
+}
+
+void TfrmFileExtProp::SetExtensions(const std::vector<std::string>& extensions) {
+    list_.Clear();
+    for (const auto& e : extensions) {
+        std::string n = NormalizeExtension(e);
+        if (!n.empty()) list_.Add(n);
+    }
+    Refill(0);
+}
+
+void TfrmFileExtProp::Refill(int select) {
+    lbExt_->clear();
+    for (const auto& e : list_.Lines())
+        lbExt_->addItem(Qs(e));
+    if (lbExt_->count() > 0) lbExt_->setCurrentRow(std::clamp(select, 0, lbExt_->count() - 1));
+}
+
+void TfrmFileExtProp::AddExtension(const QString& text) {
+    std::string n = NormalizeExtension(Ss(text));
+    // "." alone names no extension.
+    if (n.size() < 2) return;
+    list_.Add(n);
+    Refill(list_.IndexOf(n));
+}
+
+void TfrmFileExtProp::DeleteSelected() {
+    int row = lbExt_->currentRow();
+    // A handler always keeps one extension.
+    if (row < 0 || list_.Count() <= 1) return;
+    list_.Delete(row);
+    Refill(row);
+}
+
+void TfrmFileExtProp::tbAddClick() {
+    bool ok = false;
+    QString text =
+        QInputDialog::getText(this, windowTitle(), windowTitle(), QLineEdit::Normal, {}, &ok);
+    if (ok) AddExtension(text);
+}
+
+std::optional<std::vector<std::string>> TfrmFileExtProp::Edit(const THandler& handler) {
+    setWindowTitle(Qs(handler.Description));
+    SetExtensions(handler.Extensions.Lines());
+    if (exec() != QDialog::Accepted) return std::nullopt;
+    return Extensions();
+}
+
+std::optional<std::vector<std::string>>
+TfrmFileExtProp::EditHandler(QWidget* parent, ISettingsStore& store, const THandler& handler) {
+    TfrmFileExtProp dlg(store, parent);
+    return dlg.Edit(handler);
+}

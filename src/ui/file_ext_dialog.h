@@ -1,0 +1,41 @@
+#pragma once
+
+#include "analysis/string_list.h"
+#include "ui/dialog_common.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class QListWidget;
+class QToolButton;
+struct THandler;
+
+// The extension editor of one handler: its caption is the handler's
+// description; Add (F3) asks for an extension, Delete (F4) removes the selected
+// one unless it is the last.
+class TfrmFileExtProp : public TPlacedDialog {
+    Q_OBJECT
+public:
+    explicit TfrmFileExtProp(ISettingsStore& store, QWidget* parent = nullptr);
+
+    // Shows the handler's extensions; the edited list on OK, nothing on Cancel.
+    std::optional<std::vector<std::string>> Edit(const THandler& handler);
+    static std::optional<std::vector<std::string>>
+    EditHandler(QWidget* parent, ISettingsStore& store, const THandler& handler);
+
+    // The list on show; what Add and Delete do without their questions.
+    void SetExtensions(const std::vector<std::string>& extensions);
+    std::vector<std::string> Extensions() const { return list_.Lines(); }
+    void AddExtension(const QString& text);
+    void DeleteSelected();
+
+private:
+    void tbAddClick();
+    void Refill(int select);
+
+    TStringList list_{true, TDuplicates::Ignore};
+    QListWidget* lbExt_;
+    QToolButton* tbAdd_;
+    QToolButton* tbDel_;
+};

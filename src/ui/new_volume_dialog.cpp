@@ -1,0 +1,328 @@
+#include "ui/new_volume_dialog.h"
+
+#include "analysis/handlers.h"
+#include "analysis/shell_services.h"
+#include "analysis/text_utils.h"
+#include "analysis/volume_info.h"
+#include "catalog/lib_obj.h"
+#include "platform/shell_services.h"
+#include "settings/global_data.h"
+#include "settings/settings_helpers.h"
+#include "ui/dialog_handler_view.h"
+
+#include <QtCore/QDir>
+#include <QtGui/QKeySequence>
+#include <QtGui/QShortcut>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QSpinBox>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QVBoxLayout>
+
+namespace {
+
+const std::string kKey = "frmNewVolume";
+
+QString WithSeparator(QString path) {
+    if (!path.isEmpty() && !path.endsWith(QDir::separator())) path += QDir::separator();
+    return path;
+}
+
+} // namespace
+
+TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISettingsStore& store,
+                             QWidget* parent)
+    : TPlacedDialog(QStringLiteral("frmNewVolume"), store, parent), globals_(globals),
+      handlers_(handlers) {
+    setWindowTitle(QStringLiteral("New Volume"));
+    auto* top = new QVBoxLayout(this);
+    pc = new QTabWidget(this);
+    pc->setObjectName(QStringLiteral("pc"));
+    top->addWidget(pc);
+
+    // Volume page.
+    auto* vol = new QWidget(pc);
+    vol->setObjectName(QStringLiteral("tsVolume"));
+    auto* grid = new QGridLayout(vol);
+    cbDr = new QComboBox(vol);
+    cbDr->setObjectName(QStringLiteral("cbDr"));
+    cbDr->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbDr->setMinimumContentsLength(24);
+    edFolder = new QLineEdit(vol);
+    edFolder->setObjectName(QStringLiteral("edFolder"));
+    btnBrowse = DlgButton(vol, "btnBrowse", "Browse (F4)");
+    btnOpen = DlgButton(vol, "btnOpen", "Open (F6)");
+    edTitle = new QLineEdit(vol);
+    edTitle->setObjectName(QStringLiteral("edTitle"));
+    edser = new QLineEdit(vol);
+    edser->setObjectName(QStringLiteral("edser"));
+    edser->setReadOnly(true);
+    edLevels = new QSpinBox(vol);
+    edLevels->setObjectName(QStringLiteral("edLevels"));
+    edLevels->setRange(0, 65535); // 0 lists every level
+    cbFoldersOnly = DlgCheck(vol, "cbFoldersOnly", "Folders &Only");
+    combo = new QComboBox(vol);
+    combo->setObjectName(QStringLiteral("combo"));
+
+    int row = 0;
+    grid->addWidget(DlgLabel(vol, "lblDrive", "&Drive:", cbDr), row, 0);
+    grid->addWidget(cbDr, row++, 1, 1, 3);
+    grid->addWidget(DlgLabel(vol, "lblFolder", "&Folder:", edFolder), row, 0);
+    grid->addWidget(edFolder, row, 1);
+    grid->addWidget(btnBrowse, row, 2);
+    grid->addWidget(btnOpen, row++, 3);
+    grid->addWidget(DlgLabel(vol, "lblTitle", "&Title:", edTitle), row, 0);
+    grid->addWidget(edTitle, row++, 1, 1, 3);
+    grid->addWidget(DlgLabel(vol, "lblSerial", "&Serial:", edser), row, 0);
+    grid->addWidget(edser, row++, 1);
+    grid->addWidget(DlgLabel(vol, "lblLevels", "&Levels:", edLevels), row, 0);
+    auto* levels = new QHBoxLayout;
+    levels->addWidget(edLevels);
+    levels->addSpacing(12);
+    levels->addWidget(cbFoldersOnly);
+    levels->addStretch();
+    grid->addLayout(levels, row++, 1, 1, 3);
+    grid->addWidget(DlgLabel(vol, "lblCollection", "C&ollection:", combo), row, 0);
+    grid->addWidget(combo, row++, 1, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    pc->addTab(vol, QStringLiteral("&Volume"));
+
+    Defaults = BuildDefaultsPage(pc, true);
+    pc->addTab(Defaults.Page, QStringLiteral("&Properties"));
+
+    auto* hp = new QWidget(pc);
+    hp->setObjectName(QStringLiteral("tsHandlers"));
+    auto* hl = new QVBoxLayout(hp);
+    lv_Ext = new THandlerView(handlers_, store, hp);
+    hl->addWidget(lv_Ext);
+    pc->addTab(hp, QStringLiteral("&Handlers"));
+
+    auto* bottom = new QHBoxLayout;
+    cbNew = DlgCheck(this, "cbNew", "&Insert New Volume After");
+    cbIncr = DlgCheck(this, "cbIncr", "I&ncrement Volume Title");
+    auto* checks = new QVBoxLayout;
+    checks->addWidget(cbNew);
+    checks->addWidget(cbIncr);
+    bottom->addLayout(checks);
+    bottom->addStretch();
+    bottom->addWidget(MakeButtons(false));
+    top->addLayout(bottom);
+    resize(560, 420);
+
+    connect(cbDr, &QComboBox::activated, this, &TfrmNewVolume::cbDrChange);
+    connect(edFolder, &QLineEdit::textChanged, this, &TfrmNewVolume::edFolderChange);
+    connect(btnBrowse, &QPushButton::clicked, this, &TfrmNewVolume::btnBrowseClick);
+    connect(btnOpen, &QPushButton::clicked, this, &TfrmNewVolume::btnOpenClick);
+    connect(Defaults.tbCat, &QPushButton::clicked, this, &TfrmNewVolume::tbCatClick);
+    connect(Defaults.tbLoc, &QPushButton::clicked, this, &TfrmNewVolume::tbLocClick);
+    auto key = [this](int k, void (TfrmNewVolume::*fn)()) {
+        connect(new QShortcut(QKeySequence(k), this), &QShortcut::activated, this, fn);
+    };
+    key(Qt::Key_F2, &TfrmNewVolume::tbCatClick);
+    key(Qt::Key_F3, &TfrmNewVolume::tbLocClick);
+    key(Qt::Key_F4, &TfrmNewVolume::btnBrowseClick);
+    key(Qt::Key_F6, &TfrmNewVolume::btnOpenClick);
+}
+
+bool TfrmNewVolume::RepeatAdd() const {
+    return cbNew->isChecked();
+}
+
+bool TfrmNewVolume::IncrementTitleChecked() const {
+    return cbIncr->isChecked();
+}
+
+void TfrmNewVolume::FillDrives() {
+    QString keep = DrivePath();
+    cbDr->clear();
+    QIcon icon = GetShellIcon(2);
+    for (const TVolumeInfo& v : GetMountedVolumes()) {
+        QString path = Qs(v.RootPath);
+        QString text = v.Label.empty() ? path : Qs(v.Label) + QStringLiteral("  (") + path + ')';
+        cbDr->addItem(icon, text, path);
+    }
+    if (!keep.isEmpty()) PointDriveAt(keep);
+}
+
+QString TfrmNewVolume::DrivePath() const {
+    return cbDr->currentData().toString();
+}
+
+void TfrmNewVolume::PointDriveAt(const QString& path) {
+    // The mounted filesystem with the longest mount point that holds path.
+    QString p = WithSeparator(path);
+    int best = -1;
+    qsizetype bestLen = -1;
+    for (int i = 0; i < cbDr->count(); ++i) {
+        QString root = WithSeparator(cbDr->itemData(i).toString());
+        if (p.startsWith(root) && root.size() > bestLen) {
+            best = i;
+            bestLen = root.size();
+        }
+    }
+    if (best >= 0) cbDr->setCurrentIndex(best);
+}
+
+void TfrmNewVolume::FillCollections(const TLibObj& lib) {
+    combo->clear();
+    combo->addItem(QString(), QVariant::fromValue<quintptr>(0));
+    lib.ColTree.ForEach([&](TTreeNode* node) {
+        QString text = QString(node->Level() * 3, QLatin1Char(' ')) + Qs(node->Text());
+        QIcon icon = node->ImageIndex >= 0 && node->ImageIndex < images_.size()
+                         ? images_[node->ImageIndex]
+                         : QIcon();
+        combo->addItem(icon, text, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    });
+}
+
+void TfrmNewVolume::PrepareShow(const TLibObj& lib) {
+    pc->setCurrentIndex(0);
+    FillDrives();
+    FillCollections(lib);
+    FillListCombo(Defaults.filecat, globals_.GlobalCategories);
+    FillListCombo(Defaults.volLoc, globals_.GlobalLocations);
+    FolderResult.clear();
+    if (!cbIncr->isChecked()) TitleResult.clear();
+    globals_.DefaultCategory.clear();
+    globals_.DefaultComments.clear();
+    globals_.DefaultsToFolders = false;
+    globals_.DefaultsToFiles = false;
+    ReadChoices();
+    cbFoldersOnly->setChecked(globals_.FoldersOnly);
+    lv_Ext->LoadView();
+    if (edFolder->text().isEmpty() || WithSeparator(edFolder->text()) == WithSeparator(DrivePath()))
+        cbDrChange();
+}
+
+void TfrmNewVolume::ReadChoices() {
+    const ISettingsStore& s = Store();
+    QString root = Qs(s.ReadString(kKey, "Root", Ss(root_)));
+    if (!root.isEmpty()) root_ = root;
+    QString folder = Qs(s.ReadString(kKey, "Folder", Ss(edFolder->text())));
+    edFolder->setText(folder);
+    if (!folder.isEmpty()) PointDriveAt(folder);
+    edLevels->setValue(ReadInt32(s, kKey, "Levels", edLevels->value(), 0, edLevels->maximum()));
+    Defaults.filecat->setCurrentText(
+        Qs(s.ReadString(kKey, "DefCat", Ss(Defaults.filecat->currentText()))));
+    Defaults.filecom->setText(Qs(s.ReadString(kKey, "DefCom", Ss(Defaults.filecom->text()))));
+    Defaults.cbAddFolders->setChecked(
+        s.ReadBool(kKey, "Add to folders", Defaults.cbAddFolders->isChecked()));
+    Defaults.cbAddFiles->setChecked(
+        s.ReadBool(kKey, "Add to files", Defaults.cbAddFiles->isChecked()));
+    cbNew->setChecked(s.ReadBool(kKey, "Repeat", cbNew->isChecked()));
+    cbIncr->setChecked(s.ReadBool(kKey, "Increment", cbIncr->isChecked()));
+    int col = ReadInt32(s, kKey, "Collection", combo->currentIndex(), 0, INT32_MAX);
+    if (col < combo->count()) combo->setCurrentIndex(col);
+}
+
+void TfrmNewVolume::WriteChoices() {
+    ISettingsStore& s = Store();
+    s.WriteString(kKey, "Root", Ss(root_));
+    s.WriteString(kKey, "Folder", Ss(edFolder->text()));
+    s.WriteString(kKey, "DefCat", Ss(Defaults.filecat->currentText()));
+    s.WriteString(kKey, "DefCom", Ss(Defaults.filecom->text()));
+    s.WriteInt(kKey, "Levels", edLevels->value());
+    s.WriteBool(kKey, "Add to folders", Defaults.cbAddFolders->isChecked());
+    s.WriteBool(kKey, "Add to files", Defaults.cbAddFiles->isChecked());
+    s.WriteBool(kKey, "Repeat", cbNew->isChecked());
+    s.WriteBool(kKey, "Increment", cbIncr->isChecked());
+    s.WriteInt(kKey, "Collection", std::max(0, combo->currentIndex()));
+}
+
+void TfrmNewVolume::cbDrChange() {
+    QString path = DrivePath();
+    edFolder->setText(path); // runs the folder change too
+    if (!cbIncr->isChecked()) edTitle->setText(Qs(GetVolumeLabel(Ss(path))));
+    edser->setText(path.isEmpty() ? QString() : Qs(GetVolumeSerial(Ss(path))));
+}
+
+void TfrmNewVolume::edFolderChange() {
+    QString folder = edFolder->text();
+    if (folder.isEmpty()) return;
+    if (!cbIncr->isChecked()) edTitle->setText(folder);
+    edser->setText(Qs(GetVolumeSerial(Ss(folder))));
+}
+
+void TfrmNewVolume::btnBrowseClick() {
+    QString dir = BrowseFolder(this, windowTitle(), edFolder->text());
+    if (!dir.isEmpty()) edFolder->setText(dir);
+}
+
+void TfrmNewVolume::btnOpenClick() {
+    if (!edFolder->text().isEmpty()) ShellOpen(Ss(edFolder->text()));
+}
+
+void TfrmNewVolume::tbCatClick() {
+    if (EditSharedList(this, Store(), Defaults.tbCat->text(), globals_.GlobalCategories,
+                       Qs(globals_.CategoriesFile)))
+        FillListCombo(Defaults.filecat, globals_.GlobalCategories);
+}
+
+void TfrmNewVolume::tbLocClick() {
+    if (EditSharedList(this, Store(), Defaults.tbLoc->text(), globals_.GlobalLocations,
+                       Qs(globals_.LocationsFile)))
+        FillListCombo(Defaults.volLoc, globals_.GlobalLocations);
+}
+
+void TfrmNewVolume::accept() {
+    FolderResult = edFolder->text();
+    TitleResult = edTitle->text();
+    globals_.DefaultCategory = Ss(Defaults.filecat->currentText());
+    globals_.DefaultComments = Ss(Defaults.filecom->text());
+    globals_.DefaultLocation = Ss(Defaults.volLoc->currentText());
+    globals_.DefaultsToFolders = Defaults.cbAddFolders->isChecked();
+    globals_.DefaultsToFiles = Defaults.cbAddFiles->isChecked();
+    globals_.FoldersOnly = cbFoldersOnly->isChecked();
+    // A whole mounted filesystem: its number in the drive box, from 1.
+    globals_.DriveNumber = -1;
+    if (!FolderResult.isEmpty() && cbDr->currentIndex() >= 0 &&
+        WithSeparator(FolderResult) == WithSeparator(DrivePath()))
+        globals_.DriveNumber = cbDr->currentIndex() + 1;
+    TPlacedDialog::accept();
+}
+
+void TfrmNewVolume::done(int r) {
+    // Cancel keeps the choices too.
+    WriteChoices();
+    TPlacedDialog::done(r);
+}
+
+TScanOptions TfrmNewVolume::Options() const {
+    TScanOptions o;
+    o.FolderResult = Ss(FolderResult);
+    o.TitleResult = Ss(TitleResult);
+    o.Serial = Ss(edser->text());
+    o.Levels = static_cast<uint16_t>(edLevels->value());
+    o.FoldersOnly = cbFoldersOnly->isChecked();
+    o.DefaultCategory = Ss(Defaults.filecat->currentText());
+    o.DefaultComments = Ss(Defaults.filecom->text());
+    o.DefaultLocation = Ss(Defaults.volLoc->currentText());
+    o.DefaultsToFolders = Defaults.cbAddFolders->isChecked();
+    o.DefaultsToFiles = Defaults.cbAddFiles->isChecked();
+    if (combo->currentIndex() > 0)
+        o.Collection = reinterpret_cast<TTreeNode*>(combo->currentData().value<quintptr>());
+    o.UseRealSource = true;
+    o.DeleteNotFound = false;
+    o.CheckSerial = globals_.CheckSerial;
+    return o;
+}
+
+std::optional<TScanOptions> TfrmNewVolume::Run(const TLibObj& lib) {
+    // The title advances from the last volume that was added, not from a
+    // dialog that was cancelled.
+    if (advancePending_ && cbIncr->isChecked() && !edTitle->text().isEmpty())
+        edTitle->setText(Qs(IncrementTitle(Ss(edTitle->text()))));
+    advancePending_ = false;
+    PrepareShow(lib);
+    int r = exec();
+    if (r != QDialog::Accepted || FolderResult.isEmpty()) return std::nullopt;
+    advancePending_ = true;
+    return Options();
+}

@@ -1,0 +1,141 @@
+#include "ui/tags_dialog.h"
+
+#include "analysis/string_list.h"
+#include "settings/message_error.h"
+#include "ui/dialog_files.h"
+
+#include <QtGui/QRegularExpressionValidator>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QStyledItemDelegate>
+#include <QtWidgets/QTableWidget>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+
+namespace {
+
+// A key holds no "=": the line key=caption would split elsewhere when read back.
+class TKeyDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* w = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* edit = qobject_cast<QLineEdit*>(w))
+            edit->setValidator(
+                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^=]*")), edit));
+        return w;
+    }
+};
+
+QToolButton* MakeTool(QWidget* parent, const char* name, const char* text) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setText(QLatin1String(text));
+    b->setToolTip(QLatin1String(text));
+    return b;
+}
+
+} // namespace
+
+TfrmTags::TfrmTags(ISettingsStore& store, QWidget* parent)
+    : TPlacedDialog(QStringLiteral("frmTags"), store, parent) {
+    setWindowTitle(QStringLiteral("Tags"));
+    auto* top = new QVBoxLayout(this);
+    auto* bar = new QHBoxLayout;
+    QToolButton* add = MakeTool(this, "tbAdd", "Add");
+    QToolButton* del = MakeTool(this, "tbDel", "Delete");
+    QToolButton* load = MakeTool(this, "tbLoad", "Load");
+    QToolButton* save = MakeTool(this, "tbSave", "Save");
+    for (QToolButton* b : {add, del, load, save})
+        bar->addWidget(b);
+    bar->addStretch();
+    top->addLayout(bar);
+    grid_ = new QTableWidget(0, 2, this);
+    grid_->setObjectName(QStringLiteral("grid"));
+    grid_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Caption")});
+    grid_->horizontalHeader()->setStretchLastSection(true);
+    grid_->verticalHeader()->setVisible(false);
+    grid_->setItemDelegateForColumn(0, new TKeyDelegate(grid_));
+    grid_->setColumnWidth(0, 180);
+    top->addWidget(grid_);
+    top->addWidget(MakeButtons(false));
+    resize(460, 380);
+    connect(add, &QToolButton::clicked, this, &TfrmTags::tbAddClick);
+    connect(del, &QToolButton::clicked, this, &TfrmTags::tbDelClick);
+    connect(load, &QToolButton::clicked, this, &TfrmTags::tbLoadClick);
+    connect(save, &QToolButton::clicked, this, &TfrmTags::tbSaveClick);
+}
+
+void TfrmTags::SetLines(const std::vector<std::string>& lines) {
+    grid_->setRowCount(0);
+    grid_->setRowCount(static_cast<int>(lines.size()));
+    int row = 0;
+    for (const auto& l : lines) {
+        size_t eq = l.find('=');
+        std::string key = eq == std::string::npos ? l : l.substr(0, eq);
+        std::string caption = eq == std::string::npos ? std::string() : l.substr(eq + 1);
+        grid_->setItem(row, 0, new QTableWidgetItem(Qs(key)));
+        grid_->setItem(row, 1, new QTableWidgetItem(Qs(caption)));
+        ++row;
+    }
+}
+
+std::vector<std::string> TfrmTags::Lines() const {
+    std::vector<std::string> out;
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        QTableWidgetItem* k = grid_->item(r, 0);
+        QTableWidgetItem* c = grid_->item(r, 1);
+        QString key = k ? k->text().trimmed() : QString();
+        if (key.isEmpty()) continue;
+        key.remove(QLatin1Char('='));
+        out.push_back(Ss(key) + "=" + (c ? Ss(c->text()) : std::string()));
+    }
+    return out;
+}
+
+void TfrmTags::tbAddClick() {
+    int row = grid_->currentRow() + 1;
+    if (row <= 0) row = grid_->rowCount();
+    grid_->insertRow(row);
+    grid_->setItem(row, 0, new QTableWidgetItem);
+    grid_->setItem(row, 1, new QTableWidgetItem);
+    grid_->setCurrentCell(row, 0);
+    if (isVisible()) grid_->editItem(grid_->item(row, 0));
+}
+
+void TfrmTags::tbDelClick() {
+    int row = grid_->currentRow();
+    if (row >= 0) grid_->removeRow(row);
+}
+
+void TfrmTags::tbLoadClick() {
+    if (auto lines = DlgLoadLines(this, windowTitle())) SetLines(*lines);
+}
+
+void TfrmTags::tbSaveClick() {
+    DlgSaveLines(this, windowTitle(), Lines());
+}
+
+bool TfrmTags::EditTagNames(QWidget* parent, ISettingsStore& store, TStringList& tagNames) {
+    TfrmTags dlg(store, parent);
+    dlg.SetLines(tagNames.Lines());
+    while (dlg.exec() == QDialog::Accepted) {
+        try {
+            TStringList edited(tagNames.Sorted, tagNames.Duplicates);
+            for (const auto& l : dlg.Lines()) {
+                // Two rows of one key (ignoring case) would make the caption lookup ambiguous.
+                std::string key = l.substr(0, l.find('='));
+                if (edited.IndexOfName(key) >= 0) throw EMessageError("errDuplicate", key);
+                edited.Add(l);
+            }
+            tagNames = edited;
+            return true;
+        } catch (const std::exception& e) {
+            DlgShowError(&dlg, e);
+        }
+    }
+    return false;
+}
