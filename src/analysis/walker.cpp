@@ -274,26 +274,32 @@ void TFileSearch::ListFolder(int dirFd, int openError, const std::string& folder
     }
 
     // The catalog's sibling order, so that every insert there is an append.
-    std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
-        int c = CompareText(a.rec.Name, b.rec.Name);
+    // Pointers are sorted, not the records: moving records means copying names.
+    std::vector<const TEntry*> order;
+    order.reserve(entries.size());
+    for (const TEntry& e : entries)
+        order.push_back(&e);
+    std::sort(order.begin(), order.end(), [](const TEntry* a, const TEntry* b) {
+        int c = CompareText(a->rec.Name, b->rec.Name);
         if (c != 0) return c < 0;
-        if (a.rec.Name != b.rec.Name) return a.rec.Name < b.rec.Name;
-        return a.rec.RealName() < b.rec.RealName();
+        if (a->rec.Name != b->rec.Name) return a->rec.Name < b->rec.Name;
+        return a->rec.RealName() < b->rec.RealName();
     });
 
     bool matchAll = mask_.empty() || mask_ == "*" || mask_ == "*.*";
-    for (const TEntry& e : entries) {
+    for (const TEntry* e : order) {
         if (StopSearch) break;
-        if (matchAll || MatchesMask(e.rec.Name, mask_)) {
-            if (OnFileFound && (!FoldersOnly || e.rec.IsDirectory())) OnFileFound(folder, e.rec);
-            if (KeepResults) AddResult(folder + e.rec.RealName());
+        if (matchAll || MatchesMask(e->rec.Name, mask_)) {
+            if (OnFileFound && (!FoldersOnly || e->rec.IsDirectory())) OnFileFound(folder, e->rec);
+            if (KeepResults) AddResult(folder + e->rec.RealName());
         }
         if (ShouldStop()) break;
     }
 
     if (!Recursive || (Levels != 0 && depth >= Levels)) return;
-    std::erase_if(entries, [](const TEntry& e) { return !e.rec.IsDirectory() || e.rec.Mode == 0; });
-    for (const TEntry& e : entries) {
+    std::erase_if(order, [](const TEntry* e) { return !e->rec.IsDirectory() || e->rec.Mode == 0; });
+    for (const TEntry* ep : order) {
+        const TEntry& e = *ep;
         if (ShouldStop()) break;
         // A bind mount can show a folder inside itself: never enter a folder twice.
         if (std::find(chain_.begin(), chain_.end(),

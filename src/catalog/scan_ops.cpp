@@ -247,8 +247,10 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
         TLibFolder* f = FolderOf(lib_.CurrentNode);
         TLibFolderItem* e = f->SortsAfterLast(name) ? nullptr : f->FindItem(name);
         const bool isNew = e == nullptr;
-        const bool isRar = handlers_ && handlers_->isFileInHander("RAR", name);
-        const bool isZip = !isRar && handlers_ && handlers_->isFileInHander("ZIP", name);
+        // Only names that end like an archive need the handler table's word.
+        const bool archiveName = handlers_ && IsArchiveName(name);
+        const bool isRar = archiveName && handlers_->isFileInHander("RAR", name);
+        const bool isZip = archiveName && !isRar && handlers_->isFileInHander("ZIP", name);
         if (isNew) {
             auto fresh = std::make_unique<TLibFolderItem>();
             fresh->Caption = name;
