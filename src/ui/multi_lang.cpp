@@ -1,0 +1,383 @@
+#include "ui/multi_lang.h"
+
+#include "analysis/safe_file.h"
+#include "analysis/string_list.h"
+#include "analysis/text_utils.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+#include "tags/tag_text.h"
+#include "ui/ui_questions.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDir>
+#include <QtCore/QDirIterator>
+#include <QtCore/QFile>
+#include <QtCore/QHash>
+#include <QtCore/QStandardPaths>
+#include <QtGui/QAction>
+#include <QtWidgets/QAbstractItemView>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QTabBar>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTreeView>
+#include <algorithm>
+
+namespace {
+
+// A language file is a short text; anything larger is not one.
+constexpr qint64 kMaxLanguageFile = 16 << 20;
+
+const char* const kMenuName = "menuname:";
+const char* const kHelpFile = "helpfile:";
+
+bool StartsWithText(const std::string& s, const char* prefix) {
+    size_t n = std::char_traits<char>::length(prefix);
+    return s.size() >= n && CompareText(s.substr(0, n), prefix) == 0;
+}
+
+// Lines split at CR, LF or CR LF, decoded from 8-bit text where needed.
+std::vector<std::string> SplitLines(const QByteArray& bytes) {
+    std::vector<std::string> lines;
+    std::string_view all(bytes.constData(), static_cast<size_t>(bytes.size()));
+    size_t start = 0;
+    while (start < all.size()) {
+        size_t end = all.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) end = all.size();
+        lines.push_back(EightBitText(all.substr(start, end - start)));
+        if (end < all.size() && all[end] == '\r' && end + 1 < all.size() && all[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Upper-case key -> text; the first line of a key wins, empty texts are no translation.
+QHash<QString, QString> TranslationMap(const std::vector<std::string>& lines) {
+    QHash<QString, QString> map;
+    for (const std::string& l : lines) {
+        if (StartsWithText(l, kMenuName) || StartsWithText(l, kHelpFile)) continue;
+        size_t eq = l.find('=');
+        if (eq == std::string::npos || eq == 0) continue;
+        QString key = QStr(std::string_view(l).substr(0, eq)).toUpper();
+        if (map.contains(key)) continue;
+        map.insert(key, QStr(std::string_view(l).substr(eq + 1)));
+    }
+    return map;
+}
+
+bool Translatable(const QString& text) {
+    return !text.isEmpty() && text != QLatin1String("-");
+}
+
+// Controls the translator walks: named, and not Qt's own internals.
+bool Named(const QObject* o) {
+    const QString& n = o->objectName();
+    return !n.isEmpty() && !n.startsWith(QLatin1String("qt_"));
+}
+
+// One text slot of a control: its key suffix ("" for the control itself) and accessors.
+struct TSlot {
+    QString Key;
+    std::function<QString()> Get;
+    std::function<void(const QString&)> Set;
+};
+
+std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
+    std::vector<TSlot> out;
+    if (!Named(o)) return out;
+    const QString base = form + QLatin1Char('.') + o->objectName();
+    if (auto* a = qobject_cast<QAction*>(o)) {
+        if (a->isSeparator() || a->menu()) return out;
+        if (a->property("tamblixHint").toBool())
+            out.push_back({base, [a] { return a->toolTip(); },
+                           [a](const QString& t) {
+                               a->setToolTip(t);
+                               a->setText(t);
+                           }});
+        else
+            out.push_back(
+                {base, [a] { return a->text(); }, [a](const QString& t) { a->setText(t); }});
+        return out;
+    }
+    if (auto* m = qobject_cast<QMenu*>(o)) {
+        out.push_back(
+            {base, [m] { return m->title(); }, [m](const QString& t) { m->setTitle(t); }});
+        return out;
+    }
+    if (auto* l = qobject_cast<QLabel*>(o)) {
+        out.push_back({base, [l] { return l->text(); }, [l](const QString& t) { l->setText(t); }});
+        return out;
+    }
+    if (auto* c = qobject_cast<QCheckBox*>(o)) {
+        out.push_back({base, [c] { return c->text(); }, [c](const QString& t) { c->setText(t); }});
+        return out;
+    }
+    if (auto* tw = qobject_cast<QTabWidget*>(o)) {
+        for (int i = 0; i < tw->count(); ++i)
+            out.push_back({base + QLatin1Char('.') + QString::number(i),
+                           [tw, i] { return tw->tabText(i); },
+                           [tw, i](const QString& t) { tw->setTabText(i, t); }});
+        return out;
+    }
+    if (auto* tb = qobject_cast<QTabBar*>(o)) {
+        for (int i = 0; i < tb->count(); ++i)
+            out.push_back({base + QLatin1Char('.') + QString::number(i),
+                           [tb, i] { return tb->tabText(i); },
+                           [tb, i](const QString& t) { tb->setTabText(i, t); }});
+        return out;
+    }
+    if (auto* tv = qobject_cast<QTreeView*>(o)) {
+        QAbstractItemModel* m = tv->model();
+        if (!m || tv->isHeaderHidden()) return out;
+        for (int i = 0; i < m->columnCount(); ++i)
+            out.push_back({base + QLatin1Char('.') + QString::number(i),
+                           [m, i] { return m->headerData(i, Qt::Horizontal).toString(); },
+                           [m, i](const QString& t) { m->setHeaderData(i, Qt::Horizontal, t); }});
+        return out;
+    }
+    return out;
+}
+
+// Children in ownership order; other windows are walked on their own (menus
+// are popups but belong to the window that holds them).
+template <typename F> void Walk(QObject* o, const std::vector<std::string>* skip, F&& f) {
+    for (QObject* c : o->children()) {
+        if (c->isWidgetType()) {
+            auto* w = static_cast<QWidget*>(c);
+            if (w->isWindow() && !qobject_cast<QMenu*>(w)) continue;
+        }
+        if (skip && Named(c) &&
+            std::find(skip->begin(), skip->end(), StdStr(c->objectName())) != skip->end())
+            continue;
+        Walk(c, skip, f);
+        f(c);
+    }
+}
+
+std::vector<QWidget*> TranslatableWindows() {
+    std::vector<QWidget*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (Named(w) && !qobject_cast<QMenu*>(w)) out.push_back(w);
+    // A stable order, so that exported files do not change from run to run.
+    std::sort(out.begin(), out.end(),
+              [](QWidget* a, QWidget* b) { return a->objectName() < b->objectName(); });
+    return out;
+}
+
+} // namespace
+
+TMultiLang::TMultiLang() {
+    SkipNames = {"frmAbout", "frmRichEdit", "miLanguages", "miReopen"};
+    userFolder_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                  QStringLiteral("/languages");
+    // Installed beside the program (bin/../share/tamblix), or the source tree's
+    // share folder when the program runs from its build folder.
+    QStringList candidates{QCoreApplication::applicationDirPath() +
+                           QStringLiteral("/../share/tamblix/languages")};
+#ifdef TAMBLIX_SOURCE_SHARE
+    candidates << QStringLiteral(TAMBLIX_SOURCE_SHARE "/languages");
+#endif
+    for (const QString& c : candidates) {
+        QString canonical = QDir(c).canonicalPath();
+        if (!canonical.isEmpty() && !shareFolders_.contains(canonical)) shareFolders_ << canonical;
+    }
+}
+
+QStringList TMultiLang::LanguageFolders() const {
+    QStringList all = shareFolders_;
+    if (!userFolder_.isEmpty()) all << userFolder_;
+    return all;
+}
+
+QString TMultiLang::UserLanguagesFolder() const {
+    return userFolder_;
+}
+
+void TMultiLang::SetFolders(QStringList shareFolders, QString userFolder) {
+    shareFolders_ = std::move(shareFolders);
+    userFolder_ = std::move(userFolder);
+}
+
+QString TMultiLang::FirstLine(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QByteArray head = f.read(4096);
+    qsizetype end = head.indexOf('\n');
+    qsizetype cr = head.indexOf('\r');
+    if (cr >= 0 && (end < 0 || cr < end)) end = cr;
+    if (end >= 0) head.truncate(end);
+    return QStr(EightBitText(std::string_view(head.constData(), static_cast<size_t>(head.size()))));
+}
+
+void TMultiLang::LoadLanguageFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxLanguageFile)
+        throw EMessageError("errFNF", StdStr(path));
+    QByteArray bytes = f.readAll();
+    Translations = SplitLines(bytes);
+    LanguageHelpFile.clear();
+    if (Translations.size() >= 2 && StartsWithText(Translations[1], kHelpFile))
+        LanguageHelpFile = TrimBlanks(Translations[1].substr(9));
+}
+
+void TMultiLang::ApplyLines(const std::vector<std::string>& lines) {
+    const QHash<QString, QString> map = TranslationMap(lines);
+    for (QWidget* w : TranslatableWindows()) {
+        const QString form = w->objectName();
+        auto apply = [&](QObject* o) {
+            for (TSlot& s : SlotsOf(o, form)) {
+                auto it = map.constFind(s.Key.toUpper());
+                if (it != map.constEnd() && !it->isEmpty()) s.Set(*it);
+            }
+        };
+        Walk(w, nullptr, apply);
+        auto it = map.constFind((form + QLatin1Char('.') + form).toUpper());
+        if (it != map.constEnd() && !it->isEmpty()) w->setWindowTitle(*it);
+    }
+    std::vector<std::string> messageLines;
+    for (const std::string& l : lines)
+        if (!StartsWithText(l, kMenuName) && !StartsWithText(l, kHelpFile))
+            messageLines.push_back(l);
+    ApplyMessageTexts(messageLines);
+    SetSizeUnitTexts(GetMessageText("infoStrKB"), GetMessageText("infoStrMB"));
+    if (OnApplied) OnApplied();
+}
+
+void TMultiLang::Apply() {
+    ApplyLines(Translations);
+}
+
+void TMultiLang::TranslateWindow(QWidget* window) const {
+    if (!window || Translations.empty()) return;
+    const QHash<QString, QString> map = TranslationMap(Translations);
+    const QString form = window->objectName();
+    Walk(window, nullptr, [&](QObject* o) {
+        for (TSlot& s : SlotsOf(o, form)) {
+            auto it = map.constFind(s.Key.toUpper());
+            if (it != map.constEnd() && !it->isEmpty()) s.Set(*it);
+        }
+    });
+    auto it = map.constFind((form + QLatin1Char('.') + form).toUpper());
+    if (it != map.constEnd() && !it->isEmpty()) window->setWindowTitle(*it);
+}
+
+std::vector<TMultiLang::TLanguageFile> TMultiLang::ListLanguages() const {
+    std::vector<TLanguageFile> out;
+    const QString pattern = QStringLiteral("*.") + Extension;
+    for (const QString& folder : LanguageFolders()) {
+        QStringList paths;
+        QDirIterator it(folder, {pattern}, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            paths << it.next();
+        paths.sort();
+        for (const QString& p : paths) {
+            QString first = FirstLine(p);
+            if (!first.startsWith(QLatin1String(kMenuName), Qt::CaseInsensitive)) continue;
+            out.push_back({p, first.mid(9).trimmed()});
+        }
+    }
+    return out;
+}
+
+QString TMultiLang::FindLanguageFile(const std::string& name) const {
+    QString wanted = QStr(name);
+    int amp = wanted.indexOf(QLatin1Char('&'));
+    if (amp >= 0) wanted.remove(amp, 1);
+    if (wanted.isEmpty()) return {};
+    for (const TLanguageFile& f : ListLanguages())
+        if (f.MenuName.contains(wanted)) return f.Path;
+    return {};
+}
+
+bool TMultiLang::SelectLanguage(const std::string& name) {
+    QString path = FindLanguageFile(name);
+    if (path.isEmpty()) return false;
+    LoadLanguageFile(path);
+    CurrentLanguage = name;
+    Apply();
+    return true;
+}
+
+void TMultiLang::LoadOriginalLanguage() {
+    // The design texts as remembered at start-up: the file in the user's
+    // folder may be gone or edited by hand.
+    ResetMessageTable();
+    Translations = originalLines_;
+    LanguageHelpFile.clear();
+    CurrentLanguage = OriginalFile;
+    ApplyLines(originalLines_);
+}
+
+void TMultiLang::BuildLanguageMenu(QMenu* menu,
+                                   const std::function<void(const QString&)>& onChosen) const {
+    menu->clear();
+    for (const TLanguageFile& f : ListLanguages()) {
+        QAction* a = menu->addAction(f.MenuName);
+        if (ShowMenuIcons) {
+            QString icon = f.Path.left(f.Path.size() - 4) + QStringLiteral(".ico");
+            if (QFile::exists(icon)) a->setIcon(QIcon(icon));
+        }
+        QString name = f.MenuName;
+        QObject::connect(a, &QAction::triggered, menu, [onChosen, name] { onChosen(name); });
+    }
+    menu->setEnabled(!menu->isEmpty());
+}
+
+void TMultiLang::CollectWindow(QWidget* w, std::vector<std::string>& out) const {
+    const QString form = w->objectName();
+    Walk(w, &SkipNames, [&](QObject* o) {
+        for (TSlot& s : SlotsOf(o, form)) {
+            QString text = s.Get();
+            // Tab texts are written even when empty, as translators expect them all.
+            if (Translatable(text) || qobject_cast<QTabWidget*>(o) || qobject_cast<QTabBar*>(o))
+                out.push_back(StdStr(s.Key + QLatin1Char('=') + text));
+        }
+    });
+    if (Translatable(w->windowTitle()))
+        out.push_back(StdStr(form + QLatin1Char('.') + form + QLatin1Char('=') + w->windowTitle()));
+}
+
+std::vector<std::string> TMultiLang::CollectTexts() const {
+    std::vector<std::string> out;
+    for (QWidget* w : TranslatableWindows()) {
+        if (std::find(SkipNames.begin(), SkipNames.end(), StdStr(w->objectName())) !=
+            SkipNames.end())
+            continue;
+        CollectWindow(w, out);
+    }
+    for (const std::string& l : MessageTableLines()) {
+        size_t eq = l.find('=');
+        if (eq == std::string::npos || eq + 1 == l.size()) continue;
+        out.push_back(UpperCase(l.substr(0, eq)) + l.substr(eq));
+    }
+    return out;
+}
+
+void TMultiLang::WriteLanguage(const QString& path) const {
+    std::string text;
+    for (const std::string& l : CollectTexts()) {
+        text += l;
+        text += "\r\n";
+    }
+    WriteFileAtomically(StdStr(path), text);
+}
+
+void TMultiLang::SaveOriginalLanguage() {
+    originalLines_ = CollectTexts();
+    if (userFolder_.isEmpty() || OriginalFile.empty()) return;
+    // A folder that cannot be made or written only costs the template file.
+    QDir().mkpath(userFolder_);
+    std::string text;
+    for (const std::string& l : originalLines_) {
+        text += l;
+        text += "\r\n";
+    }
+    try {
+        WriteFileAtomically(StdStr(userFolder_ + QLatin1Char('/') + QStr(OriginalFile)), text);
+    } catch (const std::exception&) {
+    }
+}

@@ -1,3 +1,0 @@
-int TamblixUiPlaceholder() {
-    return 0;
-}

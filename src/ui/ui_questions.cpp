@@ -1,0 +1,92 @@
+#include "ui/ui_questions.h"
+
+#include "settings/message_table.h"
+
+#include <QtCore/QFileInfo>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QMessageBox>
+
+QString QStr(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::string StdStr(const QString& s) {
+    return s.toStdString();
+}
+
+QString MsgText(std::string_view key, std::string_view arg) {
+    return QStr(GetMessageText(key, arg));
+}
+
+namespace {
+
+QString QuestionText(const std::string& key, const std::string& arg) {
+    // An empty key carries a text put together by the caller.
+    return key.empty() ? QStr(arg) : MsgText(key, arg);
+}
+
+} // namespace
+
+TAnswer TUiQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
+    if (AskHook) return AskHook(key, arg, buttons);
+    QMessageBox::StandardButtons b;
+    switch (buttons) {
+    case TButtons::YesNo:
+        b = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case TButtons::YesNoCancel:
+        b = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
+    case TButtons::OkCancel:
+        b = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    }
+    auto r = QMessageBox::question(parent_, QApplication::applicationDisplayName(),
+                                   QuestionText(key, arg), b);
+    switch (r) {
+    case QMessageBox::Yes:
+        return TAnswer::Yes;
+    case QMessageBox::No:
+        return TAnswer::No;
+    case QMessageBox::Ok:
+        return TAnswer::Ok;
+    default:
+        return TAnswer::Cancel;
+    }
+}
+
+void TUiQuestions::ShowError(const std::string& key, const std::string& arg) {
+    ShowErrorText(QuestionText(key, arg));
+}
+
+void TUiQuestions::ShowErrorText(const QString& text) {
+    if (ErrorHook) return ErrorHook(text);
+    QMessageBox::critical(parent_, QApplication::applicationDisplayName(), text);
+}
+
+void TUiQuestions::ShowInfo(const QString& text) {
+    if (ErrorHook) return ErrorHook(text);
+    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+}
+
+const QString& TUiQuestions::CatalogFilter() {
+    static const QString f = QStringLiteral("Catalogs (*.TXC *.txc);;All Files (*)");
+    return f;
+}
+
+std::string TUiQuestions::AskSavePath(const std::string& suggested) {
+    if (PathHook) return PathHook(true, suggested);
+    QString path =
+        QFileDialog::getSaveFileName(parent_, QString(), QStr(suggested), CatalogFilter(), nullptr,
+                                     QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return {};
+    // A name typed without an extension gets the catalog's.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".TXC");
+    return StdStr(path);
+}
+
+std::string TUiQuestions::AskOpenPath(const QString& title) {
+    if (PathHook) return PathHook(false, {});
+    return StdStr(QFileDialog::getOpenFileName(parent_, title, QString(), CatalogFilter()));
+}
