@@ -3,6 +3,7 @@
 #include "analysis/date_time.h"
 #include "catalog/lib_obj.h"
 #include "settings/progress.h"
+#include "settings/progress_state.h"
 
 #include <array>
 #include <cstdint>
@@ -182,6 +183,22 @@ private:
     IProgress& progress_;
     const TSearchCriteria* criteria_ = nullptr;
     bool replaced_ = false;
+};
+
+// Keeps the program busy while it lives (commands that free records need the
+// idle state), restoring the previous state however the search ends.
+class TBusyScope {
+public:
+    explicit TBusyScope(TProgressState& state) : state_(state), was_(state.Idle()) {
+        state_.SetIdle(false);
+    }
+    ~TBusyScope() { state_.SetIdle(was_); }
+    TBusyScope(const TBusyScope&) = delete;
+    TBusyScope& operator=(const TBusyScope&) = delete;
+
+private:
+    TProgressState& state_;
+    bool was_;
 };
 
 // The folding of the search: ASCII a-z upper-cased unless case matters.

@@ -76,7 +76,9 @@ TEST(RoundTrip, ExportThenImportRebuildsTheSameCatalog) {
     const std::string cat1 = tmp.File("one.txc"), cat2 = tmp.File("two.txc");
     const std::string text = tmp.File("out.txt");
     int rc = 0;
-    Cli({"scan", cat1, root, "--title", "Disc 1", "--no-serial-check"}, rc);
+    Cli({"scan", cat1, root, "--title", "Disc 1", "--no-serial-check", "--location", "Shelf 9",
+         "--serial", "ABCD1234"},
+        rc);
     ASSERT_EQ(rc, 0);
     const std::string fields =
         "Volume,VolumeSerialNo,Path,Name,Size,Date,Category,Comments,Location,Type,FilePath";
@@ -96,6 +98,11 @@ TEST(RoundTrip, ExportThenImportRebuildsTheSameCatalog) {
         std::vector<std::string> folders = FolderPaths(cat1);
         EXPECT_EQ(folders.size(), 6u);
         EXPECT_EQ(FolderPaths(cat2), folders);
+        // Every entry with its size, date, category, comments and location.
+        std::string all = Cli({"search", cat1, "--sort", "fullname"}, rc);
+        EXPECT_NE(all.find("\tShelf 9\n"), std::string::npos);
+        EXPECT_NE(all.find("\tTexts, \"plain\"\tread me\t"), std::string::npos);
+        EXPECT_EQ(Cli({"search", cat2, "--sort", "fullname"}, rc), all);
         for (const auto& f : folders) {
             std::string a = Cli({"ls", cat1, f}, rc);
             EXPECT_EQ(rc, 0);

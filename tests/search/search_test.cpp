@@ -267,6 +267,21 @@ TEST_F(SearchTest, StopKeepsTheRowsFoundSoFar) {
     EXPECT_LT(results.Rows.size(), 8u);
 }
 
+TEST_F(SearchTest, BusyScopeHoldsTheIdleStateForTheWholeRun) {
+    TProgressState state;
+    ASSERT_TRUE(state.Idle());
+    {
+        TBusyScope busy(state);
+        EXPECT_FALSE(state.Idle());
+        TRecordingProgress stopping;
+        stopping.StopAfter = 0;
+        TSearchEngine e(lib, stopping);
+        EXPECT_THROW(e.Run(TSearchCriteria{}, results), EMessageError);
+        EXPECT_FALSE(state.Idle());
+    }
+    EXPECT_TRUE(state.Idle());
+}
+
 TEST_F(SearchTest, RowsAreDroppedWhenTheCatalogFreesEntries) {
     TSearchCriteria c;
     c.Name = "a.txt";

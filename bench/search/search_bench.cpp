@@ -1,0 +1,156 @@
+// Times the search over a catalog of a million entries against grep over a
+// text file of the same names (the floor a plain scan of the names can reach).
+//
+// search_bench [ENTRIES] [WORKDIR]
+#include "catalog/lib_obj.h"
+#include "search/search_engine.h"
+
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+const char* const kWords[] = {"holiday", "concert", "backup",  "invoice", "report", "photo",
+                              "song",    "draft",   "archive", "scan",    "notes",  "video"};
+const char* const kExts[] = {"mp3", "jpg", "txt", "pdf", "doc", "flac", "zip", "png"};
+
+// 1,000 folders per volume level, 100 entries per folder; names repeat every
+// 300,000 entries so that the duplicates list is large.
+void Build(TLibObj& lib, long entries, const std::string& namesFile) {
+    std::ofstream names(namesFile, std::ios::binary);
+    long made = 0;
+    for (int v = 0; made < entries; ++v) {
+        auto vol = std::make_unique<TLibFolder>();
+        vol->Caption = "Disc " + std::to_string(v);
+        vol->Location = v % 2 ? "Shelf A" : "Box 3";
+        TTreeNode* vn = lib.AddVolumeNode(std::move(vol));
+        for (int f = 0; f < 1000 && made < entries; ++f) {
+            auto fol = std::make_unique<TLibFolder>();
+            fol->Caption = "folder " + std::to_string(f);
+            auto fe = std::make_unique<TLibFolderItem>();
+            fe->Caption = fol->Caption;
+            fe->IsFolder = 1;
+            lib.AddEntry(FolderOf(vn), std::move(fe));
+            TTreeNode* fn = lib.AddFolderNode(vn, std::move(fol));
+            ++made;
+            names << "folder " << f << '\n';
+            for (int i = 0; i < 99 && made < entries; ++i, ++made) {
+                long k = made % 300000;
+                std::string name = std::string(kWords[k % 12]) + " " + std::to_string(k) + "." +
+                                   kExts[(k / 12) % 8];
+                auto e = std::make_unique<TLibFolderItem>();
+                e->Caption = name;
+                e->Size = (k * 7919) % 5000000;
+                e->Date = 40000 + static_cast<double>(k % 3000);
+                lib.AddEntry(FolderOf(fn), std::move(e));
+                names << name << '\n';
+            }
+        }
+    }
+    lib.Recount();
+}
+
+double RunSearch(TLibObj& lib, const TSearchCriteria& c, size_t& rows) {
+    TNullProgress progress;
+    TSearchEngine engine(lib, progress);
+    TSearchResults results(lib);
+    auto t = Clock::now();
+    engine.Run(c, results);
+    double s = Seconds(t);
+    rows = results.Visible().size();
+    return s;
+}
+
+double Grep(const std::string& args, const std::string& file, std::string& count) {
+    std::string cmd = "grep -c " + args + " " + file;
+    auto t = Clock::now();
+    FILE* p = ::popen(cmd.c_str(), "r");
+    char buf[64] = {};
+    if (p) {
+        if (!std::fgets(buf, sizeof buf, p)) buf[0] = 0;
+        ::pclose(p);
+    }
+    double s = Seconds(t);
+    count = buf;
+    while (!count.empty() && (count.back() == '\n'))
+        count.pop_back();
+    return s;
+}
+
+// Best of a few runs, as caches warm up.
+template <typename F> double Best(F f, int runs = 3) {
+    double best = 1e9;
+    for (int i = 0; i < runs; ++i)
+        best = std::min(best, f());
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    long entries = argc > 1 ? std::atol(argv[1]) : 1000000;
+    std::string dir = argc > 2 ? argv[2] : "/tmp";
+    std::string namesFile = dir + "/tamblix-bench-names-" + std::to_string(::getpid()) + ".txt";
+
+    TLibObj lib;
+    auto t = Clock::now();
+    Build(lib, entries, namesFile);
+    std::printf("catalog: %d entries in %d volumes, built in %.2f s\n",
+                lib.FileCount + lib.FolderCount, lib.VolumeCount, Seconds(t));
+
+    const std::string needle = "liday 12";
+    size_t rows = 0;
+    std::string count;
+    TSearchCriteria c;
+    c.Name = needle;
+    double name = Best([&] { return RunSearch(lib, c, rows); });
+    std::printf("name search \"%s\":        %8.1f ms  %zu rows\n", needle.c_str(), name * 1e3,
+                rows);
+    c.MatchCase = true;
+    double nameCase = Best([&] { return RunSearch(lib, c, rows); });
+    std::printf("name search, match case:      %8.1f ms  %zu rows\n", nameCase * 1e3, rows);
+    double grepI = Best([&] { return Grep("-i -F '" + needle + "'", namesFile, count); });
+    std::printf("grep -c -i -F (floor):        %8.1f ms  %s lines\n", grepI * 1e3, count.c_str());
+    double grepF = Best([&] { return Grep("-F '" + needle + "'", namesFile, count); });
+    std::printf("grep -c -F (floor):           %8.1f ms  %s lines\n", grepF * 1e3, count.c_str());
+    std::printf("ratio name/grep -i: %.2f, match case/grep: %.2f\n", name / grepI,
+                nameCase / grepF);
+
+    TSearchCriteria any;
+    any.Mode = TSearchMode::Anywhere;
+    any.Anywhere = "shelf a";
+    double anywhere = Best([&] { return RunSearch(lib, any, rows); });
+    std::printf("anywhere search \"shelf a\":   %8.1f ms  %zu rows\n", anywhere * 1e3, rows);
+    any.Anywhere = "concert 29";
+    anywhere = Best([&] { return RunSearch(lib, any, rows); });
+    std::printf("anywhere search \"concert 29\":%8.1f ms  %zu rows\n", anywhere * 1e3, rows);
+
+    TSearchCriteria size;
+    size.SizeUse = true;
+    size.SizeSign = kSignGreater;
+    size.SizeUnit = 2;
+    size.SizeValue = 4;
+    double sizeT = Best([&] { return RunSearch(lib, size, rows); });
+    std::printf("size search > 4 MB:           %8.1f ms  %zu rows\n", sizeT * 1e3, rows);
+
+    TSearchCriteria dup;
+    dup.Duplicates = true;
+    double dupT = Best([&] { return RunSearch(lib, dup, rows); }, 2);
+    std::printf("duplicates over all entries:  %8.1f ms  %zu duplicate rows\n", dupT * 1e3, rows);
+
+    std::remove(namesFile.c_str());
+    return 0;
+}
