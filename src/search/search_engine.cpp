@@ -276,24 +276,21 @@ void SortRows(std::vector<TSearchRow>& rows, int column, TSortState& state) {
         return r.Entry && r.Entry->Owner ? EntryVolume(r.Entry) : nullptr;
     };
     switch (column) {
-    case kColSize:
+    case kColSize: {
+        std::vector<int64_t> keys(n);
+        for (size_t i = 0; i < n; ++i)
+            keys[i] = rows[i].Entry ? rows[i].Entry->Size : 0;
+        sortBy(keys);
+        break;
+    }
     case kColDate:
     case kColDuplicates: {
         std::vector<double> keys(n);
         for (size_t i = 0; i < n; ++i) {
             const TLibFolderItem* e = rows[i].Entry;
-            keys[i] = column == kColSize   ? static_cast<double>(e ? e->Size : 0)
-                      : column == kColDate ? (e ? e->Date : 0)
-                                           : rows[i].Duplicates;
+            keys[i] = column == kColDate ? (e ? e->Date : 0) : rows[i].Duplicates;
         }
-        if (column == kColSize) {
-            std::vector<int64_t> sizes(n);
-            for (size_t i = 0; i < n; ++i)
-                sizes[i] = rows[i].Entry ? rows[i].Entry->Size : 0;
-            sortBy(sizes);
-        } else {
-            sortBy(keys);
-        }
+        sortBy(keys);
         break;
     }
     case kColName:

@@ -6,7 +6,9 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace {
@@ -46,11 +48,8 @@ std::string Cli(const std::vector<std::string>& args, int& rc) {
 void MakeFile(const std::string& path, size_t size, int64_t unixTime) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     WriteFile(path, std::string(size, 'x'));
-    auto t = std::filesystem::file_time_type::clock::now();
-    t += std::chrono::seconds(unixTime - std::chrono::duration_cast<std::chrono::seconds>(
-                                             std::chrono::system_clock::now().time_since_epoch())
-                                             .count());
-    std::filesystem::last_write_time(path, t);
+    struct timespec times[2] = {{unixTime, 0}, {unixTime, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 std::vector<std::string> FolderPaths(const std::string& catalog) {
