@@ -22,8 +22,11 @@ std::unique_ptr<TLibFolder> TLibFolder::FromPath(std::string_view path) {
     auto f = std::make_unique<TLibFolder>();
     std::string_view p = path;
     if (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.remove_suffix(1);
-    auto cut = p.find_last_of("\\/:");
-    f->Caption = std::string(cut == std::string_view::npos ? p : p.substr(cut + 1));
+    auto cut = p.find_last_of("\\/");
+    std::string_view last = cut == std::string_view::npos ? p : p.substr(cut + 1);
+    // A drive ("D:") has no name of its own; elsewhere ":" is part of a name.
+    if (last.size() == 2 && last[1] == ':') last = {};
+    f->Caption = std::string(last);
     return f;
 }
 

@@ -34,8 +34,8 @@ public:
 class TLibFolder : public TTreeRecord {
 public:
     TLibFolder() = default;
-    // Caption from a path: one trailing "\" or "/" dropped, then the text after the last "\", "/"
-    // or ":".
+    // Caption from a path: one trailing "\" or "/" dropped, then the text after
+    // the last "\" or "/"; a drive such as "D:" gives an empty caption.
     static std::unique_ptr<TLibFolder> FromPath(std::string_view path);
     ~TLibFolder() override;
 

@@ -69,6 +69,8 @@ TEST(LibModel, PathsAndTypes) {
     drive->Caption = "C:\\";
     EXPECT_EQ(GetCatalogPath(drive.get()), "C:\\");
     EXPECT_EQ(TLibFolder::FromPath("/media/usb/Music/")->Caption, "Music");
+    EXPECT_EQ(TLibFolder::FromPath("/srv/a:b/")->Caption,
+              "a:b"); // ":" is an ordinary character here
 }
 
 TEST(LibModel, NamesDifferingInCaseAreDistinctAndOrdered) {
