@@ -5,6 +5,7 @@
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
 
+#include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 #include <QtWidgets/QCheckBox>
@@ -12,6 +13,7 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QToolButton>
 
 namespace {
 
@@ -61,6 +63,24 @@ QPushButton* DlgButton(QWidget* parent, const char* name, const char* text, cons
     if (hint) b->setToolTip(QString::fromUtf8(hint));
     b->setAutoDefault(false);
     return b;
+}
+
+QToolButton* DlgTool(QWidget* parent, const char* name, const char* hint) {
+    auto* a = new QAction(QString::fromUtf8(hint), parent);
+    a->setObjectName(QLatin1String(name));
+    a->setToolTip(QString::fromUtf8(hint));
+    a->setProperty("tamblixHint", true);
+    auto* b = new QToolButton(parent);
+    b->setDefaultAction(a);
+    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}
+
+QString DlgHintText(const QToolButton* tool) {
+    QString text = tool->defaultAction() ? tool->defaultAction()->text() : tool->text();
+    qsizetype bracket = text.lastIndexOf(QStringLiteral(" ("));
+    if (bracket > 0 && text.endsWith(QLatin1Char(')'))) text.truncate(bracket);
+    return text;
 }
 
 void SetDialogHelpHandler(TDialogHelpFn fn) {

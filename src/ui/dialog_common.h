@@ -11,6 +11,7 @@ class QCheckBox;
 class QDialogButtonBox;
 class QLabel;
 class QPushButton;
+class QToolButton;
 class QWidget;
 
 // Text between the core (UTF-8 std::string) and Qt.
@@ -33,6 +34,11 @@ QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* b
 QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text);
 QPushButton* DlgButton(QWidget* parent, const char* name, const char* text,
                        const char* hint = nullptr);
+// A toolbar button: its action carries the name and the hint, which is also its
+// text; the translation treats it as a toolbar button's hint.
+QToolButton* DlgTool(QWidget* parent, const char* name, const char* hint);
+// A hint without its key in brackets: "Edit Categories (F2)" gives "Edit Categories".
+QString DlgHintText(const QToolButton* tool);
 
 // What "&Help" in a dialog does; the main window installs it. Without one the
 // Help buttons are hidden.

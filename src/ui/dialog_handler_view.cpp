@@ -37,8 +37,10 @@ void THandlerView::LoadView() {
             item->setToolTip(c, Qs(h->Help));
     }
     loading_ = false;
-    for (int c = 0; c < 2; ++c)
+    for (int c = 0; c < 2; ++c) {
         resizeColumnToContents(c);
+        setColumnWidth(c, columnWidth(c) + 16); // room between the columns
+    }
     if (topLevelItemCount() > 0) setCurrentItem(topLevelItem(0));
 }
 

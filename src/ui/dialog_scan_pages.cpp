@@ -11,7 +11,7 @@
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
-#include <QtWidgets/QPushButton>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
@@ -23,7 +23,7 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
     p.filecat->setObjectName(QStringLiteral("filecat"));
     p.filecat->setEditable(true);
     p.filecat->setInsertPolicy(QComboBox::NoInsert);
-    p.tbCat = DlgButton(p.Page, "tbCat", "Edit Categories", "Edit Categories (F2)");
+    p.tbCat = DlgTool(p.Page, "tbCat", "Edit Categories (F2)");
     p.filecom = new QLineEdit(p.Page);
     p.filecom->setObjectName(QStringLiteral("filecom"));
     int row = 0;
@@ -37,7 +37,7 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
         p.volLoc->setObjectName(QStringLiteral("volLoc"));
         p.volLoc->setEditable(true);
         p.volLoc->setInsertPolicy(QComboBox::NoInsert);
-        p.tbLoc = DlgButton(p.Page, "tbLoc", "Edit Locations", "Edit Locations (F3)");
+        p.tbLoc = DlgTool(p.Page, "tbLoc", "Edit Locations (F3)");
         grid->addWidget(DlgLabel(p.Page, "lblLoc", "&Location:", p.volLoc), row, 0);
         grid->addWidget(p.volLoc, row, 1);
         grid->addWidget(p.tbLoc, row++, 2);

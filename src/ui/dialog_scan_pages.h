@@ -6,7 +6,7 @@ class ISettingsStore;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QPushButton;
+class QToolButton;
 class QWidget;
 class TStringList;
 
@@ -15,10 +15,10 @@ class TStringList;
 struct TDefaultsPage {
     QWidget* Page = nullptr;
     QComboBox* filecat = nullptr;
-    QPushButton* tbCat = nullptr;
+    QToolButton* tbCat = nullptr;
     QLineEdit* filecom = nullptr;
     QComboBox* volLoc = nullptr; // null without a location
-    QPushButton* tbLoc = nullptr;
+    QToolButton* tbLoc = nullptr;
     QCheckBox* cbAddFolders = nullptr;
     QCheckBox* cbAddFiles = nullptr;
 };

@@ -16,14 +16,8 @@ TfrmFileExtProp::TfrmFileExtProp(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmFileExtProp"), store, parent) {
     auto* top = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    tbAdd_ = new QToolButton(this);
-    tbAdd_->setObjectName(QStringLiteral("tbAdd"));
-    tbAdd_->setText(QStringLiteral("Add"));
-    tbAdd_->setToolTip(QStringLiteral("Add (F3)"));
-    tbDel_ = new QToolButton(this);
-    tbDel_->setObjectName(QStringLiteral("tbDel"));
-    tbDel_->setText(QStringLiteral("Delete"));
-    tbDel_->setToolTip(QStringLiteral("Delete (F4)"));
+    tbAdd_ = DlgTool(this, "tbAdd", "Add (F3)");
+    tbDel_ = DlgTool(this, "tbDel", "Delete (F4)");
     bar->addWidget(tbAdd_);
     bar->addWidget(tbDel_);
     bar->addStretch();
@@ -34,8 +28,8 @@ TfrmFileExtProp::TfrmFileExtProp(ISettingsStore& store, QWidget* parent)
     top->addWidget(MakeButtons(false));
     resize(300, 320);
 
-    connect(tbAdd_, &QToolButton::clicked, this, &TfrmFileExtProp::tbAddClick);
-    connect(tbDel_, &QToolButton::clicked, this, &TfrmFileExtProp::DeleteSelected);
+    connect(tbAdd_, &QToolButton::triggered, this, &TfrmFileExtProp::tbAddClick);
+    connect(tbDel_, &QToolButton::triggered, this, &TfrmFileExtProp::DeleteSelected);
     connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this,
             &TfrmFileExtProp::tbAddClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,

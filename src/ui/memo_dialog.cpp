@@ -15,17 +15,6 @@
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
-    auto* l = new QLabel(QLatin1String(text), parent);
-    l->setObjectName(QLatin1String(name));
-    l->setBuddy(buddy);
-    return l;
-}
-
-} // namespace
-
 TfrmMemo::TfrmMemo(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmMemo"), store, parent) {
     setWindowTitle(QStringLiteral("Memo"));
@@ -37,22 +26,19 @@ TfrmMemo::TfrmMemo(ISettingsStore& store, QWidget* parent)
     cbpic_->setObjectName(QStringLiteral("cbpic"));
     edUrl_ = new QLineEdit(this);
     edUrl_->setObjectName(QStringLiteral("ed_url"));
-    tbStart_ = new QToolButton(this);
-    tbStart_->setObjectName(QStringLiteral("tbStart"));
-    tbStart_->setText(QStringLiteral("Start"));
-    tbStart_->setToolTip(QStringLiteral("Start (F4)"));
+    tbStart_ = DlgTool(this, "tbStart", "Start (F4)");
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("memo"));
 
-    grid->addWidget(MakeLabel(this, "lblCaption", "&Caption:", edCaption_), 0, 0);
+    grid->addWidget(DlgLabel(this, "lblCaption", "&Caption:", edCaption_), 0, 0);
     grid->addWidget(edCaption_, 0, 1);
     grid->addWidget(cbpic_, 0, 2);
-    grid->addWidget(MakeLabel(this, "lblUrl", "URL:", edUrl_), 1, 0);
+    grid->addWidget(DlgLabel(this, "lblUrl", "URL:", edUrl_), 1, 0);
     auto* urlRow = new QHBoxLayout;
     urlRow->addWidget(edUrl_);
     urlRow->addWidget(tbStart_);
     grid->addLayout(urlRow, 1, 1, 1, 2);
-    grid->addWidget(MakeLabel(this, "lblNotes", "Notes:", memo_), 2, 0, Qt::AlignTop);
+    grid->addWidget(DlgLabel(this, "lblNotes", "Notes:", memo_), 2, 0, Qt::AlignTop);
     grid->addWidget(memo_, 2, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     top->addLayout(grid);
@@ -60,7 +46,7 @@ TfrmMemo::TfrmMemo(ISettingsStore& store, QWidget* parent)
     resize(460, 320);
     SetImages({});
 
-    connect(tbStart_, &QToolButton::clicked, this, &TfrmMemo::tbStartClick);
+    connect(tbStart_, &QToolButton::triggered, this, &TfrmMemo::tbStartClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
             &TfrmMemo::tbStartClick);
 }

@@ -23,6 +23,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSpinBox>
 #include <QtWidgets/QTabWidget>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 namespace {
@@ -120,8 +121,8 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     connect(edFolder, &QLineEdit::textChanged, this, &TfrmNewVolume::edFolderChange);
     connect(btnBrowse, &QPushButton::clicked, this, &TfrmNewVolume::btnBrowseClick);
     connect(btnOpen, &QPushButton::clicked, this, &TfrmNewVolume::btnOpenClick);
-    connect(Defaults.tbCat, &QPushButton::clicked, this, &TfrmNewVolume::tbCatClick);
-    connect(Defaults.tbLoc, &QPushButton::clicked, this, &TfrmNewVolume::tbLocClick);
+    connect(Defaults.tbCat, &QToolButton::triggered, this, &TfrmNewVolume::tbCatClick);
+    connect(Defaults.tbLoc, &QToolButton::triggered, this, &TfrmNewVolume::tbLocClick);
     auto key = [this](int k, void (TfrmNewVolume::*fn)()) {
         connect(new QShortcut(QKeySequence(k), this), &QShortcut::activated, this, fn);
     };
@@ -260,13 +261,13 @@ void TfrmNewVolume::btnOpenClick() {
 }
 
 void TfrmNewVolume::tbCatClick() {
-    if (EditSharedList(this, Store(), Defaults.tbCat->text(), globals_.GlobalCategories,
+    if (EditSharedList(this, Store(), DlgHintText(Defaults.tbCat), globals_.GlobalCategories,
                        Qs(globals_.CategoriesFile)))
         FillListCombo(Defaults.filecat, globals_.GlobalCategories);
 }
 
 void TfrmNewVolume::tbLocClick() {
-    if (EditSharedList(this, Store(), Defaults.tbLoc->text(), globals_.GlobalLocations,
+    if (EditSharedList(this, Store(), DlgHintText(Defaults.tbLoc), globals_.GlobalLocations,
                        Qs(globals_.LocationsFile)))
         FillListCombo(Defaults.volLoc, globals_.GlobalLocations);
 }

@@ -30,14 +30,6 @@ public:
     }
 };
 
-QToolButton* MakeTool(QWidget* parent, const char* name, const char* text) {
-    auto* b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setText(QLatin1String(text));
-    b->setToolTip(QLatin1String(text));
-    return b;
-}
-
 } // namespace
 
 TfrmTags::TfrmTags(ISettingsStore& store, QWidget* parent)
@@ -45,10 +37,10 @@ TfrmTags::TfrmTags(ISettingsStore& store, QWidget* parent)
     setWindowTitle(QStringLiteral("Tags"));
     auto* top = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    QToolButton* add = MakeTool(this, "tbAdd", "Add");
-    QToolButton* del = MakeTool(this, "tbDel", "Delete");
-    QToolButton* load = MakeTool(this, "tbLoad", "Load");
-    QToolButton* save = MakeTool(this, "tbSave", "Save");
+    QToolButton* add = DlgTool(this, "tbAdd", "Add");
+    QToolButton* del = DlgTool(this, "tbDel", "Delete");
+    QToolButton* load = DlgTool(this, "tbLoad", "Load");
+    QToolButton* save = DlgTool(this, "tbSave", "Save");
     for (QToolButton* b : {add, del, load, save})
         bar->addWidget(b);
     bar->addStretch();
@@ -58,15 +50,16 @@ TfrmTags::TfrmTags(ISettingsStore& store, QWidget* parent)
     grid_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Caption")});
     grid_->horizontalHeader()->setStretchLastSection(true);
     grid_->verticalHeader()->setVisible(false);
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
     grid_->setItemDelegateForColumn(0, new TKeyDelegate(grid_));
     grid_->setColumnWidth(0, 180);
     top->addWidget(grid_);
     top->addWidget(MakeButtons(false));
     resize(460, 380);
-    connect(add, &QToolButton::clicked, this, &TfrmTags::tbAddClick);
-    connect(del, &QToolButton::clicked, this, &TfrmTags::tbDelClick);
-    connect(load, &QToolButton::clicked, this, &TfrmTags::tbLoadClick);
-    connect(save, &QToolButton::clicked, this, &TfrmTags::tbSaveClick);
+    connect(add, &QToolButton::triggered, this, &TfrmTags::tbAddClick);
+    connect(del, &QToolButton::triggered, this, &TfrmTags::tbDelClick);
+    connect(load, &QToolButton::triggered, this, &TfrmTags::tbLoadClick);
+    connect(save, &QToolButton::triggered, this, &TfrmTags::tbSaveClick);
 }
 
 void TfrmTags::SetLines(const std::vector<std::string>& lines) {

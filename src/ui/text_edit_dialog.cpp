@@ -13,14 +13,8 @@ TfrmTextEdit::TfrmTextEdit(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmTextEdit"), store, parent) {
     auto* top = new QVBoxLayout(this);
     auto* bar = new QHBoxLayout;
-    tbLoad_ = new QToolButton(this);
-    tbLoad_->setObjectName(QStringLiteral("tbLoad"));
-    tbLoad_->setText(QStringLiteral("Load"));
-    tbLoad_->setToolTip(QStringLiteral("Load"));
-    tbSave_ = new QToolButton(this);
-    tbSave_->setObjectName(QStringLiteral("tbSave"));
-    tbSave_->setText(QStringLiteral("Save"));
-    tbSave_->setToolTip(QStringLiteral("Save"));
+    tbLoad_ = DlgTool(this, "tbLoad", "Load");
+    tbSave_ = DlgTool(this, "tbSave", "Save");
     bar->addWidget(tbLoad_);
     bar->addWidget(tbSave_);
     bar->addStretch();
@@ -31,8 +25,8 @@ TfrmTextEdit::TfrmTextEdit(ISettingsStore& store, QWidget* parent)
     top->addWidget(memo_);
     top->addWidget(MakeButtons(true));
     resize(480, 360);
-    connect(tbLoad_, &QToolButton::clicked, this, &TfrmTextEdit::tbLoadClick);
-    connect(tbSave_, &QToolButton::clicked, this, &TfrmTextEdit::tbSaveClick);
+    connect(tbLoad_, &QToolButton::triggered, this, &TfrmTextEdit::tbLoadClick);
+    connect(tbSave_, &QToolButton::triggered, this, &TfrmTextEdit::tbSaveClick);
 }
 
 void TfrmTextEdit::SetLines(const std::vector<std::string>& lines) {

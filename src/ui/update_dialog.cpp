@@ -16,6 +16,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSpinBox>
 #include <QtWidgets/QTabWidget>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
 TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsStore& store,
@@ -37,7 +38,7 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     edFolder = new QLineEdit(src);
     edFolder->setObjectName(QStringLiteral("edFolder"));
     edFolder->setReadOnly(true);
-    SpeedButton1 = DlgButton(src, "SpeedButton1", "Browse (F4)");
+    SpeedButton1 = DlgTool(src, "SpeedButton1", "Browse (F4)");
     edser = new QLineEdit(src);
     edser->setObjectName(QStringLiteral("edser"));
     edser->setReadOnly(true);
@@ -72,8 +73,8 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     resize(520, 380);
 
     connect(cbReal, &QCheckBox::clicked, this, &TfrmUpdate::cbRealClick);
-    connect(SpeedButton1, &QPushButton::clicked, this, &TfrmUpdate::SpeedButton1Click);
-    connect(Defaults.tbCat, &QPushButton::clicked, this, &TfrmUpdate::tbCatClick);
+    connect(SpeedButton1, &QToolButton::triggered, this, &TfrmUpdate::SpeedButton1Click);
+    connect(Defaults.tbCat, &QToolButton::triggered, this, &TfrmUpdate::tbCatClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, this,
             &TfrmUpdate::tbCatClick);
     connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this, [this] {
@@ -103,7 +104,7 @@ void TfrmUpdate::SpeedButton1Click() {
 }
 
 void TfrmUpdate::tbCatClick() {
-    if (EditSharedList(this, Store(), Defaults.tbCat->text(), globals_.GlobalCategories,
+    if (EditSharedList(this, Store(), DlgHintText(Defaults.tbCat), globals_.GlobalCategories,
                        Qs(globals_.CategoriesFile)))
         FillListCombo(Defaults.filecat, globals_.GlobalCategories);
 }

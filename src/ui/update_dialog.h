@@ -8,7 +8,7 @@
 
 class QCheckBox;
 class QLineEdit;
-class QPushButton;
+class QToolButton;
 class QSpinBox;
 class QTabWidget;
 class TGlobalData;
@@ -45,7 +45,7 @@ public:
     QTabWidget* pc = nullptr;
     TDefaultsPage Defaults;
     QLineEdit* edFolder = nullptr;
-    QPushButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
     QLineEdit* edser = nullptr;
     QSpinBox* edLevels = nullptr;
     QCheckBox* cbReal = nullptr;

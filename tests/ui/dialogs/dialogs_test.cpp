@@ -31,7 +31,9 @@
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSpinBox>
+#include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTableWidget>
+#include <QtWidgets/QToolButton>
 #include <functional>
 
 namespace {
@@ -86,6 +88,16 @@ void Grab(QWidget* w, const char* name) {
     if (!wasVisible) w->hide();
 }
 
+// Every page of a tabbed dialog, then back to the page it was on.
+void GrabPages(QWidget* w, QTabWidget* pages, const char* name) {
+    int keep = pages->currentIndex();
+    for (int i = 0; i < pages->count(); ++i) {
+        pages->setCurrentIndex(i);
+        Grab(w, (QByteArray(name) + "_" + QByteArray::number(i)).constData());
+    }
+    pages->setCurrentIndex(keep);
+}
+
 } // namespace
 
 class TestDialogs : public QObject {
@@ -134,7 +146,7 @@ private slots:
         QCOMPARE(dlg.edFolder->text(), QStringLiteral("/media/DVD/"));
         QCOMPARE(dlg.edTitle->text(), QStringLiteral("BACKUP"));
         QCOMPARE(dlg.edser->text(), QStringLiteral("0000BEEF"));
-        Grab(&dlg, "frmNewVolume");
+        GrabPages(&dlg, dlg.pc, "frmNewVolume");
         dlg.accept();
         QCOMPARE(gd->DriveNumber, 2);
         TScanOptions o = dlg.Options();
@@ -305,7 +317,7 @@ private slots:
             dlg.edLevels->setValue(1);
             dlg.Defaults.filecat->setCurrentText(QStringLiteral("Jazz"));
             dlg.Defaults.cbAddFiles->setChecked(true);
-            Grab(&dlg, "frmUpdate");
+            GrabPages(&dlg, dlg.pc, "frmUpdate");
             dlg.accept();
         });
         o = dlg.Run(FolderOf(subNode));
