@@ -196,6 +196,10 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
     setWindowIcon(QIcon::fromTheme(QStringLiteral("tamblix"),
                                    QIcon(QStringLiteral(":/tamblix/tamblix.svg"))));
     InitUiResources();
+    qRegisterMetaType<TTreeNode*>("TTreeNode*");
+    // Without a desktop theme the icons come from an installed one, else the style's.
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QLatin1String("hicolor"))
+        QIcon::setThemeName(QStringLiteral("Adwaita"));
     pump_ = std::make_unique<TPumpProgress>(*this);
 
     gd_->Progress.SetSink(this);
@@ -1229,6 +1233,7 @@ bool gHasPendingSelect = false;
 
 void TfrmMain::BeginBusy() {
     if (busy_++ > 0) return;
+    pumpTimer_.invalidate();
     gSaved = TViewState();
     if (TTreeNode* n = SelectedNode()) {
         gSaved.NodePath = GetCatalogPath(FolderOf(n));
@@ -1366,7 +1371,10 @@ void TfrmMain::LogLine(const std::string& text) {
     msgs_->verticalScrollBar()->setValue(msgs_->verticalScrollBar()->maximum());
 }
 
-void TfrmMain::IdleChanged(bool) {
+void TfrmMain::IdleChanged(bool idle) {
+    // The progress state clears a stop request right after it turns busy, so
+    // no event (a Stop click) may run in between.
+    if (!idle) skipPump_ = true;
     UpdateActions();
 }
 
@@ -1375,6 +1383,10 @@ void TfrmMain::Beep() {
 }
 
 void TfrmMain::ProcessEvents() {
+    if (skipPump_) {
+        skipPump_ = false;
+        return;
+    }
     if (pumpTimer_.isValid() && pumpTimer_.elapsed() < 30) return;
     pumpTimer_.restart();
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -1451,7 +1463,8 @@ void TfrmMain::SelectNode(TTreeNode* node) {
     QModelIndex i = nodesModel_->IndexOf(node);
     if (i.isValid()) {
         tvNodes_->scrollTo(i);
-        tvNodes_->setCurrentIndex(i);
+        tvNodes_->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
     } else {
         tvNodes_->selectionModel()->clear();
     }
@@ -1463,7 +1476,8 @@ void TfrmMain::SelectColNode(TTreeNode* node) {
     QModelIndex i = colModel_->IndexOf(node);
     if (i.isValid()) {
         tvCol_->scrollTo(i);
-        tvCol_->setCurrentIndex(i);
+        tvCol_->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
     } else {
         tvCol_->selectionModel()->clear();
     }

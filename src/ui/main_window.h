@@ -231,6 +231,7 @@ private:
     TUiQuestions questions_;
     std::unique_ptr<TPumpProgress> pump_;
     QElapsedTimer pumpTimer_;
+    bool skipPump_ = false;
     int busy_ = 0;
     bool closing_ = false;
     bool stopPressed_ = false;

@@ -91,14 +91,14 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
     if (!Named(o)) return out;
     const QString base = form + QLatin1Char('.') + o->objectName();
     if (auto* a = qobject_cast<QAction*>(o)) {
-        if (a->isSeparator() || a->menu()) return out;
+        if (a->isSeparator()) return out;
         if (a->property("tamblixHint").toBool())
             out.push_back({base, [a] { return a->toolTip(); },
                            [a](const QString& t) {
                                a->setToolTip(t);
                                a->setText(t);
                            }});
-        else
+        else if (!a->menu()) // a submenu's caption is its menu's title
             out.push_back(
                 {base, [a] { return a->text(); }, [a](const QString& t) { a->setText(t); }});
         return out;

@@ -1,0 +1,544 @@
+// The main window driven as a user would: dialogs answered by timers, message
+// boxes by the question hooks.
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
+#include "settings/global_data.h"
+#include "settings/message_table.h"
+#include "settings/settings_store.h"
+#include "ui/catalog_models.h"
+#include "ui/main_window.h"
+#include "ui/new_volume_dialog.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QFile>
+#include <QtCore/QMimeData>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QTabBar>
+#include <QtWidgets/QTreeView>
+#include <deque>
+#include <memory>
+
+namespace {
+
+struct TAsked {
+    std::string Key;
+    std::string Arg;
+};
+
+void WriteFile(const QString& path, qint64 size) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(size, 'x'));
+}
+
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp_;
+    std::vector<TAsked> asked_;
+    std::deque<TAnswer> answers_;
+    QStringList errors_;
+    std::deque<std::string> paths_;
+    bool askedForPath_ = false;
+
+    QString Path(const QString& name) const { return tmp_.filePath(name); }
+
+    std::unique_ptr<TfrmMain> MakeWindow() {
+        auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
+        w->GD().ActionEndBeep = false;
+        w->GD().Progress.ActionEndBeep = false;
+        w->resize(1000, 700);
+        w->show();
+        w->activateWindow();
+        [&] { QVERIFY(QTest::qWaitForWindowActive(w.get())); }();
+        return w;
+    }
+
+    // A volume to scan: folders and files of known sizes.
+    QString MakeSource(const QString& name) {
+        QString root = Path(name);
+        WriteFile(root + "/music/b.mp3", 3000);
+        WriteFile(root + "/music/a.mp3", 1000);
+        WriteFile(root + "/music/C.mp3", 2000);
+        WriteFile(root + "/docs/readme.txt", 10);
+        WriteFile(root + "/docs/sub/x.txt", 20);
+        WriteFile(root + "/Zeta.bin", 500);
+        WriteFile(root + "/alpha.txt", 40000);
+        return root;
+    }
+
+    // Add Volume through its dialog, filled in by a timer.
+    TTreeNode* AddVolume(TfrmMain& w, const QString& folder, const QString& title) {
+        bool seen = false;
+        QTimer::singleShot(0, &w, [&] {
+            auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen = true;
+            d->edFolder->setText(folder);
+            d->edTitle->setText(title);
+            d->cbNew->setChecked(false);
+            d->accept();
+        });
+        w.tbAddClick();
+        // Offscreen, nothing gives the window back its activation after a dialog.
+        w.activateWindow();
+        (void)QTest::qWaitForWindowActive(&w);
+        if (!seen) return nullptr;
+        return w.SelectedNode();
+    }
+
+    TTreeNode* Child(TTreeNode* n, const char* text) { return n ? n->FindChild(text) : nullptr; }
+
+    std::vector<std::string> ListCaptions(TfrmMain& w) {
+        std::vector<std::string> out;
+        for (int r = 0; r < w.ListModel()->rowCount(); ++r)
+            out.push_back(w.ListModel()->EntryAt(r)->Caption.str());
+        return out;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(tmp_.isValid());
+        QCoreApplication::setApplicationName("Tamblix");
+        qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
+        qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+        qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+        QDir().mkpath(Path("runtime"));
+        TUiQuestions::AskHook = [this](const std::string& key, const std::string& arg, TButtons b) {
+            asked_.push_back({key, arg});
+            TAnswer a = TAnswer::Yes;
+            if (!answers_.empty()) {
+                a = answers_.front();
+                answers_.pop_front();
+            }
+            if (a == TAnswer::Yes && b == TButtons::OkCancel) a = TAnswer::Ok;
+            if (a == TAnswer::Ok && b != TButtons::OkCancel) a = TAnswer::Yes;
+            return a;
+        };
+        TUiQuestions::ErrorHook = [this](const QString& text) { errors_ << text; };
+        TUiQuestions::PathHook = [this](bool, const std::string&) {
+            askedForPath_ = true;
+            if (paths_.empty()) return std::string();
+            std::string p = paths_.front();
+            paths_.pop_front();
+            return p;
+        };
+    }
+
+    void init() {
+        asked_.clear();
+        answers_.clear();
+        errors_.clear();
+        paths_.clear();
+        askedForPath_ = false;
+        ResetMessageTable();
+    }
+
+    // Add a volume through the dialog; its folders show in the tree, its files in the list.
+    void addVolumeShowsFoldersAndFiles() {
+        auto w = MakeWindow();
+        QString src = MakeSource("vol1");
+        TTreeNode* vol = AddVolume(*w, src, "First");
+        QVERIFY(vol);
+        QCOMPARE(QString::fromStdString(vol->Text()), QString("First"));
+        QCOMPARE(w->Lib().VolumeCount, 1);
+        QVERIFY(w->Lib().Modified);
+        // The tree model shows the volume's folders.
+        QModelIndex vi = w->NodesModel()->IndexOf(vol);
+        QVERIFY(vi.isValid());
+        QCOMPARE(w->NodesModel()->rowCount(vi), 2); // docs, music
+        TTreeNode* music = Child(vol, "music");
+        QVERIFY(music);
+        w->SelectNode(music);
+        QCOMPARE(w->ListModel()->rowCount(), 3);
+        QCOMPARE(w->ListStatus(0), QString::fromStdString(GetMessageText("infoFiles", "3")));
+        // The message pane got the summary line.
+        QVERIFY(w->Messages()->toPlainText().contains("Volumes: 1"));
+        w->Lib().Modified = false;
+    }
+
+    void listSortsByNameFoldersFirstAndBySize() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("vol2"), "Sorted");
+        QVERIFY(vol);
+        w->SelectNode(vol);
+        // Name, ascending at start: folders first, each group by upper-case name.
+        std::vector<std::string> expect{"docs", "music", "alpha.txt", "Zeta.bin"};
+        QCOMPARE(ListCaptions(*w), expect);
+        w->SortListBy(0); // now descending
+        std::vector<std::string> desc(expect.rbegin(), expect.rend());
+        QCOMPARE(ListCaptions(*w), desc);
+        w->SortListBy(0);
+        QCOMPARE(ListCaptions(*w), expect);
+        // Size: the first click sorts descending, the second ascending.
+        w->SelectNode(Child(vol, "music"));
+        w->SortListBy(2);
+        QCOMPARE(ListCaptions(*w), (std::vector<std::string>{"b.mp3", "C.mp3", "a.mp3"}));
+        w->SortListBy(2);
+        QCOMPARE(ListCaptions(*w), (std::vector<std::string>{"a.mp3", "C.mp3", "b.mp3"}));
+        // The sort column stays when another folder is shown.
+        w->SelectNode(vol);
+        QCOMPARE(w->ListModel()->SortColumn(), 2);
+        w->Lib().Modified = false;
+    }
+
+    // Ctrl+D in the list deletes entries with "Confirm Delete file"; the folder
+    // switch does not govern it. Ctrl+A acts on the focused view.
+    void deleteEntriesAsksWithTheFileSwitch() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("vol3"), "Del");
+        QVERIFY(vol);
+        TTreeNode* music = Child(vol, "music");
+        w->SelectNode(music);
+        w->ListView()->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(w->ListView(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(w->SelectedEntries().size(), size_t(3));
+        // Answer No: nothing goes.
+        asked_.clear();
+        answers_ = {TAnswer::No};
+        QTest::keyClick(w->ListView(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(asked_.size(), size_t(1));
+        QCOMPARE(asked_[0].Key, std::string("confDelete"));
+        QCOMPARE(asked_[0].Arg, std::string("a.mp3;b.mp3;C.mp3;"));
+        QCOMPARE(w->ListModel()->rowCount(), 3);
+        // With the file switch off and the folder switch on, no question.
+        w->GD().ConfirmDeleteFile = false;
+        w->GD().ConfirmDeleteFolder = true;
+        asked_.clear();
+        w->SelectEntries({music ? FolderOf(music)->FindItem("b.mp3") : nullptr});
+        w->ListView()->setFocus();
+        QTest::keyClick(w->ListView(), Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(asked_.empty());
+        QCOMPARE(ListCaptions(*w), (std::vector<std::string>{"a.mp3", "C.mp3"}));
+        // The list still shows live entries of the same folder.
+        for (int r = 0; r < w->ListModel()->rowCount(); ++r)
+            QCOMPARE(w->ListModel()->EntryAt(r)->Owner, FolderOf(music));
+
+        // Ctrl+A in the catalog tree opens the add dialog instead.
+        w->SetTab(2); // the catalog tree must be shown
+        w->NodesView()->setFocus();
+        QApplication::processEvents();
+        bool dialog = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            if (auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget())) {
+                dialog = true;
+                d->reject();
+            }
+        });
+        QTest::keyClick(w->NodesView(), Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(dialog);
+        w->Lib().Modified = false;
+    }
+
+    // Deleting the node the list shows leaves no view on freed records.
+    void deletingNodesResetsTheViews() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("vol4"), "Gone");
+        QVERIFY(vol);
+        TTreeNode* sub = Child(Child(vol, "docs"), "sub");
+        QVERIFY(sub);
+        w->SelectNode(sub);
+        QCOMPARE(w->ListModel()->rowCount(), 1);
+        w->NodesView()->setFocus();
+        w->SelectNode(vol);
+        asked_.clear();
+        w->tbDelClick();
+        QCOMPARE(asked_.size(), size_t(1));
+        QCOMPARE(asked_[0].Arg, std::string("Gone"));
+        QCOMPARE(w->Lib().VolumeCount, 0);
+        QCOMPARE(w->NodesModel()->rowCount(), 0);
+        QCOMPARE(w->ListModel()->rowCount(), 0);
+        QVERIFY(w->ListModel()->Folder() == nullptr);
+        QVERIFY(w->Messages()->toPlainText().contains("Node deleted: Gone"));
+        w->Lib().Modified = false;
+    }
+
+    // A folder dragged into the collections tree is linked there and found
+    // again after save and reload; a collection cannot go below itself.
+    void dragIntoCollectionsSurvivesSaveAndReload() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("vol5"), "Linked");
+        QVERIFY(vol);
+        w->miColAddClick();
+        TTreeNode* col = w->SelectedColNode();
+        QVERIFY(col);
+        // Drag the music folder from the catalog tree onto the collection.
+        w->SelectNode(Child(vol, "music"));
+        auto* mime = new QMimeData;
+        mime->setData(kViewDragMime, "tvNodes");
+        QVERIFY(w->ColModel()->canDropMimeData(mime, Qt::CopyAction, -1, -1,
+                                               w->ColModel()->IndexOf(col)));
+        w->ColModel()->dropMimeData(mime, Qt::CopyAction, -1, -1, w->ColModel()->IndexOf(col));
+        delete mime;
+        QTRY_COMPARE(col->Count(), 1);
+        TLibColItem* link = ColItemOf(col->Child(0));
+        QVERIFY(link && link->LinkedFolder);
+        QCOMPARE(link->LinkedFolder->Caption, std::string("music"));
+
+        // A sub collection; the parent cannot be dropped onto it.
+        w->SelectColNode(col);
+        w->miColAddSubClick();
+        TTreeNode* sub = w->SelectedColNode();
+        QVERIFY(sub && sub->Parent() == col);
+        w->SelectColNode(col);
+        w->DropOnCollections("tvCol", sub);
+        QVERIFY(col->Parent() == nullptr);
+        w->DropOnCollections("tvCol", col);
+        QVERIFY(col->Parent() == nullptr);
+
+        std::string file = S(Path("linked.TXC"));
+        paths_ = {file};
+        w->tbSaveClick();
+        QVERIFY(QFile::exists(QString::fromStdString(file)));
+        QVERIFY(!w->Lib().Modified);
+        asked_.clear();
+        w->tbReloadClick();
+        QCOMPARE(asked_.size(), size_t(1));
+        QCOMPARE(asked_[0].Key, std::string("confReload"));
+        QCOMPARE(w->Lib().ColTree.RootCount(), 1);
+        TTreeNode* again = w->Lib().ColTree.Root(0);
+        bool found = false;
+        for (int i = 0; i < again->Count(); ++i) {
+            TLibColItem* c = ColItemOf(again->Child(i));
+            if (c && c->LinkedFolder && c->LinkedFolder->Caption == "music") found = true;
+        }
+        QVERIFY(found);
+
+        // Deleting a collection asks with its own switch.
+        w->GD().ConfirmDeleteCollection = true;
+        w->GD().ConfirmDeleteFolder = false;
+        w->SelectColNode(again);
+        w->ColView()->setFocus();
+        QApplication::processEvents();
+        asked_.clear();
+        answers_ = {TAnswer::No};
+        w->tbDelClick();
+        QCOMPARE(asked_.size(), size_t(1));
+        QCOMPARE(asked_[0].Key, std::string("confDelete"));
+        QCOMPARE(w->Lib().ColTree.RootCount(), 1);
+        w->Lib().Modified = false;
+    }
+
+    void startOpensTheArgumentOrNothing() {
+        // A catalog to open.
+        std::string file = S(Path("start.TXC"));
+        {
+            auto w = MakeWindow();
+            QVERIFY(AddVolume(*w, MakeSource("vol6"), "Start"));
+            paths_ = {file};
+            w->tbSaveClick();
+        }
+        {
+            auto w = MakeWindow();
+            w->OpenFirstCatalog(QString::fromStdString(file));
+            QCOMPARE(w->Lib().VolumeCount, 1);
+            QCOMPARE(w->Lib().FileName, file);
+            QCOMPARE(w->MainStatus(0), QString::fromStdString(file));
+            QCOMPARE(w->NodesModel()->rowCount(), 1);
+            QVERIFY(!w->Lib().Modified);
+        }
+        {
+            // "Last Library" names a file that is gone: empty catalog, no message.
+            auto w = MakeWindow();
+            w->GD().LastLibrary = S(Path("deleted.TXC"));
+            w->OpenFirstCatalog({});
+            QCOMPARE(w->Lib().VolumeCount, 0);
+            QVERIFY(errors_.isEmpty());
+        }
+    }
+
+    // A damaged file loads what it can and forgets its name: Save asks for one.
+    void failedLoadDoesNotSaveOverTheFile() {
+        std::string file = S(Path("damaged.TXC"));
+        {
+            auto w = MakeWindow();
+            QVERIFY(AddVolume(*w, MakeSource("vol7"), "Damaged"));
+            paths_ = {file};
+            w->tbSaveClick();
+        }
+        QFile f(QString::fromStdString(file));
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        qint64 size = f.size();
+        QVERIFY(f.resize(size * 2 / 3));
+        f.close();
+        QByteArray before = [&] {
+            QFile r(QString::fromStdString(file));
+            r.open(QIODevice::ReadOnly);
+            return r.readAll();
+        }();
+        auto w = MakeWindow();
+        w->OpenFile(file, false);
+        QVERIFY(!errors_.isEmpty());
+        QVERIFY(w->Lib().FileName.empty());
+        askedForPath_ = false;
+        w->tbSaveClick(); // the path hook cancels
+        QVERIFY(askedForPath_);
+        QFile r(QString::fromStdString(file));
+        QVERIFY(r.open(QIODevice::ReadOnly));
+        QCOMPARE(r.readAll(), before);
+        w->Lib().Modified = false;
+    }
+
+    // Closing with changes: exit question, then save question; Cancel keeps running.
+    void closeAsksToSave() {
+        auto w = MakeWindow();
+        w->miColAddClick();
+        QVERIFY(w->Lib().Modified);
+        answers_ = {TAnswer::Yes, TAnswer::Cancel};
+        QVERIFY(!w->close());
+        QCOMPARE(asked_.size(), size_t(2));
+        QCOMPARE(asked_[0].Key, std::string("confExit"));
+        QCOMPARE(asked_[1].Key, std::string("confSave"));
+        QVERIFY(w->isVisible());
+        // No: closes without saving and writes the settings.
+        asked_.clear();
+        answers_ = {TAnswer::Yes, TAnswer::No};
+        QVERIFY(w->close());
+        QVERIFY(w->Store().ValueExists("", "Version"));
+
+        // Both switches off with a file name: saved without a question but the replace one.
+        std::string file = S(Path("quiet.TXC"));
+        auto w2 = MakeWindow();
+        paths_ = {file};
+        w2->miColAddClick();
+        w2->tbSaveClick();
+        w2->miColAddClick();
+        w2->GD().ConfirmExit = false;
+        w2->GD().ConfirmSaveChanges = false;
+        asked_.clear();
+        QVERIFY(w2->close());
+        QCOMPARE(asked_.size(), size_t(1));
+        QCOMPARE(asked_[0].Key, std::string("confReplace"));
+        TLibObj check;
+        TNullProgress quiet;
+        LoadFromFile(check, file, false, quiet);
+        QCOMPARE(check.ColTree.RootCount(), 2);
+    }
+
+    // While a scan runs: views frozen, commands off, closing refused; Stop ends it.
+    void scanIsFrozenAndStops() {
+        QString src = Path("big");
+        for (int d = 0; d < 40; ++d)
+            for (int i = 0; i < 100; ++i)
+                WriteFile(QString("%1/d%2/f%3.dat").arg(src).arg(d).arg(i), 1);
+        auto w = MakeWindow();
+        bool checked = false;
+        QElapsedTimer stopClock;
+        QTimer::singleShot(0, w.get(), [&] {
+            auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
+            if (!d) return;
+            d->edFolder->setText(src);
+            d->edTitle->setText("Big");
+            d->accept();
+            QTimer::singleShot(0, w.get(), [&] {
+                checked = true;
+                QVERIFY(w->Busy());
+                QCOMPARE(w->NodesModel()->rowCount(), 0);
+                QVERIFY(!w->Action("miOpen")->isEnabled());
+                QVERIFY(!w->Action("tbAdd")->isEnabled());
+                QVERIFY(w->Action("tbStop")->isEnabled());
+                QVERIFY(!w->NodesView()->isEnabled());
+                errors_.clear();
+                QVERIFY(!w->close());
+                QVERIFY(
+                    errors_.join("").contains(QString::fromStdString(GetMessageText("errStop"))));
+                stopClock.start();
+                w->miVStopProcessClick();
+            });
+        });
+        w->tbAddClick();
+        QVERIFY(checked);
+        QVERIFY(stopClock.elapsed() < 500);
+        QVERIFY(!w->Busy());
+        QVERIFY(w->Action("miOpen")->isEnabled());
+        QVERIFY(!w->Action("tbStop")->isEnabled());
+        QVERIFY(w->Messages()->toPlainText().contains("Stopped by user."));
+        QVERIFY(w->Lib().FileCount < 4000);
+        w->Lib().Modified = false;
+    }
+
+    // The shipped German file translates windows and messages; the original comes back.
+    void switchLanguageAndBack() {
+        auto w = MakeWindow();
+        w->LoadLanguage();
+        QString original =
+            QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + "/Tamblix/languages/OriginalLanguage.bab";
+        QVERIFY(QFile::exists(original));
+        QMenu* languages = w->findChild<QMenu*>("miLanguages");
+        QVERIFY(languages);
+        QStringList names;
+        for (QAction* a : languages->actions())
+            names << a->text();
+        QVERIFY(names.contains("Deutsch"));
+        QVERIFY(w->Translator().SelectLanguage("Deutsch"));
+        QCOMPARE(w->Action("miOpen")->text(), QString::fromUtf8("Ö&ffnen.."));
+        QCOMPARE(w->Action("tbAdd")->toolTip(), QString::fromUtf8("Datenträger hinzufügen"));
+        QCOMPARE(w->ListModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString::fromUtf8("Größe"));
+        QCOMPARE(w->Tabs()->tabText(1), QString::fromUtf8("&Datenträger"));
+        QCOMPARE(QString::fromStdString(GetMessageText("confSave")),
+                 QString::fromUtf8("Änderungen speichern?"));
+        QCOMPARE(QString::fromStdString(GetMessageText("confLoad", "x")),
+                 QString::fromUtf8("Katalog \"x\" laden?"));
+        // Keys in any case; an empty text keeps the current one.
+        QString custom = QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + "/Tamblix/languages/t.bab";
+        QFile f(custom);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("menuname:Test\r\nhelpfile:\r\nFRMMAIN.frmmain=Titel\r\nfrmMain.miSave=\r\n"
+                "CONFEXIT=Wirklich?\r\n");
+        f.close();
+        QVERIFY(w->Translator().SelectLanguage("Test"));
+        QCOMPARE(w->windowTitle(), QString("Titel"));
+        QCOMPARE(w->Action("miSave")->text(), QString("&Speichern"));
+        QCOMPARE(QString::fromStdString(GetMessageText("confExit")), QString("Wirklich?"));
+        w->miLoadOriginalLanguageClick();
+        QCOMPARE(w->Action("miOpen")->text(), QString("&Open.."));
+        QCOMPARE(w->Action("miSave")->text(), QString("&Save"));
+        QCOMPARE(w->windowTitle(), QString("Tamblix"));
+        QCOMPARE(QString::fromStdString(GetMessageText("confSave")), QString("Save changes?"));
+        QCOMPARE(w->Translator().CurrentLanguage, std::string("OriginalLanguage.bab"));
+        QFile::remove(custom);
+    }
+
+    void recentFilesKeepTheLatestFive() {
+        auto w = MakeWindow();
+        std::vector<std::string> files;
+        for (int i = 0; i < 6; ++i) {
+            std::string file = S(Path(QString("recent%1.TXC").arg(i)));
+            TLibObj lib;
+            TNullProgress quiet;
+            SaveToFile(lib, file, quiet);
+            QVERIFY(w->OpenFile(file, false));
+            files.push_back(file);
+        }
+        QMenu* reopen = w->findChild<QMenu*>("miReopen");
+        QCOMPARE(reopen->actions().size(), 5);
+        QCOMPARE(reopen->actions()[0]->text(), QString::fromStdString("&1 " + files[5]));
+        QCOMPARE(reopen->actions()[4]->text(), QString::fromStdString("&5 " + files[1]));
+        // Opening one already listed moves it to the top.
+        QVERIFY(w->OpenFile(files[3], false));
+        QCOMPARE(reopen->actions().size(), 5);
+        QCOMPARE(reopen->actions()[0]->text(), QString::fromStdString("&1 " + files[3]));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "main_window_test.moc"
