@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev libblkid-dev
-                libgtest-dev libgmock-dev libbenchmark-dev)
+                libgtest-dev libgmock-dev libbenchmark-dev adwaita-icon-theme)
 TEST_PACKAGES=(zip unzip libarchive-tools xvfb xauth python3)
 
 need=()

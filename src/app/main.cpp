@@ -64,8 +64,17 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
         QApplication::processEvents();
         widget->grab().save(path, "PNG");
     };
-    // Show something in the list: the first volume's first subfolder.
+    // Show something in the list: the first volume's first subfolder, and a
+    // collection linking the volumes when the catalog has none.
     if (TTreeNode* vol = w.Lib().Tree.FirstNode()) {
+        if (w.Lib().ColTree.RootCount() == 0) {
+            TTreeNode* col = w.Lib().AddCollection(nullptr, "Favourite discs");
+            for (int i = 0; i < w.Lib().Tree.RootCount(); ++i)
+                w.Lib().LinkFolder(col, FolderOf(w.Lib().Tree.Root(i)));
+            TTreeNode* memo = w.Lib().AddCollection(nullptr, "Shopping list");
+            ColItemOf(memo)->URL = "https://example.org/";
+            col->Expanded = true;
+        }
         vol->Expanded = true;
         w.RebuildViews();
         w.SelectNode(vol->Count() > 0 ? vol->Child(0) : vol);

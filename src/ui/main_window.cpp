@@ -1004,7 +1004,7 @@ void TfrmMain::ApplyColumnWidths() {
             h->setSectionResizeMode(i, QHeaderView::ResizeToContents);
         } else {
             h->setSectionResizeMode(i, QHeaderView::Interactive);
-            int def = i == 0 ? 200 : (i == 3 ? 130 : 80);
+            int def = i == 0 ? 200 : (i == 3 ? 150 : 80);
             int w = ReadInt32(*store_, std::string(kPos) + "\\LV\\" + std::to_string(i), "Width",
                               def, 10, 5000);
             h->resizeSection(i, w);

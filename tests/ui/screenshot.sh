@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Screenshots of the desktop program under a virtual X server: the main window
+# in each tab and the new-volume dialog, with a sample catalog made by tamblix-cli.
+# Usage: tests/ui/screenshot.sh [BUILD_DIR] [OUT_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build=${1:-build/release}
+out=$(realpath -m "${2:-screenshots}")
+cli="$build/src/cli/tamblix-cli"
+gui="$build/src/app/tamblix"
+for p in "$cli" "$gui"; do
+  [ -x "$p" ] || { echo "missing $p: build first (scripts/run.sh or cmake --build)" >&2; exit 1; }
+done
+command -v xvfb-run >/dev/null || { echo "xvfb-run is missing (apt-get install xvfb xauth)" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Two small volumes of folders and files.
+mk() { mkdir -p "$(dirname "$1")"; head -c "$2" /dev/zero > "$1"; }
+src1="$work/Holiday 2024"
+mk "$src1/Music/Jazz/01 Take Five.mp3" 4800000
+mk "$src1/Music/Jazz/02 So What.mp3" 5600000
+mk "$src1/Music/Jazz/03 Blue in Green.mp3" 3300000
+mk "$src1/Music/Rock/Highway.mp3" 3900000
+mk "$src1/Photos/beach.jpg" 2400000
+mk "$src1/Photos/sunset.jpg" 1900000
+mk "$src1/Photos/harbour.png" 3100000
+mk "$src1/Documents/itinerary.pdf" 180000
+mk "$src1/Documents/notes.txt" 2400
+mk "$src1/readme.txt" 900
+(cd "$src1/Documents" && zip -q ../documents.zip itinerary.pdf notes.txt)
+src2="$work/Backup"
+mk "$src2/Projects/site/index.html" 12000
+mk "$src2/Projects/site/style.css" 3000
+mk "$src2/Mail/archive.mbox" 7000000
+
+export TZ=UTC
+"$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src1" --title "Holiday 2024" \
+  --category Travel --to-folders --no-serial-check >/dev/null
+"$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src2" --title "Backup Disc" \
+  --no-serial-check >/dev/null
+
+mkdir -p "$out"
+XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TAMBLIX_SCREENSHOTS="$out" \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$gui" --settings "$work/gui.ini" "$work/sample.TXC"
+ls "$out"/*.png
