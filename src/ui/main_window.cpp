@@ -261,6 +261,10 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
 }
 
 TfrmMain::~TfrmMain() {
+    qApp->removeEventFilter(this);
+    // The dialogs hold the settings and the handler table, which go before the widgets do.
+    delete newVolume_;
+    delete update_;
     gd_->Progress.SetSink(nullptr);
     SetDialogHelpHandler({});
     // The views go before the catalog they show.
