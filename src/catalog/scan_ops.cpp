@@ -239,6 +239,7 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
             if (e) {
                 e->IsFolder = 1;
                 e->Seen = 1;
+                e->Date = date; // a rescan shows the folder's time as it is now
                 ApplyEntryDefaults(e, true);
             }
             ++EntriesSeen;
