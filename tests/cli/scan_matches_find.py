@@ -7,6 +7,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 
 CLI = sys.argv[1]
 
@@ -140,7 +141,9 @@ def main():
         subprocess.run([CLI, "--settings", env_settings, "scan", cat, root.decode(), "--title", "V"],
                        check=True, capture_output=True)
         failures, folders = compare(root, cat)
-        # An update that deletes what is gone ends with the same picture.
+        # An update that deletes what is gone ends with the same picture. The
+        # pause makes the changed folders' times differ from the first scan's.
+        time.sleep(1.1)
         os.remove(os.path.join(root, b"plain.txt"))
         subprocess.run(["rm", "-rf", os.path.join(root, b"sub", b"deeper", b"deepest")], check=True)
         with open(os.path.join(root, b"Sub", b"added.txt"), "wb") as f:
