@@ -131,8 +131,10 @@ void TCoverPainter::PaintCover(QPainter& p, const QRect& page, TCoverPageInfo& i
     p.save();
     p.setPen(outline);
     p.setBrush(Qt::NoBrush);
-    p.drawRect(info.Front);
-    p.drawRect(info.Back);
+    // Strokes inside the edges, so none is lost at the printable area's border.
+    const double half = kOutlineWidth / 2.0;
+    p.drawRect(QRectF(info.Front).adjusted(half, half, -half, -half));
+    p.drawRect(QRectF(info.Back).adjusted(half, half, -half, -half));
     p.drawLine(B + kSpineWidth, backTop, B + kSpineWidth, backBottom);
     p.drawLine(B + kBackWidth - kSpineWidth, backTop, B + kBackWidth - kSpineWidth, backBottom);
     p.restore();
