@@ -1,0 +1,363 @@
+#include "ui/options_dialog.h"
+
+#include "settings/global_data.h"
+
+#include <QtCore/QFileInfo>
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+#include <string>
+
+namespace {
+
+// The separators cbSep offers, by item index.
+const char* const kSeparators[] = {";", ",", "-", "\t", "\r\n"};
+
+QString DefaultOpenDialog(QWidget* parent, const QString& start) {
+    return QFileDialog::getOpenFileName(parent, QString(), start,
+                                        QStringLiteral("Text Files (*.TXT *.txt);;All Files (*)"));
+}
+
+void AddChecks(QWidget* page, std::initializer_list<QCheckBox*> boxes) {
+    auto* box = new QVBoxLayout(page);
+    for (QCheckBox* c : boxes)
+        box->addWidget(c);
+    box->addStretch();
+}
+
+} // namespace
+
+TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* parent)
+    : TPlacedDialog(QStringLiteral("frmOptions"), store, parent), globals_(globals) {
+    setWindowTitle(QStringLiteral("Options"));
+    OpenDlg = DefaultOpenDialog;
+    auto* top = new QVBoxLayout(this);
+    pcOpt = new QTabWidget(this);
+    pcOpt->setObjectName(QStringLiteral("pcOpt"));
+    top->addWidget(pcOpt);
+
+    // General.
+    QWidget* p = Page("tsGeneral");
+    cbSave = DlgCheck(p, "cbSave", "&Save Settings On Exit");
+    cbOpen = DlgCheck(p, "cbOpen", "&Open Last Library");
+    cbMulti = DlgCheck(p, "cbMulti", "&Allow Multiple Application Instances");
+    cbAddLoc = DlgCheck(p, "cbAddLoc", "Add &Location to Globals");
+    cbAddCat = DlgCheck(p, "cbAddCat", "Add &Category to Globals");
+    cbAddTag = DlgCheck(p, "cbAddTag", "Add &Tag to Globals");
+    AddChecks(p, {cbSave, cbOpen, cbMulti, cbAddLoc, cbAddCat, cbAddTag});
+    pcOpt->addTab(p, QStringLiteral("&General"));
+
+    // New volumes.
+    p = Page("tsNewVolumes");
+    cbSer = DlgCheck(p, "cbSer", "&Check for duplicate Serials");
+    cbFoldersOnly = DlgCheck(p, "cbFoldersOnly", "&Folders Only");
+    AddChecks(p, {cbSer, cbFoldersOnly});
+    pcOpt->addTab(p, QStringLiteral("New &Volumes"));
+
+    // View.
+    p = Page("tsView");
+    {
+        auto* grid = new QGridLayout(p);
+        cbShow = DlgCheck(p, "cbShow", "&Show Real File Icons");
+        cbSort = DlgCheck(p, "cbSort", "&Alpha Sort Volumes");
+        cbDisableCtrls = DlgCheck(p, "cbDisableCtrls", "&Disable Visual Controls on Action");
+        cb_msg = DlgCheck(p, "cb_msg", "&Beep After Long Operations");
+        cbK = new QComboBox(p);
+        cbK->setObjectName(QStringLiteral("cbK"));
+        cbK->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+        cbSep = new QComboBox(p);
+        cbSep->setObjectName(QStringLiteral("cbSep"));
+        cbSep->setEditable(true);
+        cbSep->setInsertPolicy(QComboBox::NoInsert);
+        cbSep->addItems({QStringLiteral(";"), QStringLiteral(","), QStringLiteral("-"),
+                         QStringLiteral("Tab"), QStringLiteral("New Line")});
+        edImg = new QLineEdit(p);
+        edImg->setObjectName(QStringLiteral("edImg"));
+        BrowseButtons[0] = DlgTool(p, "SpeedButton1", "Browse (F4)");
+        int row = 0;
+        for (QCheckBox* c : {cbShow, cbSort, cbDisableCtrls, cb_msg})
+            grid->addWidget(c, row++, 0, 1, 3);
+        grid->addWidget(DlgLabel(p, "lblSizes", "&Filesize in:", cbK), row, 0);
+        grid->addWidget(cbK, row++, 1);
+        grid->addWidget(DlgLabel(p, "lblSep", "&Comment New Line: ", cbSep), row, 0);
+        grid->addWidget(cbSep, row++, 1);
+        grid->addWidget(DlgLabel(p, "lblImg", "Images File:", edImg), row, 0);
+        grid->addWidget(edImg, row, 1);
+        grid->addWidget(BrowseButtons[0], row++, 2);
+        grid->setColumnStretch(1, 1);
+        grid->setRowStretch(row, 1);
+    }
+    pcOpt->addTab(p, QStringLiteral("V&iew"));
+
+    // Find.
+    p = Page("tsFind");
+    cb_findLocate = DlgCheck(p, "cb_findLocate", "Focus Main Window on &Locate");
+    AddChecks(p, {cb_findLocate});
+    pcOpt->addTab(p, QStringLiteral("&Find"));
+
+    // Confirmations.
+    p = Page("tsConfirmations");
+    cb_confDelfile = DlgCheck(p, "cb_confDelfile", "Confirm &File Deletion");
+    cb_confDelfolder = DlgCheck(p, "cb_confDelfolder", "Confirm F&older Deletion");
+    cb_confDelvol = DlgCheck(p, "cb_confDelvol", "Confirm &Volume Deletion");
+    cb_confSave = DlgCheck(p, "cb_confSave", "Confirm &Save Changes");
+    cb_confExit = DlgCheck(p, "cb_confExit", "Confirm &Exit");
+    cb_confNew = DlgCheck(p, "cb_confNew", "Confirm &New");
+    cb_confRep = DlgCheck(p, "cb_confRep", "Confirm &Replace ");
+    cb_confReload = DlgCheck(p, "cb_confReload", "Confirm Re&load");
+    cb_confClose = DlgCheck(p, "cb_confClose", "Confirm &Close");
+    cb_confDelCol = DlgCheck(p, "cb_confDelCol", "Confirm &Collection Deletion");
+    {
+        auto* grid = new QGridLayout(p);
+        QCheckBox* boxes[] = {cb_confDelfile, cb_confDelfolder, cb_confDelvol, cb_confDelCol,
+                              cb_confSave,    cb_confExit,      cb_confNew,    cb_confRep,
+                              cb_confReload,  cb_confClose};
+        for (int i = 0; i < 10; ++i)
+            grid->addWidget(boxes[i], i % 5, i / 5);
+        grid->setRowStretch(5, 1);
+    }
+    pcOpt->addTab(p, QStringLiteral("&Confirmations"));
+
+    // Files.
+    p = Page("tsFiles");
+    {
+        auto* grid = new QGridLayout(p);
+        struct TFileRow {
+            QLineEdit** Edit;
+            const char* Name;
+            const char* Button;
+            const char* Label;
+            const char* Text;
+        };
+        const TFileRow rows[] = {
+            {&edFav, "edFav", "btnBrowse1", "lblFav", "F&avorites File"},
+            {&edLoc, "edLoc", "btnBrowse2", "lblLoc", "&Locations File"},
+            {&edCat, "edCat", "btnBrowse3", "lblCat", "&Categories File"},
+            {&edTag, "edTag", "btnBrowse4", "lblTag", "&Tags File"},
+        };
+        int row = 0;
+        for (const TFileRow& r : rows) {
+            *r.Edit = new QLineEdit(p);
+            (*r.Edit)->setObjectName(QLatin1String(r.Name));
+            (*r.Edit)->setMinimumWidth(260);
+            BrowseButtons[static_cast<size_t>(row + 1)] = DlgTool(p, r.Button, "Browse (F4)");
+            grid->addWidget(DlgLabel(p, r.Label, r.Text, *r.Edit), 2 * row, 0, 1, 2);
+            grid->addWidget(*r.Edit, 2 * row + 1, 0);
+            grid->addWidget(BrowseButtons[static_cast<size_t>(row + 1)], 2 * row + 1, 1);
+            ++row;
+        }
+        grid->setColumnStretch(0, 1);
+        grid->setRowStretch(2 * row, 1);
+    }
+    pcOpt->addTab(p, QStringLiteral("&Files"));
+    FileEdits = {edImg, edFav, edLoc, edCat, edTag};
+
+    auto* bottom = new QHBoxLayout;
+    btnReset = DlgButton(this, "btnReset", "Defaults");
+    bottom->addWidget(btnReset);
+    bottom->addStretch();
+    bottom->addWidget(MakeButtons(true));
+    top->addLayout(bottom);
+    setSizeGripEnabled(false); // a fixed dialog border
+    resize(sizeHint().expandedTo(QSize(460, 320)));
+
+    connect(btnReset, &QPushButton::clicked, this, &TfrmOptions::btnResetClick);
+    for (size_t i = 0; i < BrowseButtons.size(); ++i)
+        connect(BrowseButtons[i], &QToolButton::triggered, this,
+                [this, i] { SpeedButton1Click(static_cast<int>(i)); });
+}
+
+QWidget* TfrmOptions::Page(const char* name) {
+    auto* w = new QWidget(pcOpt);
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+
+void TfrmOptions::showEvent(QShowEvent* e) {
+    // Each showing starts from the global data as it is now.
+    if (!e->spontaneous()) {
+        pcOpt->setCurrentIndex(0);
+        defaultsApplied_ = false;
+        LoadControls();
+    }
+    TPlacedDialog::showEvent(e);
+}
+
+void TfrmOptions::LoadControls() {
+    const TGlobalData& g = globals_;
+    cbSave->setChecked(g.SaveSettingsOnExit);
+    cbOpen->setChecked(g.LoadLast);
+    cbMulti->setChecked(g.MultiApps);
+    cbAddLoc->setChecked(g.AddToGlobalsLocs);
+    cbAddCat->setChecked(g.AddToGlobalsCats);
+    cbAddTag->setChecked(g.AddToGlobalsTags);
+    cbSer->setChecked(g.CheckSerial);
+    cbFoldersOnly->setChecked(g.FoldersOnly);
+    cbShow->setChecked(g.ShowIcons);
+    cbSort->setChecked(g.Sort);
+    cbDisableCtrls->setChecked(g.DisableControls);
+    cb_msg->setChecked(g.ActionEndBeep);
+    cbK->setCurrentIndex(std::min<int>(g.Sizes, 2));
+    int sep = -1;
+    for (int i = 0; i < 5; ++i)
+        if (g.NewLine == kSeparators[i]) sep = i;
+    if (sep >= 0) {
+        cbSep->setCurrentIndex(sep);
+    } else {
+        cbSep->setCurrentIndex(-1);
+        cbSep->setEditText(Qs(g.NewLine));
+    }
+    edImg->setText(Qs(g.ImagesFile));
+    cb_findLocate->setChecked(g.LocateMain);
+    cb_confDelfile->setChecked(g.ConfirmDeleteFile);
+    cb_confDelfolder->setChecked(g.ConfirmDeleteFolder);
+    cb_confDelvol->setChecked(g.ConfirmDeleteVolume);
+    cb_confSave->setChecked(g.ConfirmSaveChanges);
+    cb_confExit->setChecked(g.ConfirmExit);
+    cb_confNew->setChecked(g.ConfirmNew);
+    cb_confRep->setChecked(g.ConfirmReplace);
+    cb_confReload->setChecked(g.ConfirmReload);
+    cb_confClose->setChecked(g.ConfirmClose);
+    cb_confDelCol->setChecked(g.ConfirmDeleteCollection);
+    edFav->setText(Qs(g.FavoritesFile));
+    edLoc->setText(Qs(g.LocationsFile));
+    edCat->setText(Qs(g.CategoriesFile));
+    edTag->setText(Qs(g.TagsFile));
+}
+
+void TfrmOptions::StoreControls() {
+    TGlobalData& g = globals_;
+    g.SaveSettingsOnExit = cbSave->isChecked();
+    g.LoadLast = cbOpen->isChecked();
+    g.MultiApps = cbMulti->isChecked();
+    g.AddToGlobalsLocs = cbAddLoc->isChecked();
+    g.AddToGlobalsCats = cbAddCat->isChecked();
+    g.AddToGlobalsTags = cbAddTag->isChecked();
+    g.CheckSerial = cbSer->isChecked();
+    g.FoldersOnly = cbFoldersOnly->isChecked();
+    g.ShowIcons = cbShow->isChecked();
+    g.Sort = cbSort->isChecked();
+    g.DisableControls = cbDisableCtrls->isChecked();
+    g.ActionEndBeep = cb_msg->isChecked();
+    g.Sizes = static_cast<uint8_t>(std::clamp(cbK->currentIndex(), 0, 2));
+    // A text that names an item is that item's separator; anything else was
+    // typed and is kept exactly, blanks included.
+    QString sep = cbSep->currentText();
+    int item = cbSep->findText(sep, Qt::MatchExactly);
+    g.NewLine = item >= 0 && item < 5 ? std::string(kSeparators[item]) : Ss(sep);
+    g.ImagesFile = Ss(edImg->text());
+    g.LocateMain = cb_findLocate->isChecked();
+    g.ConfirmDeleteFile = cb_confDelfile->isChecked();
+    g.ConfirmDeleteFolder = cb_confDelfolder->isChecked();
+    g.ConfirmDeleteVolume = cb_confDelvol->isChecked();
+    g.ConfirmSaveChanges = cb_confSave->isChecked();
+    g.ConfirmExit = cb_confExit->isChecked();
+    g.ConfirmNew = cb_confNew->isChecked();
+    g.ConfirmReplace = cb_confRep->isChecked();
+    g.ConfirmReload = cb_confReload->isChecked();
+    g.ConfirmClose = cb_confClose->isChecked();
+    g.ConfirmDeleteCollection = cb_confDelCol->isChecked();
+    g.FavoritesFile = Ss(edFav->text());
+    g.LocationsFile = Ss(edLoc->text());
+    g.CategoriesFile = Ss(edCat->text());
+    g.TagsFile = Ss(edTag->text());
+    // Settings the global data hands on to other parts.
+    g.Progress.ActionEndBeep = g.ActionEndBeep;
+    g.RegisterTagNames();
+}
+
+void TfrmOptions::accept() {
+    StoreControls();
+    TPlacedDialog::accept();
+}
+
+void TfrmOptions::btnResetClick() {
+    TGlobalData& g = globals_;
+    // The defaults of the settings; what is not a setting of this dialog (the
+    // window layout, the catalog opened last, the print choices, the scan
+    // choices) stays as it is, and a list-file name only returns to its
+    // default when it is empty.
+    const std::string fav = g.FavoritesFile, tags = g.TagsFile, locs = g.LocationsFile,
+                      cats = g.CategoriesFile, last = g.LastLibrary;
+    const auto placement = g.MainPlacement;
+    const int32_t treeWidth = g.TreeWidth, colWidth = g.CollectionWidth;
+    const TViewSettings view = g.ViewSettings;
+    const bool firstRun = g.FirstRun;
+    const int32_t zoom = g.Zoom, fontSize = g.FontSize, fontColor = g.FontColor,
+                  fontCharSet = g.FontCharSet;
+    const std::string fontName = g.FontName;
+    const auto fontStyles = g.FontStyles;
+    const int32_t drive = g.DriveNumber;
+    const bool applyDefaults = g.ApplyDefaults, toFolders = g.DefaultsToFolders,
+               toFiles = g.DefaultsToFiles, deleteNotFound = g.DeleteNotFound;
+    const std::string defCat = g.DefaultCategory, defCom = g.DefaultComments,
+                      defLoc = g.DefaultLocation;
+
+    g.SetDefaults();
+
+    if (!fav.empty()) g.FavoritesFile = fav;
+    if (!tags.empty()) g.TagsFile = tags;
+    if (!locs.empty()) g.LocationsFile = locs;
+    if (!cats.empty()) g.CategoriesFile = cats;
+    g.LastLibrary = last;
+    g.MainPlacement = placement;
+    g.TreeWidth = treeWidth;
+    g.CollectionWidth = colWidth;
+    g.ViewSettings = view;
+    g.FirstRun = firstRun;
+    g.Zoom = zoom;
+    g.FontName = fontName;
+    g.FontSize = fontSize;
+    g.FontColor = fontColor;
+    g.FontCharSet = fontCharSet;
+    g.FontStyles = fontStyles;
+    g.DriveNumber = drive;
+    g.ApplyDefaults = applyDefaults;
+    g.DefaultsToFolders = toFolders;
+    g.DefaultsToFiles = toFiles;
+    g.DeleteNotFound = deleteNotFound;
+    g.DefaultCategory = defCat;
+    g.DefaultComments = defCom;
+    g.DefaultLocation = defLoc;
+    g.RegisterTagNames();
+    defaultsApplied_ = true;
+    LoadControls();
+}
+
+void TfrmOptions::SpeedButton1Click(int tag) {
+    if (tag < 0 || tag >= static_cast<int>(FileEdits.size())) return;
+    QLineEdit* edit = FileEdits[static_cast<size_t>(tag)];
+    edit->setFocus();
+    QString name = OpenDlg ? OpenDlg(this, edit->text()) : QString();
+    if (!name.isEmpty()) edit->setText(QFileInfo(name).absoluteFilePath());
+}
+
+void TfrmOptions::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_F4 && e->modifiers() == Qt::NoModifier) {
+        QWidget* focus = focusWidget();
+        for (size_t i = 0; i < FileEdits.size(); ++i) {
+            if (FileEdits[i] == focus) {
+                SpeedButton1Click(static_cast<int>(i));
+                e->accept();
+                return;
+            }
+        }
+    }
+    TPlacedDialog::keyPressEvent(e);
+}
+
+bool TfrmOptions::Execute(QWidget* parent, TGlobalData& globals, ISettingsStore& store) {
+    TfrmOptions dlg(globals, store, parent);
+    bool ok = dlg.exec() == QDialog::Accepted;
+    return ok || dlg.DefaultsApplied();
+}

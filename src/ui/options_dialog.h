@@ -1,0 +1,96 @@
+#pragma once
+
+#include "ui/dialog_common.h"
+
+#include <array>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+class TGlobalData;
+
+// Edits the settings of the global data. It keeps nothing of its own: every
+// showing loads the controls from the global data, OK stores them back.
+class TfrmOptions : public TPlacedDialog {
+    Q_OBJECT
+public:
+    TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* parent = nullptr);
+
+    // Shows the dialog modally. True when the global data may have changed:
+    // after OK, and after "Defaults" even when the dialog was then cancelled
+    // (the defaults apply at once).
+    static bool Execute(QWidget* parent, TGlobalData& globals, ISettingsStore& store);
+
+    // The controls from the global data, and back.
+    void LoadControls();
+    void StoreControls();
+
+    void accept() override;
+
+    // Handlers of the controls.
+    void btnResetClick();
+    // Browse for the file of edit `tag` (0 images, 1 favorites, 2 locations,
+    // 3 categories, 4 tags).
+    void SpeedButton1Click(int tag);
+    bool DefaultsApplied() const { return defaultsApplied_; }
+
+    // The open dialog; replaceable so that tests need no file dialog.
+    std::function<QString(QWidget* parent, const QString& start)> OpenDlg;
+
+    QTabWidget* pcOpt = nullptr;
+    QPushButton* btnReset = nullptr;
+    // General.
+    QCheckBox* cbSave = nullptr;
+    QCheckBox* cbOpen = nullptr;
+    QCheckBox* cbMulti = nullptr;
+    QCheckBox* cbAddLoc = nullptr;
+    QCheckBox* cbAddCat = nullptr;
+    QCheckBox* cbAddTag = nullptr;
+    // New volumes.
+    QCheckBox* cbSer = nullptr;
+    QCheckBox* cbFoldersOnly = nullptr;
+    // View.
+    QCheckBox* cbShow = nullptr;
+    QCheckBox* cbSort = nullptr;
+    QCheckBox* cbDisableCtrls = nullptr;
+    QCheckBox* cb_msg = nullptr;
+    QComboBox* cbK = nullptr;
+    QComboBox* cbSep = nullptr;
+    QLineEdit* edImg = nullptr;
+    // Find.
+    QCheckBox* cb_findLocate = nullptr;
+    // Confirmations.
+    QCheckBox* cb_confDelfile = nullptr;
+    QCheckBox* cb_confDelfolder = nullptr;
+    QCheckBox* cb_confDelvol = nullptr;
+    QCheckBox* cb_confSave = nullptr;
+    QCheckBox* cb_confExit = nullptr;
+    QCheckBox* cb_confNew = nullptr;
+    QCheckBox* cb_confRep = nullptr;
+    QCheckBox* cb_confReload = nullptr;
+    QCheckBox* cb_confClose = nullptr;
+    QCheckBox* cb_confDelCol = nullptr;
+    // Files.
+    QLineEdit* edFav = nullptr;
+    QLineEdit* edLoc = nullptr;
+    QLineEdit* edCat = nullptr;
+    QLineEdit* edTag = nullptr;
+
+    // The file edits and their browse buttons by tag.
+    std::array<QLineEdit*, 5> FileEdits{};
+    std::array<QToolButton*, 5> BrowseButtons{};
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    QWidget* Page(const char* name);
+
+    TGlobalData& globals_;
+    bool defaultsApplied_ = false;
+};

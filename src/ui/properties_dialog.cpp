@@ -1,0 +1,909 @@
+#include "ui/properties_dialog.h"
+
+#include "analysis/string_list.h"
+#include "analysis/text_utils.h"
+#include "catalog/lib_obj.h"
+#include "catalog/scan_ops.h"
+#include "settings/global_data.h"
+#include "settings/message_table.h"
+#include "tags/tag_info.h"
+#include "ui/dialog_scan_pages.h"
+#include "ui/pick_list_dialog.h"
+#include "ui/text_edit_dialog.h"
+
+#include <QtCore/QDateTime>
+#include <QtCore/QDir>
+#include <QtCore/QFileInfo>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtGui/QKeySequence>
+#include <QtGui/QShortcut>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QGroupBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTableWidget>
+#include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <unordered_set>
+
+namespace {
+
+// Joined names and paths stop here: a selection of a whole large folder would
+// otherwise make a line edit of megabytes.
+constexpr int kMaxJoined = 1000;
+
+// The tag grid keeps the stored key of each row it was filled with, so that a
+// caption that several keys share still writes back to the right key.
+constexpr int kKeyRole = Qt::UserRole + 1;
+
+QLineEdit* ReadOnlyEdit(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setReadOnly(true);
+    return e;
+}
+
+QComboBox* ListCombo(QWidget* parent, const char* name) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(16);
+    return c;
+}
+
+// Comments keep their line breaks, so they are edited as a few lines of text.
+QPlainTextEdit* CommentEdit(QWidget* parent, const char* name) {
+    auto* e = new QPlainTextEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    e->setTabChangesFocus(true);
+    e->setFixedHeight(e->fontMetrics().lineSpacing() * 3 + 12);
+    return e;
+}
+
+QString LabelName(const char* field) {
+    return QStringLiteral("lbl_") + QLatin1String(field);
+}
+
+QLabel* FieldLabel(QWidget* parent, const char* field, const char* text, QWidget* buddy) {
+    QLabel* l = DlgLabel(parent, "", text, buddy);
+    l->setObjectName(LabelName(field));
+    return l;
+}
+
+// Writes value into a text field when its control was changed; true when the
+// stored text differed.
+template <typename S> bool Put(S& field, bool marked, const std::string& value) {
+    if (!marked || std::string_view(field) == value) return false;
+    field = value;
+    return true;
+}
+
+std::string_view NameOf(std::string_view line) {
+    size_t eq = line.find('=');
+    return eq == std::string_view::npos ? line : line.substr(0, eq);
+}
+
+std::string_view ValueOf(std::string_view line) {
+    size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+}
+
+QString DateText(TDateTime d) {
+    return Qs(FormatDateTime(d));
+}
+
+// A merged text: the first value, empty as soon as another differs.
+template <typename T> struct TMerged {
+    T Value{};
+    bool Set = false;
+    bool Same = true;
+    void Add(const T& v) {
+        if (!Set) {
+            Value = v;
+            Set = true;
+        } else if (Same && !(v == Value)) {
+            Same = false;
+        }
+    }
+    bool Shared() const { return Set && Same; }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Size threads
+
+bool TSizeJob::Start(const TLibObj& lib, std::vector<const TTreeNode*> nodes) {
+    Stop();
+    stop_.store(false);
+    finished_.store(false);
+    total_.store(0);
+    try {
+        thread_ = std::thread([this, &lib, nodes = std::move(nodes)] {
+            int64_t base = 0;
+            try {
+                auto progress = [&](int64_t t) { total_.store(base + t); };
+                if (nodes.empty()) {
+                    base = TotalFileSize(lib, nullptr, stop_, progress);
+                } else {
+                    for (const TTreeNode* n : nodes) {
+                        if (stop_.load()) break;
+                        base += TotalFileSize(lib, n, stop_, progress);
+                        total_.store(base);
+                    }
+                }
+                total_.store(base);
+            } catch (...) {
+                // A total that could not be made leaves its field as it was.
+            }
+            finished_.store(true);
+        });
+    } catch (const std::system_error&) {
+        finished_.store(true);
+        return false;
+    }
+    return true;
+}
+
+void TSizeJob::Stop() {
+    stop_.store(true);
+    if (thread_.joinable()) thread_.join();
+}
+
+// ---------------------------------------------------------------------------
+// Building
+
+TfrmProperties::TfrmProperties(TGlobalData& globals, ISettingsStore& store, QWidget* parent)
+    : TPlacedDialog(QStringLiteral("frmProperties"), store, parent), globals_(globals) {
+    setWindowTitle(QStringLiteral("Properties"));
+    auto* top = new QVBoxLayout(this);
+    pcProp = new QTabWidget(this);
+    pcProp->setObjectName(QStringLiteral("pcProp"));
+    pcProp->addTab(BuildLibraryPage(), QStringLiteral("&Library"));
+    pcProp->addTab(BuildVolumePage(), QStringLiteral("&Volume"));
+    pcProp->addTab(BuildFolderPage(), QStringLiteral("&Folder"));
+    pcProp->addTab(BuildFilePage(), QStringLiteral("F&ile"));
+    pcProp->addTab(BuildTagsPage(), QStringLiteral("&Tags"));
+    top->addWidget(pcProp);
+    top->addWidget(MakeButtons(true));
+    resize(520, 440);
+
+    // The buttons beside the fields take one width, so the fields line up.
+    for (QToolButton* b :
+         {catButtons_[0], catButtons_[1], catButtons_[2], catButtons_[3], editButtons_[0],
+          editButtons_[1], editButtons_[2], editButtons_[3], tbLoc_, tbEditDrive})
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+
+    sizeTimer_ = new QTimer(this);
+    sizeTimer_->setInterval(50);
+    connect(sizeTimer_, &QTimer::timeout, this, &TfrmProperties::ShowSizeTotals);
+
+    for (size_t i = 0; i < catButtons_.size(); ++i)
+        connect(catButtons_[i], &QToolButton::triggered, this, &TfrmProperties::tbCatLibClick);
+    connect(tbLoc_, &QToolButton::triggered, this, &TfrmProperties::tbLocClick);
+    for (size_t i = 0; i < editButtons_.size(); ++i)
+        connect(editButtons_[i], &QToolButton::triggered, this,
+                [this, i] { tbEditClick(static_cast<int>(i)); });
+    connect(tbEditDrive, &QToolButton::triggered, this, &TfrmProperties::tbEditDriveClick);
+    connect(btnRefresh, &QPushButton::clicked, this, &TfrmProperties::btnRefreshClick);
+    connect(tbAdd, &QToolButton::triggered, this, &TfrmProperties::tbAddClick);
+    connect(tbDelete, &QToolButton::triggered, this, &TfrmProperties::tbDeleteClick);
+    connect(cb_rec_vol, &QCheckBox::toggled, this, &TfrmProperties::UpdateOverwriteBoxes);
+    connect(cb_rec_fol, &QCheckBox::toggled, this, &TfrmProperties::UpdateOverwriteBoxes);
+    connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, this,
+            &TfrmProperties::tbCatLibClick);
+    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
+            &TfrmProperties::tbLocClick);
+}
+
+TfrmProperties::~TfrmProperties() {
+    StopSizeThreads();
+}
+
+QWidget* TfrmProperties::BuildLibraryPage() {
+    auto* page = new QWidget(pcProp);
+    page->setObjectName(QStringLiteral("tsLibrary"));
+    auto* grid = new QGridLayout(page);
+    libfile = ReadOnlyEdit(page, "libfile");
+    libdate = ReadOnlyEdit(page, "libdate");
+    libsize = ReadOnlyEdit(page, "libsize");
+    LibCat = ListCombo(page, "LibCat");
+    libCom = CommentEdit(page, "libCom");
+    catButtons_[0] = DlgTool(page, "tbCatLib", "Edit Categories (F2)");
+    editButtons_[0] = DlgTool(page, "tbEditLib", "Edit Comments");
+    int row = 0;
+    grid->addWidget(FieldLabel(page, "libfile", "File:", libfile), row, 0);
+    grid->addWidget(libfile, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "libdate", "Date:", libdate), row, 0);
+    grid->addWidget(libdate, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "libsize", "Size:", libsize), row, 0);
+    grid->addWidget(libsize, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "LibCat", "&Category:", LibCat), row, 0);
+    grid->addWidget(LibCat, row, 1);
+    grid->addWidget(catButtons_[0], row++, 2);
+    grid->addWidget(FieldLabel(page, "libCom", "Co&mments:", libCom), row, 0, Qt::AlignTop);
+    grid->addWidget(libCom, row, 1);
+    grid->addWidget(editButtons_[0], row++, 2, Qt::AlignTop);
+
+    auto* info = new QGroupBox(QStringLiteral("Contents"), page);
+    info->setObjectName(QStringLiteral("gbInfo"));
+    auto* ig = new QGridLayout(info);
+    infoV = ReadOnlyEdit(info, "infoV");
+    infoF = ReadOnlyEdit(info, "infoF");
+    infoFi = ReadOnlyEdit(info, "infoFi");
+    infoFis = ReadOnlyEdit(info, "infoFis");
+    btnRefresh = DlgButton(info, "btnRefresh", "&Refresh");
+    ig->addWidget(FieldLabel(info, "infoV", "Volumes:", infoV), 0, 0);
+    ig->addWidget(infoV, 0, 1);
+    ig->addWidget(FieldLabel(info, "infoF", "Folders:", infoF), 0, 2);
+    ig->addWidget(infoF, 0, 3);
+    ig->addWidget(FieldLabel(info, "infoFi", "Files:", infoFi), 1, 0);
+    ig->addWidget(infoFi, 1, 1);
+    ig->addWidget(FieldLabel(info, "infoFis", "Total Size:", infoFis), 1, 2);
+    ig->addWidget(infoFis, 1, 3);
+    ig->addWidget(btnRefresh, 2, 3, Qt::AlignRight);
+    ig->setColumnStretch(1, 1);
+    ig->setColumnStretch(3, 1);
+    grid->addWidget(info, row++, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return page;
+}
+
+QWidget* TfrmProperties::BuildVolumePage() {
+    auto* page = new QWidget(pcProp);
+    page->setObjectName(QStringLiteral("tsVolume"));
+    auto* grid = new QGridLayout(page);
+    volCaption = new QLineEdit(page);
+    volCaption->setObjectName(QStringLiteral("volCaption"));
+    volpath = ReadOnlyEdit(page, "volpath");
+    volCat = ListCombo(page, "volCat");
+    volcom = CommentEdit(page, "volcom");
+    voldate = ReadOnlyEdit(page, "voldate");
+    volsize = ReadOnlyEdit(page, "volsize");
+    volLoc = ListCombo(page, "volLoc");
+    volser = ReadOnlyEdit(page, "volser");
+    volDrive = ReadOnlyEdit(page, "volDrive");
+    catButtons_[1] = DlgTool(page, "tbCatVol", "Edit Categories (F2)");
+    editButtons_[1] = DlgTool(page, "tbEditVol", "Edit Comments");
+    tbLoc_ = DlgTool(page, "tbLoc", "Edit Locations (F4)");
+    tbEditDrive = DlgTool(page, "tbEditDrive", "Edit Drive");
+    tbEditDrive->defaultAction()->setCheckable(true);
+    cb_rec_vol = DlgCheck(page, "cb_rec_vol", "&Update Subitems");
+    cb_rec_volow = DlgCheck(page, "cb_rec_volow", "&Overwrite");
+    int row = 0;
+    grid->addWidget(FieldLabel(page, "volCaption", "C&aption:", volCaption), row, 0);
+    grid->addWidget(volCaption, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "volpath", "Path:", volpath), row, 0);
+    grid->addWidget(volpath, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "volCat", "&Category:", volCat), row, 0);
+    grid->addWidget(volCat, row, 1);
+    grid->addWidget(catButtons_[1], row++, 2);
+    grid->addWidget(FieldLabel(page, "volcom", "Co&mments:", volcom), row, 0, Qt::AlignTop);
+    grid->addWidget(volcom, row, 1);
+    grid->addWidget(editButtons_[1], row++, 2, Qt::AlignTop);
+    grid->addWidget(FieldLabel(page, "volLoc", "&Location:", volLoc), row, 0);
+    grid->addWidget(volLoc, row, 1);
+    grid->addWidget(tbLoc_, row++, 2);
+    grid->addWidget(FieldLabel(page, "voldate", "Date:", voldate), row, 0);
+    grid->addWidget(voldate, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "volsize", "Size:", volsize), row, 0);
+    grid->addWidget(volsize, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "volser", "Serial:", volser), row, 0);
+    grid->addWidget(volser, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "volDrive", "&Drive:", volDrive), row, 0);
+    grid->addWidget(volDrive, row, 1);
+    grid->addWidget(tbEditDrive, row++, 2);
+    auto* checks = new QHBoxLayout;
+    checks->addWidget(cb_rec_vol);
+    checks->addWidget(cb_rec_volow);
+    checks->addStretch();
+    grid->addLayout(checks, row++, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return page;
+}
+
+QWidget* TfrmProperties::BuildFolderPage() {
+    auto* page = new QWidget(pcProp);
+    page->setObjectName(QStringLiteral("tsFolder"));
+    auto* grid = new QGridLayout(page);
+    catcaption = ReadOnlyEdit(page, "catcaption");
+    catpath = ReadOnlyEdit(page, "catpath");
+    catcat = ListCombo(page, "catcat");
+    catcom = CommentEdit(page, "catcom");
+    catDate = ReadOnlyEdit(page, "catDate");
+    catSize = ReadOnlyEdit(page, "catSize");
+    catButtons_[2] = DlgTool(page, "tbCatFol", "Edit Categories (F2)");
+    editButtons_[2] = DlgTool(page, "tbEditFol", "Edit Comments");
+    cb_rec_fol = DlgCheck(page, "cb_rec_fol", "&Update Subitems");
+    cb_rec_folow = DlgCheck(page, "cb_rec_folow", "&Overwrite");
+    int row = 0;
+    grid->addWidget(FieldLabel(page, "catcaption", "Name:", catcaption), row, 0);
+    grid->addWidget(catcaption, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "catpath", "Path:", catpath), row, 0);
+    grid->addWidget(catpath, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "catcat", "&Category:", catcat), row, 0);
+    grid->addWidget(catcat, row, 1);
+    grid->addWidget(catButtons_[2], row++, 2);
+    grid->addWidget(FieldLabel(page, "catcom", "Co&mments:", catcom), row, 0, Qt::AlignTop);
+    grid->addWidget(catcom, row, 1);
+    grid->addWidget(editButtons_[2], row++, 2, Qt::AlignTop);
+    grid->addWidget(FieldLabel(page, "catDate", "Date:", catDate), row, 0);
+    grid->addWidget(catDate, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "catSize", "Size:", catSize), row, 0);
+    grid->addWidget(catSize, row++, 1, 1, 2);
+    auto* checks = new QHBoxLayout;
+    checks->addWidget(cb_rec_fol);
+    checks->addWidget(cb_rec_folow);
+    checks->addStretch();
+    grid->addLayout(checks, row++, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return page;
+}
+
+QWidget* TfrmProperties::BuildFilePage() {
+    auto* page = new QWidget(pcProp);
+    page->setObjectName(QStringLiteral("tsFile"));
+    auto* grid = new QGridLayout(page);
+    filecaption = ReadOnlyEdit(page, "filecaption");
+    filepath = ReadOnlyEdit(page, "filepath");
+    filecat = ListCombo(page, "filecat");
+    filecom = CommentEdit(page, "filecom");
+    filedate = ReadOnlyEdit(page, "filedate");
+    filesize = ReadOnlyEdit(page, "filesize");
+    catButtons_[3] = DlgTool(page, "tbCatFile", "Edit Categories (F2)");
+    editButtons_[3] = DlgTool(page, "tbEditFile", "Edit Comments");
+    int row = 0;
+    grid->addWidget(FieldLabel(page, "filecaption", "Name:", filecaption), row, 0);
+    grid->addWidget(filecaption, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "filepath", "Path:", filepath), row, 0);
+    grid->addWidget(filepath, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "filecat", "&Category:", filecat), row, 0);
+    grid->addWidget(filecat, row, 1);
+    grid->addWidget(catButtons_[3], row++, 2);
+    grid->addWidget(FieldLabel(page, "filecom", "Co&mments:", filecom), row, 0, Qt::AlignTop);
+    grid->addWidget(filecom, row, 1);
+    grid->addWidget(editButtons_[3], row++, 2, Qt::AlignTop);
+    grid->addWidget(FieldLabel(page, "filedate", "Date:", filedate), row, 0);
+    grid->addWidget(filedate, row++, 1, 1, 2);
+    grid->addWidget(FieldLabel(page, "filesize", "Size:", filesize), row, 0);
+    grid->addWidget(filesize, row++, 1, 1, 2);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return page;
+}
+
+QWidget* TfrmProperties::BuildTagsPage() {
+    auto* page = new QWidget(pcProp);
+    page->setObjectName(QStringLiteral("tsTags"));
+    auto* box = new QVBoxLayout(page);
+    auto* bar = new QHBoxLayout;
+    tbAdd = DlgTool(page, "tbAdd", "Add");
+    tbDelete = DlgTool(page, "tbDelete", "Delete");
+    bar->addWidget(tbAdd);
+    bar->addWidget(tbDelete);
+    bar->addStretch();
+    box->addLayout(bar);
+    vle = new QTableWidget(0, 2, page);
+    vle->setObjectName(QStringLiteral("vle"));
+    vle->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
+    vle->horizontalHeader()->setStretchLastSection(true);
+    vle->verticalHeader()->setVisible(false);
+    vle->verticalHeader()->setDefaultSectionSize(vle->fontMetrics().height() + 8);
+    vle->setColumnWidth(0, 160);
+    vle->setSelectionBehavior(QAbstractItemView::SelectRows);
+    vle->setSelectionMode(QAbstractItemView::SingleSelection);
+    box->addWidget(vle);
+    return page;
+}
+
+// ---------------------------------------------------------------------------
+// Filling
+
+QString TfrmProperties::FormatBytes(int64_t bytes) const {
+    return Qs(FormatSize(globals_.Sizes, static_cast<double>(bytes), GetMessageText("infoStrKB"),
+                         GetMessageText("infoStrMB")));
+}
+
+QString TfrmProperties::EditableText(int which) const {
+    switch (which) {
+    case eLibCat:
+        return LibCat->currentText();
+    case eLibCom:
+        return libCom->toPlainText();
+    case eVolCaption:
+        return volCaption->text();
+    case eVolCat:
+        return volCat->currentText();
+    case eVolCom:
+        return volcom->toPlainText();
+    case eVolLoc:
+        return volLoc->currentText();
+    case eVolDrive:
+        return volDrive->text();
+    case eCatCat:
+        return catcat->currentText();
+    case eCatCom:
+        return catcom->toPlainText();
+    case eFileCat:
+        return filecat->currentText();
+    case eFileCom:
+        return filecom->toPlainText();
+    default:
+        return {};
+    }
+}
+
+void TfrmProperties::FillCategoryCombos() {
+    for (QComboBox* c : {LibCat, volCat, catcat, filecat})
+        FillListCombo(c, globals_.GlobalCategories);
+}
+
+void TfrmProperties::ClearFields() {
+    for (QLineEdit* e : findChildren<QLineEdit*>()) {
+        // The combo boxes' own line edits are cleared through their boxes.
+        if (!qobject_cast<QComboBox*>(e->parentWidget())) e->clear();
+    }
+    for (QPlainTextEdit* e : {libCom, volcom, catcom, filecom})
+        e->clear();
+    for (QComboBox* c : {LibCat, volCat, catcat, filecat, volLoc})
+        c->setCurrentText(QString());
+    FillCategoryCombos();
+    FillListCombo(volLoc, globals_.GlobalLocations);
+    marks_.fill(false);
+    volDrive->setReadOnly(true);
+    tbEditDrive->defaultAction()->setChecked(false);
+    vle->setRowCount(0);
+    rawTags_.clear();
+    shownTags_.clear();
+    for (QCheckBox* c : {cb_rec_vol, cb_rec_volow, cb_rec_fol, cb_rec_folow})
+        c->setChecked(false);
+    UpdateOverwriteBoxes();
+    shownTotals_.fill(-1);
+}
+
+void TfrmProperties::UpdateOverwriteBoxes() {
+    cb_rec_volow->setEnabled(cb_rec_vol->isChecked());
+    cb_rec_folow->setEnabled(cb_rec_fol->isChecked());
+}
+
+void TfrmProperties::ShowCounters() {
+    infoV->setText(QString::number(lib_->VolumeCount));
+    infoF->setText(QString::number(lib_->FolderCount));
+    infoFi->setText(QString::number(lib_->FileCount));
+    infoFis->setText(QString::number(lib_->TotalSize));
+}
+
+void TfrmProperties::FillLibrary() {
+    TLibObj& lib = *lib_;
+    LibCat->setCurrentText(Qs(lib.Category));
+    libCom->setPlainText(Qs(lib.Comments));
+    if (!lib.CountsValid) lib.Recount();
+    ShowCounters();
+    if (lib.FileName.empty()) return;
+    libfile->setText(Qs(lib.FileName));
+    QFileInfo fi(Qs(lib.FileName));
+    if (fi.exists()) {
+        libdate->setText(fi.lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        libsize->setText(FormatBytes(fi.size()));
+    }
+}
+
+void TfrmProperties::FillEntries() {
+    const auto& entries = target_.Entries;
+    if (entries.empty()) return;
+    int64_t sum = 0;
+    QStringList names, paths;
+    TMerged<TDateTime> date;
+    TMerged<std::string_view> comments, category;
+    bool first = true;
+    for (const TLibFolderItem* e : entries) {
+        sum += e->Size;
+        if (names.size() < kMaxJoined) {
+            names << Qs(e->Caption.view());
+            paths << (e->Owner ? Qs(GetDisplayPath(e->Owner)) : QString()) + Qs(e->Caption.view());
+        } else if (names.size() == kMaxJoined) {
+            names << QStringLiteral("...");
+            paths << QStringLiteral("...");
+        }
+        date.Add(e->Date);
+        comments.Add(e->Comments.view());
+        category.Add(e->Category.view());
+        // Only lines every entry holds survive; once none is left none can come
+        // back (an entry without tags must not take another's).
+        std::vector<std::string> values = e->TagInfo.Values();
+        if (first)
+            rawTags_ = std::move(values);
+        else if (!rawTags_.empty())
+            CommonValues(values, rawTags_);
+        first = false;
+    }
+    filecaption->setText(names.join(QStringLiteral("; ")));
+    filepath->setText(paths.join(QStringLiteral("; ")));
+    filesize->setText(FormatBytes(sum));
+    if (date.Shared()) filedate->setText(DateText(date.Value));
+    if (comments.Shared()) filecom->setPlainText(Qs(comments.Value));
+    if (category.Shared()) filecat->setCurrentText(Qs(category.Value));
+}
+
+void TfrmProperties::FillNodes() {
+    const auto& nodes = target_.Nodes;
+    if (nodes.empty()) return;
+    int64_t sum = 0;
+    QStringList names;
+    TMerged<TDateTime> date;
+    TMerged<std::string_view> comments, category;
+    for (const TTreeNode* n : nodes) {
+        const TLibFolder* f = FolderOf(n);
+        if (!f) continue;
+        sum += DirectItemsSize(f);
+        if (names.size() < kMaxJoined)
+            names << Qs(f->Caption);
+        else if (names.size() == kMaxJoined)
+            names << QStringLiteral("...");
+        date.Add(f->Date);
+        comments.Add(f->Comments);
+        category.Add(f->Category);
+    }
+    const TLibFolder* last = FolderOf(nodes.back());
+    if (last) catpath->setText(Qs(GetDisplayPath(last->Parent ? last->Parent : last)));
+    catcaption->setText(names.join(QStringLiteral("; ")));
+    catSize->setText(FormatBytes(sum));
+    if (date.Shared()) catDate->setText(DateText(date.Value));
+    if (comments.Shared()) catcom->setPlainText(Qs(comments.Value));
+    if (category.Shared()) catcat->setCurrentText(Qs(category.Value));
+}
+
+void TfrmProperties::FillVolume() {
+    const TLibFolder* f = FolderOf(volumeNode_);
+    if (!f) return;
+    volser->setText(Qs(f->Serial));
+    volCaption->setText(Qs(f->Caption));
+    voldate->setText(DateText(f->Date));
+    volcom->setPlainText(Qs(f->Comments));
+    volCat->setCurrentText(Qs(f->Category));
+    volpath->setText(Qs(GetDisplayPath(f)));
+    volLoc->setCurrentText(Qs(f->Location));
+    volDrive->setText(Qs(f->SourcePath));
+}
+
+void TfrmProperties::FillTags() {
+    ToCaptions(rawTags_, shownTags_, globals_.TagNames);
+    vle->setRowCount(static_cast<int>(shownTags_.size()));
+    for (size_t i = 0; i < shownTags_.size(); ++i) {
+        auto* name = new QTableWidgetItem(Qs(NameOf(shownTags_[i])));
+        name->setFlags(name->flags() & ~Qt::ItemIsEditable);
+        name->setData(kKeyRole, Qs(NameOf(rawTags_[i])));
+        vle->setItem(static_cast<int>(i), 0, name);
+        vle->setItem(static_cast<int>(i), 1, new QTableWidgetItem(Qs(ValueOf(shownTags_[i]))));
+    }
+}
+
+void TfrmProperties::Fill(TLibObj& lib, const TPropertiesTarget& target) {
+    StopSizeThreads();
+    lib_ = &lib;
+    target_ = target;
+    if (target_.LibraryOnly) {
+        target_.Nodes.clear();
+        target_.Entries.clear();
+        target_.ListFolder = nullptr;
+    }
+    changed_ = false;
+    volumeNode_ = nullptr;
+    if (!target_.Nodes.empty())
+        volumeNode_ = RootNode(target_.Nodes.front());
+    else if (target_.ListFolder && target_.ListFolder->Node)
+        volumeNode_ = RootNode(target_.ListFolder->Node);
+    else if (!target_.Entries.empty() && target_.Entries.front()->Owner &&
+             target_.Entries.front()->Owner->Node)
+        volumeNode_ = RootNode(target_.Entries.front()->Owner->Node);
+
+    ClearFields();
+    FillLibrary();
+    FillEntries();
+    FillNodes();
+    FillVolume();
+    FillTags();
+    for (int i = 0; i < kEditableCount; ++i)
+        snapshot_[static_cast<size_t>(i)] = EditableText(i);
+
+    // Pages without anything to show are disabled.
+    pcProp->setTabEnabled(kLibraryPage, true);
+    pcProp->setTabEnabled(kVolumePage, volumeNode_ != nullptr);
+    pcProp->setTabEnabled(kFolderPage, !target_.Nodes.empty());
+    pcProp->setTabEnabled(kFilePage, !target_.Entries.empty());
+    pcProp->setTabEnabled(kTagsPage, !target_.Entries.empty());
+    int page = target_.Page;
+    if (page < 0 || page >= pcProp->count() || !pcProp->isTabEnabled(page)) page = kLibraryPage;
+    pcProp->setCurrentIndex(page);
+
+    StartSizeThreads();
+}
+
+void TfrmProperties::StartSizeThreads() {
+    // A failure to start leaves the field as filled.
+    auto start = [this](size_t i, std::vector<const TTreeNode*> nodes) {
+        auto job = std::make_unique<TSizeJob>();
+        if (job->Start(*lib_, std::move(nodes))) sizeJobs_[i] = std::move(job);
+    };
+    start(0, {});
+    if (volumeNode_) start(1, {volumeNode_});
+    if (!target_.Nodes.empty()) {
+        // A node below another selected node is already in that node's total.
+        std::unordered_set<const TTreeNode*> selected(target_.Nodes.begin(), target_.Nodes.end());
+        std::vector<const TTreeNode*> tops;
+        for (const TTreeNode* n : target_.Nodes) {
+            bool below = false;
+            for (const TTreeNode* p = n->Parent(); p && !below; p = p->Parent())
+                below = selected.count(p) > 0;
+            if (!below) tops.push_back(n);
+        }
+        // Each node once, even when the caller listed it twice.
+        std::unordered_set<const TTreeNode*> seen;
+        std::erase_if(tops, [&](const TTreeNode* n) { return !seen.insert(n).second; });
+        start(2, std::move(tops));
+    }
+    sizeTimer_->start();
+}
+
+void TfrmProperties::ShowSizeTotals() {
+    QLineEdit* fields[] = {infoFis, volsize, catSize};
+    bool running = false;
+    for (size_t i = 0; i < sizeJobs_.size(); ++i) {
+        const TSizeJob* job = sizeJobs_[i].get();
+        if (!job) continue;
+        bool finished = job->Finished(); // before the total: a finished total is final
+        int64_t total = job->Total();
+        if (!finished) running = true;
+        if (total != shownTotals_[i] && (finished || total > 0)) {
+            shownTotals_[i] = total;
+            fields[i]->setText(FormatBytes(total));
+        }
+    }
+    if (!running) sizeTimer_->stop();
+}
+
+void TfrmProperties::StopSizeThreads() {
+    if (sizeTimer_) sizeTimer_->stop();
+    for (auto& job : sizeJobs_)
+        if (job) job->Stop();
+}
+
+bool TfrmProperties::SizeThreadsRunning() const {
+    for (const auto& job : sizeJobs_)
+        if (job && job->Started()) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Commands
+
+void TfrmProperties::btnRefreshClick() {
+    if (!lib_) return;
+    // Recount only reads the tree; the size threads may go on meanwhile.
+    lib_->Recount();
+    ShowCounters();
+    // The total field belongs to its size thread once that one has a result.
+    if (shownTotals_[0] >= 0) infoFis->setText(FormatBytes(shownTotals_[0]));
+}
+
+void TfrmProperties::tbCatLibClick() {
+    if (EditSharedList(this, Store(), DlgHintText(catButtons_[0]), globals_.GlobalCategories,
+                       Qs(globals_.CategoriesFile)))
+        FillCategoryCombos();
+}
+
+void TfrmProperties::tbLocClick() {
+    if (EditSharedList(this, Store(), DlgHintText(tbLoc_), globals_.GlobalLocations,
+                       Qs(globals_.LocationsFile)))
+        FillListCombo(volLoc, globals_.GlobalLocations);
+}
+
+void TfrmProperties::tbEditClick(int page) {
+    QPlainTextEdit* fields[] = {libCom, volcom, catcom, filecom};
+    QLineEdit* captions[] = {libfile, volCaption, catcaption, filecaption};
+    if (page < 0 || page > 3) return;
+    QString caption = DlgHintText(editButtons_[static_cast<size_t>(page)]) + QStringLiteral(" - ") +
+                      captions[page]->text();
+    std::optional<QString> text =
+        TfrmTextEdit::EditText(this, Store(), caption, fields[page]->toPlainText());
+    if (text) fields[page]->setPlainText(*text);
+}
+
+void TfrmProperties::tbEditDriveClick() {
+    bool editable = volDrive->isReadOnly();
+    volDrive->setReadOnly(!editable);
+    tbEditDrive->defaultAction()->setChecked(editable);
+    if (editable) volDrive->setFocus();
+}
+
+void TfrmProperties::tbAddClick() {
+    std::vector<std::string> captions;
+    CaptionsOnly(globals_.TagNames.Lines(), captions);
+    std::optional<std::vector<std::string>> picked =
+        TfrmPickList::Pick(this, Store(), DlgHintText(tbAdd), captions);
+    if (!picked) return;
+    for (const std::string& name : *picked) {
+        if (name.empty()) continue;
+        QString q = Qs(name);
+        bool present = false;
+        for (int r = 0; r < vle->rowCount() && !present; ++r)
+            present =
+                vle->item(r, 0) && vle->item(r, 0)->text().compare(q, Qt::CaseInsensitive) == 0;
+        if (present) continue;
+        int row = vle->rowCount();
+        vle->insertRow(row);
+        auto* item = new QTableWidgetItem(q);
+        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        vle->setItem(row, 0, item);
+        vle->setItem(row, 1, new QTableWidgetItem(QString()));
+        vle->setCurrentCell(row, 1);
+    }
+}
+
+void TfrmProperties::tbDeleteClick() {
+    int row = vle->currentRow();
+    if (row >= 0) vle->removeRow(row);
+}
+
+std::vector<std::string> TfrmProperties::GridLines() const {
+    std::vector<std::string> out;
+    for (int r = 0; r < vle->rowCount(); ++r) {
+        QString name = vle->item(r, 0) ? vle->item(r, 0)->text() : QString();
+        QString value = vle->item(r, 1) ? vle->item(r, 1)->text() : QString();
+        // A value is one line: a line break would split the stored line.
+        value.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        out.push_back(Ss(name) + "=" + Ss(value));
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+bool TfrmProperties::WriteChanges() {
+    // Nothing may read the catalog on another thread while it is written.
+    StopSizeThreads();
+    changed_ = false;
+    if (!lib_) return false;
+    TLibObj& lib = *lib_;
+    for (int i = 0; i < kEditableCount; ++i)
+        marks_[static_cast<size_t>(i)] = EditableText(i) != snapshot_[static_cast<size_t>(i)];
+    auto text = [this](int i) { return Ss(EditableText(i)); };
+
+    // Tags: captions back to keys. Rows that came from the entries keep the key
+    // they were read with (a caption may name several keys); rows added here
+    // take the key their caption names.
+    std::vector<std::string> edited;
+    for (const std::string& line : GridLines()) {
+        const QTableWidgetItem* name = vle->item(static_cast<int>(edited.size()), 0);
+        QString key = name ? name->data(kKeyRole).toString() : QString();
+        if (!key.isEmpty()) {
+            edited.push_back(Ss(key) + "=" + std::string(ValueOf(line)));
+            continue;
+        }
+        std::vector<std::string> one;
+        FromCaptions({line}, one, globals_.TagNames);
+        edited.push_back(one.empty() ? std::string() : one.front());
+    }
+    // Keys the user deleted from the grid leave the entries too.
+    std::vector<std::string> removed;
+    for (const std::string& raw : rawTags_) {
+        std::string_view key = NameOf(raw);
+        bool kept = false;
+        for (const std::string& e : edited)
+            if (SameText(NameOf(e), key)) kept = true;
+        if (!kept) removed.emplace_back(key);
+    }
+
+    // Library.
+    changed_ |= Put(lib.Category, Marked(eLibCat), text(eLibCat));
+    changed_ |= Put(lib.Comments, Marked(eLibCom), text(eLibCom));
+
+    // List entries.
+    const std::string fileCat = text(eFileCat), fileCom = text(eFileCom);
+    for (TLibFolderItem* e : target_.Entries) {
+        if (e->IsFolder && e->Owner && e->Owner->Node) {
+            if (TTreeNode* sub = e->Owner->Node->FindChild(e->Caption.view())) {
+                TLibFolder* f = FolderOf(sub);
+                changed_ |= Put(f->Comments, Marked(eFileCom), fileCom);
+                changed_ |= Put(f->Category, Marked(eFileCat), fileCat);
+            }
+        }
+        changed_ |= Put(e->Comments, Marked(eFileCom), fileCom);
+        changed_ |= Put(e->Category, Marked(eFileCat), fileCat);
+        std::string before = e->TagInfo.Text();
+        StoreValues(edited, e->TagInfo);
+        if (!removed.empty()) {
+            std::vector<std::string> values = e->TagInfo.Values();
+            std::erase_if(values, [&](const std::string& l) {
+                for (const std::string& k : removed)
+                    if (SameText(NameOf(l), k)) return true;
+                return false;
+            });
+            e->TagInfo.SetValues(values);
+        }
+        if (e->TagInfo.Text() != before) changed_ = true;
+    }
+
+    // Catalog-tree nodes.
+    const std::string catCat = text(eCatCat), catCom = text(eCatCom);
+    for (TTreeNode* n : target_.Nodes) {
+        TLibFolder* f = FolderOf(n);
+        if (!f) continue;
+        changed_ |= Put(f->Comments, Marked(eCatCom), catCom);
+        changed_ |= Put(f->Category, Marked(eCatCat), catCat);
+        if (cb_rec_fol->isChecked()) {
+            lib.PropagateCategoryComments(f, cb_rec_folow->isChecked());
+            changed_ = true;
+        }
+        // The folder's entry in its parent's list shows the same values.
+        if (f->Parent) {
+            if (TLibFolderItem* e = f->Parent->FindItem(f->Caption)) {
+                changed_ |= Put(e->Comments, Marked(eCatCom), catCom);
+                changed_ |= Put(e->Category, Marked(eCatCat), catCat);
+            }
+        }
+    }
+
+    // Volume.
+    if (TLibFolder* v = FolderOf(volumeNode_)) {
+        std::string caption = text(eVolCaption);
+        if (Marked(eVolCaption) && caption != v->Caption) {
+            lib.RenameVolume(volumeNode_, caption);
+            changed_ = true;
+        } else if (volumeNode_->Text() != v->Caption) {
+            lib.Tree.SetText(volumeNode_, v->Caption);
+        }
+        changed_ |= Put(v->Comments, Marked(eVolCom), text(eVolCom));
+        changed_ |= Put(v->Category, Marked(eVolCat), text(eVolCat));
+        changed_ |= Put(v->Location, Marked(eVolLoc), text(eVolLoc));
+        std::string drive = text(eVolDrive);
+        // Source paths end in the separator; the scans build paths on it.
+        if (!drive.empty() && drive.back() != '/' && drive.back() != '\\')
+            drive += Ss(QString(QDir::separator()));
+        changed_ |= Put(v->SourcePath, Marked(eVolDrive), drive);
+        if (cb_rec_vol->isChecked()) {
+            lib.PropagateCategoryComments(v, cb_rec_volow->isChecked());
+            changed_ = true;
+        }
+    }
+
+    if (changed_) lib.Modified = true;
+    return changed_;
+}
+
+void TfrmProperties::accept() {
+    WriteChanges();
+    TPlacedDialog::accept();
+}
+
+void TfrmProperties::done(int r) {
+    StopSizeThreads();
+    TPlacedDialog::done(r);
+}
+
+bool TfrmProperties::Execute(QWidget* parent, TLibObj& lib, TGlobalData& globals,
+                             ISettingsStore& store, const TPropertiesTarget& target) {
+    TfrmProperties dlg(globals, store, parent);
+    dlg.Fill(lib, target);
+    if (dlg.exec() != QDialog::Accepted) return false;
+    return dlg.Changed();
+}
