@@ -10,6 +10,7 @@
 #include "ui/print_cover.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QTemporaryDir>
@@ -120,6 +121,7 @@ private slots:
     void windowFillsFromFolder();
     void settingsRoundTrip();
     void badStoredSettings();
+    void largeFolder();
 };
 
 void TestCover::numbering() {
@@ -367,6 +369,9 @@ void TestCover::windowFillsFromFolder() {
             .Image.save(dir + "/cover_page.png");
         Render(TCoverPainter(s, TestFont(), Qt::black), TCoverLayout::List)
             .Image.save(dir + "/cover_list.png");
+        dlg.findChild<QLineEdit*>("edLabelL")
+            ->setText("A rather long title for the left spine, long enough to be cut short");
+        dlg.SavePdf(dir + "/cover.pdf");
         dlg.SetLayout(TCoverLayout::List);
         Grab(&dlg, "cover_window_list.png");
     }
@@ -435,6 +440,32 @@ void TestCover::badStoredSettings() {
     TfrmPrintCover plain(fresh, empty);
     QCOMPARE(plain.ZoomIndex(), int(TfrmPrintCover::kZoomFit));
     QCOMPARE(plain.PreviewFont().pointSize(), 10);
+}
+
+void TestCover::largeFolder() {
+    // A folder of 100,000 files opens in the cover layout without delay; the
+    // list layout pages all of it.
+    QTemporaryDir tmp;
+    TGlobalData gd(Ss(tmp.path()));
+    TMemorySettingsStore store;
+    TfrmPrintCover dlg(gd, store);
+    std::vector<TLibFolderItem> items(100000);
+    std::vector<const TLibFolderItem*> rows;
+    for (size_t i = 0; i < items.size(); ++i) {
+        items[i].Caption = ("File " + std::to_string(i) + ".dat").c_str();
+        rows.push_back(&items[i]);
+    }
+    QElapsedTimer t;
+    t.start();
+    dlg.FillData(nullptr, rows);
+    const qint64 fill = t.elapsed();
+    QCOMPARE(dlg.PreviewPageCount(), 1);
+    t.restart();
+    dlg.SetLayout(TCoverLayout::List);
+    const qint64 list = t.elapsed();
+    qInfo("fill %lld ms, list of %d pages %lld ms", fill, dlg.PreviewPageCount(), list);
+    QVERIFY(dlg.PreviewPageCount() > 1000);
+    QVERIFY(fill < 20000 && list < 60000);
 }
 
 QTEST_MAIN(TestCover)
