@@ -527,11 +527,10 @@ void TfrmProperties::FillEntries() {
         category.Add(e->Category.view());
         // Only lines every entry holds survive; once none is left none can come
         // back (an entry without tags must not take another's).
-        std::vector<std::string> values = e->TagInfo.Values();
         if (first)
-            rawTags_ = std::move(values);
+            rawTags_ = e->TagInfo.Values();
         else if (!rawTags_.empty())
-            CommonValues(values, rawTags_);
+            CommonValues(e->TagInfo.Values(), rawTags_);
         first = false;
     }
     filecaption->setText(names.join(QStringLiteral("; ")));

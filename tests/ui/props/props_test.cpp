@@ -503,6 +503,36 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(dlg.volsize->text(), Bytes(200000), 20000);
     }
 
+    // A whole large folder selected: filled and written in one pass each; the
+    // joined names stop at a bound.
+    void largeSelection() {
+        TMemorySettingsStore store;
+        auto gd = NewGlobals();
+        TLibObj lib;
+        TTreeNode* vol = AddVolume(lib, "Big");
+        TPropertiesTarget t;
+        t.ListFolder = FolderOf(vol);
+        for (int i = 0; i < 100000; ++i) {
+            TLibFolderItem* e = AddFile(lib, vol, "file" + std::to_string(1000000 + i), 1);
+            e->TagInfo.SetValues({"Album=A", "Track=" + std::to_string(i)});
+            t.Entries.push_back(e);
+        }
+        QElapsedTimer clock;
+        clock.start();
+        TfrmProperties dlg(*gd, store);
+        dlg.Fill(lib, t);
+        qint64 fill = clock.restart();
+        QCOMPARE(dlg.vle->rowCount(), 1);
+        QVERIFY(dlg.filecaption->text().size() < 20000);
+        QVERIFY(dlg.filecaption->text().endsWith(QStringLiteral("; ...")));
+        dlg.filecat->setCurrentText(QStringLiteral("Bulk"));
+        dlg.accept();
+        qint64 write = clock.elapsed();
+        qInfo("100000 entries: fill %lld ms, write %lld ms", fill, write);
+        QCOMPARE(t.Entries.back()->Category.str(), std::string("Bulk"));
+        QCOMPARE(t.Entries.back()->TagInfo.Value("Track"), std::string("99999"));
+    }
+
     // Library only: the other pages are off; Refresh recounts.
     void libraryOnly() {
         TMemorySettingsStore store;
