@@ -480,8 +480,9 @@ TTreeNode* TVolumeScanner::AddVolume(IQuestions& questions) {
 }
 
 void TVolumeScanner::UpdateVolume(TTreeNode* selected) {
-    if (!selected || Options.FolderResult.empty()) return;
-    std::string path = WithSeparator(Options.FolderResult, '/');
+    if (!selected || (Options.UseRealSource && Options.FolderResult.empty())) return;
+    std::string path =
+        Options.FolderResult.empty() ? std::string() : WithSeparator(Options.FolderResult, '/');
     Options.FolderResult = path;
     Log("msgsUpdating", path);
     ApplyDefaults = true;

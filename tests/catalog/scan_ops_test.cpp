@@ -233,8 +233,7 @@ TEST_F(ScanFixture, UnreadableFolderKeepsItsEntriesOnUpdate) {
 TEST_F(ScanFixture, DefaultsOnlyUpdateChangesDescriptionsOnly) {
     TTreeNode* vol = Add();
     TScanOptions o;
-    o.FolderResult = root;
-    o.UseRealSource = false;
+    o.UseRealSource = false; // no folder needed without a rescan
     o.DefaultCategory = "New";
     Update(vol, o);
     EXPECT_EQ(FolderOf(vol)->Category, "New");
