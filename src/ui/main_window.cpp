@@ -578,9 +578,10 @@ void TfrmMain::BuildActions() {
     shown(cmd("miVRealSource", "Explore &Real Source", &TfrmMain::pmLVRealSourceClick,
               "folder-open", S::SP_DirOpenIcon),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
-    cmd("miVSearch", "Search", &TfrmMain::tbFindClick, "edit-find", S::SP_FileDialogContentsView)
+    cmd("miVSearch", "Search", &TfrmMain::pmTvSearchClick, "edit-find",
+        S::SP_FileDialogContentsView)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
-    cmd("miVExport", "&Export..", &TfrmMain::miExportClick, "document-export", S::SP_ArrowRight);
+    cmd("miVExport", "&Export..", &TfrmMain::AsText1Click, "document-export", S::SP_ArrowRight);
     QAction* stop = cmd("miVStopProcess", "&Stop Process", &TfrmMain::miVStopProcessClick,
                         "process-stop", S::SP_BrowserStop, false);
     stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -597,7 +598,7 @@ void TfrmMain::BuildActions() {
               S::SP_DialogApplyButton),
           QKeySequence(Qt::CTRL | Qt::Key_A));
     cmd("miFInvert", "&Invert Selection", &TfrmMain::InvertSelection2Click);
-    shown(cmd("miFSearch", "&Search", &TfrmMain::tbFindClick),
+    shown(cmd("miFSearch", "&Search", &TfrmMain::pmLVSearchByClick),
           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F));
 
     // View
@@ -661,9 +662,9 @@ void TfrmMain::BuildActions() {
     shown(cmd("pmLVSelectAll", "Select &All", &TfrmMain::miFSelectAllClick),
           QKeySequence(Qt::CTRL | Qt::Key_A));
     cmd("pmLVInvert", "&Invert Selection", &TfrmMain::InvertSelection2Click);
-    shown(cmd("pmLVSearchBy", "&Search", &TfrmMain::tbFindClick),
+    shown(cmd("pmLVSearchBy", "&Search", &TfrmMain::pmLVSearchByClick),
           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F));
-    shown(cmd("pmLVSearchDuplicates", "Search D&uplicates", &TfrmMain::tbFindClick),
+    shown(cmd("pmLVSearchDuplicates", "Search D&uplicates", &TfrmMain::pmLVSearchDuplicatesClick),
           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
 
     // Tree pop-up
@@ -677,8 +678,8 @@ void TfrmMain::BuildActions() {
     cmd("pmTvPrint", "Print &Cover", &TfrmMain::tbPrintClick);
     shown(cmd("pmTvRealSource", "Explore &Real Source", &TfrmMain::pmLVRealSourceClick),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
-    cmd("pmTvSearch", "&Search", &TfrmMain::tbFindClick);
-    cmd("pmTvExport", "&Export..", &TfrmMain::miExportClick);
+    cmd("pmTvSearch", "&Search", &TfrmMain::pmTvSearchClick);
+    cmd("pmTvExport", "&Export..", &TfrmMain::AsText1Click);
     cmd("pmTvImpLibrabry", "&Library", &TfrmMain::miImpLibrabryClick);
     cmd("pmTvImpText", "&Text File", &TfrmMain::miImpTextClick);
 
@@ -714,9 +715,9 @@ void TfrmMain::BuildActions() {
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::Key_Return),
                           [this] { pmLVRealSourceClick(); });
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F),
-                          [this] { tbFindClick(); });
+                          [this] { pmLVSearchByClick(); });
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
-                          [this] { tbFindClick(); });
+                          [this] { pmLVSearchDuplicatesClick(); });
     }
 }
 
@@ -1868,12 +1869,17 @@ void TfrmMain::miImpLibrabryClick() {
 
 void TfrmMain::miImpTextClick() {
     if (!CheckIdle()) return;
-    NotYet(QStringLiteral("Import"));
+    RunImportCommand();
 }
 
 void TfrmMain::miExportClick() {
     if (!CheckIdle()) return;
-    NotYet(QStringLiteral("Export"));
+    RunExportCommand(0, nullptr);
+}
+
+void TfrmMain::AsText1Click() {
+    if (!CheckIdle()) return;
+    RunExportCommand(1, nullptr);
 }
 
 void TfrmMain::tbPrintClick() {
@@ -1883,7 +1889,22 @@ void TfrmMain::tbPrintClick() {
 
 void TfrmMain::tbFindClick() {
     if (!CheckIdle()) return;
-    NotYet(QStringLiteral("Search"));
+    ShowSearch(0);
+}
+
+void TfrmMain::pmTvSearchClick() {
+    if (!CheckIdle()) return;
+    ShowSearch(1);
+}
+
+void TfrmMain::pmLVSearchByClick() {
+    if (!CheckIdle()) return;
+    ShowSearch(2);
+}
+
+void TfrmMain::pmLVSearchDuplicatesClick() {
+    if (!CheckIdle()) return;
+    ShowSearch(3);
 }
 
 void TfrmMain::miLPropertiesClick() {

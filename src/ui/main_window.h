@@ -22,6 +22,10 @@ class TLibFolderItem;
 class TTreeNode;
 class TCatalogTreeModel;
 class TEntryListModel;
+class TSearchResults;
+class TfrmSearch;
+class TfrmExport;
+class TfrmImport;
 class QAbstractItemView;
 class QAction;
 class QActionGroup;
@@ -104,6 +108,12 @@ public:
     void pmLVOpenClick();
     void miLPropertiesClick();
     void tbFindClick();
+    void pmTvSearchClick();
+    void pmLVSearchByClick();
+    void pmLVSearchDuplicatesClick();
+    void AsText1Click();
+    // The search window's Export: the export dialog in its search-results scope.
+    void ExportSearchResults(TSearchResults* results);
     void miVStopProcessClick();
     void miFSelectAllClick();
     void InvertSelection2Click();
@@ -150,6 +160,10 @@ public:
     // The add and update dialogs, made once (the add dialog keeps its title between volumes).
     class TfrmNewVolume& NewVolumeDialog();
     class TfrmUpdate& UpdateDialog();
+    // The search window and the export and import dialogs, made once.
+    TfrmSearch& SearchWindow();
+    TfrmExport& ExportDialog();
+    TfrmImport& ImportDialog();
 
     // IProgressSink
     void ProgressStarted(const std::string& label, int64_t maximum) override;
@@ -216,6 +230,11 @@ private:
     bool CheckIdle();
     void ShowException(const std::exception& e);
     void NotYet(const QString& what);
+    // how: 0 Find, 1 from the tree, 2 by the entry's name, 3 its duplicates (runs at once).
+    void ShowSearch(int how);
+    // scope: 0 library, 1 selected nodes, 2 search results.
+    void RunExportCommand(int scope, TSearchResults* results);
+    void RunImportCommand();
     void CountsForSummary();
     bool SaveCatalog(bool askName);
     bool SaveOnExit();
@@ -296,4 +315,7 @@ private:
     bool colDragging_ = false;
     TfrmNewVolume* newVolume_ = nullptr;
     TfrmUpdate* update_ = nullptr;
+    TfrmSearch* search_ = nullptr;
+    TfrmExport* export_ = nullptr;
+    TfrmImport* import_ = nullptr;
 };

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "search/import.h"
+#include "ui/dialog_common.h"
+
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QListWidget;
+class QTabWidget;
+class QToolButton;
+
+// The import dialog: the file and the shape of its lines, kept in the
+// settings under "frmImport". "Volume", "Path" and "Name" stay ticked.
+class TfrmImport : public TPlacedDialog {
+    Q_OBJECT
+public:
+    explicit TfrmImport(ISettingsStore& store, QWidget* parent = nullptr);
+
+    // Shows the dialog modally; true on OK.
+    bool Run();
+    TImportOptions Options() const;
+    void SetOptions(const TImportOptions& o);
+
+    void done(int r) override;
+    void btnBrowseClick();
+
+    // Tests answer the open dialog here: current name -> path ("" cancels).
+    static inline std::function<QString(const QString&)> PathHook;
+
+    QLineEdit* edfile = nullptr;
+    QToolButton* btnBrowse = nullptr;
+    QTabWidget* pc = nullptr;
+    QListWidget* lb = nullptr;
+    QToolButton* btnUp = nullptr;
+    QToolButton* btnDown = nullptr;
+    QComboBox* cbK = nullptr;
+    QComboBox* cbSep = nullptr;
+    QComboBox* cbTxtQ = nullptr;
+    QPushButton* OKBtn = nullptr;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void ForceRequired();
+};

@@ -1,0 +1,203 @@
+#include "ui/search_models.h"
+
+#include "catalog/lib_records.h"
+#include "catalog/tree.h"
+#include "platform/shell_services.h"
+#include "ui/catalog_models.h"
+
+namespace {
+
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+} // namespace
+
+TSearchResultModel::TSearchResultModel(bool duplicates, const TCellFormat& format, QObject* parent)
+    : QAbstractTableModel(parent), dup_(duplicates), format_(format) {
+    for (const char* h : kSearchColumnNames)
+        headers_ << QString::fromLatin1(h);
+}
+
+void TSearchResultModel::SetResults(TSearchResults* results) {
+    beginResetModel();
+    results_ = results;
+    endResetModel();
+}
+
+void TSearchResultModel::SetFrozen(bool frozen) {
+    if (frozen == frozen_) return;
+    beginResetModel();
+    frozen_ = frozen;
+    endResetModel();
+}
+
+void TSearchResultModel::Refresh() {
+    beginResetModel();
+    endResetModel();
+}
+
+void TSearchResultModel::SetHeaders(const QStringList& headers) {
+    for (int i = 0; i < headers.size() && i < headers_.size(); ++i)
+        headers_[i] = headers[i];
+    emit headerDataChanged(Qt::Horizontal, 0, kSearchColumnCount - 1);
+}
+
+const std::vector<TSearchRow>* TSearchResultModel::Rows() const {
+    if (!results_ || frozen_) return nullptr;
+    return dup_ ? &results_->DupRows : &results_->Rows;
+}
+
+TLibFolderItem* TSearchResultModel::EntryAt(int row) const {
+    const auto* rows = Rows();
+    if (!rows || row < 0 || static_cast<size_t>(row) >= rows->size()) return nullptr;
+    return (*rows)[static_cast<size_t>(row)].Entry;
+}
+
+int TSearchResultModel::rowCount(const QModelIndex& parent) const {
+    const auto* rows = Rows();
+    if (parent.isValid() || !rows) return 0;
+    return static_cast<int>(std::min<size_t>(rows->size(), INT32_MAX));
+}
+
+int TSearchResultModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kSearchColumnCount;
+}
+
+QIcon TSearchResultModel::RowIcon(const TSearchRow& row) const {
+    if (row.ImageIndex == 1) return TIcons::Archive();
+    if (row.ImageIndex == 0) return TIcons::Folder();
+    // The name through CellText, which gives nothing for a stale set.
+    std::string name = results_->CellText(row, kColName, format_);
+    auto dot = name.rfind('.');
+    QString ext = dot == std::string::npos ? QString() : Q(name.substr(dot)).toUpper();
+    auto it = iconCache_.constFind(ext);
+    if (it != iconCache_.constEnd()) return *it;
+    // One lookup per extension: the icon depends on the type only.
+    QIcon icon = name.empty() ? QIcon() : GetFileIcon(name);
+    if (icon.isNull()) icon = TIcons::File();
+    iconCache_.insert(ext, icon);
+    return icon;
+}
+
+QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
+    const auto* rows = Rows();
+    if (!rows || !index.isValid() || static_cast<size_t>(index.row()) >= rows->size()) return {};
+    const TSearchRow& row = (*rows)[static_cast<size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        if (role == Qt::ToolTipRole && index.column() != kColComments &&
+            index.column() != kColFullName)
+            return {};
+        return Q(results_->CellText(row, index.column(), format_));
+    case Qt::DecorationRole:
+        if (index.column() == kColName) return RowIcon(row);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == kColSize || index.column() == kColDate ||
+            index.column() == kColDuplicates)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TSearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= headers_.size()) return {};
+    if (role == Qt::DisplayRole) return headers_[section];
+    if (role == Qt::TextAlignmentRole &&
+        (section == kColSize || section == kColDate || section == kColDuplicates))
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+bool TSearchResultModel::setHeaderData(int section, Qt::Orientation orientation,
+                                       const QVariant& value, int role) {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= headers_.size())
+        return false;
+    headers_[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+TSearchCollectionModel::TSearchCollectionModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TSearchCollectionModel::SetResults(TSearchResults* results) {
+    beginResetModel();
+    results_ = results;
+    endResetModel();
+}
+
+void TSearchCollectionModel::SetFrozen(bool frozen) {
+    if (frozen == frozen_) return;
+    beginResetModel();
+    frozen_ = frozen;
+    endResetModel();
+}
+
+void TSearchCollectionModel::Refresh() {
+    beginResetModel();
+    endResetModel();
+}
+
+TTreeNode* TSearchCollectionModel::NodeAt(int row) const {
+    if (!results_ || frozen_ || row < 0 ||
+        static_cast<size_t>(row) >= results_->CollectionRows.size())
+        return nullptr;
+    return results_->CollectionRows[static_cast<size_t>(row)];
+}
+
+int TSearchCollectionModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || !results_ || frozen_) return 0;
+    return static_cast<int>(std::min<size_t>(results_->CollectionRows.size(), INT32_MAX));
+}
+
+int TSearchCollectionModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant TSearchCollectionModel::data(const QModelIndex& index, int role) const {
+    TTreeNode* n = index.isValid() ? NodeAt(index.row()) : nullptr;
+    if (!n) return {};
+    if (role == Qt::DisplayRole) return Q(n->Text());
+    if (role == Qt::DecorationRole) {
+        const TLibColItem* c = ColItemOf(n);
+        if (!c) return TIcons::Collection();
+        switch (c->Kind) {
+        case TLibColItem::kVolumeLink:
+            return TIcons::Volume();
+        case TLibColItem::kFolderLink:
+            return TIcons::Folder();
+        case TLibColItem::kArchiveLink:
+            return TIcons::Archive();
+        case TLibColItem::kFileLink:
+            return TIcons::File();
+        default:
+            break;
+        }
+        const auto& images = TIcons::CollectionImages();
+        if (c->ImageIndex >= 0 && static_cast<size_t>(c->ImageIndex) < images.size())
+            return images[static_cast<size_t>(c->ImageIndex)];
+        return TIcons::Collection();
+    }
+    return {};
+}
+
+QVariant TSearchCollectionModel::headerData(int section, Qt::Orientation orientation,
+                                            int role) const {
+    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole) return header_;
+    return {};
+}
+
+bool TSearchCollectionModel::setHeaderData(int section, Qt::Orientation orientation,
+                                           const QVariant& value, int role) {
+    if (orientation != Qt::Horizontal || section != 0 || role != Qt::DisplayRole) return false;
+    header_ = value.toString();
+    emit headerDataChanged(orientation, 0, 0);
+    return true;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "search/search_engine.h"
+
+#include <QtCore/QAbstractTableModel>
+#include <QtCore/QHash>
+#include <QtGui/QIcon>
+
+// The rows of a search (results or duplicates) without a widget item per row:
+// the model reads the engine's row vector, so a million rows show at once.
+// Frozen models show nothing (while the catalog changes or a search runs).
+class TSearchResultModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    TSearchResultModel(bool duplicates, const TCellFormat& format, QObject* parent = nullptr);
+
+    // The set shown (null: nothing); the model never owns it.
+    void SetResults(TSearchResults* results);
+    void SetFrozen(bool frozen);
+    bool Frozen() const { return frozen_; }
+    // Call after the rows changed (a search ended, a sort, a drop).
+    void Refresh();
+    bool Duplicates() const { return dup_; }
+    const std::vector<TSearchRow>* Rows() const;
+    TLibFolderItem* EntryAt(int row) const;
+    void SetHeaders(const QStringList& headers);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role) override;
+
+private:
+    QIcon RowIcon(const TSearchRow& row) const;
+
+    bool dup_;
+    const TCellFormat& format_;
+    TSearchResults* results_ = nullptr;
+    bool frozen_ = false;
+    QStringList headers_;
+    mutable QHash<QString, QIcon> iconCache_;
+};
+
+// The collections-tree nodes a search found (one column "Collection").
+class TSearchCollectionModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TSearchCollectionModel(QObject* parent = nullptr);
+
+    void SetResults(TSearchResults* results);
+    void SetFrozen(bool frozen);
+    void Refresh();
+    TTreeNode* NodeAt(int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role) override;
+
+private:
+    TSearchResults* results_ = nullptr;
+    bool frozen_ = false;
+    QString header_ = QStringLiteral("Collection");
+};

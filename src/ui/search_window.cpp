@@ -1,0 +1,1004 @@
+#include "ui/search_window.h"
+
+#include "catalog/lib_obj.h"
+#include "search/export.h"
+#include "search/import.h"
+#include "search/saved_search.h"
+#include "settings/global_data.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+#include "settings/settings_store.h"
+#include "ui/catalog_models.h"
+#include "ui/dialog_common.h"
+#include "ui/export_dialog.h"
+#include "ui/import_dialog.h"
+#include "ui/main_window.h"
+#include "ui/search_models.h"
+
+#include <QtCore/QDate>
+#include <QtGui/QAction>
+#include <QtGui/QCloseEvent>
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDateEdit>
+#include <QtWidgets/QFileDialog>
+#include <QtWidgets/QGridLayout>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QSpinBox>
+#include <QtWidgets/QSplitter>
+#include <QtWidgets/QStackedWidget>
+#include <QtWidgets/QStatusBar>
+#include <QtWidgets/QStyle>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QToolBar>
+#include <QtWidgets/QTreeView>
+#include <QtWidgets/QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const char* const kPos = "Pos\\frmSearch";
+const QDate kDayZero(1899, 12, 30);
+
+TDateTime DateValue(const QDate& d) {
+    return d.isValid() ? static_cast<double>(kDayZero.daysTo(d)) : 0.0;
+}
+
+QDate DateOf(TDateTime t) {
+    if (!(t > -700000 && t < 3000000)) return QDate::currentDate();
+    return kDayZero.addDays(static_cast<qint64>(std::floor(t)));
+}
+
+void FillCombo(QComboBox* box, const TStringList& list) {
+    QString text = box->currentText();
+    box->clear();
+    for (int i = 0; i < list.Count(); ++i)
+        box->addItem(Qs(list[i]));
+    box->setCurrentText(text);
+}
+
+QComboBox* EditableCombo(QWidget* parent, const char* name) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QString::fromLatin1(name));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    return c;
+}
+
+QLineEdit* Edit(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setClearButtonEnabled(true);
+    return e;
+}
+
+// The program is busy while the search runs (commands that free records
+// wait), restored however the search ends. The engine's own scope class shares
+// its name with the main window's private one, so it is not used here.
+class TIdleGuard {
+public:
+    explicit TIdleGuard(TProgressState& state) : state_(state), was_(state.Idle()) {
+        state_.SetIdle(false);
+    }
+    ~TIdleGuard() { state_.SetIdle(was_); }
+    TIdleGuard(const TIdleGuard&) = delete;
+    TIdleGuard& operator=(const TIdleGuard&) = delete;
+
+private:
+    TProgressState& state_;
+    bool was_;
+};
+
+} // namespace
+
+// The engine reports to the window's own status line and polls Stop through
+// the program's progress state, letting the event queue run meanwhile.
+namespace {
+
+// Long operations of this file report through the program's progress state
+// and poll Stop there, letting the event queue run meanwhile.
+class TMainPump : public IProgress {
+public:
+    explicit TMainPump(TfrmMain& w) : w_(w) {}
+    void BeginProgress(const std::string& text, int64_t total) override {
+        w_.GD().Progress.BeginProgress(text, total);
+    }
+    void StepProgress(const std::string& text, int64_t position) override {
+        w_.GD().Progress.StepProgress(text, position);
+    }
+    void EndProgress(const std::string& text) override { w_.GD().Progress.EndProgress(text); }
+    void ShowStatus(const std::string& text, const std::string& logText, bool log) override {
+        w_.GD().Progress.ShowStatus(text, logText, log);
+    }
+    void LogMessage(const std::string& text) override { w_.GD().Progress.LogMessage(text); }
+    bool StopRequested() const override {
+        w_.ProcessEvents();
+        return w_.GD().Progress.StopRequested();
+    }
+
+protected:
+    TfrmMain& w_;
+};
+
+} // namespace
+
+// The search's status texts go to the window's own status line.
+class TfrmSearch::TSearchProgress : public TMainPump {
+public:
+    explicit TSearchProgress(TfrmSearch& s) : TMainPump(s.main_), s_(s) {}
+    void ShowStatus(const std::string& text, const std::string&, bool) override {
+        s_.SetStatus(5, Qs(text));
+    }
+
+private:
+    TfrmSearch& s_;
+};
+
+TfrmSearch::TfrmSearch(TfrmMain& main) : QWidget(&main, Qt::Window), main_(main) {
+    setObjectName(QStringLiteral("frmSearch"));
+    setWindowTitle(QStringLiteral("Search"));
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(2);
+    BuildToolbar();
+    top->addWidget(tb);
+    BuildCriteria();
+    auto* crit = new QWidget(this);
+    auto* cl = new QVBoxLayout(crit);
+    cl->setContentsMargins(6, 0, 6, 0);
+    cl->addWidget(pcFind);
+    top->addWidget(crit);
+    BuildLists();
+    top->addWidget(spl, 1);
+
+    sb = new QStatusBar(this);
+    sb->setObjectName(QStringLiteral("sb"));
+    sb->setSizeGripEnabled(false);
+    for (int i = 0; i < 5; ++i) {
+        auto* l = new QLabel(sb);
+        l->setMinimumWidth(20);
+        sb->addWidget(l, 1);
+        sbLabels_.push_back(l);
+    }
+    top->addWidget(sb);
+    sb_main = new QStatusBar(this);
+    sb_main->setObjectName(QStringLiteral("sb_main"));
+    sbMainLabel_ = new QLabel(sb_main);
+    sbMainLabel_->setMinimumWidth(20);
+    sb_main->addWidget(sbMainLabel_, 1);
+    top->addWidget(sb_main);
+
+    format_.SizeUnit = main_.GD().Sizes;
+    format_.NewLine = main_.GD().NewLine;
+    BindResults();
+    // The main window's tree model is reset whenever the catalog is replaced,
+    // frozen for a change, or has freed records: the rows are checked then.
+    connect(main_.NodesModel(), &QAbstractItemModel::modelReset, this, &TfrmSearch::CatalogChanged);
+    resize(820, 560);
+    UpdateButtons();
+}
+
+TfrmSearch::~TfrmSearch() {
+    // The views may outlive the rows by a moment while children are deleted.
+    slvModel_->SetResults(nullptr);
+    dupModel_->SetResults(nullptr);
+    colModel_->SetResults(nullptr);
+}
+
+void TfrmSearch::BuildToolbar() {
+    tb = new QToolBar(this);
+    tb->setObjectName(QStringLiteral("tb"));
+    tb->setIconSize(QSize(20, 20));
+    auto act = [this](const char* name, const char* hint, const char* icon, int fallback) {
+        auto* a = new QAction(TIcons::Theme(icon, fallback), QString::fromLatin1(hint), this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setToolTip(QString::fromLatin1(hint));
+        tb->addAction(a);
+        return a;
+    };
+    using S = QStyle;
+    tbFind = act("tbFind", "Start Search", "edit-find", S::SP_FileDialogContentsView);
+    tb->addSeparator();
+    tbNew = act("tbNew", "New Search", "document-new", S::SP_FileIcon);
+    tb->addSeparator();
+    tbLoad = act("tbLoad", "Load Search", "document-open", S::SP_DialogOpenButton);
+    tbSave = act("tbSave", "Save Search", "document-save", S::SP_DialogSaveButton);
+    tb->addSeparator();
+    tbExport = act("tbExport", "Export", "document-export", S::SP_ArrowRight);
+    tb->addSeparator();
+    tbStop = act("tbStop", "Stop", "process-stop", S::SP_BrowserStop);
+    tb->addSeparator();
+    tbSelected = act("tbSelected", "Search Selected Nodes Only", "edit-select-all",
+                     S::SP_FileDialogListView);
+    tbDuplicates =
+        act("tbDuplicates", "Search for Duplicates", "edit-copy", S::SP_FileDialogDetailedView);
+    tbMatchCase =
+        act("tbMatchCase", "Search Matching Case", "format-text-bold", S::SP_FileDialogInfoView);
+    for (QAction* a : {tbSelected, tbDuplicates, tbMatchCase})
+        a->setCheckable(true);
+    tb->addSeparator();
+    tbHelp = act("tbHelp", "Help", "help-contents", S::SP_DialogHelpButton);
+
+    connect(tbFind, &QAction::triggered, this, [this] { tbFindClick(); });
+    connect(tbNew, &QAction::triggered, this, [this] { tbNewClick(); });
+    connect(tbLoad, &QAction::triggered, this, [this] { tbLoadClick(); });
+    connect(tbSave, &QAction::triggered, this, [this] { tbSaveClick(); });
+    connect(tbExport, &QAction::triggered, this, [this] { Export1Click(); });
+    connect(tbStop, &QAction::triggered, this, [this] { tbStopClick(); });
+    for (QAction* a : {tbSelected, tbDuplicates, tbMatchCase})
+        connect(a, &QAction::triggered, this, [this] { tbSelectedClick(); });
+    connect(tbHelp, &QAction::triggered, this, [this] { tbHelpClick(); });
+}
+
+void TfrmSearch::BuildCriteria() {
+    pcFind = new QTabWidget(this);
+    pcFind->setObjectName(QStringLiteral("pcFind"));
+    auto page = [this](const char* name, const char* caption) {
+        auto* w = new QWidget(pcFind);
+        w->setObjectName(QString::fromLatin1(name));
+        pcFind->addTab(w, QString::fromLatin1(caption));
+        auto* g = new QGridLayout(w);
+        g->setColumnStretch(1, 1);
+        return std::make_pair(w, g);
+    };
+
+    // General
+    auto [gen, g0] = page("tsGeneral", "&General");
+    edSearch = Edit(gen, "edSearch");
+    edVol = Edit(gen, "edVol");
+    cbCat = EditableCombo(gen, "cbCat");
+    edCom = Edit(gen, "edCom");
+    edType = Edit(gen, "edType");
+    edLoc = EditableCombo(gen, "edLoc");
+    g0->addWidget(DlgLabel(gen, "lblFile", "&Filename:", edSearch), 0, 0);
+    g0->addWidget(edSearch, 0, 1);
+    g0->addWidget(DlgLabel(gen, "lblVol", "&Volume:", edVol), 0, 2);
+    g0->addWidget(edVol, 0, 3);
+    g0->addWidget(DlgLabel(gen, "lblCat", "&Category:", cbCat), 1, 0);
+    g0->addWidget(cbCat, 1, 1);
+    g0->addWidget(DlgLabel(gen, "lblCom", "Com&ments:", edCom), 1, 2);
+    g0->addWidget(edCom, 1, 3);
+    g0->addWidget(DlgLabel(gen, "lblType", "Ty&pe:", edType), 2, 0);
+    g0->addWidget(edType, 2, 1);
+    g0->addWidget(DlgLabel(gen, "lblLoc", "&Location:", edLoc), 2, 2);
+    g0->addWidget(edLoc, 2, 3);
+    g0->setColumnStretch(3, 1);
+    g0->setRowStretch(3, 1);
+
+    // Advanced
+    auto [adv, g1] = page("tsAdvanced", "&Advanced");
+    cbDate1 = DlgCheck(adv, "cbDate1", "&Date:");
+    edDate1 = new QDateEdit(QDate::currentDate(), adv);
+    edDate1->setObjectName(QStringLiteral("edDate1"));
+    edDate1->setCalendarPopup(true);
+    cbDate2 = DlgCheck(adv, "cbDate2", "&Between:");
+    edDate2 = new QDateEdit(QDate::currentDate(), adv);
+    edDate2->setObjectName(QStringLiteral("edDate2"));
+    edDate2->setCalendarPopup(true);
+    cbSize = DlgCheck(adv, "cbSize", "&Size:");
+    cbSign = new QComboBox(adv);
+    cbSign->setObjectName(QStringLiteral("cbSign"));
+    cbSign->addItems({QStringLiteral("="), QStringLiteral(">"), QStringLiteral("<")});
+    edSize = new QSpinBox(adv);
+    edSize->setObjectName(QStringLiteral("edSize"));
+    edSize->setRange(0, 2147483647);
+    cbK = new QComboBox(adv);
+    cbK->setObjectName(QStringLiteral("cbK"));
+    cbK->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+    g1->addWidget(cbDate1, 0, 0);
+    g1->addWidget(edDate1, 0, 1);
+    g1->addWidget(cbDate2, 0, 2);
+    g1->addWidget(edDate2, 0, 3);
+    auto* sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(cbSign);
+    sizeRow->addWidget(edSize, 1);
+    sizeRow->addWidget(cbK);
+    g1->addWidget(cbSize, 1, 0);
+    g1->addLayout(sizeRow, 1, 1);
+    g1->setColumnStretch(1, 1);
+    g1->setColumnStretch(3, 1);
+    g1->setRowStretch(2, 1);
+
+    // Replace
+    auto [rep, g2] = page("tsReplace", "&Replace");
+    cbrepcat = DlgCheck(rep, "cbrepcat", "&Category Replace:");
+    edrepCat = EditableCombo(rep, "edrepCat");
+    cbrepcom = DlgCheck(rep, "cbrepcom", "Com&ments Replace:");
+    edrepCom = Edit(rep, "edrepCom");
+    g2->addWidget(cbrepcat, 0, 0);
+    g2->addWidget(edrepCat, 0, 1);
+    g2->addWidget(cbrepcom, 1, 0);
+    g2->addWidget(edrepCom, 1, 1);
+    g2->setRowStretch(2, 1);
+
+    // Anywhere
+    auto [any, g3] = page("tsAnywhere", "Any&where");
+    edAny = Edit(any, "edAny");
+    g3->addWidget(DlgLabel(any, "lblAny", "Look for:", edAny), 0, 0);
+    g3->addWidget(edAny, 0, 1);
+    g3->setRowStretch(1, 1);
+
+    // Collections
+    auto [col, g4] = page("ysCollections", "&Collections");
+    edcolCaption = Edit(col, "edcolCaption");
+    edcolUrl = Edit(col, "edcolUrl");
+    edcolCom = Edit(col, "edcolCom");
+    g4->addWidget(DlgLabel(col, "lblColCaption", "Caption:", edcolCaption), 0, 0);
+    g4->addWidget(edcolCaption, 0, 1);
+    g4->addWidget(DlgLabel(col, "lblColUrl", "URL:", edcolUrl), 1, 0);
+    g4->addWidget(edcolUrl, 1, 1);
+    g4->addWidget(DlgLabel(col, "lblColCom", "Comments:", edcolCom), 2, 0);
+    g4->addWidget(edcolCom, 2, 1);
+    g4->setRowStretch(3, 1);
+
+    // Options
+    auto [opt, g5] = page("tsOptions", "&Options");
+    cbSel = DlgCheck(opt, "cbSel", "&Selected Nodes Only");
+    cbFoldersOnly = DlgCheck(opt, "cbFoldersOnly", "Folders &Only");
+    cbCase = DlgCheck(opt, "cbCase", "&Match Case");
+    cbDup = DlgCheck(opt, "cbDup", "Find &Duplicates");
+    g5->addWidget(cbSel, 0, 0);
+    g5->addWidget(cbFoldersOnly, 1, 0);
+    g5->addWidget(cbCase, 0, 1);
+    g5->addWidget(cbDup, 1, 1);
+    g5->setRowStretch(2, 1);
+
+    for (QCheckBox* c : {cbSel, cbCase, cbDup})
+        connect(c, &QCheckBox::clicked, this, [this] { cbSelClick(); });
+    for (QCheckBox* c : {cbDate1, cbDate2, cbSize})
+        connect(c, &QCheckBox::toggled, this, [this] { cbDate1Click(); });
+    for (QLineEdit* e : {edSearch, edVol, edCom, edType, edAny, edcolCaption, edcolUrl, edcolCom})
+        connect(e, &QLineEdit::returnPressed, this, [this] { tbFindClick(); });
+    pcFind->setMaximumHeight(pcFind->sizeHint().height());
+}
+
+QTreeView* TfrmSearch::MakeList(const char* name) {
+    auto* v = new QTreeView(this);
+    v->setObjectName(QString::fromLatin1(name));
+    v->setRootIsDecorated(false);
+    v->setUniformRowHeights(true);
+    v->setItemsExpandable(false);
+    v->setAllColumnsShowFocus(true);
+    v->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    v->setSelectionBehavior(QAbstractItemView::SelectRows);
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->setContextMenuPolicy(Qt::CustomContextMenu);
+    v->header()->setSectionsClickable(true);
+    v->header()->setStretchLastSection(false);
+    connect(v->header(), &QHeaderView::sectionClicked, this,
+            [this, v](int column) { slvColumnClick(v, column); });
+    connect(v, &QTreeView::doubleClicked, this, [this, v] { pmiLocateClick(v); });
+    connect(v, &QWidget::customContextMenuRequested, this, [this, v](const QPoint& p) {
+        v->setFocus();
+        pmFind->popup(v->viewport()->mapToGlobal(p));
+    });
+    // The menu's keys act on the list that has the focus.
+    auto* loc = new QAction(v);
+    loc->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    loc->setShortcutContext(Qt::WidgetShortcut);
+    connect(loc, &QAction::triggered, this, [this, v] { pmiLocateClick(v); });
+    v->addAction(loc);
+    auto* prop = new QAction(v);
+    prop->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    prop->setShortcutContext(Qt::WidgetShortcut);
+    connect(prop, &QAction::triggered, this, [this, v] { pmiPropertiesClick(v); });
+    v->addAction(prop);
+    return v;
+}
+
+void TfrmSearch::BuildLists() {
+    pmFind = new QMenu(this);
+    pmFind->setObjectName(QStringLiteral("pmFind"));
+    pmiLocate = pmFind->addAction(QStringLiteral("&Locate"));
+    pmiLocate->setObjectName(QStringLiteral("pmiLocate"));
+    pmiLocate->setShortcut(QKeySequence(Qt::Key_Return));
+    pmiLocate->setShortcutContext(Qt::WidgetShortcut);
+    pmFind->addSeparator();
+    pmiProperties = pmFind->addAction(QStringLiteral("&Properties"));
+    pmiProperties->setObjectName(QStringLiteral("pmiProperties"));
+    pmiProperties->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    pmiProperties->setShortcutContext(Qt::WidgetShortcut);
+    connect(pmiLocate, &QAction::triggered, this, [this] { pmiLocateClick(); });
+    connect(pmiProperties, &QAction::triggered, this, [this] { pmiPropertiesClick(); });
+
+    spl = new QSplitter(Qt::Horizontal, this);
+    spl->setObjectName(QStringLiteral("spl"));
+    panCol = new QWidget(spl);
+    panCol->setObjectName(QStringLiteral("panCol"));
+    auto* cl = new QVBoxLayout(panCol);
+    cl->setContentsMargins(0, 0, 0, 0);
+    lvCol = MakeList("lvCol");
+    colModel_ = new TSearchCollectionModel(this);
+    lvCol->setModel(colModel_);
+    lvCol->header()->setStretchLastSection(true);
+    cl->addWidget(lvCol);
+
+    panLV = new QWidget(spl);
+    panLV->setObjectName(QStringLiteral("panLV"));
+    auto* ll = new QVBoxLayout(panLV);
+    ll->setContentsMargins(0, 0, 0, 0);
+    lvStack = new QStackedWidget(panLV);
+    slv = MakeList("slv");
+    slvdup = MakeList("slvdup");
+    slvModel_ = new TSearchResultModel(false, format_, this);
+    dupModel_ = new TSearchResultModel(true, format_, this);
+    slv->setModel(slvModel_);
+    slvdup->setModel(dupModel_);
+    for (QTreeView* v : {slv, slvdup}) {
+        static const int widths[kSearchColumnCount] = {180, 50,  100, 200, 80, 130,
+                                                       100, 140, 70,  260, 100};
+        for (int i = 0; i < kSearchColumnCount; ++i)
+            v->setColumnWidth(i, widths[i]);
+    }
+    lvStack->addWidget(slv);
+    lvStack->addWidget(slvdup);
+    ll->addWidget(lvStack);
+    spl->addWidget(panCol);
+    spl->addWidget(panLV);
+    spl->setStretchFactor(1, 1);
+    spl->setSizes({160, 640});
+}
+
+// ---------------------------------------------------------------------------
+// Results and the catalog
+
+void TfrmSearch::BindResults() {
+    TLibObj* lib = main_.NodesModel()->Lib();
+    if (!lib) lib = &main_.Lib();
+    // The old set may belong to a catalog already freed: it is dropped
+    // without asking it anything.
+    results_ = std::make_unique<TSearchResults>(*lib);
+    resultsLib_ = lib;
+    slvModel_->SetResults(results_.get());
+    dupModel_->SetResults(results_.get());
+    colModel_->SetResults(results_.get());
+}
+
+void TfrmSearch::CatalogChanged() {
+    if (searching_) return;
+    const TLibObj* lib = main_.NodesModel()->Lib();
+    if (lib && lib != resultsLib_) {
+        BindResults();
+        DrawStatistics();
+        return;
+    }
+    // While the main window changes the catalog, nothing here reads it.
+    bool frozen = main_.NodesModel()->Frozen();
+    slvModel_->SetFrozen(frozen);
+    dupModel_->SetFrozen(frozen);
+    colModel_->SetFrozen(frozen);
+    if (!frozen) Results();
+}
+
+TSearchResults* TfrmSearch::Results() {
+    const TLibObj* lib = main_.NodesModel()->Lib();
+    if (lib && lib != resultsLib_) {
+        BindResults();
+        DrawStatistics();
+        return nullptr;
+    }
+    if (searching_ || main_.NodesModel()->Frozen()) return nullptr;
+    bool had =
+        !results_->Rows.empty() || !results_->DupRows.empty() || !results_->CollectionRows.empty();
+    if (results_->Valid()) return results_.get();
+    if (had) {
+        RefreshModels();
+        DrawStatistics();
+    }
+    return nullptr;
+}
+
+void TfrmSearch::RefreshModels() {
+    slvModel_->Refresh();
+    dupModel_->Refresh();
+    colModel_->Refresh();
+}
+
+// ---------------------------------------------------------------------------
+// Criteria
+
+TSearchCriteria TfrmSearch::Criteria() const {
+    TSearchCriteria c;
+    int page = pcFind->currentIndex();
+    c.Mode = page == 4   ? TSearchMode::Collections
+             : page == 3 ? TSearchMode::Anywhere
+                         : TSearchMode::Normal;
+    c.Name = Ss(edSearch->text());
+    c.Volume = Ss(edVol->text());
+    c.Category = Ss(cbCat->currentText());
+    c.Comments = Ss(edCom->text());
+    c.Type = Ss(edType->text());
+    c.Location = Ss(edLoc->currentText());
+    c.Date1Use = cbDate1->isChecked();
+    c.Date1 = DateValue(edDate1->date());
+    c.Date2Use = cbDate2->isChecked();
+    c.Date2 = DateValue(edDate2->date());
+    c.SizeUse = cbSize->isChecked();
+    c.SizeSign = std::max(0, cbSign->currentIndex());
+    c.SizeUnit = std::max(0, cbK->currentIndex());
+    c.SizeValue = edSize->value();
+    c.Anywhere = Ss(edAny->text());
+    c.ColCaption = Ss(edcolCaption->text());
+    c.ColURL = Ss(edcolUrl->text());
+    c.ColComments = Ss(edcolCom->text());
+    c.MatchCase = cbCase->isChecked();
+    c.FoldersOnly = cbFoldersOnly->isChecked();
+    c.Duplicates = cbDup->isChecked();
+    c.ReplaceCategory = cbrepcat->isChecked();
+    c.ReplaceCategoryText = Ss(edrepCat->currentText());
+    c.ReplaceComments = cbrepcom->isChecked();
+    c.ReplaceCommentsText = Ss(edrepCom->text());
+    return c;
+}
+
+void TfrmSearch::SetCriteria(const TSearchCriteria& c) {
+    edSearch->setText(Qs(c.Name));
+    edType->setText(Qs(c.Type));
+    cbCat->setCurrentText(Qs(c.Category));
+    edCom->setText(Qs(c.Comments));
+    cbDate1->setChecked(c.Date1Use);
+    edDate1->setDate(DateOf(c.Date1));
+    cbDate2->setChecked(c.Date2Use);
+    edDate2->setDate(DateOf(c.Date2));
+    cbSize->setChecked(c.SizeUse);
+    cbSign->setCurrentIndex(std::clamp(c.SizeSign, 0, 2));
+    cbK->setCurrentIndex(std::clamp(c.SizeUnit, 0, 2));
+    edSize->setValue(static_cast<int>(std::clamp<int64_t>(c.SizeValue, 0, 2147483647)));
+    edLoc->setCurrentText(Qs(c.Location));
+    edAny->setText(Qs(c.Anywhere));
+    edcolCaption->setText(Qs(c.ColCaption));
+    edcolUrl->setText(Qs(c.ColURL));
+    edcolCom->setText(Qs(c.ColComments));
+    cbCase->setChecked(c.MatchCase);
+    cbDate1Click();
+    cbSelClick();
+}
+
+// ---------------------------------------------------------------------------
+// Handlers
+
+void TfrmSearch::UpdateButtons() {
+    for (QAction* a : {tbFind, tbNew, tbLoad, tbExport})
+        a->setEnabled(!searching_);
+    tbStop->setEnabled(searching_);
+}
+
+void TfrmSearch::tbFindClick() {
+    if (searching_) return;
+    // Another long operation runs: its records may change under the search.
+    if (!main_.GD().Progress.Idle() || main_.Busy()) return;
+    Results(); // drops a stale set first
+    TSearchCriteria c = Criteria();
+    lvStack->setCurrentWidget(c.Duplicates && c.Mode != TSearchMode::Collections ? slvdup : slv);
+    if (main_.GD().ConfirmReplace && (c.ReplaceCategory || c.ReplaceComments) &&
+        main_.Questions().Ask("confFindReplace", {}, TButtons::YesNo) != TAnswer::Yes) {
+        results_->Clear();
+        RefreshModels();
+        return;
+    }
+    std::vector<TTreeNode*> selected;
+    if (cbSel->isChecked())
+        selected =
+            c.Mode == TSearchMode::Collections ? main_.SelectedColNodes() : main_.SelectedNodes();
+    format_.SizeUnit = main_.GD().Sizes;
+    format_.NewLine = main_.GD().NewLine;
+    format_.KBText = GetMessageText("infoStrKB");
+    format_.MBText = GetMessageText("infoStrMB");
+
+    TSearchProgress progress(*this);
+    TSearchEngine engine(main_.Lib(), progress);
+    engine.Format = format_;
+    bool modifiedBefore = main_.Lib().Modified;
+    std::string key, arg, text;
+    searching_ = true;
+    // The models show nothing while the engine appends to the rows.
+    slvModel_->SetFrozen(true);
+    dupModel_->SetFrozen(true);
+    colModel_->SetFrozen(true);
+    UpdateButtons();
+    {
+        TIdleGuard busy(main_.GD().Progress);
+        try {
+            engine.Run(c, *results_, cbSel->isChecked() ? &selected : nullptr);
+        } catch (const EMessageError& e) {
+            key = e.Key;
+            arg = e.Arg;
+        } catch (const std::exception& e) {
+            text = e.what();
+        }
+    }
+    searching_ = false;
+    bool frozen = main_.NodesModel()->Frozen();
+    slvModel_->SetFrozen(frozen);
+    dupModel_->SetFrozen(frozen);
+    colModel_->SetFrozen(frozen);
+    UpdateButtons();
+    DrawStatistics();
+    // Replaced values show in the main window at once.
+    if (main_.Lib().Modified != modifiedBefore) main_.RebuildViews();
+    if (!key.empty())
+        main_.Questions().ShowError(key, arg);
+    else if (!text.empty())
+        main_.Questions().ShowErrorText(Qs(text));
+}
+
+void TfrmSearch::DrawStatistics() {
+    auto texts = results_->StatusTexts(format_);
+    for (int i = 0; i < 5; ++i)
+        SetStatus(i, Qs(texts[static_cast<size_t>(i)]));
+    SetStatus(5, Qs(texts[5]));
+}
+
+void TfrmSearch::SetStatus(int panel, const QString& text) {
+    if (panel >= 0 && panel < 5)
+        sbLabels_[static_cast<size_t>(panel)]->setText(text);
+    else if (panel == 5)
+        sbMainLabel_->setText(text);
+}
+
+QString TfrmSearch::StatusText(int panel) const {
+    if (panel >= 0 && panel < 5) return sbLabels_[static_cast<size_t>(panel)]->text();
+    if (panel == 5) return sbMainLabel_->text();
+    return {};
+}
+
+void TfrmSearch::tbNewClick() {
+    if (searching_) return;
+    for (QLineEdit* e : {edSearch, edCom, edVol, edType, edAny})
+        e->clear();
+    cbCat->setCurrentText(QString());
+    edLoc->setCurrentText(QString());
+    for (QCheckBox* c : {cbDate1, cbDate2, cbSize, cbrepcat, cbrepcom})
+        c->setChecked(false);
+    Results();
+    results_->Rows.clear();
+    slvModel_->Refresh();
+}
+
+void TfrmSearch::tbLoadClick() {
+    QString path;
+    if (PathHook)
+        path = PathHook(false);
+    else
+        path = QFileDialog::getOpenFileName(this, QStringLiteral("Load Search"), QString(),
+                                            QStringLiteral("Catalog Search (*.TXS *.txs);;"
+                                                           "All Files (*)"));
+    if (!path.isEmpty()) LoadSearchFile(path);
+}
+
+void TfrmSearch::tbSaveClick() {
+    QString path;
+    if (PathHook) {
+        path = PathHook(true);
+    } else {
+        QFileDialog dlg(this, QStringLiteral("Save Search"));
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setNameFilters(
+            {QStringLiteral("Catalog Search (*.TXS *.txs)"), QStringLiteral("All Files (*)")});
+        dlg.setDefaultSuffix(QString::fromLatin1(kSavedSearchExtension));
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+            path = dlg.selectedFiles().first();
+    }
+    if (!path.isEmpty()) SaveSearchFile(path);
+}
+
+bool TfrmSearch::LoadSearchFile(const QString& path) {
+    TSearchCriteria c = Criteria();
+    try {
+        LoadSearch(Ss(path), c);
+    } catch (const std::exception& e) {
+        ShowError(e);
+        return false;
+    }
+    SetCriteria(c);
+    return true;
+}
+
+bool TfrmSearch::SaveSearchFile(const QString& path) {
+    try {
+        SaveSearch(Ss(path), Criteria());
+    } catch (const std::exception& e) {
+        ShowError(e);
+        return false;
+    }
+    return true;
+}
+
+void TfrmSearch::ShowError(const std::exception& e) {
+    if (auto* m = dynamic_cast<const EMessageError*>(&e))
+        main_.Questions().ShowError(m->Key, m->Arg);
+    else
+        main_.Questions().ShowErrorText(QString::fromUtf8(e.what()));
+}
+
+void TfrmSearch::Export1Click() {
+    if (searching_) return;
+    TSearchResults* r = Results();
+    if (!r) return;
+    main_.ExportSearchResults(r);
+}
+
+void TfrmSearch::tbStopClick() {
+    if (searching_) main_.GD().Progress.RequestStop();
+}
+
+void TfrmSearch::tbSelectedClick() {
+    cbSel->setChecked(tbSelected->isChecked());
+    cbDup->setChecked(tbDuplicates->isChecked());
+    cbCase->setChecked(tbMatchCase->isChecked());
+}
+
+void TfrmSearch::cbSelClick() {
+    tbSelected->setChecked(cbSel->isChecked());
+    tbDuplicates->setChecked(cbDup->isChecked());
+    tbMatchCase->setChecked(cbCase->isChecked());
+}
+
+void TfrmSearch::cbDate1Click() {
+    edDate1->setEnabled(cbDate1->isChecked());
+    cbDate2->setEnabled(cbDate1->isChecked());
+    edDate2->setEnabled(cbDate2->isChecked());
+    for (QWidget* w :
+         {static_cast<QWidget*>(cbSign), static_cast<QWidget*>(edSize), static_cast<QWidget*>(cbK)})
+        w->setEnabled(cbSize->isChecked());
+    edSize->setMaximum(2147483647);
+}
+
+void TfrmSearch::slvColumnClick(QAbstractItemView* list, int column) {
+    TSearchResults* r = Results();
+    if (!r) return;
+    if (list == lvCol) {
+        int& d = sort_.Direction[0];
+        const bool asc = d == 2;
+        std::stable_sort(r->CollectionRows.begin(), r->CollectionRows.end(),
+                         [asc](const TTreeNode* a, const TTreeNode* b) {
+                             return asc ? a->Text() < b->Text() : b->Text() < a->Text();
+                         });
+        d = d == 2 ? 1 : 2;
+        colModel_->Refresh();
+        return;
+    }
+    bool dup = list == slvdup;
+    SortRows(dup ? r->DupRows : r->Rows, column, sort_);
+    (dup ? dupModel_ : slvModel_)->Refresh();
+}
+
+QAbstractItemView* TfrmSearch::VisibleList() const {
+    return lvStack->currentWidget() == slvdup ? static_cast<QAbstractItemView*>(slvdup)
+                                              : static_cast<QAbstractItemView*>(slv);
+}
+
+int TfrmSearch::FirstSelectedRow(QAbstractItemView* view) const {
+    int best = -1;
+    for (const QModelIndex& i : view->selectionModel()->selectedRows())
+        if (best < 0 || i.row() < best) best = i.row();
+    return best;
+}
+
+bool TfrmSearch::LocateResult(QAbstractItemView* from, bool& wasFolder, bool& fromCollections) {
+    wasFolder = false;
+    fromCollections = from == lvCol || (!from && lvCol->hasFocus());
+    TSearchResults* r = Results();
+    if (!r) return false;
+    if (fromCollections) {
+        int row = FirstSelectedRow(lvCol);
+        if (row < 0) return false;
+        TLocateResult loc = r->LocateCollection(static_cast<size_t>(row));
+        if (!loc.CollectionNode) return false;
+        main_.SelectColNode(loc.CollectionNode);
+        return true;
+    }
+    QAbstractItemView* list = VisibleList();
+    int row = FirstSelectedRow(list);
+    if (row < 0) return false;
+    TLocateResult loc = r->Locate(list == slvdup, static_cast<size_t>(row));
+    if (!loc.Node) return false;
+    main_.SelectNode(loc.Node);
+    if (loc.Entry && !loc.Entry->IsFolder) {
+        main_.SelectEntries({loc.Entry});
+    } else {
+        wasFolder = true;
+    }
+    return true;
+}
+
+void TfrmSearch::pmiLocateClick(QAbstractItemView* from) {
+    bool folder = false, col = false;
+    if (!LocateResult(from, folder, col)) return;
+    if (main_.GD().LocateMain) {
+        main_.raise();
+        main_.activateWindow();
+    }
+}
+
+void TfrmSearch::pmiPropertiesClick(QAbstractItemView* from) {
+    bool folder = false, col = false;
+    if (!LocateResult(from, folder, col)) return;
+    if (col) {
+        main_.SetActiveView(main_.ColView());
+        main_.miColPropClick();
+    } else if (folder) {
+        main_.SetActiveView(main_.NodesView());
+        main_.miLPropertiesClick();
+    } else {
+        main_.SetActiveView(main_.ListView());
+        main_.pmLVPropertiesClick();
+    }
+}
+
+void TfrmSearch::tbHelpClick() {
+    main_.miContentsClick();
+}
+
+// ---------------------------------------------------------------------------
+// Window
+
+void TfrmSearch::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (e->spontaneous()) return;
+    pcFind->setCurrentIndex(0);
+    cbrepcat->setChecked(false);
+    cbrepcom->setChecked(false);
+    if (!layoutRestored_) {
+        layoutRestored_ = true;
+        RestoreLayout();
+    }
+    FillCombo(cbCat, main_.GD().GlobalCategories);
+    FillCombo(edrepCat, main_.GD().GlobalCategories);
+    FillCombo(edLoc, main_.GD().GlobalLocations);
+    cbDate1Click();
+    UpdateButtons();
+    cbSelClick();
+    Results();
+}
+
+void TfrmSearch::closeEvent(QCloseEvent* e) {
+    SaveLayout();
+    QWidget::closeEvent(e);
+}
+
+void TfrmSearch::keyPressEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void TfrmSearch::RestoreLayout() {
+    ISettingsStore& st = main_.Store();
+    DlgRestorePlacement(this, st);
+    const std::string k = kPos;
+    QList<int> sizes = spl->sizes();
+    if (sizes.size() == 2) {
+        sizes[0] = static_cast<int>(
+            std::clamp<int64_t>(st.ReadInt(k + "\\Col", "Width", sizes[0]), 0, 10000));
+        sizes[1] = static_cast<int>(
+            std::clamp<int64_t>(st.ReadInt(k + "\\LV", "Width", sizes[1]), 0, 10000));
+        spl->setSizes(sizes);
+    }
+    for (auto [v, sub] : {std::pair{slv, "\\SLV\\"}, std::pair{slvdup, "\\SLVDUP\\"}})
+        for (int i = 0; i < kSearchColumnCount; ++i)
+            v->setColumnWidth(
+                i,
+                static_cast<int>(std::clamp<int64_t>(
+                    st.ReadInt(k + sub + std::to_string(i), "Width", v->columnWidth(i)), 0, 4000)));
+}
+
+void TfrmSearch::SaveLayout() {
+    ISettingsStore& st = main_.Store();
+    DlgSavePlacement(this, st);
+    const std::string k = kPos;
+    QList<int> sizes = spl->sizes();
+    if (sizes.size() == 2) {
+        st.WriteInt(k + "\\Col", "Width", sizes[0]);
+        st.WriteInt(k + "\\LV", "Width", sizes[1]);
+    }
+    for (auto [v, sub] : {std::pair{slv, "\\SLV\\"}, std::pair{slvdup, "\\SLVDUP\\"}})
+        for (int i = 0; i < kSearchColumnCount; ++i)
+            st.WriteInt(k + sub + std::to_string(i), "Width", v->columnWidth(i));
+}
+
+// ---------------------------------------------------------------------------
+// The main window's commands for search, export and import
+
+TfrmSearch& TfrmMain::SearchWindow() {
+    if (!search_) search_ = new TfrmSearch(*this);
+    return *search_;
+}
+
+TfrmExport& TfrmMain::ExportDialog() {
+    if (!export_) export_ = new TfrmExport(*store_, this);
+    return *export_;
+}
+
+TfrmImport& TfrmMain::ImportDialog() {
+    if (!import_) import_ = new TfrmImport(*store_, this);
+    return *import_;
+}
+
+void TfrmMain::ShowSearch(int how) {
+    TfrmSearch& s = SearchWindow();
+    switch (how) {
+    case 1: // from the tree: the selected nodes
+        s.cbSel->setChecked(SelectedNode() != nullptr);
+        s.cbDup->setChecked(false);
+        break;
+    case 2: // by the entry's name
+    case 3: {
+        std::vector<TLibFolderItem*> sel = SelectedEntries();
+        if (sel.empty()) return;
+        TLibFolderItem* e = sel.front();
+        if (TLibFolderItem* cur = listModel_->EntryAt(lv_->currentIndex().row()))
+            if (std::find(sel.begin(), sel.end(), cur) != sel.end()) e = cur;
+        s.cbSel->setChecked(false);
+        s.cbDup->setChecked(how == 3);
+        s.edSearch->setText(Qs(e->Caption.str()));
+        break;
+    }
+    default:
+        s.cbSel->setChecked(false);
+        break;
+    }
+    s.cbSelClick();
+    s.show();
+    s.raise();
+    s.activateWindow();
+    if (how == 2 || how == 3) s.pcFind->setCurrentIndex(0);
+    if (how == 3) s.tbFindClick();
+}
+
+void TfrmMain::ExportSearchResults(TSearchResults* results) {
+    if (!CheckIdle()) return;
+    RunExportCommand(static_cast<int>(TExportScope::Results), results);
+}
+
+void TfrmMain::RunExportCommand(int scope, TSearchResults* results) {
+    if (!CheckIdle()) return;
+    const auto sc = static_cast<TExportScope>(scope);
+    // Taken before the views freeze.
+    std::vector<TTreeNode*> selected;
+    if (sc == TExportScope::Selection) selected = SelectedNodes();
+    TfrmExport& dlg = ExportDialog();
+    if (!dlg.Run(sc, lib_->FileName)) return;
+    TExportOptions o = dlg.Options();
+    o.NewLine = gd_->NewLine;
+    TMainPump pump(*this);
+    RunBusy([&] {
+        RunExport(*lib_, o, sc, selected, sc == TExportScope::Results ? results : nullptr, pump);
+        lib_->Recount();
+        gd_->Progress.EndProgress(GetMessageText("msgsExported", o.FileName));
+    });
+    UpdateStatus();
+}
+
+void TfrmMain::RunImportCommand() {
+    if (!CheckIdle()) return;
+    TfrmImport& dlg = ImportDialog();
+    if (!dlg.Run()) return;
+    TImportOptions o = dlg.Options();
+    TMainPump pump(*this);
+    RunBusy([&] {
+        gd_->ApplyDefaults = true;
+        struct TFinish {
+            TfrmMain& w;
+            ~TFinish() {
+                // What was imported before a failure is kept and shown as well.
+                w.gd_->ApplyDefaults = false;
+                if (w.lib_->Options.Sort) w.lib_->Tree.SortRoots();
+                w.lib_->Recount();
+                w.lib_->Modified = true;
+            }
+        } finish{*this};
+        RunImport(*lib_, o, pump);
+        gd_->Progress.LogMessage(GetMessageText("msgsAdded", lib_->FileName));
+    });
+    if (lib_->VolumeNode) SelectNode(lib_->VolumeNode);
+    SetActiveView(tvNodes_);
+    UpdateStatus();
+}

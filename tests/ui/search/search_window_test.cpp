@@ -1,0 +1,525 @@
+// The search window, the export and the import dialogs driven as a user would:
+// modal dialogs filled in by timers, message boxes answered by the question hooks.
+#include "catalog/lib_obj.h"
+#include "search/delimited_text.h"
+#include "settings/global_data.h"
+#include "settings/message_table.h"
+#include "settings/settings_store.h"
+#include "ui/catalog_models.h"
+#include "ui/export_dialog.h"
+#include "ui/import_dialog.h"
+#include "ui/main_window.h"
+#include "ui/new_volume_dialog.h"
+#include "ui/search_models.h"
+#include "ui/search_window.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDateEdit>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QListWidget>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QSpinBox>
+#include <QtWidgets/QStackedWidget>
+#include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTreeView>
+#include <deque>
+#include <memory>
+
+namespace {
+
+void WriteFile(const QString& path, qint64 size) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(size, 'x'));
+}
+
+QStringList FileLines(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QString text = QString::fromUtf8(f.readAll());
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines;
+}
+
+std::vector<std::string> Names(const TSearchResultModel* m) {
+    std::vector<std::string> out;
+    for (int r = 0; r < m->rowCount(); ++r)
+        out.push_back(m->EntryAt(r)->Caption.str());
+    return out;
+}
+
+QString Cell(const TSearchResultModel* m, int row, int column) {
+    return m->data(m->index(row, column), Qt::DisplayRole).toString();
+}
+
+} // namespace
+
+class TestSearchWindow : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir tmp_;
+    std::vector<std::string> asked_;
+    std::deque<TAnswer> answers_;
+    QStringList errors_;
+
+    QString Path(const QString& name) const { return tmp_.filePath(name); }
+
+    std::unique_ptr<TfrmMain> MakeWindow() {
+        auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
+        w->GD().ActionEndBeep = false;
+        w->GD().Progress.ActionEndBeep = false;
+        w->resize(1000, 700);
+        w->show();
+        w->activateWindow();
+        [&] { QVERIFY(QTest::qWaitForWindowActive(w.get())); }();
+        return w;
+    }
+
+    QString MakeSource(const QString& name) {
+        QString root = Path(name);
+        WriteFile(root + "/music/b.mp3", 3000);
+        WriteFile(root + "/music/a.mp3", 1000);
+        WriteFile(root + "/music/C.mp3", 2000);
+        WriteFile(root + "/docs/A.MP3", 1024);
+        WriteFile(root + "/docs/readme.txt", 10);
+        WriteFile(root + "/docs/sub/x.txt", 20);
+        WriteFile(root + "/alpha.txt", 40000);
+        return root;
+    }
+
+    TTreeNode* AddVolume(TfrmMain& w, const QString& folder, const QString& title) {
+        bool seen = false;
+        QTimer::singleShot(0, &w, [&] {
+            auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen = true;
+            d->edFolder->setText(folder);
+            d->edTitle->setText(title);
+            d->cbNew->setChecked(false);
+            d->accept();
+        });
+        w.tbAddClick();
+        w.activateWindow();
+        (void)QTest::qWaitForWindowActive(&w);
+        return seen ? w.SelectedNode() : nullptr;
+    }
+
+    // Runs `command`, which opens a modal dialog of type D that `fill` answers.
+    template <class D>
+    bool WithDialog(const std::function<void()>& command, const std::function<void(D&)>& fill) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen = true;
+            fill(*d);
+        });
+        command();
+        return seen;
+    }
+
+    void Shot(QWidget* w, const char* name) {
+        QByteArray dir = qgetenv("TAMBLIX_SHOTS");
+        if (dir.isEmpty()) return;
+        QDir().mkpath(QString::fromUtf8(dir));
+        w->grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(tmp_.isValid());
+        QCoreApplication::setApplicationName("Tamblix");
+        qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
+        qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+        qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+        QDir().mkpath(Path("runtime"));
+        TUiQuestions::AskHook = [this](const std::string& key, const std::string&, TButtons b) {
+            asked_.push_back(key);
+            TAnswer a = TAnswer::Yes;
+            if (!answers_.empty()) {
+                a = answers_.front();
+                answers_.pop_front();
+            }
+            if (a == TAnswer::Yes && b == TButtons::OkCancel) a = TAnswer::Ok;
+            return a;
+        };
+        TUiQuestions::ErrorHook = [this](const QString& text) { errors_ << text; };
+        TUiQuestions::PathHook = [](bool, const std::string&) { return std::string(); };
+    }
+
+    void init() {
+        asked_.clear();
+        answers_.clear();
+        errors_.clear();
+        ResetMessageTable();
+        TfrmSearch::PathHook = nullptr;
+    }
+
+    // Criteria set in the controls, Find, the rows and statistics, sorting by
+    // size with the shared direction state, duplicates, and Locate.
+    void findSortDuplicatesLocate() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("v1"), "Disc");
+        QVERIFY(vol);
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        QVERIFY(s.isVisible());
+        QCOMPARE(s.pcFind->currentIndex(), 0);
+        s.edType->setText("mp3");
+        s.tbFindClick();
+        QVERIFY(!s.Searching());
+        QVERIFY(w->GD().Progress.Idle());
+        QCOMPARE(s.ResultModel()->rowCount(), 4);
+        QCOMPARE(s.StatusText(2), QString::fromStdString(GetMessageText("infoFiles", "4")));
+        QCOMPARE(s.StatusText(0), QString::fromStdString(GetMessageText("infoVol", "1")));
+        QCOMPARE(s.StatusText(5), QString::fromStdString(GetMessageText("infoFindResults", "4")));
+        QCOMPARE(s.ResultModel()->columnCount(), 11);
+        QCOMPARE(Cell(s.ResultModel(), 0, kColVolume), QString("Disc"));
+
+        // Size: ascending, then descending; the duplicates list continues the state.
+        s.slvColumnClick(s.slv, kColSize);
+        QCOMPARE(Names(s.ResultModel()),
+                 (std::vector<std::string>{"a.mp3", "A.MP3", "C.mp3", "b.mp3"}));
+        s.slvColumnClick(s.slv, kColSize);
+        QCOMPARE(Names(s.ResultModel()),
+                 (std::vector<std::string>{"b.mp3", "C.mp3", "A.MP3", "a.mp3"}));
+        QCOMPARE(s.SortState().Direction[kColSize], 2);
+
+        // Duplicate names ignore case, also with Match Case ticked.
+        s.cbDup->setChecked(true);
+        s.cbCase->setChecked(true);
+        s.cbSelClick();
+        QVERIFY(s.tbDuplicates->isChecked());
+        s.tbFindClick();
+        QCOMPARE(s.lvStack->currentWidget(), static_cast<QWidget*>(s.slvdup));
+        QCOMPARE(s.DupModel()->rowCount(), 2);
+        QCOMPARE(Cell(s.DupModel(), 0, kColDuplicates), QString("2"));
+        QCOMPARE(Cell(s.DupModel(), 1, kColDuplicates), QString("2"));
+        QCOMPARE(s.StatusText(2), QString::fromStdString(GetMessageText("infoFiles", "2")));
+        Shot(&s, "search_duplicates");
+
+        // Locate a file: its folder in the tree, the entry in the list.
+        s.cbDup->setChecked(false);
+        s.cbCase->setChecked(false);
+        s.edType->clear();
+        s.edSearch->setText("b.mp3");
+        s.tbFindClick();
+        QCOMPARE(s.lvStack->currentWidget(), static_cast<QWidget*>(s.slv));
+        QCOMPARE(s.ResultModel()->rowCount(), 1);
+        s.slv->selectionModel()->select(s.ResultModel()->index(0, 0),
+                                        QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+        s.pmiLocateClick(s.slv);
+        TTreeNode* music = vol->FindChild("music");
+        QCOMPARE(w->SelectedNode(), music);
+        QCOMPARE(w->SelectedEntries().size(), size_t(1));
+        QCOMPARE(w->SelectedEntries()[0]->Caption.str(), std::string("b.mp3"));
+
+        // Locate a folder entry: its own node.
+        s.edSearch->setText("sub");
+        s.cbFoldersOnly->setChecked(true);
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 1);
+        s.slv->selectionModel()->select(s.ResultModel()->index(0, 0),
+                                        QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+        s.pmiLocateClick(s.slv);
+        QCOMPARE(w->SelectedNode(), vol->FindChild("docs")->FindChild("sub"));
+
+        // Anywhere: one text in six places, the General page keeps its texts.
+        s.cbFoldersOnly->setChecked(false);
+        s.edSearch->setText("keep");
+        s.pcFind->setCurrentIndex(3);
+        s.edAny->setText("disc");
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 10); // every entry: the volume matches
+        QCOMPARE(s.edSearch->text(), QString("keep"));
+
+        // Selected nodes only: the direct entries of the selected node.
+        s.pcFind->setCurrentIndex(0);
+        s.edSearch->clear();
+        w->SelectNode(music);
+        s.cbSel->setChecked(true);
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 3);
+        w->Lib().Modified = false;
+    }
+
+    // The replace question: No leaves everything, Yes writes the category.
+    void replaceAsksFirst() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("v2"), "Rep");
+        QVERIFY(vol);
+        w->Lib().Modified = false;
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        s.edType->setText("txt");
+        s.pcFind->setCurrentIndex(2);
+        s.cbrepcat->setChecked(true);
+        s.edrepCat->setCurrentText("Texts");
+        w->GD().ConfirmReplace = true;
+        answers_ = {TAnswer::No};
+        s.tbFindClick();
+        QCOMPARE(asked_, std::vector<std::string>{"confFindReplace"});
+        QCOMPARE(s.ResultModel()->rowCount(), 0);
+        QVERIFY(!w->Lib().Modified);
+        TLibFolderItem* alpha = FolderOf(vol)->FindItem("alpha.txt");
+        QVERIFY(alpha);
+        QVERIFY(alpha->Category.empty());
+
+        answers_ = {TAnswer::Yes};
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 3);
+        QCOMPARE(alpha->Category.str(), std::string("Texts"));
+        QVERIFY(w->Lib().Modified);
+        // Showing the window again unticks the replace boxes.
+        s.hide();
+        w->tbFindClick();
+        QVERIFY(!s.cbrepcat->isChecked());
+        w->Lib().Modified = false;
+    }
+
+    // Saved searches through the window: what is saved comes back, the
+    // volume criterion is not part of it.
+    void savedSearchRoundTrip() {
+        auto w = MakeWindow();
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        s.edSearch->setText("name ü");
+        s.edType->setText("mp3");
+        s.cbCat->setCurrentText("Music");
+        s.edCom->setText("live");
+        s.cbDate1->setChecked(true);
+        s.edDate1->setDate(QDate(2020, 2, 29));
+        s.cbDate2->setChecked(true);
+        s.edDate2->setDate(QDate(2021, 12, 31));
+        s.cbSize->setChecked(true);
+        s.cbSign->setCurrentIndex(2);
+        s.cbK->setCurrentIndex(1);
+        s.edSize->setValue(2147483647);
+        s.edLoc->setCurrentText("Shelf");
+        s.edAny->setText("any");
+        s.edcolCaption->setText("cc");
+        s.edcolUrl->setText("http://x");
+        s.edcolCom->setText("memo");
+        s.cbCase->setChecked(true);
+        const QString file = Path("saved.TXS");
+        TfrmSearch::PathHook = [&](bool save) { return save ? file : file; };
+        s.tbSaveClick();
+        QVERIFY(QFileInfo::exists(file));
+
+        s.tbNewClick();
+        QVERIFY(s.edSearch->text().isEmpty());
+        QVERIFY(!s.cbDate1->isChecked());
+        s.edcolCaption->clear();
+        s.cbCase->setChecked(false);
+        s.cbSign->setCurrentIndex(0);
+        s.edVol->setText("kept");
+        s.tbLoadClick();
+        QCOMPARE(s.edSearch->text(), QString("name ü"));
+        QCOMPARE(s.edType->text(), QString("mp3"));
+        QCOMPARE(s.cbCat->currentText(), QString("Music"));
+        QCOMPARE(s.edCom->text(), QString("live"));
+        QVERIFY(s.cbDate1->isChecked());
+        QCOMPARE(s.edDate1->date(), QDate(2020, 2, 29));
+        QVERIFY(s.cbDate2->isChecked());
+        QCOMPARE(s.edDate2->date(), QDate(2021, 12, 31));
+        QVERIFY(s.cbSize->isChecked());
+        QCOMPARE(s.cbSign->currentIndex(), 2);
+        QCOMPARE(s.cbK->currentIndex(), 1);
+        QCOMPARE(s.edSize->value(), 2147483647);
+        QCOMPARE(s.edLoc->currentText(), QString("Shelf"));
+        QCOMPARE(s.edAny->text(), QString("any"));
+        QCOMPARE(s.edcolCaption->text(), QString("cc"));
+        QCOMPARE(s.edcolUrl->text(), QString("http://x"));
+        QCOMPARE(s.edcolCom->text(), QString("memo"));
+        QVERIFY(s.cbCase->isChecked());
+        QVERIFY(s.tbMatchCase->isChecked());
+        QCOMPARE(s.edVol->text(), QString("kept"));
+        QVERIFY(s.edSize->isEnabled());
+
+        // A file that cannot be read shows an error and changes nothing.
+        TfrmSearch::PathHook = [&](bool) { return Path("missing.TXS"); };
+        s.tbLoadClick();
+        QCOMPARE(errors_.size(), 1);
+        QCOMPARE(s.edSearch->text(), QString("name ü"));
+    }
+
+    // Export of the results and of the library through the dialog, then an
+    // import of the library's text: the catalog grows.
+    void exportAndImportThroughDialogs() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("v3"), "Exp");
+        QVERIFY(vol);
+        const int volumes = w->Lib().VolumeCount;
+        const int files = w->Lib().FileCount;
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        s.edType->setText("mp3");
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 4);
+
+        const QString results = Path("results.txt");
+        bool ok = WithDialog<TfrmExport>(
+            [&] { s.Export1Click(); },
+            [&](TfrmExport& d) {
+                QCOMPARE(d.Scope(), TExportScope::Results);
+                QCOMPARE(d.windowTitle(), QString::fromStdString(GetMessageText("expCaptRes")));
+                d.edfile->setText(results);
+                TExportOptions o = d.Options();
+                SetFieldOrder(o.Fields, {"Name", "Size"});
+                o.Separator = "Tab";
+                d.SetOptions(o);
+                Shot(&d, "export_dialog");
+                d.accept();
+            });
+        QVERIFY(ok);
+        QStringList lines = FileLines(results);
+        QCOMPARE(lines.size(), 4);
+        // In the results' order: tree order, the docs folder before music.
+        QCOMPARE(lines, (QStringList{"\"A.MP3\"\t1 024", "\"a.mp3\"\t1 000", "\"b.mp3\"\t3 000",
+                                     "\"C.mp3\"\t2 000"}));
+        QVERIFY(w->GD().Progress.Idle());
+
+        // The open catalog is refused as the target: the dialog stays open.
+        const QString catalog = Path("open.txc");
+        WriteFile(catalog, 10);
+        w->Lib().FileName = catalog.toStdString();
+        ok = WithDialog<TfrmExport>([&] { w->miExportClick(); },
+                                    [&](TfrmExport& d) {
+                                        d.edfile->setText(catalog);
+                                        d.accept();
+                                        QVERIFY(d.isVisible());
+                                        d.reject();
+                                    });
+        QVERIFY(ok);
+        QCOMPARE(errors_.size(), 1);
+        QCOMPARE(QFileInfo(catalog).size(), qint64(10));
+        w->Lib().FileName.clear();
+
+        // The whole library with the default columns; the choices are kept.
+        const QString lib = Path("library.txt");
+        ok =
+            WithDialog<TfrmExport>([&] { w->miExportClick(); },
+                                   [&](TfrmExport& d) {
+                                       QCOMPARE(d.edfile->text(), catalog); // the last choice, kept
+                                       d.edfile->setText(lib);
+                                       TExportOptions o = d.Options();
+                                       SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size"});
+                                       o.Separator = "Comma";
+                                       o.Archives = true; // files only: folder entries get no line
+                                       d.SetOptions(o);
+                                       d.accept();
+                                   });
+        QVERIFY(ok);
+        QCOMPARE(FileLines(lib).size(), 7);
+        QCOMPARE(w->Store().ReadString("frmExport", "File", ""), lib.toStdString());
+
+        // Import that text: one more volume with the same files.
+        ok = WithDialog<TfrmImport>(
+            [&] { w->miImpTextClick(); },
+            [&](TfrmImport& d) {
+                d.edfile->setText(lib);
+                TImportOptions o = d.Options();
+                SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size"});
+                d.SetOptions(o);
+                // The three required columns cannot be unticked.
+                for (int i = 0; i < d.lb->count(); ++i)
+                    if (d.lb->item(i)->text() == "Name")
+                        d.lb->item(i)->setCheckState(Qt::Unchecked);
+                QVERIFY(d.lb->findItems("Name", Qt::MatchExactly)[0]->checkState() == Qt::Checked);
+                Shot(&d, "import_dialog");
+                d.accept();
+            });
+        QVERIFY(ok);
+        QCOMPARE(w->Lib().VolumeCount, volumes + 1);
+        QCOMPARE(w->Lib().FileCount, files * 2);
+        QVERIFY(w->Lib().Modified);
+        QVERIFY(w->SelectedNode() != nullptr);
+        QVERIFY(w->SelectedNode() != vol);
+        QVERIFY(w->Messages()->toPlainText().contains(
+            QString::fromStdString(GetMessageText("msgsImported", lib.toStdString()))));
+        QCOMPARE(w->Store().ReadString("frmImport", "File", ""), lib.toStdString());
+        w->Lib().Modified = false;
+    }
+
+    // Rows point at live entries: a delete, or a new catalog, drops them.
+    void resultsDroppedWhenCatalogChanges() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("v4"), "Gone");
+        QVERIFY(vol);
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 10);
+        Shot(&s, "search_results");
+
+        w->NodesView()->setFocus();
+        w->SelectNode(vol);
+        w->SetActiveView(w->NodesView());
+        w->tbDelClick();
+        QCOMPARE(w->Lib().VolumeCount, 0);
+        QCOMPARE(s.ResultModel()->rowCount(), 0);
+        QVERIFY(s.Results() == nullptr || s.Results()->Rows.empty());
+        s.pmiLocateClick(s.slv); // nothing to locate, nothing read
+        QCOMPARE(s.StatusText(5), QString::fromStdString(GetMessageText("infoFindResults", "0")));
+
+        // A new catalog replaces the old one as a whole.
+        TTreeNode* again = AddVolume(*w, MakeSource("v5"), "Again");
+        QVERIFY(again);
+        s.tbFindClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 10);
+        w->GD().ConfirmNew = false;
+        w->Lib().Modified = false;
+        w->tbNewClick();
+        QCOMPARE(s.ResultModel()->rowCount(), 0);
+        s.slvColumnClick(s.slv, kColName);
+        QVERIFY(s.Results() && s.Results()->Rows.empty());
+        w->Lib().Modified = false;
+    }
+
+    // The busy state while the search runs, and Stop.
+    void stopDuringSearch() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("v6"), "Big");
+        QVERIFY(vol);
+        // Enough entries that the search polls Stop many times.
+        TLibFolder* root = FolderOf(vol);
+        for (int i = 0; i < 200000; ++i) {
+            auto e = std::make_unique<TLibFolderItem>();
+            e->Caption = "f" + std::to_string(i) + ".dat";
+            w->Lib().AddEntry(root, std::move(e));
+        }
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        bool busySeen = false;
+        QTimer t;
+        connect(&t, &QTimer::timeout, [&] {
+            if (!s.Searching()) return;
+            busySeen = !w->GD().Progress.Idle() && !s.tbFind->isEnabled();
+            s.tbStopClick();
+        });
+        t.start(1);
+        s.tbFindClick();
+        t.stop();
+        QVERIFY(busySeen);
+        QVERIFY(w->GD().Progress.Idle());
+        QCOMPARE(errors_.size(), 1);
+        QCOMPARE(errors_[0], QString::fromStdString(GetMessageText("infoCancel")));
+        QVERIFY(s.ResultModel()->rowCount() < 200007);
+        w->Lib().Modified = false;
+    }
+};
+
+QTEST_MAIN(TestSearchWindow)
+#include "search_window_test.moc"
