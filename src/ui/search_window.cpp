@@ -222,7 +222,7 @@ void TfrmSearch::BuildToolbar() {
     for (QAction* a : {tbSelected, tbDuplicates, tbMatchCase})
         a->setCheckable(true);
     tb->addSeparator();
-    tbHelp = act("tbHelp", "Help", "help-contents", S::SP_DialogHelpButton);
+    tbHelp = act("tbHelp", "Help", "help-browser", S::SP_DialogHelpButton);
 
     connect(tbFind, &QAction::triggered, this, [this] { tbFindClick(); });
     connect(tbNew, &QAction::triggered, this, [this] { tbNewClick(); });

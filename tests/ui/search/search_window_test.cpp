@@ -207,6 +207,11 @@ private slots:
         QCOMPARE(Cell(s.DupModel(), 1, kColDuplicates), QString("2"));
         QCOMPARE(s.StatusText(2), QString::fromStdString(GetMessageText("infoFiles", "2")));
         Shot(&s, "search_duplicates");
+        s.pcFind->setCurrentIndex(1);
+        s.cbDate1->setChecked(true);
+        Shot(&s, "search_advanced");
+        s.cbDate1->setChecked(false);
+        s.pcFind->setCurrentIndex(0);
 
         // Locate a file: its folder in the tree, the entry in the list.
         s.cbDup->setChecked(false);
@@ -381,6 +386,8 @@ private slots:
                 o.Separator = "Tab";
                 d.SetOptions(o);
                 Shot(&d, "export_dialog");
+                d.pc->setCurrentIndex(1);
+                Shot(&d, "export_options");
                 d.accept();
             });
         QVERIFY(ok);
