@@ -16,7 +16,10 @@
 #include "ui/help_window.h"
 #include "ui/memo_dialog.h"
 #include "ui/new_volume_dialog.h"
+#include "ui/options_dialog.h"
 #include "ui/pick_list_dialog.h"
+#include "ui/print_cover.h"
+#include "ui/properties_dialog.h"
 #include "ui/tags_dialog.h"
 #include "ui/text_edit_dialog.h"
 #include "ui/update_dialog.h"
@@ -147,12 +150,12 @@ private:
 };
 
 // Marks the window busy for its lifetime.
-class TBusyScope {
+class TWindowBusyScope {
 public:
-    explicit TBusyScope(TfrmMain& w) : w_(w) { w_.BeginBusy(); }
-    ~TBusyScope() { w_.EndBusy(); }
-    TBusyScope(const TBusyScope&) = delete;
-    TBusyScope& operator=(const TBusyScope&) = delete;
+    explicit TWindowBusyScope(TfrmMain& w) : w_(w) { w_.BeginBusy(); }
+    ~TWindowBusyScope() { w_.EndBusy(); }
+    TWindowBusyScope(const TWindowBusyScope&) = delete;
+    TWindowBusyScope& operator=(const TWindowBusyScope&) = delete;
 
 private:
     TfrmMain& w_;
@@ -546,7 +549,7 @@ void TfrmMain::BuildActions() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     cmd("miReload", "Reload Current &Library", &TfrmMain::tbReloadClick, "view-refresh",
         S::SP_BrowserReload);
-    cmd("miLProperties", "&Properties..", &TfrmMain::miLPropertiesClick, "document-properties",
+    cmd("miLProperties", "&Properties..", &TfrmMain::miLibPropertiesClick, "document-properties",
         S::SP_FileDialogDetailedView);
     cmd("miSave", "&Save", &TfrmMain::tbSaveClick, "document-save", S::SP_DialogSaveButton)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -1325,7 +1328,7 @@ bool TfrmMain::RunBusy(const std::function<void()>& operation) {
     QString text;
     bool ok = true;
     {
-        TBusyScope busy(*this);
+        TWindowBusyScope busy(*this);
         try {
             operation();
         } catch (const EMessageError& e) {
@@ -1704,7 +1707,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 // Library commands
 
 void TfrmMain::NewLibrary(bool modified) {
-    TBusyScope busy(*this);
+    TWindowBusyScope busy(*this);
     auto fresh = std::make_unique<TLibObj>();
     nodesModel_->SetLib(fresh.get());
     colModel_->SetLib(fresh.get());
@@ -1714,12 +1717,6 @@ void TfrmMain::NewLibrary(bool modified) {
     lib_->Modified = modified;
     lib_->BumpGeneration();
     gSaved = TViewState();
-}
-
-void TfrmMain::NotYet(const QString& what) {
-    QString text = what + QStringLiteral(": this command comes with a later version.");
-    LogLine(StdStr(text));
-    questions_.ShowInfo(text);
 }
 
 void TfrmMain::tbNewClick() {
@@ -1884,7 +1881,12 @@ void TfrmMain::AsText1Click() {
 
 void TfrmMain::tbPrintClick() {
     if (!CheckIdle()) return;
-    NotYet(QStringLiteral("Print Cover"));
+    // The insert lists the current list in its order.
+    std::vector<const TLibFolderItem*> rows;
+    rows.reserve(static_cast<size_t>(listModel_->rowCount()));
+    for (int i = 0; i < listModel_->rowCount(); ++i)
+        rows.push_back(listModel_->EntryAt(i));
+    TfrmPrintCover::Execute(this, *gd_, *store_, listModel_->Folder(), rows);
 }
 
 void TfrmMain::tbFindClick() {
@@ -1909,7 +1911,23 @@ void TfrmMain::pmLVSearchDuplicatesClick() {
 
 void TfrmMain::miLPropertiesClick() {
     if (!CheckIdle()) return;
-    NotYet(QStringLiteral("Properties"));
+    TPropertiesTarget t;
+    t.Nodes = SelectedNodes();
+    if (t.Nodes.empty()) return miLibPropertiesClick();
+    t.Page = t.Nodes.front()->Parent() ? TfrmProperties::kFolderPage : TfrmProperties::kVolumePage;
+    RunProperties(t);
+}
+
+void TfrmMain::miLibPropertiesClick() {
+    if (!CheckIdle()) return;
+    TPropertiesTarget t;
+    t.LibraryOnly = true;
+    RunProperties(t);
+}
+
+void TfrmMain::RunProperties(const TPropertiesTarget& target) {
+    // The dialog is modal and nothing else runs; the views are rebuilt when it changed something.
+    if (TfrmProperties::Execute(this, *lib_, *gd_, *store_, target)) RebuildViews();
 }
 
 void TfrmMain::pmLVPropertiesClick() {
@@ -1918,7 +1936,11 @@ void TfrmMain::pmLVPropertiesClick() {
     if (SelectedEntries().empty()) return;
     TLibFolderItem* e = listModel_->EntryAt(lv_->currentIndex().row());
     if (e && e->IsFolder) return pmLVOpenClick();
-    NotYet(QStringLiteral("Properties"));
+    TPropertiesTarget t;
+    t.ListFolder = listModel_->Folder();
+    t.Entries = SelectedEntries();
+    t.Page = TfrmProperties::kFilePage;
+    RunProperties(t);
 }
 
 void TfrmMain::pmLVOpenClick() {
@@ -2321,7 +2343,11 @@ void TfrmMain::miHandlersClick() {
 
 void TfrmMain::tbOptionsClick() {
     if (!CheckIdle()) return;
-    NotYet(QStringLiteral("Options"));
+    if (!TfrmOptions::Execute(this, *gd_, *store_)) return;
+    ApplySettingsToLib();
+    BuildFavoritesMenu();
+    RebuildViews(); // sizes, icons and sorting may have changed
+    UpdateActions();
 }
 
 void TfrmMain::miAddFavoritesClick() {
@@ -2408,6 +2434,9 @@ void TfrmMain::LoadLanguage() {
         samples.emplace_back(new TfrmTags(*store_, this));
         samples.emplace_back(new TfrmPickList(*store_, this));
         samples.emplace_back(new TfrmHandlers(handlers_, *store_, this));
+        samples.emplace_back(new TfrmProperties(*gd_, *store_, this));
+        samples.emplace_back(new TfrmOptions(*gd_, *store_, this));
+        samples.emplace_back(new TfrmPrintCover(*gd_, *store_, this));
         NewVolumeDialog();
         UpdateDialog();
         lang_.SaveOriginalLanguage();

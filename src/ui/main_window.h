@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+struct TPropertiesTarget;
 class ISettingsStore;
 class TGlobalData;
 class TLibObj;
@@ -107,6 +108,7 @@ public:
     void pmLVPropertiesClick();
     void pmLVOpenClick();
     void miLPropertiesClick();
+    void miLibPropertiesClick();
     void tbFindClick();
     void pmTvSearchClick();
     void pmLVSearchByClick();
@@ -181,7 +183,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    friend class TBusyScope;
+    friend class TWindowBusyScope;
+    void RunProperties(const TPropertiesTarget& target);
     class TPumpProgress;
 
     void BuildViews();
@@ -229,7 +232,6 @@ private:
     void EndBusy();
     bool CheckIdle();
     void ShowException(const std::exception& e);
-    void NotYet(const QString& what);
     // how: 0 Find, 1 from the tree, 2 by the entry's name, 3 its duplicates (runs at once).
     void ShowSearch(int how);
     // scope: 0 library, 1 selected nodes, 2 search results.

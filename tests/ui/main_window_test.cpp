@@ -8,6 +8,9 @@
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
+#include "ui/options_dialog.h"
+#include "ui/print_cover.h"
+#include "ui/properties_dialog.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
@@ -19,6 +22,7 @@
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPlainTextEdit>
@@ -537,6 +541,47 @@ private slots:
         QVERIFY(w->OpenFile(files[3], false));
         QCOMPARE(reopen->actions().size(), 5);
         QCOMPARE(reopen->actions()[0]->text(), QString::fromStdString("&1 " + files[3]));
+    }
+
+    // Properties, Options and Print Cover open from the main window and act on the catalog.
+    void dialogCommandsReachTheCatalog() {
+        auto w = MakeWindow();
+        QVERIFY(AddVolume(*w, MakeSource("dlg"), "Dialogs"));
+        w->Lib().Modified = false;
+        bool seen = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            auto* d = qobject_cast<TfrmProperties*>(QApplication::activeModalWidget());
+            if (!d) return;
+            seen = true;
+            d->LibCat->setEditText("Archive");
+            d->accept();
+        });
+        w->miLibPropertiesClick();
+        QVERIFY(seen);
+        QCOMPARE(w->Lib().Category, std::string("Archive"));
+        QVERIFY(w->Lib().Modified);
+
+        seen = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            if (auto* d = qobject_cast<TfrmOptions*>(QApplication::activeModalWidget())) {
+                seen = true;
+                d->reject();
+            }
+        });
+        w->tbOptionsClick();
+        QVERIFY(seen);
+
+        seen = false;
+        int rows = w->ListModel()->rowCount();
+        QTimer::singleShot(0, w.get(), [&] {
+            if (auto* d = qobject_cast<TfrmPrintCover*>(QApplication::activeModalWidget())) {
+                seen = true;
+                d->reject();
+            }
+        });
+        w->tbPrintClick();
+        QVERIFY(seen);
+        QCOMPARE(w->ListModel()->rowCount(), rows);
     }
 };
 
