@@ -2439,6 +2439,9 @@ void TfrmMain::LoadLanguage() {
         samples.emplace_back(new TfrmPrintCover(*gd_, *store_, this));
         NewVolumeDialog();
         UpdateDialog();
+        SearchWindow();
+        ExportDialog();
+        ImportDialog();
         lang_.SaveOriginalLanguage();
     }
     qApp->installEventFilter(this);
