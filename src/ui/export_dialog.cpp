@@ -68,36 +68,51 @@ QComboBox* QualifierCombo(QWidget* parent) {
     return c;
 }
 
+TFileAndFields BuildFileAndFields(QWidget* dialog, QBoxLayout* top, const char* fileLabel,
+                                  QStyle::StandardPixmap browseIcon, const char* listName) {
+    TFileAndFields p;
+    QStyle* st = dialog->style();
+    auto* fileRow = new QHBoxLayout;
+    p.File = new QLineEdit(dialog);
+    p.File->setObjectName(QStringLiteral("edfile"));
+    p.Browse = DlgTool(dialog, "btnBrowse", "Browse (F4)");
+    p.Browse->setIcon(st->standardIcon(browseIcon));
+    fileRow->addWidget(DlgLabel(dialog, "lblFile", fileLabel, p.File));
+    fileRow->addWidget(p.File, 1);
+    fileRow->addWidget(p.Browse);
+    top->addLayout(fileRow);
+
+    p.Pages = new QTabWidget(dialog);
+    p.Pages->setObjectName(QStringLiteral("pc"));
+    auto* fields = new QWidget(p.Pages);
+    fields->setObjectName(QStringLiteral("tsFields"));
+    auto* fl = new QGridLayout(fields);
+    p.Fields = new QListWidget(fields);
+    p.Fields->setObjectName(QString::fromLatin1(listName));
+    p.Up = DlgTool(fields, "btnUp", "Move Up");
+    p.Up->setIcon(st->standardIcon(QStyle::SP_ArrowUp));
+    p.Down = DlgTool(fields, "btnDown", "Move Down");
+    p.Down->setIcon(st->standardIcon(QStyle::SP_ArrowDown));
+    fl->addWidget(p.Fields, 0, 0, 3, 1);
+    fl->addWidget(p.Up, 0, 1);
+    fl->addWidget(p.Down, 1, 1);
+    fl->setRowStretch(2, 1);
+    p.Pages->addTab(fields, QStringLiteral("&Fields"));
+    return p;
+}
+
 TfrmExport::TfrmExport(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmExport"), store, parent) {
     setWindowTitle(QStringLiteral("Export"));
     auto* top = new QVBoxLayout(this);
-    auto* fileRow = new QHBoxLayout;
-    edfile = new QLineEdit(this);
-    edfile->setObjectName(QStringLiteral("edfile"));
-    btnBrowse = DlgTool(this, "btnBrowse", "Browse (F4)");
-    btnBrowse->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    fileRow->addWidget(DlgLabel(this, "lblFile", "&Export filename:", edfile));
-    fileRow->addWidget(edfile, 1);
-    fileRow->addWidget(btnBrowse);
-    top->addLayout(fileRow);
-
-    pc = new QTabWidget(this);
-    pc->setObjectName(QStringLiteral("pc"));
-    auto* fields = new QWidget(pc);
-    fields->setObjectName(QStringLiteral("tsFields"));
-    auto* fl = new QGridLayout(fields);
-    lbFields = new QListWidget(fields);
-    lbFields->setObjectName(QStringLiteral("lbFields"));
-    btnUp = DlgTool(fields, "btnUp", "Move Up");
-    btnUp->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
-    btnDown = DlgTool(fields, "btnDown", "Move Down");
-    btnDown->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
-    fl->addWidget(lbFields, 0, 0, 3, 1);
-    fl->addWidget(btnUp, 0, 1);
-    fl->addWidget(btnDown, 1, 1);
-    fl->setRowStretch(2, 1);
-    pc->addTab(fields, QStringLiteral("&Fields"));
+    TFileAndFields parts =
+        BuildFileAndFields(this, top, "&Export filename:", QStyle::SP_DialogSaveButton, "lbFields");
+    edfile = parts.File;
+    btnBrowse = parts.Browse;
+    pc = parts.Pages;
+    lbFields = parts.Fields;
+    btnUp = parts.Up;
+    btnDown = parts.Down;
 
     auto* opts = new QWidget(pc);
     opts->setObjectName(QStringLiteral("tsOptions"));

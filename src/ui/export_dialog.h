@@ -3,10 +3,12 @@
 #include "search/export.h"
 #include "ui/dialog_common.h"
 
+#include <QtWidgets/QStyle>
 #include <functional>
 #include <vector>
 
 class QCheckBox;
+class QBoxLayout;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -23,6 +25,18 @@ void MoveFieldItem(QListWidget* list, int delta);
 // The separator and qualifier drop-downs of both dialogs.
 QComboBox* SeparatorCombo(QWidget* parent);
 QComboBox* QualifierCombo(QWidget* parent);
+
+// The file row and the "&Fields" page that the export and import dialogs share.
+struct TFileAndFields {
+    QLineEdit* File = nullptr;
+    QToolButton* Browse = nullptr;
+    QTabWidget* Pages = nullptr;
+    QListWidget* Fields = nullptr;
+    QToolButton* Up = nullptr;
+    QToolButton* Down = nullptr;
+};
+TFileAndFields BuildFileAndFields(QWidget* dialog, QBoxLayout* top, const char* fileLabel,
+                                  QStyle::StandardPixmap browseIcon, const char* listName);
 
 // The export dialog: the columns, separator, qualifier and filters of a text
 // export, kept in the settings under "frmExport" (read when shown, written

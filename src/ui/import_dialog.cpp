@@ -32,32 +32,14 @@ TfrmImport::TfrmImport(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmImport"), store, parent) {
     setWindowTitle(QStringLiteral("Import"));
     auto* top = new QVBoxLayout(this);
-    auto* fileRow = new QHBoxLayout;
-    edfile = new QLineEdit(this);
-    edfile->setObjectName(QStringLiteral("edfile"));
-    btnBrowse = DlgTool(this, "btnBrowse", "Browse (F4)");
-    btnBrowse->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
-    fileRow->addWidget(DlgLabel(this, "lblFile", "&Import filename:", edfile));
-    fileRow->addWidget(edfile, 1);
-    fileRow->addWidget(btnBrowse);
-    top->addLayout(fileRow);
-
-    pc = new QTabWidget(this);
-    pc->setObjectName(QStringLiteral("pc"));
-    auto* fields = new QWidget(pc);
-    fields->setObjectName(QStringLiteral("tsFields"));
-    auto* fl = new QGridLayout(fields);
-    lb = new QListWidget(fields);
-    lb->setObjectName(QStringLiteral("lb"));
-    btnUp = DlgTool(fields, "btnUp", "Move Up");
-    btnUp->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
-    btnDown = DlgTool(fields, "btnDown", "Move Down");
-    btnDown->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
-    fl->addWidget(lb, 0, 0, 3, 1);
-    fl->addWidget(btnUp, 0, 1);
-    fl->addWidget(btnDown, 1, 1);
-    fl->setRowStretch(2, 1);
-    pc->addTab(fields, QStringLiteral("&Fields"));
+    TFileAndFields parts =
+        BuildFileAndFields(this, top, "&Import filename:", QStyle::SP_DialogOpenButton, "lb");
+    edfile = parts.File;
+    btnBrowse = parts.Browse;
+    pc = parts.Pages;
+    lb = parts.Fields;
+    btnUp = parts.Up;
+    btnDown = parts.Down;
 
     auto* opts = new QWidget(pc);
     opts->setObjectName(QStringLiteral("tsOptions"));
