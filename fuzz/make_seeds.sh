@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Makes the seed inputs of the fuzz targets in corpus/<target>/: the real
+# fixtures of tests/data, files written by tamblix-cli itself, and small
+# byte-level files for formats no Debian tool writes. The outputs are
+# committed; rerun only to change them (inputs the fuzzer found, kept in the
+# same folders under other names, are left alone).
+# Usage: fuzz/make_seeds.sh TAMBLIX_CLI
+set -euo pipefail
+cli=$(realpath "${1:?usage: make_seeds.sh TAMBLIX_CLI}")
+here=$(cd "$(dirname "$0")" && pwd)
+data=$here/../tests/data
+out=$here/corpus
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export TZ=UTC LC_ALL=C.UTF-8 TAMBLIX_SETTINGS=$tmp/settings.ini
+
+seed() { # TARGET NAME: copies stdin
+    mkdir -p "$out/$1"
+    cat > "$out/$1/seed-$2"
+}
+
+# Audio: each reader's fixtures.
+for f in "$data"/audio/*.mp3; do seed audio_mp3 "$(basename "$f")" < "$f"; done
+seed audio_mpg mpeg2_layer2.mp2 < "$data/audio/mpeg2_layer2.mp2"
+seed audio_mpg mp3_cbr_id3v1.mp3 < "$data/audio/mp3_cbr_id3v1.mp3"
+seed audio_wma asf_tagged.wma < "$data/audio/asf_tagged.wma"
+seed audio_wavpack wavpack_tagged.wv < "$data/audio/wavpack_tagged.wv"
+for f in "$data"/audio/*.wav; do seed audio_wav "$(basename "$f")" < "$f"; done
+seed audio_ogg vorbis_tagged.ogg < "$data/audio/vorbis_tagged.ogg"
+seed audio_ape apev2_tagged.mp3 < "$data/audio/apev2_tagged.mp3"
+seed audio_ape wavpack_tagged.wv < "$data/audio/wavpack_tagged.wv"
+for f in "$data"/audio/*.aac; do seed audio_aac "$(basename "$f")" < "$f"; done
+for f in "$data"/audio/*.flac; do seed audio_flac "$(basename "$f")" < "$f"; done
+
+# Formats no Debian tool writes, byte by byte; and the archives, whose RAR
+# side has no creator in Debian either.
+python3 - "$out" <<'PY'
+import struct, sys, zlib, os
+out = sys.argv[1]
+def seed(target, name, data):
+    os.makedirs(os.path.join(out, target), exist_ok=True)
+    with open(os.path.join(out, target, "seed-" + name), "wb") as f:
+        f.write(data)
+be32 = lambda v: struct.pack(">I", v)
+le32 = lambda v: struct.pack("<I", v)
+le16 = lambda v: struct.pack("<H", v)
+
+seed("audio_twinvq", "stereo.vqf",
+     b"TWIN97012000" + be32(100) + b"COMM" + be32(16) + be32(1) + be32(96) + be32(44) + be32(0)
+     + b"NAME" + be32(5) + b"Hello" + b"AUTH" + be32(2) + b"Me" + b"COMT" + be32(3) + b"abc"
+     + b"(c) " + be32(2) + b"Us" + b"FILE" + be32(3) + b"f.x" + b"DATA" + be32(0) + bytes(300))
+seed("audio_optimfrog", "stereo.ofr",
+     b"OFR " + le32(15) + le32(88200) + le16(0) + b"\x02\x01" + le32(44100) + le16(320) + b"\x00"
+     + bytes(300))
+seed("audio_cda", "track03.cda",
+     b"RIFF" + le32(36) + b"CDDAfmt " + le32(24) + le16(1) + le16(3) + le32(0x1234ABCD)
+     + le32(150) + le32(13500) + le32(0) + le32(0))
+# Monkey's-audio-style file: a bare APE v2 tag with a header, items and a footer.
+def ape_tag(items, version=2000):
+    body = b"".join(le32(len(v)) + le32(0) + k + b"\x00" + v for k, v in items)
+    size = len(body) + 32
+    head = b"APETAGEX" + le32(version) + le32(size) + le32(len(items)) + le32(0xA0000000) + bytes(8)
+    foot = b"APETAGEX" + le32(version) + le32(size) + le32(len(items)) + le32(0x80000000) + bytes(8)
+    return head + body + foot
+seed("audio_ape", "tag_only.ape",
+     bytes(64) + ape_tag([(b"Artist", b"Band"), (b"Title", "Grüße".encode()), (b"Year", b"1999"),
+                          (b"Track", b"3/12"), (b"Comment", b"line one")]))
+
+def crc(b): return zlib.crc32(b) & 0xFFFFFFFF
+def block4(t, flags, body):
+    rest = bytes([t]) + le16(flags) + le16(2 + 1 + 2 + 2 + len(body)) + body
+    return le16(crc(rest) & 0xFFFF) + rest
+def vint(v):
+    o = b""
+    while True:
+        b = v & 0x7F
+        v >>= 7
+        o += bytes([b | (0x80 if v else 0)])
+        if not v: return o
+def block5(h):
+    sized = vint(len(h)) + h
+    return le32(crc(sized)) + sized
+dos = ((2005 - 1980) << 25) | (3 << 21) | (7 << 16) | (14 << 11) | (20 << 5) | 5
+members = [("docs", b"", True), ("docs/readme.txt", b"read me\n", False), ("a.txt", b"hello\n", False),
+           ("Grüße.txt", b"x", False)]
+rar4 = b"Rar!\x1a\x07\x00" + block4(0x73, 0, bytes(6))
+for name, data, folder in members:
+    n = name.replace("/", "\\").encode()
+    flags = 0x8000 | (0xE0 if folder else 0) | (0x200 if not n.isascii() else 0)
+    body = (le32(len(data)) + le32(len(data)) + b"\x02" + le32(crc(data)) + le32(dos) + b"\x1d\x30"
+            + le16(len(n)) + le32(0x10 if folder else 0x20) + n)
+    rar4 += block4(0x74, flags, body) + data
+rar4 += block4(0x7B, 0x4000, b"")
+seed("rar", "stored4.rar", rar4)
+rar5 = b"Rar!\x1a\x07\x01\x00" + block5(vint(1) + vint(0) + vint(0))
+for name, data, folder in members:
+    n = name.encode()
+    h = (vint(2) + vint(2) + vint(0 if folder else len(data)) + vint((1 if folder else 4) | 2)
+         + vint(0 if folder else len(data)) + vint(0x10 if folder else 0x20) + le32(1110205205))
+    if not folder: h += le32(crc(data))
+    h += vint(0) + vint(0) + vint(len(n)) + n
+    rar5 += block5(h) + (b"" if folder else data)
+rar5 += block5(vint(5) + vint(0) + vint(0))
+seed("rar", "stored5.rar", rar5)
+PY
+for f in "$data"/archives/*.zip; do seed zip "$(basename "$f")" < "$f"; done
+
+# Catalog, import text and saved searches as the program writes them.
+mkdir -p "$tmp/vol/sub"
+cp "$data"/archives/basic.zip "$data"/audio/mp3_cbr_id3v1.mp3 "$tmp/vol/"
+cp "$data"/audio/vorbis_tagged.ogg "$tmp/vol/sub/"
+printf 'x' > "$tmp/vol/sub/Grüße ñ.txt"
+find "$tmp/vol" -exec touch -d '2005-03-07 14:20:10' {} +
+"$cli" new "$tmp/empty.txc" > /dev/null
+seed catalog empty.txc < "$tmp/empty.txc"
+"$cli" scan "$tmp/cat.txc" "$tmp/vol" --title CD1 --serial 1234ABCD --location Shelf \
+    --category Music --to-files > /dev/null 2>&1
+"$cli" scan "$tmp/cat.txc" "$tmp/vol/sub" --title "Disc two" > /dev/null 2>&1
+seed catalog two_volumes.txc < "$tmp/cat.txc"
+
+"$cli" export "$tmp/cat.txc" "$tmp/all.txt" > /dev/null 2>&1
+"$cli" export "$tmp/cat.txc" "$tmp/tab.txt" --separator Tab \
+    --fields Volume,VolumeSerialNo,Path,Name,Size,Date,Category,Comments,Location > /dev/null 2>&1
+# The import target reads its options from the first byte: 0 comma and quotes, 9 tab and all fields.
+{ printf '\000'; cat "$tmp/all.txt"; } | seed import comma.txt
+{ printf '\011'; cat "$tmp/tab.txt"; } | seed import tab_all_fields.txt
+
+"$cli" search "$tmp/cat.txc" --name mp3 --date 2005-03-07 --until 2005-12-31 --size '>' 5 \
+    --unit KB --match-case --save "$tmp/s1.txs" > /dev/null 2>&1
+seed saved_search dates_sizes.txs < "$tmp/s1.txs"
+"$cli" search "$tmp/cat.txc" --collections --caption Box --url http://example.org/ --memo note \
+    --save "$tmp/s2.txs" > /dev/null 2>&1
+seed saved_search collections.txs < "$tmp/s2.txs"
+
+# Language files: the shipped one and a small one with every kind of line.
+seed language Deutsch.bab < "$here/../share/languages/Deutsch.bab"
+printf 'menuname:Test\r\nhelpfile:help.html\r\nmsgsZipErr="Fehler: %%s"\r\nfrmMain.tbAdd=Neu\r\nmsgsAdding=\r\n=x\r\n' |
+    seed language small.bab

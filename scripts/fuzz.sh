@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# Fuzzes the parsers of untrusted bytes with clang's libFuzzer under the
+# address and undefined-behaviour sanitizers, two targets at a time.
+# Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+#   SECONDS  time per target (default 60)
+#   TARGET   names as in fuzz/corpus/ (catalog, zip, audio_mp3, ...); all when none given
+# New corpus entries and findings go to build/fuzz-out/TARGET/ (not committed).
+# A finding is replayed with: build/fuzz/fuzz/fuzz_TARGET FILE
+# Once its fault is mended, copy it into fuzz/corpus/TARGET/ so that the test
+# suite replays it from then on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+[ $# -gt 0 ] && shift
+if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -eq 0 ]; then
+    echo "Usage: scripts/fuzz.sh [SECONDS] [TARGET...]" >&2
+    exit 2
+fi
+
+all=()
+for d in fuzz/corpus/*/; do all+=("$(basename "$d")"); done
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=("${all[@]}")
+for t in "${targets[@]}"; do
+    if [ ! -d "fuzz/corpus/$t" ]; then
+        echo "fuzz.sh: no target '$t'; targets: ${all[*]}" >&2
+        exit 2
+    fi
+done
+
+source scripts/setup.sh release
+libfuzzer_works() {
+    echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+        clang++ -x c++ -fsanitize=fuzzer,address,undefined - -o /dev/null 2>/dev/null
+}
+if ! command -v clang++ > /dev/null || ! libfuzzer_works; then
+    echo "Installing: clang libclang-rt-dev"
+    SUDO=""
+    if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+        clang libclang-rt-dev
+fi
+
+build=build/fuzz
+if [ ! -f "$build/build.ninja" ]; then
+    launcher=()
+    if command -v ccache > /dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER=clang++ -DTAMBLIX_FUZZ=ON \
+        -DTAMBLIX_BUILD_TESTS=OFF -DTAMBLIX_BUILD_BENCH=OFF "${launcher[@]}"
+fi
+nice cmake --build "$build" --target "${targets[@]/#/fuzz_}"
+
+# One target: libFuzzer's fork mode goes on after a finding, so that one
+# fault does not hide the others.
+run_one() {
+    local t=$1 root=$PWD
+    local out=$root/build/fuzz-out/$1
+    mkdir -p "$out/corpus" "$out/findings"
+    local dict=()
+    if [ -f "fuzz/dict/$t.dict" ]; then dict=(-dict="$root/fuzz/dict/$t.dict"); fi
+    local before after
+    before=$(find "$out/findings" -type f | wc -l)
+    (cd "$out" && nice -n 19 "$root/$build/fuzz/fuzz_$t" -fork=1 -ignore_crashes=1 \
+        -ignore_timeouts=1 -ignore_ooms=1 -timeout=10 -rss_limit_mb=2048 \
+        -max_total_time="$seconds" -artifact_prefix="$out/findings/" "${dict[@]}" \
+        "$out/corpus" "$root/fuzz/corpus/$t") > "$out/log" 2>&1 || true
+    after=$(find "$out/findings" -type f | wc -l)
+    echo $((after - before)) > "$out/new-findings"
+}
+
+echo "Fuzzing ${#targets[@]} target(s) for ${seconds} s each, two at a time..."
+for t in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge 2 ]; do wait -n || true; done
+    run_one "$t" &
+done
+wait
+
+# libFuzzer's last status line: "#N: cov: C ft: F corp: K exec/s: E oom/timeout/crash: a/b/c time: T".
+printf '\n%-18s %12s %8s %8s %9s  %s\n' target executions cov corpus findings "(all kept)"
+total_new=0
+for t in "${targets[@]}"; do
+    out=build/fuzz-out/$t
+    line=$(grep -E '^#[0-9]+: cov:' "$out/log" | tail -1 || true)
+    execs=$(sed -nE 's/^#([0-9]+):.*/\1/p' <<< "$line")
+    cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<< "$line")
+    corp=$(find "$out/corpus" "fuzz/corpus/$t" -type f | wc -l)
+    new=$(cat "$out/new-findings")
+    kept=$(find "$out/findings" -type f | wc -l)
+    total_new=$((total_new + new))
+    printf '%-18s %12s %8s %8s %9s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "$corp" "$new" "($kept)"
+done
+echo
+echo "Logs, new corpus entries and findings: build/fuzz-out/TARGET/"
+[ "$total_new" -eq 0 ]
