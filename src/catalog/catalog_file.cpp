@@ -223,16 +223,23 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
         out.WriteInt32(lib.CollectionRecordCount);
         out.WriteString(lib.Category);
         out.WriteInt32(lib.CategoryRecordCount);
+        // Text beyond the format's limit is cut; say where, so nothing goes silently.
+        auto reportCut = [&](const std::string& where) {
+            if (out.TakeCut()) progress.LogMessage(GetMessageText("msgsTextCut", where));
+        };
+        reportCut(path);
         lib.Tree.ForEach([&](TTreeNode* n) {
             TLibFolder* f = FolderOf(n);
             TLibObj::NumberFolder(f);
             f->Kind = f->Parent ? 1 : 0;
             f->ItemCount = f->ItemsCount();
             WriteFolderRecord(out, f);
+            reportCut(GetCatalogPath(f));
             progress.StepProgress(GetCatalogPath(f), out.FolderRecords);
             CheckStop(progress);
             for (const auto& e : f->Items()) {
                 WriteEntryRecord(out, e.get());
+                reportCut(GetEntryCatalogPath(e.get()));
                 CheckStop(progress);
             }
         });
@@ -255,12 +262,14 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
             out.WriteInt32(c->FolderIndex);
             out.WriteString(c->LinkPath);
             out.WriteInt32(c->ImageIndex);
+            reportCut(c->Caption);
             ++out.CollectionRecords;
             progress.StepProgress(GetMessageText("msgsSavingCol", c->Caption), 0);
             CheckStop(progress);
         });
         for (const auto& name : lib.Categories.Lines()) {
             out.WriteString(name);
+            reportCut(name);
             progress.StepProgress(GetMessageText("msgsSavingCat", name), 0);
             CheckStop(progress);
         }

@@ -123,6 +123,7 @@ std::string_view CutAtCharBoundary(std::string_view s, size_t max) {
 }
 
 void TLibFileWriter::WriteString(std::string_view s) {
+    if (s.size() > static_cast<size_t>(kMaxStringLength)) cut_ = true;
     s = CutAtCharBoundary(s, kMaxStringLength);
     WriteInt32(static_cast<int32_t>(s.size()));
     out_.Write(s);

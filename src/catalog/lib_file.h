@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // Little-endian primitives of the catalog file, read through a large buffer.
 // Every read checks the bounds: a damaged file raises "errDamaged" with the
@@ -57,12 +58,15 @@ public:
     void WriteByte(uint8_t v) { out_.Write(&v, 1); }
     void WriteString(std::string_view s);
     void Commit() { out_.Commit(); }
+    // True once after a String was cut, so that the caller can name the record.
+    bool TakeCut() { return std::exchange(cut_, false); }
 
     int64_t VolumeRecords = 0, FolderRecords = 0, EntryRecords = 0, CollectionRecords = 0,
             EntryBytes = 0;
 
 private:
     TSafeFileWriter out_;
+    bool cut_ = false;
 };
 
 inline constexpr int32_t kMaxStringLength = 65536;

@@ -24,8 +24,8 @@ std::unique_ptr<TLibFolder> TLibFolder::FromPath(std::string_view path) {
     if (!p.empty() && (p.back() == '\\' || p.back() == '/')) p.remove_suffix(1);
     auto cut = p.find_last_of("\\/");
     std::string_view last = cut == std::string_view::npos ? p : p.substr(cut + 1);
-    // A drive ("D:") has no name of its own; elsewhere ":" is part of a name.
-    if (last.size() == 2 && last[1] == ':') last = {};
+    // A drive ("D:") at the root has no name of its own; below it "C:" is a folder's name.
+    if (cut == std::string_view::npos && last.size() == 2 && last[1] == ':') last = {};
     f->Caption = std::string(last);
     return f;
 }

@@ -16,6 +16,18 @@ bool TCliContext::TakeFlag(const std::string& name) {
     return true;
 }
 
+void TCliContext::TakeSwitch(const std::string& name, bool& value) {
+    const std::string negative = "--no-" + name.substr(2);
+    for (size_t i = 0; i < Args.size();) {
+        if (Args[i] == name || Args[i] == negative) {
+            value = Args[i] == name;
+            Args.erase(Args.begin() + static_cast<long>(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
 bool TCliContext::TakeOption(const std::string& name, std::string& value) {
     for (size_t i = 0; i < Args.size(); ++i) {
         if (Args[i] == name) {
@@ -55,14 +67,14 @@ std::string CliField(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (u >= 0x20 && u != 0x7F) {
             out += c;
         } else if (c == '\t') {
             out += "\\t";
         } else if (c == '\n') {
             out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
         } else {
             static const char* hex = "0123456789abcdef";
             out += "\\x";

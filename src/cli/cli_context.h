@@ -24,6 +24,9 @@ public:
 
     // Argument helpers: take "--name VALUE" or a flag out of Args.
     bool TakeFlag(const std::string& name);
+    // "--name" sets value, "--no-name" clears it, the later one wins; value
+    // keeps its default when neither is given.
+    void TakeSwitch(const std::string& name, bool& value);
     bool TakeOption(const std::string& name, std::string& value);
     std::vector<std::string> TakeOptionAll(const std::string& name);
     // What is left must be exactly between min and max positional arguments.
@@ -51,11 +54,17 @@ int CmdImport(TCliContext&);
 // Message text of an error for the user ("File not found: x").
 std::string ErrorText(const std::exception& e);
 
+// The options export and import share: --fields, --separator, --qualifier.
+struct TFieldItem;
+void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std::string& separator,
+                          std::string& qualifier);
+
 class TLibObj;
 // Loads a catalog for a command (no progress lines); throws on any failure.
 void LoadCatalogForCli(TLibObj& lib, const std::string& path);
 bool KnownVersionFile(const std::string& path);
 
-// A text column of tab-separated output: control characters (tab, line ends)
-// are written as \t, \n, \r or \xNN so that every row stays one line.
+// A text column of tab-separated output, escaped the same way by every
+// command: "\\" for a backslash, \t, \n, and \xNN for other control bytes,
+// so that every row stays one line and the text reads back unambiguously.
 std::string CliField(std::string_view text);

@@ -47,9 +47,39 @@ void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std
     ctx.TakeOption("--qualifier", qualifier);
 }
 
+namespace {
+
+const char* kExportUsage = R"(Usage: tamblix-cli export CATALOG OUTFILE [options]
+
+Writes the catalog, some of its folders or the results of a saved search as
+delimited text, one line per entry, without a header line. The desktop
+window's last choices do not apply: every option starts from its default.
+
+  --fields A,B,...        columns in order (default Volume,Path,Name,Size,Date);
+                          also VolumeSerialNo, Category, Comments, Location,
+                          Type, FilePath
+  --separator S           comma (default), tab, newline, or the text itself
+  --qualifier Q           text qualifier (default ")
+  --unit U                sizes in bytes (default), KB or MB
+  --scope PATH            a volume or folder (CD1\music); may be repeated
+  --search FILE.TXS       the results of a saved search
+  --level N               entries down to folder level N (1 to 999)
+  --folders               a line for each folder too      (--no-folders)
+  --only-folders          folder lines only               (--no-only-folders)
+  --totals                folder lines give total sizes   (--no-totals)
+  --indent                indent entries by their depth   (--no-indent)
+  --archives              archive members without the archives' own lines
+                                                          (--no-archives)
+)";
+
+} // namespace
+
 int CmdExport(TCliContext& ctx) {
-    TExportOptions o;
-    o.Load(ctx.Settings());
+    if (ctx.TakeFlag("--help")) {
+        std::cout << kExportUsage;
+        return 0;
+    }
+    TExportOptions o; // the documented defaults, never the window's last choices
     TakeDelimitedOptions(ctx, o.Fields, o.Separator, o.Qualifier);
     std::vector<std::string> scope = ctx.TakeOptionAll("--scope");
     std::string value, searchFile;
@@ -64,10 +94,11 @@ int CmdExport(TCliContext& ctx) {
         else
             throw EUsageError("--unit takes bytes, KB or MB");
     }
-    o.Folders = ctx.TakeFlag("--folders") || o.Folders;
+    ctx.TakeSwitch("--folders", o.Folders);
+    ctx.TakeSwitch("--only-folders", o.FoldersOnly);
+    ctx.TakeSwitch("--totals", o.FolderTotals);
     // Only folders and totals act on folder lines, so they ask for them.
-    if (ctx.TakeFlag("--only-folders")) o.Folders = o.FoldersOnly = true;
-    if (ctx.TakeFlag("--totals")) o.Folders = o.FolderTotals = true;
+    if (o.FoldersOnly || o.FolderTotals) o.Folders = true;
     if (ctx.TakeOption("--level", value)) {
         try {
             size_t used = 0;
@@ -79,8 +110,8 @@ int CmdExport(TCliContext& ctx) {
             throw EUsageError("--level needs a number from 1 to 999");
         }
     }
-    o.Indent = ctx.TakeFlag("--indent") || o.Indent;
-    o.Archives = ctx.TakeFlag("--archives") || o.Archives;
+    ctx.TakeSwitch("--indent", o.Indent);
+    ctx.TakeSwitch("--archives", o.Archives);
     auto args = ctx.Positionals(2, 2);
     o.FileName = args[1];
     o.NewLine = ctx.Settings().ReadString("Defaults", "New Line", ";");

@@ -7,12 +7,30 @@
 #include <filesystem>
 #include <iostream>
 
-void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std::string& separator,
-                          std::string& qualifier);
+namespace {
+
+const char* kImportUsage = R"(Usage: tamblix-cli import CATALOG INFILE [options]
+
+Reads delimited text (as export writes it) into the catalog as volumes; the
+catalog is made when it does not exist. The desktop window's last choices do
+not apply: every option starts from its default. Lines that cannot be read
+are named on stderr and counted as errors; a file whose lines mostly fail is
+refused and the catalog stays as it was.
+
+  --fields A,B,...        columns in order (default Volume,Path,Name,Size,Date);
+                          Volume, Path and Name are always read
+  --separator S           comma (default), tab, newline, or the text itself
+  --qualifier Q           text qualifier (default ")
+)";
+
+} // namespace
 
 int CmdImport(TCliContext& ctx) {
-    TImportOptions o;
-    o.Load(ctx.Settings());
+    if (ctx.TakeFlag("--help")) {
+        std::cout << kImportUsage;
+        return 0;
+    }
+    TImportOptions o; // the documented defaults, never the window's last choices
     TakeDelimitedOptions(ctx, o.Fields, o.Separator, o.Qualifier);
     o.ForceRequired();
     auto args = ctx.Positionals(2, 2);

@@ -87,15 +87,36 @@ int ColumnOf(std::string text) {
                       "category, comments, duplicates, fullname, location)");
 }
 
-std::string Cell(std::string s) {
-    for (char& c : s)
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    return s;
-}
+const char* kSearchUsage = R"(Usage: tamblix-cli search CATALOG [criteria] [options]
+
+Prints one tab-separated row per result (name, type, volume, path, size,
+date, category, comments, duplicates, full name, location), then a line of
+counts. Texts are escaped as every command escapes them: \\, \t, \n, \xNN.
+
+Criteria (text criteria match anywhere in the text, ignoring case):
+  --name T  --volume T  --category T (whole text)  --comments T  --type T
+  --location T            the volume's location
+  --date YYYY-MM-DD       entries of that day      --until YYYY-MM-DD  a range
+  --size S N              S is =, > or <           --unit bytes|KB|MB
+  --anywhere T            T in any of the six texts
+  --collections           search the collections: --caption T --url T --memo T
+  --load FILE.TXS         a saved search (with an Anywhere text: Anywhere mode)
+Options:
+  --in PATH               only the entries of this folder (may be repeated)
+  --match-case            (--no-match-case)
+  --folders-only          (--no-folders-only)
+  --duplicates            list the duplicates     (--no-duplicates)
+  --replace-category T    --replace-comments T    overwrite found entries
+  --sort COLUMN[:desc]    --save FILE.TXS
+)";
 
 } // namespace
 
 int CmdSearch(TCliContext& ctx) {
+    if (ctx.TakeFlag("--help")) {
+        std::cout << kSearchUsage;
+        return 0;
+    }
     TSearchCriteria c;
     std::string value;
     if (ctx.TakeOption("--load", value)) LoadSearch(value, c);
@@ -122,9 +143,9 @@ int CmdSearch(TCliContext& ctx) {
     ctx.TakeOption("--caption", c.ColCaption);
     ctx.TakeOption("--url", c.ColURL);
     ctx.TakeOption("--memo", c.ColComments);
-    if (ctx.TakeFlag("--match-case")) c.MatchCase = true;
-    c.FoldersOnly = ctx.TakeFlag("--folders-only");
-    c.Duplicates = ctx.TakeFlag("--duplicates");
+    ctx.TakeSwitch("--match-case", c.MatchCase);
+    ctx.TakeSwitch("--folders-only", c.FoldersOnly);
+    ctx.TakeSwitch("--duplicates", c.Duplicates);
     c.ReplaceCategory = ctx.TakeOption("--replace-category", c.ReplaceCategoryText);
     c.ReplaceComments = ctx.TakeOption("--replace-comments", c.ReplaceCommentsText);
     std::vector<std::string> in = ctx.TakeOptionAll("--in");
@@ -181,12 +202,12 @@ int CmdSearch(TCliContext& ctx) {
     }
     if (c.Mode == TSearchMode::Collections) {
         for (TTreeNode* n : results.CollectionRows)
-            std::cout << Cell(n->Text()) << '\n';
+            std::cout << CliField(n->Text()) << '\n';
     } else {
         for (const auto& row : results.Visible()) {
             for (int col = 0; col < kSearchColumnCount; ++col) {
                 if (col) std::cout << '\t';
-                std::cout << Cell(results.CellText(row, col, engine.Format));
+                std::cout << CliField(results.CellText(row, col, engine.Format));
             }
             std::cout << '\n';
         }

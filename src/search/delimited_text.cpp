@@ -2,12 +2,18 @@
 
 #include "analysis/string_list.h"
 #include "analysis/text_utils.h"
+#include "settings/message_error.h"
 #include "settings/settings_store.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::string ResolveSeparator(std::string_view text) {
     if (text == kSeparatorItems[0]) return ",";
@@ -38,48 +44,170 @@ std::string QuoteField(std::string_view value, std::string_view q) {
 
 std::vector<std::string> SplitDelimited(std::string_view line, std::string_view sep,
                                         std::string_view q) {
-    std::vector<std::string> out;
-    if (sep.empty()) {
-        out.emplace_back(line);
-        return out;
+    if (sep.empty()) return {std::string(line)};
+    TDelimitedReader reader(line, std::string(sep), std::string(q));
+    TDelimitedRecord rec;
+    if (!reader.Next(rec)) return {std::string()};
+    return std::move(rec.Fields);
+}
+
+TDelimitedReader::TDelimitedReader(std::string_view text, std::string sep, std::string q,
+                                   size_t perRecord)
+    : text_(text), sep_(std::move(sep)), q_(std::move(q)),
+      lineSeparated_(sep_.find_first_of("\r\n") != std::string::npos),
+      perRecord_(std::max<size_t>(perRecord, 1)) {}
+
+bool TDelimitedReader::At(size_t i, std::string_view what) const {
+    return !what.empty() && text_.compare(i, what.size(), what) == 0;
+}
+
+size_t TDelimitedReader::LineEndLength(size_t i) const {
+    if (i >= text_.size()) return 0;
+    if (text_[i] == '\r') return i + 1 < text_.size() && text_[i + 1] == '\n' ? 2 : 1;
+    return text_[i] == '\n' ? 1 : 0;
+}
+
+void TDelimitedReader::Advance(size_t to) {
+    while (pos_ < to) {
+        size_t n = LineEndLength(pos_);
+        if (n) {
+            ++line_;
+            pos_ += n;
+        } else {
+            ++pos_;
+        }
     }
-    auto at = [&](size_t i, std::string_view what) {
-        return !what.empty() && line.compare(i, what.size(), what) == 0;
+}
+
+// Reads one field from pos_ and steps over what ends it.
+TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
+    field.clear();
+    const size_t n = text_.size();
+    auto endsField = [&](size_t i) {
+        return i >= n || LineEndLength(i) > 0 || (!lineSeparated_ && At(i, sep_));
     };
-    size_t i = 0;
-    while (true) {
-        std::string field;
-        if (at(i, q)) {
-            i += q.size();
-            while (i < line.size()) {
-                if (at(i, q)) {
-                    size_t after = i + q.size();
-                    if (at(after, q)) {
-                        field.append(q);
-                        i = after + q.size();
-                        continue;
-                    }
-                    if (after >= line.size() || at(after, sep)) {
-                        i = after;
-                        break;
-                    }
-                    field.append(q); // a lone qualifier inside: kept as it stands
-                    i = after;
+    size_t i = pos_;
+    if (At(i, q_)) {
+        // Quoted: runs to the qualifier that stands before a separator or a
+        // line end; line ends inside belong to the field.
+        size_t j = i + q_.size();
+        std::string acc;
+        bool closed = false;
+        while (j < n) {
+            if (At(j, q_)) {
+                size_t after = j + q_.size();
+                if (At(after, q_)) {
+                    acc += q_;
+                    j = after + q_.size();
                     continue;
                 }
-                field += line[i++];
+                if (endsField(after)) {
+                    closed = true;
+                    j = after;
+                    break;
+                }
+                acc += q_; // a lone qualifier inside: kept as it stands
+                j = after;
+                continue;
             }
+            acc += text_[j++];
         }
-        while (i < line.size() && !at(i, sep))
-            field += line[i++];
-        out.push_back(std::move(field));
-        if (i >= line.size()) break;
-        i += sep.size();
-        if (i >= line.size()) {
-            out.emplace_back(); // a trailing separator ends with an empty field
+        if (closed) {
+            field = std::move(acc);
+            Advance(j);
+        } else {
+            // No closing qualifier: the rest of this line, as older files had it.
+            size_t k = i + q_.size();
+            while (k < n && LineEndLength(k) == 0)
+                ++k;
+            field.assign(text_.substr(i + q_.size(), k - i - q_.size()));
+            Advance(k);
+        }
+    } else {
+        size_t j = i;
+        while (!endsField(j))
+            ++j;
+        field.assign(text_.substr(i, j - i));
+        Advance(j);
+    }
+    if (pos_ >= n) return TEnd::Text;
+    if (size_t le = LineEndLength(pos_)) {
+        Advance(pos_ + le);
+        return TEnd::Line;
+    }
+    Advance(pos_ + sep_.size());
+    return TEnd::Separator;
+}
+
+bool TDelimitedReader::Next(TDelimitedRecord& rec) {
+    rec.Fields.clear();
+    if (pos_ >= text_.size()) return false;
+    rec.Line = line_;
+    const size_t start = pos_;
+    size_t end = start;
+    std::string field;
+    while (true) {
+        TEnd how = ReadField(field);
+        rec.Fields.push_back(std::move(field));
+        end = pos_;
+        if (how == TEnd::Text) break;
+        if (how == TEnd::Line) {
+            // The record's text stops before its line end.
+            end = pos_ - (text_[pos_ - 1] == '\n' && pos_ >= 2 && text_[pos_ - 2] == '\r' ? 2 : 1);
+            if (!lineSeparated_ || rec.Fields.size() >= perRecord_ || pos_ >= text_.size()) break;
+            continue;
+        }
+        // A separator at the very end leaves one more, empty field.
+        if (pos_ >= text_.size()) {
+            rec.Fields.emplace_back();
             break;
         }
     }
+    rec.Raw = text_.substr(start, end - start);
+    return true;
+}
+
+std::string DecodeTextBytes(std::string bytes) {
+    auto starts = [&](const char* mark, size_t n) { return bytes.compare(0, n, mark, n) == 0; };
+    if (starts("\xEF\xBB\xBF", 3)) return bytes.substr(3);
+    const bool le = starts("\xFF\xFE", 2), be = starts("\xFE\xFF", 2);
+    if (!le && !be) return bytes;
+    std::string out;
+    out.reserve(bytes.size());
+    auto unit = [&](size_t i) {
+        auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(le ? a | b << 8 : b | a << 8);
+    };
+    auto put = [&](uint32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        uint32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            uint32_t d = unit(i + 2);
+            if (d >= 0xDC00 && d < 0xE000) {
+                put(0x10000 + ((c - 0xD800) << 10) + (d - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        put(c >= 0xD800 && c < 0xE000 ? 0xFFFD : c); // an unpaired half
+    }
+    if (bytes.size() % 2) put(0xFFFD); // an odd last byte
     return out;
 }
 
@@ -121,35 +249,64 @@ bool ParseSizeText(std::string_view text, int64_t& out, std::string_view kbText,
             break;
         }
     }
-    if (s.empty()) return false;
     size_t i = 0;
-    bool negative = false;
-    if (s[0] == '-' || s[0] == '+') {
-        negative = s[0] == '-';
-        ++i;
-    }
     uint64_t whole = 0;
     size_t digits = 0;
     for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits) {
         if (whole > (UINT64_MAX - 9) / 10) return false;
         whole = whole * 10 + static_cast<uint64_t>(s[i] - '0');
     }
+    if (digits == 0) return false;
+    // Only KB and MB have a fraction, and the export writes it after a point.
     double fraction = 0, scale = 0.1;
-    if (i < s.size() && (s[i] == '.' || s[i] == ',')) {
-        ++i;
-        for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++digits, scale /= 10)
+    if (factor != 1 && i < s.size() && s[i] == '.') {
+        size_t decimals = 0;
+        for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++decimals, scale /= 10)
             fraction += (s[i] - '0') * scale;
+        if (decimals == 0) return false;
     }
-    if (digits == 0 || i != s.size()) return false;
-    if (factor == 1 && fraction == 0) {
+    if (i != s.size()) return false;
+    if (factor == 1) {
         if (whole > static_cast<uint64_t>(INT64_MAX)) return false;
-        out = negative ? -static_cast<int64_t>(whole) : static_cast<int64_t>(whole);
+        out = static_cast<int64_t>(whole);
         return true;
     }
     double v = std::round((static_cast<double>(whole) + fraction) * factor);
     if (!(v < 9.2e18)) return false;
-    out = static_cast<int64_t>(v) * (negative ? -1 : 1);
+    out = static_cast<int64_t>(v);
     return true;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw EMessageError("errRead", path + " (" + std::strerror(errno) + ")");
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw EMessageError("errIsFolder", path);
+    }
+    // A device could give bytes for ever; a pipe is fine.
+    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+        ::close(fd);
+        throw EMessageError("errRead", path + " (" + std::strerror(EINVAL) + ")");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::string bytes;
+    if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int e = errno;
+            ::close(fd);
+            throw EMessageError("errRead", path + " (" + std::strerror(e) + ")");
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return DecodeTextBytes(std::move(bytes));
 }
 
 bool ParseDateText(const std::string& text, TDateTime& out) {

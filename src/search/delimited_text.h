@@ -30,7 +30,8 @@ std::string QuoteField(std::string_view value, std::string_view q);
 
 // Splits one line at `sep`. A field that starts with `q` runs to the q that is
 // followed by the separator or the end of the line; a doubled q inside it is
-// one q, and a lone q inside is kept (older files did not double it).
+// one q, and a lone q inside is kept (older files did not double it). A field
+// whose closing q is missing runs to the end of the line.
 // An empty sep gives the whole line as one field; an empty q turns quoting off.
 std::vector<std::string> SplitDelimited(std::string_view line, std::string_view sep,
                                         std::string_view q);
@@ -38,9 +39,49 @@ std::vector<std::string> SplitDelimited(std::string_view line, std::string_view 
 // Lines ended by CR, LF or CR LF; a final line end does not start another line.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-// A size as exported: blanks ignored, digits with an optional fraction, and an
-// optional unit word ("KB"/"MB" or the given translations, any case). False
-// when it is not such a number or does not fit 64 bits.
+// One record of delimited text.
+struct TDelimitedRecord {
+    std::vector<std::string> Fields;
+    size_t Line = 0;      // the line it starts on, from 1
+    std::string_view Raw; // its text as it stands in the file
+};
+
+// Reads records, not lines: a quoted field may hold separators and line
+// breaks (as the export writes a name that has them). A record ends at a
+// line end outside quotes. With a line-end separator every field stands on
+// lines of its own and `perRecord` fields make one record.
+class TDelimitedReader {
+public:
+    TDelimitedReader(std::string_view text, std::string sep, std::string q, size_t perRecord = 1);
+    // False at the end of the text.
+    bool Next(TDelimitedRecord& rec);
+
+private:
+    enum class TEnd { Separator, Line, Text };
+    TEnd ReadField(std::string& field);
+    bool At(size_t i, std::string_view what) const;
+    size_t LineEndLength(size_t i) const; // 0 when no line end starts at i
+    void Advance(size_t to);              // moves to `to`, counting line ends
+
+    std::string_view text_;
+    std::string sep_, q_;
+    bool lineSeparated_;
+    size_t perRecord_;
+    size_t pos_ = 0;
+    size_t line_ = 1;
+};
+
+// The text of a file to import: a UTF-8 byte-order mark is dropped; a UTF-16
+// mark (either byte order) means UTF-16 text, which becomes UTF-8.
+std::string DecodeTextBytes(std::string bytes);
+// A whole text file through DecodeTextBytes. A folder gives "errIsFolder", a
+// file that cannot be read (or a device) "errRead" with the reason.
+std::string ReadTextFile(const std::string& path);
+
+// A size as exported: digits, blanks ignored (the export groups digits by
+// threes with spaces), and for KB and MB a fraction after "." and the unit word (the
+// English one or the given translation, any case). False for anything else
+// (a comma, a sign, a fraction of a byte) or a size that does not fit 64 bits.
 bool ParseSizeText(std::string_view text, int64_t& out, std::string_view kbText = "KB",
                    std::string_view mbText = "MB");
 

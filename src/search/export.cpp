@@ -107,9 +107,9 @@ struct TLineWriter {
                 TLibFolder* f = EntryFolder(e);
                 if (f && f != owner) size = f->DirectSize;
             }
-            line += FormatSize(o.SizeUnit, static_cast<double>(size), o.KBText, o.MBText);
+            line += Bare(FormatSize(o.SizeUnit, static_cast<double>(size), o.KBText, o.MBText));
         } else if (name == "Date") {
-            line += FormatDateTimeISO(e->Date);
+            line += Bare(FormatDateTimeISO(e->Date));
         } else if (name == "Category") {
             line += QuoteField(e->Category.view(), q);
         } else if (name == "Comments") {
@@ -120,6 +120,13 @@ struct TLineWriter {
             return; // an unknown item adds nothing
         }
         line += sep;
+    }
+
+    // Sizes and dates stand bare, unless the separator occurs in them (" "
+    // and "-" do): then they are enclosed, or the import would shift columns.
+    std::string Bare(std::string text) const {
+        if (q.empty() || sep.empty() || text.find(sep) == std::string::npos) return text;
+        return QuoteField(text, q);
     }
 
     std::string Line(const TLibFolderItem* e) const {

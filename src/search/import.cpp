@@ -9,8 +9,6 @@
 #include "settings/settings_store.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 const std::vector<std::string>& TImportOptions::FieldNames() {
     static const std::vector<std::string> names = {
@@ -87,16 +85,23 @@ bool IsBlank(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+// How many refused records are named one by one when the whole file is refused.
+constexpr size_t kRefusedShown = 3;
+
+// A record's text for a log line: one line, not too long.
+std::string Excerpt(std::string_view raw) {
+    std::string s = nametext::ToDisplayName(raw.substr(0, 200));
+    for (char& c : s)
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    return s;
+}
+
 } // namespace
 
-std::vector<TImportObj> ParseImportText(std::string_view text, const TImportOptions& o,
-                                        IProgress& progress) {
+TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IProgress& progress) {
     TImportOptions opt = o;
     opt.ForceRequired();
     const std::vector<std::string> columns = CheckedFieldNames(opt.Fields);
-    const std::string sep = ResolveSeparator(opt.Separator);
-    const std::string q = ResolveQualifier(opt.Qualifier);
-    const bool lineSeparated = sep.find_first_of("\r\n") != std::string::npos;
     auto columnOf = [&](const char* name) {
         auto it = std::find(columns.begin(), columns.end(), name);
         return it == columns.end() ? -1 : static_cast<int>(it - columns.begin());
@@ -106,66 +111,94 @@ std::vector<TImportObj> ParseImportText(std::string_view text, const TImportOpti
               cDate = columnOf("Date"), cCategory = columnOf("Category"),
               cComments = columnOf("Comments"), cLocation = columnOf("Location");
 
-    const std::vector<std::string_view> lines = SplitLines(text);
-    std::vector<TImportObj> objs;
-    // With a line-end separator every column stands on a line of its own, so
-    // each group of as many lines as there are columns is one record.
-    const size_t step = lineSeparated ? std::max<size_t>(columns.size(), 1) : 1;
-    for (size_t li = 0; li < lines.size(); li += step) {
-        std::vector<std::string> fields;
-        std::string raw;
-        for (size_t k = 0; k < step && li + k < lines.size(); ++k) {
-            std::string line = nametext::ToDisplayName(lines[li + k]);
-            raw += line;
-            if (lineSeparated) {
-                // "\n" never occurs in a line: the whole line is one (unquoted) field.
-                auto one = SplitDelimited(line, "\n", q);
-                fields.push_back(one.empty() ? std::string() : one[0]);
-            } else {
-                fields = SplitDelimited(line, sep, q);
-            }
+    TImportParse out;
+    std::vector<std::string> refusals;
+    auto refuse = [&](size_t line, const char* why, std::string_view raw) {
+        ++out.Errors;
+        refusals.push_back(
+            GetMessageText("msgsImpErr", std::to_string(line) + " (" + why + "): " + Excerpt(raw)));
+    };
+    // With a line-end separator every column stands on lines of its own.
+    TDelimitedReader reader(text, ResolveSeparator(opt.Separator), ResolveQualifier(opt.Qualifier),
+                            std::max<size_t>(columns.size(), 1));
+    TDelimitedRecord rec;
+    while (reader.Next(rec)) {
+        if (IsBlank(rec.Raw)) continue;
+        ++out.Records;
+        // A NUL would cut a name short and merge it with another.
+        if (rec.Raw.find('\0') != std::string_view::npos) {
+            refuse(rec.Line, "NUL", rec.Raw);
+            continue;
         }
         auto field = [&](int c) {
-            return c >= 0 && static_cast<size_t>(c) < fields.size() ? fields[static_cast<size_t>(c)]
-                                                                    : std::string();
+            return c >= 0 && static_cast<size_t>(c) < rec.Fields.size()
+                       ? nametext::ToDisplayName(rec.Fields[static_cast<size_t>(c)])
+                       : std::string();
         };
         TImportObj obj;
-        obj.LineNo = li + 1;
+        obj.LineNo = rec.Line;
         obj.Volume = field(cVolume);
         obj.Name = field(cName);
         for (int k = 0; k < 2 && !obj.Name.empty() && obj.Name.front() == '\\'; ++k)
             obj.Name.erase(0, 1); // up to two leading "\"
         if (obj.Volume.empty() || obj.Name.empty()) {
-            if (!IsBlank(raw))
-                progress.LogMessage(GetMessageText("msgsImpErr", std::to_string(obj.LineNo) + ": " +
-                                                                     raw.substr(0, 200)));
+            refuse(rec.Line, obj.Volume.empty() ? "Volume" : "Name", rec.Raw);
+            continue;
+        }
+        // A field that does not read is an error, never a silent zero: it
+        // usually means the columns have shifted.
+        const std::string size = field(cSize), date = field(cDate);
+        if (!IsBlank(size) && !ParseSizeText(size, obj.Size, opt.KBText, opt.MBText)) {
+            refuse(rec.Line, "Size", rec.Raw);
+            continue;
+        }
+        if (!IsBlank(date) && !ParseDateText(date, obj.Date)) {
+            refuse(rec.Line, "Date", rec.Raw);
             continue;
         }
         obj.Path = RelativePath(obj.Volume, field(cPath));
         obj.Serial = field(cSerial);
-        if (!ParseSizeText(field(cSize), obj.Size, opt.KBText, opt.MBText) || obj.Size < 0)
-            obj.Size = 0;
-        if (!ParseDateText(field(cDate), obj.Date)) obj.Date = 0;
         obj.HasCategory = cCategory >= 0;
         obj.Category = field(cCategory);
         obj.HasComments = cComments >= 0;
         obj.Comments = field(cComments);
         obj.HasLocation = cLocation >= 0;
         obj.Location = field(cLocation);
-        objs.push_back(std::move(obj));
+        out.Objects.push_back(std::move(obj));
     }
     // Lines in any order give the same tree; one volume's lines stay together
     // (exact volume text), and names that differ only in case are two files.
+    auto& objs = out.Objects;
     std::stable_sort(objs.begin(), objs.end(), [](const TImportObj& a, const TImportObj& b) {
         if (int c = CompareNames(a.Volume, b.Volume)) return c < 0;
         if (int c = CompareNames(a.Path, b.Path)) return c < 0;
         return CompareNames(a.Name, b.Name) < 0;
     });
-    auto same = [](const TImportObj& a, const TImportObj& b) {
-        return a.Volume == b.Volume && a.Path == b.Path && a.Name == b.Name;
-    };
-    objs.erase(std::unique(objs.begin(), objs.end(), same), objs.end());
-    return objs;
+    // A repeated key keeps its first line; the others are refused.
+    size_t kept = 0;
+    for (size_t i = 0; i < objs.size(); ++i) {
+        if (kept > 0) {
+            const TImportObj& a = objs[kept - 1];
+            const TImportObj& b = objs[i];
+            if (a.Volume == b.Volume && a.Path == b.Path && a.Name == b.Name) {
+                refuse(b.LineNo, "repeated", b.Key());
+                continue;
+            }
+        }
+        if (kept != i) objs[kept] = std::move(objs[i]);
+        ++kept;
+    }
+    objs.resize(kept);
+    // Mostly refused records mean this is not the delimited text it was
+    // taken for: refuse the file before anything is added.
+    if (out.Errors > 0 && out.Errors * 2 > out.Records) {
+        for (size_t i = 0; i < refusals.size() && i < kRefusedShown; ++i)
+            progress.LogMessage(refusals[i]);
+        throw EMessageError("errNotDelimited", o.FileName);
+    }
+    for (const auto& r : refusals)
+        progress.LogMessage(r);
+    return out;
 }
 
 TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progress) {
@@ -181,15 +214,12 @@ TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progre
     };
     try {
         if (o.FileName.empty()) throw EMessageError("errFileEmpty");
-        std::ifstream in(o.FileName, std::ios::binary);
-        if (!in) throw EMessageError("errFNF", o.FileName);
-        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        if (in.bad()) throw EMessageError("errFNF", o.FileName);
-        in.close();
-
-        std::vector<TImportObj> objs = ParseImportText(text, o, progress);
+        std::string text = ReadTextFile(o.FileName);
+        TImportParse parsed = ParseImportText(text, o, progress);
         text.clear();
         text.shrink_to_fit();
+        result.Errors = parsed.Errors;
+        const std::vector<TImportObj>& objs = parsed.Objects;
 
         progress.BeginProgress(GetMessageText("msgsImporting", o.FileName),
                                static_cast<int64_t>(objs.size()));

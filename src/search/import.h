@@ -50,21 +50,30 @@ struct TImportObj {
     std::string Key() const { return Volume + "\\" + Path + Name; }
 };
 
-// Parses the file's text into objects sorted by volume, path and name; exact
-// repeats of a line's key are dropped (the first stays). Lines with an empty
-// Volume or Name are skipped and logged as "msgsImpErr".
-std::vector<TImportObj> ParseImportText(std::string_view text, const TImportOptions& o,
-                                        IProgress& progress);
+// What the text gave: objects sorted by volume, path and name, and the
+// number of records that were refused (each logged as "msgsImpErr").
+struct TImportParse {
+    std::vector<TImportObj> Objects;
+    int64_t Records = 0; // records that are not blank
+    int64_t Errors = 0;
+};
+
+// Parses the file's text. A record is refused when its Volume or Name is
+// empty, a field holds a NUL byte, a Size or Date field does not read as one,
+// or it repeats an earlier record's key. Throws "errNotDelimited" (logging
+// nothing else) when more records are refused than read.
+TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IProgress& progress);
 
 struct TImportResult {
     int64_t Entries = 0;
     int64_t Volumes = 0;
-    int64_t Errors = 0; // lines skipped or failed
+    int64_t Errors = 0; // records refused and objects that failed
 };
 
 // Reads the file and builds volumes, folders and entries through the scan
 // operations, without touching any other file. Each change of the Volume text
 // makes a new volume, and everything of that text goes below it. Throws
 // (after logging "msgsImportFailed" and ending the progress) when the file
-// cannot be read or the run was stopped; what was imported stays.
+// cannot be read ("errIsFolder", "errRead"), is refused as not delimited
+// text (the catalog unchanged) or the run was stopped (what was imported stays).
 TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progress);

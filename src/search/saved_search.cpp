@@ -8,8 +8,6 @@
 #include "settings/message_error.h"
 
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace {
@@ -69,6 +67,8 @@ void SaveSearch(const std::string& path, const TSearchCriteria& c) {
 }
 
 void ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
+    // A byte-order mark (Notepad writes one) is not part of the first line.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     // Keys compare without case, as INI readers do; the first of a key wins.
     std::map<std::string, std::string> values;
     bool inSection = false;
@@ -84,7 +84,7 @@ void ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
         auto eq = raw.find('=');
         if (eq == std::string_view::npos) continue;
         std::string key = UpperCase(TrimBlanks(raw.substr(0, eq)));
-        values.emplace(key, std::string(raw.substr(eq + 1)));
+        values.emplace(key, TrimBlanks(raw.substr(eq + 1))); // "File = photo" means "photo"
     }
     auto get = [&](const char* key, std::string& out) {
         auto it = values.find(UpperCase(key));
@@ -127,12 +127,11 @@ void ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
     text_("Col URL", c.ColURL);
     text_("Col Comments", c.ColComments);
     bool_("Option Match Case", c.MatchCase);
+    // The Anywhere text means nothing in the normal mode: a saved search
+    // that has one runs in Anywhere mode.
+    if (!c.Anywhere.empty() && c.Mode == TSearchMode::Normal) c.Mode = TSearchMode::Anywhere;
 }
 
 void LoadSearch(const std::string& path, TSearchCriteria& c) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EMessageError("errFNF", path);
-    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) throw EMessageError("errFNF", path);
-    ApplySavedSearchText(nametext::ToDisplayName(text), c);
+    ApplySavedSearchText(nametext::ToDisplayName(ReadTextFile(path)), c);
 }

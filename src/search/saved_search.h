@@ -19,5 +19,7 @@ std::string SavedSearchText(const TSearchCriteria& c);
 void SaveSearch(const std::string& path, const TSearchCriteria& c);
 // Each key present and readable replaces the criterion; the others stay.
 void ApplySavedSearchText(std::string_view text, TSearchCriteria& c);
-// EMessageError("errFNF") when the file cannot be read.
+// A byte-order mark is dropped and values are trimmed; a search with an
+// Anywhere text runs in Anywhere mode. "errIsFolder" or "errRead" when the
+// file cannot be read.
 void LoadSearch(const std::string& path, TSearchCriteria& c);

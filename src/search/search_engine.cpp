@@ -71,8 +71,10 @@ std::string_view EntryTypeInto(const TLibFolderItem* e, std::string& buf) {
     return buf;
 }
 
+// Days run on across 1899-12-30, so the day of a date-time before it is its
+// floor: -0.25 is 1899-12-29 18:00, not a time of 1899-12-30.
 double DayOf(TDateTime t) {
-    return std::trunc(t);
+    return std::floor(t);
 }
 
 // The criteria folded once per run.

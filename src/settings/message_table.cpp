@@ -45,6 +45,8 @@ const TMessage kEnglish[] = {
     {"errWrongFile", "Wrong file version!"},
     {"errFileEmpty", "File name not specified."},
     {"errWrite", "Cannot write file: %s"},
+    {"errNotRegular", "Not a regular file, nothing was written: %s"},
+    {"errReadOnlyFolder", "The folder %s is read-only: save the file somewhere else."},
     {"errDamaged", "Damaged catalog file: %s"},
     {"errDuplicate", "Duplicate entry: %s"},
 
@@ -103,6 +105,10 @@ const TMessage kEnglish[] = {
     {"msgsImported", "Imported: %s"},
     {"msgsImportFailed", "Import failed: %s"},
     {"msgsImpErr", "Import Error %s"},
+    {"msgsTextCut", "Text over 65,536 bytes was cut: %s"},
+    {"errNotDelimited", "Not a delimited text file: %s"},
+    {"errIsFolder", "This is a folder, not a file: %s"},
+    {"errRead", "Cannot read file: %s"},
 
     {"txtRarMSG1", "Error on close"},
     {"txtRarMSG2", "No Password!"},

@@ -283,11 +283,13 @@ TEST_F(ImportTest, LinesInAnyOrderGiveTheSameTreeAndKeysAreExact) {
 }
 
 TEST_F(ImportTest, EmptyVolumeOrNameIsSkippedAndLogged) {
-    TImportResult r = Import("V,,ok,1\n,,novol,1\nV,dir,,1\n\n   \n");
-    EXPECT_EQ(r.Entries, 1);
-    EXPECT_EQ(Ls("V\\"), "ok=1 ");
+    TImportResult r = Import("V,,ok,1\nV,,ok2,2\n,,novol,1\nV,dir,,1\nV,,ok3,3\n\n   \n");
+    EXPECT_EQ(r.Entries, 3);
+    EXPECT_EQ(r.Errors, 2);
+    EXPECT_EQ(Ls("V\\"), "ok=1 ok2=2 ok3=3 ");
     ASSERT_EQ(progress.Logged.size(), 2u);
-    EXPECT_EQ(progress.Logged[0], "Import Error 2: ,,novol,1");
+    EXPECT_EQ(progress.Logged[0], "Import Error 3 (Volume): ,,novol,1");
+    EXPECT_EQ(progress.Logged[1], "Import Error 4 (Name): V,dir,,1");
 }
 
 TEST_F(ImportTest, NewVolumeEvenWhenTheCatalogHasOneOfThatCaption) {

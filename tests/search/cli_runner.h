@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+// Runs the command-line tool as a child process, optionally as the
+// unprivileged user 65534 (the tests run as root in CI, and root may write
+// anywhere). Output goes to the given files; returns the exit code, or -1.
+struct TCliRun {
+    std::vector<std::string> Args;
+    bool AsNobody = false;
+    std::string Out = "/dev/null", Err = "/dev/null";
+    std::string Settings; // a settings file of its own, so no test sees the user's
+
+    pid_t Start() const {
+        std::vector<std::string> argv;
+        if (AsNobody) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+        argv.push_back(TAMBLIX_CLI);
+        if (!Settings.empty()) argv.insert(argv.end(), {"--settings", Settings});
+        argv.insert(argv.end(), Args.begin(), Args.end());
+        pid_t pid = ::fork();
+        if (pid != 0) return pid;
+        int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (out >= 0) ::dup2(out, 1);
+        if (err >= 0) ::dup2(err, 2);
+        std::vector<char*> cargv;
+        for (auto& a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        ::execvp(cargv[0], cargv.data());
+        ::_exit(127);
+    }
+
+    int Run() const {
+        pid_t pid = Start();
+        if (pid < 0) return -1;
+        int status = 0;
+        if (::waitpid(pid, &status, 0) != pid) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
