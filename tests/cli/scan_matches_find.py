@@ -40,15 +40,15 @@ def display(raw: bytes) -> str:
 
 
 def field(text: str) -> str:
-    # How tamblix-cli writes a text column: control characters escaped.
+    # How tamblix-cli writes a text column: backslashes and control characters escaped.
     out = []
     for c in text:
-        if c == "\t":
+        if c == "\\":
+            out.append("\\\\")
+        elif c == "\t":
             out.append("\\t")
         elif c == "\n":
             out.append("\\n")
-        elif c == "\r":
-            out.append("\\r")
         elif ord(c) < 0x20 or ord(c) == 0x7F:
             out.append("\\x%02x" % ord(c))
         else:
