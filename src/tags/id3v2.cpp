@@ -13,12 +13,14 @@
 namespace {
 
 constexpr size_t kWindow = 500; // bytes kept of any frame
-constexpr int kKinds = 16;
+constexpr int kKinds = 17;
 
-const char* const kIds3[kKinds] = {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "COMM", "TCOM",
-                                   "TENC", "TCOP", "TLAN", "WXXX", "TDRC", "TOPE", "TIT1", "TOAL"};
-const char* const kIds2[kKinds] = {"TT2", "TP1", "TAL", "TRK", "TYE", "TCO", "COM", "TCM",
-                                   "TEN", "TCR", "TLA", "WXX", "TOR", "TOA", "TT1", "TOT"};
+// Version 2.2 has no release date frame: "---" never matches a frame.
+const char* const kIds3[kKinds] = {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON",
+                                   "COMM", "TCOM", "TENC", "TCOP", "TLAN", "WXXX",
+                                   "TDRC", "TOPE", "TIT1", "TOAL", "TDRL"};
+const char* const kIds2[kKinds] = {"TT2", "TP1", "TAL", "TRK", "TYE", "TCO", "COM", "TCM", "TEN",
+                                   "TCR", "TLA", "WXX", "TOR", "TOA", "TT1", "TOT", "---"};
 
 enum {
     kTitle,
@@ -36,7 +38,8 @@ enum {
     kDate,
     kOrigArtist,
     kGroup,
-    kOrigAlbum
+    kOrigAlbum,
+    kReleaseDate
 };
 
 uint32_t SyncSafe(const unsigned char* p) {
@@ -144,6 +147,76 @@ void Resync(std::string& s) {
     s.swap(out);
 }
 
+// The tag's bytes after its header, in order, up to the footer; with the
+// unsynchronisation of the whole tag (FF 00 for FF) undone when it has one.
+class TTagStream {
+public:
+    TTagStream(TBinaryFile& f, int64_t pos, int64_t end, bool unsync)
+        : f_(f), raw_(pos), end_(end), unsync_(unsync) {}
+
+    // Reads up to n bytes; the count read.
+    size_t Read(unsigned char* out, size_t n) { return Take(out, n); }
+    // False when the tag ends first.
+    bool Skip(uint64_t n) {
+        if (!unsync_) {
+            // Plain bytes: no need to look at them.
+            const uint64_t inBuf = len_ - at_;
+            if (n <= inBuf) {
+                at_ += static_cast<size_t>(n);
+                return true;
+            }
+            n -= inBuf;
+            at_ = len_ = 0;
+            if (n > static_cast<uint64_t>(end_ - raw_)) {
+                raw_ = end_;
+                return false;
+            }
+            raw_ += static_cast<int64_t>(n);
+            return true;
+        }
+        while (n > 0) {
+            const size_t k = static_cast<size_t>(std::min<uint64_t>(n, 4096));
+            if (Take(nullptr, k) < k) return false;
+            n -= k;
+        }
+        return true;
+    }
+
+private:
+    size_t Take(unsigned char* out, size_t n) {
+        size_t done = 0;
+        while (done < n) {
+            if (at_ == len_ && !Fill()) break;
+            const unsigned char c = buf_[at_++];
+            if (unsync_ && lastFF_ && c == 0) {
+                lastFF_ = false;
+                continue;
+            }
+            lastFF_ = c == 0xFF;
+            if (out) out[done] = c;
+            ++done;
+        }
+        return done;
+    }
+    bool Fill() {
+        if (raw_ >= end_) return false;
+        const size_t want = static_cast<size_t>(std::min<int64_t>(sizeof buf_, end_ - raw_));
+        const int64_t got = f_.ReadAt(raw_, buf_, want);
+        if (got <= 0) return false;
+        raw_ += got;
+        at_ = 0;
+        len_ = static_cast<size_t>(got);
+        return true;
+    }
+
+    TBinaryFile& f_;
+    int64_t raw_, end_;
+    bool unsync_;
+    unsigned char buf_[8192];
+    size_t len_ = 0, at_ = 0;
+    bool lastFF_ = false;
+};
+
 } // namespace
 
 std::string Id3v2DecodeText(const std::string& raw) {
@@ -185,37 +258,34 @@ bool TID3v2::ReadFromFile(const std::string& path) {
 
     std::array<std::string, kKinds> raw;
     // Frames end where the footer starts.
-    const int64_t end = Size - ((h[5] & 0x10) ? 10 : 0);
-    int64_t pos = 10;
+    const bool footer = (h[5] & 0x10) != 0;
+    // Unsynchronisation covers the whole tag before 2.4 and each frame in 2.4.
+    const bool unsyncTag = (h[5] & 0x80) != 0;
+    TTagStream ts(f, 10, Size - (footer ? 10 : 0), unsyncTag && VersionID < 4);
     if ((h[5] & 0x40) && VersionID >= 3) {
         // Extended header: 2.3 gives its size without the size field, 2.4 with it.
         unsigned char e[4];
-        if (!f.ReadExact(pos, e, 4)) return true;
+        if (ts.Read(e, 4) < 4) return true;
         int64_t ext = VersionID == 3 ? static_cast<int64_t>(Be32(e)) + 4 : SyncSafe(e);
-        if (ext < 4) return true;
-        pos += ext;
+        if (ext < 4 || !ts.Skip(static_cast<uint64_t>(ext - 4))) return true;
     }
     const size_t headerLen = VersionID == 2 ? 6 : 10;
-    unsigned char buf[10 + kWindow];
-    while (pos + static_cast<int64_t>(headerLen) <= end) {
-        int64_t got = f.ReadAt(pos, buf, sizeof buf);
-        if (got < static_cast<int64_t>(headerLen)) break;
-        if (buf[0] < 'A' || buf[0] > 'Z') break; // padding
+    unsigned char buf[kWindow];
+    for (;;) {
+        unsigned char fh[10];
+        if (ts.Read(fh, headerLen) < headerLen) break;
+        if (fh[0] < 'A' || fh[0] > 'Z') break; // padding
         uint32_t frameSize;
         unsigned char flags2 = 0;
         if (VersionID == 2)
-            frameSize = static_cast<uint32_t>(buf[3]) << 16 | buf[4] << 8 | buf[5];
+            frameSize = static_cast<uint32_t>(fh[3]) << 16 | fh[4] << 8 | fh[5];
         else if (VersionID == 3)
-            frameSize = Be32(buf + 3 + 1);
+            frameSize = Be32(fh + 4);
         else
-            frameSize = SyncSafe(buf + 4);
-        if (VersionID >= 3) flags2 = buf[9];
-        int64_t dataPos = pos + static_cast<int64_t>(headerLen);
-        int64_t avail = std::min<int64_t>(frameSize, end - dataPos);
-        if (avail < 0) avail = 0;
-        size_t n = static_cast<size_t>(std::min<int64_t>(
-            {avail, static_cast<int64_t>(kWindow), got - static_cast<int64_t>(headerLen)}));
-        std::string data(reinterpret_cast<const char*>(buf + headerLen), n);
+            frameSize = SyncSafe(fh + 4);
+        if (VersionID >= 3) flags2 = fh[9];
+        const size_t n = ts.Read(buf, std::min<size_t>(frameSize, kWindow));
+        std::string data(reinterpret_cast<const char*>(buf), n);
         bool keep = true;
         if (VersionID == 3) {
             if (flags2 & 0xC0)
@@ -228,15 +298,15 @@ bool TID3v2::ReadFromFile(const std::string& path) {
             else {
                 if (flags2 & 0x40) data.erase(0, std::min<size_t>(1, data.size()));
                 if (flags2 & 0x01) data.erase(0, std::min<size_t>(4, data.size()));
-                if (flags2 & 0x02) Resync(data);
+                if ((flags2 & 0x02) || unsyncTag) Resync(data);
             }
         }
         if (keep && !data.empty() && static_cast<unsigned char>(data[0]) <= 3) {
             const char* const* ids = VersionID == 2 ? kIds2 : kIds3;
             for (int k = 0; k < kKinds; ++k)
-                if (std::memcmp(buf, ids[k], headerLen == 6 ? 3 : 4) == 0) raw[k] = data;
+                if (std::memcmp(fh, ids[k], headerLen == 6 ? 3 : 4) == 0) raw[k] = data;
         }
-        pos = dataPos + static_cast<int64_t>(frameSize);
+        if (!ts.Skip(frameSize - n)) break;
     }
 
     auto pick = [&](int main, int alt) {
@@ -251,6 +321,7 @@ bool TID3v2::ReadFromFile(const std::string& path) {
     Track = track > 0 && track <= 0xFFFF ? static_cast<uint16_t>(track) : 0;
     Year = Decode(raw[kYear]);
     if (Year.empty()) Year = Decode(raw[kDate]).substr(0, 4);
+    if (Year.empty()) Year = Decode(raw[kReleaseDate]).substr(0, 4);
     Genre = GenreText(raw[kGenre]);
     Comment = DecodeWithDescription(raw[kComment], true, false);
     Composer = Decode(raw[kComposer]);

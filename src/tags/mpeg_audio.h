@@ -20,6 +20,7 @@ public:
     struct TFrame {
         bool Found = false;
         int32_t Position = 0; // in the window where it was found
+        int64_t Offset = 0;   // in the file
         uint16_t Size = 0;
         bool Xing = false;
         unsigned char Data[4] = {};
@@ -36,6 +37,8 @@ public:
     };
 
     static constexpr int kWindow = 3458;
+    // How far past the ID3v2 tag the first frame is looked for.
+    static constexpr int64_t kSearchReach = 1 << 20;
 
     TMPEGaudio() { ResetData(); }
     void ResetData();
@@ -59,9 +62,16 @@ public:
     TID3v1 ID3v1;
     TID3v2 ID3v2;
 
-    // Frame search and encoder-mark search on a window, for tests.
-    static bool FindFrame(const unsigned char* w, int len, TFrame& frame, TVBR& vbr);
+    // Frame search (frames starting at 0..last) and encoder-mark search on a
+    // window, for tests. The frame's Offset is its Position.
+    static bool FindFrame(const unsigned char* w, int len, TFrame& frame, TVBR& vbr,
+                          int last = kWindow / 2);
     static std::string FindVendorID(const unsigned char* w, int len, int frameSize);
     static bool IsFrameHeader(const unsigned char* b);
     static uint16_t FrameLength(const TFrame& f);
+    // The first bytes of an MPEG program or transport stream (a video file).
+    static bool IsSystemStream(const unsigned char* b, size_t len);
+
+private:
+    bool FindFirstFrame(class TBinaryFile& f, int64_t start);
 };

@@ -25,6 +25,16 @@ int64_t RoundKbs(double v) {
     return static_cast<int64_t>(std::llround(v));
 }
 
+// One or two channels as a mode (id and name); more as a count.
+void PutChannelMode(unsigned channels, const std::string& name, TTagInfo& info) {
+    if (channels > 2) {
+        info.SetValue("Channels", static_cast<uint32_t>(channels));
+        return;
+    }
+    info.SetValue("ChannelModeid", static_cast<uint32_t>(channels));
+    info.SetValue("ChannelModeName", name);
+}
+
 void PutID3v1(const TID3v1& t, TTagInfo& info) {
     info.SetValue("Artist", t.Artist);
     info.SetValue("Title", t.Title);
@@ -46,23 +56,16 @@ void PutID3v2(const TID3v2& t, TTagInfo& info) {
 }
 
 bool StepMP3(const std::string& path, TTagInfo& info) {
-    bool any = false;
     TID3v1 v1;
-    if (v1.ReadFromFile(path)) {
-        PutID3v1(v1, info);
-        any = true;
-    }
+    if (v1.ReadFromFile(path)) PutID3v1(v1, info);
     TID3v2 v2;
-    if (v2.ReadFromFile(path)) {
-        PutID3v2(v2, info);
-        any = true;
-    }
-    return any;
+    if (v2.ReadFromFile(path)) PutID3v2(v2, info);
+    return v1.Exists || v2.Exists;
 }
 
 bool StepMPG(const std::string& path, TTagInfo& info) {
     TMPEGaudio r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Frame.Found) return false;
     PutID3v2(r.ID3v2, info);
     PutID3v1(r.ID3v1, info);
     info.SetValue("MPEGLayerName", r.LayerName());
@@ -80,7 +83,7 @@ bool StepMPG(const std::string& path, TTagInfo& info) {
 
 bool StepWMA(const std::string& path, TTagInfo& info) {
     TWMAfile r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
     info.SetValue("Artist", r.Artist);
     info.SetValue("Title", r.Title);
     info.SetValue("Album", r.Album);
@@ -88,8 +91,7 @@ bool StepWMA(const std::string& path, TTagInfo& info) {
     info.SetValue("Genre", r.Genre);
     info.SetValue("Comments", r.Comment);
     info.SetValue("Track", r.Track);
-    info.SetValue("ChannelModeid", r.ChannelModeID);
-    info.SetValue("ChannelModeName", r.ChannelModeName());
+    PutChannelMode(r.Channels, r.ChannelModeName(), info);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", r.BitRate);
     info.SetValue("DurationSec", r.Duration);
@@ -100,6 +102,7 @@ bool StepWPA(const std::string& path, TTagInfo& info) {
     TWAVPackfile r;
     if (!r.ReadFromFile(path)) return false;
     PutID3v1(r.ID3v1, info);
+    if (!r.Valid) return r.ID3v1.Exists;
     info.SetValue("Channels", r.Channels);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", RoundKbs(r.BitRate));
@@ -109,7 +112,7 @@ bool StepWPA(const std::string& path, TTagInfo& info) {
 
 bool StepWAV(const std::string& path, TTagInfo& info) {
     TWAVfile r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
     info.SetValue("ChannelModeid", r.ChannelModeID);
     info.SetValue("ChannelModeName", r.ChannelModeName());
     info.SetValue("SampleRateHZ", r.SampleRate);
@@ -120,7 +123,7 @@ bool StepWAV(const std::string& path, TTagInfo& info) {
 
 bool StepOGG(const std::string& path, TTagInfo& info) {
     TOggVorbis r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
     info.SetValue("Artist", r.Artist);
     info.SetValue("Title", r.Title);
     info.SetValue("Album", r.Album);
@@ -139,7 +142,7 @@ bool StepOGG(const std::string& path, TTagInfo& info) {
 
 bool StepAPE(const std::string& path, TTagInfo& info) {
     TAPEtag r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Exists) return false;
     info.SetValue("Artist", r.Artist);
     info.SetValue("Title", r.Title);
     info.SetValue("Album", r.Album);
@@ -153,7 +156,7 @@ bool StepAPE(const std::string& path, TTagInfo& info) {
 
 bool StepVQF(const std::string& path, TTagInfo& info) {
     TTwinVQ r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
     info.SetValue("Artist", r.Author);
     info.SetValue("Title", r.Title);
     info.SetValue("Comments", r.Comment);
@@ -172,6 +175,7 @@ bool StepAAC(const std::string& path, TTagInfo& info) {
     if (!r.ReadFromFile(path)) return false;
     PutID3v1(r.ID3v1, info);
     PutID3v2(r.ID3v2, info);
+    if (r.HeaderTypeID == 0) return r.ID3v1.Exists || r.ID3v2.Exists;
     info.SetValue("MPEGVersionid", r.MPEGVersionID);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", RoundKbs(r.BitRate / 1000.0));
@@ -214,7 +218,7 @@ bool StepOFR(const std::string& path, TTagInfo& info) {
 
 bool StepCDA(const std::string& path, TTagInfo& info) {
     TCDAtrack r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
     info.SetValue("Artist", r.Artist);
     info.SetValue("Title", r.Title);
     info.SetValue("Album", r.Album);

@@ -87,10 +87,13 @@ bool ReadExtended(TBinaryFile& f, int64_t pos, int64_t end, TScratch& s) {
     return true;
 }
 
-bool ReadHeader(TBinaryFile& f, TScratch& s) {
+// False on a read error; `asf` tells whether the file starts with the header object.
+bool ReadHeader(TBinaryFile& f, TScratch& s, bool& asf) {
     unsigned char h[30];
+    asf = false;
     if (!f.ReadExact(0, h, 30)) return false;
     if (std::memcmp(h, kHeader, 16) != 0) return true;
+    asf = true;
     const uint32_t count = Le32(h + 24);
     int64_t pos = 30;
     for (uint32_t i = 0; i < count; ++i) {
@@ -141,6 +144,7 @@ bool ReadHeader(TBinaryFile& f, TScratch& s) {
 void TWMAfile::ResetData() {
     Valid = false;
     FileSize = 0;
+    Channels = 0;
     ChannelModeID = 0;
     SampleRate = 0;
     Duration = 0;
@@ -159,19 +163,25 @@ bool TWMAfile::ReadFromFile(const std::string& path) {
     TBinaryFile f(path);
     if (!f.IsOpen()) return false;
     TScratch s;
-    if (!ReadHeader(f, s)) return false;
-    const bool plausible = s.MaxBitRate >= 1 && s.MaxBitRate <= 319999 &&
-                           (s.Channels == 1 || s.Channels == 2) && s.SampleRate >= 8000 &&
-                           s.SampleRate <= 96000 && s.ByteRate >= 1 && s.ByteRate <= 39999;
-    if (!plausible) return true;
+    bool asf = false;
+    const bool ok = ReadHeader(f, s, asf);
+    if (!asf) return ok;
+    // The texts stay whatever the stream says; each stream value is kept only
+    // when it is plausible (multichannel, high rates and lossless included).
     Valid = true;
     FileSize = f.Size();
-    ChannelModeID = static_cast<uint8_t>(s.Channels);
-    SampleRate = static_cast<int32_t>(s.SampleRate);
+    if (s.Channels >= 1 && s.Channels <= 64) Channels = s.Channels;
+    ChannelModeID = Channels <= 2 ? static_cast<uint8_t>(Channels) : 0;
+    if (s.SampleRate >= 1000 && s.SampleRate <= 768000)
+        SampleRate = static_cast<int32_t>(s.SampleRate);
+    if (s.ByteRate >= 1 && s.ByteRate <= 10'000'000)
+        BitRate = static_cast<int32_t>(static_cast<uint64_t>(s.ByteRate) * 8 / 1000);
     // The play duration when the file gives one; else an estimate from the size.
     double play = static_cast<double>(s.PlayDuration) / 1e7 - static_cast<double>(s.Preroll) / 1e3;
-    Duration = play > 0 ? play : static_cast<double>(FileSize) * 8.0 / s.MaxBitRate;
-    BitRate = static_cast<int32_t>(static_cast<uint64_t>(s.ByteRate) * 8 / 1000);
+    if (play > 0 && play < 1e9)
+        Duration = play;
+    else if (s.MaxBitRate >= 1)
+        Duration = static_cast<double>(FileSize) * 8.0 / s.MaxBitRate;
     Title = TrimControl(s.Slots[kSlotTitle]);
     Artist = TrimControl(s.Slots[kSlotAuthor]);
     Album = TrimControl(s.Slots[kSlotAlbum]);
@@ -180,7 +190,7 @@ bool TWMAfile::ReadFromFile(const std::string& path) {
     Comment = TrimControl(s.Slots[kSlotDesc]);
     Track = s.TrackNumber >= 0 ? s.TrackNumber
                                : std::max(0, LeadingInt(TrimControl(s.Slots[kSlotTrack])));
-    return true;
+    return true; // a header cut short keeps what was read before the cut
 }
 
 std::string TWMAfile::ChannelModeName() const {

@@ -11,9 +11,10 @@ public:
     bool ReadFromFile(const std::string& path);
     std::string ChannelModeName() const;
 
-    bool Valid;
+    bool Valid; // the file is ASF; the stream values are 0 where implausible
     int64_t FileSize;
-    uint8_t ChannelModeID;
+    uint16_t Channels;
+    uint8_t ChannelModeID; // 1 mono, 2 stereo, 0 otherwise
     int32_t SampleRate;
     double Duration;
     int32_t BitRate; // kbit/s

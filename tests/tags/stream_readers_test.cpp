@@ -7,6 +7,7 @@
 #include "tags/mpeg_audio.h"
 #include "tags/ogg_vorbis.h"
 #include "tags/optimfrog_file.h"
+#include "tags/reader_steps.h"
 #include "tags/twinvq_file.h"
 #include "tags/wav_file.h"
 #include "tags/wavpack_file.h"
@@ -67,7 +68,7 @@ TEST(MPEGaudio, CbrAndXingDurations) {
     EXPECT_EQ(m.ChannelModeName(), "Stereo");
 
     // A Xing header of 1000 frames: 144 * 8 * 1000 / 44100 s.
-    Bytes xing = Pad(kHdr128 + Zeros(32) + "Xing" + Be32b(3) + Be32b(1000) + Be32b(417000) +
+    Bytes xing = Pad(kHdr128 + Zeros(32) + "Xing" + Be32b(15) + Be32b(1000) + Be32b(417000) +
                          Zeros(103) + "\x50" + "MPGE1.00",
                      417);
     TTempFile vbr(xing + CbrFrames(5));
@@ -328,12 +329,27 @@ TEST(WMAfile, FormatChecksAndDuration) {
     TTempFile play(Asf({FileProps(128000, 30'000'000), StreamProps(2, 44100, 16000)}));
     ASSERT_TRUE(w.ReadFromFile(play.Path()));
     EXPECT_DOUBLE_EQ(w.Duration, 3.0);
-    for (auto bad : {StreamProps(2, 44100, 40000), StreamProps(2, 7999, 16000),
-                     StreamProps(3, 44100, 16000)}) {
-        TTempFile b(Asf({FileProps(128000), bad}));
-        ASSERT_TRUE(w.ReadFromFile(b.Path()));
-        EXPECT_FALSE(w.Valid);
-    }
+    // Implausible stream values are dropped one by one; the file stays recognised.
+    TTempFile b(Asf({FileProps(128000), StreamProps(0, 500, 20'000'000)}));
+    ASSERT_TRUE(w.ReadFromFile(b.Path()));
+    EXPECT_TRUE(w.Valid);
+    EXPECT_EQ(w.SampleRate, 0);
+    EXPECT_EQ(w.BitRate, 0);
+    EXPECT_EQ(w.ChannelModeName(), "Unknown");
+}
+
+TEST(WMAfile, MultichannelHighRateKeepsTagsAndStreamValues) {
+    // 6 channels at 96 kHz and 1,152 kbit/s: every value is reported, the title too.
+    Bytes title = U16("Surround");
+    Bytes content = Obj(kContentG, Le16b(static_cast<uint32_t>(title.size())) + Le16b(0) +
+                                       Le16b(0) + Le16b(0) + Le16b(0) + title);
+    TTempFile f(Asf({FileProps(1'200'000, 50'000'000), StreamProps(6, 96000, 144000), content}),
+                ".wma");
+    TTagInfo info;
+    ASSERT_TRUE(RunReaderStep("WMA", f.Path(), info));
+    EXPECT_EQ(info.Values(),
+              (std::vector<std::string>{"Title=Surround", "Channels=6", "SampleRateHZ=96000",
+                                        "BitRateKBS=1152", "DurationSec=5"}));
 }
 
 TEST(WMAfile, ContentDescriptions) {
@@ -362,11 +378,14 @@ TEST(WMAfile, ContentDescriptions) {
     EXPECT_EQ(w.Album, "Alb");
     EXPECT_EQ(w.Genre, "G");
     EXPECT_EQ(w.Year, "");
-    // An object whose size lies: the walk fails instead of running off.
-    Bytes bad = Asf({FileProps(64000), StreamProps(1, 22050, 8000)});
-    bad.replace(30 + 16, 8, Le64b(3));
+    // An object whose size lies ends the walk instead of running off; what
+    // came before it stays.
+    Bytes bad = Asf({content, FileProps(64000), StreamProps(1, 22050, 8000)});
+    bad.replace(30 + content.size() + 16, 8, Le64b(3));
     TTempFile badFile(bad);
-    EXPECT_FALSE(w.ReadFromFile(badFile.Path()));
+    ASSERT_TRUE(w.ReadFromFile(badFile.Path()));
+    EXPECT_EQ(w.Title, "T");
+    EXPECT_EQ(w.SampleRate, 0);
 }
 
 namespace {

@@ -184,6 +184,68 @@ TEST(ID3v2, ExtendedHeaderIsSkipped) {
     EXPECT_EQ(ReadV2(Tag(ext24 + Frame("TIT2", B("\0T4"), 4), 4, 0x40)).Title, "T4");
 }
 
+namespace {
+
+// Unsynchronisation as taggers write it: a zero byte after every FF.
+Bytes Unsync(const Bytes& b) {
+    Bytes out;
+    for (char c : b) {
+        out += c;
+        if (static_cast<unsigned char>(c) == 0xFF) out += '\0';
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ID3v2, UnsynchronisationIsUndone) {
+    // UTF-16 text starts with FF FE, so an unsynchronised tag holds FF 00 FE.
+    const Bytes artist = B("\1\xFF\xFE\xC4\0r\0");
+    const Bytes frames23 = Frame("TPE1", artist) + Frame("TIT2", B("\1\xFF\xFEY\0\xFF\0"));
+    // Version 2.3, whole tag: frame sizes count the bytes after resynchronisation.
+    Bytes body = Unsync(frames23) + Zeros(16);
+    Bytes tag23 = B("ID3\3\0\x80") + SyncSafe(static_cast<uint32_t>(body.size())) + body;
+    TID3v2 t = ReadV2(tag23);
+    EXPECT_EQ(t.Artist, "Är");
+    EXPECT_EQ(t.Title, "Y\xC3\xBF"); // U+00FF, stored as FF 00 00 after unsynchronisation
+    // Version 2.4, tag flag: each frame's stored bytes are unsynchronised, sizes count them.
+    auto frame24 = [](const Bytes& id, const Bytes& data, unsigned char flags2) {
+        Bytes u = Unsync(data);
+        return id + SyncSafe(static_cast<uint32_t>(u.size())) + Bytes(1, '\0') +
+               Bytes(1, static_cast<char>(flags2)) + u;
+    };
+    Bytes f24 = frame24("TPE1", artist, 0) + frame24("TIT2", B("\1\xFF\xFEZ\0"), 0);
+    EXPECT_EQ(ReadV2(Tag(f24, 4, 0x80)).Artist, "Är");
+    EXPECT_EQ(ReadV2(Tag(f24, 4, 0x80)).Title, "Z");
+    // Version 2.4, frame flag only.
+    TID3v2 f = ReadV2(Tag(frame24("TPE1", artist, 0x02) + frame24("TALB", B("\0A"), 0), 4));
+    EXPECT_EQ(f.Artist, "Är");
+    EXPECT_EQ(f.Album, "A");
+    // Without the flag the bytes are taken as stored.
+    EXPECT_EQ(ReadV2(Tag(Frame("TALB", B("\0A\xFF\0B")))).Album, Bytes("A\xC3\xBF/B"));
+}
+
+TEST(ID3v2, ReleaseDateGivesTheYearWhenNoRecordingDate) {
+    EXPECT_EQ(ReadV2(Tag(Frame("TDRL",
+                               B("\3"
+                                 "2019-03-01"),
+                               4),
+                         4))
+                  .Year,
+              "2019");
+    EXPECT_EQ(ReadV2(Tag(Frame("TDRL",
+                               B("\0"
+                                 "2019"),
+                               4) +
+                             Frame("TDRC",
+                                   B("\0"
+                                     "2001"),
+                                   4),
+                         4))
+                  .Year,
+              "2001");
+}
+
 TEST(ID3v2, Version22Frames) {
     auto f22 = [](const Bytes& id, const Bytes& data) {
         return id + Bytes(1, '\0') + Be16b(static_cast<uint32_t>(data.size())) + data;
