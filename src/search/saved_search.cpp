@@ -38,7 +38,7 @@ std::string SavedSearchText(const TSearchCriteria& c) {
     auto put = [&](const char* key, const std::string& value) {
         s += key;
         s += '=';
-        s += OneLine(value);
+        s += TrimBlanks(OneLine(value)); // blanks around a value are not read back
         s += "\r\n";
     };
     put("File", c.Name);
