@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+// The largest member size a reader accepts: what a file system can hold
+// (a file's size is a signed 64-bit number). Larger claims are damage.
+inline constexpr uint64_t kMaxMemberSize = INT64_MAX;
+
 // One member of an archive as the ZIP and RAR readers report it.
 struct TArchiveMember {
     // The whole path inside the archive with "/" between folders

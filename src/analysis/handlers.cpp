@@ -23,6 +23,25 @@ bool ParseHandlerNumber(const std::string& name, int& out) {
     return r.ec == std::errc() && r.ptr == name.data() + name.size();
 }
 
+// The Titles of the first default table: a stored table that names no
+// "Known" list was saved when these were all the defaults there were.
+const char* const kFirstDefaults = "AAC\r\nAPE\r\nCDA\r\nFLAC\r\nMP3\r\nMPG\r\nMPP\r\nOFR\r\n"
+                                   "OGG\r\nRAR\r\nVQF\r\nWAV\r\nWMA\r\nWPA\r\nZIP\r\n";
+
+// The text from the dot before the last one: ".TAR.GZ" for "a.tar.gz"; empty
+// when the name part has fewer than two dots.
+std::string UpperDoubleExt(std::string_view fileName) {
+    std::string_view ext = fileName.substr(0, fileName.size() - ExtractFileExt(fileName).size());
+    std::string first = ExtractFileExt(ext);
+    if (first.empty() || first.size() == ext.size() || ext.size() == fileName.size()) return {};
+    return UpperCase(first + std::string(fileName.substr(ext.size())));
+}
+
+bool Claims(const THandler& h, const std::string& ext, const std::string& doubleExt) {
+    return h.Extensions.IndexOf(ext) >= 0 ||
+           (!doubleExt.empty() && h.Extensions.IndexOf(doubleExt) >= 0);
+}
+
 } // namespace
 
 std::string HandlerKey(int index) {
@@ -76,8 +95,8 @@ void THandlerList::AddDefExt(const std::string& title, const std::string& descri
 
 void THandlerList::SetDefaults() {
     items_.clear();
-    AddDefExt("RAR", "RAR Archive", "", "", {".RAR"}, false);
-    AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
+    AddDefExt(kRarTitle, "RAR Archive", "", "", {".RAR"}, false);
+    AddDefExt(kZipTitle, "ZIP Archive", "", "", {".ZIP"}, false);
     AddDefExt("MP3", "MP3 File", "", "", {".MP3"}, true);
     AddDefExt("WAV", "WAV File", "", "", {".WAV"}, true);
     AddDefExt("WPA", "WAV Pack File", "", "", {".WV"}, true);
@@ -91,6 +110,10 @@ void THandlerList::SetDefaults() {
     AddDefExt("AAC", "AAC File", "", "", {".AAC"}, true);
     AddDefExt("FLAC", "FLAC File", "", "", {".FLAC"}, true);
     AddDefExt("OFR", "OptimFROG File", "", "", {".OFS", ".OFR"}, true);
+    AddDefExt(kArchivesTitle, "Archives (7z, TAR, ISO, CAB)", "", "",
+              {".7Z", ".TAR", ".TGZ", ".TAR.GZ", ".TBZ", ".TBZ2", ".TAR.BZ2", ".TXZ", ".TAR.XZ",
+               ".TZST", ".TAR.ZST", ".ISO", ".CAB"},
+              false);
 }
 
 void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
@@ -123,6 +146,12 @@ void THandlerList::LoadFromRegistry(ISettingsStore& store) {
             h->AddExtension(line);
         loaded.Add(std::move(h));
     }
+    TStringList known{true, TDuplicates::Ignore};
+    known.SetText(store.ReadString(kHandlersKey, "Known", kFirstDefaults));
+    THandlerList defaults;
+    defaults.SetDefaults();
+    for (const auto& h : defaults.items_)
+        if (known.IndexOf(h->Title) < 0 && loaded.IndexOf(h->Title) < 0) loaded.Add(h);
     items_ = std::move(loaded.items_);
 }
 
@@ -147,14 +176,32 @@ void THandlerList::SaveToRegistry(ISettingsStore& store) const {
     }
     // Marks the table as stored even when it is empty (a store may drop an empty key).
     store.WriteInt(kHandlersKey, "Count", Count());
+    THandlerList defaults;
+    defaults.SetDefaults();
+    std::string known;
+    for (const auto& h : defaults.items_)
+        known += h->Title + "\r\n";
+    store.WriteString(kHandlersKey, "Known", known);
 }
 
 bool THandlerList::isFileInHander(std::string_view title, std::string_view fileName) const {
     std::string ext = UpperFileExt(fileName);
     if (ext.empty()) return false;
-    for (const auto& h : items_)
-        if (SameText(h->Title, title)) return h->Active && h->Extensions.IndexOf(ext) >= 0;
-    return false;
+    THandlerPtr h = Find(title);
+    return h && h->Active && Claims(*h, ext, UpperDoubleExt(fileName));
+}
+
+TArchiveKind THandlerList::ArchiveKindOf(std::string_view fileName) const {
+    std::string ext = UpperFileExt(fileName);
+    if (ext.empty()) return TArchiveKind::None;
+    std::string doubleExt = UpperDoubleExt(fileName);
+    for (auto [title, kind] :
+         {std::pair{kRarTitle, TArchiveKind::Rar}, std::pair{kZipTitle, TArchiveKind::Zip},
+          std::pair{kArchivesTitle, TArchiveKind::Other}}) {
+        THandlerPtr h = Find(title);
+        if (h && h->Active && Claims(*h, ext, doubleExt)) return kind;
+    }
+    return TArchiveKind::None;
 }
 
 bool THandlerList::isExtHandlerActive(std::string_view title) const {

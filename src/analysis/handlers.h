@@ -40,6 +40,13 @@ using THandlerPtr = std::shared_ptr<THandler>;
 using TReaderStepFn =
     std::function<bool(const std::string& title, const std::string& path, TTagInfo& info)>;
 
+enum class TArchiveKind { None, Rar, Zip, Other };
+
+// Titles of the archive handlers; every other Title selects an audio reader.
+inline constexpr const char* kRarTitle = "RAR";
+inline constexpr const char* kZipTitle = "ZIP";
+inline constexpr const char* kArchivesTitle = "Archives";
+
 // The table of handlers, sorted by Title (ignoring case); Titles are unique.
 class THandlerList {
 public:
@@ -62,16 +69,22 @@ public:
     void SetDefaults();
     // Removes the stored table (key "Ext" and below), then SetDefaults.
     void LoadDefaultHandlers(ISettingsStore& store);
-    // Reads the stored table; without one, LoadDefaultHandlers. A stored
-    // duplicate Title throws EMessageError("errDuplicate") (the caller loads
-    // the defaults then).
+    // Reads the stored table; without one, LoadDefaultHandlers. Default
+    // handlers newer than the stored table join it with their defaults; the
+    // stored ones keep the user's choices. A stored duplicate Title throws
+    // EMessageError("errDuplicate") (the caller loads the defaults then).
     void LoadFromRegistry(ISettingsStore& store);
-    // Writes handler i under "Ext\i" and removes stored handlers numbered
+    // Writes handler i under "Ext\i", the Titles of the default table it
+    // knew (value "Known" of "Ext"), and removes stored handlers numbered
     // beyond the table, so that a shorter table does not load old handlers back.
     void SaveToRegistry(ISettingsStore& store) const;
 
-    // Title names an active handler that claims the file's extension.
+    // Title names an active handler that claims the file's extension: the
+    // text from the last dot, or from the one before it (".TAR.GZ").
     bool isFileInHander(std::string_view title, std::string_view fileName) const;
+    // Which archive reader a file name goes to, by the active archive
+    // handlers' extension lists (RAR first, then ZIP, then the others).
+    TArchiveKind ArchiveKindOf(std::string_view fileName) const;
     // The Active flag of the handler with that Title; false when none.
     bool isExtHandlerActive(std::string_view title) const;
     // The Active flag of the first handler (table order) claiming ext (".MP3").

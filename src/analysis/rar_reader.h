@@ -10,28 +10,37 @@ enum TRarMode { DFRAR_EXTRACT = 0, DFRAR_LIST = 1 };
 enum TRarStatus { RAR_ONOPEN = 0, RAR_ONBEFOREOPEN = 1, RAR_AFTERCLOSE = 2, RAR_ONPASSWORD = 3 };
 enum TOverrideOptions { OR_ALWAYS = 0, OR_NEVER = 1, OR_EVENT = 2 };
 
-// One RAR member header. FileName (whole path, "/" between folders), Size
-// (unpacked, 64-bit), Date and Attributes come from the TArchiveMember part.
-// Fields the archive library does not expose stay at their empty values.
+// The codes reported with each message key through OnError.
+enum : int {
+    kRarNoMemory = 11,        // "txtRarMSG14"
+    kRarBadData = 12,         // "txtRarMSG5" (data), "txtRarMSG17" (a header)
+    kRarBadArchive = 13,      // "txtRarMSG6"
+    kRarUnknownFormat = 14,   // "txtRarMSG7"
+    kRarReadError = 18,       // "txtRarMSG11"
+    kRarMissingPassword = 22, // "txtRarMSG22": the headers are encrypted
+};
+
+// One RAR member header. FileName (whole path, "/" between folders, UTF-8),
+// Size (unpacked, 64-bit), Date and Attributes come from the TArchiveMember part.
 struct TDFRARHeaderData : TArchiveMember {
     std::string ArchiveName;
     bool ContinuedOnNext = false;
-    bool ContinuedFromPrev = false;
-    int64_t PackSize = 0;   // not known to the library: 0
-    int64_t UnpSize = 0;    // the same as Size
-    TDateTime FileTime = 0; // the same as Date
-    std::string HostOS;
-    std::string CRC;
-    int VersionMajor = 0; // 4 for RAR 1.5 to 4.x archives, 5 for RAR 5
+    bool ContinuedFromPrev = false; // the member starts in an earlier volume
+    int64_t PackSize = 0;           // the stored bytes in this volume
+    int64_t UnpSize = 0;            // the same as Size
+    TDateTime FileTime = 0;         // the same as Date
+    std::string HostOS;             // "DOS", "IBM OS/2", "Windows", "Unix" or empty
+    std::string CRC;                // the data's CRC-32, upper-case hexadecimal
+    int VersionMajor = 0;           // unpack version: 2 and 9 for 2.9; 5 and 0 for RAR 5
     int VersionMinor = 0;
-    std::string Method;
+    std::string Method; // "store" to "best"; empty when unknown
     bool attrArchive = false, attrCompressed = false, attrDirectory = false, attrHidden = false,
          attrNormal = false, attrOffline = false, attrReadOnly = false, attrSystem = false,
          attrTemporary = false;
 };
 
-// Lists the member headers of a RAR archive (RAR 1.5 to 5) through the archive
-// library. Only listing is done; DFRAR_EXTRACT lists too.
+// Lists the member headers of a RAR archive (RAR 1.5 to 5) with our own
+// header reader. Only listing is done; DFRAR_EXTRACT lists too.
 class TRAR {
 public:
     using TCommentEvent = std::function<void(TRAR& sender, const std::string& comment)>;
@@ -49,23 +58,24 @@ public:
     // Lists FileName: OnRarStatus(RAR_ONBEFOREOPEN), open, OnRarStatus(RAR_ONOPEN),
     // then one OnFileProcessing (status 0) per member header read, OnError for
     // each problem, and OnRarStatus(RAR_AFTERCLOSE) after closing. An archive
-    // that cannot be opened is reported once through OnError and lists nothing.
+    // that cannot be opened is reported once through OnError and lists nothing;
+    // one whose headers are encrypted reports "txtRarMSG22" and lists nothing.
     // Errors raised by the event handlers end the listing (the archive is
     // closed first) and reach the caller.
     void Execute();
 
-    // Whether the archive library can read RAR archives at all.
+    // Always true: the header reader is part of the program.
     static bool RarSupported();
 
-    std::string ArchivComment; // the library does not expose comments: stays empty
+    std::string ArchivComment; // comments are packed data, never unpacked: stays empty
     uint32_t CommentSize = 0;
     bool CanProgress = false;
     std::string Directory;
-    int DllVersion = 0; // the archive library's version number; 0 without RAR support
+    int DllVersion = 0; // the newest RAR format version the reader knows
     std::string FileName;
     TRarMode Mode = DFRAR_LIST;
     TOverrideOptions OverrideEvent = OR_ALWAYS;
-    std::string Password; // handed to the library for encrypted archives
+    std::string Password; // unused: nothing is decrypted
     bool PromptForPass = false;
     bool PromptForVolumn = false;
     bool StopProcessing = false; // cleared by Execute

@@ -1,5 +1,6 @@
 #include "analysis/zip_reader.h"
 
+#include "analysis/archive_io.h"
 #include "analysis/name_text.h"
 #include "settings/message_error.h"
 
@@ -22,95 +23,22 @@ constexpr uint32_t kLocator64Sig = 0x07064B50;
 constexpr uint32_t kDescriptorSig = 0x08074B50;
 constexpr uint64_t kMaxJunk = 60000;         // bytes searched for the first local header
 constexpr uint64_t kExeArchiveStart = 14000; // where a self-extractor's archive part is looked for
+constexpr const char* kSizeOutOfRange = "Member size out of range";
 
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t U32(const uint8_t* p) {
-    return U16(p) | (static_cast<uint32_t>(U16(p + 2)) << 16);
-}
-uint64_t U64(const uint8_t* p) {
-    return U32(p) | (static_cast<uint64_t>(U32(p + 4)) << 32);
-}
+using archiveio::Crc32;
+using archiveio::U16;
+using archiveio::U32;
+using archiveio::U64;
+using TReader = archiveio::TPositionalReader;
 
 uint32_t Crc32(std::string_view s) {
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    uint32_t c = 0xFFFFFFFFu;
-    for (char ch : s)
-        c = table[(c ^ static_cast<uint8_t>(ch)) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return Crc32(s.data(), s.size());
 }
 
 // Messages name the archive by its displayable path.
 [[noreturn]] void Fail(const std::string& file, const char* what) {
     throw EMessageError("msgsZipErr", nametext::ToDisplayPath(file) + ": " + what);
 }
-
-// Buffered positional reads; short reads at the end of the file are normal.
-class TReader {
-public:
-    TReader(int fd, uint64_t size) : fd_(fd), size_(size), buf_(65536) {}
-    uint64_t Size() const { return size_; }
-    uint64_t Pos() const { return pos_; }
-    void Seek(uint64_t pos) { pos_ = pos; }
-
-    size_t Read(void* dst, size_t n) {
-        auto* out = static_cast<uint8_t*>(dst);
-        size_t done = 0;
-        while (done < n) {
-            if (pos_ >= bufStart_ && pos_ < bufStart_ + bufLen_) {
-                size_t off = static_cast<size_t>(pos_ - bufStart_);
-                size_t take = std::min(n - done, bufLen_ - off);
-                std::memcpy(out + done, buf_.data() + off, take);
-                done += take;
-                pos_ += take;
-                continue;
-            }
-            if (pos_ >= size_ || !Fill()) break;
-        }
-        return done;
-    }
-    bool ReadExact(void* dst, size_t n) { return Read(dst, n) == n; }
-    bool ReadString(std::string& s, size_t n) {
-        s.resize(n);
-        return Read(s.data(), n) == n;
-    }
-
-private:
-    bool Fill() {
-        ssize_t r;
-        do {
-            r = pread(fd_, buf_.data(), buf_.size(), static_cast<off_t>(pos_));
-        } while (r < 0 && errno == EINTR);
-        if (r <= 0) return false;
-        bufStart_ = pos_;
-        bufLen_ = static_cast<size_t>(r);
-        return true;
-    }
-
-    int fd_;
-    uint64_t size_;
-    uint64_t pos_ = 0;
-    std::vector<uint8_t> buf_;
-    uint64_t bufStart_ = 0;
-    size_t bufLen_ = 0;
-};
-
-struct TFd {
-    int fd = -1;
-    ~TFd() {
-        if (fd >= 0) close(fd);
-    }
-};
 
 // The stored name as UTF-8: names flagged UTF-8 and names that are valid
 // UTF-8 stay; others are read as code page 437, the format's legacy encoding.
@@ -202,9 +130,14 @@ bool FindDescriptor(TReader& in, uint64_t dataStart, bool zip64, TZipDirEntry& e
     }
 }
 
+// Sizes no file system can hold come from damage, never from an archiver.
+bool SizesFit(const TZipDirEntry& e) {
+    return e.UncompressedSize <= kMaxMemberSize && e.CompressedSize <= kMaxMemberSize;
+}
+
 void FinishMember(TZipDirEntry& e) {
-    e.Size = static_cast<int64_t>(std::min<uint64_t>(e.UncompressedSize, INT64_MAX));
-    e.PackedSize = static_cast<int64_t>(std::min<uint64_t>(e.CompressedSize, INT64_MAX));
+    e.Size = static_cast<int64_t>(e.UncompressedSize);
+    e.PackedSize = static_cast<int64_t>(e.CompressedSize);
     e.Date = TArchiveMember::DosToDateTime(e.DosDateTime());
     e.Encrypted = (e.Flags & 1) != 0;
     if (!e.FileName.empty() && e.FileName.back() == '/') e.Attributes |= faDirectory;
@@ -238,24 +171,23 @@ void TZip::Read() {
     entries_.clear();
     std::exception_ptr failure;
     {
-        TFd file;
-        // Non-blocking, so that a FIFO given a ZIP name cannot hang the scan.
-        file.fd = open(fileName_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        archiveio::TFileHandle file(archiveio::OpenForReading(fileName_));
         try {
-            if (file.fd < 0) {
+            if (file.Get() < 0) {
                 if (errno != ENOENT && errno != ENOTDIR) Fail(fileName_, std::strerror(errno));
             } else {
                 struct stat st;
-                if (fstat(file.fd, &st) != 0) Fail(fileName_, std::strerror(errno));
+                if (fstat(file.Get(), &st) != 0) Fail(fileName_, std::strerror(errno));
                 if (!S_ISREG(st.st_mode)) Fail(fileName_, "not a regular file");
                 auto size = static_cast<uint64_t>(st.st_size);
-                if (!ReadCentralDirectory(file.fd, size)) {
+                // An archive whose directory says it is empty is not an error.
+                if (!ReadCentralDirectory(file.Get(), size)) {
                     entries_.clear();
-                    WalkLocalHeaders(file.fd, size);
+                    WalkLocalHeaders(file.Get(), size);
+                    if (entries_.empty() && OnLog)
+                        OnLog("msgsZipErr",
+                              nametext::ToDisplayPath(fileName_) + ": No valid zip entries found");
                 }
-                if (entries_.empty() && OnLog)
-                    OnLog("msgsZipErr",
-                          nametext::ToDisplayPath(fileName_) + ": No valid zip entries found");
             }
         } catch (const EMessageError&) {
             failure = std::current_exception();
@@ -352,6 +284,7 @@ bool TZip::ReadCentralDirectory(int fd, uint64_t fileSize) {
         in.Seek(in.Pos() + commentLen);
 
         ApplyZip64Extra(extra, e, true);
+        if (!SizesFit(e)) Fail(fileName_, kSizeOutOfRange);
         e.LocalHeaderOffset += shift;
         unsigned host = madeBy >> 8;
         bool dosHost = host == 0 || host == 11 || host == 14;
@@ -434,6 +367,14 @@ void TZip::WalkLocalHeaders(int fd, uint64_t fileSize) {
             in.ReadString(extra, extraLen);
             zip64 = ApplyZip64Extra(extra, e, false);
         }
+        if (!SizesFit(e)) {
+            if (entries_.empty()) {
+                in.Seek(nameEnd);
+                synced = false;
+                continue;
+            }
+            Fail(fileName_, kSizeOutOfRange);
+        }
         bool descriptor = (e.Flags & 0x08) != 0 && e.CompressedSize == 0;
         uint64_t need = nameEnd + extraLen + (descriptor ? 0 : e.CompressedSize);
         if (need < nameEnd || fileSize < 22 || need > fileSize - 22) {
@@ -456,6 +397,7 @@ void TZip::WalkLocalHeaders(int fd, uint64_t fileSize) {
         } else {
             in.Seek(dataStart + e.CompressedSize);
         }
+        if (!SizesFit(e)) Fail(fileName_, kSizeOutOfRange);
         FinishMember(e);
         entries_.push_back(std::move(e));
     }

@@ -1,5 +1,7 @@
 #include "catalog/scan_ops.h"
 
+#include "analysis/archive_io.h"
+#include "analysis/archive_lister.h"
 #include "analysis/handlers.h"
 #include "analysis/name_text.h"
 #include "analysis/rar_reader.h"
@@ -27,14 +29,6 @@ char SeparatorOf(std::string_view root) {
 std::string WithSeparator(std::string path, char sep) {
     if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += sep;
     return path;
-}
-
-bool EndsWithText(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && SameText(s.substr(s.size() - suffix.size()), suffix);
-}
-
-bool IsArchiveName(std::string_view s) {
-    return EndsWithText(s, ".ZIP") || EndsWithText(s, ".RAR");
 }
 
 // Used bytes of the filesystem when `root` is a mount point; 0 otherwise.
@@ -173,7 +167,7 @@ TTreeNode* TVolumeScanner::CreateFolderNode(std::string path, TTreeNode* start,
     auto f = TLibFolder::FromPath(path);
     f->Caption = nametext::ToDisplayName(f->Caption);
     char sep = SeparatorOf(FolderOf(start) ? GetVolume(FolderOf(start))->SourcePath : path);
-    if (IsArchiveName(path)) path += sep;
+    if (path.back() != '/' && path.back() != '\\') path += sep; // an archive's own path
     std::string parentPath = path.substr(0, path.size() - 1);
     auto cut = parentPath.find_last_of(sep);
     parentPath = cut == std::string::npos ? std::string() : parentPath.substr(0, cut + 1);
@@ -248,16 +242,19 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
         TLibFolder* f = FolderOf(lib_.CurrentNode);
         TLibFolderItem* e = f->SortsAfterLast(name) ? nullptr : f->FindItem(name);
         const bool isNew = e == nullptr;
-        // Only names that end like an archive need the handler table's word.
-        const bool archiveName = handlers_ && IsArchiveName(name);
-        const bool isRar = archiveName && handlers_->isFileInHander("RAR", name);
-        const bool isZip = archiveName && !isRar && handlers_->isFileInHander("ZIP", name);
+        // The archive handlers' extension lists decide; only a plain file is
+        // ever read as an archive (never a FIFO, device or link).
+        TArchiveKind kind = handlers_ ? handlers_->ArchiveKindOf(name) : TArchiveKind::None;
+        if (kind != TArchiveKind::None &&
+            !archiveio::IsPlainFile(path(realName.empty() ? name : realName)))
+            kind = TArchiveKind::None;
+        const bool isArchive = kind != TArchiveKind::None;
         if (isNew) {
             auto fresh = std::make_unique<TLibFolderItem>();
             fresh->Caption = name;
             fresh->Size = size;
-            fresh->IsFolder = (isRar || isZip) ? 1 : 0;
-            ApplyEntryDefaults(fresh.get(), isRar || isZip);
+            fresh->IsFolder = isArchive ? 1 : 0;
+            ApplyEntryDefaults(fresh.get(), isArchive);
             e = lib_.AddEntry(f, std::move(fresh));
             if (!e) return;
             ++FilesAdded;
@@ -268,7 +265,7 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
         e->Seen = 1;
         e->Date = date;
         ++EntriesSeen;
-        if (isRar || isZip) {
+        if (isArchive) {
             e->IsFolder = 1;
             if (!isNew) ApplyEntryDefaults(e, true);
             TTreeNode* arch = FindPath(path(name) + sep);
@@ -277,7 +274,7 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
                 arch = CreateFolderNode(path(name), lib_.VolumeNode, r);
             }
             lib_.ArchiveNode = arch;
-            if (arch) ReadArchive(path(realName.empty() ? name : realName), path(name), isRar);
+            if (arch) ReadArchive(path(realName.empty() ? name : realName), path(name), kind);
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
             handlers_->ProcessFile(path(realName.empty() ? name : realName), e->TagInfo);
@@ -289,12 +286,30 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
     }
 }
 
-void TVolumeScanner::ReadArchive(const std::string& path, const std::string& shown, bool isRar) {
-    if (isRar) {
+void TVolumeScanner::ReadArchive(const std::string& path, const std::string& shown,
+                                 TArchiveKind kind) {
+    if (kind == TArchiveKind::Other) {
+        TArchiveLister lister;
+        lister.OnMember = [&](const TArchiveMember& m) { AddArchiveMember(m); };
+        try {
+            lister.List(path);
+        } catch (const EMessageError& err) {
+            ++Errors;
+            Log("msgsArcErr", err.Arg.empty() ? shown : err.Arg);
+        } catch (const std::exception&) {
+            ++Errors;
+            Log("msgsArcErr", shown);
+        }
+        return;
+    }
+    if (kind == TArchiveKind::Rar) {
         TRAR rar;
         rar.FileName = path;
         rar.Mode = DFRAR_LIST;
-        rar.OnFileProcessing = [&](TRAR&, const TDFRARHeaderData& h, int) { AddArchiveMember(h); };
+        // A member that starts in an earlier volume is listed with that volume.
+        rar.OnFileProcessing = [&](TRAR&, const TDFRARHeaderData& h, int) {
+            if (!h.ContinuedFromPrev) AddArchiveMember(h);
+        };
         rar.OnError = [&](TRAR&, const std::string& key, int) {
             ++Errors;
             Log("msgsRarErr", shown + ": " + GetMessageText(key));

@@ -12,6 +12,7 @@
 #include <unordered_map>
 
 class THandlerList;
+enum class TArchiveKind;
 struct TArchiveMember;
 
 // What the new-volume and update dialogs hand over.
@@ -83,7 +84,7 @@ private:
     TTreeNode* CreateFolderNode(std::string path, TTreeNode* start, TTreeNode*& result);
     void ApplyFolderDefaults(TLibFolder* f) const;
     void ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) const;
-    void ReadArchive(const std::string& path, const std::string& name, bool isRar);
+    void ReadArchive(const std::string& path, const std::string& name, TArchiveKind kind);
     void Walk(const std::string& root);
     void Log(const std::string& key, const std::string& arg);
     std::string Separator() const;

@@ -12,13 +12,15 @@ namespace fs = std::filesystem;
 TEST(Handlers, DefaultTable) {
     THandlerList list;
     list.SetDefaults();
-    ASSERT_EQ(list.Count(), 15);
+    ASSERT_EQ(list.Count(), 16);
     std::vector<std::string> titles;
     for (const auto& h : list.Items())
         titles.push_back(h->Title);
-    EXPECT_EQ(titles,
-              (std::vector<std::string>{"AAC", "APE", "CDA", "FLAC", "MP3", "MPG", "MPP", "OFR",
-                                        "OGG", "RAR", "VQF", "WAV", "WMA", "WPA", "ZIP"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"AAC", "APE", "Archives", "CDA", "FLAC", "MP3",
+                                                "MPG", "MPP", "OFR", "OGG", "RAR", "VQF", "WAV",
+                                                "WMA", "WPA", "ZIP"}));
+    EXPECT_EQ(list.Find("Archives")->ExtensionsText(),
+              ".7Z .CAB .ISO .TAR .TAR.BZ2 .TAR.GZ .TAR.XZ .TAR.ZST .TBZ .TBZ2 .TGZ .TXZ .TZST");
     EXPECT_EQ(list.Find("mpg")->ExtensionsText(), ".MP1 .MP2 .MPA .MPEG .MPG");
     EXPECT_EQ(list.Find("AAC")->ExtensionsText(), ".AAC");
     EXPECT_EQ(list.Find("WPA")->ExtensionsText(), ".WV");
@@ -27,10 +29,11 @@ TEST(Handlers, DefaultTable) {
     for (const auto& h : list.Items()) {
         EXPECT_TRUE(h->Active);
         EXPECT_TRUE(h->Internal);
-        EXPECT_EQ(h->Editable, h->Title != "RAR" && h->Title != "ZIP") << h->Title;
+        EXPECT_EQ(h->Editable, h->Title != "RAR" && h->Title != "ZIP" && h->Title != "Archives")
+            << h->Title;
     }
     EXPECT_THROW(list.AddDefExt("mp3", "again", "", "", {".X"}, true), EMessageError);
-    EXPECT_EQ(list.Count(), 15);
+    EXPECT_EQ(list.Count(), 16);
 }
 
 TEST(Handlers, FileMatching) {
@@ -46,6 +49,11 @@ TEST(Handlers, FileMatching) {
     EXPECT_FALSE(list.isFileInHander("NONE", "a.mp3"));
     EXPECT_FALSE(list.isFileInHander("MP3", "a.wav"));
     EXPECT_FALSE(list.isFileInHander("RAR", "."));
+    // two-part extensions match as a whole; the last part alone is not claimed
+    EXPECT_TRUE(list.isFileInHander("Archives", "/x/backup.Tar.Gz"));
+    EXPECT_FALSE(list.isFileInHander("Archives", "notes.txt.gz"));
+    EXPECT_FALSE(list.isFileInHander("Archives", ".tar.gz"));
+    EXPECT_FALSE(list.isFileInHander("Archives", "dir.tar/x.gz"));
 
     list.Check(list.Find("ZIP"), false);
     EXPECT_FALSE(list.isFileInHander("ZIP", "b.zip"));
@@ -93,15 +101,15 @@ TEST(HandlerStore, RoundTrip) {
     TMemorySettingsStore store;
     list.SaveToRegistry(store);
     EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
-    EXPECT_EQ(store.ReadString("Ext\\5", "Extensions", ""),
+    EXPECT_EQ(store.ReadString("Ext\\6", "Extensions", ""),
               ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
-    EXPECT_TRUE(store.KeyExists("Ext\\14"));
-    EXPECT_FALSE(store.KeyExists("Ext\\15"));
+    EXPECT_TRUE(store.KeyExists("Ext\\15"));
+    EXPECT_FALSE(store.KeyExists("Ext\\16"));
 
     THandlerList loaded;
     loaded.LoadFromRegistry(store);
-    ASSERT_EQ(loaded.Count(), 15);
-    for (int i = 0; i < 15; ++i) {
+    ASSERT_EQ(loaded.Count(), 16);
+    for (int i = 0; i < 16; ++i) {
         const THandler& a = *list[i];
         const THandler& b = *loaded[i];
         EXPECT_EQ(a.Title, b.Title);
@@ -129,7 +137,7 @@ TEST(HandlerStore, ShorterTableRemovesStoredHandlersBeyondIt) {
     shorter.AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
     shorter.SaveToRegistry(store);
     EXPECT_TRUE(store.KeyExists("Ext\\1"));
-    for (int i = 2; i < 15; ++i)
+    for (int i = 2; i < 16; ++i)
         EXPECT_FALSE(store.KeyExists(HandlerKey(i))) << i;
     EXPECT_TRUE(store.KeyExists("Ext\\other"));
 
@@ -153,7 +161,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     TMemorySettingsStore store;
     THandlerList loaded;
     loaded.LoadFromRegistry(store); // nothing stored: the defaults
-    EXPECT_EQ(loaded.Count(), 15);
+    EXPECT_EQ(loaded.Count(), 16);
 
     store.WriteString("Ext\\0", "Title", "X");
     store.WriteString("Ext\\0", "Extensions", "x\r\n.Y\n\n.x\r\n");
@@ -161,13 +169,69 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     store.WriteString("Ext\\1", "Title", "B");
     store.WriteString("Ext\\3", "Title", "after the gap");
     loaded.LoadFromRegistry(store);
-    ASSERT_EQ(loaded.Count(), 2);
+    ASSERT_EQ(loaded.Count(), 3); // X, B, and the newer default Archives
+    EXPECT_TRUE(loaded.Find("Archives"));
     THandlerPtr x = loaded.Find("X");
     EXPECT_EQ(x->ExtensionsText(";"), ".X;.Y");
     EXPECT_TRUE(x->Active);
     EXPECT_TRUE(x->Internal);
     EXPECT_FALSE(x->Editable);
     EXPECT_EQ(loaded.Find("B")->Extensions.Count(), 0);
+}
+
+// Settings saved before a handler existed gain it, active, while every stored
+// choice stays; once saved with it, the user's choice about it stays too.
+TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
+    TMemorySettingsStore store;
+    const char* old[] = {"AAC", "APE", "CDA", "FLAC", "MP3", "MPG", "MPP", "OFR",
+                         "OGG", "RAR", "VQF", "WAV",  "WMA", "WPA", "ZIP"};
+    for (int i = 0; i < 15; ++i) {
+        store.WriteString(HandlerKey(i), "Title", old[i]);
+        store.WriteString(HandlerKey(i), "Extensions", std::string(".") + old[i] + "\r\n");
+    }
+    store.WriteBool(HandlerKey(14), "Active", false);                    // ZIP off
+    store.WriteString(HandlerKey(14), "Extensions", ".ZIP\r\n.CBZ\r\n"); // and comic books
+    THandlerList loaded;
+    loaded.LoadFromRegistry(store);
+    ASSERT_EQ(loaded.Count(), 16);
+    ASSERT_TRUE(loaded.Find("Archives"));
+    EXPECT_TRUE(loaded.Find("Archives")->Active);
+    EXPECT_EQ(loaded.Find("ZIP")->ExtensionsText(), ".CBZ .ZIP");
+    EXPECT_FALSE(loaded.Find("ZIP")->Active);
+    EXPECT_EQ(loaded.ArchiveKindOf("a.iso"), TArchiveKind::Other);
+    EXPECT_EQ(loaded.ArchiveKindOf("a.cbz"), TArchiveKind::None);
+
+    loaded.Check(loaded.Find("Archives"), false);
+    loaded.SaveToRegistry(store);
+    THandlerList again;
+    again.LoadFromRegistry(store);
+    EXPECT_EQ(again.Count(), 16);
+    EXPECT_FALSE(again.Find("Archives")->Active);
+
+    // a table emptied on purpose and saved stays empty
+    THandlerList empty;
+    empty.SaveToRegistry(store);
+    again.LoadFromRegistry(store);
+    EXPECT_EQ(again.Count(), 0);
+}
+
+TEST(Handlers, ArchiveKindGoesByTheExtensionLists) {
+    THandlerList list;
+    list.SetDefaults();
+    EXPECT_EQ(list.ArchiveKindOf("a.RAR"), TArchiveKind::Rar);
+    EXPECT_EQ(list.ArchiveKindOf("a.zip"), TArchiveKind::Zip);
+    EXPECT_EQ(list.ArchiveKindOf("a.7z"), TArchiveKind::Other);
+    EXPECT_EQ(list.ArchiveKindOf("a.tar.zst"), TArchiveKind::Other);
+    EXPECT_EQ(list.ArchiveKindOf("a.cbr"), TArchiveKind::None);
+    EXPECT_EQ(list.ArchiveKindOf("a.mp3"), TArchiveKind::None);
+    EXPECT_EQ(list.ArchiveKindOf("zip"), TArchiveKind::None);
+    list.SetExtensions(list.Find("RAR"), {".RAR", "cbr"});
+    list.SetExtensions(list.Find("ZIP"), {".ZIP", ".CBZ"});
+    EXPECT_EQ(list.ArchiveKindOf("Comic.CBR"), TArchiveKind::Rar);
+    EXPECT_EQ(list.ArchiveKindOf("comic.cbz"), TArchiveKind::Zip);
+    list.Check(list.Find("ZIP"), false);
+    EXPECT_EQ(list.ArchiveKindOf("comic.cbz"), TArchiveKind::None);
+    EXPECT_EQ(list.ArchiveKindOf("a.zip"), TArchiveKind::None);
 }
 
 TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
@@ -177,7 +241,7 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
     THandlerList list;
     list.SetDefaults();
     EXPECT_THROW(list.LoadFromRegistry(store), EMessageError);
-    EXPECT_EQ(list.Count(), 15);
+    EXPECT_EQ(list.Count(), 16);
     list.LoadDefaultHandlers(store);
     EXPECT_FALSE(store.KeyExists("Ext"));
 }

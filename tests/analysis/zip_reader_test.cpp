@@ -232,16 +232,97 @@ TEST_F(ZipReaderTest, EventsFireBeforeAnErrorReachesTheCaller) {
     EXPECT_NE(Read((dir / "pipe.zip").string()).find("not a regular file"), std::string::npos);
 }
 
-TEST_F(ZipReaderTest, ArchivesWithoutMembersAreLoggedNotRaised) {
+TEST_F(ZipReaderTest, EmptyArchiveIsNoErrorJunkIsLogged) {
+    // only an end record: a valid archive with no members
     std::string empty = BuildZip({});
+    ASSERT_EQ(empty.size(), 22u);
     EXPECT_EQ(Read(Write("e.zip", empty)), "");
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0], "msgsZipErr|" + (dir / "e.zip").string() + ": No valid zip entries found");
+    EXPECT_EQ(zip.Count(), 0);
+    EXPECT_TRUE(log.empty());
 
     std::string junk(70000, 'j');
     EXPECT_EQ(Read(Write("j.zip", junk + BuildZip({{"a", "1"}}, false))), "");
     EXPECT_EQ(zip.Count(), 0);
-    EXPECT_EQ(log.size(), 1u);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0], "msgsZipErr|" + (dir / "j.zip").string() + ": No valid zip entries found");
+}
+
+// An end record inside the archive comment whose own comment would run past
+// the end of the file is a false signature: it says "empty", the real one
+// before it does not.
+TEST_F(ZipReaderTest, FalseEndRecordInTheCommentIsPassedOver) {
+    std::string fake;
+    Put32(fake, 0x06054B50);
+    fake += std::string(16, '\0'); // no members, no directory
+    Put16(fake, 3);                // 3 bytes of comment, but only 2 follow
+    fake += "zz";
+    std::string z = BuildZip({{"a.txt", "1"}, {"b.txt", "22"}});
+    z.resize(z.size() - 2);
+    Put16(z, static_cast<uint32_t>(fake.size())); // the real record's comment is the fake one
+    z += fake;
+    EXPECT_EQ(Read(Write("c.zip", z)), "");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_TRUE(log.empty());
+}
+
+// A ZIP64 size of 2^63+5 bytes is beyond any file system: the member is
+// refused as damage, the members before it stay.
+TEST_F(ZipReaderTest, Zip64SizeBeyondAnyFileSystemIsRefused) {
+    auto build = [](bool withDirectory) {
+        std::string out = BuildZip({{"a.txt", "1"}}, false);
+        const uint32_t offset = static_cast<uint32_t>(out.size());
+        std::string extra;
+        Put16(extra, 0x0001);
+        Put16(extra, 16);
+        Put32(extra, 5); // uncompressed: 2^63 + 5
+        Put32(extra, 0x80000000u);
+        Put32(extra, 5); // compressed: the 5 bytes that follow
+        Put32(extra, 0);
+        auto common = [&](std::string& s) {
+            Put16(s, 45);
+            Put16(s, 0);
+            Put16(s, 0);
+            Put32(s, 0);
+            Put32(s, 0);
+            Put32(s, 0xFFFFFFFFu);
+            Put32(s, 0xFFFFFFFFu);
+            Put16(s, 5);
+            Put16(s, static_cast<uint32_t>(extra.size()));
+        };
+        Put32(out, 0x04034B50);
+        common(out);
+        out += "b.bin" + extra + "12345";
+        if (!withDirectory) return out;
+        std::string cd = BuildZip({{"a.txt", "1"}});
+        cd = cd.substr(cd.find(std::string("PK\1\2", 4)));
+        cd.resize(cd.size() - 22); // the first member's directory entry
+        Put32(cd, 0x02014B50);
+        Put16(cd, 0x031E);
+        common(cd);
+        Put16(cd, 0);
+        Put16(cd, 0);
+        Put16(cd, 0);
+        Put32(cd, 0);
+        Put32(cd, offset);
+        cd += "b.bin" + extra;
+        const uint32_t cdOffset = static_cast<uint32_t>(out.size());
+        out += cd;
+        Put32(out, 0x06054B50);
+        Put32(out, 0);
+        Put16(out, 2);
+        Put16(out, 2);
+        Put32(out, static_cast<uint32_t>(cd.size()));
+        Put32(out, cdOffset);
+        Put16(out, 0);
+        return out;
+    };
+    for (bool withDirectory : {true, false}) {
+        std::string path = Write("huge.zip", build(withDirectory));
+        EXPECT_EQ(Read(path), path + ": Member size out of range") << withDirectory;
+        EXPECT_EQ(Names(), std::vector<std::string>{"a.txt"});
+        for (const TZipDirEntry& e : zip.Entries())
+            EXPECT_EQ(e.Size, 1);
+    }
 }
 
 TEST_F(ZipReaderTest, DataBeforeTheArchiveIsSkipped) {

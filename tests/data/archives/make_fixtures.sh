@@ -36,3 +36,22 @@ printf 'y' > "$long"
 find names -exec touch -d '2005-03-07 14:20:10' {} +
 rm -f "$out/names.zip"
 zip -X -q -r "$out/names.zip" names
+
+# The same tree in the kinds the archive library lists: 7z, TAR (plain and
+# compressed), an ISO 9660 image with Joliet and Rock Ridge names, and CAB.
+# Needs p7zip-full, libarchive-tools, xorriso, gcab, bzip2, xz-utils, zstd.
+mkdir -p kinds/docs
+printf 'hello\n' > kinds/a.txt
+printf 'read me\n' > kinds/docs/readme.txt
+printf 'x' > "kinds/docs/Grüße ñ.txt"
+find kinds -exec touch -d '2005-03-07 14:20:10' {} +
+(cd kinds && rm -f "$out/kinds.7z" && 7z a -bd -bso0 "$out/kinds.7z" a.txt docs)
+(cd kinds && rm -f "$out/locked.7z" && 7z a -bd -bso0 -psecret -mhe=on "$out/locked.7z" a.txt)
+(cd kinds && bsdtar --format=pax -cf "$out/kinds.tar" a.txt docs)
+(cd kinds && bsdtar --format=ustar -czf "$out/kinds.tar.gz" ./a.txt ./docs)
+(cd kinds && bsdtar -cjf "$out/kinds.tar.bz2" a.txt docs)
+(cd kinds && bsdtar -cJf "$out/kinds.txz" a.txt docs)
+(cd kinds && bsdtar --zstd -cf "$out/kinds.tar.zst" a.txt docs)
+rm -f "$out/kinds.iso"
+xorriso -as mkisofs -quiet -no-pad -R -J -V KINDS -o "$out/kinds.iso" kinds 2>/dev/null
+(cd kinds && rm -f "$out/kinds.cab" && gcab -c "$out/kinds.cab" a.txt docs/readme.txt)

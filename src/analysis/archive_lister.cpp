@@ -1,0 +1,147 @@
+#include "analysis/archive_lister.h"
+
+#include "analysis/archive_io.h"
+#include "analysis/name_text.h"
+#include "settings/message_error.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <locale.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Damaged headers the library may ask to retry before the listing gives up.
+constexpr int kMaxRetries = 64;
+
+[[noreturn]] void Fail(const std::string& path, const std::string& what) {
+    throw EMessageError("msgsArcErr", nametext::ToDisplayPath(path) + ": " + what);
+}
+
+// Frees the library's reader on every way out, handler errors included.
+class TArchiveReader {
+public:
+    TArchiveReader() : a_(archive_read_new()) {}
+    TArchiveReader(const TArchiveReader&) = delete;
+    TArchiveReader& operator=(const TArchiveReader&) = delete;
+    ~TArchiveReader() {
+        if (a_) archive_read_free(a_);
+    }
+    archive* Get() const { return a_; }
+
+private:
+    archive* a_;
+};
+
+// The library turns stored names into the thread's character set, and a
+// name it cannot convert comes back empty: while it reads, the thread's
+// character set is UTF-8, whatever the process locale (a service runs in "C").
+class TUtf8Names {
+public:
+    TUtf8Names() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+        if (utf8_) old_ = uselocale(utf8_);
+    }
+    TUtf8Names(const TUtf8Names&) = delete;
+    TUtf8Names& operator=(const TUtf8Names&) = delete;
+    ~TUtf8Names() {
+        if (!utf8_) return;
+        uselocale(old_);
+        freelocale(utf8_);
+    }
+
+private:
+    locale_t utf8_;
+    locale_t old_ = static_cast<locale_t>(0);
+};
+
+// What the library said, with encrypted headers named the way users know them.
+std::string ErrorText(archive* a) {
+    const char* text = archive_error_string(a);
+    std::string s = text ? text : "";
+    // (The library's own encryption query is not safe before a format is known.)
+    if (s.find("ncrypt") != std::string::npos || s.find("assphrase") != std::string::npos)
+        return "password-protected";
+    if (archive_errno(a) == ENOMEM) return "no memory";
+    return s.empty() ? "unknown format" : s;
+}
+
+// The member's path as the catalog shows it: UTF-8 whatever the locale, no
+// "./" or "/" in front.
+std::string MemberName(archive_entry* entry) {
+    std::string name;
+    const char* utf8 = archive_entry_pathname_utf8(entry);
+    if (utf8 && nametext::IsValidUtf8(utf8))
+        name = utf8;
+    else if (const char* raw = archive_entry_pathname(entry))
+        name = nametext::ToDisplayName(raw);
+    size_t start = 0;
+    while (start < name.size()) {
+        if (name[start] == '/')
+            ++start;
+        else if (name.compare(start, 2, "./") == 0)
+            start += 2;
+        else
+            break;
+    }
+    name.erase(0, start);
+    if (name == ".") name.clear();
+    return name;
+}
+
+} // namespace
+
+void TArchiveLister::List(const std::string& path) {
+    archiveio::TFileHandle file(archiveio::OpenForReading(path));
+    if (file.Get() < 0) Fail(path, std::strerror(errno));
+    struct stat st {};
+    if (fstat(file.Get(), &st) != 0) Fail(path, std::strerror(errno));
+    // A FIFO or a device with an archive's name is never read: it could block or never end.
+    if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
+
+    TUtf8Names utf8; // before the reader, which picks its conversions when made
+    TArchiveReader reader;
+    archive* a = reader.Get();
+    if (!a) Fail(path, "no memory");
+    archive_read_support_format_7zip(a);
+    archive_read_support_format_tar(a);
+    archive_read_support_format_gnutar(a);
+    archive_read_support_format_iso9660(a);
+    archive_read_support_format_cab(a);
+    archive_read_support_filter_gzip(a);
+    archive_read_support_filter_bzip2(a);
+    archive_read_support_filter_xz(a);
+    archive_read_support_filter_lzma(a);
+    archive_read_support_filter_zstd(a);
+    archive_read_support_filter_compress(a);
+    if (archive_read_open_fd(a, file.Get(), 65536) != ARCHIVE_OK) Fail(path, ErrorText(a));
+
+    int retries = 0;
+    while (true) {
+        archive_entry* entry = nullptr;
+        int r = archive_read_next_header(a, &entry);
+        if (r == ARCHIVE_EOF) break;
+        if (r == ARCHIVE_RETRY && ++retries < kMaxRetries) continue;
+        if (r != ARCHIVE_OK && r != ARCHIVE_WARN) Fail(path, ErrorText(a));
+
+        TArchiveMember m;
+        m.FileName = MemberName(entry);
+        const mode_t mode = archive_entry_mode(entry);
+        if (S_ISDIR(mode)) m.Attributes |= faDirectory;
+        if (S_ISLNK(mode)) m.Attributes |= faSymLink;
+        if (mode != 0 && (mode & 0222) == 0) m.Attributes |= faReadOnly;
+        if (archive_entry_size_is_set(entry) && !m.IsFolder()) {
+            // Sizes come as signed 64-bit numbers: a negative one was beyond any file system.
+            int64_t size = archive_entry_size(entry);
+            if (size < 0) Fail(path, "Member size out of range");
+            m.Size = size;
+        }
+        if (archive_entry_mtime_is_set(entry))
+            m.Date = UnixToDateTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
+        m.Encrypted = archive_entry_is_encrypted(entry) != 0;
+        if (!m.FileName.empty() && OnMember) OnMember(m);
+        if (archive_read_data_skip(a) == ARCHIVE_FATAL) Fail(path, ErrorText(a));
+    }
+}

@@ -1,0 +1,160 @@
+#include "../catalog/catalog_test_util.h"
+#include "analysis/handlers.h"
+#include "catalog/scan_ops.h"
+#include "rar_writer.h"
+
+#include <climits>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TLogProgress : public TNullProgress {
+public:
+    void LogMessage(const std::string& t) override { Lines.push_back(t); }
+    std::vector<std::string> Lines;
+};
+
+struct ArchiveScan : ::testing::Test {
+    TTempDir dir;
+    TLibObj lib;
+    THandlerList handlers;
+    TLogProgress progress;
+    TFixedAnswers yes{TAnswer::Yes};
+    std::string root;
+
+    void SetUp() override {
+        handlers.SetDefaults();
+        root = dir.File("vol");
+        fs::create_directories(root);
+    }
+    void Copy(const std::string& fixture, const std::string& to) {
+        fs::create_directories(fs::path(root + "/" + to).parent_path());
+        fs::copy_file(std::string(TAMBLIX_TEST_DATA) + "/archives/" + fixture, root + "/" + to);
+    }
+    TLibFolder* Add() {
+        TVolumeScanner s(lib, &handlers, progress);
+        s.Options.FolderResult = root;
+        s.Options.TitleResult = "Vol";
+        return FolderOf(s.AddVolume(yes));
+    }
+    TLibFolder* Folder(const std::string& catalogPath) {
+        return FolderOf(FindFolderByCatalogPath(lib, catalogPath));
+    }
+};
+
+std::vector<std::string> Captions(const TLibFolder* f) {
+    std::vector<std::string> out;
+    if (f)
+        for (const auto& e : f->Items())
+            out.push_back(e->Caption.str() + "|" + std::to_string(e->Size));
+    return out;
+}
+
+} // namespace
+
+// The handlers' extension lists say what is an archive: an extension added
+// to ZIP or RAR works, new kinds go to the Archives handler, and anything
+// that is not a plain file is never opened as an archive.
+TEST_F(ArchiveScan, ExtensionListsAndFileTypesDecide) {
+    Copy("basic.zip", "comic.cbz");
+    Copy("kinds.tar.gz", "backup.tar.gz");
+    Copy("kinds.iso", "disc.iso");
+    WriteAll(root + "/book.cbr",
+             MakeRar4({{"p1.jpg", "jpeg", DosDateTime(2005, 3, 7, 14, 20, 10)}}));
+    fs::create_directories(root + "/photos.zip/inner");
+    WriteAll(root + "/photos.zip/inner/x.txt", "abc");
+    ASSERT_EQ(mkfifo((root + "/pipe.zip").c_str(), 0644), 0);
+    fs::create_symlink(root + "/comic.cbz", root + "/link.zip");
+    handlers.SetExtensions(handlers.Find("ZIP"), {".ZIP", ".CBZ"});
+    handlers.SetExtensions(handlers.Find("RAR"), {".RAR", ".CBR"});
+
+    TLibFolder* v = Add();
+    ASSERT_TRUE(v);
+    EXPECT_EQ(Captions(Folder("Vol\\comic.cbz\\")),
+              (std::vector<std::string>{"a.txt|6", "docs/readme.txt|8", "docs/sub/big.txt|1000"}));
+    EXPECT_EQ(Captions(Folder("Vol\\book.cbr\\")), std::vector<std::string>{"p1.jpg|4"});
+    EXPECT_EQ(Captions(Folder("Vol\\backup.tar.gz\\")),
+              (std::vector<std::string>{"a.txt|6", "docs/Grüße ñ.txt|1", "docs/readme.txt|8"}));
+    EXPECT_EQ(Captions(Folder("Vol\\disc.iso\\")).size(), 3u);
+    // a folder with an archive's name is a folder, walked as one
+    EXPECT_EQ(Captions(Folder("Vol\\photos.zip\\inner\\")), std::vector<std::string>{"x.txt|3"});
+    // a FIFO and a link with ZIP names are plain entries: no archive folder, no error
+    EXPECT_EQ(v->FindItem("pipe.zip")->IsFolder, 0);
+    EXPECT_EQ(v->FindItem("link.zip")->IsFolder, 0);
+    EXPECT_FALSE(Folder("Vol\\pipe.zip\\"));
+    EXPECT_FALSE(Folder("Vol\\link.zip\\"));
+    EXPECT_TRUE(progress.Lines.empty()) << progress.Lines.front();
+
+    // with the Archives handler off, an image is a plain file again
+    TLibObj again;
+    handlers.Check(handlers.Find("Archives"), false);
+    TVolumeScanner s(again, &handlers, progress);
+    s.Options.FolderResult = root;
+    s.Options.TitleResult = "Vol";
+    TLibFolder* w = FolderOf(s.AddVolume(yes));
+    EXPECT_EQ(w->FindItem("disc.iso")->IsFolder, 0);
+    EXPECT_EQ(w->FindItem("disc.iso")->Size, 73728);
+    EXPECT_EQ(w->FindItem("comic.cbz")->IsFolder, 1);
+}
+
+// A member that starts in an earlier volume is catalogued once, with the
+// volume it starts in; encrypted headers are reported as password-protected.
+TEST_F(ArchiveScan, MultiVolumeRarAndLockedArchives) {
+    uint32_t t = DosDateTime(2020, 1, 2, 3, 4, 6);
+    TRarTestMember first{"big.iso", std::string(10, 'a'), t};
+    first.Flags = 0x02;
+    first.UnpSize = 20;
+    TRarTestMember rest = first;
+    rest.Flags = 0x01;
+    TRarTestMember small{"small.txt", "s", t};
+    WriteAll(root + "/set.part1.rar", MakeRar4({first}, {.MainFlags = 0x01}));
+    WriteAll(root + "/set.part2.rar", MakeRar4({rest, small}, {.MainFlags = 0x01}));
+    WriteAll(root + "/locked.rar", MakeRar4({small}, {.MainFlags = 0x80}));
+    Copy("locked.7z", "locked.7z");
+    Add();
+    EXPECT_EQ(Captions(Folder("Vol\\set.part1.rar\\")), std::vector<std::string>{"big.iso|20"});
+    EXPECT_EQ(Captions(Folder("Vol\\set.part2.rar\\")), std::vector<std::string>{"small.txt|1"});
+    ASSERT_TRUE(Folder("Vol\\locked.rar\\"));
+    EXPECT_EQ(Folder("Vol\\locked.rar\\")->ItemsCount(), 0);
+    std::vector<std::string> want = {"Archive error: " + root + "/locked.7z: password-protected",
+                                     "RAR error: " + root + "/locked.rar: password-protected"};
+    EXPECT_EQ(progress.Lines, want);
+}
+
+// A ZIP deeper than the longest path the system calls take is still read:
+// it is opened folder by folder.
+TEST_F(ArchiveScan, ArchivesBeyondTheLongestPathAreRead) {
+    const std::string part(200, 'd');
+    std::vector<int> fds{open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    size_t length = root.size();
+    while (length < PATH_MAX + 200) {
+        ASSERT_EQ(mkdirat(fds.back(), part.c_str(), 0755), 0);
+        fds.push_back(openat(fds.back(), part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_GE(fds.back(), 0);
+        length += part.size() + 1;
+    }
+    const std::string zip = ReadAll(std::string(TAMBLIX_TEST_DATA) + "/archives/basic.zip");
+    int fd = openat(fds.back(), "deep.zip", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(write(fd, zip.data(), zip.size()), static_cast<ssize_t>(zip.size()));
+    close(fd);
+
+    Add();
+    std::string path = "Vol\\";
+    for (size_t i = 1; i < fds.size(); ++i)
+        path += part + "\\";
+    EXPECT_EQ(Captions(Folder(path + "deep.zip\\")).size(), 3u);
+    EXPECT_TRUE(progress.Lines.empty()) << progress.Lines.front();
+
+    // the temporary folder's removal takes ordinary paths: undo the depth first
+    unlinkat(fds.back(), "deep.zip", 0);
+    for (size_t i = fds.size() - 1; i > 0; --i) {
+        close(fds[i]);
+        unlinkat(fds[i - 1], part.c_str(), AT_REMOVEDIR);
+    }
+    close(fds[0]);
+}
