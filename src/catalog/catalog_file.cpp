@@ -357,6 +357,21 @@ bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
     return true;
 }
 
+bool SaveOfferingSaveAs(TLibObj& lib, std::string& path, IProgress& progress,
+                        IQuestions& questions) {
+    while (true) {
+        try {
+            return SaveWithConfirm(lib, path, progress, questions);
+        } catch (const EMessageError& e) {
+            if (e.Key != "errReadOnlyFolder") throw;
+            if (questions.Ask("confSaveElsewhere", e.Arg, TButtons::OkCancel) != TAnswer::Ok)
+                return false;
+            path = questions.AskSavePath(path);
+            if (path.empty()) return false;
+        }
+    }
+}
+
 TAnswer QuerySaveChanges(TLibObj& lib, IProgress& progress, IQuestions& questions) {
     if (!lib.Modified || !lib.Options.ConfirmSaveChanges) return TAnswer::Yes;
     TAnswer a = questions.Ask("confSave", lib.FileName, TButtons::YesNoCancel);
@@ -365,7 +380,7 @@ TAnswer QuerySaveChanges(TLibObj& lib, IProgress& progress, IQuestions& question
     if (path.empty()) path = questions.AskSavePath(std::string());
     if (path.empty()) return TAnswer::Cancel;
     try {
-        if (!SaveWithConfirm(lib, path, progress, questions)) return TAnswer::Cancel;
+        if (!SaveOfferingSaveAs(lib, path, progress, questions)) return TAnswer::Cancel;
     } catch (const EMessageError& e) {
         questions.ShowError(e.Key, e.Arg);
         return TAnswer::Cancel;

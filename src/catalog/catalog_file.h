@@ -28,6 +28,11 @@ bool OpenLibrary(TLibObj& lib, const std::string& path, bool append, bool confir
 // Asks "confReplace" when the file exists; false when cancelled.
 bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
                      IQuestions& questions);
+// SaveWithConfirm; when the folder is read-only (nothing written), asks
+// "confSaveElsewhere" and then for another path, which `path` becomes.
+// False when the user cancelled.
+bool SaveOfferingSaveAs(TLibObj& lib, std::string& path, IProgress& progress,
+                        IQuestions& questions);
 // Yes (saved or nothing to save), No (discard) or Cancel. A save that was
 // cancelled or failed gives Cancel, so that no caller discards the changes.
 TAnswer QuerySaveChanges(TLibObj& lib, IProgress& progress, IQuestions& questions);

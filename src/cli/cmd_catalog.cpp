@@ -79,7 +79,7 @@ int CmdLs(TCliContext& ctx) {
     LoadCatalogForCli(lib, args[0]);
     if (args.size() == 1) {
         for (int i = 0; i < lib.Tree.RootCount(); ++i)
-            std::cout << lib.Tree.Root(i)->Text() << '\n';
+            std::cout << CliField(lib.Tree.Root(i)->Text()) << '\n';
         return 0;
     }
     TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
@@ -91,7 +91,7 @@ int CmdLs(TCliContext& ctx) {
                   << CliField(OneLineText(e->Comments.view(), lib.Options.NewLine)) << '\n';
         if (tags)
             for (const auto& line : e->TagInfo.Values())
-                std::cout << "  " << line << '\n';
+                std::cout << "  " << CliField(line) << '\n';
     }
     return 0;
 }

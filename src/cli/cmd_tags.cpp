@@ -47,11 +47,11 @@ int CmdTags(TCliContext& ctx) {
             RunReaderStep(handler, f, info);
         else
             table.ProcessFile(f, info);
-        out += f;
+        out += CliField(f);
         out += '\n';
         for (const auto& line : info.Values()) {
             out += "  ";
-            out += line;
+            out += CliField(line);
             out += '\n';
         }
         if (out.size() > (1 << 16)) {

@@ -64,6 +64,8 @@ const TMessage kEnglish[] = {
     {"confReplace", R"("Replace existing ""%s"" ?")"},
     {"confReload", "Reload Current Library?"},
     {"confSave", "Save changes?"},
+    {"confSaveElsewhere",
+     "The folder %s is read-only, so the catalog cannot be saved there. Save it somewhere else?"},
     {"confExit", "Exit?"},
     {"confAddFav", R"("Add ""%s"" to favorites?")"},
     {"confCreate", "Create New?"},

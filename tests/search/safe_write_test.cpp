@@ -226,6 +226,68 @@ TEST_F(ReadOnlyFolder, AFileTheUserMayNotWriteIsNotReplaced) {
     EXPECT_EQ(ReadFile(f), "theirs");
 }
 
+// Run again as the user 65534 by the test below; skipped on its own.
+TEST(ReadOnlyFolderChild, CloseOffersSaveAsAndSavesThere) {
+    const char* dir = std::getenv("TAMBLIX_READ_ONLY_TEST_DIR");
+    if (!dir) GTEST_SKIP() << "run by ReadOnlyFolder.CloseOffersSaveAs";
+    const std::string ro = std::string(dir) + "/ro/cat.txc", rw = std::string(dir) + "/rw/cat.txc";
+    TNullProgress quiet;
+    // Declined: nothing written anywhere, and the close is cancelled.
+    {
+        TLibObj lib;
+        LoadFromFile(lib, ro, false, quiet);
+        lib.Modified = true;
+        TFixedAnswers no(TAnswer::Yes, "");
+        EXPECT_EQ(QuerySaveChanges(lib, quiet, no), TAnswer::Cancel);
+        EXPECT_FALSE(fs::exists(rw));
+    }
+    TLibObj lib;
+    LoadFromFile(lib, ro, false, quiet);
+    lib.Modified = true;
+    TFixedAnswers yes(TAnswer::Yes, rw);
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, yes), TAnswer::Yes);
+    EXPECT_EQ(lib.FileName, rw);
+    EXPECT_FALSE(lib.Modified);
+    EXPECT_EQ(ReadFile(rw), ReadFile(ro));
+}
+
+TEST_F(ReadOnlyFolder, CloseOffersSaveAs) {
+    const std::string ro = tmp.File("ro/cat.txc");
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    b.File(b.Volume("V"), "a.txt", 1);
+    TNullProgress quiet;
+    SaveToFile(lib, ro, quiet);
+    ::chmod(ro.c_str(), 0666);
+    if (!run.AsNobody) ::chmod(tmp.File("ro").c_str(), 0555);
+    const std::string before = ReadFile(ro);
+    char self[4096] = {};
+    ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    std::vector<std::string> argv;
+    if (run.AsNobody) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    argv.insert(argv.end(), {self, "--gtest_filter=ReadOnlyFolderChild.*"});
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("TAMBLIX_READ_ONLY_TEST_DIR", tmp.Path().c_str(), 1);
+        int out = ::open(run.Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        ::dup2(out, 1);
+        std::vector<char*> cargv;
+        for (auto& a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        ::execvp(cargv[0], cargv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(run.Err);
+    EXPECT_NE(ReadFile(run.Err).find("[  PASSED  ] 1 test"), std::string::npos)
+        << ReadFile(run.Err);
+    EXPECT_EQ(ReadFile(ro), before);
+    EXPECT_EQ(TempFilesIn(tmp.File("ro")), 0);
+    ::chmod(tmp.File("ro").c_str(), 0755);
+}
+
 TEST(SafeWriteTexts, TextOverTheLimitIsCutAtACharacterAndNamed) {
     TTempFolder tmp;
     TLibObj lib;
