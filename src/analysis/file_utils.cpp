@@ -3,6 +3,8 @@
 #include "analysis/string_list.h"
 #include "analysis/text_utils.h"
 
+#include <algorithm>
+
 std::string AddBackslash(std::string_view path) {
     std::string out(path);
     if (!out.empty() && out.back() != '\\') out += '\\';
@@ -75,9 +77,27 @@ bool HasExtension(std::string_view fileName, const std::vector<std::string>& ext
     return false;
 }
 
+std::string UpperDoubleFileExt(std::string_view fileName) {
+    std::string_view rest = fileName.substr(0, fileName.size() - ExtractFileExt(fileName).size());
+    std::string first = ExtractFileExt(rest);
+    if (first.empty() || first.size() == rest.size() || rest.size() == fileName.size()) return {};
+    return UpperCase(first + std::string(fileName.substr(rest.size())));
+}
+
+const std::vector<std::string>& ArchiveKindExtensions() {
+    static const std::vector<std::string> exts = {
+        ".7Z",  ".TAR",    ".TGZ",  ".TAR.GZ",  ".TBZ", ".TBZ2", ".TAR.BZ2",
+        ".TXZ", ".TAR.XZ", ".TZST", ".TAR.ZST", ".ISO", ".CAB"};
+    return exts;
+}
+
 bool IsArchiveFile(std::string_view fileName) {
     static const std::vector<std::string> kArchives = {".RAR", ".ZIP"};
-    return HasExtension(fileName, kArchives);
+    if (HasExtension(fileName, kArchives) || HasExtension(fileName, ArchiveKindExtensions()))
+        return true;
+    std::string doubleExt = UpperDoubleFileExt(fileName);
+    const auto& kinds = ArchiveKindExtensions();
+    return !doubleExt.empty() && std::find(kinds.begin(), kinds.end(), doubleExt) != kinds.end();
 }
 
 std::string AddPathSeparator(std::string_view path) {

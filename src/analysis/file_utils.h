@@ -35,7 +35,14 @@ std::string UpperFileExt(std::string_view fileName);
 std::string NormalizeExtension(std::string_view text);
 // True when the file's extension equals one of extensions, ignoring case.
 bool HasExtension(std::string_view fileName, const std::vector<std::string>& extensions);
-// ".RAR" or ".ZIP" by name alone (the handler table is not asked).
+// The text from the dot before the last one, in upper case: ".TAR.GZ" for
+// "a.tar.gz"; empty when the name part has fewer than two dots.
+std::string UpperDoubleFileExt(std::string_view fileName);
+// The extensions of the archive kinds listed through the archive library
+// (7z, TAR, ISO, CAB), as the default Archives handler claims them.
+const std::vector<std::string>& ArchiveKindExtensions();
+// An archive by name alone (".RAR", ".ZIP" or one of ArchiveKindExtensions),
+// for catalogs, which do not know the handler table.
 bool IsArchiveFile(std::string_view fileName);
 
 // Source paths: native paths with the native separator; folders end in it.

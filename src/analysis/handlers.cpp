@@ -28,15 +28,6 @@ bool ParseHandlerNumber(const std::string& name, int& out) {
 const char* const kFirstDefaults = "AAC\r\nAPE\r\nCDA\r\nFLAC\r\nMP3\r\nMPG\r\nMPP\r\nOFR\r\n"
                                    "OGG\r\nRAR\r\nVQF\r\nWAV\r\nWMA\r\nWPA\r\nZIP\r\n";
 
-// The text from the dot before the last one: ".TAR.GZ" for "a.tar.gz"; empty
-// when the name part has fewer than two dots.
-std::string UpperDoubleExt(std::string_view fileName) {
-    std::string_view ext = fileName.substr(0, fileName.size() - ExtractFileExt(fileName).size());
-    std::string first = ExtractFileExt(ext);
-    if (first.empty() || first.size() == ext.size() || ext.size() == fileName.size()) return {};
-    return UpperCase(first + std::string(fileName.substr(ext.size())));
-}
-
 bool Claims(const THandler& h, const std::string& ext, const std::string& doubleExt) {
     return h.Extensions.IndexOf(ext) >= 0 ||
            (!doubleExt.empty() && h.Extensions.IndexOf(doubleExt) >= 0);
@@ -110,9 +101,7 @@ void THandlerList::SetDefaults() {
     AddDefExt("AAC", "AAC File", "", "", {".AAC"}, true);
     AddDefExt("FLAC", "FLAC File", "", "", {".FLAC"}, true);
     AddDefExt("OFR", "OptimFROG File", "", "", {".OFS", ".OFR"}, true);
-    AddDefExt(kArchivesTitle, "Archives (7z, TAR, ISO, CAB)", "", "",
-              {".7Z", ".TAR", ".TGZ", ".TAR.GZ", ".TBZ", ".TBZ2", ".TAR.BZ2", ".TXZ", ".TAR.XZ",
-               ".TZST", ".TAR.ZST", ".ISO", ".CAB"},
+    AddDefExt(kArchivesTitle, "Archives (7z, TAR, ISO, CAB)", "", "", ArchiveKindExtensions(),
               false);
 }
 
@@ -188,13 +177,13 @@ bool THandlerList::isFileInHander(std::string_view title, std::string_view fileN
     std::string ext = UpperFileExt(fileName);
     if (ext.empty()) return false;
     THandlerPtr h = Find(title);
-    return h && h->Active && Claims(*h, ext, UpperDoubleExt(fileName));
+    return h && h->Active && Claims(*h, ext, UpperDoubleFileExt(fileName));
 }
 
 TArchiveKind THandlerList::ArchiveKindOf(std::string_view fileName) const {
     std::string ext = UpperFileExt(fileName);
     if (ext.empty()) return TArchiveKind::None;
-    std::string doubleExt = UpperDoubleExt(fileName);
+    std::string doubleExt = UpperDoubleFileExt(fileName);
     for (auto [title, kind] :
          {std::pair{kRarTitle, TArchiveKind::Rar}, std::pair{kZipTitle, TArchiveKind::Zip},
           std::pair{kArchivesTitle, TArchiveKind::Other}}) {

@@ -203,7 +203,11 @@ std::string TRarHeaderReader::DecodeRar4Name(std::string_view field, bool unicod
 
 bool TRarHeaderReader::Open() {
     // "Rar!" 1A 07, then 00 for 1.5 to 4.x or 01 00 for 5.
-    const uint64_t limit = std::min(in_.Size(), kSfxSearch);
+    // Most archives start with it: only a self-extractor costs the longer search.
+    uint8_t head[8] = {};
+    in_.Seek(0);
+    const bool atStart = in_.Read(head, 8) >= 7 && std::memcmp(head, "Rar!\x1A\x07", 6) == 0;
+    const uint64_t limit = atStart ? 8 : std::min(in_.Size(), kSfxSearch);
     std::vector<uint8_t> buf(static_cast<size_t>(limit));
     in_.Seek(0);
     size_t got = in_.Read(buf.data(), buf.size());

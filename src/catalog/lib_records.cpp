@@ -1,14 +1,11 @@
 #include "catalog/lib_records.h"
 
+#include "analysis/file_utils.h"
 #include "analysis/string_list.h"
 
 #include <algorithm>
 
 namespace {
-
-bool EndsWithText(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && SameText(s.substr(s.size() - suffix.size()), suffix);
-}
 
 struct ItemLess {
     bool operator()(const std::unique_ptr<TLibFolderItem>& a, std::string_view b) const {
@@ -130,13 +127,11 @@ bool IsVolume(const TLibFolder* folder) {
 }
 
 bool IsArchiveFolder(const TLibFolder* folder) {
-    return folder && folder->Parent &&
-           (EndsWithText(folder->Caption, ".ZIP") || EndsWithText(folder->Caption, ".RAR"));
+    return folder && folder->Parent && IsArchiveFile(folder->Caption);
 }
 
 bool IsArchiveEntry(const TLibFolderItem* entry) {
-    return EndsWithText(entry->Caption.view(), ".ZIP") ||
-           EndsWithText(entry->Caption.view(), ".RAR");
+    return IsArchiveFile(entry->Caption.view());
 }
 
 TLibFolder* GetVolume(TLibFolder* folder) {

@@ -81,6 +81,8 @@ TEST_F(ArchiveScan, ExtensionListsAndFileTypesDecide) {
     EXPECT_EQ(Captions(Folder("Vol\\backup.tar.gz\\")),
               (std::vector<std::string>{"a.txt|6", "docs/Grüße ñ.txt|1", "docs/readme.txt|8"}));
     EXPECT_EQ(Captions(Folder("Vol\\disc.iso\\")).size(), 3u);
+    EXPECT_TRUE(IsArchiveFolder(Folder("Vol\\disc.iso\\")));
+    EXPECT_TRUE(IsArchiveEntry(v->FindItem("backup.tar.gz")));
     // a folder with an archive's name is a folder, walked as one
     EXPECT_EQ(Captions(Folder("Vol\\photos.zip\\inner\\")), std::vector<std::string>{"x.txt|3"});
     // a FIFO and a link with ZIP names are plain entries: no archive folder, no error

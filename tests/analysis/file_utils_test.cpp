@@ -59,6 +59,13 @@ TEST(Extensions, LastDotOfTheNamePart) {
     EXPECT_FALSE(HasExtension("zip", {".ZIP"}));
     EXPECT_TRUE(IsArchiveFile("x/y.rar"));
     EXPECT_FALSE(IsArchiveFile("y.rar.txt"));
+    EXPECT_TRUE(IsArchiveFile("disc.ISO"));
+    EXPECT_TRUE(IsArchiveFile("b.tar.bz2"));
+    EXPECT_FALSE(IsArchiveFile("notes.bz2"));
+    EXPECT_EQ(UpperDoubleFileExt("a.tar.gz"), ".TAR.GZ");
+    EXPECT_EQ(UpperDoubleFileExt("a.gz"), "");
+    EXPECT_EQ(UpperDoubleFileExt(".tar.gz"), "");
+    EXPECT_EQ(UpperDoubleFileExt("d.x/a.gz"), "");
 }
 
 #ifndef _WIN32
