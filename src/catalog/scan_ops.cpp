@@ -167,7 +167,8 @@ TTreeNode* TVolumeScanner::CreateFolderNode(std::string path, TTreeNode* start,
     auto f = TLibFolder::FromPath(path);
     f->Caption = nametext::ToDisplayName(f->Caption);
     char sep = SeparatorOf(FolderOf(start) ? GetVolume(FolderOf(start))->SourcePath : path);
-    if (path.back() != '/' && path.back() != '\\') path += sep; // an archive's own path
+    if (!path.empty() && path.back() != '/' && path.back() != '\\')
+        path += sep; // an archive's own path
     std::string parentPath = path.substr(0, path.size() - 1);
     auto cut = parentPath.find_last_of(sep);
     parentPath = cut == std::string::npos ? std::string() : parentPath.substr(0, cut + 1);
