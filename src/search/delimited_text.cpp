@@ -93,6 +93,7 @@ TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
         size_t j = i + q_.size();
         std::string acc;
         bool closed = false;
+        if (unclosedFrom_ != std::string_view::npos && i > unclosedFrom_) j = n;
         while (j < n) {
             if (At(j, q_)) {
                 size_t after = j + q_.size();
@@ -116,6 +117,7 @@ TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
             field = std::move(acc);
             Advance(j);
         } else {
+            if (unclosedFrom_ == std::string_view::npos) unclosedFrom_ = i;
             // No closing qualifier: the rest of this line, as older files had it.
             size_t k = i + q_.size();
             while (k < n && LineEndLength(k) == 0)

@@ -69,6 +69,10 @@ private:
     size_t perRecord_;
     size_t pos_ = 0;
     size_t line_ = 1;
+    // A quoted field from here found no closing qualifier before the end of
+    // the text; no later one will either, so none looks again (a file of
+    // unclosed quotes would otherwise take quadratic time).
+    size_t unclosedFrom_ = std::string_view::npos;
 };
 
 // The text of a file to import: a UTF-8 byte-order mark is dropped; a UTF-16

@@ -90,9 +90,19 @@ constexpr size_t kRefusedShown = 3;
 
 // A record's text for a log line: one line, not too long.
 std::string Excerpt(std::string_view raw) {
-    std::string s = nametext::ToDisplayName(raw.substr(0, 200));
-    for (char& c : s)
-        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    // Control bytes (a terminal's escape sequences among them) are shown, not sent.
+    std::string s;
+    for (char c : nametext::ToDisplayName(raw.substr(0, 200))) {
+        auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            s += c;
+        } else {
+            static const char* hex = "0123456789abcdef";
+            s += "\\x";
+            s += hex[u >> 4];
+            s += hex[u & 15];
+        }
+    }
     return s;
 }
 

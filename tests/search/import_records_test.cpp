@@ -238,6 +238,18 @@ TEST(DelimitedRecords, QuotedFieldsRunOverSeparatorsAndLineBreaks) {
     ASSERT_TRUE(n.Next(rec));
     EXPECT_EQ(rec.Fields, (std::vector<std::string>{"W", "", "y"}));
     EXPECT_FALSE(n.Next(rec));
+    // Many unclosed quotes: each line stands alone, and the file is read in
+    // one pass (a search for each closing quote would never end).
+    std::string many;
+    for (int i = 0; i < 200000; ++i)
+        many += "\"open \" quote,x\n";
+    TDelimitedReader u(many, ",", "\"");
+    size_t records = 0;
+    while (u.Next(rec)) {
+        ++records;
+        ASSERT_EQ(rec.Fields, (std::vector<std::string>{"open \" quote,x"}));
+    }
+    EXPECT_EQ(records, 200000u);
 }
 
 } // namespace
