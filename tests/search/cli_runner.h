@@ -2,10 +2,38 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+// A copy of an executable that the user 65534 can run: the build folder may
+// lie where only root can enter (a checkout in root's home). Made once per
+// test program, removed at its end.
+inline std::string ExecutableForNobody(const std::string& exe) {
+    struct TCopies {
+        std::string folder;
+        ~TCopies() {
+            if (!folder.empty()) std::filesystem::remove_all(folder);
+        }
+    };
+    static TCopies copies;
+    if (copies.folder.empty()) {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tamblix-exe-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) return exe;
+        ::chmod(tmpl.c_str(), 0755);
+        copies.folder = tmpl;
+    }
+    std::string copy = copies.folder + "/" + std::filesystem::path(exe).filename().string();
+    std::error_code ec;
+    if (!std::filesystem::exists(copy, ec)) {
+        std::filesystem::copy_file(exe, copy, ec);
+        ::chmod(copy.c_str(), 0755);
+    }
+    return ec ? exe : copy;
+}
 
 // Runs the command-line tool as a child process, optionally as the
 // unprivileged user 65534 (the tests run as root in CI, and root may write
@@ -19,7 +47,7 @@ struct TCliRun {
     pid_t Start() const {
         std::vector<std::string> argv;
         if (AsNobody) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-        argv.push_back(TAMBLIX_CLI);
+        argv.push_back(AsNobody ? ExecutableForNobody(TAMBLIX_CLI) : std::string(TAMBLIX_CLI));
         if (!Settings.empty()) argv.insert(argv.end(), {"--settings", Settings});
         argv.insert(argv.end(), Args.begin(), Args.end());
         pid_t pid = ::fork();

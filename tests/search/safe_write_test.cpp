@@ -265,7 +265,8 @@ TEST_F(ReadOnlyFolder, CloseOffersSaveAs) {
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
     std::vector<std::string> argv;
     if (run.AsNobody) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-    argv.insert(argv.end(), {self, "--gtest_filter=ReadOnlyFolderChild.*"});
+    argv.insert(argv.end(), {run.AsNobody ? ExecutableForNobody(self) : std::string(self),
+                             "--gtest_filter=ReadOnlyFolderChild.*"});
     pid_t pid = ::fork();
     if (pid == 0) {
         ::setenv("TAMBLIX_READ_ONLY_TEST_DIR", tmp.Path().c_str(), 1);
