@@ -98,18 +98,155 @@ std::string ToDisplayName(std::string_view s) {
     return Cp1252ToUtf8(s);
 }
 
+namespace {
+
+constexpr uint32_t kStandInBase = 0xF700;
+constexpr std::string_view kPathBackslash = "\xEF\x9D\x9C"; // U+F75C
+
+// Length of the valid UTF-8 sequence at s[i] and its code point; 0 when invalid.
+size_t SequenceAt(std::string_view s, size_t i, uint32_t& cp) {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    size_t n;
+    uint32_t min;
+    if ((b & 0xE0) == 0xC0) {
+        n = 1, cp = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        n = 2, cp = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        n = 3, cp = b & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - i <= n) return 0;
+    for (size_t k = 1; k <= n; ++k) {
+        auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n + 1;
+}
+
+bool IsStandIn(uint32_t cp) {
+    return cp >= kStandInBase && cp <= kStandInBase + 0xFF;
+}
+
+} // namespace
+
 std::string ToDisplayPath(std::string_view path) {
-    if (IsValidUtf8(path)) return std::string(path);
+    return DiskToCaption(path);
+}
+
+std::string DiskToCaption(std::string_view bytes) {
     std::string out;
-    out.reserve(path.size() + 8);
+    out.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size();) {
+        uint32_t cp = 0;
+        size_t n = SequenceAt(bytes, i, cp);
+        if (n != 0 && !IsStandIn(cp)) {
+            out.append(bytes.substr(i, n));
+            i += n;
+            continue;
+        }
+        // An invalid byte, or a real character of the stand-in range: byte by byte.
+        size_t end = n == 0 ? i + 1 : i + n;
+        for (; i < end; ++i)
+            PutUtf8(out, kStandInBase + static_cast<unsigned char>(bytes[i]));
+    }
+    return out;
+}
+
+std::string CaptionToDisk(std::string_view caption) {
+    std::string out;
+    out.reserve(caption.size());
+    for (size_t i = 0; i < caption.size();) {
+        uint32_t cp = 0;
+        size_t n = SequenceAt(caption, i, cp);
+        if (n == 0) { // not made by DiskToCaption: keep the byte
+            out += caption[i++];
+        } else if (IsStandIn(cp)) {
+            out += static_cast<char>(cp - kStandInBase);
+            i += n;
+        } else {
+            out.append(caption.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::string CaptionToPathPart(std::string_view caption) {
+    if (caption.find('\\') == std::string_view::npos) return std::string(caption);
+    std::string out;
+    out.reserve(caption.size() + 4);
+    for (char c : caption) {
+        if (c == '\\')
+            out += kPathBackslash;
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string PathPartToCaption(std::string_view part) {
+    std::string out;
+    out.reserve(part.size());
+    for (size_t i = 0; i < part.size();) {
+        if (part.compare(i, kPathBackslash.size(), kPathBackslash) == 0) {
+            out += '\\';
+            i += kPathBackslash.size();
+        } else {
+            out += part[i++];
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> SplitCatalogPath(std::string_view path) {
+    std::vector<std::string> parts;
     size_t start = 0;
-    while (start <= path.size()) {
-        size_t slash = path.find('/', start);
-        size_t stop = slash == std::string_view::npos ? path.size() : slash;
-        out += ToDisplayName(path.substr(start, stop - start));
-        if (slash == std::string_view::npos) break;
-        out += '/';
-        start = slash + 1;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start) parts.push_back(PathPartToCaption(path.substr(start, end - start)));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string ShownCaption(std::string_view caption) {
+    static const char* hex = "0123456789abcdef";
+    auto putHex = [&](std::string& out, unsigned b) {
+        out += "\\x";
+        out += hex[(b >> 4) & 15];
+        out += hex[b & 15];
+    };
+    std::string out;
+    out.reserve(caption.size());
+    for (size_t i = 0; i < caption.size();) {
+        uint32_t cp = 0;
+        size_t n = SequenceAt(caption, i, cp);
+        if (n == 0) {
+            putHex(out, static_cast<unsigned char>(caption[i++]));
+            continue;
+        }
+        if (IsStandIn(cp))
+            putHex(out, cp - kStandInBase);
+        else if (cp == '\\')
+            out += "\\\\";
+        else if (cp == '\t')
+            out += "\\t";
+        else if (cp == '\n')
+            out += "\\n";
+        else if (cp < 0x20 || cp == 0x7F)
+            putHex(out, cp);
+        else
+            out.append(caption.substr(i, n));
+        i += n;
     }
     return out;
 }

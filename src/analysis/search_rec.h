@@ -19,13 +19,16 @@ constexpr uint32_t faSymLink = 0x400; // a symbolic link, recorded and never fol
 struct TSearchRec {
     // The name as text for display and the catalog (always valid UTF-8).
     std::string Name;
-    // The bytes on disk when they are not valid UTF-8 (then Name is their
-    // Windows-1252 reading); empty when they equal Name.
+    // The bytes on disk when they differ from Name (then Name is their
+    // caption, see name_text.h); empty when they equal Name.
     std::string NativeName;
     uint32_t Attr = 0;
     int64_t Size = 0;   // for a link: the size of the link itself
     TDateTime Time = 0; // last write, no time-zone shift; 0 when unknown
     uint32_t Mode = 0;  // st_mode (type and permission bits); 0 when unknown
+    // errno when the entry's details could not be read (it is known by name,
+    // and by kind when the folder listing says); 0 otherwise.
+    int Error = 0;
 
     // The name to open the entry by.
     const std::string& RealName() const { return NativeName.empty() ? Name : NativeName; }

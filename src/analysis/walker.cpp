@@ -97,8 +97,7 @@ void TFileSearch::AddResult(std::string path) {
     if (NoDuplicates && !seen_.insert(Results.size() - 1).second) Results.pop_back();
 }
 
-void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool foldersOnly) {
-    SearchSpec = pattern; // paths are never cut
+void TFileSearch::Prepare(uint16_t levels, bool foldersOnly) {
     Levels = levels;
     FoldersOnly = foldersOnly;
     StopSearch = false;
@@ -115,6 +114,11 @@ void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool folde
         for (int i = 0; i < ng; ++i)
             groups_.push_back(g[static_cast<size_t>(i)]);
     }
+}
+
+void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool foldersOnly) {
+    Prepare(levels, foldersOnly);
+    SearchSpec = pattern; // paths are never cut
     try {
         // Items split at ";". A ";" ends an item only after a mask with a
         // wildcard, so folder names that hold a ";" are walked whole. A later
@@ -147,11 +151,54 @@ void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool folde
     Searching = false;
 }
 
+void TFileSearch::SearchFolder(const std::string& folder, uint16_t levels, bool foldersOnly) {
+    std::string root = folder;
+    if (root.empty() || root.back() != '/') root += '/';
+    Prepare(levels, foldersOnly);
+    SearchSpec = root;
+    try {
+        mask_.clear();
+        WalkFolder(root);
+        if (OnSearchDone) OnSearchDone(*this);
+    } catch (...) {
+        Searching = false;
+        throw;
+    }
+    Searching = false;
+}
+
 void TFileSearch::WalkItem(const std::string& item) {
     size_t slash = item.rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : item.substr(0, slash + 1);
     mask_ = slash == std::string::npos ? item : item.substr(slash + 1);
+    WalkFolder(folder);
+}
 
+namespace {
+
+struct TPairHash {
+    size_t operator()(const std::pair<uint64_t, uint64_t>& p) const {
+        return std::hash<uint64_t>{}(p.first * 0x9E3779B97F4A7C15ull ^ p.second);
+    }
+};
+
+// How many folders of one walk stay open at most; deeper walks reopen a
+// folder from its child when they come back to it.
+constexpr size_t kMaxOpenFolders = 16;
+
+} // namespace
+
+// One folder on the walk's way down: its descriptor (closed while far above
+// the deepest folder), its identity, and the subfolders still to enter.
+struct TFileSearch::TFrame {
+    int fd = -1;
+    size_t pathLength = 0;
+    std::pair<uint64_t, uint64_t> id{0, 0};
+    std::vector<TEntry> subfolders;
+    size_t next = 0;
+};
+
+void TFileSearch::WalkFolder(const std::string& folder) {
     // The root is what the user chose: a link to a folder is followed here only.
     std::string openPath = folder.empty() ? "." : folder;
     std::string lookup = folder;
@@ -164,7 +211,7 @@ void TFileSearch::WalkItem(const std::string& item) {
         size_t ls = lookup.rfind('/');
         std::string name = ls == std::string::npos ? lookup : lookup.substr(ls + 1);
         if (lookup != "/" && lookup != ".") {
-            rec.Name = nametext::ToDisplayName(name);
+            rec.Name = nametext::DiskToCaption(name);
             if (rec.Name != name) rec.NativeName = name;
         }
         rec.Attr = faDirectory;
@@ -173,40 +220,109 @@ void TFileSearch::WalkItem(const std::string& item) {
     }
     int fd = open(openPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     int err = fd < 0 ? errno : 0;
-    chain_.clear();
-    ListFolder(fd, err, folder, rec, 0);
+
+    std::vector<TFrame> stack;
+    std::unordered_set<std::pair<uint64_t, uint64_t>, TPairHash> open;
+    size_t firstOpen = 0; // frames below this index have their descriptor closed
+    struct TCloseAll {
+        std::vector<TFrame>& frames;
+        ~TCloseAll() {
+            for (TFrame& f : frames)
+                if (f.fd >= 0) close(f.fd);
+        }
+    } closeAll{stack};
+    path_ = folder;
+
+    // Enters the folder at path_ (already opened as `dirFd`, or failed with `openError`).
+    auto enter = [&](int dirFd, int openError, const TSearchRec& r) {
+        if (OnEnterFolder) OnEnterFolder(path_, r);
+        if (dirFd < 0) {
+            if (OnError) OnError(path_, openError);
+            return;
+        }
+        TFrame frame;
+        frame.fd = dirFd;
+        frame.pathLength = path_.size();
+        struct stat self;
+        if (fstat(dirFd, &self) == 0) frame.id = {self.st_dev, self.st_ino};
+        stack.push_back(std::move(frame));
+        open.insert(stack.back().id);
+        ListFolder(stack.back(), stack.size());
+        // Keep the descriptors bounded: the folder farthest up closes first.
+        if (stack.size() - firstOpen > kMaxOpenFolders) {
+            close(stack[firstOpen].fd);
+            stack[firstOpen].fd = -1;
+            ++firstOpen;
+        }
+    };
+    enter(fd, err, rec);
+
+    while (!stack.empty()) {
+        TFrame& top = stack.back();
+        if (top.next >= top.subfolders.size() || ShouldStop()) {
+            open.erase(top.id);
+            int childFd = top.fd;
+            stack.pop_back();
+            if (!stack.empty() && stack.back().fd < 0 && !StopSearch) {
+                // Back up to a folder whose descriptor was closed: reopen it
+                // from below and make sure it is still the same folder.
+                TFrame& parent = stack.back();
+                int pfd = openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                struct stat st2;
+                if (pfd >= 0 &&
+                    (fstat(pfd, &st2) != 0 ||
+                     std::make_pair(uint64_t(st2.st_dev), uint64_t(st2.st_ino)) != parent.id)) {
+                    close(pfd);
+                    pfd = -1;
+                    errno = ESTALE;
+                }
+                if (pfd < 0) {
+                    // Its other subfolders cannot be reached safely any more.
+                    path_.resize(parent.pathLength);
+                    if (OnError) OnError(path_, errno);
+                    parent.next = parent.subfolders.size();
+                }
+                parent.fd = pfd;
+                firstOpen = stack.size() - 1;
+            }
+            if (childFd >= 0) close(childFd);
+            continue;
+        }
+        const TEntry& e = top.subfolders[top.next++];
+        path_.resize(top.pathLength);
+        path_ += e.rec.RealName();
+        path_ += '/';
+        // A bind mount can show a folder inside itself: never enter a folder twice.
+        if (open.count({uint64_t(e.dev), uint64_t(e.ino)})) {
+            if (OnError) OnError(path_, ELOOP);
+            continue;
+        }
+        int child = openat(top.fd, e.rec.RealName().c_str(),
+                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int childErr = child < 0 ? errno : 0;
+        TSearchRec childRec = e.rec;
+        enter(child, childErr, childRec);
+    }
 }
 
-void TFileSearch::ListFolder(int dirFd, int openError, const std::string& folder,
-                             const TSearchRec& rec, unsigned depth) {
-    TDirCloser closer;
-    closer.fd = dirFd;
-    ++depth;
-    if (OnEnterFolder) OnEnterFolder(folder, rec);
-    if (dirFd < 0) {
-        if (OnError) OnError(folder, openError);
-        return;
-    }
-    // Ancestors of this folder, popped on every way out.
-    struct TChainGuard {
-        std::vector<std::pair<uint64_t, uint64_t>>& chain;
-        size_t size;
-        ~TChainGuard() { chain.resize(size); }
-    } chainGuard{chain_, chain_.size()};
-    struct stat self;
-    if (fstat(dirFd, &self) == 0) chain_.emplace_back(self.st_dev, self.st_ino);
-
+void TFileSearch::ListFolder(TFrame& frame, size_t depth) {
+    const std::string& folder = path_;
     bool readOnlyVolume = false;
     struct statvfs vfs;
-    if (fstatvfs(dirFd, &vfs) == 0) readOnlyVolume = (vfs.f_flag & ST_RDONLY) != 0;
+    if (fstatvfs(frame.fd, &vfs) == 0) readOnlyVolume = (vfs.f_flag & ST_RDONLY) != 0;
 
-    DIR* dir = fdopendir(dirFd);
+    // The listing gets a descriptor of its own; the frame's stays for opening subfolders.
+    int listFd = dup(frame.fd);
+    DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
     if (!dir) {
-        if (OnError) OnError(folder, errno);
+        int err = errno;
+        if (listFd >= 0) close(listFd);
+        if (OnError) OnError(folder, err);
         return;
     }
+    TDirCloser closer;
     closer.dir = dir;
-    int fd = dirfd(dir);
+    const int fd = frame.fd;
 
     std::vector<TEntry> entries;
     int reportedErr = 0;
@@ -220,12 +336,8 @@ void TFileSearch::ListFolder(int dirFd, int openError, const std::string& folder
         if (IsDotOrDotDot(de->d_name)) continue;
         TEntry e;
         std::string_view raw(de->d_name);
-        if (nametext::IsValidUtf8(raw)) {
-            e.rec.Name.assign(raw);
-        } else {
-            e.rec.Name = nametext::Cp1252ToUtf8(raw);
-            e.rec.NativeName.assign(raw);
-        }
+        e.rec.Name = nametext::DiskToCaption(raw);
+        if (e.rec.Name != raw) e.rec.NativeName.assign(raw);
         struct stat st;
         if (fstatat(fd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             e.rec.Mode = st.st_mode;
@@ -256,10 +368,11 @@ void TFileSearch::ListFolder(int dirFd, int openError, const std::string& folder
             if (!writable) e.rec.Attr |= faReadOnly;
         } else {
             int err = errno;
+            if (err == ENOENT) continue; // gone since it was listed
             if (err != reportedErr && OnError) OnError(folder + de->d_name, err);
             reportedErr = err;
-            if (err == ENOENT) continue; // gone since it was listed
             // Known by name only (a folder we may list but not search).
+            e.rec.Error = err;
             if (de->d_type == DT_DIR)
                 e.rec.Attr |= faDirectory;
             else if (de->d_type == DT_LNK)
@@ -274,42 +387,32 @@ void TFileSearch::ListFolder(int dirFd, int openError, const std::string& folder
     }
 
     // The catalog's sibling order, so that every insert there is an append.
-    // Pointers are sorted, not the records: moving records means copying names.
-    std::vector<const TEntry*> order;
-    order.reserve(entries.size());
-    for (const TEntry& e : entries)
-        order.push_back(&e);
-    std::sort(order.begin(), order.end(), [](const TEntry* a, const TEntry* b) {
-        int c = CompareText(a->rec.Name, b->rec.Name);
+    // Indexes are sorted, not the records: moving records means copying names.
+    std::vector<size_t> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t ia, size_t ib) {
+        const TSearchRec& a = entries[ia].rec;
+        const TSearchRec& b = entries[ib].rec;
+        int c = CompareText(a.Name, b.Name);
         if (c != 0) return c < 0;
-        if (a->rec.Name != b->rec.Name) return a->rec.Name < b->rec.Name;
-        return a->rec.RealName() < b->rec.RealName();
+        if (a.Name != b.Name) return a.Name < b.Name;
+        return a.RealName() < b.RealName();
     });
 
     bool matchAll = mask_.empty() || mask_ == "*" || mask_ == "*.*";
-    for (const TEntry* e : order) {
+    for (size_t i : order) {
+        const TEntry& e = entries[i];
         if (StopSearch) break;
-        if (matchAll || MatchesMask(e->rec.Name, mask_)) {
-            if (OnFileFound && (!FoldersOnly || e->rec.IsDirectory())) OnFileFound(folder, e->rec);
-            if (KeepResults) AddResult(folder + e->rec.RealName());
+        if (matchAll || MatchesMask(e.rec.Name, mask_)) {
+            if (OnFileFound && (!FoldersOnly || e.rec.IsDirectory())) OnFileFound(folder, e.rec);
+            if (KeepResults) AddResult(folder + e.rec.RealName());
         }
         if (ShouldStop()) break;
     }
 
-    if (!Recursive || (Levels != 0 && depth >= Levels)) return;
-    std::erase_if(order, [](const TEntry* e) { return !e->rec.IsDirectory() || e->rec.Mode == 0; });
-    for (const TEntry* ep : order) {
-        const TEntry& e = *ep;
-        if (ShouldStop()) break;
-        // A bind mount can show a folder inside itself: never enter a folder twice.
-        if (std::find(chain_.begin(), chain_.end(),
-                      std::make_pair(uint64_t(e.dev), uint64_t(e.ino))) != chain_.end()) {
-            if (OnError) OnError(folder + e.rec.RealName() + "/", ELOOP);
-            continue;
-        }
-        int child =
-            openat(fd, e.rec.RealName().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        int err = child < 0 ? errno : 0;
-        ListFolder(child, err, folder + e.rec.RealName() + "/", e.rec, depth);
-    }
+    if (!Recursive || (Levels != 0 && depth >= Levels) || StopSearch) return;
+    for (size_t i : order)
+        if (entries[i].rec.IsDirectory() && entries[i].rec.Mode != 0)
+            frame.subfolders.push_back(std::move(entries[i]));
 }

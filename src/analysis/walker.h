@@ -41,6 +41,8 @@ public:
     // 0 for no limit. foldersOnly limits OnFileFound to directories.
     // An error raised by an event handler ends the walk and reaches the caller.
     void Search(const std::string& pattern, uint16_t levels, bool foldersOnly);
+    // Walks one folder, whatever its name holds ("*", "?", ";" are plain characters there).
+    void SearchFolder(const std::string& folder, uint16_t levels, bool foldersOnly);
 
     bool Recursive = true;
     std::atomic<bool> StopSearch{false}; // may be set from any thread
@@ -62,9 +64,12 @@ public:
 
 private:
     struct TEntry;
+    struct TFrame;
+    void Prepare(uint16_t levels, bool foldersOnly);
     void WalkItem(const std::string& item);
-    void ListFolder(int dirFd, int openError, const std::string& folder, const TSearchRec& rec,
-                    unsigned depth);
+    // Depth first without recursion; a bounded number of folders stay open.
+    void WalkFolder(const std::string& folder);
+    void ListFolder(TFrame& frame, size_t depth);
     bool ShouldStop();
     void AddResult(std::string path);
 
@@ -79,7 +84,7 @@ private:
     std::unordered_set<size_t, TResultHash, TResultEq> seen_{0, TResultHash{&Results},
                                                              TResultEq{&Results}};
     std::string mask_;
-    std::vector<std::pair<uint64_t, uint64_t>> chain_; // (device, inode) of the open folders
+    std::string path_;             // the folder being listed or entered
     std::vector<unsigned> groups_; // supplementary groups, for the read-only bit
     unsigned euid_ = 0, egid_ = 0;
 };

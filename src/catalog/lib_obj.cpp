@@ -1,5 +1,7 @@
 #include "catalog/lib_obj.h"
 
+#include "analysis/name_text.h"
+
 #include <algorithm>
 #include <unordered_set>
 
@@ -396,7 +398,7 @@ TTreeNode* FindFolderByCatalogPath(const TLibObj& lib, std::string_view path) {
         size_t at = rootPath.size();
         while (n && at < p.size()) {
             size_t end = p.find('\\', at);
-            n = n->FindChild(std::string_view(p).substr(at, end - at));
+            n = n->FindChild(nametext::PathPartToCaption(std::string_view(p).substr(at, end - at)));
             at = end + 1;
         }
         if (n) return n;

@@ -1,6 +1,7 @@
 #include "catalog/lib_records.h"
 
 #include "analysis/file_utils.h"
+#include "analysis/name_text.h"
 #include "analysis/string_list.h"
 
 #include <algorithm>
@@ -77,9 +78,9 @@ std::string GetCatalogPath(const TLibFolder* folder) {
         std::string c = folder->Caption;
         auto first = c.find('\\');
         if (first != std::string::npos && first == c.size() - 1) c.pop_back();
-        return c + "\\";
+        return nametext::CaptionToPathPart(c) + "\\";
     }
-    return GetCatalogPath(folder->Parent) + folder->Caption + "\\";
+    return GetCatalogPath(folder->Parent) + nametext::CaptionToPathPart(folder->Caption) + "\\";
 }
 
 std::string GetSourcePath(const TLibFolder* folder) {
@@ -95,13 +96,13 @@ std::string GetSourcePath(const TLibFolder* folder) {
 
 std::string GetDisplayPath(const TLibFolder* folder) {
     if (!folder) return {};
-    if (!folder->Parent) return "[" + folder->Caption + "]\\";
-    return GetDisplayPath(folder->Parent) + folder->Caption + "\\";
+    if (!folder->Parent) return "[" + nametext::CaptionToPathPart(folder->Caption) + "]\\";
+    return GetDisplayPath(folder->Parent) + nametext::CaptionToPathPart(folder->Caption) + "\\";
 }
 
 std::string GetEntryCatalogPath(const TLibFolderItem* entry) {
     if (!entry->Owner) return entry->Caption.str();
-    return GetCatalogPath(entry->Owner) + entry->Caption.str();
+    return GetCatalogPath(entry->Owner) + nametext::CaptionToPathPart(entry->Caption.view());
 }
 
 std::string GetEntrySourcePath(const TLibFolderItem* entry) {

@@ -14,20 +14,15 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
-char SeparatorOf(std::string_view root) {
-    if (!root.empty() && root.back() == '\\') return '\\';
-    if (root.find('/') == std::string_view::npos && root.find('\\') != std::string_view::npos)
-        return '\\';
-    return '/';
-}
-
-std::string WithSeparator(std::string path, char sep) {
-    if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += sep;
+std::string WithSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
     return path;
 }
 
@@ -43,22 +38,41 @@ int64_t MountPointUsedBytes(const std::string& root) {
     return static_cast<int64_t>(vfs.f_blocks - vfs.f_bfree) * static_cast<int64_t>(vfs.f_frsize);
 }
 
-bool CanList(const std::string& path) {
+// 1: the folder holds something; 0: it is empty; -1: it cannot be listed.
+int FolderHolds(const std::string& path) {
     DIR* d = ::opendir(path.c_str());
-    if (!d) return false;
+    if (!d) return -1;
+    int result = 0;
+    while (dirent* de = ::readdir(d)) {
+        const char* n = de->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        result = 1;
+        break;
+    }
     ::closedir(d);
-    return true;
+    return result;
+}
+
+// The caption of a native path's last part ("/media/cd/" gives "cd").
+std::string LastPartCaption(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    auto cut = path.rfind('/');
+    std::string_view last = cut == std::string_view::npos ? path : path.substr(cut + 1);
+    return nametext::DiskToCaption(last.empty() ? path : last);
+}
+
+// Where the last part of a folder path ("/a/b/" or "CD\\a\\") starts.
+size_t ParentLength(std::string_view path, char sep) {
+    if (!path.empty() && path.back() == sep) path.remove_suffix(1);
+    auto cut = path.rfind(sep);
+    return cut == std::string_view::npos ? 0 : cut + 1;
 }
 
 } // namespace
 
 TVolumeScanner::TVolumeScanner(TLibObj& lib, const THandlerList* handlers, IProgress& progress)
     : lib_(lib), handlers_(handlers), progress_(progress) {}
-
-std::string TVolumeScanner::Separator() const {
-    TLibFolder* vol = FolderOf(lib_.VolumeNode);
-    return std::string(1, SeparatorOf(vol ? vol->SourcePath : std::string()));
-}
 
 bool TVolumeScanner::StopNow() {
     if (!stopped_ && progress_.StopRequested()) stopped_ = true;
@@ -70,35 +84,12 @@ void TVolumeScanner::Log(const std::string& key, const std::string& arg) {
 }
 
 TTreeNode* TVolumeScanner::FindPath(const std::string& path) const {
-    auto it = index_.find(nametext::ToDisplayPath(path));
+    auto it = index_.find(path);
     return it == index_.end() ? nullptr : it->second;
 }
 
-void TVolumeScanner::IndexNode(TTreeNode* node) {
-    TLibFolder* f = FolderOf(node);
-    index_[GetSourcePath(f)] = node;
-    index_.emplace(GetCatalogPath(f), node);
-}
-
-void TVolumeScanner::IndexSubtree(TTreeNode* node) {
-    if (!node) return;
-    // The scanned root stands for `base`; everything below it is reached by name.
-    std::vector<std::pair<TTreeNode*, std::string>> todo{{node, ""}};
-    const std::string base = Options.FolderResult;
-    while (!todo.empty()) {
-        auto [n, rel] = todo.back();
-        todo.pop_back();
-        index_[WithSeparator(base, SeparatorOf(base)) + rel] = n;
-        index_.emplace(GetCatalogPath(FolderOf(n)), n);
-        for (int i = 0; i < n->Count(); ++i) {
-            TTreeNode* c = n->Child(i);
-            todo.emplace_back(c, rel + c->Text() + SeparatorOf(base));
-        }
-    }
-}
-
-void TVolumeScanner::UnindexSubtree(TTreeNode*) {
-    index_.clear();
+void TVolumeScanner::IndexNode(TTreeNode* node, const std::string& path) {
+    index_[path] = node;
 }
 
 bool TVolumeScanner::CheckSerialDuplicate(const std::string& serial, const std::string& rootPath,
@@ -127,22 +118,21 @@ bool TVolumeScanner::CheckSerialDuplicate(const std::string& serial, const std::
 
 TTreeNode* TVolumeScanner::CreateVolume(const std::string& rootPath, const std::string& title,
                                         const std::string& serial) {
-    auto f = TLibFolder::FromPath(rootPath);
-    if (!title.empty()) f->Caption = title;
-    if (f->Caption.empty()) f->Caption = rootPath;
-    f->Caption = nametext::ToDisplayName(f->Caption);
+    auto f = std::make_unique<TLibFolder>();
+    // Never cut the root's name at a "\\": on this system it is part of the name.
+    f->Caption = title.empty() ? LastPartCaption(rootPath) : nametext::DiskToCaption(title);
     if (ApplyDefaults) {
         f->Location = Options.DefaultLocation;
         f->Category = Options.DefaultCategory;
         f->Comments = Options.DefaultComments;
     }
-    f->SourcePath = rootPath;
+    f->SourcePath = nametext::DiskToCaption(rootPath);
     f->Serial = serial;
     lib_.VolumeNode = lib_.AddVolumeNode(std::move(f));
     lib_.CurrentNode = lib_.VolumeNode;
     lib_.ArchiveNode = nullptr;
     index_.clear();
-    IndexNode(lib_.VolumeNode);
+    IndexNode(lib_.VolumeNode, GetCatalogPath(FolderOf(lib_.VolumeNode)));
     return lib_.VolumeNode;
 }
 
@@ -161,28 +151,14 @@ void TVolumeScanner::ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) con
     }
 }
 
-TTreeNode* TVolumeScanner::CreateFolderNode(std::string path, TTreeNode* start,
-                                            TTreeNode*& result) {
-    if (!start || path == GetCatalogPath(FolderOf(start))) return nullptr;
-    auto f = TLibFolder::FromPath(path);
-    f->Caption = nametext::ToDisplayName(f->Caption);
-    char sep = SeparatorOf(FolderOf(start) ? GetVolume(FolderOf(start))->SourcePath : path);
-    if (!path.empty() && path.back() != '/' && path.back() != '\\')
-        path += sep; // an archive's own path
-    std::string parentPath = path.substr(0, path.size() - 1);
-    auto cut = parentPath.find_last_of(sep);
-    parentPath = cut == std::string::npos ? std::string() : parentPath.substr(0, cut + 1);
-    if (TTreeNode* p = FindPath(parentPath)) result = p;
-    if (!result) result = start;
-    TLibFolder* parent = FolderOf(result);
-    if (TLibFolderItem* e = parent->FindItem(f->Caption)) e->IsFolder = 1;
+TTreeNode* TVolumeScanner::ChildFolderNode(TTreeNode* parent, const std::string& caption) {
+    if (TTreeNode* n = parent->FindChild(caption)) return n;
+    auto f = std::make_unique<TLibFolder>();
+    f->Caption = caption;
+    if (TLibFolderItem* e = FolderOf(parent)->FindItem(caption)) e->IsFolder = 1;
     ApplyFolderDefaults(f.get());
-    TTreeNode* node = lib_.AddFolderNode(result, std::move(f));
-    index_[nametext::ToDisplayPath(path)] = node;
-    index_.emplace(GetCatalogPath(FolderOf(node)), node);
-    result = node;
     ++FoldersAdded;
-    return node;
+    return lib_.AddFolderNode(parent, std::move(f));
 }
 
 void TVolumeScanner::EnterFolder(const std::string& folderPath, TDateTime date) {
@@ -192,68 +168,119 @@ void TVolumeScanner::EnterFolder(const std::string& folderPath, TDateTime date) 
         if (n->Parent()) FolderOf(n)->Date = date;
         return;
     }
-    TTreeNode* r = lib_.VolumeNode;
-    if (CreateFolderNode(folderPath, lib_.VolumeNode, r)) {
-        FolderOf(r)->Date = date;
-        lib_.CurrentNode = r;
-    }
+    std::vector<std::string> parts = nametext::SplitCatalogPath(folderPath);
+    if (parts.empty() || !lib_.VolumeNode) return;
+    TTreeNode* parent = FindPath(folderPath.substr(0, ParentLength(folderPath, '\\')));
+    TTreeNode* n = ChildFolderNode(parent ? parent : lib_.VolumeNode, parts.back());
+    FolderOf(n)->Date = date;
+    std::string key = folderPath;
+    if (key.back() != '\\') key += '\\';
+    IndexNode(n, key);
+    lib_.CurrentNode = n;
 }
 
 void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::string& name,
                                    bool step, bool isDirectory, TDateTime date, int64_t size,
                                    const std::string& realName) {
-    const char sep = Separator()[0];
-    const bool hasSep =
-        !folderPath.empty() && (folderPath.back() == '/' || folderPath.back() == '\\');
-    auto path = [&](std::string_view tail) {
-        std::string p = folderPath;
-        if (!hasSep) p += sep;
-        p.append(tail);
-        return p;
-    };
-    // The status line changes a few times a second at most; building it per entry costs.
-    if ((++statusTick_ & 63) == 0) progress_.ShowStatus(path(name), std::string(), false);
-    if (StopNow() || !lib_.CurrentNode) return;
-    try {
-        if (isDirectory) {
-            TLibFolderItem* e = nullptr;
-            if (TTreeNode* n = FindPath(path(name) + sep)) {
-                if (TLibFolder* parent = FolderOf(n)->Parent)
-                    e = parent->FindItem(FolderOf(n)->Caption);
-            } else {
-                TLibFolder* cur = FolderOf(lib_.CurrentNode);
-                e = cur->SortsAfterLast(name) ? nullptr : cur->FindItem(name);
-                if (!e) {
-                    auto item = std::make_unique<TLibFolderItem>();
-                    item->Caption = name;
-                    item->IsFolder = 1;
-                    item->Date = date;
-                    e = lib_.AddEntry(cur, std::move(item));
-                }
-            }
-            if (e) {
-                e->IsFolder = 1;
-                e->Seen = 1;
-                e->Date = date; // a rescan shows the folder's time as it is now
-                ApplyEntryDefaults(e, true);
-            }
-            ++EntriesSeen;
+    TSearchRec rec;
+    rec.Name = name;
+    if (realName != name) rec.NativeName = realName;
+    rec.Attr = isDirectory ? faDirectory : 0;
+    rec.Time = date;
+    rec.Size = size;
+    AddEntryTo(lib_.CurrentNode, folderPath, rec, step);
+}
+
+void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
+    e->Seen = 1;
+    if (!e->IsFolder) return;
+    if (TTreeNode* sub = node->FindChild(e->Caption.view())) MarkSeen(sub, true);
+}
+
+void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativePath) {
+    TTagInfo fresh;
+    handlers_->ProcessFile(nativePath, fresh);
+    if (fresh.Empty() && !e->TagInfo.Empty()) {
+        // Tags that cannot be read now are kept; only readable contents replace them.
+        int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            int err = errno;
+            ++Errors;
+            Log("msgsEntryErr", nametext::DiskToCaption(nativePath) + ": " + std::strerror(err));
             return;
         }
-        TLibFolder* f = FolderOf(lib_.CurrentNode);
+        ::close(fd);
+    }
+    e->TagInfo = std::move(fresh);
+}
+
+void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder,
+                                const TSearchRec& rec, bool step) {
+    const std::string& name = rec.Name;
+    auto fullPath = [&] {
+        std::string p = nativeFolder;
+        if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
+        return p + rec.RealName();
+    };
+    // The status line changes a few times a second at most; building it per entry costs.
+    if ((++statusTick_ & 63) == 0)
+        progress_.ShowStatus(nametext::DiskToCaption(fullPath()), std::string(), false);
+    if (StopNow() || !node) return;
+    TLibFolder* f = FolderOf(node);
+    try {
         TLibFolderItem* e = f->SortsAfterLast(name) ? nullptr : f->FindItem(name);
-        const bool isNew = e == nullptr;
+        ++EntriesSeen;
+        if (rec.Error != 0) {
+            // Known by name only: what the catalog knew of it stays.
+            if (e) return KeepUnreadEntry(node, e);
+            auto item = std::make_unique<TLibFolderItem>();
+            item->Caption = name;
+            item->IsFolder = rec.IsDirectory() ? 1 : 0;
+            item->Seen = 1;
+            if (lib_.AddEntry(f, std::move(item)) && !rec.IsDirectory()) ++FilesAdded;
+            return;
+        }
+        if (rec.IsDirectory()) {
+            if (!e) {
+                auto item = std::make_unique<TLibFolderItem>();
+                item->Caption = name;
+                item->IsFolder = 1;
+                e = lib_.AddEntry(f, std::move(item));
+            } else if (!e->IsFolder || e->Size != 0) {
+                // A file (or an archive) that became a folder.
+                lib_.SetEntrySize(e, 0);
+                e->TagInfo.Clear();
+            }
+            if (!e) return;
+            e->IsFolder = 1;
+            e->Seen = 1;
+            e->Date = rec.Time; // a rescan shows the folder's time as it is now
+            ApplyEntryDefaults(e, true);
+            // Below the level limit nothing was walked, so nothing there is gone.
+            if (Options.Levels != 0 && !walkStack_.empty() && walkStack_.size() >= Options.Levels)
+                if (TTreeNode* sub = node->FindChild(name)) MarkSeen(sub, true);
+            return;
+        }
+        // Only regular files are opened; links are never followed, FIFOs never read.
+        const bool regular = (rec.Attr & (faSysFile | faSymLink)) == 0;
         // The archive handlers' extension lists decide; only a plain file is
         // ever read as an archive (never a FIFO, device or link).
-        TArchiveKind kind = handlers_ ? handlers_->ArchiveKindOf(name) : TArchiveKind::None;
-        if (kind != TArchiveKind::None &&
-            !archiveio::IsPlainFile(path(realName.empty() ? name : realName)))
+        TArchiveKind kind =
+            regular && handlers_ ? handlers_->ArchiveKindOf(name) : TArchiveKind::None;
+        if (kind != TArchiveKind::None && !archiveio::IsPlainFile(fullPath()))
             kind = TArchiveKind::None;
         const bool isArchive = kind != TArchiveKind::None;
+        if (e && e->IsFolder && (e->Size == 0 || !isArchive) && node->FindChild(name)) {
+            // A folder (or an archive no longer read as one) that became a file:
+            // its node and everything below it are gone from the disk.
+            lib_.DeleteEntries(f, {e}, false);
+            e = nullptr;
+        }
+        const bool isNew = e == nullptr;
         if (isNew) {
             auto fresh = std::make_unique<TLibFolderItem>();
             fresh->Caption = name;
-            fresh->Size = size;
+            fresh->Size = rec.Size;
             fresh->IsFolder = isArchive ? 1 : 0;
             ApplyEntryDefaults(fresh.get(), isArchive);
             e = lib_.AddEntry(f, std::move(fresh));
@@ -261,29 +288,29 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
             ++FilesAdded;
         } else {
             // A file found again with another size keeps the totals right.
-            lib_.SetEntrySize(e, size);
+            lib_.SetEntrySize(e, rec.Size);
+            e->IsFolder = isArchive ? 1 : 0;
         }
         e->Seen = 1;
-        e->Date = date;
-        ++EntriesSeen;
+        e->Date = rec.Time;
         if (isArchive) {
-            e->IsFolder = 1;
             if (!isNew) ApplyEntryDefaults(e, true);
-            TTreeNode* arch = FindPath(path(name) + sep);
-            if (!arch) {
-                TTreeNode* r = lib_.VolumeNode;
-                arch = CreateFolderNode(path(name), lib_.VolumeNode, r);
-            }
+            e->TagInfo.Clear();
+            TTreeNode* arch = ChildFolderNode(node, name);
             lib_.ArchiveNode = arch;
-            if (arch) ReadArchive(path(realName.empty() ? name : realName), path(name), kind);
+            std::string path = fullPath();
+            ReadArchive(path, nametext::DiskToCaption(path), kind);
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
-            handlers_->ProcessFile(path(realName.empty() ? name : realName), e->TagInfo);
+            if (regular)
+                ReadTags(e, fullPath());
+            else
+                e->TagInfo.Clear();
         }
         if (step) progress_.StepProgress(std::string(), GetVolume(f)->DirectSize);
     } catch (const std::exception&) {
         ++Errors;
-        Log("msgsFileErr", path(name));
+        Log("msgsFileErr", nametext::DiskToCaption(fullPath()));
     }
 }
 
@@ -380,6 +407,7 @@ int TVolumeScanner::MarkSeen(TTreeNode* node, bool value) {
 int TVolumeScanner::DeleteUnseen(TTreeNode* node) {
     int count = 0;
     index_.clear(); // nodes may go; the index must not keep them
+    walkStack_.clear();
     std::vector<TTreeNode*> todo{node};
     while (!todo.empty()) {
         TTreeNode* n = todo.back();
@@ -434,51 +462,99 @@ void TVolumeScanner::ApplyDefaultsToTree(TTreeNode* node, bool includeTop) {
     lib_.Modified = true;
 }
 
-void TVolumeScanner::Walk(const std::string& root) {
+void TVolumeScanner::WalkEnterFolder(const std::string& path, const TSearchRec& rec) {
+    if (StopNow() || walkStack_.empty()) return;
+    TTreeNode* node = walkStack_.front().Node;
+    if (path.size() != walkStack_.front().PathLength) {
+        // The walk goes depth first: the parent is on the stack.
+        const size_t parentLength = ParentLength(path, '/');
+        while (walkStack_.size() > 1 && walkStack_.back().PathLength > parentLength)
+            walkStack_.pop_back();
+        if (walkStack_.back().PathLength != parentLength) {
+            lib_.CurrentNode = nullptr;
+            return;
+        }
+        node = ChildFolderNode(walkStack_.back().Node, rec.Name);
+        walkStack_.push_back({node, path.size()});
+        FolderOf(node)->Date = rec.Time;
+    }
+    lib_.CurrentNode = node;
+    if (!Options.FoldersOnly) return;
+    // Only folders are walked: the files and archives the catalog holds stay.
+    for (const auto& e : FolderOf(node)->Items()) {
+        if (e->IsFolder && e->Size == 0) continue;
+        e->Seen = 1;
+        if (TTreeNode* sub = e->IsFolder ? node->FindChild(e->Caption.view()) : nullptr)
+            MarkSeen(sub, true);
+    }
+}
+
+void TVolumeScanner::WalkError(const std::string& path, int error) {
+    ++Errors;
+    const bool folder = !path.empty() && path.back() == '/';
+    Log(folder ? "msgsFolderErr" : "msgsEntryErr",
+        nametext::DiskToCaption(path) + ": " + std::strerror(error));
+    if (walkStack_.empty() || error == 0) return;
+    // A folder that cannot be listed or entered keeps everything the catalog knew below it.
+    const TWalkFolder& top = walkStack_.back();
+    if (path.size() == top.PathLength) {
+        MarkSeen(top.Node, true);
+    } else if (folder && path.size() > top.PathLength) {
+        std::string_view part(path.data() + top.PathLength, path.size() - top.PathLength - 1);
+        if (part.find('/') == std::string_view::npos)
+            if (TTreeNode* sub = top.Node->FindChild(nametext::DiskToCaption(part)))
+                MarkSeen(sub, true);
+    }
+}
+
+void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
     TFileSearch walker;
+    walkStack_.assign(1, TWalkFolder{top, root.size()});
     walker.OnEnterFolder = [&](const std::string& path, const TSearchRec& rec) {
         if (StopNow()) {
             walker.StopSearch = true;
             return;
         }
-        EnterFolder(path, rec.Time);
+        WalkEnterFolder(path, rec);
     };
     walker.OnFileFound = [&](const std::string& path, const TSearchRec& rec) {
         if (StopNow()) walker.StopSearch = true;
-        AddFoundEntry(path, rec.Name, true, rec.IsDirectory(), rec.Time, rec.Size, rec.NativeName);
+        AddEntryTo(lib_.CurrentNode, path, rec, true);
     };
-    walker.OnError = [&](const std::string& path, int error) {
-        ++Errors;
-        Log("msgsFileErr", nametext::ToDisplayPath(path) + ": " + std::strerror(error));
-        // A folder that cannot be listed keeps what the catalog knew of it.
-        TTreeNode* n = FindPath(WithSeparator(path, SeparatorOf(root)));
-        if (n && error != 0) MarkSeen(n, true);
-    };
+    walker.OnError = [&](const std::string& path, int error) { WalkError(path, error); };
     walker.OnPoll = [&] { return StopNow(); };
     walker.KeepResults = false;
-    walker.Search(root + "*.*", Options.Levels, Options.FoldersOnly);
+    try {
+        walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
+    } catch (...) {
+        walkStack_.clear();
+        throw;
+    }
+    walkStack_.clear();
 }
 
 TTreeNode* TVolumeScanner::AddVolume(IQuestions& questions) {
     if (Options.FolderResult.empty()) return nullptr;
-    std::string root = WithSeparator(Options.FolderResult, '/');
-    Options.FolderResult = root;
+    const std::string root = WithSlash(nametext::CaptionToDisk(Options.FolderResult));
+    Options.FolderResult = nametext::DiskToCaption(root);
     std::string message;
     TTreeNode* dup = nullptr;
-    if (!Options.SkipSerialCheck && !CheckSerialDuplicate(Options.Serial, root, message, dup)) {
+    if (!Options.SkipSerialCheck &&
+        !CheckSerialDuplicate(Options.Serial, Options.FolderResult, message, dup)) {
         if (questions.Ask(std::string(), message, TButtons::YesNo) != TAnswer::Yes) {
             DuplicateNode = dup;
             throw EMessageError("infoCancel");
         }
     }
-    progress_.BeginProgress(GetMessageText("msgsAdding", root), MountPointUsedBytes(root));
+    progress_.BeginProgress(GetMessageText("msgsAdding", Options.FolderResult),
+                            MountPointUsedBytes(root));
     ApplyDefaults = true;
     stopped_ = false;
     TTreeNode* vol = nullptr;
     try {
         vol = CreateVolume(root, Options.TitleResult, Options.Serial);
         if (Options.Collection) lib_.LinkFolder(Options.Collection, FolderOf(vol));
-        Walk(root);
+        Walk(root, vol);
     } catch (...) {
         ApplyDefaults = false;
         index_.clear();
@@ -495,12 +571,36 @@ TTreeNode* TVolumeScanner::AddVolume(IQuestions& questions) {
     return vol;
 }
 
-void TVolumeScanner::UpdateVolume(TTreeNode* selected) {
+void TVolumeScanner::CheckSameMedium(TTreeNode* selected, const std::string& root,
+                                     IQuestions* questions) {
+    if (Options.Force) return;
+    TLibFolder* sel = FolderOf(selected);
+    const bool holds = sel->ItemsCount() > 0 || selected->Count() > 0;
+    std::string reason;
+    if (holds && FolderHolds(root) == 0) {
+        reason = GetMessageText("errSourceEmpty", nametext::DiskToCaption(root));
+    } else {
+        const std::string& known = GetVolume(sel)->Serial;
+        if (!known.empty() && !Options.Serial.empty() && known != Options.Serial)
+            reason =
+                GetMessageText("errSourceSerial", std::vector<std::string>{Options.Serial, known});
+    }
+    if (reason.empty()) return;
+    if (questions) {
+        std::string text = reason + "\r\n\r\n" + GetMessageText("confDeleteAnyway");
+        if (questions->Ask(std::string(), text, TButtons::YesNo) == TAnswer::Yes) return;
+        throw EMessageError("infoCancel");
+    }
+    throw EMessageError("errNotSameMedium", reason);
+}
+
+void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
     if (!selected || (Options.UseRealSource && Options.FolderResult.empty())) return;
-    std::string path =
-        Options.FolderResult.empty() ? std::string() : WithSeparator(Options.FolderResult, '/');
-    Options.FolderResult = path;
-    Log("msgsUpdating", path);
+    const std::string root = Options.FolderResult.empty()
+                                 ? std::string()
+                                 : WithSlash(nametext::CaptionToDisk(Options.FolderResult));
+    Options.FolderResult = nametext::DiskToCaption(root);
+    Log("msgsUpdating", Options.FolderResult);
     ApplyDefaults = true;
     stopped_ = false;
     struct TEnd {
@@ -516,11 +616,12 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected) {
         return;
     }
     // Without a readable root nothing may be marked for deletion.
-    if (!CanList(path)) throw EMessageError("errFNF", path);
-    progress_.BeginProgress(GetMessageText("msgsUpdating", path), 0);
+    if (FolderHolds(root) < 0) throw EMessageError("errFNF", Options.FolderResult);
+    if (Options.DeleteNotFound) CheckSameMedium(selected, root, questions);
+    progress_.BeginProgress(GetMessageText("msgsUpdating", Options.FolderResult), 0);
     try {
         if (Options.DeleteNotFound) {
-            Log("msgsAnalyzing", path);
+            Log("msgsAnalyzing", Options.FolderResult);
             int n = MarkSeen(selected, false);
             Log("msgsAnalyzed", std::to_string(n));
         }
@@ -528,13 +629,12 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected) {
         TLibFolder* vol = FolderOf(volNode);
         if (vol->Serial.empty()) vol->Serial = Options.Serial;
         // Only a whole volume moves its source; a subfolder is rescanned under its own node.
-        if (selected == volNode) vol->SourcePath = path;
+        if (selected == volNode) vol->SourcePath = Options.FolderResult;
         lib_.VolumeNode = volNode;
         lib_.CurrentNode = selected;
         lib_.ArchiveNode = nullptr;
         index_.clear();
-        IndexSubtree(selected);
-        Walk(path);
+        Walk(root, selected);
         if (Options.DeleteNotFound && !stopped_) {
             Log("msgsDeleting", std::string());
             int n = DeleteUnseen(selected);
@@ -546,7 +646,7 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected) {
         throw;
     }
     lib_.Recount();
-    progress_.EndProgress(GetMessageText("msgsUpdated", path));
+    progress_.EndProgress(GetMessageText("msgsUpdated", Options.FolderResult));
 }
 
 int64_t TotalFileSize(const TLibObj& lib, const TTreeNode* node, const std::atomic<bool>& stop,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/date_time.h"
+#include "analysis/search_rec.h"
 #include "catalog/lib_obj.h"
 #include "settings/progress.h"
 #include "settings/questions.h"
@@ -10,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class THandlerList;
 enum class TArchiveKind;
@@ -35,6 +37,9 @@ struct TScanOptions {
     bool DeleteNotFound = false;
     bool CheckSerial = true; // the "Check Serial" setting
     bool SkipSerialCheck = false;
+    // Update with DeleteNotFound: go on although the source looks like another
+    // medium (empty, or another serial) without asking.
+    bool Force = false;
 };
 
 // The scan operations: the walker's and the archive readers' events become
@@ -52,6 +57,9 @@ public:
                               std::string& message, TTreeNode*& firstDuplicate) const;
     TTreeNode* CreateVolume(const std::string& rootPath, const std::string& title,
                             const std::string& serial);
+    // Entries read from elsewhere than the disk (imports): folderPath is a
+    // catalog path ("CD1\\a\\"); EnterFolder makes the folder's node when it
+    // has none, AddFoundEntry adds to the folder last entered.
     void EnterFolder(const std::string& folderPath, TDateTime date);
     // size: the entry's size; step: step the progress with the volume's total.
     void AddFoundEntry(const std::string& folderPath, const std::string& name, bool step,
@@ -66,8 +74,11 @@ public:
     // node, or null when the serial question was answered No ("infoCancel" is
     // thrown then) or the scan was stopped.
     TTreeNode* AddVolume(IQuestions& questions);
-    // The Update sequence on `selected` after the dialog.
-    void UpdateVolume(TTreeNode* selected);
+    // The Update sequence on `selected` after the dialog. With DeleteNotFound,
+    // a source that looks like another medium (empty while the catalog holds
+    // entries, or another serial) is asked about (default No); without
+    // `questions` it is refused unless Options.Force. A refusal throws.
+    void UpdateVolume(TTreeNode* selected, IQuestions* questions = nullptr);
 
     // Counts of the last scan, for the summary line.
     int64_t FoldersAdded = 0, FilesAdded = 0, EntriesSeen = 0, Errors = 0;
@@ -76,25 +87,36 @@ public:
     TTreeNode* DuplicateNode = nullptr;
 
 private:
+    // One folder of the walk: its node and the length of its native path.
+    struct TWalkFolder {
+        TTreeNode* Node;
+        size_t PathLength;
+    };
+
     bool StopNow();
     TTreeNode* FindPath(const std::string& path) const;
-    void IndexSubtree(TTreeNode* node);
-    void IndexNode(TTreeNode* node);
-    void UnindexSubtree(TTreeNode* node);
-    TTreeNode* CreateFolderNode(std::string path, TTreeNode* start, TTreeNode*& result);
+    void IndexNode(TTreeNode* node, const std::string& path);
+    TTreeNode* ChildFolderNode(TTreeNode* parent, const std::string& caption);
     void ApplyFolderDefaults(TLibFolder* f) const;
     void ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) const;
-    void ReadArchive(const std::string& path, const std::string& name, TArchiveKind kind);
-    void Walk(const std::string& root);
+    void ReadArchive(const std::string& path, const std::string& shown, TArchiveKind kind);
+    void AddEntryTo(TTreeNode* node, const std::string& nativeFolder, const TSearchRec& rec,
+                    bool step);
+    void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
+    void ReadTags(TLibFolderItem* e, const std::string& nativePath);
+    void WalkEnterFolder(const std::string& path, const TSearchRec& rec);
+    void WalkError(const std::string& path, int error);
+    void Walk(const std::string& root, TTreeNode* top);
+    void CheckSameMedium(TTreeNode* selected, const std::string& root, IQuestions* questions);
     void Log(const std::string& key, const std::string& arg);
-    std::string Separator() const;
 
     TLibObj& lib_;
     const THandlerList* handlers_;
     IProgress& progress_;
-    // Source and catalog paths of the scanned volume's nodes, so that a lookup
-    // costs the same in a volume of ten folders or of a million.
+    // Catalog paths of the nodes made by EnterFolder (imports name folders by path).
     std::unordered_map<std::string, TTreeNode*> index_;
+    // The walk's open folders, root first.
+    std::vector<TWalkFolder> walkStack_;
     bool stopped_ = false;
     unsigned statusTick_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "cli/cli_context.h"
 
+#include "analysis/name_text.h"
+
 #include "platform/qt_settings_store.h"
 
 #include <algorithm>
@@ -63,24 +65,5 @@ std::vector<std::string> TCliContext::Positionals(size_t min, size_t max) {
 }
 
 std::string CliField(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        auto u = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (u >= 0x20 && u != 0x7F) {
-            out += c;
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else {
-            static const char* hex = "0123456789abcdef";
-            out += "\\x";
-            out += hex[u >> 4];
-            out += hex[u & 15];
-        }
-    }
-    return out;
+    return nametext::ShownCaption(text);
 }

@@ -14,12 +14,18 @@ const char* kUsage = R"(Usage: tamblix-cli [--settings FILE] COMMAND [ARGS...]
 Catalog work from the command line.
 
 Commands:
-  new CATALOG                     write an empty catalog
+  new CATALOG [--force]           write an empty catalog (--force replaces a file)
   info CATALOG                    print the catalog's counts
   tree CATALOG                    print the volume tree and the collections tree
-  ls CATALOG [PATH] [--tags]      list the volumes, or the entries of a folder (CD1\music\)
-  scan CATALOG ROOT [options]     add ROOT as a new volume
-  update CATALOG VOLUME [options] rescan a volume
+  ls CATALOG [PATH] [--tags] [--recursive]
+                                  list the volumes, or the entries of a folder
+                                  (CD1\music\); --recursive: and of every folder
+                                  below, each after a line with its path
+  scan CATALOG ROOT [options]     add ROOT as a new volume, titled with --title,
+                                  else its label (a mount point) or folder name
+  update CATALOG VOLUME [options] rescan a volume; --delete-missing removes what
+                                  is gone, refused for an empty or other disc
+                                  unless --force
   handlers [--enable T] [--disable T] [--defaults]
                                   print or change the file-type handlers
   tags FILE... [--handler TITLE]  print the tag lines read from audio files
@@ -32,7 +38,8 @@ Options:
   --help            this text
   --version         the program's version
 
-Exit codes: 0 success, 1 error, 2 wrong usage.
+Exit codes: 0 success, 1 error, 2 wrong usage, 3 scan or update saved but some
+folders or files could not be read (counted as Errors in the summary).
 )";
 
 const std::map<std::string, TCommandFn>& Commands() {

@@ -81,12 +81,17 @@ void TCliProgress::LogMessage(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+bool TCliQuestions::Interactive() {
+    return ::isatty(0) && ::isatty(2);
+}
+
 TAnswer TCliQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
-    if (!::isatty(0) || !::isatty(2)) return unattended_;
+    if (!Interactive()) return unattended_;
     const char* choices = buttons == TButtons::YesNoCancel ? " [y/n/c] "
                           : buttons == TButtons::YesNo     ? " [y/n] "
                                                            : " [ok/cancel] ";
-    std::cerr << GetMessageText(key, arg) << choices << std::flush;
+    // An empty key: the text was put together by the caller.
+    std::cerr << (key.empty() ? arg : GetMessageText(key, arg)) << choices << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return TAnswer::Cancel;
     char c =

@@ -34,6 +34,8 @@ public:
     TAnswer Ask(const std::string& key, const std::string& arg, TButtons buttons) override;
     void ShowError(const std::string& key, const std::string& arg) override;
     std::string AskSavePath(const std::string& suggested) override { return suggested; }
+    // Whether questions reach a person (stdin and stderr are terminals).
+    static bool Interactive();
 
 private:
     TAnswer unattended_;

@@ -5,7 +5,9 @@
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
+#include <filesystem>
 #include <iostream>
+#include <stdexcept>
 
 namespace {
 
@@ -39,7 +41,11 @@ bool KnownVersionFile(const std::string& path) {
 }
 
 int CmdNew(TCliContext& ctx) {
+    bool force = ctx.TakeFlag("--force");
     auto args = ctx.Positionals(1, 1);
+    std::error_code ec;
+    if (!force && std::filesystem::exists(args[0], ec))
+        throw std::runtime_error(args[0] + " already exists; --force replaces it");
     TLibObj lib;
     TCliProgress progress;
     progress.Quiet = true;
@@ -74,6 +80,7 @@ int CmdTree(TCliContext& ctx) {
 
 int CmdLs(TCliContext& ctx) {
     bool tags = ctx.TakeFlag("--tags");
+    bool recursive = ctx.TakeFlag("--recursive");
     auto args = ctx.Positionals(1, 2);
     TLibObj lib;
     LoadCatalogForCli(lib, args[0]);
@@ -84,14 +91,31 @@ int CmdLs(TCliContext& ctx) {
     }
     TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
     if (!node) throw EMessageError("errFNF", args[1]);
-    for (const auto& e : FolderOf(node)->Items()) {
-        std::cout << CliField(e->Caption.view()) << '\t' << CliField(EntryTypeText(e.get())) << '\t'
-                  << e->Size << '\t' << FormatDateTimeISO(e->Date) << '\t'
-                  << CliField(e->Category.view()) << '\t'
-                  << CliField(OneLineText(e->Comments.view(), lib.Options.NewLine)) << '\n';
-        if (tags)
-            for (const auto& line : e->TagInfo.Values())
-                std::cout << "  " << CliField(line) << '\n';
+    auto list = [&](const TLibFolder* f) {
+        for (const auto& e : f->Items()) {
+            std::cout << CliField(e->Caption.view()) << '\t' << CliField(EntryTypeText(e.get()))
+                      << '\t' << e->Size << '\t' << FormatDateTimeISO(e->Date) << '\t'
+                      << CliField(e->Category.view()) << '\t'
+                      << CliField(OneLineText(e->Comments.view(), lib.Options.NewLine)) << '\n';
+            if (tags)
+                for (const auto& line : e->TagInfo.Values())
+                    std::cout << "  " << CliField(line) << '\n';
+        }
+    };
+    if (!recursive) {
+        list(FolderOf(node));
+        return 0;
+    }
+    // Every folder below, depth first: its catalog path on a line of its own
+    // (one column), then its entries.
+    std::vector<TTreeNode*> todo{node};
+    while (!todo.empty()) {
+        TTreeNode* n = todo.back();
+        todo.pop_back();
+        std::cout << CliField(GetCatalogPath(FolderOf(n))) << '\n';
+        list(FolderOf(n));
+        for (int i = n->Count() - 1; i >= 0; --i)
+            todo.push_back(n->Child(i));
     }
     return 0;
 }

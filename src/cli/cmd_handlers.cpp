@@ -1,5 +1,6 @@
 #include "analysis/handlers.h"
 #include "cli/cli_context.h"
+#include "settings/global_data.h"
 #include "settings/message_error.h"
 
 #include <iostream>
@@ -45,7 +46,11 @@ int CmdHandlers(TCliContext& ctx) {
         if (h->Active) changed = true;
         table.Check(h, false);
     }
-    if (changed) table.SaveToRegistry(store);
+    if (changed) {
+        // Marked as the desktop program marks it, so that its next start keeps the table.
+        PrepareSettingsVersion(store);
+        table.SaveToRegistry(store);
+    }
 
     for (const auto& h : table.Items())
         std::cout << h->Title << '\t' << (h->Active ? "yes" : "no") << '\t' << h->Description

@@ -1,4 +1,5 @@
 #include "analysis/handlers.h"
+#include "analysis/name_text.h"
 #include "analysis/volume_info.h"
 #include "catalog/catalog_file.h"
 #include "catalog/scan_ops.h"
@@ -52,14 +53,35 @@ void LoadHandlers(TCliContext& ctx, THandlerList& handlers) {
     }
 }
 
-// The summary line of the message pane: "Volumes: .. Folders: .. Files: .. Size: .. Time: ..".
-std::string ScanSummary(const TLibObj& lib, std::chrono::steady_clock::time_point start) {
+// The summary line of the message pane: "Volumes: .. Folders: .. Files: .. Size: .. Time: ..",
+// and how many entries or folders could not be read.
+std::string ScanSummary(const TLibObj& lib, int64_t errors,
+                        std::chrono::steady_clock::time_point start) {
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return GetMessageText(
-        "msgsInfo",
-        std::vector<std::string>{std::to_string(lib.VolumeCount), std::to_string(lib.FolderCount),
-                                 std::to_string(lib.FileCount), std::to_string(lib.TotalSize),
-                                 TProgressState::FormatElapsed(secs)});
+    return GetMessageText("msgsInfo",
+                          std::vector<std::string>{
+                              std::to_string(lib.VolumeCount), std::to_string(lib.FolderCount),
+                              std::to_string(lib.FileCount), std::to_string(lib.TotalSize),
+                              TProgressState::FormatElapsed(secs)}) +
+           " Errors: " + std::to_string(errors);
+}
+
+// Exit status of a scan that finished but could not read everything.
+constexpr int kExitReadErrors = 3;
+
+// The title of a new volume without --title: the label of a mounted
+// filesystem, else the folder's own name.
+std::string DefaultTitle(const std::string& root) {
+    TVolumeInfo info = GetVolumeInfo(root);
+    std::string r = root, mount = info.RootPath;
+    while (r.size() > 1 && r.back() == '/')
+        r.pop_back();
+    while (mount.size() > 1 && mount.back() == '/')
+        mount.pop_back();
+    if (!info.Label.empty() && r == mount) return info.Label;
+    size_t cut = r.rfind('/');
+    std::string name = cut == std::string::npos ? r : r.substr(cut + 1);
+    return name.empty() ? r : name;
 }
 
 void LoadOrCreate(TLibObj& lib, const std::string& path) {
@@ -90,8 +112,8 @@ int CmdScan(TCliContext& ctx) {
     std::error_code ec;
     if (!std::filesystem::is_directory(args[1], ec)) throw EMessageError("errFNF", args[1]);
     const std::string root = AbsoluteFolder(args[1]);
-    o.FolderResult = root;
-    o.TitleResult = hasTitle ? title : root;
+    o.FolderResult = nametext::DiskToCaption(root);
+    o.TitleResult = hasTitle ? title : DefaultTitle(root);
     o.Serial = hasSerial ? serial : GetVolumeSerial(root);
 
     TLibObj lib;
@@ -99,15 +121,27 @@ int CmdScan(TCliContext& ctx) {
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
     TCliProgress progress;
+    progress.Quiet = true; // the outcome is told after the save
     TCliQuestions questions(yes ? TAnswer::Yes : TAnswer::Cancel);
     TVolumeScanner scanner(lib, &handlers, progress);
     scanner.Options = o;
     auto start = std::chrono::steady_clock::now();
-    TTreeNode* vol = scanner.AddVolume(questions);
+    TTreeNode* vol = nullptr;
+    try {
+        vol = scanner.AddVolume(questions);
+    } catch (const EMessageError& e) {
+        if (e.Key != "infoCancel" || !scanner.DuplicateNode || questions.Interactive()) throw;
+        throw std::runtime_error("a volume with serial " + o.Serial + " from " + o.FolderResult +
+                                 " is already in the catalog (" +
+                                 FolderOf(scanner.DuplicateNode)->Caption +
+                                 "); there is no terminal to ask: --yes adds it again, "
+                                 "--no-serial-check skips this check");
+    }
     if (scanner.Stopped() || !vol) throw EMessageError("infoCancel");
     SaveCatalogForCli(lib, catalog);
-    std::cerr << ScanSummary(lib, start) << '\n';
-    return 0;
+    std::cerr << GetMessageText("msgsAdded", nametext::DiskToCaption(root)) << '\n'
+              << ScanSummary(lib, scanner.Errors, start) << '\n';
+    return scanner.Errors > 0 ? kExitReadErrors : 0;
 }
 
 int CmdUpdate(TCliContext& ctx) {
@@ -116,6 +150,7 @@ int CmdUpdate(TCliContext& ctx) {
     bool hasSource = ctx.TakeOption("--source", source);
     o.DeleteNotFound = ctx.TakeFlag("--delete-missing");
     o.UseRealSource = !ctx.TakeFlag("--defaults-only");
+    o.Force = ctx.TakeFlag("--force");
     TakeScanDefaults(ctx, o);
     auto args = ctx.Positionals(2, 2);
     TLibObj lib;
@@ -129,19 +164,27 @@ int CmdUpdate(TCliContext& ctx) {
     if (hasSource) {
         std::error_code ec;
         if (!std::filesystem::is_directory(source, ec)) throw EMessageError("errFNF", source);
-        o.FolderResult = AbsoluteFolder(source);
+        o.FolderResult = nametext::DiskToCaption(AbsoluteFolder(source));
     } else {
         o.FolderResult = GetSourcePath(FolderOf(node));
     }
+    if (o.UseRealSource) o.Serial = GetVolumeSerial(nametext::CaptionToDisk(o.FolderResult));
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
     TCliProgress progress;
+    progress.Quiet = true; // the outcome is told after the save
     TVolumeScanner scanner(lib, &handlers, progress);
     scanner.Options = o;
     auto start = std::chrono::steady_clock::now();
-    scanner.UpdateVolume(node);
+    try {
+        scanner.UpdateVolume(node);
+    } catch (const EMessageError& e) {
+        if (e.Key != "errNotSameMedium") throw;
+        throw std::runtime_error(ErrorText(e) + " Use --force to update anyway.");
+    }
     if (scanner.Stopped()) throw EMessageError("infoCancel");
     SaveCatalogForCli(lib, args[0]);
-    std::cerr << ScanSummary(lib, start) << '\n';
-    return 0;
+    std::cerr << GetMessageText("msgsUpdated", o.FolderResult) << '\n'
+              << ScanSummary(lib, scanner.Errors, start) << '\n';
+    return scanner.Errors > 0 ? kExitReadErrors : 0;
 }

@@ -33,15 +33,25 @@ int CmdTags(TCliContext& ctx) {
         }
     }
 
-    // Every file is checked first, so that a bad name costs no output.
+    // Every file is checked first, so that a bad name costs no output. Only
+    // regular files are read, as the scan does: a FIFO would never end.
+    std::vector<bool> regular;
     for (const auto& f : files) {
-        std::ifstream in(f, std::ios::binary);
         std::error_code ec;
-        if (!in || std::filesystem::is_directory(f, ec))
+        auto st = std::filesystem::status(f, ec);
+        if (ec || !std::filesystem::exists(st)) throw std::runtime_error("cannot open " + f);
+        if (std::filesystem::is_directory(st)) throw std::runtime_error("cannot open " + f);
+        regular.push_back(std::filesystem::is_regular_file(st));
+        if (regular.back() && !std::ifstream(f, std::ios::binary))
             throw std::runtime_error("cannot open " + f);
     }
     std::string out;
-    for (const auto& f : files) {
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string& f = files[i];
+        if (!regular[i]) {
+            std::cerr << "tamblix-cli: " << f << ": not a regular file, skipped\n";
+            continue;
+        }
         TTagInfo info;
         if (forced)
             RunReaderStep(handler, f, info);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -132,6 +133,40 @@ void TGlobalData::SetDefaults() {
     Progress.ActionEndBeep = ActionEndBeep;
 }
 
+namespace {
+
+std::vector<long> VersionNumbers(std::string_view v) {
+    std::vector<long> out;
+    for (size_t i = 0; i < v.size();) {
+        if (v[i] < '0' || v[i] > '9') {
+            ++i;
+            continue;
+        }
+        long n = 0;
+        for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i)
+            n = n < 100000000 ? n * 10 + (v[i] - '0') : n;
+        out.push_back(n);
+    }
+    return out;
+}
+
+} // namespace
+
+bool IsOlderSettingsVersion(std::string_view stored) {
+    if (stored.empty()) return false;
+    std::vector<long> have = VersionNumbers(stored);
+    return have.empty() || have < VersionNumbers(kSettingsVersion);
+}
+
+bool PrepareSettingsVersion(ISettingsStore& store) {
+    std::string version = store.ReadString("", "Version", "");
+    bool reset = IsOlderSettingsVersion(version);
+    if (reset) DeleteAllSettings(store);
+    // A newer program's mark stays.
+    if (version.empty() || reset) store.WriteString("", "Version", kSettingsVersion);
+    return reset;
+}
+
 void TGlobalData::LoadSettings(ISettingsStore& store) {
     SetDefaults();
     LoadErrors.clear();
@@ -139,7 +174,7 @@ void TGlobalData::LoadSettings(ISettingsStore& store) {
 
     std::string version = store.ReadString("", "Version", "");
     FirstRun = version.empty();
-    if (version != kSettingsVersion) {
+    if (IsOlderSettingsVersion(version)) {
         DeleteAllSettings(store);
     } else {
         TPlacement p;

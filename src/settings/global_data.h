@@ -11,8 +11,16 @@
 #include <string>
 #include <vector>
 
-// The stored "Version"; any other value (none on a first start) resets every setting.
+// The stored "Version". Settings of an older version are reset; a store with
+// no version yet (a first start, or one the command-line tool began) is kept.
 inline constexpr const char* kSettingsVersion = "1.0 (Build: 1)";
+
+// Whether a stored version is older than this program's (numbers compared in
+// order; a version with no number counts as older, an empty one does not).
+bool IsOlderSettingsVersion(std::string_view stored);
+// What both programs do before they write settings: reset a store of an older
+// version, then mark it with this version. True when it reset.
+bool PrepareSettingsVersion(ISettingsStore& store);
 
 // The main window's view switches, kept with the settings under "View".
 struct TViewSettings {

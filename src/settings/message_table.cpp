@@ -49,6 +49,11 @@ const TMessage kEnglish[] = {
     {"errReadOnlyFolder", "The folder %s is read-only: save the file somewhere else."},
     {"errDamaged", "Damaged catalog file: %s"},
     {"errDuplicate", "Duplicate entry: %s"},
+    {"errSourceEmpty",
+     "The source folder %s is empty, but the catalog holds entries for it: is the disc mounted?"},
+    {"errSourceSerial",
+     "The source has serial %s, but the volume was scanned from serial %s: is it the same disc?"},
+    {"errNotSameMedium", "%s Nothing was changed."},
 
     {"expCaptRes", "Export Search Results"},
     {"expCaptVol", "Export Volume/Folder"},
@@ -56,6 +61,7 @@ const TMessage kEnglish[] = {
 
     {"confFindReplace", "Replace found items?"},
     {"confContinue", "Continue?"},
+    {"confDeleteAnyway", "Delete the entries that are not found there?"},
     {"confSerDup", R"("Found Volumes with Serial ""%s"":")"},
     {"confCreateFav", "Create Favorites File?"},
     {"confClose", "Close Current Library?"},
@@ -104,6 +110,8 @@ const TMessage kEnglish[] = {
     {"msgsRarErr", "RAR error: %s"},
     {"msgsArcErr", "Archive error: %s"},
     {"msgsFileErr", "Unknown error: %s"},
+    {"msgsFolderErr", "Cannot read folder %s"},
+    {"msgsEntryErr", "Cannot read the details of %s"},
     {"msgsImporting", "Importing.. %s"},
     {"msgsImported", "Imported: %s"},
     {"msgsImportFailed", "Import failed: %s"},

@@ -2063,7 +2063,7 @@ void TfrmMain::miVUpdateClick() {
             bool& flag;
             ~TReset() { flag = false; }
         } reset{gd_->ApplyDefaults};
-        scanner.UpdateVolume(node);
+        scanner.UpdateVolume(node, &questions_);
     });
     SelectNode(FindFolderByCatalogPath(*lib_, path));
     if (ok) SetActiveView(tvNodes_);

@@ -1,4 +1,6 @@
+#include "../support/unprivileged.h"
 #include "analysis/handlers.h"
+#include "analysis/name_text.h"
 #include "catalog/scan_ops.h"
 #include "catalog_test_util.h"
 #include "settings/message_error.h"
@@ -216,18 +218,28 @@ TEST_F(ScanFixture, UpdateOfASubfolderStaysUnderItsNode) {
     EXPECT_TRUE(TotalsAreConsistent(lib));
 }
 
+// A folder that cannot be entered (000) or only listed (644) keeps what the
+// catalog knew: sizes, dates, and everything below it.
 TEST_F(ScanFixture, UnreadableFolderKeepsItsEntriesOnUpdate) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    if (RerunUnprivileged()) return;
     TTreeNode* vol = Add();
-    ::chmod((root + "/docs").c_str(), 0);
     TScanOptions o;
     o.FolderResult = root;
     o.DeleteNotFound = true;
-    Update(vol, o);
-    ::chmod((root + "/docs").c_str(), 0755);
-    EXPECT_NE(FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\"), nullptr);
-    EXPECT_NE(FolderOf(FindFolderByCatalogPath(lib, "Vol\\docs\\"))->FindItem("readme.md"),
-              nullptr);
+    for (mode_t mode : {0000, 0644}) {
+        ::chmod((root + "/docs").c_str(), mode);
+        Update(vol, o);
+        ::chmod((root + "/docs").c_str(), 0755);
+        TTreeNode* deep = FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\");
+        ASSERT_NE(deep, nullptr) << mode;
+        EXPECT_EQ(FolderOf(deep)->FindItem("x.bin")->Size, 100);
+        const TLibFolderItem* readme =
+            FolderOf(FindFolderByCatalogPath(lib, "Vol\\docs\\"))->FindItem("readme.md");
+        ASSERT_NE(readme, nullptr) << mode;
+        EXPECT_EQ(readme->Size, 5) << mode;
+        EXPECT_NE(readme->Date, 0) << mode;
+        EXPECT_EQ(lib.TotalSize, 111);
+    }
 }
 
 TEST_F(ScanFixture, DefaultsOnlyUpdateChangesDescriptionsOnly) {
@@ -315,4 +327,138 @@ TEST(ScanSizes, TotalFileSizeCountsFilesOnce) {
     EXPECT_EQ(TotalFileSize(lib, sn, stop), 11);
     stop = true;
     EXPECT_EQ(TotalFileSize(lib, nullptr, stop), 0);
+}
+
+// A "\\" is part of a name on this system: one entry, found again on every update.
+TEST_F(ScanFixture, BackslashNamesRoundTrip) {
+    MakeFile(root + "/back\\slash", "abc");
+    MakeFile(root + "/x\\y/inner", "12");
+    TTreeNode* vol = Add();
+    TScanOptions o;
+    o.FolderResult = root;
+    o.DeleteNotFound = true;
+    Update(vol, o);
+    Update(vol, o);
+    EXPECT_EQ(Captions(FolderOf(vol)),
+              (std::vector<std::string>{"A.TXT", "a.txt", "back\\slash", "docs", "empty", "x\\y"}));
+    ASSERT_EQ(vol->Count(), 3);
+    TTreeNode* xy =
+        FindFolderByCatalogPath(lib, "Vol\\" + nametext::CaptionToPathPart("x\\y") + "\\");
+    ASSERT_NE(xy, nullptr);
+    EXPECT_EQ(Captions(FolderOf(xy)), std::vector<std::string>{"inner"});
+    EXPECT_EQ(nametext::SplitCatalogPath(GetEntryCatalogPath(FolderOf(xy)->Item(0))),
+              (std::vector<std::string>{"Vol", "x\\y", "inner"}));
+    std::filesystem::remove(root + "/back\\slash");
+    Update(vol, o);
+    EXPECT_EQ(FolderOf(vol)->FindItem("back\\slash"), nullptr);
+}
+
+// Names that are not UTF-8, root included: no extra level, no merged twins,
+// and the stored source opens again.
+TEST_F(ScanFixture, NonUtf8NamesStayApartAndReopen) {
+    root = dir.File("r\xE9;*");
+    MakeFile(root + "/caf\xE9", "1");
+    MakeFile(root + "/café", "22");
+    MakeFile(root + "/d\xFF/in", "333");
+    TScanOptions add;
+    add.TitleResult = "V";
+    TTreeNode* vol = Add(add);
+    TLibFolder* v = FolderOf(vol);
+    EXPECT_TRUE(nametext::IsValidUtf8(v->SourcePath));
+    EXPECT_EQ(nametext::CaptionToDisk(v->SourcePath), root + "/");
+    for (int round = 0; round < 2; ++round) {
+        TScanOptions o;
+        o.FolderResult = GetSourcePath(v);
+        o.DeleteNotFound = true;
+        Update(vol, o);
+    }
+    EXPECT_EQ(v->ItemsCount(), 3);
+    EXPECT_EQ(v->FindItem(nametext::DiskToCaption("caf\xE9"))->Size, 1);
+    EXPECT_EQ(v->FindItem("café")->Size, 2);
+    TTreeNode* d = vol->FindChild(nametext::DiskToCaption("d\xFF"));
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(FolderOf(d)->Item(0)->Size, 3);
+    EXPECT_EQ(vol->Count(), 1);
+}
+
+// The kind follows the disk, and a changed file's tags are read afresh.
+TEST_F(ScanFixture, SwappedKindsAndRewrittenFiles) {
+    MakeFile(root + "/song.mp3",
+             ReadAll(std::string(TAMBLIX_TEST_DATA) + "/audio/mp3_cbr_id3v1.mp3"));
+    TTreeNode* vol = Add();
+    TLibFolder* v = FolderOf(vol);
+    ASSERT_FALSE(v->FindItem("song.mp3")->TagInfo.Empty());
+    MakeFile(root + "/song.mp3", "plain text now");
+    std::filesystem::rename(root + "/a.txt", root + "/tmp");
+    std::filesystem::rename(root + "/docs", root + "/a.txt");
+    std::filesystem::rename(root + "/tmp", root + "/docs");
+    TScanOptions o;
+    o.FolderResult = root;
+    o.DeleteNotFound = true;
+    Update(vol, o);
+    EXPECT_TRUE(v->FindItem("song.mp3")->TagInfo.Empty());
+    EXPECT_EQ(v->FindItem("song.mp3")->Size, 14);
+    EXPECT_EQ(v->FindItem("docs")->IsFolder, 0);
+    EXPECT_EQ(v->FindItem("docs")->Size, 5);
+    EXPECT_EQ(vol->FindChild("docs"), nullptr);
+    EXPECT_EQ(v->FindItem("a.txt")->IsFolder, 1);
+    EXPECT_EQ(v->FindItem("a.txt")->Size, 0);
+    TTreeNode* moved = vol->FindChild("a.txt");
+    ASSERT_NE(moved, nullptr);
+    EXPECT_NE(moved->FindChild("deep"), nullptr);
+    EXPECT_EQ(lib.FileCount, 5);
+    EXPECT_EQ(lib.FolderCount, 3);
+}
+
+// A limited walk deletes only what it could see.
+TEST_F(ScanFixture, LimitedWalksDeleteOnlyWhatTheySaw) {
+    TTreeNode* vol = Add();
+    std::filesystem::remove(root + "/A.TXT");
+    TScanOptions o;
+    o.FolderResult = root;
+    o.DeleteNotFound = true;
+    o.Levels = 1;
+    Update(vol, o);
+    EXPECT_EQ(FolderOf(vol)->FindItem("A.TXT"), nullptr);
+    EXPECT_NE(FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\"), nullptr);
+    EXPECT_EQ(FolderOf(FindFolderByCatalogPath(lib, "Vol\\docs\\"))->ItemsCount(), 2);
+    std::filesystem::remove_all(root + "/empty");
+    o.Levels = 0;
+    o.FoldersOnly = true;
+    Update(vol, o);
+    EXPECT_EQ(FolderOf(vol)->FindItem("empty"), nullptr);
+    EXPECT_NE(FolderOf(vol)->FindItem("a.txt"), nullptr);
+    EXPECT_EQ(FolderOf(FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\"))->ItemsCount(), 1);
+    EXPECT_EQ(lib.TotalSize, 110);
+}
+
+// An empty mount point or another disc never empties a volume unasked.
+TEST_F(ScanFixture, UpdateFromAnotherMediumIsRefused) {
+    TScanOptions add;
+    add.Serial = "1234ABCD";
+    TTreeNode* vol = Add(add);
+    std::string empty = dir.File("mnt");
+    std::filesystem::create_directories(empty);
+    TScanOptions o;
+    o.FolderResult = empty;
+    o.DeleteNotFound = true;
+    try {
+        Update(vol, o);
+        ADD_FAILURE() << "no refusal";
+    } catch (const EMessageError& e) {
+        EXPECT_EQ(e.Key, "errNotSameMedium");
+    }
+    EXPECT_EQ(lib.FileCount, 4);
+    o.FolderResult = root;
+    o.Serial = "99990000";
+    EXPECT_THROW(Update(vol, o), EMessageError);
+    TVolumeScanner asked(lib, &handlers, progress);
+    asked.Options = o;
+    TFixedAnswers no{TAnswer::No};
+    EXPECT_THROW(asked.UpdateVolume(vol, &no), EMessageError);
+    EXPECT_EQ(lib.FileCount, 4);
+    o.FolderResult = empty;
+    o.Force = true;
+    Update(vol, o);
+    EXPECT_EQ(lib.FileCount, 0);
 }

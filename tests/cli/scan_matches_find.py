@@ -9,19 +9,7 @@ import sys
 import tempfile
 import time
 
-CLI = sys.argv[1]
-
-
-def cp1252(raw: bytes) -> str:
-    # The catalog reads names that are not UTF-8 as Windows-1252, the five
-    # unassigned bytes as the C1 controls of the same number.
-    out = []
-    for b in raw:
-        try:
-            out.append(bytes([b]).decode("cp1252"))
-        except UnicodeDecodeError:
-            out.append(chr(b))
-    return "".join(out)
+CLI = sys.argv[1] if len(sys.argv) > 1 else "tamblix-cli"
 
 
 def valid_utf8(raw: bytes) -> bool:
@@ -33,24 +21,35 @@ def valid_utf8(raw: bytes) -> bool:
 
 
 def display(raw: bytes) -> str:
-    try:
-        return raw.decode("utf-8")
-    except UnicodeDecodeError:
-        return cp1252(raw)
+    # A name's caption: UTF-8 as it is; every byte that is not part of valid
+    # UTF-8 (and every byte of a real U+F700..U+F7FF) as the character U+F700+byte.
+    out = []
+    for c in raw.decode("utf-8", "surrogateescape"):
+        o = ord(c)
+        if 0xDC80 <= o <= 0xDCFF:
+            out.append(chr(0xF700 + o - 0xDC00))
+        elif 0xF700 <= o <= 0xF7FF:
+            out.extend(chr(0xF700 + b) for b in c.encode("utf-8"))
+        else:
+            out.append(c)
+    return "".join(out)
 
 
 def field(text: str) -> str:
-    # How tamblix-cli writes a text column: backslashes and control characters escaped.
+    # How tamblix-cli writes a text column: one line, unambiguous.
     out = []
     for c in text:
-        if c == "\\":
+        o = ord(c)
+        if 0xF700 <= o <= 0xF7FF:
+            out.append("\\x%02x" % (o - 0xF700))
+        elif c == "\\":
             out.append("\\\\")
         elif c == "\t":
             out.append("\\t")
         elif c == "\n":
             out.append("\\n")
-        elif ord(c) < 0x20 or ord(c) == 0x7F:
-            out.append("\\x%02x" % ord(c))
+        elif o < 0x20 or o == 0x7F:
+            out.append("\\x%02x" % o)
         else:
             out.append(c)
     return "".join(out)
@@ -163,4 +162,5 @@ def main():
         print(f"ok: {folders} folders match")
 
 
-main()
+if __name__ == "__main__":
+    main()

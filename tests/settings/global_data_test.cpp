@@ -74,14 +74,15 @@ TEST_F(GlobalDataTest, DefaultConfigFolderFollowsXdgThenHome) {
         unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST_F(GlobalDataTest, FirstRunEmptiesTheStoreAndKeepsDefaults) {
+// A store with no version yet (another program of ours began it) is read, not wiped.
+TEST_F(GlobalDataTest, FirstRunKeepsAnUnmarkedStore) {
     store_.WriteBool("Defaults", "Sort", false);
     store_.WriteInt("Pos\\frmMain\\LV\\0", "Width", 10);
     TGlobalData g(folder_);
     g.LoadSettings(store_);
     EXPECT_TRUE(g.FirstRun);
-    EXPECT_TRUE(g.Sort);
-    EXPECT_TRUE(store_.Keys.empty());
+    EXPECT_FALSE(g.Sort);
+    EXPECT_EQ(store_.ReadInt("Pos\\frmMain\\LV\\0", "Width", 0), 10);
 
     g.SaveSettings(store_);
     EXPECT_EQ(store_.ReadString("", "Version", ""), "1.0 (Build: 1)");
@@ -100,6 +101,31 @@ TEST_F(GlobalDataTest, OtherVersionResetsEverything) {
     EXPECT_TRUE(g.Sort);
     EXPECT_EQ(g.Language, "");
     EXPECT_TRUE(store_.Keys.empty());
+}
+
+// What the command-line tool wrote (it marks the store as the desktop program
+// does) survives the desktop program's first start; a newer mark is kept too.
+TEST_F(GlobalDataTest, OnlyOlderVersionsReset) {
+    EXPECT_FALSE(PrepareSettingsVersion(store_));
+    EXPECT_EQ(store_.ReadString("", "Version", ""), kSettingsVersion);
+    store_.WriteString("Handlers\\0", "Title", "MP3");
+    TGlobalData g(folder_);
+    g.LoadSettings(store_);
+    EXPECT_EQ(store_.ReadString("Handlers\\0", "Title", ""), "MP3");
+
+    store_.WriteString("", "Version", "1.2 (Build: 7)");
+    EXPECT_FALSE(PrepareSettingsVersion(store_));
+    TGlobalData newer(folder_);
+    newer.LoadSettings(store_);
+    EXPECT_EQ(store_.ReadString("Handlers\\0", "Title", ""), "MP3");
+    EXPECT_EQ(store_.ReadString("", "Version", ""), "1.2 (Build: 7)");
+
+    store_.WriteString("", "Version", "1.0 (Build: 0)");
+    EXPECT_TRUE(PrepareSettingsVersion(store_));
+    EXPECT_EQ(store_.ReadString("Handlers\\0", "Title", ""), "");
+    EXPECT_EQ(store_.ReadString("", "Version", ""), kSettingsVersion);
+    EXPECT_TRUE(IsOlderSettingsVersion("beta"));
+    EXPECT_FALSE(IsOlderSettingsVersion(""));
 }
 
 TEST_F(GlobalDataTest, SaveAndLoadRoundTrip) {
