@@ -52,9 +52,9 @@ std::string VolumeCatalogPath(const std::string& caption) {
     std::string c = caption;
     auto first = c.find('\\');
     if (first != std::string::npos && first == c.size() - 1) c.pop_back();
-    return c + "\\";
+    // A "\" inside a name stands in the path as its stand-in character.
+    return nametext::CaptionToPathPart(c) + "\\";
 }
-
 // The path below the volume. An exported Path starts with the volume's own
 // catalog path; taking it as it stands would build Volume\Volume\...
 std::string RelativePath(const std::string& volume, std::string path) {
@@ -264,14 +264,15 @@ TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progre
                     std::string p = GetCatalogPath(volume);
                     scanner.EnterFolder(p, 0);
                     lib.CurrentNode = volumeNode;
-                    for (const std::string& c : PathComponents(obj.Path)) {
+                    for (const std::string& part : PathComponents(obj.Path)) {
                         TLibFolder* cur = FolderOf(lib.CurrentNode);
+                        const std::string c = nametext::PathPartToCaption(part);
                         // A folder's own line (read earlier) keeps its date.
                         if (!cur->FindItem(c))
                             scanner.AddFoundEntry(p, c, false, true, obj.Date, 0);
                         TLibFolderItem* e = cur->FindItem(c);
                         TTreeNode* before = lib.CurrentNode;
-                        p += c + "\\";
+                        p += part + "\\";
                         scanner.EnterFolder(p, e ? e->Date : 0);
                         if (lib.CurrentNode == before) throw EMessageError("msgsImpErr", p);
                     }

@@ -1,6 +1,7 @@
 // Export then import over every separator, with names that hold separators,
 // qualifiers, tabs, line breaks and other scripts, and sizes over 4 GB: the
 // catalog that comes back equals the one that went out, entry by entry.
+#include "analysis/name_text.h"
 #include "search/export.h"
 #include "search/import.h"
 #include "search/search_test_util.h"
@@ -29,6 +30,9 @@ const std::vector<std::string> kHostile = {
     " lead and trail ",
     "\"\"||\"\"",
     "x",
+    "back\\slash",
+    "two\\\\back\\t",
+    nametext::DiskToCaption("latin1 caf\xe9 \xff\xfe"),
 };
 
 void Build(TLibObj& lib) {
@@ -46,7 +50,7 @@ void Build(TLibObj& lib) {
             size = (size * 7 + 5000000001) % 1000000000000000; // past 4 GB at once
         }
         TTreeNode* sub = b.Folder(v, "sub, \"folder\"\tx", date(), "fcat");
-        TTreeNode* deeper = b.Folder(sub, "deeper; ||", date());
+        TTreeNode* deeper = b.Folder(sub, "deeper; || \\ back", date());
         for (const auto& name : kHostile) {
             b.File(sub, name + ".s", 1ll << 40, date());
             b.File(deeper, name + ".d", 4294967296ll + 1, Day("1850-06-15 18:00:00"));
