@@ -78,19 +78,26 @@ for t in "${targets[@]}"; do
 done
 wait
 
-# libFuzzer's last status line: "#N: cov: C ft: F corp: K exec/s: E oom/timeout/crash: a/b/c time: T".
-printf '\n%-18s %12s %8s %8s %9s  %s\n' target executions cov corpus findings "(all kept)"
+# libFuzzer's status lines: "#N: cov: C ft: F corp: K exec/s E oom/timeout/crash: a/b/c time: Ts ...".
+# "flat" marks a target whose coverage did not grow in the second half of its run.
+printf '\n%-18s %12s %8s %8s %6s %9s\n' target executions cov corpus growth findings
 total_new=0
 for t in "${targets[@]}"; do
     out=build/fuzz-out/$t
-    line=$(grep -E '^#[0-9]+: cov:' "$out/log" | tail -1 || true)
-    execs=$(sed -nE 's/^#([0-9]+):.*/\1/p' <<< "$line")
-    cov=$(sed -nE 's/.* cov: ([0-9]+).*/\1/p' <<< "$line")
+    read -r execs cov half < <(awk -v total="$seconds" '
+        /^#[0-9]+: cov:/ {
+            n = substr($1, 2); sub(":", "", n)
+            c = $3; tm = $0; sub(/.* time: /, "", tm); sub(/s.*/, "", tm)
+            if (tm + 0 <= total / 2) h = c
+            e = n; last = c
+        }
+        END { print (e == "" ? "?" : e), (last == "" ? "?" : last), (h == "" ? "?" : h) }' "$out/log")
+    growth=grew
+    if [ "$cov" = "$half" ]; then growth=flat; fi
     corp=$(find "$out/corpus" "fuzz/corpus/$t" -type f | wc -l)
     new=$(cat "$out/new-findings")
-    kept=$(find "$out/findings" -type f | wc -l)
     total_new=$((total_new + new))
-    printf '%-18s %12s %8s %8s %9s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "$corp" "$new" "($kept)"
+    printf '%-18s %12s %8s %8s %6s %9s\n' "$t" "$execs" "$cov" "$corp" "$growth" "$new"
 done
 echo
 echo "Logs, new corpus entries and findings: build/fuzz-out/TARGET/"
