@@ -320,8 +320,8 @@ bool TID3v2::ReadFromFile(const std::string& path) {
     int32_t track = LeadingInt(TrackString);
     Track = track > 0 && track <= 0xFFFF ? static_cast<uint16_t>(track) : 0;
     Year = Decode(raw[kYear]);
-    if (Year.empty()) Year = Decode(raw[kDate]).substr(0, 4);
-    if (Year.empty()) Year = Decode(raw[kReleaseDate]).substr(0, 4);
+    if (Year.empty()) Year = DecodeUtf8Lenient(Decode(raw[kDate]).substr(0, 4));
+    if (Year.empty()) Year = DecodeUtf8Lenient(Decode(raw[kReleaseDate]).substr(0, 4));
     Genre = GenreText(raw[kGenre]);
     Comment = DecodeWithDescription(raw[kComment], true, false);
     Composer = Decode(raw[kComposer]);

@@ -29,7 +29,7 @@ bool TOptimFrog::ReadFromFile(const std::string& path) {
     Header.HiLength = Le16(b + 12);
     Header.SampleType = b[14];
     Header.ChannelMode = b[15];
-    Header.SampleRate = static_cast<int32_t>(Le32(b + 16));
+    Header.SampleRate = Le32(b + 16) <= INT32_MAX ? static_cast<int32_t>(Le32(b + 16)) : 0;
     Header.EncoderID = Le16(b + 20);
     Header.CompressionID = b[22];
     return std::memcmp(b, "OFR ", 4) == 0;
