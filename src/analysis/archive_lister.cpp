@@ -119,7 +119,7 @@ void TArchiveLister::List(const std::string& path) {
     if (archive_read_open_fd(a, file.Get(), 65536) != ARCHIVE_OK) Fail(path, ErrorText(a));
 
     int retries = 0;
-    while (true) {
+    while (!StopRequested || !StopRequested()) {
         archive_entry* entry = nullptr;
         int r = archive_read_next_header(a, &entry);
         if (r == ARCHIVE_EOF) break;

@@ -20,4 +20,7 @@ public:
     void List(const std::string& path);
 
     TMemberEvent OnMember;
+    // Asked between members: true ends the listing quietly (a compressed TAR
+    // must be unpacked to reach its next header, which takes long on big ones).
+    std::function<bool()> StopRequested;
 };

@@ -319,6 +319,7 @@ void TVolumeScanner::ReadArchive(const std::string& path, const std::string& sho
     if (kind == TArchiveKind::Other) {
         TArchiveLister lister;
         lister.OnMember = [&](const TArchiveMember& m) { AddArchiveMember(m); };
+        lister.StopRequested = [&] { return StopNow(); };
         try {
             lister.List(path);
         } catch (const EMessageError& err) {

@@ -79,6 +79,15 @@ TEST(ArchiveLister, EveryKindListsItsMembers) {
     EXPECT_EQ(tgz.members[1].Size, 0);
 }
 
+TEST(ArchiveLister, StopEndsTheListingBetweenMembers) {
+    TArchiveLister lister;
+    int seen = 0;
+    lister.OnMember = [&](const TArchiveMember&) { ++seen; };
+    lister.StopRequested = [&] { return seen == 2; };
+    EXPECT_NO_THROW(lister.List(Fixture("kinds.tar.gz")));
+    EXPECT_EQ(seen, 2);
+}
+
 TEST(ArchiveLister, ProblemsAreErrorsWithThePath) {
     TTempDir dir;
     EXPECT_EQ(ListArchive(Fixture("locked.7z")).error,
