@@ -2,11 +2,13 @@
 
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
+#include "tags/vorbis_comment.h"
 
 #include <cstdint>
 #include <string>
 
-// The STREAMINFO block of a FLAC file, with its ID3 tags.
+// A FLAC stream, native or in Ogg: its STREAMINFO block and Vorbis comment,
+// with the ID3 tags some taggers put around a native one.
 class TFLACfile {
 public:
     TFLACfile() { ResetData(); }
@@ -20,6 +22,13 @@ public:
     uint8_t BitsPerSample;
     int64_t FileSize;
     int64_t Samples; // all 36 bits of the count
+    bool Ogg;        // the stream is in an Ogg container
+    TVorbisComment VorbisComment;
     TID3v1 ID3v1;
     TID3v2 ID3v2;
+
+private:
+    void ReadStreamInfo(const unsigned char* b);
+    void ReadNative(class TBinaryFile& f, int64_t pos);
+    bool ReadOgg(class TBinaryFile& f);
 };

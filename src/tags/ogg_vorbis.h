@@ -16,8 +16,9 @@ public:
 
     bool Valid;
     int64_t FileSize;
-    uint8_t ChannelModeID;
-    uint32_t SampleRate;     // 0 outside 8,000..48,000
+    uint8_t Channels;
+    uint8_t ChannelModeID;   // 1 mono, 2 stereo, 0 otherwise
+    uint32_t SampleRate;     // 0 outside 1,000..768,000
     uint16_t BitRateNominal; // kbit/s, 0 outside 16..350
     int64_t Samples;
     std::string Title, Artist, Album;

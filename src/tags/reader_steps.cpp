@@ -55,6 +55,27 @@ void PutID3v2(const TID3v2& t, TTagInfo& info) {
     info.SetValue("Track", t.Track);
 }
 
+void PutVorbisComment(const TVorbisComment& c, TTagInfo& info) {
+    info.SetValue("Artist", c.Artist);
+    info.SetValue("Title", c.Title);
+    info.SetValue("Album", c.Album);
+    info.SetValue("Year", c.Date);
+    info.SetValue("Genre", c.Genre);
+    info.SetValue("Comments", c.Comment);
+    info.SetValue("Track", c.Track);
+}
+
+void PutFLAC(const TFLACfile& r, TTagInfo& info) {
+    PutID3v1(r.ID3v1, info);
+    PutID3v2(r.ID3v2, info);
+    PutVorbisComment(r.VorbisComment, info);
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitsPerSample", r.BitsPerSample);
+    info.SetValue("Samples", r.Samples);
+    info.SetValue("DurationSec", r.Duration());
+}
+
 bool StepMP3(const std::string& path, TTagInfo& info) {
     TID3v1 v1;
     if (v1.ReadFromFile(path)) PutID3v1(v1, info);
@@ -113,8 +134,7 @@ bool StepWPA(const std::string& path, TTagInfo& info) {
 bool StepWAV(const std::string& path, TTagInfo& info) {
     TWAVfile r;
     if (!r.ReadFromFile(path) || !r.Valid) return false;
-    info.SetValue("ChannelModeid", r.ChannelModeID);
-    info.SetValue("ChannelModeName", r.ChannelModeName());
+    PutChannelMode(r.Channels, r.ChannelModeName(), info);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitsPerSample", r.BitsPerSample);
     info.SetValue("DurationSec", r.Duration());
@@ -123,7 +143,14 @@ bool StepWAV(const std::string& path, TTagInfo& info) {
 
 bool StepOGG(const std::string& path, TTagInfo& info) {
     TOggVorbis r;
-    if (!r.ReadFromFile(path) || !r.Valid) return false;
+    if (!r.ReadFromFile(path)) return false;
+    if (!r.Valid) {
+        // Ogg also carries FLAC, under the same extensions.
+        TFLACfile flac;
+        if (!flac.ReadFromFile(path) || !flac.Ogg) return false;
+        PutFLAC(flac, info);
+        return true;
+    }
     info.SetValue("Artist", r.Artist);
     info.SetValue("Title", r.Title);
     info.SetValue("Album", r.Album);
@@ -131,8 +158,7 @@ bool StepOGG(const std::string& path, TTagInfo& info) {
     info.SetValue("Genre", r.Genre);
     info.SetValue("Comments", r.Comment);
     info.SetValue("Track", r.Track);
-    info.SetValue("ChannelModeid", r.ChannelModeID);
-    info.SetValue("ChannelModeName", r.ChannelModeName());
+    PutChannelMode(r.Channels, r.ChannelModeName(), info);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", r.BitRate());
     info.SetValue("DurationSec", r.Duration());
@@ -192,13 +218,7 @@ bool StepAAC(const std::string& path, TTagInfo& info) {
 bool StepFLAC(const std::string& path, TTagInfo& info) {
     TFLACfile r;
     if (!r.ReadFromFile(path)) return false;
-    PutID3v1(r.ID3v1, info);
-    PutID3v2(r.ID3v2, info);
-    info.SetValue("Channels", r.Channels);
-    info.SetValue("SampleRateHZ", r.SampleRate);
-    info.SetValue("BitsPerSample", r.BitsPerSample);
-    info.SetValue("Samples", r.Samples);
-    info.SetValue("DurationSec", r.Duration());
+    PutFLAC(r, info);
     return true;
 }
 

@@ -135,11 +135,12 @@ TEST(WAVfile, HeaderValuesAndDuration) {
     TWAVfile w;
     TTempFile short43(Zeros(43));
     EXPECT_FALSE(w.ReadFromFile(short43.Path()));
-    TTempFile three(WavHeader(3, 44100, 16, 176436));
+    TTempFile three(WavHeader(3, 44100, 16, 264636));
     ASSERT_TRUE(w.ReadFromFile(three.Path()));
-    EXPECT_FALSE(w.Valid);
+    EXPECT_TRUE(w.Valid);
+    EXPECT_EQ(w.Channels, 3);
     EXPECT_EQ(w.ChannelModeName(), "Unknown");
-    EXPECT_EQ(w.Duration(), 0);
+    EXPECT_EQ(w.Duration(), 1.0);
 
     TTempFile one(WavHeader(2, 44100, 16, 176436));
     ASSERT_TRUE(w.ReadFromFile(one.Path()));
@@ -153,6 +154,29 @@ TEST(WAVfile, HeaderValuesAndDuration) {
     TTempFile gig(WavHeader(2, 44100, 16, 1000000000));
     ASSERT_TRUE(w.ReadFromFile(gig.Path()));
     EXPECT_NEAR(w.Duration(), 5668.93, 0.01);
+}
+
+TEST(WAVfile, ExtensibleRf64AndChunksBeforeTheFormat) {
+    // JUNK, then WAVE_FORMAT_EXTENSIBLE with 6 channels of 24-bit PCM at 48 kHz, then LIST.
+    Bytes fmt = Le16b(0xFFFE) + Le16b(6) + Le32b(48000) + Le32b(864000) + Le16b(18) + Le16b(24) +
+                Le16b(22) + Le16b(24) + Le32b(0x3F) + Le16b(1) + Zeros(14);
+    Bytes body = "WAVEJUNK" + Le32b(28) + Zeros(28) + "fmt " + Le32b(40) + fmt + "LIST" + Le32b(3) +
+                 "abc" + Bytes(1, '\0') + "data" + Le32b(432000) + Zeros(64);
+    TTempFile ext("RIFF" + Le32b(static_cast<uint32_t>(body.size() + 431936)) + body, ".wav");
+    TTagInfo info;
+    ASSERT_TRUE(RunReaderStep("WAV", ext.Path(), info));
+    EXPECT_EQ(info.Values(), (std::vector<std::string>{"Channels=6", "SampleRateHZ=48000",
+                                                       "BitsPerSample=24", "DurationSec=0.5"}));
+    // RF64: the sizes past 4 GiB come from ds64. 6,000,000,000 bytes of 16-bit stereo at 48 kHz.
+    Bytes rf = "RF64" + Le32b(0xFFFFFFFF) + "WAVEds64" + Le32b(28) + Le64b(6000000100) +
+               Le64b(6000000000) + Le64b(1500000000) + Le32b(0) + "fmt " + Le32b(16) + Le16b(1) +
+               Le16b(2) + Le32b(48000) + Le32b(192000) + Le16b(4) + Le16b(16) + "data" +
+               Le32b(0xFFFFFFFF) + Zeros(16);
+    TTempFile big(rf, ".wav");
+    TWAVfile w;
+    ASSERT_TRUE(w.ReadFromFile(big.Path()));
+    EXPECT_EQ(w.DataSize, 6000000000);
+    EXPECT_DOUBLE_EQ(w.Duration(), 31250.0);
 }
 
 TEST(CDAtrack, TrackFileAndDiscList) {
@@ -455,14 +479,30 @@ TEST(OggVorbis, NoLastPageAndOddRates) {
                OggPage({Zeros(10)}, 96000, 1, 2);
     TTempFile hiFile(hi);
     ASSERT_TRUE(o.ReadFromFile(hiFile.Path()));
-    EXPECT_EQ(o.SampleRate, 0u);
-    EXPECT_EQ(o.Duration(), 0);
+    EXPECT_EQ(o.SampleRate, 96000u);
+    EXPECT_EQ(o.Duration(), 1.0);
     // The 64-bit granule of a long file is kept.
     Bytes longer = OggPage({IdHeader(1, 8000, 0)}, 0) + OggPage({CommentHeader({})}, 0, 1, 1) +
                    OggPage({Zeros(10)}, 0x100000000LL, 1, 2);
     TTempFile longFile(longer);
     ASSERT_TRUE(o.ReadFromFile(longFile.Path()));
     EXPECT_EQ(o.Samples, 0x100000000LL);
+}
+
+TEST(OggVorbis, SixChannelsAndTheLastPageOfTheVorbisStream) {
+    // A second logical stream (serial 2) whose pages come last, with a larger granule.
+    Bytes file = OggPage({IdHeader(6, 48000, 0)}, 0, 1) +
+                 OggPage({B("\x80theora") + Zeros(40)}, 0, 2) +
+                 OggPage({CommentHeader({"TITLE=Six"})}, 0, 1, 1) +
+                 OggPage({Zeros(100)}, 96000, 1, 2) + OggPage({Zeros(100)}, 999999, 2, 1);
+    TTempFile f(file, ".ogg");
+    TTagInfo info;
+    ASSERT_TRUE(RunReaderStep("OGG", f.Path(), info));
+    EXPECT_EQ(info.Value("Title"), "Six");
+    EXPECT_EQ(info.Value("Channels"), "6");
+    EXPECT_EQ(info.Value("ChannelModeName"), "");
+    EXPECT_EQ(info.Value("SampleRateHZ"), "48000");
+    EXPECT_EQ(info.Value("DurationSec"), "2");
 }
 
 TEST(OggVorbis, CommentsAcrossPagesAndLongItems) {

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Makes the audio fixtures of the tag reader tests with Debian's encoders and
-# taggers: ffmpeg, lame, twolame, flac, vorbis-tools, wavpack, id3v2 and
-# python3-mutagen (with Debian's own python3). Run from anywhere; writes next to
+# taggers: ffmpeg, lame, twolame, flac, vorbis-tools, opus-tools, wavpack,
+# musepack-tools, id3v2 and python3-mutagen (with Debian's own python3). Run from anywhere; writes next to
 # this script. The outputs are committed; rerun only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -126,6 +126,72 @@ t.add(TIT2(encoding=3, text="Aac Title"))
 t.add(TPE1(encoding=3, text="Aac Artist"))
 t.add(TRCK(encoding=3, text="2"))
 t.save("adts_id3.aac", v2_version=3, v1=2)
+PYEOF
+
+# Multichannel and large-file WAVE layouts: WAVE_FORMAT_EXTENSIBLE (ffmpeg
+# writes it for more than two channels), RF64, and a JUNK chunk before "fmt ".
+ff -f lavfi -i "sine=frequency=440:sample_rate=8000:duration=0.1" -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
+    -c:a pcm_s16le -fflags +bitexact -flags:a +bitexact wav_6ch_ext.wav
+ff -i "$tmp/s8k.wav" -t 0.1 -c:a pcm_s16le -rf64 always -fflags +bitexact -flags:a +bitexact \
+    wav_rf64.wav
+ff -i "$tmp/s8k.wav" -t 0.1 -c:a pcm_s16le -rf64 auto -fflags +bitexact -flags:a +bitexact \
+    wav_junk.wav
+
+# Vorbis with six channels, and at 96 kHz.
+ff -f lavfi -i "sine=frequency=440:sample_rate=16000:duration=0.3" -af "pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0" \
+    -c:a pcm_s16le "$tmp/six.wav"
+oggenc --quiet --serial 11 -q 0 -t "Six Channels" -o vorbis_6ch.ogg "$tmp/six.wav"
+ff -f lavfi -i "sine=frequency=440:sample_rate=96000:duration=0.2" -ac 2 -c:a pcm_s16le "$tmp/s96k.wav"
+oggenc --quiet --serial 12 -q 0 -t "High Rate" -o vorbis_96k.ogg "$tmp/s96k.wav"
+
+# FLAC with a Vorbis comment and a picture block, and FLAC in Ogg.
+ff -f lavfi -i "color=c=red:s=8x8:d=1" -frames:v 1 "$tmp/cover.png"
+flac --silent --force -T "TITLE=Flac Comment Title" -T "ARTIST=Flåc Artist" -T "ALBUM=Lossless" \
+    -T "DATE=2012-04-01" -T "TRACKNUMBER=7" -T "GENRE=Folk" -T "COMMENT=fine" \
+    --picture="$tmp/cover.png" -o flac_vorbis.flac "$tmp/s8k.wav"
+flac --silent --force --ogg --serial-number=4242 -T "TITLE=Ogg Flac" -T "ARTIST=In A Container" \
+    -T "TRACKNUMBER=2/5" -o ogg_flac.oga "$tmp/s8k.wav"
+
+# Opus (its pre-skip is taken off the last granule) and Musepack SV8 with APEv2 tags.
+opusenc --quiet --serial 21 --bitrate 16 --title "Opus Title" --artist "Opus Artist" \
+    --album "Opus Album" --date 2019 --tracknumber 4 --genre Electronic "$tmp/s16k.wav" opus_tagged.opus
+mpcenc --silent --overwrite --quality 3 --artist "MPC Artist" --title "Musepack SV8" \
+    --album "APE Tags" --year 2008 --track 1 "$tmp/s32k.wav" mpc_sv8.mpc 2>/dev/null
+
+# MPEG-4 audio: AAC and ALAC, with the iTunes atoms written by mutagen.
+ff -i "$tmp/s16k.wav" -c:a aac -b:a 24k -fflags +bitexact -flags:a +bitexact m4a_aac.m4a
+ff -i "$tmp/s8k.wav" -c:a alac -fflags +bitexact -flags:a +bitexact m4a_alac.m4a
+
+# MP3: constant bit rate with an Info header from LAME 3.100, and an ID3v2.4
+# tag with only a release date. ADTS with an APEv2 tag.
+sine 44100 1 "$tmp/s44k.wav"
+lame --quiet --noreplaygain -b 128 "$tmp/s44k.wav" mp3_info_cbr.mp3
+cp "$tmp/cbr.mp3" mp3_v24_tdrl.mp3
+cp adts.aac adts_ape.aac
+
+$PY - <<'PYEOF'
+from mutagen.id3 import ID3, TIT2, TDRL
+from mutagen.apev2 import APEv2
+from mutagen.mp4 import MP4
+t = ID3()
+t.add(TIT2(encoding=3, text="Released"))
+t.add(TDRL(encoding=3, text="2018-09-01"))
+t.save("mp3_v24_tdrl.mp3", v2_version=4, v1=0)
+a = APEv2()
+a["Title"] = "Ape On Aac"
+a["Artist"] = "Ape Artist"
+a["Track"] = "8"
+a.save("adts_ape.aac")
+for path, title, genre in (("m4a_aac.m4a", "Mp4 Title é", "Jazz"), ("m4a_alac.m4a", "Alac Title", "Rock")):
+    m = MP4(path)
+    m["\xa9nam"] = [title]
+    m["\xa9ART"] = ["Mp4 Artist"]
+    m["\xa9alb"] = ["Mp4 Album"]
+    m["\xa9day"] = ["2016-02-03"]
+    m["trkn"] = [(6, 11)]
+    m["\xa9cmt"] = ["mp4 comment"]
+    m["\xa9gen"] = [genre]
+    m.save()
 PYEOF
 
 ls -l
