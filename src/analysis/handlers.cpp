@@ -93,7 +93,7 @@ void THandlerList::SetDefaults() {
     AddDefExt("WPA", "WAV Pack File", "", "", {".WV"}, true);
     AddDefExt("WMA", "WMA File", "", "", {".WMA"}, true);
     AddDefExt("MPG", "MPG File", "", "", {".MPG", ".MPEG", ".MPA", ".MP1", ".MP2"}, true);
-    AddDefExt("OGG", "OGG File", "", "", {".OGG"}, true);
+    AddDefExt("OGG", "OGG File", "", "", {".OGG", ".OGA"}, true);
     AddDefExt("CDA", "CD Audio Track", "", "", {".CDA"}, true);
     AddDefExt("MPP", "MPG Plus File", "", "", {".MP+", ".MPC"}, true);
     AddDefExt("APE", "APE File", "", "", {".APE", ".MAC"}, true);
@@ -103,6 +103,8 @@ void THandlerList::SetDefaults() {
     AddDefExt("OFR", "OptimFROG File", "", "", {".OFS", ".OFR"}, true);
     AddDefExt(kArchivesTitle, "Archives (7z, TAR, ISO, CAB)", "", "", ArchiveKindExtensions(),
               false);
+    AddDefExt("M4A", "MPEG-4 Audio File", "", "", {".M4A", ".M4B"}, true);
+    AddDefExt("OPUS", "Opus File", "", "", {".OPUS"}, true);
 }
 
 void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
@@ -224,8 +226,9 @@ void THandlerList::SetExtensions(const THandlerPtr& row,
 }
 
 const std::vector<std::string>& THandlerList::ReaderTitles() {
-    static const std::vector<std::string> titles = {"MP3", "MPG", "WMA", "WPA",  "WAV", "OGG",
-                                                    "APE", "VQF", "AAC", "FLAC", "OFR", "CDA"};
+    static const std::vector<std::string> titles = {"MP3", "MPG", "WMA", "WPA",  "WAV",
+                                                    "OGG", "APE", "VQF", "AAC",  "FLAC",
+                                                    "OFR", "CDA", "M4A", "OPUS", "MPP"};
     return titles;
 }
 

@@ -6,6 +6,7 @@
 #include "tags/flac_file.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
+#include "tags/mp4_file.h"
 #include "tags/mpeg_audio.h"
 #include "tags/ogg_vorbis.h"
 #include "tags/optimfrog_file.h"
@@ -55,6 +56,18 @@ void PutID3v2(const TID3v2& t, TTagInfo& info) {
     info.SetValue("Track", t.Track);
 }
 
+// The seven ID3 keys from an APE tag, merged between ID3v1 and ID3v2 as the
+// tags of a file are: the later write wins where it has a value.
+void PutAPE(const TAPEtag& t, TTagInfo& info) {
+    info.SetValue("Artist", t.Artist);
+    info.SetValue("Title", t.Title);
+    info.SetValue("Album", t.Album);
+    info.SetValue("Year", t.Year);
+    info.SetValue("Genre", t.Genre);
+    info.SetValue("Comments", t.Comment);
+    info.SetValue("Track", t.Track);
+}
+
 void PutVorbisComment(const TVorbisComment& c, TTagInfo& info) {
     info.SetValue("Artist", c.Artist);
     info.SetValue("Title", c.Title);
@@ -79,9 +92,11 @@ void PutFLAC(const TFLACfile& r, TTagInfo& info) {
 bool StepMP3(const std::string& path, TTagInfo& info) {
     TID3v1 v1;
     if (v1.ReadFromFile(path)) PutID3v1(v1, info);
+    TAPEtag ape;
+    if (ape.ReadFromFile(path)) PutAPE(ape, info);
     TID3v2 v2;
     if (v2.ReadFromFile(path)) PutID3v2(v2, info);
-    return v1.Exists || v2.Exists;
+    return v1.Exists || ape.Exists || v2.Exists;
 }
 
 bool StepMPG(const std::string& path, TTagInfo& info) {
@@ -122,8 +137,10 @@ bool StepWMA(const std::string& path, TTagInfo& info) {
 bool StepWPA(const std::string& path, TTagInfo& info) {
     TWAVPackfile r;
     if (!r.ReadFromFile(path)) return false;
+    // APE is WavPack's own tag: it comes last and wins.
     PutID3v1(r.ID3v1, info);
-    if (!r.Valid) return r.ID3v1.Exists;
+    PutAPE(r.APEtag, info);
+    if (!r.Valid) return r.ID3v1.Exists || r.APEtag.Exists;
     info.SetValue("Channels", r.Channels);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", RoundKbs(r.BitRate));
@@ -200,8 +217,9 @@ bool StepAAC(const std::string& path, TTagInfo& info) {
     TAACfile r;
     if (!r.ReadFromFile(path)) return false;
     PutID3v1(r.ID3v1, info);
+    PutAPE(r.APEtag, info);
     PutID3v2(r.ID3v2, info);
-    if (r.HeaderTypeID == 0) return r.ID3v1.Exists || r.ID3v2.Exists;
+    if (r.HeaderTypeID == 0) return r.ID3v1.Exists || r.APEtag.Exists || r.ID3v2.Exists;
     info.SetValue("MPEGVersionid", r.MPEGVersionID);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", RoundKbs(r.BitRate / 1000.0));
@@ -248,6 +266,24 @@ bool StepCDA(const std::string& path, TTagInfo& info) {
     return true;
 }
 
+bool StepM4A(const std::string& path, TTagInfo& info) {
+    TMP4file r;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
+    info.SetValue("Artist", r.Artist);
+    info.SetValue("Title", r.Title);
+    info.SetValue("Album", r.Album);
+    info.SetValue("Year", r.Year);
+    info.SetValue("Genre", r.Genre);
+    info.SetValue("Comments", r.Comment);
+    info.SetValue("Track", r.Track);
+    info.SetValue("Codec", r.Codec);
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", r.BitRate);
+    info.SetValue("DurationSec", r.Duration());
+    return true;
+}
+
 struct TStep {
     const char* Title;
     bool (*Run)(const std::string&, TTagInfo&);
@@ -255,7 +291,8 @@ struct TStep {
 
 const TStep kSteps[] = {{"MP3", StepMP3}, {"MPG", StepMPG},   {"WMA", StepWMA}, {"WPA", StepWPA},
                         {"WAV", StepWAV}, {"OGG", StepOGG},   {"APE", StepAPE}, {"VQF", StepVQF},
-                        {"AAC", StepAAC}, {"FLAC", StepFLAC}, {"OFR", StepOFR}, {"CDA", StepCDA}};
+                        {"AAC", StepAAC}, {"FLAC", StepFLAC}, {"OFR", StepOFR}, {"CDA", StepCDA},
+                        {"M4A", StepM4A}};
 
 bool SameTitle(const std::string& a, const char* b) {
     size_t i = 0;

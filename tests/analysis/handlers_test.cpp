@@ -12,13 +12,13 @@ namespace fs = std::filesystem;
 TEST(Handlers, DefaultTable) {
     THandlerList list;
     list.SetDefaults();
-    ASSERT_EQ(list.Count(), 16);
+    ASSERT_EQ(list.Count(), 18);
     std::vector<std::string> titles;
     for (const auto& h : list.Items())
         titles.push_back(h->Title);
-    EXPECT_EQ(titles, (std::vector<std::string>{"AAC", "APE", "Archives", "CDA", "FLAC", "MP3",
-                                                "MPG", "MPP", "OFR", "OGG", "RAR", "VQF", "WAV",
-                                                "WMA", "WPA", "ZIP"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"AAC", "APE", "Archives", "CDA", "FLAC", "M4A",
+                                                "MP3", "MPG", "MPP", "OFR", "OGG", "OPUS", "RAR",
+                                                "VQF", "WAV", "WMA", "WPA", "ZIP"}));
     EXPECT_EQ(list.Find("Archives")->ExtensionsText(),
               ".7Z .CAB .ISO .TAR .TAR.BZ2 .TAR.GZ .TAR.XZ .TAR.ZST .TBZ .TBZ2 .TGZ .TXZ .TZST");
     EXPECT_EQ(list.Find("mpg")->ExtensionsText(), ".MP1 .MP2 .MPA .MPEG .MPG");
@@ -33,7 +33,7 @@ TEST(Handlers, DefaultTable) {
             << h->Title;
     }
     EXPECT_THROW(list.AddDefExt("mp3", "again", "", "", {".X"}, true), EMessageError);
-    EXPECT_EQ(list.Count(), 16);
+    EXPECT_EQ(list.Count(), 18);
 }
 
 TEST(Handlers, FileMatching) {
@@ -101,15 +101,15 @@ TEST(HandlerStore, RoundTrip) {
     TMemorySettingsStore store;
     list.SaveToRegistry(store);
     EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
-    EXPECT_EQ(store.ReadString("Ext\\6", "Extensions", ""),
+    EXPECT_EQ(store.ReadString("Ext\\7", "Extensions", ""),
               ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
-    EXPECT_TRUE(store.KeyExists("Ext\\15"));
-    EXPECT_FALSE(store.KeyExists("Ext\\16"));
+    EXPECT_TRUE(store.KeyExists("Ext\\17"));
+    EXPECT_FALSE(store.KeyExists("Ext\\18"));
 
     THandlerList loaded;
     loaded.LoadFromRegistry(store);
-    ASSERT_EQ(loaded.Count(), 16);
-    for (int i = 0; i < 16; ++i) {
+    ASSERT_EQ(loaded.Count(), 18);
+    for (int i = 0; i < 18; ++i) {
         const THandler& a = *list[i];
         const THandler& b = *loaded[i];
         EXPECT_EQ(a.Title, b.Title);
@@ -137,7 +137,7 @@ TEST(HandlerStore, ShorterTableRemovesStoredHandlersBeyondIt) {
     shorter.AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
     shorter.SaveToRegistry(store);
     EXPECT_TRUE(store.KeyExists("Ext\\1"));
-    for (int i = 2; i < 16; ++i)
+    for (int i = 2; i < 18; ++i)
         EXPECT_FALSE(store.KeyExists(HandlerKey(i))) << i;
     EXPECT_TRUE(store.KeyExists("Ext\\other"));
 
@@ -161,7 +161,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     TMemorySettingsStore store;
     THandlerList loaded;
     loaded.LoadFromRegistry(store); // nothing stored: the defaults
-    EXPECT_EQ(loaded.Count(), 16);
+    EXPECT_EQ(loaded.Count(), 18);
 
     store.WriteString("Ext\\0", "Title", "X");
     store.WriteString("Ext\\0", "Extensions", "x\r\n.Y\n\n.x\r\n");
@@ -169,8 +169,9 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     store.WriteString("Ext\\1", "Title", "B");
     store.WriteString("Ext\\3", "Title", "after the gap");
     loaded.LoadFromRegistry(store);
-    ASSERT_EQ(loaded.Count(), 3); // X, B, and the newer default Archives
+    ASSERT_EQ(loaded.Count(), 5); // X, B, and the newer defaults Archives, M4A, OPUS
     EXPECT_TRUE(loaded.Find("Archives"));
+    EXPECT_TRUE(loaded.Find("M4A") && loaded.Find("OPUS"));
     THandlerPtr x = loaded.Find("X");
     EXPECT_EQ(x->ExtensionsText(";"), ".X;.Y");
     EXPECT_TRUE(x->Active);
@@ -193,9 +194,11 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     store.WriteString(HandlerKey(14), "Extensions", ".ZIP\r\n.CBZ\r\n"); // and comic books
     THandlerList loaded;
     loaded.LoadFromRegistry(store);
-    ASSERT_EQ(loaded.Count(), 16);
+    ASSERT_EQ(loaded.Count(), 18);
     ASSERT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("Archives")->Active);
+    EXPECT_TRUE(loaded.isFileInHander("M4A", "a.m4a"));
+    EXPECT_TRUE(loaded.isFileInHander("OPUS", "a.opus"));
     EXPECT_EQ(loaded.Find("ZIP")->ExtensionsText(), ".CBZ .ZIP");
     EXPECT_FALSE(loaded.Find("ZIP")->Active);
     EXPECT_EQ(loaded.ArchiveKindOf("a.iso"), TArchiveKind::Other);
@@ -205,7 +208,7 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     loaded.SaveToRegistry(store);
     THandlerList again;
     again.LoadFromRegistry(store);
-    EXPECT_EQ(again.Count(), 16);
+    EXPECT_EQ(again.Count(), 18);
     EXPECT_FALSE(again.Find("Archives")->Active);
 
     // a table emptied on purpose and saved stays empty
@@ -241,7 +244,7 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
     THandlerList list;
     list.SetDefaults();
     EXPECT_THROW(list.LoadFromRegistry(store), EMessageError);
-    EXPECT_EQ(list.Count(), 16);
+    EXPECT_EQ(list.Count(), 18);
     list.LoadDefaultHandlers(store);
     EXPECT_FALSE(store.KeyExists("Ext"));
 }
@@ -286,7 +289,7 @@ TEST_F(ProcessFileTest, RunsTheStepsTheExtensionSelects) {
     EXPECT_EQ(Run(Touch("b.AAC")), (std::vector<std::string>{"AAC"}));
     EXPECT_TRUE(Run(Touch("c.ace")).empty());
     EXPECT_TRUE(Run(Touch("d.zip")).empty()); // archives are the scan's
-    EXPECT_TRUE(Run(Touch("e.mpc")).empty()); // MPP has no reader
+    EXPECT_EQ(Run(Touch("e.mpc")), (std::vector<std::string>{"MPP"}));
     EXPECT_TRUE(Run(Touch("noext")).empty());
     EXPECT_TRUE(Run((dir_ / "missing.mp3").string()).empty());
     fs::create_directories(dir_ / "folder.mp3");
