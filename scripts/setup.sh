@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev libblkid-dev
                 libgtest-dev libgmock-dev libbenchmark-dev adwaita-icon-theme)
 TEST_PACKAGES=(zip unzip libarchive-tools p7zip-full xorriso gcab bzip2 xz-utils zstd xvfb xauth
-               python3)
+               python3 ffmpeg)
 
 need=()
 want=("${BUILD_PACKAGES[@]}")

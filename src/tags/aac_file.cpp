@@ -33,6 +33,7 @@ void TAACfile::ResetData() {
     SampleRate = 0;
     BitRate = 0;
     BitrateTypeID = 0;
+    Frames = 0;
     ID3v1.ResetData();
     ID3v2.ResetData();
     APEtag.ResetData();
@@ -75,10 +76,11 @@ void TAACfile::ReadADTS(TBinaryFile& f) {
     int64_t total = 0;
     unsigned char b[7];
     for (;;) {
-        ++frames;
         int64_t pos = ID3v2.Size + total;
         if (f.ReadZeroFilled(pos, b, sizeof b) < 0) break;
+        // Only frames that are there count: a tag after the last one is not a frame.
         if (Bits(b, 7, 0, 12) != 0xFFF) break;
+        ++frames;
         MPEGVersionID = Bits(b, 7, 12, 1) ? 1 : 2;
         ProfileID = static_cast<uint8_t>(Bits(b, 7, 16, 2) + 1);
         SampleRate = kSampleRates[Bits(b, 7, 18, 4)];
@@ -90,6 +92,8 @@ void TAACfile::ReadADTS(TBinaryFile& f) {
         if (BitrateTypeID == 1 || len == 0) break; // CBR: the first frame tells
         if (ID3v2.Size + total >= FileSize) break;
     }
+    if (frames == 0) return;
+    if (BitrateTypeID == 2) Frames = frames; // every frame was walked
     double v = static_cast<double>(total) * 8.0 / 1024.0 / static_cast<double>(frames) * SampleRate;
     v = std::nearbyint(v);
     BitRate = v > 0 && v < 2e9 ? static_cast<int32_t>(v) : 0;
@@ -113,6 +117,9 @@ std::string TAACfile::BitrateTypeName() const {
 }
 
 double TAACfile::Duration() const {
+    // A walked stream has an exact length: 1024 samples a frame.
+    if (Frames > 0 && SampleRate > 0) return static_cast<double>(Frames) * 1024.0 / SampleRate;
     if (BitRate <= 0) return 0;
-    return static_cast<double>(FileSize - ID3v2.Size) * 8.0 / BitRate;
+    const int64_t tags = ID3v2.Size + (ID3v1.Exists ? 128 : 0) + (APEtag.Exists ? APEtag.Size : 0);
+    return static_cast<double>(FileSize - tags) * 8.0 / BitRate;
 }

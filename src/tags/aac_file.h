@@ -28,6 +28,7 @@ public:
     int32_t SampleRate;
     int32_t BitRate;       // bit/s
     uint8_t BitrateTypeID; // 0 unknown, 1 CBR, 2 VBR
+    int64_t Frames;        // ADTS frames counted when every frame was walked
     TID3v1 ID3v1;
     TID3v2 ID3v2;
     TAPEtag APEtag;

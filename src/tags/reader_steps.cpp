@@ -8,8 +8,10 @@
 #include "tags/id3v2.h"
 #include "tags/mp4_file.h"
 #include "tags/mpeg_audio.h"
+#include "tags/musepack_file.h"
 #include "tags/ogg_vorbis.h"
 #include "tags/optimfrog_file.h"
+#include "tags/opus_file.h"
 #include "tags/twinvq_file.h"
 #include "tags/wav_file.h"
 #include "tags/wavpack_file.h"
@@ -89,6 +91,15 @@ void PutFLAC(const TFLACfile& r, TTagInfo& info) {
     info.SetValue("DurationSec", r.Duration());
 }
 
+void PutOpus(const TOpusFile& r, TTagInfo& info) {
+    PutVorbisComment(r.Comments, info);
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("SampleRateHZ", TOpusFile::kRate);
+    info.SetValue("BitRateKBS", r.BitRate());
+    info.SetValue("DurationSec", r.Duration());
+    info.SetValue("Vendor", r.Comments.Vendor);
+}
+
 bool StepMP3(const std::string& path, TTagInfo& info) {
     TID3v1 v1;
     if (v1.ReadFromFile(path)) PutID3v1(v1, info);
@@ -162,7 +173,12 @@ bool StepOGG(const std::string& path, TTagInfo& info) {
     TOggVorbis r;
     if (!r.ReadFromFile(path)) return false;
     if (!r.Valid) {
-        // Ogg also carries FLAC, under the same extensions.
+        // Ogg also carries Opus and FLAC, under the same extensions.
+        TOpusFile opus;
+        if (opus.ReadFromFile(path) && opus.Valid) {
+            PutOpus(opus, info);
+            return true;
+        }
         TFLACfile flac;
         if (!flac.ReadFromFile(path) || !flac.Ogg) return false;
         PutFLAC(flac, info);
@@ -284,6 +300,27 @@ bool StepM4A(const std::string& path, TTagInfo& info) {
     return true;
 }
 
+bool StepOPUS(const std::string& path, TTagInfo& info) {
+    TOpusFile r;
+    if (!r.ReadFromFile(path) || !r.Valid) return false;
+    PutOpus(r, info);
+    return true;
+}
+
+bool StepMPP(const std::string& path, TTagInfo& info) {
+    TMusepackFile r;
+    if (!r.ReadFromFile(path)) return false;
+    PutID3v1(r.ID3v1, info);
+    PutAPE(r.APEtag, info);
+    if (r.StreamVersion == 0) return r.ID3v1.Exists || r.APEtag.Exists;
+    info.SetValue("StreamVersion", r.StreamVersion);
+    info.SetValue("Channels", r.Channels);
+    info.SetValue("SampleRateHZ", r.SampleRate);
+    info.SetValue("BitRateKBS", r.BitRate());
+    info.SetValue("DurationSec", r.Duration());
+    return true;
+}
+
 struct TStep {
     const char* Title;
     bool (*Run)(const std::string&, TTagInfo&);
@@ -292,7 +329,7 @@ struct TStep {
 const TStep kSteps[] = {{"MP3", StepMP3}, {"MPG", StepMPG},   {"WMA", StepWMA}, {"WPA", StepWPA},
                         {"WAV", StepWAV}, {"OGG", StepOGG},   {"APE", StepAPE}, {"VQF", StepVQF},
                         {"AAC", StepAAC}, {"FLAC", StepFLAC}, {"OFR", StepOFR}, {"CDA", StepCDA},
-                        {"M4A", StepM4A}};
+                        {"M4A", StepM4A}, {"OPUS", StepOPUS}, {"MPP", StepMPP}};
 
 bool SameTitle(const std::string& a, const char* b) {
     size_t i = 0;
