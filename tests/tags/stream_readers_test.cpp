@@ -414,24 +414,6 @@ TEST(WMAfile, ContentDescriptions) {
 
 namespace {
 
-// One Ogg page holding the given packets (each under 255 * 255 bytes).
-Bytes OggPage(const std::vector<Bytes>& packets, int64_t granule, uint32_t serial = 1,
-              uint32_t seq = 0, bool continued = false, bool lastOpen = false) {
-    Bytes lacing, body;
-    for (size_t i = 0; i < packets.size(); ++i) {
-        size_t n = packets[i].size();
-        while (n >= 255) {
-            lacing += '\xFF';
-            n -= 255;
-        }
-        if (!(lastOpen && i + 1 == packets.size())) lacing += static_cast<char>(n);
-        body += packets[i];
-    }
-    return "OggS" + Bytes(1, '\0') + Bytes(1, continued ? '\1' : '\0') +
-           Le64b(static_cast<uint64_t>(granule)) + Le32b(serial) + Le32b(seq) + Le32b(0) +
-           Bytes(1, static_cast<char>(lacing.size())) + lacing + body;
-}
-
 Bytes IdHeader(uint8_t ch, uint32_t rate, uint32_t nominal) {
     return "\1vorbis" + Le32b(0) + Bytes(1, static_cast<char>(ch)) + Le32b(rate) + Le32b(0) +
            Le32b(nominal) + Le32b(0) + B("\xB8\x01");

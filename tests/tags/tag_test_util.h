@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 // Byte strings for hand-built files.
 using Bytes = std::string;
@@ -41,6 +42,24 @@ inline Bytes Zeros(size_t n) {
 inline Bytes Pad(Bytes s, size_t n) {
     s.resize(n, '\0');
     return s;
+}
+
+// One Ogg page holding the given packets (each under 255 * 255 bytes).
+inline Bytes OggPage(const std::vector<Bytes>& packets, int64_t granule, uint32_t serial = 1,
+                     uint32_t seq = 0, bool continued = false, bool lastOpen = false) {
+    Bytes lacing, body;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        size_t n = packets[i].size();
+        while (n >= 255) {
+            lacing += '\xFF';
+            n -= 255;
+        }
+        if (!(lastOpen && i + 1 == packets.size())) lacing += static_cast<char>(n);
+        body += packets[i];
+    }
+    return "OggS" + Bytes(1, '\0') + Bytes(1, continued ? '\1' : '\0') +
+           Le64b(static_cast<uint64_t>(granule)) + Le32b(serial) + Le32b(seq) + Le32b(0) +
+           Bytes(1, static_cast<char>(lacing.size())) + lacing + body;
 }
 
 // A file in the temporary folder, removed when the object goes away.
