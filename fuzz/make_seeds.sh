@@ -31,6 +31,9 @@ seed audio_ape apev2_tagged.mp3 < "$data/audio/apev2_tagged.mp3"
 seed audio_ape wavpack_tagged.wv < "$data/audio/wavpack_tagged.wv"
 for f in "$data"/audio/*.aac; do seed audio_aac "$(basename "$f")" < "$f"; done
 for f in "$data"/audio/*.flac; do seed audio_flac "$(basename "$f")" < "$f"; done
+for f in "$data"/audio/*.m4a; do seed audio_mp4 "$(basename "$f")" < "$f"; done
+seed audio_opus opus_tagged.opus < "$data/audio/opus_tagged.opus"
+seed audio_musepack mpc_sv8.mpc < "$data/audio/mpc_sv8.mpc"
 
 # Formats no Debian tool writes, byte by byte; and the archives, whose RAR
 # side has no creator in Debian either.
