@@ -21,7 +21,7 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from scan_matches_find import display, field, iso  # noqa: E402
 
-CLI = sys.argv[1]
+CLI = os.path.abspath(sys.argv[1])
 HERE = os.path.dirname(os.path.abspath(__file__))
 MP3 = open(os.path.join(HERE, "..", "data", "audio", "mp3_cbr_id3v1.mp3"), "rb").read()
 ROOT_USER = os.geteuid() == 0
@@ -311,8 +311,14 @@ def main():
     seed = int(os.environ.get("TAMBLIX_PROPERTY_SEED", "20261208"))
     trees = 4
     failures = []
+    global CLI
     with tempfile.TemporaryDirectory() as tmp:
         os.chmod(tmp, 0o755)
+        # The build folder may lie where the user 65534 cannot reach: run a copy.
+        copy = os.path.join(tmp, "tamblix-cli")
+        shutil.copy(CLI, copy)
+        os.chmod(copy, 0o755)
+        CLI = copy
         for i in range(trees):
             rng = random.Random(seed * 31 + i)
             failures = check_tree(rng, tmp.encode(), i, rounds // trees)
