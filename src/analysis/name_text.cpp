@@ -53,37 +53,6 @@ template <class F> std::string Decode8Bit(std::string_view s, F high) {
 
 } // namespace
 
-bool IsValidUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const auto* end = p + s.size();
-    while (p < end) {
-        unsigned char b = *p;
-        if (b < 0x80) {
-            ++p;
-            continue;
-        }
-        int n;
-        uint32_t c, min;
-        if ((b & 0xE0) == 0xC0) {
-            n = 1, c = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            n = 2, c = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            n = 3, c = b & 0x07, min = 0x10000;
-        } else {
-            return false;
-        }
-        if (end - p <= n) return false;
-        for (int i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            c = (c << 6) | (p[i] & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        p += n + 1;
-    }
-    return true;
-}
-
 std::string Cp1252ToUtf8(std::string_view s) {
     return Decode8Bit(
         s, [](unsigned char b) -> uint32_t { return b < 0xA0 ? kCp1252Low[b - 0x80] : b; });
@@ -136,6 +105,16 @@ bool IsStandIn(uint32_t cp) {
 }
 
 } // namespace
+
+bool IsValidUtf8(std::string_view s) {
+    uint32_t cp = 0;
+    for (size_t i = 0; i < s.size();) {
+        size_t n = SequenceAt(s, i, cp);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
 
 std::string ToDisplayPath(std::string_view path) {
     return DiskToCaption(path);
