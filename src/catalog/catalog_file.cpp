@@ -128,7 +128,6 @@ void LoadBody(TLibObj& lib, TLibFileReader& in, const THeader& h, IProgress& pro
         AddLocation(lib, f->Location);
         cursor =
             asRoot ? lib.AddVolumeNode(std::move(rec)) : lib.AddFolderNode(parent, std::move(rec));
-        lib.VolumeNode = cursor;
         byIndex.emplace(f->AbsoluteIndex, f);
         for (int32_t k = 0; k < itemCount; ++k) {
             lib.AddEntry(f, ReadEntryRecord(in, withTags));

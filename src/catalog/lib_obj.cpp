@@ -16,10 +16,6 @@ TLibObj::~TLibObj() {
     Tree.Clear();
 }
 
-void TLibObj::ClearCursors() {
-    CurrentNode = VolumeNode = ArchiveNode = nullptr;
-}
-
 TTreeNode* TLibObj::AddVolumeNode(std::unique_ptr<TLibFolder> folder) {
     TLibFolder* f = folder.get();
     f->Kind = 0;
@@ -118,7 +114,6 @@ void TLibObj::OnCatalogRelease(TTreeNode* node) {
     if (!f) return;
     for (const auto& e : f->Items())
         ReleaseEntry(e.get());
-    if (node == CurrentNode || node == VolumeNode || node == ArchiveNode) ClearCursors();
 }
 
 void TLibObj::ForgetLink(TTreeNode* colNode) {
@@ -282,7 +277,6 @@ void TLibObj::Clear() {
     ColTree.Clear();
     Tree.Clear();
     clearing_ = false;
-    ClearCursors();
     Categories.Clear();
     Locations.Clear();
     Version = kCurrentVersion;

@@ -33,11 +33,6 @@ public:
     TLibObj(const TLibObj&) = delete;
     TLibObj& operator=(const TLibObj&) = delete;
 
-    // Scan cursors.
-    TTreeNode* CurrentNode = nullptr;
-    TTreeNode* VolumeNode = nullptr;
-    TTreeNode* ArchiveNode = nullptr;
-
     std::string Version = kCurrentVersion;
     std::string FileName;
     std::string Comments;
@@ -112,7 +107,6 @@ private:
     void ForgetLink(TTreeNode* colNode);
     void DeleteLinksTo(const std::vector<TLibFolder*>& folders,
                        const std::vector<TLibFolderItem*>& entries);
-    void ClearCursors();
     void FinishDeletion(const std::vector<TTreeNode*>& nodes, bool recount);
 
     unsigned generation_ = 0;

@@ -128,12 +128,12 @@ TTreeNode* TVolumeScanner::CreateVolume(const std::string& rootPath, const std::
     }
     f->SourcePath = nametext::DiskToCaption(rootPath);
     f->Serial = serial;
-    lib_.VolumeNode = lib_.AddVolumeNode(std::move(f));
-    lib_.CurrentNode = lib_.VolumeNode;
-    lib_.ArchiveNode = nullptr;
+    volume_ = lib_.AddVolumeNode(std::move(f));
+    current_ = volume_;
+    archive_ = nullptr;
     index_.clear();
-    IndexNode(lib_.VolumeNode, GetCatalogPath(FolderOf(lib_.VolumeNode)));
-    return lib_.VolumeNode;
+    IndexNode(volume_, GetCatalogPath(FolderOf(volume_)));
+    return volume_;
 }
 
 void TVolumeScanner::ApplyFolderDefaults(TLibFolder* f) const {
@@ -164,19 +164,19 @@ TTreeNode* TVolumeScanner::ChildFolderNode(TTreeNode* parent, const std::string&
 void TVolumeScanner::EnterFolder(const std::string& folderPath, TDateTime date) {
     if (StopNow()) return;
     if (TTreeNode* n = FindPath(folderPath)) {
-        lib_.CurrentNode = n;
+        current_ = n;
         if (n->Parent()) FolderOf(n)->Date = date;
         return;
     }
     std::vector<std::string> parts = nametext::SplitCatalogPath(folderPath);
-    if (parts.empty() || !lib_.VolumeNode) return;
+    if (parts.empty() || !volume_) return;
     TTreeNode* parent = FindPath(folderPath.substr(0, ParentLength(folderPath, '\\')));
-    TTreeNode* n = ChildFolderNode(parent ? parent : lib_.VolumeNode, parts.back());
+    TTreeNode* n = ChildFolderNode(parent ? parent : volume_, parts.back());
     FolderOf(n)->Date = date;
     std::string key = folderPath;
     if (key.back() != '\\') key += '\\';
     IndexNode(n, key);
-    lib_.CurrentNode = n;
+    current_ = n;
 }
 
 void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::string& name,
@@ -188,7 +188,7 @@ void TVolumeScanner::AddFoundEntry(const std::string& folderPath, const std::str
     rec.Attr = isDirectory ? faDirectory : 0;
     rec.Time = date;
     rec.Size = size;
-    AddEntryTo(lib_.CurrentNode, folderPath, rec, step);
+    AddEntryTo(current_, folderPath, rec, step);
 }
 
 void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
@@ -297,7 +297,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             if (!isNew) ApplyEntryDefaults(e, true);
             e->TagInfo.Clear();
             TTreeNode* arch = ChildFolderNode(node, name);
-            lib_.ArchiveNode = arch;
+            archive_ = arch;
             std::string path = fullPath();
             ReadArchive(path, nametext::DiskToCaption(path), kind);
         } else if (handlers_) {
@@ -366,8 +366,8 @@ void TVolumeScanner::ReadArchive(const std::string& path, const std::string& sho
 }
 
 void TVolumeScanner::AddArchiveMember(const TArchiveMember& member) {
-    if (member.IsFolder() || member.FileName.empty() || !lib_.ArchiveNode) return;
-    TLibFolder* f = FolderOf(lib_.ArchiveNode);
+    if (member.IsFolder() || member.FileName.empty() || !archive_) return;
+    TLibFolder* f = FolderOf(archive_);
     TLibFolderItem* e = f->FindItem(member.FileName);
     if (!e) {
         auto item = std::make_unique<TLibFolderItem>();
@@ -472,14 +472,14 @@ void TVolumeScanner::WalkEnterFolder(const std::string& path, const TSearchRec& 
         while (walkStack_.size() > 1 && walkStack_.back().PathLength > parentLength)
             walkStack_.pop_back();
         if (walkStack_.back().PathLength != parentLength) {
-            lib_.CurrentNode = nullptr;
+            current_ = nullptr;
             return;
         }
         node = ChildFolderNode(walkStack_.back().Node, rec.Name);
         walkStack_.push_back({node, path.size()});
         FolderOf(node)->Date = rec.Time;
     }
-    lib_.CurrentNode = node;
+    current_ = node;
     if (!Options.FoldersOnly) return;
     // Only folders are walked: the files and archives the catalog holds stay.
     for (const auto& e : FolderOf(node)->Items()) {
@@ -520,7 +520,7 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
     };
     walker.OnFileFound = [&](const std::string& path, const TSearchRec& rec) {
         if (StopNow()) walker.StopSearch = true;
-        AddEntryTo(lib_.CurrentNode, path, rec, true);
+        AddEntryTo(current_, path, rec, true);
     };
     walker.OnError = [&](const std::string& path, int error) { WalkError(path, error); };
     walker.OnPoll = [&] { return StopNow(); };
@@ -631,9 +631,9 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
         if (vol->Serial.empty()) vol->Serial = Options.Serial;
         // Only a whole volume moves its source; a subfolder is rescanned under its own node.
         if (selected == volNode) vol->SourcePath = Options.FolderResult;
-        lib_.VolumeNode = volNode;
-        lib_.CurrentNode = selected;
-        lib_.ArchiveNode = nullptr;
+        volume_ = volNode;
+        current_ = selected;
+        archive_ = nullptr;
         index_.clear();
         Walk(root, selected);
         if (Options.DeleteNotFound && !stopped_) {

@@ -66,6 +66,9 @@ public:
                        bool isDirectory, TDateTime date, int64_t size,
                        const std::string& realName = {});
     void AddArchiveMember(const TArchiveMember& member);
+    // The folder EnterFolder last entered (null before the first).
+    TTreeNode* CurrentNode() const { return current_; }
+    void SetCurrentNode(TTreeNode* node) { current_ = node; }
     int MarkSeen(TTreeNode* node, bool value);
     int DeleteUnseen(TTreeNode* node);
     void ApplyDefaultsToTree(TTreeNode* node, bool includeTop);
@@ -117,6 +120,10 @@ private:
     std::unordered_map<std::string, TTreeNode*> index_;
     // The walk's open folders, root first.
     std::vector<TWalkFolder> walkStack_;
+    // Where the scan adds: its volume, the folder entered last, the archive being listed.
+    TTreeNode* volume_ = nullptr;
+    TTreeNode* current_ = nullptr;
+    TTreeNode* archive_ = nullptr;
     bool stopped_ = false;
     unsigned statusTick_ = 0;
 };

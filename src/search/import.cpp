@@ -220,7 +220,7 @@ TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progre
         progress.EndProgress(GetMessageText("msgsImported", o.FileName));
         lib.Modified = true;
         lib.Recount();
-        if (lastVolume) lib.VolumeNode = lastVolume;
+        if (lastVolume && o.LastVolume) *o.LastVolume = lastVolume;
     };
     try {
         if (o.FileName.empty()) throw EMessageError("errFileEmpty");
@@ -255,7 +255,6 @@ TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progre
                     reenter = true;
                 }
                 // Everything of this Volume text goes below the volume made for it.
-                lib.VolumeNode = volumeNode;
                 TLibFolder* volume = FolderOf(volumeNode);
                 if (obj.HasLocation && !obj.Location.empty() && volume->Location.empty())
                     volume->Location = obj.Location;
@@ -263,25 +262,26 @@ TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progre
                     reenter = true;
                     std::string p = GetCatalogPath(volume);
                     scanner.EnterFolder(p, 0);
-                    lib.CurrentNode = volumeNode;
+                    scanner.SetCurrentNode(volumeNode);
                     for (const std::string& part : PathComponents(obj.Path)) {
-                        TLibFolder* cur = FolderOf(lib.CurrentNode);
+                        // A "\\" inside a name stands as a stand-in in paths.
                         const std::string c = nametext::PathPartToCaption(part);
+                        TLibFolder* cur = FolderOf(scanner.CurrentNode());
                         // A folder's own line (read earlier) keeps its date.
                         if (!cur->FindItem(c))
                             scanner.AddFoundEntry(p, c, false, true, obj.Date, 0);
                         TLibFolderItem* e = cur->FindItem(c);
-                        TTreeNode* before = lib.CurrentNode;
+                        TTreeNode* before = scanner.CurrentNode();
                         p += part + "\\";
                         scanner.EnterFolder(p, e ? e->Date : 0);
-                        if (lib.CurrentNode == before) throw EMessageError("msgsImpErr", p);
+                        if (scanner.CurrentNode() == before) throw EMessageError("msgsImpErr", p);
                     }
                     prevPath = obj.Path;
                     reenter = false;
                 }
-                scanner.AddFoundEntry(GetCatalogPath(FolderOf(lib.CurrentNode)), obj.Name, false,
-                                      false, obj.Date, obj.Size);
-                TLibFolderItem* e = FolderOf(lib.CurrentNode)->FindItem(obj.Name);
+                scanner.AddFoundEntry(GetCatalogPath(FolderOf(scanner.CurrentNode())), obj.Name,
+                                      false, false, obj.Date, obj.Size);
+                TLibFolderItem* e = FolderOf(scanner.CurrentNode())->FindItem(obj.Name);
                 if (!e) throw EMessageError("msgsImpErr", obj.Key());
                 if (obj.HasCategory) e->Category = obj.Category;
                 if (obj.HasComments) e->Comments = obj.Comments;

@@ -10,6 +10,8 @@
 class ISettingsStore;
 
 // The import dialog's choices; kept in the settings under "frmImport".
+class TTreeNode;
+
 struct TImportOptions {
     static constexpr const char* kKey = "frmImport";
     // The field names in the dialog's design order. "Type" and "FilePath" are
@@ -27,6 +29,8 @@ struct TImportOptions {
     // Not stored: the unit words sizes may end with.
     std::string KBText = "KB";
     std::string MBText = "MB";
+    // Not stored: set to the last volume the import made, also when it fails part-way.
+    TTreeNode** LastVolume = nullptr;
 
     // "Volume", "Path" and "Name" are always ticked.
     void ForceRequired();

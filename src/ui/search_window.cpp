@@ -982,6 +982,8 @@ void TfrmMain::RunImportCommand() {
     TfrmImport& dlg = ImportDialog();
     if (!dlg.Run()) return;
     TImportOptions o = dlg.Options();
+    TTreeNode* lastVolume = nullptr;
+    o.LastVolume = &lastVolume;
     TMainPump pump(*this);
     RunBusy([&] {
         gd_->ApplyDefaults = true;
@@ -998,7 +1000,7 @@ void TfrmMain::RunImportCommand() {
         RunImport(*lib_, o, pump);
         gd_->Progress.LogMessage(GetMessageText("msgsAdded", lib_->FileName));
     });
-    if (lib_->VolumeNode) SelectNode(lib_->VolumeNode);
+    if (lastVolume) SelectNode(lastVolume);
     SetActiveView(tvNodes_);
     UpdateStatus();
 }
