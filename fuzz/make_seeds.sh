@@ -34,6 +34,7 @@ for f in "$data"/audio/*.flac; do seed audio_flac "$(basename "$f")" < "$f"; don
 for f in "$data"/audio/*.m4a; do seed audio_mp4 "$(basename "$f")" < "$f"; done
 seed audio_opus opus_tagged.opus < "$data/audio/opus_tagged.opus"
 seed audio_musepack mpc_sv8.mpc < "$data/audio/mpc_sv8.mpc"
+seed audio_ogg ogg_flac.oga < "$data/audio/ogg_flac.oga"
 
 # Formats no Debian tool writes, byte by byte; and the archives, whose RAR
 # side has no creator in Debian either.

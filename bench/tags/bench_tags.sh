@@ -1,7 +1,9 @@
 #!/bin/bash
 # Times `tamblix-cli tags` over 2,000 audio files against mediainfo and
 # exiftool -fast over the same files, in one run, and prints files per second
-# and how many times faster the tags command is than the faster of the two.
+# and how many times faster the tags command is. Every handler of the default
+# table is on, the stream readers (MPEG-4, Opus, Musepack, FLAC, ...) included.
+# Target: at least 10 times mediainfo's files per second.
 #
 # Usage: bench_tags.sh PATH-TO-tamblix-cli [COUNT]
 # The files are copies of the test fixtures, made in a temporary folder. To
@@ -17,7 +19,8 @@ trap 'rm -rf "$work"' EXIT
 
 files=()
 if [ -n "${CORPUS_SCRIPT:-}" ]; then
-    "$CORPUS_SCRIPT" $((count * 4)) "$work/corpus" >/dev/null
+    # About one file in a hundred of the corpus is audio.
+    "$CORPUS_SCRIPT" $((count * 100)) "$work/corpus" >/dev/null 2>&1
     mapfile -t files < <(head -n "$count" "$work/corpus/meta/audio.lst")
 else
     mapfile -t seeds < <(find "$fixtures" -type f ! -name '*.sh' | sort)
@@ -33,6 +36,7 @@ n=${#files[@]}
 [ "$n" -gt 0 ] || { echo "no files" >&2; exit 1; }
 
 settings="$work/settings.ini"
+"$cli" --settings "$settings" handlers --defaults >/dev/null
 run_ours() { "$cli" --settings "$settings" tags "${files[@]}" >/dev/null; }
 run_mediainfo() { mediainfo "${files[@]}" >/dev/null; }
 run_exiftool() { exiftool -fast "${files[@]}" >/dev/null 2>&1 || true; }
@@ -61,6 +65,6 @@ printf '%-22s %8s s  %8s files/s\n' "exiftool -fast" "$t_ex" "$(rate "$t_ex")"
 faster=$t_mi
 if [ "$(echo "$t_ex < $t_mi" | bc -l)" = 1 ]; then faster=$t_ex; fi
 printf 'files: %d\n' "$n"
-printf 'ratio vs mediainfo: %.1fx  vs exiftool: %.1fx  vs the faster: %.1fx (target 5x)\n' \
+printf 'ratio vs mediainfo: %.1fx (target 10x)  vs exiftool: %.1fx  vs the faster: %.1fx\n' \
     "$(echo "$t_mi / $t_ours" | bc -l)" "$(echo "$t_ex / $t_ours" | bc -l)" \
     "$(echo "$faster / $t_ours" | bc -l)"

@@ -302,7 +302,7 @@ void TMP4file::ReadItem(TBinaryFile& f, const char* type, int64_t pos, int64_t e
         Album = text;
     if (t == "\xA9"
              "day")
-        Year = text.substr(0, 4);
+        Year = DecodeUtf8Lenient(text.substr(0, 4)); // whole characters only
     if (t == "\xA9gen") Genre = text;
     if (t == "\xA9"
              "cmt")

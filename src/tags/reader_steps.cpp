@@ -38,46 +38,35 @@ void PutChannelMode(unsigned channels, const std::string& name, TTagInfo& info) 
     info.SetValue("ChannelModeName", name);
 }
 
+// The seven keys every tag format fills, in their fixed order.
+void PutTagKeys(TTagInfo& info, const std::string& artist, const std::string& title,
+                const std::string& album, const std::string& year, const std::string& genre,
+                const std::string& comment, int64_t track) {
+    info.SetValue("Artist", artist);
+    info.SetValue("Title", title);
+    info.SetValue("Album", album);
+    info.SetValue("Year", year);
+    info.SetValue("Genre", genre);
+    info.SetValue("Comments", comment);
+    info.SetValue("Track", track);
+}
+
 void PutID3v1(const TID3v1& t, TTagInfo& info) {
-    info.SetValue("Artist", t.Artist);
-    info.SetValue("Title", t.Title);
-    info.SetValue("Album", t.Album);
-    info.SetValue("Year", t.Year);
-    info.SetValue("Genre", t.GenreName());
-    info.SetValue("Comments", t.Comment);
-    info.SetValue("Track", t.Track);
+    PutTagKeys(info, t.Artist, t.Title, t.Album, t.Year, t.GenreName(), t.Comment, t.Track);
 }
 
 void PutID3v2(const TID3v2& t, TTagInfo& info) {
-    info.SetValue("Artist", t.Artist);
-    info.SetValue("Title", t.Title);
-    info.SetValue("Album", t.Album);
-    info.SetValue("Year", t.Year);
-    info.SetValue("Genre", t.Genre);
-    info.SetValue("Comments", t.Comment);
-    info.SetValue("Track", t.Track);
+    PutTagKeys(info, t.Artist, t.Title, t.Album, t.Year, t.Genre, t.Comment, t.Track);
 }
 
 // The seven ID3 keys from an APE tag, merged between ID3v1 and ID3v2 as the
 // tags of a file are: the later write wins where it has a value.
 void PutAPE(const TAPEtag& t, TTagInfo& info) {
-    info.SetValue("Artist", t.Artist);
-    info.SetValue("Title", t.Title);
-    info.SetValue("Album", t.Album);
-    info.SetValue("Year", t.Year);
-    info.SetValue("Genre", t.Genre);
-    info.SetValue("Comments", t.Comment);
-    info.SetValue("Track", t.Track);
+    PutTagKeys(info, t.Artist, t.Title, t.Album, t.Year, t.Genre, t.Comment, t.Track);
 }
 
 void PutVorbisComment(const TVorbisComment& c, TTagInfo& info) {
-    info.SetValue("Artist", c.Artist);
-    info.SetValue("Title", c.Title);
-    info.SetValue("Album", c.Album);
-    info.SetValue("Year", c.Date);
-    info.SetValue("Genre", c.Genre);
-    info.SetValue("Comments", c.Comment);
-    info.SetValue("Track", c.Track);
+    PutTagKeys(info, c.Artist, c.Title, c.Album, c.Date, c.Genre, c.Comment, c.Track);
 }
 
 void PutFLAC(const TFLACfile& r, TTagInfo& info) {
@@ -131,13 +120,7 @@ bool StepMPG(const std::string& path, TTagInfo& info) {
 bool StepWMA(const std::string& path, TTagInfo& info) {
     TWMAfile r;
     if (!r.ReadFromFile(path) || !r.Valid) return false;
-    info.SetValue("Artist", r.Artist);
-    info.SetValue("Title", r.Title);
-    info.SetValue("Album", r.Album);
-    info.SetValue("Year", r.Year);
-    info.SetValue("Genre", r.Genre);
-    info.SetValue("Comments", r.Comment);
-    info.SetValue("Track", r.Track);
+    PutTagKeys(info, r.Artist, r.Title, r.Album, r.Year, r.Genre, r.Comment, r.Track);
     PutChannelMode(r.Channels, r.ChannelModeName(), info);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", r.BitRate);
@@ -184,13 +167,7 @@ bool StepOGG(const std::string& path, TTagInfo& info) {
         PutFLAC(flac, info);
         return true;
     }
-    info.SetValue("Artist", r.Artist);
-    info.SetValue("Title", r.Title);
-    info.SetValue("Album", r.Album);
-    info.SetValue("Year", r.Date);
-    info.SetValue("Genre", r.Genre);
-    info.SetValue("Comments", r.Comment);
-    info.SetValue("Track", r.Track);
+    PutTagKeys(info, r.Artist, r.Title, r.Album, r.Date, r.Genre, r.Comment, r.Track);
     PutChannelMode(r.Channels, r.ChannelModeName(), info);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", r.BitRate());
@@ -202,13 +179,7 @@ bool StepOGG(const std::string& path, TTagInfo& info) {
 bool StepAPE(const std::string& path, TTagInfo& info) {
     TAPEtag r;
     if (!r.ReadFromFile(path) || !r.Exists) return false;
-    info.SetValue("Artist", r.Artist);
-    info.SetValue("Title", r.Title);
-    info.SetValue("Album", r.Album);
-    info.SetValue("Year", r.Year);
-    info.SetValue("Genre", r.Genre);
-    info.SetValue("Comments", r.Comment);
-    info.SetValue("Track", r.Track);
+    PutTagKeys(info, r.Artist, r.Title, r.Album, r.Year, r.Genre, r.Comment, r.Track);
     info.SetValue("Copyright", r.Copyright);
     return true;
 }
@@ -285,13 +256,7 @@ bool StepCDA(const std::string& path, TTagInfo& info) {
 bool StepM4A(const std::string& path, TTagInfo& info) {
     TMP4file r;
     if (!r.ReadFromFile(path) || !r.Valid) return false;
-    info.SetValue("Artist", r.Artist);
-    info.SetValue("Title", r.Title);
-    info.SetValue("Album", r.Album);
-    info.SetValue("Year", r.Year);
-    info.SetValue("Genre", r.Genre);
-    info.SetValue("Comments", r.Comment);
-    info.SetValue("Track", r.Track);
+    PutTagKeys(info, r.Artist, r.Title, r.Album, r.Year, r.Genre, r.Comment, r.Track);
     info.SetValue("Codec", r.Codec);
     info.SetValue("Channels", r.Channels);
     info.SetValue("SampleRateHZ", r.SampleRate);
