@@ -1,11 +1,9 @@
-#include <array>
-#include <cstdio>
-#include <filesystem>
-#include <gtest/gtest.h>
-#include <string>
-#include <sys/wait.h>
+#include "support/run_program.h"
+#include "support/temp_folder.h"
 
-namespace fs = std::filesystem;
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -14,34 +12,20 @@ struct TRun {
     std::string out;
 };
 
-// Runs the command-line tool with a settings file of its own.
-TRun Cli(const fs::path& settings, const std::string& args) {
-    std::string cmd = std::string("'") + TAMBLIX_CLI + "' --settings '" + settings.string() +
-                      "' handlers " + args + " 2>/dev/null";
-    TRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    int status = pclose(p);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+// Runs the command-line tool with a settings file of its own; `args` split at spaces.
+TRun Cli(const std::string& settings, const std::string& args) {
+    std::vector<std::string> argv{TAMBLIX_CLI, "--settings", settings, "handlers"};
+    std::istringstream words(args);
+    for (std::string w; words >> w;)
+        argv.push_back(w);
+    TProgramRun run = RunProgram(argv);
+    return {run.ExitCode, run.Out};
 }
 
 class HandlersCli : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tamblix_handlers_cli_" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        settings_ = dir_ / "settings.ini";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_, settings_;
+    TTempFolder dir_;
+    std::string settings_ = dir_.File("settings.ini");
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "analysis/handlers.h"
 #include "settings/message_error.h"
 #include "settings/settings_store.h"
+#include "support/temp_folder.h"
 #include "tags/tag_info.h"
 
 #include <filesystem>
@@ -252,20 +253,8 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
 namespace {
 class ProcessFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tamblix_handlers_" +
-                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-        list_.SetDefaults();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    std::string Touch(const std::string& name) {
-        std::string p = (dir_ / name).string();
-        std::ofstream(p) << "x";
-        return p;
-    }
+    void SetUp() override { list_.SetDefaults(); }
+    std::string Touch(const std::string& name) { return tmp_.Write(name, "x"); }
     std::vector<std::string> Run(const std::string& path, int* read = nullptr) {
         std::vector<std::string> steps;
         TTagInfo info;
@@ -279,7 +268,8 @@ protected:
         if (read) *read = n;
         return steps;
     }
-    fs::path dir_;
+    TTempFolder tmp_;
+    fs::path dir_{tmp_.Path()};
     THandlerList list_;
 };
 } // namespace

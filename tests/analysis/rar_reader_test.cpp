@@ -1,6 +1,7 @@
 #include "analysis/date_time.h"
 #include "analysis/rar_reader.h"
 #include "rar_writer.h"
+#include "support/temp_folder.h"
 
 #include <clocale>
 #include <cstdlib>
@@ -26,10 +27,6 @@ class RarReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::setlocale(LC_ALL, "C.UTF-8");
-        dir = fs::temp_directory_path() /
-              ("tamblix_rar_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
         rar.OnFileProcessing = [this](TRAR&, const TDFRARHeaderData& h, int status) {
             events.push_back({"file", h.FileName, status, h});
         };
@@ -40,13 +37,8 @@ protected:
             events.push_back({"status", m, static_cast<int>(s), {}});
         };
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string Write(const std::string& name, const std::string& bytes) {
-        std::string path = (dir / name).string();
-        fs::remove(path); // rewriting a truncated file would flush it to disk on close
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+        return tmp.Write(name, bytes);
     }
     void List(const std::string& path) {
         events.clear();
@@ -60,7 +52,8 @@ protected:
         return out;
     }
 
-    fs::path dir;
+    TTempFolder tmp;
+    fs::path dir{tmp.Path()};
     TRAR rar;
     std::vector<TEvent> events;
 };

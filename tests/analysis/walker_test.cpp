@@ -1,6 +1,7 @@
 #include "../support/unprivileged.h"
 #include "analysis/name_text.h"
 #include "analysis/walker.h"
+#include "support/temp_folder.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -18,14 +19,7 @@ namespace {
 class WalkerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        root = (fs::temp_directory_path() /
-                ("tamblix_walk_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-                   .string() +
-               "/";
-        fs::remove_all(root);
-        fs::create_directories(root);
-        top = root;
+        root = tmp.Path() + "/";
         walker.OnEnterFolder = [this](const std::string& f, const TSearchRec& r) {
             std::string rel = f.substr(root.size());
             log.push_back(rel.empty() ? "enter root" : "enter " + rel + " [" + r.Name + "]");
@@ -38,19 +32,8 @@ protected:
             errors.push_back(p.substr(std::min(p.size(), root.size())) + ":" + std::to_string(err));
         };
     }
-    void TearDown() override {
-        // unreadable folders would stop the clean-up
-        for (auto it = fs::recursive_directory_iterator(
-                 top, fs::directory_options::skip_permission_denied, ec);
-             it != fs::recursive_directory_iterator(); it.increment(ec))
-            if (it->is_directory(ec) && !it->is_symlink(ec))
-                fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(top, ec);
-    }
-
     void File(const std::string& rel, const std::string& data = "x") {
-        fs::create_directories(fs::path(root + rel).parent_path());
-        std::ofstream(root + rel, std::ios::binary) << data;
+        WriteFile(root + rel, data);
     }
     void Dir(const std::string& rel) { fs::create_directories(root + rel); }
     void Walk(const std::string& mask = "*.*", uint16_t levels = 0, bool foldersOnly = false) {
@@ -65,7 +48,8 @@ protected:
         return nullptr;
     }
 
-    std::string root, top;
+    TTempFolder tmp;
+    std::string root;
     TFileSearch walker;
     std::vector<std::string> log, errors;
     std::vector<TSearchRec> recs;

@@ -1,6 +1,7 @@
 #include "analysis/date_time.h"
 #include "analysis/zip_reader.h"
 #include "settings/message_error.h"
+#include "support/temp_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -83,21 +84,12 @@ std::string BuildZip(const std::vector<TMember>& members, bool withDirectory = t
 class ZipReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tamblix_zip_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
         zip.OnLog = [this](const std::string& key, const std::string& arg) {
             log.push_back(key + "|" + arg);
         };
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::string Write(const std::string& name, const std::string& bytes) {
-        std::string path = (dir / name).string();
-        fs::remove(path); // rewriting a truncated file would flush it to disk on close
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
+        return tmp.Write(name, bytes);
     }
     // Reads; returns the error text, empty when the read succeeded.
     std::string Read(const std::string& path) {
@@ -117,7 +109,8 @@ protected:
         return out;
     }
 
-    fs::path dir;
+    TTempFolder tmp;
+    fs::path dir{tmp.Path()};
     TZip zip;
     std::vector<std::string> log;
 };

@@ -1,18 +1,14 @@
-#include "catalog_test_util.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
 #include "settings/message_error.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+#include "support/temp_folder.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
-
-class TStopAfter : public TNullProgress {
-public:
-    explicit TStopAfter(int n) : left_(n) {}
-    bool StopRequested() const override { return --left_ < 0; }
-
-private:
-    mutable int left_;
-};
 
 std::string ErrorKey(const std::function<void()>& f) {
     try {
@@ -24,17 +20,13 @@ std::string ErrorKey(const std::function<void()>& f) {
 }
 
 TTreeNode* NewVolume(TLibObj& lib, const std::string& caption, const std::string& source) {
-    auto f = std::make_unique<TLibFolder>();
-    f->Caption = caption;
-    f->SourcePath = source;
-    return lib.AddVolumeNode(std::move(f));
+    TTreeNode* v = TCatalogBuilder(lib).Volume(caption);
+    FolderOf(v)->SourcePath = source;
+    return v;
 }
 
 TLibFolderItem* NewFile(TLibObj& lib, TTreeNode* node, const std::string& name, int64_t size) {
-    auto e = std::make_unique<TLibFolderItem>();
-    e->Caption = name;
-    e->Size = size;
-    return lib.AddEntry(FolderOf(node), std::move(e));
+    return TCatalogBuilder(lib).File(node, name, size);
 }
 
 TNullProgress quiet;
@@ -42,10 +34,10 @@ TNullProgress quiet;
 } // namespace
 
 TEST(CatalogFile, ByteExactSmallCatalogs) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj empty;
     SaveToFile(empty, dir.File("empty.txc"), quiet);
-    std::string bytes = ReadAll(dir.File("empty.txc"));
+    std::string bytes = ReadFile(dir.File("empty.txc"));
     EXPECT_EQ(bytes.size(), 35u);
     EXPECT_EQ(bytes.substr(0, 15), std::string("\x0b\0\0\0Tamblix 2.3", 15));
     EXPECT_EQ(empty.FileName, dir.File("empty.txc"));
@@ -54,18 +46,18 @@ TEST(CatalogFile, ByteExactSmallCatalogs) {
     TTreeNode* cd = NewVolume(one, "CD1", "D:\\");
     NewFile(one, cd, "a.txt", 5);
     SaveToFile(one, dir.File("one.txc"), quiet);
-    std::string expected = TBytes()
+    std::string expected = TCatalogBytes()
                                .Header("Tamblix 2.3", 1, 0, 0)
                                .Folder("CD1", 0, 0, 1, 0, "D:\\")
                                .Entry("a.txt", 5, true)
                                .data;
-    EXPECT_EQ(ReadAll(dir.File("one.txc")), expected);
+    EXPECT_EQ(ReadFile(dir.File("one.txc")), expected);
     EXPECT_EQ(expected.size(), 127u);
     EXPECT_FALSE(one.Modified);
 }
 
 TEST(CatalogFile, RoundTripKeepsEverything) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     lib.Comments = "my discs";
     lib.Category = "home";
@@ -106,17 +98,17 @@ TEST(CatalogFile, RoundTripKeepsEverything) {
     EXPECT_EQ(ColItemOf(back.ColTree.Root(0))->URL, "https://example.org/");
     EXPECT_TRUE(TotalsAreConsistent(back));
     SaveToFile(back, dir.File("d.txc"), quiet);
-    EXPECT_EQ(ReadAll(dir.File("c.txc")), ReadAll(dir.File("d.txc")));
+    EXPECT_EQ(ReadFile(dir.File("c.txc")), ReadFile(dir.File("d.txc")));
 }
 
 TEST(CatalogFile, OldVersionLoadsWithoutTagsAndMarksModified) {
-    TTempDir dir;
-    WriteAll(dir.File("old.txc"), TBytes()
-                                      .Header("Tamblix 2.2", 1, 0, 1)
-                                      .Folder("CD1", 0, 0, 1, 0, "D:\\")
-                                      .Entry("a.txt", 5, false)
-                                      .S("Music")
-                                      .data);
+    TTempFolder dir;
+    WriteFile(dir.File("old.txc"), TCatalogBytes()
+                                       .Header("Tamblix 2.2", 1, 0, 1)
+                                       .Folder("CD1", 0, 0, 1, 0, "D:\\")
+                                       .Entry("a.txt", 5, false)
+                                       .S("Music")
+                                       .data);
     TLibObj lib;
     LoadFromFile(lib, dir.File("old.txc"), false, quiet);
     EXPECT_TRUE(lib.Modified);
@@ -124,21 +116,21 @@ TEST(CatalogFile, OldVersionLoadsWithoutTagsAndMarksModified) {
     EXPECT_EQ(lib.Categories.Lines(), std::vector<std::string>{"Music"});
     SaveToFile(lib, dir.File("new.txc"), quiet);
     EXPECT_EQ(ReadCatalogVersion(dir.File("new.txc")), "Tamblix 2.3");
-    EXPECT_EQ(ReadAll(dir.File("new.txc")).size(), 127u + 4 + 5);
+    EXPECT_EQ(ReadFile(dir.File("new.txc")).size(), 127u + 4 + 5);
 }
 
 TEST(CatalogFile, LevelPlacement) {
-    TTempDir dir;
+    TTempFolder dir;
     // V0, a(1), b(2), c(3), d(1) -> d is a sibling of a; then another volume.
-    WriteAll(dir.File("lv.txc"), TBytes()
-                                     .Header("Tamblix 2.3", 6, 0, 0)
-                                     .Folder("V0", 0, 0, 0, 0)
-                                     .Folder("a", 1, 1, 0, 1)
-                                     .Folder("b", 2, 1, 0, 2)
-                                     .Folder("c", 3, 1, 0, 3)
-                                     .Folder("d", 1, 1, 0, 4)
-                                     .Folder("W", 0, 0, 0, 5)
-                                     .data);
+    WriteFile(dir.File("lv.txc"), TCatalogBytes()
+                                      .Header("Tamblix 2.3", 6, 0, 0)
+                                      .Folder("V0", 0, 0, 0, 0)
+                                      .Folder("a", 1, 1, 0, 1)
+                                      .Folder("b", 2, 1, 0, 2)
+                                      .Folder("c", 3, 1, 0, 3)
+                                      .Folder("d", 1, 1, 0, 4)
+                                      .Folder("W", 0, 0, 0, 5)
+                                      .data);
     TLibObj lib;
     LoadFromFile(lib, dir.File("lv.txc"), false, quiet);
     ASSERT_EQ(lib.Tree.RootCount(), 2);
@@ -152,18 +144,18 @@ TEST(CatalogFile, LevelPlacement) {
 }
 
 TEST(CatalogFile, RelinkingUsesIndexAndExactLinkPath) {
-    TTempDir dir;
-    WriteAll(dir.File("l.txc"), TBytes()
-                                    .Header("Tamblix 2.3", 2, 4, 0)
-                                    .Folder("CD", 0, 0, 0, 0)
-                                    .Folder("sub", 1, 1, 2, 1)
-                                    .Entry("f.txt", 1, true)
-                                    .Entry("g.txt", 1, true)
-                                    .Col("group", -1, 0, -1, "")
-                                    .Col("sub", 1, 1, 1, "CD\\sub\\")
-                                    .Col("g", 2, 1, 1, "CD\\sub\\g.txt")
-                                    .Col("gone", 2, 1, 1, "CD\\sub\\G.TXT")
-                                    .data);
+    TTempFolder dir;
+    WriteFile(dir.File("l.txc"), TCatalogBytes()
+                                     .Header("Tamblix 2.3", 2, 4, 0)
+                                     .Folder("CD", 0, 0, 0, 0)
+                                     .Folder("sub", 1, 1, 2, 1)
+                                     .Entry("f.txt", 1, true)
+                                     .Entry("g.txt", 1, true)
+                                     .Col("group", -1, 0, -1, "")
+                                     .Col("sub", 1, 1, 1, "CD\\sub\\")
+                                     .Col("g", 2, 1, 1, "CD\\sub\\g.txt")
+                                     .Col("gone", 2, 1, 1, "CD\\sub\\G.TXT")
+                                     .data);
     TLibObj lib;
     LoadFromFile(lib, dir.File("l.txc"), false, quiet);
     TTreeNode* group = lib.ColTree.Root(0);
@@ -178,7 +170,7 @@ TEST(CatalogFile, RelinkingUsesIndexAndExactLinkPath) {
 }
 
 TEST(CatalogFile, AppendAddsRootsAndRelinksOnlyItsOwnRecords) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj a;
     TTreeNode* va = NewVolume(a, "A", "/a/");
     NewFile(a, va, "x", 1);
@@ -210,7 +202,7 @@ TEST(CatalogFile, AppendAddsRootsAndRelinksOnlyItsOwnRecords) {
 }
 
 TEST(CatalogFile, LinkPathFollowsRenamedVolume) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     TTreeNode* v = NewVolume(lib, "Old", "/o/");
     TLibFolderItem* f = NewFile(lib, v, "f.txt", 1);
@@ -223,18 +215,19 @@ TEST(CatalogFile, LinkPathFollowsRenamedVolume) {
 }
 
 TEST(CatalogFile, StoppedOrFailedSaveKeepsTheOldFile) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     TTreeNode* v = NewVolume(lib, "V", "/v/");
     for (int i = 0; i < 50; ++i)
         NewFile(lib, v, "f" + std::to_string(i), i);
     SaveToFile(lib, dir.File("keep.txc"), quiet);
-    std::string before = ReadAll(dir.File("keep.txc"));
+    std::string before = ReadFile(dir.File("keep.txc"));
     NewFile(lib, v, "extra", 1);
     lib.Modified = true;
-    TStopAfter stop(10);
+    TRecordingProgress stop;
+    stop.StopAfterPolls = 10;
     EXPECT_EQ(ErrorKey([&] { SaveToFile(lib, dir.File("keep.txc"), stop); }), "infoCancel");
-    EXPECT_EQ(ReadAll(dir.File("keep.txc")), before);
+    EXPECT_EQ(ReadFile(dir.File("keep.txc")), before);
     EXPECT_TRUE(lib.Modified);
     EXPECT_EQ(ErrorKey([&] { SaveToFile(lib, dir.File("no/such/dir/x.txc"), quiet); }), "errWrite");
     EXPECT_EQ(lib.FileName, dir.File("keep.txc"));
@@ -246,7 +239,7 @@ TEST(CatalogFile, StoppedOrFailedSaveKeepsTheOldFile) {
 }
 
 TEST(CatalogFile, LongTextIsCutAtACharacterBoundary) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     TTreeNode* v = NewVolume(lib, "V", "/v/");
     TLibFolderItem* f = NewFile(lib, v, "f", 1);
@@ -263,14 +256,14 @@ TEST(CatalogFile, LongTextIsCutAtACharacterBoundary) {
 }
 
 TEST(CatalogFile, DamagedFilesGiveClearErrorsAndProtectTheFile) {
-    TTempDir dir;
+    TTempFolder dir;
     auto load = [&](const std::string& bytes, TLibObj& lib) {
-        WriteAll(dir.File("bad.txc"), bytes);
+        WriteFile(dir.File("bad.txc"), bytes);
         return ErrorKey([&] { LoadFromFile(lib, dir.File("bad.txc"), false, quiet); });
     };
     {
         TLibObj lib;
-        std::string good = TBytes()
+        std::string good = TCatalogBytes()
                                .Header("Tamblix 2.3", 2, 0, 0)
                                .Folder("V", 0, 0, 1, 0)
                                .Entry("a", 1, true)
@@ -281,9 +274,11 @@ TEST(CatalogFile, DamagedFilesGiveClearErrorsAndProtectTheFile) {
     }
     {
         TLibObj lib;
-        EXPECT_EQ(load(TBytes().Header("Tamblix 2.3", 1, 0, 0).I32(-5).data, lib), "errDamaged");
-        EXPECT_EQ(load(TBytes().Header("Tamblix 2.3", 1, 0, 0).I32(70000).data, lib), "errDamaged");
-        EXPECT_EQ(load(TBytes()
+        EXPECT_EQ(load(TCatalogBytes().Header("Tamblix 2.3", 1, 0, 0).I32(-5).data, lib),
+                  "errDamaged");
+        EXPECT_EQ(load(TCatalogBytes().Header("Tamblix 2.3", 1, 0, 0).I32(70000).data, lib),
+                  "errDamaged");
+        EXPECT_EQ(load(TCatalogBytes()
                            .Header("Tamblix 2.3", 2, 0, 0)
                            .Folder("V", 0, 0, 0, 0)
                            .Folder("x", 2, 1, 0, 1)
@@ -291,22 +286,25 @@ TEST(CatalogFile, DamagedFilesGiveClearErrorsAndProtectTheFile) {
                        lib),
                   "errDamaged");
         EXPECT_EQ(
-            load(TBytes().Header("Tamblix 2.3", 1, 0, 0).Folder("V", 0, 0, 100000000, 0).data, lib),
+            load(
+                TCatalogBytes().Header("Tamblix 2.3", 1, 0, 0).Folder("V", 0, 0, 100000000, 0).data,
+                lib),
             "errDamaged");
-        EXPECT_EQ(load(TBytes().Header("Tamblix 2.3", 2000000000, 0, 0).data, lib), "errDamaged");
-        EXPECT_EQ(load(TBytes().Header("Tamblix 9.9", 0, 0, 0).data, lib), "errWrongFile");
+        EXPECT_EQ(load(TCatalogBytes().Header("Tamblix 2.3", 2000000000, 0, 0).data, lib),
+                  "errDamaged");
+        EXPECT_EQ(load(TCatalogBytes().Header("Tamblix 9.9", 0, 0, 0).data, lib), "errWrongFile");
         EXPECT_EQ(load("", lib), "errDamaged");
     }
     TLibObj lib;
     TFixedAnswers yes;
-    WriteAll(dir.File("v.txc"), TBytes().Header("Other 1.0", 0, 0, 0).data);
+    WriteFile(dir.File("v.txc"), TCatalogBytes().Header("Other 1.0", 0, 0, 0).data);
     EXPECT_EQ(ErrorKey([&] { OpenLibrary(lib, dir.File("v.txc"), false, false, quiet, yes); }),
               "errUnknownFile");
     EXPECT_FALSE(OpenLibrary(lib, dir.File("missing.txc"), false, false, quiet, yes));
 }
 
 TEST(CatalogFile, SaveQuestions) {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     NewVolume(lib, "V", "/v/");
     lib.Modified = true;

@@ -1,5 +1,8 @@
-#include "catalog_test_util.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
 #include "settings/message_error.h"
+#include "support/catalog_builder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -7,7 +10,7 @@
 // Thousands of damaged versions of a real catalog: every load ends in a
 // catalog or a clear error, never a crash or a read outside a buffer.
 TEST(CatalogFuzz, MutatedFilesNeverCrash) {
-    TTempDir dir;
+    TTempFolder dir;
     TNullProgress quiet;
     TLibObj lib;
     for (int v = 0; v < 3; ++v) {
@@ -37,7 +40,7 @@ TEST(CatalogFuzz, MutatedFilesNeverCrash) {
     }
     lib.Categories.Add("cat");
     SaveToFile(lib, dir.File("seed.txc"), quiet);
-    const std::string seed = ReadAll(dir.File("seed.txc"));
+    const std::string seed = ReadFile(dir.File("seed.txc"));
 
     std::mt19937 rng(12345);
     int errors = 0, loads = 0;
@@ -63,7 +66,7 @@ TEST(CatalogFuzz, MutatedFilesNeverCrash) {
             for (size_t i = 35; i < m.size(); ++i)
                 m[i] = static_cast<char>(rng());
         }
-        WriteAll(path, m);
+        WriteFile(path, m);
         TLibObj back;
         try {
             LoadFromFile(back, path, false, quiet);

@@ -1,33 +1,24 @@
-#include "catalog_test_util.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
+#include "support/catalog_builder.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 TLibFolderItem* AddFile(TLibObj& lib, TLibFolder* f, const std::string& name, int64_t size) {
-    auto e = std::make_unique<TLibFolderItem>();
-    e->Caption = name;
-    e->Size = size;
-    return lib.AddEntry(f, std::move(e));
+    return TCatalogBuilder(lib).File(f->Node, name, size);
 }
 
 TTreeNode* AddSub(TLibObj& lib, TTreeNode* parent, const std::string& name, int64_t entrySize = 0) {
-    auto e = std::make_unique<TLibFolderItem>();
-    e->Caption = name;
-    e->IsFolder = 1;
-    e->Size = entrySize;
-    lib.AddEntry(FolderOf(parent), std::move(e));
-    auto f = std::make_unique<TLibFolder>();
-    f->Caption = name;
-    return lib.AddFolderNode(parent, std::move(f));
+    return TCatalogBuilder(lib).Archive(parent, name, entrySize);
 }
 
 TTreeNode* AddVol(TLibObj& lib, const std::string& caption,
                   const std::string& source = "/mnt/cd/") {
-    auto f = std::make_unique<TLibFolder>();
-    f->Caption = caption;
-    f->SourcePath = source;
-    return lib.AddVolumeNode(std::move(f));
+    TTreeNode* v = TCatalogBuilder(lib).Volume(caption);
+    FolderOf(v)->SourcePath = source;
+    return v;
 }
 
 // A volume Backup with Docs (a.txt 10, B.txt 20) and Docs/Deep (c.mp3 5), root file r.zip 7 with

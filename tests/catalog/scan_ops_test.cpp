@@ -1,33 +1,22 @@
-#include "../support/unprivileged.h"
 #include "analysis/handlers.h"
 #include "analysis/name_text.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
-#include "catalog_test_util.h"
 #include "settings/message_error.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+#include "support/temp_folder.h"
+#include "support/unprivileged.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
 
-void MakeFile(const std::string& path, const std::string& data) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    WriteAll(path, data);
-}
-
-class TRecordingProgress : public TNullProgress {
-public:
-    void LogMessage(const std::string& t) override { Lines.push_back(t); }
-    bool StopRequested() const override { return StopAfterSteps >= 0 && ++steps_ > StopAfterSteps; }
-    std::vector<std::string> Lines;
-    int StopAfterSteps = -1;
-
-private:
-    mutable int steps_ = 0;
-};
-
 struct ScanFixture : ::testing::Test {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     THandlerList handlers;
     TRecordingProgress progress;
@@ -37,10 +26,10 @@ struct ScanFixture : ::testing::Test {
     void SetUp() override {
         handlers.SetDefaults();
         root = dir.File("vol");
-        MakeFile(root + "/a.txt", "12345");
-        MakeFile(root + "/A.TXT", "1");
-        MakeFile(root + "/docs/readme.md", "hello");
-        MakeFile(root + "/docs/deep/x.bin", std::string(100, 'x'));
+        WriteFile(root + "/a.txt", "12345");
+        WriteFile(root + "/A.TXT", "1");
+        WriteFile(root + "/docs/readme.md", "hello");
+        WriteFile(root + "/docs/deep/x.bin", std::string(100, 'x'));
         std::filesystem::create_directories(root + "/empty");
     }
 
@@ -147,8 +136,8 @@ TEST_F(ScanFixture, ArchivesListWholeMemberPathsAndCountInTotals) {
         le32(out, static_cast<uint32_t>(local.size())), le16(out, 0);
         return out;
     };
-    MakeFile(root + "/pack.zip",
-             zipWith({{"a/readme.txt", "1234"}, {"b/readme.txt", "12"}, {"b/", ""}}));
+    WriteFile(root + "/pack.zip",
+              zipWith({{"a/readme.txt", "1234"}, {"b/readme.txt", "12"}, {"b/", ""}}));
     TTreeNode* vol = Add();
     TLibFolderItem* zipEntry = FolderOf(vol)->FindItem("pack.zip");
     ASSERT_NE(zipEntry, nullptr);
@@ -175,8 +164,8 @@ TEST_F(ScanFixture, UpdateDeletesWhatIsGoneAndFixesSizes) {
     TTreeNode* vol = Add();
     std::filesystem::remove(root + "/a.txt");
     std::filesystem::remove_all(root + "/docs/deep");
-    MakeFile(root + "/A.TXT", "grown to twenty bytes");
-    MakeFile(root + "/new/n.txt", "n");
+    WriteFile(root + "/A.TXT", "grown to twenty bytes");
+    WriteFile(root + "/new/n.txt", "n");
     TScanOptions o;
     o.FolderResult = root;
     o.DeleteNotFound = true;
@@ -207,7 +196,7 @@ TEST_F(ScanFixture, UpdateOfAMissingRootDeletesNothing) {
 TEST_F(ScanFixture, UpdateOfASubfolderStaysUnderItsNode) {
     TTreeNode* vol = Add();
     TTreeNode* docs = FindFolderByCatalogPath(lib, "Vol\\docs\\");
-    MakeFile(root + "/docs/added.txt", "abc");
+    WriteFile(root + "/docs/added.txt", "abc");
     TScanOptions o;
     o.FolderResult = root + "/docs";
     Update(docs, o);
@@ -289,8 +278,8 @@ TEST_F(ScanFixture, SerialDuplicatesAskAndCanCancel) {
 
 TEST_F(ScanFixture, StopKeepsWhatWasScannedAndAddsNothingMore) {
     for (int i = 0; i < 50; ++i)
-        MakeFile(root + "/many/f" + std::to_string(i), "x");
-    progress.StopAfterSteps = 10;
+        WriteFile(root + "/many/f" + std::to_string(i), "x");
+    progress.StopAfterPolls = 10;
     TScanOptions o;
     o.FolderResult = root;
     o.TitleResult = "Stopped";
@@ -331,8 +320,8 @@ TEST(ScanSizes, TotalFileSizeCountsFilesOnce) {
 
 // A "\\" is part of a name on this system: one entry, found again on every update.
 TEST_F(ScanFixture, BackslashNamesRoundTrip) {
-    MakeFile(root + "/back\\slash", "abc");
-    MakeFile(root + "/x\\y/inner", "12");
+    WriteFile(root + "/back\\slash", "abc");
+    WriteFile(root + "/x\\y/inner", "12");
     TTreeNode* vol = Add();
     TScanOptions o;
     o.FolderResult = root;
@@ -357,9 +346,9 @@ TEST_F(ScanFixture, BackslashNamesRoundTrip) {
 // and the stored source opens again.
 TEST_F(ScanFixture, NonUtf8NamesStayApartAndReopen) {
     root = dir.File("r\xE9;*");
-    MakeFile(root + "/caf\xE9", "1");
-    MakeFile(root + "/café", "22");
-    MakeFile(root + "/d\xFF/in", "333");
+    WriteFile(root + "/caf\xE9", "1");
+    WriteFile(root + "/café", "22");
+    WriteFile(root + "/d\xFF/in", "333");
     TScanOptions add;
     add.TitleResult = "V";
     TTreeNode* vol = Add(add);
@@ -383,12 +372,12 @@ TEST_F(ScanFixture, NonUtf8NamesStayApartAndReopen) {
 
 // The kind follows the disk, and a changed file's tags are read afresh.
 TEST_F(ScanFixture, SwappedKindsAndRewrittenFiles) {
-    MakeFile(root + "/song.mp3",
-             ReadAll(std::string(TAMBLIX_TEST_DATA) + "/audio/mp3_cbr_id3v1.mp3"));
+    WriteFile(root + "/song.mp3",
+              ReadFile(std::string(TAMBLIX_TEST_DATA) + "/audio/mp3_cbr_id3v1.mp3"));
     TTreeNode* vol = Add();
     TLibFolder* v = FolderOf(vol);
     ASSERT_FALSE(v->FindItem("song.mp3")->TagInfo.Empty());
-    MakeFile(root + "/song.mp3", "plain text now");
+    WriteFile(root + "/song.mp3", "plain text now");
     std::filesystem::rename(root + "/a.txt", root + "/tmp");
     std::filesystem::rename(root + "/docs", root + "/a.txt");
     std::filesystem::rename(root + "/tmp", root + "/docs");

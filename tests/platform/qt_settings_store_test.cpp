@@ -1,11 +1,9 @@
 #include "platform/qt_settings_store.h"
+#include "support/temp_folder.h"
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -13,18 +11,8 @@ namespace {
 
 class QtSettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tamblix_qtstore_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        file_ = (dir_ / "settings.ini").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    fs::path dir_;
-    std::string file_;
+    TTempFolder tmp_;
+    std::string file_ = tmp_.File("settings.ini");
 };
 
 TEST_F(QtSettingsStoreTest, ValuesRoundTripThroughTheFile) {
@@ -99,11 +87,8 @@ TEST_F(QtSettingsStoreTest, KeysSubKeysAndRecursiveDelete) {
 }
 
 TEST_F(QtSettingsStoreTest, HandEditedFileIsReadTolerantly) {
-    {
-        std::ofstream out(file_, std::ios::binary);
-        out << "[Defaults]\nSort=true\nLast%20Library=a, b\nSizes=2\n\xff\xfe garbage\n"
-               "[View]\nToolbar=false\n";
-    }
+    WriteFile(file_, "[Defaults]\nSort=true\nLast%20Library=a, b\nSizes=2\n\xff\xfe garbage\n"
+                     "[View]\nToolbar=false\n");
     auto s = CreateSettingsStore(file_);
     EXPECT_TRUE(s->ReadBool("Defaults", "Sort", false));
     EXPECT_EQ(s->ReadString("Defaults", "Last Library", ""), "a, b");
@@ -111,13 +96,22 @@ TEST_F(QtSettingsStoreTest, HandEditedFileIsReadTolerantly) {
     EXPECT_FALSE(s->ReadBool("View", "Toolbar", true));
 }
 
+// A file that cannot be written (its folder is a regular file, or the file is a
+// folder): the values stay for this run, nothing throws, and whatever stood in
+// the way is left as it was.
 TEST_F(QtSettingsStoreTest, UnwritableFileLosesWritesQuietly) {
-    auto s = CreateSettingsStore((dir_ / "no" / "such" / "dir" / "s.ini").string());
-    fs::create_directories(dir_ / "no");
-    std::ofstream(dir_ / "no" / "such") << "a file, not a folder";
-    s->WriteInt("K", "n", 1);
-    s->Sync();
-    EXPECT_FALSE(fs::exists(dir_ / "no" / "such" / "dir"));
+    tmp_.Write("no/such", "a file, not a folder");
+    tmp_.Write("folder.ini/kept.txt", "kept");
+    for (const std::string rel : {"no/such/s.ini", "folder.ini"}) {
+        SCOPED_TRACE(rel);
+        const std::string path = tmp_.File(rel);
+        auto s = CreateSettingsStore(path);
+        s->WriteInt("K", "n", 1);
+        EXPECT_NO_THROW(s->Sync());
+        EXPECT_EQ(s->ReadInt("K", "n", 0), 1);
+    }
+    EXPECT_EQ(tmp_.Read("no/such"), "a file, not a folder");
+    EXPECT_EQ(tmp_.Read("folder.ini/kept.txt"), "kept");
 }
 
 } // namespace

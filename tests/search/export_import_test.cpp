@@ -2,10 +2,13 @@
 #include "search/delimited_text.h"
 #include "search/export.h"
 #include "search/import.h"
-#include "search/search_test_util.h"
 #include "settings/message_error.h"
 #include "settings/settings_store.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+#include "support/temp_folder.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {

@@ -1,52 +1,27 @@
 // Scan a real tree with the command line, export it, import the text into an
 // empty catalog, and compare the two catalogs folder by folder.
 #include "catalog/catalog_file.h"
-#include "search/search_test_util.h"
+#include "support/run_program.h"
+#include "support/temp_folder.h"
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 namespace {
 
-std::string Quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
 // Runs the command-line tool; returns its stdout and sets the exit code.
 std::string Cli(const std::vector<std::string>& args, int& rc) {
-    std::string cmd = Quote(TAMBLIX_CLI);
-    for (const auto& a : args)
-        cmd += " " + Quote(a);
-    cmd += " 2>/dev/null";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) {
-        rc = -1;
-        return {};
-    }
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0)
-        out.append(buf.data(), n);
-    int status = ::pclose(p);
-    rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
+    std::vector<std::string> argv{TAMBLIX_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    TProgramRun run = RunProgram(argv);
+    rc = run.ExitCode;
+    return run.Out;
 }
 
 void MakeFile(const std::string& path, size_t size, int64_t unixTime) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     WriteFile(path, std::string(size, 'x'));
     struct timespec times[2] = {{unixTime, 0}, {unixTime, 0}};
     ::utimensat(AT_FDCWD, path.c_str(), times, 0);

@@ -1,7 +1,9 @@
 #include "search/saved_search.h"
 #include "search/search_engine.h"
-#include "search/search_test_util.h"
 #include "settings/message_error.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+#include "support/temp_folder.h"
 
 #include <algorithm>
 #include <clocale>
@@ -254,7 +256,7 @@ TEST_F(SearchTest, SortingFlipsPerColumnAndTheStateIsShared) {
 
 TEST_F(SearchTest, StopKeepsTheRowsFoundSoFar) {
     TRecordingProgress stopping;
-    stopping.StopAfter = 3;
+    stopping.StopAfterPolls = 3;
     TSearchEngine e(lib, stopping);
     TSearchCriteria c;
     try {
@@ -274,7 +276,7 @@ TEST_F(SearchTest, BusyScopeHoldsTheIdleStateForTheWholeRun) {
         TBusyScope busy(state);
         EXPECT_FALSE(state.Idle());
         TRecordingProgress stopping;
-        stopping.StopAfter = 0;
+        stopping.StopAfterPolls = 0;
         TSearchEngine e(lib, stopping);
         EXPECT_THROW(e.Run(TSearchCriteria{}, results), EMessageError);
         EXPECT_FALSE(state.Idle());

@@ -1,6 +1,7 @@
 #include "analysis/safe_file.h"
 #include "settings/global_data.h"
 #include "settings/message_error.h"
+#include "support/temp_folder.h"
 #include "tags/tag_info.h"
 
 #include <filesystem>
@@ -15,26 +16,10 @@ namespace {
 
 class GlobalDataTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tamblix_globals_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        folder_ = dir_.string() + "/conf/";
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { folder_ = dir_.string() + "/conf/"; }
 
-    static std::string ReadAll(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void WriteAll(const std::string& path, const std::string& data) {
-        fs::create_directories(fs::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << data;
-    }
-
-    fs::path dir_;
+    TTempFolder tmp_;
+    fs::path dir_{tmp_.Path()};
     std::string folder_;
     TMemorySettingsStore store_;
 };
@@ -194,8 +179,8 @@ TEST_F(GlobalDataTest, OutOfRangeStoredNumbersKeepDefaults) {
 
 TEST_F(GlobalDataTest, ListsSortDropRepeatsAndWriteCrLf) {
     TGlobalData g(folder_);
-    WriteAll(g.CategoriesFile, "rock\nJazz\r\n\r\nROCK\rblues\r\nCaf\xe9\r\n");
-    WriteAll(g.FavoritesFile, "b=/x/b.txc\r\na=/x/a.txc\r\nA=/X/A.TXC\r\n");
+    WriteFile(g.CategoriesFile, "rock\nJazz\r\n\r\nROCK\rblues\r\nCaf\xe9\r\n");
+    WriteFile(g.FavoritesFile, "b=/x/b.txc\r\na=/x/a.txc\r\nA=/X/A.TXC\r\n");
     g.LoadLists();
     // An 8-bit line from an older file comes in as UTF-8.
     EXPECT_EQ(g.GlobalCategories.Lines(),
@@ -210,9 +195,9 @@ TEST_F(GlobalDataTest, ListsSortDropRepeatsAndWriteCrLf) {
     EXPECT_THROW(g.TagNames.Add("artist=artist"), EMessageError);
 
     g.SaveLists();
-    EXPECT_EQ(ReadAll(g.CategoriesFile), "blues\r\nCaf\xc3\xa9\r\nJazz\r\nrock\r\n");
-    EXPECT_EQ(ReadAll(g.TagsFile), "Artist=Artist\r\nTitle=Title\r\n");
-    EXPECT_EQ(ReadAll(g.LocationsFile), "");
+    EXPECT_EQ(ReadFile(g.CategoriesFile), "blues\r\nCaf\xc3\xa9\r\nJazz\r\nrock\r\n");
+    EXPECT_EQ(ReadFile(g.TagsFile), "Artist=Artist\r\nTitle=Title\r\n");
+    EXPECT_EQ(ReadFile(g.LocationsFile), "");
 
     TGlobalData h(folder_);
     h.LoadLists();
@@ -222,26 +207,26 @@ TEST_F(GlobalDataTest, ListsSortDropRepeatsAndWriteCrLf) {
 
 TEST_F(GlobalDataTest, ListsComeFromTheStoredFileNames) {
     std::string custom = dir_.string() + "/elsewhere/cats.txt";
-    WriteAll(custom, "Films\r\n");
+    WriteFile(custom, "Films\r\n");
     store_.WriteString("", "Version", kSettingsVersion);
     store_.WriteString("Defaults", "Categories File", custom);
     store_.WriteString("Defaults", "Location File", "");
     TGlobalData g(folder_);
-    WriteAll(g.LocationsFile, "Shelf\r\n");
+    WriteFile(g.LocationsFile, "Shelf\r\n");
     g.LoadSettings(store_);
     EXPECT_EQ(g.GlobalCategories.Lines(), std::vector<std::string>{"Films"});
     EXPECT_EQ(g.LocationsFile, "");
     EXPECT_EQ(g.GlobalLocations.Count(), 0); // an empty name means the list is not kept
     g.GlobalCategories.Add("Music");
     g.SaveSettings(store_);
-    EXPECT_EQ(ReadAll(custom), "Films\r\nMusic\r\n");
-    EXPECT_EQ(ReadAll(folder_ + "Locations.txt"), "Shelf\r\n");
+    EXPECT_EQ(ReadFile(custom), "Films\r\nMusic\r\n");
+    EXPECT_EQ(ReadFile(folder_ + "Locations.txt"), "Shelf\r\n");
 }
 
 TEST_F(GlobalDataTest, UnreadableListFileIsNeverOverwritten) {
     TGlobalData g(folder_);
     fs::create_directories(g.TagsFile); // a folder where the file should be
-    WriteAll(g.CategoriesFile, "Films\r\n");
+    WriteFile(g.CategoriesFile, "Films\r\n");
     g.LoadSettings(store_);
     EXPECT_EQ(g.LoadErrors.size(), 1u);
     EXPECT_EQ(g.GlobalCategories.Count(), 1);
@@ -252,7 +237,7 @@ TEST_F(GlobalDataTest, UnreadableListFileIsNeverOverwritten) {
 TEST_F(GlobalDataTest, ListWriteFailureIsReportedAfterTheRest) {
     TGlobalData g(folder_);
     g.FavoritesFile = dir_.string() + "/file/inside/a/file.txt";
-    WriteAll(dir_.string() + "/file", "x");
+    WriteFile(dir_.string() + "/file", "x");
     g.GlobalCategories.Add("Films");
     try {
         g.SaveSettings(store_);
@@ -260,13 +245,13 @@ TEST_F(GlobalDataTest, ListWriteFailureIsReportedAfterTheRest) {
     } catch (const EMessageError& e) {
         EXPECT_EQ(e.Key, "errWrite");
     }
-    EXPECT_EQ(ReadAll(g.CategoriesFile), "Films\r\n");
+    EXPECT_EQ(ReadFile(g.CategoriesFile), "Films\r\n");
     EXPECT_EQ(store_.ReadString("", "Version", ""), kSettingsVersion);
 }
 
 TEST_F(GlobalDataTest, AddFavoriteRefusesAPathAlreadyThere) {
     TGlobalData g(folder_);
-    WriteAll(g.FavoritesFile, "Music=/c/music.txc\r\n");
+    WriteFile(g.FavoritesFile, "Music=/c/music.txc\r\n");
     g.LoadLists();
     try {
         g.AddFavorite("/c/music.txc");
@@ -276,7 +261,7 @@ TEST_F(GlobalDataTest, AddFavoriteRefusesAPathAlreadyThere) {
         EXPECT_EQ(e.Arg, "Music");
     }
     g.AddFavorite("/c/films.txc");
-    EXPECT_EQ(ReadAll(g.FavoritesFile), "/c/films.txc=/c/films.txc\r\nMusic=/c/music.txc\r\n");
+    EXPECT_EQ(ReadFile(g.FavoritesFile), "/c/films.txc=/c/films.txc\r\nMusic=/c/music.txc\r\n");
     EXPECT_EQ(g.FavoriteCaptionOf("/c/films.txc"), "/c/films.txc");
 }
 

@@ -286,7 +286,7 @@ TEST(TagsCommand, PrintsTheLinesOfEachFile) {
                        "\n  Channels=1\n  SampleRateHZ=8000\n  BitsPerSample=16\n"
                        "  Samples=8000\n  DurationSec=1\n");
     // --handler runs a step whatever the extension.
-    TTempFile copy(ReadAll(Fixture("adts.aac")), ".bin");
+    TTempFile copy(ReadFile(Fixture("adts.aac")), ".bin");
     out = RunCli(pre + copy.Path(), status);
     EXPECT_EQ(out, copy.Path() + "\n");
     out = RunCli(pre + "--handler AAC " + copy.Path(), status);

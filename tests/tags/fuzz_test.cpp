@@ -51,7 +51,7 @@ std::vector<Bytes> Seeds() {
           "m4a_aac.m4a", "m4a_alac.m4a", "opus_tagged.opus", "mpc_sv8.mpc", "flac_vorbis.flac",
           "ogg_flac.oga", "wav_6ch_ext.wav", "wav_rf64.wav", "vorbis_6ch.ogg", "adts_ape.aac",
           "mp3_info_cbr.mp3"})
-        seeds.push_back(ReadAll(Fixture(name)));
+        seeds.push_back(ReadFile(Fixture(name)));
     // Formats no Debian tool writes.
     seeds.push_back("TWIN97012000" + Be32b(100) + "COMM" + Be32b(16) + Be32b(1) + Be32b(96) +
                     Be32b(44) + Be32b(0) + "NAME" + Be32b(5) + "Hello" + "DATA" + Be32b(0) +
@@ -128,16 +128,16 @@ TEST(Fuzz, NewReadersTakeThousandsOfDamagedFilesEach) {
         const char* Title;
         Bytes Content;
     };
-    const TSeed seeds[] = {{"M4A", ReadAll(Fixture("m4a_aac.m4a"))},
-                           {"M4A", ReadAll(Fixture("m4a_alac.m4a"))},
-                           {"OPUS", ReadAll(Fixture("opus_tagged.opus"))},
-                           {"OPUS", ReadAll(Fixture("opus_tagged.opus"))},
-                           {"MPP", ReadAll(Fixture("mpc_sv8.mpc"))},
+    const TSeed seeds[] = {{"M4A", ReadFile(Fixture("m4a_aac.m4a"))},
+                           {"M4A", ReadFile(Fixture("m4a_alac.m4a"))},
+                           {"OPUS", ReadFile(Fixture("opus_tagged.opus"))},
+                           {"OPUS", ReadFile(Fixture("opus_tagged.opus"))},
+                           {"MPP", ReadFile(Fixture("mpc_sv8.mpc"))},
                            {"MPP", MusepackSV7() + Zeros(200)},
-                           {"FLAC", ReadAll(Fixture("flac_vorbis.flac"))},
-                           {"OGG", ReadAll(Fixture("ogg_flac.oga"))},
-                           {"WAV", ReadAll(Fixture("wav_6ch_ext.wav"))},
-                           {"WAV", ReadAll(Fixture("wav_rf64.wav"))}};
+                           {"FLAC", ReadFile(Fixture("flac_vorbis.flac"))},
+                           {"OGG", ReadFile(Fixture("ogg_flac.oga"))},
+                           {"WAV", ReadFile(Fixture("wav_6ch_ext.wav"))},
+                           {"WAV", ReadFile(Fixture("wav_rf64.wav"))}};
     std::mt19937 rng(20261208);
     TTempFile file("");
     int cases = 0;

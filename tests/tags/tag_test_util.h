@@ -1,8 +1,8 @@
 #pragma once
 
-#include <atomic>
+#include "support/temp_folder.h"
+
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -62,38 +62,21 @@ inline Bytes OggPage(const std::vector<Bytes>& packets, int64_t granule, uint32_
            Bytes(1, static_cast<char>(lacing.size())) + lacing + body;
 }
 
-// A file in the temporary folder, removed when the object goes away.
+// A file with the given content in a folder of its own, removed when the object goes away.
 class TTempFile {
 public:
-    explicit TTempFile(std::string_view content, std::string_view ext = ".bin") {
-        static std::atomic<int> counter{0};
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("tamblix_tags_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) +
-                  std::string(ext)))
-                    .string();
+    explicit TTempFile(std::string_view content, std::string_view ext = ".bin")
+        : path_(folder_.File("file" + std::string(ext))) {
         Write(content);
     }
-    ~TTempFile() {
-        std::error_code ec;
-        std::filesystem::remove(path_, ec);
-    }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-    void Write(std::string_view content) const {
-        std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    }
+    void Write(std::string_view content) const { WriteFile(path_, content); }
     const std::string& Path() const { return path_; }
 
 private:
+    TTempFolder folder_;
     std::string path_;
 };
 
 inline std::string Fixture(const std::string& name) {
     return std::string(TAMBLIX_TEST_DATA) + "/audio/" + name;
-}
-
-inline Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }

@@ -5,6 +5,8 @@
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "support/main_window_fixture.h"
+#include "support/temp_folder.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
@@ -33,79 +35,25 @@
 
 namespace {
 
-struct TAsked {
-    std::string Key;
-    std::string Arg;
-};
-
-void WriteFile(const QString& path, qint64 size) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(size, 'x'));
-}
-
 std::string S(const QString& s) {
     return s.toStdString();
 }
 
 } // namespace
 
-class TestMainWindow : public QObject {
+class TestMainWindow : public QObject, public TMainWindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir tmp_;
-    std::vector<TAsked> asked_;
-    std::deque<TAnswer> answers_;
-    QStringList errors_;
-    std::deque<std::string> paths_;
-    bool askedForPath_ = false;
-
-    QString Path(const QString& name) const { return tmp_.filePath(name); }
-
-    std::unique_ptr<TfrmMain> MakeWindow() {
-        auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
-        w->GD().ActionEndBeep = false;
-        w->GD().Progress.ActionEndBeep = false;
-        w->resize(1000, 700);
-        w->show();
-        w->activateWindow();
-        [&] { QVERIFY(QTest::qWaitForWindowActive(w.get())); }();
-        return w;
-    }
-
     // A volume to scan: folders and files of known sizes.
     QString MakeSource(const QString& name) {
-        QString root = Path(name);
-        WriteFile(root + "/music/b.mp3", 3000);
-        WriteFile(root + "/music/a.mp3", 1000);
-        WriteFile(root + "/music/C.mp3", 2000);
-        WriteFile(root + "/docs/readme.txt", 10);
-        WriteFile(root + "/docs/sub/x.txt", 20);
-        WriteFile(root + "/Zeta.bin", 500);
-        WriteFile(root + "/alpha.txt", 40000);
-        return root;
-    }
-
-    // Add Volume through its dialog, filled in by a timer.
-    TTreeNode* AddVolume(TfrmMain& w, const QString& folder, const QString& title) {
-        bool seen = false;
-        QTimer::singleShot(0, &w, [&] {
-            auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
-            if (!d) return;
-            seen = true;
-            d->edFolder->setText(folder);
-            d->edTitle->setText(title);
-            d->cbNew->setChecked(false);
-            d->accept();
-        });
-        w.tbAddClick();
-        // Offscreen, nothing gives the window back its activation after a dialog.
-        w.activateWindow();
-        (void)QTest::qWaitForWindowActive(&w);
-        if (!seen) return nullptr;
-        return w.SelectedNode();
+        return WriteSource(name, {{"music/b.mp3", 3000},
+                                  {"music/a.mp3", 1000},
+                                  {"music/C.mp3", 2000},
+                                  {"docs/readme.txt", 10},
+                                  {"docs/sub/x.txt", 20},
+                                  {"Zeta.bin", 500},
+                                  {"alpha.txt", 40000}});
     }
 
     TTreeNode* Child(TTreeNode* n, const char* text) { return n ? n->FindChild(text) : nullptr; }
@@ -118,42 +66,8 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        QCoreApplication::setApplicationName("Tamblix");
-        qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
-        qputenv("XDG_DATA_HOME", Path("data").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
-        QDir().mkpath(Path("runtime"));
-        TUiQuestions::AskHook = [this](const std::string& key, const std::string& arg, TButtons b) {
-            asked_.push_back({key, arg});
-            TAnswer a = TAnswer::Yes;
-            if (!answers_.empty()) {
-                a = answers_.front();
-                answers_.pop_front();
-            }
-            if (a == TAnswer::Yes && b == TButtons::OkCancel) a = TAnswer::Ok;
-            if (a == TAnswer::Ok && b != TButtons::OkCancel) a = TAnswer::Yes;
-            return a;
-        };
-        TUiQuestions::ErrorHook = [this](const QString& text) { errors_ << text; };
-        TUiQuestions::PathHook = [this](bool, const std::string&) {
-            askedForPath_ = true;
-            if (paths_.empty()) return std::string();
-            std::string p = paths_.front();
-            paths_.pop_front();
-            return p;
-        };
-    }
-
-    void init() {
-        asked_.clear();
-        answers_.clear();
-        errors_.clear();
-        paths_.clear();
-        askedForPath_ = false;
-        ResetMessageTable();
-    }
+    void initTestCase() { SetUpWindows(); }
+    void init() { ResetAnswers(); }
 
     // Add a volume through the dialog; its folders show in the tree, its files in the list.
     void addVolumeShowsFoldersAndFiles() {
@@ -216,21 +130,21 @@ private slots:
         QTest::keyClick(w->ListView(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(w->SelectedEntries().size(), size_t(3));
         // Answer No: nothing goes.
-        asked_.clear();
-        answers_ = {TAnswer::No};
+        Asked.clear();
+        Answers = {TAnswer::No};
         QTest::keyClick(w->ListView(), Qt::Key_D, Qt::ControlModifier);
-        QCOMPARE(asked_.size(), size_t(1));
-        QCOMPARE(asked_[0].Key, std::string("confDelete"));
-        QCOMPARE(asked_[0].Arg, std::string("a.mp3;b.mp3;C.mp3;"));
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confDelete"));
+        QCOMPARE(Asked[0].Arg, std::string("a.mp3;b.mp3;C.mp3;"));
         QCOMPARE(w->ListModel()->rowCount(), 3);
         // With the file switch off and the folder switch on, no question.
         w->GD().ConfirmDeleteFile = false;
         w->GD().ConfirmDeleteFolder = true;
-        asked_.clear();
+        Asked.clear();
         w->SelectEntries({music ? FolderOf(music)->FindItem("b.mp3") : nullptr});
         w->ListView()->setFocus();
         QTest::keyClick(w->ListView(), Qt::Key_D, Qt::ControlModifier);
-        QVERIFY(asked_.empty());
+        QVERIFY(Asked.empty());
         QCOMPARE(ListCaptions(*w), (std::vector<std::string>{"a.mp3", "C.mp3"}));
         // The list still shows live entries of the same folder.
         for (int r = 0; r < w->ListModel()->rowCount(); ++r)
@@ -263,10 +177,10 @@ private slots:
         QCOMPARE(w->ListModel()->rowCount(), 1);
         w->NodesView()->setFocus();
         w->SelectNode(vol);
-        asked_.clear();
+        Asked.clear();
         w->tbDelClick();
-        QCOMPARE(asked_.size(), size_t(1));
-        QCOMPARE(asked_[0].Arg, std::string("Gone"));
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Arg, std::string("Gone"));
         QCOMPARE(w->Lib().VolumeCount, 0);
         QCOMPARE(w->NodesModel()->rowCount(), 0);
         QCOMPARE(w->ListModel()->rowCount(), 0);
@@ -309,14 +223,14 @@ private slots:
         QVERIFY(col->Parent() == nullptr);
 
         std::string file = S(Path("linked.TXC"));
-        paths_ = {file};
+        Paths = {file};
         w->tbSaveClick();
         QVERIFY(QFile::exists(QString::fromStdString(file)));
         QVERIFY(!w->Lib().Modified);
-        asked_.clear();
+        Asked.clear();
         w->tbReloadClick();
-        QCOMPARE(asked_.size(), size_t(1));
-        QCOMPARE(asked_[0].Key, std::string("confReload"));
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confReload"));
         QCOMPARE(w->Lib().ColTree.RootCount(), 1);
         TTreeNode* again = w->Lib().ColTree.Root(0);
         bool found = false;
@@ -332,11 +246,11 @@ private slots:
         w->SelectColNode(again);
         w->ColView()->setFocus();
         QApplication::processEvents();
-        asked_.clear();
-        answers_ = {TAnswer::No};
+        Asked.clear();
+        Answers = {TAnswer::No};
         w->tbDelClick();
-        QCOMPARE(asked_.size(), size_t(1));
-        QCOMPARE(asked_[0].Key, std::string("confDelete"));
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confDelete"));
         QCOMPARE(w->Lib().ColTree.RootCount(), 1);
         w->Lib().Modified = false;
     }
@@ -347,7 +261,7 @@ private slots:
         {
             auto w = MakeWindow();
             QVERIFY(AddVolume(*w, MakeSource("vol6"), "Start"));
-            paths_ = {file};
+            Paths = {file};
             w->tbSaveClick();
         }
         {
@@ -365,7 +279,7 @@ private slots:
             w->GD().LastLibrary = S(Path("deleted.TXC"));
             w->OpenFirstCatalog({});
             QCOMPARE(w->Lib().VolumeCount, 0);
-            QVERIFY(errors_.isEmpty());
+            QVERIFY(Errors.isEmpty());
         }
     }
 
@@ -375,7 +289,7 @@ private slots:
         {
             auto w = MakeWindow();
             QVERIFY(AddVolume(*w, MakeSource("vol7"), "Damaged"));
-            paths_ = {file};
+            Paths = {file};
             w->tbSaveClick();
         }
         QFile f(QString::fromStdString(file));
@@ -390,11 +304,11 @@ private slots:
         }();
         auto w = MakeWindow();
         w->OpenFile(file, false);
-        QVERIFY(!errors_.isEmpty());
+        QVERIFY(!Errors.isEmpty());
         QVERIFY(w->Lib().FileName.empty());
-        askedForPath_ = false;
+        AskedForPath = false;
         w->tbSaveClick(); // the path hook cancels
-        QVERIFY(askedForPath_);
+        QVERIFY(AskedForPath);
         QFile r(QString::fromStdString(file));
         QVERIFY(r.open(QIODevice::ReadOnly));
         QCOMPARE(r.readAll(), before);
@@ -406,31 +320,31 @@ private slots:
         auto w = MakeWindow();
         w->miColAddClick();
         QVERIFY(w->Lib().Modified);
-        answers_ = {TAnswer::Yes, TAnswer::Cancel};
+        Answers = {TAnswer::Yes, TAnswer::Cancel};
         QVERIFY(!w->close());
-        QCOMPARE(asked_.size(), size_t(2));
-        QCOMPARE(asked_[0].Key, std::string("confExit"));
-        QCOMPARE(asked_[1].Key, std::string("confSave"));
+        QCOMPARE(Asked.size(), size_t(2));
+        QCOMPARE(Asked[0].Key, std::string("confExit"));
+        QCOMPARE(Asked[1].Key, std::string("confSave"));
         QVERIFY(w->isVisible());
         // No: closes without saving and writes the settings.
-        asked_.clear();
-        answers_ = {TAnswer::Yes, TAnswer::No};
+        Asked.clear();
+        Answers = {TAnswer::Yes, TAnswer::No};
         QVERIFY(w->close());
         QVERIFY(w->Store().ValueExists("", "Version"));
 
         // Both switches off with a file name: saved without a question but the replace one.
         std::string file = S(Path("quiet.TXC"));
         auto w2 = MakeWindow();
-        paths_ = {file};
+        Paths = {file};
         w2->miColAddClick();
         w2->tbSaveClick();
         w2->miColAddClick();
         w2->GD().ConfirmExit = false;
         w2->GD().ConfirmSaveChanges = false;
-        asked_.clear();
+        Asked.clear();
         QVERIFY(w2->close());
-        QCOMPARE(asked_.size(), size_t(1));
-        QCOMPARE(asked_[0].Key, std::string("confReplace"));
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confReplace"));
         TLibObj check;
         TNullProgress quiet;
         LoadFromFile(check, file, false, quiet);
@@ -442,7 +356,7 @@ private slots:
         QString src = Path("big");
         for (int d = 0; d < 40; ++d)
             for (int i = 0; i < 100; ++i)
-                WriteFile(QString("%1/d%2/f%3.dat").arg(src).arg(d).arg(i), 1);
+                WriteFile(S(QString("%1/d%2/f%3.dat").arg(src).arg(d).arg(i)), "x");
         auto w = MakeWindow();
         // The window lets events run at most every 30 ms: let that time pass
         // first, so that even a fast scan meets its first event turn.
@@ -463,10 +377,10 @@ private slots:
                 QVERIFY(!w->Action("tbAdd")->isEnabled());
                 QVERIFY(w->Action("tbStop")->isEnabled());
                 QVERIFY(!w->NodesView()->isEnabled());
-                errors_.clear();
+                Errors.clear();
                 QVERIFY(!w->close());
                 QVERIFY(
-                    errors_.join("").contains(QString::fromStdString(GetMessageText("errStop"))));
+                    Errors.join("").contains(QString::fromStdString(GetMessageText("errStop"))));
                 stopClock.start();
                 w->miVStopProcessClick();
             });

@@ -3,6 +3,7 @@
 #include "catalog/lib_obj.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
+#include "support/catalog_builder.h"
 #include "ui/catalog_models.h"
 #include "ui/multi_lang.h"
 #include "ui/single_instance.h"
@@ -19,11 +20,9 @@
 namespace {
 
 TLibFolderItem* AddItem(TLibObj& lib, TLibFolder* f, const char* name, int64_t size, bool folder) {
-    auto e = std::make_unique<TLibFolderItem>();
-    e->Caption = name;
-    e->Size = size;
+    TLibFolderItem* e = TCatalogBuilder(lib).File(f->Node, name, size);
     e->IsFolder = folder ? 1 : 0;
-    return lib.AddEntry(f, std::move(e));
+    return e;
 }
 
 } // namespace

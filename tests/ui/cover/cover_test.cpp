@@ -6,6 +6,7 @@
 #include "settings/global_data.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
+#include "support/window_grab.h"
 #include "ui/cover_painter.h"
 #include "ui/print_cover.h"
 
@@ -98,13 +99,6 @@ int PdfPages(const QByteArray& pdf) {
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void Grab(QWidget* w, const QString& name) {
-    QString dir = qEnvironmentVariable("TAMBLIX_GRAB_DIR");
-    if (dir.isEmpty()) return;
-    QDir().mkpath(dir);
-    w->grab().save(dir + QLatin1Char('/') + name);
 }
 
 } // namespace
@@ -361,19 +355,20 @@ void TestCover::windowFillsFromFolder() {
     dlg.resize(900, 640);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-    Grab(&dlg, "cover_window.png");
-    if (QString dir = qEnvironmentVariable("TAMBLIX_GRAB_DIR"); !dir.isEmpty()) {
+    GrabWindow(&dlg, "cover_window");
+    if (QString dir = GrabFolder(); !dir.isEmpty()) {
         TCoverData s = Sample(14);
         s.Number = true;
-        Render(TCoverPainter(s, TestFont(), QColor(20, 40, 120)), TCoverLayout::Cover)
-            .Image.save(dir + "/cover_page.png");
-        Render(TCoverPainter(s, TestFont(), Qt::black), TCoverLayout::List)
-            .Image.save(dir + "/cover_list.png");
+        GrabImage(
+            Render(TCoverPainter(s, TestFont(), QColor(20, 40, 120)), TCoverLayout::Cover).Image,
+            "cover_page");
+        GrabImage(Render(TCoverPainter(s, TestFont(), Qt::black), TCoverLayout::List).Image,
+                  "cover_list");
         dlg.findChild<QLineEdit*>("edLabelL")
             ->setText("A rather long title for the left spine, long enough to be cut short");
         dlg.SavePdf(dir + "/cover.pdf");
         dlg.SetLayout(TCoverLayout::List);
-        Grab(&dlg, "cover_window_list.png");
+        GrabWindow(&dlg, "cover_window_list");
     }
     dlg.reject();
 }

@@ -8,6 +8,8 @@
 #include "settings/global_data.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
+#include "support/modal_dialogs.h"
+#include "support/window_grab.h"
 #include "ui/dialog_handler_view.h"
 #include "ui/file_ext_dialog.h"
 #include "ui/handlers_dialog.h"
@@ -62,41 +64,6 @@ public:
 private:
     std::vector<TVolumeInfo> vols_;
 };
-
-// Acts on the next modal window other than `except` once it is up.
-void OnNextModal(std::function<void(QWidget*)> act, QWidget* except = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, except] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == except) return;
-        timer->stop();
-        timer->deleteLater();
-        act(w);
-    });
-    timer->start();
-}
-
-void Grab(QWidget* w, const char* name) {
-    QByteArray dir = qgetenv("TAMBLIX_GRAB_DIR");
-    if (dir.isEmpty()) return;
-    bool wasVisible = w->isVisible();
-    if (!wasVisible) w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-    QTest::qWait(50);
-    w->grab().save(QDir(QString::fromLocal8Bit(dir)).filePath(QLatin1String(name) + ".png"));
-    if (!wasVisible) w->hide();
-}
-
-// Every page of a tabbed dialog, then back to the page it was on.
-void GrabPages(QWidget* w, QTabWidget* pages, const char* name) {
-    int keep = pages->currentIndex();
-    for (int i = 0; i < pages->count(); ++i) {
-        pages->setCurrentIndex(i);
-        Grab(w, (QByteArray(name) + "_" + QByteArray::number(i)).constData());
-    }
-    pages->setCurrentIndex(keep);
-}
 
 } // namespace
 
@@ -372,7 +339,7 @@ private slots:
         lv->SetRowExtensions(mpg, {".MPG", "m2a"});
         QCOMPARE(lv->topLevelItem(mpg)->text(2), QStringLiteral(".M2A .MPG"));
         QVERIFY(handlers.isFileInHander("MPG", "x.m2a"));
-        Grab(&dlg, "frmHandlers");
+        GrabWindow(&dlg, "frmHandlers");
 
         // Defaults: the stored table goes, the default one is shown.
         THandlerPtr oldZip = lv->RowHandler(zip);
@@ -407,7 +374,7 @@ private slots:
         dlg.AddExtension(QString());
         dlg.AddExtension(QStringLiteral("."));
         QCOMPARE(dlg.Extensions(), (std::vector<std::string>{".MP3", ".MP4"}));
-        Grab(&dlg, "frmFileExtProp");
+        GrabWindow(&dlg, "frmFileExtProp");
         auto* lb = dlg.findChild<QListWidget*>(QStringLiteral("lbExt"));
         lb->setCurrentRow(0);
         dlg.DeleteSelected();
@@ -438,7 +405,7 @@ private slots:
             QVERIFY(d);
             QCOMPARE(d->Memo()->toPlainText(), QStringLiteral("Music"));
             d->Memo()->setPlainText(QStringLiteral("Video\n\nAudio\r\nmusic\n"));
-            Grab(d, "frmTextEdit");
+            GrabWindow(d, "frmTextEdit");
             d->accept();
         });
         QVERIFY(TfrmTextEdit::EditList(nullptr, store, QStringLiteral("Categories - x"), cats));
@@ -483,7 +450,7 @@ private slots:
         QCOMPARE(dlg.Grid()->rowCount(), 5);
         dlg.Grid()->item(1, 0)->setText(QStringLiteral("Year"));
         dlg.Grid()->item(1, 1)->setText(QStringLiteral("Released"));
-        Grab(&dlg, "frmTags");
+        GrabWindow(&dlg, "frmTags");
         dlg.Grid()->setCurrentCell(2, 0);
         dlg.tbDelClick();
         QCOMPARE(dlg.Lines(), (std::vector<std::string>{"Artist=Performer", "Year=Released",
@@ -527,7 +494,7 @@ private slots:
         QCOMPARE(dlg.edCaption()->text(), QStringLiteral("Old"));
         QCOMPARE(dlg.ImageIndex(), 1);
         QCOMPARE(dlg.memo()->toPlainText(), QStringLiteral("line 1\nline 2"));
-        Grab(&dlg, "frmMemo");
+        GrabWindow(&dlg, "frmMemo");
         dlg.edCaption()->setText(QStringLiteral("New"));
         dlg.cbpic()->setCurrentIndex(3); // image 2
         TLibColItem out;
@@ -566,7 +533,7 @@ private slots:
             QCOMPARE(d->List()->count(), 3);
             d->SetChecked(2, true);
             d->SetChecked(0, true);
-            Grab(d, "frmPickList");
+            GrabWindow(d, "frmPickList");
             d->accept();
         });
         auto picked =

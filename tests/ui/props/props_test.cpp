@@ -7,6 +7,9 @@
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "support/catalog_builder.h"
+#include "support/modal_dialogs.h"
+#include "support/window_grab.h"
 #include "tags/tag_info.h"
 #include "ui/options_dialog.h"
 #include "ui/pick_list_dialog.h"
@@ -32,68 +35,23 @@
 
 namespace {
 
-// Acts on the next modal window other than `except` once it is up.
-void OnNextModal(std::function<void(QWidget*)> act, QWidget* except = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, except] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || w == except) return;
-        timer->stop();
-        timer->deleteLater();
-        act(w);
-    });
-    timer->start();
-}
-
-void GrabPages(QWidget* w, QTabWidget* pages, const char* name) {
-    QByteArray dir = qgetenv("TAMBLIX_GRAB_DIR");
-    if (dir.isEmpty()) return;
-    bool wasVisible = w->isVisible();
-    if (!wasVisible) w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-    int keep = pages->currentIndex();
-    for (int i = 0; i < pages->count(); ++i) {
-        pages->setCurrentIndex(i);
-        QTest::qWait(30);
-        w->grab().save(QDir(QString::fromLocal8Bit(dir))
-                           .filePath(QLatin1String(name) + "_" + QString::number(i) + ".png"));
-    }
-    pages->setCurrentIndex(keep);
-    if (!wasVisible) w->hide();
-}
-
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
 TLibFolderItem* AddFile(TLibObj& lib, TTreeNode* node, const std::string& name, int64_t size,
                         TDateTime date = 40000) {
-    auto e = std::make_unique<TLibFolderItem>();
-    e->Caption = name;
-    e->Size = size;
-    e->Date = date;
-    return lib.AddEntry(FolderOf(node), std::move(e));
+    return TCatalogBuilder(lib).File(node, name, size, date);
 }
 
-// A folder node with its folder entry in the parent's list.
 TTreeNode* AddFolder(TLibObj& lib, TTreeNode* parent, const std::string& name) {
-    auto e = std::make_unique<TLibFolderItem>();
-    e->Caption = name;
-    e->IsFolder = 1;
-    lib.AddEntry(FolderOf(parent), std::move(e));
-    auto f = std::make_unique<TLibFolder>();
-    f->Caption = name;
-    return lib.AddFolderNode(parent, std::move(f));
+    return TCatalogBuilder(lib).Folder(parent, name);
 }
 
 TTreeNode* AddVolume(TLibObj& lib, const std::string& caption) {
-    auto v = std::make_unique<TLibFolder>();
-    v->Caption = caption;
-    v->Serial = "1234ABCD";
-    v->SourcePath = "/media/" + caption + "/";
-    v->Location = "Shelf 1";
-    return lib.AddVolumeNode(std::move(v));
+    TTreeNode* v = TCatalogBuilder(lib).Volume(caption, "Shelf 1", "1234ABCD");
+    FolderOf(v)->SourcePath = "/media/" + caption + "/";
+    return v;
 }
 
 // CD1 [a.mp3 100, b.mp3 200, pack.zip 50 + members, music [x.ogg 1000, y.ogg 2000,

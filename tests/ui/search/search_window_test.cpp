@@ -5,6 +5,10 @@
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "support/main_window_fixture.h"
+#include "support/modal_dialogs.h"
+#include "support/temp_folder.h"
+#include "support/window_grab.h"
 #include "ui/catalog_models.h"
 #include "ui/export_dialog.h"
 #include "ui/import_dialog.h"
@@ -35,13 +39,6 @@
 
 namespace {
 
-void WriteFile(const QString& path, qint64 size) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(size, 'x'));
-}
-
 QStringList FileLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
@@ -64,105 +61,25 @@ QString Cell(const TSearchResultModel* m, int row, int column) {
 
 } // namespace
 
-class TestSearchWindow : public QObject {
+class TestSearchWindow : public QObject, public TMainWindowFixture {
     Q_OBJECT
 
 private:
-    QTemporaryDir tmp_;
-    std::vector<std::string> asked_;
-    std::deque<TAnswer> answers_;
-    QStringList errors_;
-
-    QString Path(const QString& name) const { return tmp_.filePath(name); }
-
-    std::unique_ptr<TfrmMain> MakeWindow() {
-        auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
-        w->GD().ActionEndBeep = false;
-        w->GD().Progress.ActionEndBeep = false;
-        w->resize(1000, 700);
-        w->show();
-        w->activateWindow();
-        [&] { QVERIFY(QTest::qWaitForWindowActive(w.get())); }();
-        return w;
-    }
-
     QString MakeSource(const QString& name) {
-        QString root = Path(name);
-        WriteFile(root + "/music/b.mp3", 3000);
-        WriteFile(root + "/music/a.mp3", 1000);
-        WriteFile(root + "/music/C.mp3", 2000);
-        WriteFile(root + "/docs/A.MP3", 1024);
-        WriteFile(root + "/docs/readme.txt", 10);
-        WriteFile(root + "/docs/sub/x.txt", 20);
-        WriteFile(root + "/alpha.txt", 40000);
-        return root;
-    }
-
-    TTreeNode* AddVolume(TfrmMain& w, const QString& folder, const QString& title) {
-        bool seen = false;
-        QTimer::singleShot(0, &w, [&] {
-            auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
-            if (!d) return;
-            seen = true;
-            d->edFolder->setText(folder);
-            d->edTitle->setText(title);
-            d->cbNew->setChecked(false);
-            d->accept();
-        });
-        w.tbAddClick();
-        w.activateWindow();
-        (void)QTest::qWaitForWindowActive(&w);
-        return seen ? w.SelectedNode() : nullptr;
-    }
-
-    // Runs `command`, which opens a modal dialog of type D that `fill` answers.
-    template <class D>
-    bool WithDialog(const std::function<void()>& command, const std::function<void(D&)>& fill) {
-        bool seen = false;
-        QTimer::singleShot(0, [&] {
-            auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-            if (!d) return;
-            seen = true;
-            fill(*d);
-        });
-        command();
-        return seen;
-    }
-
-    void Shot(QWidget* w, const char* name) {
-        QByteArray dir = qgetenv("TAMBLIX_SHOTS");
-        if (dir.isEmpty()) return;
-        QDir().mkpath(QString::fromUtf8(dir));
-        w->grab().save(QString::fromUtf8(dir) + "/" + name + ".png");
+        return WriteSource(name, {{"music/b.mp3", 3000},
+                                  {"music/a.mp3", 1000},
+                                  {"music/C.mp3", 2000},
+                                  {"docs/A.MP3", 1024},
+                                  {"docs/readme.txt", 10},
+                                  {"docs/sub/x.txt", 20},
+                                  {"alpha.txt", 40000}});
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(tmp_.isValid());
-        QCoreApplication::setApplicationName("Tamblix");
-        qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
-        qputenv("XDG_DATA_HOME", Path("data").toUtf8());
-        qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
-        QDir().mkpath(Path("runtime"));
-        TUiQuestions::AskHook = [this](const std::string& key, const std::string&, TButtons b) {
-            asked_.push_back(key);
-            TAnswer a = TAnswer::Yes;
-            if (!answers_.empty()) {
-                a = answers_.front();
-                answers_.pop_front();
-            }
-            if (a == TAnswer::Yes && b == TButtons::OkCancel) a = TAnswer::Ok;
-            return a;
-        };
-        TUiQuestions::ErrorHook = [this](const QString& text) { errors_ << text; };
-        TUiQuestions::PathHook = [](bool, const std::string&) { return std::string(); };
-    }
+    void initTestCase() { SetUpWindows(); }
 
     void init() {
-        asked_.clear();
-        answers_.clear();
-        errors_.clear();
-        ResetMessageTable();
+        ResetAnswers();
         TfrmSearch::PathHook = nullptr;
     }
 
@@ -207,10 +124,10 @@ private slots:
         QCOMPARE(Cell(s.DupModel(), 0, kColDuplicates), QString("2"));
         QCOMPARE(Cell(s.DupModel(), 1, kColDuplicates), QString("2"));
         QCOMPARE(s.StatusText(2), QString::fromStdString(GetMessageText("infoFiles", "2")));
-        Shot(&s, "search_duplicates");
+        GrabWindow(&s, "search_duplicates");
         s.pcFind->setCurrentIndex(1);
         s.cbDate1->setChecked(true);
-        Shot(&s, "search_advanced");
+        GrabWindow(&s, "search_advanced");
         s.cbDate1->setChecked(false);
         s.pcFind->setCurrentIndex(0);
 
@@ -274,16 +191,16 @@ private slots:
         s.cbrepcat->setChecked(true);
         s.edrepCat->setCurrentText("Texts");
         w->GD().ConfirmReplace = true;
-        answers_ = {TAnswer::No};
+        Answers = {TAnswer::No};
         s.tbFindClick();
-        QCOMPARE(asked_, std::vector<std::string>{"confFindReplace"});
+        QCOMPARE(AskedKeys(), std::vector<std::string>{"confFindReplace"});
         QCOMPARE(s.ResultModel()->rowCount(), 0);
         QVERIFY(!w->Lib().Modified);
         TLibFolderItem* alpha = FolderOf(vol)->FindItem("alpha.txt");
         QVERIFY(alpha);
         QVERIFY(alpha->Category.empty());
 
-        answers_ = {TAnswer::Yes};
+        Answers = {TAnswer::Yes};
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 3);
         QCOMPARE(alpha->Category.str(), std::string("Texts"));
@@ -357,7 +274,7 @@ private slots:
         // A file that cannot be read shows an error and changes nothing.
         TfrmSearch::PathHook = [&](bool) { return Path("missing.TXS"); };
         s.tbLoadClick();
-        QCOMPARE(errors_.size(), 1);
+        QCOMPARE(Errors.size(), 1);
         QCOMPARE(s.edSearch->text(), QString("name ü"));
     }
 
@@ -386,9 +303,9 @@ private slots:
                 SetFieldOrder(o.Fields, {"Name", "Size"});
                 o.Separator = "Tab";
                 d.SetOptions(o);
-                Shot(&d, "export_dialog");
+                GrabWindow(&d, "export_dialog");
                 d.pc->setCurrentIndex(1);
-                Shot(&d, "export_options");
+                GrabWindow(&d, "export_options");
                 d.accept();
             });
         QVERIFY(ok);
@@ -401,7 +318,7 @@ private slots:
 
         // The open catalog is refused as the target: the dialog stays open.
         const QString catalog = Path("open.txc");
-        WriteFile(catalog, 10);
+        WriteFile(catalog.toStdString(), "0123456789");
         w->Lib().FileName = catalog.toStdString();
         ok = WithDialog<TfrmExport>([&] { w->miExportClick(); },
                                     [&](TfrmExport& d) {
@@ -411,7 +328,7 @@ private slots:
                                         d.reject();
                                     });
         QVERIFY(ok);
-        QCOMPARE(errors_.size(), 1);
+        QCOMPARE(Errors.size(), 1);
         QCOMPARE(QFileInfo(catalog).size(), qint64(10));
         w->Lib().FileName.clear();
 
@@ -446,7 +363,7 @@ private slots:
                     if (d.lb->item(i)->text() == "Name")
                         d.lb->item(i)->setCheckState(Qt::Unchecked);
                 QVERIFY(d.lb->findItems("Name", Qt::MatchExactly)[0]->checkState() == Qt::Checked);
-                Shot(&d, "import_dialog");
+                GrabWindow(&d, "import_dialog");
                 d.accept();
             });
         QVERIFY(ok);
@@ -470,7 +387,7 @@ private slots:
         TfrmSearch& s = w->SearchWindow();
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 10);
-        Shot(&s, "search_results");
+        GrabWindow(&s, "search_results");
 
         w->NodesView()->setFocus();
         w->SelectNode(vol);
@@ -526,8 +443,8 @@ private slots:
         s.tbFindClick();
         QVERIFY(busySeen);
         QVERIFY(w->GD().Progress.Idle());
-        QCOMPARE(errors_.size(), 1);
-        QCOMPARE(errors_[0], QString::fromStdString(GetMessageText("infoCancel")));
+        QCOMPARE(Errors.size(), 1);
+        QCOMPARE(Errors[0], QString::fromStdString(GetMessageText("infoCancel")));
         QVERIFY(s.ResultModel()->rowCount() < 50010);
         QVERIFY(!s.tbStop->isEnabled());
         w->Lib().Modified = false;

@@ -1,0 +1,110 @@
+#include "support/main_window_fixture.h"
+
+#include "settings/global_data.h"
+#include "settings/message_table.h"
+#include "settings/settings_store.h"
+#include "ui/main_window.h"
+#include "ui/new_volume_dialog.h"
+#include "ui/ui_questions.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QTimer>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QLineEdit>
+
+TMainWindowFixture::TMainWindowFixture() = default;
+
+TMainWindowFixture::~TMainWindowFixture() {
+    TUiQuestions::AskHook = nullptr;
+    TUiQuestions::ErrorHook = nullptr;
+    TUiQuestions::PathHook = nullptr;
+}
+
+void TMainWindowFixture::SetUpWindows() {
+    QVERIFY(tmp_.isValid());
+    QCoreApplication::setApplicationName("Tamblix");
+    qputenv("XDG_CONFIG_HOME", Path("config").toUtf8());
+    qputenv("XDG_DATA_HOME", Path("data").toUtf8());
+    qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
+    QDir().mkpath(Path("runtime"));
+    TUiQuestions::AskHook = [this](const std::string& key, const std::string& arg, TButtons b) {
+        Asked.push_back({key, arg});
+        TAnswer a = TAnswer::Yes;
+        if (!Answers.empty()) {
+            a = Answers.front();
+            Answers.pop_front();
+        }
+        if (a == TAnswer::Yes && b == TButtons::OkCancel) a = TAnswer::Ok;
+        if (a == TAnswer::Ok && b != TButtons::OkCancel) a = TAnswer::Yes;
+        return a;
+    };
+    TUiQuestions::ErrorHook = [this](const QString& text) { Errors << text; };
+    TUiQuestions::PathHook = [this](bool, const std::string&) {
+        AskedForPath = true;
+        if (Paths.empty()) return std::string();
+        std::string p = Paths.front();
+        Paths.pop_front();
+        return p;
+    };
+}
+
+void TMainWindowFixture::ResetAnswers() {
+    Asked.clear();
+    Answers.clear();
+    Errors.clear();
+    Paths.clear();
+    AskedForPath = false;
+    ResetMessageTable();
+}
+
+std::unique_ptr<TfrmMain> TMainWindowFixture::MakeWindow() {
+    auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
+    w->GD().ActionEndBeep = false;
+    w->GD().Progress.ActionEndBeep = false;
+    w->resize(1000, 700);
+    w->show();
+    w->activateWindow();
+    [&] { QVERIFY(QTest::qWaitForWindowActive(w.get())); }();
+    return w;
+}
+
+QString TMainWindowFixture::WriteSource(const QString& name,
+                                        const std::vector<std::pair<QString, qint64>>& files) {
+    QString root = Path(name);
+    for (const auto& [rel, size] : files) {
+        QString path = root + QLatin1Char('/') + rel;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) f.write(QByteArray(size, 'x'));
+    }
+    return root;
+}
+
+TTreeNode* TMainWindowFixture::AddVolume(TfrmMain& w, const QString& folder, const QString& title) {
+    bool seen = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
+        if (!d) return;
+        seen = true;
+        d->edFolder->setText(folder);
+        d->edTitle->setText(title);
+        d->cbNew->setChecked(false);
+        d->accept();
+    });
+    w.tbAddClick();
+    // Offscreen, nothing gives the window back its activation after a dialog.
+    w.activateWindow();
+    (void)QTest::qWaitForWindowActive(&w);
+    return seen ? w.SelectedNode() : nullptr;
+}
+
+std::vector<std::string> TMainWindowFixture::AskedKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& a : Asked)
+        keys.push_back(a.Key);
+    return keys;
+}
