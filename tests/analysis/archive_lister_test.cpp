@@ -1,14 +1,17 @@
-#include "../catalog/catalog_test_util.h"
 #include "analysis/archive_lister.h"
 #include "analysis/handlers.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "rar_writer.h"
 #include "settings/message_error.h"
 #include "settings/progress.h"
+#include "support/temp_folder.h"
 
 #include <clocale>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
@@ -89,11 +92,11 @@ TEST(ArchiveLister, StopEndsTheListingBetweenMembers) {
 }
 
 TEST(ArchiveLister, ProblemsAreErrorsWithThePath) {
-    TTempDir dir;
+    TTempFolder dir;
     EXPECT_EQ(ListArchive(Fixture("locked.7z")).error,
               Fixture("locked.7z") + ": password-protected");
     EXPECT_NE(ListArchive(dir.File("none.7z")).error, "");
-    WriteAll(dir.File("text.iso"), "just some text, not an image\n");
+    WriteFile(dir.File("text.iso"), "just some text, not an image\n");
     EXPECT_NE(ListArchive(dir.File("text.iso")).error, "");
     ASSERT_EQ(mkfifo(dir.File("pipe.tar").c_str(), 0644), 0);
     EXPECT_EQ(ListArchive(dir.File("pipe.tar")).error,
@@ -105,17 +108,17 @@ TEST(ArchiveLister, ProblemsAreErrorsWithThePath) {
 // Mutation test: cut and flipped archives of every kind end with an error or
 // a listing, never a crash, hang or negative size (the sanitizer build runs it too).
 TEST(ArchiveLister, CutAndFlippedArchivesEndCleanly) {
-    TTempDir dir;
+    TTempFolder dir;
     const int rounds = std::getenv("TAMBLIX_LONG_TESTS") ? 20000 : 600;
     std::mt19937 rng(5);
     for (const char* name : {"kinds.7z", "kinds.tar.gz", "kinds.tar.bz2", "kinds.txz",
                              "kinds.tar.zst", "kinds.cab", "kinds.tar", "kinds.iso"}) {
-        const std::string full = ReadAll(Fixture(name));
+        const std::string full = ReadFile(Fixture(name));
         ASSERT_FALSE(full.empty()) << name;
         const std::string path = dir.File(std::string("m_") + name);
         auto check = [&](const std::string& bytes, const std::string& what) {
             std::filesystem::remove(path);
-            WriteAll(path, bytes);
+            WriteFile(path, bytes);
             TListed l = ListArchive(path);
             EXPECT_LE(l.members.size(), 8u) << what;
             for (const TArchiveMember& m : l.members)

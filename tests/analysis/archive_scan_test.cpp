@@ -1,10 +1,13 @@
-#include "../catalog/catalog_test_util.h"
 #include "analysis/handlers.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "rar_writer.h"
+#include "support/temp_folder.h"
 
 #include <climits>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +23,7 @@ public:
 };
 
 struct ArchiveScan : ::testing::Test {
-    TTempDir dir;
+    TTempFolder dir;
     TLibObj lib;
     THandlerList handlers;
     TLogProgress progress;
@@ -64,10 +67,10 @@ TEST_F(ArchiveScan, ExtensionListsAndFileTypesDecide) {
     Copy("basic.zip", "comic.cbz");
     Copy("kinds.tar.gz", "backup.tar.gz");
     Copy("kinds.iso", "disc.iso");
-    WriteAll(root + "/book.cbr",
-             MakeRar4({{"p1.jpg", "jpeg", DosDateTime(2005, 3, 7, 14, 20, 10)}}));
+    WriteFile(root + "/book.cbr",
+              MakeRar4({{"p1.jpg", "jpeg", DosDateTime(2005, 3, 7, 14, 20, 10)}}));
     fs::create_directories(root + "/photos.zip/inner");
-    WriteAll(root + "/photos.zip/inner/x.txt", "abc");
+    WriteFile(root + "/photos.zip/inner/x.txt", "abc");
     ASSERT_EQ(mkfifo((root + "/pipe.zip").c_str(), 0644), 0);
     fs::create_symlink(root + "/comic.cbz", root + "/link.zip");
     handlers.SetExtensions(handlers.Find("ZIP"), {".ZIP", ".CBZ"});
@@ -114,9 +117,9 @@ TEST_F(ArchiveScan, MultiVolumeRarAndLockedArchives) {
     TRarTestMember rest = first;
     rest.Flags = 0x01;
     TRarTestMember small{"small.txt", "s", t};
-    WriteAll(root + "/set.part1.rar", MakeRar4({first}, {.MainFlags = 0x01}));
-    WriteAll(root + "/set.part2.rar", MakeRar4({rest, small}, {.MainFlags = 0x01}));
-    WriteAll(root + "/locked.rar", MakeRar4({small}, {.MainFlags = 0x80}));
+    WriteFile(root + "/set.part1.rar", MakeRar4({first}, {.MainFlags = 0x01}));
+    WriteFile(root + "/set.part2.rar", MakeRar4({rest, small}, {.MainFlags = 0x01}));
+    WriteFile(root + "/locked.rar", MakeRar4({small}, {.MainFlags = 0x80}));
     Copy("locked.7z", "locked.7z");
     Add();
     EXPECT_EQ(Captions(Folder("Vol\\set.part1.rar\\")), std::vector<std::string>{"big.iso|20"});
@@ -140,7 +143,7 @@ TEST_F(ArchiveScan, ArchivesBeyondTheLongestPathAreRead) {
         ASSERT_GE(fds.back(), 0);
         length += part.size() + 1;
     }
-    const std::string zip = ReadAll(std::string(TAMBLIX_TEST_DATA) + "/archives/basic.zip");
+    const std::string zip = ReadFile(std::string(TAMBLIX_TEST_DATA) + "/archives/basic.zip");
     int fd = openat(fds.back(), "deep.zip", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     ASSERT_EQ(write(fd, zip.data(), zip.size()), static_cast<ssize_t>(zip.size()));
     close(fd);

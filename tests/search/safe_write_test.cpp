@@ -5,8 +5,10 @@
 #include "search/cli_runner.h"
 #include "search/export.h"
 #include "search/saved_search.h"
-#include "search/search_test_util.h"
 #include "settings/message_error.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

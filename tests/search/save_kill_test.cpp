@@ -2,7 +2,8 @@
 // at most one temporary file of ours beside it.
 #include "catalog/catalog_file.h"
 #include "search/cli_runner.h"
-#include "search/search_test_util.h"
+#include "support/catalog_builder.h"
+#include "support/temp_folder.h"
 
 #include <chrono>
 #include <csignal>

@@ -4,7 +4,8 @@
 #include "search/cli_runner.h"
 #include "search/saved_search.h"
 #include "search/search_engine.h"
-#include "search/search_test_util.h"
+#include "support/catalog_builder.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 

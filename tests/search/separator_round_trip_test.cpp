@@ -4,7 +4,9 @@
 #include "analysis/name_text.h"
 #include "search/export.h"
 #include "search/import.h"
-#include "search/search_test_util.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 

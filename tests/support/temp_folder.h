@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem> // for callers: most tests that make files also walk them
 #include <string>
 #include <string_view>
 
