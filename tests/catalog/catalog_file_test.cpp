@@ -276,8 +276,19 @@ TEST(CatalogFile, DamagedFilesGiveClearErrorsAndProtectTheFile) {
         TLibObj lib;
         EXPECT_EQ(load(TCatalogBytes().Header("Tamblix 2.3", 1, 0, 0).I32(-5).data, lib),
                   "errDamaged");
-        EXPECT_EQ(load(TCatalogBytes().Header("Tamblix 2.3", 1, 0, 0).I32(70000).data, lib),
-                  "errDamaged");
+        // A whole, well-formed file whose one string is longer than the limit; at the
+        // limit itself, the same file loads.
+        auto withCaption = [](size_t length) {
+            return TCatalogBytes()
+                .Header("Tamblix 2.3", 1, 0, 0)
+                .Folder(std::string(length, 'x'), 0, 0, 0, 0)
+                .data;
+        };
+        EXPECT_EQ(load(withCaption(70000), lib), "errDamaged");
+        EXPECT_EQ(load(withCaption(65537), lib), "errDamaged");
+        TLibObj longest;
+        EXPECT_EQ(load(withCaption(65536), longest), "");
+        EXPECT_EQ(longest.Tree.RootCount(), 1);
         EXPECT_EQ(load(TCatalogBytes()
                            .Header("Tamblix 2.3", 2, 0, 0)
                            .Folder("V", 0, 0, 0, 0)
