@@ -65,42 +65,43 @@ std::unique_ptr<TLibFolderItem> ReadEntryRecord(TLibFileReader& in, bool withTag
     auto e = std::make_unique<TLibFolderItem>();
     e->Caption = in.ReadString();
     e->Date = in.ReadDouble();
+    const int64_t at = in.Position();
     e->Size = in.ReadInt64();
+    if (e->Size < 0) in.DamagedAt(at, "a size of " + std::to_string(e->Size));
     e->Category = in.ReadString();
     e->Comments = in.ReadString();
     e->IsFolder = in.ReadByte() != 0 ? 1 : 0;
     if (withTags) e->TagInfo.SetText(in.ReadString());
     ++in.EntryRecords;
-    in.EntryBytes += e->Size;
+    in.EntryBytes = AddSizes(in.EntryBytes, e->Size);
     return e;
 }
 
-// Where a record of `level` goes, given the node added last (the load's level rule).
-TTreeNode* PlaceParent(TLibFileReader& in, TTreeNode* cursor, int32_t level, bool& asRoot) {
-    asRoot = false;
-    if (level < 0) in.Damaged("a record with level " + std::to_string(level));
-    if (!cursor) {
-        asRoot = true;
-        return nullptr;
+// The nodes from the current root down to the node added last, so that the
+// load's level rule costs the same at any depth: a record one level below the
+// last goes under it, a record at level L goes under the node at level L - 1,
+// and the first record (or one of level 0) starts a new root.
+class TLevelPath {
+public:
+    // The parent for a record of `level`; null for a root.
+    TTreeNode* ParentFor(TLibFileReader& in, int32_t level) {
+        if (level < 0) in.Damaged("a record with level " + std::to_string(level));
+        if (path_.empty()) return nullptr;
+        const auto depth = static_cast<int64_t>(path_.size());
+        if (level > depth)
+            in.Damaged("a record " + std::to_string(level - depth + 1) +
+                       " levels below the one before");
+        path_.resize(static_cast<size_t>(level));
+        return path_.empty() ? nullptr : path_.back();
     }
-    int cursorLevel = cursor->Level();
-    if (level == cursorLevel) {
-        asRoot = cursor->Parent() == nullptr;
-        return cursor->Parent();
-    }
-    if (level == cursorLevel + 1) return cursor;
-    if (level > cursorLevel + 1)
-        in.Damaged("a record " + std::to_string(level - cursorLevel) +
-                   " levels below the one before");
-    TTreeNode* anc = cursor->Parent();
-    while (anc && anc->Level() > level)
-        anc = anc->Parent();
-    if (!anc || !anc->Parent()) {
-        asRoot = true;
-        return nullptr;
-    }
-    return anc->Parent();
-}
+    void Added(TTreeNode* node) { path_.push_back(node); }
+    void Restart() { path_.clear(); }
+    TTreeNode* Root() const { return path_.empty() ? nullptr : path_.front(); }
+    int32_t LevelOfLast() const { return static_cast<int32_t>(path_.size()) - 1; }
+
+private:
+    std::vector<TTreeNode*> path_;
+};
 
 void AddLocation(TLibObj& lib, const std::string& loc) {
     if (loc.empty()) return;
@@ -109,33 +110,54 @@ void AddLocation(TLibObj& lib, const std::string& loc) {
         lib.Options.GlobalLocations->Add(loc);
 }
 
+// Entries of one folder with its size and its volume's; sums saturate.
+void AddEntries(TLibFolder* f, TLibFolder* volume,
+                std::vector<std::unique_ptr<TLibFolderItem>> entries) {
+    f->AdoptItems(std::move(entries));
+    int64_t sum = 0;
+    for (const auto& e : f->Items())
+        sum = AddSizes(sum, e->Size);
+    f->DirectSize = sum;
+    if (volume && volume != f) volume->DirectSize = AddSizes(volume->DirectSize, sum);
+}
+
 void LoadBody(TLibObj& lib, TLibFileReader& in, const THeader& h, IProgress& progress) {
     const bool withTags = h.Version != kOldVersion;
     CheckCount(in, h.FolderRecordCount, kMinFolderRecord, "folders");
     std::unordered_map<int32_t, TLibFolder*> byIndex; // folders of this load only
     byIndex.reserve(static_cast<size_t>(h.FolderRecordCount));
-    TTreeNode* cursor = nullptr;
+    TLevelPath path;
+    std::vector<std::unique_ptr<TLibFolderItem>> entries;
     for (int32_t i = 0; i < h.FolderRecordCount; ++i) {
         std::unique_ptr<TLibFolder> rec = ReadFolderRecord(in);
         progress.StepProgress(rec->Caption, in.Position());
         CheckStop(progress);
-        if (rec->Kind == 0) cursor = nullptr;
-        bool asRoot = false;
-        TTreeNode* parent = PlaceParent(in, cursor, rec->Level, asRoot);
+        if (rec->Kind == 0) path.Restart();
+        TTreeNode* parent = path.ParentFor(in, rec->Level);
         int32_t itemCount = rec->ItemCount;
         CheckCount(in, itemCount, kMinEntryRecord22, "entries");
         TLibFolder* f = rec.get();
         AddLocation(lib, f->Location);
-        cursor =
-            asRoot ? lib.AddVolumeNode(std::move(rec)) : lib.AddFolderNode(parent, std::move(rec));
+        TTreeNode* node =
+            parent ? lib.AddFolderNode(parent, std::move(rec)) : lib.AddVolumeNode(std::move(rec));
+        path.Added(node);
         byIndex.emplace(f->AbsoluteIndex, f);
-        for (int32_t k = 0; k < itemCount; ++k) {
-            lib.AddEntry(f, ReadEntryRecord(in, withTags));
-            CheckStop(progress);
+        // A folder's entries go in at once: sorted in one pass whatever their order.
+        entries.clear();
+        entries.reserve(static_cast<size_t>(itemCount));
+        try {
+            for (int32_t k = 0; k < itemCount; ++k) {
+                entries.push_back(ReadEntryRecord(in, withTags));
+                CheckStop(progress);
+            }
+        } catch (...) {
+            AddEntries(f, FolderOf(path.Root()), std::move(entries));
+            throw;
         }
+        AddEntries(f, FolderOf(path.Root()), std::move(entries));
     }
     CheckCount(in, h.CollectionRecordCount, kMinCollectionRecord, "collections");
-    TTreeNode* colCursor = nullptr;
+    TLevelPath colPath;
     for (int32_t i = 0; i < h.CollectionRecordCount; ++i) {
         auto c = std::make_unique<TLibColItem>();
         c->Caption = in.ReadStringCopy();
@@ -149,20 +171,20 @@ void LoadBody(TLibObj& lib, TLibFileReader& in, const THeader& h, IProgress& pro
         ++in.CollectionRecords;
         if (c->Kind < TLibColItem::kMemo || c->Kind > TLibColItem::kArchiveLink)
             c->Kind = TLibColItem::kMemo;
-        bool asRoot = false;
-        TTreeNode* parent = PlaceParent(in, colCursor, c->Level, asRoot);
+        TTreeNode* parent = colPath.ParentFor(in, c->Level);
         TLibColItem* item = c.get();
         std::string text = item->Caption;
-        colCursor = lib.ColTree.Add(asRoot ? nullptr : parent, std::move(text), std::move(c));
-        item->Node = colCursor;
+        TTreeNode* colNode = lib.ColTree.Add(parent, std::move(text), std::move(c));
+        colPath.Added(colNode);
+        item->Node = colNode;
         progress.StepProgress(GetMessageText("msgsLoadingCol", item->Caption), in.Position());
         if (item->FolderIndex != -1 && item->Kind != TLibColItem::kMemo) {
             auto it = byIndex.find(item->FolderIndex);
             if (it != byIndex.end()) lib.Relink(item, it->second);
         }
-        item->Level = colCursor->Level();
+        item->Level = colPath.LevelOfLast();
         item->FolderIndex = item->LinkedFolder ? item->LinkedFolder->AbsoluteIndex : -1;
-        SetColItemImages(colCursor);
+        SetColItemImages(colNode);
         CheckStop(progress);
     }
     CheckCount(in, h.CategoryRecordCount, 4, "categories");
@@ -203,7 +225,7 @@ void WriteEntryRecord(TLibFileWriter& out, const TLibFolderItem* e) {
     out.WriteByte(e->IsFolder ? 1 : 0);
     out.WriteString(e->TagInfo.TextView());
     ++out.EntryRecords;
-    out.EntryBytes += e->Size;
+    out.EntryBytes = AddSizes(out.EntryBytes, e->Size);
 }
 
 } // namespace
@@ -223,35 +245,51 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
         out.WriteString(lib.Category);
         out.WriteInt32(lib.CategoryRecordCount);
         // Text beyond the format's limit is cut; say where, so nothing goes silently.
-        auto reportCut = [&](const std::string& where) {
-            if (out.TakeCut()) progress.LogMessage(GetMessageText("msgsTextCut", where));
+        // The place is named only then: building a path costs its depth.
+        auto reportCut = [&](const auto& where) {
+            if (out.TakeCut()) progress.LogMessage(GetMessageText("msgsTextCut", where()));
         };
-        reportCut(path);
+        reportCut([&] { return path; });
+        std::string shown;
+        std::vector<size_t> shownEnds; // where the path of each level's parent ends
         lib.Tree.ForEach([&](TTreeNode* n) {
             TLibFolder* f = FolderOf(n);
             TLibObj::NumberFolder(f);
             f->Kind = f->Parent ? 1 : 0;
             f->ItemCount = f->ItemsCount();
             WriteFolderRecord(out, f);
-            reportCut(GetCatalogPath(f));
-            progress.StepProgress(GetCatalogPath(f), out.FolderRecords);
+            reportCut([&] { return GetCatalogPath(f); });
+            // The path grows and shrinks with the walk; shown every 256th folder.
+            shown.resize(f->Level < static_cast<int32_t>(shownEnds.size())
+                             ? shownEnds[static_cast<size_t>(f->Level)]
+                             : shown.size());
+            shownEnds.resize(static_cast<size_t>(f->Level));
+            shownEnds.push_back(shown.size());
+            shown += f->Parent ? f->Caption + "\\" : GetCatalogPath(f);
+            progress.StepProgress((out.FolderRecords & 255) == 1 ? shown : std::string(),
+                                  out.FolderRecords);
             CheckStop(progress);
             for (const auto& e : f->Items()) {
                 WriteEntryRecord(out, e.get());
-                reportCut(GetEntryCatalogPath(e.get()));
+                reportCut([&] { return GetEntryCatalogPath(e.get()); });
                 CheckStop(progress);
             }
         });
         lib.ColTree.ForEach([&](TTreeNode* n) {
             TLibColItem* c = ColItemOf(n);
             c->FolderIndex = -1;
-            c->Level = n->Level();
+            const TLibColItem* parent = ColItemOf(n->Parent()); // written already
+            c->Level = parent ? parent->Level + 1 : 0;
             c->Node = n;
             if (c->LinkedFolder) {
                 c->FolderIndex = c->LinkedFolder->AbsoluteIndex;
-                // The link's path follows renamed volumes and folders.
-                c->LinkPath = c->LinkedItem ? GetEntryCatalogPath(c->LinkedItem)
-                                            : GetCatalogPath(c->LinkedFolder);
+                // The link's path follows renamed volumes and folders. A file link
+                // whose entry was not found keeps its path, so that a later load
+                // can link it again.
+                if (c->LinkedItem)
+                    c->LinkPath = GetEntryCatalogPath(c->LinkedItem);
+                else if (c->Kind != TLibColItem::kFileLink)
+                    c->LinkPath = GetCatalogPath(c->LinkedFolder);
             }
             out.WriteString(c->Caption);
             out.WriteInt32(c->Kind);
@@ -261,14 +299,14 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
             out.WriteInt32(c->FolderIndex);
             out.WriteString(c->LinkPath);
             out.WriteInt32(c->ImageIndex);
-            reportCut(c->Caption);
+            reportCut([&] { return c->Caption; });
             ++out.CollectionRecords;
             progress.StepProgress(GetMessageText("msgsSavingCol", c->Caption), 0);
             CheckStop(progress);
         });
         for (const auto& name : lib.Categories.Lines()) {
             out.WriteString(name);
-            reportCut(name);
+            reportCut([&] { return name; });
             progress.StepProgress(GetMessageText("msgsSavingCat", name), 0);
             CheckStop(progress);
         }

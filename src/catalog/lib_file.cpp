@@ -40,9 +40,9 @@ TLibFileReader::~TLibFileReader() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void TLibFileReader::Damaged(const std::string& what) const {
+void TLibFileReader::DamagedAt(int64_t offset, const std::string& what) const {
     throw EMessageError("errDamaged",
-                        path_ + " (" + what + " at byte " + std::to_string(Position()) + ")");
+                        path_ + " (" + what + " at byte " + std::to_string(offset) + ")");
 }
 
 void TLibFileReader::Need(size_t n) {

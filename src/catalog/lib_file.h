@@ -31,7 +31,8 @@ public:
     int64_t FileSize() const { return size_; }
     int64_t Remaining() const { return size_ - Position(); }
     const std::string& Path() const { return path_; }
-    [[noreturn]] void Damaged(const std::string& what) const;
+    [[noreturn]] void Damaged(const std::string& what) const { DamagedAt(Position(), what); }
+    [[noreturn]] void DamagedAt(int64_t offset, const std::string& what) const;
 
     // Record counters for progress display.
     int64_t VolumeRecords = 0, FolderRecords = 0, EntryRecords = 0, CollectionRecords = 0,

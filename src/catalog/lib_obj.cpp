@@ -31,6 +31,7 @@ TTreeNode* TLibObj::AddFolderNode(TTreeNode* parent, std::unique_ptr<TLibFolder>
     TLibFolder* f = folder.get();
     f->Kind = 1;
     f->Parent = FolderOf(parent);
+    f->Volume = GetVolume(f->Parent);
     std::string text = f->Caption;
     f->Node = Tree.AddChild(parent, std::move(text), std::move(folder));
     SetFolderImages(f->Node);
@@ -41,17 +42,23 @@ TLibFolderItem* TLibObj::AddEntry(TLibFolder* folder, std::unique_ptr<TLibFolder
     int64_t size = entry->Size;
     TLibFolderItem* added = folder->AddItem(std::move(entry));
     if (!added) return nullptr;
-    folder->DirectSize += size;
-    if (folder->Parent) GetVolume(folder)->DirectSize += size;
+    folder->DirectSize = AddSizes(folder->DirectSize, size);
+    if (folder->Parent) {
+        TLibFolder* vol = GetVolume(folder);
+        vol->DirectSize = AddSizes(vol->DirectSize, size);
+    }
     return added;
 }
 
 void TLibObj::SetEntrySize(TLibFolderItem* entry, int64_t size) {
-    int64_t delta = size - entry->Size;
+    const int64_t old = entry->Size;
     entry->Size = size;
-    if (!entry->Owner || delta == 0) return;
-    entry->Owner->DirectSize += delta;
-    if (entry->Owner->Parent) GetVolume(entry->Owner)->DirectSize += delta;
+    TLibFolder* owner = entry->Owner;
+    if (!owner || old == size) return;
+    TLibFolder* vol = owner->Parent ? GetVolume(owner) : nullptr;
+    for (TLibFolder* f : {owner, vol}) {
+        if (f) f->DirectSize = AddSizes(SubtractSize(f->DirectSize, old), size);
+    }
 }
 
 void TLibObj::Recount() {
@@ -65,7 +72,7 @@ void TLibObj::Recount() {
                 ++FolderCount;
             } else {
                 ++FileCount;
-                TotalSize += e->Size;
+                TotalSize = AddSizes(TotalSize, e->Size);
             }
         }
     });
@@ -94,16 +101,17 @@ void TLibObj::PropagateCategoryComments(TLibFolder* folder, bool overwrite) {
 }
 
 void TLibObj::NumberFolder(TLibFolder* folder) {
-    folder->Level = folder->Node->Level();
+    folder->Level = folder->Parent ? folder->Parent->Level + 1 : 0;
     folder->AbsoluteIndex = folder->Node->AbsoluteIndex();
 }
 
 void TLibObj::ReleaseEntry(TLibFolderItem* entry) {
     if (clearing_) return;
     if (TLibFolder* owner = entry->Owner) {
-        owner->DirectSize -= entry->Size;
+        owner->DirectSize = SubtractSize(owner->DirectSize, entry->Size);
         if (owner->Parent) {
-            if (TLibFolder* vol = GetVolume(owner)) vol->DirectSize -= entry->Size;
+            if (TLibFolder* vol = GetVolume(owner))
+                vol->DirectSize = SubtractSize(vol->DirectSize, entry->Size);
         }
     }
 }
@@ -346,12 +354,14 @@ void TLibObj::Relink(TLibColItem* item, TLibFolder* folder) {
         folder->CollectionNode = item->Node;
         return;
     }
-    for (const auto& e : folder->Items()) {
-        if (GetEntryCatalogPath(e.get()) == item->LinkPath) {
-            item->LinkedItem = e.get();
-            e->CollectionNode = item->Node;
-            return;
-        }
+    // The entry's catalog path is the folder's path and its Caption.
+    const std::string prefix = GetCatalogPath(folder);
+    std::string_view link = item->LinkPath;
+    if (link.size() <= prefix.size() || link.compare(0, prefix.size(), prefix) != 0) return;
+    TLibFolderItem* e = folder->FindItem(nametext::PathPartToCaption(link.substr(prefix.size())));
+    if (e && GetEntryCatalogPath(e) == item->LinkPath) {
+        item->LinkedItem = e;
+        e->CollectionNode = item->Node;
     }
 }
 
@@ -364,7 +374,9 @@ void TLibObj::RenameColNode(TTreeNode* node, const std::string& text) {
 bool TLibObj::MoveColNode(TTreeNode* node, TTreeNode* newParent) {
     if (!ColTree.Move(node, newParent)) return false;
     ColTree.ForEach([](TTreeNode* n) {
-        if (TLibColItem* c = ColItemOf(n)) c->Level = n->Level();
+        // Pre-order: the parent's level is already right.
+        TLibColItem* p = ColItemOf(n->Parent());
+        if (TLibColItem* c = ColItemOf(n)) c->Level = p ? p->Level + 1 : 0;
     });
     Modified = true;
     return true;

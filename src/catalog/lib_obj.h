@@ -65,6 +65,7 @@ public:
 
     void Recount();
     void PropagateCategoryComments(TLibFolder* folder, bool overwrite);
+    // Sets Level and AbsoluteIndex; call in pre-order (the parent's Level must be set).
     static void NumberFolder(TLibFolder* folder);
 
     // Deletes catalog-tree nodes with their subtrees (the tree's Delete command).

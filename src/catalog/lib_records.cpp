@@ -5,6 +5,8 @@
 #include "analysis/string_list.h"
 
 #include <algorithm>
+#include <limits>
+#include <unordered_map>
 
 namespace {
 
@@ -28,9 +30,35 @@ std::unique_ptr<TLibFolder> TLibFolder::FromPath(std::string_view path) {
     return f;
 }
 
+struct TLibFolder::TPending {
+    std::unordered_map<std::string_view, TLibFolderItem*> byCaption;
+    TLibFolderItem* greatest = nullptr;
+};
+
+TLibFolder::TLibFolder() = default;
 TLibFolder::~TLibFolder() = default;
 
+void TLibFolder::SortPending() const {
+    if (sorted_ == items_.size()) return;
+    auto less = [](const std::unique_ptr<TLibFolderItem>& a,
+                   const std::unique_ptr<TLibFolderItem>& b) {
+        return CompareNames(a->Caption.view(), b->Caption.view()) < 0;
+    };
+    auto mid = items_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    std::sort(mid, items_.end(), less);
+    std::inplace_merge(items_.begin(), mid, items_.end(), less);
+    sorted_ = items_.size();
+    pending_.reset();
+}
+
+TLibFolderItem* TLibFolder::FindPending(std::string_view caption) const {
+    if (!pending_) return nullptr;
+    auto it = pending_->byCaption.find(caption);
+    return it == pending_->byCaption.end() ? nullptr : it->second;
+}
+
 int TLibFolder::IndexOfItem(std::string_view caption) const {
+    SortPending();
     auto it = std::lower_bound(items_.begin(), items_.end(), caption, ItemLess());
     if (it != items_.end() && (*it)->Caption.view() == caption)
         return static_cast<int>(it - items_.begin());
@@ -38,66 +66,160 @@ int TLibFolder::IndexOfItem(std::string_view caption) const {
 }
 
 bool TLibFolder::SortsAfterLast(std::string_view caption) const {
-    return items_.empty() || CompareNames(items_.back()->Caption.view(), caption) < 0;
+    if (sorted_ > 0 && CompareNames(items_[sorted_ - 1]->Caption.view(), caption) >= 0)
+        return false;
+    return !pending_ || CompareNames(pending_->greatest->Caption.view(), caption) < 0;
 }
 
 TLibFolderItem* TLibFolder::FindItem(std::string_view caption) const {
-    int i = IndexOfItem(caption);
-    return i < 0 ? nullptr : items_[static_cast<size_t>(i)].get();
+    auto end = items_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    auto it = std::lower_bound(items_.begin(), end, caption, ItemLess());
+    if (it != end && (*it)->Caption.view() == caption) return it->get();
+    return FindPending(caption);
 }
 
 TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
     std::string_view c = item->Caption.view();
+    item->Owner = this;
     // Loads and sorted scans deliver entries in order: append without searching.
-    if (items_.empty() || CompareNames(items_.back()->Caption.view(), c) < 0) {
-        item->Owner = this;
+    if (!pending_ && SortsAfterLast(c)) {
         items_.push_back(std::move(item));
+        sorted_ = items_.size();
         return items_.back().get();
     }
-    auto it = std::lower_bound(items_.begin(), items_.end(), c, ItemLess());
-    if (it != items_.end() && (*it)->Caption.view() == c) return nullptr;
-    item->Owner = this;
-    return items_.insert(it, std::move(item))->get();
+    if (FindItem(c)) return nullptr;
+    if (!pending_) pending_ = std::make_unique<TPending>();
+    TLibFolderItem* raw = item.get();
+    pending_->byCaption.emplace(raw->Caption.view(), raw);
+    if (!pending_->greatest || CompareNames(pending_->greatest->Caption.view(), c) < 0)
+        pending_->greatest = raw;
+    items_.push_back(std::move(item));
+    return raw;
+}
+
+void TLibFolder::AdoptItems(std::vector<std::unique_ptr<TLibFolderItem>> items) {
+    auto less = [](const std::unique_ptr<TLibFolderItem>& a,
+                   const std::unique_ptr<TLibFolderItem>& b) {
+        return CompareNames(a->Caption.view(), b->Caption.view()) < 0;
+    };
+    auto same = [](const std::unique_ptr<TLibFolderItem>& a,
+                   const std::unique_ptr<TLibFolderItem>& b) {
+        return a->Caption.view() == b->Caption.view();
+    };
+    // Strictly ascending input (what this program writes) needs no sort, and
+    // strictly descending input only a reversal.
+    auto ordered = [&](auto cmp) {
+        return std::adjacent_find(items.begin(), items.end(), [&](const auto& a, const auto& b) {
+                   return !cmp(a, b);
+               }) == items.end();
+    };
+    if (!ordered(less)) {
+        if (ordered([&](const auto& a, const auto& b) { return less(b, a); })) {
+            std::reverse(items.begin(), items.end());
+        } else {
+            std::stable_sort(items.begin(), items.end(), less);
+            items.erase(std::unique(items.begin(), items.end(), same), items.end());
+        }
+    }
+    SortPending();
+    if (!items_.empty())
+        std::erase_if(items, [&](const auto& e) { return FindItem(e->Caption.view()); });
+    for (auto& e : items)
+        e->Owner = this;
+    const auto mid = static_cast<std::ptrdiff_t>(items_.size());
+    items_.insert(items_.end(), std::make_move_iterator(items.begin()),
+                  std::make_move_iterator(items.end()));
+    std::inplace_merge(items_.begin(), items_.begin() + mid, items_.end(), less);
+    sorted_ = items_.size();
 }
 
 std::unique_ptr<TLibFolderItem> TLibFolder::TakeItem(TLibFolderItem* item) {
+    SortPending();
     auto it = std::lower_bound(items_.begin(), items_.end(), item->Caption.view(), ItemLess());
     for (; it != items_.end() && (*it)->Caption.view() == item->Caption.view(); ++it) {
         if (it->get() == item) {
             std::unique_ptr<TLibFolderItem> own = std::move(*it);
             items_.erase(it);
+            sorted_ = items_.size();
             return own;
         }
     }
     return nullptr;
 }
 
+void TLibFolder::ClearItems() {
+    items_.clear();
+    sorted_ = 0;
+    pending_.reset();
+}
+
+int64_t AddSizes(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
+
+int64_t SubtractSize(int64_t total, int64_t size) {
+    int64_t left = 0;
+    if (__builtin_sub_overflow(total, size, &left)) return size > 0 ? 0 : total;
+    return left < 0 ? 0 : left;
+}
+
+namespace {
+
+// The folders from the volume down to `folder`.
+std::vector<const TLibFolder*> Chain(const TLibFolder* folder) {
+    std::vector<const TLibFolder*> chain;
+    for (const TLibFolder* f = folder; f; f = f->Parent)
+        chain.push_back(f);
+    std::reverse(chain.begin(), chain.end());
+    return chain;
+}
+
+} // namespace
+
 std::string GetCatalogPath(const TLibFolder* folder) {
     if (!folder) return {};
-    if (!folder->Parent) {
-        std::string c = folder->Caption;
-        auto first = c.find('\\');
-        if (first != std::string::npos && first == c.size() - 1) c.pop_back();
-        return nametext::CaptionToPathPart(c) + "\\";
+    std::vector<const TLibFolder*> chain = Chain(folder);
+    std::string_view root = chain.front()->Caption;
+    // A volume titled "C:\" keeps one separator, not two.
+    if (!root.empty() && root.find('\\') == root.size() - 1) root.remove_suffix(1);
+    std::string out = nametext::CaptionToPathPart(root);
+    out += '\\';
+    for (size_t i = 1; i < chain.size(); ++i) {
+        out += nametext::CaptionToPathPart(chain[i]->Caption);
+        out += '\\';
     }
-    return GetCatalogPath(folder->Parent) + nametext::CaptionToPathPart(folder->Caption) + "\\";
+    return out;
 }
 
 std::string GetSourcePath(const TLibFolder* folder) {
     if (!folder) return {};
-    if (!folder->Parent) return folder->SourcePath;
-    std::string parent = GetSourcePath(folder->Parent);
-    // Source paths are native; keep the separator the volume's path uses.
-    char sep = parent.find('\\') != std::string::npos && parent.find('/') == std::string::npos
-                   ? '\\'
-                   : '/';
-    return parent + folder->Caption + sep;
+    std::vector<const TLibFolder*> chain = Chain(folder);
+    std::string out = chain.front()->SourcePath;
+    // Source paths are native; keep the separator the path so far uses.
+    bool slash = out.find('/') != std::string::npos;
+    bool backslash = out.find('\\') != std::string::npos;
+    for (size_t i = 1; i < chain.size(); ++i) {
+        const std::string& c = chain[i]->Caption;
+        char sep = backslash && !slash ? '\\' : '/';
+        out += c;
+        out += sep;
+        slash = slash || sep == '/' || c.find('/') != std::string::npos;
+        backslash = backslash || sep == '\\' || c.find('\\') != std::string::npos;
+    }
+    return out;
 }
 
 std::string GetDisplayPath(const TLibFolder* folder) {
     if (!folder) return {};
-    if (!folder->Parent) return "[" + nametext::CaptionToPathPart(folder->Caption) + "]\\";
-    return GetDisplayPath(folder->Parent) + nametext::CaptionToPathPart(folder->Caption) + "\\";
+    std::vector<const TLibFolder*> chain = Chain(folder);
+    std::string out = "[" + nametext::CaptionToPathPart(chain.front()->Caption) + "]\\";
+    for (size_t i = 1; i < chain.size(); ++i) {
+        out += nametext::CaptionToPathPart(chain[i]->Caption);
+        out += '\\';
+    }
+    return out;
 }
 
 std::string GetEntryCatalogPath(const TLibFolderItem* entry) {
@@ -136,6 +258,7 @@ bool IsArchiveEntry(const TLibFolderItem* entry) {
 }
 
 TLibFolder* GetVolume(TLibFolder* folder) {
+    if (folder && folder->Parent && folder->Volume) return folder->Volume;
     while (folder && folder->Parent)
         folder = folder->Parent;
     return folder;
@@ -198,7 +321,7 @@ std::string OneLineText(std::string_view text, std::string_view newLine) {
 int64_t DirectItemsSize(const TLibFolder* folder) {
     int64_t s = 0;
     for (const auto& e : folder->Items())
-        s += e->Size;
+        s = AddSizes(s, e->Size);
     return s;
 }
 
@@ -209,11 +332,11 @@ int64_t FolderDisplaySize(const TLibFolder* folder) {
         if (e->IsFolder) {
             TTreeNode* n = folder->Node ? folder->Node->FindChild(e->Caption.view()) : nullptr;
             if (n) {
-                s += FolderOf(n)->DirectSize;
+                s = AddSizes(s, FolderOf(n)->DirectSize);
                 continue;
             }
         }
-        s += e->Size;
+        s = AddSizes(s, e->Size);
     }
     return s;
 }

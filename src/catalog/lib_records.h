@@ -33,7 +33,7 @@ public:
 // The record of one catalog-tree node: a volume (Kind 0) or a folder or archive folder (Kind 1).
 class TLibFolder : public TTreeRecord {
 public:
-    TLibFolder() = default;
+    TLibFolder();
     // Caption from a path: one trailing "\" or "/" dropped, then the text after
     // the last "\" or "/"; a drive such as "D:" gives an empty caption.
     static std::unique_ptr<TLibFolder> FromPath(std::string_view path);
@@ -50,6 +50,9 @@ public:
     std::string SourcePath;
     TLibFolder* Parent = nullptr;
     TTreeNode* Node = nullptr;
+    // The volume of a folder in the catalog tree (set when it joins the tree,
+    // which it never leaves for another volume), so that finding it costs no walk.
+    TLibFolder* Volume = nullptr;
     int64_t DirectSize = 0;
     bool PendingDelete = false;
     int32_t Level = 0;
@@ -57,30 +60,56 @@ public:
     int32_t AbsoluteIndex = -1;
 
     // The entries, sorted by Caption (CompareText, exact bytes breaking ties).
-    const std::vector<std::unique_ptr<TLibFolderItem>>& Items() const { return items_; }
+    // Entries added out of order wait in an unsorted tail (found through a hash
+    // index) and are merged in one pass by the first access that needs the
+    // order, so that adding k names to a folder of n costs O(n + k log k), not
+    // O(n k). Scans and loads end with a Recount, which reads every folder, so
+    // no tail outlives the operation that made it: readers on other threads
+    // only ever see sorted folders.
+    const std::vector<std::unique_ptr<TLibFolderItem>>& Items() const {
+        SortPending();
+        return items_;
+    }
     int ItemsCount() const { return static_cast<int>(items_.size()); }
-    TLibFolderItem* Item(int i) const { return items_[static_cast<size_t>(i)].get(); }
+    TLibFolderItem* Item(int i) const { return Items()[static_cast<size_t>(i)].get(); }
     // Entry whose Caption equals `caption` exactly; null when there is none.
     TLibFolderItem* FindItem(std::string_view caption) const;
     int IndexOfItem(std::string_view caption) const; // exact; -1 when absent
     // True when `caption` sorts after every entry (a sorted scan's new entry).
     bool SortsAfterLast(std::string_view caption) const;
-    // Adds the entry in its sorted place and sets its Owner. When an entry with
-    // the same exact Caption exists, nothing is added and null is returned
-    // (the caller keeps ownership through the returned-null contract: the item is destroyed).
+    // Adds the entry and sets its Owner. When an entry with the same exact
+    // Caption exists, nothing is added and null is returned (the item is destroyed).
+    // A Caption must not change while its entry is in a folder.
     TLibFolderItem* AddItem(std::unique_ptr<TLibFolderItem> item);
+    // Adds many entries at once (a load): sorted in one pass, an entry whose
+    // exact Caption is already there (or came earlier in `items`) is dropped.
+    void AdoptItems(std::vector<std::unique_ptr<TLibFolderItem>> items);
     // Removes an entry from the list and hands it back (no size bookkeeping).
     std::unique_ptr<TLibFolderItem> TakeItem(TLibFolderItem* item);
-    void ClearItems() { items_.clear(); }
+    void ClearItems();
     // Removes (and destroys) every entry for which `pred` is true, in one pass.
     template <typename Pred> void RemoveItems(Pred pred) {
+        SortPending();
         std::erase_if(items_,
                       [&](const std::unique_ptr<TLibFolderItem>& e) { return pred(e.get()); });
+        sorted_ = items_.size();
     }
 
 private:
-    std::vector<std::unique_ptr<TLibFolderItem>> items_;
+    void SortPending() const;
+    TLibFolderItem* FindPending(std::string_view caption) const;
+
+    mutable std::vector<std::unique_ptr<TLibFolderItem>> items_;
+    // items_[0, sorted_) is in order; the rest is the unsorted tail.
+    mutable size_t sorted_ = 0;
+    // The tail's entries by Caption, and its greatest entry; only while there is a tail.
+    struct TPending;
+    mutable std::unique_ptr<TPending> pending_;
 };
+
+// Size sums saturate: a crafted catalog or archive may claim sizes near 2^63.
+int64_t AddSizes(int64_t a, int64_t b);
+int64_t SubtractSize(int64_t total, int64_t size); // never below zero
 
 // The record of one collections-tree node: a link or a memo item.
 class TLibColItem : public TTreeRecord {

@@ -665,8 +665,8 @@ int64_t TotalFileSize(const TLibObj& lib, const TTreeNode* node, const std::atom
         todo.pop_back();
         for (const auto& e : FolderOf(n)->Items()) {
             if (stop.load(std::memory_order_relaxed)) return total;
-            if (e->IsFolder || IsArchiveEntry(e.get())) continue;
-            total += e->Size;
+            if (e->IsFolder) continue; // an archive that was opened counts by its members
+            total = AddSizes(total, e->Size);
         }
         if (onProgress) onProgress(total);
         for (int i = n->Count() - 1; i >= 0; --i)

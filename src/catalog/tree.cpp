@@ -10,6 +10,19 @@ int CompareNames(std::string_view a, std::string_view b) {
     return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }
 
+TTreeNode::~TTreeNode() {
+    // Each node is freed with no children left, so the destructor never nests.
+    std::vector<std::unique_ptr<TTreeNode>> doomed;
+    doomed.swap(children_);
+    while (!doomed.empty()) {
+        std::unique_ptr<TTreeNode> n = std::move(doomed.back());
+        doomed.pop_back();
+        for (auto& c : n->children_)
+            doomed.push_back(std::move(c));
+        n->children_.clear();
+    }
+}
+
 int TTreeNode::Level() const {
     int level = 0;
     for (TTreeNode* p = parent_; p; p = p->parent_)
@@ -121,8 +134,8 @@ TTreeNode* TTree::NodeAt(int index) const {
 
 TTreeNode* TTree::NextPreOrder(const TTreeNode* node) {
     if (!node->children_.empty()) return node->children_.front().get();
-    // Climb until a node has a following sibling. Siblings are found by position
-    // through the cached pre-order index when possible.
+    // Climb until a node has a following sibling; a node's place among its
+    // siblings is found by a binary search on its text.
     const TTreeNode* n = node;
     while (n) {
         const auto& list = n->parent_ ? n->parent_->children_ : n->tree_->roots_;
@@ -135,16 +148,33 @@ TTreeNode* TTree::NextPreOrder(const TTreeNode* node) {
 }
 
 int TTree::CountSubtree(const TTreeNode* node) {
-    int n = 1;
-    for (const auto& c : node->children_)
-        n += CountSubtree(c.get());
+    int n = 0;
+    std::vector<const TTreeNode*> todo{node};
+    while (!todo.empty()) {
+        const TTreeNode* t = todo.back();
+        todo.pop_back();
+        ++n;
+        for (const auto& c : t->children_)
+            todo.push_back(c.get());
+    }
     return n;
 }
 
 void TTree::ReleaseSubtree(TTreeNode* node) {
-    for (auto& c : node->children_)
-        ReleaseSubtree(c.get());
-    if (OnRelease) OnRelease(node);
+    if (!OnRelease) return;
+    // Children first, in order, with an explicit stack instead of recursion.
+    std::vector<std::pair<TTreeNode*, size_t>> todo{{node, 0}};
+    while (!todo.empty()) {
+        auto& [n, next] = todo.back();
+        if (next < n->children_.size()) {
+            TTreeNode* c = n->children_[next++].get();
+            todo.emplace_back(c, 0);
+            continue;
+        }
+        TTreeNode* done = n;
+        todo.pop_back();
+        OnRelease(done);
+    }
 }
 
 void TTree::SetText(TTreeNode* node, std::string text) {

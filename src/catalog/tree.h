@@ -19,6 +19,11 @@ class TTree;
 // different names on Linux).
 class TTreeNode {
 public:
+    TTreeNode() = default;
+    ~TTreeNode(); // frees descendants without recursion: trees may be very deep
+    TTreeNode(const TTreeNode&) = delete;
+    TTreeNode& operator=(const TTreeNode&) = delete;
+
     TTreeNode* Parent() const { return parent_; }
     int Level() const;
     int Count() const { return static_cast<int>(children_.size()); }

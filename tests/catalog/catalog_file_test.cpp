@@ -1,12 +1,15 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
+#include "catalog/scan_ops.h"
 #include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
 
+#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -339,4 +342,155 @@ TEST(CatalogFile, SaveQuestions) {
     EXPECT_FALSE(SaveWithConfirm(lib, dir.File("q.txc"), quiet, replaceNo));
     lib.Options.ConfirmSaveChanges = false;
     EXPECT_EQ(QuerySaveChanges(lib, quiet, cancel), TAnswer::Yes);
+}
+
+TEST(CatalogFile, UnmatchedFileLinkKeepsItsPathAndLinksOnceTheEntryIsBack) {
+    TTempFolder dir;
+    dir.Write("l.txc", TCatalogBytes()
+                                    .Header("Tamblix 2.3", 2, 2, 0)
+                                    .Folder("CD", 0, 0, 0, 0)
+                                    .Folder("sub", 1, 1, 1, 1)
+                                    .Entry("f.txt", 1, true)
+                                    .Col("gone", 2, 0, 1, "CD\\sub\\later.txt")
+                                    .Col("lost", 1, 0, 7, "CD\\elsewhere\\")
+                                    .data);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("l.txc"), false, quiet);
+    SaveToFile(lib, dir.File("again.txc"), quiet);
+    TLibObj back;
+    LoadFromFile(back, dir.File("again.txc"), false, quiet);
+    EXPECT_EQ(ColItemOf(FindNodeByText(back.ColTree, "gone"))->LinkPath, "CD\\sub\\later.txt");
+    EXPECT_EQ(ColItemOf(FindNodeByText(back.ColTree, "lost"))->LinkPath, "CD\\elsewhere\\");
+
+    // An update brings the file back: the next load links it.
+    NewFile(back, back.Tree.Root(0)->Child(0), "later.txt", 5);
+    SaveToFile(back, dir.File("third.txc"), quiet);
+    TLibObj third;
+    LoadFromFile(third, dir.File("third.txc"), false, quiet);
+    TLibColItem* gone = ColItemOf(FindNodeByText(third.ColTree, "gone"));
+    ASSERT_NE(gone->LinkedItem, nullptr);
+    EXPECT_EQ(gone->LinkedItem->Caption.view(), "later.txt");
+}
+
+TEST(CatalogFile, EntriesInAnyOrderLoadSortedWithoutDuplicates) {
+    TTempFolder dir;
+    TCatalogBytes b;
+    b.Header("Tamblix 2.3", 2, 0, 0).Folder("V", 0, 0, 7, 0);
+    b.Entry("b", 2, true).Entry("B", 3, true).Entry("a", 1, true);
+    b.Entry("b", 50, true).Entry("Zed", 4, true).Entry("c", 5, true).Entry("s", 0, true, true);
+    b.Folder("s", 1, 1, 3, 1).Entry("z", 1, true).Entry("Y", 1, true).Entry("x", 1, true);
+    dir.Write("o.txc", b.data);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("o.txc"), false, quiet);
+    TLibFolder* v = FolderOf(lib.Tree.Root(0));
+    std::vector<std::string> names;
+    for (const auto& e : v->Items())
+        names.push_back(e->Caption.str());
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "B", "b", "c", "s", "Zed"}));
+    EXPECT_EQ(v->FindItem("b")->Size, 2); // the first of two equal names is kept
+    EXPECT_EQ(v->DirectSize, 1 + 2 + 3 + 4 + 5 + 3);
+    EXPECT_EQ(lib.TotalSize, 1 + 2 + 3 + 4 + 5 + 3);
+    TLibFolder* sub = FolderOf(lib.Tree.Root(0)->Child(0));
+    ASSERT_EQ(sub->ItemsCount(), 3); // stored in reverse order
+    EXPECT_EQ(sub->Item(0)->Caption.view(), "x");
+    EXPECT_EQ(sub->Item(2)->Caption.view(), "z");
+}
+
+// 100,000 levels of folders and of collections: load, save, reload and free
+// them with no recursion per level.
+TEST(CatalogFile, VeryDeepCatalogsLoadSaveAndFree) {
+    constexpr int kDepth = 100000;
+    TTempFolder dir;
+    TCatalogBytes b;
+    b.Header("Tamblix 2.3", kDepth, kDepth, 0);
+    for (int i = 0; i < kDepth; ++i) {
+        b.Folder("d", i, i == 0 ? 0 : 1, i + 1 < kDepth ? 1 : 2, i, i == 0 ? "/m/" : "");
+        if (i + 1 < kDepth)
+            b.Entry("d", 0, true, true);
+        else
+            b.Entry("x", 7, true).Entry("y", 8, true);
+    }
+    for (int i = 0; i < kDepth; ++i)
+        b.Col("c", -1, i, -1, "");
+    dir.Write("deep.txc", b.data);
+    {
+        TLibObj lib;
+        LoadFromFile(lib, dir.File("deep.txc"), false, quiet);
+        EXPECT_EQ(lib.Tree.TotalCount(), kDepth);
+        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 15);
+        TTreeNode* n = lib.Tree.NodeAt(kDepth - 1);
+        ASSERT_NE(n, nullptr);
+        std::string path = GetCatalogPath(FolderOf(n));
+        EXPECT_EQ(path.size(), 2u * kDepth);
+        EXPECT_EQ(GetSourcePath(FolderOf(n)).size(), 3u + 2u * (kDepth - 1));
+        EXPECT_EQ(FindFolderByCatalogPath(lib, path), n);
+        SaveToFile(lib, dir.File("again.txc"), quiet);
+        TLibObj back;
+        LoadFromFile(back, dir.File("again.txc"), false, quiet);
+        EXPECT_EQ(back.Tree.TotalCount(), kDepth);
+        EXPECT_EQ(back.ColTree.TotalCount(), kDepth);
+        EXPECT_EQ(ColItemOf(back.ColTree.NodeAt(kDepth - 1))->Level, kDepth - 1);
+        lib.DeleteNodes({lib.Tree.Root(0)->Child(0)});
+        EXPECT_EQ(lib.Tree.TotalCount(), 1);
+        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 0);
+    }
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("deep.txc"), false, quiet);
+    lib.Clear();
+    EXPECT_EQ(lib.Tree.TotalCount(), 0);
+}
+
+TEST(CatalogFile, NegativeSizeIsDamageAtItsOffset) {
+    TTempFolder dir;
+    TCatalogBytes b;
+    b.Header("Tamblix 2.3", 1, 0, 0).Folder("V", 0, 0, 2, 0).Entry("a", 1, true);
+    const size_t at = b.data.size() + 4 + 1 + 8; // after the next entry's caption and date
+    b.Entry("b", -1, true);
+    dir.Write("neg.txc", b.data);
+    TLibObj lib;
+    try {
+        LoadFromFile(lib, dir.File("neg.txc"), false, quiet);
+        FAIL() << "a negative size loaded";
+    } catch (const EMessageError& e) {
+        EXPECT_EQ(e.Key, "errDamaged");
+        EXPECT_NE(e.Arg.find("at byte " + std::to_string(at) + ")"), std::string::npos) << e.Arg;
+    }
+    // What came before the damage stays, with its size.
+    ASSERT_EQ(lib.Tree.RootCount(), 1);
+    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->ItemsCount(), 1);
+    EXPECT_EQ(lib.TotalSize, 1);
+}
+
+// Sizes a crafted file claims near 2^63: every sum stops at the largest value
+// instead of wrapping to a negative total.
+TEST(CatalogFile, HugeSizesSaturateEverySum) {
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    TTempFolder dir;
+    TCatalogBytes b;
+    b.Header("Tamblix 2.3", 2, 0, 0).Folder("V", 0, 0, 3, 0, "/v/");
+    b.Entry("a", kMax - 1, true).Entry("b", kMax - 2, true).Entry("s", 0, true, true);
+    b.Folder("s", 1, 1, 2, 1).Entry("c", kMax, true).Entry("d", kMax, true);
+    dir.Write("big.txc", b.data);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("big.txc"), false, quiet);
+    TLibFolder* v = FolderOf(lib.Tree.Root(0));
+    TLibFolder* s = FolderOf(lib.Tree.Root(0)->Child(0));
+    EXPECT_EQ(v->DirectSize, kMax);
+    EXPECT_EQ(s->DirectSize, kMax);
+    EXPECT_EQ(lib.TotalSize, kMax);
+    EXPECT_EQ(DirectItemsSize(s), kMax);
+    EXPECT_EQ(FolderDisplaySize(v), kMax);
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(TotalFileSize(lib, nullptr, stop), kMax);
+
+    // Changing and removing entries never drives a total below zero.
+    lib.SetEntrySize(s->FindItem("c"), 1);
+    EXPECT_GE(s->DirectSize, 0);
+    lib.DeleteEntries(s, {s->FindItem("c"), s->FindItem("d")});
+    EXPECT_EQ(s->DirectSize, 0);
+    EXPECT_GE(v->DirectSize, 0);
+    SaveToFile(lib, dir.File("again.txc"), quiet);
+    TLibObj back;
+    LoadFromFile(back, dir.File("again.txc"), false, quiet);
+    EXPECT_EQ(FolderOf(back.Tree.Root(0))->FindItem("a")->Size, kMax - 1);
 }

@@ -1,7 +1,9 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
+#include "catalog/scan_ops.h"
 #include "support/catalog_builder.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -192,4 +194,101 @@ TEST(LibModel, LookupsByPathAndText) {
     EXPECT_EQ(OneLineText("a\r\nb\nc\r", ";"), "a;b;c");
     EXPECT_EQ(s.lib.Tree.NodeAt(2), s.deep);
     EXPECT_EQ(s.deep->AbsoluteIndex(), 2);
+}
+
+namespace {
+
+std::string Name(int i) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "n%05d", i);
+    return buf;
+}
+
+bool SortedAndComplete(const TLibFolder* f, size_t count) {
+    const auto& items = f->Items();
+    if (items.size() != count) return false;
+    for (size_t i = 1; i < items.size(); ++i)
+        if (CompareNames(items[i - 1]->Caption.view(), items[i]->Caption.view()) >= 0) return false;
+    for (const auto& e : items)
+        if (e->Owner != f) return false;
+    return true;
+}
+
+} // namespace
+
+// New names interleaved with a folder's entries (an update) and out of order
+// (an archive's members): every lookup sees them at once, the order is right
+// whenever it is read, and an exact name is never added twice.
+TEST(LibModel, OutOfOrderAddsAreFoundAndSorted) {
+    TLibObj lib;
+    TLibFolder* f = FolderOf(AddVol(lib, "V"));
+    for (int i = 0; i < 2000; i += 2)
+        AddFile(lib, f, Name(i), 1);
+    for (int i = 1; i < 2000; i += 2) {
+        ASSERT_NE(AddFile(lib, f, Name(i), 2), nullptr);
+        ASSERT_EQ(f->FindItem(Name(i))->Size, 2);
+    }
+    EXPECT_EQ(AddFile(lib, f, Name(10), 9), nullptr); // already in the sorted part
+    EXPECT_EQ(AddFile(lib, f, Name(11), 9), nullptr); // already among the new ones
+    EXPECT_FALSE(f->SortsAfterLast(Name(1999)));
+    EXPECT_TRUE(f->SortsAfterLast(Name(2000)));
+    AddFile(lib, f, "M-last-but-case", 4); // sorts among, not after, the n names
+    EXPECT_EQ(f->ItemsCount(), 2001);
+    EXPECT_EQ(f->DirectSize, 1000 * 1 + 1000 * 2 + 4);
+    EXPECT_EQ(f->IndexOfItem(Name(7)), 8);
+    EXPECT_TRUE(SortedAndComplete(f, 2001));
+    EXPECT_EQ(f->Item(0)->Caption.view(), "M-last-but-case");
+
+    // Taking and deleting entries that are still waiting in the tail.
+    AddFile(lib, f, "a", 1);
+    TLibFolderItem* late = AddFile(lib, f, "late", 1);
+    lib.SetEntrySize(late, 0); // taking an entry does no size bookkeeping
+    EXPECT_EQ(f->TakeItem(late)->Caption.view(), "late");
+    AddFile(lib, f, "b", 1);
+    lib.DeleteEntries(f, {f->FindItem("b"), f->FindItem(Name(3))});
+    EXPECT_TRUE(SortedAndComplete(f, 2001));
+    EXPECT_EQ(f->FindItem("b"), nullptr);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+
+    // Many at once, some already there and some twice.
+    std::vector<std::unique_ptr<TLibFolderItem>> batch;
+    for (const std::string& n :
+         {std::string("zz"), std::string("a"), std::string("yy"), std::string("zz"), Name(4)}) {
+        batch.push_back(std::make_unique<TLibFolderItem>());
+        batch.back()->Caption = n;
+    }
+    f->AdoptItems(std::move(batch));
+    EXPECT_TRUE(SortedAndComplete(f, 2003));
+}
+
+// 100,000 nested folders: paths, lookups, deletion and freeing need no stack per level.
+TEST(LibModel, VeryDeepTreesNeedNoStackPerLevel) {
+    constexpr int kDepth = 100000;
+    TLibObj lib;
+    TTreeNode* n = AddVol(lib, "V", "/v/");
+    for (int i = 0; i < kDepth; ++i)
+        n = AddSub(lib, n, "d");
+    AddFile(lib, FolderOf(n), "bottom", 3);
+    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 3);
+    EXPECT_EQ(GetDisplayPath(FolderOf(n)).size(), 4u + 2u * kDepth);
+    EXPECT_EQ(GetEntryCatalogPath(FolderOf(n)->Item(0)).size(), 2u + 2u * kDepth + 6u);
+    EXPECT_EQ(EntryVolume(FolderOf(n)->Item(0)), FolderOf(lib.Tree.Root(0)));
+    TTreeNode* half = n;
+    for (int i = 0; i < kDepth / 2; ++i)
+        half = half->Parent();
+    lib.DeleteNodes({half});
+    EXPECT_EQ(lib.Tree.TotalCount(), kDepth / 2);
+    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 0);
+}
+
+// A .zip that was not opened as an archive (the ZIP handler off) is a file:
+// the properties total and the status bar's must agree.
+TEST(LibModel, TotalFileSizeAgreesWithRecount) {
+    Sample s;
+    AddFile(s.lib, FolderOf(s.vol), "plain.zip", 50);
+    s.lib.Recount();
+    std::atomic<bool> stop{false};
+    EXPECT_EQ(s.lib.TotalSize, 10 + 20 + 5 + 100 + 50);
+    EXPECT_EQ(TotalFileSize(s.lib, nullptr, stop), s.lib.TotalSize);
+    EXPECT_EQ(TotalFileSize(s.lib, s.docs, stop), 10 + 20 + 5);
 }
