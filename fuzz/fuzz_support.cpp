@@ -100,7 +100,7 @@ void CheckCatalogTotals(TLibObj& lib) {
     FUZZ_CHECK(lib.VolumeCount >= 0 && lib.FolderCount >= 0 && lib.FileCount >= 0, "counts");
     lib.Tree.ForEach([](TTreeNode* n) {
         const TLibFolder* f = FolderOf(n);
-        FUZZ_CHECK(f->DirectSize >= 0, f->Caption);
+        FUZZ_CHECK(f->ItemsSize >= 0 && f->VolumeSize >= 0, f->Caption);
         for (const auto& e : f->Items())
             FUZZ_CHECK(e->Size >= 0, e->Caption.view());
         FUZZ_CHECK(DirectItemsSize(f) >= 0, f->Caption);

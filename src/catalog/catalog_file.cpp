@@ -117,8 +117,8 @@ void AddEntries(TLibFolder* f, TLibFolder* volume,
     int64_t sum = 0;
     for (const auto& e : f->Items())
         sum = AddSizes(sum, e->Size);
-    f->DirectSize = sum;
-    if (volume && volume != f) volume->DirectSize = AddSizes(volume->DirectSize, sum);
+    f->ItemsSize = sum;
+    if (volume) volume->VolumeSize = AddSizes(volume->VolumeSize, sum);
 }
 
 void LoadBody(TLibObj& lib, TLibFileReader& in, const THeader& h, IProgress& progress) {

@@ -42,11 +42,9 @@ TLibFolderItem* TLibObj::AddEntry(TLibFolder* folder, std::unique_ptr<TLibFolder
     int64_t size = entry->Size;
     TLibFolderItem* added = folder->AddItem(std::move(entry));
     if (!added) return nullptr;
-    folder->DirectSize = AddSizes(folder->DirectSize, size);
-    if (folder->Parent) {
-        TLibFolder* vol = GetVolume(folder);
-        vol->DirectSize = AddSizes(vol->DirectSize, size);
-    }
+    folder->ItemsSize = AddSizes(folder->ItemsSize, size);
+    TLibFolder* vol = GetVolume(folder);
+    vol->VolumeSize = AddSizes(vol->VolumeSize, size);
     return added;
 }
 
@@ -55,10 +53,9 @@ void TLibObj::SetEntrySize(TLibFolderItem* entry, int64_t size) {
     entry->Size = size;
     TLibFolder* owner = entry->Owner;
     if (!owner || old == size) return;
-    TLibFolder* vol = owner->Parent ? GetVolume(owner) : nullptr;
-    for (TLibFolder* f : {owner, vol}) {
-        if (f) f->DirectSize = AddSizes(SubtractSize(f->DirectSize, old), size);
-    }
+    owner->ItemsSize = AddSizes(SubtractSize(owner->ItemsSize, old), size);
+    TLibFolder* vol = GetVolume(owner);
+    vol->VolumeSize = AddSizes(SubtractSize(vol->VolumeSize, old), size);
 }
 
 void TLibObj::Recount() {
@@ -108,11 +105,9 @@ void TLibObj::NumberFolder(TLibFolder* folder) {
 void TLibObj::ReleaseEntry(TLibFolderItem* entry) {
     if (clearing_) return;
     if (TLibFolder* owner = entry->Owner) {
-        owner->DirectSize = SubtractSize(owner->DirectSize, entry->Size);
-        if (owner->Parent) {
-            if (TLibFolder* vol = GetVolume(owner))
-                vol->DirectSize = SubtractSize(vol->DirectSize, entry->Size);
-        }
+        owner->ItemsSize = SubtractSize(owner->ItemsSize, entry->Size);
+        TLibFolder* vol = GetVolume(owner);
+        vol->VolumeSize = SubtractSize(vol->VolumeSize, entry->Size);
     }
 }
 

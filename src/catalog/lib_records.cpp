@@ -326,13 +326,13 @@ int64_t DirectItemsSize(const TLibFolder* folder) {
 }
 
 int64_t FolderDisplaySize(const TLibFolder* folder) {
-    if (!folder->Parent) return folder->DirectSize;
+    if (!folder->Parent) return folder->VolumeSize;
     int64_t s = 0;
     for (const auto& e : folder->Items()) {
         if (e->IsFolder) {
             TTreeNode* n = folder->Node ? folder->Node->FindChild(e->Caption.view()) : nullptr;
             if (n) {
-                s = AddSizes(s, FolderOf(n)->DirectSize);
+                s = AddSizes(s, FolderOf(n)->ItemsSize);
                 continue;
             }
         }

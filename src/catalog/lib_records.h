@@ -53,7 +53,8 @@ public:
     // The volume of a folder in the catalog tree (set when it joins the tree,
     // which it never leaves for another volume), so that finding it costs no walk.
     TLibFolder* Volume = nullptr;
-    int64_t DirectSize = 0;
+    int64_t ItemsSize = 0;  // this folder's own entries
+    int64_t VolumeSize = 0; // a volume's entries at every level; 0 below the volume
     bool PendingDelete = false;
     int32_t Level = 0;
     TTreeNode* CollectionNode = nullptr;

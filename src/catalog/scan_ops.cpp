@@ -307,7 +307,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             else
                 e->TagInfo.Clear();
         }
-        if (step) progress_.StepProgress(std::string(), GetVolume(f)->DirectSize);
+        if (step) progress_.StepProgress(std::string(), GetVolume(f)->VolumeSize);
     } catch (const std::exception&) {
         ++Errors;
         Log("msgsFileErr", nametext::DiskToCaption(fullPath()));

@@ -105,7 +105,7 @@ struct TLineWriter {
             int64_t size = e->Size;
             if (o.Folders && o.FolderTotals && e->IsFolder) {
                 TLibFolder* f = EntryFolder(e);
-                if (f && f != owner) size = f->DirectSize;
+                if (f && f != owner) size = f->ItemsSize;
             }
             line += Bare(FormatSize(o.SizeUnit, static_cast<double>(size), o.KBText, o.MBText));
         } else if (name == "Date") {

@@ -201,7 +201,7 @@ TEST(CatalogFile, AppendAddsRootsAndRelinksOnlyItsOwnRecords) {
         EXPECT_EQ(c->LinkedFolder->Caption, c->Caption);
     }
     EXPECT_TRUE(TotalsAreConsistent(lib));
-    EXPECT_EQ(FolderOf(lib.Tree.Root(1))->DirectSize, 2);
+    EXPECT_EQ(FolderOf(lib.Tree.Root(1))->VolumeSize, 2);
 }
 
 TEST(CatalogFile, LinkPathFollowsRenamedVolume) {
@@ -388,7 +388,7 @@ TEST(CatalogFile, EntriesInAnyOrderLoadSortedWithoutDuplicates) {
         names.push_back(e->Caption.str());
     EXPECT_EQ(names, (std::vector<std::string>{"a", "B", "b", "c", "s", "Zed"}));
     EXPECT_EQ(v->FindItem("b")->Size, 2); // the first of two equal names is kept
-    EXPECT_EQ(v->DirectSize, 1 + 2 + 3 + 4 + 5 + 3);
+    EXPECT_EQ(v->VolumeSize, 1 + 2 + 3 + 4 + 5 + 3);
     EXPECT_EQ(lib.TotalSize, 1 + 2 + 3 + 4 + 5 + 3);
     TLibFolder* sub = FolderOf(lib.Tree.Root(0)->Child(0));
     ASSERT_EQ(sub->ItemsCount(), 3); // stored in reverse order
@@ -417,7 +417,7 @@ TEST(CatalogFile, VeryDeepCatalogsLoadSaveAndFree) {
         TLibObj lib;
         LoadFromFile(lib, dir.File("deep.txc"), false, quiet);
         EXPECT_EQ(lib.Tree.TotalCount(), kDepth);
-        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 15);
+        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->VolumeSize, 15);
         TTreeNode* n = lib.Tree.NodeAt(kDepth - 1);
         ASSERT_NE(n, nullptr);
         std::string path = GetCatalogPath(FolderOf(n));
@@ -432,7 +432,7 @@ TEST(CatalogFile, VeryDeepCatalogsLoadSaveAndFree) {
         EXPECT_EQ(ColItemOf(back.ColTree.NodeAt(kDepth - 1))->Level, kDepth - 1);
         lib.DeleteNodes({lib.Tree.Root(0)->Child(0)});
         EXPECT_EQ(lib.Tree.TotalCount(), 1);
-        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 0);
+        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->VolumeSize, 0);
     }
     TLibObj lib;
     LoadFromFile(lib, dir.File("deep.txc"), false, quiet);
@@ -475,8 +475,8 @@ TEST(CatalogFile, HugeSizesSaturateEverySum) {
     LoadFromFile(lib, dir.File("big.txc"), false, quiet);
     TLibFolder* v = FolderOf(lib.Tree.Root(0));
     TLibFolder* s = FolderOf(lib.Tree.Root(0)->Child(0));
-    EXPECT_EQ(v->DirectSize, kMax);
-    EXPECT_EQ(s->DirectSize, kMax);
+    EXPECT_EQ(v->VolumeSize, kMax);
+    EXPECT_EQ(s->ItemsSize, kMax);
     EXPECT_EQ(lib.TotalSize, kMax);
     EXPECT_EQ(DirectItemsSize(s), kMax);
     EXPECT_EQ(FolderDisplaySize(v), kMax);
@@ -485,10 +485,10 @@ TEST(CatalogFile, HugeSizesSaturateEverySum) {
 
     // Changing and removing entries never drives a total below zero.
     lib.SetEntrySize(s->FindItem("c"), 1);
-    EXPECT_GE(s->DirectSize, 0);
+    EXPECT_GE(s->ItemsSize, 0);
     lib.DeleteEntries(s, {s->FindItem("c"), s->FindItem("d")});
-    EXPECT_EQ(s->DirectSize, 0);
-    EXPECT_GE(v->DirectSize, 0);
+    EXPECT_EQ(s->ItemsSize, 0);
+    EXPECT_GE(v->VolumeSize, 0);
     SaveToFile(lib, dir.File("again.txc"), quiet);
     TLibObj back;
     LoadFromFile(back, dir.File("again.txc"), false, quiet);

@@ -4,7 +4,9 @@
 #include "support/catalog_builder.h"
 #include "support/temp_folder.h"
 
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 
 // Thousands of damaged versions of a real catalog: every load ends in a
@@ -47,7 +49,7 @@ TEST(CatalogFuzz, MutatedFilesNeverCrash) {
     const std::string path = dir.File("m.txc");
     for (int round = 0; round < 3000; ++round) {
         std::string m = seed;
-        switch (round % 4) {
+        switch (round % 5) {
         case 0: // a few random bytes
             for (int k = 0; k < 1 + static_cast<int>(rng() % 4); ++k)
                 m[rng() % m.size()] = static_cast<char>(rng());
@@ -59,6 +61,13 @@ TEST(CatalogFuzz, MutatedFilesNeverCrash) {
             size_t at = rng() % (m.size() - 4);
             int32_t v = static_cast<int32_t>(rng()) >> (rng() % 31);
             std::memcpy(&m[at], &v, 4);
+            break;
+        }
+        case 3: { // a lying 64-bit field: sizes near 2^63, negative ones
+            size_t at = rng() % (m.size() - 8);
+            int64_t v = std::numeric_limits<int64_t>::max() - static_cast<int64_t>(rng() % 3);
+            if (rng() % 2) v = -v;
+            std::memcpy(&m[at], &v, 8);
             break;
         }
         default: // random bytes after a valid header
@@ -74,8 +83,13 @@ TEST(CatalogFuzz, MutatedFilesNeverCrash) {
         } catch (const EMessageError&) {
             ++errors;
         }
-        // Whatever was read must be a consistent tree.
+        // Whatever was read must be a consistent tree, with no negative size.
         EXPECT_TRUE(TotalsAreConsistent(back));
+        EXPECT_GE(back.TotalSize, 0);
+        back.Tree.ForEach([](TTreeNode* n) {
+            for (const auto& e : FolderOf(n)->Items())
+                EXPECT_GE(e->Size, 0);
+        });
     }
     EXPECT_GT(errors, 0);
     EXPECT_GT(loads, 0);

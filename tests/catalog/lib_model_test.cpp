@@ -78,12 +78,12 @@ TEST(LibModel, NamesDifferingInCaseAreDistinctAndOrdered) {
     EXPECT_EQ(f->Item(1)->Caption, "a.txt");
     EXPECT_EQ(f->Item(2)->Caption, "B");
     EXPECT_EQ(f->FindItem("a.txt")->Size, 1);
-    EXPECT_EQ(f->DirectSize, 7);
+    EXPECT_EQ(f->VolumeSize, 7);
 }
 
 TEST(LibModel, SizesAndRecount) {
     Sample s;
-    EXPECT_EQ(FolderOf(s.vol)->DirectSize, 10 + 20 + 5 + 7 + 100);
+    EXPECT_EQ(FolderOf(s.vol)->VolumeSize, 10 + 20 + 5 + 7 + 100);
     EXPECT_EQ(FolderDisplaySize(FolderOf(s.vol)), 142);
     EXPECT_EQ(FolderDisplaySize(FolderOf(s.docs)), 30 + 5);
     EXPECT_TRUE(TotalsAreConsistent(s.lib));
@@ -129,7 +129,7 @@ TEST(LibModel, DeletingNodesAndEntriesKeepsTotalsAndTree) {
     s.lib.DeleteNodes({s.zip, s.zip});
     EXPECT_EQ(FolderOf(s.vol)->FindItem("r.zip"), nullptr);
     EXPECT_TRUE(TotalsAreConsistent(s.lib));
-    EXPECT_EQ(FolderOf(s.vol)->DirectSize, 20);
+    EXPECT_EQ(FolderOf(s.vol)->VolumeSize, 20);
     EXPECT_TRUE(s.lib.Modified);
     // A node and its own descendant chosen together.
     s.lib.DeleteNodes({s.docs, s.vol});
@@ -234,7 +234,7 @@ TEST(LibModel, OutOfOrderAddsAreFoundAndSorted) {
     EXPECT_TRUE(f->SortsAfterLast(Name(2000)));
     AddFile(lib, f, "M-last-but-case", 4); // sorts among, not after, the n names
     EXPECT_EQ(f->ItemsCount(), 2001);
-    EXPECT_EQ(f->DirectSize, 1000 * 1 + 1000 * 2 + 4);
+    EXPECT_EQ(f->VolumeSize, 1000 * 1 + 1000 * 2 + 4);
     EXPECT_EQ(f->IndexOfItem(Name(7)), 8);
     EXPECT_TRUE(SortedAndComplete(f, 2001));
     EXPECT_EQ(f->Item(0)->Caption.view(), "M-last-but-case");
@@ -269,7 +269,7 @@ TEST(LibModel, VeryDeepTreesNeedNoStackPerLevel) {
     for (int i = 0; i < kDepth; ++i)
         n = AddSub(lib, n, "d");
     AddFile(lib, FolderOf(n), "bottom", 3);
-    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 3);
+    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->VolumeSize, 3);
     EXPECT_EQ(GetDisplayPath(FolderOf(n)).size(), 4u + 2u * kDepth);
     EXPECT_EQ(GetEntryCatalogPath(FolderOf(n)->Item(0)).size(), 2u + 2u * kDepth + 6u);
     EXPECT_EQ(EntryVolume(FolderOf(n)->Item(0)), FolderOf(lib.Tree.Root(0)));
@@ -278,7 +278,7 @@ TEST(LibModel, VeryDeepTreesNeedNoStackPerLevel) {
         half = half->Parent();
     lib.DeleteNodes({half});
     EXPECT_EQ(lib.Tree.TotalCount(), kDepth / 2);
-    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->DirectSize, 0);
+    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->VolumeSize, 0);
 }
 
 // A .zip that was not opened as an archive (the ZIP handler off) is a file:

@@ -68,7 +68,7 @@ TEST_F(ScanFixture, AddBuildsFoldersEntriesAndTotals) {
     TTreeNode* deep = FindFolderByCatalogPath(lib, "Vol\\docs\\deep\\");
     ASSERT_NE(deep, nullptr);
     EXPECT_EQ(FolderOf(deep)->Item(0)->Size, 100);
-    EXPECT_EQ(v->DirectSize, 111);
+    EXPECT_EQ(v->VolumeSize, 111);
     EXPECT_TRUE(TotalsAreConsistent(lib));
     EXPECT_EQ(lib.FileCount, 4);
     EXPECT_EQ(lib.FolderCount, 3);
@@ -150,7 +150,7 @@ TEST_F(ScanFixture, ArchivesListWholeMemberPathsAndCountInTotals) {
     SaveToFile(lib, dir.File("c.txc"), progress);
     TLibObj back;
     LoadFromFile(back, dir.File("c.txc"), false, progress);
-    EXPECT_EQ(FolderOf(back.Tree.Root(0))->DirectSize, FolderOf(vol)->DirectSize);
+    EXPECT_EQ(FolderOf(back.Tree.Root(0))->VolumeSize, FolderOf(vol)->VolumeSize);
     // A second update keeps one archive node per archive.
     TScanOptions u;
     u.FolderResult = root;

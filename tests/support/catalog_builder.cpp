@@ -57,11 +57,12 @@ bool TotalsAreConsistent(const TLibObj& lib) {
         if (!f->Parent) {
             int64_t all = 0;
             for (TTreeNode* m = n; m && (m == n || m->HasAsAncestor(n)); m = TTree::NextPreOrder(m))
-                all += DirectItemsSize(FolderOf(m));
-            ok = ok && all == f->DirectSize;
+                all = AddSizes(all, DirectItemsSize(FolderOf(m)));
+            ok = ok && all == f->VolumeSize;
         } else {
-            ok = ok && DirectItemsSize(f) == f->DirectSize;
+            ok = ok && f->VolumeSize == 0;
         }
+        ok = ok && DirectItemsSize(f) == f->ItemsSize;
     });
     return ok;
 }

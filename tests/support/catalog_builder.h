@@ -35,7 +35,7 @@ private:
 // "2020-05-01" or "2020-05-01 10:00:00" as a catalog date.
 TDateTime Day(const char* iso);
 
-// Each folder's DirectSize against a fresh sum of its entries (a volume's over its whole tree).
+// Each folder's ItemsSize and each volume's VolumeSize against fresh sums of the entries.
 bool TotalsAreConsistent(const TLibObj& lib);
 
 // Catalog file bytes written by hand, for byte-level cases.

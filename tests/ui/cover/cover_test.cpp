@@ -310,7 +310,7 @@ void TestCover::windowFillsFromFolder() {
     TLibFolder folder;
     folder.Caption = "Disc 7";
     folder.Date = 45292.0; // 2024-01-01
-    folder.DirectSize = 2048;
+    folder.VolumeSize = 2048;
     TLibFolderItem a, b;
     a.Caption = "Zulu.mp3";
     b.Caption = "Alpha.mp3";
