@@ -44,7 +44,7 @@ bool TWAVfile::ReadFromFile(const std::string& path) {
             // Sizes past 4 GiB live here; the 32-bit fields say FFFFFFFF.
             unsigned char d[16];
             if (!f.ReadExact(body, d, 16)) break;
-            FileSize = static_cast<int64_t>(Le64(d) & 0x7FFFFFFFFFFFFFFF) + 8;
+            FileSize = static_cast<int64_t>(Le64(d) & 0x3FFFFFFFFFFFFFFF) + 8;
             dataSize64 = Le64(d + 8);
         } else if (std::memcmp(c, "fmt ", 4) == 0 && size >= 16) {
             unsigned char d[40] = {};
