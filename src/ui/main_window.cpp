@@ -1834,7 +1834,8 @@ bool TfrmMain::SaveCatalog(bool askName) {
         if (path.empty()) return false;
     }
     bool saved = false;
-    RunBusy([&] { saved = SaveWithConfirm(*lib_, path, *pump_, questions_); });
+    // A read-only folder offers Save As; `path` becomes the one chosen.
+    RunBusy([&] { saved = SaveOfferingSaveAs(*lib_, path, *pump_, questions_); });
     if (saved) {
         lib_->FileName = path;
         if (askName || gd_->RecentFiles.Count() == 0 || gd_->RecentFiles[0] != path) {

@@ -18,6 +18,7 @@
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QMimeData>
+#include <QtCore/QProcess>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
@@ -32,6 +33,7 @@
 #include <QtWidgets/QTreeView>
 #include <deque>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -68,6 +70,60 @@ private:
 private slots:
     void initTestCase() { SetUpWindows(); }
     void init() { ResetAnswers(); }
+
+    // Saving where the folder is read-only says so and offers Save As. Root
+    // may write anywhere, so as root the case runs again as the user 65534,
+    // from a copy of this program that user can reach.
+    void saveIntoReadOnlyFolderOffersSaveAs() {
+        if (::geteuid() == 0) {
+            QTemporaryDir exeDir;
+            QFile::setPermissions(exeDir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner | QFile::ReadOther |
+                                                     QFile::ExeOther);
+            const QString copy = exeDir.filePath("main_window_test");
+            QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), copy));
+            QProcess p;
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups", "--", copy,
+                                "saveIntoReadOnlyFolderOffersSaveAs"});
+            QVERIFY(p.waitForFinished(300000));
+            const QByteArray out = p.readAll();
+            QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, out.constData());
+            QVERIFY2(out.contains("PASS   : TestMainWindow::saveIntoReadOnlyFolderOffersSaveAs"),
+                     out.constData());
+            return;
+        }
+        auto w = MakeWindow();
+        QVERIFY(AddVolume(*w, MakeSource("ro-src"), "RO"));
+        const QString ro = Path("ro");
+        QVERIFY(QDir().mkpath(ro));
+        const std::string first = S(ro + "/cat.txc"), second = S(Path("elsewhere.txc"));
+        paths_ = {first};
+        w->tbSaveAsClick();
+        QVERIFY(QFile::exists(QString::fromStdString(first)));
+        const auto keep = QFile::permissions(ro);
+        QFile::setPermissions(ro, QFile::ReadOwner | QFile::ExeOwner);
+        QFile::setPermissions(QString::fromStdString(first), QFile::ReadOwner | QFile::WriteOwner);
+        const QByteArray before = [&] {
+            QFile f(QString::fromStdString(first));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        w->Lib().Modified = true;
+        asked_.clear();
+        paths_ = {second};
+        w->tbSaveClick();
+        QFile::setPermissions(ro, keep);
+        QVERIFY(!asked_.empty());
+        QCOMPARE(asked_.back().Key, std::string("confSaveElsewhere"));
+        QCOMPARE(w->Lib().FileName, second);
+        QVERIFY(!w->Lib().Modified);
+        QVERIFY(QFile::exists(QString::fromStdString(second)));
+        QVERIFY(errors_.isEmpty());
+        QFile f(QString::fromStdString(first));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+        QCOMPARE(QDir(ro).entryList(QDir::Hidden | QDir::Files).size(), 1);
+    }
 
     // Add a volume through the dialog; its folders show in the tree, its files in the list.
     void addVolumeShowsFoldersAndFiles() {
