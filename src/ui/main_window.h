@@ -2,58 +2,58 @@
 
 #include "analysis/handlers.h"
 #include "settings/progress_state.h"
+#include "ui/catalog_commands.h"
+#include "ui/collection_commands.h"
+#include "ui/main_host.h"
+#include "ui/main_menus.h"
+#include "ui/main_views.h"
 #include "ui/multi_lang.h"
+#include "ui/search_commands.h"
+#include "ui/search_host.h"
+#include "ui/tool_commands.h"
 #include "ui/ui_questions.h"
+#include "ui/view_layout.h"
+#include "ui/volume_commands.h"
 
-#include <QtCore/QElapsedTimer>
-#include <QtCore/QPointer>
 #include <QtWidgets/QMainWindow>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-struct TPropertiesTarget;
 class ISettingsStore;
-class TGlobalData;
-class TLibObj;
-class TLibFolder;
-class TLibFolderItem;
-class TTreeNode;
+class TCatalogCommands;
 class TCatalogTreeModel;
+class TCollectionCommands;
 class TEntryListModel;
+class TEventPumpProgress;
+class TGlobalData;
+class TLibFolderItem;
+class TLibObj;
+class TMainMenus;
+class TMainViews;
+class TPanelBar;
+class TProgressPanel;
+class TSearchCommands;
 class TSearchResults;
-class TfrmSearch;
+class TToolCommands;
+class TTreeNode;
+class TViewLayout;
+class TVolumeCommands;
 class TfrmExport;
 class TfrmImport;
+class TfrmNewVolume;
+class TfrmSearch;
+class TfrmUpdate;
 class QAbstractItemView;
 class QAction;
-class QActionGroup;
-class QLabel;
-class QListView;
-class QMenu;
 class QPlainTextEdit;
-class QProgressBar;
-class QSplitter;
-class QStackedWidget;
-class QStatusBar;
 class QTabBar;
-class QTabWidget;
-class QTableWidget;
-class QTextEdit;
-class QToolBar;
 class QTreeView;
-class QWidget;
 
-// A status bar of a few text panels (the window's small status bars).
-class TPanelBar;
-
-// The main window: the catalog tree, the collections tree, the list of the
-// selected folder and the information bar, and every command on them. Long
-// operations run on this thread; while one runs every view of the catalog is
-// frozen and every command that touches it is off.
-class TfrmMain : public QMainWindow, public IProgressSink {
+// The main window: the views of the catalog and its commands, grouped by what
+// they work on. Long operations run on this thread; while one runs every view
+// of the catalog is frozen and every command that touches it is off.
+class TfrmMain : public QMainWindow, public IProgressSink, private IMainHost, private ISearchHost {
     Q_OBJECT
 public:
     // Takes the settings store the program uses (CreateSettingsStore).
@@ -63,109 +63,133 @@ public:
     // Start-up after every window exists: the language, then the first catalog
     // (`argument` when it names an existing file, else the last catalog).
     void LoadLanguage();
-    void OpenFirstCatalog(const QString& argument);
+    void OpenFirstCatalog(const QString& argument) { catalog_->OpenFirst(argument); }
     // A catalog handed over by a second start of the program.
     void OpenFromOtherInstance(const QString& path);
 
-    TGlobalData& GD() const { return *gd_; }
-    TLibObj& Lib() const { return *lib_; }
-    THandlerList& Handlers() { return handlers_; }
+    TGlobalData& GD() override { return *gd_; }
+    const TGlobalData& GD() const { return *gd_; }
+    TLibObj& Lib() override { return *lib_; }
+    const TLibObj& Lib() const { return *lib_; }
+    THandlerList& Handlers() override { return handlers_; }
     TMultiLang& Translator() { return lang_; }
-    TUiQuestions& Questions() { return questions_; }
-    ISettingsStore& Store() const { return *store_; }
+    TUiQuestions& Questions() override { return questions_; }
+    ISettingsStore& Store() override { return *store_; }
     bool Busy() const { return busy_ > 0; }
+    bool CheckIdle() override;
 
-    QTreeView* NodesView() const { return tvNodes_; }
-    QTreeView* ColView() const { return tvCol_; }
-    QTreeView* ListView() const { return lv_; }
-    TCatalogTreeModel* NodesModel() const { return nodesModel_; }
-    TCatalogTreeModel* ColModel() const { return colModel_; }
-    TEntryListModel* ListModel() const { return listModel_; }
-    QPlainTextEdit* Messages() const { return msgs_; }
-    QTabBar* Tabs() const { return tab_; }
-    QAction* Action(const QString& name) const;
+    QTreeView* NodesView() const { return views_->NodesView(); }
+    QTreeView* ColView() const { return views_->ColView(); }
+    QTreeView* ListView() const { return views_->ListView(); }
+    TCatalogTreeModel* NodesModel() const { return views_->NodesModel(); }
+    TCatalogTreeModel* ColModel() const { return views_->ColModel(); }
+    TEntryListModel* ListModel() const { return views_->ListModel(); }
+    QPlainTextEdit* Messages() const { return views_->Messages(); }
+    QTabBar* Tabs() const { return views_->Tabs(); }
+    QAction* Action(const QString& name) const { return menus_->Action(name); }
     QString MainStatus(int panel) const;
-    QString ListStatus(int panel) const;
-    QString InfoMemoText() const;
+    QString ListStatus(int panel) const { return views_->ListStatus(panel); }
+    QString InfoMemoText() const { return views_->InfoMemoText(); }
 
     // Commands, by their handler names.
-    void tbNewClick();
-    void tbOpenClick();
+    void tbNewClick() { catalog_->New(); }
+    void tbOpenClick() { catalog_->Open(); }
     // Opens `path` after the save question; `confirm` asks "confLoad" first.
-    bool OpenFile(const std::string& path, bool confirm);
-    void tbReloadClick();
-    void tbSaveClick();
-    void tbSaveAsClick();
-    void miImpLibrabryClick();
-    void miImpTextClick();
-    void miExportClick();
-    void miCloseClick();
-    void tbAddClick();
-    void miVUpdateClick();
+    bool OpenFile(const std::string& path, bool confirm) {
+        return catalog_->OpenFile(path, confirm);
+    }
+    void tbReloadClick() { catalog_->Reload(); }
+    void tbSaveClick() { catalog_->Save(false); }
+    void tbSaveAsClick() { catalog_->Save(true); }
+    void miImpLibrabryClick() { catalog_->ImportCatalog(); }
+    void miImpTextClick() {
+        if (CheckIdle()) search_->Import();
+    }
+    void miExportClick() {
+        if (CheckIdle()) search_->Export(TExportScope::Library, nullptr);
+    }
+    void miCloseClick() { catalog_->Close(); }
+    void tbAddClick() { volumes_->Add(); }
+    void miVUpdateClick() { volumes_->Update(); }
     void tbDelClick();
-    void tbPrintClick();
-    void pmLVRealSourceClick();
+    void tbPrintClick() { volumes_->PrintCover(); }
+    void pmLVRealSourceClick() { volumes_->OpenRealSource(); }
     void pmLVPropertiesClick();
-    void pmLVOpenClick();
-    void miLPropertiesClick();
-    void miLibPropertiesClick();
-    void tbFindClick();
-    void pmTvSearchClick();
-    void pmLVSearchByClick();
-    void pmLVSearchDuplicatesClick();
-    void AsText1Click();
-    // The search window's Export: the export dialog in its search-results scope.
-    void ExportSearchResults(TSearchResults* results);
+    void pmLVOpenClick() { volumes_->OpenEntry(); }
+    void miLPropertiesClick() { volumes_->NodeProperties(); }
+    void miLibPropertiesClick() { volumes_->CatalogProperties(); }
+    void tbFindClick() {
+        if (CheckIdle()) search_->ShowSearch(TSearchStart::Find);
+    }
+    void pmTvSearchClick() {
+        if (CheckIdle()) search_->ShowSearch(TSearchStart::FromTree);
+    }
+    void pmLVSearchByClick() {
+        if (CheckIdle()) search_->ShowSearch(TSearchStart::ByName);
+    }
+    void pmLVSearchDuplicatesClick() {
+        if (CheckIdle()) search_->ShowSearch(TSearchStart::Duplicates);
+    }
+    void AsText1Click() {
+        if (CheckIdle()) search_->Export(TExportScope::Selection, nullptr);
+    }
     void miVStopProcessClick();
-    void miFSelectAllClick();
-    void InvertSelection2Click();
-    void tbRefreshClick();
-    void miAddFavoritesClick();
-    void tbOrgFavoritesClick();
+    void miFSelectAllClick() { volumes_->SelectAll(); }
+    void InvertSelection2Click() { volumes_->InvertSelection(); }
+    void tbRefreshClick() { volumes_->Refresh(); }
+    void miAddFavoritesClick() { catalog_->AddFavorite(); }
+    void tbOrgFavoritesClick() { catalog_->OrganizeFavorites(); }
     void tbCatClick();
-    void miLocationsClick();
-    void miTagsClick();
-    void miHandlersClick();
+    void miLocationsClick() {
+        tools_->EditLocations(Action(QStringLiteral("miLocations"))->text());
+    }
+    void miTagsClick() { tools_->EditTagNames(); }
+    void miHandlersClick() { tools_->EditHandlers(); }
     void tbOptionsClick();
-    void miContentsClick();
-    void tbAboutClick();
-    void miExpLngClick();
-    void miLoadOriginalLanguageClick();
-    void miColAddClick();
-    void miColAddSubClick();
-    void miColNewMemoClick();
-    void miColRenClick();
-    void miColDelClick();
-    void miColRunClick();
-    void miColPropClick();
+    void miContentsClick() { tools_->ShowManual(); }
+    void tbAboutClick() { tools_->ShowAbout(); }
+    void miExpLngClick() { tools_->ExportLanguage(); }
+    void miLoadOriginalLanguageClick() { tools_->LoadOriginalLanguage(); }
+    void miColAddClick() { collections_->Add(); }
+    void miColAddSubClick() { collections_->AddSub(); }
+    void miColNewMemoClick() { collections_->NewMemo(); }
+    void miColRenClick() { collections_->Rename(); }
+    void miColDelClick() { collections_->Delete(); }
+    void miColRunClick() { collections_->OpenLink(); }
+    void miColPropClick() { collections_->Properties(); }
     // A column header click or an arrange-icons item.
-    void SortListBy(int column);
-    void SetTab(int index);
+    void SortListBy(int column) { layout_->SortListBy(column); }
+    void SetTab(int index) { layout_->SetTab(index); }
+    // A view toggle of the View menu changed.
+    void ViewSettingsChanged() { ApplyViewSettings(); }
 
     // Selection helpers (also for tests).
-    void SelectNode(TTreeNode* node);
-    void SelectColNode(TTreeNode* node);
-    TTreeNode* SelectedNode() const;
-    TTreeNode* SelectedColNode() const;
-    std::vector<TTreeNode*> SelectedNodes() const;
-    std::vector<TTreeNode*> SelectedColNodes() const;
-    std::vector<TLibFolderItem*> SelectedEntries() const;
-    void SelectEntries(const std::vector<TLibFolderItem*>& entries);
+    void SelectNode(TTreeNode* node) { views_->SelectNode(node); }
+    void SelectColNode(TTreeNode* node) { views_->SelectColNode(node); }
+    TTreeNode* SelectedNode() const { return views_->SelectedNode(); }
+    TTreeNode* SelectedColNode() const { return views_->SelectedColNode(); }
+    std::vector<TTreeNode*> SelectedNodes() const { return views_->SelectedNodes(); }
+    std::vector<TTreeNode*> SelectedColNodes() const { return views_->SelectedColNodes(); }
+    std::vector<TLibFolderItem*> SelectedEntries() const { return views_->SelectedEntries(); }
+    void SelectEntries(const std::vector<TLibFolderItem*>& entries) {
+        views_->SelectEntries(entries);
+    }
     // The view commands act on: the catalog tree, the list or the collections tree.
-    QAbstractItemView* ActiveView() const;
-    void SetActiveView(QAbstractItemView* view);
+    QAbstractItemView* ActiveView() const { return views_->ActiveView(); }
+    void SetActiveView(QAbstractItemView* view) { views_->SetActiveView(view); }
     // Links the dragged items of `source` ("tvNodes", "lv", "tvCol") under `target`.
-    void DropOnCollections(const QString& source, TTreeNode* target);
+    void DropOnCollections(const QString& source, TTreeNode* target) {
+        collections_->Drop(source, target);
+    }
     // Rebuilds every view from the catalog (after loads, deletions, scans).
-    void RebuildViews();
+    void RebuildViews() override;
 
-    // The add and update dialogs, made once (the add dialog keeps its title between volumes).
-    class TfrmNewVolume& NewVolumeDialog();
-    class TfrmUpdate& UpdateDialog();
-    // The search window and the export and import dialogs, made once.
-    TfrmSearch& SearchWindow();
-    TfrmExport& ExportDialog();
-    TfrmImport& ImportDialog();
+    // The add and update dialogs, the search window and the export and import dialogs, made once.
+    TfrmNewVolume& NewVolumeDialog() { return volumes_->NewVolumeDialog(); }
+    TfrmUpdate& UpdateDialog() { return volumes_->UpdateDialog(); }
+    TfrmSearch& SearchWindow() { return search_->SearchWindow(); }
+    TfrmExport& ExportDialog() { return search_->ExportDialog(); }
+    TfrmImport& ImportDialog() { return search_->ImportDialog(); }
 
     // IProgressSink
     void ProgressStarted(const std::string& label, int64_t maximum) override;
@@ -184,65 +208,48 @@ protected:
 
 private:
     friend class TWindowBusyScope;
-    void RunProperties(const TPropertiesTarget& target);
-    class TPumpProgress;
 
-    void BuildViews();
-    void BuildActions();
-    void BuildMenus();
-    void BuildToolbar();
-    QAction* MakeAction(const QString& name, const QString& text, void (TfrmMain::*slot)(),
-                        const QString& icon = {}, int fallback = -1, bool catalog = true);
-    QAction* MakeToolAction(const QString& name, const QString& hint, QAction* like);
-    void AddScopedShortcut(QWidget* view, const QKeySequence& key, std::function<void()> fn);
+    IMainHost& Host() { return *this; }
+    ISearchHost& SearchHost() { return *this; }
 
-    void ApplySettingsToLib();
-    void NewLibrary(bool modified);
-    void ClearStatus();
-    void UpdateStatus();
-    void UpdateActions();
-    void UpdateRecentMenu();
-    void BuildFavoritesMenu();
-    void OpenFavorite(const std::string& path);
+    // IMainHost
+    QWidget* Window() override { return this; }
+    IProgress& OperationProgress() override;
+    TMainViews& Views() override { return *views_; }
+    bool RunBusy(const std::function<void()>& operation) override;
+    TViewRestore& AfterBusy() override { return restore_; }
+    void ResetCatalog(bool modified) override;
+    void ApplySettingsToLib() override;
+    void UpdateStatus() override;
+    void ClearStatus() override;
+    void UpdateActions() override;
+    void ShowException(const std::exception& e) override;
+    void ShowHelp() override { miContentsClick(); }
+
+    // ISearchHost
+    TLibObj* CurrentCatalog() override;
+    bool CatalogFrozen() const override;
+    void WatchCatalog(QObject* context, std::function<void()> changed) override;
+    bool OperationRunning() const override;
+    std::vector<TTreeNode*> SelectedNodes(bool collections) const override {
+        return collections ? SelectedColNodes() : SelectedNodes();
+    }
+    void CatalogEdited() override { RebuildViews(); }
+    void ExportResults(TSearchResults* results) override;
+    void ShowNode(TTreeNode* node) override { SelectNode(node); }
+    void ShowColNode(TTreeNode* node) override { SelectColNode(node); }
+    void ShowEntry(TLibFolderItem* entry) override { SelectEntries({entry}); }
+    void BringToFront() override;
+    void ShowProperties(TPropertiesOf what) override;
+
     void RebuildLanguageMenu();
     void RetranslateDynamic();
     void ApplyViewSettings();
-    void StoreViewSettings();
-    void ApplyColumnWidths();
-    void LoadPanelLayout();
-    void SavePanelLayout();
     void SaveAtExit();
-
-    void FillList(TTreeNode* node);
-    void RefreshInfo();
-    void OnNodeChanged();
-    void OnColNodeChanged();
-    void OnRenameRequested(TTreeNode* node, const QString& text);
-    void ShowListMenu(const QPoint& pos);
-    void ShowTreeMenu(const QPoint& pos);
-    void ShowColMenu(const QPoint& pos);
-    void UpdateFilesMenu();
-    void SetListViewStyle(int style);
-    void RestoreExpansion(QTreeView* view, TCatalogTreeModel* model);
-
-    // Runs a long operation: views frozen, commands off, errors shown, views
-    // rebuilt afterwards. False when it threw.
-    bool RunBusy(const std::function<void()>& operation);
     void BeginBusy();
     void EndBusy();
-    bool CheckIdle();
-    void ShowException(const std::exception& e);
-    // how: 0 Find, 1 from the tree, 2 by the entry's name, 3 its duplicates (runs at once).
-    void ShowSearch(int how);
-    // scope: 0 library, 1 selected nodes, 2 search results.
-    void RunExportCommand(int scope, TSearchResults* results);
-    void RunImportCommand();
-    void CountsForSummary();
-    bool SaveCatalog(bool askName);
-    bool SaveOnExit();
-    // Deletes the list's selected entries (with "Confirm Delete file").
-    void DeleteSelectedEntries();
-    void DeleteSelectedNodes();
+    TViewRestore RestoreOf(TTreeNode* node) const;
+    TTreeNode* FindRestored(const TViewRestore& restore) const;
 
     std::unique_ptr<ISettingsStore> store_;
     std::unique_ptr<TGlobalData> gd_;
@@ -250,74 +257,18 @@ private:
     THandlerList handlers_;
     TMultiLang lang_;
     TUiQuestions questions_;
-    std::unique_ptr<TPumpProgress> pump_;
-    QElapsedTimer pumpTimer_;
-    bool skipPump_ = false;
+    std::unique_ptr<TEventPumpProgress> pump_;
     int busy_ = 0;
-    bool closing_ = false;
-    bool stopPressed_ = false;
+    TViewRestore restore_;
 
-    // Widgets, named as the program's controls.
-    QToolBar* tb_ = nullptr;
-    QWidget* panMessages_ = nullptr;
-    QPlainTextEdit* msgs_ = nullptr;
-    QSplitter* spltMsgs_ = nullptr;
-    QSplitter* spltMain_ = nullptr;
-    QSplitter* spltList_ = nullptr;
-    QWidget* infoPan_ = nullptr;
-    QLabel* lblPB_ = nullptr;
-    QProgressBar* pb_ = nullptr;
+    TProgressPanel* progress_ = nullptr;
     TPanelBar* sbMain_ = nullptr;
-    QTabBar* tab_ = nullptr;
-    QWidget* panCol_ = nullptr;
-    QTreeView* tvCol_ = nullptr;
-    TPanelBar* sbColH_ = nullptr;
-    TPanelBar* sbColL_ = nullptr;
-    QWidget* panTV_ = nullptr;
-    QTreeView* tvNodes_ = nullptr;
-    TPanelBar* sbTree_ = nullptr;
-    TPanelBar* sbLoc_ = nullptr;
-    QSplitter* spt_ = nullptr;
-    QWidget* panLV_ = nullptr;
-    QStackedWidget* lvStack_ = nullptr;
-    QTreeView* lv_ = nullptr;
-    QListView* lvIcons_ = nullptr;
-    TPanelBar* sb_ = nullptr;
-    TPanelBar* sbFp_ = nullptr;
-    QWidget* panInfo_ = nullptr;
-    QTabWidget* pcInfo_ = nullptr;
-    QTextEdit* infomemo_ = nullptr;
-    QLabel* infolblCat_ = nullptr;
-    QLabel* infolblLoc_ = nullptr;
-    QTableWidget* infovle_ = nullptr;
-
-    QMenu* miReopen_ = nullptr;
-    QMenu* miLanguages_ = nullptr;
-    QMenu* miFavorites_ = nullptr;
-    QMenu* miFiles_ = nullptr;
-    QMenu* pmLv_ = nullptr;
-    QMenu* pmTv_ = nullptr;
-    QMenu* pmCol_ = nullptr;
-    QActionGroup* viewStyleGroup_ = nullptr;
-    QActionGroup* viewStyleGroup2_ = nullptr;
-    std::vector<QAction*> arrange_, arrange2_;
-    std::vector<QAction*> viewStyle_, viewStyle2_;
-
-    TCatalogTreeModel* nodesModel_ = nullptr;
-    TCatalogTreeModel* colModel_ = nullptr;
-    TEntryListModel* listModel_ = nullptr;
-
-    // Commands that read or write the catalog: off while busy.
-    std::vector<QAction*> catalogActions_;
-    std::vector<QAction*> stopActions_;
-    std::map<QString, QAction*> actions_;
-    QPointer<QAbstractItemView> activeView_;
-    int currentTab_ = -1;
-    unsigned viewGeneration_ = 0;
-    bool colDragging_ = false;
-    TfrmNewVolume* newVolume_ = nullptr;
-    TfrmUpdate* update_ = nullptr;
-    TfrmSearch* search_ = nullptr;
-    TfrmExport* export_ = nullptr;
-    TfrmImport* import_ = nullptr;
+    TMainViews* views_ = nullptr;
+    std::unique_ptr<TViewLayout> layout_;
+    TMainMenus* menus_ = nullptr;
+    std::unique_ptr<TVolumeCommands> volumes_;
+    std::unique_ptr<TCatalogCommands> catalog_;
+    std::unique_ptr<TCollectionCommands> collections_;
+    std::unique_ptr<TSearchCommands> search_;
+    std::unique_ptr<TToolCommands> tools_;
 };

@@ -10,10 +10,8 @@
 #include "settings/settings_store.h"
 #include "ui/catalog_models.h"
 #include "ui/dialog_common.h"
-#include "ui/export_dialog.h"
-#include "ui/import_dialog.h"
-#include "ui/main_window.h"
 #include "ui/search_models.h"
+#include "ui/ui_questions.h"
 
 #include <QtCore/QDate>
 #include <QtGui/QAction>
@@ -96,50 +94,30 @@ private:
 
 } // namespace
 
-// The engine reports to the window's own status line and polls Stop through
-// the program's progress state, letting the event queue run meanwhile.
-namespace {
-
-// Long operations of this file report through the program's progress state
-// and poll Stop there, letting the event queue run meanwhile.
-class TMainPump : public IProgress {
+// The search's status texts go to the window's own status line.
+class TfrmSearch::TSearchProgress : public IProgress {
 public:
-    explicit TMainPump(TfrmMain& w) : w_(w) {}
+    TSearchProgress(TfrmSearch& s, IProgress& main) : s_(s), main_(main) {}
     void BeginProgress(const std::string& text, int64_t total) override {
-        w_.GD().Progress.BeginProgress(text, total);
+        main_.BeginProgress(text, total);
     }
     void StepProgress(const std::string& text, int64_t position) override {
-        w_.GD().Progress.StepProgress(text, position);
+        main_.StepProgress(text, position);
     }
-    void EndProgress(const std::string& text) override { w_.GD().Progress.EndProgress(text); }
-    void ShowStatus(const std::string& text, const std::string& logText, bool log) override {
-        w_.GD().Progress.ShowStatus(text, logText, log);
-    }
-    void LogMessage(const std::string& text) override { w_.GD().Progress.LogMessage(text); }
-    bool StopRequested() const override {
-        w_.ProcessEvents();
-        return w_.GD().Progress.StopRequested();
-    }
-
-protected:
-    TfrmMain& w_;
-};
-
-} // namespace
-
-// The search's status texts go to the window's own status line.
-class TfrmSearch::TSearchProgress : public TMainPump {
-public:
-    explicit TSearchProgress(TfrmSearch& s) : TMainPump(s.main_), s_(s) {}
+    void EndProgress(const std::string& text) override { main_.EndProgress(text); }
     void ShowStatus(const std::string& text, const std::string&, bool) override {
         s_.SetStatus(5, Qs(text));
     }
+    void LogMessage(const std::string& text) override { main_.LogMessage(text); }
+    bool StopRequested() const override { return main_.StopRequested(); }
 
 private:
     TfrmSearch& s_;
+    IProgress& main_;
 };
 
-TfrmSearch::TfrmSearch(TfrmMain& main) : QWidget(&main, Qt::Window), main_(main) {
+TfrmSearch::TfrmSearch(ISearchHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window), main_(host) {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(QStringLiteral("Search"));
     auto* top = new QVBoxLayout(this);
@@ -178,7 +156,7 @@ TfrmSearch::TfrmSearch(TfrmMain& main) : QWidget(&main, Qt::Window), main_(main)
     BindResults();
     // The main window's tree model is reset whenever the catalog is replaced,
     // frozen for a change, or has freed records: the rows are checked then.
-    connect(main_.NodesModel(), &QAbstractItemModel::modelReset, this, &TfrmSearch::CatalogChanged);
+    main_.WatchCatalog(this, [this] { CatalogChanged(); });
     resize(820, 560);
     UpdateButtons();
 }
@@ -448,8 +426,8 @@ void TfrmSearch::BuildLists() {
 // Results and the catalog
 
 void TfrmSearch::BindResults() {
-    TLibObj* lib = main_.NodesModel()->Lib();
-    if (!lib) lib = &main_.Lib();
+    TLibObj* lib = main_.CurrentCatalog();
+    if (!lib) return;
     // The old set may belong to a catalog already freed: it is dropped
     // without asking it anything.
     results_ = std::make_unique<TSearchResults>(*lib);
@@ -461,14 +439,14 @@ void TfrmSearch::BindResults() {
 
 void TfrmSearch::CatalogChanged() {
     if (searching_) return;
-    const TLibObj* lib = main_.NodesModel()->Lib();
+    const TLibObj* lib = main_.CurrentCatalog();
     if (lib && lib != resultsLib_) {
         BindResults();
         DrawStatistics();
         return;
     }
     // While the main window changes the catalog, nothing here reads it.
-    bool frozen = main_.NodesModel()->Frozen();
+    bool frozen = main_.CatalogFrozen();
     slvModel_->SetFrozen(frozen);
     dupModel_->SetFrozen(frozen);
     colModel_->SetFrozen(frozen);
@@ -476,13 +454,13 @@ void TfrmSearch::CatalogChanged() {
 }
 
 TSearchResults* TfrmSearch::Results() {
-    const TLibObj* lib = main_.NodesModel()->Lib();
+    const TLibObj* lib = main_.CurrentCatalog();
     if (lib && lib != resultsLib_) {
         BindResults();
         DrawStatistics();
         return nullptr;
     }
-    if (searching_ || main_.NodesModel()->Frozen()) return nullptr;
+    if (searching_ || main_.CatalogFrozen()) return nullptr;
     bool had =
         !results_->Rows.empty() || !results_->DupRows.empty() || !results_->CollectionRows.empty();
     if (results_->Valid()) return results_.get();
@@ -571,7 +549,7 @@ void TfrmSearch::UpdateButtons() {
 void TfrmSearch::tbFindClick() {
     if (searching_) return;
     // Another long operation runs: its records may change under the search.
-    if (!main_.GD().Progress.Idle() || main_.Busy()) return;
+    if (main_.OperationRunning()) return;
     Results(); // drops a stale set first
     TSearchCriteria c = Criteria();
     lvStack->setCurrentWidget(c.Duplicates && c.Mode != TSearchMode::Collections ? slvdup : slv);
@@ -582,18 +560,17 @@ void TfrmSearch::tbFindClick() {
         return;
     }
     std::vector<TTreeNode*> selected;
-    if (cbSel->isChecked())
-        selected =
-            c.Mode == TSearchMode::Collections ? main_.SelectedColNodes() : main_.SelectedNodes();
+    if (cbSel->isChecked()) selected = main_.SelectedNodes(c.Mode == TSearchMode::Collections);
     format_.SizeUnit = main_.GD().Sizes;
     format_.NewLine = main_.GD().NewLine;
     format_.KBText = GetMessageText("infoStrKB");
     format_.MBText = GetMessageText("infoStrMB");
 
-    TSearchProgress progress(*this);
-    TSearchEngine engine(main_.Lib(), progress);
+    TSearchProgress progress(*this, main_.OperationProgress());
+    TLibObj& lib = *main_.CurrentCatalog();
+    TSearchEngine engine(lib, progress);
     engine.Format = format_;
-    bool modifiedBefore = main_.Lib().Modified;
+    bool modifiedBefore = lib.Modified;
     std::string key, arg, text;
     searching_ = true;
     // The models show nothing while the engine appends to the rows.
@@ -613,14 +590,14 @@ void TfrmSearch::tbFindClick() {
         }
     }
     searching_ = false;
-    bool frozen = main_.NodesModel()->Frozen();
+    bool frozen = main_.CatalogFrozen();
     slvModel_->SetFrozen(frozen);
     dupModel_->SetFrozen(frozen);
     colModel_->SetFrozen(frozen);
     UpdateButtons();
     DrawStatistics();
     // Replaced values show in the main window at once.
-    if (main_.Lib().Modified != modifiedBefore) main_.RebuildViews();
+    if (lib.Modified != modifiedBefore) main_.CatalogEdited();
     if (!key.empty())
         main_.Questions().ShowError(key, arg);
     else if (!text.empty())
@@ -720,7 +697,7 @@ void TfrmSearch::Export1Click() {
     if (searching_) return;
     TSearchResults* r = Results();
     if (!r) return;
-    main_.ExportSearchResults(r);
+    main_.ExportResults(r);
 }
 
 void TfrmSearch::tbStopClick() {
@@ -790,7 +767,7 @@ bool TfrmSearch::LocateResult(QAbstractItemView* from, bool& wasFolder, bool& fr
         if (row < 0) return false;
         TLocateResult loc = r->LocateCollection(static_cast<size_t>(row));
         if (!loc.CollectionNode) return false;
-        main_.SelectColNode(loc.CollectionNode);
+        main_.ShowColNode(loc.CollectionNode);
         return true;
     }
     QAbstractItemView* list = VisibleList();
@@ -798,9 +775,9 @@ bool TfrmSearch::LocateResult(QAbstractItemView* from, bool& wasFolder, bool& fr
     if (row < 0) return false;
     TLocateResult loc = r->Locate(list == slvdup, static_cast<size_t>(row));
     if (!loc.Node) return false;
-    main_.SelectNode(loc.Node);
+    main_.ShowNode(loc.Node);
     if (loc.Entry && !loc.Entry->IsFolder) {
-        main_.SelectEntries({loc.Entry});
+        main_.ShowEntry(loc.Entry);
     } else {
         wasFolder = true;
     }
@@ -811,28 +788,20 @@ void TfrmSearch::pmiLocateClick(QAbstractItemView* from) {
     bool folder = false, col = false;
     if (!LocateResult(from, folder, col)) return;
     if (main_.GD().LocateMain) {
-        main_.raise();
-        main_.activateWindow();
+        main_.BringToFront();
     }
 }
 
 void TfrmSearch::pmiPropertiesClick(QAbstractItemView* from) {
     bool folder = false, col = false;
     if (!LocateResult(from, folder, col)) return;
-    if (col) {
-        main_.SetActiveView(main_.ColView());
-        main_.miColPropClick();
-    } else if (folder) {
-        main_.SetActiveView(main_.NodesView());
-        main_.miLPropertiesClick();
-    } else {
-        main_.SetActiveView(main_.ListView());
-        main_.pmLVPropertiesClick();
-    }
+    main_.ShowProperties(col      ? TPropertiesOf::Collection
+                         : folder ? TPropertiesOf::Folder
+                                  : TPropertiesOf::Entry);
 }
 
 void TfrmSearch::tbHelpClick() {
-    main_.miContentsClick();
+    main_.ShowHelp();
 }
 
 // ---------------------------------------------------------------------------
@@ -904,103 +873,26 @@ void TfrmSearch::SaveLayout() {
             st.WriteInt(k + sub + std::to_string(i), "Width", v->columnWidth(i));
 }
 
-// ---------------------------------------------------------------------------
-// The main window's commands for search, export and import
-
-TfrmSearch& TfrmMain::SearchWindow() {
-    if (!search_) search_ = new TfrmSearch(*this);
-    return *search_;
-}
-
-TfrmExport& TfrmMain::ExportDialog() {
-    if (!export_) export_ = new TfrmExport(*store_, this);
-    return *export_;
-}
-
-TfrmImport& TfrmMain::ImportDialog() {
-    if (!import_) import_ = new TfrmImport(*store_, this);
-    return *import_;
-}
-
-void TfrmMain::ShowSearch(int how) {
-    TfrmSearch& s = SearchWindow();
+void TfrmSearch::Start(TSearchStart how, bool nodeSelected, const QString& name) {
     switch (how) {
-    case 1: // from the tree: the selected nodes
-        s.cbSel->setChecked(SelectedNode() != nullptr);
-        s.cbDup->setChecked(false);
+    case TSearchStart::FromTree:
+        cbSel->setChecked(nodeSelected);
+        cbDup->setChecked(false);
         break;
-    case 2: // by the entry's name
-    case 3: {
-        std::vector<TLibFolderItem*> sel = SelectedEntries();
-        if (sel.empty()) return;
-        TLibFolderItem* e = sel.front();
-        if (TLibFolderItem* cur = listModel_->EntryAt(lv_->currentIndex().row()))
-            if (std::find(sel.begin(), sel.end(), cur) != sel.end()) e = cur;
-        s.cbSel->setChecked(false);
-        s.cbDup->setChecked(how == 3);
-        s.edSearch->setText(Qs(e->Caption.str()));
+    case TSearchStart::ByName:
+    case TSearchStart::Duplicates:
+        cbSel->setChecked(false);
+        cbDup->setChecked(how == TSearchStart::Duplicates);
+        edSearch->setText(name);
+        break;
+    case TSearchStart::Find:
+        cbSel->setChecked(false);
         break;
     }
-    default:
-        s.cbSel->setChecked(false);
-        break;
-    }
-    s.cbSelClick();
-    s.show();
-    s.raise();
-    s.activateWindow();
-    if (how == 2 || how == 3) s.pcFind->setCurrentIndex(0);
-    if (how == 3) s.tbFindClick();
-}
-
-void TfrmMain::ExportSearchResults(TSearchResults* results) {
-    if (!CheckIdle()) return;
-    RunExportCommand(static_cast<int>(TExportScope::Results), results);
-}
-
-void TfrmMain::RunExportCommand(int scope, TSearchResults* results) {
-    if (!CheckIdle()) return;
-    const auto sc = static_cast<TExportScope>(scope);
-    // Taken before the views freeze.
-    std::vector<TTreeNode*> selected;
-    if (sc == TExportScope::Selection) selected = SelectedNodes();
-    TfrmExport& dlg = ExportDialog();
-    if (!dlg.Run(sc, lib_->FileName)) return;
-    TExportOptions o = dlg.Options();
-    o.NewLine = gd_->NewLine;
-    TMainPump pump(*this);
-    RunBusy([&] {
-        RunExport(*lib_, o, sc, selected, sc == TExportScope::Results ? results : nullptr, pump);
-        lib_->Recount();
-        gd_->Progress.EndProgress(GetMessageText("msgsExported", o.FileName));
-    });
-    UpdateStatus();
-}
-
-void TfrmMain::RunImportCommand() {
-    if (!CheckIdle()) return;
-    TfrmImport& dlg = ImportDialog();
-    if (!dlg.Run()) return;
-    TImportOptions o = dlg.Options();
-    TTreeNode* lastVolume = nullptr;
-    o.LastVolume = &lastVolume;
-    TMainPump pump(*this);
-    RunBusy([&] {
-        gd_->ApplyDefaults = true;
-        struct TFinish {
-            TfrmMain& w;
-            ~TFinish() {
-                // What was imported before a failure is kept and shown as well.
-                w.gd_->ApplyDefaults = false;
-                if (w.lib_->Options.Sort) w.lib_->Tree.SortRoots();
-                w.lib_->Recount();
-                w.lib_->Modified = true;
-            }
-        } finish{*this};
-        RunImport(*lib_, o, pump);
-        gd_->Progress.LogMessage(GetMessageText("msgsAdded", lib_->FileName));
-    });
-    if (lastVolume) SelectNode(lastVolume);
-    SetActiveView(tvNodes_);
-    UpdateStatus();
+    cbSelClick();
+    show();
+    raise();
+    activateWindow();
+    if (how == TSearchStart::ByName || how == TSearchStart::Duplicates) pcFind->setCurrentIndex(0);
+    if (how == TSearchStart::Duplicates) tbFindClick();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/search_engine.h"
+#include "ui/search_host.h"
 
 #include <QtWidgets/QWidget>
 #include <exception>
@@ -8,7 +9,6 @@
 #include <memory>
 #include <vector>
 
-class TfrmMain;
 class TLibObj;
 class TSearchCollectionModel;
 class TSearchResultModel;
@@ -35,9 +35,12 @@ class QTreeView;
 class TfrmSearch : public QWidget {
     Q_OBJECT
 public:
-    explicit TfrmSearch(TfrmMain& main);
+    TfrmSearch(ISearchHost& host, QWidget* parent);
     ~TfrmSearch() override;
 
+    // Shows the window for a search started from the main window: `nodeSelected`
+    // when the catalog tree has a selection, `name` the entry's name to look for.
+    void Start(TSearchStart how, bool nodeSelected, const QString& name);
     // The criteria in the controls, and back (a loaded search).
     TSearchCriteria Criteria() const;
     void SetCriteria(const TSearchCriteria& c);
@@ -154,7 +157,7 @@ private:
     int FirstSelectedRow(QAbstractItemView* view) const;
     bool LocateResult(QAbstractItemView* from, bool& wasFolder, bool& fromCollections);
 
-    TfrmMain& main_;
+    ISearchHost& main_;
     std::unique_ptr<TSearchResults> results_;
     const TLibObj* resultsLib_ = nullptr;
     TCellFormat format_;

@@ -1,0 +1,50 @@
+#include "ui/panel_bar.h"
+
+#include <algorithm>
+
+void TElideLabel::SetFullText(const QString& text) {
+    full_ = text;
+    setToolTip(text);
+    Elide();
+}
+
+void TElideLabel::resizeEvent(QResizeEvent* e) {
+    QLabel::resizeEvent(e);
+    Elide();
+}
+
+void TElideLabel::Elide() {
+    setText(fontMetrics().elidedText(full_, Qt::ElideMiddle, std::max(width(), 20)));
+}
+
+TPanelBar::TPanelBar(const QString& name, int panels, QWidget* parent, bool elideFirst)
+    : QStatusBar(parent) {
+    setObjectName(name);
+    setSizeGripEnabled(false);
+    for (int i = 0; i < panels; ++i) {
+        QLabel* l = (i == 0 && elideFirst) ? new TElideLabel(this) : new QLabel(this);
+        l->setMinimumWidth(20);
+        addWidget(l, i == 0 ? 3 : 2);
+        labels_.push_back(l);
+    }
+}
+
+void TPanelBar::SetText(int panel, const QString& text) {
+    if (panel < 0 || panel >= static_cast<int>(labels_.size())) return;
+    if (auto* e = dynamic_cast<TElideLabel*>(labels_[static_cast<size_t>(panel)]))
+        e->SetFullText(text);
+    else
+        labels_[static_cast<size_t>(panel)]->setText(text);
+}
+
+QString TPanelBar::Text(int panel) const {
+    if (panel < 0 || panel >= static_cast<int>(labels_.size())) return {};
+    if (auto* e = dynamic_cast<TElideLabel*>(labels_[static_cast<size_t>(panel)]))
+        return e->FullText();
+    return labels_[static_cast<size_t>(panel)]->text();
+}
+
+void TPanelBar::ClearAll() {
+    for (size_t i = 0; i < labels_.size(); ++i)
+        SetText(static_cast<int>(i), {});
+}

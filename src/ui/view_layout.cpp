@@ -1,0 +1,175 @@
+#include "ui/view_layout.h"
+
+#include "settings/global_data.h"
+#include "settings/settings_helpers.h"
+#include "settings/settings_store.h"
+#include "ui/catalog_models.h"
+#include "ui/main_views.h"
+
+#include <QtGui/QAction>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QListView>
+#include <QtWidgets/QSplitter>
+#include <QtWidgets/QStackedWidget>
+#include <QtWidgets/QTabBar>
+#include <QtWidgets/QTreeView>
+#include <algorithm>
+
+namespace {
+const char* const kPos = "Pos\\frmMain";
+} // namespace
+
+TViewLayout::TViewLayout(TMainViews& views, TGlobalData& gd, ISettingsStore& store)
+    : views_(views), gd_(gd), store_(store) {}
+
+void TViewLayout::AddSortChecks(const std::vector<QAction*>& columns) {
+    sortChecks_.insert(sortChecks_.end(), columns.begin(), columns.end());
+}
+
+void TViewLayout::AddStyleChecks(const std::vector<QAction*>& styles) {
+    styleChecks_.insert(styleChecks_.end(), styles.begin(), styles.end());
+}
+
+void TViewLayout::ApplyViewSettings() {
+    const TViewSettings& v = gd_.ViewSettings;
+    views_.MessagePanel()->setVisible(v.Messages);
+    views_.InfoPanel()->setVisible(v.InfoBar);
+    ApplyColumnWidths();
+    SetTab(std::clamp(v.View, 0, 2));
+}
+
+void TViewLayout::KeepMixedWidths() {
+    if (currentTab_ != 2) return;
+    QList<int> s = views_.TreeSplitter()->sizes();
+    if (s.size() == 2 && s[0] > 0 && s[1] > 0) {
+        gd_.CollectionWidth = s[0];
+        gd_.TreeWidth = s[1];
+    }
+}
+
+void TViewLayout::StoreViewSettings() {
+    gd_.ViewSettings.View = views_.Tabs()->currentIndex();
+    KeepMixedWidths();
+}
+
+void TViewLayout::ApplyColumnWidths() {
+    QHeaderView* h = views_.ListView()->header();
+    for (int i = 0; i < TEntryListModel::kColumnCount; ++i) {
+        if (gd_.ViewSettings.AutoResizeColumns) {
+            h->setSectionResizeMode(i, QHeaderView::ResizeToContents);
+        } else {
+            h->setSectionResizeMode(i, QHeaderView::Interactive);
+            int def = i == 0 ? 200 : (i == 3 ? 150 : 80);
+            int w = ReadInt32(store_, std::string(kPos) + "\\LV\\" + std::to_string(i), "Width",
+                              def, 10, 5000);
+            h->resizeSection(i, w);
+        }
+    }
+}
+
+void TViewLayout::LoadPanelLayout() {
+    auto restore = [this](const char* panel, QSplitter* split, int index, bool horizontal) {
+        TPlacement p;
+        if (!LoadPlacement(store_, std::string(kPos) + "\\" + panel, p)) return;
+        QList<int> sizes = split->sizes();
+        if (index >= sizes.size()) return;
+        int total = 0;
+        for (int s : sizes)
+            total += s;
+        int want = horizontal ? p.Width : p.Height;
+        if (total <= 0) total = horizontal ? 1000 : 700;
+        want = std::clamp(want, 20, std::max(20, total - 20));
+        QList<int> out;
+        for (int i = 0; i < sizes.size(); ++i)
+            out << (i == index ? want : std::max(20, (total - want) / (int(sizes.size()) - 1)));
+        split->setSizes(out);
+    };
+    restore("TAB", views_.MainSplitter(), 0, true);
+    restore("Info", views_.ListSplitter(), 1, false);
+    restore("Msg", views_.MessageSplitter(), 1, false);
+}
+
+void TViewLayout::SavePanelLayout() {
+    auto save = [this](const char* panel, QWidget* w) {
+        if (!w->isVisible() || w->width() <= 0 || w->height() <= 0) return;
+        QRect r = w->geometry();
+        SavePlacement(store_, std::string(kPos) + "\\" + panel,
+                      TPlacement{r.left(), r.top(), r.width(), r.height(), TWindowState::Normal});
+    };
+    save("TAB", views_.MainSplitter()->widget(0));
+    save("LV", views_.ListPanel());
+    save("Msg", views_.MessagePanel());
+    save("Info", views_.InfoPanel());
+    if (!gd_.ViewSettings.AutoResizeColumns)
+        for (int i = 0; i < TEntryListModel::kColumnCount; ++i) {
+            int w = views_.ListView()->header()->sectionSize(i);
+            if (w > 0)
+                store_.WriteInt(std::string(kPos) + "\\LV\\" + std::to_string(i), "Width", w);
+        }
+}
+
+void TViewLayout::SetTab(int index) {
+    index = std::clamp(index, 0, 2);
+    KeepMixedWidths();
+    QTabBar* tab = views_.Tabs();
+    if (tab->currentIndex() != index) {
+        QSignalBlocker block(tab);
+        tab->setCurrentIndex(index);
+    }
+    views_.CollectionPanel()->setVisible(index == 0 || index == 2);
+    views_.TreePanel()->setVisible(index == 1 || index == 2);
+    if (index == 2) {
+        int c = gd_.CollectionWidth > 0 ? gd_.CollectionWidth : 150;
+        int t = gd_.TreeWidth > 0 ? gd_.TreeWidth : 200;
+        views_.TreeSplitter()->setSizes({c, t});
+    }
+    currentTab_ = index;
+    gd_.ViewSettings.View = index;
+}
+
+void TViewLayout::ApplySort() {
+    const int column = gd_.LVSortIndex;
+    const uint8_t state = gd_.ColumnSortState[static_cast<size_t>(column)];
+    views_.ListModel()->SortBy(column, state);
+    views_.ListView()->header()->setSortIndicator(column, state == 1 ? Qt::DescendingOrder
+                                                                     : Qt::AscendingOrder);
+}
+
+void TViewLayout::SortListBy(int column) {
+    if (column < 0 || column >= TEntryListModel::kColumnCount) return;
+    uint8_t& state = gd_.ColumnSortState[static_cast<size_t>(column)];
+    state = state == 1 ? 2 : 1;
+    gd_.LVSortIndex = static_cast<uint8_t>(column);
+    views_.ListModel()->SortBy(column, state);
+    views_.ListView()->header()->setSortIndicator(column, state == 1 ? Qt::DescendingOrder
+                                                                     : Qt::AscendingOrder);
+    const size_t n = static_cast<size_t>(TEntryListModel::kColumnCount);
+    for (size_t i = 0; i < sortChecks_.size(); ++i)
+        sortChecks_[i]->setChecked(static_cast<int>(i % n) == column);
+}
+
+void TViewLayout::SetListViewStyle(int style) {
+    for (size_t i = 0; i < styleChecks_.size(); ++i)
+        styleChecks_[i]->setChecked(static_cast<int>(i % 4) == style);
+    QStackedWidget* stack = views_.ListStack();
+    if (style == 3) {
+        stack->setCurrentWidget(views_.ListView());
+        return;
+    }
+    QListView* icons = views_.IconsView();
+    stack->setCurrentWidget(icons);
+    if (style == 0) {
+        icons->setViewMode(QListView::IconMode);
+        icons->setIconSize(QSize(48, 48));
+        icons->setGridSize(QSize(110, 80));
+        icons->setWordWrap(true);
+    } else {
+        icons->setViewMode(QListView::ListMode);
+        icons->setIconSize(QSize(16, 16));
+        icons->setGridSize(QSize());
+        icons->setWordWrap(false);
+        icons->setFlow(style == 1 ? QListView::LeftToRight : QListView::TopToBottom);
+        icons->setWrapping(true);
+    }
+    icons->setResizeMode(QListView::Adjust);
+}
