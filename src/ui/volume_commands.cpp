@@ -100,8 +100,9 @@ void TVolumeCommands::Update() {
     if (!options) return;
     // The views come back on the updated node, found by its volume and path.
     bool ok = host_.RunBusy([&] {
-        ScanWithDefaults(host_, *options,
-                         [&](TVolumeScanner& scanner) { scanner.UpdateVolume(node, &host_.Questions()); });
+        ScanWithDefaults(host_, *options, [&](TVolumeScanner& scanner) {
+            scanner.UpdateVolume(node, &host_.Questions());
+        });
     });
     if (ok) views.SetActiveView(views.NodesView());
 }
