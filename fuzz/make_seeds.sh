@@ -124,6 +124,29 @@ seed catalog empty.txc < "$tmp/empty.txc"
     --category Music --to-files > /dev/null 2>&1
 "$cli" scan "$tmp/cat.txc" "$tmp/vol/sub" --title "Disc two" > /dev/null 2>&1
 seed catalog two_volumes.txc < "$tmp/cat.txc"
+# Damage the loader must report or bound: a negative size, and sizes near
+# 2^63 whose sums must saturate instead of wrapping.
+python3 - "$out" <<'PY'
+import struct, sys, os
+out = sys.argv[1]
+def s(t): b = t.encode(); return struct.pack("<i", len(b)) + b
+i32 = lambda v: struct.pack("<i", v)
+def header(folders): return s("Tamblix 2.3") + s("") + i32(folders) + i32(0) + s("") + i32(0)
+def folder(cap, level, kind, items, index, source=""):
+    return (s(cap) + struct.pack("<d", 0) + s("") + s("") + s("") + i32(level) + i32(kind)
+            + i32(items) + i32(index) + s("") + s(source))
+def entry(cap, size, folder=False):
+    return s(cap) + struct.pack("<d", 0) + struct.pack("<q", size) + s("") + s("") \
+        + bytes([1 if folder else 0]) + s("")
+big = 2**63 - 1
+for name, data in [
+        ("negative_size.txc", header(1) + folder("V", 0, 0, 2, 0) + entry("a", 1) + entry("b", -1)),
+        ("huge_sizes.txc", header(2) + folder("V", 0, 0, 3, 0, "/v/") + entry("a", big - 1)
+         + entry("b", big - 2) + entry("s", 0, True) + folder("s", 1, 1, 2, 1)
+         + entry("c", big) + entry("d", big))]:
+    with open(os.path.join(out, "catalog", "seed-" + name), "wb") as f:
+        f.write(data)
+PY
 
 "$cli" export "$tmp/cat.txc" "$tmp/all.txt" > /dev/null 2>&1
 "$cli" export "$tmp/cat.txc" "$tmp/tab.txt" --separator Tab \
