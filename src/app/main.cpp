@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "catalog/lib_obj.h"
 #include "platform/qt_settings_store.h"
 #include "platform/shell_services.h"
@@ -17,44 +18,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
-struct TArgs {
-    QString SettingsFile;
-    QString Catalog;
-    QString ScreenshotDir;
-    bool Help = false;
-    bool Bad = false;
-};
-
-TArgs ParseArgs(const QStringList& args) {
-    TArgs a;
-    if (const char* env = std::getenv("TAMBLIX_SETTINGS"))
-        a.SettingsFile = QString::fromLocal8Bit(env);
-    // Hidden: grab the windows as PNG files into a folder, then quit.
-    if (const char* env = std::getenv("TAMBLIX_SCREENSHOTS"))
-        a.ScreenshotDir = QString::fromLocal8Bit(env);
-    for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& s = args[i];
-        if (s == QLatin1String("--settings")) {
-            if (i + 1 >= args.size()) {
-                a.Bad = true;
-                break;
-            }
-            a.SettingsFile = args[++i];
-        } else if (s.startsWith(QLatin1String("--settings="))) {
-            a.SettingsFile = s.mid(11);
-        } else if (s == QLatin1String("--help") || s == QLatin1String("-h")) {
-            a.Help = true;
-        } else if (s.startsWith(QLatin1String("-")) && s.size() > 1 && a.Catalog.isEmpty() &&
-                   !QFileInfo::exists(s)) {
-            a.Bad = true;
-        } else if (a.Catalog.isEmpty()) {
-            a.Catalog = s;
-        }
-    }
-    return a;
+// Hidden: grab the windows as PNG files into a folder, then quit.
+QString ScreenshotDir() {
+    const char* env = std::getenv("TAMBLIX_SCREENSHOTS");
+    return env ? QString::fromLocal8Bit(env) : QString();
 }
 
 // Screenshots of the main window in each tab and of the new-volume dialog.
@@ -102,29 +74,41 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    // Before the application object, which needs a display.
+    TCommandLine args = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (args.Action) {
+    case TCommandLine::TAction::Help:
+        std::fputs(CommandLineUsage(), stdout);
+        return 0;
+    case TCommandLine::TAction::Version:
+        std::printf("tamblix %s\n", TAMBLIX_VERSION);
+        return 0;
+    case TCommandLine::TAction::Bad:
+        std::fprintf(stderr, "tamblix: %s\n", args.Error.c_str());
+        std::fputs(CommandLineUsage(), stderr);
+        return 2;
+    case TCommandLine::TAction::Run:
+        break;
+    }
+    if (args.SettingsFile.empty())
+        if (const char* env = std::getenv("TAMBLIX_SETTINGS")) args.SettingsFile = env;
+    const QString catalog = QString::fromLocal8Bit(args.Catalog.c_str());
+    const QString screenshots = ScreenshotDir();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tamblix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tamblix"));
     QApplication::setApplicationVersion(QStringLiteral(TAMBLIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tamblix"));
 
-    TArgs args = ParseArgs(QApplication::arguments());
-    if (args.Help || args.Bad) {
-        std::fprintf(args.Bad ? stderr : stdout,
-                     "Usage: tamblix [--settings FILE] [CATALOG.TXC]\n"
-                     "  --settings FILE   settings file to use (also TAMBLIX_SETTINGS)\n");
-        return args.Bad ? 2 : 0;
-    }
-
     InstallPlatformServices();
-    TfrmMain w(CreateSettingsStore(args.SettingsFile.toStdString()));
+    TfrmMain w(CreateSettingsStore(args.SettingsFile));
 
     std::unique_ptr<TSingleInstance> instance;
     if (!w.GD().MultiApps) {
         instance = std::make_unique<TSingleInstance>();
         if (!instance->TryLock()) {
-            QString path =
-                args.Catalog.isEmpty() ? QString() : QFileInfo(args.Catalog).absoluteFilePath();
+            QString path = catalog.isEmpty() ? QString() : QFileInfo(catalog).absoluteFilePath();
             instance->SendToRunning(path);
             QMessageBox::information(nullptr, QStringLiteral("Tamblix"),
                                      QString::fromStdString(GetMessageText("infoRun")));
@@ -136,10 +120,10 @@ int main(int argc, char** argv) {
 
     w.LoadLanguage();
     w.show();
-    w.OpenFirstCatalog(args.Catalog);
+    w.OpenFirstCatalog(catalog);
 
-    if (!args.ScreenshotDir.isEmpty()) {
-        QTimer::singleShot(200, &w, [&w, dir = args.ScreenshotDir] {
+    if (!screenshots.isEmpty()) {
+        QTimer::singleShot(200, &w, [&w, dir = screenshots] {
             TakeScreenshots(w, dir);
             w.GD().SaveSettingsOnExit = false;
             w.close();
