@@ -53,6 +53,8 @@ private:
 
 namespace {
 
+const char* const kPos = "Pos\\frmMain";
+
 std::vector<int> RowPath(const TTreeNode* n) {
     std::vector<int> rows;
     for (; n; n = n->Parent())
@@ -152,7 +154,11 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
     ApplyViewSettings();
     layout_->ApplySort();
 
-    if (gd_->MainPlacement && !gd_->FirstRun) {
+    const QByteArray geometry =
+        QByteArray::fromBase64(QByteArray::fromStdString(store_->ReadString(kPos, "Geometry", "")));
+    if (!gd_->FirstRun && !geometry.isEmpty() && restoreGeometry(geometry)) {
+        // Position, size, maximised state and screen as they were left.
+    } else if (gd_->MainPlacement && !gd_->FirstRun) {
         const TPlacement& p = *gd_->MainPlacement;
         setGeometry(p.Left, p.Top, p.Width, p.Height);
         if (p.State == TWindowState::Maximized) setWindowState(Qt::WindowMaximized);
@@ -256,6 +262,7 @@ void TfrmMain::SaveAtExit() {
     }
     gd_->SaveLayout(*store_);
     layout_->SavePanelLayout();
+    store_->WriteString(kPos, "Geometry", saveGeometry().toBase64().toStdString());
     store_->Sync();
 }
 

@@ -6,6 +6,8 @@
 #include "ui/catalog_models.h"
 #include "ui/main_views.h"
 
+#include <QtCore/QEvent>
+#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QListView>
@@ -14,13 +16,57 @@
 #include <QtWidgets/QTabBar>
 #include <QtWidgets/QTreeView>
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 const char* const kPos = "Pos\\frmMain";
+const char* const kSplitters = "Pos\\frmMain\\Splitters";
+
+// Tells the layout when the views are shown or resized.
+class TViewsWatcher : public QObject {
+public:
+    explicit TViewsWatcher(TViewLayout& layout) : layout_(layout) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !shown_) {
+            shown_ = true;
+            // A window manager that never gives the saved size must not keep
+            // the restore waiting.
+            QTimer::singleShot(2000, this, [this] { layout_.StopRestoring(); });
+        }
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+            layout_.ViewsResized();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TViewLayout& layout_;
+    bool shown_ = false;
+};
+
+std::string SizeText(QSize s) {
+    return std::to_string(s.width()) + "x" + std::to_string(s.height());
+}
+
+QSize SizeOfText(const std::string& text) {
+    int w = 0, h = 0;
+    if (std::sscanf(text.c_str(), "%dx%d", &w, &h) != 2) return {};
+    return QSize(w, h);
+}
+
 } // namespace
 
 TViewLayout::TViewLayout(TMainViews& views, TGlobalData& gd, ISettingsStore& store)
-    : views_(views), gd_(gd), store_(store) {}
+    : views_(views), gd_(gd), store_(store), watcher_(std::make_unique<TViewsWatcher>(*this)) {
+    views_.Root()->installEventFilter(watcher_.get());
+}
+
+TViewLayout::~TViewLayout() {
+    views_.Root()->removeEventFilter(watcher_.get());
+}
+
+std::vector<QSplitter*> TViewLayout::SavedSplitters() const {
+    return {views_.MessageSplitter(), views_.MainSplitter(), views_.ListSplitter()};
+}
 
 void TViewLayout::AddSortChecks(const std::vector<QAction*>& columns) {
     sortChecks_.insert(sortChecks_.end(), columns.begin(), columns.end());
@@ -47,6 +93,12 @@ void TViewLayout::KeepMixedWidths() {
     }
 }
 
+void TViewLayout::ApplyMixedWidths() {
+    int c = gd_.CollectionWidth > 0 ? gd_.CollectionWidth : 150;
+    int t = gd_.TreeWidth > 0 ? gd_.TreeWidth : 200;
+    views_.TreeSplitter()->setSizes({c, t});
+}
+
 void TViewLayout::StoreViewSettings() {
     gd_.ViewSettings.View = views_.Tabs()->currentIndex();
     KeepMixedWidths();
@@ -68,6 +120,30 @@ void TViewLayout::ApplyColumnWidths() {
 }
 
 void TViewLayout::LoadPanelLayout() {
+    pending_.clear();
+    for (QSplitter* split : SavedSplitters()) {
+        const std::string name = split->objectName().toStdString();
+        const std::string state = store_.ReadString(kSplitters, name, "");
+        if (!state.empty())
+            pending_[name] = QByteArray::fromBase64(QByteArray::fromStdString(state));
+    }
+    savedSize_ = SizeOfText(store_.ReadString(kSplitters, "Size", ""));
+    if (pending_.empty()) LoadOldPanelLayout();
+}
+
+void TViewLayout::ViewsResized() {
+    QWidget* root = views_.Root();
+    if (pending_.empty() || !root->isVisible()) return;
+    for (QSplitter* split : SavedSplitters()) {
+        auto it = pending_.find(split->objectName().toStdString());
+        if (it != pending_.end()) split->restoreState(it->second);
+    }
+    if (currentTab_ == 2) ApplyMixedWidths();
+    if (root->size() == savedSize_) pending_.clear();
+}
+
+// Settings written before splitter states were kept: the panels' widths.
+void TViewLayout::LoadOldPanelLayout() {
     auto restore = [this](const char* panel, QSplitter* split, int index, bool horizontal) {
         TPlacement p;
         if (!LoadPlacement(store_, std::string(kPos) + "\\" + panel, p)) return;
@@ -100,6 +176,13 @@ void TViewLayout::SavePanelLayout() {
     save("LV", views_.ListPanel());
     save("Msg", views_.MessagePanel());
     save("Info", views_.InfoPanel());
+    // While a restore still waits, the views never reached the saved layout: keep it.
+    if (pending_.empty() && views_.Root()->isVisible()) {
+        for (QSplitter* split : SavedSplitters())
+            store_.WriteString(kSplitters, split->objectName().toStdString(),
+                               split->saveState().toBase64().toStdString());
+        store_.WriteString(kSplitters, "Size", SizeText(views_.Root()->size()));
+    }
     if (!gd_.ViewSettings.AutoResizeColumns)
         for (int i = 0; i < TEntryListModel::kColumnCount; ++i) {
             int w = views_.ListView()->header()->sectionSize(i);
@@ -118,11 +201,7 @@ void TViewLayout::SetTab(int index) {
     }
     views_.CollectionPanel()->setVisible(index == 0 || index == 2);
     views_.TreePanel()->setVisible(index == 1 || index == 2);
-    if (index == 2) {
-        int c = gd_.CollectionWidth > 0 ? gd_.CollectionWidth : 150;
-        int t = gd_.TreeWidth > 0 ? gd_.TreeWidth : 200;
-        views_.TreeSplitter()->setSizes({c, t});
-    }
+    if (index == 2) ApplyMixedWidths();
     currentTab_ = index;
     gd_.ViewSettings.View = index;
 }

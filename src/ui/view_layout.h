@@ -1,9 +1,16 @@
 #pragma once
 
+#include <QtCore/QByteArray>
+#include <QtCore/QSize>
+#include <map>
+#include <memory>
+#include <string>
 #include <vector>
 
 class ISettingsStore;
 class QAction;
+class QObject;
+class QSplitter;
 class TGlobalData;
 class TMainViews;
 
@@ -13,6 +20,7 @@ class TMainViews;
 class TViewLayout {
 public:
     TViewLayout(TMainViews& views, TGlobalData& gd, ISettingsStore& store);
+    ~TViewLayout();
 
     // The checkable menu items that show the sort column and the list style.
     void AddSortChecks(const std::vector<QAction*>& columns);
@@ -31,11 +39,22 @@ public:
     // 0 large icons, 1 small icons, 2 list, 3 details.
     void SetListViewStyle(int style);
 
+    // Splitter sizes are saved with the size the views had then, and restored
+    // once the views are shown at that size again (a maximised window gets its
+    // size only after it is shown), so they come back to the pixel.
     void LoadPanelLayout();
     void SavePanelLayout();
+    // The views were shown or resized: apply the saved sizes while they wait.
+    void ViewsResized();
+    // Gives up waiting for the saved size (another screen): what was applied stays.
+    void StopRestoring() { pending_.clear(); }
+    bool Restoring() const { return !pending_.empty(); }
 
 private:
     void KeepMixedWidths();
+    void ApplyMixedWidths();
+    std::vector<QSplitter*> SavedSplitters() const;
+    void LoadOldPanelLayout();
 
     TMainViews& views_;
     TGlobalData& gd_;
@@ -43,4 +62,7 @@ private:
     int currentTab_ = -1;
     std::vector<QAction*> sortChecks_;
     std::vector<QAction*> styleChecks_;
+    std::map<std::string, QByteArray> pending_; // splitter name -> saved state
+    QSize savedSize_;
+    std::unique_ptr<QObject> watcher_;
 };
