@@ -245,6 +245,49 @@ private slots:
         w->Lib().Modified = false;
     }
 
+    // Two volumes of the same name: after a delete or a rebuild the views stay
+    // on the volume acted on, so the next Ctrl+D cannot hit the other one.
+    void deleteStaysOnTheVolumeActedOn() {
+        auto w = MakeWindow();
+        const std::vector<std::pair<QString, qint64>> files = {
+            {"a.txt", 10}, {"b.txt", 20}, {"c.txt", 30}, {"d/x.txt", 5}, {"e/y.txt", 5}};
+        TTreeNode* first = AddVolume(*w, WriteSource("cd1", files), "CD");
+        TTreeNode* second = AddVolume(*w, WriteSource("cd2", files), "CD");
+        QVERIFY(first && second && first != second);
+        w->SetTab(1);
+        auto deleteEntry = [&](const char* name) {
+            w->SelectEntries({FolderOf(w->SelectedNode())->FindItem(name)});
+            w->ListView()->setFocus();
+            QApplication::processEvents();
+            QTest::keyClick(w->ListView(), Qt::Key_D, Qt::ControlModifier);
+        };
+        w->SelectNode(second);
+        deleteEntry("a.txt");
+        QCOMPARE(w->SelectedNode(), second);
+        QCOMPARE(w->ListModel()->Folder(), FolderOf(second));
+        deleteEntry("b.txt");
+        QCOMPARE(w->SelectedNode(), second);
+        QVERIFY(FolderOf(second)->FindItem("b.txt") == nullptr);
+        QVERIFY(FolderOf(first)->FindItem("a.txt") && FolderOf(first)->FindItem("b.txt"));
+
+        // A folder of the second volume goes: its volume is shown.
+        w->SelectNode(Child(second, "d"));
+        w->NodesView()->setFocus();
+        QApplication::processEvents();
+        QTest::keyClick(w->NodesView(), Qt::Key_D, Qt::ControlModifier);
+        QCOMPARE(w->SelectedNode(), second);
+        QVERIFY(Child(second, "d") == nullptr && Child(first, "d") != nullptr);
+
+        // A rebuild finds the node again by its volume, not by the caption path.
+        w->SelectNode(Child(second, "e"));
+        w->RebuildViews();
+        QCOMPARE(w->SelectedNode(), Child(second, "e"));
+        w->SelectNode(second);
+        w->RebuildViews();
+        QCOMPARE(w->SelectedNode(), second);
+        w->Lib().Modified = false;
+    }
+
     // A folder dragged into the collections tree is linked there and found
     // again after save and reload; a collection cannot go below itself.
     void dragIntoCollectionsSurvivesSaveAndReload() {
