@@ -460,7 +460,9 @@ void TMainMenus::BuildToolbar() {
     tb_->addSeparator();
     // Import and languages drop down their menus.
     auto dropDown = [this](const char* name, const char* hint, QMenu* menu, const QIcon& icon) {
-        auto* a = new QAction(icon, QString::fromLatin1(hint), &w_);
+        // The action stands in for the menu: its text is the menu's title.
+        const QString text = menu->title().isEmpty() ? QString::fromLatin1(hint) : menu->title();
+        auto* a = new QAction(icon, text, &w_);
         a->setObjectName(QString::fromLatin1(name));
         a->setToolTip(QString::fromLatin1(hint));
         a->setProperty("tamblixHint", true);

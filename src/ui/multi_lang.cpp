@@ -96,7 +96,8 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
             out.push_back({base, [a] { return a->toolTip(); },
                            [a](const QString& t) {
                                a->setToolTip(t);
-                               a->setText(t);
+                               // A drop-down's text is its menu's title, translated on its own.
+                               if (!a->menu()) a->setText(t);
                            }});
         else if (!a->menu()) // a submenu's caption is its menu's title
             out.push_back(
@@ -136,7 +137,9 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
         for (int i = 0; i < m->columnCount(); ++i)
             out.push_back({base + QLatin1Char('.') + QString::number(i),
                            [m, i] { return m->headerData(i, Qt::Horizontal).toString(); },
-                           [m, i](const QString& t) { m->setHeaderData(i, Qt::Horizontal, t); }});
+                           [m, i](const QString& t) {
+                               m->setHeaderData(i, Qt::Horizontal, t, Qt::DisplayRole);
+                           }});
         return out;
     }
     return out;
@@ -151,8 +154,11 @@ template <typename F> void Walk(QObject* o, const std::vector<std::string>* skip
             if (w->isWindow() && !qobject_cast<QMenu*>(w)) continue;
         }
         if (skip && Named(c) &&
-            std::find(skip->begin(), skip->end(), StdStr(c->objectName())) != skip->end())
+            std::find(skip->begin(), skip->end(), StdStr(c->objectName())) != skip->end()) {
+            // A skipped menu keeps its title; only the items filled in at run time go.
+            if (qobject_cast<QMenu*>(c)) f(c);
             continue;
+        }
         Walk(c, skip, f);
         f(c);
     }

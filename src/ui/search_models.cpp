@@ -115,8 +115,8 @@ QVariant TSearchResultModel::headerData(int section, Qt::Orientation orientation
 
 bool TSearchResultModel::setHeaderData(int section, Qt::Orientation orientation,
                                        const QVariant& value, int role) {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= headers_.size())
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) ||
+        section < 0 || section >= headers_.size())
         return false;
     headers_[section] = value.toString();
     emit headerDataChanged(orientation, section, section);
@@ -196,7 +196,9 @@ QVariant TSearchCollectionModel::headerData(int section, Qt::Orientation orienta
 
 bool TSearchCollectionModel::setHeaderData(int section, Qt::Orientation orientation,
                                            const QVariant& value, int role) {
-    if (orientation != Qt::Horizontal || section != 0 || role != Qt::DisplayRole) return false;
+    if (orientation != Qt::Horizontal || section != 0 ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
+        return false;
     header_ = value.toString();
     emit headerDataChanged(orientation, 0, 0);
     return true;

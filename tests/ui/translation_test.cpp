@@ -1,0 +1,82 @@
+// The main window and the search window in the shipped German, and the
+// language file the program writes for translators.
+#include "support/main_window_fixture.h"
+#include "ui/main_window.h"
+#include "ui/multi_lang.h"
+#include "ui/search_window.h"
+
+#include <QtCore/QFile>
+#include <QtTest/QtTest>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QTreeView>
+
+class TestTranslation : public QObject, public TMainWindowFixture {
+    Q_OBJECT
+
+private:
+    static QString Header(QTreeView* v, int column) {
+        return v->model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    }
+
+private slots:
+    void initTestCase() { SetUpWindows(); }
+    void init() { ResetAnswers(); }
+
+    void searchWindowAndMenusInGerman() {
+        auto w = MakeWindow();
+        w->LoadLanguage();
+        TfrmSearch& search = w->SearchWindow();
+        auto* slv = search.findChild<QTreeView*>("slv");
+        auto* dup = search.findChild<QTreeView*>("slvdup");
+        auto* col = search.findChild<QTreeView*>("lvCol");
+        QVERIFY(slv && dup && col);
+        QMenu* languages = w->findChild<QMenu*>("miLanguages");
+        QVERIFY(languages);
+        const int languageCount = int(languages->actions().size());
+
+        QVERIFY(w->Translator().SelectLanguage("Deutsch"));
+        for (QTreeView* v : {slv, dup}) {
+            QCOMPARE(Header(v, 2), QString::fromUtf8("Datenträger"));
+            QCOMPARE(Header(v, 4), QString::fromUtf8("Größe"));
+            QCOMPARE(Header(v, 8), QString::fromUtf8("Duplikate"));
+            // What the header widget paints, not only what the model holds.
+            QCOMPARE(v->header()->model()->headerData(5, Qt::Horizontal).toString(),
+                     QString::fromUtf8("Datum"));
+        }
+        QCOMPARE(languages->title(), QString::fromUtf8("&Sprachen"));
+        // The languages stay as they are called in their own files.
+        QCOMPARE(int(languages->actions().size()), languageCount);
+        QVERIFY(languages->actions().at(0)->text() == QLatin1String("Deutsch"));
+
+        // Back to the original: the texts return, the search headers too.
+        w->miLoadOriginalLanguageClick();
+        QCOMPARE(Header(slv, 4), QStringLiteral("Size"));
+        QCOMPARE(Header(dup, 8), QStringLiteral("Duplicates"));
+        QCOMPARE(languages->title(), QStringLiteral("&Languages"));
+    }
+
+    // The exported file holds every column of both result lists and the
+    // submenu titles, but not the language names or recent files below them.
+    void exportedLanguageFileIsComplete() {
+        auto w = MakeWindow();
+        w->LoadLanguage();
+        const QString path = Path("export.bab");
+        w->Translator().WriteLanguage(path);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+        for (const char* list : {"slv", "slvdup"})
+            for (int i = 0; i < 11; ++i)
+                QVERIFY2(
+                    !lines.filter(QStringLiteral("frmSearch.%1.%2=").arg(list).arg(i)).isEmpty(),
+                    list);
+        QVERIFY(lines.contains(QStringLiteral("frmSearch.slvdup.8=Duplicates")));
+        QVERIFY(lines.contains(QStringLiteral("frmMain.miLanguages=&Languages")));
+        QVERIFY(lines.contains(QStringLiteral("frmMain.miReopen=&Reopen Library")));
+        QVERIFY(lines.filter(QStringLiteral("Deutsch")).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestTranslation)
+#include "translation_test.moc"
