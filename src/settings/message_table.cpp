@@ -41,6 +41,7 @@ const TMessage kEnglish[] = {
     {"errAssigned", R"("Already assigned as "%s"")"},
     {"errStop", "Stop current process first."},
     {"errFNF", "File not found: %s"},
+    {"errNoProgram", "No program could open %s"},
     {"errUnknownFile", "Unknown File Version!"},
     {"errWrongFile", "Wrong file version!"},
     {"errFileEmpty", "File name not specified."},

@@ -127,7 +127,7 @@ void TCollectionCommands::Delete() {
 void TCollectionCommands::OpenLink() {
     if (!host_.CheckIdle()) return;
     TLibColItem* c = ColItemOf(host_.Views().SelectedColNode());
-    if (c && !c->URL.empty() && !OpenURL(c->URL)) host_.Questions().ShowError("errFNF", c->URL);
+    if (c && !c->URL.empty() && !OpenURL(c->URL)) ShowOpenFailure(host_.Questions(), c->URL);
 }
 
 void TCollectionCommands::Properties() {

@@ -14,6 +14,8 @@
 #include "ui/ui_questions.h"
 #include "ui/update_dialog.h"
 
+#include <QtCore/QFileInfo>
+#include <QtCore/QUrl>
 #include <QtWidgets/QListView>
 #include <QtWidgets/QStackedWidget>
 #include <QtWidgets/QTreeView>
@@ -230,7 +232,16 @@ void TVolumeCommands::OpenRealSource() {
         path = GetSourcePath(f);
     }
     if (path.empty()) return;
-    if (!ShellOpen(path)) host_.Questions().ShowError("errFNF", path);
+    if (!ShellOpen(path)) ShowOpenFailure(host_.Questions(), path);
+}
+
+void ShowOpenFailure(IUiQuestions& questions, const std::string& path) {
+    // Only a path that is not there is "not found"; for the rest no program took it.
+    const QString p = QString::fromStdString(path);
+    const bool local = !p.contains(QLatin1String("://")) || p.startsWith(QLatin1String("file:"));
+    const QString file = p.startsWith(QLatin1String("file:")) ? QUrl(p).toLocalFile() : p;
+    const bool missing = local && !QFileInfo::exists(file);
+    questions.ShowError(missing ? "errFNF" : "errNoProgram", path);
 }
 
 void TVolumeCommands::SelectAll() {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <string>
+
 class IMainHost;
+class IUiQuestions;
 class TfrmNewVolume;
 class TfrmUpdate;
 struct TPropertiesTarget;
@@ -42,3 +45,6 @@ private:
     TfrmNewVolume* newVolume_ = nullptr;
     TfrmUpdate* update_ = nullptr;
 };
+
+// A path or URL the desktop could not open: "not found" only when it is not there.
+void ShowOpenFailure(IUiQuestions& questions, const std::string& path);

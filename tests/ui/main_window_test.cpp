@@ -1,5 +1,6 @@
 // The main window driven as a user would: dialogs answered by timers, message
 // boxes by the question hooks.
+#include "analysis/shell_services.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "settings/global_data.h"
@@ -285,6 +286,44 @@ private slots:
         w->SelectNode(second);
         w->RebuildViews();
         QCOMPARE(w->SelectedNode(), second);
+        w->Lib().Modified = false;
+    }
+
+    // A desktop that opens nothing: a folder that exists was not "not found".
+    void failedOpenSaysWhy() {
+        struct TRefusingShell : IShellServices {
+            std::vector<std::string> Asked;
+            bool ShellOpen(const std::string& path) override {
+                Asked.push_back(path);
+                return false;
+            }
+            bool OpenURL(const std::string& url) override {
+                Asked.push_back(url);
+                return false;
+            }
+            std::string FileIconName(const std::string&) override { return {}; }
+        } shell;
+        SetShellServices(&shell);
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, WriteSource("opened", {{"d/a.txt", 10}, {"b.txt", 5}}), "O");
+        QVERIFY(vol);
+        w->SetTab(1);
+        w->SelectNode(Child(vol, "d"));
+        w->SetActiveView(w->NodesView());
+        w->pmLVRealSourceClick();
+        QCOMPARE(shell.Asked.size(), size_t(1));
+        QCOMPARE(Errors.size(), 1);
+        QVERIFY2(Errors[0].startsWith("No program could open ") && Errors[0].contains("opened"),
+                 qPrintable(Errors[0]));
+        // A file gone from the disc is not found.
+        QVERIFY(QFile::remove(Path("opened/b.txt")));
+        w->SelectNode(vol);
+        w->SelectEntries({FolderOf(vol)->FindItem("b.txt")});
+        w->SetActiveView(w->ListView());
+        w->pmLVRealSourceClick();
+        QCOMPARE(Errors.size(), 2);
+        QVERIFY2(Errors[1].startsWith("File not found: "), qPrintable(Errors[1]));
+        SetShellServices(nullptr);
         w->Lib().Modified = false;
     }
 
