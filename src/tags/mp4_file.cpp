@@ -225,7 +225,13 @@ void TMP4file::Walk(TBinaryFile& f, int64_t pos, int64_t end, int depth, TWalk& 
             if (ReadAtom(f, a.Body + 8, a.End, entry)) ReadSampleEntry(f, entry.Body, entry.End);
             if (ReadAtom(f, a.Body + 8, a.End, entry)) {
                 std::string type(entry.Type, 4);
-                Codec = type == "mp4a" ? "AAC" : type == "alac" ? "ALAC" : TrimControl(type);
+                // Any other four-character code is shown only when it is printable text.
+                const bool printable = std::all_of(type.begin(), type.end(),
+                                                   [](char c) { return c >= 0x20 && c < 0x7F; });
+                Codec = type == "mp4a"   ? "AAC"
+                        : type == "alac" ? "ALAC"
+                        : printable      ? TrimControl(type)
+                                         : std::string();
             }
         } else if (depth >= 3 && (a.Type[0] == '\xA9' || Is(a, "trkn") || Is(a, "gnre"))) {
             ReadItem(f, a.Type, a.Body, a.End);
