@@ -30,6 +30,24 @@ void AddFiles(TLibObj& lib, TLibFolder* folder, int count, int salt) {
     }
 }
 
+// Answers No (Ok where there is no No) and prints errors, so no message box waits.
+class TBenchQuestions : public IUiQuestions {
+public:
+    TAnswer Ask(const std::string&, const std::string&, TButtons b) override {
+        return b == TButtons::OkCancel ? TAnswer::Ok : TAnswer::No;
+    }
+    void ShowError(const std::string& key, const std::string& arg) override {
+        ShowErrorText(MsgText(key, arg));
+    }
+    std::string AskSavePath(const std::string&) override { return {}; }
+    std::string AskOpenPath(const QString&) override { return {}; }
+    QString AskFile(const TFileQuestion&) override { return {}; }
+    void ShowErrorText(const QString& t) override {
+        std::fprintf(stderr, "error: %s\n", t.toUtf8().constData());
+    }
+    void ShowInfo(const QString&) override {}
+};
+
 void Paint(QWidget* w) {
     w->repaint();
     QApplication::processEvents();
@@ -43,12 +61,6 @@ int main(int argc, char** argv) {
     const int folderEntries = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int catalogEntries = argc > 2 ? std::atoi(argv[2]) : 1000000;
     QTemporaryDir dir;
-    TUiQuestions::AskHook = [](const std::string&, const std::string&, TButtons b) {
-        return b == TButtons::OkCancel ? TAnswer::Ok : TAnswer::No;
-    };
-    TUiQuestions::ErrorHook = [](const QString& t) {
-        std::fprintf(stderr, "error: %s\n", t.toUtf8().constData());
-    };
 
     // A catalog file with one big folder, and one with a million entries in 1,000 folders.
     std::string bigFolder = dir.filePath("folder.TXC").toStdString();
@@ -80,6 +92,8 @@ int main(int argc, char** argv) {
     }
 
     TfrmMain w(std::make_unique<TMemorySettingsStore>());
+    TBenchQuestions questions;
+    w.SetQuestions(questions);
     w.GD().ActionEndBeep = false;
     w.GD().Progress.ActionEndBeep = false;
     w.resize(1200, 800);

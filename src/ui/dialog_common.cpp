@@ -4,6 +4,7 @@
 #include "settings/message_table.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
+#include "ui/ui_questions.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QGuiApplication>
@@ -120,6 +121,16 @@ TPlacedDialog::TPlacedDialog(const QString& name, ISettingsStore& store, QWidget
     : QDialog(parent), store_(store) {
     setObjectName(name);
     setSizeGripEnabled(true);
+}
+
+TPlacedDialog::~TPlacedDialog() = default;
+
+IUiQuestions& TPlacedDialog::Questions() {
+    if (!questions_) {
+        ownQuestions_ = std::make_unique<TUiQuestions>(this);
+        questions_ = ownQuestions_.get();
+    }
+    return *questions_;
 }
 
 void TPlacedDialog::showEvent(QShowEvent* e) {

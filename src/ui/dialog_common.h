@@ -3,10 +3,12 @@
 #include <QtWidgets/QDialog>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 class ISettingsStore;
+class IUiQuestions;
 class QCheckBox;
 class QDialogButtonBox;
 class QLabel;
@@ -57,7 +59,13 @@ class TPlacedDialog : public QDialog {
 public:
     TPlacedDialog(const QString& name, ISettingsStore& store, QWidget* parent);
 
+    ~TPlacedDialog() override;
+
     ISettingsStore& Store() const { return store_; }
+    // Where the dialog's file dialogs and errors go; message boxes over the
+    // dialog until set.
+    void SetQuestions(IUiQuestions& questions) { questions_ = &questions; }
+    IUiQuestions& Questions();
     void done(int r) override;
 
 protected:
@@ -67,5 +75,7 @@ protected:
 
 private:
     ISettingsStore& store_;
+    IUiQuestions* questions_ = nullptr;
+    std::unique_ptr<IUiQuestions> ownQuestions_;
     bool placed_ = false;
 };

@@ -12,7 +12,6 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
-#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
@@ -225,17 +224,14 @@ void TfrmExport::showEvent(QShowEvent* e) {
 }
 
 void TfrmExport::btnBrowseClick() {
-    QString path;
-    if (PathHook) {
-        path = PathHook(edfile->text());
-    } else {
-        QFileDialog dlg(this, windowTitle(), edfile->text());
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
-        dlg.setNameFilter(QStringLiteral("All Files (*)"));
-        dlg.setDefaultSuffix(QString::fromLatin1(TExportOptions::kDefaultExtension));
-        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
-            path = dlg.selectedFiles().first();
-    }
+    TFileQuestion q;
+    q.Title = windowTitle();
+    q.Start = edfile->text();
+    q.Filter = QStringLiteral("All Files (*)");
+    q.DefaultSuffix = QString::fromLatin1(TExportOptions::kDefaultExtension);
+    q.Save = true;
+    q.Over = this;
+    QString path = Questions().AskFile(q);
     if (!path.isEmpty()) edfile->setText(path);
 }
 
@@ -248,7 +244,7 @@ void TfrmExport::accept() {
                         ? target.canonicalFilePath() == catalog.canonicalFilePath()
                         : target.absoluteFilePath() == catalog.absoluteFilePath();
         if (same) {
-            TUiQuestions(this).ShowError("errWrite", Ss(edfile->text()));
+            Questions().ShowError("errWrite", Ss(edfile->text()));
             return;
         }
     }

@@ -4,7 +4,6 @@
 #include "ui/dialog_common.h"
 
 #include <QtWidgets/QStyle>
-#include <functional>
 #include <vector>
 
 class QCheckBox;
@@ -59,9 +58,6 @@ public:
 
     void btnBrowseClick();
     void cbFoldersClick();
-
-    // Tests answer the save dialog here: suggested name -> path ("" cancels).
-    static inline std::function<QString(const QString&)> PathHook;
 
     QLineEdit* edfile = nullptr;
     QToolButton* btnBrowse = nullptr;

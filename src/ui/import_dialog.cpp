@@ -3,13 +3,13 @@
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
 #include "ui/export_dialog.h"
+#include "ui/ui_questions.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
 #include <QtGui/QShowEvent>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
-#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
@@ -119,8 +119,11 @@ void TfrmImport::showEvent(QShowEvent* e) {
 }
 
 void TfrmImport::btnBrowseClick() {
-    QString path = PathHook ? PathHook(edfile->text())
-                            : QFileDialog::getOpenFileName(this, windowTitle(), edfile->text());
+    TFileQuestion q;
+    q.Title = windowTitle();
+    q.Start = edfile->text();
+    q.Over = this;
+    QString path = Questions().AskFile(q);
     if (!path.isEmpty()) edfile->setText(path);
 }
 

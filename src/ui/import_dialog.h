@@ -3,8 +3,6 @@
 #include "search/import.h"
 #include "ui/dialog_common.h"
 
-#include <functional>
-
 class QComboBox;
 class QLineEdit;
 class QListWidget;
@@ -25,9 +23,6 @@ public:
 
     void done(int r) override;
     void btnBrowseClick();
-
-    // Tests answer the open dialog here: current name -> path ("" cancels).
-    static inline std::function<QString(const QString&)> PathHook;
 
     QLineEdit* edfile = nullptr;
     QToolButton* btnBrowse = nullptr;

@@ -83,7 +83,7 @@ TTreeNode* NodeByRows(const TTree& tree, const std::vector<int>& rows) {
 
 TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
     : QMainWindow(parent), store_(std::move(store)), gd_(std::make_unique<TGlobalData>()),
-      lib_(std::make_unique<TLibObj>()), questions_(this) {
+      lib_(std::make_unique<TLibObj>()), ownQuestions_(this) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tamblix"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral("tamblix"),
@@ -345,9 +345,9 @@ void TfrmMain::RebuildViews() {
 
 void TfrmMain::ShowException(const std::exception& e) {
     if (auto* m = dynamic_cast<const EMessageError*>(&e))
-        questions_.ShowError(m->Key, m->Arg);
+        questions_->ShowError(m->Key, m->Arg);
     else
-        questions_.ShowErrorText(QString::fromUtf8(e.what()));
+        questions_->ShowErrorText(QString::fromUtf8(e.what()));
 }
 
 bool TfrmMain::RunBusy(const std::function<void()>& operation) {
@@ -369,9 +369,9 @@ bool TfrmMain::RunBusy(const std::function<void()>& operation) {
     }
     // Shown once the views are back, so the window behind the box is whole.
     if (!key.empty())
-        questions_.ShowError(key, arg);
+        questions_->ShowError(key, arg);
     else if (!ok)
-        questions_.ShowErrorText(text);
+        questions_->ShowErrorText(text);
     return ok;
 }
 
@@ -577,18 +577,18 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (!CheckIdle()) {
-        questions_.ShowError("errStop", {});
+        questions_->ShowError("errStop", {});
         event->ignore();
         return;
     }
     if (lib_->Modified) {
-        if (gd_->ConfirmExit && questions_.Ask("confExit", {}, TButtons::YesNo) != TAnswer::Yes) {
+        if (gd_->ConfirmExit && questions_->Ask("confExit", {}, TButtons::YesNo) != TAnswer::Yes) {
             event->ignore();
             return;
         }
         TAnswer a = TAnswer::Yes;
         if (gd_->ConfirmSaveChanges)
-            a = questions_.Ask("confSave", lib_->FileName, TButtons::YesNoCancel);
+            a = questions_->Ask("confSave", lib_->FileName, TButtons::YesNoCancel);
         if (a == TAnswer::Cancel || (a == TAnswer::Yes && !catalog_->Save(false))) {
             event->ignore();
             return;

@@ -73,7 +73,9 @@ public:
     const TLibObj& Lib() const { return *lib_; }
     THandlerList& Handlers() override { return handlers_; }
     TMultiLang& Translator() { return lang_; }
-    TUiQuestions& Questions() override { return questions_; }
+    IUiQuestions& Questions() override { return *questions_; }
+    // Where every question of this window and its dialogs goes from now on.
+    void SetQuestions(IUiQuestions& questions) { questions_ = &questions; }
     ISettingsStore& Store() override { return *store_; }
     bool Busy() const { return busy_ > 0; }
     bool CheckIdle() override;
@@ -256,7 +258,8 @@ private:
     std::unique_ptr<TLibObj> lib_;
     THandlerList handlers_;
     TMultiLang lang_;
-    TUiQuestions questions_;
+    TUiQuestions ownQuestions_;
+    IUiQuestions* questions_ = &ownQuestions_;
     std::unique_ptr<TEventPumpProgress> pump_;
     int busy_ = 0;
     TViewRestore restore_;

@@ -30,12 +30,18 @@ TfrmSearch& TSearchCommands::SearchWindow() {
 }
 
 TfrmExport& TSearchCommands::ExportDialog() {
-    if (!export_) export_ = new TfrmExport(host_.Store(), host_.Window());
+    if (!export_) {
+        export_ = new TfrmExport(host_.Store(), host_.Window());
+        export_->SetQuestions(host_.Questions());
+    }
     return *export_;
 }
 
 TfrmImport& TSearchCommands::ImportDialog() {
-    if (!import_) import_ = new TfrmImport(host_.Store(), host_.Window());
+    if (!import_) {
+        import_ = new TfrmImport(host_.Store(), host_.Window());
+        import_->SetQuestions(host_.Questions());
+    }
     return *import_;
 }
 

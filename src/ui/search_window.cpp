@@ -20,7 +20,6 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDateEdit>
-#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
@@ -366,29 +365,22 @@ void TfrmSearch::tbNewClick() {
 }
 
 void TfrmSearch::tbLoadClick() {
-    QString path;
-    if (PathHook)
-        path = PathHook(false);
-    else
-        path = QFileDialog::getOpenFileName(this, QStringLiteral("Load Search"), QString(),
-                                            QStringLiteral("Catalog Search (*.TXS *.txs);;"
-                                                           "All Files (*)"));
+    TFileQuestion q;
+    q.Title = QStringLiteral("Load Search");
+    q.Filter = QStringLiteral("Catalog Search (*.TXS *.txs);;All Files (*)");
+    q.Over = this;
+    QString path = main_.Questions().AskFile(q);
     if (!path.isEmpty()) LoadSearchFile(path);
 }
 
 void TfrmSearch::tbSaveClick() {
-    QString path;
-    if (PathHook) {
-        path = PathHook(true);
-    } else {
-        QFileDialog dlg(this, QStringLiteral("Save Search"));
-        dlg.setAcceptMode(QFileDialog::AcceptSave);
-        dlg.setNameFilters(
-            {QStringLiteral("Catalog Search (*.TXS *.txs)"), QStringLiteral("All Files (*)")});
-        dlg.setDefaultSuffix(QString::fromLatin1(kSavedSearchExtension));
-        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
-            path = dlg.selectedFiles().first();
-    }
+    TFileQuestion q;
+    q.Title = QStringLiteral("Save Search");
+    q.Filter = QStringLiteral("Catalog Search (*.TXS *.txs);;All Files (*)");
+    q.DefaultSuffix = QString::fromLatin1(kSavedSearchExtension);
+    q.Save = true;
+    q.Over = this;
+    QString path = main_.Questions().AskFile(q);
     if (!path.isEmpty()) SaveSearchFile(path);
 }
 

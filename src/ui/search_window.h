@@ -75,9 +75,6 @@ public:
     TSearchCollectionModel* ColModel() const { return colModel_; }
     const TSortState& SortState() const { return sort_; }
 
-    // Tests answer the file dialogs here: save?, suggested -> path ("" cancels).
-    static inline std::function<QString(bool save)> PathHook;
-
     QToolBar* tb = nullptr;
     QAction* tbFind = nullptr;
     QAction* tbNew = nullptr;

@@ -29,7 +29,6 @@ QString QuestionText(const std::string& key, const std::string& arg) {
 } // namespace
 
 TAnswer TUiQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
-    if (AskHook) return AskHook(key, arg, buttons);
     QMessageBox::StandardButtons b;
     switch (buttons) {
     case TButtons::YesNo:
@@ -61,12 +60,10 @@ void TUiQuestions::ShowError(const std::string& key, const std::string& arg) {
 }
 
 void TUiQuestions::ShowErrorText(const QString& text) {
-    if (ErrorHook) return ErrorHook(text);
     QMessageBox::critical(parent_, QApplication::applicationDisplayName(), text);
 }
 
 void TUiQuestions::ShowInfo(const QString& text) {
-    if (ErrorHook) return ErrorHook(text);
     QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
 }
 
@@ -76,7 +73,6 @@ const QString& TUiQuestions::CatalogFilter() {
 }
 
 std::string TUiQuestions::AskSavePath(const std::string& suggested) {
-    if (PathHook) return PathHook(true, suggested);
     QString path =
         QFileDialog::getSaveFileName(parent_, QString(), QStr(suggested), CatalogFilter(), nullptr,
                                      QFileDialog::DontConfirmOverwrite);
@@ -87,6 +83,14 @@ std::string TUiQuestions::AskSavePath(const std::string& suggested) {
 }
 
 std::string TUiQuestions::AskOpenPath(const QString& title) {
-    if (PathHook) return PathHook(false, {});
     return StdStr(QFileDialog::getOpenFileName(parent_, title, QString(), CatalogFilter()));
+}
+
+QString TUiQuestions::AskFile(const TFileQuestion& question) {
+    QFileDialog dlg(question.Over ? question.Over : parent_, question.Title, question.Start,
+                    question.Filter);
+    if (question.Save) dlg.setAcceptMode(QFileDialog::AcceptSave);
+    if (!question.DefaultSuffix.isEmpty()) dlg.setDefaultSuffix(question.DefaultSuffix);
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+    return dlg.selectedFiles().first();
 }

@@ -3,7 +3,6 @@
 #include "settings/questions.h"
 
 #include <QtCore/QString>
-#include <functional>
 #include <string>
 
 class QWidget;
@@ -13,10 +12,23 @@ std::string StdStr(const QString& s);
 // The message table's display text of `key` with `arg` filled in.
 QString MsgText(std::string_view key, std::string_view arg = {});
 
-// The questions of the desktop program's windows: those of the core, and
-// the catalog file to open and the texts that are not message keys.
+// A file to pick with a file dialog.
+struct TFileQuestion {
+    QString Title;
+    QString Start;         // the file or folder the dialog opens at
+    QString Filter;        // name filters, ";;" between them
+    QString DefaultSuffix; // added to a name typed without one
+    bool Save = false;
+    QWidget* Over = nullptr; // the window the dialog sits over; the main window when null
+};
+
+// The questions of the desktop program's windows: those of the core, the
+// files to open or write, and the texts that are not message keys. Windows
+// take it from whoever creates them, so tests can answer in their place.
 class IUiQuestions : public IQuestions {
 public:
+    // The file picked; empty when cancelled.
+    virtual QString AskFile(const TFileQuestion& question) = 0;
     // A catalog file to open; empty when cancelled.
     virtual std::string AskOpenPath(const QString& title) = 0;
     // An error text that is not a message key (exceptions from elsewhere).
@@ -24,8 +36,7 @@ public:
     virtual void ShowInfo(const QString& text) = 0;
 };
 
-// The desktop program's answers: message boxes and file dialogs. Tests set
-// the hooks to answer without a window.
+// The desktop program's answers: message boxes and file dialogs.
 class TUiQuestions : public IUiQuestions {
 public:
     explicit TUiQuestions(QWidget* parent) : parent_(parent) {}
@@ -34,17 +45,11 @@ public:
     void ShowError(const std::string& key, const std::string& arg) override;
     std::string AskSavePath(const std::string& suggested) override;
     std::string AskOpenPath(const QString& title) override;
+    QString AskFile(const TFileQuestion& question) override;
     void ShowErrorText(const QString& text) override;
     void ShowInfo(const QString& text) override;
 
     static const QString& CatalogFilter();
-
-    // key, arg, buttons -> answer.
-    static inline std::function<TAnswer(const std::string&, const std::string&, TButtons)> AskHook;
-    // Every error shown, as display text.
-    static inline std::function<void(const QString&)> ErrorHook;
-    // save?, suggested -> path ("" cancels).
-    static inline std::function<std::string(bool, const std::string&)> PathHook;
 
 private:
     QWidget* parent_;

@@ -5,7 +5,6 @@
 #include "settings/settings_store.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
-#include "ui/ui_questions.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -18,11 +17,7 @@
 
 TMainWindowFixture::TMainWindowFixture() = default;
 
-TMainWindowFixture::~TMainWindowFixture() {
-    TUiQuestions::AskHook = nullptr;
-    TUiQuestions::ErrorHook = nullptr;
-    TUiQuestions::PathHook = nullptr;
-}
+TMainWindowFixture::~TMainWindowFixture() = default;
 
 void TMainWindowFixture::SetUpWindows() {
     QVERIFY(tmp_.isValid());
@@ -31,38 +26,16 @@ void TMainWindowFixture::SetUpWindows() {
     qputenv("XDG_DATA_HOME", Path("data").toUtf8());
     qputenv("XDG_RUNTIME_DIR", Path("runtime").toUtf8());
     QDir().mkpath(Path("runtime"));
-    TUiQuestions::AskHook = [this](const std::string& key, const std::string& arg, TButtons b) {
-        Asked.push_back({key, arg});
-        TAnswer a = TAnswer::Yes;
-        if (!Answers.empty()) {
-            a = Answers.front();
-            Answers.pop_front();
-        }
-        if (a == TAnswer::Yes && b == TButtons::OkCancel) a = TAnswer::Ok;
-        if (a == TAnswer::Ok && b != TButtons::OkCancel) a = TAnswer::Yes;
-        return a;
-    };
-    TUiQuestions::ErrorHook = [this](const QString& text) { Errors << text; };
-    TUiQuestions::PathHook = [this](bool, const std::string&) {
-        AskedForPath = true;
-        if (Paths.empty()) return std::string();
-        std::string p = Paths.front();
-        Paths.pop_front();
-        return p;
-    };
 }
 
 void TMainWindowFixture::ResetAnswers() {
-    Asked.clear();
-    Answers.clear();
-    Errors.clear();
-    Paths.clear();
-    AskedForPath = false;
+    Script.Clear();
     ResetMessageTable();
 }
 
 std::unique_ptr<TfrmMain> TMainWindowFixture::MakeWindow() {
     auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
+    w->SetQuestions(Script);
     w->GD().ActionEndBeep = false;
     w->GD().Progress.ActionEndBeep = false;
     w->resize(1000, 700);

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "settings/questions.h"
+#include "support/scripted_questions.h"
 
-#include <QtCore/QStringList>
 #include <QtCore/QTemporaryDir>
-#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -26,22 +24,18 @@ class TTreeNode;
 //           QCOMPARE(Asked[0].Key, std::string("confDelete"));
 class TMainWindowFixture {
 public:
-    struct TAsked {
-        std::string Key;
-        std::string Arg;
-    };
-
     TMainWindowFixture();
     virtual ~TMainWindowFixture();
 
-    // Points the program's folders into the temporary folder and installs the answers.
+    // Points the program's folders into the temporary folder.
     void SetUpWindows();
     // Forgets what was asked and the queued answers; resets the message table.
     void ResetAnswers();
 
     // `name` inside the temporary folder.
     QString Path(const QString& name) const { return tmp_.filePath(name); }
-    // A shown, active main window on an in-memory settings store, without beeps.
+    // A shown, active main window on an in-memory settings store, without beeps,
+    // asking Script.
     std::unique_ptr<TfrmMain> MakeWindow();
     // Files of the given sizes (relative path, bytes) under Path(name); returns the folder.
     QString WriteSource(const QString& name, const std::vector<std::pair<QString, qint64>>& files);
@@ -50,11 +44,13 @@ public:
     // The keys of Asked, in order.
     std::vector<std::string> AskedKeys() const;
 
-    std::vector<TAsked> Asked;     // every question, in order
-    std::deque<TAnswer> Answers;   // answers to give in order; Yes (Ok) once empty
-    QStringList Errors;            // every error shown, as display text
-    std::deque<std::string> Paths; // file-dialog answers in order; cancel once empty
-    bool AskedForPath = false;
+    // The answers of every window made here, and short names for its parts.
+    TScriptedQuestions Script;
+    std::vector<TScriptedQuestions::TAsked>& Asked = Script.Asked;
+    std::deque<TAnswer>& Answers = Script.Answers;
+    QStringList& Errors = Script.Errors;
+    std::deque<std::string>& Paths = Script.Paths;
+    bool& AskedForPath = Script.AskedForPath;
 
 private:
     QTemporaryDir tmp_;

@@ -78,10 +78,7 @@ private:
 private slots:
     void initTestCase() { SetUpWindows(); }
 
-    void init() {
-        ResetAnswers();
-        TfrmSearch::PathHook = nullptr;
-    }
+    void init() { ResetAnswers(); }
 
     // Criteria set in the controls, Find, the rows and statistics, sorting by
     // size with the shared direction state, duplicates, and Locate.
@@ -237,7 +234,7 @@ private slots:
         s.edcolCom->setText("memo");
         s.cbCase->setChecked(true);
         const QString file = Path("saved.TXS");
-        TfrmSearch::PathHook = [&](bool save) { return save ? file : file; };
+        Paths = {file.toStdString(), file.toStdString()};
         s.tbSaveClick();
         QVERIFY(QFileInfo::exists(file));
 
@@ -272,7 +269,7 @@ private slots:
         QVERIFY(s.edSize->isEnabled());
 
         // A file that cannot be read shows an error and changes nothing.
-        TfrmSearch::PathHook = [&](bool) { return Path("missing.TXS"); };
+        Paths = {Path("missing.TXS").toStdString()};
         s.tbLoadClick();
         QCOMPARE(Errors.size(), 1);
         QCOMPARE(s.edSearch->text(), QString("name ü"));
