@@ -47,9 +47,13 @@ public:
 
     // Lets window events run, unless the last turn was less than 30 ms ago.
     void ProcessEvents() const;
-    // The next turn is skipped (the state clears a stop request right after it
-    // turns busy, so no Stop click may run in between).
-    void SkipNextTurn() { skip_ = true; }
+    // An operation turns busy: the next turn is skipped (the state clears a
+    // stop request right after it turns busy, so no Stop click may run in
+    // between), and the one after runs at once whatever ran before.
+    void SkipNextTurn() {
+        skip_ = true;
+        timer_.invalidate();
+    }
     // A new operation: its first poll lets events run at once.
     void Restart() { timer_.invalidate(); }
 

@@ -427,11 +427,9 @@ private slots:
         }
         w->tbFindClick();
         TfrmSearch& s = w->SearchWindow();
-        // The window lets events run at most every 30 ms: let that time pass
-        // first, so that the search's first turn comes however fast it is.
-        QTest::qWait(50);
         bool busySeen = false;
-        // Runs at the search's first turn of the event queue.
+        // Runs at the search's first turn of the event queue, its second poll
+        // for Stop, however recently another operation let events run.
         QTimer::singleShot(0, [&] {
             busySeen = s.Searching() && !w->GD().Progress.Idle() && !s.tbFind->isEnabled() &&
                        s.tbStop->isEnabled();
