@@ -14,6 +14,14 @@ constexpr int64_t kMinFolderRecord = 4 + 8 + 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
 constexpr int64_t kMinEntryRecord22 = 4 + 8 + 8 + 4 + 4 + 1;
 constexpr int64_t kMinCollectionRecord = 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
 
+// The entry record's folder byte. Older files hold 0 and 1 only, and a folder
+// entry named like an archive was taken for one; 2 and 3 say what the name
+// would get wrong, and older builds still read them as folder entries.
+constexpr uint8_t kFileEntry = 0;
+constexpr uint8_t kFolderEntryByName = 1;
+constexpr uint8_t kArchiveEntry = 2;
+constexpr uint8_t kPlainFolderEntry = 3;
+
 struct THeader {
     std::string Version, Comments, Category;
     int32_t FolderRecordCount = 0, CollectionRecordCount = 0, CategoryRecordCount = 0;
@@ -70,7 +78,12 @@ std::unique_ptr<TLibFolderItem> ReadEntryRecord(TLibFileReader& in, bool withTag
     if (e->Size < 0) in.DamagedAt(at, "a size of " + std::to_string(e->Size));
     e->Category = in.ReadString();
     e->Comments = in.ReadString();
-    e->IsFolder = in.ReadByte() != 0 ? 1 : 0;
+    const uint8_t folderByte = in.ReadByte();
+    e->IsFolder = folderByte != kFileEntry ? 1 : 0;
+    if (folderByte == kArchiveEntry)
+        e->IsArchive = 1;
+    else if (e->IsFolder && folderByte != kPlainFolderEntry)
+        e->IsArchive = LooksLikeArchive(e->Caption.view()) ? 1 : 0;
     if (withTags) e->TagInfo.SetText(in.ReadString());
     ++in.EntryRecords;
     in.EntryBytes = AddSizes(in.EntryBytes, e->Size);
@@ -137,6 +150,11 @@ void LoadBody(TLibObj& lib, TLibFileReader& in, const THeader& h, IProgress& pro
         int32_t itemCount = rec->ItemCount;
         CheckCount(in, itemCount, kMinEntryRecord22, "entries");
         TLibFolder* f = rec.get();
+        if (parent) {
+            // The entry in the parent's list (read already) says whether this lists an archive.
+            const TLibFolderItem* entry = FolderOf(parent)->FindItem(f->Caption);
+            f->IsArchive = entry ? entry->IsArchive != 0 : LooksLikeArchive(f->Caption);
+        }
         AddLocation(lib, f->Location);
         TTreeNode* node =
             parent ? lib.AddFolderNode(parent, std::move(rec)) : lib.AddVolumeNode(std::move(rec));
@@ -216,13 +234,21 @@ void WriteFolderRecord(TLibFileWriter& out, const TLibFolder* f) {
     if (f->Kind == 0) ++out.VolumeRecords;
 }
 
+// Where the name tells the truth the byte stays 1, so such files are as before.
+uint8_t FolderByte(const TLibFolderItem* e) {
+    if (!e->IsFolder) return kFileEntry;
+    const bool archive = e->IsArchive != 0;
+    if (archive == LooksLikeArchive(e->Caption.view())) return kFolderEntryByName;
+    return archive ? kArchiveEntry : kPlainFolderEntry;
+}
+
 void WriteEntryRecord(TLibFileWriter& out, const TLibFolderItem* e) {
     out.WriteString(e->Caption.view());
     out.WriteDouble(e->Date);
     out.WriteInt64(e->Size);
     out.WriteString(e->Category.view());
     out.WriteString(e->Comments.view());
-    out.WriteByte(e->IsFolder ? 1 : 0);
+    out.WriteByte(FolderByte(e));
     out.WriteString(e->TagInfo.TextView());
     ++out.EntryRecords;
     out.EntryBytes = AddSizes(out.EntryBytes, e->Size);

@@ -250,11 +250,24 @@ bool IsVolume(const TLibFolder* folder) {
 }
 
 bool IsArchiveFolder(const TLibFolder* folder) {
-    return folder && folder->Parent && IsArchiveFile(folder->Caption);
+    return folder && folder->Parent && folder->IsArchive;
 }
 
 bool IsArchiveEntry(const TLibFolderItem* entry) {
-    return IsArchiveFile(entry->Caption.view());
+    return entry->IsFolder && entry->IsArchive;
+}
+
+bool LooksLikeArchive(std::string_view caption) {
+    return IsArchiveFile(caption);
+}
+
+void SetArchiveMark(TTreeNode* node, bool archive) {
+    TLibFolder* f = FolderOf(node);
+    if (!f || !f->Parent) return;
+    if (TLibFolderItem* e = f->Parent->FindItem(f->Caption)) e->IsArchive = archive ? 1 : 0;
+    if (f->IsArchive == archive) return;
+    f->IsArchive = archive;
+    SetFolderImages(node);
 }
 
 TLibFolder* GetVolume(TLibFolder* folder) {

@@ -25,9 +25,10 @@ public:
     TTreeNode* CollectionNode = nullptr; // a collections-tree node linking to this entry
     TLibFolder* Owner = nullptr;
     TTagInfo TagInfo;
-    int32_t DupCount = 0; // search only, never saved
-    uint8_t IsFolder = 0; // 1: has (or had) a folder node of its own
-    uint8_t Seen = 0;     // set when a scan meets the entry
+    int32_t DupCount = 0;  // search only, never saved
+    uint8_t IsFolder = 0;  // 1: has (or had) a folder node of its own
+    uint8_t Seen = 0;      // set when a scan meets the entry
+    uint8_t IsArchive = 0; // 1: a folder entry whose node lists an archive's members
 };
 
 // The record of one catalog-tree node: a volume (Kind 0) or a folder or archive folder (Kind 1).
@@ -59,6 +60,9 @@ public:
     int32_t Level = 0;
     TTreeNode* CollectionNode = nullptr;
     int32_t AbsoluteIndex = -1;
+    // Set by the scan that lists an archive into this node; a folder named like
+    // an archive is not one, and an archive need not be named like one.
+    bool IsArchive = false;
 
     // The entries, sorted by Caption (CompareText, exact bytes breaking ties).
     // Entries added out of order wait in an unsorted tail (found through a hash
@@ -153,8 +157,12 @@ std::string GetEntryCatalogPath(const TLibFolderItem* entry);
 std::string GetEntrySourcePath(const TLibFolderItem* entry);
 std::string GetEntryType(const TLibFolderItem* entry); // lower-case extension without the dot
 bool IsVolume(const TLibFolder* folder);
-bool IsArchiveFolder(const TLibFolder* folder);
+bool IsArchiveFolder(const TLibFolder* folder); // by the scan's mark, not by the name
 bool IsArchiveEntry(const TLibFolderItem* entry);
+// Catalogs written before the mark existed: an archive is a folder named like one.
+bool LooksLikeArchive(std::string_view caption);
+// Marks a folder node and its entry in the parent's list as an archive's member list (or not).
+void SetArchiveMark(TTreeNode* node, bool archive);
 TLibFolder* GetVolume(TLibFolder* folder);
 TTreeNode* EntryNode(const TLibFolderItem* entry);
 TLibFolder* EntryFolder(const TLibFolderItem* entry);

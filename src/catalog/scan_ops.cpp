@@ -151,11 +151,19 @@ void TVolumeScanner::ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) con
     }
 }
 
-TTreeNode* TVolumeScanner::ChildFolderNode(TTreeNode* parent, const std::string& caption) {
-    if (TTreeNode* n = parent->FindChild(caption)) return n;
+TTreeNode* TVolumeScanner::ChildFolderNode(TTreeNode* parent, const std::string& caption,
+                                           bool archive) {
+    if (TTreeNode* n = parent->FindChild(caption)) {
+        SetArchiveMark(n, archive);
+        return n;
+    }
     auto f = std::make_unique<TLibFolder>();
     f->Caption = caption;
-    if (TLibFolderItem* e = FolderOf(parent)->FindItem(caption)) e->IsFolder = 1;
+    f->IsArchive = archive;
+    if (TLibFolderItem* e = FolderOf(parent)->FindItem(caption)) {
+        e->IsFolder = 1;
+        e->IsArchive = archive ? 1 : 0;
+    }
     ApplyFolderDefaults(f.get());
     ++FoldersAdded;
     return lib_.AddFolderNode(parent, std::move(f));
@@ -246,13 +254,14 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
                 item->Caption = name;
                 item->IsFolder = 1;
                 e = lib_.AddEntry(f, std::move(item));
-            } else if (!e->IsFolder || e->Size != 0) {
+            } else if (!e->IsFolder || e->Size != 0 || e->IsArchive) {
                 // A file (or an archive) that became a folder.
                 lib_.SetEntrySize(e, 0);
                 e->TagInfo.Clear();
             }
             if (!e) return;
             e->IsFolder = 1;
+            e->IsArchive = 0;
             e->Seen = 1;
             e->Date = rec.Time; // a rescan shows the folder's time as it is now
             ApplyEntryDefaults(e, true);
@@ -270,7 +279,8 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         if (kind != TArchiveKind::None && !archiveio::IsPlainFile(fullPath()))
             kind = TArchiveKind::None;
         const bool isArchive = kind != TArchiveKind::None;
-        if (e && e->IsFolder && (e->Size == 0 || !isArchive) && node->FindChild(name)) {
+        if (e && e->IsFolder && (e->Size == 0 || !e->IsArchive || !isArchive) &&
+            node->FindChild(name)) {
             // A folder (or an archive no longer read as one) that became a file:
             // its node and everything below it are gone from the disk.
             lib_.DeleteEntries(f, {e}, false);
@@ -291,12 +301,13 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             lib_.SetEntrySize(e, rec.Size);
             e->IsFolder = isArchive ? 1 : 0;
         }
+        e->IsArchive = isArchive ? 1 : 0;
         e->Seen = 1;
         e->Date = rec.Time;
         if (isArchive) {
             if (!isNew) ApplyEntryDefaults(e, true);
             e->TagInfo.Clear();
-            TTreeNode* arch = ChildFolderNode(node, name);
+            TTreeNode* arch = ChildFolderNode(node, name, true);
             archive_ = arch;
             std::string path = fullPath();
             ReadArchive(path, nametext::DiskToCaption(path), kind);

@@ -99,7 +99,7 @@ private:
     bool StopNow();
     TTreeNode* FindPath(const std::string& path) const;
     void IndexNode(TTreeNode* node, const std::string& path);
-    TTreeNode* ChildFolderNode(TTreeNode* parent, const std::string& caption);
+    TTreeNode* ChildFolderNode(TTreeNode* parent, const std::string& caption, bool archive = false);
     void ApplyFolderDefaults(TLibFolder* f) const;
     void ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) const;
     void ReadArchive(const std::string& path, const std::string& shown, TArchiveKind kind);

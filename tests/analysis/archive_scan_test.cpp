@@ -6,10 +6,13 @@
 #include "support/temp_folder.h"
 
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -73,6 +76,16 @@ TEST_F(ArchiveScan, ExtensionListsAndFileTypesDecide) {
     WriteFile(root + "/photos.zip/inner/x.txt", "abc");
     ASSERT_EQ(mkfifo((root + "/pipe.zip").c_str(), 0644), 0);
     fs::create_symlink(root + "/comic.cbz", root + "/link.zip");
+    // A socket too: binding makes it; nothing ever listens.
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(sock, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const std::string sockPath = root + "/sock.rar";
+    ASSERT_LT(sockPath.size(), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, sockPath.c_str(), sockPath.size() + 1);
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    close(sock);
     handlers.SetExtensions(handlers.Find("ZIP"), {".ZIP", ".CBZ"});
     handlers.SetExtensions(handlers.Find("RAR"), {".RAR", ".CBR"});
 
@@ -91,9 +104,44 @@ TEST_F(ArchiveScan, ExtensionListsAndFileTypesDecide) {
     // a FIFO and a link with ZIP names are plain entries: no archive folder, no error
     EXPECT_EQ(v->FindItem("pipe.zip")->IsFolder, 0);
     EXPECT_EQ(v->FindItem("link.zip")->IsFolder, 0);
+    EXPECT_EQ(v->FindItem("sock.rar")->IsFolder, 0);
+    EXPECT_FALSE(Folder("Vol\\sock.rar\\"));
     EXPECT_FALSE(Folder("Vol\\pipe.zip\\"));
     EXPECT_FALSE(Folder("Vol\\link.zip\\"));
     EXPECT_TRUE(progress.Lines.empty()) << progress.Lines.front();
+
+    // What the scan found is what the views, search and export are told, and a
+    // save and load keep it: the cbz and cbr are archives, photos.zip a folder.
+    auto archiveMarks = [](const TLibObj& l) {
+        std::vector<std::string> out;
+        l.Tree.ForEach([&](TTreeNode* n) {
+            const TLibFolder* f = FolderOf(n);
+            for (const auto& e : f->Items())
+                if (e->IsFolder)
+                    out.push_back(e->Caption.str() + (IsArchiveEntry(e.get()) ? " A" : " F"));
+            if (f->Parent)
+                out.push_back(GetCatalogPath(f) + (IsArchiveFolder(f) ? " A" : " F") +
+                              std::to_string(n->ImageIndex));
+        });
+        return out;
+    };
+    const std::vector<std::string> marks = {"backup.tar.gz A",      "book.cbr A",
+                                            "comic.cbz A",          "disc.iso A",
+                                            "photos.zip F",         "Vol\\backup.tar.gz\\ A5",
+                                            "Vol\\book.cbr\\ A5",   "Vol\\comic.cbz\\ A5",
+                                            "Vol\\disc.iso\\ A5",   "inner F",
+                                            "Vol\\photos.zip\\ F0", "Vol\\photos.zip\\inner\\ F0"};
+    EXPECT_EQ(archiveMarks(lib), marks);
+    SaveToFile(lib, dir.File("marks.txc"), progress);
+    TLibObj loaded;
+    LoadFromFile(loaded, dir.File("marks.txc"), false, progress);
+    EXPECT_EQ(archiveMarks(loaded), marks);
+    // A rescan of what was loaded keeps them.
+    TVolumeScanner rescan(loaded, &handlers, progress);
+    rescan.Options.FolderResult = root;
+    rescan.Options.DeleteNotFound = true;
+    rescan.UpdateVolume(loaded.Tree.Root(0), &yes);
+    EXPECT_EQ(archiveMarks(loaded), marks);
 
     // with the Archives handler off, an image is a plain file again
     TLibObj again;

@@ -122,6 +122,90 @@ TEST(CatalogFile, OldVersionLoadsWithoutTagsAndMarksModified) {
     EXPECT_EQ(ReadFile(dir.File("new.txc")).size(), 127u + 4 + 5);
 }
 
+namespace {
+
+// Each folder entry and folder node with "A" for an archive, "F" for a folder.
+std::vector<std::string> ArchiveMarks(const TLibObj& lib) {
+    std::vector<std::string> out;
+    lib.Tree.ForEach([&](TTreeNode* n) {
+        const TLibFolder* f = FolderOf(n);
+        if (f->Parent) out.push_back(GetCatalogPath(f) + (IsArchiveFolder(f) ? " A" : " F"));
+        for (const auto& e : f->Items())
+            if (e->IsFolder)
+                out.push_back(e->Caption.str() + (IsArchiveEntry(e.get()) ? " A" : " F"));
+    });
+    return out;
+}
+
+} // namespace
+
+// Files written before archives were marked: a folder entry named like an
+// archive is one, as it always was, and saving writes the same bytes again.
+TEST(CatalogFile, OlderFilesKeepTheNameRuleAndSaveUnchanged) {
+    TTempFolder dir;
+    const std::string old = TCatalogBytes()
+                                .Header("Tamblix 2.3", 4, 0, 0)
+                                .Folder("CD1", 0, 0, 4, 0, "D:\\")
+                                .Entry("comic.cbz", 70, true)
+                                .Entry("docs", 0, true, 1)
+                                .Entry("pack.zip", 50, true, 1)
+                                .Entry("photos.zip", 0, true, 1)
+                                .Folder("docs", 1, 1, 0, 1)
+                                .Folder("pack.zip", 1, 1, 1, 2)
+                                .Entry("in.txt", 3, true)
+                                .Folder("photos.zip", 1, 1, 0, 3)
+                                .data;
+    WriteFile(dir.File("old.txc"), old);
+    TLibObj lib;
+    LoadFromFile(lib, dir.File("old.txc"), false, quiet);
+    EXPECT_EQ(ArchiveMarks(lib),
+              (std::vector<std::string>{"docs F", "pack.zip A", "photos.zip A", "CD1\\docs\\ F",
+                                        "CD1\\pack.zip\\ A", "CD1\\photos.zip\\ A"}));
+    EXPECT_FALSE(IsArchiveEntry(FolderOf(lib.Tree.Root(0))->FindItem("comic.cbz")));
+    SaveToFile(lib, dir.File("again.txc"), quiet);
+    EXPECT_EQ(ReadFile(dir.File("again.txc")), old);
+}
+
+// A scan's marks where the name misleads: stored as 2 (archive) and 3 (folder),
+// which builds that know only 0 and 1 still read as folder entries.
+TEST(CatalogFile, ArchiveMarksRoundTrip) {
+    TTempFolder dir;
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    TTreeNode* cd = NewVolume(lib, "CD1", "D:\\");
+    b.Archive(cd, "comic.cbz", 70);
+    b.Folder(cd, "photos.zip");
+    b.Archive(cd, "pack.zip", 50);
+    SaveToFile(lib, dir.File("marks.txc"), quiet);
+    const std::string expected = TCatalogBytes()
+                                     .Header("Tamblix 2.3", 4, 0, 0)
+                                     .Folder("CD1", 0, 0, 3, 0, "D:\\")
+                                     .Entry("comic.cbz", 70, true, 2)
+                                     .Entry("pack.zip", 50, true, 1)
+                                     .Entry("photos.zip", 0, true, 3)
+                                     .Folder("comic.cbz", 1, 1, 0, 1)
+                                     .Folder("pack.zip", 1, 1, 0, 2)
+                                     .Folder("photos.zip", 1, 1, 0, 3)
+                                     .data;
+    EXPECT_EQ(ReadFile(dir.File("marks.txc")), expected);
+    TLibObj loaded;
+    LoadFromFile(loaded, dir.File("marks.txc"), false, quiet);
+    const std::vector<std::string> marks = {"comic.cbz A",       "pack.zip A",
+                                            "photos.zip F",      "CD1\\comic.cbz\\ A",
+                                            "CD1\\pack.zip\\ A", "CD1\\photos.zip\\ F"};
+    EXPECT_EQ(ArchiveMarks(loaded), marks);
+    // A node whose entry is missing from its parent's list falls back to the name.
+    WriteFile(dir.File("orphan.txc"), TCatalogBytes()
+                                          .Header("Tamblix 2.3", 3, 0, 0)
+                                          .Folder("CD1", 0, 0, 0, 0, "D:\\")
+                                          .Folder("a.rar", 1, 1, 0, 1)
+                                          .Folder("b", 1, 1, 0, 2)
+                                          .data);
+    TLibObj orphan;
+    LoadFromFile(orphan, dir.File("orphan.txc"), false, quiet);
+    EXPECT_EQ(ArchiveMarks(orphan), (std::vector<std::string>{"CD1\\a.rar\\ A", "CD1\\b\\ F"}));
+}
+
 TEST(CatalogFile, LevelPlacement) {
     TTempFolder dir;
     // V0, a(1), b(2), c(3), d(1) -> d is a sibling of a; then another volume.
@@ -347,13 +431,13 @@ TEST(CatalogFile, SaveQuestions) {
 TEST(CatalogFile, UnmatchedFileLinkKeepsItsPathAndLinksOnceTheEntryIsBack) {
     TTempFolder dir;
     dir.Write("l.txc", TCatalogBytes()
-                                    .Header("Tamblix 2.3", 2, 2, 0)
-                                    .Folder("CD", 0, 0, 0, 0)
-                                    .Folder("sub", 1, 1, 1, 1)
-                                    .Entry("f.txt", 1, true)
-                                    .Col("gone", 2, 0, 1, "CD\\sub\\later.txt")
-                                    .Col("lost", 1, 0, 7, "CD\\elsewhere\\")
-                                    .data);
+                           .Header("Tamblix 2.3", 2, 2, 0)
+                           .Folder("CD", 0, 0, 0, 0)
+                           .Folder("sub", 1, 1, 1, 1)
+                           .Entry("f.txt", 1, true)
+                           .Col("gone", 2, 0, 1, "CD\\sub\\later.txt")
+                           .Col("lost", 1, 0, 7, "CD\\elsewhere\\")
+                           .data);
     TLibObj lib;
     LoadFromFile(lib, dir.File("l.txc"), false, quiet);
     SaveToFile(lib, dir.File("again.txc"), quiet);

@@ -26,9 +26,12 @@ TTreeNode* TCatalogBuilder::Folder(TTreeNode* parent, const std::string& caption
 
 TTreeNode* TCatalogBuilder::Archive(TTreeNode* parent, const std::string& caption, int64_t size) {
     // The size goes in with the entry, so that the folder totals count it.
-    File(parent, caption, size)->IsFolder = 1;
+    TLibFolderItem* e = File(parent, caption, size);
+    e->IsFolder = 1;
+    e->IsArchive = 1;
     auto f = std::make_unique<TLibFolder>();
     f->Caption = caption;
+    f->IsArchive = true;
     return lib_.AddFolderNode(parent, std::move(f));
 }
 
@@ -84,9 +87,9 @@ TCatalogBytes& TCatalogBytes::Folder(const std::string& caption, int32_t level, 
         source);
 }
 
-TCatalogBytes& TCatalogBytes::Entry(const std::string& caption, int64_t size, bool tags,
-                                    bool folder, const std::string& tagText) {
-    S(caption).F64(0).I64(size).S("").S("").B(folder ? 1 : 0);
+TCatalogBytes& TCatalogBytes::Entry(const std::string& caption, int64_t size, bool tags, int folder,
+                                    const std::string& tagText) {
+    S(caption).F64(0).I64(size).S("").S("").B(static_cast<uint8_t>(folder));
     if (tags) S(tagText);
     return *this;
 }

@@ -52,7 +52,8 @@ public:
     TCatalogBytes& Header(const std::string& version, int32_t folders, int32_t cols, int32_t cats);
     TCatalogBytes& Folder(const std::string& caption, int32_t level, int32_t kind, int32_t items,
                           int32_t index, const std::string& source = "");
-    TCatalogBytes& Entry(const std::string& caption, int64_t size, bool tags, bool folder = false,
+    // `folder` is the stored folder byte: 0 file, 1 folder (older files), 2 archive, 3 folder.
+    TCatalogBytes& Entry(const std::string& caption, int64_t size, bool tags, int folder = 0,
                          const std::string& tagText = "");
     TCatalogBytes& Col(const std::string& caption, int32_t kind, int32_t level, int32_t folderIndex,
                        const std::string& linkPath);

@@ -19,9 +19,11 @@
 
 namespace {
 
-TLibFolderItem* AddItem(TLibObj& lib, TLibFolder* f, const char* name, int64_t size, bool folder) {
+TLibFolderItem* AddItem(TLibObj& lib, TLibFolder* f, const char* name, int64_t size, bool folder,
+                        bool archive = false) {
     TLibFolderItem* e = TCatalogBuilder(lib).File(f->Node, name, size);
     e->IsFolder = folder ? 1 : 0;
+    e->IsArchive = archive ? 1 : 0;
     return e;
 }
 
@@ -37,7 +39,7 @@ private slots:
         TLibFolder* f = FolderOf(vol);
         AddItem(lib, f, "b.txt", 5, false);
         AddItem(lib, f, "Sub", 0, true);
-        AddItem(lib, f, "pack.zip", 50, true); // an archive sorts with the files
+        AddItem(lib, f, "pack.zip", 50, true, true); // an archive sorts with the files
         AddItem(lib, f, "A.txt", 7, false);
         AddItem(lib, f, "apple", 0, true);
         TGlobalData gd(QDir::tempPath().toStdString());
@@ -55,6 +57,20 @@ private slots:
         m.SortBy(2, 2);
         QCOMPARE(m.EntryAt(m.rowCount() - 1)->Caption.str(), std::string("pack.zip"));
         QCOMPARE(m.CellText(m.EntryAt(m.rowCount() - 1), TEntryListModel::kSize), QString("50"));
+        // The scan's mark decides, not the name: a folder named like an
+        // archive is a folder, an archive named otherwise is an archive.
+        AddItem(lib, f, "photos.zip", 0, true);
+        AddItem(lib, f, "comic.cbz", 70, true, true);
+        m.SetFolder(f);
+        m.SortBy(0, 0);
+        QCOMPARE(captions(), (QStringList{"apple", "photos.zip", "Sub", "A.txt", "b.txt",
+                                          "comic.cbz", "pack.zip"}));
+        auto icon = [&](int row) {
+            return m.data(m.index(row, 0), Qt::DecorationRole).value<QIcon>().cacheKey();
+        };
+        QCOMPARE(icon(1), icon(0));
+        QVERIFY(icon(5) != icon(0));
+        QCOMPARE(icon(5), icon(6));
         // A frozen model lets go of the folder.
         m.SetFrozen(true);
         QCOMPARE(m.rowCount(), 0);
