@@ -34,15 +34,12 @@ void TAACfile::ResetData() {
     BitRate = 0;
     BitrateTypeID = 0;
     Frames = 0;
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-    APEtag.ResetData();
+    ResetTags();
 }
 
 bool TAACfile::ReadFromFile(const std::string& path) {
     ResetData();
-    if (!ID3v2.ReadFromFile(path) || !ID3v1.ReadFromFile(path) || !APEtag.ReadFromFile(path))
-        return false;
+    if (!ReadTags(path)) return false;
     TBinaryFile f(path);
     if (!f.IsOpen()) return false;
     FileSize = f.Size();

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "tags/ape_tag.h"
-#include "tags/id3v1.h"
-#include "tags/id3v2.h"
+#include "tags/file_tags.h"
 
 #include <cstdint>
 #include <string>
 
 // A raw AAC file: one ADIF header, or a run of ADTS frames.
-class TAACfile {
+class TAACfile : public TFileTags {
 public:
     TAACfile() { ResetData(); }
     void ResetData();
@@ -29,9 +27,6 @@ public:
     int32_t BitRate;       // bit/s
     uint8_t BitrateTypeID; // 0 unknown, 1 CBR, 2 VBR
     int64_t Frames;        // ADTS frames counted when every frame was walked
-    TID3v1 ID3v1;
-    TID3v2 ID3v2;
-    TAPEtag APEtag;
 
 private:
     void ReadADIF(class TBinaryFile& f);

@@ -29,16 +29,12 @@ void TMusepackFile::ResetData() {
     Channels = 0;
     SampleRate = 0;
     Samples = 0;
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-    APEtag.ResetData();
+    ResetTags();
 }
 
 bool TMusepackFile::ReadFromFile(const std::string& path) {
     ResetData();
-    ID3v1.ReadFromFile(path);
-    ID3v2.ReadFromFile(path);
-    APEtag.ReadFromFile(path);
+    ReadTags(path);
     TBinaryFile f(path);
     if (!f.IsOpen()) return false;
     FileSize = f.Size();

@@ -1,15 +1,13 @@
 #pragma once
 
-#include "tags/ape_tag.h"
-#include "tags/id3v1.h"
-#include "tags/id3v2.h"
+#include "tags/file_tags.h"
 
 #include <cstdint>
 #include <string>
 
 // A Musepack file, stream version 7 ("MP+") or 8 ("MPCK"), with the APE tag
 // it usually carries.
-class TMusepackFile {
+class TMusepackFile : public TFileTags {
 public:
     TMusepackFile() { ResetData(); }
     void ResetData();
@@ -22,9 +20,6 @@ public:
     uint8_t Channels;
     uint32_t SampleRate;
     int64_t Samples; // per channel, without the encoder's leading silence
-    TID3v1 ID3v1;
-    TID3v2 ID3v2;
-    TAPEtag APEtag;
 
 private:
     void ReadSV7(const unsigned char* b);

@@ -8,16 +8,12 @@
 void TOptimFrog::ResetData() {
     FileSize = 0;
     Header = THeader();
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-    APEtag.ResetData();
+    ResetTags();
 }
 
 bool TOptimFrog::ReadFromFile(const std::string& path) {
     ResetData();
-    ID3v1.ReadFromFile(path);
-    ID3v2.ReadFromFile(path);
-    APEtag.ReadFromFile(path);
+    ReadTags(path);
     TBinaryFile f(path);
     if (!f.IsOpen()) return false;
     FileSize = f.Size();

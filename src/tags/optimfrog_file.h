@@ -1,14 +1,12 @@
 #pragma once
 
-#include "tags/ape_tag.h"
-#include "tags/id3v1.h"
-#include "tags/id3v2.h"
+#include "tags/file_tags.h"
 
 #include <cstdint>
 #include <string>
 
 // The 23-byte header of an OptimFROG file, with its tags.
-class TOptimFrog {
+class TOptimFrog : public TFileTags {
 public:
     struct THeader {
         char ID[4] = {};
@@ -35,7 +33,4 @@ public:
 
     int64_t FileSize;
     THeader Header;
-    TID3v1 ID3v1;
-    TID3v2 ID3v2;
-    TAPEtag APEtag;
 };

@@ -3,6 +3,7 @@
 #include "tags/aac_file.h"
 #include "tags/ape_tag.h"
 #include "tags/cda_track.h"
+#include "tags/file_tags.h"
 #include "tags/flac_file.h"
 #include "tags/id3v1.h"
 #include "tags/id3v2.h"
@@ -65,6 +66,13 @@ void PutAPE(const TAPEtag& t, TTagInfo& info) {
     PutTagKeys(info, t.Artist, t.Title, t.Album, t.Year, t.Genre, t.Comment, t.Track);
 }
 
+// ID3v1, then APE, then ID3v2: the later write wins where it has a value.
+void PutFileTags(const TFileTags& t, TTagInfo& info) {
+    PutID3v1(t.ID3v1, info);
+    PutAPE(t.APEtag, info);
+    PutID3v2(t.ID3v2, info);
+}
+
 void PutVorbisComment(const TVorbisComment& c, TTagInfo& info) {
     PutTagKeys(info, c.Artist, c.Title, c.Album, c.Date, c.Genre, c.Comment, c.Track);
 }
@@ -90,13 +98,10 @@ void PutOpus(const TOpusFile& r, TTagInfo& info) {
 }
 
 bool StepMP3(const std::string& path, TTagInfo& info) {
-    TID3v1 v1;
-    if (v1.ReadFromFile(path)) PutID3v1(v1, info);
-    TAPEtag ape;
-    if (ape.ReadFromFile(path)) PutAPE(ape, info);
-    TID3v2 v2;
-    if (v2.ReadFromFile(path)) PutID3v2(v2, info);
-    return v1.Exists || ape.Exists || v2.Exists;
+    TFileTags t;
+    t.ReadTags(path);
+    PutFileTags(t, info);
+    return t.AnyTagExists();
 }
 
 bool StepMPG(const std::string& path, TTagInfo& info) {
@@ -203,10 +208,8 @@ bool StepVQF(const std::string& path, TTagInfo& info) {
 bool StepAAC(const std::string& path, TTagInfo& info) {
     TAACfile r;
     if (!r.ReadFromFile(path)) return false;
-    PutID3v1(r.ID3v1, info);
-    PutAPE(r.APEtag, info);
-    PutID3v2(r.ID3v2, info);
-    if (r.HeaderTypeID == 0) return r.ID3v1.Exists || r.APEtag.Exists || r.ID3v2.Exists;
+    PutFileTags(r, info);
+    if (r.HeaderTypeID == 0) return r.AnyTagExists();
     info.SetValue("MPEGVersionid", r.MPEGVersionID);
     info.SetValue("SampleRateHZ", r.SampleRate);
     info.SetValue("BitRateKBS", RoundKbs(r.BitRate / 1000.0));

@@ -22,16 +22,12 @@ void TWAVPackfile::ResetData() {
     Bits = 0;
     BitRate = 0;
     Duration = 0;
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-    APEtag.ResetData();
+    ResetTags();
 }
 
 bool TWAVPackfile::ReadFromFile(const std::string& path) {
     ResetData();
-    ID3v2.ReadFromFile(path);
-    ID3v1.ReadFromFile(path);
-    APEtag.ReadFromFile(path);
+    ReadTags(path);
     int64_t tags = (ID3v1.Exists ? 128 : 0) + (ID3v2.Exists ? ID3v2.Size : 0) +
                    (APEtag.Exists ? APEtag.Size : 0);
     TBinaryFile f(path);

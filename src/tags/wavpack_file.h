@@ -1,15 +1,13 @@
 #pragma once
 
-#include "tags/ape_tag.h"
-#include "tags/id3v1.h"
-#include "tags/id3v2.h"
+#include "tags/file_tags.h"
 
 #include <cstdint>
 #include <string>
 
 // A WavPack file: the RIFF layout of version 3 (and plain PCM WAVE), and the
 // block layout of version 4 and later.
-class TWAVPackfile {
+class TWAVPackfile : public TFileTags {
 public:
     TWAVPackfile() { ResetData(); }
     void ResetData();
@@ -24,9 +22,6 @@ public:
     int32_t Bits;
     double BitRate; // kbit/s
     double Duration;
-    TID3v1 ID3v1;
-    TID3v2 ID3v2;
-    TAPEtag APEtag;
 
 private:
     bool ReadRiff(class TBinaryFile& f, int64_t pos, int64_t tags);
