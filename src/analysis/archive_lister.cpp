@@ -10,7 +10,9 @@
 #include <clocale>
 #include <cstring>
 #include <locale.h>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -91,6 +93,26 @@ std::string MemberName(archive_entry* entry) {
     return name;
 }
 
+// A disc image whose volume recognition area names UDF but no ISO 9660
+// directory. The library has no UDF reader, and such an image's blank system
+// area reads as an empty TAR archive: it would be listed with no members.
+bool IsUdfOnlyImage(int fd) {
+    constexpr off_t kArea = 32768;
+    constexpr size_t kSector = 2048;
+    constexpr int kMaxDescriptors = 32; // 4096-byte sectors take two steps each
+    bool udf = false;
+    for (int i = 0; i < kMaxDescriptors; ++i) {
+        char id[6];
+        if (pread(fd, id, sizeof id, kArea + static_cast<off_t>(i) * kSector) !=
+            static_cast<ssize_t>(sizeof id))
+            break;
+        const std::string_view name(id + 1, 5);
+        if (name == "CD001") return false;
+        if (name == "NSR02" || name == "NSR03") udf = true;
+    }
+    return udf;
+}
+
 } // namespace
 
 void TArchiveLister::List(const std::string& path) {
@@ -100,6 +122,8 @@ void TArchiveLister::List(const std::string& path) {
     if (fstat(file.Get(), &st) != 0) Fail(path, std::strerror(errno));
     // A FIFO or a device with an archive's name is never read: it could block or never end.
     if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
+    if (IsUdfOnlyImage(file.Get()))
+        Fail(path, "a UDF image without an ISO 9660 directory; its members cannot be listed");
 
     TUtf8Names utf8; // before the reader, which picks its conversions when made
     TArchiveReader reader;

@@ -155,6 +155,24 @@ TEST_F(ArchiveScan, ExtensionListsAndFileTypesDecide) {
     EXPECT_EQ(w->FindItem("comic.cbz")->IsFolder, 1);
 }
 
+// A UDF image without an ISO 9660 side cannot be listed: it stays an archive
+// entry without members and the log says why, where it would otherwise pass
+// for an empty archive. An image with both sides lists its ISO 9660 members.
+TEST_F(ArchiveScan, UdfOnlyImagesSaySoAndStay) {
+    Copy("udf_only.iso", "backup.iso");
+    Copy("kinds.iso", "both.iso");
+    TLibFolder* v = Add();
+    ASSERT_TRUE(v);
+    EXPECT_TRUE(IsArchiveEntry(v->FindItem("backup.iso")));
+    EXPECT_EQ(v->FindItem("backup.iso")->Size, 65536);
+    EXPECT_TRUE(Captions(Folder("Vol\\backup.iso\\")).empty());
+    EXPECT_EQ(Captions(Folder("Vol\\both.iso\\")).size(), 3u);
+    ASSERT_EQ(progress.Lines.size(), 1u);
+    EXPECT_NE(progress.Lines[0].find("backup.iso: a UDF image without an ISO 9660 directory"),
+              std::string::npos)
+        << progress.Lines[0];
+}
+
 // A member that starts in an earlier volume is catalogued once, with the
 // volume it starts in; encrypted headers are reported as password-protected.
 TEST_F(ArchiveScan, MultiVolumeRarAndLockedArchives) {

@@ -55,3 +55,10 @@ find kinds -exec touch -d '2005-03-07 14:20:10' {} +
 rm -f "$out/kinds.iso"
 xorriso -as mkisofs -quiet -no-pad -R -J -V KINDS -o "$out/kinds.iso" kinds 2>/dev/null
 (cd kinds && rm -f "$out/kinds.cab" && gcab -c "$out/kinds.cab" a.txt docs/readme.txt)
+
+# An empty UDF file system with no ISO 9660 side, as some burners write discs:
+# the archive library cannot list it. Needs udftools.
+rm -f "$out/udf_only.iso"
+truncate -s 64K "$out/udf_only.iso"
+mkudffs --media-type=hd --blocksize=512 --label=UDFONLY \
+    --uuid=0123456789abcdef "$out/udf_only.iso" >/dev/null
