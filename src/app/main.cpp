@@ -8,6 +8,7 @@
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
 #include "ui/single_instance.h"
+#include "ui/space_window.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QTimer>
@@ -29,7 +30,7 @@ QString ScreenshotDir() {
     return env ? QString::fromLocal8Bit(env) : QString();
 }
 
-// Screenshots of the main window in each tab and of the new-volume dialog.
+// Screenshots of the main window in each tab, the space view and the new-volume dialog.
 void TakeScreenshots(TfrmMain& w, const QString& dir) {
     QDir().mkpath(dir);
     auto grab = [](QWidget* widget, const QString& path) {
@@ -59,6 +60,18 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
     for (int tab = 0; tab < 3; ++tab) {
         w.SetTab(tab);
         grab(&w, dir + QLatin1Char('/') + QString::fromLatin1(names[tab]));
+    }
+    // The space view of the largest volume.
+    TTreeNode* largest = nullptr;
+    for (int i = 0; i < w.Lib().Tree.RootCount(); ++i) {
+        TTreeNode* v = w.Lib().Tree.Root(i);
+        if (!largest || FolderOf(v)->VolumeSize > FolderOf(largest)->VolumeSize) largest = v;
+    }
+    if (largest) {
+        w.SelectNode(largest);
+        w.miSpaceViewClick();
+        grab(&w.SpaceWindow(), dir + QStringLiteral("/space-view.png"));
+        w.SpaceWindow().close();
     }
     QTimer::singleShot(300, &w, [&w, dir, grab] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {

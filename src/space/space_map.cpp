@@ -18,12 +18,12 @@ int64_t OwnSize(const TLibFolderItem* e) {
 
 } // namespace
 
-const TTreeNode* OpenableFolder(const TTreeNode* owner, const TLibFolderItem* entry) {
+TTreeNode* OpenableFolder(const TTreeNode* owner, const TLibFolderItem* entry) {
     if (!owner || !entry->IsFolder || IsPackedArchive(entry)) return nullptr;
     return owner->FindChild(entry->Caption.view());
 }
 
-void TSpaceTotals::Compute(const TTreeNode* root) {
+void TSpaceTotals::Compute(TTreeNode* root) {
     root_ = root;
     totals_.clear();
     if (!root) return;
@@ -80,7 +80,7 @@ TSpaceRect TSpaceMap::Inside(const TSpaceBlock& b, const TSpaceOptions& o) {
 void TSpaceMap::Build(const TSpaceTotals& totals, const TSpaceRect& area,
                       const TSpaceOptions& options) {
     blocks_.clear();
-    const TTreeNode* root = totals.Root();
+    TTreeNode* root = totals.Root();
     if (!root) return;
     TSpaceBlock top;
     top.Rect = area;
@@ -165,8 +165,7 @@ void TSpaceMap::Build(const TSpaceTotals& totals, const TSpaceRect& area,
                 c.Node = part.Folder ? part.Folder : b.Node;
                 if (c.Kind == TSpaceKind::Archive) {
                     // A click on an archive shows its member list.
-                    if (const TTreeNode* a = b.Node->FindChild(part.Entry->Caption.view()))
-                        c.Node = a;
+                    if (TTreeNode* a = b.Node->FindChild(part.Entry->Caption.view())) c.Node = a;
                 }
             }
             blocks_.push_back(c);

@@ -22,20 +22,20 @@ public:
     };
 
     // Linear in the entries below `root`; null clears.
-    void Compute(const TTreeNode* root);
-    const TTreeNode* Root() const { return root_; }
+    void Compute(TTreeNode* root);
+    TTreeNode* Root() const { return root_; }
     // Zero for a node outside the subtree.
     TTotal Of(const TTreeNode* node) const;
 
 private:
-    const TTreeNode* root_ = nullptr;
+    TTreeNode* root_ = nullptr;
     int base_ = 0; // the root's place in the tree's pre-order
     std::vector<TTotal> totals_;
 };
 
 // The folder node a folder entry opens into; null for files, archives and
 // folders the catalog has no node for.
-const TTreeNode* OpenableFolder(const TTreeNode* owner, const TLibFolderItem* entry);
+TTreeNode* OpenableFolder(const TTreeNode* owner, const TLibFolderItem* entry);
 
 // One block of the picture.
 struct TSpaceBlock {
@@ -44,7 +44,7 @@ struct TSpaceBlock {
     int64_t Files = 0; // files inside a folder, entries merged in a Rest block, else 1
     // The folder a folder block stands for; for a file (or a Rest block) the
     // folder that holds it; for a listed archive its archive node when it has one.
-    const TTreeNode* Node = nullptr;
+    TTreeNode* Node = nullptr;
     const TLibFolderItem* Entry = nullptr; // the entry shown; null for the root and Rest blocks
     int Parent = -1;
     int FirstChild = -1;
@@ -83,8 +83,8 @@ private:
         int64_t Size;
         int64_t Files;
         const TLibFolderItem* Entry;
-        const TTreeNode* Folder; // the folder it opens into
-        size_t Index;            // catalog order, to break ties the same way every time
+        TTreeNode* Folder; // the folder it opens into
+        size_t Index;      // catalog order, to break ties the same way every time
     };
     std::vector<TPart> parts_; // scratch, kept between folders
     std::vector<double> weights_;

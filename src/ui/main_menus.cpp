@@ -157,6 +157,8 @@ void TMainMenus::BuildActions() {
     }
     cmd("miRefresh", "&Refresh", &TfrmMain::tbRefreshClick, "view-refresh", S::SP_BrowserReload)
         ->setShortcut(QKeySequence(Qt::Key_F5));
+    cmd("miSpaceView", "S&pace View", &TfrmMain::miSpaceViewClick, "drive-harddisk",
+        S::SP_DriveHDIcon);
 
     // Favorites
     cmd("miAddFavorites", "Add &to Favorites", &TfrmMain::miAddFavoritesClick, "bookmark-new",
@@ -213,6 +215,7 @@ void TMainMenus::BuildActions() {
     shown(cmd("pmTvRealSource", "Explore &Real Source", &TfrmMain::pmLVRealSourceClick),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
     cmd("pmTvSearch", "&Search", &TfrmMain::pmTvSearchClick);
+    cmd("pmTvSpaceView", "Space &View", &TfrmMain::miSpaceViewClick);
     cmd("pmTvExport", "&Export..", &TfrmMain::AsText1Click);
     cmd("pmTvImpLibrabry", "&Library", &TfrmMain::miImpLibrabryClick);
     cmd("pmTvImpText", "&Text File", &TfrmMain::miImpTextClick);
@@ -336,7 +339,7 @@ void TMainMenus::BuildMenus() {
 
     QMenu* view = menu(mb, "miView", "&View");
     add(view, {"miViewToolbar", "miViewStatusbar", "miViewMessages", "miInfobar", "",
-               "miAutoResizeColumns", "", "miRefresh"});
+               "miAutoResizeColumns", "", "miRefresh", "miSpaceView"});
     mb->addMenu(view);
 
     miFavorites_ = menu(mb, "miFavorites", "F&avorites");
@@ -410,7 +413,7 @@ void TMainMenus::BuildMenus() {
 
     pmTv_ = menu(&w_, "pmTv", "");
     add(pmTv_, {"pmTvAdd", "pmTvUpdate", "pmTvDelete", "", "pmTvProperties", "pmTvPrint",
-                "pmTvRealSource", "pmTvSearch", "", "pmTvExport"});
+                "pmTvRealSource", "pmTvSearch", "pmTvSpaceView", "", "pmTvExport"});
     QMenu* tvImp = menu(pmTv_, "pmTvImport", "&Import");
     add(tvImp, {"pmTvImpLibrabry", "pmTvImpText"});
     pmTv_->addMenu(tvImp);

@@ -22,6 +22,7 @@
 #include "ui/properties_dialog.h"
 #include "ui/search_commands.h"
 #include "ui/search_window.h"
+#include "ui/space_window.h"
 #include "ui/tags_dialog.h"
 #include "ui/text_edit_dialog.h"
 #include "ui/tool_commands.h"
@@ -133,6 +134,7 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
     collections_ = std::make_unique<TCollectionCommands>(Host(), *volumes_);
     search_ = std::make_unique<TSearchCommands>(Host(), SearchHost());
     tools_ = std::make_unique<TToolCommands>(Host(), lang_);
+    space_ = new TfrmSpace(SpaceHost(), this);
 
     connect(views_->Tabs(), &QTabBar::currentChanged, this, &TfrmMain::SetTab);
     connect(views_, &TMainViews::OpenRequested, this, &TfrmMain::pmLVOpenClick);
@@ -431,6 +433,11 @@ void TfrmMain::Beep() {
 
 void TfrmMain::ProcessEvents() {
     pump_->ProcessEvents();
+}
+
+void TfrmMain::miSpaceViewClick() {
+    TTreeNode* node = SelectedNode();
+    space_->ShowFor(node ? node : Lib().Tree.FirstNode());
 }
 
 TLibObj* TfrmMain::CurrentCatalog() {

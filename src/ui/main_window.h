@@ -10,6 +10,7 @@
 #include "ui/multi_lang.h"
 #include "ui/search_commands.h"
 #include "ui/search_host.h"
+#include "ui/space_host.h"
 #include "ui/tool_commands.h"
 #include "ui/ui_questions.h"
 #include "ui/view_layout.h"
@@ -43,6 +44,7 @@ class TfrmExport;
 class TfrmImport;
 class TfrmNewVolume;
 class TfrmSearch;
+class TfrmSpace;
 class TfrmUpdate;
 class QAbstractItemView;
 class QAction;
@@ -53,7 +55,11 @@ class QTreeView;
 // The main window: the views of the catalog and its commands, grouped by what
 // they work on. Long operations run on this thread; while one runs every view
 // of the catalog is frozen and every command that touches it is off.
-class TfrmMain : public QMainWindow, public IProgressSink, private IMainHost, private ISearchHost {
+class TfrmMain : public QMainWindow,
+                 public IProgressSink,
+                 private IMainHost,
+                 private ISearchHost,
+                 private ISpaceHost {
     Q_OBJECT
 public:
     // Takes the settings store the program uses (CreateSettingsStore).
@@ -132,6 +138,8 @@ public:
     void pmLVSearchDuplicatesClick() {
         if (CheckIdle()) search_->ShowSearch(TSearchStart::Duplicates);
     }
+    // The space view of the selected node (the first volume when none is).
+    void miSpaceViewClick();
     void AsText1Click() {
         if (CheckIdle()) search_->Export(TExportScope::Selection, nullptr);
     }
@@ -192,6 +200,7 @@ public:
     TfrmSearch& SearchWindow() { return search_->SearchWindow(); }
     TfrmExport& ExportDialog() { return search_->ExportDialog(); }
     TfrmImport& ImportDialog() { return search_->ImportDialog(); }
+    TfrmSpace& SpaceWindow() { return *space_; }
 
     // IProgressSink
     void ProgressStarted(const std::string& label, int64_t maximum) override;
@@ -213,6 +222,8 @@ private:
 
     IMainHost& Host() { return *this; }
     ISearchHost& SearchHost() { return *this; }
+    // The catalog watch and ShowNode below serve the space view as well.
+    ISpaceHost& SpaceHost() { return *this; }
 
     // IMainHost
     QWidget* Window() override { return this; }
@@ -274,4 +285,5 @@ private:
     std::unique_ptr<TCollectionCommands> collections_;
     std::unique_ptr<TSearchCommands> search_;
     std::unique_ptr<TToolCommands> tools_;
+    TfrmSpace* space_ = nullptr;
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop program under a virtual X server: the main window
-# in each tab and the new-volume dialog, with a sample catalog made by tamblix-cli.
+# in each tab, the space view and the new-volume dialog, with a sample catalog made by tamblix-cli.
 # Usage: tests/ui/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -35,10 +35,33 @@ mk "$src2/Projects/site/index.html" 12000
 mk "$src2/Projects/site/style.css" 3000
 mk "$src2/Mail/archive.mbox" 7000000
 
+# A larger volume for the space view, of sparse files that take no room here.
+src3="$work/Media Library"
+sp() { mkdir -p "$(dirname "$1")"; truncate -s "$2" "$1"; }
+for album in "Miles Quartet/Blue Rooms" "Nordic Strings/Winter Light" "The Lanterns/Harbour"; do
+  for t in $(seq 1 10); do
+    sp "$src3/Music/$album/$(printf %02d "$t") Track $t.flac" $(( (t * 7 % 11 + 18) * 1000000 ))
+  done
+done
+sp "$src3/Video/Sailing the Fjords.mkv" 1400000000
+sp "$src3/Video/Family Day 2023.mp4" 820000000
+for i in $(seq 1 6); do sp "$src3/Video/Clips/clip$i.mp4" $(( i * 23000000 )); done
+for i in $(seq 1 48); do sp "$src3/Photos/2023/IMG_$((4000 + i)).jpg" $(( (i * 37 % 23 + 3) * 400000 )); done
+for i in $(seq 1 30); do sp "$src3/Photos/2024/DSC_$((100 + i)).png" $(( (i * 13 % 17 + 4) * 900000 )); done
+sp "$src3/Software/debian-12-netinst.img" 650000000
+sp "$src3/Software/tools.dmg" 120000000
+sp "$src3/Software/setup.exe" 48000000
+sp "$src3/Documents/Manuals/camera.pdf" 18000000
+sp "$src3/Documents/Manuals/boat engine.pdf" 9000000
+sp "$src3/Documents/taxes 2023.ods" 2500000
+for i in $(seq 1 300); do sp "$src3/Projects/notes/note-$i.txt" $(( i * 131 % 9000 + 200 )); done
+
 export TZ=UTC
 "$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src1" --title "Holiday 2024" \
   --category Travel --to-folders --no-serial-check >/dev/null
 "$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src2" --title "Backup Disc" \
+  --no-serial-check >/dev/null
+"$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src3" --title "Media Library" \
   --no-serial-check >/dev/null
 
 mkdir -p "$out"
