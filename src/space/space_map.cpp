@@ -7,9 +7,9 @@
 
 namespace {
 
-// A listed archive: a folder entry named like an archive that takes space of its own.
+// A listed archive takes its own size on the disc; its members' sizes are unpacked ones.
 bool IsPackedArchive(const TLibFolderItem* e) {
-    return e->IsFolder && e->Size > 0 && IsArchiveEntry(e);
+    return IsArchiveEntry(e);
 }
 
 int64_t OwnSize(const TLibFolderItem* e) {
