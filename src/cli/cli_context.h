@@ -50,6 +50,7 @@ int CmdTags(TCliContext&);
 int CmdSearch(TCliContext&);
 int CmdExport(TCliContext&);
 int CmdImport(TCliContext&);
+int CmdImportCatalog(TCliContext&);
 
 // Message text of an error for the user ("File not found: x").
 std::string ErrorText(const std::exception& e);

@@ -32,6 +32,8 @@ Commands:
   search CATALOG [criteria]       search the catalog
   export CATALOG OUTFILE [opts]   write delimited text
   import CATALOG INFILE [opts]    read delimited text as volumes
+  import-catalog CATALOG PEERFILE [--format cdcat|catcli|gocatcli]
+                                  read a CDCat, catcli or gocatcli catalog as volumes
 
 Options:
   --settings FILE   settings file to use (also TAMBLIX_SETTINGS)
@@ -44,9 +46,12 @@ folders or files could not be read (counted as Errors in the summary).
 
 const std::map<std::string, TCommandFn>& Commands() {
     static const std::map<std::string, TCommandFn> table = {
-        {"new", CmdNew},       {"info", CmdInfo},     {"tree", CmdTree},         {"ls", CmdLs},
-        {"scan", CmdScan},     {"update", CmdUpdate}, {"handlers", CmdHandlers}, {"tags", CmdTags},
-        {"search", CmdSearch}, {"export", CmdExport}, {"import", CmdImport},
+        {"new", CmdNew},           {"info", CmdInfo},
+        {"tree", CmdTree},         {"ls", CmdLs},
+        {"scan", CmdScan},         {"update", CmdUpdate},
+        {"handlers", CmdHandlers}, {"tags", CmdTags},
+        {"search", CmdSearch},     {"export", CmdExport},
+        {"import", CmdImport},     {"import-catalog", CmdImportCatalog},
     };
     return table;
 }

@@ -1,0 +1,210 @@
+#include "importers/json_catalog_reader.h"
+
+#include "analysis/name_text.h"
+#include "importers/json_node_tree.h"
+#include "importers/peer_values.h"
+#include "settings/message_error.h"
+
+namespace {
+
+using TTree = TJsonNodeTree;
+
+class TJsonMapper {
+public:
+    TJsonMapper(const TTree& t, TPeerBuilder& b) : t_(t), b_(b) {}
+
+    void Catcli() {
+        for (uint32_t c = t_.Node(0).FirstChild; c != TTree::kNone; c = t_.Node(c).NextSibling) {
+            const TTree::TNode& n = t_.Node(c);
+            if (n.Type == TTree::kMeta) continue;
+            if (n.Type != TTree::kStorage) {
+                b_.Note("msgsImpErr", std::string(t_.Text(n.Name)) + " (not a storage)");
+                continue;
+            }
+            const TTree::TSide* side = t_.Side(c);
+            TLibFolder* v = b_.BeginVolume(Name(n), std::string());
+            VolumeDetails(v, side, side ? side->Attr : std::string());
+            for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
+                CatcliNode(k);
+        }
+    }
+
+    void Gocatcli() {
+        for (uint32_t c = t_.Node(0).FirstChild; c != TTree::kNone; c = t_.Node(c).NextSibling) {
+            const TTree::TNode& n = t_.Node(c);
+            const TTree::TSide* side = t_.Side(c);
+            TLibFolder* v = b_.BeginVolume(Name(n), side ? side->Path : std::string());
+            VolumeDetails(v, side, side ? side->Meta : std::string());
+            if (side && !side->Tags.empty()) {
+                v->Category = peervalues::OneLine(side->Tags[0]);
+                if (side->Tags.size() > 1) {
+                    std::string all;
+                    for (const auto& tag : side->Tags)
+                        all += (all.empty() ? "" : ", ") + peervalues::OneLine(tag);
+                    AddLine(v->Comments, "Tags", all);
+                }
+            }
+            for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
+                GocatcliNode(k);
+        }
+    }
+
+private:
+    std::string Name(const TTree::TNode& n) const {
+        return nametext::ToDisplayName(t_.Text(n.Name));
+    }
+    static TDateTime Date(const TTree::TNode& n) {
+        return n.HasDate ? peervalues::EpochToDateTime(n.Date) : 0;
+    }
+    static void AddLine(std::string& text, const char* key, const std::string& value) {
+        if (value.empty()) return;
+        if (!text.empty()) text += '\n';
+        text += std::string(key) + "=" + value;
+    }
+    void VolumeDetails(TLibFolder* v, const TTree::TSide* side, const std::string& comment) {
+        if (!side) return;
+        v->Comments = comment;
+        if (side->Free >= 0) AddLine(v->Comments, "Free", std::to_string(side->Free));
+        if (side->Total >= 0) AddLine(v->Comments, "Total", std::to_string(side->Total));
+        if (side->HasTs) v->Date = peervalues::EpochToDateTime(side->Ts);
+    }
+    int64_t FileSize(const TTree::TNode& n) {
+        if (!n.HasSize) {
+            TLibFolder* f = b_.CurrentFolder();
+            b_.Note("msgsPeerNoSize",
+                    (f ? GetCatalogPath(f) : std::string()) + nametext::CaptionToPathPart(Name(n)));
+        }
+        return n.Size;
+    }
+
+    void CatcliNode(uint32_t i) {
+        const TTree::TNode& n = t_.Node(i);
+        if (n.Type == TTree::kDir) {
+            b_.EnterFolder(Name(n), Date(n));
+            for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
+                CatcliNode(k);
+            b_.LeaveFolder();
+            return;
+        }
+        if (n.Type != TTree::kFile) {
+            TLibFolder* f = b_.CurrentFolder();
+            b_.Note("msgsImpErr", (f ? GetCatalogPath(f) : std::string()) +
+                                      nametext::CaptionToPathPart(Name(n)) + " (not a file)");
+            return;
+        }
+        TLibFolderItem* e = b_.AddFile(Name(n), FileSize(n), Date(n));
+        if (!e) return;
+        e->TagInfo.SetValue("MD5", peervalues::OneLine(t_.Text(n.Md5)));
+        // A file with children is an archive listed with -a.
+        if (n.FirstChild == TTree::kNone) return;
+        b_.BeginArchive(e);
+        CatcliMembers(n, std::string());
+        b_.EndArchive();
+    }
+    // Members nest by path component; a member with members of its own is a folder.
+    void CatcliMembers(const TTree::TNode& parent, const std::string& prefix) {
+        for (uint32_t k = parent.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling) {
+            const TTree::TNode& m = t_.Node(k);
+            const std::string path = prefix + Name(m);
+            if (m.FirstChild != TTree::kNone)
+                CatcliMembers(m, path + "/");
+            else
+                b_.AddMember(path, m.Size, Date(m));
+        }
+    }
+
+    void GocatcliNode(uint32_t i) {
+        const TTree::TNode& n = t_.Node(i);
+        if (n.FileType == TTree::kDir) {
+            b_.EnterFolder(Name(n), Date(n));
+            for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
+                GocatcliNode(k);
+            b_.LeaveFolder();
+            return;
+        }
+        if (n.FileType != TTree::kFile && n.FileType != TTree::kArchive &&
+            n.FileType != TTree::kArchived) {
+            TLibFolder* f = b_.CurrentFolder();
+            b_.Note("msgsImpErr", (f ? GetCatalogPath(f) : std::string()) +
+                                      nametext::CaptionToPathPart(Name(n)) + " (not a file)");
+            return;
+        }
+        TLibFolderItem* e = b_.AddFile(Name(n), FileSize(n), Date(n));
+        if (!e) return;
+        e->TagInfo.SetValue("MD5", peervalues::OneLine(t_.Text(n.Md5)));
+        e->TagInfo.SetValue("MIME", peervalues::OneLine(t_.Text(n.Mime)));
+        e->TagInfo.SetValue("Mode", peervalues::OneLine(t_.Text(n.Mode)));
+        // "key:value,key:value"
+        std::string_view extra = t_.Text(n.Extra);
+        while (!extra.empty()) {
+            size_t comma = extra.find(',');
+            std::string_view pair = extra.substr(0, comma);
+            size_t colon = pair.find(':');
+            if (colon != std::string_view::npos && colon > 0) {
+                std::string key = peervalues::OneLine(pair.substr(0, colon));
+                for (char& ch : key)
+                    if (ch == '=') ch = '_';
+                e->TagInfo.SetValue(key, peervalues::OneLine(pair.substr(colon + 1)));
+            }
+            if (comma == std::string_view::npos) break;
+            extra.remove_prefix(comma + 1);
+        }
+        if (n.FirstChild == TTree::kNone) return;
+        // Archived members come flat, each named by its whole path.
+        b_.BeginArchive(e);
+        for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling) {
+            const TTree::TNode& m = t_.Node(k);
+            std::string_view mode = t_.Text(m.Mode);
+            if (m.FileType == TTree::kDir || (!mode.empty() && mode[0] == 'd')) continue;
+            std::string path = Name(m);
+            while (!path.empty() && path.back() == '/')
+                path.pop_back();
+            b_.AddMember(path, m.Size, Date(m));
+        }
+        b_.EndArchive();
+    }
+
+    const TTree& t_;
+    TPeerBuilder& b_;
+};
+
+} // namespace
+
+TPeerFormat JsonFormatFromHead(std::string_view head) {
+    size_t i = head.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    auto skipSpace = [&] {
+        while (i < head.size() &&
+               (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n'))
+            ++i;
+    };
+    skipSpace();
+    if (i >= head.size() || head[i] != '{') return TPeerFormat::Unknown;
+    ++i;
+    skipSpace();
+    if (head.substr(i).rfind("\"storages\"", 0) == 0) return TPeerFormat::Gocatcli;
+    return TPeerFormat::Catcli;
+}
+
+TPeerFormat ReadJsonCatalog(TPeerInput& input, TPeerFormat expected, TPeerBuilder& builder,
+                            IProgress& progress) {
+    const std::string shown = nametext::ToDisplayPath(input.Path());
+    TJsonNodeTree tree;
+    tree.Read(input, progress);
+    const TJsonNodeTree::TNode& root = tree.Node(0);
+    const TJsonNodeTree::TSide* side = tree.Side(0);
+    TPeerFormat found = TPeerFormat::Unknown;
+    if (side && side->StoragesKey)
+        found = TPeerFormat::Gocatcli;
+    else if (root.Type == TJsonNodeTree::kTop)
+        found = TPeerFormat::Catcli;
+    if (found == TPeerFormat::Unknown) throw EMessageError("errPeerUnknown", shown);
+    if (expected != TPeerFormat::Unknown && expected != found)
+        throw EMessageError("errPeerNotFormat",
+                            std::string(PeerFormatName(expected)) + ": " + shown);
+    TJsonMapper mapper(tree, builder);
+    if (found == TPeerFormat::Gocatcli)
+        mapper.Gocatcli();
+    else
+        mapper.Catcli();
+    return found;
+}

@@ -1,0 +1,149 @@
+#include "importers/peer_builder.h"
+
+#include "analysis/name_text.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+
+namespace {
+constexpr int64_t kNotesShown = 200;
+}
+
+TPeerBuilder::TPeerBuilder(TLibObj& lib, IProgress& progress)
+    : lib_(lib), progress_(progress), wasModified_(lib.Modified) {
+    // No handler list: nothing on the disk is read.
+    scanner_ = std::make_unique<TVolumeScanner>(lib_, nullptr, progress_);
+    for (int i = 0; i < lib_.Tree.RootCount(); ++i)
+        volumeNames_.insert(FolderOf(lib_.Tree.Root(i))->Caption);
+}
+
+TLibFolder* TPeerBuilder::BeginVolume(const std::string& name, const std::string& sourcePath) {
+    std::string base = name.empty() ? "?" : nametext::ToDisplayName(name);
+    std::string unique = base;
+    for (int n = 2; volumeNames_.count(unique); ++n)
+        unique = base + "#" + std::to_string(n);
+    volumeNames_.insert(unique);
+    std::string root = sourcePath.empty() ? unique : nametext::ToDisplayName(sourcePath);
+    if (root.back() != '/') root += '/';
+    TTreeNode* node = scanner_->CreateVolume(root, unique, std::string());
+    volumeNames_.insert(FolderOf(node)->Caption);
+    Result.VolumeNodes.push_back(node);
+    ++Result.Volumes;
+    frames_.assign(1, TFrame{node, GetCatalogPath(FolderOf(node))});
+    return FolderOf(node);
+}
+
+TLibFolder* TPeerBuilder::CurrentFolder() const {
+    return FolderOf(Current());
+}
+
+TLibFolderItem* TPeerBuilder::EnterFolder(const std::string& name, TDateTime date) {
+    Poll();
+    TTreeNode* parent = Current();
+    if (!parent || name.empty()) {
+        if (parent && name.empty()) Note("msgsImpErr", frames_.back().Path + " (no name)");
+        frames_.push_back(TFrame{nullptr, std::string()});
+        return nullptr;
+    }
+    TLibFolder* pf = FolderOf(parent);
+    const std::string path = frames_.back().Path + nametext::CaptionToPathPart(name) + "\\";
+    TLibFolderItem* e = pf->SortsAfterLast(name) ? nullptr : pf->FindItem(name);
+    if (e && !(e->IsFolder && parent->FindChild(name))) {
+        Note("msgsImpErr", path + " (repeated name)");
+        frames_.push_back(TFrame{nullptr, std::string()});
+        return nullptr;
+    }
+    scanner_->SetCurrentNode(parent);
+    if (!e) {
+        scanner_->AddFoundEntry(frames_.back().Path, name, false, true, date, 0);
+        ++Result.Folders;
+    }
+    scanner_->EnterFolder(path, date);
+    TTreeNode* node = scanner_->CurrentNode();
+    if (node == parent || !node) throw EMessageError("msgsImpErr", path);
+    frames_.push_back(TFrame{node, path});
+    return pf->FindItem(name);
+}
+
+void TPeerBuilder::LeaveFolder() {
+    if (frames_.size() > 1) frames_.pop_back();
+    scanner_->SetCurrentNode(Current());
+}
+
+TLibFolderItem* TPeerBuilder::AddFile(const std::string& name, int64_t size, TDateTime date) {
+    Poll();
+    TTreeNode* node = Current();
+    if (!node) return nullptr;
+    if (name.empty()) {
+        Note("msgsImpErr", frames_.back().Path + " (no name)");
+        return nullptr;
+    }
+    TLibFolder* f = FolderOf(node);
+    if (!f->SortsAfterLast(name) && f->FindItem(name)) {
+        Note("msgsImpErr",
+             frames_.back().Path + nametext::CaptionToPathPart(name) + " (repeated name)");
+        return nullptr;
+    }
+    scanner_->SetCurrentNode(node);
+    scanner_->AddFoundEntry(frames_.back().Path, name, false, false, date, size < 0 ? 0 : size);
+    ++Result.Files;
+    return f->FindItem(name);
+}
+
+void TPeerBuilder::BeginArchive(TLibFolderItem* file) {
+    TTreeNode* node = Current();
+    if (!node || !file) {
+        frames_.push_back(TFrame{nullptr, std::string()});
+        return;
+    }
+    const std::string path =
+        frames_.back().Path + nametext::CaptionToPathPart(file->Caption.view()) + "\\";
+    scanner_->EnterFolder(path, 0);
+    TTreeNode* arch = scanner_->CurrentNode();
+    if (arch == node) throw EMessageError("msgsImpErr", path);
+    frames_.push_back(TFrame{arch, path});
+}
+
+void TPeerBuilder::AddMember(std::string path, int64_t size, TDateTime date) {
+    Poll();
+    TTreeNode* node = Current();
+    if (!node) return;
+    // Paths as the archive readers give them: no leading "./" or "/".
+    while (path.rfind("./", 0) == 0)
+        path.erase(0, 2);
+    while (!path.empty() && path.front() == '/')
+        path.erase(0, 1);
+    if (path.empty()) return;
+    TLibFolder* f = FolderOf(node);
+    const int before = f->ItemsCount();
+    scanner_->SetCurrentNode(node);
+    // A repeated member (an appended tar member) takes the later size and date.
+    scanner_->AddFoundEntry(frames_.back().Path, nametext::ToDisplayName(path), false, false, date,
+                            size < 0 ? 0 : size);
+    if (f->ItemsCount() > before) ++Result.ArchiveMembers;
+}
+
+void TPeerBuilder::Note(const std::string& key, const std::string& arg) {
+    ++Result.Errors;
+    if (++notes_ <= kNotesShown) progress_.LogMessage(GetMessageText(key, arg));
+}
+
+void TPeerBuilder::Poll() {
+    if ((++polls_ & 4095) == 0 && progress_.StopRequested()) throw EMessageError("infoCancel");
+}
+
+void TPeerBuilder::Finish() {
+    if (notes_ > kNotesShown)
+        progress_.LogMessage(GetMessageText("msgsPeerMore", std::to_string(notes_ - kNotesShown)));
+    frames_.clear();
+    if (lib_.Options.Sort) lib_.Tree.SortRoots();
+    lib_.Recount();
+    lib_.Modified = true;
+}
+
+void TPeerBuilder::Rollback() {
+    frames_.clear();
+    scanner_.reset(); // its path index points into what goes now
+    if (!Result.VolumeNodes.empty()) lib_.DeleteNodes(Result.VolumeNodes, true);
+    Result.VolumeNodes.clear();
+    lib_.Modified = wasModified_;
+}

@@ -1,0 +1,123 @@
+#include "importers/xml_byte_filter.h"
+
+#include <cstdint>
+
+namespace {
+
+constexpr size_t kRefLookahead = 12; // "&#x10FFFF;" and the entity names fit
+
+bool IsLegalXmlChar(uint32_t c) {
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// 1: s (starting with "&") opens a valid reference; 0: it does not; -1: not
+// enough bytes to tell.
+int ReferenceAt(std::string_view s) {
+    size_t semi = s.find(';', 1);
+    if (semi == std::string_view::npos || semi > kRefLookahead)
+        return s.size() < kRefLookahead ? -1 : 0;
+    std::string_view body = s.substr(1, semi - 1);
+    if (body == "amp" || body == "lt" || body == "gt" || body == "quot" || body == "apos") return 1;
+    if (body.size() < 2 || body[0] != '#') return 0;
+    const bool hex = body[1] == 'x';
+    std::string_view digits = body.substr(hex ? 2 : 1);
+    if (digits.empty()) return 0;
+    uint32_t v = 0;
+    for (char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f')
+            d = (c | 0x20) - 'a' + 10;
+        else
+            return 0;
+        v = v * (hex ? 16 : 10) + static_cast<uint32_t>(d);
+        if (v > 0x10FFFF) return 0;
+    }
+    return IsLegalXmlChar(v) ? 1 : 0;
+}
+
+// Length of the valid UTF-8 sequence at s[0] (a lead byte >= 0x80); 0 when
+// invalid; -1 when cut short.
+int Utf8SequenceAt(std::string_view s) {
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char c = b(0);
+    int n;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < n; ++i) {
+        if (static_cast<size_t>(i) >= s.size()) return -1;
+        if ((b(static_cast<size_t>(i)) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(static_cast<size_t>(i)) & 0x3F);
+    }
+    const uint32_t minimum = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
+    if (cp < minimum || !IsLegalXmlChar(cp)) return 0;
+    return n;
+}
+
+} // namespace
+
+void TXmlByteFilter::Feed(std::string_view in, bool last, std::string& out) {
+    std::string joined;
+    std::string_view s = in;
+    if (!carry_.empty()) {
+        joined = carry_ + std::string(in);
+        carry_.clear();
+        s = joined;
+    }
+    out.reserve(out.size() + s.size() + 16);
+    size_t i = 0, plain = 0;
+    auto flush = [&] { out.append(s.data() + plain, i - plain); };
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c >= 0x20 && c != '&' && (c < 0x80 || !utf8_)) {
+            ++i;
+            continue;
+        }
+        if (c == '\t' || c == '\n' || c == '\r') {
+            ++i;
+            continue;
+        }
+        if (c < 0x20) {
+            flush();
+            out += ' ';
+            plain = ++i;
+            continue;
+        }
+        if (c == '&') {
+            const int r = ReferenceAt(s.substr(i));
+            if (r < 0 && !last) break;
+            if (r > 0) {
+                ++i;
+                continue;
+            }
+            flush();
+            out += "&amp;";
+            plain = ++i;
+            continue;
+        }
+        const int n = Utf8SequenceAt(s.substr(i));
+        if (n < 0 && !last) break;
+        if (n > 0) {
+            i += static_cast<size_t>(n);
+            continue;
+        }
+        flush();
+        out += "\xEF\xBF\xBD";
+        plain = ++i;
+    }
+    flush();
+    if (i < s.size()) carry_.assign(s.substr(i));
+}

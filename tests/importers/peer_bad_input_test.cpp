@@ -1,0 +1,206 @@
+// Damaged and hostile peer catalogs: a clear error, bounded work, and the
+// open catalog exactly as it was; odd but readable files are read.
+#include "peer_test_support.h"
+#include "settings/message_error.h"
+#include "support/catalog_builder.h"
+#include "support/recording_progress.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PeerBadInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TCatalogBuilder b(lib);
+        TTreeNode* v = b.Volume("Old disc");
+        b.File(v, "kept.txt", 5);
+        lib.Recount();
+        lib.Modified = false;
+    }
+    // The import fails with `key` (and `part` in its text) and changes nothing.
+    void ExpectRefused(const std::string& name, std::string_view data, const std::string& key,
+                       const std::string& part = {}, TPeerImportOptions o = {}) {
+        try {
+            ImportText(lib, tmp, name, data, o);
+            ADD_FAILURE() << name << ": imported";
+        } catch (const EMessageError& e) {
+            EXPECT_EQ(e.Key, key) << name << ": " << e.what();
+            EXPECT_NE(e.Arg.find(part), std::string::npos) << name << ": " << e.what();
+        }
+        ASSERT_EQ(lib.Tree.RootCount(), 1) << name;
+        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->Caption, "Old disc");
+        EXPECT_FALSE(lib.Modified) << name;
+        EXPECT_EQ(lib.FileCount, 1);
+        EXPECT_TRUE(TotalsAreConsistent(lib));
+    }
+
+    TTempFolder tmp;
+    TLibObj lib;
+};
+
+TEST_F(PeerBadInput, DamagedContainersAreRefused) {
+    const std::string gz = Gzip(kCdcatExample);
+    ExpectRefused("cut.hcf", gz.substr(0, gz.size() / 2), "errPeerDamaged", "truncated");
+    std::string flipped = gz;
+    flipped[flipped.size() / 2] ^= 0x55;
+    flipped[flipped.size() / 2 + 1] ^= 0x55;
+    ExpectRefused("flipped.hcf", flipped, "errPeerDamaged");
+    ExpectRefused("enc.hcf", Gzip(std::string("__ENCRYTED_HCF__") + "\x01\x02\x03"),
+                  "errPeerEncrypted");
+    ExpectRefused("empty.hcf", "", "errPeerUnknown");
+    ExpectRefused("text.txt", "just some words\n", "errPeerUnknown");
+    ExpectRefused("array.json", "[1, 2]", "errPeerUnknown");
+    ExpectRefused("other.json", R"({"name": "x", "children": []})", "errPeerUnknown");
+}
+
+TEST_F(PeerBadInput, BrokenXmlNamesLineAndColumn) {
+    std::string text = kCdcatExample;
+    text.replace(text.find("</directory>"), 12, "</folder>");
+    ExpectRefused("broken.hcf", text, "errPeerDamaged", "line 29");
+    // Cut off in the middle of a media: the volume made so far goes again.
+    std::string cut = kCdcatExample;
+    ExpectRefused("cut.xml", cut.substr(0, cut.find("<file name=\"readme.nfo\"")), "errPeerDamaged",
+                  "no element found");
+}
+
+TEST_F(PeerBadInput, EntityBombIsRefusedBeforeAnyExpansion) {
+    std::string bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE catalog [\n <!ENTITY l0 \"lol\">\n";
+    for (int i = 1; i < 10; ++i)
+        bomb += " <!ENTITY l" + std::to_string(i) + " \"" + [&] {
+            std::string s;
+            for (int k = 0; k < 10; ++k)
+                s += "&l" + std::to_string(i - 1) + ";";
+            return s;
+        }() + "\">\n";
+    bomb += "]>\n<catalog><media name=\"&l9;\"/></catalog>\n";
+    ExpectRefused("bomb.hcf", bomb, "errPeerDamaged", "entities");
+}
+
+TEST_F(PeerBadInput, GzipBombStopsAtTheLimit) {
+    // Valid XML all the way (spaces inside the root), so only the limit can stop it.
+    std::string xml = "<?xml version=\"1.0\"?><catalog>";
+    xml.append(40u << 20, ' ');
+    xml += "</catalog>";
+    const std::string packed = Gzip(xml, 9);
+    ASSERT_LT(packed.size(), 100u * 1024);
+    TPeerImportOptions o;
+    o.InflateFloor = 4u << 20;
+    ExpectRefused("bomb.hcf", packed, "errPeerBomb", "", o);
+    // The same file under a limit it fits in is an empty, valid catalog.
+    o.InflateFloor = 64u << 20;
+    EXPECT_EQ(ImportText(lib, tmp, "ok.hcf", packed, o).Volumes, 0);
+}
+
+TEST_F(PeerBadInput, JsonNestingAndWrongTypesNamePosition) {
+    ExpectRefused("deep.json", std::string(200000, '['), "errPeerUnknown");
+    std::string deep = "{\"children\": ";
+    for (int i = 0; i < 5000; ++i)
+        deep += "[{\"type\": \"dir\", \"name\": \"d\", \"children\": ";
+    ExpectRefused("deep.catalog", deep, "errPeerDamaged", "nested too deeply");
+
+    struct {
+        const char* from;
+        const char* to;
+        const char* where;
+    } cases[] = {
+        {"\"size\": 3638559, \"type\": \"file\"", "\"size\": \"big\", \"type\": \"file\"",
+         "\"size\""},
+        {"\"name\": \"waves.mp3\"", "\"name\": 12", "\"name\""},
+        {"\"maccess\": 1220990400.25", "\"maccess\": [1]", "\"maccess\""},
+        {"\"md5\": \"\", \"name\": \"waves.mp3\"", "\"md5\": {}, \"name\": \"waves.mp3\"",
+         "\"md5\""},
+        {"\"type\": \"dir\"", "\"type\": true", "\"type\""},
+        {"\"size\": 3638559, \"type\": \"file\"", "\"size\": -5, \"type\": \"file\"", "\"size\""},
+    };
+    for (const auto& c : cases) {
+        std::string text = kCatcliExample;
+        text.replace(text.find(c.from), std::strlen(c.from), c.to);
+        ExpectRefused("wrong.catalog", text, "errPeerDamaged", c.where);
+    }
+    std::string kids = kGocatcliExample;
+    kids.replace(kids.find("\"children\": null"), 16, "\"children\": 5");
+    ExpectRefused("kids.catalog", kids, "errPeerDamaged", "line 14");
+    ExpectRefused("tags.catalog", std::string(R"({"storages": [{"name": "s", "tags": [1]}]})"),
+                  "errPeerDamaged", "\"tags\"");
+    ExpectRefused("syntax.catalog", std::string(kCatcliExample).substr(0, 300), "errPeerDamaged",
+                  "line");
+}
+
+TEST_F(PeerBadInput, WrongFormatAskedForIsRefused) {
+    TPeerImportOptions o;
+    o.Format = TPeerFormat::Gocatcli;
+    ExpectRefused("c.catalog", kCatcliExample, "errPeerNotFormat", "gocatcli", o);
+    o.Format = TPeerFormat::CDCat;
+    ExpectRefused("c.catalog", kCatcliExample, "errPeerNotFormat", "CDCat", o);
+    o.Format = TPeerFormat::Catcli;
+    ExpectRefused("c.hcf", kCdcatExample, "errPeerNotFormat", "catcli", o);
+}
+
+TEST_F(PeerBadInput, StopTakesBackWhatWasImported) {
+    std::string xml = "<?xml version=\"1.0\"?><catalog><media name=\"big\">";
+    for (int i = 0; i < 20000; ++i)
+        xml += "<file name=\"f" + std::to_string(i) + "\" size=\"1.00 Kb\" time=\"\"/>";
+    xml += "</media></catalog>";
+    for (const std::string& data : {xml, Gzip(xml)}) {
+        TRecordingProgress progress;
+        progress.StopAfterPolls = 2;
+        const std::string path = tmp.Write("big.hcf", data);
+        EXPECT_THROW(
+            {
+                try {
+                    ImportPeerCatalog(lib, path, {}, progress);
+                } catch (const EMessageError& e) {
+                    EXPECT_EQ(e.Key, "infoCancel");
+                    throw;
+                }
+            },
+            EMessageError);
+        EXPECT_EQ(lib.Tree.RootCount(), 1);
+        EXPECT_FALSE(lib.Modified);
+        EXPECT_TRUE(TotalsAreConsistent(lib));
+    }
+}
+
+TEST_F(PeerBadInput, OddButReadableCdcatText) {
+    // Raw control characters, an unescaped "&" (CDCat never escapes catlnk
+    // locations), a stray "&name;" and a byte that is not UTF-8.
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalog>"
+                      "<media name=\"Odd\x01 & Co\" type=\"CD\">"
+                      "<file name=\"caf\xE9.txt\" size=\"1.00 byte\" time=\"2001-01-01 00:00:00\">"
+                      "<comment>bell\x07 &nbsp; &#1; ok</comment></file>"
+                      "<file name=\"bad.bin\" size=\"12\" time=\"now\"/>"
+                      "</media>"
+                      "<catlnk name=\"x\" location=\"/a&b.hcf\"/></catalog>";
+    TRecordingProgress progress;
+    TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("odd.hcf", xml), {}, progress);
+    EXPECT_EQ(r.Files, 2);
+    EXPECT_EQ(r.Errors, 2); // the size, the link
+    TLibFolderItem* e = EntryAt(lib, "Odd  & Co\\", "caf\xEF\xBF\xBD.txt");
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->Comments.str(), "bell  &nbsp; &\n1; ok"); // "#" is CDCat's line break
+    TLibFolderItem* bad = EntryAt(lib, "Odd  & Co\\", "bad.bin");
+    ASSERT_NE(bad, nullptr);
+    EXPECT_EQ(bad->Size, 0);
+    EXPECT_EQ(bad->Date, 0);
+    EXPECT_TRUE(lib.Modified);
+}
+
+TEST_F(PeerBadInput, LoneSurrogatesBecomeReplacementCharacters) {
+    const std::string json = R"({"children": [{"children": [
+        {"maccess": 1.5, "md5": null, "name": "caf\udce9.txt", "size": null, "type": "file"},
+        {"maccess": 2, "md5": "abc", "name": "\ud83d\ude00 \ud83d.txt", "size": 1, "type": "file"},
+        {"name": "\\udce9 literal", "size": 1, "type": "file"}],
+      "name": "s", "type": "storage"}], "name": "top", "type": "top"})";
+    TRecordingProgress progress;
+    TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("s.catalog", json), {}, progress);
+    EXPECT_EQ(r.Files, 3);
+    EXPECT_EQ(r.Errors, 1); // the size that was null
+    EXPECT_NE(EntryAt(lib, "s\\", "caf\xEF\xBF\xBD.txt"), nullptr);
+    EXPECT_NE(EntryAt(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt"), nullptr);
+    EXPECT_NE(EntryAt(lib, "s\\", "\\udce9 literal"), nullptr);
+    EXPECT_EQ(EntryAt(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt")->TagInfo.Value("MD5"),
+              "abc");
+}
+
+} // namespace
