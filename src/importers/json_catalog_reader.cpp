@@ -25,7 +25,7 @@ public:
             TLibFolder* v = b_.BeginVolume(Name(n), std::string());
             VolumeDetails(v, side, side ? side->Attr : std::string());
             for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
-                CatcliNode(k);
+                MapNode(k, false);
         }
     }
 
@@ -45,7 +45,7 @@ public:
                 }
             }
             for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
-                GocatcliNode(k);
+                MapNode(k, true);
         }
     }
 
@@ -77,16 +77,20 @@ private:
         return n.Size;
     }
 
-    void CatcliNode(uint32_t i) {
+    // One node below a storage; gocatcli names its kind "filetype", catcli "type".
+    void MapNode(uint32_t i, bool go) {
         const TTree::TNode& n = t_.Node(i);
-        if (n.Type == TTree::kDir) {
+        const TTree::TType type = go ? n.FileType : n.Type;
+        if (type == TTree::kDir) {
             b_.EnterFolder(Name(n), Date(n));
             for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
-                CatcliNode(k);
+                MapNode(k, go);
             b_.LeaveFolder();
             return;
         }
-        if (n.Type != TTree::kFile) {
+        const bool file =
+            type == TTree::kFile || (go && (type == TTree::kArchive || type == TTree::kArchived));
+        if (!file) {
             TLibFolder* f = b_.CurrentFolder();
             b_.Note("msgsImpErr", (f ? GetCatalogPath(f) : std::string()) +
                                       nametext::CaptionToPathPart(Name(n)) + " (not a file)");
@@ -95,12 +99,17 @@ private:
         TLibFolderItem* e = b_.AddFile(Name(n), FileSize(n), Date(n));
         if (!e) return;
         e->TagInfo.SetValue("MD5", peervalues::OneLine(t_.Text(n.Md5)));
-        // A file with children is an archive listed with -a.
+        if (go) GocatcliDetails(n, e);
+        // A file with children is an archive listed with its members.
         if (n.FirstChild == TTree::kNone) return;
         b_.BeginArchive(e);
-        CatcliMembers(n, std::string());
+        if (go)
+            GocatcliMembers(n);
+        else
+            CatcliMembers(n, std::string());
         b_.EndArchive();
     }
+
     // Members nest by path component; a member with members of its own is a folder.
     void CatcliMembers(const TTree::TNode& parent, const std::string& prefix) {
         for (uint32_t k = parent.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling) {
@@ -113,25 +122,7 @@ private:
         }
     }
 
-    void GocatcliNode(uint32_t i) {
-        const TTree::TNode& n = t_.Node(i);
-        if (n.FileType == TTree::kDir) {
-            b_.EnterFolder(Name(n), Date(n));
-            for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling)
-                GocatcliNode(k);
-            b_.LeaveFolder();
-            return;
-        }
-        if (n.FileType != TTree::kFile && n.FileType != TTree::kArchive &&
-            n.FileType != TTree::kArchived) {
-            TLibFolder* f = b_.CurrentFolder();
-            b_.Note("msgsImpErr", (f ? GetCatalogPath(f) : std::string()) +
-                                      nametext::CaptionToPathPart(Name(n)) + " (not a file)");
-            return;
-        }
-        TLibFolderItem* e = b_.AddFile(Name(n), FileSize(n), Date(n));
-        if (!e) return;
-        e->TagInfo.SetValue("MD5", peervalues::OneLine(t_.Text(n.Md5)));
+    void GocatcliDetails(const TTree::TNode& n, TLibFolderItem* e) {
         e->TagInfo.SetValue("MIME", peervalues::OneLine(t_.Text(n.Mime)));
         e->TagInfo.SetValue("Mode", peervalues::OneLine(t_.Text(n.Mode)));
         // "key:value,key:value"
@@ -149,9 +140,9 @@ private:
             if (comma == std::string_view::npos) break;
             extra.remove_prefix(comma + 1);
         }
-        if (n.FirstChild == TTree::kNone) return;
-        // Archived members come flat, each named by its whole path.
-        b_.BeginArchive(e);
+    }
+    // Archived members come flat, each named by its whole path.
+    void GocatcliMembers(const TTree::TNode& n) {
         for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling) {
             const TTree::TNode& m = t_.Node(k);
             std::string_view mode = t_.Text(m.Mode);
@@ -161,7 +152,6 @@ private:
                 path.pop_back();
             b_.AddMember(path, m.Size, Date(m));
         }
-        b_.EndArchive();
     }
 
     const TTree& t_;

@@ -1,6 +1,7 @@
 #include "importers/json_node_tree.h"
 
 #include "analysis/name_text.h"
+#include "importers/peer_values.h"
 #include "settings/message_error.h"
 
 #include <cmath>
@@ -37,12 +38,7 @@ class TSurrogateFilter {
 public:
     void Feed(std::string_view in, bool last, std::string& out) {
         std::string joined;
-        std::string_view s = in;
-        if (!carry_.empty()) {
-            joined = carry_ + std::string(in);
-            carry_.clear();
-            s = joined;
-        }
+        const std::string_view s = peervalues::WithCarry(carry_, in, joined);
         size_t i = 0, plain = 0;
         while (i < s.size()) {
             const char c = s[i];

@@ -266,4 +266,12 @@ std::vector<std::pair<std::string, std::string>> KeyValueLines(std::string_view 
     return out;
 }
 
+std::string_view WithCarry(std::string& carry, std::string_view in, std::string& buffer) {
+    if (carry.empty()) return in;
+    buffer = carry;
+    buffer.append(in);
+    carry.clear();
+    return buffer;
+}
+
 } // namespace peervalues

@@ -49,4 +49,8 @@ std::string OneLine(std::string_view text);
 std::vector<std::pair<std::string, std::string>> KeyValueLines(std::string_view text,
                                                                bool sections);
 
+// For chunk filters: the bytes held back from the last chunk followed by
+// `in` (joined into `buffer` only when something was held back).
+std::string_view WithCarry(std::string& carry, std::string_view in, std::string& buffer);
+
 } // namespace peervalues

@@ -1,5 +1,7 @@
 #include "importers/xml_byte_filter.h"
 
+#include "importers/peer_values.h"
+
 #include <cstdint>
 
 namespace {
@@ -71,12 +73,7 @@ int Utf8SequenceAt(std::string_view s) {
 
 void TXmlByteFilter::Feed(std::string_view in, bool last, std::string& out) {
     std::string joined;
-    std::string_view s = in;
-    if (!carry_.empty()) {
-        joined = carry_ + std::string(in);
-        carry_.clear();
-        s = joined;
-    }
+    const std::string_view s = peervalues::WithCarry(carry_, in, joined);
     out.reserve(out.size() + s.size() + 16);
     size_t i = 0, plain = 0;
     auto flush = [&] { out.append(s.data() + plain, i - plain); };
