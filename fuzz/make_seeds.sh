@@ -162,6 +162,70 @@ seed saved_search dates_sizes.txs < "$tmp/s1.txs"
     --save "$tmp/s2.txs" > /dev/null 2>&1
 seed saved_search collections.txs < "$tmp/s2.txs"
 
+# Peer catalogs: small constructed ones in each format, CDCat also gzipped
+# and as its partial export.
+python3 - "$out" <<'PY'
+import gzip, os, sys
+out = sys.argv[1]
+def seed(target, name, data):
+    os.makedirs(os.path.join(out, target), exist_ok=True)
+    with open(os.path.join(out, target, "seed-" + name), "wb") as f:
+        f.write(data)
+hcf = """<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE HyperCDCatalogFile>
+<catalog name="c" owner="o" time="2019-03-02 18:40:11" sortedBy="1">
+<datafile version="2.2"/>
+ <media name="Disc" number="1" owner="o" type="CD" time="2019-03-02 18:39:50">
+  <comment>first#second  </comment>
+  <borrow>B</borrow>
+  <directory name="A &amp; B" time="2008-9-14 21:5:33">
+   <file name="s.mp3" size="3.47 Mb" time="Sep 10 08:12 2008">
+    <category>music</category>
+    <fileinfo>General
+Format : MPEG Audio
+    </fileinfo>
+    <exif>Exif.Image.Model: X</exif>
+    <mp3tag artist="a" title="t" album="b" year="2008" tnum="3">c  </mp3tag>
+   </file>
+   <file name="n.tar.gz" size="12.50 Kb" time="Sep.14 21:04 2008">
+    <archivecontent>
+-rw-r--r-- ?u?g?20480?Sep 9 21:7 2008?n/d?1.txt??
+drwxr-xr-x ?u?g?0?Sep 9 21:0 2008?n/??</archivecontent>
+   </file>
+  </directory>
+ </media>
+ <catlnk name="l" location="/x&y.hcf"/>
+</catalog>
+"""
+seed("peer_cdcat", "example.hcf", gzip.compress(hcf.encode(), mtime=0))
+seed("peer_cdcat", "example.xml", hcf.encode())
+seed("peer_cdcat", "partial.xml", b'<?xml version="1.0" encoding="ISO-8859-2"?>\n'
+     b'<media name="M\xb1"><file name="f" size="1.00 byte" time="2000-01-01 00:00:00"/></media>\n</xml>\n')
+seed("peer_catcli", "example.catalog", b"""{"children": [{"attr": "a", "children": [
+ {"children": [{"maccess": 1.5, "md5": "ab", "name": "f\\u00e9\\udce9", "size": 3, "type": "file"}],
+  "maccess": 2.0, "name": "d", "size": 3, "type": "dir"},
+ {"children": [{"archive": "z.zip", "md5": "", "name": "n", "size": 0, "type": "arc", "children": [
+   {"archive": "z.zip", "md5": "", "name": "x.txt", "size": 0, "type": "arc"}]}],
+  "maccess": 3, "md5": null, "name": "z.zip", "size": null, "type": "file"}],
+ "free": 1, "name": "s", "relpath": "/s", "size": 3, "total": 2, "ts": 4, "type": "storage"},
+ {"attr": {"access": 1}, "name": "meta", "size": null, "type": "meta"}],
+ "name": "top", "size": null, "type": "top"}
+""")
+seed("peer_gocatcli", "example.catalog", b"""{"storages": [{"id": 1, "name": "s", "path": "P",
+ "size": 3, "free": 1, "total": 2, "ts": 4, "type": "storage", "tags": ["a", "b"], "meta": "m",
+ "nb_files": 2, "children": [
+ {"id": "", "name": "d \\u0026 e", "relpath": "d", "md5": "", "filetype": "dir", "size": 3,
+  "maccess": 5, "children": [{"id": "", "name": "f", "relpath": "d/f", "md5": "ab",
+  "filetype": "file", "size": 3, "maccess": 6, "children": null, "ts": 4, "storage_id": 1,
+  "mode": "-rw-r--r--", "mime": "text/plain", "extra": "k:v,x:y"}], "ts": 4},
+ {"id": "", "name": "z.zip", "relpath": "z.zip", "md5": "", "filetype": "archive", "size": 9,
+  "maccess": 7, "children": [
+   {"name": "n/", "filetype": "archived", "size": 0, "maccess": 7, "mode": "drwxr-xr-x"},
+   {"name": "n/x.txt", "filetype": "archived", "size": 5, "maccess": 7, "mode": "-rw-r--r--"}]}]}],
+ "tool": "t", "version": "1", "created": 1, "updated": 2, "note": ""}
+""")
+PY
+
 # Language files: the shipped one and a small one with every kind of line.
 seed language Deutsch.bab < "$here/../share/languages/Deutsch.bab"
 printf 'menuname:Test\r\nhelpfile:help.html\r\nmsgsZipErr="Fehler: %%s"\r\nfrmMain.tbAdd=Neu\r\nmsgsAdding=\r\n=x\r\n' |
