@@ -88,6 +88,7 @@ void TMainMenus::BuildActions() {
         S::SP_DialogSaveButton);
     cmd("miImpLibrabry", "&Library", &TfrmMain::miImpLibrabryClick);
     cmd("miImpText", "&Text File", &TfrmMain::miImpTextClick);
+    cmd("miImpOther", "Import &Other Catalog\u2026", &TfrmMain::miImpOtherClick);
     cmd("miExport", "&Export..", &TfrmMain::miExportClick, "document-export", S::SP_ArrowRight);
     cmd("miClose", "&Close Current Library", &TfrmMain::miCloseClick, "document-close",
         S::SP_DialogCloseButton)
@@ -286,7 +287,7 @@ void TMainMenus::BuildMenus() {
     QMenu* imp = menu(lib, "miImport", "&Import");
     add(imp, {"miImpLibrabry", "miImpText"});
     lib->addMenu(imp);
-    add(lib, {"miExport", "", "miClose", "miExit"});
+    add(lib, {"miImpOther", "miExport", "", "miClose", "miExit"});
     mb->addMenu(lib);
 
     QMenu* vol = menu(mb, "miVolume", "&Volume");

@@ -110,6 +110,7 @@ public:
     void tbSaveClick() { catalog_->Save(false); }
     void tbSaveAsClick() { catalog_->Save(true); }
     void miImpLibrabryClick() { catalog_->ImportCatalog(); }
+    void miImpOtherClick();
     void miImpTextClick() {
         if (CheckIdle()) search_->Import();
     }

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtCore/QString>
+#include <functional>
+
+class IMainHost;
+
+// Library > Import Other Catalog: a CDCat, catcli or gocatcli catalog read
+// into the open catalog as new volumes, then a summary.
+class TPeerImportCommand {
+public:
+    static void Run(IMainHost& host);
+    // The file dialog's filter: the peers' usual file names first.
+    static const QString& Filter();
+    // Tests answer the file dialog here (empty: cancelled).
+    static inline std::function<QString()> PathHook;
+};
