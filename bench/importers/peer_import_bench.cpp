@@ -10,6 +10,7 @@
 #include <iostream>
 #include <malloc.h>
 #include <string>
+#include <sys/resource.h>
 
 namespace {
 
@@ -20,6 +21,13 @@ long StatusKiB(const std::string& key) {
     while (std::getline(in, line))
         if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
     return -1;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -33,6 +41,7 @@ int main(int argc, char** argv) {
     TLibObj lib;
     TNullProgress quiet;
     const auto t0 = std::chrono::steady_clock::now();
+    const double cpu0 = CpuSeconds();
     TPeerImportResult r;
     try {
         r = ImportPeerCatalog(lib, argv[1], {}, quiet);
@@ -42,13 +51,15 @@ int main(int argc, char** argv) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double cpu = CpuSeconds() - cpu0;
     const long peak = StatusKiB("VmHWM");
     malloc_trim(0); // what is left is the catalog itself
     const long held = StatusKiB("VmRSS");
-    std::printf("%s\tfiles %lld\tfolders %lld\tseconds %.2f\tpeak MiB %.1f\tcatalog MiB %.1f\t"
+    std::printf("%s\tfiles %lld\tfolders %lld\tseconds %.2f\tcpu seconds %.2f\tpeak MiB "
+                "%.1f\tcatalog MiB %.1f\t"
                 "peak/catalog %.2f\n",
                 PeerFormatName(r.Format), static_cast<long long>(r.Files),
-                static_cast<long long>(r.Folders), seconds, (peak - base) / 1024.0,
+                static_cast<long long>(r.Folders), seconds, cpu, (peak - base) / 1024.0,
                 (held - base) / 1024.0,
                 held > base ? static_cast<double>(peak - base) / static_cast<double>(held - base)
                             : 0.0);

@@ -198,6 +198,7 @@ private:
     TMedia media_;
     std::vector<std::pair<std::string, std::string>> mp3_;
     bool sawRoot_ = false;
+    bool partial_ = false;
 };
 
 const char* Attr(const char** atts, const char* name) {
@@ -233,6 +234,7 @@ void TCdcatParser::Start(const char* name, const char** atts) {
     TElem* owner = Owner();
     const TKind ok = owner ? owner->Kind : TKind::Root;
     if (stack_.empty()) {
+        if (n != (partial_ ? "xml" : "catalog")) throw EMessageError("errPeerUnknown", shown_);
         sawRoot_ = true;
         stack_.push_back({TKind::Root});
         return;
@@ -500,8 +502,10 @@ void TCdcatParser::Run(TPeerInput& input, IProgress& progress) {
     // ends in a stray "</xml>": a root of that name makes it whole.
     std::string firstName;
     size_t firstAt = utf16 ? std::string_view::npos : FirstElement(body, firstName);
-    const bool partial = firstAt != std::string_view::npos && firstName != "catalog";
+    const bool partial =
+        firstAt != std::string_view::npos && (firstName == "media" || firstName == "catlnk");
     if (partial) firstAt += bom8 ? 3 : 0;
+    partial_ = partial;
 
     struct TParserFree {
         XML_Parser p;

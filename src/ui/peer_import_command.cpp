@@ -9,6 +9,7 @@
 #include "ui/ui_questions.h"
 
 #include <QtWidgets/QFileDialog>
+#include <QtWidgets/QTreeView>
 
 const QString& TPeerImportCommand::Filter() {
     static const QString f =

@@ -52,6 +52,7 @@ TEST_F(PeerBadInput, DamagedContainersAreRefused) {
     ExpectRefused("text.txt", "just some words\n", "errPeerUnknown");
     ExpectRefused("array.json", "[1, 2]", "errPeerUnknown");
     ExpectRefused("other.json", R"({"name": "x", "children": []})", "errPeerUnknown");
+    ExpectRefused("page.html", "<html><body>media</body></html>", "errPeerUnknown");
 }
 
 TEST_F(PeerBadInput, BrokenXmlNamesLineAndColumn) {
