@@ -100,6 +100,7 @@ void TPeerBuilder::BeginArchive(TLibFolderItem* file) {
     scanner_->EnterFolder(path, 0);
     TTreeNode* arch = scanner_->CurrentNode();
     if (arch == node) throw EMessageError("msgsImpErr", path);
+    SetArchiveMark(arch, true);
     frames_.push_back(TFrame{arch, path});
 }
 

@@ -8,7 +8,6 @@
 #include "ui/main_window.h"
 #include "ui/ui_questions.h"
 
-#include <QtWidgets/QFileDialog>
 #include <QtWidgets/QTreeView>
 
 const QString& TPeerImportCommand::Filter() {
@@ -20,10 +19,10 @@ const QString& TPeerImportCommand::Filter() {
 
 void TPeerImportCommand::Run(IMainHost& host) {
     if (!host.CheckIdle()) return;
-    const QString file =
-        PathHook ? PathHook()
-                 : QFileDialog::getOpenFileName(host.Window(), QObject::tr("Import Other Catalog"),
-                                                QString(), Filter());
+    TFileQuestion question;
+    question.Title = QObject::tr("Import Other Catalog");
+    question.Filter = Filter();
+    const QString file = host.Questions().AskFile(question);
     if (file.isEmpty()) return;
     TPeerImportResult r;
     // All or nothing: a refused file leaves the catalog as it was, and the error is shown.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QtCore/QString>
-#include <functional>
 
 class IMainHost;
 
@@ -12,6 +11,4 @@ public:
     static void Run(IMainHost& host);
     // The file dialog's filter: the peers' usual file names first.
     static const QString& Filter();
-    // Tests answer the file dialog here (empty: cancelled).
-    static inline std::function<QString()> PathHook;
 };

@@ -92,6 +92,8 @@ TEST(PeerExamples, CatcliExampleMapsEveryField) {
     // Nested arc nodes become one member named by its whole path.
     TLibFolder* arch = FolderAt(lib, "holiday-2008\\notes.zip\\");
     ASSERT_NE(arch, nullptr);
+    EXPECT_TRUE(IsArchiveFolder(arch));
+    EXPECT_FALSE(IsArchiveFolder(FolderAt(lib, "holiday-2008\\Crete & Rhodes\\")));
     ASSERT_EQ(arch->ItemsCount(), 1);
     EXPECT_EQ(arch->Item(0)->Caption.str(), "notes/day1.txt");
     EXPECT_EQ(arch->Item(0)->Date, 0);

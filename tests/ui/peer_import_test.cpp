@@ -4,7 +4,6 @@
 #include "support/main_window_fixture.h"
 #include "support/temp_folder.h"
 #include "ui/main_window.h"
-#include "ui/peer_import_command.h"
 
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
@@ -14,14 +13,13 @@ class TestPeerImport : public QObject, public TMainWindowFixture {
 private slots:
     void initTestCase() { SetUpWindows(); }
     void init() { ResetAnswers(); }
-    void cleanup() { TPeerImportCommand::PathHook = nullptr; }
 
     void importsAndSummarises() {
         auto w = MakeWindow();
         const std::string file = tmp_.Write(
             "g.catalog", R"({"storages": [{"name": "Disc", "type": "storage", "children": [
               {"name": "a.txt", "filetype": "file", "size": 5, "maccess": 0}]}]})");
-        TPeerImportCommand::PathHook = [&] { return QString::fromStdString(file); };
+        Paths = {file};
         QAction* a = w->Action("miImpOther");
         QVERIFY(a);
         QVERIFY(a->text().startsWith("Import &Other Catalog"));
@@ -37,7 +35,7 @@ private slots:
         Errors.clear();
         w->Lib().Modified = false;
         const std::string bad = tmp_.Write("bad.catalog", "{\"storages\": [");
-        TPeerImportCommand::PathHook = [&] { return QString::fromStdString(bad); };
+        Paths = {bad};
         a->trigger();
         QCOMPARE(w->Lib().Tree.RootCount(), 1);
         QVERIFY(!w->Lib().Modified);
@@ -46,7 +44,7 @@ private slots:
 
         // Cancelled file dialog: nothing happens.
         Errors.clear();
-        TPeerImportCommand::PathHook = [] { return QString(); };
+        Paths.clear(); // the file dialog is cancelled
         a->trigger();
         QCOMPARE(Errors.size(), 0);
     }
