@@ -33,11 +33,7 @@ protected:
         b.File(sub, "a, b.mp3", 1536);
         sub2 = b.Folder(sub, "sub2");
         b.File(sub2, "deep.txt", 10);
-        TLibFolderItem* arch = b.File(vol, "pack.zip", 500);
-        arch->IsFolder = 1;
-        auto af = std::make_unique<TLibFolder>();
-        af->Caption = "pack.zip";
-        TTreeNode* an = lib.AddFolderNode(vol, std::move(af));
+        TTreeNode* an = b.Archive(vol, "pack.zip", 500);
         b.File(an, "member.doc", 7);
         o.FileName = tmp.File("out.txt");
         o.Fields.clear();
