@@ -6,6 +6,7 @@
 #include "rar_writer.h"
 #include "settings/message_error.h"
 #include "settings/progress.h"
+#include "support/scoped_state.h"
 #include "support/temp_folder.h"
 
 #include <clocale>
@@ -60,8 +61,9 @@ const std::vector<std::string> kKindFiles = {"a.txt|6|2005-03-07 14:20:10",
 // Archives made by 7z, bsdtar, xorriso and gcab list the same tree, with
 // names that do not depend on the locale.
 TEST(ArchiveLister, EveryKindListsItsMembers) {
+    TScopedLocale scoped(LC_ALL, "C");
     for (const char* locale : {"C", "C.UTF-8"}) {
-        ASSERT_TRUE(std::setlocale(LC_ALL, locale));
+        ASSERT_TRUE(scoped.Set(locale));
         for (const char* name : {"kinds.7z", "kinds.tar", "kinds.tar.gz", "kinds.tar.bz2",
                                  "kinds.txz", "kinds.tar.zst", "kinds.iso"}) {
             TListed l = ListArchive(Fixture(name));
@@ -73,7 +75,6 @@ TEST(ArchiveLister, EveryKindListsItsMembers) {
         EXPECT_EQ(Files(cab), (std::vector<std::string>{"a.txt|6|2005-03-07 14:20:10",
                                                         "docs/readme.txt|8|2005-03-07 14:20:10"}));
     }
-    std::setlocale(LC_ALL, "C.UTF-8");
     // "./" in front of TAR names is not part of the path; folders say so
     TListed tgz = ListArchive(Fixture("kinds.tar.gz"));
     ASSERT_EQ(tgz.members.size(), 4u);

@@ -1,6 +1,7 @@
 #include "analysis/date_time.h"
 #include "analysis/rar_reader.h"
 #include "rar_writer.h"
+#include "support/scoped_state.h"
 #include "support/temp_folder.h"
 
 #include <clocale>
@@ -25,8 +26,10 @@ struct TEvent {
 
 class RarReaderTest : public ::testing::Test {
 protected:
+    // Names are converted by the C library: each test reads them in UTF-8.
+    TScopedLocale utf8_{LC_ALL, "C.UTF-8"};
+
     void SetUp() override {
-        std::setlocale(LC_ALL, "C.UTF-8");
         rar.OnFileProcessing = [this](TRAR&, const TDFRARHeaderData& h, int status) {
             events.push_back({"file", h.FileName, status, h});
         };
@@ -168,8 +171,9 @@ TEST_F(RarReaderTest, NamesDecodeTheSameInAnyLocale) {
     const std::vector<std::string> want = {"Grüße.txt", "Привет.txt", "Ab€XY", "Καλημέρα.txt",
                                            "docs/Ünïcode.txt"};
     const std::string path = Write("names.rar", MakeRar4(m));
+    TScopedLocale scoped(LC_ALL, "C");
     for (const char* locale : {"C", "POSIX", "C.UTF-8"}) {
-        ASSERT_TRUE(std::setlocale(LC_ALL, locale)) << locale;
+        ASSERT_TRUE(scoped.Set(locale)) << locale;
         List(path);
         auto files = Of("file");
         ASSERT_EQ(files.size(), want.size()) << locale;
@@ -177,7 +181,6 @@ TEST_F(RarReaderTest, NamesDecodeTheSameInAnyLocale) {
             EXPECT_EQ(files[i].text, want[i]) << locale;
         EXPECT_TRUE(Of("error").empty());
     }
-    std::setlocale(LC_ALL, "C.UTF-8");
     EXPECT_EQ(Of("file")[4].hdr.HostOS, "Unix");
     EXPECT_FALSE(Of("file")[4].hdr.IsFolder());
 }

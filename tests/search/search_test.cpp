@@ -3,6 +3,7 @@
 #include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "support/scoped_state.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>
@@ -413,7 +414,8 @@ TEST(SavedSearch, MissingOrUnreadableValuesKeepTheCriteria) {
 }
 
 TEST(SavedSearch, LocaleDatesAreReadToo) {
-    std::setlocale(LC_TIME, "C"); // %x is mm/dd/yy
+    TScopedLocale c(LC_TIME, "C"); // %x is mm/dd/yy
+    ASSERT_TRUE(c.Ok);
     TSearchCriteria c;
     ApplySavedSearchText("[Search]\r\nDate1=02/03/21\r\n", c);
     EXPECT_EQ(c.Date1, Day("2021-02-03"));

@@ -1,6 +1,7 @@
 #include "analysis/safe_file.h"
 #include "settings/global_data.h"
 #include "settings/message_error.h"
+#include "support/scoped_state.h"
 #include "support/temp_folder.h"
 #include "tags/tag_info.h"
 
@@ -44,19 +45,13 @@ TEST_F(GlobalDataTest, DefaultsAndListFilesInTheConfigFolder) {
 }
 
 TEST_F(GlobalDataTest, DefaultConfigFolderFollowsXdgThenHome) {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    std::string saved = oldXdg ? oldXdg : "";
-    setenv("XDG_CONFIG_HOME", "/x/cfg", 1);
+    TScopedEnv xdg("XDG_CONFIG_HOME", "/x/cfg");
     EXPECT_EQ(TGlobalData::DefaultConfigFolder(), "/x/cfg/Tamblix/");
-    setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored
+    xdg.Set("relative"); // not absolute: ignored
     std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     if (!home.empty()) {
         EXPECT_EQ(TGlobalData::DefaultConfigFolder(), home + "/.config/Tamblix/");
     }
-    if (oldXdg)
-        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
 }
 
 // A store with no version yet (another program of ours began it) is read, not wiped.
@@ -114,6 +109,7 @@ TEST_F(GlobalDataTest, OnlyOlderVersionsReset) {
 }
 
 TEST_F(GlobalDataTest, SaveAndLoadRoundTrip) {
+    TScopedTagNames restoreTagNames; // loading registers the list and its switch
     TGlobalData g(folder_);
     g.LastLibrary = "/data/discs.txc";
     g.Sort = false;
@@ -161,7 +157,6 @@ TEST_F(GlobalDataTest, SaveAndLoadRoundTrip) {
     EXPECT_EQ(h.ImagesFile, "/img/icons.dll");
     ASSERT_TRUE(h.MainPlacement);
     EXPECT_EQ(*h.MainPlacement, (TPlacement{10, 20, 800, 600, TWindowState::Maximized}));
-    TTagInfo::SetAddToGlobalsTags(true);
 }
 
 TEST_F(GlobalDataTest, OutOfRangeStoredNumbersKeepDefaults) {

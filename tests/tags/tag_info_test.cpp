@@ -1,4 +1,5 @@
 #include "analysis/string_list.h"
+#include "support/scoped_state.h"
 #include "tags/tag_info.h"
 
 #include <gtest/gtest.h>
@@ -6,12 +7,12 @@
 namespace {
 
 struct SharedNames {
+    TScopedTagNames saved;
     TStringList names{true, TDuplicates::Error};
     SharedNames() {
         TTagInfo::SetSharedTagNames(&names);
         TTagInfo::SetAddToGlobalsTags(true);
     }
-    ~SharedNames() { TTagInfo::SetSharedTagNames(nullptr); }
 };
 
 } // namespace
@@ -44,7 +45,6 @@ TEST(TagInfo, NewKeysRegisterOnceInSharedNames) {
     EXPECT_EQ(s.names.Lines(), (std::vector<std::string>{"Artist=Artist"}));
     TTagInfo::SetAddToGlobalsTags(false);
     a.SetValue("Album", std::string("X"));
-    TTagInfo::SetAddToGlobalsTags(true);
     EXPECT_EQ(s.names.Count(), 1);
 }
 
