@@ -1,6 +1,7 @@
 // The readers on files made by real encoders and taggers, the reader steps
 // that write their keys, and the tags command.
 #include "analysis/handlers.h"
+#include "support/run_program.h"
 #include "tag_test_util.h"
 #include "tags/aac_file.h"
 #include "tags/ape_tag.h"
@@ -15,10 +16,8 @@
 #include "tags/wma_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <set>
-#include <sys/wait.h>
 
 namespace {
 
@@ -255,42 +254,24 @@ TEST(ReaderSteps, EveryStepWritesItsKeys) {
     EXPECT_TRUE(none.Empty());
 }
 
-namespace {
-
-std::string RunCli(const std::string& args, int& status) {
-    std::string cmd = std::string(TAMBLIX_CLI) + " " + args + " 2>/dev/null";
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    status = pclose(p);
-    return out;
-}
-
-} // namespace
-
 TEST(TagsCommand, PrintsTheLinesOfEachFile) {
     TTempFile settings("", ".ini");
-    std::string pre = "--settings " + settings.Path() + " tags ";
-    int status = -1;
-    std::string out =
-        RunCli(pre + Fixture("wav_8k_mono.wav") + " " + Fixture("flac_plain.flac"), status);
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out, Fixture("wav_8k_mono.wav") +
-                       "\n  ChannelModeid=1\n  ChannelModeName=Mono\n  SampleRateHZ=8000\n"
-                       "  BitsPerSample=16\n  DurationSec=1\n" +
-                       Fixture("flac_plain.flac") +
-                       "\n  Channels=1\n  SampleRateHZ=8000\n  BitsPerSample=16\n"
-                       "  Samples=8000\n  DurationSec=1\n");
+    auto tags = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {TAMBLIX_CLI, "--settings", settings.Path(), "tags"});
+        return RunProgram(args);
+    };
+    TProgramRun r = tags({Fixture("wav_8k_mono.wav"), Fixture("flac_plain.flac")});
+    EXPECT_EQ(r.ExitCode, 0);
+    EXPECT_EQ(r.Out, Fixture("wav_8k_mono.wav") +
+                         "\n  ChannelModeid=1\n  ChannelModeName=Mono\n  SampleRateHZ=8000\n"
+                         "  BitsPerSample=16\n  DurationSec=1\n" +
+                         Fixture("flac_plain.flac") +
+                         "\n  Channels=1\n  SampleRateHZ=8000\n  BitsPerSample=16\n"
+                         "  Samples=8000\n  DurationSec=1\n");
     // --handler runs a step whatever the extension.
     TTempFile copy(ReadFile(Fixture("adts.aac")), ".bin");
-    out = RunCli(pre + copy.Path(), status);
-    EXPECT_EQ(out, copy.Path() + "\n");
-    out = RunCli(pre + "--handler AAC " + copy.Path(), status);
-    EXPECT_NE(out.find("  ProfileName=AAC LC\n"), std::string::npos);
-    RunCli(pre + "/nonexistent/x.mp3", status);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_EQ(tags({copy.Path()}).Out, copy.Path() + "\n");
+    r = tags({"--handler", "AAC", copy.Path()});
+    EXPECT_NE(r.Out.find("  ProfileName=AAC LC\n"), std::string::npos);
+    EXPECT_EQ(tags({"/nonexistent/x.mp3"}).ExitCode, 1);
 }
