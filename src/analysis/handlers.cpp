@@ -112,7 +112,7 @@ void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
     SetDefaults();
 }
 
-void THandlerList::LoadFromRegistry(ISettingsStore& store) {
+void THandlerList::LoadFromSettings(ISettingsStore& store) {
     if (!store.KeyExists(kHandlersKey)) {
         LoadDefaultHandlers(store);
         return;
@@ -146,7 +146,7 @@ void THandlerList::LoadFromRegistry(ISettingsStore& store) {
     items_ = std::move(loaded.items_);
 }
 
-void THandlerList::SaveToRegistry(ISettingsStore& store) const {
+void THandlerList::SaveToSettings(ISettingsStore& store) const {
     for (int i = 0; i < Count(); ++i) {
         const std::string key = HandlerKey(i);
         const THandler& h = *items_[static_cast<size_t>(i)];
@@ -175,7 +175,7 @@ void THandlerList::SaveToRegistry(ISettingsStore& store) const {
     store.WriteString(kHandlersKey, "Known", known);
 }
 
-bool THandlerList::isFileInHander(std::string_view title, std::string_view fileName) const {
+bool THandlerList::HandlerClaimsFile(std::string_view title, std::string_view fileName) const {
     std::string ext = UpperFileExt(fileName);
     if (ext.empty()) return false;
     THandlerPtr h = Find(title);

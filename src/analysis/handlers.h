@@ -73,15 +73,15 @@ public:
     // handlers newer than the stored table join it with their defaults; the
     // stored ones keep the user's choices. A stored duplicate Title throws
     // EMessageError("errDuplicate") (the caller loads the defaults then).
-    void LoadFromRegistry(ISettingsStore& store);
+    void LoadFromSettings(ISettingsStore& store);
     // Writes handler i under "Ext\i", the Titles of the default table it
     // knew (value "Known" of "Ext"), and removes stored handlers numbered
     // beyond the table, so that a shorter table does not load old handlers back.
-    void SaveToRegistry(ISettingsStore& store) const;
+    void SaveToSettings(ISettingsStore& store) const;
 
     // Title names an active handler that claims the file's extension: the
     // text from the last dot, or from the one before it (".TAR.GZ").
-    bool isFileInHander(std::string_view title, std::string_view fileName) const;
+    bool HandlerClaimsFile(std::string_view title, std::string_view fileName) const;
     // Which archive reader a file name goes to, by the active archive
     // handlers' extension lists (RAR first, then ZIP, then the others).
     TArchiveKind ArchiveKindOf(std::string_view fileName) const;

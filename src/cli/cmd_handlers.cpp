@@ -23,7 +23,7 @@ int CmdHandlers(TCliContext& ctx) {
         changed = true;
     } else {
         try {
-            table.LoadFromRegistry(store);
+            table.LoadFromSettings(store);
         } catch (const EMessageError& e) {
             // As at program start: a damaged stored table gives way to the defaults.
             std::cerr << "tamblix-cli: the stored handler table is damaged (" << e.what()
@@ -49,7 +49,7 @@ int CmdHandlers(TCliContext& ctx) {
     if (changed) {
         // Marked as the desktop program marks it, so that its next start keeps the table.
         PrepareSettingsVersion(store);
-        table.SaveToRegistry(store);
+        table.SaveToSettings(store);
     }
 
     for (const auto& h : table.Items())

@@ -47,7 +47,7 @@ void TakeScanDefaults(TCliContext& ctx, TScanOptions& o) {
 
 void LoadHandlers(TCliContext& ctx, THandlerList& handlers) {
     try {
-        handlers.LoadFromRegistry(ctx.Settings());
+        handlers.LoadFromSettings(ctx.Settings());
     } catch (const EMessageError&) {
         handlers.SetDefaults();
     }

@@ -25,7 +25,7 @@ int CmdTags(TCliContext& ctx) {
         ISettingsStore& store = ctx.Settings();
         try {
             if (store.KeyExists(kHandlersKey))
-                table.LoadFromRegistry(store);
+                table.LoadFromSettings(store);
             else
                 table.SetDefaults();
         } catch (const EMessageError&) {

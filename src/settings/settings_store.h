@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// Where settings live: the registry-like store of the program. Keys are paths
+// Where settings live: a tree of keys holding named values. Keys are paths
 // below the program's root with "\" between levels ("Defaults", "Ext",
 // "Pos\frmMain"); names are the values inside a key. Reads take the default
 // when the value is missing or of another type.

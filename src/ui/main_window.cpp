@@ -103,7 +103,7 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
     };
     gd_->LoadSettings(*store_);
     try {
-        handlers_.LoadFromRegistry(*store_);
+        handlers_.LoadFromSettings(*store_);
     } catch (const std::exception&) {
         handlers_.SetDefaults();
     }
@@ -260,7 +260,7 @@ void TfrmMain::SaveAtExit() {
         } catch (const std::exception& e) {
             ShowException(e);
         }
-        handlers_.SaveToRegistry(*store_);
+        handlers_.SaveToSettings(*store_);
     }
     gd_->SaveLayout(*store_);
     layout_->SavePanelLayout();

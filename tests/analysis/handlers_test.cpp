@@ -40,24 +40,24 @@ TEST(Handlers, DefaultTable) {
 TEST(Handlers, FileMatching) {
     THandlerList list;
     list.SetDefaults();
-    EXPECT_TRUE(list.isFileInHander("ZIP", "b.zip"));
-    EXPECT_TRUE(list.isFileInHander("zip", "/x/B.ZIP"));
-    EXPECT_TRUE(list.isFileInHander("AAC", "a.aac"));
-    EXPECT_FALSE(list.isFileInHander("AAC", "a.ace"));
-    EXPECT_FALSE(list.isFileInHander("MP3", "song.mp3.bak"));
-    EXPECT_FALSE(list.isFileInHander("MP3", "mp3"));
-    EXPECT_FALSE(list.isFileInHander("MP3", "dir.mp3/file"));
-    EXPECT_FALSE(list.isFileInHander("NONE", "a.mp3"));
-    EXPECT_FALSE(list.isFileInHander("MP3", "a.wav"));
-    EXPECT_FALSE(list.isFileInHander("RAR", "."));
+    EXPECT_TRUE(list.HandlerClaimsFile("ZIP", "b.zip"));
+    EXPECT_TRUE(list.HandlerClaimsFile("zip", "/x/B.ZIP"));
+    EXPECT_TRUE(list.HandlerClaimsFile("AAC", "a.aac"));
+    EXPECT_FALSE(list.HandlerClaimsFile("AAC", "a.ace"));
+    EXPECT_FALSE(list.HandlerClaimsFile("MP3", "song.mp3.bak"));
+    EXPECT_FALSE(list.HandlerClaimsFile("MP3", "mp3"));
+    EXPECT_FALSE(list.HandlerClaimsFile("MP3", "dir.mp3/file"));
+    EXPECT_FALSE(list.HandlerClaimsFile("NONE", "a.mp3"));
+    EXPECT_FALSE(list.HandlerClaimsFile("MP3", "a.wav"));
+    EXPECT_FALSE(list.HandlerClaimsFile("RAR", "."));
     // two-part extensions match as a whole; the last part alone is not claimed
-    EXPECT_TRUE(list.isFileInHander("Archives", "/x/backup.Tar.Gz"));
-    EXPECT_FALSE(list.isFileInHander("Archives", "notes.txt.gz"));
-    EXPECT_FALSE(list.isFileInHander("Archives", ".tar.gz"));
-    EXPECT_FALSE(list.isFileInHander("Archives", "dir.tar/x.gz"));
+    EXPECT_TRUE(list.HandlerClaimsFile("Archives", "/x/backup.Tar.Gz"));
+    EXPECT_FALSE(list.HandlerClaimsFile("Archives", "notes.txt.gz"));
+    EXPECT_FALSE(list.HandlerClaimsFile("Archives", ".tar.gz"));
+    EXPECT_FALSE(list.HandlerClaimsFile("Archives", "dir.tar/x.gz"));
 
     list.Check(list.Find("ZIP"), false);
-    EXPECT_FALSE(list.isFileInHander("ZIP", "b.zip"));
+    EXPECT_FALSE(list.HandlerClaimsFile("ZIP", "b.zip"));
     EXPECT_FALSE(list.isExtHandlerActive("ZIP"));
     EXPECT_TRUE(list.isExtHandlerActive("rar"));
     EXPECT_FALSE(list.isExtHandlerActive("nope"));
@@ -100,7 +100,7 @@ TEST(HandlerStore, RoundTrip) {
     list.Find("MP3")->ExternalDLL = "lib";
     list.Find("MP3")->Internal = false;
     TMemorySettingsStore store;
-    list.SaveToRegistry(store);
+    list.SaveToSettings(store);
     EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
     EXPECT_EQ(store.ReadString("Ext\\7", "Extensions", ""),
               ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
@@ -108,7 +108,7 @@ TEST(HandlerStore, RoundTrip) {
     EXPECT_FALSE(store.KeyExists("Ext\\18"));
 
     THandlerList loaded;
-    loaded.LoadFromRegistry(store);
+    loaded.LoadFromSettings(store);
     ASSERT_EQ(loaded.Count(), 18);
     for (int i = 0; i < 18; ++i) {
         const THandler& a = *list[i];
@@ -130,38 +130,38 @@ TEST(HandlerStore, ShorterTableRemovesStoredHandlersBeyondIt) {
     TMemorySettingsStore store;
     THandlerList list;
     list.SetDefaults();
-    list.SaveToRegistry(store);
+    list.SaveToSettings(store);
     store.WriteString("Ext\\other", "Keep", "1"); // not a handler number
 
     THandlerList shorter;
     shorter.AddDefExt("MP3", "MP3 File", "", "", {".MP3"}, true);
     shorter.AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
-    shorter.SaveToRegistry(store);
+    shorter.SaveToSettings(store);
     EXPECT_TRUE(store.KeyExists("Ext\\1"));
     for (int i = 2; i < 18; ++i)
         EXPECT_FALSE(store.KeyExists(HandlerKey(i))) << i;
     EXPECT_TRUE(store.KeyExists("Ext\\other"));
 
     THandlerList loaded;
-    loaded.LoadFromRegistry(store);
+    loaded.LoadFromSettings(store);
     EXPECT_EQ(loaded.Count(), 2);
-    EXPECT_FALSE(loaded.isFileInHander("RAR", "a.rar"));
+    EXPECT_FALSE(loaded.HandlerClaimsFile("RAR", "a.rar"));
 }
 
 TEST(HandlerStore, EmptyTableStaysEmpty) {
     TMemorySettingsStore store;
     THandlerList empty;
-    empty.SaveToRegistry(store);
+    empty.SaveToSettings(store);
     THandlerList loaded;
     loaded.SetDefaults();
-    loaded.LoadFromRegistry(store);
+    loaded.LoadFromSettings(store);
     EXPECT_EQ(loaded.Count(), 0);
 }
 
 TEST(HandlerStore, MissingValuesAndGaps) {
     TMemorySettingsStore store;
     THandlerList loaded;
-    loaded.LoadFromRegistry(store); // nothing stored: the defaults
+    loaded.LoadFromSettings(store); // nothing stored: the defaults
     EXPECT_EQ(loaded.Count(), 18);
 
     store.WriteString("Ext\\0", "Title", "X");
@@ -169,7 +169,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     store.WriteString("Ext\\0", "Active", "maybe"); // unreadable: the default
     store.WriteString("Ext\\1", "Title", "B");
     store.WriteString("Ext\\3", "Title", "after the gap");
-    loaded.LoadFromRegistry(store);
+    loaded.LoadFromSettings(store);
     ASSERT_EQ(loaded.Count(), 5); // X, B, and the newer defaults Archives, M4A, OPUS
     EXPECT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("M4A") && loaded.Find("OPUS"));
@@ -194,28 +194,28 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     store.WriteBool(HandlerKey(14), "Active", false);                    // ZIP off
     store.WriteString(HandlerKey(14), "Extensions", ".ZIP\r\n.CBZ\r\n"); // and comic books
     THandlerList loaded;
-    loaded.LoadFromRegistry(store);
+    loaded.LoadFromSettings(store);
     ASSERT_EQ(loaded.Count(), 18);
     ASSERT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("Archives")->Active);
-    EXPECT_TRUE(loaded.isFileInHander("M4A", "a.m4a"));
-    EXPECT_TRUE(loaded.isFileInHander("OPUS", "a.opus"));
+    EXPECT_TRUE(loaded.HandlerClaimsFile("M4A", "a.m4a"));
+    EXPECT_TRUE(loaded.HandlerClaimsFile("OPUS", "a.opus"));
     EXPECT_EQ(loaded.Find("ZIP")->ExtensionsText(), ".CBZ .ZIP");
     EXPECT_FALSE(loaded.Find("ZIP")->Active);
     EXPECT_EQ(loaded.ArchiveKindOf("a.iso"), TArchiveKind::Other);
     EXPECT_EQ(loaded.ArchiveKindOf("a.cbz"), TArchiveKind::None);
 
     loaded.Check(loaded.Find("Archives"), false);
-    loaded.SaveToRegistry(store);
+    loaded.SaveToSettings(store);
     THandlerList again;
-    again.LoadFromRegistry(store);
+    again.LoadFromSettings(store);
     EXPECT_EQ(again.Count(), 18);
     EXPECT_FALSE(again.Find("Archives")->Active);
 
     // a table emptied on purpose and saved stays empty
     THandlerList empty;
-    empty.SaveToRegistry(store);
-    again.LoadFromRegistry(store);
+    empty.SaveToSettings(store);
+    again.LoadFromSettings(store);
     EXPECT_EQ(again.Count(), 0);
 }
 
@@ -244,7 +244,7 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
     store.WriteString("Ext\\1", "Title", "mp3");
     THandlerList list;
     list.SetDefaults();
-    EXPECT_THROW(list.LoadFromRegistry(store), EMessageError);
+    EXPECT_THROW(list.LoadFromSettings(store), EMessageError);
     EXPECT_EQ(list.Count(), 18);
     list.LoadDefaultHandlers(store);
     EXPECT_FALSE(store.KeyExists("Ext"));

@@ -322,7 +322,7 @@ private slots:
         TMemorySettingsStore store;
         THandlerList handlers;
         handlers.SetDefaults();
-        handlers.SaveToRegistry(store);
+        handlers.SaveToSettings(store);
         TfrmHandlers dlg(handlers, store);
         THandlerView* lv = dlg.View();
         lv->LoadView();
@@ -330,23 +330,23 @@ private slots:
         int zip = handlers.IndexOf("ZIP");
         QTreeWidgetItem* row = lv->topLevelItem(zip);
         QCOMPARE(row->text(0), QStringLiteral("ZIP"));
-        QVERIFY(handlers.isFileInHander("ZIP", "b.zip"));
+        QVERIFY(handlers.HandlerClaimsFile("ZIP", "b.zip"));
         row->setCheckState(0, Qt::Unchecked); // as a click on the box does
-        QVERIFY(!handlers.isFileInHander("ZIP", "b.zip"));
+        QVERIFY(!handlers.HandlerClaimsFile("ZIP", "b.zip"));
 
         int mpg = handlers.IndexOf("MPG");
         QCOMPARE(lv->topLevelItem(mpg)->text(2), QStringLiteral(".MP1 .MP2 .MPA .MPEG .MPG"));
         lv->SetRowExtensions(mpg, {".MPG", "m2a"});
         QCOMPARE(lv->topLevelItem(mpg)->text(2), QStringLiteral(".M2A .MPG"));
-        QVERIFY(handlers.isFileInHander("MPG", "x.m2a"));
+        QVERIFY(handlers.HandlerClaimsFile("MPG", "x.m2a"));
         GrabWindow(&dlg, "frmHandlers");
 
         // Defaults: the stored table goes, the default one is shown.
         THandlerPtr oldZip = lv->RowHandler(zip);
         dlg.btnDefaultsClick();
         QVERIFY(!store.KeyExists("Ext"));
-        QVERIFY(handlers.isFileInHander("ZIP", "b.zip"));
-        QVERIFY(!handlers.isFileInHander("MPG", "x.m2a"));
+        QVERIFY(handlers.HandlerClaimsFile("ZIP", "b.zip"));
+        QVERIFY(!handlers.HandlerClaimsFile("MPG", "x.m2a"));
         QCOMPARE(lv->topLevelItem(zip)->checkState(0), Qt::Checked);
         QVERIFY(lv->RowHandler(zip) != oldZip);
         QVERIFY(!oldZip->Active); // the replaced handler is still there to read
