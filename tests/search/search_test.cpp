@@ -414,8 +414,8 @@ TEST(SavedSearch, MissingOrUnreadableValuesKeepTheCriteria) {
 }
 
 TEST(SavedSearch, LocaleDatesAreReadToo) {
-    TScopedLocale c(LC_TIME, "C"); // %x is mm/dd/yy
-    ASSERT_TRUE(c.Ok);
+    TScopedLocale usDates(LC_TIME, "C"); // %x is mm/dd/yy
+    ASSERT_TRUE(usDates.Ok);
     TSearchCriteria c;
     ApplySavedSearchText("[Search]\r\nDate1=02/03/21\r\n", c);
     EXPECT_EQ(c.Date1, Day("2021-02-03"));
