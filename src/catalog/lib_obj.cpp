@@ -61,18 +61,28 @@ void TLibObj::SetEntrySize(TLibFolderItem* entry, int64_t size) {
 void TLibObj::Recount() {
     VolumeCount = FolderCount = FileCount = 0;
     TotalSize = 0;
+    std::vector<TLibFolder*> order; // pre-order: every folder after its parent
     Tree.ForEach([&](TTreeNode* n) {
         TLibFolder* f = FolderOf(n);
+        order.push_back(f);
         if (!n->Parent()) ++VolumeCount;
+        f->FilesSize = 0;
         for (const auto& e : f->Items()) {
             if (e->IsFolder) {
                 ++FolderCount;
             } else {
                 ++FileCount;
-                TotalSize = AddSizes(TotalSize, e->Size);
+                f->FilesSize = AddSizes(f->FilesSize, e->Size);
             }
         }
     });
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        TLibFolder* f = *it;
+        if (f->Parent)
+            f->Parent->FilesSize = AddSizes(f->Parent->FilesSize, f->FilesSize);
+        else
+            TotalSize = AddSizes(TotalSize, f->FilesSize);
+    }
     CountsValid = true;
 }
 

@@ -56,6 +56,9 @@ public:
     TLibFolder* Volume = nullptr;
     int64_t ItemsSize = 0;  // this folder's own entries
     int64_t VolumeSize = 0; // a volume's entries at every level; 0 below the volume
+    // The files at every level below, an opened archive by its members (the
+    // catalog's total counts the same way); set by TLibObj::Recount.
+    int64_t FilesSize = 0;
     bool PendingDelete = false;
     int32_t Level = 0;
     TTreeNode* CollectionNode = nullptr;

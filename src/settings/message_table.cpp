@@ -31,6 +31,7 @@ const TMessage kEnglish[] = {
     {"InfoLoc", "Location: %s"},
     {"infoVol", "Volumes: %s"},
     {"infoSize", "Size: %s"},
+    {"infoTotal", "Total: %s"},
     {"infoFiles", "Files: %s"},
     {"infoFol", "Folders: %s"},
     {"infoFindResults", "Results: %s"},

@@ -55,6 +55,7 @@ void TCatalogCommands::Load(const std::string& path, bool confirm, IQuestions& q
     try {
         bool ok = OpenLibrary(lib, path, false, confirm, host_.OperationProgress(), questions);
         if (opened) *opened = ok;
+        if (ok) host_.CatalogOpened();
     } catch (...) {
         // Whatever stopped the load, a plain Save must not write over that file.
         if (lib.FileName == path) lib.FileName.clear();

@@ -61,4 +61,6 @@ public:
     virtual void LogLine(const std::string& text) = 0;
     virtual void ShowException(const std::exception& e) = 0;
     virtual void ShowHelp() = 0;
+    // A catalog was loaded: the trees show what it holds.
+    virtual void CatalogOpened() = 0;
 };

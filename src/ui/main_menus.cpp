@@ -108,7 +108,7 @@ void TMainMenus::BuildActions() {
     shown(cmd("miVProperties", "&Properties..", &TfrmMain::miLPropertiesClick,
               "document-properties", S::SP_FileDialogDetailedView),
           QKeySequence(Qt::ALT | Qt::Key_Return));
-    cmd("miVPrint", "&Print Cover", &TfrmMain::tbPrintClick, "document-print", S::SP_ComputerIcon)
+    cmd("miVPrint", "Print &Cover", &TfrmMain::tbPrintClick, "document-print", S::SP_ComputerIcon)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     shown(cmd("miVRealSource", "Explore &Real Source", &TfrmMain::pmLVRealSourceClick,
               "folder-open", S::SP_DirOpenIcon),
@@ -171,7 +171,7 @@ void TMainMenus::BuildActions() {
     cmd("miFind", "&Find..", &TfrmMain::tbFindClick, "edit-find", S::SP_FileDialogContentsView)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     cmd("miCategories", "&Categories", &TfrmMain::tbCatClick, "tag", S::SP_FileDialogListView);
-    cmd("miLocations", "L&ocations", &TfrmMain::miLocationsClick, "mark-location",
+    cmd("miLocations", "Locatio&ns", &TfrmMain::miLocationsClick, "mark-location",
         S::SP_DirHomeIcon);
     cmd("miTags", "&Tags", &TfrmMain::miTagsClick);
     cmd("miHandlers", "&Handlers", &TfrmMain::miHandlersClick);
@@ -290,7 +290,7 @@ void TMainMenus::BuildMenus() {
     add(lib, {"miImpOther", "miExport", "", "miClose", "miExit"});
     mb->addMenu(lib);
 
-    QMenu* vol = menu(mb, "miVolume", "&Volume");
+    QMenu* vol = menu(mb, "miVolume", "V&olume");
     add(vol, {"miVAdd", "miVUpdate", "miVDelete", "", "miVProperties", "miVPrint", "miVRealSource",
               "miVSearch", "miVExport", "", "miVStopProcess"});
     mb->addMenu(vol);
@@ -331,7 +331,7 @@ void TMainMenus::BuildMenus() {
     QMenu* fView = menu(miFiles_, "miFView", "&View");
     styleMenu(fView, QStringLiteral("miF"), viewStyle_, viewStyleGroup_);
     miFiles_->addMenu(fView);
-    QMenu* fArr = menu(miFiles_, "miFArrange", "Arrange &Icons");
+    QMenu* fArr = menu(miFiles_, "miFArrange", "A&rrange Icons");
     arrangeMenu(fArr, QStringLiteral("miF"), arrange_);
     miFiles_->addMenu(fArr);
     add(miFiles_, {"", "miFSearch"});

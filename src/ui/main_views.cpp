@@ -96,7 +96,7 @@ void TMainViews::Build(QWidget* parent) {
     tab_ = new QTabBar(left);
     tab_->setObjectName(QStringLiteral("tab"));
     tab_->addTab(QStringLiteral("&Collection"));
-    tab_->addTab(QStringLiteral("&Volume"));
+    tab_->addTab(QStringLiteral("Vol&ume"));
     tab_->addTab(QStringLiteral("&Mixed"));
     tab_->setExpanding(false);
     ll->addWidget(tab_);
@@ -218,7 +218,7 @@ void TMainViews::Build(QWidget* parent) {
     infovle_->verticalHeader()->hide();
     infovle_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     pcInfo_->addTab(general, QStringLiteral("&General"));
-    pcInfo_->addTab(infovle_, QStringLiteral("&Tags"));
+    pcInfo_->addTab(infovle_, QStringLiteral("Tag&s"));
     il->addWidget(pcInfo_);
     spltList_->setStretchFactor(0, 3);
     spltList_->setStretchFactor(1, 1);
@@ -541,7 +541,8 @@ void TMainViews::UpdateStatus() {
         sbFp_->SetText(0, QStr(GetDisplayPath(f)));
         sb_->SetText(0, MsgText("infoFiles", std::to_string(f->ItemsCount())));
         sb_->SetText(1, MsgText("infoSize", StdStr(size(DirectItemsSize(f)))));
-        sbTree_->SetText(1, MsgText("infoSize", StdStr(size(FolderDisplaySize(f)))));
+        if (!lib_->CountsValid) lib_->Recount();
+        sbTree_->SetText(1, MsgText("infoTotal", StdStr(size(f->FilesSize))));
     } else {
         sbLoc_->SetText(0, {});
         sbFp_->SetText(0, {});

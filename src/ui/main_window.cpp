@@ -29,6 +29,7 @@
 #include "ui/view_layout.h"
 #include "ui/volume_commands.h"
 
+#include <QtCore/QFileInfo>
 #include <QtGui/QAction>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QGuiApplication>
@@ -86,6 +87,8 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
     : QMainWindow(parent), store_(std::move(store)), gd_(std::make_unique<TGlobalData>()),
       lib_(std::make_unique<TLibObj>()), ownQuestions_(this) {
     setObjectName(QStringLiteral("frmMain"));
+    // The translatable part of the title; UpdateTitle adds the catalog's name.
+    setProperty("tamblixTitle", QStringLiteral("Tamblix"));
     setWindowTitle(QStringLiteral("Tamblix"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral("tamblix"),
                                    QIcon(QStringLiteral(":/tamblix/tamblix.svg"))));
@@ -215,12 +218,22 @@ void TfrmMain::ClearStatus() {
 void TfrmMain::UpdateStatus() {
     sbMain_->SetText(0, QStr(lib_->FileName));
     views_->UpdateStatus();
+    UpdateTitle();
+}
+
+void TfrmMain::UpdateTitle() {
+    // The platform adds the program's name after a title that is not just that.
+    const QString name = lib_->FileName.empty() ? property("tamblixTitle").toString()
+                                                : QFileInfo(QStr(lib_->FileName)).fileName();
+    setWindowTitle(name + QStringLiteral("[*]"));
+    setWindowModified(lib_->Modified);
 }
 
 void TfrmMain::UpdateActions() {
     const bool idle = busy_ == 0 && gd_->Progress.Idle();
     menus_->UpdateActions(idle);
     views_->SetEnabled(idle);
+    UpdateTitle();
 }
 
 void TfrmMain::RebuildLanguageMenu() {
@@ -237,6 +250,7 @@ void TfrmMain::RebuildLanguageMenu() {
 
 void TfrmMain::RetranslateDynamic() {
     ListModel()->ClearIconCache();
+    UpdateTitle();
     if (!busy_) {
         UpdateStatus();
         views_->RefreshInfo();
@@ -375,6 +389,12 @@ bool TfrmMain::RunBusy(const std::function<void()>& operation) {
     else if (!ok)
         questions_->ShowErrorText(text);
     return ok;
+}
+
+void TfrmMain::CatalogOpened() {
+    // An empty Collection tab would hide the volumes just opened.
+    if (layout_->Tab() == 0 && lib_->ColTree.RootCount() == 0 && lib_->Tree.RootCount() > 0)
+        SetTab(1);
 }
 
 void TfrmMain::ResetCatalog(bool modified) {

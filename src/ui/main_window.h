@@ -239,6 +239,7 @@ private:
     void UpdateActions() override;
     void ShowException(const std::exception& e) override;
     void ShowHelp() override { miContentsClick(); }
+    void CatalogOpened() override;
 
     // ISearchHost
     TLibObj* CurrentCatalog() override;
@@ -258,6 +259,8 @@ private:
 
     void RebuildLanguageMenu();
     void RetranslateDynamic();
+    // The catalog's file name, and a mark while it has unsaved changes.
+    void UpdateTitle();
     void ApplyViewSettings();
     void SaveAtExit();
     void BeginBusy();

@@ -24,6 +24,7 @@ TfrmMemo::TfrmMemo(ISettingsStore& store, QWidget* parent)
     edCaption_->setObjectName(QStringLiteral("edCaption"));
     cbpic_ = new QComboBox(this);
     cbpic_->setObjectName(QStringLiteral("cbpic"));
+    cbpic_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     edUrl_ = new QLineEdit(this);
     edUrl_->setObjectName(QStringLiteral("ed_url"));
     tbStart_ = DlgTool(this, "tbStart", "Start (F4)");

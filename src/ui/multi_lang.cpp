@@ -69,6 +69,22 @@ QHash<QString, QString> TranslationMap(const std::vector<std::string>& lines) {
     return map;
 }
 
+// A window whose title shows more than its name (a file, a mark) keeps the
+// translatable part in this property.
+const char* const kTitleProperty = "tamblixTitle";
+
+QString TitleOf(const QWidget* w) {
+    const QVariant v = w->property(kTitleProperty);
+    return v.isValid() ? v.toString() : w->windowTitle();
+}
+
+void SetTitle(QWidget* w, const QString& title) {
+    if (w->property(kTitleProperty).isValid())
+        w->setProperty(kTitleProperty, title);
+    else
+        w->setWindowTitle(title);
+}
+
 bool Translatable(const QString& text) {
     return !text.isEmpty() && text != QLatin1String("-");
 }
@@ -242,7 +258,7 @@ void TMultiLang::ApplyLines(const std::vector<std::string>& lines) {
         };
         Walk(w, nullptr, apply);
         auto it = map.constFind((form + QLatin1Char('.') + form).toUpper());
-        if (it != map.constEnd() && !it->isEmpty()) w->setWindowTitle(*it);
+        if (it != map.constEnd() && !it->isEmpty()) SetTitle(w, *it);
     }
     std::vector<std::string> messageLines;
     for (const std::string& l : lines)
@@ -268,7 +284,7 @@ void TMultiLang::TranslateWindow(QWidget* window) const {
         }
     });
     auto it = map.constFind((form + QLatin1Char('.') + form).toUpper());
-    if (it != map.constEnd() && !it->isEmpty()) window->setWindowTitle(*it);
+    if (it != map.constEnd() && !it->isEmpty()) SetTitle(window, *it);
 }
 
 std::vector<TMultiLang::TLanguageFile> TMultiLang::ListLanguages() const {
@@ -343,8 +359,8 @@ void TMultiLang::CollectWindow(QWidget* w, std::vector<std::string>& out) const 
                 out.push_back(StdStr(s.Key + QLatin1Char('=') + text));
         }
     });
-    if (Translatable(w->windowTitle()))
-        out.push_back(StdStr(form + QLatin1Char('.') + form + QLatin1Char('=') + w->windowTitle()));
+    if (Translatable(TitleOf(w)))
+        out.push_back(StdStr(form + QLatin1Char('.') + form + QLatin1Char('=') + TitleOf(w)));
 }
 
 std::vector<std::string> TMultiLang::CollectTexts() const {

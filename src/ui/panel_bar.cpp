@@ -27,6 +27,8 @@ TPanelBar::TPanelBar(const QString& name, int panels, QWidget* parent, bool elid
         addWidget(l, i == 0 ? 3 : 2);
         labels_.push_back(l);
     }
+    // As tall with no text as with text, so the window does not jump.
+    setMinimumHeight(fontMetrics().height() + 8);
 }
 
 void TPanelBar::SetText(int panel, const QString& text) {

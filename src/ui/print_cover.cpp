@@ -329,8 +329,9 @@ int TfrmPrintCover::PrintTo(QPagedPaintDevice& device) const {
     return painter.Print(device, Layout());
 }
 
-void TfrmPrintCover::SavePdf(const QString& path) const {
+QString TfrmPrintCover::SavePdf(QString path) const {
     if (path.isEmpty()) throw EMessageError("errFileEmpty");
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".pdf");
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
@@ -343,6 +344,7 @@ void TfrmPrintCover::SavePdf(const QString& path) const {
     }
     // Written whole or not at all, like every file the program writes.
     WriteFileAtomically(Ss(path), std::string_view(bytes.constData(), bytes.size()));
+    return path;
 }
 
 void TfrmPrintCover::StoreSettings() {

@@ -58,7 +58,8 @@ public:
     // Draws every page onto `device` (a printer or a PDF writer); the pages drawn.
     int PrintTo(QPagedPaintDevice& device) const;
     // Writes the insert as a PDF file (through a safe write); throws EMessageError.
-    void SavePdf(const QString& path) const;
+    // Adds ".pdf" to a name without a suffix; returns the file written.
+    QString SavePdf(QString path) const;
     // Zoom, font and colour back into the global data.
     void StoreSettings();
 

@@ -249,7 +249,7 @@ void TfrmProperties::ShowCounters() {
     infoV->setText(QString::number(lib_->VolumeCount));
     infoF->setText(QString::number(lib_->FolderCount));
     infoFi->setText(QString::number(lib_->FileCount));
-    infoFis->setText(QString::number(lib_->TotalSize));
+    infoFis->setText(FormatBytes(lib_->TotalSize));
 }
 
 void TfrmProperties::FillLibrary() {

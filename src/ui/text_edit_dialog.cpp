@@ -23,6 +23,8 @@ TfrmTextEdit::TfrmTextEdit(ISettingsStore& store, QWidget* parent)
     memo_->setObjectName(QStringLiteral("Memo"));
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
     top->addWidget(memo_);
+    // Typing goes into the list at once; Enter there is a new line, not OK.
+    memo_->setFocus();
     top->addWidget(MakeButtons(true));
     resize(480, 360);
     connect(tbLoad_, &QToolButton::triggered, this, &TfrmTextEdit::tbLoadClick);

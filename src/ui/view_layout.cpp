@@ -212,6 +212,13 @@ void TViewLayout::ApplySort() {
     views_.ListModel()->SortBy(column, state);
     views_.ListView()->header()->setSortIndicator(column, state == 1 ? Qt::DescendingOrder
                                                                      : Qt::AscendingOrder);
+    CheckSortColumn(column);
+}
+
+void TViewLayout::CheckSortColumn(int column) {
+    const size_t n = static_cast<size_t>(TEntryListModel::kColumnCount);
+    for (size_t i = 0; i < sortChecks_.size(); ++i)
+        sortChecks_[i]->setChecked(static_cast<int>(i % n) == column);
 }
 
 void TViewLayout::SortListBy(int column) {
@@ -222,9 +229,7 @@ void TViewLayout::SortListBy(int column) {
     views_.ListModel()->SortBy(column, state);
     views_.ListView()->header()->setSortIndicator(column, state == 1 ? Qt::DescendingOrder
                                                                      : Qt::AscendingOrder);
-    const size_t n = static_cast<size_t>(TEntryListModel::kColumnCount);
-    for (size_t i = 0; i < sortChecks_.size(); ++i)
-        sortChecks_[i]->setChecked(static_cast<int>(i % n) == column);
+    CheckSortColumn(column);
 }
 
 void TViewLayout::SetListViewStyle(int style) {

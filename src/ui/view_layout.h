@@ -53,6 +53,7 @@ public:
 private:
     void KeepMixedWidths();
     void ApplyMixedWidths();
+    void CheckSortColumn(int column);
     std::vector<QSplitter*> SavedSplitters() const;
     void LoadOldPanelLayout();
 

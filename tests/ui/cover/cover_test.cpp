@@ -295,6 +295,12 @@ void TestCover::pdfFiles() {
     QVERIFY(pages >= 3);
     QCOMPARE(dlg.PreviewPageCount(), pages);
 
+    // A name without a suffix gets ".pdf"; another suffix is the user's choice.
+    QCOMPARE(dlg.SavePdf(tmp.filePath("plain")), tmp.filePath("plain.pdf"));
+    QVERIFY(ReadAll(tmp.filePath("plain.pdf")).startsWith("%PDF"));
+    QVERIFY(!QFile::exists(tmp.filePath("plain")));
+    QCOMPARE(dlg.SavePdf(tmp.filePath("cover.out")), tmp.filePath("cover.out"));
+
     // A folder that cannot be written to: an error, and no file left behind.
     const QString bad = tmp.filePath("missing/sub/x.pdf");
     QVERIFY_THROWS_EXCEPTION(std::exception, dlg.SavePdf(bad));
