@@ -11,6 +11,7 @@
 #include "ui/space_window.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QFile>
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>
@@ -115,7 +116,14 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName(QStringLiteral("tamblix"));
 
     InstallPlatformServices();
-    TfrmMain w(CreateSettingsStore(args.SettingsFile));
+    // A settings file of its own keeps its list files beside it.
+    const std::string listFolder =
+        args.SettingsFile.empty()
+            ? std::string()
+            : QFile::encodeName(
+                  QFileInfo(QString::fromLocal8Bit(args.SettingsFile.c_str())).absolutePath())
+                  .toStdString();
+    TfrmMain w(CreateSettingsStore(args.SettingsFile), listFolder);
 
     std::unique_ptr<TSingleInstance> instance;
     if (!w.GD().MultiApps) {

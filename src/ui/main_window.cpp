@@ -84,7 +84,11 @@ TTreeNode* NodeByRows(const TTree& tree, const std::vector<int>& rows) {
 // Creation
 
 TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent)
-    : QMainWindow(parent), store_(std::move(store)), gd_(std::make_unique<TGlobalData>()),
+    : TfrmMain(std::move(store), std::string(), parent) {}
+
+TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& listFolder,
+                   QWidget* parent)
+    : QMainWindow(parent), store_(std::move(store)), gd_(std::make_unique<TGlobalData>(listFolder)),
       lib_(std::make_unique<TLibObj>()), ownQuestions_(this) {
     setObjectName(QStringLiteral("frmMain"));
     // The translatable part of the title; UpdateTitle adds the catalog's name.

@@ -64,6 +64,10 @@ class TfrmMain : public QMainWindow,
 public:
     // Takes the settings store the program uses (CreateSettingsStore).
     explicit TfrmMain(std::unique_ptr<ISettingsStore> store, QWidget* parent = nullptr);
+    // Keeps the list files (favorites, categories, locations, tags) in
+    // `listFolder` instead of the user's config folder: one profile per folder.
+    TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& listFolder,
+             QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // Start-up after every window exists: the language, then the first catalog

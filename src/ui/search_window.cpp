@@ -280,11 +280,16 @@ void TfrmSearch::tbFindClick() {
     Results(); // drops a stale set first
     TSearchCriteria c = Criteria();
     lvStack->setCurrentWidget(c.Duplicates && c.Mode != TSearchMode::Collections ? slvdup : slv);
-    if (main_.GD().ConfirmReplace && (c.ReplaceCategory || c.ReplaceComments) &&
-        main_.Questions().Ask("confFindReplace", {}, TButtons::YesNo) != TAnswer::Yes) {
-        results_->Clear();
-        RefreshModels();
-        return;
+    if (main_.GD().ConfirmReplace && (c.ReplaceCategory || c.ReplaceComments)) {
+        const bool yes =
+            main_.Questions().Ask("confFindReplace", {}, TButtons::YesNo) == TAnswer::Yes;
+        // The box belongs to the main window: this window comes back to the front.
+        ComeToFront();
+        if (!yes) {
+            results_->Clear();
+            RefreshModels();
+            return;
+        }
     }
     std::vector<TTreeNode*> selected;
     if (cbSel->isChecked()) selected = main_.SelectedNodes(c.Mode == TSearchMode::Collections);
@@ -507,9 +512,15 @@ bool TfrmSearch::LocateResult(QAbstractItemView* from, bool& wasFolder, bool& fr
 void TfrmSearch::pmiLocateClick(QAbstractItemView* from) {
     bool folder = false, col = false;
     if (!LocateResult(from, folder, col)) return;
-    if (main_.GD().LocateMain) {
+    if (main_.GD().LocateMain)
         main_.BringToFront();
-    }
+    else
+        ComeToFront();
+}
+
+void TfrmSearch::ComeToFront() {
+    raise();
+    activateWindow();
 }
 
 void TfrmSearch::pmiPropertiesClick(QAbstractItemView* from) {
@@ -561,6 +572,9 @@ void TfrmSearch::keyPressEvent(QKeyEvent* e) {
 
 void TfrmSearch::RestoreLayout() {
     ISettingsStore& st = main_.Store();
+    // The first time, over the main window rather than wherever the system puts it.
+    if (!st.KeyExists(kPos) && parentWidget())
+        move(parentWidget()->geometry().center() - QPoint(width() / 2, height() / 2));
     DlgRestorePlacement(this, st);
     const std::string k = kPos;
     QList<int> sizes = spl->sizes();
@@ -611,8 +625,7 @@ void TfrmSearch::Start(TSearchStart how, bool nodeSelected, const QString& name)
     }
     cbSelClick();
     show();
-    raise();
-    activateWindow();
+    ComeToFront();
     if (how == TSearchStart::ByName || how == TSearchStart::Duplicates) pcFind->setCurrentIndex(0);
     if (how == TSearchStart::Duplicates) tbFindClick();
 }

@@ -134,6 +134,7 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void ComeToFront();
     class TSearchProgress;
 
     void BuildCriteria();

@@ -18,6 +18,7 @@
 #include "ui/panel_bar.h"
 #include "ui/print_cover.h"
 #include "ui/properties_dialog.h"
+#include "ui/search_window.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -471,6 +472,37 @@ private slots:
         w->SetTab(2);
         QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
         QCOMPARE(w->Tabs()->currentIndex(), 2);
+    }
+
+    // The search window opens over the main window and keeps the front after Locate.
+    void searchWindowStaysInFront() {
+        auto w = MakeWindow();
+        QVERIFY(AddVolume(*w, WriteSource("found", {{"needle.txt", 5}, {"hay.txt", 5}}), "F"));
+        w->GD().LocateMain = false;
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s));
+        QVERIFY(w->geometry().contains(s.geometry().center()));
+        s.edSearch->setText("needle");
+        s.tbFindClick();
+        QCOMPARE(s.slv->model()->rowCount(), 1);
+        s.slv->setCurrentIndex(s.slv->model()->index(0, 0));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        s.pmiLocateClick(s.slv);
+        QVERIFY(QTest::qWaitForWindowActive(&s));
+        QCOMPARE(w->SelectedEntries().size(), size_t(1));
+        QCOMPARE(w->SelectedEntries()[0]->Caption.str(), std::string("needle.txt"));
+        s.close();
+        w->Lib().Modified = false;
+    }
+
+    // A settings file of its own keeps its list files beside it.
+    void listFilesFollowTheSettingsFolder() {
+        TfrmMain w(std::make_unique<TMemorySettingsStore>(), S(Path("profile")));
+        for (const std::string& f :
+             {w.GD().CategoriesFile, w.GD().LocationsFile, w.GD().FavoritesFile, w.GD().TagsFile})
+            QVERIFY2(QString::fromStdString(f).startsWith(Path("profile") + "/"), f.c_str());
     }
 
     // A folder dragged into the collections tree is linked there and found
