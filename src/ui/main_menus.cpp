@@ -88,7 +88,7 @@ void TMainMenus::BuildActions() {
         S::SP_DialogSaveButton);
     cmd("miImpLibrabry", "&Library", &TfrmMain::miImpLibrabryClick);
     cmd("miImpText", "&Text File", &TfrmMain::miImpTextClick);
-    cmd("miImpOther", "Import &Other Catalog\u2026", &TfrmMain::miImpOtherClick);
+    cmd("miImpOther", "Import Ot&her Catalog\u2026", &TfrmMain::miImpOtherClick);
     cmd("miExport", "&Export..", &TfrmMain::miExportClick, "document-export", S::SP_ArrowRight);
     cmd("miClose", "&Close Current Library", &TfrmMain::miCloseClick, "document-close",
         S::SP_DialogCloseButton)
