@@ -1,6 +1,7 @@
 // Load times of catalogs whose shape once made loading quadratic, each against
 // the same records in the shape this program writes:
 //   100,000 nested folders        against 100,000 folders side by side,
+//   100,000 side by side stored in reverse order against sorted,
 //   one folder of 200,000 entries stored in reverse order against sorted.
 // Usage: bench_catalog_shapes [DIR] [FOLDERS] [ENTRIES]
 #include "catalog/catalog_file.h"
@@ -56,17 +57,20 @@ std::string Name(long i) {
     return buf;
 }
 
-// `nested`: each folder inside the one before; otherwise all in the volume.
-void WriteFolders(const std::string& path, long n, bool nested) {
+// `nested`: each folder inside the one before; otherwise all in the volume,
+// in reverse order when `reversed`.
+void WriteFolders(const std::string& path, long n, bool nested, bool reversed = false) {
     TLibFileWriter out(path);
     Header(out, static_cast<int32_t>(n + 1));
     Folder(out, "Volume", 0, nested ? 1 : static_cast<int32_t>(n), 0);
-    for (long i = 0; i < (nested ? 1 : n); ++i)
-        Entry(out, Name(i), 0, true);
-    for (long i = 0; i < n; ++i) {
+    auto at = [&](long k) { return reversed ? n - 1 - k : k; };
+    for (long k = 0; k < (nested ? 1 : n); ++k)
+        Entry(out, Name(at(k)), 0, true);
+    for (long k = 0; k < n; ++k) {
+        long i = at(k);
         int32_t level = nested ? static_cast<int32_t>(i + 1) : 1;
         bool last = i + 1 == n;
-        Folder(out, Name(i), level, nested && !last ? 2 : 1, static_cast<int32_t>(i + 1));
+        Folder(out, Name(i), level, nested && !last ? 2 : 1, static_cast<int32_t>(k + 1));
         if (nested && !last) Entry(out, Name(i + 1), 0, true);
         Entry(out, "file.txt", 1000 + i, false);
     }
@@ -112,15 +116,18 @@ int main(int argc, char** argv) {
     const std::string pid = std::to_string(::getpid());
     const std::string deep = dir + "/deep-" + pid + ".txc", flat = dir + "/flat-" + pid + ".txc";
     const std::string rev = dir + "/rev-" + pid + ".txc", sorted = dir + "/sorted-" + pid + ".txc";
+    const std::string revFolders = dir + "/revf-" + pid + ".txc";
     WriteFolders(deep, folders, true);
     WriteFolders(flat, folders, false);
+    WriteFolders(revFolders, folders, false, true);
     WriteEntries(rev, entries, true);
     WriteEntries(sorted, entries, false);
     std::printf("%ld folders nested / side by side, %ld entries reversed / sorted\n", folders,
                 entries);
     Compare("nested folders / side by side:", deep, flat);
+    Compare("reversed folders / sorted:", revFolders, flat);
     Compare("reversed entries / sorted:", rev, sorted);
-    for (const std::string& p : {deep, flat, rev, sorted})
+    for (const std::string& p : {deep, flat, revFolders, rev, sorted})
         ::unlink(p.c_str());
     return 0;
 }

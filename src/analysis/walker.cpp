@@ -401,6 +401,11 @@ void TFileSearch::ListFolder(TFrame& frame, size_t depth) {
     });
 
     bool matchAll = mask_.empty() || mask_ == "*" || mask_ == "*.*";
+    struct TListing {
+        int& fd;
+        ~TListing() { fd = -1; }
+    } listing{listingFd_};
+    listingFd_ = fd;
     for (size_t i : order) {
         const TEntry& e = entries[i];
         if (StopSearch) break;

@@ -58,6 +58,11 @@ public:
     TErrorEvent OnError; // once per folder that cannot be listed, per entry that cannot be read
     TPollEvent OnPoll;
 
+    // The open descriptor of the folder whose entries are being reported (valid
+    // inside OnFileFound; -1 elsewhere): callers open entries relative to it,
+    // which costs the same at any depth.
+    int FolderDescriptor() const { return listingFd_; }
+
     std::string SearchSpec;
     uint16_t Levels = 0;
     bool FoldersOnly = false;
@@ -87,6 +92,7 @@ private:
     std::string path_;             // the folder being listed or entered
     std::vector<unsigned> groups_; // supplementary groups, for the read-only bit
     unsigned euid_ = 0, egid_ = 0;
+    int listingFd_ = -1;
 };
 
 // Whether a name matches a mask with "*" and "?", ignoring case; "*.*" and "*"

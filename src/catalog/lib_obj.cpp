@@ -236,8 +236,7 @@ void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes, bool recount) {
 }
 
 void TLibObj::FinishDeletion(const std::vector<TTreeNode*>& nodes, bool recount) {
-    for (TTreeNode* n : nodes)
-        Tree.Delete(n);
+    Tree.Delete(nodes);
     if (recount)
         Recount();
     else

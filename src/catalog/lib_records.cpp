@@ -78,6 +78,27 @@ TLibFolderItem* TLibFolder::FindItem(std::string_view caption) const {
     return FindPending(caption);
 }
 
+TLibFolderItem* TLibFolder::FindItemFrom(std::string_view caption, size_t& hint) const {
+    auto less = [&](size_t i) { return CompareNames(items_[i]->Caption.view(), caption) < 0; };
+    size_t lo = std::min(hint, sorted_);
+    // Asked out of order (or the list changed): search the whole sorted part.
+    if (lo > 0 && !less(lo - 1)) lo = 0;
+    // Gallop forward, then search the last step.
+    size_t hi = lo, step = 1;
+    while (hi < sorted_ && less(hi)) {
+        lo = hi + 1;
+        hi = lo + step;
+        step *= 2;
+    }
+    hi = std::min(hi, sorted_);
+    auto first = items_.begin();
+    auto it = std::lower_bound(first + static_cast<std::ptrdiff_t>(lo),
+                               first + static_cast<std::ptrdiff_t>(hi), caption, ItemLess());
+    hint = static_cast<size_t>(it - first);
+    if (hint < sorted_ && (*it)->Caption.view() == caption) return it->get();
+    return FindPending(caption);
+}
+
 TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
     std::string_view c = item->Caption.view();
     item->Owner = this;

@@ -82,6 +82,9 @@ public:
     TLibFolderItem* Item(int i) const { return Items()[static_cast<size_t>(i)].get(); }
     // Entry whose Caption equals `caption` exactly; null when there is none.
     TLibFolderItem* FindItem(std::string_view caption) const;
+    // FindItem for callers that ask in ascending order (a walk): `hint`, 0 at
+    // first, moves forward, so a folder's worth of look-ups is one pass.
+    TLibFolderItem* FindItemFrom(std::string_view caption, size_t& hint) const;
     int IndexOfItem(std::string_view caption) const; // exact; -1 when absent
     // True when `caption` sorts after every entry (a sorted scan's new entry).
     bool SortsAfterLast(std::string_view caption) const;

@@ -12,6 +12,7 @@
 #include "settings/message_table.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -81,6 +82,36 @@ bool TVolumeScanner::StopNow() {
 
 void TVolumeScanner::Log(const std::string& key, const std::string& arg) {
     progress_.LogMessage(GetMessageText(key, arg));
+}
+
+bool TVolumeScanner::StatusDue() {
+    // A few times a second: the status text costs a whole path.
+    if ((++statusTick_ & 63) != 0) return false;
+    auto now = std::chrono::steady_clock::now();
+    if (now < nextStatus_) return false;
+    nextStatus_ = now + std::chrono::milliseconds(100);
+    return true;
+}
+
+TLibFolderItem* TVolumeScanner::FindInOrder(TLibFolder* folder, std::string_view name) {
+    if (folder != cursorFolder_) {
+        cursorFolder_ = folder;
+        cursor_ = 0;
+    }
+    if (folder->SortsAfterLast(name)) return nullptr;
+    return folder->FindItemFrom(name, cursor_);
+}
+
+std::string TVolumeScanner::ReadPath(const std::string& folder, const TSearchRec& rec) const {
+    // Through the walk's descriptor of the folder: a short path at any depth,
+    // so the kernel does not walk every level again for each entry.
+    static const bool viaDescriptor = ::access("/proc/self/fd", X_OK) == 0;
+    const int fd = walker_ ? walker_->FolderDescriptor() : -1;
+    if (viaDescriptor && fd >= 0)
+        return "/proc/self/fd/" + std::to_string(fd) + '/' + rec.RealName();
+    std::string p = folder;
+    if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
+    return p + rec.RealName();
 }
 
 TTreeNode* TVolumeScanner::FindPath(const std::string& path) const {
@@ -205,16 +236,17 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
     if (TTreeNode* sub = node->FindChild(e->Caption.view())) MarkSeen(sub, true);
 }
 
-void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativePath) {
+void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
+                              const std::function<std::string()>& shownPath) {
     TTagInfo fresh;
-    handlers_->ProcessFile(nativePath, fresh);
+    handlers_->ProcessFile(readPath, fresh);
     if (fresh.Empty() && !e->TagInfo.Empty()) {
         // Tags that cannot be read now are kept; only readable contents replace them.
-        int fd = ::open(nativePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        int fd = ::open(readPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             int err = errno;
             ++Errors;
-            Log("msgsEntryErr", nametext::DiskToCaption(nativePath) + ": " + std::strerror(err));
+            Log("msgsEntryErr", nametext::DiskToCaption(shownPath()) + ": " + std::strerror(err));
             return;
         }
         ::close(fd);
@@ -225,18 +257,18 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativePath) 
 void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder,
                                 const TSearchRec& rec, bool step) {
     const std::string& name = rec.Name;
+    // The whole path is built only for what the user sees; its length grows with depth.
     auto fullPath = [&] {
         std::string p = nativeFolder;
         if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
         return p + rec.RealName();
     };
-    // The status line changes a few times a second at most; building it per entry costs.
-    if ((++statusTick_ & 63) == 0)
+    if (StatusDue())
         progress_.ShowStatus(nametext::DiskToCaption(fullPath()), std::string(), false);
     if (StopNow() || !node) return;
     TLibFolder* f = FolderOf(node);
     try {
-        TLibFolderItem* e = f->SortsAfterLast(name) ? nullptr : f->FindItem(name);
+        TLibFolderItem* e = FindInOrder(f, name);
         ++EntriesSeen;
         if (rec.Error != 0) {
             // Known by name only: what the catalog knew of it stays.
@@ -276,7 +308,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         // ever read as an archive (never a FIFO, device or link).
         TArchiveKind kind =
             regular && handlers_ ? handlers_->ArchiveKindOf(name) : TArchiveKind::None;
-        if (kind != TArchiveKind::None && !archiveio::IsPlainFile(fullPath()))
+        if (kind != TArchiveKind::None && !archiveio::IsPlainFile(ReadPath(nativeFolder, rec)))
             kind = TArchiveKind::None;
         const bool isArchive = kind != TArchiveKind::None;
         if (e && e->IsFolder && (e->Size == 0 || !e->IsArchive || !isArchive) &&
@@ -309,12 +341,11 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             e->TagInfo.Clear();
             TTreeNode* arch = ChildFolderNode(node, name, true);
             archive_ = arch;
-            std::string path = fullPath();
-            ReadArchive(path, nametext::DiskToCaption(path), kind);
+            ReadArchive(ReadPath(nativeFolder, rec), nametext::DiskToCaption(fullPath()), kind);
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
             if (regular)
-                ReadTags(e, fullPath());
+                ReadTags(e, ReadPath(nativeFolder, rec), fullPath);
             else
                 e->TagInfo.Clear();
         }
@@ -327,6 +358,13 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
 
 void TVolumeScanner::ReadArchive(const std::string& path, const std::string& shown,
                                  TArchiveKind kind) {
+    // Readers name the path they were given; the user is shown the real one.
+    const std::string given = nametext::ToDisplayPath(path);
+    auto told = [&](const std::string& arg) {
+        if (arg.empty()) return shown;
+        if (arg.compare(0, given.size(), given) != 0) return arg;
+        return shown + arg.substr(given.size());
+    };
     if (kind == TArchiveKind::Other) {
         TArchiveLister lister;
         lister.OnMember = [&](const TArchiveMember& m) { AddArchiveMember(m); };
@@ -335,7 +373,7 @@ void TVolumeScanner::ReadArchive(const std::string& path, const std::string& sho
             lister.List(path);
         } catch (const EMessageError& err) {
             ++Errors;
-            Log("msgsArcErr", err.Arg.empty() ? shown : err.Arg);
+            Log("msgsArcErr", told(err.Arg));
         } catch (const std::exception&) {
             ++Errors;
             Log("msgsArcErr", shown);
@@ -364,12 +402,12 @@ void TVolumeScanner::ReadArchive(const std::string& path, const std::string& sho
     }
     TZip zip;
     zip.OnMember = [&](const TZipDirEntry& m) { AddArchiveMember(m); };
-    zip.OnLog = [&](const std::string& key, const std::string& arg) { Log(key, arg); };
+    zip.OnLog = [&](const std::string& key, const std::string& arg) { Log(key, told(arg)); };
     try {
         zip.SetZipFilename(path);
     } catch (const EMessageError& err) {
         ++Errors;
-        Log("msgsZipErr", err.Arg.empty() ? shown : err.Arg);
+        Log("msgsZipErr", told(err.Arg));
     } catch (const std::exception&) {
         ++Errors;
         Log("msgsZipErr", shown);
@@ -403,7 +441,7 @@ int TVolumeScanner::MarkSeen(TTreeNode* node, bool value) {
         TLibFolder* f = FolderOf(n);
         for (const auto& e : f->Items()) {
             if (StopNow()) return count;
-            if ((count & 1023) == 0)
+            if (StatusDue())
                 progress_.ShowStatus(GetMessageText("msgsAnalyzing", GetEntryCatalogPath(e.get())),
                                      {}, false);
             if (e->IsFolder) {
@@ -428,7 +466,7 @@ int TVolumeScanner::DeleteUnseen(TTreeNode* node) {
         std::vector<TLibFolderItem*> gone;
         for (const auto& e : f->Items()) {
             if (StopNow()) break;
-            if ((count & 1023) == 0)
+            if (StatusDue())
                 progress_.ShowStatus(GetMessageText("msgsChecking", GetEntryCatalogPath(e.get())),
                                      {}, false);
             if (!e->Seen) {
@@ -521,6 +559,8 @@ void TVolumeScanner::WalkError(const std::string& path, int error) {
 
 void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
     TFileSearch walker;
+    walker_ = &walker;
+    cursorFolder_ = nullptr;
     walkStack_.assign(1, TWalkFolder{top, root.size()});
     walker.OnEnterFolder = [&](const std::string& path, const TSearchRec& rec) {
         if (StopNow()) {
@@ -540,9 +580,11 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
         walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
     } catch (...) {
         walkStack_.clear();
+        walker_ = nullptr;
         throw;
     }
     walkStack_.clear();
+    walker_ = nullptr;
 }
 
 TTreeNode* TVolumeScanner::AddVolume(IQuestions& questions) {

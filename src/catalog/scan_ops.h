@@ -7,6 +7,7 @@
 #include "settings/questions.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 class THandlerList;
+class TFileSearch;
 enum class TArchiveKind;
 struct TArchiveMember;
 
@@ -106,7 +108,13 @@ private:
     void AddEntryTo(TTreeNode* node, const std::string& nativeFolder, const TSearchRec& rec,
                     bool step);
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
-    void ReadTags(TLibFolderItem* e, const std::string& nativePath);
+    void ReadTags(TLibFolderItem* e, const std::string& readPath,
+                  const std::function<std::string()>& shownPath);
+    bool StatusDue();
+    // The entry `name` of `folder`, looked up from where the walk's last one was.
+    TLibFolderItem* FindInOrder(TLibFolder* folder, std::string_view name);
+    // A path readers can open for an entry of the folder being walked.
+    std::string ReadPath(const std::string& folder, const TSearchRec& rec) const;
     void WalkEnterFolder(const std::string& path, const TSearchRec& rec);
     void WalkError(const std::string& path, int error);
     void Walk(const std::string& root, TTreeNode* top);
@@ -126,6 +134,11 @@ private:
     TTreeNode* archive_ = nullptr;
     bool stopped_ = false;
     unsigned statusTick_ = 0;
+    std::chrono::steady_clock::time_point nextStatus_{};
+    // The walk in progress, and where the last entry was found in its folder.
+    TFileSearch* walker_ = nullptr;
+    const TLibFolder* cursorFolder_ = nullptr;
+    size_t cursor_ = 0;
 };
 
 // Size total below a node (or every volume when node is null): files only,

@@ -3,6 +3,35 @@
 #include "analysis/string_list.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+bool NodeLess(const std::unique_ptr<TTreeNode>& a, const std::unique_ptr<TTreeNode>& b) {
+    return CompareNames(a->Text(), b->Text()) < 0;
+}
+
+// Lists this short take an insert in place; longer ones get a tail.
+constexpr size_t kShortList = 32;
+
+} // namespace
+
+// The tail's nodes by text (the first added of equal texts), built by the
+// first FindChild that needs it: a load never asks and never pays for it.
+struct TTreeNode::TTail {
+    std::unordered_map<std::string_view, TTreeNode*> byText;
+    size_t hashed = 0; // children_[sortedChildren_, hashed) are in byText
+};
+
+void TTreeNode::MergeTail() const {
+    auto mid = children_.begin() + static_cast<std::ptrdiff_t>(sortedChildren_);
+    // Stable both ways: equal names stay in the order they were added.
+    std::stable_sort(mid, children_.end(), NodeLess);
+    std::inplace_merge(children_.begin(), mid, children_.end(), NodeLess);
+    sortedChildren_ = children_.size();
+    tail_.reset();
+}
 
 int CompareNames(std::string_view a, std::string_view b) {
     int c = CompareText(a, b);
@@ -31,6 +60,7 @@ int TTreeNode::Level() const {
 }
 
 int TTreeNode::Index() const {
+    if (parent_) parent_->SortChildren();
     const auto& list = parent_ ? parent_->children_ : tree_->roots_;
     // Siblings are sorted, so find the block of equal names and then this node.
     auto it = std::lower_bound(list.begin(), list.end(), text_,
@@ -63,12 +93,23 @@ bool TTreeNode::HasAsAncestor(const TTreeNode* other) const {
 }
 
 TTreeNode* TTreeNode::FindChild(std::string_view text) const {
-    auto it = std::lower_bound(children_.begin(), children_.end(), text,
+    auto end = children_.begin() + static_cast<std::ptrdiff_t>(sortedChildren_);
+    auto it = std::lower_bound(children_.begin(), end, text,
                                [](const std::unique_ptr<TTreeNode>& n, std::string_view t) {
                                    return CompareNames(n->text_, t) < 0;
                                });
-    if (it != children_.end() && (*it)->text_ == text) return it->get();
-    return nullptr;
+    if (it != end && (*it)->text_ == text) return it->get();
+    if (sortedChildren_ == children_.size()) return nullptr;
+    if (!tail_) {
+        tail_ = std::make_unique<TTail>();
+        tail_->hashed = sortedChildren_;
+    }
+    for (; tail_->hashed < children_.size(); ++tail_->hashed) {
+        TTreeNode* n = children_[tail_->hashed].get();
+        tail_->byText.emplace(n->text_, n);
+    }
+    auto found = tail_->byText.find(text);
+    return found == tail_->byText.end() ? nullptr : found->second;
 }
 
 TTree::~TTree() {
@@ -77,21 +118,44 @@ TTree::~TTree() {
 }
 
 TTree::NodeList& TTree::SiblingsOf(TTreeNode* node) {
-    return node->parent_ ? node->parent_->children_ : roots_;
+    if (!node->parent_) return roots_;
+    node->parent_->SortChildren();
+    return node->parent_->children_;
 }
 
-TTreeNode* TTree::Insert(NodeList& list, TTreeNode* parent, std::unique_ptr<TTreeNode> node) {
+TTreeNode* TTree::Insert(TTreeNode* parent, std::unique_ptr<TTreeNode> node) {
     node->tree_ = this;
     node->parent_ = parent;
-    // upper_bound keeps equal names in the order they were added.
-    auto it = std::upper_bound(list.begin(), list.end(), node->text_,
-                               [](const std::string& t, const std::unique_ptr<TTreeNode>& n) {
-                                   return CompareNames(t, n->text_) < 0;
-                               });
     TTreeNode* raw = node.get();
-    list.insert(it, std::move(node));
+    NodeList& list = parent ? parent->children_ : roots_;
     Changed();
+    const bool inOrder = list.empty() || CompareNames(list.back()->text_, raw->text_) <= 0;
+    if (parent &&
+        (parent->sortedChildren_ != list.size() || (!inOrder && list.size() >= kShortList))) {
+        list.push_back(std::move(node));
+        return raw;
+    }
+    // upper_bound keeps equal names in the order they were added.
+    auto it = inOrder
+                  ? list.end()
+                  : std::upper_bound(list.begin(), list.end(), raw->text_,
+                                     [](const std::string& t, const std::unique_ptr<TTreeNode>& n) {
+                                         return CompareNames(t, n->text_) < 0;
+                                     });
+    list.insert(it, std::move(node));
+    if (parent) parent->sortedChildren_ = list.size();
     return raw;
+}
+
+std::unique_ptr<TTreeNode> TTree::Detach(TTreeNode* node) {
+    NodeList& list = SiblingsOf(node);
+    auto it =
+        std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == node; });
+    if (it == list.end()) return nullptr;
+    std::unique_ptr<TTreeNode> own = std::move(*it);
+    list.erase(it);
+    if (node->parent_) node->parent_->sortedChildren_ = list.size();
+    return own;
 }
 
 TTreeNode* TTree::Add(TTreeNode* parent, std::string text, std::unique_ptr<TTreeRecord> data) {
@@ -99,7 +163,7 @@ TTreeNode* TTree::Add(TTreeNode* parent, std::string text, std::unique_ptr<TTree
     node->text_ = std::move(text);
     node->data_ = std::move(data);
     ++total_;
-    return Insert(parent ? parent->children_ : roots_, parent, std::move(node));
+    return Insert(parent, std::move(node));
 }
 
 TTreeNode* TTree::AddRoot(std::string text, std::unique_ptr<TTreeRecord> data) {
@@ -133,6 +197,7 @@ TTreeNode* TTree::NodeAt(int index) const {
 }
 
 TTreeNode* TTree::NextPreOrder(const TTreeNode* node) {
+    node->SortChildren();
     if (!node->children_.empty()) return node->children_.front().get();
     // Climb until a node has a following sibling; a node's place among its
     // siblings is found by a binary search on its text.
@@ -166,6 +231,7 @@ void TTree::ReleaseSubtree(TTreeNode* node) {
     std::vector<std::pair<TTreeNode*, size_t>> todo{{node, 0}};
     while (!todo.empty()) {
         auto& [n, next] = todo.back();
+        n->SortChildren();
         if (next < n->children_.size()) {
             TTreeNode* c = n->children_[next++].get();
             todo.emplace_back(c, 0);
@@ -178,29 +244,55 @@ void TTree::ReleaseSubtree(TTreeNode* node) {
 }
 
 void TTree::SetText(TTreeNode* node, std::string text) {
-    NodeList& list = SiblingsOf(node);
-    auto it =
-        std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == node; });
-    if (it == list.end()) return;
-    std::unique_ptr<TTreeNode> own = std::move(*it);
-    list.erase(it);
+    std::unique_ptr<TTreeNode> own = Detach(node);
+    if (!own) return;
     own->text_ = std::move(text);
     TTreeNode* parent = own->parent_;
-    Insert(list, parent, std::move(own));
+    Insert(parent, std::move(own));
 }
 
 void TTree::Delete(TTreeNode* node) {
     if (!node) return;
     ReleaseSubtree(node);
-    NodeList& list = SiblingsOf(node);
-    auto it =
-        std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == node; });
-    if (it == list.end()) return;
+    std::unique_ptr<TTreeNode> own = Detach(node);
+    if (!own) return;
     total_ -= CountSubtree(node);
-    std::unique_ptr<TTreeNode> own = std::move(*it);
-    list.erase(it);
     Changed();
     own.reset();
+}
+
+void TTree::Delete(const std::vector<TTreeNode*>& nodes) {
+    if (nodes.empty()) return;
+    std::unordered_set<const TTreeNode*> doomed(nodes.begin(), nodes.end());
+    std::vector<TTreeNode*> parents; // distinct; null stands for the root level
+    bool roots = false;
+    for (TTreeNode* n : nodes) {
+        if (!n) continue;
+        ReleaseSubtree(n);
+        total_ -= CountSubtree(n);
+        if (!n->parent_)
+            roots = true;
+        else
+            parents.push_back(n->parent_);
+    }
+    std::sort(parents.begin(), parents.end());
+    parents.erase(std::unique(parents.begin(), parents.end()), parents.end());
+    // One pass per list; the subtrees go after every list is consistent again.
+    NodeList gone;
+    auto sweep = [&](NodeList& list) {
+        auto keep = std::stable_partition(list.begin(), list.end(),
+                                          [&](const auto& p) { return !doomed.count(p.get()); });
+        std::move(keep, list.end(), std::back_inserter(gone));
+        list.erase(keep, list.end());
+    };
+    for (TTreeNode* p : parents) {
+        p->SortChildren();
+        sweep(p->children_);
+        p->sortedChildren_ = p->children_.size();
+    }
+    if (roots) sweep(roots_);
+    Changed();
+    gone.clear();
 }
 
 void TTree::Clear() {
@@ -215,13 +307,9 @@ void TTree::Clear() {
 
 bool TTree::Move(TTreeNode* node, TTreeNode* newParent) {
     if (!node || node == newParent || (newParent && newParent->HasAsAncestor(node))) return false;
-    NodeList& list = SiblingsOf(node);
-    auto it =
-        std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == node; });
-    if (it == list.end()) return false;
-    std::unique_ptr<TTreeNode> own = std::move(*it);
-    list.erase(it);
-    Insert(newParent ? newParent->children_ : roots_, newParent, std::move(own));
+    std::unique_ptr<TTreeNode> own = Detach(node);
+    if (!own) return false;
+    Insert(newParent, std::move(own));
     return true;
 }
 

@@ -27,7 +27,10 @@ public:
     TTreeNode* Parent() const { return parent_; }
     int Level() const;
     int Count() const { return static_cast<int>(children_.size()); }
-    TTreeNode* Child(int i) const { return children_[static_cast<size_t>(i)].get(); }
+    TTreeNode* Child(int i) const {
+        SortChildren();
+        return children_[static_cast<size_t>(i)].get();
+    }
     TTreeNode* NextSibling() const;
     int Index() const; // position among its siblings
     const std::string& Text() const { return text_; }
@@ -47,11 +50,24 @@ public:
 
 private:
     friend class TTree;
+    struct TTail;
+    void SortChildren() const {
+        if (sortedChildren_ != children_.size()) MergeTail();
+    }
+    void MergeTail() const;
+
     TTree* tree_ = nullptr;
     TTreeNode* parent_ = nullptr;
     std::string text_;
     std::unique_ptr<TTreeRecord> data_;
-    std::vector<std::unique_ptr<TTreeNode>> children_;
+    // children_[0, sortedChildren_) is in order. Children added out of order
+    // wait in an unsorted tail (FindChild hashes it) and are merged in one
+    // pass by the first reader that needs the order, so that adding k names
+    // among n costs O(n + k log k), not O(n k). Walking the tree (a recount)
+    // merges every tail, so readers on other threads only see sorted lists.
+    mutable std::vector<std::unique_ptr<TTreeNode>> children_;
+    mutable size_t sortedChildren_ = 0;
+    mutable std::unique_ptr<TTail> tail_;
     mutable int absIndex_ = -1;
 };
 
@@ -85,6 +101,8 @@ public:
 
     void SetText(TTreeNode* node, std::string text); // re-sorts among siblings
     void Delete(TTreeNode* node);
+    // Deletes many nodes, none of them below another, in one pass per sibling list.
+    void Delete(const std::vector<TTreeNode*>& nodes);
     void Clear();
     // Moves a node with its subtree under `newParent` (null: to the root level).
     // Refused (false) when newParent is the node itself or below it.
@@ -105,8 +123,10 @@ public:
 private:
     friend class TTreeNode;
     using NodeList = std::vector<std::unique_ptr<TTreeNode>>;
-    NodeList& SiblingsOf(TTreeNode* node);
-    TTreeNode* Insert(NodeList& list, TTreeNode* parent, std::unique_ptr<TTreeNode> node);
+    NodeList& SiblingsOf(TTreeNode* node); // sorted
+    TTreeNode* Insert(TTreeNode* parent, std::unique_ptr<TTreeNode> node);
+    // Takes a node out of its (sorted) sibling list.
+    std::unique_ptr<TTreeNode> Detach(TTreeNode* node);
     void ReleaseSubtree(TTreeNode* node);
     void Changed();
     void Renumber() const;
