@@ -261,6 +261,68 @@ TEST(LibModel, OutOfOrderAddsAreFoundAndSorted) {
     EXPECT_TRUE(SortedAndComplete(f, 2003));
 }
 
+// A walk's look-ups in ascending order, and out of order, find the same entries.
+TEST(LibModel, ForwardLookupsFindWhatFindItemFinds) {
+    TLibObj lib;
+    TLibFolder* f = FolderOf(AddVol(lib, "V"));
+    for (int i = 0; i < 1000; i += 3)
+        AddFile(lib, f, Name(i), 1);
+    AddFile(lib, f, Name(1), 1); // waits in the tail
+    size_t hint = 0;
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(f->FindItemFrom(Name(i), hint), f->FindItem(Name(i))) << i;
+    for (int i : {999, 3, 1, 0, 500, 2}) // backwards: the hint is not trusted
+        ASSERT_EQ(f->FindItemFrom(Name(i), hint), f->FindItem(Name(i))) << i;
+    hint = 1u << 30; // beyond the list
+    EXPECT_EQ(f->FindItemFrom(Name(6), hint), f->FindItem(Name(6)));
+}
+
+// Subfolders added out of order wait unsorted, yet are found at once, come out
+// sorted (equal texts in the order added), and many go in one deletion.
+TEST(LibModel, OutOfOrderSubfoldersAreFoundSortedAndDeletedTogether) {
+    TLibObj lib;
+    TTreeNode* v = AddVol(lib, "V");
+    for (int i = 1999; i >= 0; --i)
+        AddSub(lib, v, Name(i));
+    for (int i = 0; i < 2000; i += 97)
+        ASSERT_EQ(v->FindChild(Name(i))->Text(), Name(i));
+    AddSub(lib, v, Name(5000)); // after the look-ups above
+    EXPECT_NE(v->FindChild(Name(5000)), nullptr);
+    EXPECT_EQ(v->FindChild("missing"), nullptr);
+    ASSERT_EQ(v->Count(), 2001);
+    for (int i = 0; i + 1 < v->Count(); ++i)
+        ASSERT_LT(CompareNames(v->Child(i)->Text(), v->Child(i + 1)->Text()), 0);
+
+    struct TTagged : TTreeRecord {
+        explicit TTagged(int v) : n(v) {}
+        int n;
+    };
+    TTree t;
+    TTreeNode* r = t.AddRoot("r", nullptr);
+    for (int i = 0; i < 100; ++i) // each name twice, in reverse order
+        t.AddChild(r, Name(100 - i % 50), std::make_unique<TTagged>(i));
+    EXPECT_LT(static_cast<TTagged*>(r->FindChild(Name(60))->Data())->n, 50);
+    for (int i = 0; i < 100; i += 2) {
+        EXPECT_LT(static_cast<TTagged*>(r->Child(i)->Data())->n, 50);
+        EXPECT_GE(static_cast<TTagged*>(r->Child(i + 1)->Data())->n, 50);
+    }
+
+    std::vector<TTreeNode*> doomed;
+    for (int i = 0; i < 2000; i += 2)
+        doomed.push_back(v->FindChild(Name(i)));
+    AddSub(lib, v, Name(3000)); // one more in a fresh tail
+    lib.DeleteNodes(doomed, true);
+    EXPECT_EQ(v->Count(), 1002);
+    EXPECT_EQ(FolderOf(v)->ItemsCount(), 1002);
+    EXPECT_EQ(v->FindChild(Name(4)), nullptr);
+    EXPECT_NE(v->FindChild(Name(5)), nullptr);
+    EXPECT_EQ(lib.Tree.TotalCount(), 1003);
+    int seen = 0;
+    lib.Tree.ForEach([&](TTreeNode* n) { EXPECT_EQ(n->AbsoluteIndex(), seen++); });
+    EXPECT_EQ(seen, 1003);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+}
+
 // 100,000 nested folders: paths, lookups, deletion and freeing need no stack per level.
 TEST(LibModel, VeryDeepTreesNeedNoStackPerLevel) {
     constexpr int kDepth = 100000;

@@ -9,9 +9,12 @@
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -450,4 +453,74 @@ TEST_F(ScanFixture, UpdateFromAnotherMediumIsRefused) {
     o.Force = true;
     Update(vol, o);
     EXPECT_EQ(lib.FileCount, 0);
+}
+
+namespace {
+
+// Makes `levels` nested folders with long names below `root` (deeper than a
+// whole path may be), returning a descriptor of the deepest; `remove` undoes it.
+int MakeDeepFolders(const std::string& root, int levels, const std::string& name) {
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int i = 0; i < levels && fd >= 0; ++i) {
+        ::mkdirat(fd, name.c_str(), 0755);
+        int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
+void WriteAt(int dirFd, const char* name, const std::string& data) {
+    int fd = ::openat(dirFd, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    ::close(fd);
+}
+
+void RemoveDeepFolders(const std::string& root, int levels, const std::string& name) {
+    for (int depth = levels; depth > 0; --depth) {
+        int fd = MakeDeepFolders(root, depth - 1, name);
+        int inner = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (DIR* d = inner >= 0 ? ::fdopendir(inner) : nullptr) {
+            while (dirent* de = ::readdir(d))
+                if (de->d_name[0] != '.') ::unlinkat(inner, de->d_name, 0);
+            ::closedir(d);
+        }
+        ::unlinkat(fd, name.c_str(), AT_REMOVEDIR);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+// Tags and archive members of files whose whole path is longer than the system
+// accepts are read all the same, and messages name the real path.
+TEST_F(ScanFixture, EntriesDeeperThanAWholePathAreRead) {
+    const std::string name(200, 'd');
+    const int levels = 24; // about 4,800 bytes of path
+    int deepest = MakeDeepFolders(root, levels, name);
+    ASSERT_GE(deepest, 0);
+    const std::string data = std::string(TAMBLIX_TEST_DATA);
+    WriteAt(deepest, "song.mp3", ReadFile(data + "/audio/mp3_cbr_id3v1.mp3"));
+    WriteAt(deepest, "basic.zip", ReadFile(data + "/archives/basic.zip"));
+    WriteAt(deepest, "broken.zip", "not an archive");
+    ::close(deepest);
+
+    TTreeNode* node = Add();
+    for (int i = 0; i < levels && node; ++i)
+        node = node->FindChild(name);
+    ASSERT_NE(node, nullptr);
+    TLibFolder* f = FolderOf(node);
+    ASSERT_NE(f->FindItem("song.mp3"), nullptr);
+    EXPECT_FALSE(f->FindItem("song.mp3")->TagInfo.Empty());
+    TTreeNode* zip = node->FindChild("basic.zip");
+    ASSERT_NE(zip, nullptr);
+    EXPECT_GT(FolderOf(zip)->ItemsCount(), 0);
+    bool named = false;
+    for (const std::string& line : progress.Logged) {
+        EXPECT_EQ(line.find("/proc/"), std::string::npos) << line;
+        if (line.find(name + "/broken.zip") != std::string::npos) named = true;
+    }
+    EXPECT_TRUE(named);
+    RemoveDeepFolders(root, levels, name);
 }
