@@ -1,0 +1,275 @@
+// The main window's frame driven as a user would: title, tabs, menus, totals,
+// and what it says when the desktop cannot open something.
+#include "analysis/shell_services.h"
+#include "analysis/text_utils.h"
+#include "catalog/catalog_file.h"
+#include "catalog/lib_obj.h"
+#include "settings/global_data.h"
+#include "settings/message_table.h"
+#include "settings/settings_store.h"
+#include "support/main_window_fixture.h"
+#include "support/modal_dialogs.h"
+#include "support/progress_tap.h"
+#include "support/temp_folder.h"
+#include "ui/catalog_models.h"
+#include "ui/main_window.h"
+#include "ui/new_volume_dialog.h"
+#include "ui/options_dialog.h"
+#include "ui/panel_bar.h"
+#include "ui/print_cover.h"
+#include "ui/properties_dialog.h"
+#include "ui/search_window.h"
+
+#include <QtCore/QDir>
+#include <QtCore/QFile>
+#include <QtCore/QMimeData>
+#include <QtCore/QProcess>
+#include <QtCore/QTemporaryDir>
+#include <QtCore/QTimer>
+#include <QtGui/QAction>
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
+#include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QTabBar>
+#include <QtWidgets/QTreeView>
+#include <deque>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
+} // namespace
+
+class TestMainWindowFrame : public QObject, public TMainWindowFixture {
+    Q_OBJECT
+
+private:
+    TTreeNode* Child(TTreeNode* n, const char* text) { return n ? n->FindChild(text) : nullptr; }
+
+private slots:
+    void initTestCase() { SetUpWindows(); }
+    void init() { ResetAnswers(); }
+
+    // A desktop that opens nothing: a folder that exists was not "not found".
+    void failedOpenSaysWhy() {
+        struct TRefusingShell : IShellServices {
+            std::vector<std::string> Asked;
+            bool ShellOpen(const std::string& path) override {
+                Asked.push_back(path);
+                return false;
+            }
+            bool OpenURL(const std::string& url) override {
+                Asked.push_back(url);
+                return false;
+            }
+            std::string FileIconName(const std::string&) override { return {}; }
+        } shell;
+        SetShellServices(&shell);
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, WriteSource("opened", {{"d/a.txt", 10}, {"b.txt", 5}}), "O");
+        QVERIFY(vol);
+        w->SetTab(1);
+        w->SelectNode(Child(vol, "d"));
+        w->SetActiveView(w->NodesView());
+        w->pmLVRealSourceClick();
+        QCOMPARE(shell.Asked.size(), size_t(1));
+        QCOMPARE(Errors.size(), 1);
+        QVERIFY2(Errors[0].startsWith("No program could open ") && Errors[0].contains("opened"),
+                 qPrintable(Errors[0]));
+        // A file gone from the disc is not found.
+        QVERIFY(QFile::remove(Path("opened/b.txt")));
+        w->SelectNode(vol);
+        w->SelectEntries({FolderOf(vol)->FindItem("b.txt")});
+        w->SetActiveView(w->ListView());
+        w->pmLVRealSourceClick();
+        QCOMPARE(Errors.size(), 2);
+        QVERIFY2(Errors[1].startsWith("File not found: "), qPrintable(Errors[1]));
+        SetShellServices(nullptr);
+        w->Lib().Modified = false;
+    }
+
+    // One catalog, one total: the line after loading, Library properties and
+    // the tree's status all count files at every level, an opened archive by
+    // its members and not by its own size.
+    void oneCatalogOneTotal() {
+        auto w = MakeWindow();
+        w->GD().Sizes = 0; // bytes, so that no rounding hides a difference
+        const QString src =
+            WriteSource("totals", {{"a/b/c.bin", 100000}, {"a/d.bin", 20000}, {"e.bin", 3000}});
+        QVERIFY(QFile::copy(TAMBLIX_TEST_DATA "/archives/basic.zip", src + "/a/pack.zip"));
+        const QString second = WriteSource("totals2", {{"f.bin", 400}});
+        TTreeNode* vol = AddVolume(*w, src, "T");
+        QVERIFY(AddVolume(*w, second, "U"));
+        TTreeNode* pack = Child(Child(vol, "a"), "pack.zip");
+        QVERIFY2(pack && FolderOf(pack)->Items().size() > 0, "the archive is read");
+        int64_t members = 0;
+        for (const auto& e : FolderOf(pack)->Items())
+            if (!e->IsFolder) members += e->Size;
+        const int64_t volTotal = 100000 + 20000 + 3000 + members;
+        const int64_t libTotal = volTotal + 400;
+        auto text = [&](int64_t bytes) {
+            return QString::fromStdString(FormatSize(0, double(bytes), GetMessageText("infoStrKB"),
+                                                     GetMessageText("infoStrMB")));
+        };
+
+        Paths = {S(Path("totals.TXC"))};
+        w->tbSaveAsClick();
+        w->Messages()->clear();
+        QVERIFY(w->OpenFile(S(Path("totals.TXC")), false));
+        QVERIFY2(w->Messages()->toPlainText().contains("Size: " + text(libTotal) + " "),
+                 qPrintable(w->Messages()->toPlainText()));
+
+        auto root = [&](const std::string& caption) -> TTreeNode* {
+            for (int i = 0; i < w->Lib().Tree.RootCount(); ++i)
+                if (FolderOf(w->Lib().Tree.Root(i))->Caption == caption)
+                    return w->Lib().Tree.Root(i);
+            return nullptr;
+        };
+        w->SetTab(1);
+        w->SelectNode(root("T"));
+        auto* tree = w->findChild<TPanelBar*>("sb_tree");
+        QVERIFY(tree);
+        QCOMPARE(tree->Text(1), "Total: " + text(volTotal));
+        w->SelectNode(Child(root("T"), "a"));
+        QCOMPARE(tree->Text(1), "Total: " + text(volTotal - 3000));
+
+        bool shown = WithDialog<TfrmProperties>([&] { w->miLibPropertiesClick(); },
+                                                [&](TfrmProperties& d) {
+                                                    QCOMPARE(d.infoFis->text(), text(libTotal));
+                                                    QTest::qWait(200);
+                                                    QCOMPARE(d.infoFis->text(), text(libTotal));
+                                                    d.reject();
+                                                });
+        QVERIFY(shown);
+    }
+
+    // Every menu level, and the window's top level (menu bar and tabs), gives
+    // each mnemonic to one item only; in English and in German.
+    void mnemonicsAreUnique() {
+        auto w = MakeWindow();
+        w->LoadLanguage();
+        auto mnemonic = [](const QString& text) -> QChar {
+            for (qsizetype i = text.indexOf('&'); i >= 0 && i + 1 < text.size();
+                 i = text.indexOf('&', i + 2))
+                if (text[i + 1] != '&') return text[i + 1].toUpper();
+            return {};
+        };
+        QStringList clashes;
+        auto check = [&](const QString& where, const QStringList& texts) {
+            QHash<QChar, QString> seen;
+            for (const QString& t : texts) {
+                const QChar m = mnemonic(t);
+                if (m.isNull()) continue;
+                if (seen.contains(m)) clashes << where + ": " + seen.value(m) + " / " + t;
+                seen.insert(m, t);
+            }
+        };
+        for (const char* language : {"", "Deutsch"}) {
+            if (*language) QVERIFY(w->Translator().SelectLanguage(language));
+            QStringList top;
+            for (QAction* a : w->menuBar()->actions())
+                top << a->text();
+            for (QTabBar* t : w->findChildren<QTabBar*>())
+                if (t->window() == w.get())
+                    for (int i = 0; i < t->count(); ++i)
+                        top << t->tabText(i);
+            check(QStringLiteral("top level"), top);
+            for (QMenu* m : w->findChildren<QMenu*>()) {
+                QStringList texts;
+                for (QAction* a : m->actions())
+                    if (!a->isSeparator() && a->isVisible()) texts << a->text();
+                check(m->objectName() + " " + language, texts);
+            }
+        }
+        w->miLoadOriginalLanguageClick();
+        QVERIFY2(clashes.isEmpty(), qPrintable(clashes.join('\n')));
+    }
+
+    // The title names the catalog's file and marks unsaved changes.
+    void titleShowsFileAndUnsavedChanges() {
+        auto w = MakeWindow();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tamblix[*]"));
+        QVERIFY(!w->isWindowModified());
+        TTreeNode* vol = AddVolume(*w, WriteSource("titled", {{"a.txt", 1}, {"b.txt", 2}}), "T");
+        QVERIFY(vol);
+        QVERIFY(w->isWindowModified());
+        Paths = {S(Path("titled.TXC"))};
+        w->tbSaveAsClick();
+        QCOMPARE(w->windowTitle(), QStringLiteral("titled.TXC[*]"));
+        QVERIFY(!w->isWindowModified());
+        w->GD().ConfirmDeleteFile = false;
+        w->SelectNode(vol);
+        w->SelectEntries({FolderOf(vol)->FindItem("a.txt")});
+        w->SetActiveView(w->ListView());
+        w->tbDelClick();
+        QVERIFY(w->isWindowModified());
+        w->tbNewClick(); // asks to save: answered Yes
+        QCOMPARE(w->windowTitle(), QStringLiteral("Tamblix[*]"));
+        QVERIFY(w->isWindowModified()); // a new catalog is unsaved until saved
+        w->Lib().Modified = false;
+    }
+
+    // A catalog of volumes without collections opens on the Volume tab; with
+    // collections the Collection tab stays.
+    void openingVolumesShowsTheVolumeTab() {
+        auto w = MakeWindow();
+        QVERIFY(AddVolume(*w, WriteSource("tabs", {{"a.txt", 1}}), "V"));
+        Paths = {S(Path("tabs.TXC"))};
+        w->tbSaveAsClick();
+        w->SetTab(0);
+        QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
+        QCOMPARE(w->Tabs()->currentIndex(), 1);
+        w->Lib().AddCollection(nullptr, "C");
+        w->Lib().Modified = true;
+        w->tbSaveClick();
+        w->SetTab(0);
+        QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
+        QCOMPARE(w->Tabs()->currentIndex(), 0);
+        w->SetTab(2);
+        QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
+        QCOMPARE(w->Tabs()->currentIndex(), 2);
+    }
+
+    // The search window opens over the main window and keeps the front after Locate.
+    void searchWindowStaysInFront() {
+        auto w = MakeWindow();
+        QVERIFY(AddVolume(*w, WriteSource("found", {{"needle.txt", 5}, {"hay.txt", 5}}), "F"));
+        w->GD().LocateMain = false;
+        w->tbFindClick();
+        TfrmSearch& s = w->SearchWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s));
+        QVERIFY(w->geometry().contains(s.geometry().center()));
+        s.edSearch->setText("needle");
+        s.tbFindClick();
+        QCOMPARE(s.slv->model()->rowCount(), 1);
+        s.slv->setCurrentIndex(s.slv->model()->index(0, 0));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        s.pmiLocateClick(s.slv);
+        QVERIFY(QTest::qWaitForWindowActive(&s));
+        QCOMPARE(w->SelectedEntries().size(), size_t(1));
+        QCOMPARE(w->SelectedEntries()[0]->Caption.str(), std::string("needle.txt"));
+        s.close();
+        w->Lib().Modified = false;
+    }
+
+    // A settings file of its own keeps its list files beside it.
+    void listFilesFollowTheSettingsFolder() {
+        TfrmMain w(std::make_unique<TMemorySettingsStore>(), S(Path("profile")));
+        for (const std::string& f :
+             {w.GD().CategoriesFile, w.GD().LocationsFile, w.GD().FavoritesFile, w.GD().TagsFile})
+            QVERIFY2(QString::fromStdString(f).startsWith(Path("profile") + "/"), f.c_str());
+    }
+};
+
+QTEST_MAIN(TestMainWindowFrame)
+#include "main_window_frame_test.moc"
