@@ -76,6 +76,13 @@ QLabel* FieldLabel(QWidget* parent, const char* field, const char* text, QWidget
     return l;
 }
 
+// A labelled field that spans the value and button columns.
+void AddWideRow(QGridLayout* grid, int& row, QWidget* page, const char* field, const char* text,
+                QWidget* w) {
+    grid->addWidget(FieldLabel(page, field, text, w), row, 0);
+    grid->addWidget(w, row++, 1, 1, 2);
+}
+
 } // namespace
 
 QWidget* TfrmProperties::BuildLibraryPage() {
@@ -90,12 +97,9 @@ QWidget* TfrmProperties::BuildLibraryPage() {
     catButtons_[0] = DlgTool(page, "tbCatLib", "Edit Categories (F2)");
     editButtons_[0] = DlgTool(page, "tbEditLib", "Edit Comments");
     int row = 0;
-    grid->addWidget(FieldLabel(page, "libfile", "File:", libfile), row, 0);
-    grid->addWidget(libfile, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "libdate", "Date:", libdate), row, 0);
-    grid->addWidget(libdate, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "libsize", "Size:", libsize), row, 0);
-    grid->addWidget(libsize, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "libfile", "File:", libfile);
+    AddWideRow(grid, row, page, "libdate", "Date:", libdate);
+    AddWideRow(grid, row, page, "libsize", "Size:", libsize);
     grid->addWidget(FieldLabel(page, "LibCat", "&Category:", LibCat), row, 0);
     grid->addWidget(LibCat, row, 1);
     grid->addWidget(catButtons_[0], row++, 2);
@@ -150,10 +154,8 @@ QWidget* TfrmProperties::BuildVolumePage() {
     cb_rec_vol = DlgCheck(page, "cb_rec_vol", "&Update Subitems");
     cb_rec_volow = DlgCheck(page, "cb_rec_volow", "&Overwrite");
     int row = 0;
-    grid->addWidget(FieldLabel(page, "volCaption", "C&aption:", volCaption), row, 0);
-    grid->addWidget(volCaption, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "volpath", "Path:", volpath), row, 0);
-    grid->addWidget(volpath, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "volCaption", "C&aption:", volCaption);
+    AddWideRow(grid, row, page, "volpath", "Path:", volpath);
     grid->addWidget(FieldLabel(page, "volCat", "&Category:", volCat), row, 0);
     grid->addWidget(volCat, row, 1);
     grid->addWidget(catButtons_[1], row++, 2);
@@ -163,12 +165,9 @@ QWidget* TfrmProperties::BuildVolumePage() {
     grid->addWidget(FieldLabel(page, "volLoc", "&Location:", volLoc), row, 0);
     grid->addWidget(volLoc, row, 1);
     grid->addWidget(tbLoc_, row++, 2);
-    grid->addWidget(FieldLabel(page, "voldate", "Date:", voldate), row, 0);
-    grid->addWidget(voldate, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "volsize", "Size:", volsize), row, 0);
-    grid->addWidget(volsize, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "volser", "Serial:", volser), row, 0);
-    grid->addWidget(volser, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "voldate", "Date:", voldate);
+    AddWideRow(grid, row, page, "volsize", "Size:", volsize);
+    AddWideRow(grid, row, page, "volser", "Serial:", volser);
     grid->addWidget(FieldLabel(page, "volDrive", "&Drive:", volDrive), row, 0);
     grid->addWidget(volDrive, row, 1);
     grid->addWidget(tbEditDrive, row++, 2);
@@ -197,20 +196,16 @@ QWidget* TfrmProperties::BuildFolderPage() {
     cb_rec_fol = DlgCheck(page, "cb_rec_fol", "&Update Subitems");
     cb_rec_folow = DlgCheck(page, "cb_rec_folow", "&Overwrite");
     int row = 0;
-    grid->addWidget(FieldLabel(page, "catcaption", "Name:", catcaption), row, 0);
-    grid->addWidget(catcaption, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "catpath", "Path:", catpath), row, 0);
-    grid->addWidget(catpath, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "catcaption", "Name:", catcaption);
+    AddWideRow(grid, row, page, "catpath", "Path:", catpath);
     grid->addWidget(FieldLabel(page, "catcat", "&Category:", catcat), row, 0);
     grid->addWidget(catcat, row, 1);
     grid->addWidget(catButtons_[2], row++, 2);
     grid->addWidget(FieldLabel(page, "catcom", "Co&mments:", catcom), row, 0, Qt::AlignTop);
     grid->addWidget(catcom, row, 1);
     grid->addWidget(editButtons_[2], row++, 2, Qt::AlignTop);
-    grid->addWidget(FieldLabel(page, "catDate", "Date:", catDate), row, 0);
-    grid->addWidget(catDate, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "catSize", "Size:", catSize), row, 0);
-    grid->addWidget(catSize, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "catDate", "Date:", catDate);
+    AddWideRow(grid, row, page, "catSize", "Size:", catSize);
     auto* checks = new QHBoxLayout;
     checks->addWidget(cb_rec_fol);
     checks->addWidget(cb_rec_folow);
@@ -234,20 +229,16 @@ QWidget* TfrmProperties::BuildFilePage() {
     catButtons_[3] = DlgTool(page, "tbCatFile", "Edit Categories (F2)");
     editButtons_[3] = DlgTool(page, "tbEditFile", "Edit Comments");
     int row = 0;
-    grid->addWidget(FieldLabel(page, "filecaption", "Name:", filecaption), row, 0);
-    grid->addWidget(filecaption, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "filepath", "Path:", filepath), row, 0);
-    grid->addWidget(filepath, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "filecaption", "Name:", filecaption);
+    AddWideRow(grid, row, page, "filepath", "Path:", filepath);
     grid->addWidget(FieldLabel(page, "filecat", "&Category:", filecat), row, 0);
     grid->addWidget(filecat, row, 1);
     grid->addWidget(catButtons_[3], row++, 2);
     grid->addWidget(FieldLabel(page, "filecom", "Co&mments:", filecom), row, 0, Qt::AlignTop);
     grid->addWidget(filecom, row, 1);
     grid->addWidget(editButtons_[3], row++, 2, Qt::AlignTop);
-    grid->addWidget(FieldLabel(page, "filedate", "Date:", filedate), row, 0);
-    grid->addWidget(filedate, row++, 1, 1, 2);
-    grid->addWidget(FieldLabel(page, "filesize", "Size:", filesize), row, 0);
-    grid->addWidget(filesize, row++, 1, 1, 2);
+    AddWideRow(grid, row, page, "filedate", "Date:", filedate);
+    AddWideRow(grid, row, page, "filesize", "Size:", filesize);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     return page;
