@@ -36,15 +36,19 @@ seed audio_opus opus_tagged.opus < "$data/audio/opus_tagged.opus"
 seed audio_musepack mpc_sv8.mpc < "$data/audio/mpc_sv8.mpc"
 seed audio_ogg ogg_flac.oga < "$data/audio/ogg_flac.oga"
 
-# Formats no Debian tool writes, byte by byte; and the archives, whose RAR
-# side has no creator in Debian either.
-python3 - "$out" <<'PY'
-import struct, sys, zlib, os
+# The Python blocks below write their seeds through one helper.
+seed_py='import os, sys
 out = sys.argv[1]
 def seed(target, name, data):
     os.makedirs(os.path.join(out, target), exist_ok=True)
     with open(os.path.join(out, target, "seed-" + name), "wb") as f:
-        f.write(data)
+        f.write(data)'
+py() { python3 - "$out" < <(printf '%s\n' "$seed_py"; cat); }
+
+# Formats no Debian tool writes, byte by byte; and the archives, whose RAR
+# side has no creator in Debian either.
+py <<'PY'
+import struct, zlib
 be32 = lambda v: struct.pack(">I", v)
 le32 = lambda v: struct.pack("<I", v)
 le16 = lambda v: struct.pack("<H", v)
@@ -126,9 +130,8 @@ seed catalog empty.txc < "$tmp/empty.txc"
 seed catalog two_volumes.txc < "$tmp/cat.txc"
 # Damage the loader must report or bound: a negative size, and sizes near
 # 2^63 whose sums must saturate instead of wrapping.
-python3 - "$out" <<'PY'
-import struct, sys, os
-out = sys.argv[1]
+py <<'PY'
+import struct
 def s(t): b = t.encode(); return struct.pack("<i", len(b)) + b
 i32 = lambda v: struct.pack("<i", v)
 def header(folders): return s("Tamblix 2.3") + s("") + i32(folders) + i32(0) + s("") + i32(0)
@@ -144,8 +147,7 @@ for name, data in [
         ("huge_sizes.txc", header(2) + folder("V", 0, 0, 3, 0, "/v/") + entry("a", big - 1)
          + entry("b", big - 2) + entry("s", 0, True) + folder("s", 1, 1, 2, 1)
          + entry("c", big) + entry("d", big))]:
-    with open(os.path.join(out, "catalog", "seed-" + name), "wb") as f:
-        f.write(data)
+    seed("catalog", name, data)
 PY
 
 "$cli" export "$tmp/cat.txc" "$tmp/all.txt" > /dev/null 2>&1
@@ -164,13 +166,8 @@ seed saved_search collections.txs < "$tmp/s2.txs"
 
 # Peer catalogs: small constructed ones in each format, CDCat also gzipped
 # and as its partial export.
-python3 - "$out" <<'PY'
-import gzip, os, sys
-out = sys.argv[1]
-def seed(target, name, data):
-    os.makedirs(os.path.join(out, target), exist_ok=True)
-    with open(os.path.join(out, target, "seed-" + name), "wb") as f:
-        f.write(data)
+py <<'PY'
+import gzip
 hcf = """<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE HyperCDCatalogFile>
 <catalog name="c" owner="o" time="2019-03-02 18:40:11" sortedBy="1">
