@@ -165,7 +165,7 @@ seed saved_search dates_sizes.txs < "$tmp/s1.txs"
 seed saved_search collections.txs < "$tmp/s2.txs"
 
 # Peer catalogs: small constructed ones in each format, CDCat also gzipped
-# and as its partial export.
+# and as its partial export, gocatcli also as TOML.
 py <<'PY'
 import gzip
 hcf = """<?xml version="1.0" encoding="UTF-8"?>
@@ -220,6 +220,36 @@ seed("peer_gocatcli", "example.catalog", b"""{"storages": [{"id": 1, "name": "s"
    {"name": "n/", "filetype": "archived", "size": 0, "maccess": 7, "mode": "drwxr-xr-x"},
    {"name": "n/x.txt", "filetype": "archived", "size": 5, "maccess": 7, "mode": "-rw-r--r--"}]}]}],
  "tool": "t", "version": "1", "created": 1, "updated": 2, "note": ""}
+""")
+seed("peer_gocatcli", "example.toml", b"""tool = "t"
+version = "1"
+updated = 1970-01-01T00:00:02Z
+note = '''a.b'''
+
+[[storages]]
+id = 1
+name = "s"
+type = "storage"
+tags = ["a", "b"]
+
+[[storages.children]]
+name = "d"
+filetype = "dir"
+maccess = 5.5
+children = [{ name = "e", filetype = "dir", children = [] }]
+
+[[storages.children]]
+name = "z.zip"
+filetype = "archive"
+size = 9
+maccess = 7
+
+[[storages.children.children]]
+name = "n/x.txt"
+filetype = "archived"
+size = 5
+maccess = 7
+mode = "-rw-r--r--"
 """)
 PY
 

@@ -3,11 +3,14 @@
 #include "analysis/name_text.h"
 #include "importers/json_node_tree.h"
 #include "importers/peer_values.h"
+#include "importers/toml_text.h"
 #include "settings/message_error.h"
 
 namespace {
 
 using TTree = TJsonNodeTree;
+
+constexpr size_t kHeadBytes = 4096;
 
 class TJsonMapper {
 public:
@@ -179,7 +182,11 @@ TPeerFormat ReadJsonCatalog(TPeerInput& input, TPeerFormat expected, TPeerBuilde
                             IProgress& progress) {
     const std::string shown = nametext::ToDisplayPath(input.Path());
     TJsonNodeTree tree;
-    tree.Read(input, progress);
+    if (JsonFormatFromHead(input.Peek(kHeadBytes)) == TPeerFormat::Unknown &&
+        tomltext::LooksLikeCatalog(input.Peek(kHeadBytes)))
+        tree.ReadToml(input, progress);
+    else
+        tree.Read(input, progress);
     const TJsonNodeTree::TNode& root = tree.Node(0);
     const TJsonNodeTree::TSide* side = tree.Side(0);
     TPeerFormat found = TPeerFormat::Unknown;

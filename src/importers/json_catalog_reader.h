@@ -3,7 +3,7 @@
 #include "importers/peer_builder.h"
 #include "importers/peer_input.h"
 
-// Reads a catcli or gocatcli JSON catalog into volumes. `expected` is the
+// Reads a catcli or gocatcli catalog (JSON, or gocatcli's TOML) into volumes. `expected` is the
 // format asked for (Unknown: whichever the content shows); returns the format
 // read. Throws EMessageError on a file it cannot read.
 TPeerFormat ReadJsonCatalog(TPeerInput& input, TPeerFormat expected, TPeerBuilder& builder,

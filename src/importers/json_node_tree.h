@@ -52,6 +52,9 @@ public:
     // Throws EMessageError ("errPeerDamaged" with line and column) on a file
     // that is not JSON, is nested too deeply or has a value of the wrong type.
     void Read(TPeerInput& input, IProgress& progress);
+    // The same nodes from gocatcli's TOML form, parsed whole (so the text is
+    // capped in size) after its nesting is checked. Same errors as Read.
+    void ReadToml(TPeerInput& input, IProgress& progress);
 
     const TNode& Node(uint32_t i) const { return nodes_[i]; }
     size_t NodeCount() const { return nodes_.size(); }
@@ -63,6 +66,7 @@ public:
 
 private:
     friend class TJsonSax;
+    void Clear();
     std::vector<TNode> nodes_;
     std::string pool_;
     std::unordered_map<uint32_t, TSide> side_;

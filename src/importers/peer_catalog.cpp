@@ -5,6 +5,7 @@
 #include "importers/json_catalog_reader.h"
 #include "importers/peer_builder.h"
 #include "importers/peer_input.h"
+#include "importers/toml_text.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -14,6 +15,7 @@ constexpr size_t kHeadBytes = 4096;
 
 TPeerFormat FormatOfHead(std::string_view head) {
     if (LooksLikeCdcat(head)) return TPeerFormat::CDCat;
+    if (tomltext::LooksLikeCatalog(head)) return TPeerFormat::Gocatcli;
     return JsonFormatFromHead(head);
 }
 

@@ -34,8 +34,9 @@ struct TPeerImportResult {
 };
 
 // The format the file's first bytes show (gzip magic or "<" for CDCat, a JSON
-// object whose first key is "storages" for gocatcli, another JSON object for
-// catcli); Unknown otherwise. Throws when the file cannot be read.
+// object whose first key is "storages" or TOML opening with the same catalog
+// for gocatcli, another JSON object for catcli); Unknown otherwise. Throws
+// when the file cannot be read.
 TPeerFormat DetectPeerFormat(const std::string& path);
 
 // Appends the peer catalog's volumes to `lib` (a name the catalog already has

@@ -125,6 +125,8 @@ const TMessage kEnglish[] = {
     {"errPeerUnknown", "Not a CDCat, catcli or gocatcli catalog: %s"},
     {"errPeerNotFormat", "Not a catalog of this kind: %s"},
     {"errPeerDamaged", "Damaged catalog, nothing was imported: %s"},
+    {"errPeerTomlSize",
+     "TOML catalog over 64 MB: save it as JSON in gocatcli (a .catalog name) and import that: %s"},
     {"errPeerEncrypted",
      "This CDCat catalog is encrypted: save it without a password in CDCat, then import it: %s"},
     {"errPeerBomb",

@@ -12,8 +12,8 @@
 
 const QString& TPeerImportCommand::Filter() {
     static const QString f =
-        QStringLiteral("Other catalogs (*.hcf *.xml *.catalog *.json);;CDCat (*.hcf *.xml);;"
-                       "catcli, gocatcli (*.catalog *.json);;All Files (*)");
+        QStringLiteral("Other catalogs (*.hcf *.xml *.catalog *.json *.toml);;CDCat (*.hcf *.xml);;"
+                       "catcli, gocatcli (*.catalog *.json *.toml);;All Files (*)");
     return f;
 }
 

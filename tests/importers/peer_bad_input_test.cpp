@@ -9,35 +9,7 @@
 
 namespace {
 
-class PeerBadInput : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TCatalogBuilder b(lib);
-        TTreeNode* v = b.Volume("Old disc");
-        b.File(v, "kept.txt", 5);
-        lib.Recount();
-        lib.Modified = false;
-    }
-    // The import fails with `key` (and `part` in its text) and changes nothing.
-    void ExpectRefused(const std::string& name, std::string_view data, const std::string& key,
-                       const std::string& part = {}, TPeerImportOptions o = {}) {
-        try {
-            ImportText(lib, tmp, name, data, o);
-            ADD_FAILURE() << name << ": imported";
-        } catch (const EMessageError& e) {
-            EXPECT_EQ(e.Key, key) << name << ": " << e.what();
-            EXPECT_NE(e.Arg.find(part), std::string::npos) << name << ": " << e.what();
-        }
-        ASSERT_EQ(lib.Tree.RootCount(), 1) << name;
-        EXPECT_EQ(FolderOf(lib.Tree.Root(0))->Caption, "Old disc");
-        EXPECT_FALSE(lib.Modified) << name;
-        EXPECT_EQ(lib.FileCount, 1);
-        EXPECT_TRUE(TotalsAreConsistent(lib));
-    }
-
-    TTempFolder tmp;
-    TLibObj lib;
-};
+class PeerBadInput : public PeerRefusalTest {};
 
 TEST_F(PeerBadInput, DamagedContainersAreRefused) {
     const std::string gz = Gzip(kCdcatExample);

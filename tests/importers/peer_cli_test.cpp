@@ -26,12 +26,19 @@ TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
     r = Cli(
         {"import-catalog", cat, tmp.Write("b.catalog", kGocatcliExample), "--format", "gocatcli"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    r = Cli({"import-catalog", cat, tmp.Write("c.toml", kGocatcliTomlExample)});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "Format: gocatcli\tVolumes: 1\tFolders: 1\tFiles: 2\tArchive members: 1\t"
+                     "Errors: 0\n");
 
     r = Cli({"tree", cat});
     EXPECT_EQ(r.Out, "Holiday 2008\n"
                      "  Crete & Rhodes\n"
                      "    notes.tar.gz\n"
                      "holiday-2008\n"
+                     "  Crete & Rhodes\n"
+                     "  notes.zip\n"
+                     "holiday-2008#2\n"
                      "  Crete & Rhodes\n"
                      "  notes.zip\n"
                      "Collections:\n");

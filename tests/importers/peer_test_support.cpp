@@ -1,6 +1,8 @@
 #include "peer_test_support.h"
 
 #include "catalog/lib_records.h"
+#include "settings/message_error.h"
+#include "support/catalog_builder.h"
 
 #include <stdexcept>
 #include <zlib.h>
@@ -115,6 +117,83 @@ const char* const kGocatcliExample = R"({
 }
 )";
 
+// Go's TOML writer: plain keys first, then each nested list as an array of tables.
+const char* const kGocatcliTomlExample = R"(tool = "gocatcli - https://example.org/gocatcli"
+version = "1.1.3"
+created = 1551548390
+updated = 1551548400
+note = ""
+
+[[storages]]
+id = 2745101466
+name = "holiday-2008"
+path = "DVD_HOLIDAY"
+size = 3651359
+free = 1048576
+total = 4700372992
+ts = 1551548390
+type = "storage"
+tags = ["photos", "dvd"]
+meta = "shelf B2"
+nb_files = 2
+
+[[storages.children]]
+id = ""
+name = "Crete & Rhodes"
+relpath = "Crete & Rhodes"
+md5 = ""
+filetype = "dir"
+size = 3638559
+maccess = 1221419133
+ts = 1551548390
+storage_id = 2745101466
+mode = "drwxr-xr-x"
+mime = ""
+extra = ""
+
+[[storages.children.children]]
+id = ""
+name = "waves.mp3"
+relpath = "Crete & Rhodes/waves.mp3"
+md5 = "4f1c0d5e9a8b7c6d5e4f3a2b1c0d9e8f"
+filetype = "file"
+size = 3638559
+maccess = 1220990400
+ts = 1551548390
+storage_id = 2745101466
+mode = "-rw-r--r--"
+mime = "audio/mpeg"
+extra = ""
+
+[[storages.children]]
+id = ""
+name = "notes.zip"
+relpath = "notes.zip"
+md5 = ""
+filetype = "archive"
+size = 12800
+maccess = 1221418950
+ts = 1551548390
+storage_id = 2745101466
+mode = "-rw-r--r--"
+mime = "application/zip"
+extra = ""
+
+[[storages.children.children]]
+id = ""
+name = "notes/day1.txt"
+relpath = "notes.zip"
+md5 = ""
+filetype = "archived"
+size = 20480
+maccess = 1220987227
+ts = 1551548390
+storage_id = 2745101466
+mode = "-rw-r--r--"
+mime = ""
+extra = ""
+)";
+
 std::string Gzip(std::string_view data, int level) {
     z_stream s{};
     if (deflateInit2(&s, level, Z_DEFLATED, 16 + MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
@@ -144,4 +223,29 @@ TPeerImportResult ImportText(TLibObj& lib, const TTempFolder& tmp, const std::st
                              std::string_view data, TPeerImportOptions options) {
     TNullProgress quiet;
     return ImportPeerCatalog(lib, tmp.Write(name, data), options, quiet);
+}
+
+void PeerRefusalTest::SetUp() {
+    TCatalogBuilder b(lib);
+    TTreeNode* v = b.Volume("Old disc");
+    b.File(v, "kept.txt", 5);
+    lib.Recount();
+    lib.Modified = false;
+}
+
+void PeerRefusalTest::ExpectRefused(const std::string& name, std::string_view data,
+                                    const std::string& key, const std::string& part,
+                                    TPeerImportOptions o) {
+    try {
+        ImportText(lib, tmp, name, data, o);
+        ADD_FAILURE() << name << ": imported";
+    } catch (const EMessageError& e) {
+        EXPECT_EQ(e.Key, key) << name << ": " << e.what();
+        EXPECT_NE(e.Arg.find(part), std::string::npos) << name << ": " << e.what();
+    }
+    ASSERT_EQ(lib.Tree.RootCount(), 1) << name;
+    EXPECT_EQ(FolderOf(lib.Tree.Root(0))->Caption, "Old disc");
+    EXPECT_FALSE(lib.Modified) << name;
+    EXPECT_EQ(lib.FileCount, 1);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
 }

@@ -4,6 +4,7 @@
 #include "importers/peer_catalog.h"
 #include "support/temp_folder.h"
 
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,8 @@
 extern const char* const kCdcatExample;
 extern const char* const kCatcliExample;
 extern const char* const kGocatcliExample;
+// kGocatcliExample as gocatcli writes it to a .toml catalog.
+extern const char* const kGocatcliTomlExample;
 
 // `data` gzip-compressed (one member), as CDCat writes .hcf files.
 std::string Gzip(std::string_view data, int level = 6);
@@ -22,3 +25,15 @@ TLibFolder* FolderAt(const TLibObj& lib, const std::string& folder);
 // Imports `data` written to a file named `name` in `tmp`.
 TPeerImportResult ImportText(TLibObj& lib, const TTempFolder& tmp, const std::string& name,
                              std::string_view data, TPeerImportOptions options = {});
+
+// A catalog with one volume that an import must leave exactly as it was.
+class PeerRefusalTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    // The import fails with `key` (and `part` in its text) and changes nothing.
+    void ExpectRefused(const std::string& name, std::string_view data, const std::string& key,
+                       const std::string& part = {}, TPeerImportOptions o = {});
+
+    TTempFolder tmp;
+    TLibObj lib;
+};
