@@ -360,12 +360,11 @@ void TCdcatParser::ArchiveLine(std::string_view line) {
                                       peervalues::OneLine(line.substr(0, 200)));
         return;
     }
-    if (m.IsFolder) return; // folder members add no entry, as in the archive readers
     if (!archiveOpen_) {
         b_.BeginArchive(owner->Entry);
         archiveOpen_ = true;
     }
-    b_.AddMember(std::move(m.Path), m.Size, m.Date);
+    b_.AddMember(m.Path, m.Size, m.Date, m.IsFolder);
 }
 
 void TCdcatParser::EndText() {

@@ -117,7 +117,7 @@ private:
     void CatcliMembers(const TTree::TNode& parent, const std::string& prefix) {
         for (uint32_t k = parent.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling) {
             const TTree::TNode& m = t_.Node(k);
-            const std::string path = prefix + Name(m);
+            const std::string path = prefix + std::string(t_.Text(m.Name));
             if (m.FirstChild != TTree::kNone)
                 CatcliMembers(m, path + "/");
             else
@@ -149,11 +149,8 @@ private:
         for (uint32_t k = n.FirstChild; k != TTree::kNone; k = t_.Node(k).NextSibling) {
             const TTree::TNode& m = t_.Node(k);
             std::string_view mode = t_.Text(m.Mode);
-            if (m.FileType == TTree::kDir || (!mode.empty() && mode[0] == 'd')) continue;
-            std::string path = Name(m);
-            while (!path.empty() && path.back() == '/')
-                path.pop_back();
-            b_.AddMember(path, m.Size, Date(m));
+            const bool folder = m.FileType == TTree::kDir || (!mode.empty() && mode[0] == 'd');
+            b_.AddMember(t_.Text(m.Name), m.Size, Date(m), folder);
         }
     }
 

@@ -70,6 +70,12 @@ void TPeerBuilder::LeaveFolder() {
 }
 
 TLibFolderItem* TPeerBuilder::AddFile(const std::string& name, int64_t size, TDateTime date) {
+    TLibFolderItem* e = AddEntry(name, size, date);
+    if (e) ++Result.Files;
+    return e;
+}
+
+TLibFolderItem* TPeerBuilder::AddEntry(const std::string& name, int64_t size, TDateTime date) {
     Poll();
     TTreeNode* node = Current();
     if (!node) return nullptr;
@@ -85,14 +91,15 @@ TLibFolderItem* TPeerBuilder::AddFile(const std::string& name, int64_t size, TDa
     }
     scanner_->SetCurrentNode(node);
     scanner_->AddFoundEntry(frames_.back().Path, name, false, false, date, size < 0 ? 0 : size);
-    ++Result.Files;
     return f->FindItem(name);
 }
 
 void TPeerBuilder::BeginArchive(TLibFolderItem* file) {
     TTreeNode* node = Current();
+    memberDirs_.clear();
     if (!node || !file) {
         frames_.push_back(TFrame{nullptr, std::string()});
+        archiveDepth_ = frames_.size();
         return;
     }
     const std::string path =
@@ -102,25 +109,62 @@ void TPeerBuilder::BeginArchive(TLibFolderItem* file) {
     if (arch == node) throw EMessageError("msgsImpErr", path);
     SetArchiveMark(arch, true);
     frames_.push_back(TFrame{arch, path});
+    archiveDepth_ = frames_.size();
 }
 
-void TPeerBuilder::AddMember(std::string path, int64_t size, TDateTime date) {
+void TPeerBuilder::EnterMemberFolder(const std::string& name, TDateTime date, bool dated) {
+    TTreeNode* parent = Current();
+    if (!dated && parent)
+        if (TTreeNode* existing = parent->FindChild(name)) date = FolderOf(existing)->Date;
+    TLibFolderItem* e = EnterFolder(name, date);
+    if (e && dated) e->Date = date;
+}
+
+void TPeerBuilder::AddMember(std::string_view path, int64_t size, TDateTime date, bool isFolder) {
     Poll();
-    TTreeNode* node = Current();
-    if (!node) return;
-    // Paths as the archive readers give them: no leading "./" or "/".
-    while (path.rfind("./", 0) == 0)
-        path.erase(0, 2);
-    while (!path.empty() && path.front() == '/')
-        path.erase(0, 1);
-    if (path.empty()) return;
-    TLibFolder* f = FolderOf(node);
-    const int before = f->ItemsCount();
-    scanner_->SetCurrentNode(node);
-    // A repeated member (an appended tar member) takes the later size and date.
-    scanner_->AddFoundEntry(frames_.back().Path, nametext::ToDisplayName(path), false, false, date,
-                            size < 0 ? 0 : size);
-    if (f->ItemsCount() > before) ++Result.ArchiveMembers;
+    if (frames_.size() < archiveDepth_ || archiveDepth_ == 0) return;
+    // Paths as archive tools print them: no leading "./" or "/", no empty parts.
+    std::vector<std::string> parts;
+    while (!path.empty()) {
+        const size_t cut = path.find('/');
+        const std::string_view part = path.substr(0, cut);
+        if (!part.empty() && part != ".") parts.push_back(nametext::ToDisplayName(part));
+        if (cut == std::string_view::npos) break;
+        if (cut + 1 == path.size()) isFolder = true;
+        path.remove_prefix(cut + 1);
+    }
+    if (parts.empty()) return;
+    const size_t folders = isFolder ? parts.size() : parts.size() - 1;
+    size_t same = 0;
+    while (same < folders && same < memberDirs_.size() && memberDirs_[same] == parts[same])
+        ++same;
+    while (memberDirs_.size() > same) {
+        LeaveFolder();
+        memberDirs_.pop_back();
+    }
+    for (size_t k = same; k < folders; ++k) {
+        const bool last = isFolder && k + 1 == folders;
+        EnterMemberFolder(parts[k], last ? date : 0, last);
+        memberDirs_.push_back(parts[k]);
+    }
+    if (isFolder) {
+        if (same == folders && Current()) { // a folder entered before, now with its date
+            TTreeNode* node = Current();
+            FolderOf(node)->Date = date;
+            if (TLibFolderItem* e = FolderOf(node->Parent())->FindItem(parts.back()))
+                e->Date = date;
+        }
+        return;
+    }
+    if (AddEntry(parts.back(), size, date)) ++Result.ArchiveMembers;
+}
+
+void TPeerBuilder::EndArchive() {
+    while (archiveDepth_ > 0 && frames_.size() >= archiveDepth_)
+        frames_.pop_back();
+    scanner_->SetCurrentNode(Current());
+    memberDirs_.clear();
+    archiveDepth_ = 0;
 }
 
 void TPeerBuilder::Note(const std::string& key, const std::string& arg) {

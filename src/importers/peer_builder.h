@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -26,12 +27,15 @@ public:
     void LeaveFolder();
     // A file of the current folder; null when skipped (logged).
     TLibFolderItem* AddFile(const std::string& name, int64_t size, TDateTime date);
-    // Makes `file` (just added) an archive and enters it; members go in
-    // flat, named by their whole path with "/", as the archive readers list them.
+    // Makes `file` (just added) an archive and enters it.
     void BeginArchive(TLibFolderItem* file);
-    void AddMember(std::string path, int64_t size, TDateTime date);
-    void EndArchive() { LeaveFolder(); }
-
+    // A member by its path inside the archive: "a/b/c.txt" is the file c.txt
+    // in folder b in folder a of the archive. A folder member ("a/b/", or
+    // `isFolder`) makes its folders and gives the last one its date; folders
+    // only named by paths are made once, undated. A repeated path keeps the
+    // first member (logged).
+    void AddMember(std::string_view path, int64_t size, TDateTime date, bool isFolder = false);
+    void EndArchive();
     // A logged line about something not imported as it was (capped in number).
     void Note(const std::string& key, const std::string& arg);
     // Every 4096 calls asks whether to stop; throws "infoCancel".
@@ -50,12 +54,19 @@ private:
         std::string Path;
     };
     TTreeNode* Current() const { return frames_.empty() ? nullptr : frames_.back().Node; }
+    // Adds a file entry to the current folder; null when skipped (logged).
+    TLibFolderItem* AddEntry(const std::string& name, int64_t size, TDateTime date);
+    // Enters a folder of the open archive; keeps its date unless one is given.
+    void EnterMemberFolder(const std::string& name, TDateTime date, bool dated);
 
     TLibObj& lib_;
     IProgress& progress_;
     std::unique_ptr<TVolumeScanner> scanner_;
     std::unordered_set<std::string> volumeNames_;
     std::vector<TFrame> frames_;
+    // The open archive: its frame's depth, and the member folders entered below it.
+    size_t archiveDepth_ = 0;
+    std::vector<std::string> memberDirs_;
     bool wasModified_;
     int64_t notes_ = 0;
     unsigned polls_ = 0;

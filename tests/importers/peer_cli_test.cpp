@@ -20,7 +20,7 @@ TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
     const std::string cat = tmp.File("c.txc");
     TProgramRun r = Cli({"import-catalog", cat, tmp.Write("a.hcf", Gzip(kCdcatExample))});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out, "Format: CDCat\tVolumes: 1\tFolders: 1\tFiles: 3\tArchive members: 1\t"
+    EXPECT_EQ(r.Out, "Format: CDCat\tVolumes: 1\tFolders: 2\tFiles: 3\tArchive members: 1\t"
                      "Errors: 1\n");
     EXPECT_NE(r.Err.find("Link to another catalog not imported: Music shelf"), std::string::npos);
     r = Cli(
@@ -28,19 +28,23 @@ TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     r = Cli({"import-catalog", cat, tmp.Write("c.toml", kGocatcliTomlExample)});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out, "Format: gocatcli\tVolumes: 1\tFolders: 1\tFiles: 2\tArchive members: 1\t"
+    EXPECT_EQ(r.Out, "Format: gocatcli\tVolumes: 1\tFolders: 2\tFiles: 2\tArchive members: 1\t"
                      "Errors: 0\n");
 
     r = Cli({"tree", cat});
+    // Archive members sit in the folders their paths name.
     EXPECT_EQ(r.Out, "Holiday 2008\n"
                      "  Crete & Rhodes\n"
                      "    notes.tar.gz\n"
+                     "      notes\n"
                      "holiday-2008\n"
                      "  Crete & Rhodes\n"
                      "  notes.zip\n"
+                     "    notes\n"
                      "holiday-2008#2\n"
                      "  Crete & Rhodes\n"
                      "  notes.zip\n"
+                     "    notes\n"
                      "Collections:\n");
     r = Cli({"ls", cat, "Holiday 2008\\Crete & Rhodes\\", "--tags"});
     EXPECT_EQ(r.Out, "notes.tar.gz\tgz\t12800\t2008-09-14 21:04:10\t\t\n"
@@ -55,7 +59,11 @@ TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
                      "  Track=3\n"
                      "  Comment=dawn take\n");
     r = Cli({"ls", cat, "holiday-2008\\notes.zip\\"});
-    EXPECT_EQ(r.Out, "notes/day1.txt\ttxt\t20480\t2008-09-09 19:07:07\t\t\n");
+    EXPECT_EQ(r.Out, "notes\tfolder\t0\t\t\t\n");
+    r = Cli({"ls", cat, "holiday-2008\\notes.zip\\notes\\"});
+    EXPECT_EQ(r.Out, "day1.txt\ttxt\t20480\t2008-09-09 19:07:07\t\t\n");
+    r = Cli({"ls", cat, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\"});
+    EXPECT_EQ(r.Out, "notes\tfolder\t0\t2008-09-09 21:00:00\t\t\n");
 }
 
 TEST_F(PeerCli, RefusedFileLeavesCatalogAndUsageErrors) {

@@ -23,9 +23,9 @@ TEST(PeerExamples, CdcatExampleMapsEveryField) {
             ImportPeerCatalog(lib, tmp.Write("a.hcf", packed ? Gzip(text) : text), {}, progress);
         EXPECT_EQ(r.Format, TPeerFormat::CDCat);
         EXPECT_EQ(r.Volumes, 1);
-        EXPECT_EQ(r.Folders, 1);
+        EXPECT_EQ(r.Folders, 2); // the archive's folder line makes a folder
         EXPECT_EQ(r.Files, 3);
-        EXPECT_EQ(r.ArchiveMembers, 1); // the folder line adds no entry
+        EXPECT_EQ(r.ArchiveMembers, 1);
         ASSERT_EQ(lib.Tree.RootCount(), 1);
         TLibFolder* v = FolderOf(lib.Tree.Root(0));
         EXPECT_EQ(v->Caption, "Holiday 2008");
@@ -55,8 +55,16 @@ TEST(PeerExamples, CdcatExampleMapsEveryField) {
         ASSERT_NE(tgz, nullptr);
         EXPECT_EQ(tgz->Size, 12800);
         EXPECT_EQ(tgz->IsFolder, 1);
+        // The folder's line comes after its file's, and dates the folder made for it.
+        TLibFolderItem* notes =
+            EntryAt(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\", "notes");
+        ASSERT_NE(notes, nullptr);
+        EXPECT_EQ(notes->IsFolder, 1);
+        EXPECT_EQ(notes->Date, Day("2008-09-09 21:00:00"));
+        EXPECT_EQ(FolderAt(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\notes\\")->Date,
+                  Day("2008-09-09 21:00:00"));
         TLibFolderItem* member =
-            EntryAt(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\", "notes/day1.txt");
+            EntryAt(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\notes\\", "day1.txt");
         ASSERT_NE(member, nullptr);
         EXPECT_EQ(member->Size, 20480);
         EXPECT_EQ(member->Date, Day("2008-09-09 21:00:07")); // hour and second, no minutes
@@ -89,14 +97,22 @@ TEST(PeerExamples, CatcliExampleMapsEveryField) {
     ASSERT_NE(zip, nullptr);
     EXPECT_EQ(zip->IsFolder, 1);
     EXPECT_EQ(zip->Size, 12800);
-    // Nested arc nodes become one member named by its whole path.
+    // Nested arc nodes stay nested: folder notes, file day1.txt, both undated.
     TLibFolder* arch = FolderAt(lib, "holiday-2008\\notes.zip\\");
     ASSERT_NE(arch, nullptr);
     EXPECT_TRUE(IsArchiveFolder(arch));
     EXPECT_FALSE(IsArchiveFolder(FolderAt(lib, "holiday-2008\\Crete & Rhodes\\")));
     ASSERT_EQ(arch->ItemsCount(), 1);
-    EXPECT_EQ(arch->Item(0)->Caption.str(), "notes/day1.txt");
-    EXPECT_EQ(arch->Item(0)->Date, 0);
+    EXPECT_EQ(arch->Item(0)->Caption.str(), "notes");
+    EXPECT_EQ(arch->Item(0)->IsFolder, 1);
+    TLibFolder* notes = FolderAt(lib, "holiday-2008\\notes.zip\\notes\\");
+    ASSERT_NE(notes, nullptr);
+    EXPECT_FALSE(IsArchiveFolder(notes));
+    ASSERT_EQ(notes->ItemsCount(), 1);
+    EXPECT_EQ(notes->Item(0)->Caption.str(), "day1.txt");
+    EXPECT_EQ(notes->Item(0)->Date, 0);
+    EXPECT_EQ(r.ArchiveMembers, 1);
+    EXPECT_EQ(r.Folders, 2);
 }
 
 TEST(PeerExamples, GocatcliExampleMapsEveryField) {
@@ -117,7 +133,7 @@ TEST(PeerExamples, GocatcliExampleMapsEveryField) {
     EXPECT_EQ(mp3->TagInfo.Value("MD5"), "4f1c0d5e9a8b7c6d5e4f3a2b1c0d9e8f");
     EXPECT_EQ(mp3->TagInfo.Value("MIME"), "audio/mpeg");
     EXPECT_EQ(mp3->TagInfo.Value("Mode"), "-rw-r--r--");
-    TLibFolderItem* member = EntryAt(lib, "holiday-2008\\notes.zip\\", "notes/day1.txt");
+    TLibFolderItem* member = EntryAt(lib, "holiday-2008\\notes.zip\\notes\\", "day1.txt");
     ASSERT_NE(member, nullptr);
     EXPECT_EQ(member->Size, 20480);
     EXPECT_EQ(member->Date, Epoch(1220987227));
