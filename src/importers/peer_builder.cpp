@@ -6,7 +6,9 @@
 
 namespace {
 constexpr int64_t kNotesShown = 200;
-}
+// Folders below an archive; each level costs a path as long as the levels above.
+constexpr size_t kMaxMemberDepth = 512;
+} // namespace
 
 TPeerBuilder::TPeerBuilder(TLibObj& lib, IProgress& progress)
     : lib_(lib), progress_(progress), wasModified_(lib.Modified) {
@@ -134,6 +136,11 @@ void TPeerBuilder::AddMember(std::string_view path, int64_t size, TDateTime date
         path.remove_prefix(cut + 1);
     }
     if (parts.empty()) return;
+    if (parts.size() > kMaxMemberDepth) {
+        Note("msgsImpErr",
+             frames_[archiveDepth_ - 1].Path + parts[0] + "\\... (nested too deeply)");
+        return;
+    }
     const size_t folders = isFolder ? parts.size() : parts.size() - 1;
     size_t same = 0;
     while (same < folders && same < memberDirs_.size() && memberDirs_[same] == parts[same])

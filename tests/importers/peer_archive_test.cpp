@@ -61,6 +61,13 @@ TEST(PeerArchives, ImplicitFoldersAreMadeOnceAndDatedByTheirOwnLine) {
     EXPECT_TRUE(TotalsAreConsistent(lib));
 }
 
+std::string Deep(int levels) {
+    std::string path;
+    for (int i = 0; i < levels; ++i)
+        path += "d/";
+    return path;
+}
+
 TEST(PeerArchives, RepeatedAndClashingPathsKeepTheFirstAndSaySo) {
     TTempFolder tmp;
     TLibObj lib;
@@ -72,12 +79,16 @@ TEST(PeerArchives, RepeatedAndClashingPathsKeepTheFirstAndSaySo) {
         Member("f/inside.txt", 4, 1000), // a file cannot hold members
         Member("a", 5, 1000),            // nor share a folder's name
         Member("a/y.txt", 6, 1000),
+        Member(Deep(100000) + "x.txt", 1, 1000), // refused, not 100,000 folders deep
+        Member(Deep(500) + "ok.txt", 1, 1000),
     });
     TPeerImportResult r =
         ImportPeerCatalog(lib, tmp.Write("g.catalog", text), TPeerImportOptions{}, progress);
-    EXPECT_EQ(r.ArchiveMembers, 3); // a/x.txt, f, a/y.txt
-    EXPECT_EQ(r.Errors, 3);
-    ASSERT_EQ(progress.Logged.size(), 3u);
+    EXPECT_EQ(r.ArchiveMembers, 4); // a/x.txt, f, a/y.txt, the one 500 folders deep
+    EXPECT_EQ(r.Errors, 4);
+    ASSERT_EQ(progress.Logged.size(), 4u);
+    EXPECT_NE(progress.Logged[3].find("V\\a.zip\\d\\... (nested too deeply)"), std::string::npos)
+        << progress.Logged[3];
     EXPECT_NE(progress.Logged[0].find("V\\a.zip\\a\\x.txt (repeated name)"), std::string::npos)
         << progress.Logged[0];
     EXPECT_NE(progress.Logged[1].find("V\\a.zip\\f\\ (repeated name)"), std::string::npos)

@@ -46,17 +46,8 @@ TEST(PeerToml, ExampleReadsAsItsJsonForm) {
     EXPECT_TRUE(progress.Logged.empty());
     EXPECT_EQ(Describe(toml), Describe(json));
 
-    TLibFolder* v = FolderOf(toml.Tree.Root(0));
-    EXPECT_EQ(v->Caption, "holiday-2008");
-    EXPECT_EQ(v->Category, "photos");
-    EXPECT_EQ(v->Comments, "shelf B2\nFree=1048576\nTotal=4700372992\nTags=photos, dvd");
-    EXPECT_EQ(v->SourcePath, "DVD_HOLIDAY/");
-    TLibFolderItem* mp3 = EntryAt(toml, "holiday-2008\\Crete & Rhodes\\", "waves.mp3");
-    ASSERT_NE(mp3, nullptr);
-    EXPECT_EQ(mp3->Size, 3638559);
-    EXPECT_EQ(mp3->Date, UnixToDateTime(1220990400));
-    EXPECT_EQ(mp3->TagInfo.Value("MD5"), "4f1c0d5e9a8b7c6d5e4f3a2b1c0d9e8f");
-    EXPECT_EQ(mp3->TagInfo.Value("Mode"), "-rw-r--r--");
+    // The JSON form's test checks each value; here, that the two agree and are there.
+    EXPECT_EQ(EntryAt(toml, "holiday-2008\\Crete & Rhodes\\", "waves.mp3")->Size, 3638559);
     EXPECT_TRUE(TotalsAreConsistent(toml));
 }
 
