@@ -1,5 +1,6 @@
 #include "analysis/handlers.h"
 
+#include "analysis/file_checksum.h"
 #include "analysis/file_utils.h"
 #include "analysis/text_utils.h"
 #include "settings/message_error.h"
@@ -105,6 +106,12 @@ void THandlerList::SetDefaults() {
               false);
     AddDefExt("M4A", "MPEG-4 Audio File", "", "", {".M4A", ".M4B"}, true);
     AddDefExt("OPUS", "Opus File", "", "", {".OPUS"}, true);
+    // Off by default: it reads every byte of every file.
+    AddDefExt(kChecksumTitle, "Content checksum (XXH3-128)", "",
+              "Hashes the contents of every file (\".*\") or of the listed types, so that "
+              "copies can be found whatever their names",
+              {kEveryFileExtension}, true);
+    Find(kChecksumTitle)->Active = false;
 }
 
 void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
@@ -193,6 +200,14 @@ TArchiveKind THandlerList::ArchiveKindOf(std::string_view fileName) const {
         if (h && h->Active && Claims(*h, ext, doubleExt)) return kind;
     }
     return TArchiveKind::None;
+}
+
+bool THandlerList::ChecksumClaimsFile(std::string_view fileName) const {
+    THandlerPtr h = Find(kChecksumTitle);
+    if (!h || !h->Active) return false;
+    if (h->Extensions.IndexOf(kEveryFileExtension) >= 0) return true;
+    std::string ext = UpperFileExt(fileName);
+    return !ext.empty() && Claims(*h, ext, UpperDoubleFileExt(fileName));
 }
 
 bool THandlerList::isExtHandlerActive(std::string_view title) const {

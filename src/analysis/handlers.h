@@ -85,6 +85,10 @@ public:
     // Which archive reader a file name goes to, by the active archive
     // handlers' extension lists (RAR first, then ZIP, then the others).
     TArchiveKind ArchiveKindOf(std::string_view fileName) const;
+    // The content checksum runs beside the type's reader: true when its
+    // handler is active and claims the file (every file when its extensions
+    // hold ".*", else by extension as the others do).
+    bool ChecksumClaimsFile(std::string_view fileName) const;
     // The Active flag of the handler with that Title; false when none.
     bool isExtHandlerActive(std::string_view title) const;
     // The Active flag of the first handler (table order) claiming ext (".MP3").

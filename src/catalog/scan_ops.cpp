@@ -240,6 +240,7 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
                               const std::function<std::string()>& shownPath) {
     TTagInfo fresh;
     handlers_->ProcessFile(readPath, fresh);
+    ReadChecksum(e, readPath, fresh);
     if (fresh.Empty() && !e->TagInfo.Empty()) {
         // Tags that cannot be read now are kept; only readable contents replace them.
         int fd = ::open(readPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -252,6 +253,22 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
         ::close(fd);
     }
     e->TagInfo = std::move(fresh);
+}
+
+void TVolumeScanner::ReadChecksum(const TLibFolderItem* e, const std::string& readPath,
+                                  TTagInfo& info) {
+    if (!handlers_ || !handlers_->ChecksumClaimsFile(e->Caption.view())) return;
+    // The bar counts bytes: a large file moves it block by block, from where
+    // the files before it left it.
+    const int64_t base = e->Owner ? GetVolume(e->Owner)->VolumeSize - e->Size : 0;
+    checksum_.OnBlock = [&](int64_t done) {
+        if (done >= static_cast<int64_t>(TFileChecksum::kBlockSize))
+            progress_.StepProgress(std::string(), base + done);
+        return StopNow();
+    };
+    std::string hash = checksum_.HashFile(readPath);
+    checksum_.OnBlock = nullptr;
+    if (!hash.empty()) info.SetValue(kChecksumKey, hash);
 }
 
 void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder,
@@ -339,6 +356,8 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         if (isArchive) {
             if (!isNew) ApplyEntryDefaults(e, true);
             e->TagInfo.Clear();
+            // An archive is a file too: its copies are found by content as well.
+            ReadChecksum(e, ReadPath(nativeFolder, rec), e->TagInfo);
             TTreeNode* arch = ChildFolderNode(node, name, true);
             archive_ = arch;
             ReadArchive(ReadPath(nativeFolder, rec), nametext::DiskToCaption(fullPath()), kind);

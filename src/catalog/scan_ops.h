@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/date_time.h"
+#include "analysis/file_checksum.h"
 #include "analysis/search_rec.h"
 #include "catalog/lib_obj.h"
 #include "settings/progress.h"
@@ -110,6 +111,8 @@ private:
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
     void ReadTags(TLibFolderItem* e, const std::string& readPath,
                   const std::function<std::string()>& shownPath);
+    // The content hash, when the checksum handler claims the file.
+    void ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info);
     bool StatusDue();
     // The entry `name` of `folder`, looked up from where the walk's last one was.
     TLibFolderItem* FindInOrder(TLibFolder* folder, std::string_view name);
@@ -126,6 +129,7 @@ private:
     IProgress& progress_;
     // Catalog paths of the nodes made by EnterFolder (imports name folders by path).
     std::unordered_map<std::string, TTreeNode*> index_;
+    TFileChecksum checksum_;
     // The walk's open folders, root first.
     std::vector<TWalkFolder> walkStack_;
     // Where the scan adds: its volume, the folder entered last, the archive being listed.
