@@ -59,6 +59,8 @@ bool ParseChecksum(std::string_view text, TContentHash& out) {
 TFileChecksum::TFileChecksum() : state_(std::make_unique<TState>()) {}
 
 TFileChecksum::~TFileChecksum() = default;
+TFileChecksum::TFileChecksum(TFileChecksum&&) noexcept = default;
+TFileChecksum& TFileChecksum::operator=(TFileChecksum&&) noexcept = default;
 
 TContentHash TFileChecksum::HashBytes(const void* data, size_t size) {
     return FromXxh(XXH3_128bits(data, size));

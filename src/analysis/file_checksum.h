@@ -33,8 +33,8 @@ public:
 
     TFileChecksum();
     ~TFileChecksum();
-    TFileChecksum(const TFileChecksum&) = delete;
-    TFileChecksum& operator=(const TFileChecksum&) = delete;
+    TFileChecksum(TFileChecksum&&) noexcept;
+    TFileChecksum& operator=(TFileChecksum&&) noexcept;
 
     // After each block with the bytes read so far; returning true stops the
     // file's read (the stop button).

@@ -9,7 +9,10 @@
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
+#include <cmath>
 #include <iostream>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -70,6 +73,70 @@ bool TakeSize(TCliContext& ctx, TSearchCriteria& c) {
     return false;
 }
 
+// "--duplicates content", "--duplicates names" or "--duplicates=MODE"; a
+// plain --duplicates is left to the switch and compares names.
+void TakeDuplicateMode(TCliContext& ctx, TSearchCriteria& c) {
+    auto& a = ctx.Args;
+    for (size_t i = 0; i < a.size();) {
+        std::string mode;
+        size_t used = 1;
+        if (a[i].rfind("--duplicates=", 0) == 0) {
+            mode = a[i].substr(13);
+        } else if (a[i] == "--duplicates" && i + 1 < a.size() &&
+                   (SameText(a[i + 1], "content") || SameText(a[i + 1], "names"))) {
+            mode = a[i + 1];
+            used = 2;
+        } else {
+            ++i;
+            continue;
+        }
+        if (SameText(mode, "content"))
+            c.DupMode = TDupMode::Content;
+        else if (SameText(mode, "names"))
+            c.DupMode = TDupMode::Names;
+        else
+            throw EUsageError("--duplicates takes names or content");
+        c.Duplicates = true;
+        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i + used));
+    }
+}
+
+// "A..B", "A.." or "..B"; a text without ".." is both ends.
+std::pair<std::string, std::string> SplitRange(const std::string& option, const std::string& text) {
+    auto dots = text.find("..");
+    if (dots == std::string::npos) return {text, text};
+    std::pair<std::string, std::string> r{text.substr(0, dots), text.substr(dots + 2)};
+    if (r.first.empty() && r.second.empty()) throw EUsageError(option + " needs a bound");
+    return r;
+}
+
+std::optional<double> SecondsOf(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    try {
+        size_t used = 0;
+        double v = std::stod(text, &used);
+        if (used == text.size() && std::isfinite(v) && v >= 0) return v;
+    } catch (const std::exception&) {
+    }
+    throw EUsageError("--duration takes seconds: MIN..MAX, MIN.. or ..MAX");
+}
+
+void TakeTagRanges(TCliContext& ctx, TSearchCriteria& c) {
+    std::string value;
+    if (ctx.TakeOption("--duration", value)) {
+        auto [low, high] = SplitRange("--duration", value);
+        c.DurationUse = true;
+        c.DurationMin = SecondsOf(low);
+        c.DurationMax = SecondsOf(high);
+    }
+    if (ctx.TakeOption("--taken", value)) {
+        auto [low, high] = SplitRange("--taken", value);
+        c.TakenUse = true;
+        c.TakenFrom = low.empty() ? std::string() : FormatDateISO(ParseDay("--taken", low));
+        c.TakenTo = high.empty() ? std::string() : FormatDateISO(ParseDay("--taken", high));
+    }
+}
+
 int ColumnOf(std::string text) {
     static const char* const aliases[kSearchColumnCount] = {
         "name",     "type",     "volume",     "path",     "size",    "date",
@@ -99,13 +166,19 @@ Criteria (text criteria match anywhere in the text, ignoring case):
   --date YYYY-MM-DD       entries of that day      --until YYYY-MM-DD  a range
   --size S N              S is =, > or <           --unit bytes|KB|MB
   --anywhere T            T in any of the six texts
+  --duration MIN..MAX     tag DurationSec in seconds (MIN.. or ..MAX: open end)
+  --taken FROM..TO        tag DateTaken by day, YYYY-MM-DD (either end open)
   --collections           search the collections: --caption T --url T --memo T
   --load FILE.TXS         a saved search (with an Anywhere text: Anywhere mode)
 Options:
   --in PATH               only the entries of this folder (may be repeated)
   --match-case            (--no-match-case)
   --folders-only          (--no-folders-only)
-  --duplicates            list the duplicates     (--no-duplicates)
+  --duplicates [names|content]
+                          list the duplicates: same name, or same size and
+                          checksum (scanned with the Checksum handler on);
+                          files without a checksum are counted apart
+                          (--no-duplicates)
   --replace-category T    --replace-comments T    overwrite found entries
   --sort COLUMN[:desc]    --save FILE.TXS
 )";
@@ -145,7 +218,9 @@ int CmdSearch(TCliContext& ctx) {
     ctx.TakeOption("--memo", c.ColComments);
     ctx.TakeSwitch("--match-case", c.MatchCase);
     ctx.TakeSwitch("--folders-only", c.FoldersOnly);
+    TakeDuplicateMode(ctx, c);
     ctx.TakeSwitch("--duplicates", c.Duplicates);
+    TakeTagRanges(ctx, c);
     c.ReplaceCategory = ctx.TakeOption("--replace-category", c.ReplaceCategoryText);
     c.ReplaceComments = ctx.TakeOption("--replace-comments", c.ReplaceCommentsText);
     std::vector<std::string> in = ctx.TakeOptionAll("--in");
@@ -215,6 +290,7 @@ int CmdSearch(TCliContext& ctx) {
     auto status = results.StatusTexts(engine.Format);
     for (size_t i = 0; i < status.size(); ++i)
         std::cout << (i ? "\t" : "") << status[i];
+    if (results.Unhashed >= 0) std::cout << '\t' << results.UnhashedText();
     std::cout << '\n';
     if (!failure.empty()) throw EMessageError("infoCancel");
     if (lib.Modified) {

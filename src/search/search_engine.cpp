@@ -1,10 +1,12 @@
 #include "search/search_engine.h"
 
+#include "analysis/file_checksum.h"
 #include "analysis/text_utils.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <numeric>
 #include <string_view>
@@ -77,6 +79,54 @@ double DayOf(TDateTime t) {
     return std::floor(t);
 }
 
+// The value of an entry's tag line, the key matched ignoring case; empty when
+// absent. Read in place: a search must not copy every entry's tags.
+std::string_view TagValueOf(std::string_view text, std::string_view key) {
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.size() > key.size() && line[key.size()] == '=') {
+            bool same = true;
+            for (size_t i = 0; i < key.size() && same; ++i)
+                same = Up(line[i]) == Up(key[i]);
+            if (same) return line.substr(key.size() + 1);
+        }
+        pos = end + 1;
+    }
+    return {};
+}
+
+// A duration as the readers store it: "215.38", or "215,38" from older files
+// written with a decimal comma.
+bool ParseSeconds(std::string_view text, double& out) {
+    char buf[64];
+    if (text.empty() || text.size() >= sizeof buf) return false;
+    for (size_t i = 0; i < text.size(); ++i)
+        buf[i] = text[i] == ',' ? '.' : text[i];
+    auto r = std::from_chars(buf, buf + text.size(), out);
+    return r.ec == std::errc() && r.ptr == buf + text.size() && std::isfinite(out);
+}
+
+// The day of a "DateTaken" value ("2024-05-01T10:00:00", or the EXIF form
+// "2024:05:01 10:00:00") as "YYYY-MM-DD"; false when it does not start with one.
+bool TakenDay(std::string_view text, char (&day)[10]) {
+    if (text.size() < 10) return false;
+    for (size_t i = 0; i < 10; ++i) {
+        const char c = text[i];
+        if (i == 4 || i == 7) {
+            if (c != '-' && c != ':') return false;
+            day[i] = '-';
+        } else {
+            if (c < '0' || c > '9') return false;
+            day[i] = c;
+        }
+    }
+    return text.size() == 10 || text[10] == 'T' || text[10] == ' ';
+}
+
 // The criteria folded once per run.
 struct TCompiled {
     bool matchCase = false;
@@ -89,6 +139,10 @@ struct TCompiled {
     double sizeDivisor = 1;
     double sizeValue = 0;
     bool foldersOnly = false;
+    bool duration = false;
+    double durationMin = -INFINITY, durationMax = INFINITY;
+    bool taken = false;
+    std::string takenFrom, takenTo;
 
     explicit TCompiled(const TSearchCriteria& c) {
         matchCase = c.MatchCase;
@@ -113,6 +167,29 @@ struct TCompiled {
         sizeDivisor = c.SizeUnit == 1 ? 1024.0 : c.SizeUnit == 2 ? 1048576.0 : 1.0;
         sizeValue = static_cast<double>(std::clamp<int64_t>(c.SizeValue, 0, 2147483647));
         foldersOnly = c.FoldersOnly;
+        duration = c.DurationUse;
+        if (c.DurationMin) durationMin = *c.DurationMin;
+        if (c.DurationMax) durationMax = *c.DurationMax;
+        taken = c.TakenUse;
+        takenFrom = c.TakenFrom;
+        takenTo = c.TakenTo;
+    }
+
+    bool TagRangesPass(const TLibFolderItem* e) const {
+        if (duration) {
+            double d;
+            if (!ParseSeconds(TagValueOf(e->TagInfo.TextView(), "DurationSec"), d) ||
+                d < durationMin || d > durationMax)
+                return false;
+        }
+        if (taken) {
+            char buf[10];
+            if (!TakenDay(TagValueOf(e->TagInfo.TextView(), "DateTaken"), buf)) return false;
+            std::string_view day(buf, 10);
+            if ((!takenFrom.empty() && day < takenFrom) || (!takenTo.empty() && day > takenTo))
+                return false;
+        }
+        return true;
     }
 
     bool DateSizePass(const TLibFolderItem* e) const {
@@ -127,7 +204,7 @@ struct TCompiled {
                                            : x == sizeValue;
             if (!ok) return false;
         }
-        return true;
+        return TagRangesPass(e);
     }
 };
 
@@ -146,6 +223,20 @@ struct TNameEq {
         for (size_t i = 0; i < a.size(); ++i)
             if (Up(a[i]) != Up(b[i])) return false;
         return true;
+    }
+};
+
+// Files of the same size and content hash.
+struct TContentKey {
+    int64_t Size;
+    TContentHash Hash;
+    bool operator==(const TContentKey&) const = default;
+};
+struct TContentKeyHash {
+    size_t operator()(const TContentKey& k) const {
+        // The hash is already uniform: fold in the size and take it.
+        return static_cast<size_t>(k.Hash.Low ^ (k.Hash.High * 0x9e3779b97f4a7c15ull) ^
+                                   static_cast<uint64_t>(k.Size));
     }
 };
 
@@ -170,6 +261,7 @@ void TSearchCriteria::ClearGeneral() {
     Type.clear();
     Anywhere.clear();
     Date1Use = Date2Use = SizeUse = false;
+    DurationUse = TakenUse = false;
     ReplaceCategory = ReplaceComments = false;
 }
 
@@ -185,6 +277,7 @@ void TSearchResults::Clear() {
     CollectionRows.clear();
     Stats = {};
     DupStats = {};
+    Unhashed = -1;
     generation_ = lib_->Generation();
 }
 
@@ -256,6 +349,11 @@ std::array<std::string, 6> TSearchResults::StatusTexts(const TCellFormat& fmt) c
             GetMessageText("infoSize", FormatSize(fmt.SizeUnit, static_cast<double>(s.Size),
                                                   fmt.KBText, fmt.MBText)),
             GetMessageText("infoFindResults", std::to_string(s.Results()))};
+}
+
+std::string TSearchResults::UnhashedText() const {
+    return Unhashed < 0 ? std::string()
+                        : GetMessageText("infoNoChecksum", std::to_string(Unhashed));
 }
 
 void SortRows(std::vector<TSearchRow>& rows, int column, TSortState& state) {
@@ -379,36 +477,40 @@ void TSearchEngine::AddRow(TSearchResults& r, std::vector<TSearchRow>& list, TSe
     }
 }
 
-void TSearchEngine::FindDuplicates(TSearchResults& r) {
-    // One hash lookup per result: the first two of a name are listed together
+template <class TKey, class THash, class TEq, class TKeyOf>
+void TSearchEngine::GroupDuplicates(TSearchResults& r, const TKeyOf& keyOf) {
+    // One hash lookup per result: the first two of a group are listed together
     // when the second is met, each later one when it is met; every entry ends
-    // with the number of results of its name.
+    // with the size of its group (1 for an entry that has no key).
     struct TInfo {
         TLibFolderItem* First;
         int32_t Count;
     };
-    std::unordered_map<std::string_view, TInfo, TNameHash, TNameEq> names;
-    names.reserve(r.Rows.size());
+    std::unordered_map<TKey, TInfo, THash, TEq> infos;
+    infos.reserve(r.Rows.size());
     std::vector<TInfo*> infoOf(r.Rows.size());
     size_t done = 0;
+    auto writeCounts = [&] {
+        for (size_t i = 0; i < done; ++i)
+            r.Rows[i].Entry->DupCount = infoOf[i] ? infoOf[i]->Count : 1;
+    };
     try {
         for (size_t i = 0; i < r.Rows.size(); ++i, ++done) {
             if ((i & (kStatusEvery - 1)) == 0) Poll({});
             TLibFolderItem* e = r.Rows[i].Entry;
-            auto [it, fresh] = names.try_emplace(e->Caption.view(), TInfo{e, 0});
-            TInfo& info = it->second;
+            auto key = keyOf(e);
+            if (!key) continue;
+            TInfo& info = infos.try_emplace(*key, TInfo{e, 0}).first->second;
             infoOf[i] = &info;
             ++info.Count;
             if (info.Count == 2) AddRow(r, r.DupRows, r.DupStats, info.First, false);
             if (info.Count >= 2) AddRow(r, r.DupRows, r.DupStats, e, false);
         }
     } catch (...) {
-        for (size_t i = 0; i < done; ++i)
-            r.Rows[i].Entry->DupCount = infoOf[i]->Count;
+        writeCounts();
         throw;
     }
-    for (size_t i = 0; i < r.Rows.size(); ++i)
-        r.Rows[i].Entry->DupCount = infoOf[i]->Count;
+    writeCounts();
     for (size_t i = 0; i < r.DupRows.size(); ++i) {
         if ((i & (kStatusEvery - 1)) == 0) {
             progress_.ShowStatus(GetMessageText("msgsUpdating", std::to_string(i)), {}, false);
@@ -416,6 +518,26 @@ void TSearchEngine::FindDuplicates(TSearchResults& r) {
         }
         r.DupRows[i].Duplicates = r.DupRows[i].Entry->DupCount;
     }
+}
+
+void TSearchEngine::FindDuplicates(TSearchResults& r) {
+    GroupDuplicates<std::string_view, TNameHash, TNameEq>(
+        r, [](const TLibFolderItem* e) { return std::optional(e->Caption.view()); });
+}
+
+void TSearchEngine::FindContentDuplicates(TSearchResults& r) {
+    r.Unhashed = 0;
+    GroupDuplicates<TContentKey, TContentKeyHash, std::equal_to<TContentKey>>(
+        r, [&](const TLibFolderItem* e) -> std::optional<TContentKey> {
+            // A folder has no content of its own; an archive is a file.
+            if (e->IsFolder && !e->IsArchive) return std::nullopt;
+            TContentKey key{e->Size, {}};
+            if (!ParseChecksum(TagValueOf(e->TagInfo.TextView(), kChecksumKey), key.Hash)) {
+                ++r.Unhashed;
+                return std::nullopt;
+            }
+            return key;
+        });
 }
 
 void TSearchEngine::RunCollections(const TSearchCriteria& c, TSearchResults& r,
@@ -527,5 +649,10 @@ void TSearchEngine::Run(const TSearchCriteria& criteria, TSearchResults& results
         for (TTreeNode* n = lib_.Tree.FirstNode(); n; n = TTree::NextPreOrder(n))
             visitNode(n);
     }
-    if (criteria.Duplicates) FindDuplicates(results);
+    if (criteria.Duplicates) {
+        if (criteria.DupMode == TDupMode::Content)
+            FindContentDuplicates(results);
+        else
+            FindDuplicates(results);
+    }
 }

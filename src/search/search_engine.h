@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 enum class TSearchMode { Normal, Anywhere, Collections };
 
 enum TSizeSign : int { kSignEqual = 0, kSignGreater = 1, kSignLess = 2 };
+
+// What makes two results duplicates: the same name (ignoring case), or the
+// same size and content hash (the checksum handler's tag line).
+enum class TDupMode { Names, Content };
 
 // The criteria of the search window, as plain values.
 struct TSearchCriteria {
@@ -45,6 +50,14 @@ struct TSearchCriteria {
     bool MatchCase = false;
     bool FoldersOnly = false;
     bool Duplicates = false;
+    TDupMode DupMode = TDupMode::Names;
+
+    // Ranges over tag lines; an entry without the line never passes an active
+    // range. Bounds are inclusive, an absent one leaves that side open.
+    bool DurationUse = false; // "DurationSec", in seconds
+    std::optional<double> DurationMin, DurationMax;
+    bool TakenUse = false; // "DateTaken", by day: "YYYY-MM-DD"
+    std::string TakenFrom, TakenTo;
 
     bool ReplaceCategory = false;
     std::string ReplaceCategoryText;
@@ -126,6 +139,9 @@ public:
     TSearchStats Stats;
     TSearchStats DupStats;
     bool ShowDuplicates = false; // the duplicates list is the visible one
+    // Files left out of a search for duplicates by content because they have
+    // no checksum; -1 for every other search.
+    int64_t Unhashed = -1;
 
     // False (and the set emptied) when the catalog changed since the search.
     bool Valid();
@@ -146,6 +162,8 @@ public:
     // The status texts "Volumes: n", "Folders: n", "Files: n", "Collections: n",
     // "Size: s" and "Results: n" of the visible list.
     std::array<std::string, 6> StatusTexts(const TCellFormat& fmt) const;
+    // "Without checksum: n" after a search for duplicates by content, else empty.
+    std::string UnhashedText() const;
 
 private:
     friend class TSearchEngine;
@@ -175,6 +193,9 @@ private:
     void AddRow(TSearchResults& r, std::vector<TSearchRow>& list, TSearchStats& stats,
                 TLibFolderItem* e, bool resultsList);
     void FindDuplicates(TSearchResults& r);
+    void FindContentDuplicates(TSearchResults& r);
+    template <class TKey, class THash, class TEq, class TKeyOf>
+    void GroupDuplicates(TSearchResults& r, const TKeyOf& keyOf);
     void RunCollections(const TSearchCriteria& c, TSearchResults& r,
                         const std::vector<TTreeNode*>* selected);
     void Poll(const std::string& what);

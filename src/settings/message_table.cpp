@@ -36,6 +36,7 @@ const TMessage kEnglish[] = {
     {"infoFol", "Folders: %s"},
     {"infoFindResults", "Results: %s"},
     {"infoCol", "Collections: %s"},
+    {"infoNoChecksum", "Without checksum: %s"},
     {"infoStrKB", "KB"},
     {"infoStrMB", "MB"},
 

@@ -13,11 +13,11 @@ namespace fs = std::filesystem;
 TEST(Handlers, DefaultTable) {
     THandlerList list;
     list.SetDefaults();
-    ASSERT_EQ(list.Count(), 18);
+    ASSERT_EQ(list.Count(), 19);
     std::vector<std::string> titles;
     for (const auto& h : list.Items())
         titles.push_back(h->Title);
-    EXPECT_EQ(titles, (std::vector<std::string>{"AAC", "APE", "Archives", "CDA", "FLAC", "M4A",
+    EXPECT_EQ(titles, (std::vector<std::string>{"AAC", "APE", "Archives", "CDA", "Checksum", "FLAC", "M4A",
                                                 "MP3", "MPG", "MPP", "OFR", "OGG", "OPUS", "RAR",
                                                 "VQF", "WAV", "WMA", "WPA", "ZIP"}));
     EXPECT_EQ(list.Find("Archives")->ExtensionsText(),
@@ -28,13 +28,14 @@ TEST(Handlers, DefaultTable) {
     EXPECT_EQ(list.Find("MPP")->ExtensionsText(), ".MP+ .MPC");
     EXPECT_EQ(list.Find("OFR")->Description, "OptimFROG File");
     for (const auto& h : list.Items()) {
-        EXPECT_TRUE(h->Active);
+        EXPECT_EQ(h->Active, h->Title != "Checksum") << h->Title; // it reads every byte
+
         EXPECT_TRUE(h->Internal);
         EXPECT_EQ(h->Editable, h->Title != "RAR" && h->Title != "ZIP" && h->Title != "Archives")
             << h->Title;
     }
     EXPECT_THROW(list.AddDefExt("mp3", "again", "", "", {".X"}, true), EMessageError);
-    EXPECT_EQ(list.Count(), 18);
+    EXPECT_EQ(list.Count(), 19);
 }
 
 TEST(Handlers, FileMatching) {
@@ -102,15 +103,15 @@ TEST(HandlerStore, RoundTrip) {
     TMemorySettingsStore store;
     list.SaveToSettings(store);
     EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
-    EXPECT_EQ(store.ReadString("Ext\\7", "Extensions", ""),
+    EXPECT_EQ(store.ReadString("Ext\\8", "Extensions", ""),
               ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
-    EXPECT_TRUE(store.KeyExists("Ext\\17"));
-    EXPECT_FALSE(store.KeyExists("Ext\\18"));
+    EXPECT_TRUE(store.KeyExists("Ext\\18"));
+    EXPECT_FALSE(store.KeyExists("Ext\\19"));
 
     THandlerList loaded;
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 18);
-    for (int i = 0; i < 18; ++i) {
+    ASSERT_EQ(loaded.Count(), 19);
+    for (int i = 0; i < 19; ++i) {
         const THandler& a = *list[i];
         const THandler& b = *loaded[i];
         EXPECT_EQ(a.Title, b.Title);
@@ -138,7 +139,7 @@ TEST(HandlerStore, ShorterTableRemovesStoredHandlersBeyondIt) {
     shorter.AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
     shorter.SaveToSettings(store);
     EXPECT_TRUE(store.KeyExists("Ext\\1"));
-    for (int i = 2; i < 18; ++i)
+    for (int i = 2; i < 19; ++i)
         EXPECT_FALSE(store.KeyExists(HandlerKey(i))) << i;
     EXPECT_TRUE(store.KeyExists("Ext\\other"));
 
@@ -162,7 +163,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     TMemorySettingsStore store;
     THandlerList loaded;
     loaded.LoadFromSettings(store); // nothing stored: the defaults
-    EXPECT_EQ(loaded.Count(), 18);
+    EXPECT_EQ(loaded.Count(), 19);
 
     store.WriteString("Ext\\0", "Title", "X");
     store.WriteString("Ext\\0", "Extensions", "x\r\n.Y\n\n.x\r\n");
@@ -170,7 +171,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     store.WriteString("Ext\\1", "Title", "B");
     store.WriteString("Ext\\3", "Title", "after the gap");
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 5); // X, B, and the newer defaults Archives, M4A, OPUS
+    ASSERT_EQ(loaded.Count(), 6); // X, B, and the newer defaults Archives, Checksum, M4A, OPUS
     EXPECT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("M4A") && loaded.Find("OPUS"));
     THandlerPtr x = loaded.Find("X");
@@ -195,7 +196,7 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     store.WriteString(HandlerKey(14), "Extensions", ".ZIP\r\n.CBZ\r\n"); // and comic books
     THandlerList loaded;
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 18);
+    ASSERT_EQ(loaded.Count(), 19);
     ASSERT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("Archives")->Active);
     EXPECT_TRUE(loaded.HandlerClaimsFile("M4A", "a.m4a"));
@@ -209,7 +210,7 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     loaded.SaveToSettings(store);
     THandlerList again;
     again.LoadFromSettings(store);
-    EXPECT_EQ(again.Count(), 18);
+    EXPECT_EQ(again.Count(), 19);
     EXPECT_FALSE(again.Find("Archives")->Active);
 
     // a table emptied on purpose and saved stays empty
@@ -245,7 +246,7 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
     THandlerList list;
     list.SetDefaults();
     EXPECT_THROW(list.LoadFromSettings(store), EMessageError);
-    EXPECT_EQ(list.Count(), 18);
+    EXPECT_EQ(list.Count(), 19);
     list.LoadDefaultHandlers(store);
     EXPECT_FALSE(store.KeyExists("Ext"));
 }
