@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/command_table.h"
 #include "settings/settings_store.h"
 
 #include <memory>
@@ -19,6 +20,9 @@ class TCliContext {
 public:
     std::vector<std::string> Args; // after the command name
     std::string SettingsFile;      // --settings or TAMBLIX_SETTINGS; empty for the default
+    // The table every name taken below must be in: taking an option the table
+    // does not list is a programming error (std::logic_error).
+    const TCommandDef* Command = nullptr;
 
     ISettingsStore& Settings();
 
@@ -29,14 +33,16 @@ public:
     void TakeSwitch(const std::string& name, bool& value);
     bool TakeOption(const std::string& name, std::string& value);
     std::vector<std::string> TakeOptionAll(const std::string& name);
-    // What is left must be exactly between min and max positional arguments.
+    // What is left must be exactly between min and max positional arguments,
+    // as the table's arguments say. A "--word" left is an unknown option.
     std::vector<std::string> Positionals(size_t min, size_t max);
+    // For a parser that reads Args itself: throws std::logic_error unless the
+    // table lists `name` as a value option (valued) or a flag.
+    void CheckDeclared(const std::string& name, bool valued) const;
 
 private:
     std::unique_ptr<ISettingsStore> settings_;
 };
-
-using TCommandFn = int (*)(TCliContext&);
 
 // Commands, one file each.
 int CmdNew(TCliContext&);
@@ -56,6 +62,7 @@ int CmdImportCatalog(TCliContext&);
 std::string ErrorText(const std::exception& e);
 
 // The options export and import share: --fields, --separator, --qualifier.
+std::vector<TOptionDef> DelimitedOptions(const char* fieldsHelp);
 struct TFieldItem;
 void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std::string& separator,
                           std::string& qualifier);

@@ -1,59 +1,44 @@
 #include "cli/cli_context.h"
+#include "cli/command_table.h"
 #include "platform/shell_services.h"
 #include "settings/message_error.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <iostream>
-#include <map>
 
 namespace {
 
-const char* kUsage = R"(Usage: tamblix-cli [--settings FILE] COMMAND [ARGS...]
+bool IsHelp(const std::string& a) {
+    return a == "--help" || a == "-h";
+}
 
-Catalog work from the command line.
+std::vector<std::string> CommandNames() {
+    std::vector<std::string> names;
+    for (const TCommandDef* c : AllCommands())
+        names.push_back(c->Name);
+    return names;
+}
 
-Commands:
-  new CATALOG [--force]           write an empty catalog (--force replaces a file)
-  info CATALOG                    print the catalog's counts
-  tree CATALOG                    print the volume tree and the collections tree
-  ls CATALOG [PATH] [--tags] [--recursive]
-                                  list the volumes, or the entries of a folder
-                                  (CD1\music\); --recursive: and of every folder
-                                  below, each after a line with its path
-  scan CATALOG ROOT [options]     add ROOT as a new volume, titled with --title,
-                                  else its label (a mount point) or folder name
-  update CATALOG VOLUME [options] rescan a volume; --delete-missing removes what
-                                  is gone, refused for an empty or other disc
-                                  unless --force
-  handlers [--enable T] [--disable T] [--defaults]
-                                  print or change the file-type handlers
-  tags FILE... [--handler TITLE]  print the tag lines read from audio files
-  search CATALOG [criteria]       search the catalog
-  export CATALOG OUTFILE [opts]   write delimited text
-  import CATALOG INFILE [opts]    read delimited text as volumes
-  import-catalog CATALOG PEERFILE [--format cdcat|catcli|gocatcli]
-                                  read a CDCat, catcli or gocatcli catalog as volumes
+int UnknownCommand(const std::string& name) {
+    std::cerr << "tamblix-cli: unknown command " << name;
+    std::string near = NearestName(name, CommandNames());
+    if (!near.empty()) std::cerr << "; did you mean " << near << "?";
+    std::cerr << "\nTry 'tamblix-cli --help'.\n";
+    return 2;
+}
 
-Options:
-  --settings FILE   settings file to use (also TAMBLIX_SETTINGS)
-  --help            this text
-  --version         the program's version
-
-Exit codes: 0 success, 1 error, 2 wrong usage, 3 scan or update saved but some
-folders or files could not be read (counted as Errors in the summary).
-)";
-
-const std::map<std::string, TCommandFn>& Commands() {
-    static const std::map<std::string, TCommandFn> table = {
-        {"new", CmdNew},           {"info", CmdInfo},
-        {"tree", CmdTree},         {"ls", CmdLs},
-        {"scan", CmdScan},         {"update", CmdUpdate},
-        {"handlers", CmdHandlers}, {"tags", CmdTags},
-        {"search", CmdSearch},     {"export", CmdExport},
-        {"import", CmdImport},     {"import-catalog", CmdImportCatalog},
-    };
-    return table;
+// "help" and "help COMMAND".
+int Help(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        std::cout << ProgramHelp();
+        return 0;
+    }
+    const TCommandDef* c = FindCommand(args[0]);
+    if (!c) return UnknownCommand(args[0]);
+    std::cout << CommandHelp(*c);
+    return 0;
 }
 
 } // namespace
@@ -68,8 +53,8 @@ int main(int argc, char** argv) {
     int i = 1;
     for (; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
+        if (IsHelp(a)) {
+            std::cout << ProgramHelp();
             return 0;
         }
         if (a == "--version") {
@@ -93,7 +78,7 @@ int main(int argc, char** argv) {
         break;
     }
     if (command.empty()) {
-        std::cerr << kUsage;
+        std::cerr << ProgramHelp();
         return 2;
     }
     for (; i < argc; ++i) {
@@ -102,20 +87,28 @@ int main(int argc, char** argv) {
             ctx.SettingsFile = argv[++i];
             continue;
         }
+        if (a.rfind("--settings=", 0) == 0) {
+            ctx.SettingsFile = a.substr(11);
+            continue;
+        }
         ctx.Args.push_back(a);
     }
-    auto it = Commands().find(command);
-    if (it == Commands().end()) {
-        std::cerr << "tamblix-cli: unknown command " << command << "\n" << kUsage;
-        return 2;
+    if (command == "help") return Help(ctx.Args);
+    const TCommandDef* def = FindCommand(command);
+    if (!def) return UnknownCommand(command);
+    if (std::any_of(ctx.Args.begin(), ctx.Args.end(), IsHelp)) {
+        std::cout << CommandHelp(*def);
+        return 0;
     }
+    ctx.Command = def;
     try {
-        int rc = it->second(ctx);
+        int rc = def->Run(ctx);
         ctx.Settings().Sync();
         std::cout.flush();
         return rc;
     } catch (const EUsageError& e) {
-        std::cerr << "tamblix-cli: " << e.what() << "\nTry 'tamblix-cli --help'.\n";
+        std::cerr << "tamblix-cli: " << e.what() << "\nTry 'tamblix-cli " << def->Name
+                  << " --help'.\n";
         return 2;
     } catch (const std::exception& e) {
         std::cerr << "tamblix-cli: " << ErrorText(e) << "\n";

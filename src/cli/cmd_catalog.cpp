@@ -124,3 +124,58 @@ std::string ErrorText(const std::exception& e) {
     if (auto* m = dynamic_cast<const EMessageError*>(&e)) return GetMessageText(m->Key, m->Arg);
     return e.what();
 }
+
+const TCommandDef& NewCommand() {
+    static const TCommandDef def{
+        "new",
+        "write an empty catalog",
+        "Writes a catalog without volumes. An existing file is left alone unless --force is given.",
+        {{"CATALOG", "the catalog file to write (.txc)"}},
+        {{"--force", TOptionKind::Flag, "", "replace an existing file", ""}},
+        {"new music.txc"},
+        CmdNew};
+    return def;
+}
+
+const TCommandDef& InfoCommand() {
+    static const TCommandDef def{
+        "info",
+        "print the catalog's counts",
+        "Prints the catalog file's version and its numbers of volumes, folders, files, bytes, "
+        "collection items and categories, one \"Name: value\" line each.",
+        {{"CATALOG", "the catalog file (.txc)"}},
+        {},
+        {"info music.txc"},
+        CmdInfo};
+    return def;
+}
+
+const TCommandDef& TreeCommand() {
+    static const TCommandDef def{
+        "tree",
+        "print the volume tree and the collections tree",
+        "Prints every volume and folder, indented by two spaces a level, then a line "
+        "\"Collections:\" and the collections tree.",
+        {{"CATALOG", "the catalog file (.txc)"}},
+        {},
+        {"tree music.txc"},
+        CmdTree};
+    return def;
+}
+
+const TCommandDef& LsCommand() {
+    static const TCommandDef def{
+        "ls",
+        "list the volumes, or the entries of a folder",
+        "Without PATH, prints the volumes' names. With PATH, prints one tab-separated line per "
+        "entry of that folder: name, type, size, date, category and comments. Texts are escaped "
+        "as every command escapes them: \\\\, \\t, \\n, \\xNN.",
+        {{"CATALOG", "the catalog file (.txc)"},
+         {"PATH", "a volume or folder as a catalog path, such as CD1\\music\\", true}},
+        {{"--tags", TOptionKind::Flag, "", "each entry's tag lines below it, indented", ""},
+         {"--recursive", TOptionKind::Flag, "",
+          "every folder below too, each after a line with its catalog path", ""}},
+        {"ls music.txc", "ls music.txc 'CD1\\music\\' --tags"},
+        CmdLs};
+    return def;
+}

@@ -25,6 +25,13 @@ std::vector<std::string> SplitNames(const std::string& text) {
 
 } // namespace
 
+std::vector<TOptionDef> DelimitedOptions(const char* fieldsHelp) {
+    return {{"--fields", TOptionKind::Value, "A,B,...", fieldsHelp, "Volume,Path,Name,Size,Date"},
+            {"--separator", TOptionKind::Value, "S",
+             "comma, tab, newline, or the separator text itself", "comma"},
+            {"--qualifier", TOptionKind::Value, "Q", "text qualifier around each field", "\""}};
+}
+
 // The options export and import share: --fields, --separator, --qualifier.
 void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std::string& separator,
                           std::string& qualifier) {
@@ -47,38 +54,7 @@ void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std
     ctx.TakeOption("--qualifier", qualifier);
 }
 
-namespace {
-
-const char* kExportUsage = R"(Usage: tamblix-cli export CATALOG OUTFILE [options]
-
-Writes the catalog, some of its folders or the results of a saved search as
-delimited text, one line per entry, without a header line. The desktop
-window's last choices do not apply: every option starts from its default.
-
-  --fields A,B,...        columns in order (default Volume,Path,Name,Size,Date);
-                          also VolumeSerialNo, Category, Comments, Location,
-                          Type, FilePath
-  --separator S           comma (default), tab, newline, or the text itself
-  --qualifier Q           text qualifier (default ")
-  --unit U                sizes in bytes (default), KB or MB
-  --scope PATH            a volume or folder (CD1\music); may be repeated
-  --search FILE.TXS       the results of a saved search
-  --level N               entries down to folder level N (1 to 999)
-  --folders               a line for each folder too      (--no-folders)
-  --only-folders          folder lines only               (--no-only-folders)
-  --totals                folder lines give total sizes   (--no-totals)
-  --indent                indent entries by their depth   (--no-indent)
-  --archives              archive members without the archives' own lines
-                                                          (--no-archives)
-)";
-
-} // namespace
-
 int CmdExport(TCliContext& ctx) {
-    if (ctx.TakeFlag("--help")) {
-        std::cout << kExportUsage;
-        return 0;
-    }
     TExportOptions o; // the documented defaults, never the window's last choices
     TakeDelimitedOptions(ctx, o.Fields, o.Separator, o.Qualifier);
     std::vector<std::string> scope = ctx.TakeOptionAll("--scope");
@@ -144,4 +120,37 @@ int CmdExport(TCliContext& ctx) {
     }
     RunExport(lib, o, kind, selected, &results, progress);
     return 0;
+}
+
+const TCommandDef& ExportCommand() {
+    static const TCommandDef def = [] {
+        TCommandDef d{
+            "export",
+            "write delimited text",
+            "Writes the catalog, some of its folders or the results of a saved search as "
+            "delimited text, one line per entry, without a header line. The desktop window's "
+            "last choices do not apply: every option starts from its default.",
+            {{"CATALOG", "the catalog file (.txc)"}, {"OUTFILE", "the text file to write"}},
+            DelimitedOptions("columns in order; also VolumeSerialNo, Category, Comments, "
+                             "Location, Type, FilePath"),
+            {"export music.txc music.csv --fields Volume,Path,Name,Size --scope 'CD1\\music'",
+             "export music.txc found.txt --search rock.txs --separator tab"},
+            CmdExport};
+        d.Options.insert(
+            d.Options.end(),
+            {{"--unit", TOptionKind::Value, "U", "sizes in bytes, KB or MB", "bytes"},
+             {"--scope", TOptionKind::Repeated, "PATH", "a volume or folder (CD1\\music)",
+              "the whole catalog"},
+             {"--search", TOptionKind::Value, "FILE.TXS", "the results of a saved search", ""},
+             {"--level", TOptionKind::Value, "N", "entries down to folder level N (1 to 999)",
+              "every level"},
+             {"--folders", TOptionKind::Switch, "", "a line for each folder too", ""},
+             {"--only-folders", TOptionKind::Switch, "", "folder lines only", ""},
+             {"--totals", TOptionKind::Switch, "", "folder lines give total sizes", ""},
+             {"--indent", TOptionKind::Switch, "", "indent entries by their depth", ""},
+             {"--archives", TOptionKind::Switch, "",
+              "archive members without the archives' own lines", ""}});
+        return d;
+    }();
+    return def;
 }

@@ -57,3 +57,19 @@ int CmdHandlers(TCliContext& ctx) {
                   << '\t' << h->ExtensionsText(";") << '\n';
     return 0;
 }
+
+const TCommandDef& HandlersCommand() {
+    static const TCommandDef def{
+        "handlers",
+        "print or change the file-type handlers",
+        "Prints the file-type handler table, one tab-separated line per handler: title, "
+        "active (yes or no), description and extensions. Changes are checked before anything "
+        "is written: an unknown title changes nothing.",
+        {},
+        {{"--enable", TOptionKind::Repeated, "TITLE", "switch a handler on", ""},
+         {"--disable", TOptionKind::Repeated, "TITLE", "switch a handler off", ""},
+         {"--defaults", TOptionKind::Flag, "", "go back to the shipped table", ""}},
+        {"handlers --disable MP3 --enable ZIP"},
+        CmdHandlers};
+    return def;
+}

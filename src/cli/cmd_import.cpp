@@ -7,29 +7,7 @@
 #include <filesystem>
 #include <iostream>
 
-namespace {
-
-const char* kImportUsage = R"(Usage: tamblix-cli import CATALOG INFILE [options]
-
-Reads delimited text (as export writes it) into the catalog as volumes; the
-catalog is made when it does not exist. The desktop window's last choices do
-not apply: every option starts from its default. Lines that cannot be read
-are named on stderr and counted as errors; a file whose lines mostly fail is
-refused and the catalog stays as it was.
-
-  --fields A,B,...        columns in order (default Volume,Path,Name,Size,Date);
-                          Volume, Path and Name are always read
-  --separator S           comma (default), tab, newline, or the text itself
-  --qualifier Q           text qualifier (default ")
-)";
-
-} // namespace
-
 int CmdImport(TCliContext& ctx) {
-    if (ctx.TakeFlag("--help")) {
-        std::cout << kImportUsage;
-        return 0;
-    }
     TImportOptions o; // the documented defaults, never the window's last choices
     TakeDelimitedOptions(ctx, o.Fields, o.Separator, o.Qualifier);
     o.ForceRequired();
@@ -48,4 +26,21 @@ int CmdImport(TCliContext& ctx) {
     std::cout << "Volumes: " << r.Volumes << "\tEntries: " << r.Entries << "\tErrors: " << r.Errors
               << '\n';
     return 0;
+}
+
+const TCommandDef& ImportCommand() {
+    static const TCommandDef def{
+        "import",
+        "read delimited text as volumes",
+        "Reads delimited text (as export writes it) into the catalog as volumes; the catalog is "
+        "made when it does not exist. The desktop window's last choices do not apply: every "
+        "option starts from its default. Lines that cannot be read are named on stderr and "
+        "counted as errors; a file whose lines mostly fail is refused and the catalog stays as "
+        "it was.",
+        {{"CATALOG", "the catalog file (.txc); made when missing"},
+         {"INFILE", "the delimited text file to read"}},
+        DelimitedOptions("columns in order; Volume, Path and Name are always read"),
+        {"import music.txc list.csv --fields Volume,Path,Name,Size,Date"},
+        CmdImport};
+    return def;
 }

@@ -6,29 +6,7 @@
 #include <filesystem>
 #include <iostream>
 
-namespace {
-
-const char* kImportCatalogUsage =
-    R"(Usage: tamblix-cli import-catalog CATALOG PEERFILE [--format cdcat|catcli|gocatcli]
-
-Reads another cataloguer's catalog into the catalog as new volumes; the
-catalog is made when it does not exist. CDCat (.hcf, gzip or plain XML),
-catcli (JSON) and gocatcli (JSON or TOML) catalogs are recognised by their
-content. A volume
-whose name the catalog already has gets "#2", "#3"... appended. Entries that
-cannot be read are named on stderr and counted as errors; a file that cannot
-be read as a whole is refused and the catalog stays as it was.
-
-  --format F    read PEERFILE as this kind only: cdcat, catcli or gocatcli
-)";
-
-} // namespace
-
 int CmdImportCatalog(TCliContext& ctx) {
-    if (ctx.TakeFlag("--help")) {
-        std::cout << kImportCatalogUsage;
-        return 0;
-    }
     TPeerImportOptions o;
     std::string format;
     if (ctx.TakeOption("--format", format)) {
@@ -49,4 +27,26 @@ int CmdImportCatalog(TCliContext& ctx) {
               << "\tFolders: " << r.Folders << "\tFiles: " << r.Files
               << "\tArchive members: " << r.ArchiveMembers << "\tErrors: " << r.Errors << '\n';
     return 0;
+}
+
+const TCommandDef& ImportCatalogCommand() {
+    static const TCommandDef def{
+        "import-catalog",
+        "read a CDCat, catcli or gocatcli catalog as volumes",
+        "Reads another cataloguer's catalog into the catalog as new volumes; the catalog is made "
+        "when it does not exist. CDCat (.hcf, gzip or plain XML), catcli (JSON) and gocatcli "
+        "(JSON or TOML) catalogs are recognised by their content. A volume whose name the catalog "
+        "already has "
+        "gets \"#2\", \"#3\"... appended. Entries that cannot be read are named on stderr and "
+        "counted as errors; a file that cannot be read as a whole is refused and the catalog "
+        "stays as it was.",
+        {{"CATALOG", "the catalog file (.txc); made when missing"},
+         {"PEERFILE", "the other program's catalog file"}},
+        {{"--format", TOptionKind::Value, "F",
+          "read PEERFILE as this kind only: cdcat, catcli or "
+          "gocatcli",
+          "recognised by content"}},
+        {"import-catalog music.txc old.hcf"},
+        CmdImportCatalog};
+    return def;
 }

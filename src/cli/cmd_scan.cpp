@@ -35,6 +35,19 @@ std::string AbsoluteFolder(const std::string& path) {
 } // namespace
 
 // The options both scan commands share.
+std::vector<TOptionDef> ScanDefaultOptions() {
+    return {
+        {"--levels", TOptionKind::Value, "N",
+         "folder levels to read, the root being 1 (0 to 65535)", "0: every level"},
+        {"--folders-only", TOptionKind::Flag, "", "record folders only, no files", ""},
+        {"--category", TOptionKind::Value, "TEXT",
+         "category of the volume (and, asked, of what is below)", ""},
+        {"--comments", TOptionKind::Value, "TEXT",
+         "comments of the volume (and, asked, of what is below)", ""},
+        {"--to-folders", TOptionKind::Flag, "", "give category and comments to folders too", ""},
+        {"--to-files", TOptionKind::Flag, "", "give category and comments to files too", ""}};
+}
+
 void TakeScanDefaults(TCliContext& ctx, TScanOptions& o) {
     std::string levels;
     if (ctx.TakeOption("--levels", levels)) o.Levels = ParseLevels(levels);
@@ -187,4 +200,64 @@ int CmdUpdate(TCliContext& ctx) {
     std::cerr << GetMessageText("msgsUpdated", o.FolderResult) << '\n'
               << ScanSummary(lib, scanner.Errors, start) << '\n';
     return scanner.Errors > 0 ? kExitReadErrors : 0;
+}
+
+const TCommandDef& ScanCommand() {
+    static const TCommandDef def = [] {
+        TCommandDef d{
+            "scan",
+            "add a disc or folder as a new volume",
+            "Reads every folder and file below ROOT, with tags and archive members as the "
+            "handlers say, and adds it to the catalog as a new volume; the catalog is made when "
+            "it does not exist. The volume is titled with --title, else with the label of a "
+            "mounted filesystem, else with the folder's name. A volume whose serial number the "
+            "catalog already has is refused unless --yes (or a terminal answer) says to add it "
+            "again.\n\nExit code 3: the catalog was saved but some folders or files could not "
+            "be read.",
+            {{"CATALOG", "the catalog file (.txc); made when missing"},
+             {"ROOT", "the folder or mount point to read"}},
+            {{"--title", TOptionKind::Value, "TEXT", "the volume's title",
+              "the label, else the folder's name"},
+             {"--serial", TOptionKind::Value, "TEXT", "the volume's serial number",
+              "the filesystem's"},
+             {"--location", TOptionKind::Value, "TEXT", "where the disc is kept", ""}},
+            {"scan music.txc /media/cdrom --title CD1 --category music"},
+            CmdScan};
+        auto shared = ScanDefaultOptions();
+        d.Options.insert(d.Options.end(), shared.begin(), shared.end());
+        d.Options.insert(
+            d.Options.end(),
+            {{"--no-serial-check", TOptionKind::Flag, "",
+              "add the volume even when its serial number is already there", ""},
+             {"--yes", TOptionKind::Flag, "", "answer yes when asked to add a volume again", ""}});
+        return d;
+    }();
+    return def;
+}
+
+const TCommandDef& UpdateCommand() {
+    static const TCommandDef def = [] {
+        TCommandDef d{
+            "update",
+            "rescan a volume",
+            "Reads the volume's source folder again and brings the catalog in line with it: new "
+            "entries are added, changed ones updated. Entries that are gone stay unless "
+            "--delete-missing is given; deleting is refused for an empty source or another disc "
+            "unless --force.\n\nExit code 3: the catalog was saved but some folders or files "
+            "could not be read.",
+            {{"CATALOG", "the catalog file (.txc)"},
+             {"VOLUME", "the volume's name, or a folder's catalog path (CD1\\music\\)"}},
+            {{"--source", TOptionKind::Value, "FOLDER", "read this folder instead",
+              "the folder the volume was read from"},
+             {"--delete-missing", TOptionKind::Flag, "", "remove what is gone from the source", ""},
+             {"--defaults-only", TOptionKind::Flag, "", "do not read the source's serial number",
+              ""},
+             {"--force", TOptionKind::Flag, "", "update even an empty source or another disc", ""}},
+            {"update music.txc CD1 --delete-missing"},
+            CmdUpdate};
+        auto shared = ScanDefaultOptions();
+        d.Options.insert(d.Options.end(), shared.begin(), shared.end());
+        return d;
+    }();
+    return def;
 }

@@ -48,6 +48,7 @@ int64_t SizeValueOf(const std::string& text) {
 
 // "--size > 5" (two words) or "--size >5" (one).
 bool TakeSize(TCliContext& ctx, TSearchCriteria& c) {
+    ctx.CheckDeclared("--size", true);
     auto& a = ctx.Args;
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i] != "--size") continue;
@@ -76,6 +77,7 @@ bool TakeSize(TCliContext& ctx, TSearchCriteria& c) {
 // "--duplicates content", "--duplicates names" or "--duplicates=MODE"; a
 // plain --duplicates is left to the switch and compares names.
 void TakeDuplicateMode(TCliContext& ctx, TSearchCriteria& c) {
+    ctx.CheckDeclared("--duplicates", false);
     auto& a = ctx.Args;
     for (size_t i = 0; i < a.size();) {
         std::string mode;
@@ -154,42 +156,9 @@ int ColumnOf(std::string text) {
                       "category, comments, duplicates, fullname, location)");
 }
 
-const char* kSearchUsage = R"(Usage: tamblix-cli search CATALOG [criteria] [options]
-
-Prints one tab-separated row per result (name, type, volume, path, size,
-date, category, comments, duplicates, full name, location), then a line of
-counts. Texts are escaped as every command escapes them: \\, \t, \n, \xNN.
-
-Criteria (text criteria match anywhere in the text, ignoring case):
-  --name T  --volume T  --category T (whole text)  --comments T  --type T
-  --location T            the volume's location
-  --date YYYY-MM-DD       entries of that day      --until YYYY-MM-DD  a range
-  --size S N              S is =, > or <           --unit bytes|KB|MB
-  --anywhere T            T in any of the six texts
-  --duration MIN..MAX     tag DurationSec in seconds (MIN.. or ..MAX: open end)
-  --taken FROM..TO        tag DateTaken by day, YYYY-MM-DD (either end open)
-  --collections           search the collections: --caption T --url T --memo T
-  --load FILE.TXS         a saved search (with an Anywhere text: Anywhere mode)
-Options:
-  --in PATH               only the entries of this folder (may be repeated)
-  --match-case            (--no-match-case)
-  --folders-only          (--no-folders-only)
-  --duplicates [names|content]
-                          list the duplicates: same name, or same size and
-                          checksum (scanned with the Checksum handler on);
-                          files without a checksum are counted apart
-                          (--no-duplicates)
-  --replace-category T    --replace-comments T    overwrite found entries
-  --sort COLUMN[:desc]    --save FILE.TXS
-)";
-
 } // namespace
 
 int CmdSearch(TCliContext& ctx) {
-    if (ctx.TakeFlag("--help")) {
-        std::cout << kSearchUsage;
-        return 0;
-    }
     TSearchCriteria c;
     std::string value;
     if (ctx.TakeOption("--load", value)) LoadSearch(value, c);
@@ -299,4 +268,60 @@ int CmdSearch(TCliContext& ctx) {
         SaveToFile(lib, args[0], quiet);
     }
     return 0;
+}
+
+const TCommandDef& SearchCommand() {
+    static const TCommandDef def{
+        "search",
+        "search the catalog",
+        "Prints one tab-separated row per result (name, type, volume, path, size, date, "
+        "category, comments, duplicates, full name, location), then a line of counts. Texts are "
+        "escaped as every command escapes them: \\\\, \\t, \\n, \\xNN.\n\nText criteria match "
+        "anywhere in the text, ignoring case; --category matches the whole text. Given criteria "
+        "must all match.",
+        {{"CATALOG", "the catalog file (.txc)"}},
+        {{"--name", TOptionKind::Value, "T", "the entry's name contains T", ""},
+         {"--volume", TOptionKind::Value, "T", "the volume's name contains T", ""},
+         {"--category", TOptionKind::Value, "T", "the category is T (the whole text)", ""},
+         {"--comments", TOptionKind::Value, "T", "the comments contain T", ""},
+         {"--type", TOptionKind::Value, "T", "the type contains T", ""},
+         {"--location", TOptionKind::Value, "T", "the volume's location contains T", ""},
+         {"--date", TOptionKind::Value, "YYYY-MM-DD", "entries of that day", ""},
+         {"--until", TOptionKind::Value, "YYYY-MM-DD", "with --date: entries of the days between",
+          ""},
+         {"--size", TOptionKind::Value, "S N", "size compared with N; S is =, > or <", ""},
+         {"--unit", TOptionKind::Value, "U", "the unit of --size: bytes, KB or MB", "bytes"},
+         {"--anywhere", TOptionKind::Value, "T", "T in any of the six texts", ""},
+         {"--duration", TOptionKind::Value, "MIN..MAX",
+          "tag DurationSec in seconds (MIN.. or ..MAX: open end)", ""},
+         {"--taken", TOptionKind::Value, "FROM..TO",
+          "tag DateTaken by day, YYYY-MM-DD (either end open)", ""},
+         {"--collections", TOptionKind::Flag, "", "search the collections instead", ""},
+         {"--caption", TOptionKind::Value, "T", "with --collections: the caption contains T", ""},
+         {"--url", TOptionKind::Value, "T", "with --collections: the URL contains T", ""},
+         {"--memo", TOptionKind::Value, "T", "with --collections: the memo contains T", ""},
+         {"--load", TOptionKind::Value, "FILE.TXS",
+          "start from a saved search (with an Anywhere text: Anywhere mode)", ""},
+         {"--in", TOptionKind::Repeated, "PATH", "only the entries of this folder",
+          "the whole catalog"},
+         {"--match-case", TOptionKind::Switch, "", "texts match with their case", ""},
+         {"--folders-only", TOptionKind::Switch, "", "folders only", ""},
+         {"--duplicates", TOptionKind::Switch, "",
+          "list the duplicates; '--duplicates content': same size and checksum (scanned with "
+          "the Checksum handler on), files without a checksum counted apart; "
+          "'--duplicates names': same name",
+          "off; names when on"},
+         {"--replace-category", TOptionKind::Value, "T",
+          "overwrite the found entries' category and save the catalog", ""},
+         {"--replace-comments", TOptionKind::Value, "T",
+          "overwrite the found entries' comments and save the catalog", ""},
+         {"--sort", TOptionKind::Value, "COLUMN[:desc]",
+          "sort by name, type, volume, path, size, date, category, comments, duplicates, "
+          "fullname or location",
+          "catalog order"},
+         {"--save", TOptionKind::Value, "FILE.TXS", "save the criteria as a saved search", ""}},
+        {"search music.txc --name beatles --size '>' 5000000 --sort size:desc",
+         "search music.txc --anywhere live --in 'CD1\\music'"},
+        CmdSearch};
+    return def;
 }

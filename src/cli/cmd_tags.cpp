@@ -72,3 +72,18 @@ int CmdTags(TCliContext& ctx) {
     std::cout << out << std::flush;
     return 0;
 }
+
+const TCommandDef& TagsCommand() {
+    static const TCommandDef def{
+        "tags",
+        "print the tag lines read from audio files",
+        "Prints, for each file, its name and below it the tag lines a scan would store for it, "
+        "indented by two spaces. Files that are not regular files are skipped with a message.",
+        {{"FILE", "an audio file", false, true}},
+        {{"--handler", TOptionKind::Value, "TITLE",
+          "read every file with this handler of the shipped table",
+          "the handler the file's extension selects"}},
+        {"tags song.mp3 'other song.flac'"},
+        CmdTags};
+    return def;
+}
