@@ -8,7 +8,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev lib
                 libgtest-dev libgmock-dev libbenchmark-dev adwaita-icon-theme
                 libexpat1-dev zlib1g-dev nlohmann-json3-dev libtomlplusplus-dev libxxhash-dev)
 TEST_PACKAGES=(zip unzip libarchive-tools p7zip-full xorriso gcab bzip2 xz-utils zstd xvfb xauth
-               python3 ffmpeg xxhash)
+               python3 ffmpeg xxhash groff-base man-db)
 
 need=()
 want=("${BUILD_PACKAGES[@]}")

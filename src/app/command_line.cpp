@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <string_view>
@@ -72,12 +73,41 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     return c;
 }
 
+const std::vector<TDesktopOption>& DesktopOptions() {
+    static const std::vector<TDesktopOption> options = {
+        {"--settings", "FILE",
+         "settings file to use (also TAMBLIX_SETTINGS); the list files are kept beside it"},
+        {"-h, --help", "", "show this help and exit"},
+        {"--version", "", "show the version and exit"},
+    };
+    return options;
+}
+
+const char* DesktopSummary() {
+    return "Keeps a catalog of discs and folders: browse, search and export it offline.";
+}
+
+const char* DesktopDescription() {
+    return "Opens CATALOG.TXC, or the catalog open when the program last ended. A volume (a "
+           "disc or a folder) is read once; its folders and files, with sizes, dates, audio "
+           "tags and archive members, stay browsable and searchable while the disc is away.\n\n"
+           "The window system's own options (-platform NAME, -style NAME, -geometry GEOMETRY "
+           "and the like) are passed on to it. A catalog whose name starts with '-' can follow "
+           "\"--\".";
+}
+
 const char* CommandLineUsage() {
-    return "Usage: tamblix [--settings FILE] [CATALOG.TXC]\n"
-           "Keeps a catalog of discs and folders: browse, search and export it offline.\n"
-           "\n"
-           "  --settings FILE   settings file to use (also TAMBLIX_SETTINGS); the list\n"
-           "                    files are kept beside it\n"
-           "  -h, --help        show this help and exit\n"
-           "  --version         show the version and exit\n";
+    static const std::string text = [] {
+        std::string s = "Usage: tamblix [--settings FILE] [CATALOG.TXC]\n";
+        s += DesktopSummary();
+        s += "\n\n";
+        for (const auto& o : DesktopOptions()) {
+            std::string label = std::string("  ") + o.Names;
+            if (*o.Value) label += std::string(" ") + o.Value;
+            label.resize(std::max<size_t>(label.size() + 1, 20), ' ');
+            s += label + o.Help + "\n";
+        }
+        return s;
+    }();
+    return text.c_str();
 }

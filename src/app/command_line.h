@@ -18,5 +18,16 @@ struct TCommandLine {
 // NAME", "-style NAME", ...) are left for it and skipped here.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
+// The desktop program's own options, for its help and its manual page.
+struct TDesktopOption {
+    const char* Names; // "-h, --help"
+    const char* Value; // "FILE", or "" for a flag
+    const char* Help;  // one line
+};
+const std::vector<TDesktopOption>& DesktopOptions();
+// The program in one line, and the paragraphs that say more.
+const char* DesktopSummary();
+const char* DesktopDescription();
+
 // The usage text, ending in a newline.
 const char* CommandLineUsage();
