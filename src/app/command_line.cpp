@@ -75,8 +75,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 const std::vector<TDesktopOption>& DesktopOptions() {
     static const std::vector<TDesktopOption> options = {
-        {"--settings", "FILE",
-         "settings file to use (also TAMBLIX_SETTINGS); the list files are kept beside it"},
+        {"--settings", "FILE", "settings file to use (also TAMBLIX_SETTINGS)"},
         {"-h, --help", "", "show this help and exit"},
         {"--version", "", "show the version and exit"},
     };
@@ -90,7 +89,8 @@ const char* DesktopSummary() {
 const char* DesktopDescription() {
     return "Opens CATALOG.TXC, or the catalog open when the program last ended. A volume (a "
            "disc or a folder) is read once; its folders and files, with sizes, dates, audio "
-           "tags and archive members, stay browsable and searchable while the disc is away.\n\n"
+           "tags and archive members, stay browsable and searchable while the disc is away. The "
+           "list files are kept beside the settings file.\n\n"
            "The window system's own options (-platform NAME, -style NAME, -geometry GEOMETRY "
            "and the like) are passed on to it. A catalog whose name starts with '-' can follow "
            "\"--\".";
