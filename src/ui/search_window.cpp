@@ -234,6 +234,7 @@ TSearchCriteria TfrmSearch::Criteria() const {
     c.MatchCase = cbCase->isChecked();
     c.FoldersOnly = cbFoldersOnly->isChecked();
     c.Duplicates = cbDup->isChecked();
+    TagCriteria(c);
     c.ReplaceCategory = cbrepcat->isChecked();
     c.ReplaceCategoryText = Ss(edrepCat->currentText());
     c.ReplaceComments = cbrepcom->isChecked();
@@ -340,7 +341,8 @@ void TfrmSearch::DrawStatistics() {
     auto texts = results_->StatusTexts(format_);
     for (int i = 0; i < 5; ++i)
         SetStatus(i, Qs(texts[static_cast<size_t>(i)]));
-    SetStatus(5, Qs(texts[5]));
+    const std::string unhashed = results_->UnhashedText();
+    SetStatus(5, Qs(unhashed.empty() ? texts[5] : texts[5] + "   " + unhashed));
 }
 
 void TfrmSearch::SetStatus(int panel, const QString& text) {
@@ -362,7 +364,7 @@ void TfrmSearch::tbNewClick() {
         e->clear();
     cbCat->setCurrentText(QString());
     edLoc->setCurrentText(QString());
-    for (QCheckBox* c : {cbDate1, cbDate2, cbSize, cbrepcat, cbrepcom})
+    for (QCheckBox* c : {cbDate1, cbDate2, cbSize, cbrepcat, cbrepcom, cbDuration, cbTaken})
         c->setChecked(false);
     Results();
     results_->Rows.clear();

@@ -17,6 +17,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -114,6 +115,13 @@ public:
     QCheckBox* cbFoldersOnly = nullptr;
     QCheckBox* cbCase = nullptr;
     QCheckBox* cbDup = nullptr;
+    QComboBox* cbDupMode = nullptr; // by name, by content
+    QCheckBox* cbDuration = nullptr;
+    QDoubleSpinBox* edDuration1 = nullptr; // seconds; the lowest value means no bound
+    QDoubleSpinBox* edDuration2 = nullptr;
+    QCheckBox* cbTaken = nullptr;
+    QDateEdit* edTaken1 = nullptr;
+    QDateEdit* edTaken2 = nullptr;
 
     QSplitter* spl = nullptr;
     QWidget* panCol = nullptr;
@@ -138,6 +146,8 @@ private:
     class TSearchProgress;
 
     void BuildCriteria();
+    // The duplicates mode and the tag ranges of the advanced page.
+    void TagCriteria(TSearchCriteria& c) const;
     void BuildLists();
     void BuildToolbar();
     QTreeView* MakeList(const char* name);

@@ -19,6 +19,7 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDateEdit>
+#include <QtWidgets/QDoubleSpinBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHeaderView>
@@ -166,9 +167,46 @@ void TfrmSearch::BuildCriteria() {
     sizeRow->addWidget(cbK);
     g1->addWidget(cbSize, 1, 0);
     g1->addLayout(sizeRow, 1, 1);
+    // Ranges over the tag lines of videos, sound and photos.
+    cbDuration = DlgCheck(adv, "cbDuration", "D&uration (s):");
+    auto seconds = [adv](const char* name) {
+        auto* e = new QDoubleSpinBox(adv);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setRange(-1, 1e9);
+        e->setDecimals(1);
+        e->setSpecialValueText(QStringLiteral("Any"));
+        e->setValue(-1);
+        return e;
+    };
+    edDuration1 = seconds("edDuration1");
+    edDuration2 = seconds("edDuration2");
+    cbTaken = DlgCheck(adv, "cbTaken", "Ta&ken:");
+    edTaken1 = new QDateEdit(QDate::currentDate(), adv);
+    edTaken1->setObjectName(QStringLiteral("edTaken1"));
+    edTaken1->setCalendarPopup(true);
+    edTaken2 = new QDateEdit(QDate::currentDate(), adv);
+    edTaken2->setObjectName(QStringLiteral("edTaken2"));
+    edTaken2->setCalendarPopup(true);
+    g1->addWidget(cbDuration, 2, 0);
+    g1->addWidget(edDuration1, 2, 1);
+    g1->addWidget(DlgLabel(adv, "lblDurationTo", "to", edDuration2), 2, 2);
+    g1->addWidget(edDuration2, 2, 3);
+    g1->addWidget(cbTaken, 3, 0);
+    g1->addWidget(edTaken1, 3, 1);
+    g1->addWidget(DlgLabel(adv, "lblTakenTo", "to", edTaken2), 3, 2);
+    g1->addWidget(edTaken2, 3, 3);
+    auto enableRanges = [this] {
+        for (QWidget* w : {static_cast<QWidget*>(edDuration1), static_cast<QWidget*>(edDuration2)})
+            w->setEnabled(cbDuration->isChecked());
+        for (QWidget* w : {edTaken1, edTaken2})
+            w->setEnabled(cbTaken->isChecked());
+    };
+    for (QCheckBox* c : {cbDuration, cbTaken})
+        connect(c, &QCheckBox::toggled, this, enableRanges);
+    enableRanges();
     g1->setColumnStretch(1, 1);
     g1->setColumnStretch(3, 1);
-    g1->setRowStretch(2, 1);
+    g1->setRowStretch(4, 1);
 
     // Replace
     auto [rep, g2] = page("tsReplace", "&Replace");
@@ -212,6 +250,11 @@ void TfrmSearch::BuildCriteria() {
     g5->addWidget(cbFoldersOnly, 1, 0);
     g5->addWidget(cbCase, 0, 1);
     g5->addWidget(cbDup, 1, 1);
+    cbDupMode = new QComboBox(opt);
+    cbDupMode->setObjectName(QStringLiteral("cbDupMode"));
+    cbDupMode->addItems(
+        {QStringLiteral("By Name"), QStringLiteral("By Content (same size and checksum)")});
+    g5->addWidget(cbDupMode, 1, 2);
     g5->setRowStretch(2, 1);
 
     for (QCheckBox* c : {cbSel, cbCase, cbDup})
@@ -221,6 +264,19 @@ void TfrmSearch::BuildCriteria() {
     for (QLineEdit* e : {edSearch, edVol, edCom, edType, edAny, edcolCaption, edcolUrl, edcolCom})
         connect(e, &QLineEdit::returnPressed, this, [this] { tbFindClick(); });
     pcFind->setMaximumHeight(pcFind->sizeHint().height());
+}
+
+void TfrmSearch::TagCriteria(TSearchCriteria& c) const {
+    c.DupMode = cbDupMode->currentIndex() == 1 ? TDupMode::Content : TDupMode::Names;
+    c.DurationUse = cbDuration->isChecked();
+    auto bound = [](const QDoubleSpinBox* e) {
+        return e->value() <= e->minimum() ? std::nullopt : std::optional<double>(e->value());
+    };
+    c.DurationMin = bound(edDuration1);
+    c.DurationMax = bound(edDuration2);
+    c.TakenUse = cbTaken->isChecked();
+    c.TakenFrom = edTaken1->date().toString(Qt::ISODate).toStdString();
+    c.TakenTo = edTaken2->date().toString(Qt::ISODate).toStdString();
 }
 
 QTreeView* TfrmSearch::MakeList(const char* name) {
