@@ -1,3 +1,4 @@
+#include "cli/cli_complete.h"
 #include "cli/cli_context.h"
 #include "cli/command_table.h"
 #include "platform/shell_services.h"
@@ -81,6 +82,8 @@ int main(int argc, char** argv) {
         std::cerr << ProgramHelp();
         return 2;
     }
+    // Hidden: what the shell completion asks, with the words as they are.
+    if (command == "__complete") return CmdComplete({argv + i, argv + argc});
     for (; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--settings" && i + 1 < argc) {
