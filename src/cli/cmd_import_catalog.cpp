@@ -36,8 +36,8 @@ const TCommandDef& ImportCatalogCommand() {
         "Reads another cataloguer's catalog into the catalog as new volumes; the catalog is made "
         "when it does not exist. CDCat (.hcf, gzip or plain XML), catcli (JSON) and gocatcli "
         "(JSON or TOML) catalogs are recognised by their content. A volume whose name the catalog "
-        "already has "
-        "gets \"#2\", \"#3\"... appended. Entries that cannot be read are named on stderr and "
+        "already has gets \"#2\", \"#3\"... appended. Members of archives go into the folders "
+        "their paths name. Entries that cannot be read are named on stderr and "
         "counted as errors; a file that cannot be read as a whole is refused and the catalog "
         "stays as it was.",
         {{"CATALOG", "the catalog file (.txc); made when missing"},

@@ -126,6 +126,8 @@ TEST_F(PeerTomlBad, DamagedTextAndWrongTypesNamePosition) {
     }
     ExpectRefused("utf8.toml", "note = \"\xC3\x28\"\n[[storages]]\nname = \"s\"\n",
                   "errPeerDamaged", "line 1");
+    // The parser's own debug checks once stopped the program here.
+    ExpectRefused("brackets.toml", "note = 5\n[[[", "errPeerDamaged", "line 2, column 3");
     ExpectRefused("cut.toml", std::string(kGocatcliTomlExample).substr(0, 400), "errPeerDamaged",
                   "line");
     TPeerImportOptions catcli;
