@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Scan speed against `find` on the same warm tree, in one run.
+# Scan speed against `find` on the same warm tree, in one run: medians of
+# RUNS (default 7) runs of each, taken in turn, each a process of its own.
 #   bench/scan_bench.sh N CORPUS_SCRIPT [BUILD_DIR]
 # CORPUS_SCRIPT is the benchmark-volume generator (called as SCRIPT N DIR); the
 # corpus is kept in $BENCH_DIR (default /tmp/tamblix-bench) between runs.
@@ -27,21 +28,24 @@ for t in $("$CLI" --settings "$ON" handlers | cut -f1); do args+=(--disable "$t"
 "$CLI" --settings "$OFF" handlers --defaults "${args[@]}" >/dev/null 2>&1 || true
 "$CLI" --settings "$OFF" handlers "${args[@]}" >/dev/null
 
-best() { # best wall time of 3 runs of "$@", in seconds
-  local b=999999
-  for _ in 1 2 3; do
-    local s e
-    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
-    b=$(echo "$b $s $e" | awk '{t=$3-$2; print (t<$1)?t:$1}')
-  done
-  echo "$b"
+# Wall time of one run of "$@", in seconds.
+once() {
+  local s e
+  s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
+  echo "$s $e" | awk '{print $2 - $1}'
 }
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 scan() { rm -f "$BENCH_DIR/b.txc"; "$CLI" --settings "$1" scan "$BENCH_DIR/b.txc" "$ROOT" --no-serial-check; }
 
+# find and both scans in turn, so that the machine's load falls on each alike.
 find "$ROOT" -printf '%p %s %T@\n' >/dev/null # warm the caches
-FIND=$(best find "$ROOT" -printf '%p %s %T@\n')
-SOFF=$(best scan "$OFF")
-SON=$(best scan "$ON")
+TF="" TOFF="" TON=""
+for _ in $(seq "${RUNS:-7}"); do
+  TF+="$(once find "$ROOT" -printf '%p %s %T@\n') "
+  TOFF+="$(once scan "$OFF") "
+  TON+="$(once scan "$ON") "
+done
+FIND=$(median "$TF") SOFF=$(median "$TOFF") SON=$(median "$TON")
 ENTRIES=$(find "$ROOT" -mindepth 1 | wc -l)
 rm -f "$BENCH_DIR/b.txc"
 /usr/bin/time -o "$BENCH_DIR/rss" -f %M "$CLI" --settings "$OFF" scan "$BENCH_DIR/b.txc" "$ROOT" --no-serial-check >/dev/null 2>&1
@@ -51,7 +55,7 @@ BASE=$(tail -1 "$BENCH_DIR/rss")
 SIZE=$(stat -c %s "$BENCH_DIR/b.txc")
 awk -v f="$FIND" -v off="$SOFF" -v on="$SON" -v n="$ENTRIES" -v rss="$RSS" -v base="$BASE" -v size="$SIZE" 'BEGIN {
   printf "entries:               %d\n", n
-  printf "find -printf:          %.3f s\n", f
+  printf "find -printf:          %.3f s  (the peer)\n", f
   printf "scan, handlers off:    %.3f s  (%.2fx find)\n", off, off / f
   printf "scan, handlers on:     %.3f s  (%.2fx find)\n", on, on / f
   printf "peak memory per entry: %.0f bytes (handlers off, catalog file %.1f MB)\n", (rss - base) * 1024 / n, size / 1e6
