@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::string cmd = "'" + std::string(argv[0]) + "' load '" + path + "'";
     int rc = std::system(cmd.c_str());
-    ::unlink(path.c_str());
+    if (argc <= 2) ::unlink(path.c_str()); // a path given is kept for the caller
+
     return rc == 0 ? 0 : 1;
 }
