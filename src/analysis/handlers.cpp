@@ -112,6 +112,16 @@ void THandlerList::SetDefaults() {
               "copies can be found whatever their names",
               {kEveryFileExtension}, true);
     Find(kChecksumTitle)->Active = false;
+    // MPEG program streams share .MPG and .MPEG with MPEG audio: both steps
+    // run, the video step last, so a film's container values win.
+    AddDefExt(kVideoTitle, "Video File", "", "",
+              {".MP4", ".M4V", ".MOV", ".MKV", ".WEBM", ".AVI", ".MPG", ".MPEG", ".VOB", ".TS",
+               ".M2TS", ".MTS", ".WMV", ".ASF", ".FLV", ".3GP", ".3G2"},
+              true);
+    AddDefExt(kPhotoTitle, "Photo", "", "",
+              {".JPG", ".JPEG", ".TIF", ".TIFF", ".PNG", ".WEBP", ".HEIC", ".HEIF", ".CR2", ".CR3",
+               ".NEF", ".ARW", ".DNG", ".ORF", ".RW2"},
+              true);
 }
 
 void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
@@ -241,9 +251,9 @@ void THandlerList::SetExtensions(const THandlerPtr& row,
 }
 
 const std::vector<std::string>& THandlerList::ReaderTitles() {
-    static const std::vector<std::string> titles = {"MP3", "MPG", "WMA", "WPA",  "WAV",
-                                                    "OGG", "APE", "VQF", "AAC",  "FLAC",
-                                                    "OFR", "CDA", "M4A", "OPUS", "MPP"};
+    static const std::vector<std::string> titles = {
+        "MP3",  "MPG", "WMA", "WPA", "WAV",  "OGG", "APE",       "VQF",      "AAC",
+        "FLAC", "OFR", "CDA", "M4A", "OPUS", "MPP", kVideoTitle, kPhotoTitle};
     return titles;
 }
 

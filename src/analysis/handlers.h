@@ -42,10 +42,13 @@ using TReaderStepFn =
 
 enum class TArchiveKind { None, Rar, Zip, Other };
 
-// Titles of the archive handlers; every other Title selects an audio reader.
+// Titles of the archive handlers; every other Title selects a reader of
+// audio, video or photo details.
 inline constexpr const char* kRarTitle = "RAR";
 inline constexpr const char* kZipTitle = "ZIP";
 inline constexpr const char* kArchivesTitle = "Archives";
+inline constexpr const char* kVideoTitle = "Video";
+inline constexpr const char* kPhotoTitle = "Photo";
 
 // The table of handlers, sorted by Title (ignoring case); Titles are unique.
 class THandlerList {

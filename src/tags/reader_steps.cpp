@@ -1,5 +1,6 @@
 #include "tags/reader_steps.h"
 
+#include "media/media_steps.h"
 #include "tags/aac_file.h"
 #include "tags/ape_tag.h"
 #include "tags/cda_track.h"
@@ -294,10 +295,12 @@ struct TStep {
     bool (*Run)(const std::string&, TTagInfo&);
 };
 
-const TStep kSteps[] = {{"MP3", StepMP3}, {"MPG", StepMPG},   {"WMA", StepWMA}, {"WPA", StepWPA},
-                        {"WAV", StepWAV}, {"OGG", StepOGG},   {"APE", StepAPE}, {"VQF", StepVQF},
-                        {"AAC", StepAAC}, {"FLAC", StepFLAC}, {"OFR", StepOFR}, {"CDA", StepCDA},
-                        {"M4A", StepM4A}, {"OPUS", StepOPUS}, {"MPP", StepMPP}};
+const TStep kSteps[] = {{"MP3", StepMP3},     {"MPG", StepMPG},    {"WMA", StepWMA},
+                        {"WPA", StepWPA},     {"WAV", StepWAV},    {"OGG", StepOGG},
+                        {"APE", StepAPE},     {"VQF", StepVQF},    {"AAC", StepAAC},
+                        {"FLAC", StepFLAC},   {"OFR", StepOFR},    {"CDA", StepCDA},
+                        {"M4A", StepM4A},     {"OPUS", StepOPUS},  {"MPP", StepMPP},
+                        {"VIDEO", StepVideo}, {"PHOTO", StepPhoto}};
 
 bool SameTitle(const std::string& a, const char* b) {
     size_t i = 0;

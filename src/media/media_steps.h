@@ -1,0 +1,11 @@
+#pragma once
+
+#include "tags/tag_info.h"
+
+#include <string>
+
+// The reader steps of the "Video" and "Photo" handlers: read the file and
+// write its lines in a fixed order. False when the file could not be read;
+// a failure never throws.
+bool StepVideo(const std::string& path, TTagInfo& info);
+bool StepPhoto(const std::string& path, TTagInfo& info);

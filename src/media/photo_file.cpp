@@ -1,0 +1,159 @@
+#include "media/photo_file.h"
+
+// Exiv2 0.27 hands images out in std::auto_ptr.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <exiv2/exiv2.hpp>
+#include <mutex>
+
+namespace {
+
+void QuietLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setHandler(nullptr);
+        Exiv2::XmpParser::initialize();
+        Exiv2::enableBMFF(true);
+    });
+}
+
+const Exiv2::Exifdatum* Find(const Exiv2::ExifData& exif, const char* key) {
+    auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it == exif.end() || it->count() == 0) return nullptr;
+    return &*it;
+}
+
+std::string Text(const Exiv2::ExifData& exif, const char* key) {
+    const Exiv2::Exifdatum* d = Find(exif, key);
+    if (!d) return {};
+    std::string s = d->toString();
+    // EXIF strings are padded with NULs and blanks.
+    while (!s.empty() && (s.back() == '\0' || s.back() == ' '))
+        s.pop_back();
+    size_t nul = s.find('\0');
+    if (nul != std::string::npos) s.resize(nul);
+    return s;
+}
+
+double Real(const Exiv2::Exifdatum& d, long i) {
+    Exiv2::Rational r = d.toRational(i);
+    if (r.second == 0) return NAN;
+    return static_cast<double>(r.first) / r.second;
+}
+
+// Degrees, minutes and seconds with the hemisphere's letter; false when incomplete.
+bool Coordinate(const Exiv2::ExifData& exif, const char* key, const char* refKey, char negative,
+                double& out) {
+    const Exiv2::Exifdatum* d = Find(exif, key);
+    if (!d || d->count() < 3) return false;
+    double deg = Real(*d, 0), min = Real(*d, 1), sec = Real(*d, 2);
+    if (!std::isfinite(deg) || !std::isfinite(min) || !std::isfinite(sec)) return false;
+    out = deg + min / 60 + sec / 3600;
+    std::string ref = Text(exif, refKey);
+    if (!ref.empty() && (ref[0] == negative || ref[0] == negative + 32)) out = -out;
+    if (std::fabs(out) > 180) return false;
+    out = std::round(out * 1e6) / 1e6;
+    return true;
+}
+
+double Rounded(double v, double scale) {
+    return std::isfinite(v) && v > 0 ? std::round(v * scale) / scale : 0;
+}
+
+void ReadExif(const Exiv2::ExifData& exif, TPhotoFile& p) {
+    p.DateTaken = ExifDateToIso(Text(exif, "Exif.Photo.DateTimeOriginal"));
+    if (p.DateTaken.empty()) p.DateTaken = ExifDateToIso(Text(exif, "Exif.Image.DateTime"));
+    p.CameraMake = Text(exif, "Exif.Image.Make");
+    p.CameraModel = Text(exif, "Exif.Image.Model");
+    p.Lens = Text(exif, "Exif.Photo.LensModel");
+    if (const auto* d = Find(exif, "Exif.Photo.ExposureTime")) {
+        Exiv2::Rational r = d->toRational(0);
+        p.ExposureTime = ExposureText(r.first, r.second);
+    }
+    if (const auto* d = Find(exif, "Exif.Photo.FNumber")) p.FNumber = Rounded(Real(*d, 0), 10);
+    if (const auto* d = Find(exif, "Exif.Photo.FocalLength"))
+        p.FocalLength = Rounded(Real(*d, 0), 10);
+    if (const auto* d = Find(exif, "Exif.Photo.ISOSpeedRatings")) p.ISO = d->toLong(0);
+    if (const auto* d = Find(exif, "Exif.Image.Orientation")) {
+        long o = d->toLong(0);
+        if (o >= 1 && o <= 8) p.Orientation = o;
+    }
+    if (p.Width <= 0 || p.Height <= 0) {
+        const auto* w = Find(exif, "Exif.Photo.PixelXDimension");
+        const auto* h = Find(exif, "Exif.Photo.PixelYDimension");
+        if (w && h && w->toLong(0) > 0 && h->toLong(0) > 0) {
+            p.Width = w->toLong(0);
+            p.Height = h->toLong(0);
+        }
+    }
+    double lat = 0, lon = 0;
+    if (Coordinate(exif, "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLatitudeRef", 'S', lat) &&
+        Coordinate(exif, "Exif.GPSInfo.GPSLongitude", "Exif.GPSInfo.GPSLongitudeRef", 'W', lon) &&
+        std::fabs(lat) <= 90) {
+        p.HasGPS = true;
+        p.Latitude = lat;
+        p.Longitude = lon;
+    }
+}
+
+} // namespace
+
+std::string ExifDateToIso(const std::string& exif) {
+    // "YYYY:MM:DD HH:MM:SS"; cameras without a clock write blanks or zeros.
+    if (exif.size() < 19) return {};
+    static const char kShape[] = "dddd:dd:dd dd:dd:dd";
+    for (size_t i = 0; i < 19; ++i) {
+        char c = exif[i];
+        if (kShape[i] == 'd' ? (c < '0' || c > '9') : (c != kShape[i] && c != '-' && c != 'T'))
+            return {};
+    }
+    if (exif.compare(0, 4, "0000") == 0) return {};
+    std::string iso = exif.substr(0, 19);
+    iso[4] = iso[7] = '-';
+    iso[10] = 'T';
+    return iso;
+}
+
+std::string ExposureText(int64_t num, int64_t den) {
+    if (num <= 0 || den <= 0) return {};
+    double v = static_cast<double>(num) / static_cast<double>(den);
+    if (v < 0.25) {
+        // Shown as photographers write it: 1/250.
+        double inv = static_cast<double>(den) / static_cast<double>(num);
+        return "1/" + std::to_string(std::llround(inv));
+    }
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.10g", std::round(v * 10) / 10);
+    return buf;
+}
+
+bool TPhotoFile::ReadFromFile(const std::string& path) {
+    *this = TPhotoFile();
+    QuietLibrary();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path, false);
+        if (!image.get()) {
+            Error = "not a photo";
+            return false;
+        }
+        image->readMetadata();
+        Width = image->pixelWidth() > 0 ? image->pixelWidth() : 0;
+        Height = image->pixelHeight() > 0 ? image->pixelHeight() : 0;
+        ReadExif(image->exifData(), *this);
+        Valid = true;
+    } catch (const std::exception& e) {
+        // Exiv2 throws on damaged input; whatever it read before is dropped.
+        *this = TPhotoFile();
+        Error = e.what();
+    } catch (...) {
+        *this = TPhotoFile();
+        Error = "unreadable metadata";
+    }
+    return Valid;
+}
+
+#pragma GCC diagnostic pop

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A photo's metadata as Exiv2 reads it: when it was taken, the picture's
+// size, camera, lens, exposure and where. Only the metadata is read, never
+// the pixels. Texts are empty and numbers zero where the file has nothing.
+class TPhotoFile {
+public:
+    bool ReadFromFile(const std::string& path);
+
+    bool Valid = false;
+    std::string Error;     // why the file was not read, for the log
+    std::string DateTaken; // ISO 8601, "2024-05-17T14:03:09"
+    int64_t Width = 0;     // pixels
+    int64_t Height = 0;
+    std::string CameraMake, CameraModel, Lens;
+    std::string ExposureTime; // seconds: "1/250", "0.5", "2"
+    double FNumber = 0;
+    int64_t ISO = 0;
+    double FocalLength = 0;  // millimetres
+    int64_t Orientation = 0; // the EXIF code, 1 to 8
+    bool HasGPS = false;
+    double Latitude = 0; // signed decimal degrees, north and east positive
+    double Longitude = 0;
+};
+
+// "2024:05:17 14:03:09" (the EXIF form) as "2024-05-17T14:03:09"; empty when
+// the text is not a date. Exposure as a short fraction or a decimal.
+std::string ExifDateToIso(const std::string& exif);
+std::string ExposureText(int64_t num, int64_t den);

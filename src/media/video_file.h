@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// A video file's container header as libavformat reads it: length, picture,
+// codecs, bit rate and the container's own title, artist, date and comment.
+// Nothing is decoded; the probe reads a bounded number of bytes and gives up
+// after a time budget, so a damaged or endless file cannot hold the scan.
+class TVideoFile {
+public:
+    // Bytes libavformat may read while probing, and the time it may take.
+    static constexpr int64_t kProbeBytes = 2 << 20;
+    static constexpr int kBudgetMs = 3000;
+
+    bool ReadFromFile(const std::string& path);
+
+    bool Valid = false;  // the container was recognised and opened
+    std::string Error;   // why not, for the log
+    double Duration = 0; // seconds
+    int32_t Width = 0;   // of the first video stream
+    int32_t Height = 0;
+    double FrameRate = 0;   // frames per second, three decimals
+    std::string VideoCodec; // libavcodec's short names ("h264")
+    std::string AudioCodec; // of the first audio stream
+    int32_t Channels = 0;
+    int32_t SampleRate = 0; // Hz
+    int64_t BitRate = 0;    // kbit/s, of the whole container
+    std::string Title, Artist, Date, Comment;
+};
