@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <exception>
 #include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 #include <mutex>
 
 namespace {
@@ -100,6 +101,28 @@ void ReadExif(const Exiv2::ExifData& exif, TPhotoFile& p) {
     }
 }
 
+// Exiv2 also opens video containers, and some of those parsers abort the
+// process on damaged input: only still-picture formats go to it.
+bool IsPhotoType(int type) {
+    namespace T = Exiv2::ImageType;
+    switch (type) {
+    case T::jpeg:
+    case T::crw:
+    case T::tiff: // also DNG, NEF, ARW, PEF
+    case T::mrw:
+    case T::png:
+    case T::cr2:
+    case T::raf:
+    case T::orf:
+    case T::rw2:
+    case T::bmff: // HEIF, AVIF, CR3
+    case T::webp:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 std::string ExifDateToIso(const std::string& exif) {
@@ -135,7 +158,12 @@ bool TPhotoFile::ReadFromFile(const std::string& path) {
     *this = TPhotoFile();
     QuietLibrary();
     try {
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path, false);
+        Exiv2::BasicIo::AutoPtr io = Exiv2::ImageFactory::createIo(path, false);
+        if (!IsPhotoType(Exiv2::ImageFactory::getType(*io))) {
+            Error = "not a photo";
+            return false;
+        }
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
         if (!image.get()) {
             Error = "not a photo";
             return false;

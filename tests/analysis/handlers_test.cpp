@@ -13,13 +13,14 @@ namespace fs = std::filesystem;
 TEST(Handlers, DefaultTable) {
     THandlerList list;
     list.SetDefaults();
-    ASSERT_EQ(list.Count(), 19);
+    ASSERT_EQ(list.Count(), 21);
     std::vector<std::string> titles;
     for (const auto& h : list.Items())
         titles.push_back(h->Title);
-    EXPECT_EQ(titles, (std::vector<std::string>{"AAC", "APE", "Archives", "CDA", "Checksum", "FLAC", "M4A",
-                                                "MP3", "MPG", "MPP", "OFR", "OGG", "OPUS", "RAR",
-                                                "VQF", "WAV", "WMA", "WPA", "ZIP"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{
+                          "AAC", "APE",   "Archives", "CDA", "Checksum", "FLAC", "M4A",
+                          "MP3", "MPG",   "MPP",      "OFR", "OGG",      "OPUS", "Photo",
+                          "RAR", "Video", "VQF",      "WAV", "WMA",      "WPA",  "ZIP"}));
     EXPECT_EQ(list.Find("Archives")->ExtensionsText(),
               ".7Z .CAB .ISO .TAR .TAR.BZ2 .TAR.GZ .TAR.XZ .TAR.ZST .TBZ .TBZ2 .TGZ .TXZ .TZST");
     EXPECT_EQ(list.Find("mpg")->ExtensionsText(), ".MP1 .MP2 .MPA .MPEG .MPG");
@@ -35,7 +36,7 @@ TEST(Handlers, DefaultTable) {
             << h->Title;
     }
     EXPECT_THROW(list.AddDefExt("mp3", "again", "", "", {".X"}, true), EMessageError);
-    EXPECT_EQ(list.Count(), 19);
+    EXPECT_EQ(list.Count(), 21);
 }
 
 TEST(Handlers, FileMatching) {
@@ -105,13 +106,13 @@ TEST(HandlerStore, RoundTrip) {
     EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
     EXPECT_EQ(store.ReadString("Ext\\8", "Extensions", ""),
               ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
-    EXPECT_TRUE(store.KeyExists("Ext\\18"));
-    EXPECT_FALSE(store.KeyExists("Ext\\19"));
+    EXPECT_TRUE(store.KeyExists("Ext\\20"));
+    EXPECT_FALSE(store.KeyExists("Ext\\21"));
 
     THandlerList loaded;
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 19);
-    for (int i = 0; i < 19; ++i) {
+    ASSERT_EQ(loaded.Count(), 21);
+    for (int i = 0; i < 21; ++i) {
         const THandler& a = *list[i];
         const THandler& b = *loaded[i];
         EXPECT_EQ(a.Title, b.Title);
@@ -139,7 +140,7 @@ TEST(HandlerStore, ShorterTableRemovesStoredHandlersBeyondIt) {
     shorter.AddDefExt("ZIP", "ZIP Archive", "", "", {".ZIP"}, false);
     shorter.SaveToSettings(store);
     EXPECT_TRUE(store.KeyExists("Ext\\1"));
-    for (int i = 2; i < 19; ++i)
+    for (int i = 2; i < 21; ++i)
         EXPECT_FALSE(store.KeyExists(HandlerKey(i))) << i;
     EXPECT_TRUE(store.KeyExists("Ext\\other"));
 
@@ -163,7 +164,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     TMemorySettingsStore store;
     THandlerList loaded;
     loaded.LoadFromSettings(store); // nothing stored: the defaults
-    EXPECT_EQ(loaded.Count(), 19);
+    EXPECT_EQ(loaded.Count(), 21);
 
     store.WriteString("Ext\\0", "Title", "X");
     store.WriteString("Ext\\0", "Extensions", "x\r\n.Y\n\n.x\r\n");
@@ -171,8 +172,10 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     store.WriteString("Ext\\1", "Title", "B");
     store.WriteString("Ext\\3", "Title", "after the gap");
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 6); // X, B, and the newer defaults Archives, Checksum, M4A, OPUS
+    ASSERT_EQ(loaded.Count(), 8); // X, B, and the newer defaults Archives, Checksum, M4A, OPUS,
+                                  // Photo, Video
     EXPECT_TRUE(loaded.Find("Archives"));
+    EXPECT_TRUE(loaded.Find("Photo") && loaded.Find("Video"));
     EXPECT_TRUE(loaded.Find("M4A") && loaded.Find("OPUS"));
     THandlerPtr x = loaded.Find("X");
     EXPECT_EQ(x->ExtensionsText(";"), ".X;.Y");
@@ -196,11 +199,13 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     store.WriteString(HandlerKey(14), "Extensions", ".ZIP\r\n.CBZ\r\n"); // and comic books
     THandlerList loaded;
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 19);
+    ASSERT_EQ(loaded.Count(), 21);
     ASSERT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("Archives")->Active);
     EXPECT_TRUE(loaded.HandlerClaimsFile("M4A", "a.m4a"));
     EXPECT_TRUE(loaded.HandlerClaimsFile("OPUS", "a.opus"));
+    EXPECT_TRUE(loaded.HandlerClaimsFile("Video", "a.mkv"));
+    EXPECT_TRUE(loaded.HandlerClaimsFile("Photo", "a.NEF"));
     EXPECT_EQ(loaded.Find("ZIP")->ExtensionsText(), ".CBZ .ZIP");
     EXPECT_FALSE(loaded.Find("ZIP")->Active);
     EXPECT_EQ(loaded.ArchiveKindOf("a.iso"), TArchiveKind::Other);
@@ -210,7 +215,7 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     loaded.SaveToSettings(store);
     THandlerList again;
     again.LoadFromSettings(store);
-    EXPECT_EQ(again.Count(), 19);
+    EXPECT_EQ(again.Count(), 21);
     EXPECT_FALSE(again.Find("Archives")->Active);
 
     // a table emptied on purpose and saved stays empty
@@ -246,7 +251,7 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
     THandlerList list;
     list.SetDefaults();
     EXPECT_THROW(list.LoadFromSettings(store), EMessageError);
-    EXPECT_EQ(list.Count(), 19);
+    EXPECT_EQ(list.Count(), 21);
     list.LoadDefaultHandlers(store);
     EXPECT_FALSE(store.KeyExists("Ext"));
 }

@@ -231,6 +231,14 @@ TEST(ReaderSteps, EveryStepWritesItsKeys) {
          L{"Artist=MPC Artist", "Title=Musepack SV8", "Album=APE Tags", "Year=2008", "Track=1",
            "StreamVersion=8", "Channels=1", "SampleRateHZ=32000", "BitRateKBS=33",
            "DurationSec=1"}},
+        {"Video", std::string(TAMBLIX_TEST_DATA) + "/media/clip.mkv",
+         L{"DurationSec=1", "Width=64", "Height=48", "FrameRate=25", "VideoCodec=h264",
+           "AudioCodec=flac", "Channels=1", "SampleRateHZ=22050", "BitRateKBS=81",
+           "Title=Harbour at dawn", "Artist=Ann Example"}},
+        {"Photo", std::string(TAMBLIX_TEST_DATA) + "/media/south.jpg",
+         L{"DateTaken=2019-12-31T23:59:59", "Width=40", "Height=30", "CameraMake=Example Optics",
+           "CameraModel=EX-10", "ExposureTime=2", "FNumber=8", "ISO=100", "GPSLatitude=-33.856159",
+           "GPSLongitude=151.215256"}},
     };
     std::set<std::string> covered;
     for (const TCase& c : cases) {

@@ -1,0 +1,204 @@
+// The video and photo readers on the fixtures and on files they must refuse,
+// and their place in the handler table.
+#include "analysis/handlers.h"
+#include "media/media_steps.h"
+#include "media/photo_file.h"
+#include "media/video_file.h"
+#include "media_test_util.h"
+#include "support/temp_folder.h"
+#include "tags/reader_steps.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+std::vector<std::string> Lines(bool (*step)(const std::string&, TTagInfo&),
+                               const std::string& path) {
+    TTagInfo info;
+    step(path, info);
+    return info.Values();
+}
+
+TEST(VideoFile, ContainerValuesAndTags) {
+    TVideoFile v;
+    ASSERT_TRUE(v.ReadFromFile(MediaFixture("clip.mp4"))) << v.Error;
+    EXPECT_DOUBLE_EQ(v.Duration, 1.0);
+    EXPECT_EQ(v.Width, 64);
+    EXPECT_EQ(v.Height, 48);
+    EXPECT_DOUBLE_EQ(v.FrameRate, 25);
+    EXPECT_EQ(v.VideoCodec, "h264");
+    EXPECT_EQ(v.AudioCodec, "aac");
+    EXPECT_EQ(v.Channels, 1);
+    EXPECT_EQ(v.SampleRate, 22050);
+    // The container has no rate of its own: its size over its length.
+    EXPECT_EQ(v.BitRate, 98);
+    EXPECT_EQ(v.Title, "Harbour at dawn");
+    EXPECT_EQ(v.Artist, "Ann Example");
+    EXPECT_EQ(v.Date, "2021");
+    EXPECT_EQ(v.Comment, "Test clip");
+
+    // NTSC rates keep three decimals; a film without sound has no audio lines.
+    EXPECT_EQ(Lines(StepVideo, MediaFixture("silent.mp4")),
+              (std::vector<std::string>{"DurationSec=1.001", "Width=64", "Height=48",
+                                        "FrameRate=29.97", "VideoCodec=h264", "BitRateKBS=30"}));
+    auto sound = Lines(StepVideo, MediaFixture("sound_only.mkv"));
+    ASSERT_FALSE(sound.empty());
+    EXPECT_EQ(sound[0], "DurationSec=1");
+    EXPECT_EQ(sound[1], "AudioCodec=flac");
+}
+
+// Program and transport streams carry no header totals: the reader looks at
+// packets for them, still within its bounds.
+TEST(VideoFile, StreamsWithoutHeaderTotals) {
+    for (const char* name : {"clip.mpg", "clip.vob", "clip.ts", "clip.m2ts"}) {
+        TVideoFile v;
+        ASSERT_TRUE(v.ReadFromFile(MediaFixture(name))) << name << ": " << v.Error;
+        EXPECT_NEAR(v.Duration, 1.0, 0.05) << name;
+        EXPECT_EQ(v.Width, 64) << name;
+        EXPECT_EQ(v.Height, 48) << name;
+        EXPECT_GT(v.BitRate, 0) << name;
+    }
+}
+
+TEST(VideoFile, RefusesWhatIsNotVideo) {
+    TTempFolder tmp;
+    const std::string cases[] = {
+        tmp.Write("empty.mp4", ""),
+        tmp.Write("text.ts", "export const x = 1;\n"),
+        tmp.Write("zeros.mkv", std::string(100000, '\0')),
+        tmp.File("missing.avi"),
+    };
+    for (const auto& path : cases) {
+        TVideoFile v;
+        EXPECT_FALSE(v.ReadFromFile(path)) << path;
+        EXPECT_FALSE(v.Error.empty()) << path;
+        TTagInfo info;
+        EXPECT_FALSE(StepVideo(path, info)) << path;
+        EXPECT_TRUE(info.Empty()) << path;
+    }
+    // A photo is one still picture, not a film: no video lines for it.
+    TVideoFile still;
+    still.ReadFromFile(MediaFixture("photo.jpg"));
+    EXPECT_EQ(still.Duration, 0);
+}
+
+// A large file that never shows a header ends within the probe's bounds.
+TEST(VideoFile, EndlessNoiseEndsInTime) {
+    TTempFolder tmp;
+    std::string path = tmp.File("big.ts");
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    // A sparse gigabyte: reads cost nothing, so only the bounds stop the probe.
+    ASSERT_EQ(::ftruncate(fd, int64_t{1} << 30), 0);
+    ::close(fd);
+    auto start = std::chrono::steady_clock::now();
+    TVideoFile v;
+    EXPECT_FALSE(v.ReadFromFile(path));
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start)
+                  .count();
+    EXPECT_LT(ms, TVideoFile::kBudgetMs + 5000);
+}
+
+TEST(PhotoFile, CameraValuesAndPlace) {
+    TPhotoFile p;
+    ASSERT_TRUE(p.ReadFromFile(MediaFixture("photo.jpg"))) << p.Error;
+    EXPECT_EQ(p.DateTaken, "2024-05-17T14:03:09");
+    EXPECT_EQ(p.Width, 80);
+    EXPECT_EQ(p.Height, 60);
+    EXPECT_EQ(p.CameraMake, "Example Optics");
+    EXPECT_EQ(p.CameraModel, "EX-100");
+    EXPECT_EQ(p.Lens, "EX 35mm F1.8");
+    EXPECT_EQ(p.ExposureTime, "1/250");
+    EXPECT_DOUBLE_EQ(p.FNumber, 2.8);
+    EXPECT_EQ(p.ISO, 400);
+    EXPECT_DOUBLE_EQ(p.FocalLength, 35);
+    EXPECT_EQ(p.Orientation, 6);
+    ASSERT_TRUE(p.HasGPS);
+    EXPECT_DOUBLE_EQ(p.Latitude, 48.858222);
+    EXPECT_DOUBLE_EQ(p.Longitude, -2.2945); // west is negative
+
+    // The same tags in every container Exiv2 writes them to.
+    for (const char* name : {"photo.tif", "photo.png", "photo.webp"})
+        EXPECT_EQ(Lines(StepPhoto, MediaFixture(name)), Lines(StepPhoto, MediaFixture("photo.jpg")))
+            << name;
+    // Nothing but the picture: its size only.
+    EXPECT_EQ(Lines(StepPhoto, MediaFixture("plain.jpg")),
+              (std::vector<std::string>{"Width=32", "Height=24"}));
+}
+
+TEST(PhotoFile, RefusesWhatIsNotAPhoto) {
+    TTempFolder tmp;
+    std::string jpeg = ReadFile(MediaFixture("photo.jpg"));
+    const std::string cases[] = {
+        tmp.Write("empty.jpg", ""),
+        tmp.Write("text.png", "not a picture\n"),
+        tmp.Write("cut.jpg", jpeg.substr(0, 40)),
+        tmp.File("missing.nef"),
+    };
+    for (const auto& path : cases) {
+        TTagInfo info;
+        EXPECT_FALSE(StepPhoto(path, info)) << path;
+        EXPECT_TRUE(info.Empty()) << path;
+    }
+}
+
+TEST(PhotoText, DatesAndExposures) {
+    EXPECT_EQ(ExifDateToIso("2024:05:17 14:03:09"), "2024-05-17T14:03:09");
+    EXPECT_EQ(ExifDateToIso("2024-05-17T14:03:09+02:00"), "2024-05-17T14:03:09");
+    // Cameras without a clock, and texts that only look like dates.
+    EXPECT_EQ(ExifDateToIso("0000:00:00 00:00:00"), "");
+    EXPECT_EQ(ExifDateToIso("    :  :     :  :  "), "");
+    EXPECT_EQ(ExifDateToIso("2024:05:17"), "");
+    EXPECT_EQ(ExifDateToIso("2024:05:17 14:03:0x"), "");
+
+    EXPECT_EQ(ExposureText(1, 250), "1/250");
+    EXPECT_EQ(ExposureText(10, 2500), "1/250");
+    EXPECT_EQ(ExposureText(1, 3), "0.3");
+    EXPECT_EQ(ExposureText(2, 1), "2");
+    EXPECT_EQ(ExposureText(30, 1), "30");
+    EXPECT_EQ(ExposureText(0, 1), "");
+    EXPECT_EQ(ExposureText(1, 0), "");
+    EXPECT_EQ(ExposureText(-1, 250), "");
+}
+
+TEST(MediaHandlers, DefaultsClaimTheirFiles) {
+    THandlerList list;
+    list.SetDefaults();
+    for (const char* f : {"a.mp4", "a.MKV", "a.webm", "a.vob", "a.m2ts", "a.wmv", "a.flv", "a.3gp"})
+        EXPECT_TRUE(list.HandlerClaimsFile("Video", f)) << f;
+    for (const char* f : {"a.jpg", "a.JPEG", "a.heic", "a.cr3", "a.NEF", "a.arw", "a.rw2"})
+        EXPECT_TRUE(list.HandlerClaimsFile("Photo", f)) << f;
+    EXPECT_FALSE(list.HandlerClaimsFile("Video", "a.mp3"));
+    EXPECT_FALSE(list.HandlerClaimsFile("Photo", "a.gif"));
+    // .WMA stays with the audio reader; .ASF, the same container, is video.
+    EXPECT_FALSE(list.HandlerClaimsFile("Video", "a.wma"));
+}
+
+// MPEG program streams share their extension with MPEG audio: both steps run,
+// video last, so the container's values are what the entry keeps.
+TEST(MediaHandlers, MpegFilesRunAudioThenVideo) {
+    THandlerList list;
+    list.SetDefaults();
+    std::vector<std::string> ran;
+    TTagInfo info;
+    list.ProcessFile(MediaFixture("clip.mpg"), info,
+                     [&](const std::string& title, const std::string& path, TTagInfo& i) {
+                         ran.push_back(title);
+                         return RunReaderStep(title, path, i);
+                     });
+    EXPECT_EQ(ran, (std::vector<std::string>{"MPG", "Video"}));
+    EXPECT_EQ(info.Value("Width"), "64");
+    EXPECT_EQ(info.Value("VideoCodec"), "mpeg1video");
+
+    // Switched off, the handler reads nothing.
+    list.Check(list.Find("Video"), false);
+    TTagInfo off;
+    list.ProcessFile(MediaFixture("clip.mkv"), off);
+    EXPECT_TRUE(off.Empty());
+}
+
+} // namespace
