@@ -1,6 +1,6 @@
-// One audio reader through its handler step, chosen at build time by
-// TAMBLIX_FUZZ_TITLE (the handler's Title) and TAMBLIX_FUZZ_EXT (an extension
-// the handler claims). A reader never throws and leaves sound tag lines.
+// One reader (audio, video or photo) through its handler step, chosen at build
+// time by TAMBLIX_FUZZ_TITLE (the handler's Title) and TAMBLIX_FUZZ_EXT (an
+// extension the handler claims). A reader never throws and leaves sound tag lines.
 #include "fuzz_support.h"
 #include "tags/reader_steps.h"
 

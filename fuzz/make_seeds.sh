@@ -34,6 +34,15 @@ for f in "$data"/audio/*.flac; do seed audio_flac "$(basename "$f")" < "$f"; don
 for f in "$data"/audio/*.m4a; do seed audio_mp4 "$(basename "$f")" < "$f"; done
 seed audio_opus opus_tagged.opus < "$data/audio/opus_tagged.opus"
 seed audio_musepack mpc_sv8.mpc < "$data/audio/mpc_sv8.mpc"
+
+# Video and photos: every container and picture format of the fixtures.
+for f in "$data"/media/clip.* "$data"/media/silent.mp4 "$data"/media/sound_only.mkv; do
+    seed media_video "$(basename "$f")" < "$f"
+done
+for f in "$data"/media/*.jpg "$data"/media/*.tif "$data"/media/*.png "$data"/media/*.webp \
+         "$data"/media/*.heic; do
+    seed media_photo "$(basename "$f")" < "$f"
+done
 seed audio_ogg ogg_flac.oga < "$data/audio/ogg_flac.oga"
 
 # The Python blocks below write their seeds through one helper.

@@ -14,6 +14,8 @@ extern "C" {
 #include <chrono>
 #include <cmath>
 #include <mutex>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -134,8 +136,20 @@ public:
         // The name only helps the probe guess; the bytes come through io_.
         int rc = avformat_open_input(&ic_, path.c_str(), nullptr, nullptr);
         if (rc < 0) return ErrorText(rc); // ic_ is freed and null on failure
+        // libavformat also reads still pictures; those are the photo reader's.
+        std::string_view format = ic_->iformat ? ic_->iformat->name : "";
+        if (format == "image2" || format.ends_with("_pipe")) return "a still picture";
         if (NeedsStreamInfo(ic_)) {
-            rc = avformat_find_stream_info(ic_, nullptr);
+            // Finding the values may decode a frame: a damaged header must
+            // not make that a picture of billions of pixels.
+            std::vector<AVDictionary*> options(ic_->nb_streams, nullptr);
+            for (AVDictionary*& o : options) {
+                av_dict_set(&o, "max_pixels", "40000000", 0);
+                av_dict_set(&o, "threads", "1", 0);
+            }
+            rc = avformat_find_stream_info(ic_, options.data());
+            for (AVDictionary*& o : options)
+                av_dict_free(&o);
             if (rc < 0 && OverBudget(&src_)) return "took too long";
         }
         return {};

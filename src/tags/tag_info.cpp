@@ -1,6 +1,7 @@
 #include "tags/tag_info.h"
 
 #include "analysis/string_list.h"
+#include "tags/tag_captions.h"
 
 #include <charconv>
 #include <cmath>
@@ -193,6 +194,9 @@ void ToCaptions(const std::vector<std::string>& source, std::vector<std::string>
         std::string_view name = NameOf(l);
         int i = tagList.IndexOfName(name);
         std::string caption = i >= 0 ? tagList.ValueFromIndex(i) : std::string();
+        // A key the user never gave a caption shows under its readable name.
+        if (caption.empty() || caption == name)
+            if (std::string readable = ReadableTagName(name); !readable.empty()) caption = readable;
         // A key without a caption shows under its own name, so it can come back.
         if (caption.empty()) caption = std::string(name);
         out.push_back(caption + "=" + std::string(ValueOf(l)));
@@ -213,6 +217,7 @@ void FromCaptions(const std::vector<std::string>& edited, std::vector<std::strin
                 break;
             }
         }
+        if (key.empty()) key = KeyOfReadableTagName(caption);
         if (key.empty()) key = std::string(caption);
         if (key.empty()) continue; // never store a line without a key
         out.push_back(key + "=" + std::string(ValueOf(l)));
