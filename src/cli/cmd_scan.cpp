@@ -41,9 +41,9 @@ std::vector<TOptionDef> ScanDefaultOptions() {
          "folder levels to read, the root being 1 (0 to 65535)", "0: every level"},
         {"--folders-only", TOptionKind::Flag, "", "record folders only, no files", ""},
         {"--category", TOptionKind::Value, "TEXT",
-         "category of the volume (and, asked, of what is below)", ""},
+         "category of the volume (with --to-folders, --to-files: below it too)", ""},
         {"--comments", TOptionKind::Value, "TEXT",
-         "comments of the volume (and, asked, of what is below)", ""},
+         "comments of the volume (with --to-folders, --to-files: below it too)", ""},
         {"--to-folders", TOptionKind::Flag, "", "give category and comments to folders too", ""},
         {"--to-files", TOptionKind::Flag, "", "give category and comments to files too", ""}};
 }

@@ -79,6 +79,12 @@ void AppendOption(std::string& out, const TOptionDef& o) {
 
 } // namespace
 
+std::string SummarySentence(const TCommandDef& c) {
+    std::string s = c.Summary;
+    if (!s.empty() && s[0] >= 'a' && s[0] <= 'z') s[0] = static_cast<char>(s[0] - 'a' + 'A');
+    return s + ".";
+}
+
 const TOptionDef* TCommandDef::FindOption(std::string_view name) const {
     for (const auto& o : Options)
         if (name == o.Name) return &o;
@@ -163,7 +169,7 @@ std::string ProgramHelp() {
 
 std::string CommandHelp(const TCommandDef& c) {
     std::string out = "Usage: tamblix-cli " + c.Synopsis() + "\n\n";
-    AppendParagraphs(out, c.Summary, 0);
+    AppendParagraphs(out, SummarySentence(c), 0);
     if (*c.Description) {
         out += '\n';
         AppendParagraphs(out, c.Description, 0);

@@ -59,6 +59,8 @@ const std::vector<TOptionDef>& GlobalOptions();
 // Text of `tamblix-cli --help` and of `tamblix-cli COMMAND --help`.
 std::string ProgramHelp();
 std::string CommandHelp(const TCommandDef& c);
+// The one-line summary as a sentence: "Write an empty catalog."
+std::string SummarySentence(const TCommandDef& c);
 
 // The candidate nearest to `word` by edit distance, or "" when none is close
 // enough to be a likely typing mistake.

@@ -116,7 +116,7 @@ TManPage CliManPage() {
     common.Options.push_back({"--version", "", "print the version and exit"});
     TManSection commands{"COMMANDS", "", {}, {}, {}};
     for (const TCommandDef* c : AllCommands()) {
-        TManSection sub{c->Synopsis(), std::string(c->Summary) + ".", {}, {}, {}};
+        TManSection sub{c->Synopsis(), SummarySentence(*c), {}, {}, {}};
         if (*c->Description) sub.Text += std::string("\n\n") + c->Description;
         for (const auto& a : c->Arguments)
             sub.Options.push_back({a.Name, "", a.Help});
