@@ -240,7 +240,8 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
                               const std::function<std::string()>& shownPath) {
     TTagInfo fresh;
     handlers_->ProcessFile(readPath, fresh);
-    ReadChecksum(e, readPath, fresh);
+    // A read cut short by Stop leaves what the catalog knew, its hash included.
+    if (!ReadChecksum(e, readPath, fresh)) return;
     if (fresh.Empty() && !e->TagInfo.Empty()) {
         // Tags that cannot be read now are kept; only readable contents replace them.
         int fd = ::open(readPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -255,9 +256,9 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
     e->TagInfo = std::move(fresh);
 }
 
-void TVolumeScanner::ReadChecksum(const TLibFolderItem* e, const std::string& readPath,
+bool TVolumeScanner::ReadChecksum(const TLibFolderItem* e, const std::string& readPath,
                                   TTagInfo& info) {
-    if (!handlers_ || !handlers_->ChecksumClaimsFile(e->Caption.view())) return;
+    if (!handlers_ || !handlers_->ChecksumClaimsFile(e->Caption.view())) return true;
     // The bar counts bytes: a large file moves it block by block, from where
     // the files before it left it.
     const int64_t base = e->Owner ? GetVolume(e->Owner)->VolumeSize - e->Size : 0;
@@ -269,6 +270,7 @@ void TVolumeScanner::ReadChecksum(const TLibFolderItem* e, const std::string& re
     std::string hash = checksum_.HashFile(readPath);
     checksum_.OnBlock = nullptr;
     if (!hash.empty()) info.SetValue(kChecksumKey, hash);
+    return !checksum_.Stopped();
 }
 
 void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder,

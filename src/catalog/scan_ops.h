@@ -111,8 +111,9 @@ private:
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
     void ReadTags(TLibFolderItem* e, const std::string& readPath,
                   const std::function<std::string()>& shownPath);
-    // The content hash, when the checksum handler claims the file.
-    void ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info);
+    // The content hash, when the checksum handler claims the file; false when
+    // Stop cut the read short.
+    bool ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info);
     bool StatusDue();
     // The entry `name` of `folder`, looked up from where the walk's last one was.
     TLibFolderItem* FindInOrder(TLibFolder* folder, std::string_view name);

@@ -135,4 +135,18 @@ TEST_F(ChecksumScan, TheBarMovesInBytesAndStopEndsTheReadWithinTheFile) {
     EXPECT_EQ(bar.Moves, (std::vector<int64_t>{block, 2 * block, 8 * block}));
     const std::string left = HashOf("big.bin", &other);
     EXPECT_TRUE(left == "" || left == "<no volume>") << left;
+
+    // An update stopped within the file keeps the hash the catalog had.
+    const std::string whole = HashOf("big.bin");
+    ASSERT_EQ(whole.size(), 32u);
+    WriteFile(root + "/big.bin", Bytes(8 * TFileChecksum::kBlockSize, 'b'));
+    bar.Moves.clear();
+    TProgressTap again(progress, bar, 3, [&] { progress.RequestStop(); });
+    TVolumeScanner u = Scanner();
+    u.UpdateVolume(lib.Tree.Root(0));
+    EXPECT_TRUE(u.Stopped());
+    ASSERT_FALSE(bar.Moves.empty());
+    // The read had begun: one block past the other file, which the volume counts already.
+    EXPECT_EQ(bar.Moves[0], block + 1);
+    EXPECT_EQ(HashOf("big.bin"), whole);
 }
