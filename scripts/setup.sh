@@ -10,7 +10,9 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev lib
                 libavformat-dev libavcodec-dev libavutil-dev libexiv2-dev)
 TEST_PACKAGES=(zip unzip libarchive-tools p7zip-full xorriso gcab bzip2 xz-utils zstd xvfb xauth
                python3 ffmpeg xxhash groff-base man-db
-               libimage-exiftool-perl imagemagick mediainfo)
+               libimage-exiftool-perl imagemagick mediainfo
+               dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils
+               libfile-mimeinfo-perl)
 
 need=()
 want=("${BUILD_PACKAGES[@]}")
