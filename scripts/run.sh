@@ -19,6 +19,7 @@ No display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so the desktop
 program cannot open its window. The command-line tool does the same catalog work:
 
   $cli --help                        # the commands
+  $cli scan --help                   # one command's options, with an example
   $cli scan discs.txc /media/cdrom   # catalog a disc as a new volume
   $cli ls discs.txc                  # the volumes of that catalog
 

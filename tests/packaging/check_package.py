@@ -28,7 +28,7 @@ REQUIRED_PATHS = [
     "usr/share/icons/hicolor/scalable/apps/tamblix.svg",
     "usr/share/tamblix/languages/Deutsch.bab",
     "usr/share/doc/tamblix/manual.html",
-]
+] + MAN_PAGES
 # Every library the programs link, as Debian names its package.
 REQUIRED_DEPENDS = ["libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
                     "libarchive13", "qt6-qpa-plugins"]
@@ -75,14 +75,14 @@ def check_control(deb):
           f"file name {os.path.basename(deb)}")
 
 
-def check_contents(deb, need_man):
+def check_contents(deb):
     listing = run(["dpkg-deb", "-c", deb]).stdout.splitlines()
     entries = {}
     for line in listing:
         parts = line.split(None, 5)
         path = parts[5].split(" -> ")[0]
         entries[path.removeprefix("./").rstrip("/")] = (parts[0], parts[1])
-    for path in REQUIRED_PATHS + (MAN_PAGES if need_man else []):
+    for path in REQUIRED_PATHS:
         found = [p for p in entries if p == path or p == path + ".gz"]
         check(found, f"the package lacks /{path}")
     for path, (mode, owner) in entries.items():
@@ -211,14 +211,12 @@ def main():
     if missing:
         print("skipped: missing " + " ".join(missing))
         return 77
-    # Manual pages are required once the build generates them.
-    need_man = os.path.exists(os.path.join(BUILD, "man", "tamblix-cli.1"))
     with tempfile.TemporaryDirectory() as tmp:
         # man drops to its own user when run as root, so the pages must be readable.
         os.chmod(tmp, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
         deb = build_package(os.path.join(tmp, "out"))
         check_control(deb)
-        check_contents(deb, need_man)
+        check_contents(deb)
         root = os.path.join(tmp, "root")
         r = run(["dpkg-deb", "-x", deb, root])
         if r.returncode != 0:
@@ -226,10 +224,7 @@ def main():
         check_programs(root)
         check_entries(root)
         check_file_types(root, tmp)
-        if need_man:
-            check_manual_pages(root)
-        else:
-            print("note: this build generates no manual pages")
+        check_manual_pages(root)
     for f in failures:
         print(f)
     return 1 if failures else 0
