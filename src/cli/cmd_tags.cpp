@@ -76,14 +76,14 @@ int CmdTags(TCliContext& ctx) {
 const TCommandDef& TagsCommand() {
     static const TCommandDef def{
         "tags",
-        "print the tag lines read from audio files",
+        "print the tag lines read from audio, video and photo files",
         "Prints, for each file, its name and below it the tag lines a scan would store for it, "
         "indented by two spaces. Files that are not regular files are skipped with a message.",
-        {{"FILE", "an audio file", false, true}},
+        {{"FILE", "an audio, video or photo file", false, true}},
         {{"--handler", TOptionKind::Value, "TITLE",
           "read every file with this handler of the shipped table",
           "the handler the file's extension selects"}},
-        {"tags song.mp3 'other song.flac'"},
+        {"tags song.mp3 'other song.flac' film.mkv photo.jpg"},
         CmdTags};
     return def;
 }
