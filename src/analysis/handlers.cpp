@@ -250,6 +250,33 @@ void THandlerList::SetExtensions(const THandlerPtr& row,
     if (THandlerPtr h = Find(row->Title); h && h != row) apply(*h);
 }
 
+THandlerPtr THandlerList::ExtensionOwner(std::string_view ext, const THandler& row) const {
+    const std::string wanted(ext);
+    for (const auto& h : items_)
+        if (!SameText(h->Title, row.Title) && h->Extensions.IndexOf(wanted) >= 0) return h;
+    return nullptr;
+}
+
+std::string THandlerList::CheckExtension(std::string_view text, const THandler& row) const {
+    std::string ext = NormalizeExtension(text);
+    bool bad = ext.size() < 2;
+    for (unsigned char ch : ext)
+        if (ch <= ' ' || ch == ';' || ch == 0x7f) bad = true;
+    if (bad) throw EMessageError("errExtBad", std::string(text));
+    if (THandlerPtr other = ExtensionOwner(ext, row))
+        throw EMessageError("errExtTaken", ext + " (" + other->Title + ")");
+    return ext;
+}
+
+std::vector<std::string> THandlerList::CheckExtensions(const std::vector<std::string>& texts,
+                                                       const THandler& row) const {
+    TStringList list{true, TDuplicates::Ignore};
+    for (const auto& t : texts)
+        list.Add(CheckExtension(t, row));
+    if (list.Count() == 0) throw EMessageError("errExtNone", row.Title);
+    return list.Lines();
+}
+
 const std::vector<std::string>& THandlerList::ReaderTitles() {
     static const std::vector<std::string> titles = {
         "MP3",  "MPG", "WMA", "WPA", "WAV",  "OGG", "APE",       "VQF",      "AAC",

@@ -102,6 +102,18 @@ public:
     void Check(const THandlerPtr& row, bool active);
     void SetExtensions(const THandlerPtr& row, const std::vector<std::string>& extensions);
 
+    // The handler other than `row` (by Title) that claims `ext`; null when none.
+    THandlerPtr ExtensionOwner(std::string_view ext, const THandler& row) const;
+    // One extension as the extension editor takes it for `row`: normalized
+    // (".MP3"); throws EMessageError "errExtBad" for "." alone or a text with
+    // a blank, ";" or a control character, and "errExtTaken" when another
+    // handler claims it (an extension belongs to one handler).
+    std::string CheckExtension(std::string_view text, const THandler& row) const;
+    // A whole new list for `row`: every extension checked, at least one
+    // ("errExtNone"); returns the normalized list.
+    std::vector<std::string> CheckExtensions(const std::vector<std::string>& texts,
+                                             const THandler& row) const;
+
     // Runs the reader step of every active handler that claims the file's
     // extension, in a fixed order, all writing into info. The archive
     // handlers are left to the scan. Returns the number of steps that read

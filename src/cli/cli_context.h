@@ -57,6 +57,8 @@ int CmdSearch(TCliContext&);
 int CmdExport(TCliContext&);
 int CmdImport(TCliContext&);
 int CmdImportCatalog(TCliContext&);
+int CmdEdit(TCliContext&);
+int CmdCollections(TCliContext&);
 
 // Message text of an error for the user ("File not found: x").
 std::string ErrorText(const std::exception& e);
@@ -70,6 +72,8 @@ void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std
 class TLibObj;
 // Loads a catalog for a command (no progress lines); throws on any failure.
 void LoadCatalogForCli(TLibObj& lib, const std::string& path);
+// Saves it (no progress lines); the old file stays whole when this fails.
+void SaveCatalogQuietly(TLibObj& lib, const std::string& path);
 bool KnownVersionFile(const std::string& path);
 
 // A text column of tab-separated output, escaped the same way by every

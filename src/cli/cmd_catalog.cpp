@@ -1,6 +1,7 @@
 #include "analysis/date_time.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_json.h"
 #include "cli/cli_progress.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -54,10 +55,26 @@ int CmdNew(TCliContext& ctx) {
 }
 
 int CmdInfo(TCliContext& ctx) {
+    bool json = ctx.TakeFlag("--json");
     auto args = ctx.Positionals(1, 1);
     TLibObj lib;
     std::string version = ReadCatalogVersion(args[0]);
     LoadCatalogForCli(lib, args[0]);
+    if (json) {
+        TJson j;
+        j["version"] = version;
+        j["volumes"] = lib.VolumeCount;
+        j["folders"] = lib.FolderCount;
+        j["files"] = lib.FileCount;
+        j["size"] = lib.TotalSize;
+        j["collections"] = lib.ColTree.TotalCount();
+        j["categories"] = lib.Categories.Count();
+        j["category"] = lib.Category;
+        j["comments"] = lib.Comments;
+        j["categoryNames"] = lib.Categories.Lines();
+        PrintJsonLine(j);
+        return 0;
+    }
     std::cout << "Version: " << version << '\n'
               << "Volumes: " << lib.VolumeCount << '\n'
               << "Folders: " << lib.FolderCount << '\n'
@@ -69,9 +86,24 @@ int CmdInfo(TCliContext& ctx) {
 }
 
 int CmdTree(TCliContext& ctx) {
+    bool json = ctx.TakeFlag("--json");
     auto args = ctx.Positionals(1, 1);
     TLibObj lib;
     LoadCatalogForCli(lib, args[0]);
+    if (json) {
+        // One object per node in the text's order; "tree" says which tree.
+        lib.Tree.ForEach([](TTreeNode* n) {
+            TJson j{{"tree", "catalog"}, {"level", n->Level()}};
+            j.update(FolderJson(FolderOf(n)));
+            PrintJsonLine(j);
+        });
+        lib.ColTree.ForEach([](TTreeNode* n) {
+            TJson j{{"tree", "collections"}, {"level", n->Level()}};
+            j.update(CollectionJson(n));
+            PrintJsonLine(j);
+        });
+        return 0;
+    }
     PrintTree(lib.Tree);
     std::cout << "Collections:\n";
     PrintTree(lib.ColTree);
@@ -81,17 +113,32 @@ int CmdTree(TCliContext& ctx) {
 int CmdLs(TCliContext& ctx) {
     bool tags = ctx.TakeFlag("--tags");
     bool recursive = ctx.TakeFlag("--recursive");
+    bool json = ctx.TakeFlag("--json");
     auto args = ctx.Positionals(1, 2);
     TLibObj lib;
     LoadCatalogForCli(lib, args[0]);
     if (args.size() == 1) {
-        for (int i = 0; i < lib.Tree.RootCount(); ++i)
-            std::cout << CliField(lib.Tree.Root(i)->Text()) << '\n';
+        for (int i = 0; i < lib.Tree.RootCount(); ++i) {
+            if (json)
+                PrintJsonLine(FolderJson(FolderOf(lib.Tree.Root(i))));
+            else
+                std::cout << CliField(lib.Tree.Root(i)->Text()) << '\n';
+        }
         return 0;
     }
     TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
     if (!node) throw EMessageError("errFNF", args[1]);
     auto list = [&](const TLibFolder* f) {
+        if (json) {
+            // Every field, tags included; "folder" names the listed folder.
+            const std::string folder = GetCatalogPath(f);
+            for (const auto& e : f->Items()) {
+                TJson j{{"folder", folder}};
+                j.update(EntryJson(e.get(), EntryTypeText(e.get())));
+                PrintJsonLine(j);
+            }
+            return;
+        }
         for (const auto& e : f->Items()) {
             std::cout << CliField(e->Caption.view()) << '\t' << CliField(EntryTypeText(e.get()))
                       << '\t' << e->Size << '\t' << FormatDateTimeISO(e->Date) << '\t'
@@ -112,7 +159,7 @@ int CmdLs(TCliContext& ctx) {
     while (!todo.empty()) {
         TTreeNode* n = todo.back();
         todo.pop_back();
-        std::cout << CliField(GetCatalogPath(FolderOf(n))) << '\n';
+        if (!json) std::cout << CliField(GetCatalogPath(FolderOf(n))) << '\n';
         list(FolderOf(n));
         for (int i = n->Count() - 1; i >= 0; --i)
             todo.push_back(n->Child(i));
@@ -144,8 +191,10 @@ const TCommandDef& InfoCommand() {
         "Prints the catalog file's version and its numbers of volumes, folders, files, bytes, "
         "collection items and categories, one \"Name: value\" line each.",
         {{"CATALOG", "the catalog file (.txc)"}},
-        {},
-        {"info music.txc"},
+        {{"--json", TOptionKind::Flag, "",
+          "one JSON document instead, with the catalog's category, comments and category names",
+          ""}},
+        {"info music.txc", "info music.txc --json"},
         CmdInfo};
     return def;
 }
@@ -157,7 +206,9 @@ const TCommandDef& TreeCommand() {
         "Prints every volume and folder, indented by two spaces a level, then a line "
         "\"Collections:\" and the collections tree.",
         {{"CATALOG", "the catalog file (.txc)"}},
-        {},
+        {{"--json", TOptionKind::Flag, "",
+          "JSON Lines instead: one object per node with every field, \"tree\" naming its tree",
+          ""}},
         {"tree music.txc"},
         CmdTree};
     return def;
@@ -174,8 +225,12 @@ const TCommandDef& LsCommand() {
          {"PATH", "a volume or folder as a catalog path, such as CD1\\music\\", true}},
         {{"--tags", TOptionKind::Flag, "", "each entry's tag lines below it, indented", ""},
          {"--recursive", TOptionKind::Flag, "",
-          "every folder below too, each after a line with its catalog path", ""}},
-        {"ls music.txc", "ls music.txc 'CD1\\music\\' --tags"},
+          "every folder below too, each after a line with its catalog path", ""},
+         {"--json", TOptionKind::Flag, "",
+          "JSON Lines instead: one object per volume or entry with every field, tags included",
+          ""}},
+        {"ls music.txc", "ls music.txc 'CD1\\music\\' --tags",
+         "ls music.txc 'CD1\\' --recursive --json"},
         CmdLs};
     return def;
 }

@@ -1,17 +1,93 @@
+#include "analysis/file_utils.h"
 #include "analysis/handlers.h"
 #include "cli/cli_context.h"
 #include "settings/global_data.h"
 #include "settings/message_error.h"
 
+#include <algorithm>
 #include <iostream>
 #include <stdexcept>
 
+namespace {
+
+// "--name TITLE VALUE", as often as given, in order.
+std::vector<std::pair<std::string, std::string>> TakePairs(TCliContext& ctx,
+                                                           const std::string& name) {
+    ctx.CheckDeclared(name, true);
+    std::vector<std::pair<std::string, std::string>> out;
+    auto& a = ctx.Args;
+    for (size_t i = 0; i < a.size();) {
+        if (a[i] != name) {
+            ++i;
+            continue;
+        }
+        if (i + 2 >= a.size()) throw EUsageError(name + " needs a handler title and a value");
+        out.emplace_back(a[i + 1], a[i + 2]);
+        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 3);
+    }
+    return out;
+}
+
+THandlerPtr Known(const THandlerList& table, const std::string& title) {
+    THandlerPtr h = table.Find(title);
+    if (!h) throw std::runtime_error("unknown handler: " + title);
+    return h;
+}
+
+// Extension lists change under the extension editor's rules; a refused one
+// throws before anything is written.
+using TPairs = std::vector<std::pair<std::string, std::string>>;
+
+bool ChangeExtensions(THandlerList& table, const TPairs& set, const TPairs& add,
+                      const TPairs& remove) {
+    bool changed = false;
+    auto apply = [&](const THandlerPtr& h, const std::vector<std::string>& texts) {
+        std::vector<std::string> list = table.CheckExtensions(texts, *h);
+        if (list != h->Extensions.Lines()) changed = true;
+        table.SetExtensions(h, list);
+    };
+    for (const auto& [title, text] : set) {
+        THandlerPtr h = Known(table, title);
+        std::vector<std::string> texts;
+        for (size_t at = 0; at <= text.size();) {
+            size_t end = std::min(text.find(';', at), text.size());
+            if (end > at) texts.push_back(text.substr(at, end - at));
+            at = end + 1;
+        }
+        apply(h, texts);
+    }
+    for (const auto& [title, text] : add) {
+        THandlerPtr h = Known(table, title);
+        std::vector<std::string> texts = h->Extensions.Lines();
+        texts.push_back(text);
+        apply(h, texts);
+    }
+    for (const auto& [title, text] : remove) {
+        THandlerPtr h = Known(table, title);
+        std::vector<std::string> texts = h->Extensions.Lines();
+        const std::string ext = NormalizeExtension(text);
+        auto it = std::find(texts.begin(), texts.end(), ext);
+        if (it == texts.end())
+            throw std::runtime_error(title + " has no extension " + (ext.empty() ? text : ext));
+        texts.erase(it);
+        apply(h, texts);
+    }
+    return changed;
+}
+
+} // namespace
+
 // handlers [--enable TITLE]... [--disable TITLE]... [--defaults]
+//          [--set-extensions TITLE '.A;.B'] [--add-extension TITLE .A]
+//          [--remove-extension TITLE .A]
 // Prints the file-type handler table, after changing it when asked.
 int CmdHandlers(TCliContext& ctx) {
     std::vector<std::string> enable = ctx.TakeOptionAll("--enable");
     std::vector<std::string> disable = ctx.TakeOptionAll("--disable");
     bool defaults = ctx.TakeFlag("--defaults");
+    TPairs set = TakePairs(ctx, "--set-extensions");
+    TPairs add = TakePairs(ctx, "--add-extension");
+    TPairs remove = TakePairs(ctx, "--remove-extension");
     ctx.Positionals(0, 0);
 
     ISettingsStore& store = ctx.Settings();
@@ -32,6 +108,8 @@ int CmdHandlers(TCliContext& ctx) {
             changed = true;
         }
     }
+
+    changed |= ChangeExtensions(table, set, add, remove);
 
     for (const auto* titles : {&enable, &disable})
         for (const auto& t : *titles)
@@ -64,12 +142,22 @@ const TCommandDef& HandlersCommand() {
         "print or change the file-type handlers",
         "Prints the file-type handler table, one tab-separated line per handler: title, "
         "active (yes or no), description and extensions. Changes are checked before anything "
-        "is written: an unknown title changes nothing.",
+        "is written: an unknown title changes nothing.\n\nExtensions are taken as the "
+        "extension editor takes them (mp3 and .Mp3 give .MP3). An extension belongs to one "
+        "handler: one that another handler claims is refused, and so are \".\" alone, texts "
+        "with blanks or \";\", and a list that would leave a handler without extensions.",
         {},
         {{"--enable", TOptionKind::Repeated, "TITLE", "switch a handler on", ""},
          {"--disable", TOptionKind::Repeated, "TITLE", "switch a handler off", ""},
-         {"--defaults", TOptionKind::Flag, "", "go back to the shipped table", ""}},
-        {"handlers --disable MP3 --enable ZIP"},
+         {"--defaults", TOptionKind::Flag, "", "go back to the shipped table", ""},
+         {"--set-extensions", TOptionKind::Repeated, "TITLE EXTS",
+          "give a handler these extensions, a list such as '.MP3;.MP2'", ""},
+         {"--add-extension", TOptionKind::Repeated, "TITLE EXT", "add one extension to a handler",
+          ""},
+         {"--remove-extension", TOptionKind::Repeated, "TITLE EXT",
+          "remove one extension from a handler (never its last)", ""}},
+        {"handlers --disable MP3 --enable ZIP", "handlers --set-extensions MP3 '.MP3;.MP3X'",
+         "handlers --remove-extension MPG .MP2 --add-extension MP3 .MP2"},
         CmdHandlers};
     return def;
 }

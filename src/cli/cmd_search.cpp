@@ -2,6 +2,7 @@
 #include "analysis/text_utils.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_json.h"
 #include "cli/cli_progress.h"
 #include "search/delimited_text.h"
 #include "search/saved_search.h"
@@ -12,9 +13,15 @@
 #include <cmath>
 #include <iostream>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace {
+
+// Column names for --sort and the keys of --json rows.
+const char* const kColumnKeys[kSearchColumnCount] = {
+    "name",     "type",     "volume",     "path",     "size",    "date",
+    "category", "comments", "duplicates", "fullname", "location"};
 
 TDateTime ParseDay(const std::string& option, const std::string& text) {
     TDateTime d;
@@ -140,9 +147,7 @@ void TakeTagRanges(TCliContext& ctx, TSearchCriteria& c) {
 }
 
 int ColumnOf(std::string text) {
-    static const char* const aliases[kSearchColumnCount] = {
-        "name",     "type",     "volume",     "path",     "size",    "date",
-        "category", "comments", "duplicates", "fullname", "location"};
+    const char* const* aliases = kColumnKeys;
     for (int i = 0; i < kSearchColumnCount; ++i)
         if (SameText(text, aliases[i]) ||
             SameText(text, kSearchColumnNames[static_cast<size_t>(i)]))
@@ -154,6 +159,50 @@ int ColumnOf(std::string text) {
     }
     throw EUsageError("--sort takes a column name (name, type, volume, path, size, date, "
                       "category, comments, duplicates, fullname, location)");
+}
+
+// One value a replace would change.
+struct TReplaceChange {
+    TLibFolderItem* Entry;
+    bool Category; // else the comments
+    const char* Field;
+    std::string Old;
+    const std::string* New;
+};
+
+std::vector<TReplaceChange> ReplaceChanges(const TSearchCriteria& c,
+                                           const std::vector<TSearchRow>& rows) {
+    std::vector<TReplaceChange> out;
+    for (const auto& row : rows) {
+        TLibFolderItem* e = row.Entry;
+        if (c.ReplaceCategory && e->Category.view() != c.ReplaceCategoryText)
+            out.push_back({e, true, "category", e->Category.str(), &c.ReplaceCategoryText});
+        if (c.ReplaceComments && e->Comments.view() != c.ReplaceCommentsText)
+            out.push_back({e, false, "comments", e->Comments.str(), &c.ReplaceCommentsText});
+    }
+    return out;
+}
+
+void PrintChanges(const std::vector<TReplaceChange>& changes, bool json) {
+    for (const auto& ch : changes) {
+        const std::string path = GetEntryCatalogPath(ch.Entry);
+        if (json)
+            PrintJsonLine(
+                TJson{{"path", path}, {"field", ch.Field}, {"old", ch.Old}, {"new", *ch.New}});
+        else
+            std::cout << CliField(path) << '\t' << ch.Field << '\t' << CliField(ch.Old) << '\t'
+                      << CliField(*ch.New) << '\n';
+    }
+}
+
+// Whether the found entries get the new values: --yes, or a "y" on a terminal.
+// Without a terminal and without --yes the command was refused before it ran.
+bool ConfirmReplace(size_t entries, bool yes) {
+    if (yes) return true;
+    TCliQuestions questions(TAnswer::No);
+    std::string text = "Replace in " + std::to_string(entries) + " found " +
+                       (entries == 1 ? "entry" : "entries") + " and save the catalog?";
+    return questions.Ask("", text, TButtons::YesNo) == TAnswer::Yes;
 }
 
 } // namespace
@@ -196,7 +245,16 @@ int CmdSearch(TCliContext& ctx) {
     std::string savePath, sortText;
     bool save = ctx.TakeOption("--save", savePath);
     bool sort = ctx.TakeOption("--sort", sortText);
+    bool json = ctx.TakeFlag("--json");
+    bool dryRun = ctx.TakeFlag("--dry-run");
+    bool yes = ctx.TakeFlag("--yes");
     auto args = ctx.Positionals(1, 1);
+    const bool replacing = c.ReplaceCategory || c.ReplaceComments;
+    if (dryRun && !replacing)
+        throw EUsageError("--dry-run goes with --replace-category or --replace-comments");
+    // A script must say so: nothing is replaced behind the back of a pipe.
+    if (replacing && !dryRun && !yes && !TCliQuestions::Interactive())
+        throw EUsageError("replacing without a terminal to ask needs --yes (or --dry-run)");
 
     int sortColumn = -1;
     bool descending = false;
@@ -232,19 +290,59 @@ int CmdSearch(TCliContext& ctx) {
     engine.Format.MBText = GetMessageText("infoStrMB");
     TSearchResults results(lib);
 
+    // The search itself replaces nothing: the rows are asked about first.
+    TSearchCriteria find = c;
+    find.ReplaceCategory = find.ReplaceComments = false;
     std::string failure;
     try {
-        engine.Run(c, results, in.empty() ? nullptr : &selected);
+        engine.Run(find, results, in.empty() ? nullptr : &selected);
     } catch (const EMessageError& e) {
         if (e.Key != "infoCancel") throw;
         failure = GetMessageText(e.Key, e.Arg); // the rows so far are still printed
+    }
+    if (replacing && failure.empty()) {
+        std::vector<TReplaceChange> changes = ReplaceChanges(c, results.Rows);
+        if (dryRun) {
+            PrintChanges(changes, json);
+            if (!json)
+                std::cout << "Changes: " << changes.size() << "\tResults: " << results.Rows.size()
+                          << "\tnothing saved\n";
+            return 0;
+        }
+        if (!changes.empty()) {
+            std::set<const TLibFolderItem*> entries;
+            for (const auto& ch : changes)
+                entries.insert(ch.Entry);
+            if (ConfirmReplace(entries.size(), yes)) {
+                for (const auto& ch : changes)
+                    (ch.Category ? ch.Entry->Category : ch.Entry->Comments) = *ch.New;
+                lib.Modified = true;
+            } else {
+                std::cerr << "tamblix-cli: nothing replaced, the catalog is unchanged\n";
+            }
+        }
     }
     if (sortColumn >= 0) {
         TSortState state;
         SortRows(results.Visible(), sortColumn, state);
         if (descending) SortRows(results.Visible(), sortColumn, state);
     }
-    if (c.Mode == TSearchMode::Collections) {
+    if (json) {
+        // Rows only: the counts line is for people; a script counts the lines.
+        if (c.Mode == TSearchMode::Collections) {
+            for (TTreeNode* n : results.CollectionRows)
+                PrintJsonLine(CollectionJson(n));
+        } else {
+            for (const auto& row : results.Visible()) {
+                TJson j;
+                for (int col = 0; col < kSearchColumnCount; ++col)
+                    j[kColumnKeys[col]] = results.CellText(row, col, engine.Format);
+                j["bytes"] = row.Entry->Size;
+                j["entry"] = GetEntryCatalogPath(row.Entry);
+                PrintJsonLine(j);
+            }
+        }
+    } else if (c.Mode == TSearchMode::Collections) {
         for (TTreeNode* n : results.CollectionRows)
             std::cout << CliField(n->Text()) << '\n';
     } else {
@@ -256,11 +354,13 @@ int CmdSearch(TCliContext& ctx) {
             std::cout << '\n';
         }
     }
-    auto status = results.StatusTexts(engine.Format);
-    for (size_t i = 0; i < status.size(); ++i)
-        std::cout << (i ? "\t" : "") << status[i];
-    if (results.Unhashed >= 0) std::cout << '\t' << results.UnhashedText();
-    std::cout << '\n';
+    if (!json) {
+        auto status = results.StatusTexts(engine.Format);
+        for (size_t i = 0; i < status.size(); ++i)
+            std::cout << (i ? "\t" : "") << status[i];
+        if (results.Unhashed >= 0) std::cout << '\t' << results.UnhashedText();
+        std::cout << '\n';
+    }
     if (!failure.empty()) throw EMessageError("infoCancel");
     if (lib.Modified) {
         TCliProgress quiet;
@@ -278,7 +378,8 @@ const TCommandDef& SearchCommand() {
         "category, comments, duplicates, full name, location), then a line of counts. Texts are "
         "escaped as every command escapes them: \\\\, \\t, \\n, \\xNN.\n\nText criteria match "
         "anywhere in the text, ignoring case; --category matches the whole text. Given criteria "
-        "must all match.",
+        "must all match.\n\nReplacing asks on a terminal before it saves; without a terminal "
+        "it needs --yes, so that a script never saves by accident.",
         {{"CATALOG", "the catalog file (.txc)"}},
         {{"--name", TOptionKind::Value, "T", "the entry's name contains T", ""},
          {"--volume", TOptionKind::Value, "T", "the volume's name contains T", ""},
@@ -312,16 +413,27 @@ const TCommandDef& SearchCommand() {
           "'--duplicates names': same name",
           "off; names when on"},
          {"--replace-category", TOptionKind::Value, "T",
-          "overwrite the found entries' category and save the catalog", ""},
+          "overwrite the found entries' category and save the catalog (asks on a terminal)", ""},
          {"--replace-comments", TOptionKind::Value, "T",
-          "overwrite the found entries' comments and save the catalog", ""},
+          "overwrite the found entries' comments and save the catalog (asks on a terminal)", ""},
+         {"--dry-run", TOptionKind::Flag, "",
+          "with --replace-*: print each value that would change (path, field, old, new) and "
+          "save nothing",
+          ""},
+         {"--yes", TOptionKind::Flag, "",
+          "with --replace-*: replace without asking; needed when no terminal can be asked", ""},
+         {"--json", TOptionKind::Flag, "",
+          "JSON Lines instead: one object per row with the columns by name, \"bytes\" and "
+          "\"entry\"; no counts line",
+          ""},
          {"--sort", TOptionKind::Value, "COLUMN[:desc]",
           "sort by name, type, volume, path, size, date, category, comments, duplicates, "
           "fullname or location",
           "catalog order"},
          {"--save", TOptionKind::Value, "FILE.TXS", "save the criteria as a saved search", ""}},
         {"search music.txc --name beatles --size '>' 5000000 --sort size:desc",
-         "search music.txc --anywhere live --in 'CD1\\music'"},
+         "search music.txc --anywhere live --in 'CD1\\music'",
+         "search music.txc --type mp3 --replace-category Music --dry-run"},
         CmdSearch};
     return def;
 }

@@ -1,5 +1,7 @@
 #include "analysis/handlers.h"
+#include "analysis/name_text.h"
 #include "cli/cli_context.h"
+#include "cli/cli_json.h"
 #include "settings/message_error.h"
 #include "tags/reader_steps.h"
 #include "tags/tag_info.h"
@@ -14,6 +16,7 @@
 int CmdTags(TCliContext& ctx) {
     std::string handler;
     bool forced = ctx.TakeOption("--handler", handler);
+    bool json = ctx.TakeFlag("--json");
     std::vector<std::string> files = ctx.Positionals(1, SIZE_MAX);
 
     THandlerList table;
@@ -57,12 +60,19 @@ int CmdTags(TCliContext& ctx) {
             RunReaderStep(handler, f, info);
         else
             table.ProcessFile(f, info);
-        out += CliField(f);
-        out += '\n';
-        for (const auto& line : info.Values()) {
-            out += "  ";
-            out += CliField(line);
+        if (json) {
+            // The name as a caption: bytes that are not UTF-8 keep their stand-ins.
+            TJson j{{"file", nametext::DiskToCaption(f)}, {"tags", info.Values()}};
+            out += j.dump(-1, ' ', false, TJson::error_handler_t::replace);
             out += '\n';
+        } else {
+            out += CliField(f);
+            out += '\n';
+            for (const auto& line : info.Values()) {
+                out += "  ";
+                out += CliField(line);
+                out += '\n';
+            }
         }
         if (out.size() > (1 << 16)) {
             std::cout << out;
@@ -82,8 +92,10 @@ const TCommandDef& TagsCommand() {
         {{"FILE", "an audio, video or photo file", false, true}},
         {{"--handler", TOptionKind::Value, "TITLE",
           "read every file with this handler of the shipped table",
-          "the handler the file's extension selects"}},
-        {"tags song.mp3 'other song.flac' film.mkv photo.jpg"},
+          "the handler the file's extension selects"},
+         {"--json", TOptionKind::Flag, "",
+          "JSON Lines instead: one object per file, {\"file\": NAME, \"tags\": [LINES]}", ""}},
+        {"tags song.mp3 'other song.flac' film.mkv photo.jpg", "tags --json song.mp3"},
         CmdTags};
     return def;
 }

@@ -116,9 +116,10 @@ std::vector<std::string> TCommandDef::Spellings() const {
 
 const std::vector<const TCommandDef*>& AllCommands() {
     static const std::vector<const TCommandDef*> all = {
-        &NewCommand(),    &InfoCommand(),   &TreeCommand(),     &LsCommand(),
-        &ScanCommand(),   &UpdateCommand(), &HandlersCommand(), &TagsCommand(),
-        &SearchCommand(), &ExportCommand(), &ImportCommand(),   &ImportCatalogCommand(),
+        &NewCommand(),    &InfoCommand(),        &TreeCommand(),     &LsCommand(),
+        &ScanCommand(),   &UpdateCommand(),      &HandlersCommand(), &TagsCommand(),
+        &SearchCommand(), &ExportCommand(),      &ImportCommand(),   &ImportCatalogCommand(),
+        &EditCommand(),   &CollectionsCommand(),
     };
     return all;
 }

@@ -79,3 +79,5 @@ const TCommandDef& SearchCommand();
 const TCommandDef& ExportCommand();
 const TCommandDef& ImportCommand();
 const TCommandDef& ImportCatalogCommand();
+const TCommandDef& EditCommand();
+const TCommandDef& CollectionsCommand();

@@ -1,5 +1,6 @@
 #include "ui/collection_commands.h"
 
+#include "catalog/collection_edits.h"
 #include "catalog/lib_obj.h"
 #include "platform/shell_services.h"
 #include "settings/global_data.h"
@@ -27,18 +28,6 @@ std::vector<int> RowPath(const TTreeNode* n) {
     for (; n; n = n->Parent())
         rows.insert(rows.begin(), n->Index());
     return rows;
-}
-
-// The nodes not below another of the nodes.
-std::vector<TTreeNode*> TopNodes(const std::vector<TTreeNode*>& nodes) {
-    std::vector<TTreeNode*> top;
-    for (TTreeNode* n : nodes) {
-        bool covered = false;
-        for (TTreeNode* m : nodes)
-            if (m != n && n->HasAsAncestor(m)) covered = true;
-        if (!covered) top.push_back(n);
-    }
-    return top;
 }
 
 } // namespace
@@ -81,14 +70,8 @@ void TCollectionCommands::NewMemo() {
     if (!TfrmMemo::EditItem(host_.Window(), host_.Store(), memo, CollectionImageList())) return;
     TTreeNode* added = nullptr;
     host_.RunBusy([&] {
-        std::string caption =
-            memo.Caption.empty() ? GetMessageText("infoDefNewMemo") : memo.Caption;
-        added = host_.Lib().AddCollection(sel, caption);
-        if (TLibColItem* c = ColItemOf(added)) {
-            c->URL = memo.URL;
-            c->MemoText = memo.MemoText;
-            c->ImageIndex = memo.ImageIndex;
-        }
+        added = AddMemo(host_.Lib(), sel, memo.Caption, memo.URL, memo.MemoText, memo.ImageIndex,
+                        GetMessageText("infoDefNewMemo"));
         if (sel) sel->Expanded = true;
     });
     views.RestoreExpansion(true);
@@ -118,7 +101,7 @@ void TCollectionCommands::Delete() {
         return;
     std::vector<int> parentRows = RowPath(nodes.front()->Parent());
     host_.RunBusy([&] {
-        host_.Lib().DeleteColNodes(TopNodes(nodes));
+        host_.Lib().DeleteColNodes(nodes);
         host_.Lib().Modified = true;
         host_.AfterBusy().ColRows = parentRows;
     });
@@ -170,8 +153,7 @@ void TCollectionCommands::Drop(const QString& source, TTreeNode* target) {
     TMainViews& views = host_.Views();
     if (source == QLatin1String("tvCol")) {
         TTreeNode* moving = views.SelectedColNode();
-        // A node cannot go onto itself or below itself.
-        if (!moving || !target || moving == target || target->HasAsAncestor(moving)) return;
+        if (!target || !CanDropColNode(moving, target)) return;
         bool moved = false;
         host_.RunBusy([&] {
             moved = lib.MoveColNode(moving, target);

@@ -75,5 +75,6 @@ void THandlerView::EditCurrent() {
 void THandlerView::EditRow(int row) {
     THandlerPtr h = RowHandler(row);
     if (!h) return;
-    if (auto ext = TfrmFileExtProp::EditHandler(window(), store_, *h)) SetRowExtensions(row, *ext);
+    if (auto ext = TfrmFileExtProp::EditHandler(window(), store_, *h, &handlers_))
+        SetRowExtensions(row, *ext);
 }

@@ -2,6 +2,7 @@
 
 #include "analysis/file_utils.h"
 #include "analysis/handlers.h"
+#include "settings/message_error.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
@@ -9,6 +10,7 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QInputDialog>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
@@ -52,12 +54,28 @@ void TfrmFileExtProp::Refill(int select) {
     if (lbExt_->count() > 0) lbExt_->setCurrentRow(std::clamp(select, 0, lbExt_->count() - 1));
 }
 
-void TfrmFileExtProp::AddExtension(const QString& text) {
+void TfrmFileExtProp::CheckAgainst(const THandlerList* table, const std::string& title) {
+    table_ = table;
+    title_ = title;
+}
+
+QString TfrmFileExtProp::AddExtension(const QString& text) {
     std::string n = NormalizeExtension(Ss(text));
-    // "." alone names no extension.
-    if (n.size() < 2) return;
+    if (n.empty()) return {};
+    if (table_) {
+        THandler row;
+        row.Title = title_;
+        try {
+            n = table_->CheckExtension(Ss(text), row);
+        } catch (const EMessageError& e) {
+            return DlgErrorText(e);
+        }
+    } else if (n.size() < 2) {
+        return {}; // "." alone names no extension
+    }
     list_.Add(n);
     Refill(list_.IndexOf(n));
+    return {};
 }
 
 void TfrmFileExtProp::DeleteSelected() {
@@ -72,18 +90,24 @@ void TfrmFileExtProp::tbAddClick() {
     bool ok = false;
     QString text =
         QInputDialog::getText(this, windowTitle(), windowTitle(), QLineEdit::Normal, {}, &ok);
-    if (ok) AddExtension(text);
+    if (!ok) return;
+    QString refused = AddExtension(text);
+    if (!refused.isEmpty()) QMessageBox::warning(this, windowTitle(), refused);
 }
 
-std::optional<std::vector<std::string>> TfrmFileExtProp::Edit(const THandler& handler) {
+std::optional<std::vector<std::string>> TfrmFileExtProp::Edit(const THandler& handler,
+                                                              const THandlerList* table) {
     setWindowTitle(Qs(handler.Description));
+    CheckAgainst(table, handler.Title);
     SetExtensions(handler.Extensions.Lines());
     if (exec() != QDialog::Accepted) return std::nullopt;
     return Extensions();
 }
 
-std::optional<std::vector<std::string>>
-TfrmFileExtProp::EditHandler(QWidget* parent, ISettingsStore& store, const THandler& handler) {
+std::optional<std::vector<std::string>> TfrmFileExtProp::EditHandler(QWidget* parent,
+                                                                     ISettingsStore& store,
+                                                                     const THandler& handler,
+                                                                     const THandlerList* table) {
     TfrmFileExtProp dlg(store, parent);
-    return dlg.Edit(handler);
+    return dlg.Edit(handler, table);
 }

@@ -2,6 +2,7 @@
 
 #include "analysis/string_list.h"
 #include "analysis/text_utils.h"
+#include "catalog/catalog_edits.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "settings/global_data.h"
@@ -548,6 +549,13 @@ bool TfrmProperties::WriteChanges() {
     for (int i = 0; i < kEditableCount; ++i)
         marks_[static_cast<size_t>(i)] = EditableText(i) != snapshot_[static_cast<size_t>(i)];
     auto text = [this](int i) { return Ss(EditableText(i)); };
+    // The marked fields of a category and comments pair, for the shared rules.
+    auto markedTexts = [&](int cat, int com) {
+        TTextEdit edit;
+        if (Marked(cat)) edit.Category = text(cat);
+        if (Marked(com)) edit.Comments = text(com);
+        return edit;
+    };
 
     // Tags: captions back to keys. Rows that came from the entries keep the key
     // they were read with (a caption may name several keys); rows added here
@@ -579,17 +587,9 @@ bool TfrmProperties::WriteChanges() {
     changed_ |= Put(lib.Comments, Marked(eLibCom), text(eLibCom));
 
     // List entries.
-    const std::string fileCat = text(eFileCat), fileCom = text(eFileCom);
+    const TTextEdit fileEdit = markedTexts(eFileCat, eFileCom);
     for (TLibFolderItem* e : target_.Entries) {
-        if (e->IsFolder && e->Owner && e->Owner->Node) {
-            if (TTreeNode* sub = e->Owner->Node->FindChild(e->Caption.view())) {
-                TLibFolder* f = FolderOf(sub);
-                changed_ |= Put(f->Comments, Marked(eFileCom), fileCom);
-                changed_ |= Put(f->Category, Marked(eFileCat), fileCat);
-            }
-        }
-        changed_ |= Put(e->Comments, Marked(eFileCom), fileCom);
-        changed_ |= Put(e->Category, Marked(eFileCat), fileCat);
+        changed_ |= SetEntryTexts(e, fileEdit);
         std::string before = e->TagInfo.Text();
         StoreValues(edited, e->TagInfo);
         if (!removed.empty()) {
@@ -605,22 +605,14 @@ bool TfrmProperties::WriteChanges() {
     }
 
     // Catalog-tree nodes.
-    const std::string catCat = text(eCatCat), catCom = text(eCatCom);
+    const TTextEdit nodeEdit = markedTexts(eCatCat, eCatCom);
     for (TTreeNode* n : target_.Nodes) {
         TLibFolder* f = FolderOf(n);
         if (!f) continue;
-        changed_ |= Put(f->Comments, Marked(eCatCom), catCom);
-        changed_ |= Put(f->Category, Marked(eCatCat), catCat);
+        changed_ |= SetFolderTexts(f, nodeEdit);
         if (cb_rec_fol->isChecked()) {
             lib.PropagateCategoryComments(f, cb_rec_folow->isChecked());
             changed_ = true;
-        }
-        // The folder's entry in its parent's list shows the same values.
-        if (f->Parent) {
-            if (TLibFolderItem* e = f->Parent->FindItem(f->Caption)) {
-                changed_ |= Put(e->Comments, Marked(eCatCom), catCom);
-                changed_ |= Put(e->Category, Marked(eCatCat), catCat);
-            }
         }
     }
 

@@ -306,3 +306,33 @@ TEST_F(ProcessFileTest, TheLinkedReadersRunWithoutThrowing) {
     TTagInfo info;
     EXPECT_NO_THROW(list_.ProcessFile(Touch("z.flac"), info));
 }
+
+TEST(Handlers, AnExtensionBelongsToOneHandler) {
+    THandlerList list;
+    list.SetDefaults();
+    const THandler& mp3 = *list.Find("MP3");
+    EXPECT_EQ(list.CheckExtension(" mp3 ", mp3), ".MP3"); // its own
+    EXPECT_EQ(list.CheckExtension("mp3x", mp3), ".MP3X");
+    EXPECT_EQ(list.CheckExtension(".tar.lz", mp3), ".TAR.LZ");
+    EXPECT_EQ(list.ExtensionOwner(".MP2", mp3)->Title, "MPG");
+    EXPECT_EQ(list.ExtensionOwner(".MP3", mp3), nullptr);
+    auto refusal = [&](const std::string& text) {
+        try {
+            list.CheckExtension(text, mp3);
+        } catch (const EMessageError& e) {
+            return e.Key + " " + e.Arg;
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(refusal("mp2"), "errExtTaken .MP2 (MPG)");
+    EXPECT_EQ(refusal(".tar.gz"), "errExtTaken .TAR.GZ (Archives)");
+    for (const char* bad : {"", ".", "  .  ", ".a b", ".a;b", ".a\tb", "\x7f"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(refusal(bad).substr(0, 9), "errExtBad");
+    }
+    // A whole list: normalized, sorted, without repeats, and never empty.
+    EXPECT_EQ(list.CheckExtensions({".mp3", "MPX", "mp3"}, mp3),
+              (std::vector<std::string>{".MP3", ".MPX"}));
+    EXPECT_THROW(list.CheckExtensions({}, mp3), EMessageError);
+    EXPECT_THROW(list.CheckExtensions({".mp3", ".zip"}, mp3), EMessageError);
+}

@@ -58,7 +58,7 @@ TEST(RoundTrip, ExportThenImportRebuildsTheSameCatalog) {
         "Volume,VolumeSerialNo,Path,Name,Size,Date,Category,Comments,Location,Type,FilePath";
     // Categories and comments travel too: give some entries one.
     Cli({"search", cat1, "--type", "txt", "--replace-category", "Texts, \"plain\"",
-         "--replace-comments", "read me"},
+         "--replace-comments", "read me", "--yes"},
         rc);
     ASSERT_EQ(rc, 0);
     for (const char* sep : {"comma", "tab", ";;"}) {

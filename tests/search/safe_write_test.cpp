@@ -194,7 +194,7 @@ TEST_F(ReadOnlyFolder, SavingSaysTheFolderIsReadOnlyAndKeepsTheFile) {
     if (!run.AsNobody) ::chmod(tmp.File("ro").c_str(), 0555);
     const std::string before = ReadFile(cat);
     // A search that replaces categories saves the catalog.
-    run.Args = {"search", cat, "--replace-category", "X"};
+    run.Args = {"search", cat, "--replace-category", "X", "--yes"};
     EXPECT_EQ(run.Run(), 1);
     const std::string err = ReadFile(run.Err);
     EXPECT_NE(err.find("is read-only"), std::string::npos) << err;

@@ -62,7 +62,7 @@ TEST(SaveKill, AKilledSaveLeavesTheOldCatalogWhole) {
     TCliRun run;
     run.Settings = tmp.File("s.ini");
     // Loads, sets every category and saves.
-    run.Args = {"search", cat, "--replace-category", "new"};
+    run.Args = {"search", cat, "--replace-category", "new", "--yes"};
 
     // One whole run tells how long the save takes here (sanitizers are slow).
     auto start = std::chrono::steady_clock::now();

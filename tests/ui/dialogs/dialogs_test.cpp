@@ -381,6 +381,18 @@ private slots:
         dlg.DeleteSelected(); // the last one stays
         QCOMPARE(dlg.Extensions(), (std::vector<std::string>{".MP4"}));
 
+        // Against the table, another handler's extension is refused with the reason.
+        THandlerList table;
+        table.SetDefaults();
+        TfrmFileExtProp checked(store);
+        checked.SetExtensions({".MP3"});
+        checked.CheckAgainst(&table, "MP3");
+        QVERIFY(checked.AddExtension(QStringLiteral("mp2")).contains(QStringLiteral("(MPG)")));
+        QVERIFY(!checked.AddExtension(QStringLiteral(".a;b")).isEmpty());
+        QVERIFY(checked.AddExtension(QStringLiteral("mp3x")).isEmpty());
+        QVERIFY(checked.AddExtension(QStringLiteral("MP3")).isEmpty()); // its own
+        QCOMPARE(checked.Extensions(), (std::vector<std::string>{".MP3", ".MP3X"}));
+
         // Edit: OK hands the list back, Cancel nothing.
         OnNextModal([&](QWidget* w) {
             auto* d = qobject_cast<TfrmFileExtProp*>(w);

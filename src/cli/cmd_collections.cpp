@@ -1,0 +1,172 @@
+#include "analysis/name_text.h"
+#include "catalog/catalog_edits.h"
+#include "catalog/collection_edits.h"
+#include "catalog/lib_obj.h"
+#include "cli/cli_context.h"
+#include "cli/cli_json.h"
+#include "settings/message_error.h"
+#include "settings/message_table.h"
+
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+
+bool IsTopLevel(const std::string& path) {
+    return path.empty() || path.find_first_not_of('\\') == std::string::npos;
+}
+
+TTreeNode* NodeOf(const TLibObj& lib, const std::string& path) {
+    TTreeNode* n = IsTopLevel(path) ? nullptr : FindColNodeByPath(lib, path);
+    if (!n) throw std::runtime_error("no such collection: " + path);
+    return n;
+}
+
+// The parent named by PATH; null for the top level.
+TTreeNode* ParentOf(const TLibObj& lib, const std::string& path) {
+    return IsTopLevel(path) ? nullptr : NodeOf(lib, path);
+}
+
+const char* KindText(const TLibColItem* c) {
+    switch (c ? c->Kind : TLibColItem::kMemo) {
+    case TLibColItem::kVolumeLink:
+        return "volume-link";
+    case TLibColItem::kFolderLink:
+        return "folder-link";
+    case TLibColItem::kFileLink:
+        return "file-link";
+    case TLibColItem::kArchiveLink:
+        return "archive-link";
+    default:
+        return "collection";
+    }
+}
+
+void List(const TLibObj& lib, bool json) {
+    lib.ColTree.ForEach([&](TTreeNode* n) {
+        if (json) return PrintJsonLine(CollectionJson(n));
+        const TLibColItem* c = ColItemOf(n);
+        std::cout << CliField(GetColPath(n)) << '\t' << KindText(c) << '\t'
+                  << CliField(c ? c->LinkPath : "") << '\t' << CliField(c ? c->URL : "") << '\n';
+    });
+}
+
+TTreeNode* Create(TLibObj& lib, const std::string& path) {
+    std::vector<std::string> parts = nametext::SplitCatalogPath(path);
+    if (parts.empty()) throw EUsageError("create needs a collection path");
+    if (FindColNodeByPath(lib, path)) throw std::runtime_error("already there: " + path);
+    TTreeNode* node = nullptr;
+    std::string sofar;
+    for (const std::string& caption : parts) {
+        sofar += nametext::CaptionToPathPart(caption) + "\\";
+        TTreeNode* next = FindColNodeByPath(lib, sofar);
+        node = next ? next : lib.AddCollection(node, caption);
+    }
+    return node;
+}
+
+} // namespace
+
+// collections SUBCOMMAND CATALOG ...: the collections tree from the command
+// line, under the window's rules. Nothing is saved unless every argument is right.
+int CmdCollections(TCliContext& ctx) {
+    bool json = ctx.TakeFlag("--json");
+    std::string url, memo;
+    bool hasUrl = ctx.TakeOption("--url", url);
+    bool hasMemo = ctx.TakeOption("--memo", memo);
+    auto args = ctx.Positionals(2, SIZE_MAX);
+    const std::string& sub = args[0];
+    const std::string& catalog = args[1];
+    auto need = [&](size_t min, size_t max) {
+        if (args.size() < min + 2) throw EUsageError("collections " + sub + ": missing argument");
+        if (args.size() > max + 2)
+            throw EUsageError("collections " + sub + ": unexpected argument " + args[max + 2]);
+    };
+    if ((hasUrl || hasMemo) && sub != "add-memo")
+        throw EUsageError("--url and --memo go with add-memo");
+    if (json && sub != "list") throw EUsageError("--json goes with list");
+
+    TLibObj lib;
+    if (sub == "list") {
+        need(0, 0);
+        LoadCatalogForCli(lib, catalog);
+        List(lib, json);
+        return 0;
+    }
+    if (sub == "create") {
+        need(1, 1);
+        LoadCatalogForCli(lib, catalog);
+        Create(lib, args[2]);
+    } else if (sub == "add") {
+        need(2, SIZE_MAX - 4);
+        LoadCatalogForCli(lib, catalog);
+        TTreeNode* parent = NodeOf(lib, args[2]);
+        std::vector<TCatalogTarget> targets;
+        for (size_t i = 3; i < args.size(); ++i) {
+            TCatalogTarget t = FindCatalogTarget(lib, args[i]);
+            if (!t) throw EMessageError("errFNF", args[i]);
+            targets.push_back(t);
+        }
+        for (const TCatalogTarget& t : targets)
+            LinkCatalogTarget(lib, parent, t);
+    } else if (sub == "add-memo") {
+        need(2, 2);
+        LoadCatalogForCli(lib, catalog);
+        AddMemo(lib, ParentOf(lib, args[2]), args[3], url, memo, -1,
+                GetMessageText("infoDefNewMemo"));
+    } else if (sub == "rename") {
+        need(2, 2);
+        if (args[3].empty()) throw EUsageError("a collection needs a name");
+        LoadCatalogForCli(lib, catalog);
+        lib.RenameColNode(NodeOf(lib, args[2]), args[3]);
+    } else if (sub == "move") {
+        need(2, 2);
+        LoadCatalogForCli(lib, catalog);
+        TTreeNode* moving = NodeOf(lib, args[2]);
+        TTreeNode* target = ParentOf(lib, args[3]);
+        if (!CanDropColNode(moving, target) || !lib.MoveColNode(moving, target))
+            throw std::runtime_error("a collection cannot go onto itself or below itself: " +
+                                     args[3]);
+    } else if (sub == "delete") {
+        need(1, SIZE_MAX - 4);
+        LoadCatalogForCli(lib, catalog);
+        std::vector<TTreeNode*> nodes;
+        for (size_t i = 2; i < args.size(); ++i)
+            nodes.push_back(NodeOf(lib, args[i]));
+        lib.DeleteColNodes(nodes);
+    } else {
+        throw EUsageError("collections: unknown subcommand " + sub +
+                          " (list, create, add, add-memo, rename, move, delete)");
+    }
+    SaveCatalogQuietly(lib, catalog);
+    return 0;
+}
+
+const TCommandDef& CollectionsCommand() {
+    static const TCommandDef def{
+        "collections",
+        "list, create, add to, rename, move and delete collections",
+        "A collection path joins captions with \"\\\" (Shelf\\Films); \"\\\" alone is the top "
+        "level. Subcommands:\n\n"
+        "list CATALOG: every collection node: path, kind, linked catalog path, URL.\n\n"
+        "create CATALOG PATH: a collection, with the missing ones above it.\n\n"
+        "add CATALOG PATH CATALOGPATH...: links to volumes, folders or files (CD1, CD1\\music, "
+        "CD1\\music\\a.mp3).\n\n"
+        "add-memo CATALOG PATH CAPTION: a memo item under PATH.\n\n"
+        "rename CATALOG PATH NEWNAME.\n\n"
+        "move CATALOG PATH NEWPARENT: refused onto itself or below itself, as in the window.\n\n"
+        "delete CATALOG PATH...: with everything below.\n\n"
+        "Nothing is saved unless every argument is right.",
+        {{"SUBCOMMAND", "list, create, add, add-memo, rename, move or delete"},
+         {"CATALOG", "the catalog file (.txc)"},
+         {"ARG", "what the subcommand takes", true, true}},
+        {{"--json", TOptionKind::Flag, "", "with list: JSON Lines, one object per node", ""},
+         {"--url", TOptionKind::Value, "URL", "with add-memo: the memo item's link", ""},
+         {"--memo", TOptionKind::Value, "TEXT", "with add-memo: the memo item's text", ""}},
+        {"collections create music.txc 'Shelf\\Jazz'",
+         "collections add music.txc 'Shelf\\Jazz' 'CD1\\jazz' 'CD2\\best.flac'",
+         "collections add-memo music.txc '\\' 'To buy' --url https://example.org",
+         "collections move music.txc 'Shelf\\Jazz' '\\'", "collections list music.txc --json"},
+        CmdCollections};
+    return def;
+}
