@@ -40,28 +40,28 @@ TJson EntryJson(const TLibFolderItem* e, const std::string& type) {
     return j;
 }
 
+const char* ColKindText(const TLibColItem* c) {
+    switch (c ? c->Kind : TLibColItem::kMemo) {
+    case TLibColItem::kVolumeLink:
+        return "volume-link";
+    case TLibColItem::kFolderLink:
+        return "folder-link";
+    case TLibColItem::kFileLink:
+        return "file-link";
+    case TLibColItem::kArchiveLink:
+        return "archive-link";
+    default:
+        return "collection"; // a plain collection or a memo item (url, memo)
+    }
+}
+
 TJson CollectionJson(const TTreeNode* node) {
     TJson j;
     j["name"] = node->Text();
     j["path"] = GetColPath(node);
     const TLibColItem* c = ColItemOf(node);
     if (!c) return j;
-    switch (c->Kind) {
-    case TLibColItem::kVolumeLink:
-        j["kind"] = "volume-link";
-        break;
-    case TLibColItem::kFolderLink:
-        j["kind"] = "folder-link";
-        break;
-    case TLibColItem::kFileLink:
-        j["kind"] = "file-link";
-        break;
-    case TLibColItem::kArchiveLink:
-        j["kind"] = "archive-link";
-        break;
-    default:
-        j["kind"] = "collection"; // a plain collection or a memo item (url, memo)
-    }
+    j["kind"] = ColKindText(c);
     j["link"] = c->LinkPath;
     j["url"] = c->URL;
     j["memo"] = c->MemoText;

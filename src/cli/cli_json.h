@@ -20,5 +20,8 @@ void PrintJsonLine(const TJson& row);
 TJson FolderJson(const TLibFolder* folder);
 // An entry of a folder's list, its tag lines included.
 TJson EntryJson(const TLibFolderItem* entry, const std::string& type);
+class TLibColItem;
+// "collection" (memo items too), "volume-link", "folder-link", "file-link", "archive-link".
+const char* ColKindText(const TLibColItem* item);
 // A node of the collections tree.
 TJson CollectionJson(const TTreeNode* node);

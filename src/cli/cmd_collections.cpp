@@ -27,26 +27,11 @@ TTreeNode* ParentOf(const TLibObj& lib, const std::string& path) {
     return IsTopLevel(path) ? nullptr : NodeOf(lib, path);
 }
 
-const char* KindText(const TLibColItem* c) {
-    switch (c ? c->Kind : TLibColItem::kMemo) {
-    case TLibColItem::kVolumeLink:
-        return "volume-link";
-    case TLibColItem::kFolderLink:
-        return "folder-link";
-    case TLibColItem::kFileLink:
-        return "file-link";
-    case TLibColItem::kArchiveLink:
-        return "archive-link";
-    default:
-        return "collection";
-    }
-}
-
 void List(const TLibObj& lib, bool json) {
     lib.ColTree.ForEach([&](TTreeNode* n) {
         if (json) return PrintJsonLine(CollectionJson(n));
         const TLibColItem* c = ColItemOf(n);
-        std::cout << CliField(GetColPath(n)) << '\t' << KindText(c) << '\t'
+        std::cout << CliField(GetColPath(n)) << '\t' << ColKindText(c) << '\t'
                   << CliField(c ? c->LinkPath : "") << '\t' << CliField(c ? c->URL : "") << '\n';
     });
 }

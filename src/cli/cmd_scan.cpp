@@ -105,12 +105,6 @@ void LoadOrCreate(TLibObj& lib, const std::string& path) {
         lib.FileName = path;
 }
 
-void SaveCatalogForCli(TLibObj& lib, const std::string& path) {
-    TCliProgress quiet;
-    quiet.Quiet = true;
-    SaveToFile(lib, path, quiet);
-}
-
 int CmdScan(TCliContext& ctx) {
     TScanOptions o;
     std::string title, serial;
@@ -151,7 +145,7 @@ int CmdScan(TCliContext& ctx) {
                                  "--no-serial-check skips this check");
     }
     if (scanner.Stopped() || !vol) throw EMessageError("infoCancel");
-    SaveCatalogForCli(lib, catalog);
+    SaveCatalogQuietly(lib, catalog);
     std::cerr << GetMessageText("msgsAdded", nametext::DiskToCaption(root)) << '\n'
               << ScanSummary(lib, scanner.Errors, start) << '\n';
     return scanner.Errors > 0 ? kExitReadErrors : 0;
@@ -196,7 +190,7 @@ int CmdUpdate(TCliContext& ctx) {
         throw std::runtime_error(ErrorText(e) + " Use --force to update anyway.");
     }
     if (scanner.Stopped()) throw EMessageError("infoCancel");
-    SaveCatalogForCli(lib, args[0]);
+    SaveCatalogQuietly(lib, args[0]);
     std::cerr << GetMessageText("msgsUpdated", o.FolderResult) << '\n'
               << ScanSummary(lib, scanner.Errors, start) << '\n';
     return scanner.Errors > 0 ? kExitReadErrors : 0;
