@@ -120,7 +120,10 @@ int CmdCollections(TCliContext& ctx) {
             nodes.push_back(NodeOf(lib, args[i]));
         lib.DeleteColNodes(nodes);
     } else {
+        std::string near =
+            NearestName(sub, {"list", "create", "add", "add-memo", "rename", "move", "delete"});
         throw EUsageError("collections: unknown subcommand " + sub +
+                          (near.empty() ? std::string() : "; did you mean " + near + "?") +
                           " (list, create, add, add-memo, rename, move, delete)");
     }
     SaveCatalogQuietly(lib, catalog);
@@ -130,7 +133,7 @@ int CmdCollections(TCliContext& ctx) {
 const TCommandDef& CollectionsCommand() {
     static const TCommandDef def{
         "collections",
-        "list, create, add to, rename, move and delete collections",
+        "list, make, fill, move and delete collections",
         "A collection path joins captions with \"\\\" (Shelf\\Films); \"\\\" alone is the top "
         "level. Subcommands:\n\n"
         "list CATALOG: every collection node: path, kind, linked catalog path, URL.\n\n"

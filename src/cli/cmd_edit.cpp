@@ -51,7 +51,7 @@ int CmdEdit(TCliContext& ctx) {
 const TCommandDef& EditCommand() {
     static const TCommandDef def{
         "edit",
-        "set the category, comments or location of volumes, folders and files",
+        "set category, comments or location",
         "Sets the texts as the properties dialog does: a folder's entry in its parent's list "
         "shows the same values as the folder. Only a volume has a location. Every path is "
         "checked before anything changes; when one is wrong, nothing is saved.",
