@@ -11,6 +11,7 @@
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -578,8 +579,9 @@ void TVolumeScanner::WalkError(const std::string& path, int error) {
     }
 }
 
-void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
+void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t knownEntries) {
     TFileSearch walker;
+    int64_t entries = 0, bytes = 0;
     walker_ = &walker;
     cursorFolder_ = nullptr;
     walkStack_.assign(1, TWalkFolder{top, root.size()});
@@ -592,7 +594,12 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
     };
     walker.OnFileFound = [&](const std::string& path, const TSearchRec& rec) {
         if (StopNow()) walker.StopSearch = true;
-        AddEntryTo(current_, path, rec, true);
+        AddEntryTo(current_, path, rec, knownEntries <= 0);
+        ++entries;
+        if (!rec.IsDirectory()) bytes += rec.Size;
+        progress_.ScanCounts(entries, bytes);
+        if (knownEntries > 0)
+            progress_.StepProgress(std::string(), std::min(entries, knownEntries));
     };
     walker.OnError = [&](const std::string& path, int error) { WalkError(path, error); };
     walker.OnPoll = [&] { return StopNow(); };
@@ -607,6 +614,25 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top) {
     walkStack_.clear();
     walker_ = nullptr;
 }
+
+namespace {
+
+// The entries a walk of `node` meets on the disk, as the catalog knows them:
+// the members of archives are read from the archive, not walked.
+int64_t KnownDiskEntries(const TTreeNode* node) {
+    int64_t n = 0;
+    std::vector<const TTreeNode*> todo{node};
+    while (!todo.empty()) {
+        const TTreeNode* t = todo.back();
+        todo.pop_back();
+        n += FolderOf(t)->ItemsCount();
+        for (int i = 0; i < t->Count(); ++i)
+            if (!FolderOf(t->Child(i))->IsArchive) todo.push_back(t->Child(i));
+    }
+    return n;
+}
+
+} // namespace
 
 TTreeNode* TVolumeScanner::AddVolume(IQuestions& questions) {
     if (Options.FolderResult.empty()) return nullptr;
@@ -693,7 +719,9 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
     // Without a readable root nothing may be marked for deletion.
     if (FolderHolds(root) < 0) throw EMessageError("errFNF", Options.FolderResult);
     if (Options.DeleteNotFound) CheckSameMedium(selected, root, questions);
-    progress_.BeginProgress(GetMessageText("msgsUpdating", Options.FolderResult), 0);
+    // The catalog knows how many entries to expect: the bar shows how far the walk is.
+    const int64_t known = KnownDiskEntries(selected);
+    progress_.BeginProgress(GetMessageText("msgsUpdating", Options.FolderResult), known);
     try {
         if (Options.DeleteNotFound) {
             Log("msgsAnalyzing", Options.FolderResult);
@@ -709,7 +737,9 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
         current_ = selected;
         archive_ = nullptr;
         index_.clear();
-        Walk(root, selected);
+        Walk(root, selected, known);
+        // Entries gone from the disk were never met: the finished walk is the whole.
+        if (!stopped_ && known > 0) progress_.StepProgress(std::string(), known);
         if (Options.DeleteNotFound && !stopped_) {
             Log("msgsDeleting", std::string());
             int n = DeleteUnseen(selected);

@@ -121,7 +121,9 @@ private:
     std::string ReadPath(const std::string& folder, const TSearchRec& rec) const;
     void WalkEnterFolder(const std::string& path, const TSearchRec& rec);
     void WalkError(const std::string& path, int error);
-    void Walk(const std::string& root, TTreeNode* top);
+    // knownEntries > 0: the progress steps by entries met up to that total
+    // (an update); otherwise by the volume's size (an add).
+    void Walk(const std::string& root, TTreeNode* top, int64_t knownEntries = 0);
     void CheckSameMedium(TTreeNode* selected, const std::string& root, IQuestions* questions);
     void Log(const std::string& key, const std::string& arg);
 

@@ -11,6 +11,12 @@ public:
     virtual void BeginProgress(const std::string& text, int64_t total) = 0;
     virtual void StepProgress(const std::string& text, int64_t position) = 0;
     virtual void EndProgress(const std::string& text) = 0;
+    // What a scan found so far: entries met on the disk and the bytes of its
+    // files. Called for every entry, so a display throttles what it shows.
+    virtual void ScanCounts(int64_t entries, int64_t bytes) {
+        (void)entries;
+        (void)bytes;
+    }
     // Status text; with log set the line (logText, or text when empty) goes to the message pane.
     virtual void ShowStatus(const std::string& text, const std::string& logText, bool log) = 0;
     virtual void LogMessage(const std::string& text) = 0;

@@ -16,6 +16,11 @@ public:
     virtual void ProgressStarted(const std::string& label, int64_t maximum) = 0;
     // The bar's position, already scaled to the bar (0..maximum).
     virtual void ProgressMoved(int64_t position) = 0;
+    // A scan's running totals (see IProgress::ScanCounts).
+    virtual void ScanCounts(int64_t entries, int64_t bytes) {
+        (void)entries;
+        (void)bytes;
+    }
     // The operation ended: hide the progress panel, refresh the status panels.
     virtual void ProgressEnded() = 0;
     virtual void StatusText(const std::string& text) = 0;
@@ -50,6 +55,9 @@ public:
     void BeginProgress(const std::string& text, int64_t total) override;
     void StepProgress(const std::string& text, int64_t position) override;
     void EndProgress(const std::string& text) override;
+    void ScanCounts(int64_t entries, int64_t bytes) override {
+        if (sink_) sink_->ScanCounts(entries, bytes);
+    }
     void ShowStatus(const std::string& text, const std::string& logText, bool log) override;
     void LogMessage(const std::string& text) override;
     bool StopRequested() const override { return stopRequested_; }

@@ -125,6 +125,7 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
     outer->setSpacing(2);
     progress_ = new TProgressPanel(central);
     connect(progress_, &TProgressPanel::StopClicked, this, &TfrmMain::miVStopProcessClick);
+    progress_->SizeText = [this](int64_t bytes) { return gd_->Progress.FormatSize(bytes); };
     outer->addWidget(progress_);
     views_ = new TMainViews(*gd_, central);
     outer->addWidget(views_->Root(), 1);
@@ -441,6 +442,10 @@ void TfrmMain::miVStopProcessClick() {
 
 void TfrmMain::ProgressMoved(int64_t position) {
     progress_->Move(position);
+}
+
+void TfrmMain::ScanCounts(int64_t entries, int64_t bytes) {
+    progress_->Counts(entries, bytes);
 }
 
 void TfrmMain::StatusText(const std::string& text) {

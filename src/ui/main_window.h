@@ -210,6 +210,7 @@ public:
     // IProgressSink
     void ProgressStarted(const std::string& label, int64_t maximum) override;
     void ProgressMoved(int64_t position) override;
+    void ScanCounts(int64_t entries, int64_t bytes) override;
     void ProgressEnded() override;
     void StatusText(const std::string& text) override;
     void LogLine(const std::string& text) override;

@@ -29,6 +29,7 @@ public:
         next_.ProgressMoved(position);
         Count();
     }
+    void ScanCounts(int64_t entries, int64_t bytes) override { next_.ScanCounts(entries, bytes); }
     void ProgressEnded() override { next_.ProgressEnded(); }
     void StatusText(const std::string& text) override {
         next_.StatusText(text);
