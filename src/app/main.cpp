@@ -7,12 +7,14 @@
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
+#include "ui/search_window.h"
 #include "ui/single_instance.h"
 #include "ui/space_window.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
 #include <QtCore/QTimer>
+#include <QtGui/QAction>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QTreeView>
@@ -31,7 +33,8 @@ QString ScreenshotDir() {
     return env ? QString::fromLocal8Bit(env) : QString();
 }
 
-// Screenshots of the main window in each tab, the space view and the new-volume dialog.
+// Screenshots of the main window in each tab, the space view, the search
+// window in German, the list view style and the new-volume dialog.
 void TakeScreenshots(TfrmMain& w, const QString& dir) {
     QDir().mkpath(dir);
     auto grab = [](QWidget* widget, const QString& path) {
@@ -73,6 +76,23 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
         w.miSpaceViewClick();
         grab(&w.SpaceWindow(), dir + QStringLiteral("/space-view.png"));
         w.SpaceWindow().close();
+    }
+    // The search window in German, with what a search for "*.mp3" finds.
+    if (w.Translator().SelectLanguage("Deutsch")) {
+        TfrmSearch& search = w.SearchWindow();
+        search.Start(TSearchStart::ByName, false, QStringLiteral("*.mp3"));
+        search.resize(1000, 560);
+        search.tbFindClick();
+        grab(&search, dir + QStringLiteral("/search-german.png"));
+        search.close();
+        w.miLoadOriginalLanguageClick();
+    }
+    // The list view style, whose names must show whole.
+    if (QAction* list = w.Action(QStringLiteral("miFList"))) {
+        w.SetTab(1);
+        list->trigger();
+        grab(&w, dir + QStringLiteral("/main-list.png"));
+        w.Action(QStringLiteral("miFDetails"))->trigger();
     }
     QTimer::singleShot(300, &w, [&w, dir, grab] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {

@@ -5,6 +5,7 @@
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "ui/catalog_models.h"
+#include "ui/name_fit_delegate.h"
 #include "ui/panel_bar.h"
 #include "ui/ui_questions.h"
 
@@ -183,6 +184,11 @@ void TMainViews::Build(QWidget* parent) {
     lvIcons_->setContextMenuPolicy(Qt::CustomContextMenu);
     lvIcons_->setUniformItemSizes(true);
     lvIcons_->setLayoutMode(QListView::Batched);
+    nameFit_ = new TNameFitDelegate(lvIcons_);
+    lvIcons_->setItemDelegate(nameFit_);
+    connect(listModel_, &QAbstractItemModel::modelReset, nameFit_, [this] {
+        if (lvStack_->currentWidget() == lvIcons_) nameFit_->Fit();
+    });
     lvIcons_->installEventFilter(focus);
     lvStack_->addWidget(lv_);
     lvStack_->addWidget(lvIcons_);

@@ -10,6 +10,7 @@ class TEntryListModel;
 class TGlobalData;
 class TLibFolderItem;
 class TLibObj;
+class TNameFitDelegate;
 class TPanelBar;
 class TTreeNode;
 class QAbstractItemView;
@@ -46,6 +47,8 @@ public:
     QTreeView* ColView() const { return tvCol_; }
     QTreeView* ListView() const { return lv_; }
     QListView* IconsView() const { return lvIcons_; }
+    // Sizes the icons view's items to the names of the folder shown.
+    TNameFitDelegate* NameFit() const { return nameFit_; }
     QStackedWidget* ListStack() const { return lvStack_; }
     QTabBar* Tabs() const { return tab_; }
     QPlainTextEdit* Messages() const { return msgs_; }
@@ -140,6 +143,7 @@ private:
     QStackedWidget* lvStack_ = nullptr;
     QTreeView* lv_ = nullptr;
     QListView* lvIcons_ = nullptr;
+    TNameFitDelegate* nameFit_ = nullptr;
     TPanelBar* sb_ = nullptr;
     TPanelBar* sbFp_ = nullptr;
     QWidget* panInfo_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QtCore/QFileInfo>
 #include <QtGui/QKeyEvent>
+#include <QtGui/QScreen>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
@@ -16,6 +17,7 @@
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -44,6 +46,8 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
     auto* top = new QVBoxLayout(this);
     pcOpt = new QTabWidget(this);
     pcOpt->setObjectName(QStringLiteral("pcOpt"));
+    // Every tab stays in sight: longer (translated) captions widen the dialog.
+    pcOpt->setUsesScrollButtons(false);
     top->addWidget(pcOpt);
 
     // General.
@@ -149,7 +153,6 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         for (const TFileRow& r : rows) {
             *r.Edit = new QLineEdit(p);
             (*r.Edit)->setObjectName(QLatin1String(r.Name));
-            (*r.Edit)->setMinimumWidth(260);
             BrowseButtons[static_cast<size_t>(row + 1)] = DlgTool(p, r.Button, "Browse (F4)");
             grid->addWidget(DlgLabel(p, r.Label, r.Text, *r.Edit), 2 * row, 0, 1, 2);
             grid->addWidget(*r.Edit, 2 * row + 1, 0);
@@ -191,6 +194,22 @@ void TfrmOptions::showEvent(QShowEvent* e) {
         LoadControls();
     }
     TPlacedDialog::showEvent(e);
+    FitTexts();
+}
+
+void TfrmOptions::FitTexts() {
+    // The texts may have been translated since the dialog was built, and a
+    // saved size may be too small for them: grow to what they need, with room
+    // for the longest file name, up to most of the screen.
+    layout()->activate();
+    int pathWidth = 0;
+    for (QLineEdit* edit : FileEdits)
+        pathWidth = std::max(pathWidth, edit->fontMetrics().horizontalAdvance(edit->text()));
+    QSize want = sizeHint();
+    const int pathRoom = pathWidth + 2 * edFav->height() + 40;
+    want.setWidth(std::max(want.width(), pathRoom));
+    if (const QScreen* s = screen()) want = want.boundedTo(s->availableGeometry().size() * 9 / 10);
+    resize(size().expandedTo(want));
 }
 
 void TfrmOptions::LoadControls() {

@@ -41,6 +41,14 @@ public:
     // The open dialog; replaceable so that tests need no file dialog.
     std::function<QString(QWidget* parent, const QString& start)> OpenDlg;
 
+protected:
+    void showEvent(QShowEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    QWidget* Page(const char* name);
+    void FitTexts();
+
     QTabWidget* pcOpt = nullptr;
     QPushButton* btnReset = nullptr;
     // General.
@@ -83,13 +91,6 @@ public:
     // The file edits and their browse buttons by tag.
     std::array<QLineEdit*, 5> FileEdits{};
     std::array<QToolButton*, 5> BrowseButtons{};
-
-protected:
-    void showEvent(QShowEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-
-private:
-    QWidget* Page(const char* name);
 
     TGlobalData& globals_;
     bool defaultsApplied_ = false;

@@ -1,3 +1,4 @@
+#include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
 #include "search/export.h"
 #include "search/import.h"
@@ -356,6 +357,10 @@ void TfrmSearch::BuildLists() {
                                                        100, 140, 70,  260, 100};
         for (int i = 0; i < kSearchColumnCount; ++i)
             v->setColumnWidth(i, widths[i]);
+        // Dates with their time are wider than a fixed guess in many fonts.
+        const QString sample = QString::fromStdString(FormatDateTime(36888.8326));
+        const int dateWidth = v->fontMetrics().horizontalAdvance(sample) + 20;
+        v->setColumnWidth(kColDate, std::max(v->columnWidth(kColDate), dateWidth));
     }
     lvStack->addWidget(slv);
     lvStack->addWidget(slvdup);

@@ -5,6 +5,7 @@
 #include "settings/settings_store.h"
 #include "ui/catalog_models.h"
 #include "ui/main_views.h"
+#include "ui/name_fit_delegate.h"
 
 #include <QtCore/QEvent>
 #include <QtCore/QTimer>
@@ -256,4 +257,5 @@ void TViewLayout::SetListViewStyle(int style) {
         icons->setWrapping(true);
     }
     icons->setResizeMode(QListView::Adjust);
+    views_.NameFit()->Fit();
 }

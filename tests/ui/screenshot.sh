@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the desktop program under a virtual X server: the main window
-# in each tab, the space view and the new-volume dialog, with a sample catalog made by tamblix-cli.
+# in each tab and in the list style, the space view, the search window in German
+# and the new-volume dialog, with a sample catalog made by tamblix-cli.
 # Usage: tests/ui/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
