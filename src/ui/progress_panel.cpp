@@ -6,6 +6,7 @@
 #include "ui/catalog_models.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QTimer>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QProgressBar>
@@ -32,6 +33,9 @@ TProgressPanel::TProgressPanel(QWidget* parent) : QWidget(parent) {
     connect(btnStop, &QPushButton::clicked, this, &TProgressPanel::StopClicked);
     lblCounts_ = new QLabel(this);
     lblCounts_->setObjectName(QStringLiteral("lblCounts"));
+    late_ = new QTimer(this);
+    late_->setSingleShot(true);
+    connect(late_, &QTimer::timeout, this, [this] { Show(true); });
     ip->addWidget(lblPB_);
     ip->addWidget(pb_, 1);
     ip->addWidget(lblCounts_);
@@ -67,7 +71,12 @@ void TProgressPanel::Counts(int64_t entries, int64_t bytes) {
 }
 
 void TProgressPanel::Show(bool now) {
-    if (!now && shown_.isValid() && shown_.elapsed() < 100) return;
+    if (!now && shown_.isValid() && shown_.elapsed() < 100) {
+        // The latest figures show when the time is up, even if no report follows.
+        if (!late_->isActive()) late_->start(100 - static_cast<int>(shown_.elapsed()));
+        return;
+    }
+    late_->stop();
     shown_.start();
     if (pb_->maximum() > 0 && position_ > pb_->value()) pb_->setValue(static_cast<int>(position_));
     if (entries_ < 0) return;
@@ -92,6 +101,7 @@ QString TProgressPanel::CountsText(int64_t entries, int64_t bytes, double second
 
 void TProgressPanel::Finish() {
     Show(true);
+    late_->stop();
     lblPB_->setText(QStringLiteral(" "));
     pb_->setRange(0, 0);
     pb_->reset();

@@ -12,6 +12,7 @@ class TProgressState;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 // The panel over the views while a long operation runs: its text, the bar,
 // what a scan found so far with its rate, and the Stop button. A scan reports
@@ -46,6 +47,7 @@ private:
     QLabel* lblPB_ = nullptr;
     QProgressBar* pb_ = nullptr;
     QLabel* lblCounts_ = nullptr;
+    QTimer* late_ = nullptr;
     QElapsedTimer started_;
     QElapsedTimer shown_;
     int64_t position_ = 0;

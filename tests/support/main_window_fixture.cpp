@@ -5,6 +5,7 @@
 #include "settings/settings_store.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
+#include "ui/update_dialog.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
@@ -73,6 +74,26 @@ TTreeNode* TMainWindowFixture::AddVolume(TfrmMain& w, const QString& folder, con
     w.activateWindow();
     (void)QTest::qWaitForWindowActive(&w);
     return seen ? w.SelectedNode() : nullptr;
+}
+
+bool TMainWindowFixture::UpdateDeleting(TfrmMain& w, TTreeNode* vol, const QString& folder) {
+    // The command acts on the volume selected in the folder tree.
+    if (!QTest::qWaitFor([&] { return w.CheckIdle(); }, 5000)) return false;
+    w.SelectNode(vol);
+    bool seen = false;
+    QTimer::singleShot(0, &w, [&] {
+        auto* d = qobject_cast<TfrmUpdate*>(QApplication::activeModalWidget());
+        if (!d) return;
+        seen = true;
+        d->cbReal->setChecked(true);
+        d->edFolder->setText(folder);
+        d->cbDel->setChecked(true);
+        d->accept();
+    });
+    w.miVUpdateClick();
+    w.activateWindow();
+    (void)QTest::qWaitForWindowActive(&w);
+    return seen;
 }
 
 std::vector<std::string> TMainWindowFixture::AskedKeys() const {

@@ -41,6 +41,9 @@ public:
     QString WriteSource(const QString& name, const std::vector<std::pair<QString, qint64>>& files);
     // Add Volume through its dialog; the new volume's node, or null when no dialog came.
     TTreeNode* AddVolume(TfrmMain& w, const QString& folder, const QString& title);
+    // Update of `vol` through its dialog from `folder`, with "Use Real Source"
+    // and "Delete not found"; false when no dialog came.
+    bool UpdateDeleting(TfrmMain& w, TTreeNode* vol, const QString& folder);
     // The keys of Asked, in order.
     std::vector<std::string> AskedKeys() const;
 

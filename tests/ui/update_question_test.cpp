@@ -3,40 +3,14 @@
 #include "catalog/lib_obj.h"
 #include "support/main_window_fixture.h"
 #include "ui/main_window.h"
-#include "ui/update_dialog.h"
 
 #include <QtCore/QDir>
-#include <QtCore/QTimer>
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
-#include <QtWidgets/QCheckBox>
-#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QTreeView>
 
 class TestUpdateQuestion : public QObject, public TMainWindowFixture {
     Q_OBJECT
-
-    // Update with "Use Real Source" and "Delete not found" on `folder`.
-    bool UpdateDeleting(TfrmMain& w, TTreeNode* vol, const QString& folder) {
-        // The command acts on the volume selected in the folder tree.
-        if (!QTest::qWaitFor([&] { return w.CheckIdle(); }, 5000)) return false;
-        w.SelectNode(vol);
-        bool seen = false;
-        QTimer::singleShot(0, &w, [&] {
-            auto* d = qobject_cast<TfrmUpdate*>(QApplication::activeModalWidget());
-            if (!d) return;
-            seen = true;
-            d->cbReal->setChecked(true);
-            d->edFolder->setText(folder);
-            d->cbDel->setChecked(true);
-            d->accept();
-        });
-        w.miVUpdateClick();
-        // Offscreen, nothing gives the window back its activation after a dialog.
-        w.activateWindow();
-        (void)QTest::qWaitForWindowActive(&w);
-        return seen;
-    }
 
 private slots:
     void initTestCase() { SetUpWindows(); }
