@@ -12,6 +12,7 @@
 #include "ui/space_window.h"
 
 #include <QtCore/QDir>
+#include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
@@ -83,6 +84,10 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
         search.Start(TSearchStart::ByName, false, QStringLiteral("*.mp3"));
         search.resize(1000, 560);
         search.tbFindClick();
+        QElapsedTimer waited;
+        waited.start();
+        while (search.Searching() && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
         grab(&search, dir + QStringLiteral("/search-german.png"));
         search.close();
         w.miLoadOriginalLanguageClick();

@@ -24,7 +24,10 @@ TPanelBar::TPanelBar(const QString& name, int panels, QWidget* parent, bool elid
     for (int i = 0; i < panels; ++i) {
         QLabel* l = (i == 0 && elideFirst) ? new TElideLabel(this) : new QLabel(this);
         l->setMinimumWidth(20);
-        addWidget(l, i == 0 ? 3 : 2);
+        // A bar of counts gives the later panels (totals) the room their text
+        // needs and the first one the rest; a bar that elides its first
+        // panel keeps fixed shares, so changing status texts do not shift it.
+        addWidget(l, i == 0 ? 3 : elideFirst ? 2 : 0);
         labels_.push_back(l);
     }
     // As tall with no text as with text, so the window does not jump.

@@ -151,6 +151,21 @@ private slots:
         QVERIFY(bar->height() >= bar->fontMetrics().height());
     }
 
+    // A narrow bar of counts shows its total whole; the first panel gives way.
+    void countsBarShowsItsTotalWhole() {
+        QWidget host;
+        TPanelBar bar(QStringLiteral("sb_test"), 2, &host);
+        bar.SetText(0, QStringLiteral("Items: 5"));
+        bar.SetText(1, QStringLiteral("Total: 7 000 000"));
+        bar.resize(230, bar.sizeHint().height());
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        const QList<QLabel*> labels = bar.findChildren<QLabel*>();
+        QCOMPARE(labels.size(), 2);
+        for (QLabel* l : labels)
+            QVERIFY2(l->width() >= l->sizeHint().width(), qPrintable(l->text()));
+    }
+
     // Picture numbers from 10 up read as numbers, not as "…".
     void memoPicturesFromTenUpShowTheirNumber() {
         auto w = MakeWindow();
