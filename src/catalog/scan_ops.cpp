@@ -2,6 +2,7 @@
 
 #include "analysis/archive_io.h"
 #include "analysis/archive_lister.h"
+#include "analysis/file_checksum.h"
 #include "analysis/handlers.h"
 #include "analysis/name_text.h"
 #include "analysis/rar_reader.h"
@@ -720,7 +721,9 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
     if (FolderHolds(root) < 0) throw EMessageError("errFNF", Options.FolderResult);
     if (Options.DeleteNotFound) CheckSameMedium(selected, root, questions);
     // The catalog knows how many entries to expect: the bar shows how far the walk is.
-    const int64_t known = KnownDiskEntries(selected);
+    // Checksum reads move the bar in bytes: then the bar has no total to fill.
+    const bool barInBytes = handlers_ && handlers_->isExtHandlerActive(kChecksumTitle);
+    const int64_t known = barInBytes ? 0 : KnownDiskEntries(selected);
     progress_.BeginProgress(GetMessageText("msgsUpdating", Options.FolderResult), known);
     try {
         if (Options.DeleteNotFound) {
