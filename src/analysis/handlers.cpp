@@ -263,8 +263,12 @@ std::string THandlerList::CheckExtension(std::string_view text, const THandler& 
     for (unsigned char ch : ext)
         if (ch <= ' ' || ch == ';' || ch == 0x7f) bad = true;
     if (bad) throw EMessageError("errExtBad", std::string(text));
-    if (THandlerPtr other = ExtensionOwner(ext, row))
-        throw EMessageError("errExtTaken", ext + " (" + other->Title + ")");
+    // Only an extension the row does not hold yet is checked: the shipped table
+    // shares .MPG and .MPEG between MPEG audio and video, and such a list must
+    // stay editable.
+    if (row.Extensions.IndexOf(ext) < 0)
+        if (THandlerPtr other = ExtensionOwner(ext, row))
+            throw EMessageError("errExtTaken", ext + " (" + other->Title + ")");
     return ext;
 }
 

@@ -9,6 +9,7 @@
 #include "analysis/string_list.h"
 #include "analysis/walker.h"
 #include "analysis/zip_reader.h"
+#include "media/media_steps.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -241,7 +242,12 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
 void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
                               const std::function<std::string()>& shownPath) {
     TTagInfo fresh;
+    TakeMediaReadError();
     handlers_->ProcessFile(readPath, fresh);
+    // A video or photo its library could not open is named in the log; the
+    // scan goes on and the entry keeps its name, size and date.
+    if (std::string why = TakeMediaReadError(); !why.empty())
+        Log("msgsEntryErr", nametext::DiskToCaption(shownPath()) + ": " + why);
     // A read cut short by Stop leaves what the catalog knew, its hash included.
     if (!ReadChecksum(e, readPath, fresh)) return;
     if (fresh.Empty() && !e->TagInfo.Empty()) {

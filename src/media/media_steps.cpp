@@ -3,9 +3,22 @@
 #include "media/photo_file.h"
 #include "media/video_file.h"
 
+namespace {
+thread_local std::string gLastError;
+} // namespace
+
+std::string TakeMediaReadError() {
+    std::string why;
+    why.swap(gLastError);
+    return why;
+}
+
 bool StepVideo(const std::string& path, TTagInfo& info) {
     TVideoFile r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path)) {
+        gLastError = r.Error.empty() ? "not a readable video" : r.Error;
+        return false;
+    }
     info.SetValue("DurationSec", r.Duration);
     info.SetValue("Width", r.Width);
     info.SetValue("Height", r.Height);
@@ -24,7 +37,10 @@ bool StepVideo(const std::string& path, TTagInfo& info) {
 
 bool StepPhoto(const std::string& path, TTagInfo& info) {
     TPhotoFile r;
-    if (!r.ReadFromFile(path)) return false;
+    if (!r.ReadFromFile(path)) {
+        gLastError = r.Error.empty() ? "not a readable photo" : r.Error;
+        return false;
+    }
     info.SetValue("DateTaken", r.DateTaken);
     info.SetValue("Width", r.Width);
     info.SetValue("Height", r.Height);

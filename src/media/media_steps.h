@@ -9,3 +9,7 @@
 // a failure never throws.
 bool StepVideo(const std::string& path, TTagInfo& info);
 bool StepPhoto(const std::string& path, TTagInfo& info);
+
+// Why the last video or photo step on this thread read nothing, then empty:
+// the steps' signature has no room for it, and the scan's log wants it.
+std::string TakeMediaReadError();

@@ -1,10 +1,15 @@
 // The video and photo readers on the fixtures and on files they must refuse,
 // and their place in the handler table.
 #include "analysis/handlers.h"
+#include "catalog/lib_obj.h"
+#include "catalog/scan_ops.h"
 #include "media/media_steps.h"
 #include "media/photo_file.h"
 #include "media/video_file.h"
 #include "media_test_util.h"
+#include "settings/message_error.h"
+#include "settings/questions.h"
+#include "support/recording_progress.h"
 #include "support/temp_folder.h"
 #include "tags/reader_steps.h"
 
@@ -199,6 +204,42 @@ TEST(MediaHandlers, MpegFilesRunAudioThenVideo) {
     TTagInfo off;
     list.ProcessFile(MediaFixture("clip.mkv"), off);
     EXPECT_TRUE(off.Empty());
+}
+
+// The shipped table shares .MPG and .MPEG between MPEG audio and video; both
+// lists stay editable, while a new extension still belongs to one handler.
+TEST(MediaHandlers, SharedExtensionsStayEditable) {
+    THandlerList list;
+    list.SetDefaults();
+    const THandler& video = *list.Find("Video");
+    std::vector<std::string> own = video.Extensions.Lines();
+    own.push_back(".ogv");
+    EXPECT_NO_THROW(list.CheckExtensions(own, video));
+    const THandler& mpg = *list.Find("MPG");
+    EXPECT_NO_THROW(list.CheckExtensions({".MPG", ".MPEG", ".MPA", ".MP1"}, mpg));
+    EXPECT_THROW(list.CheckExtensions({".MPG", ".MKV"}, mpg), EMessageError);
+}
+
+// A video its library cannot open is named in the scan's log; its entry is kept.
+TEST(MediaHandlers, AnUnreadableVideoIsLogged) {
+    TTempFolder dir;
+    const std::string root = dir.File("vol");
+    WriteFile(root + "/broken.mkv", std::string(4096, '\x5a'));
+    WriteFile(root + "/plain.txt", "x");
+    THandlerList handlers;
+    handlers.SetDefaults();
+    TLibObj lib;
+    TRecordingProgress progress;
+    TFixedAnswers yes{TAnswer::Yes};
+    TVolumeScanner s(lib, &handlers, progress);
+    s.Options.FolderResult = root;
+    s.Options.TitleResult = "Vol";
+    ASSERT_NE(s.AddVolume(yes), nullptr);
+    int named = 0;
+    for (const auto& line : progress.Logged)
+        if (line.find("broken.mkv") != std::string::npos) ++named;
+    EXPECT_EQ(named, 1);
+    EXPECT_EQ(s.Errors, 0); // its name, size and date were read
 }
 
 } // namespace
