@@ -25,7 +25,7 @@ void TRAR::Execute() {
     StopProcessing = false;
     ArchivComment.clear();
     CommentSize = 0;
-    auto error = [this](const char* key, int code) {
+    auto error = [this](const char* key, TRarError code) {
         if (OnError) OnError(*this, key, code);
     };
     auto status = [this](TRarStatus s) {
@@ -42,9 +42,9 @@ void TRAR::Execute() {
     status(RAR_ONOPEN);
     if (openErr) {
         if (openErr == ENOMEM)
-            error("txtRarMSG14", kRarNoMemory);
+            error("txtRarMSG14", TRarError::NoMemory);
         else
-            error("txtRarMSG11", kRarReadError);
+            error("txtRarMSG11", TRarError::ReadError);
         status(RAR_AFTERCLOSE);
         return;
     }
@@ -58,7 +58,7 @@ void TRAR::Execute() {
         TRarHeaderReader::TStep step = reader.Next(hdr);
         if (step == TRarHeaderReader::TStep::End) break;
         if (step == TRarHeaderReader::TStep::Damaged) {
-            error("txtRarMSG17", kRarBadData);
+            error("txtRarMSG17", TRarError::BadData);
             if (++damaged >= kMaxDamagedHeaders) break;
             continue;
         }
@@ -70,16 +70,16 @@ void TRAR::Execute() {
     case TRarHeaderReader::TError::None:
         break;
     case TRarHeaderReader::TError::NotRar:
-        error("txtRarMSG7", kRarUnknownFormat);
+        error("txtRarMSG7", TRarError::UnknownFormat);
         break;
     case TRarHeaderReader::TError::BadArchive:
-        error("txtRarMSG6", kRarBadArchive);
+        error("txtRarMSG6", TRarError::BadArchive);
         break;
     case TRarHeaderReader::TError::CorruptData:
-        error("txtRarMSG5", kRarBadData);
+        error("txtRarMSG5", TRarError::BadData);
         break;
     case TRarHeaderReader::TError::PasswordNeeded:
-        error("txtRarMSG22", kRarMissingPassword);
+        error("txtRarMSG22", TRarError::MissingPassword);
         break;
     }
     status(RAR_AFTERCLOSE);

@@ -11,13 +11,13 @@ enum TRarStatus { RAR_ONOPEN = 0, RAR_ONBEFOREOPEN = 1, RAR_AFTERCLOSE = 2, RAR_
 enum TOverrideOptions { OR_ALWAYS = 0, OR_NEVER = 1, OR_EVENT = 2 };
 
 // The codes reported with each message key through OnError.
-enum : int {
-    kRarNoMemory = 11,        // "txtRarMSG14"
-    kRarBadData = 12,         // "txtRarMSG5" (data), "txtRarMSG17" (a header)
-    kRarBadArchive = 13,      // "txtRarMSG6"
-    kRarUnknownFormat = 14,   // "txtRarMSG7"
-    kRarReadError = 18,       // "txtRarMSG11"
-    kRarMissingPassword = 22, // "txtRarMSG22": the headers are encrypted
+enum class TRarError : int {
+    NoMemory = 11,        // "txtRarMSG14"
+    BadData = 12,         // "txtRarMSG5" (data), "txtRarMSG17" (a header)
+    BadArchive = 13,      // "txtRarMSG6"
+    UnknownFormat = 14,   // "txtRarMSG7"
+    ReadError = 18,       // "txtRarMSG11"
+    MissingPassword = 22, // "txtRarMSG22": the headers are encrypted
 };
 
 // One RAR member header. FileName (whole path, "/" between folders, UTF-8),
@@ -46,7 +46,7 @@ public:
     using TCommentEvent = std::function<void(TRAR& sender, const std::string& comment)>;
     // messageKey: a "txtRarMSG..." key of the message table; messageId: its code.
     using TErrorEvent =
-        std::function<void(TRAR& sender, const std::string& messageKey, int messageId)>;
+        std::function<void(TRAR& sender, const std::string& messageKey, TRarError messageId)>;
     using TFileEvent =
         std::function<void(TRAR& sender, const TDFRARHeaderData& hdrData, int status)>;
     using TPasswordEvent = std::function<void(TRAR& sender, std::string& password)>;

@@ -417,7 +417,7 @@ void TVolumeScanner::ReadArchive(const std::string& path, const std::string& sho
         rar.OnFileProcessing = [&](TRAR&, const TDFRARHeaderData& h, int) {
             if (!h.ContinuedFromPrev) AddArchiveMember(h);
         };
-        rar.OnError = [&](TRAR&, const std::string& key, int) {
+        rar.OnError = [&](TRAR&, const std::string& key, TRarError) {
             ++Errors;
             Log("msgsRarErr", shown + ": " + GetMessageText(key));
         };

@@ -33,8 +33,8 @@ protected:
         rar.OnFileProcessing = [this](TRAR&, const TDFRARHeaderData& h, int status) {
             events.push_back({"file", h.FileName, status, h});
         };
-        rar.OnError = [this](TRAR&, const std::string& key, int id) {
-            events.push_back({"error", key, id, {}});
+        rar.OnError = [this](TRAR&, const std::string& key, TRarError id) {
+            events.push_back({"error", key, static_cast<int>(id), {}});
         };
         rar.OnRarStatus = [this](TRAR&, const std::string& m, TRarStatus s) {
             events.push_back({"status", m, static_cast<int>(s), {}});
