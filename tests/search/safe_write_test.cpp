@@ -8,9 +8,11 @@
 #include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -310,6 +312,42 @@ TEST(SafeWriteTexts, TextOverTheLimitIsCutAtACharacterAndNamed) {
     const TLibFolderItem* e = FolderOf(back.Tree.Root(0))->FindItem("long.txt");
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->Comments.str(), std::string(65535, 'a'));
+}
+
+// A save is only safe once the rename that puts it in place has reached the
+// disc too: after the rename the folder itself is opened and synced. strace
+// watches the command-line tool save a new catalog.
+TEST(SafeWriteDurability, TheFolderIsSyncedAfterTheRename) {
+    TTempFolder tmp;
+    const std::string log = tmp.File("trace.txt");
+    const std::string cat = tmp.File("c.txc");
+    TProgramRun r = RunProgram({"strace", "-f", "-qq", "-o", log, "-e",
+                                "trace=openat,rename,renameat,renameat2,fsync,fdatasync",
+                                TAMBLIX_CLI, "--settings", tmp.File("s.ini"), "new", cat});
+    ASSERT_EQ(r.ExitCode, 0) << "strace is needed (scripts/setup.sh test installs it): " << r.Err;
+    // The lines: `pid rename("...tmp", "<cat>") = 0`, then
+    // `pid openat(AT_FDCWD, "<folder>", O_RDONLY|O_DIRECTORY|...) = fd`, then `pid fsync(fd) = 0`.
+    auto succeeded = [](const std::string& l) { return l.size() > 4 && l.ends_with(" = 0"); };
+    std::istringstream lines(ReadFile(log));
+    std::string line, folderFd;
+    bool afterRename = false, synced = false;
+    while (std::getline(lines, line)) {
+        if (line.find("rename") != std::string::npos &&
+            line.find(", \"" + cat + "\"") != std::string::npos && succeeded(line)) {
+            afterRename = true;
+        } else if (afterRename && folderFd.empty() &&
+                   line.find("O_DIRECTORY") != std::string::npos &&
+                   (line.find("openat(AT_FDCWD, \"" + tmp.Path() + "\"") != std::string::npos ||
+                    line.find("openat(AT_FDCWD, \"" + tmp.Path() + "/\"") != std::string::npos)) {
+            folderFd = line.substr(line.rfind("= ") + 2);
+        } else if (!folderFd.empty() &&
+                   line.find(" fsync(" + folderFd + ")") != std::string::npos) {
+            synced = succeeded(line);
+        }
+    }
+    EXPECT_TRUE(afterRename) << ReadFile(log);
+    EXPECT_FALSE(folderFd.empty()) << ReadFile(log);
+    EXPECT_TRUE(synced) << ReadFile(log);
 }
 
 } // namespace
