@@ -350,6 +350,38 @@ std::string HeaderHeavy(bool five) {
     return five ? MakeRar5(m) : MakeRar4(m, {.MainFlags = 0x08});
 }
 
+// Damaged headers one after another: the listing reports the first 64 and
+// gives up there instead of reporting every one of them.
+TEST_F(RarReaderTest, ListingGivesUpAfterSixtyFourDamagedHeaders) {
+    std::vector<TRarTestMember> m;
+    for (int i = 0; i < 70; ++i)
+        m.push_back({"f" + std::to_string(i) + ".txt", "x", DosDateTime(2005, 3, 7, 14, 20, 10)});
+    std::string rar = MakeRar4(m);
+    auto byte = [&](size_t at) { return static_cast<uint32_t>(static_cast<uint8_t>(rar[at])); };
+    // Walk the blocks after the 7-byte marker; break the CRC of each file header (type 0x74),
+    // whose size and packed size still lead to the next block.
+    int broken = 0;
+    for (size_t pos = 7; pos + 11 <= rar.size();) {
+        const size_t size = byte(pos + 5) | byte(pos + 6) << 8;
+        size_t data = 0;
+        if (byte(pos + 2) == 0x74) {
+            data = byte(pos + 7) | byte(pos + 8) << 8 | byte(pos + 9) << 16 | byte(pos + 10) << 24;
+            rar[pos] = static_cast<char>(rar[pos] ^ 0x55);
+            ++broken;
+        }
+        pos += size + data;
+    }
+    ASSERT_EQ(broken, 70);
+    List(Write("damaged.rar", rar));
+    EXPECT_TRUE(Of("file").empty());
+    ASSERT_EQ(Of("error").size(), 64u);
+    for (const TEvent& e : Of("error")) {
+        EXPECT_EQ(e.text, "txtRarMSG17");
+        EXPECT_EQ(e.code, 12);
+    }
+    EXPECT_EQ(events.back().code, RAR_AFTERCLOSE);
+}
+
 // Mutation test: every cut and thousands of flipped archives end with members
 // that were read whole and a bounded number of messages; nothing hangs, crashes
 // or reads outside a buffer (the sanitizer build runs it too).

@@ -401,6 +401,29 @@ TEST(CatalogFile, DamagedFilesGiveClearErrorsAndProtectTheFile) {
     EXPECT_FALSE(OpenLibrary(lib, dir.File("missing.txc"), false, false, quiet, yes));
 }
 
+// A count that the rest of the file cannot hold is refused where it is read,
+// before room is made for it or a record is read; the message names it.
+TEST(CatalogFile, CountsTheFileCannotHoldAreRefusedAtOnce) {
+    TTempFolder dir;
+    auto message = [&](const std::string& bytes) {
+        WriteFile(dir.File("bad.txc"), bytes);
+        TLibObj lib;
+        try {
+            LoadFromFile(lib, dir.File("bad.txc"), false, quiet);
+        } catch (const EMessageError& e) {
+            return e.Arg;
+        }
+        return std::string("loaded");
+    };
+    const std::string entries = message(
+        TCatalogBytes().Header("Tamblix 2.3", 1, 0, 0).Folder("V", 0, 0, 100000000, 0).data);
+    EXPECT_NE(entries.find("(a count of 100000000 entries at byte "), std::string::npos) << entries;
+    const std::string folders =
+        message(TCatalogBytes().Header("Tamblix 2.3", 2000000000, 0, 0).data);
+    EXPECT_NE(folders.find("(a count of 2000000000 folders at byte "), std::string::npos)
+        << folders;
+}
+
 TEST(CatalogFile, SaveQuestions) {
     TTempFolder dir;
     TLibObj lib;

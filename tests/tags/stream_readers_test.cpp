@@ -66,6 +66,12 @@ TEST(MPEGaudio, CbrAndXingDurations) {
     EXPECT_EQ(m.VersionName(), "MPEG 1");
     EXPECT_EQ(m.LayerName(), "Layer III");
     EXPECT_EQ(m.ChannelModeName(), "Stereo");
+    // The same frames after a 4,096-byte ID3v2 tag: the tag is no audio, still 62.5 s.
+    TTempFile tagged(B("ID3\x03\x00\x00\x00\x00\x1F\x76") + Zeros(4086) + body);
+    TMPEGaudio t;
+    ASSERT_TRUE(t.ReadFromFile(tagged.Path()));
+    EXPECT_EQ(t.Frame.Offset, 4096);
+    EXPECT_DOUBLE_EQ(t.Duration(), 62.5);
 
     // A Xing header of 1000 frames: 144 * 8 * 1000 / 44100 s.
     Bytes xing = Pad(kHdr128 + Zeros(32) + "Xing" + Be32b(15) + Be32b(1000) + Be32b(417000) +
