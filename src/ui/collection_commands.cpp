@@ -10,6 +10,7 @@
 #include "ui/main_views.h"
 #include "ui/memo_dialog.h"
 #include "ui/ui_questions.h"
+#include "ui/view_restore.h"
 #include "ui/volume_commands.h"
 
 #include <QtWidgets/QTreeView>
@@ -21,13 +22,6 @@ QList<QIcon> CollectionImageList() {
     for (const QIcon& i : TIcons::CollectionImages())
         images << i;
     return images;
-}
-
-std::vector<int> RowPath(const TTreeNode* n) {
-    std::vector<int> rows;
-    for (; n; n = n->Parent())
-        rows.insert(rows.begin(), n->Index());
-    return rows;
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 #include "ui/text_edit_dialog.h"
 #include "ui/tool_commands.h"
 #include "ui/view_layout.h"
+#include "ui/view_restore.h"
 #include "ui/volume_commands.h"
 
 #include <QtCore/QFileInfo>
@@ -56,27 +57,6 @@ private:
 namespace {
 
 const char* const kPos = "Pos\\frmMain";
-
-std::vector<int> RowPath(const TTreeNode* n) {
-    std::vector<int> rows;
-    for (; n; n = n->Parent())
-        rows.insert(rows.begin(), n->Index());
-    return rows;
-}
-
-TTreeNode* NodeByRows(const TTree& tree, const std::vector<int>& rows) {
-    TTreeNode* n = nullptr;
-    for (int r : rows) {
-        if (!n) {
-            if (r < 0 || r >= tree.RootCount()) return nullptr;
-            n = tree.Root(r);
-        } else {
-            if (r < 0 || r >= n->Count()) return n;
-            n = n->Child(r);
-        }
-    }
-    return n;
-}
 
 } // namespace
 
@@ -290,40 +270,10 @@ void TfrmMain::SaveAtExit() {
 // ---------------------------------------------------------------------------
 // Busy state and progress
 
-TViewRestore TfrmMain::RestoreOf(TTreeNode* node) const {
-    TViewRestore r;
-    if (TLibFolder* f = FolderOf(node)) {
-        r.VolumeIndex = RootNode(node)->Index();
-        r.NodePath = GetCatalogPath(f);
-    }
-    return r;
-}
-
-TTreeNode* TfrmMain::FindRestored(const TViewRestore& r) const {
-    if (r.Node) return r.Node;
-    if (r.NodePath.empty()) return nullptr;
-    if (r.VolumeIndex >= 0 && r.VolumeIndex < lib_->Tree.RootCount()) {
-        TTreeNode* root = lib_->Tree.Root(r.VolumeIndex);
-        const std::string rootPath = GetCatalogPath(FolderOf(root));
-        if (r.NodePath.compare(0, rootPath.size(), rootPath) == 0) {
-            const std::string_view p = r.NodePath;
-            TTreeNode* n = root;
-            for (size_t at = rootPath.size(); n && at < p.size();) {
-                size_t end = std::min(p.find('\\', at), p.size());
-                n = n->FindChild(p.substr(at, end - at));
-                at = end + 1;
-            }
-            if (n) return n;
-        }
-    }
-    // The volume moved (renamed, sorted): the first volume of that path.
-    return FindFolderByCatalogPath(*lib_, r.NodePath);
-}
-
 void TfrmMain::BeginBusy() {
     if (busy_++ > 0) return;
     pump_->Restart();
-    TViewRestore saved = RestoreOf(SelectedNode());
+    TViewRestore saved = ViewRestoreOf(SelectedNode());
     saved.ColRows = RowPath(SelectedColNode());
     if (TLibFolderItem* e = views_->CurrentEntry()) saved.EntryCaption = e->Caption.str();
     restore_ = saved;
@@ -345,7 +295,7 @@ void TfrmMain::EndBusy() {
     views_->RestoreExpansion(false);
     views_->RestoreExpansion(true);
     TViewRestore r = std::exchange(restore_, TViewRestore());
-    TTreeNode* node = FindRestored(r);
+    TTreeNode* node = FindRestoredNode(*lib_, r);
     SelectNode(node);
     if (!r.EntryCaption.empty() && ListModel()->Folder()) {
         if (TLibFolderItem* e = ListModel()->Folder()->FindItem(r.EntryCaption)) SelectEntries({e});

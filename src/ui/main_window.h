@@ -270,8 +270,6 @@ private:
     void SaveAtExit();
     void BeginBusy();
     void EndBusy();
-    TViewRestore RestoreOf(TTreeNode* node) const;
-    TTreeNode* FindRestored(const TViewRestore& restore) const;
 
     std::unique_ptr<ISettingsStore> store_;
     std::unique_ptr<TGlobalData> gd_;
