@@ -35,6 +35,13 @@
 
 namespace {
 
+// The options dialog keeps its widgets private; tests find them by name.
+template <class T> T* Named(QObject* dialog, const char* name) {
+    T* w = dialog->findChild<T*>(QLatin1String(name));
+    if (!w) qFatal("no widget %s", name);
+    return w;
+}
+
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -554,19 +561,19 @@ private slots:
         OnNextModal([](QWidget* w) {
             auto* d = qobject_cast<TfrmOptions*>(w);
             QVERIFY(d);
-            QCOMPARE(d->pcOpt->currentIndex(), 0);
-            QCOMPARE(d->cbSep->currentIndex(), 1);
-            QVERIFY(d->cb_confExit->isChecked());
+            QCOMPARE(Named<QTabWidget>(d, "pcOpt")->currentIndex(), 0);
+            QCOMPARE(Named<QComboBox>(d, "cbSep")->currentIndex(), 1);
+            QVERIFY(Named<QCheckBox>(d, "cb_confExit")->isChecked());
             for (QCheckBox* c : d->findChildren<QCheckBox*>())
                 c->setChecked(!c->isChecked());
-            d->cbK->setCurrentIndex(2);
-            d->cbSep->setCurrentIndex(3); // Tab
-            d->edImg->setText(QStringLiteral("/icons/set.ico"));
-            d->edFav->setText(QStringLiteral("/lists/fav.txt"));
-            d->edLoc->setText(QStringLiteral("/lists/loc.txt"));
-            d->edCat->setText(QStringLiteral("/lists/cat.txt"));
-            d->edTag->setText(QStringLiteral("/lists/tag.txt"));
-            GrabPages(d, d->pcOpt, "frmOptions");
+            Named<QComboBox>(d, "cbK")->setCurrentIndex(2);
+            Named<QComboBox>(d, "cbSep")->setCurrentIndex(3); // Tab
+            Named<QLineEdit>(d, "edImg")->setText(QStringLiteral("/icons/set.ico"));
+            Named<QLineEdit>(d, "edFav")->setText(QStringLiteral("/lists/fav.txt"));
+            Named<QLineEdit>(d, "edLoc")->setText(QStringLiteral("/lists/loc.txt"));
+            Named<QLineEdit>(d, "edCat")->setText(QStringLiteral("/lists/cat.txt"));
+            Named<QLineEdit>(d, "edTag")->setText(QStringLiteral("/lists/tag.txt"));
+            GrabPages(d, Named<QTabWidget>(d, "pcOpt"), "frmOptions");
             d->accept();
         });
         QVERIFY(TfrmOptions::Execute(nullptr, *gd, store));
@@ -618,21 +625,21 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             gd->NewLine = "?";
             dlg.show();
-            dlg.cbSep->setCurrentIndex(i);
+            Named<QComboBox>(&dlg, "cbSep")->setCurrentIndex(i);
             dlg.accept();
             QCOMPARE(gd->NewLine, std::string(expected[i]));
             dlg.show();
-            QCOMPARE(dlg.cbSep->currentIndex(), i);
+            QCOMPARE(Named<QComboBox>(&dlg, "cbSep")->currentIndex(), i);
             dlg.reject();
         }
         dlg.show();
-        dlg.cbSep->setCurrentIndex(-1);
-        dlg.cbSep->setEditText(QStringLiteral(" | "));
+        Named<QComboBox>(&dlg, "cbSep")->setCurrentIndex(-1);
+        Named<QComboBox>(&dlg, "cbSep")->setEditText(QStringLiteral(" | "));
         dlg.accept();
         QCOMPARE(gd->NewLine, std::string(" | "));
         dlg.show();
-        QCOMPARE(dlg.cbSep->currentIndex(), -1);
-        QCOMPARE(dlg.cbSep->currentText(), QStringLiteral(" | "));
+        QCOMPARE(Named<QComboBox>(&dlg, "cbSep")->currentIndex(), -1);
+        QCOMPARE(Named<QComboBox>(&dlg, "cbSep")->currentText(), QStringLiteral(" | "));
         dlg.reject();
     }
 
@@ -643,8 +650,8 @@ private slots:
             auto* d = qobject_cast<TfrmOptions*>(w);
             for (QCheckBox* c : d->findChildren<QCheckBox*>())
                 c->setChecked(!c->isChecked());
-            d->cbK->setCurrentIndex(1);
-            d->edCat->setText(QStringLiteral("/elsewhere.txt"));
+            Named<QComboBox>(d, "cbK")->setCurrentIndex(1);
+            Named<QLineEdit>(d, "edCat")->setText(QStringLiteral("/elsewhere.txt"));
             d->reject();
         });
         std::string cats = gd->CategoriesFile;
@@ -673,10 +680,10 @@ private slots:
         gd->ViewSettings.Messages = true;
         OnNextModal([](QWidget* w) {
             auto* d = qobject_cast<TfrmOptions*>(w);
-            QVERIFY(!d->cb_confExit->isChecked());
-            d->btnReset->click();
-            QVERIFY(d->cb_confExit->isChecked());
-            QCOMPARE(d->cbSep->currentIndex(), 0);
+            QVERIFY(!Named<QCheckBox>(d, "cb_confExit")->isChecked());
+            Named<QPushButton>(d, "btnReset")->click();
+            QVERIFY(Named<QCheckBox>(d, "cb_confExit")->isChecked());
+            QCOMPARE(Named<QComboBox>(d, "cbSep")->currentIndex(), 0);
             d->reject();
         });
         QVERIFY(TfrmOptions::Execute(nullptr, *gd, store));
@@ -705,19 +712,19 @@ private slots:
         };
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        dlg.pcOpt->setCurrentIndex(5);
+        Named<QTabWidget>(&dlg, "pcOpt")->setCurrentIndex(5);
         dlg.activateWindow();
-        dlg.edCat->setFocus();
-        QTest::keyClick(dlg.edCat, Qt::Key_F4);
+        Named<QLineEdit>(&dlg, "edCat")->setFocus();
+        QTest::keyClick(Named<QLineEdit>(&dlg, "edCat"), Qt::Key_F4);
         QCOMPARE(start, QStringLiteral("/lists/cats.txt"));
-        QCOMPARE(dlg.edCat->text(), QStringLiteral("/picked/Categories.txt"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "edCat")->text(), QStringLiteral("/picked/Categories.txt"));
         // A browse button focuses its edit and fills it; a cancelled pick leaves it.
         start.clear();
-        dlg.BrowseButtons[0]->defaultAction()->trigger();
-        QCOMPARE(dlg.edImg->text(), QStringLiteral("/picked/Categories.txt"));
+        Named<QAction>(&dlg, "SpeedButton1")->trigger();
+        QCOMPARE(Named<QLineEdit>(&dlg, "edImg")->text(), QStringLiteral("/picked/Categories.txt"));
         dlg.OpenDlg = [](QWidget*, const QString&) { return QString(); };
-        dlg.BrowseButtons[4]->defaultAction()->trigger();
-        QCOMPARE(dlg.edTag->text(), Q(gd->TagsFile));
+        Named<QAction>(&dlg, "btnBrowse4")->trigger();
+        QCOMPARE(Named<QLineEdit>(&dlg, "edTag")->text(), Q(gd->TagsFile));
         dlg.accept();
         QCOMPARE(gd->CategoriesFile, std::string("/picked/Categories.txt"));
     }
