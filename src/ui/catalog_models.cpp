@@ -277,7 +277,7 @@ std::string EntryNameKey(const TLibFolderItem* e) {
 }
 
 TEntryListModel::TEntryListModel(TGlobalData* gd, QObject* parent)
-    : QAbstractItemModel(parent), gd_(gd) {
+    : QAbstractTableModel(parent), gd_(gd) {
     headers_ = {QStringLiteral("Name"), QStringLiteral("Type"),     QStringLiteral("Size"),
                 QStringLiteral("Date"), QStringLiteral("Category"), QStringLiteral("Comments")};
 }
@@ -307,7 +307,7 @@ void TEntryListModel::SetFrozen(bool frozen) {
     }
 }
 
-void TEntryListModel::SortBy(int column, uint8_t state) {
+void TEntryListModel::SortBy(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kColumnCount) return;
     emit layoutAboutToBeChanged();
     QModelIndexList from = persistentIndexList();
@@ -316,7 +316,7 @@ void TEntryListModel::SortBy(int column, uint8_t state) {
     for (const QModelIndex& i : from)
         held.push_back(EntryAt(i.row()));
     sortColumn_ = column;
-    sortState_ = state == 1 ? 1 : 2;
+    sortOrder_ = order;
     SortRows();
     if (!from.isEmpty()) {
         std::unordered_map<const TLibFolderItem*, int> rowOf;
@@ -338,7 +338,7 @@ void TEntryListModel::SortBy(int column, uint8_t state) {
 void TEntryListModel::SortRows() {
     const size_t n = rows_.size();
     if (n < 2) return;
-    const bool descending = sortState_ == 1;
+    const bool descending = sortOrder_ == Qt::DescendingOrder;
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
     auto apply = [&](auto less) {
@@ -427,17 +427,6 @@ QIcon TEntryListModel::EntryIcon(const TLibFolderItem* e) const {
     if (icon.isNull()) icon = TIcons::File();
     iconCache_.insert(ext, icon);
     return icon;
-}
-
-QModelIndex TEntryListModel::index(int row, int column, const QModelIndex& parent) const {
-    if (parent.isValid() || row < 0 || column < 0 || column >= kColumnCount ||
-        static_cast<size_t>(row) >= rows_.size())
-        return {};
-    return createIndex(row, column);
-}
-
-QModelIndex TEntryListModel::parent(const QModelIndex&) const {
-    return {};
 }
 
 int TEntryListModel::rowCount(const QModelIndex& parent) const {

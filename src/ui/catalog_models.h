@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtCore/QAbstractItemModel>
+#include <QtCore/QAbstractTableModel>
 #include <QtCore/QHash>
 #include <QtCore/QStringList>
 #include <QtGui/QIcon>
@@ -95,7 +96,7 @@ private:
 
 // The entries of one folder in list order, sorted by the list's column rules.
 // Columns: Name, Type, Size, Date, Category, Comments.
-class TEntryListModel : public QAbstractItemModel {
+class TEntryListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum { kName, kType, kSize, kDate, kCategory, kComments, kColumnCount };
@@ -107,10 +108,10 @@ public:
     TLibFolder* Folder() const { return folder_; }
     void Clear() { SetFolder(nullptr); }
     void SetFrozen(bool frozen);
-    // Sorts by `column` with `state` (2 ascending, 1 descending; 0 counts as 2).
-    void SortBy(int column, uint8_t state);
+    // Sorts by `column` (out of range: ignored), keeping persistent indexes on their entries.
+    void SortBy(int column, Qt::SortOrder order);
     int SortColumn() const { return sortColumn_; }
-    uint8_t SortState() const { return sortState_; }
+    Qt::SortOrder SortOrder() const { return sortOrder_; }
 
     TLibFolderItem* EntryAt(int row) const;
     int RowOf(const TLibFolderItem* entry) const; // -1 when not shown
@@ -118,8 +119,6 @@ public:
     QString CellText(const TLibFolderItem* entry, int column) const;
     void ClearIconCache() { iconCache_.clear(); }
 
-    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
-    QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -140,7 +139,7 @@ private:
     bool frozen_ = false;
     std::vector<TLibFolderItem*> rows_;
     int sortColumn_ = 0;
-    uint8_t sortState_ = 2;
+    Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     std::array<QString, kColumnCount> headers_;
     mutable QHash<QString, QIcon> iconCache_;
 };

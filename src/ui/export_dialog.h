@@ -59,6 +59,11 @@ public:
     void btnBrowseClick();
     void cbFoldersClick();
 
+    // The widgets tests fill in and read.
+    QLineEdit* FileEdit() const { return edfile; }
+    QTabWidget* Pages() const { return pc; }
+
+private:
     QLineEdit* edfile = nullptr;
     QToolButton* btnBrowse = nullptr;
     QTabWidget* pc = nullptr;

@@ -24,6 +24,11 @@ public:
     void done(int r) override;
     void btnBrowseClick();
 
+    // The widgets tests fill in and read.
+    QLineEdit* FileEdit() const { return edfile; }
+    QListWidget* FieldList() const { return lb; }
+
+private:
     QLineEdit* edfile = nullptr;
     QToolButton* btnBrowse = nullptr;
     QTabWidget* pc = nullptr;

@@ -61,6 +61,21 @@ public:
     void PointDriveAt(const QString& path);
     QString DrivePath() const;
 
+    // The widgets tests fill in and read.
+    QTabWidget* Pages() const { return pc; }
+    QComboBox* DriveCombo() const { return cbDr; }
+    QLineEdit* FolderEdit() const { return edFolder; }
+    QLineEdit* TitleEdit() const { return edTitle; }
+    QLineEdit* SerialEdit() const { return edser; }
+    QSpinBox* LevelsBox() const { return edLevels; }
+    QCheckBox* FoldersOnlyBox() const { return cbFoldersOnly; }
+    QComboBox* CollectionCombo() const { return combo; }
+    THandlerView* HandlerList() const { return lv_Ext; }
+    QCheckBox* InsertNextBox() const { return cbNew; }
+    QCheckBox* IncrementBox() const { return cbIncr; }
+    const TDefaultsPage& DefaultsPage() const { return Defaults; }
+
+private:
     QTabWidget* pc = nullptr;
     QComboBox* cbDr = nullptr;
     QLineEdit* edFolder = nullptr;

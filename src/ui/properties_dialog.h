@@ -105,6 +105,11 @@ public:
     // The tag grid's rows as caption=value lines.
     std::vector<std::string> GridLines() const;
 
+    // The widgets tests fill in and read.
+    QComboBox* LibraryCategory() const { return LibCat; }
+    QLineEdit* LibraryTotalSize() const { return infoFis; }
+
+private:
     QTabWidget* pcProp = nullptr;
     // Library.
     QLineEdit* libfile = nullptr;

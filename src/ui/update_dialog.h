@@ -42,6 +42,16 @@ public:
     void SpeedButton1Click();
     void tbCatClick();
 
+    // The widgets tests fill in and read.
+    QTabWidget* Pages() const { return pc; }
+    QLineEdit* FolderEdit() const { return edFolder; }
+    QLineEdit* SerialEdit() const { return edser; }
+    QSpinBox* LevelsBox() const { return edLevels; }
+    QCheckBox* RealSourceBox() const { return cbReal; }
+    QCheckBox* DeleteMissingBox() const { return cbDel; }
+    QToolButton* BrowseButton() const { return SpeedButton1; }
+
+private:
     QTabWidget* pc = nullptr;
     TDefaultsPage Defaults;
     QLineEdit* edFolder = nullptr;

@@ -209,11 +209,7 @@ void TViewLayout::SetTab(int index) {
 
 void TViewLayout::ApplySort() {
     const int column = gd_.LVSortIndex;
-    const uint8_t state = gd_.ColumnSortState[static_cast<size_t>(column)];
-    views_.ListModel()->SortBy(column, state);
-    views_.ListView()->header()->setSortIndicator(column, state == 1 ? Qt::DescendingOrder
-                                                                     : Qt::AscendingOrder);
-    CheckSortColumn(column);
+    ShowSort(column, gd_.ColumnSortState[static_cast<size_t>(column)]);
 }
 
 void TViewLayout::CheckSortColumn(int column) {
@@ -227,9 +223,14 @@ void TViewLayout::SortListBy(int column) {
     uint8_t& state = gd_.ColumnSortState[static_cast<size_t>(column)];
     state = state == 1 ? 2 : 1;
     gd_.LVSortIndex = static_cast<uint8_t>(column);
-    views_.ListModel()->SortBy(column, state);
-    views_.ListView()->header()->setSortIndicator(column, state == 1 ? Qt::DescendingOrder
-                                                                     : Qt::AscendingOrder);
+    ShowSort(column, state);
+}
+
+void TViewLayout::ShowSort(int column, uint8_t storedState) {
+    // Settings keep 1 for descending and 2 (or 0, never set) for ascending.
+    const Qt::SortOrder order = storedState == 1 ? Qt::DescendingOrder : Qt::AscendingOrder;
+    views_.ListModel()->SortBy(column, order);
+    views_.ListView()->header()->setSortIndicator(column, order);
     CheckSortColumn(column);
 }
 

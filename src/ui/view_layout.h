@@ -54,6 +54,7 @@ private:
     void KeepMixedWidths();
     void ApplyMixedWidths();
     void CheckSortColumn(int column);
+    void ShowSort(int column, uint8_t storedState);
     std::vector<QSplitter*> SavedSplitters() const;
     void LoadOldPanelLayout();
 

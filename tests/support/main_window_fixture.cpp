@@ -64,9 +64,9 @@ TTreeNode* TMainWindowFixture::AddVolume(TfrmMain& w, const QString& folder, con
         auto* d = qobject_cast<TfrmNewVolume*>(QApplication::activeModalWidget());
         if (!d) return;
         seen = true;
-        d->edFolder->setText(folder);
-        d->edTitle->setText(title);
-        d->cbNew->setChecked(false);
+        d->FolderEdit()->setText(folder);
+        d->TitleEdit()->setText(title);
+        d->InsertNextBox()->setChecked(false);
         d->accept();
     });
     w.tbAddClick();
@@ -85,9 +85,9 @@ bool TMainWindowFixture::UpdateDeleting(TfrmMain& w, TTreeNode* vol, const QStri
         auto* d = qobject_cast<TfrmUpdate*>(QApplication::activeModalWidget());
         if (!d) return;
         seen = true;
-        d->cbReal->setChecked(true);
-        d->edFolder->setText(folder);
-        d->cbDel->setChecked(true);
+        d->RealSourceBox()->setChecked(true);
+        d->FolderEdit()->setText(folder);
+        d->DeleteMissingBox()->setChecked(true);
         d->accept();
     });
     w.miVUpdateClick();

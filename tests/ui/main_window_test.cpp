@@ -176,6 +176,8 @@ private slots:
         // The sort column stays when another folder is shown.
         w->SelectNode(vol);
         QCOMPARE(w->ListModel()->SortColumn(), 2);
+        QCOMPARE(w->ListModel()->SortOrder(), Qt::AscendingOrder);
+        QCOMPARE(w->ListView()->header()->sortIndicatorOrder(), Qt::AscendingOrder);
         w->Lib().Modified = false;
     }
 
@@ -572,7 +574,7 @@ private slots:
             auto* d = qobject_cast<TfrmProperties*>(QApplication::activeModalWidget());
             if (!d) return;
             seen = true;
-            d->LibCat->setEditText("Archive");
+            d->LibraryCategory()->setEditText("Archive");
             d->accept();
         });
         w->miLibPropertiesClick();

@@ -52,9 +52,9 @@ private slots:
             return out;
         };
         QCOMPARE(captions(), (QStringList{"apple", "Sub", "A.txt", "b.txt", "pack.zip"}));
-        m.SortBy(0, 1);
+        m.SortBy(0, Qt::DescendingOrder);
         QCOMPARE(captions(), (QStringList{"pack.zip", "b.txt", "A.txt", "Sub", "apple"}));
-        m.SortBy(2, 2);
+        m.SortBy(2, Qt::AscendingOrder);
         QCOMPARE(m.EntryAt(m.rowCount() - 1)->Caption.str(), std::string("pack.zip"));
         QCOMPARE(m.CellText(m.EntryAt(m.rowCount() - 1), TEntryListModel::kSize), QString("50"));
         // The scan's mark decides, not the name: a folder named like an
@@ -62,7 +62,7 @@ private slots:
         AddItem(lib, f, "photos.zip", 0, true);
         AddItem(lib, f, "comic.cbz", 70, true, true);
         m.SetFolder(f);
-        m.SortBy(0, 0);
+        m.SortBy(0, Qt::AscendingOrder);
         QCOMPARE(captions(), (QStringList{"apple", "photos.zip", "Sub", "A.txt", "b.txt",
                                           "comic.cbz", "pack.zip"}));
         auto icon = [&](int row) {

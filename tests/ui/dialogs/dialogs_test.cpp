@@ -100,20 +100,20 @@ private slots:
 
         dlg.PrepareShow(lib);
         // Nothing stored: the first drive is taken with its label and serial.
-        QCOMPARE(dlg.cbDr->count(), 2);
-        QCOMPARE(dlg.edFolder->text(), QStringLiteral("/media/CD1/"));
-        QCOMPARE(dlg.edTitle->text(), QStringLiteral("MUSIC_01"));
-        QCOMPARE(dlg.edser->text(), QStringLiteral("1234ABCD"));
-        QCOMPARE(dlg.Defaults.filecat->count(), 2);
-        QCOMPARE(dlg.Defaults.volLoc->count(), 1);
-        QCOMPARE(dlg.lv_Ext->topLevelItemCount(), handlers.Count());
+        QCOMPARE(dlg.DriveCombo()->count(), 2);
+        QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/CD1/"));
+        QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("MUSIC_01"));
+        QCOMPARE(dlg.SerialEdit()->text(), QStringLiteral("1234ABCD"));
+        QCOMPARE(dlg.DefaultsPage().filecat->count(), 2);
+        QCOMPARE(dlg.DefaultsPage().volLoc->count(), 1);
+        QCOMPARE(dlg.HandlerList()->topLevelItemCount(), handlers.Count());
 
-        dlg.cbDr->setCurrentIndex(1);
+        dlg.DriveCombo()->setCurrentIndex(1);
         dlg.cbDrChange();
-        QCOMPARE(dlg.edFolder->text(), QStringLiteral("/media/DVD/"));
-        QCOMPARE(dlg.edTitle->text(), QStringLiteral("BACKUP"));
-        QCOMPARE(dlg.edser->text(), QStringLiteral("0000BEEF"));
-        GrabPages(&dlg, dlg.pc, "frmNewVolume");
+        QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/DVD/"));
+        QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("BACKUP"));
+        QCOMPARE(dlg.SerialEdit()->text(), QStringLiteral("0000BEEF"));
+        GrabPages(&dlg, dlg.Pages(), "frmNewVolume");
         dlg.accept();
         QCOMPARE(gd->DriveNumber, 2);
         TScanOptions o = dlg.Options();
@@ -123,20 +123,20 @@ private slots:
 
         // A typed folder titles the volume with its path and stays as typed.
         dlg.PrepareShow(lib);
-        dlg.edFolder->setText(QStringLiteral("/media/CD1/Music/Jazz"));
-        QCOMPARE(dlg.edTitle->text(), QStringLiteral("/media/CD1/Music/Jazz"));
-        QCOMPARE(dlg.edser->text(), QStringLiteral("1234ABCD"));
-        dlg.edLevels->setValue(3);
-        dlg.cbFoldersOnly->setChecked(true);
-        dlg.Defaults.filecat->setCurrentText(QStringLiteral("Jazz"));
-        dlg.Defaults.filecom->setText(QStringLiteral("from the shelf"));
-        dlg.Defaults.volLoc->setCurrentText(QStringLiteral("Shelf 2"));
-        dlg.Defaults.cbAddFiles->setChecked(true);
+        dlg.FolderEdit()->setText(QStringLiteral("/media/CD1/Music/Jazz"));
+        QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("/media/CD1/Music/Jazz"));
+        QCOMPARE(dlg.SerialEdit()->text(), QStringLiteral("1234ABCD"));
+        dlg.LevelsBox()->setValue(3);
+        dlg.FoldersOnlyBox()->setChecked(true);
+        dlg.DefaultsPage().filecat->setCurrentText(QStringLiteral("Jazz"));
+        dlg.DefaultsPage().filecom->setText(QStringLiteral("from the shelf"));
+        dlg.DefaultsPage().volLoc->setCurrentText(QStringLiteral("Shelf 2"));
+        dlg.DefaultsPage().cbAddFiles->setChecked(true);
         dlg.accept();
         o = dlg.Options();
         QCOMPARE(gd->DriveNumber, -1);
         QCOMPARE(o.FolderResult, std::string("/media/CD1/Music/Jazz"));
-        QCOMPARE(dlg.edFolder->text(), QStringLiteral("/media/CD1/Music/Jazz"));
+        QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/CD1/Music/Jazz"));
         QCOMPARE(o.Levels, uint16_t(3));
         QVERIFY(o.FoldersOnly && gd->FoldersOnly);
         QCOMPARE(o.DefaultCategory, std::string("Jazz"));
@@ -166,8 +166,8 @@ private slots:
         };
         auto o = runWith(
             [&] {
-                dlg.cbIncr->setChecked(true);
-                dlg.edTitle->setText(QStringLiteral("Disc 009"));
+                dlg.IncrementBox()->setChecked(true);
+                dlg.TitleEdit()->setText(QStringLiteral("Disc 009"));
             },
             true);
         QVERIFY(o);
@@ -176,21 +176,21 @@ private slots:
         // The next add starts from the advanced title; a folder change keeps it.
         o = runWith(
             [&] {
-                QCOMPARE(dlg.edTitle->text(), QStringLiteral("Disc 010"));
-                dlg.cbDr->setCurrentIndex(1);
+                QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("Disc 010"));
+                dlg.DriveCombo()->setCurrentIndex(1);
                 dlg.cbDrChange();
-                dlg.edFolder->setText(QStringLiteral("/media/DVD/x"));
+                dlg.FolderEdit()->setText(QStringLiteral("/media/DVD/x"));
             },
             false);
         QVERIFY(!o);
         // A cancelled dialog used no number.
-        o = runWith([&] { QCOMPARE(dlg.edTitle->text(), QStringLiteral("Disc 010")); }, true);
+        o = runWith([&] { QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("Disc 010")); }, true);
         QVERIFY(o);
         QCOMPARE(o->TitleResult, std::string("Disc 010"));
         QCOMPARE(o->FolderResult, std::string("/media/DVD/x"));
 
         // An empty folder is a cancel.
-        o = runWith([&] { dlg.edFolder->clear(); }, true);
+        o = runWith([&] { dlg.FolderEdit()->clear(); }, true);
         QVERIFY(!o);
     }
 
@@ -206,18 +206,18 @@ private slots:
         {
             TfrmNewVolume dlg(*gd, handlers, store);
             dlg.PrepareShow(lib);
-            QCOMPARE(dlg.combo->count(), 4); // none + three collections in tree order
-            QCOMPARE(dlg.combo->itemText(0), QString());
-            QCOMPARE(dlg.combo->itemText(1), QStringLiteral("Music"));
-            QVERIFY(dlg.combo->itemText(2).endsWith(QStringLiteral("Rock")));
-            QVERIFY(dlg.combo->itemText(2).startsWith(QLatin1Char(' ')));
-            dlg.combo->setCurrentIndex(2);
-            dlg.edFolder->setText(QStringLiteral("/media/DVD/photos/"));
-            dlg.edLevels->setValue(2);
-            dlg.Defaults.filecat->setCurrentText(QStringLiteral("Backup"));
-            dlg.Defaults.filecom->setText(QStringLiteral("weekly"));
-            dlg.Defaults.cbAddFolders->setChecked(true);
-            dlg.cbNew->setChecked(true);
+            QCOMPARE(dlg.CollectionCombo()->count(), 4); // none + three collections in tree order
+            QCOMPARE(dlg.CollectionCombo()->itemText(0), QString());
+            QCOMPARE(dlg.CollectionCombo()->itemText(1), QStringLiteral("Music"));
+            QVERIFY(dlg.CollectionCombo()->itemText(2).endsWith(QStringLiteral("Rock")));
+            QVERIFY(dlg.CollectionCombo()->itemText(2).startsWith(QLatin1Char(' ')));
+            dlg.CollectionCombo()->setCurrentIndex(2);
+            dlg.FolderEdit()->setText(QStringLiteral("/media/DVD/photos/"));
+            dlg.LevelsBox()->setValue(2);
+            dlg.DefaultsPage().filecat->setCurrentText(QStringLiteral("Backup"));
+            dlg.DefaultsPage().filecom->setText(QStringLiteral("weekly"));
+            dlg.DefaultsPage().cbAddFolders->setChecked(true);
+            dlg.InsertNextBox()->setChecked(true);
             dlg.accept();
             QVERIFY(dlg.Options().Collection == rock);
             QVERIFY(dlg.RepeatAdd());
@@ -229,17 +229,17 @@ private slots:
         {
             TfrmNewVolume dlg(*gd, handlers, store);
             dlg.PrepareShow(lib);
-            QCOMPARE(dlg.edFolder->text(), QStringLiteral("/media/DVD/photos/"));
-            QCOMPARE(dlg.edTitle->text(), QStringLiteral("/media/DVD/photos/"));
+            QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/DVD/photos/"));
+            QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("/media/DVD/photos/"));
             QCOMPARE(dlg.DrivePath(), QStringLiteral("/media/DVD/"));
-            QCOMPARE(dlg.edLevels->value(), 2);
-            QCOMPARE(dlg.Defaults.filecat->currentText(), QStringLiteral("Backup"));
-            QCOMPARE(dlg.Defaults.filecom->text(), QStringLiteral("weekly"));
-            QVERIFY(dlg.Defaults.cbAddFolders->isChecked());
-            QVERIFY(!dlg.Defaults.cbAddFiles->isChecked());
-            QVERIFY(dlg.cbNew->isChecked());
-            QCOMPARE(dlg.combo->currentIndex(), 2);
-            dlg.cbNew->setChecked(false);
+            QCOMPARE(dlg.LevelsBox()->value(), 2);
+            QCOMPARE(dlg.DefaultsPage().filecat->currentText(), QStringLiteral("Backup"));
+            QCOMPARE(dlg.DefaultsPage().filecom->text(), QStringLiteral("weekly"));
+            QVERIFY(dlg.DefaultsPage().cbAddFolders->isChecked());
+            QVERIFY(!dlg.DefaultsPage().cbAddFiles->isChecked());
+            QVERIFY(dlg.InsertNextBox()->isChecked());
+            QCOMPARE(dlg.CollectionCombo()->currentIndex(), 2);
+            dlg.InsertNextBox()->setChecked(false);
             dlg.reject();
         }
         QVERIFY(!store.ReadBool("frmNewVolume", "Repeat", true));
@@ -250,8 +250,8 @@ private slots:
         store.WriteInt("frmNewVolume", "Levels", -4);
         TfrmNewVolume dlg(*gd, handlers, store);
         dlg.PrepareShow(lib);
-        QCOMPARE(dlg.combo->currentIndex(), 0);
-        QCOMPARE(dlg.edLevels->value(), 0);
+        QCOMPARE(dlg.CollectionCombo()->currentIndex(), 0);
+        QCOMPARE(dlg.LevelsBox()->value(), 0);
         QVERIFY(dlg.Options().Collection == nullptr);
     }
 
@@ -272,19 +272,19 @@ private slots:
         std::optional<TScanOptions> o;
         OnNextModal([&](QWidget*) {
             // The folder shown is the source path, not the catalog path.
-            QCOMPARE(dlg.edFolder->text(), QStringLiteral("/media/CD1/Jazz/"));
+            QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/CD1/Jazz/"));
             QVERIFY(gd->DefaultCategory.empty());
-            QVERIFY(!dlg.cbReal->isChecked());
-            QVERIFY(!dlg.edFolder->isEnabled() && !dlg.cbDel->isEnabled() &&
-                    !dlg.SpeedButton1->isEnabled() && !dlg.edser->isEnabled());
-            dlg.cbReal->click();
-            QVERIFY(dlg.edFolder->isEnabled() && dlg.cbDel->isEnabled());
-            QCOMPARE(dlg.edser->text(), QStringLiteral("1234ABCD"));
-            dlg.cbDel->setChecked(true);
-            dlg.edLevels->setValue(1);
-            dlg.Defaults.filecat->setCurrentText(QStringLiteral("Jazz"));
-            dlg.Defaults.cbAddFiles->setChecked(true);
-            GrabPages(&dlg, dlg.pc, "frmUpdate");
+            QVERIFY(!dlg.RealSourceBox()->isChecked());
+            QVERIFY(!dlg.FolderEdit()->isEnabled() && !dlg.DeleteMissingBox()->isEnabled() &&
+                    !dlg.BrowseButton()->isEnabled() && !dlg.SerialEdit()->isEnabled());
+            dlg.RealSourceBox()->click();
+            QVERIFY(dlg.FolderEdit()->isEnabled() && dlg.DeleteMissingBox()->isEnabled());
+            QCOMPARE(dlg.SerialEdit()->text(), QStringLiteral("1234ABCD"));
+            dlg.DeleteMissingBox()->setChecked(true);
+            dlg.LevelsBox()->setValue(1);
+            dlg.DefaultsPage().filecat->setCurrentText(QStringLiteral("Jazz"));
+            dlg.DefaultsPage().cbAddFiles->setChecked(true);
+            GrabPages(&dlg, dlg.Pages(), "frmUpdate");
             dlg.accept();
         });
         o = dlg.Run(FolderOf(subNode));
@@ -298,10 +298,10 @@ private slots:
 
         // "Delete not found" left ticked while the rescan is switched off deletes nothing.
         OnNextModal([&](QWidget*) {
-            QVERIFY(!dlg.cbDel->isChecked()); // cleared on every show
-            dlg.cbReal->click();
-            dlg.cbDel->setChecked(true);
-            dlg.cbReal->click();
+            QVERIFY(!dlg.DeleteMissingBox()->isChecked()); // cleared on every show
+            dlg.RealSourceBox()->click();
+            dlg.DeleteMissingBox()->setChecked(true);
+            dlg.RealSourceBox()->click();
             dlg.accept();
         });
         o = dlg.Run(FolderOf(subNode));
@@ -311,7 +311,7 @@ private slots:
         // A rescan needs a folder: a volume without a source gives nothing.
         FolderOf(volNode)->SourcePath.clear();
         OnNextModal([&](QWidget*) {
-            dlg.cbReal->click();
+            dlg.RealSourceBox()->click();
             dlg.accept();
         });
         QVERIFY(!dlg.Run(FolderOf(volNode)));
@@ -356,7 +356,7 @@ private slots:
         TLibObj lib;
         TfrmNewVolume nv(*gd, handlers, store);
         nv.PrepareShow(lib);
-        nv.lv_Ext->topLevelItem(handlers.IndexOf("MP3"))->setCheckState(0, Qt::Unchecked);
+        nv.HandlerList()->topLevelItem(handlers.IndexOf("MP3"))->setCheckState(0, Qt::Unchecked);
         QVERIFY(!handlers.isExtHandlerActive("MP3"));
     }
 

@@ -295,13 +295,13 @@ private slots:
             [&](TfrmExport& d) {
                 QCOMPARE(d.Scope(), TExportScope::Results);
                 QCOMPARE(d.windowTitle(), QString::fromStdString(GetMessageText("expCaptRes")));
-                d.edfile->setText(results);
+                d.FileEdit()->setText(results);
                 TExportOptions o = d.Options();
                 SetFieldOrder(o.Fields, {"Name", "Size"});
                 o.Separator = "Tab";
                 d.SetOptions(o);
                 GrabWindow(&d, "export_dialog");
-                d.pc->setCurrentIndex(1);
+                d.Pages()->setCurrentIndex(1);
                 GrabWindow(&d, "export_options");
                 d.accept();
             });
@@ -319,7 +319,7 @@ private slots:
         w->Lib().FileName = catalog.toStdString();
         ok = WithDialog<TfrmExport>([&] { w->miExportClick(); },
                                     [&](TfrmExport& d) {
-                                        d.edfile->setText(catalog);
+                                        d.FileEdit()->setText(catalog);
                                         d.accept();
                                         QVERIFY(d.isVisible());
                                         d.reject();
@@ -331,18 +331,18 @@ private slots:
 
         // The whole library with the default columns; the choices are kept.
         const QString lib = Path("library.txt");
-        ok =
-            WithDialog<TfrmExport>([&] { w->miExportClick(); },
-                                   [&](TfrmExport& d) {
-                                       QCOMPARE(d.edfile->text(), catalog); // the last choice, kept
-                                       d.edfile->setText(lib);
-                                       TExportOptions o = d.Options();
-                                       SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size"});
-                                       o.Separator = "Comma";
-                                       o.Archives = true; // files only: folder entries get no line
-                                       d.SetOptions(o);
-                                       d.accept();
-                                   });
+        ok = WithDialog<TfrmExport>([&] { w->miExportClick(); },
+                                    [&](TfrmExport& d) {
+                                        QCOMPARE(d.FileEdit()->text(),
+                                                 catalog); // the last choice, kept
+                                        d.FileEdit()->setText(lib);
+                                        TExportOptions o = d.Options();
+                                        SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size"});
+                                        o.Separator = "Comma";
+                                        o.Archives = true; // files only: folder entries get no line
+                                        d.SetOptions(o);
+                                        d.accept();
+                                    });
         QVERIFY(ok);
         QCOMPARE(FileLines(lib).size(), 7);
         QCOMPARE(w->Store().ReadString("frmExport", "File", ""), lib.toStdString());
@@ -351,15 +351,16 @@ private slots:
         ok = WithDialog<TfrmImport>(
             [&] { w->miImpTextClick(); },
             [&](TfrmImport& d) {
-                d.edfile->setText(lib);
+                d.FileEdit()->setText(lib);
                 TImportOptions o = d.Options();
                 SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size"});
                 d.SetOptions(o);
                 // The three required columns cannot be unticked.
-                for (int i = 0; i < d.lb->count(); ++i)
-                    if (d.lb->item(i)->text() == "Name")
-                        d.lb->item(i)->setCheckState(Qt::Unchecked);
-                QVERIFY(d.lb->findItems("Name", Qt::MatchExactly)[0]->checkState() == Qt::Checked);
+                for (int i = 0; i < d.FieldList()->count(); ++i)
+                    if (d.FieldList()->item(i)->text() == "Name")
+                        d.FieldList()->item(i)->setCheckState(Qt::Unchecked);
+                QVERIFY(d.FieldList()->findItems("Name", Qt::MatchExactly)[0]->checkState() ==
+                        Qt::Checked);
                 GrabWindow(&d, "import_dialog");
                 d.accept();
             });
