@@ -105,6 +105,9 @@ public:
     // The tag grid's rows as caption=value lines.
     std::vector<std::string> GridLines() const;
 
+    // The pages, in tab order.
+    enum { kLibraryPage, kVolumePage, kFolderPage, kFilePage, kTagsPage };
+
     // The widgets tests fill in and read.
     QComboBox* LibraryCategory() const { return LibCat; }
     QLineEdit* LibraryTotalSize() const { return infoFis; }
@@ -155,8 +158,6 @@ private:
     QTableWidget* vle = nullptr;
     QToolButton* tbAdd = nullptr;
     QToolButton* tbDelete = nullptr;
-
-    enum { kLibraryPage, kVolumePage, kFolderPage, kFilePage, kTagsPage };
 
 private:
     // The eleven editable texts, in a fixed order.

@@ -333,8 +333,8 @@ private slots:
         const QString lib = Path("library.txt");
         ok = WithDialog<TfrmExport>([&] { w->miExportClick(); },
                                     [&](TfrmExport& d) {
-                                        QCOMPARE(d.FileEdit()->text(),
-                                                 catalog); // the last choice, kept
+                                        // The last choice, kept.
+                                        QCOMPARE(d.FileEdit()->text(), catalog);
                                         d.FileEdit()->setText(lib);
                                         TExportOptions o = d.Options();
                                         SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size"});
