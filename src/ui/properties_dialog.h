@@ -105,14 +105,6 @@ public:
     // The tag grid's rows as caption=value lines.
     std::vector<std::string> GridLines() const;
 
-    // The pages, in tab order.
-    enum { kLibraryPage, kVolumePage, kFolderPage, kFilePage, kTagsPage };
-
-    // The widgets tests fill in and read.
-    QComboBox* LibraryCategory() const { return LibCat; }
-    QLineEdit* LibraryTotalSize() const { return infoFis; }
-
-private:
     QTabWidget* pcProp = nullptr;
     // Library.
     QLineEdit* libfile = nullptr;
@@ -158,6 +150,8 @@ private:
     QTableWidget* vle = nullptr;
     QToolButton* tbAdd = nullptr;
     QToolButton* tbDelete = nullptr;
+
+    enum { kLibraryPage, kVolumePage, kFolderPage, kFilePage, kTagsPage };
 
 private:
     // The eleven editable texts, in a fixed order.

@@ -142,14 +142,13 @@ private slots:
         w->SelectNode(Child(root("T"), "a"));
         QCOMPARE(tree->Text(1), "Total: " + text(volTotal - 3000));
 
-        bool shown =
-            WithDialog<TfrmProperties>([&] { w->miLibPropertiesClick(); },
-                                       [&](TfrmProperties& d) {
-                                           QCOMPARE(d.LibraryTotalSize()->text(), text(libTotal));
-                                           QTest::qWait(200);
-                                           QCOMPARE(d.LibraryTotalSize()->text(), text(libTotal));
-                                           d.reject();
-                                       });
+        bool shown = WithDialog<TfrmProperties>([&] { w->miLibPropertiesClick(); },
+                                                [&](TfrmProperties& d) {
+                                                    QCOMPARE(d.infoFis->text(), text(libTotal));
+                                                    QTest::qWait(200);
+                                                    QCOMPARE(d.infoFis->text(), text(libTotal));
+                                                    d.reject();
+                                                });
         QVERIFY(shown);
     }
 

@@ -574,7 +574,7 @@ private slots:
             auto* d = qobject_cast<TfrmProperties*>(QApplication::activeModalWidget());
             if (!d) return;
             seen = true;
-            d->LibraryCategory()->setEditText("Archive");
+            d->LibCat->setEditText("Archive");
             d->accept();
         });
         w->miLibPropertiesClick();
