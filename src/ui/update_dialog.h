@@ -50,6 +50,7 @@ public:
     QCheckBox* RealSourceBox() const { return cbReal; }
     QCheckBox* DeleteMissingBox() const { return cbDel; }
     QToolButton* BrowseButton() const { return SpeedButton1; }
+    const TDefaultsPage& DefaultsPage() const { return Defaults; }
 
 private:
     QTabWidget* pc = nullptr;
