@@ -254,6 +254,10 @@ void TMainViews::Build(QWidget* parent) {
             &TMainViews::OnColNodeChanged);
     connect(lv_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this] { RefreshInfo(); });
+    // A mouse click makes the row current before it selects it: the pane
+    // looks again once the selection has caught up.
+    connect(lv_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { RefreshInfo(); });
     connect(lv_, &QAbstractItemView::doubleClicked, this, &TMainViews::OpenRequested);
     connect(lvIcons_, &QAbstractItemView::doubleClicked, this, &TMainViews::OpenRequested);
     connect(lv_->header(), &QHeaderView::sectionClicked, this, &TMainViews::SortRequested);

@@ -37,6 +37,7 @@
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QTabBar>
+#include <QtWidgets/QTableWidget>
 #include <QtWidgets/QTreeView>
 #include <deque>
 #include <memory>
@@ -179,6 +180,31 @@ private slots:
         QCOMPARE(w->ListModel()->SortColumn(), 2);
         QCOMPARE(w->ListModel()->SortOrder(), Qt::AscendingOrder);
         QCOMPARE(w->ListView()->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+        w->Lib().Modified = false;
+    }
+
+    // A mouse click on an entry shows its tag lines, although the view makes
+    // the row current before it selects it.
+    void clickedEntryShowsItsTags() {
+        auto w = MakeWindow();
+        TTreeNode* vol = AddVolume(*w, MakeSource("vol7"), "Tagged");
+        QVERIFY(vol);
+        w->SelectNode(Child(vol, "music"));
+        TLibFolderItem* e = w->ListModel()->EntryAt(1);
+        QVERIFY(e);
+        e->TagInfo.SetValue("Artist", "Ann Example");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTreeView* lv = w->ListView();
+        const QRect r = lv->visualRect(w->ListModel()->index(1, 0));
+        QTest::mouseClick(lv->viewport(), Qt::LeftButton, {}, r.center());
+        QCOMPARE(w->ListModel()->EntryAt(lv->currentIndex().row()), e);
+        auto* tags = w->findChild<QTableWidget*>(QStringLiteral("infovle"));
+        QVERIFY(tags);
+        QStringList values;
+        for (int i = 0; i < tags->rowCount(); ++i)
+            values << tags->item(i, 1)->text();
+        QVERIFY2(values.contains(QStringLiteral("Ann Example")), qPrintable(values.join('|')));
         w->Lib().Modified = false;
     }
 
