@@ -105,6 +105,9 @@ public:
     // The tag grid's rows as caption=value lines.
     std::vector<std::string> GridLines() const;
 
+    enum { kLibraryPage, kVolumePage, kFolderPage, kFilePage, kTagsPage };
+
+private:
     QTabWidget* pcProp = nullptr;
     // Library.
     QLineEdit* libfile = nullptr;
@@ -151,9 +154,6 @@ public:
     QToolButton* tbAdd = nullptr;
     QToolButton* tbDelete = nullptr;
 
-    enum { kLibraryPage, kVolumePage, kFolderPage, kFilePage, kTagsPage };
-
-private:
     // The eleven editable texts, in a fixed order.
     enum TEditable {
         eLibCat,

@@ -76,6 +76,12 @@ public:
     TSearchCollectionModel* ColModel() const { return colModel_; }
     const TSortState& SortState() const { return sort_; }
 
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
     QToolBar* tb = nullptr;
     QAction* tbFind = nullptr;
     QAction* tbNew = nullptr;
@@ -136,12 +142,6 @@ public:
     QAction* pmiLocate = nullptr;
     QAction* pmiProperties = nullptr;
 
-protected:
-    void showEvent(QShowEvent* e) override;
-    void closeEvent(QCloseEvent* e) override;
-    void keyPressEvent(QKeyEvent* e) override;
-
-private:
     void ComeToFront();
     class TSearchProgress;
 

@@ -346,6 +346,7 @@ void TfrmSearch::BuildLists() {
     auto* ll = new QVBoxLayout(panLV);
     ll->setContentsMargins(0, 0, 0, 0);
     lvStack = new QStackedWidget(panLV);
+    lvStack->setObjectName(QStringLiteral("lvStack"));
     slv = MakeList("slv");
     slvdup = MakeList("slvdup");
     slvModel_ = new TSearchResultModel(false, format_, this);

@@ -9,6 +9,7 @@
 #include "settings/settings_store.h"
 #include "support/main_window_fixture.h"
 #include "support/modal_dialogs.h"
+#include "support/named_widget.h"
 #include "support/progress_tap.h"
 #include "support/temp_folder.h"
 #include "ui/catalog_models.h"
@@ -142,13 +143,14 @@ private slots:
         w->SelectNode(Child(root("T"), "a"));
         QCOMPARE(tree->Text(1), "Total: " + text(volTotal - 3000));
 
-        bool shown = WithDialog<TfrmProperties>([&] { w->miLibPropertiesClick(); },
-                                                [&](TfrmProperties& d) {
-                                                    QCOMPARE(d.infoFis->text(), text(libTotal));
-                                                    QTest::qWait(200);
-                                                    QCOMPARE(d.infoFis->text(), text(libTotal));
-                                                    d.reject();
-                                                });
+        bool shown = WithDialog<TfrmProperties>(
+            [&] { w->miLibPropertiesClick(); },
+            [&](TfrmProperties& d) {
+                QCOMPARE(Named<QLineEdit>(&d, "infoFis")->text(), text(libTotal));
+                QTest::qWait(200);
+                QCOMPARE(Named<QLineEdit>(&d, "infoFis")->text(), text(libTotal));
+                d.reject();
+            });
         QVERIFY(shown);
     }
 
@@ -248,13 +250,14 @@ private slots:
         TfrmSearch& s = w->SearchWindow();
         QVERIFY(QTest::qWaitForWindowActive(&s));
         QVERIFY(w->geometry().contains(s.geometry().center()));
-        s.edSearch->setText("needle");
+        Named<QLineEdit>(&s, "edSearch")->setText("needle");
         s.tbFindClick();
-        QCOMPARE(s.slv->model()->rowCount(), 1);
-        s.slv->setCurrentIndex(s.slv->model()->index(0, 0));
+        QCOMPARE(Named<QTreeView>(&s, "slv")->model()->rowCount(), 1);
+        Named<QTreeView>(&s, "slv")->setCurrentIndex(
+            Named<QTreeView>(&s, "slv")->model()->index(0, 0));
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        s.pmiLocateClick(s.slv);
+        s.pmiLocateClick(Named<QTreeView>(&s, "slv"));
         QVERIFY(QTest::qWaitForWindowActive(&s));
         QCOMPARE(w->SelectedEntries().size(), size_t(1));
         QCOMPARE(w->SelectedEntries()[0]->Caption.str(), std::string("needle.txt"));

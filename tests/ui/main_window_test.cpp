@@ -9,6 +9,7 @@
 #include "settings/settings_store.h"
 #include "support/main_window_fixture.h"
 #include "support/modal_dialogs.h"
+#include "support/named_widget.h"
 #include "support/progress_tap.h"
 #include "support/temp_folder.h"
 #include "ui/catalog_models.h"
@@ -601,7 +602,7 @@ private slots:
             auto* d = qobject_cast<TfrmProperties*>(QApplication::activeModalWidget());
             if (!d) return;
             seen = true;
-            d->LibCat->setEditText("Archive");
+            Named<QComboBox>(d, "LibCat")->setEditText("Archive");
             d->accept();
         });
         w->miLibPropertiesClick();

@@ -9,6 +9,7 @@
 #include "settings/settings_store.h"
 #include "support/catalog_builder.h"
 #include "support/modal_dialogs.h"
+#include "support/named_widget.h"
 #include "support/window_grab.h"
 #include "tags/tag_info.h"
 #include "ui/options_dialog.h"
@@ -34,13 +35,6 @@
 #include <memory>
 
 namespace {
-
-// The options dialog keeps its widgets private; tests find them by name.
-template <class T> T* Named(QObject* dialog, const char* name) {
-    T* w = dialog->findChild<T*>(QLatin1String(name));
-    if (!w) qFatal("no widget %s", name);
-    return w;
-}
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
@@ -131,16 +125,18 @@ private slots:
         t.Nodes = {s.music};
         t.Page = TfrmProperties::kFolderPage;
         dlg.Fill(s.lib, t);
-        QCOMPARE(dlg.pcProp->currentIndex(), int(TfrmProperties::kFolderPage));
-        QCOMPARE(dlg.catcaption->text(), QStringLiteral("music"));
-        QCOMPARE(dlg.catpath->text(), QStringLiteral("[CD1]\\"));
-        QCOMPARE(dlg.catcat->currentText(), QStringLiteral("Old"));
-        QVERIFY(!dlg.pcProp->isTabEnabled(TfrmProperties::kFilePage));
-        QVERIFY(!dlg.cb_rec_folow->isEnabled());
-        dlg.cb_rec_fol->setChecked(true);
-        QVERIFY(dlg.cb_rec_folow->isEnabled());
-        dlg.catcat->setCurrentText(QStringLiteral("Jazz"));
-        dlg.catcom->setPlainText(QStringLiteral("first line\nsecond line"));
+        QCOMPARE(Named<QTabWidget>(&dlg, "pcProp")->currentIndex(),
+                 int(TfrmProperties::kFolderPage));
+        QCOMPARE(Named<QLineEdit>(&dlg, "catcaption")->text(), QStringLiteral("music"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "catpath")->text(), QStringLiteral("[CD1]\\"));
+        QCOMPARE(Named<QComboBox>(&dlg, "catcat")->currentText(), QStringLiteral("Old"));
+        QVERIFY(!Named<QTabWidget>(&dlg, "pcProp")->isTabEnabled(TfrmProperties::kFilePage));
+        QVERIFY(!Named<QCheckBox>(&dlg, "cb_rec_folow")->isEnabled());
+        Named<QCheckBox>(&dlg, "cb_rec_fol")->setChecked(true);
+        QVERIFY(Named<QCheckBox>(&dlg, "cb_rec_folow")->isEnabled());
+        Named<QComboBox>(&dlg, "catcat")->setCurrentText(QStringLiteral("Jazz"));
+        Named<QPlainTextEdit>(&dlg, "catcom")
+            ->setPlainText(QStringLiteral("first line\nsecond line"));
         dlg.accept();
         QVERIFY(dlg.Changed());
         QVERIFY(s.lib.Modified);
@@ -164,9 +160,10 @@ private slots:
         // With overwrite everything below takes the folder's values.
         TfrmProperties again(*gd, store);
         again.Fill(s.lib, t);
-        QCOMPARE(again.catcom->toPlainText(), QStringLiteral("first line\nsecond line"));
-        again.cb_rec_fol->setChecked(true);
-        again.cb_rec_folow->setChecked(true);
+        QCOMPARE(Named<QPlainTextEdit>(&again, "catcom")->toPlainText(),
+                 QStringLiteral("first line\nsecond line"));
+        Named<QCheckBox>(&again, "cb_rec_fol")->setChecked(true);
+        Named<QCheckBox>(&again, "cb_rec_folow")->setChecked(true);
         again.accept();
         QCOMPARE(s.x->Category.str(), std::string("Jazz"));
         QCOMPARE(FolderOf(s.live)->Comments, std::string("first line\nsecond line"));
@@ -194,8 +191,8 @@ private slots:
         {
             TfrmProperties dlg(*gd, store);
             dlg.Fill(s.lib, t);
-            dlg.filecat->setCurrentText(QStringLiteral("Pop"));
-            dlg.volCaption->setText(QStringLiteral("Renamed"));
+            Named<QComboBox>(&dlg, "filecat")->setCurrentText(QStringLiteral("Pop"));
+            Named<QLineEdit>(&dlg, "volCaption")->setText(QStringLiteral("Renamed"));
             dlg.reject();
             QCOMPARE(s.x->Category.str(), std::string("Rock"));
             QCOMPARE(FolderOf(s.cd1)->Caption, std::string("CD1"));
@@ -228,24 +225,26 @@ private slots:
         t.Page = TfrmProperties::kFilePage;
         TfrmProperties dlg(*gd, store);
         dlg.Fill(s.lib, t);
-        QCOMPARE(dlg.filecaption->text(), QStringLiteral("x.ogg; y.ogg; w.ogg"));
-        QCOMPARE(dlg.filepath->text(),
+        QCOMPARE(Named<QLineEdit>(&dlg, "filecaption")->text(),
+                 QStringLiteral("x.ogg; y.ogg; w.ogg"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "filepath")->text(),
                  QStringLiteral("[CD1]\\music\\x.ogg; [CD1]\\music\\y.ogg; [CD1]\\music\\w.ogg"));
-        QCOMPARE(dlg.filesize->text(), Bytes(3005));
-        QVERIFY(dlg.filedate->text().isEmpty()); // dates differ
-        QVERIFY(dlg.filecom->toPlainText().isEmpty());
-        QCOMPARE(dlg.filecat->currentText(), QStringLiteral("Same"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "filesize")->text(), Bytes(3005));
+        QVERIFY(Named<QLineEdit>(&dlg, "filedate")->text().isEmpty()); // dates differ
+        QVERIFY(Named<QPlainTextEdit>(&dlg, "filecom")->toPlainText().isEmpty());
+        QCOMPARE(Named<QComboBox>(&dlg, "filecat")->currentText(), QStringLiteral("Same"));
         // The volume of the list's folder shows too.
-        QVERIFY(dlg.pcProp->isTabEnabled(TfrmProperties::kVolumePage));
-        QCOMPARE(dlg.volCaption->text(), QStringLiteral("CD1"));
-        QVERIFY(!dlg.pcProp->isTabEnabled(TfrmProperties::kFolderPage));
+        QVERIFY(Named<QTabWidget>(&dlg, "pcProp")->isTabEnabled(TfrmProperties::kVolumePage));
+        QCOMPARE(Named<QLineEdit>(&dlg, "volCaption")->text(), QStringLiteral("CD1"));
+        QVERIFY(!Named<QTabWidget>(&dlg, "pcProp")->isTabEnabled(TfrmProperties::kFolderPage));
         // Only the shared line, under its caption.
-        QCOMPARE(dlg.vle->rowCount(), 1);
-        QCOMPARE(dlg.vle->item(0, 0)->text(), QStringLiteral("Album Title"));
-        QCOMPARE(dlg.vle->item(0, 1)->text(), QStringLiteral("X"));
+        QCOMPARE(Named<QTableWidget>(&dlg, "vle")->rowCount(), 1);
+        QCOMPARE(Named<QTableWidget>(&dlg, "vle")->item(0, 0)->text(),
+                 QStringLiteral("Album Title"));
+        QCOMPARE(Named<QTableWidget>(&dlg, "vle")->item(0, 1)->text(), QStringLiteral("X"));
 
-        dlg.filecat->setCurrentText(QStringLiteral("Live"));
-        dlg.vle->item(0, 1)->setText(QStringLiteral("Y"));
+        Named<QComboBox>(&dlg, "filecat")->setCurrentText(QStringLiteral("Live"));
+        Named<QTableWidget>(&dlg, "vle")->item(0, 1)->setText(QStringLiteral("Y"));
         // Add "Year" through the pick list; "Album Title" is there already.
         OnNextModal([](QWidget* w) {
             auto* pick = qobject_cast<TfrmPickList*>(w);
@@ -255,10 +254,10 @@ private slots:
             pick->accept();
         });
         dlg.tbAddClick();
-        QCOMPARE(dlg.vle->rowCount(), 2);
-        QCOMPARE(dlg.vle->item(1, 0)->text(), QStringLiteral("Year"));
-        dlg.vle->item(1, 1)->setText(QStringLiteral("1999"));
-        GrabPages(&dlg, dlg.pcProp, "frmPropertiesEntries");
+        QCOMPARE(Named<QTableWidget>(&dlg, "vle")->rowCount(), 2);
+        QCOMPARE(Named<QTableWidget>(&dlg, "vle")->item(1, 0)->text(), QStringLiteral("Year"));
+        Named<QTableWidget>(&dlg, "vle")->item(1, 1)->setText(QStringLiteral("1999"));
+        GrabPages(&dlg, Named<QTabWidget>(&dlg, "pcProp"), "frmPropertiesEntries");
         dlg.accept();
         QVERIFY(dlg.Changed());
         QVERIFY(s.lib.Modified);
@@ -280,7 +279,7 @@ private slots:
         s.y->Date = 40000;
         TfrmProperties same(*gd, store);
         same.Fill(s.lib, t);
-        QCOMPARE(same.filedate->text(), Q(FormatDateTime(40000)));
+        QCOMPARE(Named<QLineEdit>(&same, "filedate")->text(), Q(FormatDateTime(40000)));
         same.reject();
     }
 
@@ -301,7 +300,7 @@ private slots:
         {
             TfrmProperties dlg(*gd, store);
             dlg.Fill(s.lib, t);
-            QCOMPARE(dlg.vle->rowCount(), 0);
+            QCOMPARE(Named<QTableWidget>(&dlg, "vle")->rowCount(), 0);
             dlg.accept();
             QVERIFY(s.x->TagInfo.Empty());
             QVERIFY(!dlg.Changed());
@@ -311,12 +310,13 @@ private slots:
         {
             TfrmProperties dlg(*gd, store);
             dlg.Fill(s.lib, t);
-            QCOMPARE(dlg.vle->rowCount(), 2);
-            QCOMPARE(dlg.vle->item(0, 0)->text(), QStringLiteral("Performer"));
-            dlg.vle->item(0, 1)->setText(QStringLiteral("W"));
-            dlg.vle->setCurrentCell(1, 1);
+            QCOMPARE(Named<QTableWidget>(&dlg, "vle")->rowCount(), 2);
+            QCOMPARE(Named<QTableWidget>(&dlg, "vle")->item(0, 0)->text(),
+                     QStringLiteral("Performer"));
+            Named<QTableWidget>(&dlg, "vle")->item(0, 1)->setText(QStringLiteral("W"));
+            Named<QTableWidget>(&dlg, "vle")->setCurrentCell(1, 1);
             dlg.tbDeleteClick();
-            QCOMPARE(dlg.vle->rowCount(), 1);
+            QCOMPARE(Named<QTableWidget>(&dlg, "vle")->rowCount(), 1);
             dlg.accept();
             QCOMPARE(s.x->TagInfo.Values(), (std::vector<std::string>{"TPE1=W"}));
         }
@@ -333,7 +333,7 @@ private slots:
         t.Entries = {entry};
         TfrmProperties dlg(*gd, store);
         dlg.Fill(s.lib, t);
-        dlg.filecat->setCurrentText(QStringLiteral("Music"));
+        Named<QComboBox>(&dlg, "filecat")->setCurrentText(QStringLiteral("Music"));
         dlg.accept();
         QCOMPARE(entry->Category.str(), std::string("Music"));
         QCOMPARE(FolderOf(s.music)->Category, std::string("Music"));
@@ -352,25 +352,25 @@ private slots:
         t.Page = TfrmProperties::kVolumePage;
         TfrmProperties dlg(*gd, store);
         dlg.Fill(s.lib, t);
-        QCOMPARE(dlg.volser->text(), QStringLiteral("1234ABCD"));
-        QCOMPARE(dlg.volpath->text(), QStringLiteral("[CD1]\\"));
-        QCOMPARE(dlg.volLoc->currentText(), QStringLiteral("Shelf 1"));
-        QCOMPARE(dlg.volDrive->text(), QStringLiteral("/media/CD1/"));
-        QCOMPARE(dlg.LibCat->currentText(), QStringLiteral("Collection"));
-        QCOMPARE(dlg.infoV->text(), QStringLiteral("2"));
-        QCOMPARE(dlg.infoF->text(), QStringLiteral("3"));
-        QCOMPARE(dlg.infoFi->text(), QStringLiteral("7"));
-        QVERIFY(dlg.volDrive->isReadOnly());
+        QCOMPARE(Named<QLineEdit>(&dlg, "volser")->text(), QStringLiteral("1234ABCD"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "volpath")->text(), QStringLiteral("[CD1]\\"));
+        QCOMPARE(Named<QComboBox>(&dlg, "volLoc")->currentText(), QStringLiteral("Shelf 1"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "volDrive")->text(), QStringLiteral("/media/CD1/"));
+        QCOMPARE(Named<QComboBox>(&dlg, "LibCat")->currentText(), QStringLiteral("Collection"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "infoV")->text(), QStringLiteral("2"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "infoF")->text(), QStringLiteral("3"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "infoFi")->text(), QStringLiteral("7"));
+        QVERIFY(Named<QLineEdit>(&dlg, "volDrive")->isReadOnly());
         dlg.tbEditDriveClick();
-        QVERIFY(!dlg.volDrive->isReadOnly());
-        dlg.volDrive->setText(QStringLiteral("/mnt/disc"));
-        dlg.volCaption->setText(QStringLiteral("ZZZ"));
-        dlg.volCat->setCurrentText(QStringLiteral("Backup"));
-        dlg.volLoc->setCurrentText(QStringLiteral("Shelf 2"));
-        dlg.cb_rec_vol->setChecked(true);
-        dlg.cb_rec_volow->setChecked(true);
-        dlg.libCom->setPlainText(QStringLiteral("my discs"));
-        GrabPages(&dlg, dlg.pcProp, "frmProperties");
+        QVERIFY(!Named<QLineEdit>(&dlg, "volDrive")->isReadOnly());
+        Named<QLineEdit>(&dlg, "volDrive")->setText(QStringLiteral("/mnt/disc"));
+        Named<QLineEdit>(&dlg, "volCaption")->setText(QStringLiteral("ZZZ"));
+        Named<QComboBox>(&dlg, "volCat")->setCurrentText(QStringLiteral("Backup"));
+        Named<QComboBox>(&dlg, "volLoc")->setCurrentText(QStringLiteral("Shelf 2"));
+        Named<QCheckBox>(&dlg, "cb_rec_vol")->setChecked(true);
+        Named<QCheckBox>(&dlg, "cb_rec_volow")->setChecked(true);
+        Named<QPlainTextEdit>(&dlg, "libCom")->setPlainText(QStringLiteral("my discs"));
+        GrabPages(&dlg, Named<QTabWidget>(&dlg, "pcProp"), "frmProperties");
         dlg.accept();
         TLibFolder* v = FolderOf(s.cd1);
         QCOMPARE(v->Caption, std::string("ZZZ"));
@@ -404,7 +404,8 @@ private slots:
         });
         dlg.tbEditClick(TfrmProperties::kFolderPage);
         QCOMPARE(caption, QStringLiteral("Edit Comments - music"));
-        QCOMPARE(dlg.catcom->toPlainText(), QStringLiteral("line 1\nline 2"));
+        QCOMPARE(Named<QPlainTextEdit>(&dlg, "catcom")->toPlainText(),
+                 QStringLiteral("line 1\nline 2"));
         dlg.accept();
         QCOMPARE(FolderOf(s.music)->Comments, std::string("line 1\nline 2"));
     }
@@ -419,10 +420,13 @@ private slots:
         t.Nodes = {s.music, s.live}; // live is inside music: counted once
         TfrmProperties dlg(*gd, store);
         dlg.Fill(s.lib, t);
-        QCOMPARE(dlg.catSize->text(), Bytes(3000 + 4000)); // direct entries of each node
-        QTRY_COMPARE(dlg.infoFis->text(), Bytes(100 + 200 + 30 + 1000 + 2000 + 4000 + 7));
-        QTRY_COMPARE(dlg.volsize->text(), Bytes(100 + 200 + 30 + 1000 + 2000 + 4000));
-        QTRY_COMPARE(dlg.catSize->text(), Bytes(1000 + 2000 + 4000));
+        QCOMPARE(Named<QLineEdit>(&dlg, "catSize")->text(),
+                 Bytes(3000 + 4000)); // direct entries of each node
+        QTRY_COMPARE(Named<QLineEdit>(&dlg, "infoFis")->text(),
+                     Bytes(100 + 200 + 30 + 1000 + 2000 + 4000 + 7));
+        QTRY_COMPARE(Named<QLineEdit>(&dlg, "volsize")->text(),
+                     Bytes(100 + 200 + 30 + 1000 + 2000 + 4000));
+        QTRY_COMPARE(Named<QLineEdit>(&dlg, "catSize")->text(), Bytes(1000 + 2000 + 4000));
         dlg.reject();
         QVERIFY(!dlg.SizeThreadsRunning());
 
@@ -430,7 +434,8 @@ private slots:
         gd->Sizes = 1;
         TfrmProperties kb(*gd, store);
         kb.Fill(s.lib, t);
-        QTRY_COMPARE(kb.catSize->text(), Q(FormatSize(1, 7000.0, GetMessageText("infoStrKB"), "")));
+        QTRY_COMPARE(Named<QLineEdit>(&kb, "catSize")->text(),
+                     Q(FormatSize(1, 7000.0, GetMessageText("infoStrKB"), "")));
     }
 
     // Closing while the totals still run stops and joins their threads, by
@@ -455,7 +460,7 @@ private slots:
                 dlg->reject();
                 QVERIFY(!dlg->SizeThreadsRunning());
             } else if (round == 1) {
-                dlg->volCat->setCurrentText(QStringLiteral("Backup"));
+                Named<QComboBox>(dlg.get(), "volCat")->setCurrentText(QStringLiteral("Backup"));
                 dlg->accept();
                 QVERIFY(!dlg->SizeThreadsRunning());
                 QCOMPARE(FolderOf(vol)->Category, std::string("Backup"));
@@ -465,7 +470,7 @@ private slots:
         // A full run gives the exact total.
         TfrmProperties dlg(*gd, store);
         dlg.Fill(lib, t);
-        QTRY_COMPARE_WITH_TIMEOUT(dlg.volsize->text(), Bytes(200000), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(Named<QLineEdit>(&dlg, "volsize")->text(), Bytes(200000), 20000);
     }
 
     // A whole large folder selected: filled and written in one pass each; the
@@ -487,10 +492,10 @@ private slots:
         TfrmProperties dlg(*gd, store);
         dlg.Fill(lib, t);
         qint64 fill = clock.restart();
-        QCOMPARE(dlg.vle->rowCount(), 1);
-        QVERIFY(dlg.filecaption->text().size() < 20000);
-        QVERIFY(dlg.filecaption->text().endsWith(QStringLiteral("; ...")));
-        dlg.filecat->setCurrentText(QStringLiteral("Bulk"));
+        QCOMPARE(Named<QTableWidget>(&dlg, "vle")->rowCount(), 1);
+        QVERIFY(Named<QLineEdit>(&dlg, "filecaption")->text().size() < 20000);
+        QVERIFY(Named<QLineEdit>(&dlg, "filecaption")->text().endsWith(QStringLiteral("; ...")));
+        Named<QComboBox>(&dlg, "filecat")->setCurrentText(QStringLiteral("Bulk"));
         dlg.accept();
         qint64 write = clock.elapsed();
         qInfo("100000 entries: fill %lld ms, write %lld ms", fill, write);
@@ -515,17 +520,18 @@ private slots:
         t.Page = TfrmProperties::kFolderPage;
         TfrmProperties dlg(*gd, store);
         dlg.Fill(s.lib, t);
-        QCOMPARE(dlg.pcProp->currentIndex(), int(TfrmProperties::kLibraryPage));
-        for (int i = 1; i < dlg.pcProp->count(); ++i)
-            QVERIFY(!dlg.pcProp->isTabEnabled(i));
-        QCOMPARE(dlg.libfile->text(), file);
-        QCOMPARE(dlg.libsize->text(), Bytes(2048));
-        QVERIFY(!dlg.libdate->text().isEmpty());
+        QCOMPARE(Named<QTabWidget>(&dlg, "pcProp")->currentIndex(),
+                 int(TfrmProperties::kLibraryPage));
+        for (int i = 1; i < Named<QTabWidget>(&dlg, "pcProp")->count(); ++i)
+            QVERIFY(!Named<QTabWidget>(&dlg, "pcProp")->isTabEnabled(i));
+        QCOMPARE(Named<QLineEdit>(&dlg, "libfile")->text(), file);
+        QCOMPARE(Named<QLineEdit>(&dlg, "libsize")->text(), Bytes(2048));
+        QVERIFY(!Named<QLineEdit>(&dlg, "libdate")->text().isEmpty());
         AddFile(s.lib, s.cd2, "new.txt", 1);
         s.lib.CountsValid = false;
         dlg.btnRefreshClick();
-        QCOMPARE(dlg.infoFi->text(), QStringLiteral("8"));
-        dlg.LibCat->setCurrentText(QStringLiteral("Music"));
+        QCOMPARE(Named<QLineEdit>(&dlg, "infoFi")->text(), QStringLiteral("8"));
+        Named<QComboBox>(&dlg, "LibCat")->setCurrentText(QStringLiteral("Music"));
         dlg.accept();
         QCOMPARE(s.lib.Category, std::string("Music"));
         QVERIFY(FolderOf(s.music)->Category.empty());
@@ -542,7 +548,7 @@ private slots:
         OnNextModal([](QWidget* w) {
             auto* d = qobject_cast<TfrmProperties*>(w);
             QVERIFY(d);
-            d->catcat->setCurrentText(QStringLiteral("Backup"));
+            Named<QComboBox>(d, "catcat")->setCurrentText(QStringLiteral("Backup"));
             d->accept();
         });
         QVERIFY(TfrmProperties::Execute(nullptr, s.lib, *gd, store, t));

@@ -4,6 +4,7 @@
 #include "catalog/lib_obj.h"
 #include "settings/message_table.h"
 #include "support/main_window_fixture.h"
+#include "support/named_widget.h"
 #include "support/window_grab.h"
 #include "ui/main_window.h"
 #include "ui/search_models.h"
@@ -59,20 +60,21 @@ private slots:
 
         w->tbFindClick();
         TfrmSearch& s = w->SearchWindow();
-        s.cbDup->setChecked(true);
-        s.cbDupMode->setCurrentIndex(1);
+        Named<QCheckBox>(&s, "cbDup")->setChecked(true);
+        Named<QComboBox>(&s, "cbDupMode")->setCurrentIndex(1);
         s.tbFindClick();
-        QCOMPARE(s.lvStack->currentWidget(), static_cast<QWidget*>(s.slvdup));
+        QCOMPARE(Named<QStackedWidget>(&s, "lvStack")->currentWidget(),
+                 static_cast<QWidget*>(Named<QTreeView>(&s, "slvdup")));
         std::vector<std::string> dups = Names(s.DupModel());
         std::sort(dups.begin(), dups.end());
         QCOMPARE(dups, (std::vector<std::string>{"a.bin", "empty1", "empty2", "renamed.dat"}));
         QVERIFY(s.StatusText(5).endsWith(
             QString::fromStdString(GetMessageText("infoNoChecksum", "0"))));
-        s.pcFind->setCurrentIndex(5);
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(5);
         GrabWindow(&s, "search_content_duplicates");
 
         // By name again: no duplicate names here, and no checksum count.
-        s.cbDupMode->setCurrentIndex(0);
+        Named<QComboBox>(&s, "cbDupMode")->setCurrentIndex(0);
         s.tbFindClick();
         QCOMPARE(s.DupModel()->rowCount(), 0);
         QCOMPARE(s.StatusText(5), QString::fromStdString(GetMessageText("infoFindResults", "0")));
@@ -83,33 +85,35 @@ private slots:
         root->FindItem("a.bin")->TagInfo.SetText("DurationSec=90.5\r\n");
         root->FindItem("unique.bin")->TagInfo.SetText("DurationSec=30\r\n");
         root->FindItem("other")->TagInfo.SetText("DateTaken=2024-05-01T12:00:00\r\n");
-        s.cbDup->setChecked(false);
-        s.pcFind->setCurrentIndex(1);
-        QVERIFY(!s.edDuration1->isEnabled());
-        s.cbDuration->setChecked(true);
-        QVERIFY(s.edDuration1->isEnabled());
-        s.edDuration1->setValue(60);
-        QCOMPARE(s.edDuration2->text(), QStringLiteral("Any"));
+        Named<QCheckBox>(&s, "cbDup")->setChecked(false);
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(1);
+        QVERIFY(!Named<QDoubleSpinBox>(&s, "edDuration1")->isEnabled());
+        Named<QCheckBox>(&s, "cbDuration")->setChecked(true);
+        QVERIFY(Named<QDoubleSpinBox>(&s, "edDuration1")->isEnabled());
+        Named<QDoubleSpinBox>(&s, "edDuration1")->setValue(60);
+        QCOMPARE(Named<QDoubleSpinBox>(&s, "edDuration2")->text(), QStringLiteral("Any"));
         s.tbFindClick();
         QCOMPARE(Names(s.ResultModel()), (std::vector<std::string>{"a.bin"}));
-        s.edDuration1->setValue(s.edDuration1->minimum());
-        s.edDuration2->setValue(60);
+        Named<QDoubleSpinBox>(&s, "edDuration1")
+            ->setValue(Named<QDoubleSpinBox>(&s, "edDuration1")->minimum());
+        Named<QDoubleSpinBox>(&s, "edDuration2")->setValue(60);
         s.tbFindClick();
         QCOMPARE(Names(s.ResultModel()), (std::vector<std::string>{"unique.bin"}));
-        s.cbDuration->setChecked(false);
-        s.cbTaken->setChecked(true);
-        s.edTaken1->setDate(QDate(2024, 5, 1));
-        s.edTaken2->setDate(QDate(2024, 5, 1));
+        Named<QCheckBox>(&s, "cbDuration")->setChecked(false);
+        Named<QCheckBox>(&s, "cbTaken")->setChecked(true);
+        Named<QDateEdit>(&s, "edTaken1")->setDate(QDate(2024, 5, 1));
+        Named<QDateEdit>(&s, "edTaken2")->setDate(QDate(2024, 5, 1));
         s.tbFindClick();
         QCOMPARE(Names(s.ResultModel()), (std::vector<std::string>{"other"}));
         GrabWindow(&s, "search_tag_ranges");
-        s.edTaken1->setDate(QDate(2024, 5, 2));
-        s.edTaken2->setDate(QDate(2024, 6, 1));
+        Named<QDateEdit>(&s, "edTaken1")->setDate(QDate(2024, 5, 2));
+        Named<QDateEdit>(&s, "edTaken2")->setDate(QDate(2024, 6, 1));
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 0);
         // New Search unticks them: everything is found again.
         s.tbNewClick();
-        QVERIFY(!s.cbTaken->isChecked() && !s.cbDuration->isChecked());
+        QVERIFY(!Named<QCheckBox>(&s, "cbTaken")->isChecked() &&
+                !Named<QCheckBox>(&s, "cbDuration")->isChecked());
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 8); // six files and two folders
         w->Lib().Modified = false;

@@ -7,6 +7,7 @@
 #include "settings/settings_store.h"
 #include "support/main_window_fixture.h"
 #include "support/modal_dialogs.h"
+#include "support/named_widget.h"
 #include "support/temp_folder.h"
 #include "support/window_grab.h"
 #include "ui/catalog_models.h"
@@ -89,8 +90,8 @@ private slots:
         w->tbFindClick();
         TfrmSearch& s = w->SearchWindow();
         QVERIFY(s.isVisible());
-        QCOMPARE(s.pcFind->currentIndex(), 0);
-        s.edType->setText("mp3");
+        QCOMPARE(Named<QTabWidget>(&s, "pcFind")->currentIndex(), 0);
+        Named<QLineEdit>(&s, "edType")->setText("mp3");
         s.tbFindClick();
         QVERIFY(!s.Searching());
         QVERIFY(w->GD().Progress.Idle());
@@ -102,74 +103,76 @@ private slots:
         QCOMPARE(Cell(s.ResultModel(), 0, kColVolume), QString("Disc"));
 
         // Size: ascending, then descending; the duplicates list continues the state.
-        s.slvColumnClick(s.slv, kColSize);
+        s.slvColumnClick(Named<QTreeView>(&s, "slv"), kColSize);
         QCOMPARE(Names(s.ResultModel()),
                  (std::vector<std::string>{"a.mp3", "A.MP3", "C.mp3", "b.mp3"}));
-        s.slvColumnClick(s.slv, kColSize);
+        s.slvColumnClick(Named<QTreeView>(&s, "slv"), kColSize);
         QCOMPARE(Names(s.ResultModel()),
                  (std::vector<std::string>{"b.mp3", "C.mp3", "A.MP3", "a.mp3"}));
         QCOMPARE(s.SortState().Direction[kColSize], 2);
 
         // Duplicate names ignore case, also with Match Case ticked.
-        s.cbDup->setChecked(true);
-        s.cbCase->setChecked(true);
+        Named<QCheckBox>(&s, "cbDup")->setChecked(true);
+        Named<QCheckBox>(&s, "cbCase")->setChecked(true);
         s.cbSelClick();
-        QVERIFY(s.tbDuplicates->isChecked());
+        QVERIFY(Named<QAction>(&s, "tbDuplicates")->isChecked());
         s.tbFindClick();
-        QCOMPARE(s.lvStack->currentWidget(), static_cast<QWidget*>(s.slvdup));
+        QCOMPARE(Named<QStackedWidget>(&s, "lvStack")->currentWidget(),
+                 static_cast<QWidget*>(Named<QTreeView>(&s, "slvdup")));
         QCOMPARE(s.DupModel()->rowCount(), 2);
         QCOMPARE(Cell(s.DupModel(), 0, kColDuplicates), QString("2"));
         QCOMPARE(Cell(s.DupModel(), 1, kColDuplicates), QString("2"));
         QCOMPARE(s.StatusText(2), QString::fromStdString(GetMessageText("infoFiles", "2")));
         GrabWindow(&s, "search_duplicates");
-        s.pcFind->setCurrentIndex(1);
-        s.cbDate1->setChecked(true);
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(1);
+        Named<QCheckBox>(&s, "cbDate1")->setChecked(true);
         GrabWindow(&s, "search_advanced");
-        s.cbDate1->setChecked(false);
-        s.pcFind->setCurrentIndex(0);
+        Named<QCheckBox>(&s, "cbDate1")->setChecked(false);
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(0);
 
         // Locate a file: its folder in the tree, the entry in the list.
-        s.cbDup->setChecked(false);
-        s.cbCase->setChecked(false);
-        s.edType->clear();
-        s.edSearch->setText("b.mp3");
+        Named<QCheckBox>(&s, "cbDup")->setChecked(false);
+        Named<QCheckBox>(&s, "cbCase")->setChecked(false);
+        Named<QLineEdit>(&s, "edType")->clear();
+        Named<QLineEdit>(&s, "edSearch")->setText("b.mp3");
         s.tbFindClick();
-        QCOMPARE(s.lvStack->currentWidget(), static_cast<QWidget*>(s.slv));
+        QCOMPARE(Named<QStackedWidget>(&s, "lvStack")->currentWidget(),
+                 static_cast<QWidget*>(Named<QTreeView>(&s, "slv")));
         QCOMPARE(s.ResultModel()->rowCount(), 1);
-        s.slv->selectionModel()->select(s.ResultModel()->index(0, 0),
-                                        QItemSelectionModel::ClearAndSelect |
-                                            QItemSelectionModel::Rows);
-        s.pmiLocateClick(s.slv);
+        Named<QTreeView>(&s, "slv")->selectionModel()->select(s.ResultModel()->index(0, 0),
+                                                              QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+        s.pmiLocateClick(Named<QTreeView>(&s, "slv"));
         TTreeNode* music = vol->FindChild("music");
         QCOMPARE(w->SelectedNode(), music);
         QCOMPARE(w->SelectedEntries().size(), size_t(1));
         QCOMPARE(w->SelectedEntries()[0]->Caption.str(), std::string("b.mp3"));
 
         // Locate a folder entry: its own node.
-        s.edSearch->setText("sub");
-        s.cbFoldersOnly->setChecked(true);
+        Named<QLineEdit>(&s, "edSearch")->setText("sub");
+        Named<QCheckBox>(&s, "cbFoldersOnly")->setChecked(true);
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 1);
-        s.slv->selectionModel()->select(s.ResultModel()->index(0, 0),
-                                        QItemSelectionModel::ClearAndSelect |
-                                            QItemSelectionModel::Rows);
-        s.pmiLocateClick(s.slv);
+        Named<QTreeView>(&s, "slv")->selectionModel()->select(s.ResultModel()->index(0, 0),
+                                                              QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+        s.pmiLocateClick(Named<QTreeView>(&s, "slv"));
         QCOMPARE(w->SelectedNode(), vol->FindChild("docs")->FindChild("sub"));
 
         // Anywhere: one text in six places, the General page keeps its texts.
-        s.cbFoldersOnly->setChecked(false);
-        s.edSearch->setText("keep");
-        s.pcFind->setCurrentIndex(3);
-        s.edAny->setText("disc");
+        Named<QCheckBox>(&s, "cbFoldersOnly")->setChecked(false);
+        Named<QLineEdit>(&s, "edSearch")->setText("keep");
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(3);
+        Named<QLineEdit>(&s, "edAny")->setText("disc");
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 10); // every entry: the volume matches
-        QCOMPARE(s.edSearch->text(), QString("keep"));
+        QCOMPARE(Named<QLineEdit>(&s, "edSearch")->text(), QString("keep"));
 
         // Selected nodes only: the direct entries of the selected node.
-        s.pcFind->setCurrentIndex(0);
-        s.edSearch->clear();
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(0);
+        Named<QLineEdit>(&s, "edSearch")->clear();
         w->SelectNode(music);
-        s.cbSel->setChecked(true);
+        Named<QCheckBox>(&s, "cbSel")->setChecked(true);
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 3);
         w->Lib().Modified = false;
@@ -183,10 +186,10 @@ private slots:
         w->Lib().Modified = false;
         w->tbFindClick();
         TfrmSearch& s = w->SearchWindow();
-        s.edType->setText("txt");
-        s.pcFind->setCurrentIndex(2);
-        s.cbrepcat->setChecked(true);
-        s.edrepCat->setCurrentText("Texts");
+        Named<QLineEdit>(&s, "edType")->setText("txt");
+        Named<QTabWidget>(&s, "pcFind")->setCurrentIndex(2);
+        Named<QCheckBox>(&s, "cbrepcat")->setChecked(true);
+        Named<QComboBox>(&s, "edrepCat")->setCurrentText("Texts");
         w->GD().ConfirmReplace = true;
         Answers = {TAnswer::No};
         s.tbFindClick();
@@ -205,7 +208,7 @@ private slots:
         // Showing the window again unticks the replace boxes.
         s.hide();
         w->tbFindClick();
-        QVERIFY(!s.cbrepcat->isChecked());
+        QVERIFY(!Named<QCheckBox>(&s, "cbrepcat")->isChecked());
         w->Lib().Modified = false;
     }
 
@@ -215,64 +218,64 @@ private slots:
         auto w = MakeWindow();
         w->tbFindClick();
         TfrmSearch& s = w->SearchWindow();
-        s.edSearch->setText("name ü");
-        s.edType->setText("mp3");
-        s.cbCat->setCurrentText("Music");
-        s.edCom->setText("live");
-        s.cbDate1->setChecked(true);
-        s.edDate1->setDate(QDate(2020, 2, 29));
-        s.cbDate2->setChecked(true);
-        s.edDate2->setDate(QDate(2021, 12, 31));
-        s.cbSize->setChecked(true);
-        s.cbSign->setCurrentIndex(2);
-        s.cbK->setCurrentIndex(1);
-        s.edSize->setValue(2147483647);
-        s.edLoc->setCurrentText("Shelf");
-        s.edAny->setText("any");
-        s.edcolCaption->setText("cc");
-        s.edcolUrl->setText("http://x");
-        s.edcolCom->setText("memo");
-        s.cbCase->setChecked(true);
+        Named<QLineEdit>(&s, "edSearch")->setText("name ü");
+        Named<QLineEdit>(&s, "edType")->setText("mp3");
+        Named<QComboBox>(&s, "cbCat")->setCurrentText("Music");
+        Named<QLineEdit>(&s, "edCom")->setText("live");
+        Named<QCheckBox>(&s, "cbDate1")->setChecked(true);
+        Named<QDateEdit>(&s, "edDate1")->setDate(QDate(2020, 2, 29));
+        Named<QCheckBox>(&s, "cbDate2")->setChecked(true);
+        Named<QDateEdit>(&s, "edDate2")->setDate(QDate(2021, 12, 31));
+        Named<QCheckBox>(&s, "cbSize")->setChecked(true);
+        Named<QComboBox>(&s, "cbSign")->setCurrentIndex(2);
+        Named<QComboBox>(&s, "cbK")->setCurrentIndex(1);
+        Named<QSpinBox>(&s, "edSize")->setValue(2147483647);
+        Named<QComboBox>(&s, "edLoc")->setCurrentText("Shelf");
+        Named<QLineEdit>(&s, "edAny")->setText("any");
+        Named<QLineEdit>(&s, "edcolCaption")->setText("cc");
+        Named<QLineEdit>(&s, "edcolUrl")->setText("http://x");
+        Named<QLineEdit>(&s, "edcolCom")->setText("memo");
+        Named<QCheckBox>(&s, "cbCase")->setChecked(true);
         const QString file = Path("saved.TXS");
         Paths = {file.toStdString(), file.toStdString()};
         s.tbSaveClick();
         QVERIFY(QFileInfo::exists(file));
 
         s.tbNewClick();
-        QVERIFY(s.edSearch->text().isEmpty());
-        QVERIFY(!s.cbDate1->isChecked());
-        s.edcolCaption->clear();
-        s.cbCase->setChecked(false);
-        s.cbSign->setCurrentIndex(0);
-        s.edVol->setText("kept");
+        QVERIFY(Named<QLineEdit>(&s, "edSearch")->text().isEmpty());
+        QVERIFY(!Named<QCheckBox>(&s, "cbDate1")->isChecked());
+        Named<QLineEdit>(&s, "edcolCaption")->clear();
+        Named<QCheckBox>(&s, "cbCase")->setChecked(false);
+        Named<QComboBox>(&s, "cbSign")->setCurrentIndex(0);
+        Named<QLineEdit>(&s, "edVol")->setText("kept");
         s.tbLoadClick();
-        QCOMPARE(s.edSearch->text(), QString("name ü"));
-        QCOMPARE(s.edType->text(), QString("mp3"));
-        QCOMPARE(s.cbCat->currentText(), QString("Music"));
-        QCOMPARE(s.edCom->text(), QString("live"));
-        QVERIFY(s.cbDate1->isChecked());
-        QCOMPARE(s.edDate1->date(), QDate(2020, 2, 29));
-        QVERIFY(s.cbDate2->isChecked());
-        QCOMPARE(s.edDate2->date(), QDate(2021, 12, 31));
-        QVERIFY(s.cbSize->isChecked());
-        QCOMPARE(s.cbSign->currentIndex(), 2);
-        QCOMPARE(s.cbK->currentIndex(), 1);
-        QCOMPARE(s.edSize->value(), 2147483647);
-        QCOMPARE(s.edLoc->currentText(), QString("Shelf"));
-        QCOMPARE(s.edAny->text(), QString("any"));
-        QCOMPARE(s.edcolCaption->text(), QString("cc"));
-        QCOMPARE(s.edcolUrl->text(), QString("http://x"));
-        QCOMPARE(s.edcolCom->text(), QString("memo"));
-        QVERIFY(s.cbCase->isChecked());
-        QVERIFY(s.tbMatchCase->isChecked());
-        QCOMPARE(s.edVol->text(), QString("kept"));
-        QVERIFY(s.edSize->isEnabled());
+        QCOMPARE(Named<QLineEdit>(&s, "edSearch")->text(), QString("name ü"));
+        QCOMPARE(Named<QLineEdit>(&s, "edType")->text(), QString("mp3"));
+        QCOMPARE(Named<QComboBox>(&s, "cbCat")->currentText(), QString("Music"));
+        QCOMPARE(Named<QLineEdit>(&s, "edCom")->text(), QString("live"));
+        QVERIFY(Named<QCheckBox>(&s, "cbDate1")->isChecked());
+        QCOMPARE(Named<QDateEdit>(&s, "edDate1")->date(), QDate(2020, 2, 29));
+        QVERIFY(Named<QCheckBox>(&s, "cbDate2")->isChecked());
+        QCOMPARE(Named<QDateEdit>(&s, "edDate2")->date(), QDate(2021, 12, 31));
+        QVERIFY(Named<QCheckBox>(&s, "cbSize")->isChecked());
+        QCOMPARE(Named<QComboBox>(&s, "cbSign")->currentIndex(), 2);
+        QCOMPARE(Named<QComboBox>(&s, "cbK")->currentIndex(), 1);
+        QCOMPARE(Named<QSpinBox>(&s, "edSize")->value(), 2147483647);
+        QCOMPARE(Named<QComboBox>(&s, "edLoc")->currentText(), QString("Shelf"));
+        QCOMPARE(Named<QLineEdit>(&s, "edAny")->text(), QString("any"));
+        QCOMPARE(Named<QLineEdit>(&s, "edcolCaption")->text(), QString("cc"));
+        QCOMPARE(Named<QLineEdit>(&s, "edcolUrl")->text(), QString("http://x"));
+        QCOMPARE(Named<QLineEdit>(&s, "edcolCom")->text(), QString("memo"));
+        QVERIFY(Named<QCheckBox>(&s, "cbCase")->isChecked());
+        QVERIFY(Named<QAction>(&s, "tbMatchCase")->isChecked());
+        QCOMPARE(Named<QLineEdit>(&s, "edVol")->text(), QString("kept"));
+        QVERIFY(Named<QSpinBox>(&s, "edSize")->isEnabled());
 
         // A file that cannot be read shows an error and changes nothing.
         Paths = {Path("missing.TXS").toStdString()};
         s.tbLoadClick();
         QCOMPARE(Errors.size(), 1);
-        QCOMPARE(s.edSearch->text(), QString("name ü"));
+        QCOMPARE(Named<QLineEdit>(&s, "edSearch")->text(), QString("name ü"));
     }
 
     // Export of the results and of the library through the dialog, then an
@@ -285,7 +288,7 @@ private slots:
         const int files = w->Lib().FileCount;
         w->tbFindClick();
         TfrmSearch& s = w->SearchWindow();
-        s.edType->setText("mp3");
+        Named<QLineEdit>(&s, "edType")->setText("mp3");
         s.tbFindClick();
         QCOMPARE(s.ResultModel()->rowCount(), 4);
 
@@ -394,7 +397,7 @@ private slots:
         QCOMPARE(w->Lib().VolumeCount, 0);
         QCOMPARE(s.ResultModel()->rowCount(), 0);
         QVERIFY(s.Results() == nullptr || s.Results()->Rows.empty());
-        s.pmiLocateClick(s.slv); // nothing to locate, nothing read
+        s.pmiLocateClick(Named<QTreeView>(&s, "slv")); // nothing to locate, nothing read
         QCOMPARE(s.StatusText(5), QString::fromStdString(GetMessageText("infoFindResults", "0")));
 
         // A new catalog replaces the old one as a whole.
@@ -406,7 +409,7 @@ private slots:
         w->Lib().Modified = false;
         w->tbNewClick();
         QCOMPARE(s.ResultModel()->rowCount(), 0);
-        s.slvColumnClick(s.slv, kColName);
+        s.slvColumnClick(Named<QTreeView>(&s, "slv"), kColName);
         QVERIFY(s.Results() && s.Results()->Rows.empty());
         w->Lib().Modified = false;
     }
@@ -432,8 +435,9 @@ private slots:
         // Runs at the search's first turn of the event queue, its second poll
         // for Stop, however recently another operation let events run.
         QTimer::singleShot(0, [&] {
-            busySeen = s.Searching() && !w->GD().Progress.Idle() && !s.tbFind->isEnabled() &&
-                       s.tbStop->isEnabled();
+            busySeen = s.Searching() && !w->GD().Progress.Idle() &&
+                       !Named<QAction>(&s, "tbFind")->isEnabled() &&
+                       Named<QAction>(&s, "tbStop")->isEnabled();
             s.tbStopClick();
         });
         s.tbFindClick();
@@ -442,7 +446,7 @@ private slots:
         QCOMPARE(Errors.size(), 1);
         QCOMPARE(Errors[0], QString::fromStdString(GetMessageText("infoCancel")));
         QVERIFY(s.ResultModel()->rowCount() < 50010);
-        QVERIFY(!s.tbStop->isEnabled());
+        QVERIFY(!Named<QAction>(&s, "tbStop")->isEnabled());
         w->Lib().Modified = false;
     }
 };
