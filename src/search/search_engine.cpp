@@ -6,8 +6,6 @@
 #include "settings/message_table.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <numeric>
 #include <string_view>
 #include <unordered_map>
@@ -18,195 +16,22 @@ const std::array<const char*, kSearchColumnCount> kSearchColumnNames = {
 
 namespace {
 
-// Only a to z change: no locale rules, accented letters stay.
-struct TFoldTable {
-    unsigned char Upper[256];
-    TFoldTable() {
-        for (int i = 0; i < 256; ++i)
-            Upper[i] = static_cast<unsigned char>(i >= 'a' && i <= 'z' ? i - 32 : i);
-    }
-};
-const TFoldTable kFold;
-
 inline unsigned char Up(char c) {
-    return kFold.Upper[static_cast<unsigned char>(c)];
+    return FoldChar(c);
 }
 
-// Is `pat` (already folded) inside `hay` folded? No copy of hay is made: a
-// search over a million names must not allocate per name.
-bool Contains(std::string_view hay, const std::string& pat, bool matchCase) {
-    if (pat.empty()) return true;
-    if (hay.size() < pat.size()) return false;
-    if (matchCase) return hay.find(pat) != std::string_view::npos;
-    const unsigned char c0 = static_cast<unsigned char>(pat[0]);
-    const size_t last = hay.size() - pat.size();
-    for (size_t i = 0; i <= last; ++i) {
-        if (Up(hay[i]) != c0) continue;
-        size_t k = 1;
-        while (k < pat.size() && Up(hay[i + k]) == static_cast<unsigned char>(pat[k]))
-            ++k;
-        if (k == pat.size()) return true;
-    }
-    return false;
+// The fields the matcher reads, in place.
+TMatchEntry MatchEntryOf(const TLibFolderItem& e) {
+    TMatchEntry m;
+    m.Caption = e.Caption.view();
+    m.Category = e.Category.view();
+    m.Comments = e.Comments.view();
+    m.Tags = e.TagInfo.TextView();
+    m.Date = e.Date;
+    m.Size = e.Size;
+    m.IsFolder = e.IsFolder != 0;
+    return m;
 }
-
-bool Equals(std::string_view value, const std::string& pat, bool matchCase) {
-    if (value.size() != pat.size()) return false;
-    if (matchCase) return value == pat;
-    for (size_t i = 0; i < value.size(); ++i)
-        if (Up(value[i]) != static_cast<unsigned char>(pat[i])) return false;
-    return true;
-}
-
-// The lower-case extension as GetEntryType gives it, into a reused buffer.
-std::string_view EntryTypeInto(const TLibFolderItem* e, std::string& buf) {
-    buf.clear();
-    if (e->IsFolder) return {};
-    std::string_view c = e->Caption.view();
-    auto dot = c.rfind('.');
-    if (dot == std::string_view::npos) return {};
-    std::string_view ext = c.substr(dot + 1);
-    if (ext.find('/') != std::string_view::npos) return {};
-    buf.assign(ext);
-    for (char& ch : buf)
-        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
-    return buf;
-}
-
-// Days run on across 1899-12-30, so the day of a date-time before it is its
-// floor: -0.25 is 1899-12-29 18:00, not a time of 1899-12-30.
-double DayOf(TDateTime t) {
-    return std::floor(t);
-}
-
-// The value of an entry's tag line, the key matched ignoring case; empty when
-// absent. Read in place: a search must not copy every entry's tags.
-std::string_view TagValueOf(std::string_view text, std::string_view key) {
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.size() > key.size() && line[key.size()] == '=') {
-            bool same = true;
-            for (size_t i = 0; i < key.size() && same; ++i)
-                same = Up(line[i]) == Up(key[i]);
-            if (same) return line.substr(key.size() + 1);
-        }
-        pos = end + 1;
-    }
-    return {};
-}
-
-// A duration as the readers store it: "215.38", or "215,38" from older files
-// written with a decimal comma.
-bool ParseSeconds(std::string_view text, double& out) {
-    char buf[64];
-    if (text.empty() || text.size() >= sizeof buf) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        buf[i] = text[i] == ',' ? '.' : text[i];
-    auto r = std::from_chars(buf, buf + text.size(), out);
-    return r.ec == std::errc() && r.ptr == buf + text.size() && std::isfinite(out);
-}
-
-// The day of a "DateTaken" value ("2024-05-01T10:00:00", or the EXIF form
-// "2024:05:01 10:00:00") as "YYYY-MM-DD"; false when it does not start with one.
-bool TakenDay(std::string_view text, char (&day)[10]) {
-    if (text.size() < 10) return false;
-    for (size_t i = 0; i < 10; ++i) {
-        const char c = text[i];
-        if (i == 4 || i == 7) {
-            if (c != '-' && c != ':') return false;
-            day[i] = '-';
-        } else {
-            if (c < '0' || c > '9') return false;
-            day[i] = c;
-        }
-    }
-    return text.size() == 10 || text[10] == 'T' || text[10] == ' ';
-}
-
-// The criteria folded once per run.
-struct TCompiled {
-    bool matchCase = false;
-    bool anywhere = false;
-    std::string name, volume, category, comments, type, location;
-    bool date1 = false, date2 = false;
-    double day1 = 0, day2 = 0;
-    bool size = false;
-    int sign = 0;
-    double sizeDivisor = 1;
-    double sizeValue = 0;
-    bool foldersOnly = false;
-    bool duration = false;
-    double durationMin = -INFINITY, durationMax = INFINITY;
-    bool taken = false;
-    std::string takenFrom, takenTo;
-
-    explicit TCompiled(const TSearchCriteria& c) {
-        matchCase = c.MatchCase;
-        anywhere = c.Mode == TSearchMode::Anywhere;
-        auto f = [&](const std::string& s) { return FoldText(s, matchCase); };
-        if (anywhere) {
-            name = volume = category = comments = type = location = f(c.Anywhere);
-        } else {
-            name = f(c.Name);
-            volume = f(c.Volume);
-            category = f(c.Category);
-            comments = f(c.Comments);
-            type = f(c.Type);
-            location = f(c.Location);
-        }
-        date1 = c.Date1Use;
-        date2 = c.Date1Use && c.Date2Use;
-        day1 = DayOf(c.Date1);
-        day2 = DayOf(c.Date2);
-        size = c.SizeUse;
-        sign = c.SizeSign;
-        sizeDivisor = c.SizeUnit == 1 ? 1024.0 : c.SizeUnit == 2 ? 1048576.0 : 1.0;
-        sizeValue = static_cast<double>(std::clamp<int64_t>(c.SizeValue, 0, 2147483647));
-        foldersOnly = c.FoldersOnly;
-        duration = c.DurationUse;
-        if (c.DurationMin) durationMin = *c.DurationMin;
-        if (c.DurationMax) durationMax = *c.DurationMax;
-        taken = c.TakenUse;
-        takenFrom = c.TakenFrom;
-        takenTo = c.TakenTo;
-    }
-
-    bool TagRangesPass(const TLibFolderItem* e) const {
-        if (duration) {
-            double d;
-            if (!ParseSeconds(TagValueOf(e->TagInfo.TextView(), "DurationSec"), d) ||
-                d < durationMin || d > durationMax)
-                return false;
-        }
-        if (taken) {
-            char buf[10];
-            if (!TakenDay(TagValueOf(e->TagInfo.TextView(), "DateTaken"), buf)) return false;
-            std::string_view day(buf, 10);
-            if ((!takenFrom.empty() && day < takenFrom) || (!takenTo.empty() && day > takenTo))
-                return false;
-        }
-        return true;
-    }
-
-    bool DateSizePass(const TLibFolderItem* e) const {
-        if (date1) {
-            double d = DayOf(e->Date);
-            if (date2 ? (d < day1 || d > day2) : d != day1) return false;
-        }
-        if (size) {
-            double x = static_cast<double>(e->Size) / sizeDivisor;
-            bool ok = sign == kSignGreater ? x > sizeValue
-                      : sign == kSignLess  ? x < sizeValue
-                                           : x == sizeValue;
-            if (!ok) return false;
-        }
-        return TagRangesPass(e);
-    }
-};
 
 // Case-insensitive (ASCII) hashing of names for the duplicates.
 struct TNameHash {
@@ -243,14 +68,6 @@ struct TContentKeyHash {
 constexpr unsigned kStatusEvery = 4096; // entries between status texts
 
 } // namespace
-
-std::string FoldText(std::string_view s, bool matchCase) {
-    std::string out(s);
-    if (!matchCase)
-        for (char& c : out)
-            c = static_cast<char>(Up(c));
-    return out;
-}
 
 void TSearchCriteria::ClearGeneral() {
     Name.clear();
@@ -549,8 +366,9 @@ void TSearchEngine::RunCollections(const TSearchCriteria& c, TSearchResults& r,
         const TLibColItem* item = ColItemOf(n);
         std::string_view itemUrl = item ? std::string_view(item->URL) : std::string_view();
         std::string_view itemMemo = item ? std::string_view(item->MemoText) : std::string_view();
-        if (Contains(n->Text(), cap, c.MatchCase) && Contains(itemUrl, url, c.MatchCase) &&
-            Contains(itemMemo, memo, c.MatchCase)) {
+        if (FoldedContains(n->Text(), cap, c.MatchCase) &&
+            FoldedContains(itemUrl, url, c.MatchCase) &&
+            FoldedContains(itemMemo, memo, c.MatchCase)) {
             r.CollectionRows.push_back(n);
             ++r.Stats.Collections;
             ++r.DupStats.Collections;
@@ -584,19 +402,14 @@ void TSearchEngine::Run(const TSearchCriteria& criteria, TSearchResults& results
         RunCollections(criteria, results, selected);
         return;
     }
-    const TCompiled t(criteria);
-    const bool mc = t.matchCase;
-    std::string typeBuf;
+    TEntryMatcher matcher(criteria);
     unsigned counter = 0;
 
     auto visitNode = [&](TTreeNode* node) {
         TLibFolder* folder = FolderOf(node);
         if (!folder) return;
         const TLibFolder* vol = GetVolume(folder);
-        // Tests that depend on the node only are made once per node.
-        const bool volPass = Contains(vol->Caption, t.volume, mc);
-        const bool locPass = Contains(vol->Location, t.location, mc);
-        if (!t.anywhere && (!volPass || !locPass)) {
+        if (!matcher.EnterFolder(vol->Caption, vol->Location, folder->Category, folder->Comments)) {
             // Nothing here can match; still honour Stop.
             counter += static_cast<unsigned>(folder->ItemsCount());
             Poll({});
@@ -608,37 +421,8 @@ void TSearchEngine::Run(const TSearchCriteria& criteria, TSearchResults& results
                 Poll(GetEntryCatalogPath(e));
             else if (progress_.StopRequested())
                 throw EMessageError("infoCancel");
-            if (t.foldersOnly && !e->IsFolder) continue;
-            bool match;
-            auto catPass = [&] {
-                if (t.category.empty()) return true;
-                std::string_view v =
-                    e->Category.empty() ? std::string_view(folder->Category) : e->Category.view();
-                return Equals(v, t.category, mc);
-            };
-            auto comPass = [&] {
-                if (t.comments.empty()) return true;
-                std::string_view v =
-                    e->Comments.empty() ? std::string_view(folder->Comments) : e->Comments.view();
-                return Contains(v, t.comments, mc);
-            };
-            auto typePass = [&] {
-                if (t.type.empty()) return true;
-                std::string_view ty = EntryTypeInto(e, typeBuf);
-                if (!mc)
-                    for (char& ch : typeBuf)
-                        ch = static_cast<char>(Up(ch));
-                return Contains(ty, t.type, mc);
-            };
-            if (t.anywhere) {
-                match = (volPass || locPass || Contains(e->Caption.view(), t.name, mc) ||
-                         catPass() || comPass() || typePass()) &&
-                        t.DateSizePass(e);
-            } else {
-                match = Contains(e->Caption.view(), t.name, mc) && typePass() && catPass() &&
-                        comPass() && t.DateSizePass(e);
-            }
-            if (match) AddRow(results, results.Rows, results.Stats, e, true);
+            if (matcher.Matches(MatchEntryOf(*e)))
+                AddRow(results, results.Rows, results.Stats, e, true);
         }
     };
 

@@ -2,6 +2,7 @@
 
 #include "analysis/date_time.h"
 #include "catalog/lib_obj.h"
+#include "search/entry_matcher.h"
 #include "settings/progress.h"
 #include "settings/progress_state.h"
 
@@ -221,6 +222,3 @@ private:
     TProgressState& state_;
     bool was_;
 };
-
-// The folding of the search: ASCII a-z upper-cased unless case matters.
-std::string FoldText(std::string_view s, bool matchCase);
