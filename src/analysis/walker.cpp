@@ -14,22 +14,6 @@
 
 namespace {
 
-// Closes a directory stream or a plain descriptor on every way out.
-struct TDirCloser {
-    DIR* dir = nullptr;
-    int fd = -1;
-    ~TDirCloser() {
-        if (dir)
-            closedir(dir);
-        else if (fd >= 0)
-            close(fd);
-    }
-};
-
-bool IsDotOrDotDot(const char* n) {
-    return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
-}
-
 char FoldChar(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
@@ -71,12 +55,6 @@ size_t TFileSearch::TResultHash::operator()(size_t i) const {
     return std::hash<std::string>{}((*list)[i]);
 }
 
-struct TFileSearch::TEntry {
-    TSearchRec rec;
-    dev_t dev = 0;
-    ino_t ino = 0;
-};
-
 void TFileSearch::Reset() {
     Results.clear();
     seen_.clear();
@@ -104,16 +82,7 @@ void TFileSearch::Prepare(uint16_t levels, bool foldersOnly) {
     Searching = true;
     Results.clear();
     seen_.clear();
-    euid_ = geteuid();
-    egid_ = getegid();
-    groups_.clear();
-    int ng = getgroups(0, nullptr);
-    if (ng > 0) {
-        std::vector<gid_t> g(static_cast<size_t>(ng));
-        ng = getgroups(ng, g.data());
-        for (int i = 0; i < ng; ++i)
-            groups_.push_back(g[static_cast<size_t>(i)]);
-    }
+    who_ = TReaderIdentity::Current();
 }
 
 void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool foldersOnly) {
@@ -188,13 +157,11 @@ constexpr size_t kMaxOpenFolders = 16;
 
 } // namespace
 
-// One folder on the walk's way down: its descriptor (closed while far above
-// the deepest folder), its identity, and the subfolders still to enter.
+// One folder on the walk's way down: its visit (descriptor, identity,
+// subfolders) and the next subfolder to enter.
 struct TFileSearch::TFrame {
-    int fd = -1;
+    std::shared_ptr<TFolderVisit> visit;
     size_t pathLength = 0;
-    std::pair<uint64_t, uint64_t> id{0, 0};
-    std::vector<TEntry> subfolders;
     size_t next = 0;
 };
 
@@ -218,60 +185,72 @@ void TFileSearch::WalkFolder(const std::string& folder) {
         rec.Time = UnixToDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
         rec.Mode = st.st_mode;
     }
+    auto root = std::make_shared<TFolderVisit>();
     int fd = open(openPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int err = fd < 0 ? errno : 0;
+    if (fd >= 0)
+        root->fd = std::make_shared<TFolderFd>(fd);
+    else
+        root->openError = errno;
 
+    // Declared before the frames: its readers are stopped before the frames go.
+    std::unique_ptr<TFolderPrefetch> prefetch;
+    if (Threads > 0 && Recursive && Levels != 1)
+        prefetch = std::make_unique<TFolderPrefetch>(Threads, who_, StopSearch, Levels);
     std::vector<TFrame> stack;
     std::unordered_set<std::pair<uint64_t, uint64_t>, TPairHash> open;
     size_t firstOpen = 0; // frames below this index have their descriptor closed
-    struct TCloseAll {
-        std::vector<TFrame>& frames;
-        ~TCloseAll() {
-            for (TFrame& f : frames)
-                if (f.fd >= 0) close(f.fd);
-        }
-    } closeAll{stack};
     path_ = folder;
 
-    // Enters the folder at path_ (already opened as `dirFd`, or failed with `openError`).
-    auto enter = [&](int dirFd, int openError, const TSearchRec& r) {
+    // Enters the folder at path_: `v` is opened (or failed to), and read when `ready`.
+    auto enter = [&](const std::shared_ptr<TFolderVisit>& v, bool ready, const TSearchRec& r) {
         if (OnEnterFolder) OnEnterFolder(path_, r);
-        if (dirFd < 0) {
-            if (OnError) OnError(path_, openError);
+        if (!v->fd) {
+            if (OnError) OnError(path_, v->openError);
             return;
         }
+        if (!ready) {
+            if (StopSearch) return;
+            struct stat self;
+            if (fstat(v->fd->fd, &self) == 0) v->id = {self.st_dev, self.st_ino};
+            ReadFolderListing(v->fd->fd, who_, v->listing, [this] { return ShouldStop(); });
+        }
         TFrame frame;
-        frame.fd = dirFd;
+        frame.visit = v;
         frame.pathLength = path_.size();
-        struct stat self;
-        if (fstat(dirFd, &self) == 0) frame.id = {self.st_dev, self.st_ino};
         stack.push_back(std::move(frame));
-        open.insert(stack.back().id);
-        ListFolder(stack.back(), stack.size());
+        open.insert(v->id);
+        // The readers go on below this folder while its entries are reported.
+        if (prefetch && !StopSearch) prefetch->QueueChildren(v);
+        ReportFolder(stack.back(), stack.size());
         // Keep the descriptors bounded: the folder farthest up closes first.
         if (stack.size() - firstOpen > kMaxOpenFolders) {
-            close(stack[firstOpen].fd);
-            stack[firstOpen].fd = -1;
+            if (prefetch)
+                prefetch->ReleaseFd(*stack[firstOpen].visit);
+            else
+                stack[firstOpen].visit->fd.reset();
             ++firstOpen;
         }
     };
-    enter(fd, err, rec);
+    enter(root, false, rec);
 
     while (!stack.empty()) {
         TFrame& top = stack.back();
-        if (top.next >= top.subfolders.size() || ShouldStop()) {
-            open.erase(top.id);
-            int childFd = top.fd;
+        const std::vector<TListedEntry>& subfolders = top.visit->listing.subfolders;
+        if (top.next >= subfolders.size() || ShouldStop()) {
+            open.erase(top.visit->id);
+            if (prefetch) prefetch->Drop(*top.visit);
+            std::shared_ptr<TFolderFd> childFd = std::move(top.visit->fd);
             stack.pop_back();
-            if (!stack.empty() && stack.back().fd < 0 && !StopSearch) {
+            if (!stack.empty() && !stack.back().visit->fd && !StopSearch) {
                 // Back up to a folder whose descriptor was closed: reopen it
                 // from below and make sure it is still the same folder.
                 TFrame& parent = stack.back();
-                int pfd = openat(childFd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                int pfd = childFd ? openat(childFd->fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                  : (errno = EBADF, -1);
                 struct stat st2;
-                if (pfd >= 0 &&
-                    (fstat(pfd, &st2) != 0 ||
-                     std::make_pair(uint64_t(st2.st_dev), uint64_t(st2.st_ino)) != parent.id)) {
+                if (pfd >= 0 && (fstat(pfd, &st2) != 0 ||
+                                 std::make_pair(uint64_t(st2.st_dev), uint64_t(st2.st_ino)) !=
+                                     parent.visit->id)) {
                     close(pfd);
                     pfd = -1;
                     errno = ESTALE;
@@ -280,15 +259,16 @@ void TFileSearch::WalkFolder(const std::string& folder) {
                     // Its other subfolders cannot be reached safely any more.
                     path_.resize(parent.pathLength);
                     if (OnError) OnError(path_, errno);
-                    parent.next = parent.subfolders.size();
+                    parent.next = parent.visit->listing.subfolders.size();
+                } else {
+                    parent.visit->fd = std::make_shared<TFolderFd>(pfd);
                 }
-                parent.fd = pfd;
                 firstOpen = stack.size() - 1;
             }
-            if (childFd >= 0) close(childFd);
             continue;
         }
-        const TEntry& e = top.subfolders[top.next++];
+        const uint32_t index = static_cast<uint32_t>(top.next++);
+        const TListedEntry& e = subfolders[index];
         path_.resize(top.pathLength);
         path_ += e.rec.RealName();
         path_ += '/';
@@ -297,117 +277,39 @@ void TFileSearch::WalkFolder(const std::string& folder) {
             if (OnError) OnError(path_, ELOOP);
             continue;
         }
-        int child = openat(top.fd, e.rec.RealName().c_str(),
-                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        int childErr = child < 0 ? errno : 0;
+        std::shared_ptr<TFolderVisit> child =
+            prefetch && top.visit->fd ? prefetch->Take(top.visit, index) : nullptr;
+        const bool ready = child != nullptr;
+        if (!child) {
+            child = top.visit->Child(index);
+            int cfd = top.visit->fd ? openat(top.visit->fd->fd, e.rec.RealName().c_str(),
+                                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                                    : (errno = EBADF, -1);
+            if (cfd >= 0)
+                child->fd = std::make_shared<TFolderFd>(cfd);
+            else
+                child->openError = errno;
+        }
         TSearchRec childRec = e.rec;
-        enter(child, childErr, childRec);
+        enter(child, ready, childRec);
     }
 }
 
-void TFileSearch::ListFolder(TFrame& frame, size_t depth) {
+void TFileSearch::ReportFolder(TFrame& frame, size_t depth) {
     const std::string& folder = path_;
-    bool readOnlyVolume = false;
-    struct statvfs vfs;
-    if (fstatvfs(frame.fd, &vfs) == 0) readOnlyVolume = (vfs.f_flag & ST_RDONLY) != 0;
-
-    // The listing gets a descriptor of its own; the frame's stays for opening subfolders.
-    int listFd = dup(frame.fd);
-    DIR* dir = listFd < 0 ? nullptr : fdopendir(listFd);
-    if (!dir) {
-        int err = errno;
-        if (listFd >= 0) close(listFd);
-        if (OnError) OnError(folder, err);
-        return;
-    }
-    TDirCloser closer;
-    closer.dir = dir;
-    const int fd = frame.fd;
-
-    std::vector<TEntry> entries;
-    int reportedErr = 0;
-    while (!StopSearch) {
-        errno = 0;
-        dirent* de = readdir(dir);
-        if (!de) {
-            if (errno != 0 && OnError) OnError(folder, errno);
-            break;
-        }
-        if (IsDotOrDotDot(de->d_name)) continue;
-        TEntry e;
-        std::string_view raw(de->d_name);
-        e.rec.Name = nametext::DiskToCaption(raw);
-        if (e.rec.Name != raw) e.rec.NativeName.assign(raw);
-        struct stat st;
-        if (fstatat(fd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            e.rec.Mode = st.st_mode;
-            e.rec.Time = UnixToDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-            e.dev = st.st_dev;
-            e.ino = st.st_ino;
-            if (S_ISDIR(st.st_mode)) {
-                e.rec.Attr |= faDirectory;
-            } else {
-                e.rec.Size = st.st_size;
-                if (S_ISLNK(st.st_mode))
-                    e.rec.Attr |= faSymLink;
-                else if (!S_ISREG(st.st_mode))
-                    e.rec.Attr |= faSysFile;
-            }
-            bool writable;
-            if (S_ISLNK(st.st_mode))
-                writable = true;
-            else if (euid_ == 0) // root may write anything: go by the write bits
-                writable = (st.st_mode & 0222) != 0;
-            else if (st.st_uid == euid_)
-                writable = st.st_mode & S_IWUSR;
-            else if (st.st_gid == egid_ ||
-                     std::find(groups_.begin(), groups_.end(), st.st_gid) != groups_.end())
-                writable = st.st_mode & S_IWGRP;
-            else
-                writable = st.st_mode & S_IWOTH;
-            if (!writable) e.rec.Attr |= faReadOnly;
-        } else {
-            int err = errno;
-            if (err == ENOENT) continue; // gone since it was listed
-            if (err != reportedErr && OnError) OnError(folder + de->d_name, err);
-            reportedErr = err;
-            // Known by name only (a folder we may list but not search).
-            e.rec.Error = err;
-            if (de->d_type == DT_DIR)
-                e.rec.Attr |= faDirectory;
-            else if (de->d_type == DT_LNK)
-                e.rec.Attr |= faSymLink;
-            else if (de->d_type != DT_REG && de->d_type != DT_UNKNOWN)
-                e.rec.Attr |= faSysFile;
-        }
-        if (e.rec.Name[0] == '.') e.rec.Attr |= faHidden;
-        if (readOnlyVolume) e.rec.Attr |= faReadOnly;
-        entries.push_back(std::move(e));
-        if (ShouldStop()) break;
-    }
-
-    // The catalog's sibling order, so that every insert there is an append.
-    // Indexes are sorted, not the records: moving records means copying names.
-    std::vector<size_t> order(entries.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](size_t ia, size_t ib) {
-        const TSearchRec& a = entries[ia].rec;
-        const TSearchRec& b = entries[ib].rec;
-        int c = CompareText(a.Name, b.Name);
-        if (c != 0) return c < 0;
-        if (a.Name != b.Name) return a.Name < b.Name;
-        return a.RealName() < b.RealName();
-    });
+    TFolderListing& listing = frame.visit->listing;
+    if (!StopSearch)
+        for (const auto& [name, err] : listing.errors)
+            if (OnError) OnError(name.empty() ? folder : folder + name, err);
 
     bool matchAll = mask_.empty() || mask_ == "*" || mask_ == "*.*";
     struct TListing {
         int& fd;
         ~TListing() { fd = -1; }
-    } listing{listingFd_};
-    listingFd_ = fd;
-    for (size_t i : order) {
-        const TEntry& e = entries[i];
+    } current{listingFd_};
+    listingFd_ = frame.visit->fd->fd;
+    for (uint32_t i : listing.order) {
+        const TListedEntry& e = listing.entries[i];
         if (StopSearch) break;
         if (matchAll || MatchesMask(e.rec.Name, mask_)) {
             if (OnFileFound && (!FoldersOnly || e.rec.IsDirectory())) OnFileFound(folder, e.rec);
@@ -415,9 +317,11 @@ void TFileSearch::ListFolder(TFrame& frame, size_t depth) {
         }
         if (ShouldStop()) break;
     }
-
-    if (!Recursive || (Levels != 0 && depth >= Levels) || StopSearch) return;
-    for (size_t i : order)
-        if (entries[i].rec.IsDirectory() && entries[i].rec.Mode != 0)
-            frame.subfolders.push_back(std::move(entries[i]));
+    // Only the subfolders stay while the walk is below this folder.
+    listing.entries = {};
+    listing.order = {};
+    listing.errors = {};
+    // The subfolders themselves stay as they are: readers ahead may be using them.
+    if (!Recursive || (Levels != 0 && depth >= Levels) || StopSearch)
+        frame.next = listing.subfolders.size();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/folder_listing.h"
 #include "analysis/search_rec.h"
 
 #include <atomic>
@@ -66,15 +67,17 @@ public:
     std::string SearchSpec;
     uint16_t Levels = 0;
     bool FoldersOnly = false;
+    // Threads that read folders ahead of the walk; 0 reads each folder when
+    // it is entered. The events, their order and what they carry are the same.
+    unsigned Threads = 0;
 
 private:
-    struct TEntry;
     struct TFrame;
     void Prepare(uint16_t levels, bool foldersOnly);
     void WalkItem(const std::string& item);
     // Depth first without recursion; a bounded number of folders stay open.
     void WalkFolder(const std::string& folder);
-    void ListFolder(TFrame& frame, size_t depth);
+    void ReportFolder(TFrame& frame, size_t depth);
     bool ShouldStop();
     void AddResult(std::string path);
 
@@ -89,9 +92,8 @@ private:
     std::unordered_set<size_t, TResultHash, TResultEq> seen_{0, TResultHash{&Results},
                                                              TResultEq{&Results}};
     std::string mask_;
-    std::string path_;             // the folder being listed or entered
-    std::vector<unsigned> groups_; // supplementary groups, for the read-only bit
-    unsigned euid_ = 0, egid_ = 0;
+    std::string path_; // the folder being listed or entered
+    TReaderIdentity who_;
     int listingFd_ = -1;
 };
 

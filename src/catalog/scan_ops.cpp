@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -74,6 +75,12 @@ size_t ParentLength(std::string_view path, char sep) {
 }
 
 } // namespace
+
+unsigned TScanOptions::DefaultWalkThreads() {
+    // The catalog's own work needs one core; reading folders ahead pays even on one.
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(cores, 1u, 4u);
+}
 
 TVolumeScanner::TVolumeScanner(TLibObj& lib, const THandlerList* handlers, IProgress& progress)
     : lib_(lib), handlers_(handlers), progress_(progress) {}
@@ -611,6 +618,7 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t known
     walker.OnError = [&](const std::string& path, int error) { WalkError(path, error); };
     walker.OnPoll = [&] { return StopNow(); };
     walker.KeepResults = false;
+    walker.Threads = Options.WalkThreads;
     try {
         walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
     } catch (...) {

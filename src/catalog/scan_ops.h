@@ -43,6 +43,10 @@ struct TScanOptions {
     // Update with DeleteNotFound: go on although the source looks like another
     // medium (empty, or another serial) without asking.
     bool Force = false;
+    // Threads that read folders ahead of the scan (the catalog still gets
+    // everything in the same order); 0 reads each folder when the scan is there.
+    unsigned WalkThreads = DefaultWalkThreads();
+    static unsigned DefaultWalkThreads();
 };
 
 // The scan operations: the walker's and the archive readers' events become
