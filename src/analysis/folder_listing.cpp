@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -157,7 +158,7 @@ bool KeyStartsWith(const std::vector<uint32_t>& key, const std::vector<uint32_t>
 
 TFolderPrefetch::TFolderPrefetch(unsigned threads, TReaderIdentity who,
                                  const std::atomic<bool>& stop, uint16_t levels)
-    : who_(std::move(who)), stopWalk_(stop), levels_(levels) {
+    : who_(std::move(who)), stopWalk_(stop), levels_(levels), maxReady_(MaxReady()) {
     for (unsigned i = 0; i < threads; ++i)
         threads_.emplace_back([this] { Work(); });
 }
@@ -172,8 +173,16 @@ TFolderPrefetch::~TFolderPrefetch() {
         t.join();
 }
 
+size_t TFolderPrefetch::MaxReady() {
+    // Each holds a descriptor; the walk itself keeps a few dozen open.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) return 48;
+    const size_t spare = files.rlim_cur > 64 ? (files.rlim_cur - 64) / 4 : 0;
+    return std::clamp<size_t>(spare, 4, 48);
+}
+
 bool TFolderPrefetch::HasRoom() const {
-    return taken_.size() < kMaxReady && readyEntries_ < kMaxReadyEntries;
+    return taken_.size() < maxReady_ && readyEntries_ < kMaxReadyEntries;
 }
 
 void TFolderPrefetch::QueueLocked(const std::shared_ptr<TFolderVisit>& folder) {

@@ -97,7 +97,8 @@ public:
     // The walk is done with `folder`: whatever was read below it goes.
     void Drop(const TFolderVisit& folder);
 
-    static constexpr size_t kMaxReady = 12;            // folders read and waiting
+    // Folders read and waiting: fewer when descriptors are scarce.
+    static size_t MaxReady();
     static constexpr size_t kMaxReadyEntries = 200000; // their entries together
 
 private:
@@ -133,6 +134,7 @@ private:
     const TReaderIdentity who_;
     const std::atomic<bool>& stopWalk_;
     const uint16_t levels_;
+    const size_t maxReady_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::set<TPending> pending_;
