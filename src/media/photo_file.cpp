@@ -1,5 +1,7 @@
 #include "media/photo_file.h"
 
+#include "tags/binary_file.h"
+
 // Exiv2 0.27 hands images out in std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -157,6 +159,12 @@ std::string ExposureText(int64_t num, int64_t den) {
 bool TPhotoFile::ReadFromFile(const std::string& path) {
     *this = TPhotoFile();
     QuietLibrary();
+    // Only zero bytes: no picture starts there, and telling every format's
+    // signature apart costs the library dozens of seeks.
+    if (TBinaryFile(path).OnlyHoles()) {
+        Error = "not a photo";
+        return false;
+    }
     try {
         Exiv2::BasicIo::AutoPtr io = Exiv2::ImageFactory::createIo(path, false);
         if (!IsPhotoType(Exiv2::ImageFactory::getType(*io))) {

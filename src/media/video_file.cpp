@@ -104,6 +104,20 @@ bool NeedsStreamInfo(const AVFormatContext* ic) {
     return false;
 }
 
+// Whether libavformat would take zero bytes under this name for a still
+// picture: it goes by the name alone there.
+bool StillPictureName(const std::string& path) {
+    std::vector<unsigned char> zeros(2048 + AVPROBE_PADDING_SIZE, 0);
+    AVProbeData pd{};
+    pd.filename = path.c_str();
+    pd.buf = zeros.data();
+    pd.buf_size = 2048;
+    int score = 0;
+    const AVInputFormat* f = av_probe_input_format2(&pd, 1, &score);
+    std::string_view name = f && f->name ? f->name : "";
+    return name == "image2" || name.ends_with("_pipe");
+}
+
 // Owns what libavformat was given, in the order it must be released.
 class TDemuxer {
 public:
@@ -118,6 +132,9 @@ public:
     // An error text, or empty when the container was opened.
     std::string Open(const std::string& path) {
         if (!src_.file.Open(path)) return "cannot open the file";
+        // Only zero bytes: no container starts there, and the probe would
+        // read its whole window (some formats scan much further) to say so.
+        if (src_.file.OnlyHoles() && !StillPictureName(path)) return ErrorText(AVERROR_INVALIDDATA);
         src_.deadline = TClock::now() + std::chrono::milliseconds(TVideoFile::kBudgetMs);
         auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
         if (!buffer) return "out of memory";

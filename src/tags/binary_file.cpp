@@ -55,3 +55,9 @@ int64_t TBinaryFile::ReadZeroFilled(int64_t pos, void* buf, size_t n) {
     if (got < n) std::memset(static_cast<char*>(buf) + got, 0, n - got);
     return r;
 }
+
+bool TBinaryFile::OnlyHoles() const {
+    if (fd_ < 0 || size_ <= 0) return false;
+    // Reads are positioned: moving the offset costs them nothing.
+    return ::lseek(fd_, 0, SEEK_DATA) < 0 && errno == ENXIO;
+}

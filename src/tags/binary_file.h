@@ -27,6 +27,9 @@ public:
     }
     // Reads up to n bytes; the part not read is zero.
     int64_t ReadZeroFilled(int64_t pos, void* buf, size_t n);
+    // True when the file has a size but no data anywhere (a sparse file
+    // never written): every byte is zero, known without reading one.
+    bool OnlyHoles() const;
 
 private:
     int fd_ = -1;

@@ -97,7 +97,9 @@ TEST(VideoFile, EndlessNoiseEndsInTime) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(fd, 0);
     // A sparse gigabyte: reads cost nothing, so only the bounds stop the probe.
+    // Its last byte is written: a file of holes only is refused before any probe.
     ASSERT_EQ(::ftruncate(fd, int64_t{1} << 30), 0);
+    ASSERT_EQ(::pwrite(fd, "x", 1, (int64_t{1} << 30) - 1), 1);
     ::close(fd);
     auto start = std::chrono::steady_clock::now();
     TVideoFile v;
@@ -106,6 +108,31 @@ TEST(VideoFile, EndlessNoiseEndsInTime) {
                   std::chrono::steady_clock::now() - start)
                   .count();
     EXPECT_LT(ms, TVideoFile::kBudgetMs + 5000);
+}
+
+// A sparse file never written is refused at once, with the very answer the
+// libraries give for the same zero bytes written out.
+TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
+    TTempFolder tmp;
+    for (const char* ext : {".mp4", ".mkv", ".mpg", ".ts", ".avi", ".jpg", ".png", ".tif"}) {
+        for (int size : {100, 300000, 3000000}) {
+            const std::string written = tmp.Write("w" + std::to_string(size) + ext,
+                                                  std::string(static_cast<size_t>(size), '\0'));
+            const std::string holes = tmp.File("h" + std::to_string(size) + ext);
+            int fd = ::open(holes.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(::ftruncate(fd, size), 0);
+            ::close(fd);
+            TVideoFile vw, vh;
+            EXPECT_FALSE(vw.ReadFromFile(written));
+            EXPECT_FALSE(vh.ReadFromFile(holes));
+            EXPECT_EQ(vh.Error, vw.Error) << ext << ' ' << size;
+            TPhotoFile pw, ph;
+            EXPECT_FALSE(pw.ReadFromFile(written));
+            EXPECT_FALSE(ph.ReadFromFile(holes));
+            EXPECT_EQ(ph.Error, pw.Error) << ext << ' ' << size;
+        }
+    }
 }
 
 TEST(PhotoFile, CameraValuesAndPlace) {
