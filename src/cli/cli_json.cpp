@@ -5,9 +5,13 @@
 
 #include <iostream>
 
-void PrintJsonLine(const TJson& row) {
+std::string JsonLineText(const TJson& row) {
     // Texts are UTF-8 already; a stray byte becomes U+FFFD rather than an exception.
-    std::cout << row.dump(-1, ' ', false, TJson::error_handler_t::replace) << '\n';
+    return row.dump(-1, ' ', false, TJson::error_handler_t::replace);
+}
+
+void PrintJsonLine(const TJson& row) {
+    std::cout << JsonLineText(row) << '\n';
 }
 
 TJson FolderJson(const TLibFolder* f) {

@@ -15,6 +15,8 @@ using TJson = nlohmann::ordered_json;
 
 // One line of JSON Lines on stdout.
 void PrintJsonLine(const TJson& row);
+// The same line as text, without its line end.
+std::string JsonLineText(const TJson& row);
 
 // A volume, folder or archive folder of the catalog tree.
 TJson FolderJson(const TLibFolder* folder);

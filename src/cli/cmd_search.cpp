@@ -7,6 +7,7 @@
 #include "search/delimited_text.h"
 #include "search/saved_search.h"
 #include "search/search_engine.h"
+#include "search/stream_search.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <utility>
 
 namespace {
@@ -205,6 +207,64 @@ bool ConfirmReplace(size_t entries, bool yes) {
     return questions.Ask("", text, TButtons::YesNo) == TAnswer::Yes;
 }
 
+// The settings a result's cells are written with.
+TCellFormat CellFormatOf(ISettingsStore& settings) {
+    TCellFormat f;
+    f.SizeUnit = static_cast<int>(settings.ReadInt("Defaults", "Sizes", 0));
+    f.NewLine = settings.ReadString("Defaults", "New Line", ";");
+    f.KBText = GetMessageText("infoStrKB");
+    f.MBText = GetMessageText("infoStrMB");
+    return f;
+}
+
+// One result row: tab-separated escaped cells, or a JSON object with the
+// columns by name, "bytes" and "entry".
+template <class TCell>
+void PrintRow(std::ostream& out, bool json, const TCell& cell, int64_t bytes) {
+    if (json) {
+        TJson j;
+        for (int col = 0; col < kSearchColumnCount; ++col)
+            j[kColumnKeys[col]] = cell(col);
+        j["bytes"] = bytes;
+        j["entry"] = cell(kColFullName);
+        out << JsonLineText(j) << '\n';
+        return;
+    }
+    for (int col = 0; col < kSearchColumnCount; ++col) {
+        if (col) out << '\t';
+        out << CliField(cell(col));
+    }
+    out << '\n';
+}
+
+// The counts line after the rows.
+void PrintStatus(std::ostream& out, const TSearchResults& results, const TCellFormat& format) {
+    auto status = results.StatusTexts(format);
+    for (size_t i = 0; i < status.size(); ++i)
+        out << (i ? "\t" : "") << status[i];
+    if (results.Unhashed >= 0) out << '\t' << results.UnhashedText();
+    out << '\n';
+}
+
+// The search streamed from the file; false (and nothing of it kept) when the
+// file needs the full load.
+bool StreamSearchInto(std::ostream& out, const std::string& path, const TSearchCriteria& c,
+                      const TCellFormat& format, bool json) {
+    TStreamSearch search(c);
+    const bool done = search.Run(path, [&](const TStreamHit& hit) {
+        PrintRow(
+            out, json, [&](int col) { return StreamCellText(hit, col, format); }, hit.Size);
+    });
+    if (!done) return false;
+    if (!json) {
+        TLibObj none;
+        TSearchResults counts(none);
+        counts.Stats = search.Stats();
+        PrintStatus(out, counts, format);
+    }
+    return true;
+}
+
 } // namespace
 
 int CmdSearch(TCliContext& ctx) {
@@ -271,6 +331,17 @@ int CmdSearch(TCliContext& ctx) {
     }
     if (save) SaveSearch(savePath, c);
 
+    const TCellFormat format = CellFormatOf(ctx.Settings());
+    // Most searches need no catalog tree: the file is read record by record
+    // and the rows are printed once the whole file proved sound.
+    if (sortColumn < 0 && in.empty() && !replacing && CanStreamSearch(c)) {
+        std::ostringstream out;
+        if (StreamSearchInto(out, args[0], c, format, json)) {
+            std::cout << std::move(out).str();
+            return 0;
+        }
+    }
+
     TLibObj lib;
     LoadCatalogForCli(lib, args[0]);
     std::vector<TTreeNode*> selected;
@@ -283,11 +354,7 @@ int CmdSearch(TCliContext& ctx) {
     TCliProgress progress;
     progress.Quiet = true;
     TSearchEngine engine(lib, progress);
-    ISettingsStore& settings = ctx.Settings();
-    engine.Format.SizeUnit = static_cast<int>(settings.ReadInt("Defaults", "Sizes", 0));
-    engine.Format.NewLine = settings.ReadString("Defaults", "New Line", ";");
-    engine.Format.KBText = GetMessageText("infoStrKB");
-    engine.Format.MBText = GetMessageText("infoStrMB");
+    engine.Format = format;
     TSearchResults results(lib);
 
     // The search itself replaces nothing: the rows are asked about first.
@@ -327,40 +394,20 @@ int CmdSearch(TCliContext& ctx) {
         SortRows(results.Visible(), sortColumn, state);
         if (descending) SortRows(results.Visible(), sortColumn, state);
     }
-    if (json) {
+    if (json && c.Mode == TSearchMode::Collections) {
         // Rows only: the counts line is for people; a script counts the lines.
-        if (c.Mode == TSearchMode::Collections) {
-            for (TTreeNode* n : results.CollectionRows)
-                PrintJsonLine(CollectionJson(n));
-        } else {
-            for (const auto& row : results.Visible()) {
-                TJson j;
-                for (int col = 0; col < kSearchColumnCount; ++col)
-                    j[kColumnKeys[col]] = results.CellText(row, col, engine.Format);
-                j["bytes"] = row.Entry->Size;
-                j["entry"] = GetEntryCatalogPath(row.Entry);
-                PrintJsonLine(j);
-            }
-        }
+        for (TTreeNode* n : results.CollectionRows)
+            PrintJsonLine(CollectionJson(n));
     } else if (c.Mode == TSearchMode::Collections) {
         for (TTreeNode* n : results.CollectionRows)
             std::cout << CliField(n->Text()) << '\n';
     } else {
-        for (const auto& row : results.Visible()) {
-            for (int col = 0; col < kSearchColumnCount; ++col) {
-                if (col) std::cout << '\t';
-                std::cout << CliField(results.CellText(row, col, engine.Format));
-            }
-            std::cout << '\n';
-        }
+        for (const auto& row : results.Visible())
+            PrintRow(
+                std::cout, json, [&](int col) { return results.CellText(row, col, engine.Format); },
+                row.Entry->Size);
     }
-    if (!json) {
-        auto status = results.StatusTexts(engine.Format);
-        for (size_t i = 0; i < status.size(); ++i)
-            std::cout << (i ? "\t" : "") << status[i];
-        if (results.Unhashed >= 0) std::cout << '\t' << results.UnhashedText();
-        std::cout << '\n';
-    }
+    if (!json) PrintStatus(std::cout, results, engine.Format);
     if (!failure.empty()) throw EMessageError("infoCancel");
     if (lib.Modified) {
         TCliProgress quiet;

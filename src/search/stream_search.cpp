@@ -1,0 +1,450 @@
+#include "search/stream_search.h"
+
+#include "analysis/name_text.h"
+#include "analysis/string_list.h"
+#include "analysis/text_utils.h"
+#include "catalog/lib_file.h"
+#include "catalog/lib_obj.h"
+#include "search/entry_matcher.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+// Thrown when the stream cannot promise what the full load would give.
+struct TGiveUp {};
+
+// The smallest records, as the loader uses them to reject counts that run
+// past the end: a count it rejects must be rejected here too.
+constexpr int64_t kMinFolderRecord = 4 + 8 + 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
+constexpr int64_t kMinEntryRecord = 4 + 8 + 8 + 4 + 4 + 1;
+constexpr int64_t kMinCollectionRecord = 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
+constexpr int64_t kMinCategoryRecord = 4;
+
+// The largest records the format allows (every String at its longest): one
+// of them always fits in the buffer once Reserve asked for it.
+constexpr size_t kString = 4 + kMaxStringLength;
+constexpr size_t kMaxEntryRecord = 4 * kString + 8 + 8 + 1;
+constexpr size_t kMaxCollectionRecord = 4 * kString + 4 * 4;
+constexpr size_t kMaxHeader = 3 * kString + 3 * 4;
+constexpr size_t kBuffer = 1 << 20;
+static_assert(kBuffer >= kMaxEntryRecord && kBuffer >= kMaxCollectionRecord);
+
+// The file's little-endian fields, read through one buffer that is reused
+// (a small buffer refilled costs far less than touching a mapping of the whole
+// file). Views into it stay valid until the next Reserve that refills.
+class TCursor {
+public:
+    explicit TCursor(const std::string& path) : buf_(new char[kBuffer]) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) throw TGiveUp{};
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) throw TGiveUp{};
+        unread_ = st.st_size;
+        p_ = end_ = buf_.get();
+    }
+    ~TCursor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    TCursor(const TCursor&) = delete;
+    TCursor& operator=(const TCursor&) = delete;
+
+    // Whether the next `n` bytes (or the rest of the file) are not all in the
+    // buffer yet, so that Reserve would move what views point to.
+    bool Short(size_t n) const { return static_cast<size_t>(end_ - p_) < n && unread_ > 0; }
+    // Makes the next `n` bytes available, or the rest of the file when shorter.
+    void Reserve(size_t n) {
+        if (!Short(n)) return;
+        const size_t left = static_cast<size_t>(end_ - p_);
+        std::memmove(buf_.get(), p_, left);
+        p_ = buf_.get();
+        end_ = p_ + left;
+        while (unread_ > 0 && end_ < buf_.get() + kBuffer) {
+            const ssize_t r = ::read(fd_, const_cast<char*>(end_),
+                                     static_cast<size_t>(buf_.get() + kBuffer - end_));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) throw TGiveUp{};
+            end_ += r;
+            unread_ -= r;
+        }
+    }
+
+    template <class T> T Number() {
+        Need(sizeof(T));
+        T v;
+        std::memcpy(&v, p_, sizeof(T));
+        p_ += sizeof(T);
+        return v;
+    }
+    int32_t Int32() { return Number<int32_t>(); }
+    // A String's bytes as stored (the caller cuts them at a zero byte).
+    std::string_view Raw() {
+        const int32_t n = Int32();
+        if (n < 0 || n > kMaxStringLength) throw TGiveUp{};
+        Need(static_cast<size_t>(n));
+        const char* s = p_;
+        p_ += n;
+        return {s, static_cast<size_t>(n)};
+    }
+    void Skip() { Raw(); }
+    int64_t Remaining() const { return unread_ + (end_ - p_); }
+    // The loader's check of a record count against what is left of the file.
+    void CheckCount(int64_t count, int64_t minRecord) const {
+        if (count < 0 || count > Remaining() / minRecord + 1) throw TGiveUp{};
+    }
+
+private:
+    // Past the reserved bytes is past the end of the file.
+    void Need(size_t n) const {
+        if (static_cast<size_t>(end_ - p_) < n) throw TGiveUp{};
+    }
+    std::unique_ptr<char[]> buf_;
+    int fd_ = -1;
+    int64_t unread_ = 0;
+    const char* p_ = nullptr;
+    const char* end_ = nullptr;
+};
+
+// A String's text as the loader keeps it: cut at the first zero byte; UTF-8
+// stays, anything else is read as Windows-1252 (into `scratch`). Names are
+// looked at eight bytes at a time: this runs for every entry of the file.
+std::string_view Decoded(std::string_view raw, std::string& scratch) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const char* p = raw.data();
+    const size_t n = raw.size();
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, p + i, 8);
+        // Stop at a block with a zero byte or a byte above 0x7F.
+        if ((((v - kOnes) & ~v) | v) & kHighs) break;
+    }
+    bool ascii = true;
+    for (; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c == 0) break;
+        if (c >= 0x80) ascii = false;
+    }
+    const std::string_view s(p, i);
+    if (ascii || nametext::IsValidUtf8(s)) return s;
+    scratch = nametext::Cp1252ToUtf8(s);
+    return scratch;
+}
+
+// Tag text the load keeps as it is: lines each ending in CR LF, none empty.
+// Any other form the load rewrites, which the stream does not try.
+bool IsStoredTagForm(std::string_view t) {
+    if (t.empty()) return true;
+    if (t.size() < 2 || t.substr(t.size() - 2) != "\r\n" || t[0] == '\r' || t[0] == '\n')
+        return false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == '\r' && (i + 1 >= t.size() || t[i + 1] != '\n')) return false;
+        if (t[i] == '\n' && (t[i - 1] != '\r' || (i + 1 < t.size() && t[i + 1] == '\r')))
+            return false;
+    }
+    return true;
+}
+
+bool UsesTags(const TSearchCriteria& c) {
+    return c.DurationUse || c.TakenUse;
+}
+
+// One level of the folder path: what the folder's entries need of it.
+struct TFrame {
+    std::string Caption, Category, Comments;
+    size_t PathEnd = 0; // where the folder's catalog path ends in the shared path
+};
+
+// A folder record's place, for collections that link to it.
+struct TFolderIndex {
+    int32_t AbsoluteIndex;
+    int32_t Volume; // the volume's ordinal when the folder is a volume, else -1
+};
+
+class TStreamRun {
+public:
+    TStreamRun(const TSearchCriteria& c, const TStreamSearch::TOnHit& onHit, TSearchStats& stats)
+        : matcher_(c), onHit_(onHit), stats_(stats), tags_(UsesTags(c)) {}
+
+    void Run(TCursor& in) {
+        std::string scratch;
+        in.Reserve(kMaxHeader);
+        const std::string version(Decoded(in.Raw(), scratch));
+        if (version != kCurrentVersion && version != kOldVersion) throw TGiveUp{};
+        withTags_ = version != kOldVersion;
+        in.Skip(); // comments
+        const int32_t folders = in.Int32();
+        const int32_t collections = in.Int32();
+        in.Skip(); // category
+        const int32_t categories = in.Int32();
+        wantIndex_ = collections != 0;
+        in.CheckCount(folders, kMinFolderRecord);
+        for (int32_t i = 0; i < folders; ++i)
+            ReadFolder(in);
+        in.CheckCount(collections, kMinCollectionRecord);
+        int32_t colDepth = 0;
+        for (int32_t i = 0; i < collections; ++i)
+            ReadCollection(in, colDepth);
+        in.CheckCount(categories, kMinCategoryRecord);
+        for (int32_t i = 0; i < categories; ++i) {
+            in.Reserve(kString);
+            in.Skip();
+        }
+        // Rows of linked volumes count as collection rows.
+        for (const auto& [volume, rows] : rowsByVolume_)
+            if (volume < static_cast<int32_t>(linkedVolume_.size()) &&
+                linkedVolume_[static_cast<size_t>(volume)])
+                stats_.Collections += rows;
+    }
+
+private:
+    void ReadFolder(TCursor& in) {
+        // Each text is copied at once, so that a refill between them moves nothing
+        // they point to and the buffer need not hold the whole record.
+        auto text = [&](std::string& into) {
+            in.Reserve(kString);
+            into.assign(Decoded(in.Raw(), scratch_[0]));
+            return std::string_view(into);
+        };
+        const std::string_view caption = text(folder_[0]);
+        in.Reserve(8);
+        in.Number<double>(); // date
+        const std::string_view category = text(folder_[1]);
+        const std::string_view comments = text(folder_[2]);
+        const std::string_view location = text(folder_[3]);
+        in.Reserve(16);
+        const int32_t level = in.Int32();
+        const int32_t kind = in.Int32();
+        const int32_t items = in.Int32();
+        const int32_t absoluteIndex = in.Int32();
+        for (int skip = 0; skip < 2; ++skip) { // serial, source path
+            in.Reserve(kString);
+            in.Skip();
+        }
+        // The loader's level rule: a volume record starts a new root, as does
+        // the first record and one of level 0; any other goes under the
+        // folder one level up, at most one level below the record before.
+        if (level < 0) throw TGiveUp{};
+        if (kind == 0) depth_ = 0;
+        const bool root = depth_ == 0 || level == 0;
+        if (!root && level > depth_) throw TGiveUp{};
+        const size_t at = root ? 0 : static_cast<size_t>(level);
+        // The load sorts volumes and sibling folders; the stream needs them in
+        // that order already, and no two alike.
+        if (root) {
+            if (haveRoot_ && CompareNames(lastRoot_, caption) >= 0) throw TGiveUp{};
+            lastRoot_.assign(caption);
+            haveRoot_ = true;
+        } else if (static_cast<size_t>(depth_) > at &&
+                   CompareNames(frames_[at].Caption, caption) >= 0) {
+            throw TGiveUp{};
+        }
+        depth_ = static_cast<int32_t>(at) + 1;
+        if (frames_.size() < at + 1) frames_.resize(at + 1);
+        TFrame& f = frames_[at];
+        f.Caption.assign(caption);
+        f.Category.assign(category);
+        f.Comments.assign(comments);
+        path_.resize(at ? frames_[at - 1].PathEnd : 0);
+        if (root) {
+            ++volume_;
+            volumeLocation_.assign(location);
+            // A volume titled "C:\" keeps one separator, not two.
+            std::string_view part = caption;
+            if (!part.empty() && part.find('\\') == part.size() - 1) part.remove_suffix(1);
+            path_ += nametext::CaptionToPathPart(part);
+        } else {
+            path_ += nametext::CaptionToPathPart(caption);
+        }
+        path_ += '\\';
+        f.PathEnd = path_.size();
+        if (wantIndex_) index_.push_back({absoluteIndex, root ? volume_ : -1});
+        in.CheckCount(items, kMinEntryRecord);
+        const bool active =
+            matcher_.EnterFolder(frames_[0].Caption, volumeLocation_, f.Category, f.Comments);
+        ReadEntries(in, items, active);
+    }
+
+    void ReadEntries(TCursor& in, int32_t items, bool active) {
+        std::string_view previous;
+        TMatchEntry e; // one for the folder: clearing it per entry costs more than the test
+        for (int32_t k = 0; k < items; ++k) {
+            if (in.Short(kMaxEntryRecord)) {
+                // The name before is compared with the next: keep it over the refill.
+                previousCopy_.assign(previous);
+                previous = previousCopy_;
+                in.Reserve(kMaxEntryRecord);
+            }
+            // Two buffers in turn: the name before must outlive the next one.
+            std::string& captionBuf = captionScratch_[k & 1];
+            e.Caption = Decoded(in.Raw(), captionBuf);
+            e.Date = in.Number<double>();
+            e.Size = in.Number<int64_t>();
+            if (e.Size < 0) throw TGiveUp{};
+            const std::string_view category = in.Raw();
+            const std::string_view comments = in.Raw();
+            e.IsFolder = in.Number<uint8_t>() != 0;
+            const std::string_view tags = withTags_ ? in.Raw() : std::string_view();
+            // The load sorts a folder's entries and drops a repeated name.
+            if (k > 0 && CompareNames(previous, e.Caption) >= 0) throw TGiveUp{};
+            previous = e.Caption;
+            if (!active) continue;
+            e.Category = category.empty() ? category : Decoded(category, scratch_[1]);
+            e.Comments = comments.empty() ? comments : Decoded(comments, scratch_[2]);
+            e.Tags = {};
+            if (tags_ && !tags.empty()) {
+                e.Tags = Decoded(tags, scratch_[3]);
+                if (!IsStoredTagForm(e.Tags)) throw TGiveUp{};
+            }
+            if (matcher_.Matches(e)) Hit(e);
+        }
+    }
+
+    void Hit(const TMatchEntry& e) {
+        TStreamHit h;
+        h.Caption = e.Caption;
+        h.Category = e.Category;
+        h.Comments = e.Comments;
+        h.Date = e.Date;
+        h.Size = e.Size;
+        h.IsFolder = e.IsFolder;
+        h.VolumeCaption = frames_[0].Caption;
+        h.VolumeLocation = volumeLocation_;
+        h.FolderPath = path_;
+        // The same counts as the engine: volume changes between rows, and a
+        // plain sum of sizes.
+        if (rowsByVolume_.empty() || rowsByVolume_.back().first != volume_) {
+            ++stats_.Volumes;
+            rowsByVolume_.emplace_back(volume_, 0);
+        }
+        ++rowsByVolume_.back().second;
+        if (e.IsFolder)
+            ++stats_.Folders;
+        else
+            ++stats_.Files;
+        stats_.Size += e.Size;
+        onHit_(h);
+    }
+
+    void ReadCollection(TCursor& in, int32_t& depth) {
+        in.Reserve(kMaxCollectionRecord);
+        in.Skip(); // caption
+        int32_t kind = in.Int32();
+        const int32_t level = in.Int32();
+        in.Skip(); // memo
+        in.Skip(); // URL
+        const int32_t folderIndex = in.Int32();
+        in.Skip();  // link path
+        in.Int32(); // image
+        if (kind < TLibColItem::kMemo || kind > TLibColItem::kArchiveLink)
+            kind = TLibColItem::kMemo;
+        if (level < 0 || (depth > 0 && level > depth)) throw TGiveUp{};
+        depth = (depth == 0 ? 0 : level) + 1;
+        if (folderIndex == -1 || kind == TLibColItem::kMemo) return;
+        if (firstByIndex_.empty() && !index_.empty()) {
+            // The loader links to the first folder of an index.
+            firstByIndex_.reserve(index_.size());
+            for (const auto& f : index_)
+                firstByIndex_.emplace(f.AbsoluteIndex, f.Volume);
+        }
+        auto it = firstByIndex_.find(folderIndex);
+        if (it == firstByIndex_.end()) return;
+        // A link to an entry is found by its path; the stream leaves that to the load.
+        if (kind == TLibColItem::kFileLink) throw TGiveUp{};
+        if (it->second < 0) return; // a folder's link shows on no result row
+        if (linkedVolume_.size() <= static_cast<size_t>(it->second))
+            linkedVolume_.resize(static_cast<size_t>(it->second) + 1);
+        linkedVolume_[static_cast<size_t>(it->second)] = true;
+    }
+
+    TEntryMatcher matcher_;
+    const TStreamSearch::TOnHit& onHit_;
+    TSearchStats& stats_;
+    const bool tags_;
+    bool withTags_ = true;
+
+    std::vector<TFrame> frames_;
+    int32_t depth_ = 0;
+    std::string path_;
+    std::string lastRoot_;
+    bool haveRoot_ = false;
+    int32_t volume_ = -1; // ordinal of the current volume
+    std::string volumeLocation_;
+    std::string scratch_[4];
+    std::string captionScratch_[2];
+    std::string previousCopy_;
+    std::string folder_[4]; // caption, category, comments, location of the folder read last
+
+    std::vector<std::pair<int32_t, int32_t>> rowsByVolume_;
+    bool wantIndex_ = false;
+    std::vector<TFolderIndex> index_;
+    std::unordered_map<int32_t, int32_t> firstByIndex_;
+    std::vector<bool> linkedVolume_;
+};
+
+std::string EntryTypeText(std::string_view caption, bool isFolder) {
+    if (isFolder) return {};
+    auto dot = caption.rfind('.');
+    if (dot == std::string_view::npos) return {};
+    std::string_view ext = caption.substr(dot + 1);
+    if (ext.find('/') != std::string_view::npos) return {};
+    std::string out(ext);
+    for (char& ch : out)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+    return out;
+}
+
+} // namespace
+
+bool CanStreamSearch(const TSearchCriteria& c) {
+    return (c.Mode == TSearchMode::Normal || c.Mode == TSearchMode::Anywhere) && !c.Duplicates &&
+           !c.ReplaceCategory && !c.ReplaceComments;
+}
+
+bool TStreamSearch::Run(const std::string& path, const TOnHit& onHit) {
+    stats_ = {};
+    if (!CanStreamSearch(criteria_)) return false;
+    try {
+        TCursor in(path);
+        TStreamRun run(criteria_, onHit, stats_);
+        run.Run(in);
+        return true;
+    } catch (const TGiveUp&) {
+        stats_ = {};
+        return false;
+    }
+}
+
+std::string StreamCellText(const TStreamHit& h, int column, const TCellFormat& fmt) {
+    switch (column) {
+    case kColName:
+        return std::string(h.Caption);
+    case kColType:
+        return EntryTypeText(h.Caption, h.IsFolder);
+    case kColVolume:
+        return std::string(h.VolumeCaption);
+    case kColPath:
+        return std::string(h.FolderPath);
+    case kColSize:
+        return FormatSize(fmt.SizeUnit, static_cast<double>(h.Size), fmt.KBText, fmt.MBText);
+    case kColDate:
+        return FormatDateTime(h.Date);
+    case kColCategory:
+        return std::string(h.Category);
+    case kColComments:
+        return OneLineText(h.Comments, fmt.NewLine);
+    case kColFullName:
+        return std::string(h.FolderPath) + nametext::CaptionToPathPart(h.Caption);
+    case kColLocation:
+        return std::string(h.VolumeLocation);
+    default: // the duplicates cell, or no column
+        return {};
+    }
+}

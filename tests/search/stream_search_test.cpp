@@ -1,0 +1,406 @@
+#include "catalog/catalog_file.h"
+#include "catalog/lib_file.h"
+#include "search/search_engine.h"
+#include "search/stream_search.h"
+#include "settings/message_error.h"
+#include "support/recording_progress.h"
+#include "support/run_program.h"
+#include "support/temp_folder.h"
+
+#include <array>
+#include <gtest/gtest.h>
+
+// A search streamed from the file must print what loading the catalog and
+// searching the tree prints, or give up so that the load runs instead.
+
+namespace {
+
+using TCells = std::vector<std::string>;
+
+struct TOutcome {
+    bool Done = false; // the stream gave an answer; for the load: it loaded
+    std::vector<TCells> Rows;
+    std::array<std::string, 6> Status;
+};
+
+TCellFormat Format(int unit = 0, std::string newLine = ";") {
+    TCellFormat f;
+    f.SizeUnit = unit;
+    f.NewLine = std::move(newLine);
+    return f;
+}
+
+TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt) {
+    TOutcome o;
+    TLibObj lib;
+    TNullProgress progress;
+    try {
+        LoadFromFile(lib, path, false, progress);
+    } catch (const EMessageError&) {
+        return o;
+    }
+    o.Done = true;
+    TSearchEngine engine(lib, progress);
+    engine.Format = fmt;
+    TSearchResults results(lib);
+    engine.Run(c, results);
+    for (const auto& row : results.Rows) {
+        TCells cells;
+        for (int col = 0; col < kSearchColumnCount; ++col)
+            cells.push_back(results.CellText(row, col, fmt));
+        o.Rows.push_back(cells);
+    }
+    o.Status = results.StatusTexts(fmt);
+    return o;
+}
+
+TOutcome Streamed(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt) {
+    TOutcome o;
+    TStreamSearch search(c);
+    o.Done = search.Run(path, [&](const TStreamHit& hit) {
+        TCells cells;
+        for (int col = 0; col < kSearchColumnCount; ++col)
+            cells.push_back(StreamCellText(hit, col, fmt));
+        o.Rows.push_back(cells);
+    });
+    TLibObj none;
+    TSearchResults counts(none);
+    counts.Stats = search.Stats();
+    o.Status = counts.StatusTexts(fmt);
+    return o;
+}
+
+// The stream answers, and with the load's rows, cells and counts.
+void ExpectSame(const std::string& path, const TSearchCriteria& c, const std::string& what,
+                const TCellFormat& fmt = Format()) {
+    SCOPED_TRACE(what);
+    TOutcome full = Loaded(path, c, fmt);
+    ASSERT_TRUE(full.Done);
+    TOutcome fast = Streamed(path, c, fmt);
+    ASSERT_TRUE(fast.Done);
+    EXPECT_EQ(fast.Rows, full.Rows);
+    EXPECT_EQ(fast.Status, full.Status);
+}
+
+bool GivesUp(const std::string& path, const TSearchCriteria& c = {}) {
+    return !Streamed(path, c, Format()).Done;
+}
+
+// ---- catalogs written field by field ----
+
+struct TEntrySpec {
+    TEntrySpec(std::string caption, int64_t size = 1, double date = 43000.5,
+               std::string category = {}, std::string comments = {}, uint8_t folder = 0,
+               std::string tags = {})
+        : Caption(std::move(caption)), Size(size), Date(date), Category(std::move(category)),
+          Comments(std::move(comments)), Folder(folder), Tags(std::move(tags)) {}
+    std::string Caption;
+    int64_t Size;
+    double Date;
+    std::string Category, Comments;
+    uint8_t Folder;
+    std::string Tags;
+};
+
+struct TFolderSpec {
+    TFolderSpec(std::string caption, int32_t level, int32_t kind, std::vector<TEntrySpec> entries,
+                std::string category = {}, std::string comments = {}, std::string location = {})
+        : Caption(std::move(caption)), Level(level), Kind(kind), Entries(std::move(entries)),
+          Category(std::move(category)), Comments(std::move(comments)),
+          Location(std::move(location)) {}
+    std::string Caption;
+    int32_t Level;
+    int32_t Kind;
+    std::vector<TEntrySpec> Entries;
+    std::string Category, Comments, Location;
+};
+
+struct TLinkSpec {
+    int32_t Kind;
+    int32_t FolderIndex;
+    std::string LinkPath;
+};
+
+void WriteCatalog(const std::string& path, const std::vector<TFolderSpec>& folders,
+                  const std::vector<TLinkSpec>& links = {},
+                  const std::string& version = kCurrentVersion) {
+    TLibFileWriter out(path);
+    out.WriteString(version);
+    out.WriteString("");
+    out.WriteInt32(static_cast<int32_t>(folders.size()));
+    out.WriteInt32(static_cast<int32_t>(links.size()));
+    out.WriteString("");
+    out.WriteInt32(1);
+    int32_t position = 0;
+    for (const auto& f : folders) {
+        out.WriteString(f.Caption);
+        out.WriteDouble(43000);
+        out.WriteString(f.Category);
+        out.WriteString(f.Comments);
+        out.WriteString(f.Location);
+        out.WriteInt32(f.Level);
+        out.WriteInt32(f.Kind);
+        out.WriteInt32(static_cast<int32_t>(f.Entries.size()));
+        out.WriteInt32(position++);
+        out.WriteString("");
+        out.WriteString("/src");
+        for (const auto& e : f.Entries) {
+            out.WriteString(e.Caption);
+            out.WriteDouble(e.Date);
+            out.WriteInt64(e.Size);
+            out.WriteString(e.Category);
+            out.WriteString(e.Comments);
+            out.WriteByte(e.Folder);
+            if (version != kOldVersion) out.WriteString(e.Tags);
+        }
+    }
+    for (const auto& l : links) {
+        out.WriteString("link");
+        out.WriteInt32(l.Kind);
+        out.WriteInt32(0);
+        out.WriteString("");
+        out.WriteString("");
+        out.WriteInt32(l.FolderIndex);
+        out.WriteString(l.LinkPath);
+        out.WriteInt32(-1);
+    }
+    out.WriteString("Music");
+    out.Commit();
+}
+
+// Two volumes, a folder below each, texts the entries fall back to.
+std::vector<TFolderSpec> Sound() {
+    return {
+        {"CD1",
+         0,
+         0,
+         {{"A.txt", 10, 43000.25},
+          {"a.txt", 2048, 43001.75, "", "own\r\nlines"},
+          {"docs", 0, 43002, "", "", 1},
+          {"Song.MP3", 3000000, 43003, "Music", "", 0, "DurationSec=215.5\r\n"}},
+         "Discs",
+         "first box",
+         "Shelf A"},
+        {"docs", 1, 1, {{"b.TXT", 5}, {"c.pdf", 7, 43010, "Papers"}}, "Work", "old papers"},
+        {"CD2", 0, 0, {{"x.txt", 1}}, "", "", "Box"},
+    };
+}
+
+std::vector<TSearchCriteria> CriteriaSet() {
+    std::vector<TSearchCriteria> all;
+    auto add = [&](auto set) {
+        TSearchCriteria c;
+        set(c);
+        all.push_back(c);
+    };
+    add([](TSearchCriteria&) {});
+    add([](TSearchCriteria& c) { c.Name = "txt"; });
+    add([](TSearchCriteria& c) {
+        c.Name = "TXT";
+        c.MatchCase = true;
+    });
+    add([](TSearchCriteria& c) { c.Type = "mp3"; });
+    add([](TSearchCriteria& c) { c.Category = "work"; });
+    add([](TSearchCriteria& c) { c.Category = "Discs"; });
+    add([](TSearchCriteria& c) { c.Comments = "papers"; });
+    add([](TSearchCriteria& c) { c.Comments = "box"; });
+    add([](TSearchCriteria& c) { c.Volume = "cd2"; });
+    add([](TSearchCriteria& c) { c.Location = "shelf"; });
+    add([](TSearchCriteria& c) {
+        c.Date1Use = c.Date2Use = true;
+        c.Date1 = 43001;
+        c.Date2 = 43003;
+    });
+    add([](TSearchCriteria& c) {
+        c.Date1Use = true;
+        c.Date1 = 43000;
+    });
+    add([](TSearchCriteria& c) {
+        c.SizeUse = true;
+        c.SizeSign = kSignGreater;
+        c.SizeUnit = 2;
+        c.SizeValue = 1;
+    });
+    add([](TSearchCriteria& c) {
+        c.SizeUse = true;
+        c.SizeSign = kSignEqual;
+        c.SizeUnit = 1;
+        c.SizeValue = 2;
+    });
+    add([](TSearchCriteria& c) {
+        c.SizeUse = true;
+        c.SizeSign = kSignLess;
+        c.SizeValue = 8;
+    });
+    add([](TSearchCriteria& c) {
+        c.Mode = TSearchMode::Anywhere;
+        c.Anywhere = "box";
+    });
+    add([](TSearchCriteria& c) {
+        c.Mode = TSearchMode::Anywhere;
+        c.Anywhere = "doc";
+    });
+    add([](TSearchCriteria& c) { c.FoldersOnly = true; });
+    add([](TSearchCriteria& c) {
+        c.DurationUse = true;
+        c.DurationMin = 100;
+    });
+    add([](TSearchCriteria& c) {
+        c.TakenUse = true;
+        c.TakenFrom = "2001-01-01";
+    });
+    add([](TSearchCriteria& c) { c.Name = "\xc3\xa9"; });
+    return all;
+}
+
+class StreamSearchFile : public ::testing::Test {
+protected:
+    TTempFolder tmp;
+    std::string path = tmp.File("c.txc");
+};
+
+TEST_F(StreamSearchFile, GivesTheLoadsRowsForEveryCriterion) {
+    WriteCatalog(path, Sound());
+    int i = 0;
+    for (const auto& c : CriteriaSet())
+        ExpectSame(path, c, "criteria #" + std::to_string(i++));
+    ExpectSame(path, {}, "KB and a joiner", Format(1, " / "));
+    ExpectSame(path, {}, "MB", Format(2));
+}
+
+TEST_F(StreamSearchFile, ReadsTextTheWayTheLoadDecodesIt) {
+    // Windows-1252 bytes become UTF-8, a zero byte ends the text; names that
+    // differ only in case sort by their bytes.
+    auto f = Sound();
+    f[0].Entries.insert(f[0].Entries.begin() + 3, TEntrySpec("r\xe9sum\xe9.doc", 4));
+    f[0].Entries.push_back(TEntrySpec(std::string("zed\0tail", 8), 4));
+    f[1].Caption = f[0].Entries[2].Caption = "docs \xe9";
+    WriteCatalog(path, f);
+    TSearchCriteria c;
+    ExpectSame(path, c, "all");
+    c.Name = "\xc3\xa9";
+    ExpectSame(path, c, "accented");
+    c.Name = "tail";
+    ExpectSame(path, c, "after a zero byte");
+}
+
+TEST_F(StreamSearchFile, ReadsTheOlderVersionWithoutTags) {
+    WriteCatalog(path, Sound(), {}, kOldVersion);
+    for (const auto& c : CriteriaSet())
+        ExpectSame(path, c, "old version");
+}
+
+TEST_F(StreamSearchFile, FollowsTheLevelRuleOfTheLoad) {
+    // A volume record's level is not looked at; a folder of level 0 starts a root.
+    auto f = Sound();
+    f[0].Level = 4;
+    f.push_back({"CD3", 0, 1, {{"y", 1}}});
+    f.push_back({"sub", 1, 1, {{"z", 1}}});
+    WriteCatalog(path, f);
+    ExpectSame(path, {}, "odd levels");
+
+    f.push_back({"deeper", 3, 1, {}}); // two levels below the one before
+    WriteCatalog(path, f);
+    EXPECT_TRUE(GivesUp(path));
+    EXPECT_FALSE(Loaded(path, {}, Format()).Done);
+}
+
+TEST_F(StreamSearchFile, GivesUpWhereTheLoadWouldReorderOrDropEntries) {
+    struct TCase {
+        const char* what;
+        void (*change)(std::vector<TFolderSpec>&);
+    };
+    const TCase cases[] = {
+        {"entries out of order", [](auto& f) { std::swap(f[0].Entries[0], f[0].Entries[3]); }},
+        {"a repeated name", [](auto& f) { f[1].Entries[1].Caption = f[1].Entries[0].Caption; }},
+        {"volumes out of order", [](auto& f) { f[2].Caption = "CC"; }},
+        {"a repeated volume", [](auto& f) { f[2].Caption = "CD1"; }},
+        {"sibling folders out of order",
+         [](auto& f) {
+             f.insert(f.begin() + 2, {"apps", 1, 1, {}});
+         }},
+        {"a repeated folder",
+         [](auto& f) {
+             f.insert(f.begin() + 2, {"docs", 1, 1, {}});
+         }},
+    };
+    for (const auto& tc : cases) {
+        SCOPED_TRACE(tc.what);
+        auto f = Sound();
+        tc.change(f);
+        WriteCatalog(path, f);
+        EXPECT_TRUE(GivesUp(path));
+        EXPECT_TRUE(Loaded(path, {}, Format()).Done); // the load copes: it sorts
+    }
+    // A folder after a deeper one is still a sibling in order.
+    auto f = Sound();
+    f.insert(f.begin() + 2, {"inner", 2, 1, {{"i", 1}}});
+    f.insert(f.begin() + 3, {"more", 1, 1, {{"m", 1}}});
+    WriteCatalog(path, f);
+    ExpectSame(path, {}, "siblings around a deeper folder");
+}
+
+TEST_F(StreamSearchFile, GivesUpOnUnknownVersionsAndMissingFiles) {
+    WriteCatalog(path, Sound(), {}, "Tamblix 9.9");
+    EXPECT_TRUE(GivesUp(path));
+    EXPECT_TRUE(GivesUp(tmp.File("missing.txc")));
+    EXPECT_TRUE(GivesUp(tmp.Write("empty.txc", "")));
+    EXPECT_TRUE(GivesUp(tmp.Path()));
+}
+
+TEST_F(StreamSearchFile, CountsRowsOfLinkedVolumesAndLeavesEntryLinksToTheLoad) {
+    // A volume link and a folder link (which shows on no row); a link to a
+    // folder that is not there is dropped by the load too.
+    WriteCatalog(path, Sound(),
+                 {{TLibColItem::kVolumeLink, 2, "CD2\\"},
+                  {TLibColItem::kFolderLink, 1, "CD1\\docs\\"},
+                  {TLibColItem::kVolumeLink, 77, "CD9\\"},
+                  {TLibColItem::kFileLink, 77, "CD9\\a"},
+                  {TLibColItem::kMemo, 0, ""}});
+    TSearchCriteria c;
+    ExpectSame(path, c, "links");
+    EXPECT_EQ(Streamed(path, c, Format()).Status[3], "Collections: 1");
+
+    WriteCatalog(path, Sound(), {{TLibColItem::kFileLink, 0, "CD1\\a.txt"}});
+    EXPECT_TRUE(GivesUp(path));
+}
+
+TEST_F(StreamSearchFile, GivesUpOnTagTextTheLoadWouldRewriteOnlyWhenTagsMatter) {
+    auto f = Sound();
+    f[0].Entries[3].Tags = "DurationSec=215.5\n\nArtist=x";
+    WriteCatalog(path, f);
+    TSearchCriteria c;
+    ExpectSame(path, c, "tags unused");
+    c.DurationUse = true;
+    c.DurationMin = 1;
+    EXPECT_TRUE(GivesUp(path, c));
+}
+
+TEST_F(StreamSearchFile, AnyDamageMakesItGiveUpAndAByteChangedNeverGivesOtherRows) {
+    WriteCatalog(path, Sound(), {{TLibColItem::kVolumeLink, 0, "CD1\\"}});
+    const std::string good = ReadFile(path);
+    // Every cut: the load reports damage, the stream must not answer.
+    for (size_t n = 0; n < good.size(); ++n) {
+        ASSERT_TRUE(WriteFile(path, good.substr(0, n)));
+        ASSERT_TRUE(GivesUp(path)) << "cut at " << n;
+    }
+    // Every byte changed: either the stream gives up or it agrees with the load.
+    TSearchCriteria c;
+    c.Name = "t";
+    for (size_t i = 0; i < good.size(); ++i) {
+        for (unsigned char b : {0x00, 0x01, 0x7f, 0xff}) {
+            std::string bad = good;
+            if (static_cast<unsigned char>(bad[i]) == b) continue;
+            bad[i] = static_cast<char>(b);
+            ASSERT_TRUE(WriteFile(path, bad));
+            TOutcome fast = Streamed(path, c, Format());
+            if (!fast.Done) continue;
+            TOutcome full = Loaded(path, c, Format());
+            ASSERT_TRUE(full.Done) << "byte " << i << " = " << int(b);
+            ASSERT_EQ(fast.Rows, full.Rows) << "byte " << i << " = " << int(b);
+            ASSERT_EQ(fast.Status, full.Status) << "byte " << i << " = " << int(b);
+        }
+    }
+}
+
+} // namespace
