@@ -329,7 +329,9 @@ private:
             ++stats_.Folders;
         else
             ++stats_.Files;
-        stats_.Size += e.Size;
+        // Wrapping as the engine's sum does in practice, without its overflow.
+        stats_.Size = static_cast<int64_t>(static_cast<uint64_t>(stats_.Size) +
+                                           static_cast<uint64_t>(e.Size));
         onHit_(h);
     }
 

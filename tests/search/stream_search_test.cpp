@@ -3,6 +3,7 @@
 #include "search/search_engine.h"
 #include "search/stream_search.h"
 #include "settings/message_error.h"
+#include "stream_criteria.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -186,73 +187,6 @@ std::vector<TFolderSpec> Sound() {
     };
 }
 
-std::vector<TSearchCriteria> CriteriaSet() {
-    std::vector<TSearchCriteria> all;
-    auto add = [&](auto set) {
-        TSearchCriteria c;
-        set(c);
-        all.push_back(c);
-    };
-    add([](TSearchCriteria&) {});
-    add([](TSearchCriteria& c) { c.Name = "txt"; });
-    add([](TSearchCriteria& c) {
-        c.Name = "TXT";
-        c.MatchCase = true;
-    });
-    add([](TSearchCriteria& c) { c.Type = "mp3"; });
-    add([](TSearchCriteria& c) { c.Category = "work"; });
-    add([](TSearchCriteria& c) { c.Category = "Discs"; });
-    add([](TSearchCriteria& c) { c.Comments = "papers"; });
-    add([](TSearchCriteria& c) { c.Comments = "box"; });
-    add([](TSearchCriteria& c) { c.Volume = "cd2"; });
-    add([](TSearchCriteria& c) { c.Location = "shelf"; });
-    add([](TSearchCriteria& c) {
-        c.Date1Use = c.Date2Use = true;
-        c.Date1 = 43001;
-        c.Date2 = 43003;
-    });
-    add([](TSearchCriteria& c) {
-        c.Date1Use = true;
-        c.Date1 = 43000;
-    });
-    add([](TSearchCriteria& c) {
-        c.SizeUse = true;
-        c.SizeSign = kSignGreater;
-        c.SizeUnit = 2;
-        c.SizeValue = 1;
-    });
-    add([](TSearchCriteria& c) {
-        c.SizeUse = true;
-        c.SizeSign = kSignEqual;
-        c.SizeUnit = 1;
-        c.SizeValue = 2;
-    });
-    add([](TSearchCriteria& c) {
-        c.SizeUse = true;
-        c.SizeSign = kSignLess;
-        c.SizeValue = 8;
-    });
-    add([](TSearchCriteria& c) {
-        c.Mode = TSearchMode::Anywhere;
-        c.Anywhere = "box";
-    });
-    add([](TSearchCriteria& c) {
-        c.Mode = TSearchMode::Anywhere;
-        c.Anywhere = "doc";
-    });
-    add([](TSearchCriteria& c) { c.FoldersOnly = true; });
-    add([](TSearchCriteria& c) {
-        c.DurationUse = true;
-        c.DurationMin = 100;
-    });
-    add([](TSearchCriteria& c) {
-        c.TakenUse = true;
-        c.TakenFrom = "2001-01-01";
-    });
-    add([](TSearchCriteria& c) { c.Name = "\xc3\xa9"; });
-    return all;
-}
-
 class StreamSearchFile : public ::testing::Test {
 protected:
     TTempFolder tmp;
@@ -261,9 +195,8 @@ protected:
 
 TEST_F(StreamSearchFile, GivesTheLoadsRowsForEveryCriterion) {
     WriteCatalog(path, Sound());
-    int i = 0;
-    for (const auto& c : CriteriaSet())
-        ExpectSame(path, c, "criteria #" + std::to_string(i++));
+    for (const auto& [what, c] : StreamCriteria(43001, 43003))
+        ExpectSame(path, c, what);
     ExpectSame(path, {}, "KB and a joiner", Format(1, " / "));
     ExpectSame(path, {}, "MB", Format(2));
 }
@@ -286,8 +219,8 @@ TEST_F(StreamSearchFile, ReadsTextTheWayTheLoadDecodesIt) {
 
 TEST_F(StreamSearchFile, ReadsTheOlderVersionWithoutTags) {
     WriteCatalog(path, Sound(), {}, kOldVersion);
-    for (const auto& c : CriteriaSet())
-        ExpectSame(path, c, "old version");
+    for (const auto& [what, c] : StreamCriteria(43001, 43003))
+        ExpectSame(path, c, what);
 }
 
 TEST_F(StreamSearchFile, FollowsTheLevelRuleOfTheLoad) {
