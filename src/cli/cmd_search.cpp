@@ -246,16 +246,26 @@ void PrintStatus(std::ostream& out, const TSearchResults& results, const TCellFo
     out << '\n';
 }
 
-// The search streamed from the file; false (and nothing of it kept) when the
-// file needs the full load.
+// The search streamed from the file, sorted by `sortColumn` unless it is
+// negative; false (and nothing of it kept) when the file needs the full load.
 bool StreamSearchInto(std::ostream& out, const std::string& path, const TSearchCriteria& c,
-                      const TCellFormat& format, bool json) {
-    TStreamSearch search(c);
-    const bool done = search.Run(path, [&](const TStreamHit& hit) {
+                      const TCellFormat& format, bool json, int sortColumn, bool descending) {
+    auto print = [&](const TStreamHit& hit) {
         PrintRow(
             out, json, [&](int col) { return StreamCellText(hit, col, format); }, hit.Size);
+    };
+    TStreamSearch search(c);
+    std::vector<TStreamRow> kept;
+    const bool done = search.Run(path, [&](const TStreamHit& hit) {
+        if (sortColumn < 0)
+            print(hit);
+        else
+            kept.emplace_back(hit);
     });
     if (!done) return false;
+    SortStreamRows(kept, sortColumn, descending);
+    for (const auto& row : kept)
+        print(row.View());
     if (!json) {
         TLibObj none;
         TSearchResults counts(none);
@@ -334,9 +344,9 @@ int CmdSearch(TCliContext& ctx) {
     const TCellFormat format = CellFormatOf(ctx.Settings());
     // Most searches need no catalog tree: the file is read record by record
     // and the rows are printed once the whole file proved sound.
-    if (sortColumn < 0 && in.empty() && !replacing && CanStreamSearch(c)) {
+    if (in.empty() && !replacing && CanStreamSearch(c)) {
         std::ostringstream out;
-        if (StreamSearchInto(out, args[0], c, format, json)) {
+        if (StreamSearchInto(out, args[0], c, format, json, sortColumn, descending)) {
             std::cout << std::move(out).str();
             return 0;
         }

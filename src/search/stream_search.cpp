@@ -7,11 +7,14 @@
 #include "catalog/lib_obj.h"
 #include "search/entry_matcher.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <numeric>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -404,6 +407,77 @@ std::string EntryTypeText(std::string_view caption, bool isFolder) {
 }
 
 } // namespace
+
+TStreamRow::TStreamRow(const TStreamHit& h)
+    : Caption(h.Caption), Category(h.Category), Comments(h.Comments),
+      VolumeCaption(h.VolumeCaption), VolumeLocation(h.VolumeLocation), FolderPath(h.FolderPath),
+      Date(h.Date), Size(h.Size), IsFolder(h.IsFolder) {}
+
+TStreamHit TStreamRow::View() const {
+    TStreamHit h;
+    h.Caption = Caption;
+    h.Category = Category;
+    h.Comments = Comments;
+    h.Date = Date;
+    h.Size = Size;
+    h.IsFolder = IsFolder;
+    h.VolumeCaption = VolumeCaption;
+    h.VolumeLocation = VolumeLocation;
+    h.FolderPath = FolderPath;
+    return h;
+}
+
+void SortStreamRows(std::vector<TStreamRow>& rows, int column, bool descending) {
+    const size_t n = rows.size();
+    std::vector<size_t> order(n);
+    std::iota(order.begin(), order.end(), size_t{0});
+    auto sortBy = [&](const auto& keyOf) {
+        using TKey = std::decay_t<decltype(keyOf(rows[0]))>;
+        std::vector<TKey> keys;
+        keys.reserve(n);
+        for (const auto& r : rows)
+            keys.push_back(keyOf(r));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return descending ? keys[b] < keys[a] : keys[a] < keys[b];
+        });
+    };
+    auto view = [](const std::string& s) { return std::string_view(s); };
+    switch (column) {
+    case kColSize:
+        sortBy([](const TStreamRow& r) { return r.Size; });
+        break;
+    case kColDate:
+        sortBy([](const TStreamRow& r) { return r.Date; });
+        break;
+    case kColName:
+        sortBy([&](const TStreamRow& r) { return view(r.Caption); });
+        break;
+    case kColCategory:
+        sortBy([&](const TStreamRow& r) { return view(r.Category); });
+        break;
+    case kColComments:
+        sortBy([&](const TStreamRow& r) { return view(r.Comments); });
+        break;
+    case kColVolume:
+        sortBy([&](const TStreamRow& r) { return view(r.VolumeCaption); });
+        break;
+    case kColLocation:
+        sortBy([&](const TStreamRow& r) { return view(r.VolumeLocation); });
+        break;
+    case kColType:
+    case kColPath:
+    case kColFullName:
+        sortBy([&](const TStreamRow& r) { return StreamCellText(r.View(), column, {}); });
+        break;
+    default: // no column, or the duplicates cell, empty in every row
+        return;
+    }
+    std::vector<TStreamRow> sorted;
+    sorted.reserve(n);
+    for (size_t i : order)
+        sorted.push_back(std::move(rows[i]));
+    rows = std::move(sorted);
+}
 
 bool CanStreamSearch(const TSearchCriteria& c) {
     return (c.Mode == TSearchMode::Normal || c.Mode == TSearchMode::Anywhere) && !c.Duplicates &&

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // One found entry while a streamed search runs. The views stay valid only
 // during the call that hands it over.
@@ -16,6 +17,21 @@ struct TStreamHit {
     std::string_view VolumeCaption, VolumeLocation;
     std::string_view FolderPath; // the owning folder's catalog path, "CD1\music\"
 };
+
+// A found entry kept beyond the call that handed it over (for sorting).
+struct TStreamRow {
+    explicit TStreamRow(const TStreamHit& hit);
+    TStreamHit View() const;
+
+    std::string Caption, Category, Comments, VolumeCaption, VolumeLocation, FolderPath;
+    TDateTime Date = 0;
+    int64_t Size = 0;
+    bool IsFolder = false;
+};
+
+// Sorts kept rows by a column as SortRows sorts the engine's rows for the
+// same column and direction (stable: equal keys keep the catalog order).
+void SortStreamRows(std::vector<TStreamRow>& rows, int column, bool descending);
 
 // The text of a result cell, as TSearchResults::CellText writes it for the
 // same entry (the "Duplicates" cell is empty: a streamed search finds none).

@@ -143,7 +143,8 @@ TEST_F(StreamSearchScan, TheCommandPrintsTheSameEitherWay) {
     ASSERT_FALSE(TStreamSearch({}).Run(linked, [](const TStreamHit&) {}));
     for (const std::vector<std::string>& extra : {std::vector<std::string>{"--name", "txt"},
                                                   {"--anywhere", "deep", "--json"},
-                                                  {"--type", "mp3", "--folders-only"}}) {
+                                                  {"--type", "mp3", "--folders-only"},
+                                                  {"--name", "t", "--sort", "size:desc"}}) {
         std::vector<std::string> a{"search", catalog_}, b{"search", linked};
         a.insert(a.end(), extra.begin(), extra.end());
         b.insert(b.end(), extra.begin(), extra.end());

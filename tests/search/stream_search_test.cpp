@@ -31,7 +31,15 @@ TCellFormat Format(int unit = 0, std::string newLine = ";") {
     return f;
 }
 
-TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt) {
+// A column to sort by (none when negative) the way the command asks for it:
+// once ascending, then again for descending.
+struct TSort {
+    int Column = -1;
+    bool Descending = false;
+};
+
+TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt,
+                TSort sort = {}) {
     TOutcome o;
     TLibObj lib;
     TNullProgress progress;
@@ -45,6 +53,9 @@ TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFo
     engine.Format = fmt;
     TSearchResults results(lib);
     engine.Run(c, results);
+    TSortState state;
+    for (int times = sort.Descending ? 2 : 1; sort.Column >= 0 && times > 0; --times)
+        SortRows(results.Rows, sort.Column, state);
     for (const auto& row : results.Rows) {
         TCells cells;
         for (int col = 0; col < kSearchColumnCount; ++col)
@@ -55,15 +66,19 @@ TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFo
     return o;
 }
 
-TOutcome Streamed(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt) {
+TOutcome Streamed(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt,
+                  TSort sort = {}) {
     TOutcome o;
     TStreamSearch search(c);
-    o.Done = search.Run(path, [&](const TStreamHit& hit) {
+    std::vector<TStreamRow> rows;
+    o.Done = search.Run(path, [&](const TStreamHit& hit) { rows.emplace_back(hit); });
+    if (sort.Column >= 0) SortStreamRows(rows, sort.Column, sort.Descending);
+    for (const auto& row : rows) {
         TCells cells;
         for (int col = 0; col < kSearchColumnCount; ++col)
-            cells.push_back(StreamCellText(hit, col, fmt));
+            cells.push_back(StreamCellText(row.View(), col, fmt));
         o.Rows.push_back(cells);
-    });
+    }
     TLibObj none;
     TSearchResults counts(none);
     counts.Stats = search.Stats();
@@ -73,11 +88,11 @@ TOutcome Streamed(const std::string& path, const TSearchCriteria& c, const TCell
 
 // The stream answers, and with the load's rows, cells and counts.
 void ExpectSame(const std::string& path, const TSearchCriteria& c, const std::string& what,
-                const TCellFormat& fmt = Format()) {
+                const TCellFormat& fmt = Format(), TSort sort = {}) {
     SCOPED_TRACE(what);
-    TOutcome full = Loaded(path, c, fmt);
+    TOutcome full = Loaded(path, c, fmt, sort);
     ASSERT_TRUE(full.Done);
-    TOutcome fast = Streamed(path, c, fmt);
+    TOutcome fast = Streamed(path, c, fmt, sort);
     ASSERT_TRUE(fast.Done);
     EXPECT_EQ(fast.Rows, full.Rows);
     EXPECT_EQ(fast.Status, full.Status);
@@ -199,6 +214,17 @@ TEST_F(StreamSearchFile, GivesTheLoadsRowsForEveryCriterion) {
         ExpectSame(path, c, what);
     ExpectSame(path, {}, "KB and a joiner", Format(1, " / "));
     ExpectSame(path, {}, "MB", Format(2));
+}
+
+TEST_F(StreamSearchFile, SortsEveryColumnBothWaysAsTheEngineDoes) {
+    // Equal keys (a size, a volume, an empty category) must keep the catalog order.
+    auto f = Sound();
+    f[1].Entries.push_back(TEntrySpec("d.txt", 10, 43000.25, "Music"));
+    WriteCatalog(path, f);
+    for (int col = 0; col < kSearchColumnCount; ++col)
+        for (bool desc : {false, true})
+            ExpectSame(path, {}, std::string(kSearchColumnNames[col]) + (desc ? " desc" : ""),
+                       Format(), {col, desc});
 }
 
 TEST_F(StreamSearchFile, ReadsTextTheWayTheLoadDecodesIt) {
