@@ -168,6 +168,11 @@ int main(int argc, char** argv) {
     w.show();
     w.OpenFirstCatalog(catalog);
 
+    // Hidden: quit once the first window is up, for timing the start.
+    if (std::getenv("TAMBLIX_QUIT_WHEN_SHOWN")) {
+        w.GD().SaveSettingsOnExit = false;
+        QTimer::singleShot(0, &w, &QWidget::close);
+    }
     if (!screenshots.isEmpty()) {
         QTimer::singleShot(200, &w, [&w, dir = screenshots] {
             TakeScreenshots(w, dir);
