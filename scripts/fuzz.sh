@@ -52,6 +52,8 @@ if [ ! -f "$build/build.ninja" ]; then
         -DTAMBLIX_BUILD_TESTS=OFF -DTAMBLIX_BUILD_BENCH=OFF "${launcher[@]}"
 fi
 nice cmake --build "$build" --target "${targets[@]/#/fuzz_}"
+# The video reader is a module; the fuzz programs are not where the programs look for it.
+export TAMBLIX_MODULE_DIR=$PWD/$build/src/media
 
 # One target: libFuzzer's fork mode goes on after a finding, so that one
 # fault does not hide the others.

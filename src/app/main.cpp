@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 #include "catalog/lib_obj.h"
+#include "platform/gui_shell_services.h"
 #include "platform/qt_settings_store.h"
-#include "platform/shell_services.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "ui/catalog_models.h"
@@ -140,7 +140,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(TAMBLIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tamblix"));
 
-    InstallPlatformServices();
+    InstallGuiPlatformServices();
     // A settings file of its own keeps its list files beside it.
     const std::string listFolder =
         args.SettingsFile.empty()

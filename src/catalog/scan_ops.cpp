@@ -249,12 +249,15 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
 void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
                               const std::function<std::string()>& shownPath) {
     TTagInfo fresh;
-    TakeMediaReadError();
+    TakeMediaReadFailure();
     handlers_->ProcessFile(readPath, fresh);
     // A video or photo its library could not open is named in the log; the
     // scan goes on and the entry keeps its name, size and date.
-    if (std::string why = TakeMediaReadError(); !why.empty())
-        Log("msgsEntryErr", nametext::DiskToCaption(shownPath()) + ": " + why);
+    const TMediaReadFailure failed = TakeMediaReadFailure();
+    if (!failed.Why.empty())
+        Log("msgsEntryErr", nametext::DiskToCaption(shownPath()) + ": " + failed.Why);
+    // Without its reader nothing is known of the file now: what was read before stays.
+    if (failed.NoReader && !e->TagInfo.Empty()) return;
     // A read cut short by Stop leaves what the catalog knew, its hash included.
     if (!ReadChecksum(e, readPath, fresh)) return;
     if (fresh.Empty() && !e->TagInfo.Empty()) {

@@ -2,6 +2,7 @@
 #include "analysis/name_text.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
+#include "media/media_steps.h"
 #include "settings/message_error.h"
 #include "tags/reader_steps.h"
 #include "tags/tag_info.h"
@@ -56,10 +57,14 @@ int CmdTags(TCliContext& ctx) {
             continue;
         }
         TTagInfo info;
+        TakeMediaReadFailure();
         if (forced)
             RunReaderStep(handler, f, info);
         else
             table.ProcessFile(f, info);
+        // Why a video or photo gave nothing, such as a missing video module.
+        if (std::string why = TakeMediaReadFailure().Why; !why.empty())
+            std::cerr << "tamblix-cli: " << f << ": " << why << "\n";
         if (json) {
             // The name as a caption: bytes that are not UTF-8 keep their stand-ins.
             TJson j{{"file", nametext::DiskToCaption(f)}, {"tags", info.Values()}};

@@ -10,6 +10,11 @@
 bool StepVideo(const std::string& path, TTagInfo& info);
 bool StepPhoto(const std::string& path, TTagInfo& info);
 
-// Why the last video or photo step on this thread read nothing, then empty:
-// the steps' signature has no room for it, and the scan's log wants it.
-std::string TakeMediaReadError();
+// Why the last video or photo step on this thread read nothing (empty when
+// it did): the steps' signature has no room for it, and the scan's log wants
+// it. NoReader: the reader itself is missing or broken, so the file may be fine.
+struct TMediaReadFailure {
+    std::string Why;
+    bool NoReader = false;
+};
+TMediaReadFailure TakeMediaReadFailure();

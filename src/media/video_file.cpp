@@ -130,12 +130,12 @@ public:
     }
 
     // An error text, or empty when the container was opened.
-    std::string Open(const std::string& path) {
+    std::string Open(const std::string& path, int budgetMs) {
         if (!src_.file.Open(path)) return "cannot open the file";
         // Only zero bytes: no container starts there, and the probe would
         // read its whole window (some formats scan much further) to say so.
         if (src_.file.OnlyHoles() && !StillPictureName(path)) return ErrorText(AVERROR_INVALIDDATA);
-        src_.deadline = TClock::now() + std::chrono::milliseconds(TVideoFile::kBudgetMs);
+        src_.deadline = TClock::now() + std::chrono::milliseconds(budgetMs);
         auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
         if (!buffer) return "out of memory";
         io_ = avio_alloc_context(buffer, kIoBuffer, 0, &src_, ReadPacket, nullptr, SeekTo);
@@ -189,11 +189,11 @@ private:
 
 } // namespace
 
-bool TVideoFile::ReadFromFile(const std::string& path) {
+bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs) {
     *this = TVideoFile();
     QuietLibraries();
     TDemuxer demuxer;
-    Error = demuxer.Open(path);
+    Error = demuxer.Open(path, budgetMs);
     if (!Error.empty()) return false;
     const AVFormatContext* ic = demuxer.Context();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > 0)

@@ -13,7 +13,7 @@ public:
     static constexpr int64_t kProbeBytes = 2 << 20;
     static constexpr int kBudgetMs = 3000;
 
-    bool ReadFromFile(const std::string& path);
+    bool ReadFromFile(const std::string& path, int budgetMs = kBudgetMs);
 
     bool Valid = false;  // the container was recognised and opened
     std::string Error;   // why not, for the log

@@ -2,30 +2,26 @@
 
 #include "analysis/shell_services.h"
 
-#include <QtGui/QIcon>
-#include <QtGui/QImage>
+#include <QtCore/QUrl>
 #include <string>
 
 // Opening files and URLs with the desktop's programs, and file-type icon names.
+// QtCore only, so that the command-line tool does not load the window system's
+// libraries; the desktop program installs the subclass in gui_shell_services.h.
 class TDesktopShellServices : public IShellServices {
 public:
+    virtual ~TDesktopShellServices() = default;
     bool ShellOpen(const std::string& path) override;
     bool OpenURL(const std::string& url) override;
     std::string FileIconName(const std::string& fileName) override;
+
+protected:
+    // Hands a valid URL to the desktop's opener (xdg-open on Linux).
+    virtual bool OpenUrl(const QUrl& url);
 };
 
-// Installs the desktop's shell services and volume information for the core
-// to use (SetShellServices, SetVolumeInfoProvider). Call once at start.
+// Installs shell services and volume information for the core to use
+// (SetShellServices, SetVolumeInfoProvider). Call once at start.
 void InstallPlatformServices();
-
-// Icons; these need a QGuiApplication.
-
-// The theme icon of the file's type, judged by its name; null when none.
-QIcon GetFileIcon(const std::string& fileName);
-// Standard icons by number: 0 file, 1 folder, 2 drive, 3 computer, 4 desktop,
-// 5 trash, 6 network; null for any other number.
-QIcon GetShellIcon(int index);
-// Image number index of an image file (an .ico may hold several); null when
-// the file holds no such image.
-QImage ExtractFileImage(int index, const std::string& file);
-QIcon ExtractFileIcon(int index, const std::string& file);
+// The same with the given shell services, which must outlive every use.
+void InstallPlatformServices(TDesktopShellServices& shell);

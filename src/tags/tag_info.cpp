@@ -3,9 +3,6 @@
 #include "analysis/string_list.h"
 #include "tags/tag_captions.h"
 
-#include <charconv>
-#include <cmath>
-
 namespace {
 
 std::string_view NameOf(std::string_view line) {
@@ -24,14 +21,6 @@ template <typename F> void ForEachLine(std::string_view text, F&& f) {
     });
 }
 
-std::string DoubleText(double d) {
-    if (!std::isfinite(d)) return {};
-    char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::general, 15);
-    if (r.ec != std::errc()) return {};
-    return std::string(buf, r.ptr);
-}
-
 // Lines each followed by CR LF, no empty line, no lone CR or LF.
 bool IsStoredForm(std::string_view t) {
     if (t.empty()) return true;
@@ -47,28 +36,7 @@ bool IsStoredForm(std::string_view t) {
     return true;
 }
 
-std::string OneLine(std::string s) {
-    for (char& c : s)
-        if (c == '\r' || c == '\n') c = ' ';
-    return s;
-}
-
 } // namespace
-
-std::string TagValueText(const TTagValue& v) {
-    return std::visit(
-        [](const auto& x) -> std::string {
-            using T = std::decay_t<decltype(x)>;
-            if constexpr (std::is_same_v<T, std::string>)
-                return OneLine(x);
-            else if constexpr (std::is_same_v<T, double>)
-                return DoubleText(x);
-            else
-                return std::to_string(
-                    static_cast<std::conditional_t<std::is_signed_v<T>, int64_t, uint64_t>>(x));
-        },
-        v);
-}
 
 void TTagInfo::SetValue(std::string_view key, const TTagValue& value) {
     std::string text = TagValueText(value);
@@ -113,7 +81,7 @@ void TTagInfo::SetValues(const std::vector<std::string>& lines) {
     std::string out;
     for (const auto& l : lines) {
         if (l.empty()) continue;
-        out += OneLine(l);
+        out += TagLineText(l);
         out += "\r\n";
     }
     text_ = out;

@@ -1,22 +1,14 @@
 #pragma once
 
 #include "analysis/compact_string.h"
+#include "tags/tag_value.h"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 class TStringList;
-
-// A typed value as the readers hand it over; stored as its text form.
-using TTagValue = std::variant<std::string, uint8_t, uint16_t, int32_t, int64_t, int8_t, double,
-                               uint32_t, uint64_t>;
-
-// Text form of a tag value: integers in decimal, doubles with up to 15
-// significant digits and a "." (stored files must not depend on the locale).
-std::string TagValueText(const TTagValue& v);
 
 // An entry's tag lines name=value in insertion order. Held as one block of text
 // (each line followed by CR LF, as the catalog file stores it) because millions

@@ -2,7 +2,7 @@
 
 #include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
-#include "platform/shell_services.h"
+#include "platform/file_icons.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 

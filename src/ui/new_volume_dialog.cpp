@@ -5,7 +5,7 @@
 #include "analysis/text_utils.h"
 #include "analysis/volume_info.h"
 #include "catalog/lib_obj.h"
-#include "platform/shell_services.h"
+#include "platform/file_icons.h"
 #include "settings/global_data.h"
 #include "settings/settings_helpers.h"
 #include "ui/dialog_handler_view.h"

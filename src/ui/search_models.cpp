@@ -2,7 +2,7 @@
 
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
-#include "platform/shell_services.h"
+#include "platform/file_icons.h"
 #include "ui/catalog_models.h"
 
 namespace {

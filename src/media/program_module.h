@@ -1,0 +1,33 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+// One of the program's own shared libraries, loaded the first time a function
+// of it is wanted: readers whose libraries cost much at start live in one.
+// Looked for in TAMBLIX_MODULE_DIR when that is set, else in the library
+// folder beside the program's installed folder, then where the build puts it.
+class TProgramModule {
+public:
+    // fileName as on disk ("tamblix_video.so"); what names it in errors
+    // ("the video support").
+    TProgramModule(std::string fileName, std::string what);
+    TProgramModule(const TProgramModule&) = delete;
+    TProgramModule& operator=(const TProgramModule&) = delete;
+
+    // The exported function, or null when the module is missing, broken or of
+    // another version, with error saying which. Safe from several threads.
+    void* Function(const char* name, std::string& error);
+
+    // The folders searched, in order, for this process.
+    static std::vector<std::string> Folders();
+
+private:
+    void Load();
+
+    std::string fileName_, what_;
+    std::once_flag loaded_;
+    void* handle_ = nullptr;
+    std::string loadError_;
+};
