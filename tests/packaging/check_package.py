@@ -2,7 +2,7 @@
 """Builds the Debian package from a configured build folder and checks it as a
 desktop would use it: its control fields and paths, the packaged programs, the
 desktop entry, the software-centre entry, the file types (by name and by the
-catalog's first bytes) and the manual pages.
+catalog's first bytes), the manual pages and the video module.
 
 Usage: check_package.py CPACK BUILD_DIR VERSION
 Exits 77 (skipped) when a Debian packaging tool is missing."""
@@ -15,23 +15,28 @@ import sys
 import tempfile
 
 CPACK, BUILD, VERSION = sys.argv[1:4]
-TOOLS = ["dpkg-deb", "dpkg-shlibdeps", "file", "desktop-file-validate", "appstreamcli",
-         "update-mime-database", "update-desktop-database", "xdg-mime", "mimetype", "man"]
+TOOLS = ["dpkg-deb", "dpkg-shlibdeps", "file", "readelf", "desktop-file-validate",
+         "appstreamcli", "update-mime-database", "update-desktop-database", "xdg-mime", "mimetype",
+         "man"]
 CATALOG_TYPE = "application/x-tamblix-catalog"
 SEARCH_TYPE = "application/x-tamblix-search"
 DESKTOP = "usr/share/applications/tamblix.desktop"
 METAINFO = "usr/share/metainfo/io.github.tamblix.Tamblix.metainfo.xml"
 MIME_XML = "usr/share/mime/packages/tamblix.xml"
 MAN_PAGES = ["usr/share/man/man1/tamblix.1", "usr/share/man/man1/tamblix-cli.1"]
+VIDEO_MODULE = "usr/lib/tamblix/tamblix_video.so"
+VIDEO_FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../data/media/clip.mkv")
 REQUIRED_PATHS = [
     "usr/bin/tamblix", "usr/bin/tamblix-cli", DESKTOP, METAINFO, MIME_XML,
     "usr/share/icons/hicolor/scalable/apps/tamblix.svg",
     "usr/share/tamblix/languages/Deutsch.bab",
-    "usr/share/doc/tamblix/manual.html",
+    "usr/share/doc/tamblix/manual.html", VIDEO_MODULE,
 ] + MAN_PAGES
 # Every library the programs link, as Debian names its package.
 REQUIRED_DEPENDS = ["libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
                     "libarchive13", "qt6-qpa-plugins"]
+# Only the module needs libavformat, whose package name carries its version.
+REQUIRED_DEPENDS_PREFIX = ["libavformat"]
 
 failures = []
 
@@ -71,6 +76,9 @@ def check_control(deb):
     depends = {d.strip().split(" ")[0] for d in fields.get("Depends", "").split(",")}
     for name in REQUIRED_DEPENDS:
         check(name in depends, f"Depends lacks {name}: {fields.get('Depends')}")
+    for prefix in REQUIRED_DEPENDS_PREFIX:
+        check(any(d.startswith(prefix) for d in depends),
+              f"Depends lacks {prefix}: {fields.get('Depends')}")
     check(os.path.basename(deb) == f"tamblix_{VERSION}_{arch}.deb",
           f"file name {os.path.basename(deb)}")
 
@@ -100,6 +108,15 @@ def check_programs(root):
     cli = os.path.join(root, "usr/bin/tamblix-cli")
     r = run([cli, "--help"])
     check(r.returncode == 0 and "scan" in r.stdout, f"packaged tamblix-cli --help: {r.stderr}")
+    # The video reader is found beside the programs, and only loaded when a video is read.
+    plain = {k: v for k, v in os.environ.items() if k != "TAMBLIX_MODULE_DIR"}
+    with tempfile.TemporaryDirectory() as home:
+        r = run([cli, "--settings", os.path.join(home, "s.ini"), "tags", VIDEO_FIXTURE], env=plain)
+    check(r.returncode == 0 and "  VideoCodec=h264" in r.stdout and not r.stderr,
+          f"packaged tamblix-cli does not read a video: {r.stdout} {r.stderr}")
+    needed = run(["readelf", "-d", cli]).stdout
+    for lib in ("libavformat", "libavcodec", "libQt6Gui"):
+        check(lib not in needed, f"packaged tamblix-cli links {lib}")
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     r = run([os.path.join(root, "usr/bin/tamblix"), "--version"], env=env)
     check(r.returncode == 0 and VERSION in r.stdout,
