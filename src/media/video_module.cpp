@@ -1,5 +1,5 @@
+#include "media/media_module_api.h"
 #include "media/video_file.h"
-#include "media/video_module_api.h"
 #include "tags/tag_value.h"
 
 #include <exception>
@@ -7,7 +7,7 @@
 
 namespace {
 
-void Line(TamblixVideoLineFn line, void* context, const char* key, const TTagValue& value) {
+void Line(TamblixTagLineFn line, void* context, const char* key, const TTagValue& value) {
     line(context, key, TagValueText(value).c_str());
 }
 
@@ -15,7 +15,7 @@ void Line(TamblixVideoLineFn line, void* context, const char* key, const TTagVal
 
 // The order of the lines is the order the catalog keeps them in.
 extern "C" __attribute__((visibility("default"))) int
-tamblix_read_video_v1(const char* path, int budgetMs, TamblixVideoLineFn line, void* context) {
+tamblix_read_video_v1(const char* path, int budgetMs, TamblixTagLineFn line, void* context) {
     if (!path || !line) return 0;
     try {
         TVideoFile r;

@@ -24,19 +24,19 @@ DESKTOP = "usr/share/applications/tamblix.desktop"
 METAINFO = "usr/share/metainfo/io.github.tamblix.Tamblix.metainfo.xml"
 MIME_XML = "usr/share/mime/packages/tamblix.xml"
 MAN_PAGES = ["usr/share/man/man1/tamblix.1", "usr/share/man/man1/tamblix-cli.1"]
-VIDEO_MODULE = "usr/lib/tamblix/tamblix_video.so"
-VIDEO_FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../data/media/clip.mkv")
+MODULES = ["usr/lib/tamblix/tamblix_video.so", "usr/lib/tamblix/tamblix_photo.so"]
+MEDIA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../data/media")
 REQUIRED_PATHS = [
     "usr/bin/tamblix", "usr/bin/tamblix-cli", DESKTOP, METAINFO, MIME_XML,
     "usr/share/icons/hicolor/scalable/apps/tamblix.svg",
     "usr/share/tamblix/languages/Deutsch.bab",
-    "usr/share/doc/tamblix/manual.html", VIDEO_MODULE,
-] + MAN_PAGES
+    "usr/share/doc/tamblix/manual.html",
+] + MAN_PAGES + MODULES
 # Every library the programs link, as Debian names its package.
 REQUIRED_DEPENDS = ["libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
                     "libarchive13", "qt6-qpa-plugins"]
-# Only the module needs libavformat, whose package name carries its version.
-REQUIRED_DEPENDS_PREFIX = ["libavformat"]
+# Only the modules need libavformat and Exiv2, whose package names carry their versions.
+REQUIRED_DEPENDS_PREFIX = ["libavformat", "libexiv2"]
 
 failures = []
 
@@ -108,14 +108,16 @@ def check_programs(root):
     cli = os.path.join(root, "usr/bin/tamblix-cli")
     r = run([cli, "--help"])
     check(r.returncode == 0 and "scan" in r.stdout, f"packaged tamblix-cli --help: {r.stderr}")
-    # The video reader is found beside the programs, and only loaded when a video is read.
+    # The video and photo readers are found beside the programs, and only loaded when
+    # such a file is read.
     plain = {k: v for k, v in os.environ.items() if k != "TAMBLIX_MODULE_DIR"}
     with tempfile.TemporaryDirectory() as home:
-        r = run([cli, "--settings", os.path.join(home, "s.ini"), "tags", VIDEO_FIXTURE], env=plain)
-    check(r.returncode == 0 and "  VideoCodec=h264" in r.stdout and not r.stderr,
-          f"packaged tamblix-cli does not read a video: {r.stdout} {r.stderr}")
+        r = run([cli, "--settings", os.path.join(home, "s.ini"), "tags",
+                 os.path.join(MEDIA, "clip.mkv"), os.path.join(MEDIA, "photo.jpg")], env=plain)
+    check(r.returncode == 0 and "  VideoCodec=h264" in r.stdout and "  ISO=400" in r.stdout
+          and not r.stderr, f"packaged tamblix-cli does not read media: {r.stdout} {r.stderr}")
     needed = run(["readelf", "-d", cli]).stdout
-    for lib in ("libavformat", "libavcodec", "libQt6Gui"):
+    for lib in ("libavformat", "libavcodec", "libexiv2", "libQt6Gui"):
         check(lib not in needed, f"packaged tamblix-cli links {lib}")
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     r = run([os.path.join(root, "usr/bin/tamblix"), "--version"], env=env)

@@ -1,0 +1,23 @@
+#pragma once
+
+// The one function each reader module exports. The modules hold readers whose
+// libraries cost a program much at start (libavformat with its codec
+// libraries, Exiv2 with its tag tables); each is loaded the first time a file
+// of its kind is read. Plain C types only, so that a module and the program
+// agree on nothing else. A new signature gets a new name, never a changed one.
+
+extern "C" {
+
+// Called once per tag line, in order; both texts are valid during the call only.
+typedef void (*TamblixTagLineFn)(void* context, const char* key, const char* value);
+
+// Reads the file at path, giving up after budgetMs milliseconds where the
+// library allows it. Calls line(context, key, value) for each tag line and
+// returns 1, or calls line(context, nullptr, why) once and returns 0.
+typedef int (*TamblixReadFileFn)(const char* path, int budgetMs, TamblixTagLineFn line,
+                                 void* context);
+}
+
+// The exported names in this version of the modules.
+inline constexpr const char* kTamblixReadVideoName = "tamblix_read_video_v1";
+inline constexpr const char* kTamblixReadPhotoName = "tamblix_read_photo_v1";
