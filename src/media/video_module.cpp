@@ -1,47 +1,30 @@
-#include "media/media_module_api.h"
+#include "media/module_lines.h"
 #include "media/video_file.h"
-#include "tags/tag_value.h"
-
-#include <exception>
-#include <string>
-
-namespace {
-
-void Line(TamblixTagLineFn line, void* context, const char* key, const TTagValue& value) {
-    line(context, key, TagValueText(value).c_str());
-}
-
-} // namespace
 
 // The order of the lines is the order the catalog keeps them in.
 extern "C" __attribute__((visibility("default"))) int
 tamblix_read_video_v1(const char* path, int budgetMs, TamblixTagLineFn line, void* context) {
     if (!path || !line) return 0;
-    try {
+    TModuleLines out(line, context);
+    return out.Guard("not a readable video", [&](TModuleLines& o) {
         TVideoFile r;
         if (!r.ReadFromFile(path, budgetMs)) {
-            line(context, nullptr, r.Error.empty() ? "not a readable video" : r.Error.c_str());
-            return 0;
+            o.Refuse(r.Error.empty() ? "not a readable video" : r.Error);
+            return false;
         }
-        Line(line, context, "DurationSec", r.Duration);
-        Line(line, context, "Width", r.Width);
-        Line(line, context, "Height", r.Height);
-        Line(line, context, "FrameRate", r.FrameRate);
-        Line(line, context, "VideoCodec", r.VideoCodec);
-        Line(line, context, "AudioCodec", r.AudioCodec);
-        Line(line, context, "Channels", r.Channels);
-        Line(line, context, "SampleRateHZ", r.SampleRate);
-        Line(line, context, "BitRateKBS", r.BitRate);
-        Line(line, context, "Title", r.Title);
-        Line(line, context, "Artist", r.Artist);
-        Line(line, context, "Date", r.Date);
-        Line(line, context, "Comments", r.Comment);
-        return 1;
-    } catch (const std::exception& e) {
-        // No exception may cross into the program, which may be built otherwise.
-        line(context, nullptr, e.what());
-    } catch (...) {
-        line(context, nullptr, "not a readable video");
-    }
-    return 0;
+        o.Add("DurationSec", r.Duration);
+        o.Add("Width", r.Width);
+        o.Add("Height", r.Height);
+        o.Add("FrameRate", r.FrameRate);
+        o.Add("VideoCodec", r.VideoCodec);
+        o.Add("AudioCodec", r.AudioCodec);
+        o.Add("Channels", r.Channels);
+        o.Add("SampleRateHZ", r.SampleRate);
+        o.Add("BitRateKBS", r.BitRate);
+        o.Add("Title", r.Title);
+        o.Add("Artist", r.Artist);
+        o.Add("Date", r.Date);
+        o.Add("Comments", r.Comment);
+        return true;
+    });
 }
