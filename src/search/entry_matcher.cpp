@@ -125,16 +125,14 @@ TEntryMatcher::TEntryMatcher(const TSearchCriteria& c)
     matchCase_ = c.MatchCase;
     anywhere_ = c.Mode == TSearchMode::Anywhere;
     auto f = [&](const std::string& s) { return FoldText(s, matchCase_); };
-    if (anywhere_) {
-        name_ = volume_ = category_ = comments_ = type_ = location_ = f(c.Anywhere);
-    } else {
-        name_ = f(c.Name);
-        volume_ = f(c.Volume);
-        category_ = f(c.Category);
-        comments_ = f(c.Comments);
-        type_ = f(c.Type);
-        location_ = f(c.Location);
-    }
+    auto finder = [&](const std::string& s) { return TFoldedFinder(s, matchCase_); };
+    const std::string& any = c.Anywhere;
+    name_ = finder(anywhere_ ? any : c.Name);
+    volume_ = finder(anywhere_ ? any : c.Volume);
+    comments_ = finder(anywhere_ ? any : c.Comments);
+    location_ = finder(anywhere_ ? any : c.Location);
+    category_ = f(anywhere_ ? any : c.Category);
+    type_ = f(anywhere_ ? any : c.Type);
     date1_ = c.Date1Use;
     date2_ = c.Date1Use && c.Date2Use;
     day1_ = DayOf(c.Date1);
@@ -150,12 +148,19 @@ TEntryMatcher::TEntryMatcher(const TSearchCriteria& c)
     taken_ = c.TakenUse;
     takenFrom_ = c.TakenFrom;
     takenTo_ = c.TakenTo;
+    if (!name_.Empty() || !type_.empty()) needs_ |= kCaption;
+    if (!category_.empty()) needs_ |= kCategory;
+    if (!comments_.Empty()) needs_ |= kComments;
+    if (duration_ || taken_) needs_ |= kTags;
+    if (date1_) needs_ |= kDate;
+    if (size_) needs_ |= kSize;
+    if (foldersOnly_ || !type_.empty()) needs_ |= kIsFolder;
 }
 
 bool TEntryMatcher::EnterFolder(std::string_view volumeCaption, std::string_view volumeLocation,
                                 std::string_view folderCategory, std::string_view folderComments) {
-    volPass_ = FoldedContains(volumeCaption, volume_, matchCase_);
-    locPass_ = FoldedContains(volumeLocation, location_, matchCase_);
+    volPass_ = volume_.FoundIn(volumeCaption);
+    locPass_ = location_.FoundIn(volumeLocation);
     folderCategory_ = folderCategory;
     folderComments_ = folderComments;
     return anywhere_ || (volPass_ && locPass_);
@@ -176,8 +181,8 @@ bool TEntryMatcher::CategoryPass(const TMatchEntry& e) const {
 }
 
 bool TEntryMatcher::CommentsPass(const TMatchEntry& e) const {
-    if (comments_.empty()) return true;
-    return FoldedContains(e.Comments.empty() ? folderComments_ : e.Comments, comments_, matchCase_);
+    if (comments_.Empty()) return true;
+    return comments_.FoundIn(e.Comments.empty() ? folderComments_ : e.Comments);
 }
 
 bool TEntryMatcher::TagRangesPass(std::string_view tags) const {
@@ -215,9 +220,9 @@ bool TEntryMatcher::DateSizePass(const TMatchEntry& e) const {
 bool TEntryMatcher::Matches(const TMatchEntry& e) const {
     if (foldersOnly_ && !e.IsFolder) return false;
     if (anywhere_)
-        return (volPass_ || locPass_ || FoldedContains(e.Caption, name_, matchCase_) ||
-                CategoryPass(e) || CommentsPass(e) || TypePass(e)) &&
+        return (volPass_ || locPass_ || name_.FoundIn(e.Caption) || CategoryPass(e) ||
+                CommentsPass(e) || TypePass(e)) &&
                DateSizePass(e);
-    return FoldedContains(e.Caption, name_, matchCase_) && TypePass(e) && CategoryPass(e) &&
-           CommentsPass(e) && DateSizePass(e);
+    return name_.FoundIn(e.Caption) && TypePass(e) && CategoryPass(e) && CommentsPass(e) &&
+           DateSizePass(e);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/date_time.h"
+#include "search/folded_finder.h"
 
 #include <cstdint>
 #include <string>
@@ -31,6 +32,19 @@ public:
                      std::string_view folderCategory, std::string_view folderComments);
     bool Matches(const TMatchEntry& entry) const;
 
+    // The fields of TMatchEntry that Matches reads: a caller may leave the
+    // others empty and spare itself the reading of them.
+    enum TField : unsigned {
+        kCaption = 1,
+        kCategory = 2,
+        kComments = 4,
+        kTags = 8,
+        kDate = 16,
+        kSize = 32,
+        kIsFolder = 64
+    };
+    unsigned Needs() const { return needs_; }
+
 private:
     bool TypePass(const TMatchEntry& e) const;
     bool CategoryPass(const TMatchEntry& e) const;
@@ -40,7 +54,8 @@ private:
 
     bool matchCase_ = false;
     bool anywhere_ = false;
-    std::string name_, volume_, category_, comments_, type_, location_;
+    std::string category_, type_;
+    TFoldedFinder name_, volume_, comments_, location_;
     bool date1_ = false, date2_ = false;
     double day1_ = 0, day2_ = 0;
     bool size_ = false;
@@ -52,6 +67,8 @@ private:
     double durationMin_, durationMax_;
     bool taken_ = false;
     std::string takenFrom_, takenTo_;
+
+    unsigned needs_ = 0;
 
     // The current folder's.
     bool volPass_ = true, locPass_ = true;

@@ -6,8 +6,12 @@
 #include "settings/message_table.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <numeric>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 const std::array<const char*, kSearchColumnCount> kSearchColumnNames = {
@@ -18,19 +22,6 @@ namespace {
 
 inline unsigned char Up(char c) {
     return FoldChar(c);
-}
-
-// The fields the matcher reads, in place.
-TMatchEntry MatchEntryOf(const TLibFolderItem& e) {
-    TMatchEntry m;
-    m.Caption = e.Caption.view();
-    m.Category = e.Category.view();
-    m.Comments = e.Comments.view();
-    m.Tags = e.TagInfo.TextView();
-    m.Date = e.Date;
-    m.Size = e.Size;
-    m.IsFolder = e.IsFolder != 0;
-    return m;
 }
 
 // Case-insensitive (ASCII) hashing of names for the duplicates.
@@ -67,7 +58,130 @@ struct TContentKeyHash {
 
 constexpr unsigned kStatusEvery = 4096; // entries between status texts
 
+// Hints that a line will be read soon; never faults, even on a null pointer.
+inline void Prefetch(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    static_cast<void>(p);
+#endif
+}
+
+// How far ahead of the entry being matched the next entries, and then their
+// names, are asked for: far enough to hide a trip to memory.
+constexpr uint32_t kEntryAhead = 32;
+constexpr uint32_t kTextAhead = 16;
+
 } // namespace
+
+// A run of at most kStatusEvery entries of one folder: the unit of matching,
+// of polling for Stop and of the split between threads.
+struct TSearchEngine::TSlice {
+    TLibFolder* Folder;
+    const std::unique_ptr<TLibFolderItem>* Items;
+    uint32_t Begin, End;
+    size_t Size() const { return End - Begin; }
+};
+
+// The entries that matched in a run of slices, and where each slice's end.
+struct TSearchEngine::TMatchedSlices {
+    std::vector<TLibFolderItem*> Entries;
+    std::vector<size_t> Ends; // Entries.size() after each slice
+    void Clear() {
+        Entries.clear();
+        Ends.clear();
+    }
+};
+
+namespace {
+
+// Walks the entries of a run of slices ahead of the matching.
+class TLookAhead {
+public:
+    using TSlice = TSearchEngine::TSlice;
+    TLookAhead(const TSlice* first, const TSlice* end, size_t distance) : s_(first), end_(end) {
+        if (s_ != end_) i_ = s_->Begin;
+        Skip(distance);
+    }
+    // The next entry, or null past the end.
+    TLibFolderItem* Next() {
+        while (s_ != end_ && i_ >= s_->End)
+            if (++s_ != end_) i_ = s_->Begin;
+        return s_ != end_ ? s_->Items[i_++].get() : nullptr;
+    }
+    void Skip(size_t n) {
+        while (n && s_ != end_) {
+            const size_t step = std::min<size_t>(n, s_->End - i_);
+            i_ += static_cast<uint32_t>(step);
+            n -= step;
+            if (i_ >= s_->End && ++s_ != end_) i_ = s_->Begin;
+        }
+    }
+
+private:
+    const TSlice* s_;
+    const TSlice* end_;
+    uint32_t i_ = 0;
+};
+
+} // namespace
+
+// Matches the slices of a run in order, one matcher and look-ahead per run:
+// each entry is asked for kEntryAhead entries before it is matched, its name
+// kTextAhead entries before, so the trips to memory overlap.
+class TSearchEngine::TSliceMatcher {
+public:
+    TSliceMatcher(const TEntryMatcher& matcher, const TSlice* first, const TSlice* end)
+        : matcher_(matcher), needs_(matcher.Needs()), entries_(first, end, kEntryAhead),
+          texts_(first, end, kTextAhead) {}
+
+    void Match(const TSlice& s, TMatchedSlices& out) {
+        if (s.Folder != entered_) {
+            entered_ = s.Folder;
+            const TLibFolder* vol = GetVolume(s.Folder);
+            any_ = matcher_.EnterFolder(vol->Caption, vol->Location, s.Folder->Category,
+                                        s.Folder->Comments);
+        }
+        if (!any_) {
+            entries_.Skip(s.Size());
+            texts_.Skip(s.Size());
+        } else {
+            using F = TEntryMatcher;
+            const bool caption = needs_ & F::kCaption;
+            for (uint32_t i = s.Begin; i < s.End; ++i) {
+                if (const TLibFolderItem* a = entries_.Next()) {
+                    // An entry may span two lines: ask for the one of each field read.
+                    Prefetch(&a->Caption);
+                    if (needs_ & F::kIsFolder) Prefetch(&a->IsFolder);
+                    if (needs_ & (F::kDate | F::kSize)) Prefetch(&a->Size);
+                    if (needs_ & (F::kCategory | F::kComments | F::kTags)) Prefetch(&a->TagInfo);
+                }
+                if (caption) {
+                    const TLibFolderItem* t = texts_.Next();
+                    if (t) Prefetch(t->Caption.view().data());
+                }
+                TLibFolderItem& e = *s.Items[i];
+                const TMatchEntry m{caption ? e.Caption.view() : std::string_view(),
+                                    needs_ & F::kCategory ? e.Category.view() : std::string_view(),
+                                    needs_ & F::kComments ? e.Comments.view() : std::string_view(),
+                                    needs_ & F::kTags ? e.TagInfo.TextView() : std::string_view(),
+                                    needs_ & F::kDate ? e.Date : 0,
+                                    needs_ & F::kSize ? e.Size : 0,
+                                    (needs_ & F::kIsFolder) && e.IsFolder != 0};
+                if (matcher_.Matches(m)) out.Entries.push_back(&e);
+            }
+            if (!caption) texts_.Skip(s.Size());
+        }
+        out.Ends.push_back(out.Entries.size());
+    }
+
+private:
+    TEntryMatcher matcher_;
+    unsigned needs_;
+    TLookAhead entries_, texts_;
+    const TLibFolder* entered_ = nullptr;
+    bool any_ = false;
+};
 
 void TSearchCriteria::ClearGeneral() {
     Name.clear();
@@ -384,6 +498,107 @@ void TSearchEngine::RunCollections(const TSearchCriteria& c, TSearchResults& r,
     }
 }
 
+void TSearchEngine::SearchEntries(const TSearchCriteria& criteria, TSearchResults& results,
+                                  const std::vector<TTreeNode*>* selected) {
+    const TEntryMatcher matcher(criteria);
+    // The lists are taken here, on the calling thread: taking one may sort it.
+    std::vector<TSlice> slices;
+    size_t total = 0;
+    auto visitNode = [&](TTreeNode* node) {
+        TLibFolder* folder = FolderOf(node);
+        if (!folder) return;
+        const auto& items = folder->Items();
+        for (size_t b = 0; b < items.size(); b += kStatusEvery) {
+            const size_t e = std::min(items.size(), b + kStatusEvery);
+            slices.push_back(
+                {folder, items.data(), static_cast<uint32_t>(b), static_cast<uint32_t>(e)});
+            total += e - b;
+        }
+    };
+    if (selected) {
+        for (TTreeNode* n : *selected)
+            if (n && n->Tree() == &lib_.Tree) visitNode(n);
+    } else {
+        for (TTreeNode* n = lib_.Tree.FirstNode(); n; n = TTree::NextPreOrder(n))
+            visitNode(n);
+    }
+
+    // A second thread matches the later half of the slices while this one
+    // matches the first; rows, statistics and replacements are all made here,
+    // in order. Replacing writes entries, so it stays on one thread.
+    const bool parallel = Threads != 1 && total >= ParallelFrom && slices.size() >= 2 &&
+                          !criteria.ReplaceCategory && !criteria.ReplaceComments &&
+                          (Threads >= 2 || std::thread::hardware_concurrency() >= 2);
+    size_t mid = slices.size();
+    if (parallel) {
+        size_t half = 0;
+        mid = 0;
+        while (mid < slices.size() && half < total / 2)
+            half += slices[mid++].Size();
+    }
+    TMatchedSlices later;
+    std::atomic<bool> stop{false};
+    std::exception_ptr failed;
+    std::thread worker;
+    struct TJoin {
+        std::thread& t;
+        std::atomic<bool>& stop;
+        ~TJoin() {
+            stop = true;
+            if (t.joinable()) t.join();
+        }
+    } join{worker, stop};
+    auto matchLater = [&] {
+        try {
+            TSliceMatcher m(matcher, slices.data() + mid, slices.data() + slices.size());
+            for (size_t k = mid; k < slices.size() && !stop.load(std::memory_order_relaxed); ++k)
+                m.Match(slices[k], later);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    };
+    if (mid < slices.size()) {
+        try {
+            worker = std::thread(matchLater);
+        } catch (const std::system_error&) {
+            mid = slices.size(); // no thread to be had: all of it here
+        }
+    }
+
+    size_t counter = 0, nextStatus = kStatusEvery;
+    auto addSlice = [&](const TSlice& s, TLibFolderItem* const* first,
+                        TLibFolderItem* const* last) {
+        for (; first != last; ++first)
+            AddRow(results, results.Rows, results.Stats, *first, true);
+        counter += s.Size();
+    };
+    auto poll = [&](const TSlice& s) {
+        if (counter >= nextStatus) {
+            Poll(GetEntryCatalogPath(s.Items[s.Begin].get()));
+            nextStatus = counter + kStatusEvery;
+        } else if (progress_.StopRequested()) {
+            throw EMessageError("infoCancel");
+        }
+    };
+    TMatchedSlices own;
+    TSliceMatcher ownMatcher(matcher, slices.data(), slices.data() + mid);
+    for (size_t k = 0; k < mid; ++k) {
+        poll(slices[k]);
+        own.Clear();
+        ownMatcher.Match(slices[k], own);
+        addSlice(slices[k], own.Entries.data(), own.Entries.data() + own.Entries.size());
+    }
+    if (worker.joinable()) worker.join();
+    if (failed) std::rethrow_exception(failed);
+    size_t from = 0;
+    for (size_t k = mid; k < slices.size(); ++k) {
+        poll(slices[k]);
+        const size_t to = later.Ends[k - mid];
+        addSlice(slices[k], later.Entries.data() + from, later.Entries.data() + to);
+        from = to;
+    }
+}
+
 void TSearchEngine::Run(const TSearchCriteria& criteria, TSearchResults& results,
                         const std::vector<TTreeNode*>* selected) {
     results.lib_ = &lib_;
@@ -402,37 +617,7 @@ void TSearchEngine::Run(const TSearchCriteria& criteria, TSearchResults& results
         RunCollections(criteria, results, selected);
         return;
     }
-    TEntryMatcher matcher(criteria);
-    unsigned counter = 0;
-
-    auto visitNode = [&](TTreeNode* node) {
-        TLibFolder* folder = FolderOf(node);
-        if (!folder) return;
-        const TLibFolder* vol = GetVolume(folder);
-        if (!matcher.EnterFolder(vol->Caption, vol->Location, folder->Category, folder->Comments)) {
-            // Nothing here can match; still honour Stop.
-            counter += static_cast<unsigned>(folder->ItemsCount());
-            Poll({});
-            return;
-        }
-        for (const auto& item : folder->Items()) {
-            TLibFolderItem* e = item.get();
-            if ((++counter & (kStatusEvery - 1)) == 0)
-                Poll(GetEntryCatalogPath(e));
-            else if (progress_.StopRequested())
-                throw EMessageError("infoCancel");
-            if (matcher.Matches(MatchEntryOf(*e)))
-                AddRow(results, results.Rows, results.Stats, e, true);
-        }
-    };
-
-    if (selected) {
-        for (TTreeNode* n : *selected)
-            if (n && n->Tree() == &lib_.Tree) visitNode(n);
-    } else {
-        for (TTreeNode* n = lib_.Tree.FirstNode(); n; n = TTree::NextPreOrder(n))
-            visitNode(n);
-    }
+    SearchEntries(criteria, results, selected);
     if (criteria.Duplicates) {
         if (criteria.DupMode == TDupMode::Content)
             FindContentDuplicates(results);

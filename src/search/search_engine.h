@@ -7,6 +7,7 @@
 #include "settings/progress_state.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -184,13 +185,25 @@ public:
     TSearchEngine(TLibObj& lib, IProgress& progress) : lib_(lib), progress_(progress) {}
 
     TCellFormat Format;
+    // Threads that match entries: 0 lets the engine choose (two when the
+    // machine has them and the search is big enough), 1 keeps it on the
+    // calling thread. Rows are the same either way.
+    unsigned Threads = 0;
+    // Entries from which a second thread pays for itself.
+    size_t ParallelFrom = 50000;
 
     // selected: the nodes to visit (catalog tree, or collections tree in
     // collections mode) in selection order; null for the whole tree.
     void Run(const TSearchCriteria& criteria, TSearchResults& results,
              const std::vector<TTreeNode*>* selected = nullptr);
 
+    struct TSlice;
+
 private:
+    struct TMatchedSlices;
+    class TSliceMatcher;
+    void SearchEntries(const TSearchCriteria& criteria, TSearchResults& results,
+                       const std::vector<TTreeNode*>* selected);
     void AddRow(TSearchResults& r, std::vector<TSearchRow>& list, TSearchStats& stats,
                 TLibFolderItem* e, bool resultsList);
     void FindDuplicates(TSearchResults& r);

@@ -1,0 +1,135 @@
+#include "search/folded_finder.h"
+
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+inline unsigned char Byte(char c) {
+    return static_cast<unsigned char>(c);
+}
+
+// Short texts are copied here so that 16-byte loads never read past them.
+constexpr size_t kPad = 64;
+
+// Copies fewer than kPad bytes in pieces of fixed size, which the compiler
+// turns into plain moves: a call to memcpy per name costs more than the test.
+inline void CopyShort(char* to, const char* from, size_t n) {
+    size_t k = 0;
+    for (; k + 16 <= n; k += 16)
+        std::memcpy(to + k, from + k, 16);
+    if (n - k >= 8) {
+        std::memcpy(to + k, from + k, 8);
+        k += 8;
+    }
+    if (n - k >= 4) {
+        std::memcpy(to + k, from + k, 4);
+        k += 4;
+    }
+    for (; k < n; ++k)
+        to[k] = from[k];
+}
+
+} // namespace
+
+TFoldedFinder::TFoldedFinder(std::string_view criterion, bool matchCase) {
+    target_.resize(criterion.size());
+    mask_.resize(criterion.size());
+    for (size_t i = 0; i < criterion.size(); ++i) {
+        unsigned char c = Byte(criterion[i]);
+        unsigned char m = 0;
+        if (!matchCase && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) m = 0x20;
+        target_[i] = static_cast<char>(c | m);
+        mask_[i] = static_cast<char>(m);
+    }
+}
+
+bool TFoldedFinder::MatchesAt(const char* p) const {
+    const size_t n = target_.size();
+    const char* t = target_.data();
+    const char* m = mask_.data();
+    size_t k = 0;
+    for (; k + 8 <= n; k += 8) {
+        uint64_t h, mm, tt;
+        std::memcpy(&h, p + k, 8);
+        std::memcpy(&mm, m + k, 8);
+        std::memcpy(&tt, t + k, 8);
+        if ((h | mm) != tt) return false;
+    }
+    for (; k < n; ++k)
+        if ((Byte(p[k]) | Byte(m[k])) != Byte(t[k])) return false;
+    return true;
+}
+
+bool TFoldedFinder::FoundInPortable(std::string_view text) const {
+    const size_t n = target_.size();
+    if (n == 0) return true;
+    if (text.size() < n) return false;
+    const unsigned char t0 = Byte(target_[0]), m0 = Byte(mask_[0]);
+    const unsigned char tl = Byte(target_[n - 1]), ml = Byte(mask_[n - 1]);
+    const char* p = text.data();
+    const size_t positions = text.size() - n + 1;
+    for (size_t i = 0; i < positions; ++i)
+        if ((Byte(p[i]) | m0) == t0 && (Byte(p[i + n - 1]) | ml) == tl && MatchesAt(p + i))
+            return true;
+    return false;
+}
+
+#if defined(__SSE2__)
+
+// Candidates among the 16 positions from p: the first and the last criterion
+// byte both match; `valid` keeps the positions that lie inside the text.
+bool TFoldedFinder::MatchesBlock(const char* p, unsigned valid) const {
+    const size_t n = target_.size();
+    const __m128i t0 = _mm_set1_epi8(target_[0]), m0 = _mm_set1_epi8(mask_[0]);
+    const __m128i tl = _mm_set1_epi8(target_[n - 1]), ml = _mm_set1_epi8(mask_[n - 1]);
+    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+    const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(first, m0), t0),
+                                      _mm_cmpeq_epi8(_mm_or_si128(last, ml), tl));
+    unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit)) & valid;
+    // With one or two bytes the first and last test is the whole test.
+    if (n <= 2) return bits != 0;
+    while (bits) {
+        if (MatchesAt(p + __builtin_ctz(bits))) return true;
+        bits &= bits - 1;
+    }
+    return false;
+}
+
+bool TFoldedFinder::FoundIn(std::string_view text) const {
+    const size_t n = target_.size();
+    if (n == 0) return true;
+    if (text.size() < n) return false;
+    const char* p = text.data();
+    const size_t positions = text.size() - n + 1;
+    size_t i = 0;
+    // Whole blocks: the last load of a block ends at i + 15 + n - 1, inside the text.
+    for (; i + 16 <= positions; i += 16)
+        if (MatchesBlock(p + i, 0xffffu)) return true;
+    if (i == positions) return false;
+    const size_t rest = text.size() - i; // fewer than 16 + n - 1 bytes
+    if (n + 15 > kPad) {
+        // A long criterion: the few positions left one by one.
+        return FoundInPortable(text.substr(i));
+    }
+    alignas(16) char buf[kPad] = {};
+    CopyShort(buf, p + i, rest);
+    return MatchesBlock(buf, (1u << (positions - i)) - 1);
+}
+
+#else
+
+bool TFoldedFinder::MatchesBlock(const char*, unsigned) const {
+    return false;
+}
+
+bool TFoldedFinder::FoundIn(std::string_view text) const {
+    return FoundInPortable(text);
+}
+
+#endif

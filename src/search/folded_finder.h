@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The search's "contains" test for one criterion, prepared once: is the
+// criterion inside a text, both folded the search's way (only a to z change,
+// upper-cased, unless case matters)? A name search asks it a million times,
+// so the text is never copied or folded as a whole: each byte is compared
+// with its mask or'ed in, which is exact since the folded criterion holds no
+// lower-case letters (a letter matches both cases through 0x20, any other
+// byte only itself).
+class TFoldedFinder {
+public:
+    TFoldedFinder() = default;
+    // criterion: as the user gave it (folded here unless matchCase).
+    TFoldedFinder(std::string_view criterion, bool matchCase);
+
+    bool Empty() const { return target_.empty(); }
+    // True for an empty criterion.
+    bool FoundIn(std::string_view text) const;
+    // The same answer without vector instructions (machines without them,
+    // and the tests that hold the two against each other).
+    bool FoundInPortable(std::string_view text) const;
+
+private:
+    bool MatchesAt(const char* p) const;
+    bool MatchesBlock(const char* p, unsigned valid) const;
+
+    std::string target_; // each criterion byte with its mask or'ed in
+    std::string mask_;   // 0x20 for a letter when case does not matter, else 0
+};
