@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/block_pool.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -7,9 +9,10 @@
 #include <string>
 #include <string_view>
 
-// A text that costs one pointer when empty and one small block otherwise.
-// Catalogs hold millions of entries whose category and comments are mostly
-// empty, so the common case must be cheap.
+// A text that costs one pointer when empty and one small block otherwise
+// (from the block pool: the length and the bytes, nothing more). Catalogs
+// hold millions of entries whose category and comments are mostly empty, so
+// the common case must be cheap.
 class TCompactString {
 public:
     TCompactString() = default;
@@ -18,7 +21,7 @@ public:
     TCompactString(const std::string& s) { Assign(s); }
     TCompactString(const TCompactString& o) { Assign(o.view()); }
     TCompactString(TCompactString&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-    ~TCompactString() { std::free(p_); }
+    ~TCompactString() { Release(p_); }
 
     TCompactString& operator=(const TCompactString& o) {
         if (this != &o) Assign(o.view());
@@ -26,7 +29,7 @@ public:
     }
     TCompactString& operator=(TCompactString&& o) noexcept {
         if (this != &o) {
-            std::free(p_);
+            Release(p_);
             p_ = o.p_;
             o.p_ = nullptr;
         }
@@ -76,16 +79,23 @@ public:
 
 private:
     void Assign(std::string_view s) {
-        char* old = p_;
-        p_ = nullptr;
+        // The new block first: `s` may lie in the old one, and a failed
+        // allocation leaves the text as it was.
+        char* fresh = nullptr;
         if (!s.empty()) {
             auto n = static_cast<uint32_t>(s.size());
-            p_ = static_cast<char*>(std::malloc(sizeof n + s.size()));
-            if (!p_) throw std::bad_alloc();
-            std::memcpy(p_, &n, sizeof n);
-            std::memcpy(p_ + sizeof n, s.data(), s.size());
+            fresh = static_cast<char*>(blockpool::Allocate(sizeof n + s.size()));
+            std::memcpy(fresh, &n, sizeof n);
+            std::memcpy(fresh + sizeof n, s.data(), s.size());
         }
-        std::free(old);
+        Release(p_);
+        p_ = fresh;
+    }
+    static void Release(char* p) noexcept {
+        if (!p) return;
+        uint32_t n;
+        std::memcpy(&n, p, sizeof n);
+        blockpool::Free(p, sizeof n + n);
     }
 
     char* p_ = nullptr;

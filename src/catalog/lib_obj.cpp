@@ -136,7 +136,7 @@ void TLibObj::ForgetLink(TTreeNode* colNode) {
     c->LinkedFolder = nullptr;
     c->LinkedItem = nullptr;
     bool folderRef = folder && folder->CollectionNode == colNode;
-    bool itemRef = item && item->CollectionNode == colNode;
+    bool itemRef = item && EntryLink(item) == colNode;
     if (!folderRef && !itemRef) return;
     // Another link to the same record takes over the back-reference.
     TTreeNode* otherFolderLink = nullptr;
@@ -150,7 +150,7 @@ void TLibObj::ForgetLink(TTreeNode* colNode) {
         if (itemRef && !otherItemLink && o->LinkedItem == item) otherItemLink = n;
     });
     if (folderRef) folder->CollectionNode = otherFolderLink;
-    if (itemRef) item->CollectionNode = otherItemLink;
+    if (itemRef) SetEntryLink(item, otherItemLink);
 }
 
 void TLibObj::OnColRelease(TTreeNode* node) {
@@ -174,23 +174,31 @@ void TLibObj::DeleteLinksTo(const std::vector<TLibFolder*>& folders,
     DeleteColNodes(doomed);
 }
 
-namespace {
+void TLibObj::SetEntryLink(const TLibFolderItem* entry, TTreeNode* colNode) {
+    if (colNode)
+        entryLinks_[entry] = colNode;
+    else
+        entryLinks_.erase(entry);
+}
 
-// Collects the folders and the linked entries of a subtree.
-void CollectSubtree(TTreeNode* node, std::vector<TLibFolder*>& folders,
-                    std::vector<TLibFolderItem*>& linked) {
+void TLibObj::CollectSubtree(TTreeNode* node, std::vector<TLibFolder*>& folders,
+                             std::vector<TLibFolderItem*>& linked) const {
     std::vector<TTreeNode*> todo{node};
     while (!todo.empty()) {
         TTreeNode* n = todo.back();
         todo.pop_back();
         TLibFolder* f = FolderOf(n);
         folders.push_back(f);
-        for (const auto& e : f->Items())
-            if (e->CollectionNode) linked.push_back(e.get());
+        if (!entryLinks_.empty()) {
+            for (const auto& e : f->Items())
+                if (EntryLink(e.get())) linked.push_back(e.get());
+        }
         for (int i = 0; i < n->Count(); ++i)
             todo.push_back(n->Child(i));
     }
 }
+
+namespace {
 
 // Drops nodes that lie below another node of the list (deleting the ancestor frees them).
 std::vector<TTreeNode*> TopMost(const std::vector<TTreeNode*>& nodes) {
@@ -221,7 +229,7 @@ void TLibObj::DeleteNodes(const std::vector<TTreeNode*>& nodes, bool recount) {
         f->PendingDelete = true;
         if (f->Parent) {
             if (TLibFolderItem* e = f->Parent->FindItem(f->Caption)) {
-                if (e->CollectionNode) linked.push_back(e);
+                if (EntryLink(e)) linked.push_back(e);
                 parentEntries.push_back(e);
             }
         }
@@ -255,7 +263,7 @@ void TLibObj::DeleteEntries(TLibFolder* folder, const std::vector<TLibFolderItem
     mine.reserve(entries.size());
     for (TLibFolderItem* e : entries) {
         if (e->Owner != folder || !mine.insert(e).second) continue;
-        if (e->CollectionNode) linked.push_back(e);
+        if (EntryLink(e)) linked.push_back(e);
         if (e->IsFolder && folder->Node) {
             if (TTreeNode* sub = folder->Node->FindChild(e->Caption.view())) {
                 FolderOf(sub)->PendingDelete = true;
@@ -288,6 +296,7 @@ void TLibObj::Clear() {
     clearing_ = true;
     ColTree.Clear();
     Tree.Clear();
+    entryLinks_.clear();
     clearing_ = false;
     Categories.Clear();
     Locations.Clear();
@@ -343,7 +352,7 @@ TTreeNode* TLibObj::LinkEntry(TTreeNode* parent, TLibFolder* listFolder, TLibFol
     c->LinkedItem = entry;
     c->LinkPath = GetEntryCatalogPath(entry);
     c->Node = ColTree.Add(parent, entry->Caption.str(), std::move(item));
-    entry->CollectionNode = c->Node;
+    SetEntryLink(entry, c->Node);
     c->Level = c->Node->Level();
     c->FolderIndex = c->LinkedFolder ? c->LinkedFolder->AbsoluteIndex : -1;
     SetColItemImages(c->Node);
@@ -365,7 +374,7 @@ void TLibObj::Relink(TLibColItem* item, TLibFolder* folder) {
     TLibFolderItem* e = folder->FindItem(nametext::PathPartToCaption(link.substr(prefix.size())));
     if (e && GetEntryCatalogPath(e) == item->LinkPath) {
         item->LinkedItem = e;
-        e->CollectionNode = item->Node;
+        SetEntryLink(e, item->Node);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class TStringList;
@@ -96,6 +97,14 @@ public:
     // Renames a volume; folders cannot be renamed.
     bool RenameVolume(TTreeNode* node, const std::string& text);
 
+    // The collections node linking to an entry (a file link), or null. Kept
+    // here, not in the entry: few entries are linked, and there are millions.
+    TTreeNode* EntryLink(const TLibFolderItem* entry) const {
+        if (entryLinks_.empty()) return nullptr;
+        auto it = entryLinks_.find(entry);
+        return it == entryLinks_.end() ? nullptr : it->second;
+    }
+
     // Called whenever records are about to be freed; views and search rows drop
     // what they hold. Bumped on deletions, Clear and loads.
     unsigned Generation() const { return generation_; }
@@ -109,6 +118,12 @@ private:
     void DeleteLinksTo(const std::vector<TLibFolder*>& folders,
                        const std::vector<TLibFolderItem*>& entries);
     void FinishDeletion(const std::vector<TTreeNode*>& nodes, bool recount);
+    void SetEntryLink(const TLibFolderItem* entry, TTreeNode* colNode);
+    // The folders of a subtree and its linked entries.
+    void CollectSubtree(TTreeNode* node, std::vector<TLibFolder*>& folders,
+                        std::vector<TLibFolderItem*>& linked) const;
+
+    std::unordered_map<const TLibFolderItem*, TTreeNode*> entryLinks_;
 
     unsigned generation_ = 0;
     bool clearing_ = false;

@@ -30,9 +30,13 @@ std::unique_ptr<TLibFolder> TLibFolder::FromPath(std::string_view path) {
     return f;
 }
 
-struct TLibFolder::TPending {
+// A tail this short is searched entry by entry: most folders that receive
+// entries out of order (an import, a scan of an unsorted list) are small, and
+// a hash per folder would cost more than the entries' own records.
+constexpr size_t kScannedTail = 32;
+
+struct TLibFolder::TTailIndex {
     std::unordered_map<std::string_view, TLibFolderItem*> byCaption;
-    TLibFolderItem* greatest = nullptr;
 };
 
 TLibFolder::TLibFolder() = default;
@@ -48,13 +52,18 @@ void TLibFolder::SortPending() const {
     std::sort(mid, items_.end(), less);
     std::inplace_merge(items_.begin(), mid, items_.end(), less);
     sorted_ = items_.size();
-    pending_.reset();
+    tailGreatest_ = nullptr;
+    tailIndex_.reset();
 }
 
 TLibFolderItem* TLibFolder::FindPending(std::string_view caption) const {
-    if (!pending_) return nullptr;
-    auto it = pending_->byCaption.find(caption);
-    return it == pending_->byCaption.end() ? nullptr : it->second;
+    if (tailIndex_) {
+        auto it = tailIndex_->byCaption.find(caption);
+        return it == tailIndex_->byCaption.end() ? nullptr : it->second;
+    }
+    for (size_t i = sorted_; i < items_.size(); ++i)
+        if (items_[i]->Caption.view() == caption) return items_[i].get();
+    return nullptr;
 }
 
 int TLibFolder::IndexOfItem(std::string_view caption) const {
@@ -68,7 +77,7 @@ int TLibFolder::IndexOfItem(std::string_view caption) const {
 bool TLibFolder::SortsAfterLast(std::string_view caption) const {
     if (sorted_ > 0 && CompareNames(items_[sorted_ - 1]->Caption.view(), caption) >= 0)
         return false;
-    return !pending_ || CompareNames(pending_->greatest->Caption.view(), caption) < 0;
+    return !tailGreatest_ || CompareNames(tailGreatest_->Caption.view(), caption) < 0;
 }
 
 TLibFolderItem* TLibFolder::FindItem(std::string_view caption) const {
@@ -103,18 +112,28 @@ TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
     std::string_view c = item->Caption.view();
     item->Owner = this;
     // Loads and sorted scans deliver entries in order: append without searching.
-    if (!pending_ && SortsAfterLast(c)) {
+    if (!tailGreatest_ && SortsAfterLast(c)) {
         items_.push_back(std::move(item));
         sorted_ = items_.size();
         return items_.back().get();
     }
     if (FindItem(c)) return nullptr;
-    if (!pending_) pending_ = std::make_unique<TPending>();
     TLibFolderItem* raw = item.get();
-    pending_->byCaption.emplace(raw->Caption.view(), raw);
-    if (!pending_->greatest || CompareNames(pending_->greatest->Caption.view(), c) < 0)
-        pending_->greatest = raw;
     items_.push_back(std::move(item));
+    if (!tailGreatest_ || CompareNames(tailGreatest_->Caption.view(), c) < 0) tailGreatest_ = raw;
+    const size_t tail = items_.size() - sorted_;
+    if (tail < kScannedTail) return raw;
+    // Merging once the tail is as long as the sorted part doubles that part
+    // each time: all merges together cost O(n).
+    if (tail >= sorted_) {
+        SortPending();
+    } else if (tailIndex_) {
+        tailIndex_->byCaption.emplace(c, raw);
+    } else {
+        tailIndex_ = std::make_unique<TTailIndex>();
+        for (size_t i = sorted_; i < items_.size(); ++i)
+            tailIndex_->byCaption.emplace(items_[i]->Caption.view(), items_[i].get());
+    }
     return raw;
 }
 
@@ -171,7 +190,8 @@ std::unique_ptr<TLibFolderItem> TLibFolder::TakeItem(TLibFolderItem* item) {
 void TLibFolder::ClearItems() {
     items_.clear();
     sorted_ = 0;
-    pending_.reset();
+    tailGreatest_ = nullptr;
+    tailIndex_.reset();
 }
 
 int64_t AddSizes(int64_t a, int64_t b) {

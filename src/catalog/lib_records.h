@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/block_pool.h"
 #include "analysis/compact_string.h"
 #include "analysis/date_time.h"
 #include "catalog/tree.h"
@@ -14,16 +15,19 @@
 class TLibFolder;
 
 // One entry of a folder: a file, a subfolder or an archive, or an archive member.
-// Texts are TCompactString (use .str() or .view()); catalogs hold millions of these.
-class TLibFolderItem {
+// Texts are TCompactString (use .str() or .view()); catalogs hold millions of
+// these, so they come from the block pool, without malloc's header.
+class TLibFolderItem final {
 public:
+    static void* operator new(size_t size) { return blockpool::Allocate(size); }
+    static void operator delete(void* p, size_t size) noexcept { blockpool::Free(p, size); }
+
     TCompactString Caption;
     TDateTime Date = 0;
     int64_t Size = 0;
     TCompactString Category;
     TCompactString Comments;
-    TTreeNode* CollectionNode = nullptr; // a collections-tree node linking to this entry
-    TLibFolder* Owner = nullptr;
+    TLibFolder* Owner = nullptr; // (a collections node linking here: TLibObj::EntryLink)
     TTagInfo TagInfo;
     int32_t DupCount = 0;  // search only, never saved
     uint8_t IsFolder = 0;  // 1: has (or had) a folder node of its own
@@ -68,12 +72,13 @@ public:
     bool IsArchive = false;
 
     // The entries, sorted by Caption (CompareText, exact bytes breaking ties).
-    // Entries added out of order wait in an unsorted tail (found through a hash
-    // index) and are merged in one pass by the first access that needs the
-    // order, so that adding k names to a folder of n costs O(n + k log k), not
-    // O(n k). Scans and loads end with a Recount, which reads every folder, so
-    // no tail outlives the operation that made it: readers on other threads
-    // only ever see sorted folders.
+    // Entries added out of order wait in an unsorted tail and are merged in
+    // one pass by the first access that needs the order, or once the tail is
+    // as long as the sorted part, so that adding k names to a folder of n
+    // costs O(n + k log k), not O(n k). A short tail is searched entry by
+    // entry, a long one through a hash index. Scans and loads end with a
+    // Recount, which reads every folder, so no tail outlives the operation
+    // that made it: readers on other threads only ever see sorted folders.
     const std::vector<std::unique_ptr<TLibFolderItem>>& Items() const {
         SortPending();
         return items_;
@@ -113,9 +118,11 @@ private:
     mutable std::vector<std::unique_ptr<TLibFolderItem>> items_;
     // items_[0, sorted_) is in order; the rest is the unsorted tail.
     mutable size_t sorted_ = 0;
-    // The tail's entries by Caption, and its greatest entry; only while there is a tail.
-    struct TPending;
-    mutable std::unique_ptr<TPending> pending_;
+    // The tail's greatest entry; null when there is no tail.
+    mutable TLibFolderItem* tailGreatest_ = nullptr;
+    // The tail's entries by Caption, once the tail is too long to search in turn.
+    struct TTailIndex;
+    mutable std::unique_ptr<TTailIndex> tailIndex_;
 };
 
 // Size sums saturate: a crafted catalog or archive may claim sizes near 2^63.

@@ -400,7 +400,7 @@ void TSearchEngine::AddRow(TSearchResults& r, std::vector<TSearchRow>& list, TSe
         replaced_ = true;
     }
     TTreeNode* link = vol ? vol->CollectionNode : nullptr;
-    if (e->CollectionNode) link = e->CollectionNode;
+    if (TTreeNode* own = lib_.EntryLink(e)) link = own;
     if (link) {
         r.CollectionRows.push_back(link);
         ++r.Stats.Collections;

@@ -506,9 +506,9 @@ void TMainViews::RefreshInfo() {
                                                            : QStr(lines[i].substr(eq + 1))));
             }
             // A list click on a linked entry selects its collection node.
-            if (e->CollectionNode && !colDragging_) {
+            if (TTreeNode* link = lib_->EntryLink(e); link && !colDragging_) {
                 QSignalBlocker block(tvCol_->selectionModel());
-                tvCol_->setCurrentIndex(colModel_->IndexOf(e->CollectionNode));
+                tvCol_->setCurrentIndex(colModel_->IndexOf(link));
             }
         } else if (TLibFolder* f = FolderOf(SelectedNode())) {
             infolblCat_->setText(MsgText("InfoCat", f->Category));

@@ -97,7 +97,7 @@ TEST(CatalogFile, RoundTripKeepsEverything) {
     EXPECT_EQ(s->TagInfo.Text(), "Title=Morning\r\nDurationSec=215.379591836735\r\n");
     TLibColItem* link = ColItemOf(back.ColTree.Root(0)->Child(0));
     EXPECT_EQ(link->LinkedItem, s);
-    EXPECT_EQ(s->CollectionNode, link->Node);
+    EXPECT_EQ(back.EntryLink(s), link->Node);
     EXPECT_EQ(ColItemOf(back.ColTree.Root(0))->URL, "https://example.org/");
     EXPECT_TRUE(TotalsAreConsistent(back));
     SaveToFile(back, dir.File("d.txc"), quiet);

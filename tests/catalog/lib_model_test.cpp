@@ -3,8 +3,11 @@
 #include "catalog/scan_ops.h"
 #include "support/catalog_builder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <random>
+#include <set>
 
 namespace {
 
@@ -153,6 +156,7 @@ TEST(LibModel, CollectionLinksNeverDangle) {
     // Deleting the newest link hands the back-reference to the older one.
     s.lib.DeleteColNodes({l2});
     EXPECT_EQ(FolderOf(s.docs)->CollectionNode, l1);
+    EXPECT_EQ(s.lib.EntryLink(b), fl);
     // Deleting the folder deletes every link to it and to its entries.
     s.lib.DeleteNodes({s.docs});
     EXPECT_EQ(col->Count(), 0);
@@ -353,4 +357,63 @@ TEST(LibModel, TotalFileSizeAgreesWithRecount) {
     EXPECT_EQ(s.lib.TotalSize, 10 + 20 + 5 + 100 + 50);
     EXPECT_EQ(TotalFileSize(s.lib, nullptr, stop), s.lib.TotalSize);
     EXPECT_EQ(TotalFileSize(s.lib, s.docs, stop), 10 + 20 + 5);
+}
+
+// Entries arriving in any order, repeated names among them, at sizes around
+// the points where the unsorted tail gets an index or is merged.
+TEST(LibModel, EntriesInAnyOrderEndSortedWithEachNameOnce) {
+    std::mt19937 rng(7);
+    for (int n : {5, 31, 32, 33, 64, 65, 100, 257, 1000}) {
+        TLibObj lib;
+        TLibFolder* f = FolderOf(AddVol(lib, "V"));
+        std::vector<std::string> names;
+        for (int i = 0; i < n; ++i)
+            names.push_back((i % 3 ? "n" : "N") + std::to_string(rng() % 100000));
+        std::vector<std::string> arrivals = names;
+        arrivals.insert(arrivals.end(), names.begin(), names.begin() + n / 2);
+        std::shuffle(arrivals.begin(), arrivals.end(), rng);
+        std::set<std::string> seen;
+        for (size_t i = 0; i < arrivals.size(); ++i) {
+            const bool fresh = seen.insert(arrivals[i]).second;
+            ASSERT_EQ(AddFile(lib, f, arrivals[i], 1) != nullptr, fresh) << n << " " << i;
+            // Everything added so far is found, sorted part and tail alike.
+            if (n <= 100 || i % 50 == 0) {
+                for (size_t k = 0; k <= i; ++k)
+                    ASSERT_NE(f->FindItem(arrivals[k]), nullptr) << n << " " << k;
+            }
+        }
+        std::vector<std::string> expected(seen.begin(), seen.end());
+        std::sort(expected.begin(), expected.end(), [](const std::string& a, const std::string& b) {
+            return CompareNames(a, b) < 0;
+        });
+        std::vector<std::string> got;
+        for (const auto& e : f->Items())
+            got.push_back(e->Caption.str());
+        EXPECT_EQ(got, expected) << n;
+        EXPECT_EQ(f->ItemsSize, static_cast<int64_t>(expected.size()));
+    }
+}
+
+// A deleted entry's link goes with it: an entry made later (the freed
+// record may be reused) is not linked, and Clear forgets every link.
+TEST(LibModel, EntryLinksEndWithTheirEntry) {
+    Sample s;
+    TLibFolder* docs = FolderOf(s.docs);
+    TLibFolderItem* a = docs->FindItem("a.txt");
+    TTreeNode* link = s.lib.LinkEntry(nullptr, docs, a);
+    EXPECT_EQ(s.lib.EntryLink(a), link);
+    s.lib.DeleteEntries(docs, {a});
+    EXPECT_EQ(s.lib.ColTree.TotalCount(), 0);
+    for (int i = 0; i < 20; ++i) {
+        TLibFolderItem* e = AddFile(s.lib, docs, "new" + std::to_string(i), 1);
+        EXPECT_EQ(s.lib.EntryLink(e), nullptr);
+    }
+    TLibFolderItem* c = FolderOf(s.deep)->FindItem("c.MP3");
+    s.lib.LinkEntry(nullptr, FolderOf(s.deep), c);
+    s.lib.DeleteNodes({s.docs}); // the folder of the linked entry
+    EXPECT_EQ(s.lib.ColTree.TotalCount(), 0);
+    TLibFolderItem* b = AddFile(s.lib, FolderOf(s.vol), "b", 1);
+    s.lib.LinkEntry(nullptr, FolderOf(s.vol), b);
+    s.lib.Clear();
+    EXPECT_EQ(s.lib.EntryLink(b), nullptr);
 }
