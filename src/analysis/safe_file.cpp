@@ -162,8 +162,11 @@ void TSafeFileWriter::Fail(const std::string& what) {
 }
 
 void TSafeFileWriter::FlushBuffer() {
-    const char* p = buf_.data();
-    size_t left = buf_.size();
+    WriteAll(buf_.data(), buf_.size());
+    buf_.clear();
+}
+
+void TSafeFileWriter::WriteAll(const char* p, size_t left) {
     while (left > 0) {
         ssize_t w = ::write(fd_, p, left);
         if (w < 0) {
@@ -173,14 +176,13 @@ void TSafeFileWriter::FlushBuffer() {
         p += w;
         left -= static_cast<size_t>(w);
     }
-    buf_.clear();
 }
 
 void TSafeFileWriter::Write(const void* data, size_t n) {
     if (buf_.size() + n > kBufferSize) FlushBuffer();
-    if (n > kBufferSize) {
-        buf_.assign(static_cast<const char*>(data), n);
-        FlushBuffer();
+    // A block as large as the buffer goes straight to the file, uncopied.
+    if (n >= kBufferSize) {
+        WriteAll(static_cast<const char*>(data), n);
         return;
     }
     buf_.append(static_cast<const char*>(data), n);

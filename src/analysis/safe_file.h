@@ -35,6 +35,7 @@ public:
 private:
     void OpenTemp();
     void FlushBuffer();
+    void WriteAll(const char* p, size_t n);
     [[noreturn]] void Fail(const std::string& what);
 
     std::string path_;

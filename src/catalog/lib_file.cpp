@@ -16,9 +16,18 @@ namespace {
 constexpr size_t kBuffer = 1 << 20;
 
 bool IsAscii(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
+    // Eight bytes at a time: nearly every name is plain ASCII.
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    size_t i = 0;
+    uint64_t any = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        any |= w;
+    }
+    for (; i < s.size(); ++i)
+        any |= static_cast<unsigned char>(s[i]);
+    return (any & kHighBits) == 0;
 }
 } // namespace
 
@@ -45,8 +54,7 @@ void TLibFileReader::DamagedAt(int64_t offset, const std::string& what) const {
                         path_ + " (" + what + " at byte " + std::to_string(offset) + ")");
 }
 
-void TLibFileReader::Need(size_t n) {
-    if (len_ - pos_ >= n) return;
+void TLibFileReader::Refill(size_t n) {
     if (static_cast<int64_t>(n) > Remaining()) Damaged("the file ends early");
     // Move what is left to the front and refill.
     size_t left = len_ - pos_;
@@ -68,35 +76,6 @@ void TLibFileReader::Need(size_t n) {
     }
 }
 
-int32_t TLibFileReader::ReadInt32() {
-    Need(4);
-    int32_t v;
-    std::memcpy(&v, buf_.get() + pos_, 4);
-    pos_ += 4;
-    return v;
-}
-
-int64_t TLibFileReader::ReadInt64() {
-    Need(8);
-    int64_t v;
-    std::memcpy(&v, buf_.get() + pos_, 8);
-    pos_ += 8;
-    return v;
-}
-
-double TLibFileReader::ReadDouble() {
-    Need(8);
-    double v;
-    std::memcpy(&v, buf_.get() + pos_, 8);
-    pos_ += 8;
-    return v;
-}
-
-uint8_t TLibFileReader::ReadByte() {
-    Need(1);
-    return static_cast<uint8_t>(buf_[pos_++]);
-}
-
 std::string_view TLibFileReader::ReadString() {
     int32_t n = ReadInt32();
     if (n < 0 || n > kMaxStringLength) {
@@ -106,8 +85,8 @@ std::string_view TLibFileReader::ReadString() {
     Need(static_cast<size_t>(n));
     std::string_view s(buf_.get() + pos_, static_cast<size_t>(n));
     pos_ += static_cast<size_t>(n);
-    auto zero = s.find('\0');
-    if (zero != std::string_view::npos) s = s.substr(0, zero);
+    if (const void* zero = std::memchr(s.data(), 0, s.size()))
+        s = s.substr(0, static_cast<size_t>(static_cast<const char*>(zero) - s.data()));
     if (IsAscii(s) || nametext::IsValidUtf8(s)) return s;
     text_ = nametext::Cp1252ToUtf8(s);
     return text_;
@@ -122,9 +101,16 @@ std::string_view CutAtCharBoundary(std::string_view s, size_t max) {
     return s.substr(0, n);
 }
 
-void TLibFileWriter::WriteString(std::string_view s) {
-    if (s.size() > static_cast<size_t>(kMaxStringLength)) cut_ = true;
-    s = CutAtCharBoundary(s, kMaxStringLength);
-    WriteInt32(static_cast<int32_t>(s.size()));
-    out_.Write(s);
+namespace {
+// Larger than any one String with its length, so that Room always succeeds.
+constexpr size_t kWriteBuffer = size_t{1} << 20;
+static_assert(kWriteBuffer > sizeof(int32_t) + kMaxStringLength);
+} // namespace
+
+TLibFileWriter::TLibFileWriter(const std::string& path)
+    : out_(path), buf_(new char[kWriteBuffer]), at_(buf_.get()), end_(buf_.get() + kWriteBuffer) {}
+
+void TLibFileWriter::Flush() {
+    out_.Write(buf_.get(), static_cast<size_t>(at_ - buf_.get()));
+    at_ = buf_.get();
 }

@@ -3,6 +3,7 @@
 #include "analysis/safe_file.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,10 +19,10 @@ public:
     TLibFileReader(const TLibFileReader&) = delete;
     TLibFileReader& operator=(const TLibFileReader&) = delete;
 
-    int32_t ReadInt32();
-    int64_t ReadInt64();
-    double ReadDouble();
-    uint8_t ReadByte();
+    int32_t ReadInt32() { return Take<int32_t>(); }
+    int64_t ReadInt64() { return Take<int64_t>(); }
+    double ReadDouble() { return Take<double>(); }
+    uint8_t ReadByte() { return Take<uint8_t>(); }
     // The String's text (cut at its first zero byte), valid until the next read.
     // Text that is not UTF-8 is taken as Windows-1252.
     std::string_view ReadString();
@@ -39,7 +40,18 @@ public:
             EntryBytes = 0;
 
 private:
-    void Need(size_t n); // makes n bytes available or fails as damaged
+    template <typename T> T Take() {
+        Need(sizeof(T));
+        T v;
+        std::memcpy(&v, buf_.get() + pos_, sizeof v);
+        pos_ += sizeof v;
+        return v;
+    }
+    // Makes n bytes available or fails as damaged.
+    void Need(size_t n) {
+        if (len_ - pos_ < n) Refill(n);
+    }
+    void Refill(size_t n);
     std::string path_;
     int fd_ = -1;
     int64_t size_ = 0;
@@ -49,16 +61,36 @@ private:
     std::string text_;
 };
 
-// The writing side; Strings longer than the format allows are cut at a character boundary.
+inline constexpr int32_t kMaxStringLength = 65536;
+
+// Cuts text to at most `max` bytes without splitting a UTF-8 sequence.
+std::string_view CutAtCharBoundary(std::string_view s, size_t max);
+
+// The writing side, into a large buffer of its own: a record is a dozen
+// small fields, and each is one copy. Strings longer than the format allows
+// are cut at a character boundary.
 class TLibFileWriter {
 public:
-    explicit TLibFileWriter(const std::string& path) : out_(path) {}
-    void WriteInt32(int32_t v) { out_.Write(&v, sizeof v); }
-    void WriteInt64(int64_t v) { out_.Write(&v, sizeof v); }
-    void WriteDouble(double v) { out_.Write(&v, sizeof v); }
-    void WriteByte(uint8_t v) { out_.Write(&v, 1); }
-    void WriteString(std::string_view s);
-    void Commit() { out_.Commit(); }
+    explicit TLibFileWriter(const std::string& path);
+    void WriteInt32(int32_t v) { Put(&v, sizeof v); }
+    void WriteInt64(int64_t v) { Put(&v, sizeof v); }
+    void WriteDouble(double v) { Put(&v, sizeof v); }
+    void WriteByte(uint8_t v) { Put(&v, 1); }
+    void WriteString(std::string_view s) {
+        if (s.size() > static_cast<size_t>(kMaxStringLength)) {
+            cut_ = true;
+            s = CutAtCharBoundary(s, kMaxStringLength);
+        }
+        const auto n = static_cast<int32_t>(s.size());
+        Room(sizeof n + s.size());
+        std::memcpy(at_, &n, sizeof n);
+        std::memcpy(at_ + sizeof n, s.data(), s.size());
+        at_ += sizeof n + s.size();
+    }
+    void Commit() {
+        Flush();
+        out_.Commit();
+    }
     // True once after a String was cut, so that the caller can name the record.
     bool TakeCut() { return std::exchange(cut_, false); }
 
@@ -66,11 +98,20 @@ public:
             EntryBytes = 0;
 
 private:
+    void Put(const void* p, size_t n) {
+        Room(n);
+        std::memcpy(at_, p, n);
+        at_ += n;
+    }
+    // Makes room for n bytes (at most the buffer's size).
+    void Room(size_t n) {
+        if (static_cast<size_t>(end_ - at_) < n) Flush();
+    }
+    void Flush();
+
     TSafeFileWriter out_;
+    std::unique_ptr<char[]> buf_;
+    char* at_ = nullptr;
+    char* end_ = nullptr;
     bool cut_ = false;
 };
-
-inline constexpr int32_t kMaxStringLength = 65536;
-
-// Cuts text to at most `max` bytes without splitting a UTF-8 sequence.
-std::string_view CutAtCharBoundary(std::string_view s, size_t max);
