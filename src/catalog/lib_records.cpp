@@ -111,6 +111,9 @@ TLibFolderItem* TLibFolder::FindItemFrom(std::string_view caption, size_t& hint)
 TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
     std::string_view c = item->Caption.view();
     item->Owner = this;
+    // Growing by half, not by double: the list is the largest part of a
+    // folder, and a scan or an import leaves it as it grew.
+    if (items_.size() == items_.capacity()) items_.reserve(items_.size() + items_.size() / 2 + 4);
     // Loads and sorted scans deliver entries in order: append without searching.
     if (!tailGreatest_ && SortsAfterLast(c)) {
         items_.push_back(std::move(item));
