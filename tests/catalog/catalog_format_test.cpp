@@ -91,3 +91,35 @@ TEST(CatalogFormat, EveryKindOfRecordSavesAsBefore) {
     SaveToFile(loaded, dir.File("again.txc"), quiet);
     EXPECT_TRUE(ReadFile(dir.File("again.txc")) == before);
 }
+
+// Files of several megabytes, with Strings of every length up to the
+// largest the format holds lying across the edges of the read and write
+// buffers, come back field for field and save to the same bytes.
+TEST(CatalogFormat, LargeFilesRoundTripAcrossBufferEdges) {
+    TTempFolder dir;
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    TTreeNode* vol = b.Volume("Big");
+    std::vector<std::string> texts;
+    for (size_t n = 0; texts.size() < 120; n = n * 3 + 7)
+        texts.push_back(std::string(n % (65536 + 1), static_cast<char>('a' + texts.size() % 26)));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        TLibFolderItem* e = b.File(vol, "file" + std::to_string(1000 + i), static_cast<int64_t>(i));
+        e->Comments = texts[i];
+        e->Category = texts[(i * 7) % texts.size()].substr(0, 300);
+    }
+    SaveToFile(lib, dir.File("big.txc"), quiet);
+    const std::string bytes = ReadFile(dir.File("big.txc"));
+    EXPECT_GT(bytes.size(), size_t{3} << 20);
+    TLibObj loaded;
+    LoadFromFile(loaded, dir.File("big.txc"), false, quiet);
+    TLibFolder* v = FolderOf(loaded.Tree.Root(0));
+    ASSERT_EQ(v->ItemsCount(), static_cast<int>(texts.size()));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        const TLibFolderItem* e = v->Item(static_cast<int>(i));
+        ASSERT_EQ(e->Comments.view(), texts[i]) << i;
+        ASSERT_EQ(e->Category.view(), texts[(i * 7) % texts.size()].substr(0, 300)) << i;
+    }
+    SaveToFile(loaded, dir.File("again.txc"), quiet);
+    EXPECT_TRUE(ReadFile(dir.File("again.txc")) == bytes);
+}
