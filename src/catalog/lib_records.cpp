@@ -165,10 +165,14 @@ void TLibFolder::AdoptItems(std::vector<std::unique_ptr<TLibFolderItem>> items) 
         }
     }
     SortPending();
-    if (!items_.empty())
-        std::erase_if(items, [&](const auto& e) { return FindItem(e->Caption.view()); });
     for (auto& e : items)
         e->Owner = this;
+    if (items_.empty()) { // a load: the list is taken as it is, with no copy
+        items_ = std::move(items);
+        sorted_ = items_.size();
+        return;
+    }
+    std::erase_if(items, [&](const auto& e) { return FindItem(e->Caption.view()); });
     const auto mid = static_cast<std::ptrdiff_t>(items_.size());
     items_.insert(items_.end(), std::make_move_iterator(items.begin()),
                   std::make_move_iterator(items.end()));
