@@ -84,7 +84,7 @@ public:
         const auto n = static_cast<int32_t>(s.size());
         Room(sizeof n + s.size());
         std::memcpy(at_, &n, sizeof n);
-        std::memcpy(at_ + sizeof n, s.data(), s.size());
+        if (n > 0) std::memcpy(at_ + sizeof n, s.data(), s.size()); // data() may be null
         at_ += sizeof n + s.size();
     }
     void Commit() {
