@@ -11,6 +11,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <mutex>
@@ -22,6 +23,8 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 constexpr int kIoBuffer = 64 * 1024;
+// libavformat's smallest probe window.
+constexpr int64_t kMinProbeBytes = 2048;
 
 // The file behind libavformat's reads: positioned reads on our own handle.
 struct TSource {
@@ -147,7 +150,15 @@ public:
         if (!ic_) return "out of memory";
         ic_->pb = io_;
         ic_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // Past the data of a file that ends in a hole there are only zeros:
+        // probing them only costs (many formats scan the whole window),
+        // and no container starts there.
         ic_->probesize = TVideoFile::kProbeBytes;
+        if (const int64_t dataEnd = src_.file.DataEnd(); dataEnd < src_.file.Size()) {
+            ic_->probesize = std::clamp(dataEnd, kMinProbeBytes, TVideoFile::kProbeBytes);
+            // The window that picks the container (1 MiB unless told).
+            ic_->format_probesize = static_cast<int>(ic_->probesize);
+        }
         ic_->max_analyze_duration = 5 * AV_TIME_BASE;
         ic_->interrupt_callback = {OverBudget, &src_};
         // The name only helps the probe guess; the bytes come through io_.

@@ -61,3 +61,11 @@ bool TBinaryFile::OnlyHoles() const {
     // Reads are positioned: moving the offset costs them nothing.
     return ::lseek(fd_, 0, SEEK_DATA) < 0 && errno == ENXIO;
 }
+
+int64_t TBinaryFile::DataEnd() const {
+    if (fd_ < 0 || size_ <= 0) return size_;
+    off_t hole = ::lseek(fd_, 0, SEEK_HOLE);
+    if (hole < 0 || hole >= size_) return size_;
+    if (::lseek(fd_, hole, SEEK_DATA) >= 0 || errno != ENXIO) return size_;
+    return hole;
+}

@@ -30,6 +30,10 @@ public:
     // True when the file has a size but no data anywhere (a sparse file
     // never written): every byte is zero, known without reading one.
     bool OnlyHoles() const;
+    // Where the file's data ends when all that follows is a hole (a sparse
+    // tail reads as zeros); the size when data lies anywhere past the first
+    // hole or the file system cannot tell.
+    int64_t DataEnd() const;
 
 private:
     int fd_ = -1;

@@ -135,6 +135,39 @@ TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
     }
 }
 
+// Data followed by a sparse tail: the probe stops where the data ends, and
+// the answer is the one the data alone gives, for text and for real clips.
+TEST(VideoFile, ASparseTailChangesNoAnswer) {
+    TTempFolder tmp;
+    auto withTail = [&](const std::string& name, const std::string& data) {
+        const std::string path = tmp.Write(name, data);
+        EXPECT_EQ(::truncate(path.c_str(), int64_t{200} << 20), 0);
+        return path;
+    };
+    std::string text;
+    while (text.size() < 4096)
+        text += "holiday notes final v2.mp4\n";
+    for (const char* ext : {".mp4", ".mkv", ".mpg", ".ts", ".avi"}) {
+        TVideoFile alone, tailed;
+        EXPECT_FALSE(alone.ReadFromFile(tmp.Write(std::string("text") + ext, text)));
+        EXPECT_FALSE(tailed.ReadFromFile(withTail(std::string("tail") + ext, text)));
+        EXPECT_EQ(tailed.Error, alone.Error) << ext;
+    }
+    for (const char* name : {"clip.mp4", "clip.mkv", "clip.mpg", "clip.m2ts", "clip.avi"}) {
+        TVideoFile alone, tailed;
+        ASSERT_TRUE(alone.ReadFromFile(MediaFixture(name))) << name << ": " << alone.Error;
+        ASSERT_TRUE(
+            tailed.ReadFromFile(withTail(std::string("t-") + name, ReadFile(MediaFixture(name)))))
+            << name << ": " << tailed.Error;
+        EXPECT_EQ(tailed.VideoCodec, alone.VideoCodec) << name;
+        EXPECT_EQ(tailed.AudioCodec, alone.AudioCodec) << name;
+        EXPECT_EQ(tailed.Width, alone.Width) << name;
+        EXPECT_EQ(tailed.Height, alone.Height) << name;
+        EXPECT_EQ(tailed.Channels, alone.Channels) << name;
+        EXPECT_EQ(tailed.SampleRate, alone.SampleRate) << name;
+    }
+}
+
 TEST(PhotoFile, CameraValuesAndPlace) {
     TPhotoFile p;
     ASSERT_TRUE(p.ReadFromFile(MediaFixture("photo.jpg"))) << p.Error;
