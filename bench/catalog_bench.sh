@@ -2,7 +2,8 @@
 # Catalog save and load of 1,000,000 entries in 20,000 folders (Release build),
 # each next to its floor on this machine: reading the file's bytes (`cat`) for
 # the load, writing them (`cp`) for the save, run as processes of their own and
-# timed by one wrapper (median of 7, after one to warm the caches).
+# timed by one wrapper (median of 7, after one to warm the caches). Our load is
+# timed the same way: median of 7 fresh processes after one warm-up.
 # Usage: bench/catalog_bench.sh [BUILD_DIR] [ENTRIES]
 set -euo pipefail
 BUILD=${1:-build/release-bench}
@@ -15,12 +16,18 @@ cmake --build "$BUILD" --target bench_catalog >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/tamblix-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 "$BUILD/bench/bench_catalog" "$N" "$work/c.txc" | tee "$work/ours.txt"
-python3 - "$work" <<'PY'
+python3 - "$work" "$BUILD/bench/bench_catalog" <<'PY'
 import re, subprocess, sys, time
-work = sys.argv[1]
+work, bench = sys.argv[1], sys.argv[2]
 text = open(work + "/ours.txt").read()
 save = float(re.search(r"^save: ([0-9.]+) s", text, re.M).group(1))
-load = float(re.search(r"^load: ([0-9.]+) s", text, re.M).group(1))
+def load_once():
+    out = subprocess.run([bench, "load", work + "/c.txc"], capture_output=True, text=True).stdout
+    return float(re.search(r"^load: ([0-9.]+) s", out, re.M).group(1))
+load_once()
+loads = sorted(load_once() for _ in range(7))
+load = loads[3]
+print("load: median %.3f s of 7 (%.3f to %.3f)" % (load, loads[0], loads[-1]))
 peers = {"cat (read floor)": (["cat", work + "/c.txc"], load, "load"),
          "cp (write floor)": (["cp", work + "/c.txc", work + "/copy.txc"], save, "save")}
 def once(args):
