@@ -155,6 +155,10 @@ TEntryMatcher::TEntryMatcher(const TSearchCriteria& c)
     if (date1_) needs_ |= kDate;
     if (size_) needs_ |= kSize;
     if (foldersOnly_ || !type_.empty()) needs_ |= kIsFolder;
+    const std::string& name = anywhere_ ? any : c.Name;
+    rejectsByName_ = !anywhere_ && !name.empty() &&
+                     std::all_of(name.begin(), name.end(),
+                                 [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
 }
 
 bool TEntryMatcher::EnterFolder(std::string_view volumeCaption, std::string_view volumeLocation,

@@ -32,6 +32,13 @@ public:
                      std::string_view folderCategory, std::string_view folderComments);
     bool Matches(const TMatchEntry& entry) const;
 
+    // A test of a name's bytes as stored, before they are decoded: false only
+    // when no entry of that name can match, whatever its other fields. The
+    // bytes must be followed by TFoldedFinder::kSpare readable bytes.
+    bool StoredNameMayMatch(std::string_view stored) const {
+        return !rejectsByName_ || name_.FoundInSpare(stored);
+    }
+
     // The fields of TMatchEntry that Matches reads: a caller may leave the
     // others empty and spare itself the reading of them.
     enum TField : unsigned {
@@ -69,6 +76,10 @@ private:
     std::string takenFrom_, takenTo_;
 
     unsigned needs_ = 0;
+    // Every match needs the name criterion, which is plain ASCII: decoding
+    // keeps ASCII bytes and drops or widens only others, so a stored name
+    // without it cannot hold it once decoded.
+    bool rejectsByName_ = false;
 
     // The current folder's.
     bool volPass_ = true, locPass_ = true;

@@ -122,6 +122,21 @@ bool TFoldedFinder::FoundIn(std::string_view text) const {
     return MatchesBlock(buf, (1u << (positions - i)) - 1);
 }
 
+bool TFoldedFinder::FoundInSpare(std::string_view text) const {
+    const size_t n = target_.size();
+    if (n == 0) return true;
+    if (text.size() < n) return false;
+    const char* p = text.data();
+    const size_t positions = text.size() - n + 1;
+    size_t i = 0;
+    for (; i + 16 <= positions; i += 16)
+        if (MatchesBlock(p + i, 0xffffu)) return true;
+    if (i == positions) return false;
+    // The loads end at i + 15 + n - 1, at most kSpare bytes past the text
+    // (at least n bytes are left from i); the mask drops what lies there.
+    return MatchesBlock(p + i, (1u << (positions - i)) - 1);
+}
+
 #else
 
 bool TFoldedFinder::MatchesBlock(const char*, unsigned) const {
@@ -129,6 +144,10 @@ bool TFoldedFinder::MatchesBlock(const char*, unsigned) const {
 }
 
 bool TFoldedFinder::FoundIn(std::string_view text) const {
+    return FoundInPortable(text);
+}
+
+bool TFoldedFinder::FoundInSpare(std::string_view text) const {
     return FoundInPortable(text);
 }
 

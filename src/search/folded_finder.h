@@ -23,6 +23,12 @@ public:
     // and the tests that hold the two against each other).
     bool FoundInPortable(std::string_view text) const;
 
+    // Bytes past a text's end that FoundInSpare may read (and ignore).
+    static constexpr size_t kSpare = 15;
+    // FoundIn for a text followed by kSpare readable bytes (a name inside a
+    // file's buffer): the last positions are tested in place, not copied.
+    bool FoundInSpare(std::string_view text) const;
+
 private:
     bool MatchesAt(const char* p) const;
     bool MatchesBlock(const char* p, unsigned valid) const;

@@ -31,21 +31,19 @@ constexpr int64_t kMinEntryRecord = 4 + 8 + 8 + 4 + 4 + 1;
 constexpr int64_t kMinCollectionRecord = 4 + 4 + 4 + 4 + 4 + 4 + 4 + 4;
 constexpr int64_t kMinCategoryRecord = 4;
 
-// The largest records the format allows (every String at its longest): one
-// of them always fits in the buffer once Reserve asked for it.
 constexpr size_t kString = 4 + kMaxStringLength;
-constexpr size_t kMaxEntryRecord = 4 * kString + 8 + 8 + 1;
-constexpr size_t kMaxCollectionRecord = 4 * kString + 4 * 4;
-constexpr size_t kMaxHeader = 3 * kString + 3 * 4;
-constexpr size_t kBuffer = 1 << 20;
-static_assert(kBuffer >= kMaxEntryRecord && kBuffer >= kMaxCollectionRecord);
+// Small enough that what a read copies is still in the cache when it is
+// parsed; a record longer than this grows the buffer.
+constexpr size_t kBuffer = size_t{128} << 10;
+static_assert(kBuffer >= kString);
 
 // The file's little-endian fields, read through one buffer that is reused
 // (a small buffer refilled costs far less than touching a mapping of the whole
-// file). Views into it stay valid until the next Reserve that refills.
+// file). Each read makes its bytes available first; a view into the buffer
+// stays valid until the next read, Reserve or More.
 class TCursor {
 public:
-    explicit TCursor(const std::string& path) : buf_(new char[kBuffer]) {
+    explicit TCursor(const std::string& path) : buf_(new char[kBuffer]), cap_(kBuffer) {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) throw TGiveUp{};
         struct stat st {};
@@ -59,27 +57,24 @@ public:
     TCursor(const TCursor&) = delete;
     TCursor& operator=(const TCursor&) = delete;
 
-    // Whether the next `n` bytes (or the rest of the file) are not all in the
-    // buffer yet, so that Reserve would move what views point to.
-    bool Short(size_t n) const { return static_cast<size_t>(end_ - p_) < n && unread_ > 0; }
     // Makes the next `n` bytes available, or the rest of the file when shorter.
     void Reserve(size_t n) {
-        if (!Short(n)) return;
-        const size_t left = static_cast<size_t>(end_ - p_);
-        std::memmove(buf_.get(), p_, left);
-        p_ = buf_.get();
-        end_ = p_ + left;
-        while (unread_ > 0 && end_ < buf_.get() + kBuffer) {
-            const ssize_t r = ::read(fd_, const_cast<char*>(end_),
-                                     static_cast<size_t>(buf_.get() + kBuffer - end_));
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) throw TGiveUp{};
-            end_ += r;
-            unread_ -= r;
-        }
+        if (static_cast<size_t>(end_ - p_) < n && unread_ > 0) Refill(n);
     }
+    // Makes more bytes available than now, for a record that runs past the
+    // buffer; false at the end of the file.
+    bool More() {
+        if (unread_ == 0) return false;
+        Refill(static_cast<size_t>(end_ - p_) + 1);
+        return true;
+    }
+    // The bytes available: a record is parsed in place, then stepped over.
+    const char* At() const { return p_; }
+    const char* End() const { return end_; }
+    void StepTo(const char* p) { p_ = p; }
 
     template <class T> T Number() {
+        Reserve(sizeof(T));
         Need(sizeof(T));
         T v;
         std::memcpy(&v, p_, sizeof(T));
@@ -91,6 +86,7 @@ public:
     std::string_view Raw() {
         const int32_t n = Int32();
         if (n < 0 || n > kMaxStringLength) throw TGiveUp{};
+        Reserve(static_cast<size_t>(n));
         Need(static_cast<size_t>(n));
         const char* s = p_;
         p_ += n;
@@ -108,12 +104,101 @@ private:
     void Need(size_t n) const {
         if (static_cast<size_t>(end_ - p_) < n) throw TGiveUp{};
     }
+    void Refill(size_t n) {
+        const size_t left = static_cast<size_t>(end_ - p_);
+        if (n > cap_) {
+            const size_t cap = std::max(n, 2 * cap_);
+            std::unique_ptr<char[]> bigger(new char[cap]);
+            std::memcpy(bigger.get(), p_, left);
+            buf_ = std::move(bigger);
+            cap_ = cap;
+        } else {
+            std::memmove(buf_.get(), p_, left);
+        }
+        p_ = buf_.get();
+        end_ = p_ + left;
+        char* const limit = buf_.get() + cap_;
+        while (unread_ > 0 && end_ < limit) {
+            const ssize_t r = ::read(fd_, const_cast<char*>(end_),
+                                     static_cast<size_t>(std::min<int64_t>(limit - end_, unread_)));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) throw TGiveUp{};
+            end_ += r;
+            unread_ -= r;
+        }
+    }
+
     std::unique_ptr<char[]> buf_;
+    size_t cap_ = 0;
     int fd_ = -1;
     int64_t unread_ = 0;
     const char* p_ = nullptr;
     const char* end_ = nullptr;
 };
+
+// One entry record's fields as stored.
+struct TStoredEntry {
+    std::string_view Caption, Category, Comments, Tags;
+    double Date = 0;
+    int64_t Size = 0;
+    uint8_t IsFolder = 0;
+};
+
+// A name's test may read past it into the rest of its record (date, size,
+// two lengths and the folder flag at least).
+static_assert(TFoldedFinder::kSpare <= 8 + 8 + 4 + 4 + 1);
+
+// Parses the entry record at p: where it ends, or null when it runs past
+// `end` (more of the file is needed). A length the format forbids is damage.
+const char* ParseEntry(const char* p, const char* end, bool withTags, TStoredEntry& e) {
+    auto text = [&](std::string_view& into) {
+        if (end - p < 4) return false;
+        int32_t n;
+        std::memcpy(&n, p, 4);
+        if (n < 0 || n > kMaxStringLength) throw TGiveUp{};
+        if (end - p - 4 < n) return false;
+        into = {p + 4, static_cast<size_t>(n)};
+        p += 4 + n;
+        return true;
+    };
+    if (!text(e.Caption) || end - p < 16) return nullptr;
+    std::memcpy(&e.Date, p, 8);
+    std::memcpy(&e.Size, p + 8, 8);
+    p += 16;
+    if (!text(e.Category) || !text(e.Comments) || end - p < 1) return nullptr;
+    e.IsFolder = static_cast<uint8_t>(*p++);
+    if (withTags) {
+        if (!text(e.Tags)) return nullptr;
+    } else {
+        e.Tags = {};
+    }
+    return p;
+}
+
+// The order of two stored names by their bytes alone, where that is sure:
+// they first differ at ASCII bytes that fold apart, after a run of plain
+// ASCII, which decoding keeps as it is. 0 when only the decoded names can
+// tell (other bytes, a case difference, one name the start of the other).
+int StoredOrder(std::string_view a, std::string_view b) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a.data() + i, 8);
+        std::memcpy(&y, b.data() + i, 8);
+        if (x != y) break;
+        if ((((x - kOnes) & ~x) | x) & kHighs) return 0; // a zero byte or one above 0x7F
+    }
+    for (; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x == 0 || y == 0 || x >= 0x80 || y >= 0x80) return 0;
+        if (x == y) continue;
+        const unsigned char fx = FoldChar(a[i]), fy = FoldChar(b[i]);
+        return fx == fy ? 0 : fx < fy ? -1 : 1;
+    }
+    return 0;
+}
 
 // A String's text as the loader keeps it: cut at the first zero byte; UTF-8
 // stays, anything else is read as Windows-1252 (into `scratch`). Names are
@@ -178,7 +263,6 @@ public:
 
     void Run(TCursor& in) {
         std::string scratch;
-        in.Reserve(kMaxHeader);
         const std::string version(Decoded(in.Raw(), scratch));
         if (version != kCurrentVersion && version != kOldVersion) throw TGiveUp{};
         withTags_ = version != kOldVersion;
@@ -196,10 +280,8 @@ public:
         for (int32_t i = 0; i < collections; ++i)
             ReadCollection(in, colDepth);
         in.CheckCount(categories, kMinCategoryRecord);
-        for (int32_t i = 0; i < categories; ++i) {
-            in.Reserve(kString);
+        for (int32_t i = 0; i < categories; ++i)
             in.Skip();
-        }
         // Rows of linked volumes count as collection rows.
         for (const auto& [volume, rows] : rowsByVolume_)
             if (volume < static_cast<int32_t>(linkedVolume_.size()) &&
@@ -212,25 +294,20 @@ private:
         // Each text is copied at once, so that a refill between them moves nothing
         // they point to and the buffer need not hold the whole record.
         auto text = [&](std::string& into) {
-            in.Reserve(kString);
             into.assign(Decoded(in.Raw(), scratch_[0]));
             return std::string_view(into);
         };
         const std::string_view caption = text(folder_[0]);
-        in.Reserve(8);
         in.Number<double>(); // date
         const std::string_view category = text(folder_[1]);
         const std::string_view comments = text(folder_[2]);
         const std::string_view location = text(folder_[3]);
-        in.Reserve(16);
         const int32_t level = in.Int32();
         const int32_t kind = in.Int32();
         const int32_t items = in.Int32();
         const int32_t absoluteIndex = in.Int32();
-        for (int skip = 0; skip < 2; ++skip) { // serial, source path
-            in.Reserve(kString);
-            in.Skip();
-        }
+        in.Skip(); // serial
+        in.Skip(); // source path
         // The loader's level rule: a volume record starts a new root, as does
         // the first record and one of level 0; any other goes under the
         // folder one level up, at most one level below the record before.
@@ -276,38 +353,50 @@ private:
     }
 
     void ReadEntries(TCursor& in, int32_t items, bool active) {
-        std::string_view previous;
-        TMatchEntry e; // one for the folder: clearing it per entry costs more than the test
+        std::string_view previous; // the stored name before, for the order
+        TStoredEntry r;
+        TMatchEntry e;
         for (int32_t k = 0; k < items; ++k) {
-            if (in.Short(kMaxEntryRecord)) {
+            const char* next;
+            while (!(next = ParseEntry(in.At(), in.End(), withTags_, r))) {
                 // The name before is compared with the next: keep it over the refill.
-                previousCopy_.assign(previous);
-                previous = previousCopy_;
-                in.Reserve(kMaxEntryRecord);
+                if (previous.data() != previousCopy_.data()) {
+                    previousCopy_.assign(previous);
+                    previous = previousCopy_;
+                }
+                if (!in.More()) throw TGiveUp{};
             }
-            // Two buffers in turn: the name before must outlive the next one.
-            std::string& captionBuf = captionScratch_[k & 1];
-            e.Caption = Decoded(in.Raw(), captionBuf);
-            e.Date = in.Number<double>();
-            e.Size = in.Number<int64_t>();
-            if (e.Size < 0) throw TGiveUp{};
-            const std::string_view category = in.Raw();
-            const std::string_view comments = in.Raw();
-            e.IsFolder = in.Number<uint8_t>() != 0;
-            const std::string_view tags = withTags_ ? in.Raw() : std::string_view();
+            in.StepTo(next);
+            if (r.Size < 0) throw TGiveUp{};
             // The load sorts a folder's entries and drops a repeated name.
-            if (k > 0 && CompareNames(previous, e.Caption) >= 0) throw TGiveUp{};
-            previous = e.Caption;
-            if (!active) continue;
-            e.Category = category.empty() ? category : Decoded(category, scratch_[1]);
-            e.Comments = comments.empty() ? comments : Decoded(comments, scratch_[2]);
+            if (k > 0) CheckOrder(previous, r.Caption);
+            previous = r.Caption;
+            // Only a name that may match is decoded; the record is walked
+            // whole all the same. The caption is followed by the rest of its
+            // record, more than the spare bytes the test may read.
+            if (!active || !matcher_.StoredNameMayMatch(r.Caption)) continue;
+            e.Caption = Decoded(r.Caption, scratch_[0]);
+            e.Date = r.Date;
+            e.Size = r.Size;
+            e.IsFolder = r.IsFolder != 0;
+            e.Category = r.Category.empty() ? r.Category : Decoded(r.Category, scratch_[1]);
+            e.Comments = r.Comments.empty() ? r.Comments : Decoded(r.Comments, scratch_[2]);
             e.Tags = {};
-            if (tags_ && !tags.empty()) {
-                e.Tags = Decoded(tags, scratch_[3]);
+            if (tags_ && !r.Tags.empty()) {
+                e.Tags = Decoded(r.Tags, scratch_[3]);
                 if (!IsStoredTagForm(e.Tags)) throw TGiveUp{};
             }
             if (matcher_.Matches(e)) Hit(e);
         }
+    }
+
+    // Gives up unless `name` sorts after `before` as the load sorts them.
+    void CheckOrder(std::string_view before, std::string_view name) {
+        int order = StoredOrder(before, name);
+        if (order == 0)
+            order =
+                CompareNames(Decoded(before, orderScratch_[0]), Decoded(name, orderScratch_[1]));
+        if (order >= 0) throw TGiveUp{};
     }
 
     void Hit(const TMatchEntry& e) {
@@ -339,7 +428,6 @@ private:
     }
 
     void ReadCollection(TCursor& in, int32_t& depth) {
-        in.Reserve(kMaxCollectionRecord);
         in.Skip(); // caption
         int32_t kind = in.Int32();
         const int32_t level = in.Int32();
@@ -383,7 +471,7 @@ private:
     int32_t volume_ = -1; // ordinal of the current volume
     std::string volumeLocation_;
     std::string scratch_[4];
-    std::string captionScratch_[2];
+    std::string orderScratch_[2];
     std::string previousCopy_;
     std::string folder_[4]; // caption, category, comments, location of the folder read last
 
