@@ -40,6 +40,11 @@ void Expect(const TFoldedFinder& f, std::string_view text, std::string_view crit
         << "criterion '" << criterion << "' in '" << text << "' matchCase " << matchCase;
     EXPECT_EQ(f.FoundInPortable(text), want)
         << "criterion '" << criterion << "' in '" << text << "' matchCase " << matchCase;
+    // In a buffer whose spare bytes after the text would complete the criterion.
+    const std::string spare =
+        std::string(text) + std::string(criterion) + std::string(TFoldedFinder::kSpare, 'a');
+    EXPECT_EQ(f.FoundInSpare(std::string_view(spare).substr(0, text.size())), want)
+        << "criterion '" << criterion << "' in '" << text << "' matchCase " << matchCase;
 }
 
 TEST(FoldedFinderTest, AgreesWithFoldingWholeTextsOverRandomNames) {
@@ -119,7 +124,36 @@ TEST(FoldedFinderTest, ReadsNoByteOutsideTheText) {
         std::memcpy(heap, wide.data(), n);
         EXPECT_FALSE(TFoldedFinder("needle", false).FoundIn(std::string_view(heap, n)));
         delete[] heap;
+        // The spare bytes and no more, holding what would match.
+        std::string spared = std::string(n, 'x') + "NEEDLE";
+        spared.resize(n + TFoldedFinder::kSpare, 'N');
+        heap = new char[spared.size()];
+        std::memcpy(heap, spared.data(), spared.size());
+        EXPECT_FALSE(TFoldedFinder("needle", false).FoundInSpare(std::string_view(heap, n)));
+        EXPECT_FALSE(TFoldedFinder("xN", false).FoundInSpare(std::string_view(heap, n)));
+        delete[] heap;
     }
+}
+
+TEST(EntryMatcherTest, RejectsAStoredNameOnlyWhereNoDecodingCouldMatch) {
+    // A stored name with spare bytes after it, as in a file's buffer.
+    auto stored = [](std::string name) { return name + std::string(TFoldedFinder::kSpare, 'M'); };
+    auto mayMatch = [&](const TSearchCriteria& c, const std::string& name) {
+        const std::string buf = stored(name);
+        return TEntryMatcher(c).StoredNameMayMatch(std::string_view(buf).substr(0, name.size()));
+    };
+    TSearchCriteria c;
+    c.Name = "sum";
+    EXPECT_TRUE(mayMatch(c, "R\xe9SUM\xe9.doc")); // Windows-1252 around it
+    EXPECT_FALSE(mayMatch(c, "su"));              // the spare bytes do not count
+    EXPECT_FALSE(mayMatch(c, "song.mp3"));
+    c.Name = "\xc3\xa9"; // decoding may make it out of other bytes: never rejected
+    EXPECT_TRUE(mayMatch(c, "r\xe9sum\xe9"));
+    c.Name.clear();
+    EXPECT_TRUE(mayMatch(c, "any"));
+    c.Mode = TSearchMode::Anywhere; // another text may match instead
+    c.Anywhere = "sum";
+    EXPECT_TRUE(mayMatch(c, "song.mp3"));
 }
 
 TEST(EntryMatcherTest, TestsAnEntryWithoutATree) {

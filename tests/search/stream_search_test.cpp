@@ -9,6 +9,7 @@
 #include "support/temp_folder.h"
 
 #include <array>
+#include <cstring>
 #include <gtest/gtest.h>
 
 // A search streamed from the file must print what loading the catalog and
@@ -241,6 +242,98 @@ TEST_F(StreamSearchFile, ReadsTextTheWayTheLoadDecodesIt) {
     ExpectSame(path, c, "accented");
     c.Name = "tail";
     ExpectSame(path, c, "after a zero byte");
+    c.Name = "SUM";
+    ExpectSame(path, c, "plain letters between Windows-1252 ones");
+    c.Name = "\xc3\xa9sum\xc3\xa9";
+    ExpectSame(path, c, "what only the decoded name holds");
+}
+
+TEST_F(StreamSearchFile, OrdersNamesAsTheLoadDoes) {
+    // Pairs of names in a folder, in file order, and whether the load keeps
+    // both in that order: folding, case, prefixes, bytes decoding changes.
+    struct TPair {
+        std::string First, Second;
+        bool InOrder;
+    };
+    const std::string stem = "holiday 2024 summer "; // longer than a block of eight
+    const TPair pairs[] = {
+        {"a.txt", "B.txt", true},
+        {"B.txt", "a.txt", false},
+        {"A", "a", true}, // equal folded: the bytes decide
+        {"a", "A", false},
+        {"a", "_a", true}, // '_' folds above 'A'
+        {"_a", "a", false},
+        {"abc", "abcd", true},
+        {"abcd", "abc", false},
+        {stem + "1", stem + "2", true},
+        {stem + "2", stem + "1", false},
+        {stem + "x", stem + "\xe9", true},
+        {stem + "\xe9", stem + "x", false},
+        {"ab", std::string("ab\0z", 4), false}, // the same once cut
+        {std::string("ab\0z", 4), "abc", true}, // "ab" before "abc"
+        {"x\xe9", "x\xc3\xa9", false},          // the same once decoded
+        {"x\xc3\xa9", "x\xc3\xa9" + std::string(1, '\0'), false},
+        {stem + "\xc3\xa9",
+         stem + "\xc3\xa9"
+                "a",
+         true},
+    };
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.First + " | " + p.Second);
+        WriteCatalog(path, {{"CD1", 0, 0, {{p.First, 1}, {p.Second, 2}}}});
+        if (p.InOrder)
+            ExpectSame(path, {}, "in order");
+        else
+            EXPECT_TRUE(GivesUp(path));
+    }
+}
+
+// A folder far larger than the stream's buffer: records cross its edge at
+// every offset, and one record is longer than the buffer.
+std::vector<TFolderSpec> Large() {
+    std::vector<TEntrySpec> entries;
+    for (int k = 0; k < 9000; ++k) {
+        std::string name = "entry " + std::to_string(100000 + k) + " " + std::string(k % 41, 'n');
+        if (k % 97 == 0) name += "\xe9"; // decoded on the way
+        entries.emplace_back(name, k, 43000 + k % 50, k % 13 ? "" : "Cat",
+                             k % 7 ? "" : std::string(k % 300, 'c'));
+    }
+    const std::string most(kMaxStringLength, 'z');
+    entries.emplace_back(most, 5, 43001, most, most);
+    entries.emplace_back("zzzz~ after", 6); // "~" folds above "Z"
+    return {{"CD1", 0, 0, entries}, {"CD2", 0, 0, {{"entry 1", 1}}}};
+}
+
+TEST_F(StreamSearchFile, ReadsRecordsAcrossTheBufferEdge) {
+    WriteCatalog(path, Large());
+    const std::string good = ReadFile(path);
+    ASSERT_GT(good.size(), size_t{600000});
+    TSearchCriteria c;
+    ExpectSame(path, c, "everything");
+    for (const char* name : {"entry 1000", "1007", "NNNNNNNNNNNNNNNNNNNN", "\xc3\xa9", "zzzz"}) {
+        c.Name = name;
+        ExpectSame(path, c, name);
+    }
+    // Cut anywhere, and at both sides of where the long record starts and ends.
+    std::vector<size_t> cuts;
+    for (size_t n = 1; n < good.size(); n += 16411)
+        cuts.push_back(n);
+    const size_t longAt = good.find(std::string(100, 'z'));
+    ASSERT_NE(longAt, std::string::npos);
+    for (size_t n : {longAt - 4, longAt, longAt + 70000, longAt + 3 * 65540, good.size() - 1})
+        cuts.push_back(n);
+    c.Name = "entry";
+    for (size_t n : cuts) {
+        ASSERT_TRUE(WriteFile(path, good.substr(0, n)));
+        ASSERT_TRUE(GivesUp(path, c)) << "cut at " << n;
+    }
+    // A length past the format's limit inside the long record is damage, not a refill.
+    std::string bad = good;
+    const int32_t tooLong = kMaxStringLength + 1;
+    std::memcpy(&bad[longAt + kMaxStringLength + 16], &tooLong, 4); // the category's length
+    ASSERT_TRUE(WriteFile(path, bad));
+    EXPECT_TRUE(GivesUp(path, c));
+    EXPECT_FALSE(Loaded(path, c, Format()).Done);
 }
 
 TEST_F(StreamSearchFile, ReadsTheOlderVersionWithoutTags) {
