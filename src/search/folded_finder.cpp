@@ -46,6 +46,12 @@ TFoldedFinder::TFoldedFinder(std::string_view criterion, bool matchCase) {
         target_[i] = static_cast<char>(c | m);
         mask_[i] = static_cast<char>(m);
     }
+    if (!target_.empty()) {
+        std::memset(ends_[0], target_.front(), 16);
+        std::memset(ends_[1], mask_.front(), 16);
+        std::memset(ends_[2], target_.back(), 16);
+        std::memset(ends_[3], mask_.back(), 16);
+    }
 }
 
 bool TFoldedFinder::MatchesAt(const char* p) const {
@@ -83,10 +89,12 @@ bool TFoldedFinder::FoundInPortable(std::string_view text) const {
 
 // Candidates among the 16 positions from p: the first and the last criterion
 // byte both match; `valid` keeps the positions that lie inside the text.
-bool TFoldedFinder::MatchesBlock(const char* p, unsigned valid) const {
+// Inlined into the callers: it runs once for most names.
+__attribute__((always_inline)) inline bool TFoldedFinder::MatchesBlock(const char* p,
+                                                                       unsigned valid) const {
     const size_t n = target_.size();
-    const __m128i t0 = _mm_set1_epi8(target_[0]), m0 = _mm_set1_epi8(mask_[0]);
-    const __m128i tl = _mm_set1_epi8(target_[n - 1]), ml = _mm_set1_epi8(mask_[n - 1]);
+    auto end = [&](int k) { return _mm_load_si128(reinterpret_cast<const __m128i*>(ends_[k])); };
+    const __m128i t0 = end(0), m0 = end(1), tl = end(2), ml = end(3);
     const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
     const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(first, m0), t0),

@@ -35,4 +35,7 @@ private:
 
     std::string target_; // each criterion byte with its mask or'ed in
     std::string mask_;   // 0x20 for a letter when case does not matter, else 0
+    // The first and the last criterion byte and their masks, each repeated
+    // over a block, so that a name's test starts with plain loads.
+    alignas(16) unsigned char ends_[4][16] = {};
 };
