@@ -217,24 +217,26 @@ TCellFormat CellFormatOf(ISettingsStore& settings) {
     return f;
 }
 
-// One result row: tab-separated escaped cells, or a JSON object with the
-// columns by name, "bytes" and "entry".
+// One result row appended to `out`: tab-separated escaped cells, or a JSON
+// object with the columns by name, "bytes" and "entry". A string, not a
+// stream: a search may print a great many rows.
 template <class TCell>
-void PrintRow(std::ostream& out, bool json, const TCell& cell, int64_t bytes) {
+void PrintRow(std::string& out, bool json, const TCell& cell, int64_t bytes) {
     if (json) {
         TJson j;
         for (int col = 0; col < kSearchColumnCount; ++col)
             j[kColumnKeys[col]] = cell(col);
         j["bytes"] = bytes;
         j["entry"] = cell(kColFullName);
-        out << JsonLineText(j) << '\n';
+        out += JsonLineText(j);
+        out += '\n';
         return;
     }
     for (int col = 0; col < kSearchColumnCount; ++col) {
-        if (col) out << '\t';
-        out << CliField(cell(col));
+        if (col) out += '\t';
+        out += CliField(cell(col));
     }
-    out << '\n';
+    out += '\n';
 }
 
 // The counts line after the rows.
@@ -248,7 +250,7 @@ void PrintStatus(std::ostream& out, const TSearchResults& results, const TCellFo
 
 // The search streamed from the file, sorted by `sortColumn` unless it is
 // negative; false (and nothing of it kept) when the file needs the full load.
-bool StreamSearchInto(std::ostream& out, const std::string& path, const TSearchCriteria& c,
+bool StreamSearchInto(std::string& out, const std::string& path, const TSearchCriteria& c,
                       const TCellFormat& format, bool json, int sortColumn, bool descending) {
     auto print = [&](const TStreamHit& hit) {
         PrintRow(
@@ -270,7 +272,9 @@ bool StreamSearchInto(std::ostream& out, const std::string& path, const TSearchC
         TLibObj none;
         TSearchResults counts(none);
         counts.Stats = search.Stats();
-        PrintStatus(out, counts, format);
+        std::ostringstream status;
+        PrintStatus(status, counts, format);
+        out += std::move(status).str();
     }
     return true;
 }
@@ -345,9 +349,9 @@ int CmdSearch(TCliContext& ctx) {
     // Most searches need no catalog tree: the file is read record by record
     // and the rows are printed once the whole file proved sound.
     if (in.empty() && !replacing && CanStreamSearch(c)) {
-        std::ostringstream out;
+        std::string out;
         if (StreamSearchInto(out, args[0], c, format, json, sortColumn, descending)) {
-            std::cout << std::move(out).str();
+            std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
             return 0;
         }
     }
@@ -412,10 +416,14 @@ int CmdSearch(TCliContext& ctx) {
         for (TTreeNode* n : results.CollectionRows)
             std::cout << CliField(n->Text()) << '\n';
     } else {
-        for (const auto& row : results.Visible())
+        std::string line;
+        for (const auto& row : results.Visible()) {
+            line.clear();
             PrintRow(
-                std::cout, json, [&](int col) { return results.CellText(row, col, engine.Format); },
+                line, json, [&](int col) { return results.CellText(row, col, engine.Format); },
                 row.Entry->Size);
+            std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
+        }
     }
     if (!json) PrintStatus(std::cout, results, engine.Format);
     if (!failure.empty()) throw EMessageError("infoCancel");
