@@ -47,7 +47,10 @@ public:
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) throw TGiveUp{};
         struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) throw TGiveUp{};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            ::close(fd_); // no destructor runs for a constructor that throws
+            throw TGiveUp{};
+        }
         unread_ = st.st_size;
         p_ = end_ = buf_.get();
     }

@@ -10,7 +10,9 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <iterator>
 
 // A search streamed from the file must print what loading the catalog and
 // searching the tree prints, or give up so that the load runs instead.
@@ -398,6 +400,15 @@ TEST_F(StreamSearchFile, GivesUpOnUnknownVersionsAndMissingFiles) {
     EXPECT_TRUE(GivesUp(tmp.File("missing.txc")));
     EXPECT_TRUE(GivesUp(tmp.Write("empty.txc", "")));
     EXPECT_TRUE(GivesUp(tmp.Path()));
+    // A folder given for the catalog leaves no file open behind.
+    auto openFiles = [] {
+        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator());
+    };
+    const auto before = openFiles();
+    for (int i = 0; i < 20; ++i)
+        GivesUp(tmp.Path());
+    EXPECT_EQ(openFiles(), before);
 }
 
 TEST_F(StreamSearchFile, CountsRowsOfLinkedVolumesAndLeavesEntryLinksToTheLoad) {
