@@ -3,10 +3,6 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 inline unsigned char Byte(char c) {
@@ -130,7 +126,7 @@ bool TFoldedFinder::FoundIn(std::string_view text) const {
     return MatchesBlock(buf, (1u << (positions - i)) - 1);
 }
 
-bool TFoldedFinder::FoundInSpare(std::string_view text) const {
+bool TFoldedFinder::FoundInSpareFull(std::string_view text) const {
     const size_t n = target_.size();
     if (n == 0) return true;
     if (text.size() < n) return false;
@@ -155,7 +151,7 @@ bool TFoldedFinder::FoundIn(std::string_view text) const {
     return FoundInPortable(text);
 }
 
-bool TFoldedFinder::FoundInSpare(std::string_view text) const {
+bool TFoldedFinder::FoundInSpareFull(std::string_view text) const {
     return FoundInPortable(text);
 }
 

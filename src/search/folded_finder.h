@@ -3,6 +3,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // The search's "contains" test for one criterion, prepared once: is the
 // criterion inside a text, both folded the search's way (only a to z change,
 // upper-cased, unless case matters)? A name search asks it a million times,
@@ -30,6 +34,7 @@ public:
     bool FoundInSpare(std::string_view text) const;
 
 private:
+    bool FoundInSpareFull(std::string_view text) const;
     bool MatchesAt(const char* p) const;
     bool MatchesBlock(const char* p, unsigned valid) const;
 
@@ -39,3 +44,25 @@ private:
     // over a block, so that a name's test starts with plain loads.
     alignas(16) unsigned char ends_[4][16] = {};
 };
+
+inline bool TFoldedFinder::FoundInSpare(std::string_view text) const {
+#if defined(__SSE2__)
+    // Inline for the common case, as a name search asks it once per entry: a
+    // name that takes one block and holds no position where both the first
+    // and the last criterion byte match.
+    const size_t n = target_.size();
+    if (n != 0 && text.size() >= n && text.size() - n < 16) {
+        auto end = [&](int k) {
+            return _mm_load_si128(reinterpret_cast<const __m128i*>(ends_[k]));
+        };
+        const char* p = text.data();
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+        const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(first, end(1)), end(0)),
+                                          _mm_cmpeq_epi8(_mm_or_si128(last, end(3)), end(2)));
+        const unsigned valid = (1u << (text.size() - n + 1)) - 1;
+        if ((static_cast<unsigned>(_mm_movemask_epi8(hit)) & valid) == 0) return false;
+    }
+#endif
+    return FoundInSpareFull(text);
+}
