@@ -9,7 +9,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h> // ST_RDONLY
 #include <unistd.h>
 
 namespace {
@@ -18,8 +19,30 @@ bool IsDotOrDotDot(const char* n) {
     return n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0));
 }
 
+// File systems whose st_blocks is the space a file holds, delayed writes
+// included. Elsewhere (FUSE, network shares) it may be 0 for every file.
+bool CountsBlocksTruly(const struct statfs& fs) {
+    constexpr unsigned long kExt = 0xEF53, kXfs = 0x58465342, kBtrfs = 0x9123683E,
+                            kTmpfs = 0x01021994, kOverlay = 0x794C7630;
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    return type == kExt || type == kXfs || type == kBtrfs || type == kTmpfs || type == kOverlay;
+}
+
+// Whether the permission bits let `who` do what `bits` (owner's, group's,
+// other's) name; root may read and write anything.
+bool Allowed(const struct stat& st, const TReaderIdentity& who, mode_t user, mode_t group,
+             mode_t other) {
+    if (who.euid == 0) return true;
+    if (st.st_uid == who.euid) return st.st_mode & user;
+    if (st.st_gid == who.egid ||
+        std::find(who.groups.begin(), who.groups.end(), st.st_gid) != who.groups.end())
+        return st.st_mode & group;
+    return st.st_mode & other;
+}
+
 // Fills what fstatat tells of one entry.
-void TakeDetails(TListedEntry& e, const struct stat& st, const TReaderIdentity& who) {
+void TakeDetails(TListedEntry& e, const struct stat& st, const TReaderIdentity& who,
+                 bool blocksTrue) {
     e.rec.Mode = st.st_mode;
     e.rec.Time = UnixToDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     e.dev = st.st_dev;
@@ -32,19 +55,18 @@ void TakeDetails(TListedEntry& e, const struct stat& st, const TReaderIdentity& 
             e.rec.Attr |= faSymLink;
         else if (!S_ISREG(st.st_mode))
             e.rec.Attr |= faSysFile;
+        // Data stored in the inode has no block of its own, but it never
+        // exceeds one block's size.
+        e.rec.OnlyHoles = blocksTrue && S_ISREG(st.st_mode) && st.st_blocks == 0 &&
+                          st.st_size > 4096 && Allowed(st, who, S_IRUSR, S_IRGRP, S_IROTH);
     }
     bool writable;
     if (S_ISLNK(st.st_mode))
         writable = true;
     else if (who.euid == 0) // root may write anything: go by the write bits
         writable = (st.st_mode & 0222) != 0;
-    else if (st.st_uid == who.euid)
-        writable = st.st_mode & S_IWUSR;
-    else if (st.st_gid == who.egid ||
-             std::find(who.groups.begin(), who.groups.end(), st.st_gid) != who.groups.end())
-        writable = st.st_mode & S_IWGRP;
     else
-        writable = st.st_mode & S_IWOTH;
+        writable = Allowed(st, who, S_IWUSR, S_IWGRP, S_IWOTH);
     if (!writable) e.rec.Attr |= faReadOnly;
 }
 
@@ -70,9 +92,12 @@ TFolderFd::~TFolderFd() {
 
 void ReadFolderListing(int fd, const TReaderIdentity& who, TFolderListing& out,
                        const std::function<bool()>& stop) {
-    bool readOnlyVolume = false;
-    struct statvfs vfs;
-    if (fstatvfs(fd, &vfs) == 0) readOnlyVolume = (vfs.f_flag & ST_RDONLY) != 0;
+    bool readOnlyVolume = false, blocksTrue = false;
+    struct statfs fs;
+    if (fstatfs(fd, &fs) == 0) {
+        readOnlyVolume = (fs.f_flags & ST_RDONLY) != 0;
+        blocksTrue = CountsBlocksTruly(fs);
+    }
 
     // The folder's own descriptor is read directly: its position does not
     // matter to the opens and stats relative to it.
@@ -95,7 +120,7 @@ void ReadFolderListing(int fd, const TReaderIdentity& who, TFolderListing& out,
             if (e.rec.Name != raw) e.rec.NativeName.assign(raw);
             struct stat st;
             if (fstatat(fd, de->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-                TakeDetails(e, st, who);
+                TakeDetails(e, st, who, blocksTrue);
             } else {
                 int err = errno;
                 if (err == ENOENT) continue; // gone since it was listed

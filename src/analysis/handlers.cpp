@@ -289,13 +289,14 @@ const std::vector<std::string>& THandlerList::ReaderTitles() {
 }
 
 int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info) const {
-    return ProcessFile(fileName, info, RunReaderStep);
+    return ProcessFile(fileName, info, [](const std::string& t, const std::string& p, TTagInfo& i) {
+        return RunReaderStep(t, p, i);
+    });
 }
 
-int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
-                              const TReaderStepFn& step) const {
+std::vector<const std::string*> THandlerList::ClaimingReaders(const std::string& fileName) const {
     std::string ext = UpperFileExt(fileName);
-    if (ext.empty()) return 0;
+    if (ext.empty()) return {};
     // Most files are claimed by no active handler: answer that without lookups by title.
     bool claimed = false;
     for (const auto& h : items_) {
@@ -304,12 +305,18 @@ int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
             break;
         }
     }
-    if (!claimed) return 0;
+    if (!claimed) return {};
     std::vector<const std::string*> titles;
     for (const auto& title : ReaderTitles()) {
         THandlerPtr h = Find(title);
         if (h && h->Active && h->Extensions.IndexOf(ext) >= 0) titles.push_back(&title);
     }
+    return titles;
+}
+
+int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
+                              const TReaderStepFn& step) const {
+    const std::vector<const std::string*> titles = ClaimingReaders(fileName);
     // Most files match nothing; only those that do cost a look at the disk.
     if (titles.empty()) return 0;
     std::error_code ec;
@@ -317,5 +324,14 @@ int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
     int read = 0;
     for (const std::string* title : titles)
         if (step(*title, fileName, info)) ++read;
+    return read;
+}
+
+int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
+                              const TKnownFile& known) const {
+    if (!known.Regular) return ProcessFile(fileName, info);
+    int read = 0;
+    for (const std::string* title : ClaimingReaders(fileName))
+        if (RunReaderStep(*title, fileName, info, known.OnlyHoles)) ++read;
     return read;
 }

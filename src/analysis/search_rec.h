@@ -29,6 +29,10 @@ struct TSearchRec {
     // errno when the entry's details could not be read (it is known by name,
     // and by kind when the folder listing says); 0 otherwise.
     int Error = 0;
+    // A regular file the reader may read whose size no block backs: every
+    // byte reads as zero, so readers can answer without opening it. Set only
+    // where the file system is known to count a file's blocks truly.
+    bool OnlyHoles = false;
 
     // The name to open the entry by.
     const std::string& RealName() const { return NativeName.empty() ? Name : NativeName; }

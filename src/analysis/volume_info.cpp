@@ -1,6 +1,9 @@
 #include "analysis/volume_info.h"
 
 #include <cstdio>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 
 namespace {
 IVolumeInfoProvider* gProvider = nullptr;
@@ -154,4 +157,31 @@ const TMountEntry* FindMountFor(const std::vector<TMountEntry>& mounts, std::str
         if (!best || m.MountPoint.size() >= best->MountPoint.size()) best = &m;
     }
     return best;
+}
+
+// Used bytes of the filesystem when `root` is a mount point; 0 otherwise.
+int64_t MountPointUsedBytes(const std::string& root) {
+    struct stat self {
+    }, parent{};
+    if (::stat(root.c_str(), &self) != 0 || ::stat((root + "..").c_str(), &parent) != 0) return 0;
+    bool mountPoint = self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+    if (!mountPoint) return 0;
+    struct statvfs vfs {};
+    if (::statvfs(root.c_str(), &vfs) != 0) return 0;
+    return static_cast<int64_t>(vfs.f_blocks - vfs.f_bfree) * static_cast<int64_t>(vfs.f_frsize);
+}
+
+// 1: the folder holds something; 0: it is empty; -1: it cannot be listed.
+int FolderHolds(const std::string& path) {
+    DIR* d = ::opendir(path.c_str());
+    if (!d) return -1;
+    int result = 0;
+    while (dirent* de = ::readdir(d)) {
+        const char* n = de->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        result = 1;
+        break;
+    }
+    ::closedir(d);
+    return result;
 }

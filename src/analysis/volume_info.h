@@ -67,3 +67,8 @@ std::vector<TMountEntry> ParseMountInfo(std::string_view text);
 // The entry mounted last on the longest mount point that holds path (an
 // absolute path without "." or ".." parts); nullptr when none does.
 const TMountEntry* FindMountFor(const std::vector<TMountEntry>& mounts, std::string_view path);
+
+// Used bytes of the file system when `root` is a mount point; 0 otherwise.
+int64_t MountPointUsedBytes(const std::string& root);
+// 1: the folder holds something; 0: it is empty; -1: it cannot be listed.
+int FolderHolds(const std::string& path);

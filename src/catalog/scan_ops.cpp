@@ -7,6 +7,7 @@
 #include "analysis/name_text.h"
 #include "analysis/rar_reader.h"
 #include "analysis/string_list.h"
+#include "analysis/volume_info.h"
 #include "analysis/walker.h"
 #include "analysis/zip_reader.h"
 #include "media/media_steps.h"
@@ -17,10 +18,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
 
@@ -29,33 +28,6 @@ namespace {
 std::string WithSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
     return path;
-}
-
-// Used bytes of the filesystem when `root` is a mount point; 0 otherwise.
-int64_t MountPointUsedBytes(const std::string& root) {
-    struct stat self {
-    }, parent{};
-    if (::stat(root.c_str(), &self) != 0 || ::stat((root + "..").c_str(), &parent) != 0) return 0;
-    bool mountPoint = self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
-    if (!mountPoint) return 0;
-    struct statvfs vfs {};
-    if (::statvfs(root.c_str(), &vfs) != 0) return 0;
-    return static_cast<int64_t>(vfs.f_blocks - vfs.f_bfree) * static_cast<int64_t>(vfs.f_frsize);
-}
-
-// 1: the folder holds something; 0: it is empty; -1: it cannot be listed.
-int FolderHolds(const std::string& path) {
-    DIR* d = ::opendir(path.c_str());
-    if (!d) return -1;
-    int result = 0;
-    while (dirent* de = ::readdir(d)) {
-        const char* n = de->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-        result = 1;
-        break;
-    }
-    ::closedir(d);
-    return result;
 }
 
 // The caption of a native path's last part ("/media/cd/" gives "cd").
@@ -247,10 +219,10 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
 }
 
 void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
-                              const std::function<std::string()>& shownPath) {
+                              const std::function<std::string()>& shownPath, bool onlyHoles) {
     TTagInfo fresh;
     TakeMediaReadFailure();
-    handlers_->ProcessFile(readPath, fresh);
+    handlers_->ProcessFile(readPath, fresh, TKnownFile{true, onlyHoles});
     // A video or photo its library could not open is named in the log; the
     // scan goes on and the entry keeps its name, size and date.
     const TMediaReadFailure failed = TakeMediaReadFailure();
@@ -384,7 +356,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
             if (regular)
-                ReadTags(e, ReadPath(nativeFolder, rec), fullPath);
+                ReadTags(e, ReadPath(nativeFolder, rec), fullPath, rec.OnlyHoles);
             else
                 e->TagInfo.Clear();
         }

@@ -113,8 +113,9 @@ private:
     void AddEntryTo(TTreeNode* node, const std::string& nativeFolder, const TSearchRec& rec,
                     bool step);
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
+    // onlyHoles: the walk saw no block behind the file's size.
     void ReadTags(TLibFolderItem* e, const std::string& readPath,
-                  const std::function<std::string()>& shownPath);
+                  const std::function<std::string()>& shownPath, bool onlyHoles);
     // The content hash, when the checksum handler claims the file; false when
     // Stop cut the read short.
     bool ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info);

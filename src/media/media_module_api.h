@@ -14,10 +14,16 @@ typedef void (*TamblixTagLineFn)(void* context, const char* key, const char* val
 // Reads the file at path, giving up after budgetMs milliseconds where the
 // library allows it. Calls line(context, key, value) for each tag line and
 // returns 1, or calls line(context, nullptr, why) once and returns 0.
-typedef int (*TamblixReadFileFn)(const char* path, int budgetMs, TamblixTagLineFn line,
-                                 void* context);
+// flags: kTamblixOnlyZeros or 0.
+typedef int (*TamblixReadFileFn)(const char* path, int budgetMs, unsigned flags,
+                                 TamblixTagLineFn line, void* context);
 }
 
+// The caller knows every byte of the file reads as zero (its size is all
+// holes): the reader answers as it would for such bytes, without opening it
+// where it can.
+inline constexpr unsigned kTamblixOnlyZeros = 1;
+
 // The exported names in this version of the modules.
-inline constexpr const char* kTamblixReadVideoName = "tamblix_read_video_v1";
-inline constexpr const char* kTamblixReadPhotoName = "tamblix_read_photo_v1";
+inline constexpr const char* kTamblixReadVideoName = "tamblix_read_video_v2";
+inline constexpr const char* kTamblixReadPhotoName = "tamblix_read_photo_v2";

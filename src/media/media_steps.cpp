@@ -13,7 +13,7 @@ thread_local TMediaReadFailure gLastError;
 // One file through a reader module's function. A missing module, or a file the
 // module refuses, leaves info as it was and the reason in gLastError.
 bool ReadThroughModule(TProgramModule& module, const char* function, const std::string& path,
-                       int budgetMs, const char* refused, TTagInfo& info) {
+                       int budgetMs, unsigned flags, const char* refused, TTagInfo& info) {
     std::string why;
     auto read = reinterpret_cast<TamblixReadFileFn>(module.Function(function, why));
     if (!read) {
@@ -32,9 +32,29 @@ bool ReadThroughModule(TProgramModule& module, const char* function, const std::
         else
             to->error = value ? value : "";
     };
-    if (read(path.c_str(), budgetMs, line, &got)) return true;
+    if (read(path.c_str(), budgetMs, flags, line, &got)) return true;
     gLastError = {got.error.empty() ? refused : got.error, false};
     return false;
+}
+
+TProgramModule& VideoModule() {
+    static TProgramModule module("tamblix_video.so", "the video support");
+    return module;
+}
+
+TProgramModule& PhotoModule() {
+    static TProgramModule module("tamblix_photo.so", "the photo support");
+    return module;
+}
+
+bool ReadVideo(const std::string& path, unsigned flags, TTagInfo& info) {
+    return ReadThroughModule(VideoModule(), kTamblixReadVideoName, path, TVideoFile::kBudgetMs,
+                             flags, "not a readable video", info);
+}
+
+bool ReadPhoto(const std::string& path, unsigned flags, TTagInfo& info) {
+    return ReadThroughModule(PhotoModule(), kTamblixReadPhotoName, path, 0, flags,
+                             "not a readable photo", info);
 }
 
 } // namespace
@@ -44,12 +64,17 @@ TMediaReadFailure TakeMediaReadFailure() {
 }
 
 bool StepVideo(const std::string& path, TTagInfo& info) {
-    static TProgramModule module("tamblix_video.so", "the video support");
-    return ReadThroughModule(module, kTamblixReadVideoName, path, TVideoFile::kBudgetMs,
-                             "not a readable video", info);
+    return ReadVideo(path, 0, info);
 }
 
 bool StepPhoto(const std::string& path, TTagInfo& info) {
-    static TProgramModule module("tamblix_photo.so", "the photo support");
-    return ReadThroughModule(module, kTamblixReadPhotoName, path, 0, "not a readable photo", info);
+    return ReadPhoto(path, 0, info);
+}
+
+bool StepVideoOfZeros(const std::string& path, TTagInfo& info) {
+    return ReadVideo(path, kTamblixOnlyZeros, info);
+}
+
+bool StepPhotoOfZeros(const std::string& path, TTagInfo& info) {
+    return ReadPhoto(path, kTamblixOnlyZeros, info);
 }

@@ -9,6 +9,10 @@
 // a failure never throws.
 bool StepVideo(const std::string& path, TTagInfo& info);
 bool StepPhoto(const std::string& path, TTagInfo& info);
+// The same for a file the caller knows to read as zeros only: the readers
+// give their answer for such bytes without opening the file.
+bool StepVideoOfZeros(const std::string& path, TTagInfo& info);
+bool StepPhotoOfZeros(const std::string& path, TTagInfo& info);
 
 // Why the last video or photo step on this thread read nothing (empty when
 // it did): the steps' signature has no room for it, and the scan's log wants

@@ -125,6 +125,19 @@ bool IsPhotoType(int type) {
     }
 }
 
+// False when the file's head is surely no photo. Asked of the file itself,
+// the library seeks dozens of times (a system call each); its type checks
+// read a few dozen bytes from the start, so the head in memory gives the same
+// answer. Only the TGA check looks at the end, so that answer is left to the file.
+bool LooksLikeAPhoto(TBinaryFile& file) {
+    if (!file.IsOpen()) return true;
+    Exiv2::byte head[4096];
+    const int64_t got = file.ReadAt(0, head, sizeof head);
+    if (got < 0) return true;
+    const int type = Exiv2::ImageFactory::getType(head, static_cast<long>(got));
+    return IsPhotoType(type) || type == Exiv2::ImageType::tga;
+}
+
 } // namespace
 
 std::string ExifDateToIso(const std::string& exif) {
@@ -156,16 +169,22 @@ std::string ExposureText(int64_t num, int64_t den) {
     return buf;
 }
 
-bool TPhotoFile::ReadFromFile(const std::string& path) {
+bool TPhotoFile::ReadFromFile(const std::string& path, bool onlyZeros) {
     *this = TPhotoFile();
     QuietLibrary();
     // Only zero bytes: no picture starts there, and telling every format's
     // signature apart costs the library dozens of seeks.
-    if (TBinaryFile(path).OnlyHoles()) {
+    TBinaryFile file;
+    if (!onlyZeros) file.Open(path);
+    if (onlyZeros || file.OnlyHoles()) {
         Error = "not a photo";
         return false;
     }
     try {
+        if (!LooksLikeAPhoto(file)) {
+            Error = "not a photo";
+            return false;
+        }
         Exiv2::BasicIo::AutoPtr io = Exiv2::ImageFactory::createIo(path, false);
         if (!IsPhotoType(Exiv2::ImageFactory::getType(*io))) {
             Error = "not a photo";

@@ -8,7 +8,9 @@
 // the pixels. Texts are empty and numbers zero where the file has nothing.
 class TPhotoFile {
 public:
-    bool ReadFromFile(const std::string& path);
+    // onlyZeros: the caller knows every byte reads as zero (the size is all
+    // holes), so the file need not be opened.
+    bool ReadFromFile(const std::string& path, bool onlyZeros = false);
 
     bool Valid = false;
     std::string Error;     // why the file was not read, for the log

@@ -3,12 +3,13 @@
 
 // Exiv2 reads only the metadata, never the pixels, so it needs no time budget.
 extern "C" __attribute__((visibility("default"))) int
-tamblix_read_photo_v1(const char* path, int /*budgetMs*/, TamblixTagLineFn line, void* context) {
+tamblix_read_photo_v2(const char* path, int /*budgetMs*/, unsigned flags, TamblixTagLineFn line,
+                      void* context) {
     if (!path || !line) return 0;
     TModuleLines out(line, context);
     return out.Guard("not a readable photo", [&](TModuleLines& o) {
         TPhotoFile r;
-        if (!r.ReadFromFile(path)) {
+        if (!r.ReadFromFile(path, (flags & kTamblixOnlyZeros) != 0)) {
             o.Refuse(r.Error.empty() ? "not a readable photo" : r.Error);
             return false;
         }

@@ -133,7 +133,8 @@ public:
     }
 
     // An error text, or empty when the container was opened.
-    std::string Open(const std::string& path, int budgetMs) {
+    std::string Open(const std::string& path, int budgetMs, bool onlyZeros) {
+        if (onlyZeros && !StillPictureName(path)) return ErrorText(AVERROR_INVALIDDATA);
         if (!src_.file.Open(path)) return "cannot open the file";
         // Only zero bytes: no container starts there, and the probe would
         // read its whole window (some formats scan much further) to say so.
@@ -200,11 +201,11 @@ private:
 
 } // namespace
 
-bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs) {
+bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZeros) {
     *this = TVideoFile();
     QuietLibraries();
     TDemuxer demuxer;
-    Error = demuxer.Open(path, budgetMs);
+    Error = demuxer.Open(path, budgetMs, onlyZeros);
     if (!Error.empty()) return false;
     const AVFormatContext* ic = demuxer.Context();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > 0)

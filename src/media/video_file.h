@@ -13,7 +13,9 @@ public:
     static constexpr int64_t kProbeBytes = 2 << 20;
     static constexpr int kBudgetMs = 3000;
 
-    bool ReadFromFile(const std::string& path, int budgetMs = kBudgetMs);
+    // onlyZeros: the caller knows every byte reads as zero (the size is all
+    // holes); then the file is opened only if its name may be a still picture.
+    bool ReadFromFile(const std::string& path, int budgetMs = kBudgetMs, bool onlyZeros = false);
 
     bool Valid = false;  // the container was recognised and opened
     std::string Error;   // why not, for the log

@@ -3,12 +3,13 @@
 
 // The order of the lines is the order the catalog keeps them in.
 extern "C" __attribute__((visibility("default"))) int
-tamblix_read_video_v1(const char* path, int budgetMs, TamblixTagLineFn line, void* context) {
+tamblix_read_video_v2(const char* path, int budgetMs, unsigned flags, TamblixTagLineFn line,
+                      void* context) {
     if (!path || !line) return 0;
     TModuleLines out(line, context);
     return out.Guard("not a readable video", [&](TModuleLines& o) {
         TVideoFile r;
-        if (!r.ReadFromFile(path, budgetMs)) {
+        if (!r.ReadFromFile(path, budgetMs, (flags & kTamblixOnlyZeros) != 0)) {
             o.Refuse(r.Error.empty() ? "not a readable video" : r.Error);
             return false;
         }

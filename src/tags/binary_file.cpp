@@ -19,8 +19,9 @@ bool TBinaryFile::Open(const std::string& path) {
     fd_ = -1;
     size_ = 0;
     int fd;
+    // A FIFO put in the file's place since it was checked must not hold the open.
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     struct stat st;

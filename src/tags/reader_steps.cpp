@@ -293,14 +293,27 @@ bool StepMPP(const std::string& path, TTagInfo& info) {
 struct TStep {
     const char* Title;
     bool (*Run)(const std::string&, TTagInfo&);
+    // For a file of zeros only; null runs Run.
+    bool (*RunOnHoles)(const std::string&, TTagInfo&) = nullptr;
 };
 
-const TStep kSteps[] = {{"MP3", StepMP3},     {"MPG", StepMPG},    {"WMA", StepWMA},
-                        {"WPA", StepWPA},     {"WAV", StepWAV},    {"OGG", StepOGG},
-                        {"APE", StepAPE},     {"VQF", StepVQF},    {"AAC", StepAAC},
-                        {"FLAC", StepFLAC},   {"OFR", StepOFR},    {"CDA", StepCDA},
-                        {"M4A", StepM4A},     {"OPUS", StepOPUS},  {"MPP", StepMPP},
-                        {"VIDEO", StepVideo}, {"PHOTO", StepPhoto}};
+const TStep kSteps[] = {{"MP3", StepMP3},
+                        {"MPG", StepMPG},
+                        {"WMA", StepWMA},
+                        {"WPA", StepWPA},
+                        {"WAV", StepWAV},
+                        {"OGG", StepOGG},
+                        {"APE", StepAPE},
+                        {"VQF", StepVQF},
+                        {"AAC", StepAAC},
+                        {"FLAC", StepFLAC},
+                        {"OFR", StepOFR},
+                        {"CDA", StepCDA},
+                        {"M4A", StepM4A},
+                        {"OPUS", StepOPUS},
+                        {"MPP", StepMPP},
+                        {"VIDEO", StepVideo, StepVideoOfZeros},
+                        {"PHOTO", StepPhoto, StepPhotoOfZeros}};
 
 bool SameTitle(const std::string& a, const char* b) {
     size_t i = 0;
@@ -314,10 +327,12 @@ bool SameTitle(const std::string& a, const char* b) {
 
 } // namespace
 
-bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info) {
+bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info,
+                   bool onlyHoles) {
     for (const TStep& s : kSteps) {
         if (!SameTitle(title, s.Title)) continue;
         try {
+            if (onlyHoles && s.RunOnHoles) return s.RunOnHoles(path, info);
             return s.Run(path, info);
         } catch (const std::exception&) {
             return false; // out of memory and the like: the file just gets no tags

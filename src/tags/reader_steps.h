@@ -8,4 +8,7 @@
 // on the file at `path` and writes what it found into `info`, in that
 // handler's fixed order of keys. False when the title has no reader step or
 // the file could not be read; a failure never throws.
-bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info);
+// onlyHoles: the caller knows every byte of the file reads as zero; readers
+// that know their answer for such a file give it without opening it.
+bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info,
+                   bool onlyHoles = false);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -154,6 +155,38 @@ TEST_F(WalkerTest, AttributesSizesAndTimes) {
     EXPECT_EQ(Rec("dir")->Attr, faDirectory);
     EXPECT_EQ(Rec("dir")->Size, 0);
     EXPECT_EQ(Rec("huge")->Size, 5000000000LL);
+}
+
+// Only a file whose whole size lies in holes is marked so, and only where the
+// file system counts blocks truly; data kept in the inode is never mistaken
+// for holes. What a file system counts is asked of the disk, not assumed.
+TEST_F(WalkerTest, FilesOfHolesOnlyAreMarked) {
+    auto sparse = [&](const std::string& name, off_t size, off_t dataAt = -1) {
+        int fd = open((root + name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(ftruncate(fd, size), 0);
+        if (dataAt >= 0) {
+            ASSERT_EQ(pwrite(fd, "x", 1, dataAt), 1);
+        }
+        close(fd);
+    };
+    sparse("holes", 3000000);
+    sparse("tail", 3000000, 2999999);
+    sparse("head", 3000000, 0);
+    sparse("small", 4096);
+    File("data", std::string(10000, '\0'));
+    ASSERT_EQ(mkfifo((root + "fifo").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("holes", (root + "link").c_str()), 0);
+    Walk();
+    for (const char* name : {"tail", "head", "small", "data", "fifo", "link"})
+        EXPECT_FALSE(Rec(name)->OnlyHoles) << name;
+    // The file systems Linux machines keep their files on.
+    struct statfs fs {};
+    ASSERT_EQ(statfs(root.c_str(), &fs), 0);
+    const auto type = static_cast<unsigned long>(fs.f_type);
+    if (type != 0xEF53 && type != 0x58465342 && type != 0x9123683E && type != 0x01021994)
+        GTEST_SKIP() << "blocks are not trusted on this file system";
+    EXPECT_TRUE(Rec("holes")->OnlyHoles);
 }
 
 // Links are recorded, never followed; special files are recorded, never opened.

@@ -14,8 +14,11 @@
 #include "tags/reader_steps.h"
 
 #include <chrono>
+#include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <set>
 #include <unistd.h>
 
 namespace {
@@ -123,14 +126,19 @@ TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
             ASSERT_GE(fd, 0);
             ASSERT_EQ(::ftruncate(fd, size), 0);
             ::close(fd);
-            TVideoFile vw, vh;
+            // Told by the walk that the file is all holes, the readers answer the same.
+            TVideoFile vw, vh, vz;
             EXPECT_FALSE(vw.ReadFromFile(written));
             EXPECT_FALSE(vh.ReadFromFile(holes));
+            EXPECT_FALSE(vz.ReadFromFile(holes, TVideoFile::kBudgetMs, true));
             EXPECT_EQ(vh.Error, vw.Error) << ext << ' ' << size;
-            TPhotoFile pw, ph;
+            EXPECT_EQ(vz.Error, vw.Error) << ext << ' ' << size;
+            TPhotoFile pw, ph, pz;
             EXPECT_FALSE(pw.ReadFromFile(written));
             EXPECT_FALSE(ph.ReadFromFile(holes));
+            EXPECT_FALSE(pz.ReadFromFile(holes, true));
             EXPECT_EQ(ph.Error, pw.Error) << ext << ' ' << size;
+            EXPECT_EQ(pz.Error, pw.Error) << ext << ' ' << size;
         }
     }
 }
@@ -208,6 +216,37 @@ TEST(PhotoFile, RefusesWhatIsNotAPhoto) {
         TTagInfo info;
         EXPECT_FALSE(StepPhoto(path, info)) << path;
         EXPECT_TRUE(info.Empty()) << path;
+    }
+}
+
+// The type told from the file's head in memory is the type the library tells
+// from the file: heads of every photo fixture cut at awkward lengths, with
+// text, zeros or another type's mark behind them, and a TGA footer at the end.
+TEST(PhotoFile, TheHeadTellsTheTypeAsTheFileDoes) {
+    TTempFolder tmp;
+    const std::set<int> photoTypes = {
+        Exiv2::ImageType::jpeg, Exiv2::ImageType::crw, Exiv2::ImageType::tiff,
+        Exiv2::ImageType::mrw,  Exiv2::ImageType::png, Exiv2::ImageType::cr2,
+        Exiv2::ImageType::raf,  Exiv2::ImageType::orf, Exiv2::ImageType::rw2,
+        Exiv2::ImageType::bmff, Exiv2::ImageType::webp};
+    const std::string tails[] = {std::string(9000, '\0'), std::string(9000, 'x'),
+                                 std::string(5000, '\0') + "\x89PNG\r\n\x1a\n" +
+                                     std::string(100, '\0'),
+                                 std::string(3000, ' ') + "TRUEVISION-XFILE." + '\0'};
+    int n = 0;
+    for (const char* name : {"photo.jpg", "photo.png", "photo.tif", "photo.webp", "plain.heic"}) {
+        const std::string bytes = ReadFile(MediaFixture(name));
+        for (size_t cut : {size_t{0}, size_t{2}, size_t{8}, size_t{16}, size_t{100}, size_t{4096},
+                           bytes.size()}) {
+            for (const std::string& tail : tails) {
+                const std::string path =
+                    tmp.Write(std::to_string(n++) + "." + name, bytes.substr(0, cut) + tail);
+                const bool photo = photoTypes.count(Exiv2::ImageFactory::getType(path)) != 0;
+                TPhotoFile p;
+                p.ReadFromFile(path);
+                EXPECT_EQ(p.Error != "not a photo", photo) << name << ' ' << cut << ' ' << n;
+            }
+        }
     }
 }
 
@@ -300,6 +339,40 @@ TEST(MediaHandlers, AnUnreadableVideoIsLogged) {
         if (line.find("broken.mkv") != std::string::npos) ++named;
     EXPECT_EQ(named, 1);
     EXPECT_EQ(s.Errors, 0); // its name, size and date were read
+}
+
+// A scan that knows from the walk that a file is all holes answers for it what
+// the readers answer for the same zeros written out: the same log, no lines.
+TEST(MediaHandlers, FilesOfHolesScanAsTheirZerosWrittenOut) {
+    TTempFolder dir;
+    const std::string root = dir.File("vol");
+    for (const char* ext : {".jpg", ".mp4", ".png", ".mkv"}) {
+        WriteFile(root + "/w" + ext, std::string(100000, '\0'));
+        int fd = ::open((root + "/h" + ext).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, 100000), 0);
+        ::close(fd);
+    }
+    THandlerList handlers;
+    handlers.SetDefaults();
+    TLibObj lib;
+    TRecordingProgress progress;
+    TFixedAnswers yes{TAnswer::Yes};
+    TVolumeScanner s(lib, &handlers, progress);
+    s.Options.FolderResult = root;
+    s.Options.TitleResult = "Vol";
+    ASSERT_NE(s.AddVolume(yes), nullptr);
+    auto why = [&](const std::string& name) {
+        for (const auto& line : progress.Logged)
+            if (line.find("/" + name + ":") != std::string::npos)
+                return line.substr(line.find("/" + name + ":") + name.size() + 2);
+        return std::string("(not logged)");
+    };
+    for (const char* ext : {".jpg", ".mp4", ".png", ".mkv"}) {
+        EXPECT_NE(why(std::string("w") + ext), "(not logged)") << ext;
+        EXPECT_EQ(why(std::string("h") + ext), why(std::string("w") + ext)) << ext;
+    }
+    EXPECT_EQ(s.Errors, 0);
 }
 
 } // namespace

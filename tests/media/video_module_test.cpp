@@ -109,7 +109,7 @@ TEST(ProgramModule, TheVideoFunctionGivesLinesOrOneError) {
             got->errors.push_back(value);
     };
     TGot clip;
-    ASSERT_EQ(read(MediaFixture("silent.mp4").c_str(), 3000, line, &clip), 1);
+    ASSERT_EQ(read(MediaFixture("silent.mp4").c_str(), 3000, 0, line, &clip), 1);
     EXPECT_TRUE(clip.errors.empty());
     // Every value comes, empty and zero ones too; the catalog drops those.
     ASSERT_EQ(clip.lines.size(), 13u);
@@ -124,12 +124,12 @@ TEST(ProgramModule, TheVideoFunctionGivesLinesOrOneError) {
 
     TTempFolder tmp;
     TGot bad;
-    EXPECT_EQ(read(tmp.Write("text.mkv", "plain text\n").c_str(), 3000, line, &bad), 0);
+    EXPECT_EQ(read(tmp.Write("text.mkv", "plain text\n").c_str(), 3000, 0, line, &bad), 0);
     EXPECT_TRUE(bad.lines.empty());
     ASSERT_EQ(bad.errors.size(), 1u);
     EXPECT_FALSE(bad.errors[0].empty());
     TGot none;
-    EXPECT_EQ(read(nullptr, 3000, line, &none), 0);
+    EXPECT_EQ(read(nullptr, 3000, 0, line, &none), 0);
 }
 
 // The step without its module: no lines, the reason for the log, and a mark
