@@ -3,6 +3,7 @@
 #include "analysis/file_utils.h"
 #include "analysis/name_text.h"
 #include "analysis/string_list.h"
+#include "catalog/name_block.h"
 
 #include <algorithm>
 #include <limits>
@@ -40,10 +41,29 @@ struct TLibFolder::TTailIndex {
 };
 
 TLibFolder::TLibFolder() = default;
-TLibFolder::~TLibFolder() = default;
+TLibFolder::~TLibFolder() {
+    DropNameBlock();
+}
+
+const TNameBlock* TLibFolder::NameBlock() const {
+    if (TNameBlock* b = nameBlock_.load(std::memory_order_acquire)) return b;
+    if (sorted_ != items_.size()) return nullptr;
+    TNameBlock::TPtr made = TNameBlock::Make(items_);
+    if (!made) return nullptr;
+    // Two threads may make it at once: the first to publish wins.
+    TNameBlock* expected = nullptr;
+    if (nameBlock_.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
+        return made.release();
+    return expected;
+}
+
+void TLibFolder::DropNameBlock() const {
+    TNameBlock::Destroy(nameBlock_.exchange(nullptr, std::memory_order_acq_rel));
+}
 
 void TLibFolder::SortPending() const {
     if (sorted_ == items_.size()) return;
+    DropNameBlock();
     auto less = [](const std::unique_ptr<TLibFolderItem>& a,
                    const std::unique_ptr<TLibFolderItem>& b) {
         return CompareNames(a->Caption.view(), b->Caption.view()) < 0;
@@ -109,6 +129,7 @@ TLibFolderItem* TLibFolder::FindItemFrom(std::string_view caption, size_t& hint)
 }
 
 TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
+    DropNameBlock();
     std::string_view c = item->Caption.view();
     item->Owner = this;
     // Growing by half, not by double: the list is the largest part of a
@@ -165,6 +186,7 @@ void TLibFolder::AdoptItems(std::vector<std::unique_ptr<TLibFolderItem>> items) 
         }
     }
     SortPending();
+    DropNameBlock();
     for (auto& e : items)
         e->Owner = this;
     if (items_.empty()) { // a load: the list is taken as it is, with no copy
@@ -185,6 +207,7 @@ std::unique_ptr<TLibFolderItem> TLibFolder::TakeItem(TLibFolderItem* item) {
     auto it = std::lower_bound(items_.begin(), items_.end(), item->Caption.view(), ItemLess());
     for (; it != items_.end() && (*it)->Caption.view() == item->Caption.view(); ++it) {
         if (it->get() == item) {
+            DropNameBlock();
             std::unique_ptr<TLibFolderItem> own = std::move(*it);
             items_.erase(it);
             sorted_ = items_.size();
@@ -195,6 +218,7 @@ std::unique_ptr<TLibFolderItem> TLibFolder::TakeItem(TLibFolderItem* item) {
 }
 
 void TLibFolder::ClearItems() {
+    DropNameBlock();
     items_.clear();
     sorted_ = 0;
     tailGreatest_ = nullptr;

@@ -6,6 +6,7 @@
 #include "catalog/tree.h"
 #include "tags/tag_info.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include <vector>
 
 class TLibFolder;
+class TNameBlock;
 
 // One entry of a folder: a file, a subfolder or an archive, or an archive member.
 // Texts are TCompactString (use .str() or .view()); catalogs hold millions of
@@ -63,10 +65,10 @@ public:
     // The files at every level below, an opened archive by its members (the
     // catalog's total counts the same way); set by TLibObj::Recount.
     int64_t FilesSize = 0;
-    bool PendingDelete = false;
-    int32_t Level = 0;
     TTreeNode* CollectionNode = nullptr;
+    int32_t Level = 0;
     int32_t AbsoluteIndex = -1;
+    bool PendingDelete = false;
     // Set by the scan that lists an archive into this node; a folder named like
     // an archive is not one, and an archive need not be named like one.
     bool IsArchive = false;
@@ -106,13 +108,23 @@ public:
     // Removes (and destroys) every entry for which `pred` is true, in one pass.
     template <typename Pred> void RemoveItems(Pred pred) {
         SortPending();
+        DropNameBlock();
         std::erase_if(items_,
                       [&](const std::unique_ptr<TLibFolderItem>& e) { return pred(e.get()); });
         sorted_ = items_.size();
     }
 
+    // The entries' names end to end (for the name search), made by the first
+    // caller and kept until the list changes. Several threads may ask at once
+    // while nothing edits the folder. Null while entries wait unsorted (ask
+    // Items() first) or when no block can be had.
+    const TNameBlock* NameBlock() const;
+    // The block if made, for a hint to the memory ahead of its use.
+    const TNameBlock* NameBlockIfMade() const { return nameBlock_.load(std::memory_order_relaxed); }
+
 private:
     void SortPending() const;
+    void DropNameBlock() const;
     TLibFolderItem* FindPending(std::string_view caption) const;
 
     mutable std::vector<std::unique_ptr<TLibFolderItem>> items_;
@@ -123,6 +135,7 @@ private:
     // The tail's entries by Caption, once the tail is too long to search in turn.
     struct TTailIndex;
     mutable std::unique_ptr<TTailIndex> tailIndex_;
+    mutable std::atomic<TNameBlock*> nameBlock_{nullptr};
 };
 
 // Size sums saturate: a crafted catalog or archive may claim sizes near 2^63.

@@ -51,6 +51,12 @@ public:
         kIsFolder = 64
     };
     unsigned Needs() const { return needs_; }
+    // The name test every match passes, for a caller that can run it over
+    // many names at once; null when matches need not pass one (no name
+    // criterion, or the anywhere mode's "or").
+    const TFoldedFinder* NameFilter() const {
+        return anywhere_ || name_.Empty() ? nullptr : &name_;
+    }
 
 private:
     bool TypePass(const TMatchEntry& e) const;

@@ -67,27 +67,29 @@ bool TFoldedFinder::MatchesAt(const char* p) const {
     return true;
 }
 
-bool TFoldedFinder::FoundInPortable(std::string_view text) const {
+size_t TFoldedFinder::FindPortable(std::string_view text) const {
     const size_t n = target_.size();
-    if (n == 0) return true;
-    if (text.size() < n) return false;
+    if (n == 0) return 0;
+    if (text.size() < n) return std::string_view::npos;
     const unsigned char t0 = Byte(target_[0]), m0 = Byte(mask_[0]);
     const unsigned char tl = Byte(target_[n - 1]), ml = Byte(mask_[n - 1]);
     const char* p = text.data();
     const size_t positions = text.size() - n + 1;
     for (size_t i = 0; i < positions; ++i)
         if ((Byte(p[i]) | m0) == t0 && (Byte(p[i + n - 1]) | ml) == tl && MatchesAt(p + i))
-            return true;
-    return false;
+            return i;
+    return std::string_view::npos;
 }
 
 #if defined(__SSE2__)
 
 // Candidates among the 16 positions from p: the first and the last criterion
 // byte both match; `valid` keeps the positions that lie inside the text.
-// Inlined into the callers: it runs once for most names.
-__attribute__((always_inline)) inline bool TFoldedFinder::MatchesBlock(const char* p,
-                                                                       unsigned valid) const {
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline int
+TFoldedFinder::FirstInBlock(const char* p, unsigned valid) const {
     const size_t n = target_.size();
     auto end = [&](int k) { return _mm_load_si128(reinterpret_cast<const __m128i*>(ends_[k])); };
     const __m128i t0 = end(0), m0 = end(1), tl = end(2), ml = end(3);
@@ -97,33 +99,36 @@ __attribute__((always_inline)) inline bool TFoldedFinder::MatchesBlock(const cha
                                       _mm_cmpeq_epi8(_mm_or_si128(last, ml), tl));
     unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit)) & valid;
     // With one or two bytes the first and last test is the whole test.
-    if (n <= 2) return bits != 0;
+    if (n <= 2) return bits ? __builtin_ctz(bits) : -1;
     while (bits) {
-        if (MatchesAt(p + __builtin_ctz(bits))) return true;
+        const int k = __builtin_ctz(bits);
+        if (MatchesAt(p + k)) return k;
         bits &= bits - 1;
     }
-    return false;
+    return -1;
 }
 
-bool TFoldedFinder::FoundIn(std::string_view text) const {
+size_t TFoldedFinder::Find(std::string_view text) const {
     const size_t n = target_.size();
-    if (n == 0) return true;
-    if (text.size() < n) return false;
+    if (n == 0) return 0;
+    if (text.size() < n) return std::string_view::npos;
     const char* p = text.data();
     const size_t positions = text.size() - n + 1;
     size_t i = 0;
     // Whole blocks: the last load of a block ends at i + 15 + n - 1, inside the text.
     for (; i + 16 <= positions; i += 16)
-        if (MatchesBlock(p + i, 0xffffu)) return true;
-    if (i == positions) return false;
+        if (const int k = FirstInBlock(p + i, 0xffffu); k >= 0) return i + static_cast<size_t>(k);
+    if (i == positions) return std::string_view::npos;
     const size_t rest = text.size() - i; // fewer than 16 + n - 1 bytes
     if (n + 15 > kPad) {
         // A long criterion: the few positions left one by one.
-        return FoundInPortable(text.substr(i));
+        const size_t k = FindPortable(text.substr(i));
+        return k == std::string_view::npos ? k : i + k;
     }
     alignas(16) char buf[kPad] = {};
     CopyShort(buf, p + i, rest);
-    return MatchesBlock(buf, (1u << (positions - i)) - 1);
+    const int k = FirstInBlock(buf, (1u << (positions - i)) - 1);
+    return k < 0 ? std::string_view::npos : i + static_cast<size_t>(k);
 }
 
 bool TFoldedFinder::FoundInSpareFull(std::string_view text) const {
@@ -134,21 +139,21 @@ bool TFoldedFinder::FoundInSpareFull(std::string_view text) const {
     const size_t positions = text.size() - n + 1;
     size_t i = 0;
     for (; i + 16 <= positions; i += 16)
-        if (MatchesBlock(p + i, 0xffffu)) return true;
+        if (FirstInBlock(p + i, 0xffffu) >= 0) return true;
     if (i == positions) return false;
     // The loads end at i + 15 + n - 1, at most kSpare bytes past the text
     // (at least n bytes are left from i); the mask drops what lies there.
-    return MatchesBlock(p + i, (1u << (positions - i)) - 1);
+    return FirstInBlock(p + i, (1u << (positions - i)) - 1) >= 0;
 }
 
 #else
 
-bool TFoldedFinder::MatchesBlock(const char*, unsigned) const {
-    return false;
+int TFoldedFinder::FirstInBlock(const char*, unsigned) const {
+    return -1;
 }
 
-bool TFoldedFinder::FoundIn(std::string_view text) const {
-    return FoundInPortable(text);
+size_t TFoldedFinder::Find(std::string_view text) const {
+    return FindPortable(text);
 }
 
 bool TFoldedFinder::FoundInSpareFull(std::string_view text) const {

@@ -21,11 +21,17 @@ public:
     TFoldedFinder(std::string_view criterion, bool matchCase);
 
     bool Empty() const { return target_.empty(); }
+    size_t Size() const { return target_.size(); }
     // True for an empty criterion.
-    bool FoundIn(std::string_view text) const;
+    bool FoundIn(std::string_view text) const { return Find(text) != std::string_view::npos; }
+    // Where the criterion first starts in text (0 for an empty one), or npos.
+    size_t Find(std::string_view text) const;
     // The same answer without vector instructions (machines without them,
     // and the tests that hold the two against each other).
-    bool FoundInPortable(std::string_view text) const;
+    bool FoundInPortable(std::string_view text) const {
+        return FindPortable(text) != std::string_view::npos;
+    }
+    size_t FindPortable(std::string_view text) const;
 
     // Bytes past a text's end that FoundInSpare may read (and ignore).
     static constexpr size_t kSpare = 15;
@@ -36,7 +42,8 @@ public:
 private:
     bool FoundInSpareFull(std::string_view text) const;
     bool MatchesAt(const char* p) const;
-    bool MatchesBlock(const char* p, unsigned valid) const;
+    // The first of the 16 positions from p that matches, or -1.
+    int FirstInBlock(const char* p, unsigned valid) const;
 
     std::string target_; // each criterion byte with its mask or'ed in
     std::string mask_;   // 0x20 for a letter when case does not matter, else 0

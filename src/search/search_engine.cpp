@@ -2,6 +2,7 @@
 
 #include "analysis/file_checksum.h"
 #include "analysis/text_utils.h"
+#include "catalog/name_block.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -71,6 +72,19 @@ inline void Prefetch(const void* p) {
 // names, are asked for: far enough to hide a trip to memory.
 constexpr uint32_t kEntryAhead = 32;
 constexpr uint32_t kTextAhead = 16;
+// The same for the folders of a walk and of the slices, a folder's record
+// first and then what it points to.
+constexpr int kNodeAhead = 8;
+constexpr size_t kFolderAhead = 8;
+
+// Asks for the whole of a folder's record: the search reads fields all over it.
+inline void PrefetchRecord(const TLibFolder* f) {
+    if (!f) return;
+    const char* p = reinterpret_cast<const char*>(f);
+    for (size_t off = 0; off < sizeof(TLibFolder); off += 64)
+        Prefetch(p + off);
+    Prefetch(p + sizeof(TLibFolder) - 1);
+}
 
 } // namespace
 
@@ -128,23 +142,43 @@ private:
 
 // Matches the slices of a run in order, one matcher and look-ahead per run:
 // each entry is asked for kEntryAhead entries before it is matched, its name
-// kTextAhead entries before, so the trips to memory overlap.
+// kTextAhead entries before, so the trips to memory overlap. A search by name
+// reads the folder's names end to end instead and looks at an entry only
+// when its name holds the criterion: every match must.
 class TSearchEngine::TSliceMatcher {
 public:
     TSliceMatcher(const TEntryMatcher& matcher, const TSlice* first, const TSlice* end)
-        : matcher_(matcher), needs_(matcher.Needs()), entries_(first, end, kEntryAhead),
-          texts_(first, end, kTextAhead) {}
+        : matcher_(matcher), filter_(matcher_.NameFilter()), needs_(matcher.Needs()),
+          entries_(first, end, kEntryAhead), texts_(first, end, kTextAhead), end_(end) {}
 
+    // s: one of the run's slices, taken in order.
     void Match(const TSlice& s, TMatchedSlices& out) {
+        if (filter_) {
+            // The name search is quick enough that the folders' records and
+            // blocks, far apart in memory, would otherwise be most of its time.
+            if (static_cast<size_t>(end_ - &s) > kFolderAhead)
+                PrefetchRecord((&s)[kFolderAhead].Folder);
+            if (static_cast<size_t>(end_ - &s) > kFolderAhead / 2)
+                if (const TNameBlock* b = (&s)[kFolderAhead / 2].Folder->NameBlockIfMade())
+                    for (size_t off = 0; off < 256; off += 64)
+                        Prefetch(reinterpret_cast<const char*>(b) + off);
+        }
         if (s.Folder != entered_) {
             entered_ = s.Folder;
             const TLibFolder* vol = GetVolume(s.Folder);
             any_ = matcher_.EnterFolder(vol->Caption, vol->Location, s.Folder->Category,
                                         s.Folder->Comments);
+            block_ = any_ && filter_ ? s.Folder->NameBlock() : nullptr;
+            if (block_ && block_->Count() != static_cast<size_t>(s.Folder->ItemsCount()))
+                block_ = nullptr;
         }
         if (!any_) {
             entries_.Skip(s.Size());
             texts_.Skip(s.Size());
+        } else if (block_) {
+            entries_.Skip(s.Size());
+            texts_.Skip(s.Size());
+            MatchNames(s, out);
         } else {
             using F = TEntryMatcher;
             const bool caption = needs_ & F::kCaption;
@@ -161,14 +195,7 @@ public:
                     if (t) Prefetch(t->Caption.view().data());
                 }
                 TLibFolderItem& e = *s.Items[i];
-                const TMatchEntry m{caption ? e.Caption.view() : std::string_view(),
-                                    needs_ & F::kCategory ? e.Category.view() : std::string_view(),
-                                    needs_ & F::kComments ? e.Comments.view() : std::string_view(),
-                                    needs_ & F::kTags ? e.TagInfo.TextView() : std::string_view(),
-                                    needs_ & F::kDate ? e.Date : 0,
-                                    needs_ & F::kSize ? e.Size : 0,
-                                    (needs_ & F::kIsFolder) && e.IsFolder != 0};
-                if (matcher_.Matches(m)) out.Entries.push_back(&e);
+                if (matcher_.Matches(View(e))) out.Entries.push_back(&e);
             }
             if (!caption) texts_.Skip(s.Size());
         }
@@ -176,9 +203,43 @@ public:
     }
 
 private:
+    TMatchEntry View(const TLibFolderItem& e) const {
+        using F = TEntryMatcher;
+        return {needs_ & F::kCaption ? e.Caption.view() : std::string_view(),
+                needs_ & F::kCategory ? e.Category.view() : std::string_view(),
+                needs_ & F::kComments ? e.Comments.view() : std::string_view(),
+                needs_ & F::kTags ? e.TagInfo.TextView() : std::string_view(),
+                needs_ & F::kDate ? e.Date : 0,
+                needs_ & F::kSize ? e.Size : 0,
+                (needs_ & F::kIsFolder) && e.IsFolder != 0};
+    }
+
+    // The slice through the folder's name block: each occurrence of the name
+    // criterion names one candidate, which the whole matcher then decides.
+    void MatchNames(const TSlice& s, TMatchedSlices& out) {
+        const size_t n = filter_->Size();
+        size_t i = s.Begin;
+        while (i < s.End) {
+            const size_t at = filter_->Find(block_->Names(i, s.End));
+            if (at == std::string_view::npos) break;
+            const size_t pos = block_->Start(i) + at;
+            i = block_->EntryAt(pos, i, s.End);
+            // An occurrence that runs past the name's end is none of this name's,
+            // and none can start later in it.
+            if (pos + n <= block_->End(i)) {
+                TLibFolderItem& e = *s.Items[i];
+                if (matcher_.Matches(View(e))) out.Entries.push_back(&e);
+            }
+            ++i;
+        }
+    }
+
     TEntryMatcher matcher_;
+    const TFoldedFinder* filter_; // matcher_'s name test; null when it has none
     unsigned needs_;
     TLookAhead entries_, texts_;
+    const TSlice* end_;
+    const TNameBlock* block_ = nullptr; // the entered folder's, when used
     const TLibFolder* entered_ = nullptr;
     bool any_ = false;
 };
@@ -519,8 +580,30 @@ void TSearchEngine::SearchEntries(const TSearchCriteria& criteria, TSearchResult
         for (TTreeNode* n : *selected)
             if (n && n->Tree() == &lib_.Tree) visitNode(n);
     } else {
-        for (TTreeNode* n = lib_.Tree.FirstNode(); n; n = TTree::NextPreOrder(n))
-            visitNode(n);
+        // Pre-order through a stack of positions: NextPreOrder finds each
+        // node's place among its siblings by a search over their names, a
+        // trip to memory per step. The nodes and folders ahead are asked for.
+        std::vector<std::pair<TTreeNode*, int>> stack;
+        for (int r = 0; r < lib_.Tree.RootCount(); ++r) {
+            TTreeNode* root = lib_.Tree.Root(r);
+            visitNode(root);
+            stack.emplace_back(root, 0);
+            while (!stack.empty()) {
+                TTreeNode* parent = stack.back().first;
+                const int i = stack.back().second++;
+                const int count = parent->Count();
+                if (i >= count) {
+                    stack.pop_back();
+                    continue;
+                }
+                if (i + kNodeAhead < count) Prefetch(parent->Child(i + kNodeAhead));
+                if (i + kNodeAhead / 2 < count)
+                    PrefetchRecord(FolderOf(parent->Child(i + kNodeAhead / 2)));
+                TTreeNode* child = parent->Child(i);
+                visitNode(child);
+                stack.emplace_back(child, 0);
+            }
+        }
     }
 
     // A second thread matches the later half of the slices while this one

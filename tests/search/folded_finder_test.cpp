@@ -36,6 +36,10 @@ std::string MixCase(std::mt19937& rng, std::string s) {
 void Expect(const TFoldedFinder& f, std::string_view text, std::string_view criterion,
             bool matchCase) {
     const bool want = Reference(text, criterion, matchCase);
+    // Find gives the first place, which the name search maps back to a name.
+    const size_t at = FoldText(text, matchCase).find(FoldText(criterion, matchCase));
+    EXPECT_EQ(f.Find(text), at) << "criterion '" << criterion << "' in '" << text << "'";
+    EXPECT_EQ(f.FindPortable(text), at) << "criterion '" << criterion << "' in '" << text << "'";
     EXPECT_EQ(f.FoundIn(text), want)
         << "criterion '" << criterion << "' in '" << text << "' matchCase " << matchCase;
     EXPECT_EQ(f.FoundInPortable(text), want)
