@@ -52,8 +52,8 @@ public:
     std::string Category;
     std::string Comments;
     int32_t Kind = 0;
-    std::string Location;
     int32_t ItemCount = 0; // only while loading
+    std::string Location;
     std::string SourcePath;
     TLibFolder* Parent = nullptr;
     TTreeNode* Node = nullptr;
@@ -65,10 +65,10 @@ public:
     // The files at every level below, an opened archive by its members (the
     // catalog's total counts the same way); set by TLibObj::Recount.
     int64_t FilesSize = 0;
-    TTreeNode* CollectionNode = nullptr;
-    int32_t Level = 0;
-    int32_t AbsoluteIndex = -1;
     bool PendingDelete = false;
+    int32_t Level = 0;
+    TTreeNode* CollectionNode = nullptr;
+    int32_t AbsoluteIndex = -1;
     // Set by the scan that lists an archive into this node; a folder named like
     // an archive is not one, and an archive need not be named like one.
     bool IsArchive = false;
