@@ -28,6 +28,15 @@ constexpr size_t kTextAhead = 8;
 } // namespace
 
 TNameBlock::TPtr TNameBlock::Make(const std::vector<std::unique_ptr<TLibFolderItem>>& items) {
+    // Without memory for a block the search reads the entries themselves.
+    try {
+        return Gather(items);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+TNameBlock::TPtr TNameBlock::Gather(const std::vector<std::unique_ptr<TLibFolderItem>>& items) {
     const size_t n = items.size();
     constexpr size_t kLimit = std::numeric_limits<uint32_t>::max();
     if (n >= kLimit) return nullptr;

@@ -45,6 +45,7 @@ public:
 
 private:
     TNameBlock(uint32_t count, size_t bytes) : count_(count), bytes_(bytes) {}
+    static TPtr Gather(const std::vector<std::unique_ptr<TLibFolderItem>>& items);
     const uint32_t* Starts() const { return reinterpret_cast<const uint32_t*>(this + 1); }
     const char* Text() const { return reinterpret_cast<const char*>(Starts() + count_ + 1); }
 
