@@ -130,7 +130,10 @@ int main(int argc, char** argv) {
     size_t rows = 0;
     TSearchCriteria c;
     c.Name = needle;
-    TTimes t1 = Median([&] { return RunSearch(lib, c, rows); });
+    // The first search after a load or an edit also lays out the folders' names.
+    TTimes t1 = RunSearch(lib, c, rows);
+    Report("first name search, fresh:", t1, rows);
+    t1 = Median([&] { return RunSearch(lib, c, rows); });
     Report(nameLine.c_str(), t1, rows);
     t1 = Median([&] { return RunSearch(lib, c, rows, 1); });
     Report("name search, one thread:", t1, rows);
