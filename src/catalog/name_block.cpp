@@ -1,6 +1,7 @@
 #include "catalog/name_block.h"
 
 #include "catalog/lib_records.h"
+#include "catalog/prefetch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,14 +13,6 @@
 namespace {
 
 std::atomic<size_t> g_bytes{0};
-
-inline void Prefetch(const void* p) {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    static_cast<void>(p);
-#endif
-}
 
 // How far ahead the entries, and then their names, are asked for while copying.
 constexpr size_t kEntryAhead = 16;

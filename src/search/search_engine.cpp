@@ -3,6 +3,7 @@
 #include "analysis/file_checksum.h"
 #include "analysis/text_utils.h"
 #include "catalog/name_block.h"
+#include "catalog/prefetch.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -58,15 +59,6 @@ struct TContentKeyHash {
 };
 
 constexpr unsigned kStatusEvery = 4096; // entries between status texts
-
-// Hints that a line will be read soon; never faults, even on a null pointer.
-inline void Prefetch(const void* p) {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    static_cast<void>(p);
-#endif
-}
 
 // How far ahead of the entry being matched the next entries, and then their
 // names, are asked for: far enough to hide a trip to memory.

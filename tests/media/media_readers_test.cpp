@@ -319,26 +319,32 @@ TEST(MediaHandlers, SharedExtensionsStayEditable) {
     EXPECT_THROW(list.CheckExtensions({".MPG", ".MKV"}, mpg), EMessageError);
 }
 
+// Adds root as a volume with the shipped handlers; the log lands in progress.
+int ScanWithShippedHandlers(const std::string& root, TRecordingProgress& progress) {
+    THandlerList handlers;
+    handlers.SetDefaults();
+    TLibObj lib;
+    TFixedAnswers yes{TAnswer::Yes};
+    TVolumeScanner s(lib, &handlers, progress);
+    s.Options.FolderResult = root;
+    s.Options.TitleResult = "Vol";
+    EXPECT_NE(s.AddVolume(yes), nullptr);
+    return s.Errors;
+}
+
 // A video its library cannot open is named in the scan's log; its entry is kept.
 TEST(MediaHandlers, AnUnreadableVideoIsLogged) {
     TTempFolder dir;
     const std::string root = dir.File("vol");
     WriteFile(root + "/broken.mkv", std::string(4096, '\x5a'));
     WriteFile(root + "/plain.txt", "x");
-    THandlerList handlers;
-    handlers.SetDefaults();
-    TLibObj lib;
     TRecordingProgress progress;
-    TFixedAnswers yes{TAnswer::Yes};
-    TVolumeScanner s(lib, &handlers, progress);
-    s.Options.FolderResult = root;
-    s.Options.TitleResult = "Vol";
-    ASSERT_NE(s.AddVolume(yes), nullptr);
+    const int errors = ScanWithShippedHandlers(root, progress);
     int named = 0;
     for (const auto& line : progress.Logged)
         if (line.find("broken.mkv") != std::string::npos) ++named;
     EXPECT_EQ(named, 1);
-    EXPECT_EQ(s.Errors, 0); // its name, size and date were read
+    EXPECT_EQ(errors, 0); // its name, size and date were read
 }
 
 // A scan that knows from the walk that a file is all holes answers for it what
@@ -353,15 +359,8 @@ TEST(MediaHandlers, FilesOfHolesScanAsTheirZerosWrittenOut) {
         ASSERT_EQ(::ftruncate(fd, 100000), 0);
         ::close(fd);
     }
-    THandlerList handlers;
-    handlers.SetDefaults();
-    TLibObj lib;
     TRecordingProgress progress;
-    TFixedAnswers yes{TAnswer::Yes};
-    TVolumeScanner s(lib, &handlers, progress);
-    s.Options.FolderResult = root;
-    s.Options.TitleResult = "Vol";
-    ASSERT_NE(s.AddVolume(yes), nullptr);
+    const int errors = ScanWithShippedHandlers(root, progress);
     auto why = [&](const std::string& name) {
         for (const auto& line : progress.Logged)
             if (line.find("/" + name + ":") != std::string::npos)
@@ -372,7 +371,7 @@ TEST(MediaHandlers, FilesOfHolesScanAsTheirZerosWrittenOut) {
         EXPECT_NE(why(std::string("w") + ext), "(not logged)") << ext;
         EXPECT_EQ(why(std::string("h") + ext), why(std::string("w") + ext)) << ext;
     }
-    EXPECT_EQ(s.Errors, 0);
+    EXPECT_EQ(errors, 0);
 }
 
 } // namespace
