@@ -441,7 +441,7 @@ void TSearchEngine::AddRow(TSearchResults& r, std::vector<TSearchRow>& list, TSe
         ++stats.Folders;
     else
         ++stats.Files;
-    stats.Size += e->Size;
+    stats.AddSize(e->Size);
     if (!resultsList) return;
     const TSearchCriteria& c = *criteria_;
     if (c.ReplaceCategory) {

@@ -103,6 +103,11 @@ struct TSearchStats {
     int32_t Collections = 0;
     int64_t Size = 0;
     int32_t Results() const { return Folders + Files; }
+    // Sizes from a damaged or made-up catalog may be anything: the total
+    // stops at the ends of its range instead of wrapping to a wrong number.
+    void AddSize(int64_t size) {
+        if (__builtin_add_overflow(Size, size, &Size)) Size = size > 0 ? INT64_MAX : INT64_MIN;
+    }
 };
 
 // Sort direction per column (1 or 2), shared by the lists; 2 at the start.

@@ -424,9 +424,7 @@ private:
             ++stats_.Folders;
         else
             ++stats_.Files;
-        // Wrapping as the engine's sum does in practice, without its overflow.
-        stats_.Size = static_cast<int64_t>(static_cast<uint64_t>(stats_.Size) +
-                                           static_cast<uint64_t>(e.Size));
+        stats_.AddSize(e.Size);
         onHit_(h);
     }
 
