@@ -182,8 +182,9 @@ bool KeyStartsWith(const std::vector<uint32_t>& key, const std::vector<uint32_t>
 } // namespace
 
 TFolderPrefetch::TFolderPrefetch(unsigned threads, TReaderIdentity who,
-                                 const std::atomic<bool>& stop, uint16_t levels)
-    : who_(std::move(who)), stopWalk_(stop), levels_(levels), maxReady_(MaxReady()) {
+                                 const std::atomic<bool>& stop, uint16_t levels, TEntryWorkFn work)
+    : who_(std::move(who)), stopWalk_(stop), levels_(levels), work_(std::move(work)),
+      maxReady_(MaxReady()) {
     for (unsigned i = 0; i < threads; ++i)
         threads_.emplace_back([this] { Work(); });
 }
@@ -311,6 +312,15 @@ std::shared_ptr<TFolderVisit> TFolderPrefetch::Read(const TJob& job,
     ReadFolderListing(fd, who_, v->listing,
                       [this] { return stopWalk_.load(std::memory_order_relaxed); });
     if (stopWalk_) return nullptr;
+    if (work_) {
+        const std::vector<TListedEntry>& entries = v->listing.entries;
+        v->listing.work.resize(entries.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            if (stopWalk_.load(std::memory_order_relaxed)) return nullptr;
+            const TSearchRec& rec = entries[i].rec;
+            if (!rec.IsDirectory() && rec.Error == 0) v->listing.work[i] = work_(fd, rec);
+        }
+    }
     return v;
 }
 

@@ -23,6 +23,18 @@ struct TListedEntry {
     ino_t ino = 0;
 };
 
+// What was worked out for one entry ahead of its report, on a reader's thread.
+class TEntryWork {
+public:
+    virtual ~TEntryWork() = default;
+};
+
+// Work for a file that may be done ahead of its report, on any reader's
+// thread (so it must be safe to run on several at once): `folderFd` is the
+// open folder holding `rec`. Null when there is nothing to do for it.
+using TEntryWorkFn =
+    std::function<std::unique_ptr<TEntryWork>(int folderFd, const TSearchRec& rec)>;
+
 // Who reads: decides the read-only bit the way the system would.
 struct TReaderIdentity {
     unsigned euid = 0, egid = 0;
@@ -40,6 +52,8 @@ struct TFolderListing {
     std::vector<TListedEntry> subfolders;
     // Errors in the order met: the entry's name ("" for the folder itself) and errno.
     std::vector<std::pair<std::string, int>> errors;
+    // Done ahead, by index of `entries`; empty when the folder was read without it.
+    std::vector<std::unique_ptr<TEntryWork>> work;
 };
 
 // Reads the folder open as `fd`: names, details, catalog order. `stop` is
@@ -81,8 +95,9 @@ struct TFolderVisit {
 class TFolderPrefetch {
 public:
     // levels: folder levels to read, the root being 1; 0 for all.
+    // work: done for each file of the folders read ahead (may be empty).
     TFolderPrefetch(unsigned threads, TReaderIdentity who, const std::atomic<bool>& stop,
-                    uint16_t levels);
+                    uint16_t levels, TEntryWorkFn work = {});
     ~TFolderPrefetch();
     TFolderPrefetch(const TFolderPrefetch&) = delete;
     TFolderPrefetch& operator=(const TFolderPrefetch&) = delete;
@@ -134,6 +149,7 @@ private:
     const TReaderIdentity who_;
     const std::atomic<bool>& stopWalk_;
     const uint16_t levels_;
+    const TEntryWorkFn work_;
     const size_t maxReady_;
     std::mutex mutex_;
     std::condition_variable changed_;

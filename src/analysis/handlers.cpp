@@ -330,8 +330,13 @@ int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
 int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
                               const TKnownFile& known) const {
     if (!known.Regular) return ProcessFile(fileName, info);
+    return RunReaders(ClaimingReaders(fileName), fileName, info, known.OnlyHoles);
+}
+
+int THandlerList::RunReaders(const std::vector<const std::string*>& titles,
+                             const std::string& fileName, TTagInfo& info, bool onlyHoles) {
     int read = 0;
-    for (const std::string* title : ClaimingReaders(fileName))
-        if (RunReaderStep(*title, fileName, info, known.OnlyHoles)) ++read;
+    for (const std::string* title : titles)
+        if (RunReaderStep(*title, fileName, info, onlyHoles)) ++read;
     return read;
 }

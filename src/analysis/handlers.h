@@ -129,13 +129,17 @@ public:
     // The same for a file whose kind the caller has just read from the disk.
     int ProcessFile(const std::string& fileName, TTagInfo& info, const TKnownFile& known) const;
 
+    // The reader titles whose active handlers claim the file's extension, in run order.
+    std::vector<const std::string*> ClaimingReaders(const std::string& fileName) const;
+    // Runs the reader steps of `titles` (from ClaimingReaders) on a file
+    // known to be regular; returns the number that read it.
+    static int RunReaders(const std::vector<const std::string*>& titles,
+                          const std::string& fileName, TTagInfo& info, bool onlyHoles);
+
     // The Titles that have reader steps, in the order ProcessFile runs them.
     static const std::vector<std::string>& ReaderTitles();
 
 private:
-    // The reader titles whose active handlers claim the file's extension, in run order.
-    std::vector<const std::string*> ClaimingReaders(const std::string& fileName) const;
-
     std::vector<THandlerPtr> items_;
 };
 

@@ -195,7 +195,7 @@ void TFileSearch::WalkFolder(const std::string& folder) {
     // Declared before the frames: its readers are stopped before the frames go.
     std::unique_ptr<TFolderPrefetch> prefetch;
     if (Threads > 0 && Recursive && Levels != 1)
-        prefetch = std::make_unique<TFolderPrefetch>(Threads, who_, StopSearch, Levels);
+        prefetch = std::make_unique<TFolderPrefetch>(Threads, who_, StopSearch, Levels, AheadWork);
     std::vector<TFrame> stack;
     std::unordered_set<std::pair<uint64_t, uint64_t>, TPairHash> open;
     size_t firstOpen = 0; // frames below this index have their descriptor closed
@@ -305,13 +305,18 @@ void TFileSearch::ReportFolder(TFrame& frame, size_t depth) {
     bool matchAll = mask_.empty() || mask_ == "*" || mask_ == "*.*";
     struct TListing {
         int& fd;
-        ~TListing() { fd = -1; }
-    } current{listingFd_};
+        TEntryWork*& work;
+        ~TListing() {
+            fd = -1;
+            work = nullptr;
+        }
+    } current{listingFd_, workDone_};
     listingFd_ = frame.visit->fd->fd;
     for (uint32_t i : listing.order) {
         const TListedEntry& e = listing.entries[i];
         if (StopSearch) break;
         if (matchAll || MatchesMask(e.rec.Name, mask_)) {
+            workDone_ = i < listing.work.size() ? listing.work[i].get() : nullptr;
             if (OnFileFound && (!FoldersOnly || e.rec.IsDirectory())) OnFileFound(folder, e.rec);
             if (KeepResults) AddResult(folder + e.rec.RealName());
         }
@@ -321,6 +326,7 @@ void TFileSearch::ReportFolder(TFrame& frame, size_t depth) {
     listing.entries = {};
     listing.order = {};
     listing.errors = {};
+    listing.work = decltype(listing.work)();
     // The subfolders themselves stay as they are: readers ahead may be using them.
     if (!Recursive || (Levels != 0 && depth >= Levels) || StopSearch)
         frame.next = listing.subfolders.size();

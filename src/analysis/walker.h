@@ -63,6 +63,9 @@ public:
     // inside OnFileFound; -1 elsewhere): callers open entries relative to it,
     // which costs the same at any depth.
     int FolderDescriptor() const { return listingFd_; }
+    // What AheadWork did for the entry being reported (valid inside
+    // OnFileFound); null when it was not done ahead: the caller does it then.
+    TEntryWork* WorkDone() const { return workDone_; }
 
     std::string SearchSpec;
     uint16_t Levels = 0;
@@ -70,6 +73,8 @@ public:
     // Threads that read folders ahead of the walk; 0 reads each folder when
     // it is entered. The events, their order and what they carry are the same.
     unsigned Threads = 0;
+    // Done for the files of folders read ahead, on the readers' threads.
+    TEntryWorkFn AheadWork;
 
 private:
     struct TFrame;
@@ -95,6 +100,7 @@ private:
     std::string path_; // the folder being listed or entered
     TReaderIdentity who_;
     int listingFd_ = -1;
+    TEntryWork* workDone_ = nullptr;
 };
 
 // Whether a name matches a mask with "*" and "?", ignoring case; "*.*" and "*"

@@ -3,6 +3,7 @@
 #include "analysis/archive_io.h"
 #include "analysis/archive_lister.h"
 #include "analysis/file_checksum.h"
+#include "analysis/handler_claims.h"
 #include "analysis/handlers.h"
 #include "analysis/name_text.h"
 #include "analysis/rar_reader.h"
@@ -10,6 +11,7 @@
 #include "analysis/volume_info.h"
 #include "analysis/walker.h"
 #include "analysis/zip_reader.h"
+#include "catalog/tags_ahead.h"
 #include "media/media_steps.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -19,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -55,7 +58,8 @@ unsigned TScanOptions::DefaultWalkThreads() {
 }
 
 TVolumeScanner::TVolumeScanner(TLibObj& lib, const THandlerList* handlers, IProgress& progress)
-    : lib_(lib), handlers_(handlers), progress_(progress) {}
+    : lib_(lib), handlers_(handlers), progress_(progress),
+      claims_(handlers ? std::make_unique<THandlerClaims>(*handlers) : nullptr) {}
 
 bool TVolumeScanner::StopNow() {
     if (!stopped_ && progress_.StopRequested()) stopped_ = true;
@@ -219,19 +223,24 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
 }
 
 void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
-                              const std::function<std::string()>& shownPath, bool onlyHoles) {
-    TTagInfo fresh;
-    TakeMediaReadFailure();
-    handlers_->ProcessFile(readPath, fresh, TKnownFile{true, onlyHoles});
+                              const std::function<std::string()>& shownPath, const TSearchRec& rec,
+                              const THandlerClaims::TClaim& claim) {
+    // The walk's readers may have read them already, off this thread.
+    auto* ahead = walker_ ? dynamic_cast<TTagsRead*>(walker_->WorkDone()) : nullptr;
+    // Readers go by the name on the disk.
+    const auto& readers =
+        rec.NativeName.empty() ? claim.Readers : claims_->Of(rec.NativeName).Readers;
+    TTagsRead got = ahead ? std::move(*ahead) : ReadTagsOf(readers, readPath, rec.OnlyHoles);
+    TTagInfo& fresh = got.Info;
     // A video or photo its library could not open is named in the log; the
     // scan goes on and the entry keeps its name, size and date.
-    const TMediaReadFailure failed = TakeMediaReadFailure();
+    const TMediaReadFailure& failed = got.Failure;
     if (!failed.Why.empty())
         Log("msgsEntryErr", nametext::DiskToCaption(shownPath()) + ": " + failed.Why);
     // Without its reader nothing is known of the file now: what was read before stays.
     if (failed.NoReader && !e->TagInfo.Empty()) return;
     // A read cut short by Stop leaves what the catalog knew, its hash included.
-    if (!ReadChecksum(e, readPath, fresh)) return;
+    if (!ReadChecksum(e, readPath, fresh, claim.Checksum)) return;
     if (fresh.Empty() && !e->TagInfo.Empty()) {
         // Tags that cannot be read now are kept; only readable contents replace them.
         int fd = ::open(readPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -247,8 +256,8 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
 }
 
 bool TVolumeScanner::ReadChecksum(const TLibFolderItem* e, const std::string& readPath,
-                                  TTagInfo& info) {
-    if (!handlers_ || !handlers_->ChecksumClaimsFile(e->Caption.view())) return true;
+                                  TTagInfo& info, bool claimed) {
+    if (!claimed) return true;
     // The bar counts bytes: a large file moves it block by block, from where
     // the files before it left it.
     const int64_t base = e->Owner ? GetVolume(e->Owner)->VolumeSize - e->Size : 0;
@@ -315,8 +324,8 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         const bool regular = (rec.Attr & (faSysFile | faSymLink)) == 0;
         // The archive handlers' extension lists decide; only a plain file is
         // ever read as an archive (never a FIFO, device or link).
-        TArchiveKind kind =
-            regular && handlers_ ? handlers_->ArchiveKindOf(name) : TArchiveKind::None;
+        const THandlerClaims::TClaim* claim = regular && claims_ ? &claims_->Of(name) : nullptr;
+        TArchiveKind kind = claim ? claim->Archive : TArchiveKind::None;
         if (kind != TArchiveKind::None && !archiveio::IsPlainFile(ReadPath(nativeFolder, rec)))
             kind = TArchiveKind::None;
         const bool isArchive = kind != TArchiveKind::None;
@@ -349,14 +358,14 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             if (!isNew) ApplyEntryDefaults(e, true);
             e->TagInfo.Clear();
             // An archive is a file too: its copies are found by content as well.
-            ReadChecksum(e, ReadPath(nativeFolder, rec), e->TagInfo);
+            ReadChecksum(e, ReadPath(nativeFolder, rec), e->TagInfo, claim->Checksum);
             TTreeNode* arch = ChildFolderNode(node, name, true);
             archive_ = arch;
             ReadArchive(ReadPath(nativeFolder, rec), nametext::DiskToCaption(fullPath()), kind);
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
-            if (regular)
-                ReadTags(e, ReadPath(nativeFolder, rec), fullPath, rec.OnlyHoles);
+            if (claim)
+                ReadTags(e, ReadPath(nativeFolder, rec), fullPath, rec, *claim);
             else
                 e->TagInfo.Clear();
         }
@@ -594,6 +603,8 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t known
     walker.OnPoll = [&] { return StopNow(); };
     walker.KeepResults = false;
     walker.Threads = Options.WalkThreads;
+    std::optional<TTagsAhead> tagsAhead;
+    if (claims_ && !Options.FoldersOnly) walker.AheadWork = tagsAhead.emplace(*claims_).Work();
     try {
         walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
     } catch (...) {

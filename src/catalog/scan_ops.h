@@ -2,6 +2,7 @@
 
 #include "analysis/date_time.h"
 #include "analysis/file_checksum.h"
+#include "analysis/handler_claims.h"
 #include "analysis/search_rec.h"
 #include "catalog/lib_obj.h"
 #include "settings/progress.h"
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -113,12 +115,14 @@ private:
     void AddEntryTo(TTreeNode* node, const std::string& nativeFolder, const TSearchRec& rec,
                     bool step);
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
-    // onlyHoles: the walk saw no block behind the file's size.
+    // rec: the walk's record of the file; claim: what the handlers claim of its name.
     void ReadTags(TLibFolderItem* e, const std::string& readPath,
-                  const std::function<std::string()>& shownPath, bool onlyHoles);
+                  const std::function<std::string()>& shownPath, const TSearchRec& rec,
+                  const THandlerClaims::TClaim& claim);
     // The content hash, when the checksum handler claims the file; false when
     // Stop cut the read short.
-    bool ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info);
+    bool ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info,
+                      bool claimed);
     bool StatusDue();
     // The entry `name` of `folder`, looked up from where the walk's last one was.
     TLibFolderItem* FindInOrder(TLibFolder* folder, std::string_view name);
@@ -135,6 +139,8 @@ private:
     TLibObj& lib_;
     const THandlerList* handlers_;
     IProgress& progress_;
+    // The handlers' answers per extension: asked for every file.
+    std::unique_ptr<THandlerClaims> claims_;
     // Catalog paths of the nodes made by EnterFolder (imports name folders by path).
     std::unordered_map<std::string, TTreeNode*> index_;
     TFileChecksum checksum_;

@@ -22,6 +22,7 @@ TCliProgress::TCliProgress() : tty_(::isatty(2) != 0) {
 }
 
 TCliProgress::~TCliProgress() {
+    Flush();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
 }
@@ -65,6 +66,7 @@ void TCliProgress::StepProgress(const std::string& text, int64_t position) {
 }
 
 void TCliProgress::EndProgress(const std::string& text) {
+    Flush();
     if (tty_) std::fprintf(stderr, "\r\033[K");
     if (!text.empty() && !Quiet) std::fprintf(stderr, "%s\n", text.c_str());
 }
@@ -77,8 +79,26 @@ void TCliProgress::ShowStatus(const std::string& text, const std::string& logTex
 }
 
 void TCliProgress::LogMessage(const std::string& text) {
-    if (tty_) std::fprintf(stderr, "\r\033[K");
-    std::fprintf(stderr, "%s\n", text.c_str());
+    if (!BufferLog || tty_) {
+        if (tty_) std::fprintf(stderr, "\r\033[K");
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return;
+    }
+    // A scan may log a line for most of its files: one write per line would
+    // cost more than the line. Lines still reach a log file as they come, in bursts.
+    pending_ += text;
+    pending_ += '\n';
+    const auto now = std::chrono::steady_clock::now();
+    if (pending_.size() >= kFlushBytes || now - lastFlush_ >= std::chrono::milliseconds(200))
+        Flush();
+}
+
+void TCliProgress::Flush() {
+    lastFlush_ = std::chrono::steady_clock::now();
+    if (pending_.empty()) return;
+    std::fwrite(pending_.data(), 1, pending_.size(), stderr);
+    std::fflush(stderr);
+    pending_.clear();
 }
 
 bool TCliQuestions::Interactive() {

@@ -18,6 +18,10 @@ public:
     bool StopRequested() const override;
 
     bool Quiet = false; // no summary lines on stderr
+    // Log lines are gathered and written a block at a time when stderr is
+    // no terminal; Flush before writing anything else to stderr.
+    bool BufferLog = false;
+    void Flush();
 
 private:
     void Redraw(const std::string& text);
@@ -25,6 +29,9 @@ private:
     int64_t total_ = 0, position_ = 0, steps_ = 0;
     std::string text_;
     std::chrono::steady_clock::time_point lastDraw_{};
+    static constexpr size_t kFlushBytes = 64 * 1024;
+    std::string pending_;
+    std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };
 
 // Questions on the terminal; without one, the fixed default answer.

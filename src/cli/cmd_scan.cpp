@@ -129,6 +129,7 @@ int CmdScan(TCliContext& ctx) {
     LoadHandlers(ctx, handlers);
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
+    progress.BufferLog = true;
     TCliQuestions questions(yes ? TAnswer::Yes : TAnswer::Cancel);
     TVolumeScanner scanner(lib, &handlers, progress);
     scanner.Options = o;
@@ -146,6 +147,7 @@ int CmdScan(TCliContext& ctx) {
     }
     if (scanner.Stopped() || !vol) throw EMessageError("infoCancel");
     SaveCatalogQuietly(lib, catalog);
+    progress.Flush();
     std::cerr << GetMessageText("msgsAdded", nametext::DiskToCaption(root)) << '\n'
               << ScanSummary(lib, scanner.Errors, start) << '\n';
     return scanner.Errors > 0 ? kExitReadErrors : 0;
@@ -180,6 +182,7 @@ int CmdUpdate(TCliContext& ctx) {
     LoadHandlers(ctx, handlers);
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
+    progress.BufferLog = true;
     TVolumeScanner scanner(lib, &handlers, progress);
     scanner.Options = o;
     auto start = std::chrono::steady_clock::now();
@@ -191,6 +194,7 @@ int CmdUpdate(TCliContext& ctx) {
     }
     if (scanner.Stopped()) throw EMessageError("infoCancel");
     SaveCatalogQuietly(lib, args[0]);
+    progress.Flush();
     std::cerr << GetMessageText("msgsUpdated", o.FolderResult) << '\n'
               << ScanSummary(lib, scanner.Errors, start) << '\n';
     return scanner.Errors > 0 ? kExitReadErrors : 0;

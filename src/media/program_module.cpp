@@ -48,7 +48,14 @@ void* TProgramModule::Function(const char* name, std::string& error) {
         error = loadError_;
         return nullptr;
     }
+    std::lock_guard<std::mutex> lock(foundMutex_);
+    for (const auto& [known, fn] : found_)
+        if (known == name) return fn;
     void* fn = ::dlsym(handle_, name);
-    if (!fn) error = what_ + " does not fit this version of the program (no " + name + ")";
+    if (!fn) {
+        error = what_ + " does not fit this version of the program (no " + name + ")";
+        return nullptr;
+    }
+    found_.emplace_back(name, fn);
     return fn;
 }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One of the program's own shared libraries, loaded the first time a function
@@ -30,4 +31,7 @@ private:
     std::once_flag loaded_;
     void* handle_ = nullptr;
     std::string loadError_;
+    // Functions found so far: a lookup in the loader takes its global lock.
+    std::mutex foundMutex_;
+    std::vector<std::pair<std::string, void*>> found_;
 };

@@ -16,6 +16,7 @@ extern "C" {
 #include <cmath>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -107,9 +108,7 @@ bool NeedsStreamInfo(const AVFormatContext* ic) {
     return false;
 }
 
-// Whether libavformat would take zero bytes under this name for a still
-// picture: it goes by the name alone there.
-bool StillPictureName(const std::string& path) {
+bool ProbeStillPictureName(const std::string& path) {
     std::vector<unsigned char> zeros(2048 + AVPROBE_PADDING_SIZE, 0);
     AVProbeData pd{};
     pd.filename = path.c_str();
@@ -119,6 +118,30 @@ bool StillPictureName(const std::string& path) {
     const AVInputFormat* f = av_probe_input_format2(&pd, 1, &score);
     std::string_view name = f && f->name ? f->name : "";
     return name == "image2" || name.ends_with("_pipe");
+}
+
+// Whether libavformat would take zero bytes under this name for a still
+// picture: it goes by the name alone there. Of the name its probes look at
+// the text from the last dot, matched ignoring ASCII case, and at pattern
+// characters; a name without those is answered once per extension, since
+// the probe runs every format's check.
+bool StillPictureName(const std::string& path) {
+    if (path.find_first_of("%*?{[") != std::string::npos) return ProbeStillPictureName(path);
+    const size_t dot = path.rfind('.');
+    std::string key = dot == std::string::npos ? std::string() : path.substr(dot);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    static std::mutex mutex;
+    static std::unordered_map<std::string, bool> known;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (auto it = known.find(key); it != known.end()) return it->second;
+    }
+    const bool still = ProbeStillPictureName(path);
+    std::lock_guard<std::mutex> lock(mutex);
+    // A few hundred extensions at most in practice; a flood of odd ones is not kept.
+    if (known.size() < 4096) known.emplace(std::move(key), still);
+    return still;
 }
 
 // Owns what libavformat was given, in the order it must be released.

@@ -1,3 +1,4 @@
+#include "analysis/handler_claims.h"
 #include "analysis/handlers.h"
 #include "settings/message_error.h"
 #include "settings/settings_store.h"
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -335,4 +337,35 @@ TEST(Handlers, AnExtensionBelongsToOneHandler) {
               (std::vector<std::string>{".MP3", ".MPX"}));
     EXPECT_THROW(list.CheckExtensions({}, mp3), EMessageError);
     EXPECT_THROW(list.CheckExtensions({".mp3", ".zip"}, mp3), EMessageError);
+}
+
+// The answers kept per extension are the table's own, for names whose
+// extensions hide in cases, dots, folders and backslashes, asked from two
+// threads at once.
+TEST(HandlerClaims, AnswerAsTheTableDoes) {
+    THandlerList list;
+    list.SetDefaults();
+    list.Check(list.Find("FLAC"), false);
+    list.Check(list.Find("Checksum"), true);
+    list.SetExtensions(list.Find("Checksum"), {".ISO", ".MP3"});
+    list.SetExtensions(list.Find("ZIP"), {".ZIP", ".GZ"});
+    const std::vector<std::string> names = {
+        "a.mp3",     "A.MP3",    "a.Mp3",     "song.flac", "b.zip",          "x.tar.gz",
+        "X.TAR.GZ",  "y.gz",     ".tar.gz",   "t.tar.GZ",  "..gz",           "a..gz",
+        "noext",     "",         ".mp3",      "dir.mp3/x", "a\\b.mp3",       "a.b\\c",
+        "photo.JPG", "clip.mkv", "a.tar.zst", "x.7z",      "multi.part.rar", "a.mp3.zip",
+        "a.zip.mp3", "trail.",   "a.iso",     "z.ISO",     "/p/q.r/s",       "/p/q.r/s.mp3"};
+    THandlerClaims claims(list);
+    auto check = [&] {
+        for (int pass = 0; pass < 2; ++pass)
+            for (const std::string& n : names) {
+                const THandlerClaims::TClaim& c = claims.Of(n);
+                EXPECT_EQ(c.Archive, list.ArchiveKindOf(n)) << n;
+                EXPECT_EQ(c.Readers, list.ClaimingReaders(n)) << n;
+                EXPECT_EQ(c.Checksum, list.ChecksumClaimsFile(n)) << n;
+            }
+    };
+    std::thread other(check);
+    check();
+    other.join();
 }

@@ -5,12 +5,15 @@
 #include "analysis/walker.h"
 #include "support/temp_folder.h"
 
+#include <atomic>
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -176,4 +179,70 @@ TEST_F(WalkerThreadsTest, DeepTreesWithFewDescriptors) {
     EXPECT_EQ(ahead, plain);
     for (const std::string& line : ahead)
         EXPECT_NE(line.rfind("error", 0), 0u) << line;
+}
+
+namespace {
+
+// What the work ahead saw: the entry's name and the folder it was read through.
+struct TSeenAhead : TEntryWork {
+    std::string name;
+    std::pair<dev_t, ino_t> folder;
+};
+
+std::pair<dev_t, ino_t> FolderId(int fd) {
+    struct stat st {};
+    fstat(fd, &st);
+    return {st.st_dev, st.st_ino};
+}
+
+} // namespace
+
+// Work done ahead for a file reaches the report of that very file, through the
+// folder that holds it; nothing else changes in the walk, and only files that
+// could be read are given to the work.
+TEST_F(WalkerThreadsTest, WorkAheadReachesItsOwnEntry) {
+    MakeAwkwardTree();
+    const std::vector<std::string> plain = WalkEvents(root, {});
+    for (int round = 0; round < 3; ++round) {
+        TEventLog log;
+        TFileSearch w;
+        w.Threads = 2;
+        std::atomic<int> given{0};
+        w.AheadWork = [&](int fd, const TSearchRec& rec) -> std::unique_ptr<TEntryWork> {
+            EXPECT_FALSE(rec.IsDirectory()) << rec.Name;
+            EXPECT_EQ(rec.Error, 0) << rec.Name;
+            ++given;
+            auto seen = std::make_unique<TSeenAhead>();
+            seen->name = rec.RealName();
+            seen->folder = FolderId(fd);
+            return seen;
+        };
+        int ahead = 0, found = 0;
+        w.OnEnterFolder = [&](const std::string& p, const TSearchRec& r) {
+            log.Rec("enter", p, r);
+        };
+        w.OnFileFound = [&](const std::string& p, const TSearchRec& r) {
+            log.Rec("found", p, r);
+            // Let the readers get ahead of the walk.
+            if (++found == 1) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (auto* seen = dynamic_cast<TSeenAhead*>(w.WorkDone())) {
+                ++ahead;
+                EXPECT_EQ(seen->name, r.RealName()) << p;
+                EXPECT_EQ(seen->folder, FolderId(w.FolderDescriptor())) << p;
+            } else {
+                EXPECT_EQ(w.WorkDone(), nullptr);
+            }
+        };
+        w.OnError = [&](const std::string& p, int err) {
+            log.lines.push_back("error " + p + " " + std::to_string(err));
+        };
+        w.OnSearchDone = [&](TFileSearch&) { log.lines.push_back("done"); };
+        w.Search(root + "*.*", 0, false);
+        for (const std::string& r : w.Results)
+            log.lines.push_back("result " + r);
+        EXPECT_EQ(log.lines, plain);
+        EXPECT_GT(ahead, 0);
+        EXPECT_LE(ahead, given.load());
+        EXPECT_EQ(w.WorkDone(), nullptr); // only valid inside the report
+    }
 }

@@ -17,6 +17,7 @@
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
 #include <unistd.h>
@@ -117,8 +118,14 @@ TEST(VideoFile, EndlessNoiseEndsInTime) {
 // libraries give for the same zero bytes written out.
 TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
     TTempFolder tmp;
-    for (const char* ext : {".mp4", ".mkv", ".mpg", ".ts", ".avi", ".jpg", ".png", ".tif"}) {
+    // The video reader answers a name once per extension, ignoring case:
+    // other cases and other names of the same extension must agree.
+    for (std::string ext : {".mp4",  ".mkv", ".mpg",  ".ts",  ".avi",  ".jpg",     ".png",
+                            ".tif",  ".MP4", ".Mkv",  ".JPG", ".Jpeg", ".bmp",     ".gif",
+                            ".webm", ".mov", ".m2ts", ".wmv", ".3gp",  "%03d.jpg", "*.mp4"}) {
+        const bool more = ext.size() > 1 && ext[1] >= 'a' && ext != ".mp4" && ext != ".mkv";
         for (int size : {100, 300000, 3000000}) {
+            if (more && size > 300000) continue;
             const std::string written = tmp.Write("w" + std::to_string(size) + ext,
                                                   std::string(static_cast<size_t>(size), '\0'));
             const std::string holes = tmp.File("h" + std::to_string(size) + ext);
@@ -320,16 +327,69 @@ TEST(MediaHandlers, SharedExtensionsStayEditable) {
 }
 
 // Adds root as a volume with the shipped handlers; the log lands in progress.
-int ScanWithShippedHandlers(const std::string& root, TRecordingProgress& progress) {
+int ScanWithShippedHandlers(const std::string& root, TRecordingProgress& progress,
+                            TLibObj* into = nullptr, unsigned threads = 2) {
     THandlerList handlers;
     handlers.SetDefaults();
-    TLibObj lib;
+    TLibObj own;
+    TLibObj& lib = into ? *into : own;
     TFixedAnswers yes{TAnswer::Yes};
     TVolumeScanner s(lib, &handlers, progress);
     s.Options.FolderResult = root;
     s.Options.TitleResult = "Vol";
+    s.Options.WalkThreads = threads;
     EXPECT_NE(s.AddVolume(yes), nullptr);
     return s.Errors;
+}
+
+// Every entry below the first volume with its tag lines, in tree order.
+std::vector<std::string> EntriesWithTags(const TLibObj& lib) {
+    std::vector<std::string> out;
+    std::vector<const TTreeNode*> todo{lib.Tree.Root(0)};
+    while (!todo.empty()) {
+        const TTreeNode* n = todo.back();
+        todo.pop_back();
+        for (const auto& e : FolderOf(n)->Items())
+            out.push_back(FolderOf(n)->Caption + "/" + e->Caption.str() + " " + e->TagInfo.Text());
+        for (int i = n->Count() - 1; i >= 0; --i)
+            todo.push_back(n->Child(i));
+    }
+    return out;
+}
+
+// Videos, photos and sounds read on the walk's reader threads give the
+// catalog and the log that reading each on the scan's own thread gives.
+TEST(MediaHandlers, TagsReadAheadMatchTheScansOwn) {
+    TTempFolder dir;
+    const std::string root = dir.File("vol");
+    const std::vector<std::string> fixtures = {"clip.mp4",  "clip.mkv",   "photo.jpg",
+                                               "photo.png", "silent.mp4", "south.jpg"};
+    for (int f = 0; f < 12; ++f) {
+        const std::string d = root + "/f" + std::to_string(f) + "/";
+        std::filesystem::create_directories(d);
+        for (const std::string& name : fixtures)
+            std::filesystem::copy_file(MediaFixture(name), d + std::to_string(f) + name,
+                                       std::filesystem::copy_options::none);
+        WriteFile(d + "text.mp4", "not a film at all");
+        WriteFile(d + "text.JPG", "not a photo either");
+        int fd = ::open((d + "holes.mkv").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, 1 << 20), 0);
+        ::close(fd);
+    }
+    TLibObj plainLib, aheadLib;
+    TRecordingProgress plainLog, aheadLog;
+    const int plainErrors = ScanWithShippedHandlers(root, plainLog, &plainLib, 0);
+    const int aheadErrors = ScanWithShippedHandlers(root, aheadLog, &aheadLib, 3);
+    const std::vector<std::string> plain = EntriesWithTags(plainLib);
+    EXPECT_EQ(EntriesWithTags(aheadLib), plain);
+    EXPECT_EQ(aheadLog.Logged, plainLog.Logged);
+    EXPECT_EQ(aheadErrors, plainErrors);
+    // The fixtures were read: their lines are there.
+    int withLines = 0;
+    for (const std::string& line : plain)
+        if (line.find("Width=") != std::string::npos) ++withLines;
+    EXPECT_EQ(withLines, 12 * 6);
 }
 
 // A video its library cannot open is named in the scan's log; its entry is kept.

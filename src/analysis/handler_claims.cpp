@@ -1,0 +1,43 @@
+#include "analysis/handler_claims.h"
+
+namespace {
+
+// The part of a name the table's answers hang on: its extension and double
+// extension (".TAR.GZ") as the table reads them, in their own case. A name
+// without an extension gives "".
+std::string_view ClaimKey(std::string_view name) {
+    const size_t last = name.find_last_of("./\\");
+    if (last == std::string_view::npos || name[last] != '.') return {};
+    const size_t before = last == 0 ? std::string_view::npos : name.find_last_of("./\\", last - 1);
+    // A double extension needs a dot of its own with something before it.
+    if (before == std::string_view::npos || before == 0 || name[before] != '.')
+        return name.substr(last);
+    return name.substr(before);
+}
+
+} // namespace
+
+size_t THandlerClaims::THash::operator()(std::string_view s) const {
+    return std::hash<std::string_view>{}(s);
+}
+
+const THandlerClaims::TClaim& THandlerClaims::Of(std::string_view fileName) const {
+    const std::string_view key = ClaimKey(fileName);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (auto it = known_.find(key); it != known_.end()) return it->second;
+    }
+    TClaim claim;
+    const std::string name(fileName);
+    claim.Archive = handlers_.ArchiveKindOf(name);
+    claim.Readers = handlers_.ClaimingReaders(name);
+    claim.Checksum = handlers_.ChecksumClaimsFile(name);
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Extensions are few on a real disc; a volume of made-up ones is not kept.
+    if (known_.size() >= kMaxKept) {
+        thread_local TClaim unkept;
+        unkept = std::move(claim);
+        return unkept;
+    }
+    return known_.emplace(std::string(key), std::move(claim)).first->second;
+}

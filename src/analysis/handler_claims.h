@@ -1,0 +1,40 @@
+#pragma once
+
+#include "analysis/handlers.h"
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// What a handler table claims of a file, answered once per extension: a scan
+// asks it for every file, on several threads, while the table stays as it is.
+class THandlerClaims {
+public:
+    struct TClaim {
+        TArchiveKind Archive = TArchiveKind::None;
+        std::vector<const std::string*> Readers; // reader titles, in run order
+        bool Checksum = false;
+    };
+
+    // The table must outlive this and stay unchanged meanwhile.
+    explicit THandlerClaims(const THandlerList& handlers) : handlers_(handlers) {}
+    THandlerClaims(const THandlerClaims&) = delete;
+    THandlerClaims& operator=(const THandlerClaims&) = delete;
+
+    // Safe to call from several threads at once. Valid while this lives.
+    const TClaim& Of(std::string_view fileName) const;
+
+private:
+    static constexpr size_t kMaxKept = 1 << 16;
+    const THandlerList& handlers_;
+    struct THash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const;
+    };
+    mutable std::mutex mutex_;
+    // Keyed by the file's extension and double extension; nodes never move.
+    mutable std::unordered_map<std::string, TClaim, THash, std::equal_to<>> known_;
+};
