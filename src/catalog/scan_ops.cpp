@@ -222,7 +222,7 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
     if (TTreeNode* sub = node->FindChild(e->Caption.view())) MarkSeen(sub, true);
 }
 
-void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
+void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativeFolder,
                               const std::function<std::string()>& shownPath, const TSearchRec& rec,
                               const THandlerClaims::TClaim& claim) {
     // The walk's readers may have read them already, off this thread.
@@ -230,6 +230,9 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& readPath,
     // Readers go by the name on the disk.
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_->Of(rec.NativeName).Readers;
+    // Most files are claimed by nothing and had nothing: nothing changes for them.
+    if (!ahead && readers.empty() && !claim.Checksum && e->TagInfo.Empty()) return;
+    const std::string readPath = ReadPath(nativeFolder, rec);
     TTagsRead got = ahead ? std::move(*ahead) : ReadTagsOf(readers, readPath, rec.OnlyHoles);
     TTagInfo& fresh = got.Info;
     // A video or photo its library could not open is named in the log; the
@@ -365,7 +368,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
             if (claim)
-                ReadTags(e, ReadPath(nativeFolder, rec), fullPath, rec, *claim);
+                ReadTags(e, nativeFolder, fullPath, rec, *claim);
             else
                 e->TagInfo.Clear();
         }

@@ -116,7 +116,7 @@ private:
                     bool step);
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
     // rec: the walk's record of the file; claim: what the handlers claim of its name.
-    void ReadTags(TLibFolderItem* e, const std::string& readPath,
+    void ReadTags(TLibFolderItem* e, const std::string& nativeFolder,
                   const std::function<std::string()>& shownPath, const TSearchRec& rec,
                   const THandlerClaims::TClaim& claim);
     // The content hash, when the checksum handler claims the file; false when
