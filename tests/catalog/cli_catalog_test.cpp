@@ -7,6 +7,7 @@
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
@@ -102,3 +103,34 @@ TEST_F(CliCatalog, NewWritesAnEmptyCatalogAndKeepsAnExistingFile) {
 }
 
 } // namespace
+
+// A scan that logs a line for thousands of files, into a pipe or a file:
+// every line arrives once, whole, before the summary lines.
+TEST_F(CliCatalog, ScanLogsEveryLineBeforeItsSummary) {
+    const std::string vol = tmp.File("vol");
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i)
+        ASSERT_TRUE(
+            WriteFile(vol + "/d" + std::to_string(i % 7) + "/photo" + std::to_string(i) + ".jpg",
+                      "no picture here"));
+    TProgramRun r = Cli({"scan", tmp.File("discs.txc"), vol, "--no-serial-check"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err.substr(0, 500);
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < r.Err.size();) {
+        size_t end = r.Err.find('\n', at);
+        if (end == std::string::npos) end = r.Err.size();
+        lines.push_back(r.Err.substr(at, end - at));
+        at = end + 1;
+    }
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2].rfind("Added ", 0), 0u) << lines[lines.size() - 2];
+    EXPECT_EQ(lines.back().rfind("Volumes: 1 ", 0), 0u) << lines.back();
+    std::set<std::string> named;
+    for (size_t i = 0; i + 2 < lines.size(); ++i) {
+        const size_t cut = lines[i].find("/photo");
+        ASSERT_NE(cut, std::string::npos) << lines[i];
+        EXPECT_TRUE(named.insert(lines[i].substr(cut, lines[i].find(':', cut) - cut)).second)
+            << lines[i];
+    }
+    EXPECT_EQ(named.size(), static_cast<size_t>(kFiles));
+}
