@@ -21,7 +21,14 @@ size_t THandlerClaims::THash::operator()(std::string_view s) const {
     return std::hash<std::string_view>{}(s);
 }
 
+THandlerClaims::THandlerClaims(const THandlerList& handlers) : handlers_(handlers) {
+    for (const THandlerPtr& h : handlers.Items())
+        anyActive_ = anyActive_ || h->Active;
+}
+
 const THandlerClaims::TClaim& THandlerClaims::Of(std::string_view fileName) const {
+    static const TClaim kNothing;
+    if (!anyActive_) return kNothing;
     const std::string_view key = ClaimKey(fileName);
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -20,16 +20,19 @@ public:
     };
 
     // The table must outlive this and stay unchanged meanwhile.
-    explicit THandlerClaims(const THandlerList& handlers) : handlers_(handlers) {}
+    explicit THandlerClaims(const THandlerList& handlers);
     THandlerClaims(const THandlerClaims&) = delete;
     THandlerClaims& operator=(const THandlerClaims&) = delete;
 
     // Safe to call from several threads at once. Valid while this lives.
     const TClaim& Of(std::string_view fileName) const;
+    // Whether any handler is on: with none, every file's claim is empty.
+    bool AnyActive() const { return anyActive_; }
 
 private:
     static constexpr size_t kMaxKept = 1 << 16;
     const THandlerList& handlers_;
+    bool anyActive_ = false;
     struct THash {
         using is_transparent = void;
         size_t operator()(std::string_view s) const;

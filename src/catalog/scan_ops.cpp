@@ -607,7 +607,8 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t known
     walker.KeepResults = false;
     walker.Threads = Options.WalkThreads;
     std::optional<TTagsAhead> tagsAhead;
-    if (claims_ && !Options.FoldersOnly) walker.AheadWork = tagsAhead.emplace(*claims_).Work();
+    if (claims_ && claims_->AnyActive() && !Options.FoldersOnly)
+        walker.AheadWork = tagsAhead.emplace(*claims_).Work();
     try {
         walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
     } catch (...) {

@@ -368,4 +368,17 @@ TEST(HandlerClaims, AnswerAsTheTableDoes) {
     std::thread other(check);
     check();
     other.join();
+    // With every handler off, nothing claims anything.
+    THandlerList off;
+    off.SetDefaults();
+    for (const THandlerPtr& h : off.Items())
+        off.Check(h, false);
+    THandlerClaims none(off);
+    EXPECT_FALSE(none.AnyActive());
+    EXPECT_TRUE(claims.AnyActive());
+    for (const std::string& n : names) {
+        EXPECT_EQ(none.Of(n).Archive, off.ArchiveKindOf(n)) << n;
+        EXPECT_EQ(none.Of(n).Readers, off.ClaimingReaders(n)) << n;
+        EXPECT_EQ(none.Of(n).Checksum, off.ChecksumClaimsFile(n)) << n;
+    }
 }
