@@ -229,20 +229,6 @@ std::string_view Decoded(std::string_view raw, std::string& scratch) {
     return scratch;
 }
 
-// Tag text the load keeps as it is: lines each ending in CR LF, none empty.
-// Any other form the load rewrites, which the stream does not try.
-bool IsStoredTagForm(std::string_view t) {
-    if (t.empty()) return true;
-    if (t.size() < 2 || t.substr(t.size() - 2) != "\r\n" || t[0] == '\r' || t[0] == '\n')
-        return false;
-    for (size_t i = 0; i < t.size(); ++i) {
-        if (t[i] == '\r' && (i + 1 >= t.size() || t[i + 1] != '\n')) return false;
-        if (t[i] == '\n' && (t[i - 1] != '\r' || (i + 1 < t.size() && t[i + 1] == '\r')))
-            return false;
-    }
-    return true;
-}
-
 bool UsesTags(const TSearchCriteria& c) {
     return c.DurationUse || c.TakenUse;
 }
@@ -387,7 +373,8 @@ private:
             e.Tags = {};
             if (tags_ && !r.Tags.empty()) {
                 e.Tags = Decoded(r.Tags, scratch_[3]);
-                if (!IsStoredTagForm(e.Tags)) throw TGiveUp{};
+                // Any other form the load rewrites, which the stream does not try.
+                if (!TTagInfo::IsStoredForm(e.Tags)) throw TGiveUp{};
             }
             if (matcher_.Matches(e)) Hit(e);
         }

@@ -21,8 +21,9 @@ template <typename F> void ForEachLine(std::string_view text, F&& f) {
     });
 }
 
-// Lines each followed by CR LF, no empty line, no lone CR or LF.
-bool IsStoredForm(std::string_view t) {
+} // namespace
+
+bool TTagInfo::IsStoredForm(std::string_view t) {
     if (t.empty()) return true;
     if (t.size() < 2 || t.substr(t.size() - 2) != "\r\n" || t[0] == '\r' || t[0] == '\n')
         return false;
@@ -35,8 +36,6 @@ bool IsStoredForm(std::string_view t) {
     }
     return true;
 }
-
-} // namespace
 
 void TTagInfo::SetValue(std::string_view key, const TTagValue& value) {
     std::string text = TagValueText(value);

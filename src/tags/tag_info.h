@@ -32,6 +32,9 @@ public:
     std::string Text() const { return text_.str(); } // each line followed by CR LF
     std::string_view TextView() const { return text_.view(); }
     void SetText(std::string_view text); // lines split at CR, LF or CR LF; empty lines dropped
+    // True when SetText keeps `text` as it is: lines each followed by CR LF,
+    // none empty, no lone CR or LF.
+    static bool IsStoredForm(std::string_view text);
     bool Empty() const { return text_.empty(); }
     int Count() const;
     std::string Value(std::string_view key) const; // empty when absent
