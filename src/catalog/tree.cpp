@@ -31,6 +31,7 @@ void TTreeNode::MergeTail() const {
     std::inplace_merge(children_.begin(), mid, children_.end(), NodeLess);
     sortedChildren_ = children_.size();
     tail_.reset();
+    TTree::Reindex(children_, 0);
 }
 
 int CompareNames(std::string_view a, std::string_view b) {
@@ -60,25 +61,15 @@ int TTreeNode::Level() const {
 }
 
 int TTreeNode::Index() const {
+    // Merging a tail moves the nodes.
     if (parent_) parent_->SortChildren();
-    const auto& list = parent_ ? parent_->children_ : tree_->roots_;
-    // Siblings are sorted, so find the block of equal names and then this node.
-    auto it = std::lower_bound(list.begin(), list.end(), text_,
-                               [](const std::unique_ptr<TTreeNode>& n, const std::string& t) {
-                                   return CompareNames(n->text_, t) < 0;
-                               });
-    for (; it != list.end(); ++it)
-        if (it->get() == this) return static_cast<int>(it - list.begin());
-    for (size_t i = 0; i < list.size(); ++i)
-        if (list[i].get() == this) return static_cast<int>(i);
-    return -1;
+    return index_;
 }
 
 TTreeNode* TTreeNode::NextSibling() const {
+    const size_t next = static_cast<size_t>(Index()) + 1;
     const auto& list = parent_ ? parent_->children_ : tree_->roots_;
-    int i = Index();
-    if (i < 0 || static_cast<size_t>(i) + 1 >= list.size()) return nullptr;
-    return list[static_cast<size_t>(i) + 1].get();
+    return next < list.size() ? list[next].get() : nullptr;
 }
 
 int TTreeNode::AbsoluteIndex() const {
@@ -132,6 +123,7 @@ TTreeNode* TTree::Insert(TTreeNode* parent, std::unique_ptr<TTreeNode> node) {
     const bool inOrder = list.empty() || CompareNames(list.back()->text_, raw->text_) <= 0;
     if (parent &&
         (parent->sortedChildren_ != list.size() || (!inOrder && list.size() >= kShortList))) {
+        raw->index_ = static_cast<int>(list.size());
         list.push_back(std::move(node));
         return raw;
     }
@@ -142,20 +134,26 @@ TTreeNode* TTree::Insert(TTreeNode* parent, std::unique_ptr<TTreeNode> node) {
                                      [](const std::string& t, const std::unique_ptr<TTreeNode>& n) {
                                          return CompareNames(t, n->text_) < 0;
                                      });
-    list.insert(it, std::move(node));
+    it = list.insert(it, std::move(node));
+    Reindex(list, static_cast<size_t>(it - list.begin()));
     if (parent) parent->sortedChildren_ = list.size();
     return raw;
 }
 
 std::unique_ptr<TTreeNode> TTree::Detach(TTreeNode* node) {
     NodeList& list = SiblingsOf(node);
-    auto it =
-        std::find_if(list.begin(), list.end(), [&](const auto& p) { return p.get() == node; });
-    if (it == list.end()) return nullptr;
-    std::unique_ptr<TTreeNode> own = std::move(*it);
-    list.erase(it);
+    const auto at = static_cast<size_t>(node->index_);
+    if (at >= list.size() || list[at].get() != node) return nullptr;
+    std::unique_ptr<TTreeNode> own = std::move(list[at]);
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
+    Reindex(list, at);
     if (node->parent_) node->parent_->sortedChildren_ = list.size();
     return own;
+}
+
+void TTree::Reindex(const NodeList& list, size_t from) {
+    for (size_t i = from; i < list.size(); ++i)
+        list[i]->index_ = static_cast<int>(i);
 }
 
 TTreeNode* TTree::Add(TTreeNode* parent, std::string text, std::unique_ptr<TTreeRecord> data) {
@@ -199,16 +197,10 @@ TTreeNode* TTree::NodeAt(int index) const {
 TTreeNode* TTree::NextPreOrder(const TTreeNode* node) {
     node->SortChildren();
     if (!node->children_.empty()) return node->children_.front().get();
-    // Climb until a node has a following sibling; a node's place among its
-    // siblings is found by a binary search on its text.
-    const TTreeNode* n = node;
-    while (n) {
-        const auto& list = n->parent_ ? n->parent_->children_ : n->tree_->roots_;
-        int i = n->Index();
-        if (i >= 0 && static_cast<size_t>(i) + 1 < list.size())
-            return list[static_cast<size_t>(i) + 1].get();
-        n = n->parent_;
-    }
+    // Climb until a node has a following sibling: each node is climbed from
+    // once per walk, so a whole walk costs O(1) per node.
+    for (const TTreeNode* n = node; n; n = n->parent_)
+        if (TTreeNode* next = n->NextSibling()) return next;
     return nullptr;
 }
 
@@ -288,9 +280,13 @@ void TTree::Delete(const std::vector<TTreeNode*>& nodes) {
     for (TTreeNode* p : parents) {
         p->SortChildren();
         sweep(p->children_);
+        Reindex(p->children_, 0);
         p->sortedChildren_ = p->children_.size();
     }
-    if (roots) sweep(roots_);
+    if (roots) {
+        sweep(roots_);
+        Reindex(roots_, 0);
+    }
     Changed();
     gone.clear();
 }
@@ -317,5 +313,6 @@ void TTree::SortRoots() {
     std::stable_sort(roots_.begin(), roots_.end(), [](const auto& a, const auto& b) {
         return CompareNames(a->text_, b->text_) < 0;
     });
+    Reindex(roots_, 0);
     Changed();
 }
