@@ -1,5 +1,7 @@
 #include "analysis/block_pool.h"
 
+#include "analysis/page_map.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <cstring>
 #include <new>
 #include <sched.h>
-#include <sys/mman.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TAMBLIX_POOL_ASAN 1
@@ -26,7 +27,7 @@ namespace {
 constexpr size_t kGrain = 4;
 constexpr size_t kMinBlock = sizeof(void*); // a freed block holds the link to the next
 constexpr size_t kFirstChunk = size_t{64} << 10;
-constexpr size_t kHugePage = size_t{2} << 20;
+constexpr size_t kHugePage = pagemap::kHugePage;
 constexpr size_t kMaxChunk = kHugePage;
 // Huge pages only for sizes that hold this much already, so that a small
 // catalog does not pay a whole huge page for each size it uses.
@@ -65,21 +66,9 @@ TChunk* MapChunk(size_t bytes, bool huge) {
     if (!m) throw std::bad_alloc();
     return static_cast<TChunk*>(m);
 #else
-    const size_t mapped = bytes + (huge ? kHugePage : 0);
-    void* m = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (m == MAP_FAILED) throw std::bad_alloc();
-    char* base = static_cast<char*>(m);
-    if (huge) {
-        // A huge page needs an aligned start: cut what lies before and after.
-        const auto at = reinterpret_cast<uintptr_t>(base);
-        char* aligned = base + ((kHugePage - at % kHugePage) % kHugePage);
-        if (aligned > base) ::munmap(base, static_cast<size_t>(aligned - base));
-        char* tail = aligned + bytes;
-        if (tail < base + mapped) ::munmap(tail, static_cast<size_t>(base + mapped - tail));
-        base = aligned;
-        ::madvise(base, bytes, MADV_HUGEPAGE);
-    }
-    return reinterpret_cast<TChunk*>(base);
+    void* m = pagemap::Map(bytes, huge);
+    if (!m) throw std::bad_alloc();
+    return static_cast<TChunk*>(m);
 #endif
 }
 
@@ -88,7 +77,7 @@ void UnmapChunk(TChunk* c) {
     Unpoison(c, c->bytes);
     std::free(c);
 #else
-    ::munmap(c, c->bytes);
+    pagemap::Unmap(c, c->bytes);
 #endif
 }
 

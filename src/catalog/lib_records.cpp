@@ -41,37 +41,43 @@ struct TLibFolder::TTailIndex {
 };
 
 TLibFolder::TLibFolder() = default;
-TLibFolder::~TLibFolder() {
-    DropNameBlock();
+TLibFolder::~TLibFolder() = default;
+
+const TNameBlock*
+TLibFolder::NameBlock(TNameArena* arena,
+                      std::span<const std::unique_ptr<TLibFolderItem>> ahead) const {
+    if (sorted_ != items_.Get().size()) return nullptr;
+    return items_.MakeBlock(arena, ahead);
 }
 
-const TNameBlock* TLibFolder::NameBlock() const {
-    if (TNameBlock* b = nameBlock_.load(std::memory_order_acquire)) return b;
-    if (sorted_ != items_.size()) return nullptr;
-    TNameBlock::TPtr made = TNameBlock::Make(items_);
+const TNameBlock*
+TLibFolder::TEntryList::MakeBlock(TNameArena* arena,
+                                  std::span<const std::unique_ptr<TLibFolderItem>> ahead) {
+    if (TNameBlock* b = block_.load(std::memory_order_acquire)) return b;
+    TNameBlock::TPtr made = TNameBlock::Make(items_, arena, ahead);
     if (!made) return nullptr;
     // Two threads may make it at once: the first to publish wins.
     TNameBlock* expected = nullptr;
-    if (nameBlock_.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
+    if (block_.compare_exchange_strong(expected, made.get(), std::memory_order_acq_rel))
         return made.release();
     return expected;
 }
 
-void TLibFolder::DropNameBlock() const {
-    TNameBlock::Destroy(nameBlock_.exchange(nullptr, std::memory_order_acq_rel));
+void TLibFolder::TEntryList::Drop() {
+    TNameBlock::Destroy(block_.exchange(nullptr, std::memory_order_acq_rel));
 }
 
 void TLibFolder::SortPending() const {
-    if (sorted_ == items_.size()) return;
-    DropNameBlock();
+    if (sorted_ == items_.Get().size()) return;
+    auto& items = items_.Change();
     auto less = [](const std::unique_ptr<TLibFolderItem>& a,
                    const std::unique_ptr<TLibFolderItem>& b) {
         return CompareNames(a->Caption.view(), b->Caption.view()) < 0;
     };
-    auto mid = items_.begin() + static_cast<std::ptrdiff_t>(sorted_);
-    std::sort(mid, items_.end(), less);
-    std::inplace_merge(items_.begin(), mid, items_.end(), less);
-    sorted_ = items_.size();
+    auto mid = items.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    std::sort(mid, items.end(), less);
+    std::inplace_merge(items.begin(), mid, items.end(), less);
+    sorted_ = items.size();
     tailGreatest_ = nullptr;
     tailIndex_.reset();
 }
@@ -81,34 +87,38 @@ TLibFolderItem* TLibFolder::FindPending(std::string_view caption) const {
         auto it = tailIndex_->byCaption.find(caption);
         return it == tailIndex_->byCaption.end() ? nullptr : it->second;
     }
-    for (size_t i = sorted_; i < items_.size(); ++i)
-        if (items_[i]->Caption.view() == caption) return items_[i].get();
+    const TItemVector& items = items_.Get();
+    for (size_t i = sorted_; i < items.size(); ++i)
+        if (items[i]->Caption.view() == caption) return items[i].get();
     return nullptr;
 }
 
 int TLibFolder::IndexOfItem(std::string_view caption) const {
     SortPending();
-    auto it = std::lower_bound(items_.begin(), items_.end(), caption, ItemLess());
-    if (it != items_.end() && (*it)->Caption.view() == caption)
-        return static_cast<int>(it - items_.begin());
+    const TItemVector& items = items_.Get();
+    auto it = std::lower_bound(items.begin(), items.end(), caption, ItemLess());
+    if (it != items.end() && (*it)->Caption.view() == caption)
+        return static_cast<int>(it - items.begin());
     return -1;
 }
 
 bool TLibFolder::SortsAfterLast(std::string_view caption) const {
-    if (sorted_ > 0 && CompareNames(items_[sorted_ - 1]->Caption.view(), caption) >= 0)
-        return false;
+    const TItemVector& items = items_.Get();
+    if (sorted_ > 0 && CompareNames(items[sorted_ - 1]->Caption.view(), caption) >= 0) return false;
     return !tailGreatest_ || CompareNames(tailGreatest_->Caption.view(), caption) < 0;
 }
 
 TLibFolderItem* TLibFolder::FindItem(std::string_view caption) const {
-    auto end = items_.begin() + static_cast<std::ptrdiff_t>(sorted_);
-    auto it = std::lower_bound(items_.begin(), end, caption, ItemLess());
+    const TItemVector& items = items_.Get();
+    auto end = items.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    auto it = std::lower_bound(items.begin(), end, caption, ItemLess());
     if (it != end && (*it)->Caption.view() == caption) return it->get();
     return FindPending(caption);
 }
 
 TLibFolderItem* TLibFolder::FindItemFrom(std::string_view caption, size_t& hint) const {
-    auto less = [&](size_t i) { return CompareNames(items_[i]->Caption.view(), caption) < 0; };
+    const TItemVector& items = items_.Get();
+    auto less = [&](size_t i) { return CompareNames(items[i]->Caption.view(), caption) < 0; };
     size_t lo = std::min(hint, sorted_);
     // Asked out of order (or the list changed): search the whole sorted part.
     if (lo > 0 && !less(lo - 1)) lo = 0;
@@ -120,7 +130,7 @@ TLibFolderItem* TLibFolder::FindItemFrom(std::string_view caption, size_t& hint)
         step *= 2;
     }
     hi = std::min(hi, sorted_);
-    auto first = items_.begin();
+    auto first = items.begin();
     auto it = std::lower_bound(first + static_cast<std::ptrdiff_t>(lo),
                                first + static_cast<std::ptrdiff_t>(hi), caption, ItemLess());
     hint = static_cast<size_t>(it - first);
@@ -129,23 +139,23 @@ TLibFolderItem* TLibFolder::FindItemFrom(std::string_view caption, size_t& hint)
 }
 
 TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
-    DropNameBlock();
     std::string_view c = item->Caption.view();
+    // Loads and sorted scans deliver entries in order: append without searching.
+    const bool last = !tailGreatest_ && SortsAfterLast(c);
+    if (!last && FindItem(c)) return nullptr;
     item->Owner = this;
+    TItemVector& items = items_.Change();
     // Growing by half, not by double: the list is the largest part of a
     // folder, and a scan or an import leaves it as it grew.
-    if (items_.size() == items_.capacity()) items_.reserve(items_.size() + items_.size() / 2 + 4);
-    // Loads and sorted scans deliver entries in order: append without searching.
-    if (!tailGreatest_ && SortsAfterLast(c)) {
-        items_.push_back(std::move(item));
-        sorted_ = items_.size();
-        return items_.back().get();
-    }
-    if (FindItem(c)) return nullptr;
+    if (items.size() == items.capacity()) items.reserve(items.size() + items.size() / 2 + 4);
     TLibFolderItem* raw = item.get();
-    items_.push_back(std::move(item));
+    items.push_back(std::move(item));
+    if (last) {
+        sorted_ = items.size();
+        return raw;
+    }
     if (!tailGreatest_ || CompareNames(tailGreatest_->Caption.view(), c) < 0) tailGreatest_ = raw;
-    const size_t tail = items_.size() - sorted_;
+    const size_t tail = items.size() - sorted_;
     if (tail < kScannedTail) return raw;
     // Merging once the tail is as long as the sorted part doubles that part
     // each time: all merges together cost O(n).
@@ -155,8 +165,8 @@ TLibFolderItem* TLibFolder::AddItem(std::unique_ptr<TLibFolderItem> item) {
         tailIndex_->byCaption.emplace(c, raw);
     } else {
         tailIndex_ = std::make_unique<TTailIndex>();
-        for (size_t i = sorted_; i < items_.size(); ++i)
-            tailIndex_->byCaption.emplace(items_[i]->Caption.view(), items_[i].get());
+        for (size_t i = sorted_; i < items.size(); ++i)
+            tailIndex_->byCaption.emplace(items[i]->Caption.view(), items[i].get());
     }
     return raw;
 }
@@ -186,40 +196,36 @@ void TLibFolder::AdoptItems(std::vector<std::unique_ptr<TLibFolderItem>> items) 
         }
     }
     SortPending();
-    DropNameBlock();
     for (auto& e : items)
         e->Owner = this;
-    if (items_.empty()) { // a load: the list is taken as it is, with no copy
-        items_ = std::move(items);
-        sorted_ = items_.size();
+    if (items_.Get().empty()) { // a load: the list is taken as it is, with no copy
+        items_.Change() = std::move(items);
+        sorted_ = items_.Get().size();
         return;
     }
     std::erase_if(items, [&](const auto& e) { return FindItem(e->Caption.view()); });
-    const auto mid = static_cast<std::ptrdiff_t>(items_.size());
-    items_.insert(items_.end(), std::make_move_iterator(items.begin()),
-                  std::make_move_iterator(items.end()));
-    std::inplace_merge(items_.begin(), items_.begin() + mid, items_.end(), less);
-    sorted_ = items_.size();
+    if (items.empty()) return;
+    TItemVector& list = items_.Change();
+    const auto mid = static_cast<std::ptrdiff_t>(list.size());
+    list.insert(list.end(), std::make_move_iterator(items.begin()),
+                std::make_move_iterator(items.end()));
+    std::inplace_merge(list.begin(), list.begin() + mid, list.end(), less);
+    sorted_ = list.size();
 }
 
 std::unique_ptr<TLibFolderItem> TLibFolder::TakeItem(TLibFolderItem* item) {
-    SortPending();
-    auto it = std::lower_bound(items_.begin(), items_.end(), item->Caption.view(), ItemLess());
-    for (; it != items_.end() && (*it)->Caption.view() == item->Caption.view(); ++it) {
-        if (it->get() == item) {
-            DropNameBlock();
-            std::unique_ptr<TLibFolderItem> own = std::move(*it);
-            items_.erase(it);
-            sorted_ = items_.size();
-            return own;
-        }
-    }
-    return nullptr;
+    const int i = IndexOfItem(item->Caption.view());
+    if (i < 0 || Item(i) != item) return nullptr;
+    TItemVector& items = items_.Change();
+    auto it = items.begin() + i;
+    std::unique_ptr<TLibFolderItem> own = std::move(*it);
+    items.erase(it);
+    sorted_ = items.size();
+    return own;
 }
 
 void TLibFolder::ClearItems() {
-    DropNameBlock();
-    items_.clear();
+    items_.Change().clear();
     sorted_ = 0;
     tailGreatest_ = nullptr;
     tailIndex_.reset();

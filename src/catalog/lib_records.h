@@ -9,11 +9,13 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 class TLibFolder;
+class TNameArena;
 class TNameBlock;
 
 // One entry of a folder: a file, a subfolder or an archive, or an archive member.
@@ -83,9 +85,9 @@ public:
     // that made it: readers on other threads only ever see sorted folders.
     const std::vector<std::unique_ptr<TLibFolderItem>>& Items() const {
         SortPending();
-        return items_;
+        return items_.Get();
     }
-    int ItemsCount() const { return static_cast<int>(items_.size()); }
+    int ItemsCount() const { return static_cast<int>(items_.Get().size()); }
     TLibFolderItem* Item(int i) const { return Items()[static_cast<size_t>(i)].get(); }
     // Entry whose Caption equals `caption` exactly; null when there is none.
     TLibFolderItem* FindItem(std::string_view caption) const;
@@ -108,26 +110,53 @@ public:
     // Removes (and destroys) every entry for which `pred` is true, in one pass.
     template <typename Pred> void RemoveItems(Pred pred) {
         SortPending();
-        DropNameBlock();
-        std::erase_if(items_,
+        auto& items = items_.Change();
+        std::erase_if(items,
                       [&](const std::unique_ptr<TLibFolderItem>& e) { return pred(e.get()); });
-        sorted_ = items_.size();
+        sorted_ = items.size();
     }
 
     // The entries' names end to end (for the name search), made by the first
-    // caller and kept until the list changes. Several threads may ask at once
-    // while nothing edits the folder. Null while entries wait unsorted (ask
-    // Items() first) or when no block can be had.
-    const TNameBlock* NameBlock() const;
-    // The block if made, for a hint to the memory ahead of its use.
-    const TNameBlock* NameBlockIfMade() const { return nameBlock_.load(std::memory_order_relaxed); }
+    // caller (in `arena` when given) and kept until the list changes. Several
+    // threads may ask at once while nothing edits the folder. Null while
+    // entries wait unsorted (ask Items() first) or when no block can be had.
+    const TNameBlock* NameBlock(TNameArena* arena = nullptr,
+                                std::span<const std::unique_ptr<TLibFolderItem>> ahead = {}) const;
+    // The block if made; null when not made yet.
+    const TNameBlock* NameBlockIfMade() const { return items_.Block(); }
 
 private:
+    using TItemVector = std::vector<std::unique_ptr<TLibFolderItem>>;
+    // The list with the name block made from it. The list can be changed
+    // only through Change(), which drops the block, so that no change of the
+    // list, however it is made, leaves a stale block behind.
+    class TEntryList {
+    public:
+        TEntryList() = default;
+        TEntryList(const TEntryList&) = delete;
+        TEntryList& operator=(const TEntryList&) = delete;
+        ~TEntryList() { Drop(); }
+        const TItemVector& Get() const { return items_; }
+        TItemVector& Change() {
+            Drop();
+            return items_;
+        }
+        const TNameBlock* Block() const { return block_.load(std::memory_order_acquire); }
+        // The block, made from the list when there is none yet.
+        const TNameBlock* MakeBlock(TNameArena* arena,
+                                    std::span<const std::unique_ptr<TLibFolderItem>> ahead);
+
+    private:
+        void Drop();
+
+        TItemVector items_;
+        std::atomic<TNameBlock*> block_{nullptr};
+    };
+
     void SortPending() const;
-    void DropNameBlock() const;
     TLibFolderItem* FindPending(std::string_view caption) const;
 
-    mutable std::vector<std::unique_ptr<TLibFolderItem>> items_;
+    mutable TEntryList items_;
     // items_[0, sorted_) is in order; the rest is the unsorted tail.
     mutable size_t sorted_ = 0;
     // The tail's greatest entry; null when there is no tail.
@@ -135,7 +164,6 @@ private:
     // The tail's entries by Caption, once the tail is too long to search in turn.
     struct TTailIndex;
     mutable std::unique_ptr<TTailIndex> tailIndex_;
-    mutable std::atomic<TNameBlock*> nameBlock_{nullptr};
 };
 
 // Size sums saturate: a crafted catalog or archive may claim sizes near 2^63.

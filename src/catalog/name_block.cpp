@@ -4,7 +4,6 @@
 #include "catalog/prefetch.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -12,24 +11,24 @@
 
 namespace {
 
-std::atomic<size_t> g_bytes{0};
-
 // How far ahead the entries, and then their names, are asked for while copying.
 constexpr size_t kEntryAhead = 16;
 constexpr size_t kTextAhead = 8;
 
 } // namespace
 
-TNameBlock::TPtr TNameBlock::Make(const std::vector<std::unique_ptr<TLibFolderItem>>& items) {
+TNameBlock::TPtr TNameBlock::Make(const std::vector<std::unique_ptr<TLibFolderItem>>& items,
+                                  TNameArena* arena, TEntries ahead) {
     // Without memory for a block the search reads the entries themselves.
     try {
-        return Gather(items);
+        return Gather(items, arena, ahead);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
 }
 
-TNameBlock::TPtr TNameBlock::Gather(const std::vector<std::unique_ptr<TLibFolderItem>>& items) {
+TNameBlock::TPtr TNameBlock::Gather(const std::vector<std::unique_ptr<TLibFolderItem>>& items,
+                                    TNameArena* arena, TEntries ahead) {
     const size_t n = items.size();
     constexpr size_t kLimit = std::numeric_limits<uint32_t>::max();
     if (n >= kLimit) return nullptr;
@@ -39,9 +38,16 @@ TNameBlock::TPtr TNameBlock::Gather(const std::vector<std::unique_ptr<TLibFolder
     text.clear();
     starts.clear();
     starts.reserve(n + 1);
+    // The entries past the list's end are those read next.
+    ahead = ahead.first(std::min(ahead.size(), kEntryAhead));
+    Prefetch(ahead.data());
+    auto entry = [&](size_t i) -> const TLibFolderItem* {
+        if (i < n) return items[i].get();
+        return i - n < ahead.size() ? ahead[i - n].get() : nullptr;
+    };
     for (size_t i = 0; i < n; ++i) {
-        if (i + kEntryAhead < n) Prefetch(items[i + kEntryAhead].get());
-        if (i + kTextAhead < n) Prefetch(items[i + kTextAhead]->Caption.view().data());
+        Prefetch(entry(i + kEntryAhead));
+        if (const TLibFolderItem* e = entry(i + kTextAhead)) Prefetch(e->Caption.view().data());
         const std::string_view name = items[i]->Caption.view();
         if (name.size() >= kLimit - text.size()) return nullptr;
         starts.push_back(static_cast<uint32_t>(text.size()));
@@ -51,16 +57,10 @@ TNameBlock::TPtr TNameBlock::Gather(const std::vector<std::unique_ptr<TLibFolder
     starts.push_back(static_cast<uint32_t>(text.size()));
     const size_t startBytes = starts.size() * sizeof(uint32_t);
     const size_t bytes = sizeof(TNameBlock) + startBytes + text.size();
-    if (g_bytes.fetch_add(bytes) + bytes > kBudget) {
-        g_bytes.fetch_sub(bytes);
-        return nullptr;
-    }
-    void* raw = ::operator new(bytes, std::nothrow);
-    if (!raw) {
-        g_bytes.fetch_sub(bytes);
-        return nullptr;
-    }
-    TPtr b(new (raw) TNameBlock(static_cast<uint32_t>(n), bytes));
+    TNameArena::TChunk* chunk = nullptr;
+    void* raw = arena ? arena->Allocate(bytes, n, chunk) : TNameArena::AllocateAlone(bytes);
+    if (!raw) return nullptr;
+    TPtr b(new (raw) TNameBlock(static_cast<uint32_t>(n), bytes, chunk));
     char* data = reinterpret_cast<char*>(b.get() + 1);
     std::memcpy(data, starts.data(), startBytes);
     std::memcpy(data + startBytes, text.data(), text.size());
@@ -72,17 +72,14 @@ TNameBlock::TPtr TNameBlock::Gather(const std::vector<std::unique_ptr<TLibFolder
 
 void TNameBlock::Destroy(TNameBlock* b) noexcept {
     if (!b) return;
-    g_bytes.fetch_sub(b->bytes_);
+    TNameArena::TChunk* chunk = b->chunk_;
+    const size_t bytes = b->bytes_;
     b->~TNameBlock();
-    ::operator delete(b);
+    TNameArena::Free(chunk, b, bytes);
 }
 
 size_t TNameBlock::EntryAt(size_t pos, size_t first, size_t last) const {
     // The last start at or before pos.
     const uint32_t* s = Starts();
     return static_cast<size_t>(std::upper_bound(s + first + 1, s + last, pos) - s) - 1;
-}
-
-size_t TNameBlock::BytesInUse() {
-    return g_bytes.load();
 }

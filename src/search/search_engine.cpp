@@ -2,6 +2,7 @@
 
 #include "analysis/file_checksum.h"
 #include "analysis/text_utils.h"
+#include "catalog/name_arena.h"
 #include "catalog/name_block.h"
 #include "catalog/prefetch.h"
 #include "settings/message_error.h"
@@ -11,6 +12,8 @@
 #include <atomic>
 #include <exception>
 #include <numeric>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -68,6 +71,12 @@ constexpr uint32_t kTextAhead = 16;
 // first and then what it points to.
 constexpr int kNodeAhead = 8;
 constexpr size_t kFolderAhead = 8;
+// A run lays out the names of at most this share of its entries (or of
+// TSearchEngine::LayOutAtLeast): fresh memory costs a fault per page, and on
+// some systems far more on its first use, so that laying out a big catalog
+// at once made the first search dearer than reading every entry. The next
+// searches lay out the rest, each still cheaper than reading them all.
+constexpr size_t kLaidShare = 4;
 
 // Asks for the whole of a folder's record: the search reads fields all over it.
 inline void PrefetchRecord(const TLibFolder* f) {
@@ -86,6 +95,7 @@ struct TSearchEngine::TSlice {
     TLibFolder* Folder;
     const std::unique_ptr<TLibFolderItem>* Items;
     uint32_t Begin, End;
+    bool Unlaid; // the folder had no name block when the search began
     size_t Size() const { return End - Begin; }
 };
 
@@ -136,12 +146,23 @@ private:
 // each entry is asked for kEntryAhead entries before it is matched, its name
 // kTextAhead entries before, so the trips to memory overlap. A search by name
 // reads the folder's names end to end instead and looks at an entry only
-// when its name holds the criterion: every match must.
+// when its name holds the criterion: every match must. The blocks this run
+// lays out come from its own arena, sized for the names still without one.
 class TSearchEngine::TSliceMatcher {
 public:
-    TSliceMatcher(const TEntryMatcher& matcher, const TSlice* first, const TSlice* end)
+    TSliceMatcher(const TEntryMatcher& matcher, const TSlice* first, const TSlice* end,
+                  size_t layOutAtLeast)
         : matcher_(matcher), filter_(matcher_.NameFilter()), needs_(matcher.Needs()),
-          entries_(first, end, kEntryAhead), texts_(first, end, kTextAhead), end_(end) {}
+          entries_(first, end, kEntryAhead), texts_(first, end, kTextAhead), end_(end) {
+        if (!filter_) return;
+        size_t entries = 0, unlaid = 0;
+        for (const TSlice* s = first; s != end; ++s) {
+            entries += s->Size();
+            if (s->Unlaid) unlaid += s->Size();
+        }
+        layLeft_ = std::max(entries / kLaidShare, layOutAtLeast);
+        arena_.emplace(std::min(unlaid, layLeft_));
+    }
 
     // s: one of the run's slices, taken in order.
     void Match(const TSlice& s, TMatchedSlices& out) {
@@ -160,7 +181,7 @@ public:
             const TLibFolder* vol = GetVolume(s.Folder);
             any_ = matcher_.EnterFolder(vol->Caption, vol->Location, s.Folder->Category,
                                         s.Folder->Comments);
-            block_ = any_ && filter_ ? s.Folder->NameBlock() : nullptr;
+            block_ = any_ && filter_ ? Block(s) : nullptr;
             if (block_ && block_->Count() != static_cast<size_t>(s.Folder->ItemsCount()))
                 block_ = nullptr;
         }
@@ -195,6 +216,20 @@ public:
     }
 
 private:
+    // The folder's name block, laid out now while the run's share lasts.
+    const TNameBlock* Block(const TSlice& s) {
+        const TLibFolder& f = *s.Folder;
+        if (const TNameBlock* b = f.NameBlockIfMade()) return b;
+        if (layLeft_ == 0) return nullptr;
+        layLeft_ -= std::min(layLeft_, static_cast<size_t>(f.ItemsCount()));
+        // The next folder's first entries are asked for while this one's
+        // last names are copied.
+        std::span<const std::unique_ptr<TLibFolderItem>> ahead;
+        if (&s + 1 != end_ && (&s)[1].Folder != s.Folder)
+            ahead = {(&s)[1].Items + (&s)[1].Begin, (&s)[1].Size()};
+        return f.NameBlock(&*arena_, ahead);
+    }
+
     TMatchEntry View(const TLibFolderItem& e) const {
         using F = TEntryMatcher;
         return {needs_ & F::kCaption ? e.Caption.view() : std::string_view(),
@@ -231,6 +266,8 @@ private:
     unsigned needs_;
     TLookAhead entries_, texts_;
     const TSlice* end_;
+    size_t layLeft_ = 0; // entries whose names this run may still lay out
+    std::optional<TNameArena> arena_;
     const TNameBlock* block_ = nullptr; // the entered folder's, when used
     const TLibFolder* entered_ = nullptr;
     bool any_ = false;
@@ -555,16 +592,29 @@ void TSearchEngine::SearchEntries(const TSearchCriteria& criteria, TSearchResult
                                   const std::vector<TTreeNode*>* selected) {
     const TEntryMatcher matcher(criteria);
     // The lists are taken here, on the calling thread: taking one may sort it.
+    // The slices' memory is kept for the next search on the thread: a big
+    // catalog's slices take hundreds of kilobytes, whose fresh pages would
+    // each cost a fault on every search.
+    thread_local std::vector<TSlice> kept;
     std::vector<TSlice> slices;
+    slices.swap(kept);
+    slices.clear();
+    struct TKeep {
+        std::vector<TSlice>& slices;
+        ~TKeep() {
+            if (slices.capacity() > kept.capacity()) kept.swap(slices);
+        }
+    } keep{slices};
     size_t total = 0;
     auto visitNode = [&](TTreeNode* node) {
         TLibFolder* folder = FolderOf(node);
         if (!folder) return;
         const auto& items = folder->Items();
+        const bool unlaid = !folder->NameBlockIfMade();
         for (size_t b = 0; b < items.size(); b += kStatusEvery) {
             const size_t e = std::min(items.size(), b + kStatusEvery);
             slices.push_back(
-                {folder, items.data(), static_cast<uint32_t>(b), static_cast<uint32_t>(e)});
+                {folder, items.data(), static_cast<uint32_t>(b), static_cast<uint32_t>(e), unlaid});
             total += e - b;
         }
     };
@@ -572,29 +622,17 @@ void TSearchEngine::SearchEntries(const TSearchCriteria& criteria, TSearchResult
         for (TTreeNode* n : *selected)
             if (n && n->Tree() == &lib_.Tree) visitNode(n);
     } else {
-        // Pre-order through a stack of positions: NextPreOrder finds each
-        // node's place among its siblings by a search over their names, a
-        // trip to memory per step. The nodes and folders ahead are asked for.
-        std::vector<std::pair<TTreeNode*, int>> stack;
-        for (int r = 0; r < lib_.Tree.RootCount(); ++r) {
-            TTreeNode* root = lib_.Tree.Root(r);
-            visitNode(root);
-            stack.emplace_back(root, 0);
-            while (!stack.empty()) {
-                TTreeNode* parent = stack.back().first;
-                const int i = stack.back().second++;
+        // The siblings ahead, their nodes and then their folders, are asked
+        // for: the nodes lie far apart in memory.
+        for (TTreeNode* n = lib_.Tree.FirstNode(); n; n = TTree::NextPreOrder(n)) {
+            if (const TTreeNode* parent = n->Parent()) {
+                const int i = n->Index();
                 const int count = parent->Count();
-                if (i >= count) {
-                    stack.pop_back();
-                    continue;
-                }
                 if (i + kNodeAhead < count) Prefetch(parent->Child(i + kNodeAhead));
                 if (i + kNodeAhead / 2 < count)
                     PrefetchRecord(FolderOf(parent->Child(i + kNodeAhead / 2)));
-                TTreeNode* child = parent->Child(i);
-                visitNode(child);
-                stack.emplace_back(child, 0);
             }
+            visitNode(n);
         }
     }
 
@@ -625,7 +663,8 @@ void TSearchEngine::SearchEntries(const TSearchCriteria& criteria, TSearchResult
     } join{worker, stop};
     auto matchLater = [&] {
         try {
-            TSliceMatcher m(matcher, slices.data() + mid, slices.data() + slices.size());
+            TSliceMatcher m(matcher, slices.data() + mid, slices.data() + slices.size(),
+                            LayOutAtLeast);
             for (size_t k = mid; k < slices.size() && !stop.load(std::memory_order_relaxed); ++k)
                 m.Match(slices[k], later);
         } catch (...) {
@@ -656,7 +695,7 @@ void TSearchEngine::SearchEntries(const TSearchCriteria& criteria, TSearchResult
         }
     };
     TMatchedSlices own;
-    TSliceMatcher ownMatcher(matcher, slices.data(), slices.data() + mid);
+    TSliceMatcher ownMatcher(matcher, slices.data(), slices.data() + mid, LayOutAtLeast);
     for (size_t k = 0; k < mid; ++k) {
         poll(slices[k]);
         own.Clear();

@@ -3,8 +3,10 @@
 #include "search/search_engine.h"
 #include "support/catalog_builder.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -22,11 +24,12 @@ std::vector<TLibFolderItem*> Expected(const TLibObj& lib, const std::string& nam
 }
 
 std::vector<TLibFolderItem*> Search(TLibObj& lib, const std::string& name, bool matchCase,
-                                    unsigned threads) {
+                                    unsigned threads, size_t layOutAtLeast = 1u << 16) {
     TNullProgress progress;
     TSearchEngine engine(lib, progress);
     engine.Threads = threads;
     engine.ParallelFrom = 100;
+    engine.LayOutAtLeast = layOutAtLeast;
     TSearchResults r(lib);
     TSearchCriteria c;
     c.Name = name;
@@ -123,8 +126,170 @@ TEST_F(NameBlockSearchTest, AnEditedFolderIsSearchedAsItIsNow) {
     EXPECT_TRUE(Search(lib_, "batch", false, 1).empty());
 }
 
+// Every folder's block, where there is one, holds the names its list holds now.
+void ExpectNoStaleBlock(const TLibObj& lib, const std::string& after) {
+    lib.Tree.ForEach([&](TTreeNode* n) {
+        const TLibFolder* f = FolderOf(n);
+        const TNameBlock* block = f->NameBlockIfMade();
+        if (!block) return;
+        std::string names;
+        for (const auto& e : f->Items())
+            names.append(e->Caption.view()).push_back('\n');
+        ASSERT_EQ(block->Count(), f->Items().size()) << f->Caption << " after " << after;
+        EXPECT_EQ(block->Names(0, block->Count()), names) << f->Caption << " after " << after;
+    });
+}
+
+std::unique_ptr<TLibFolderItem> Entry(const std::string& caption) {
+    auto e = std::make_unique<TLibFolderItem>();
+    e->Caption = caption;
+    return e;
+}
+
+std::vector<std::unique_ptr<TLibFolderItem>> Entries(std::vector<std::string> captions) {
+    std::vector<std::unique_ptr<TLibFolderItem>> list;
+    for (const auto& c : captions)
+        list.push_back(Entry(c));
+    return list;
+}
+
+TEST(NameBlockTest, NoChangeOfAListLeavesAStaleBlock) {
+    using TEdit = std::function<void(TLibObj&, TLibFolder*)>;
+    const std::vector<std::pair<const char*, TEdit>> edits = {
+        {"AddItem at the end", [](TLibObj&, TLibFolder* f) { f->AddItem(Entry("zz song 9")); }},
+        {"AddItem out of order", [](TLibObj&, TLibFolder* f) { f->AddItem(Entry("aa song 0")); }},
+        {"AddItem of a name it has",
+         [](TLibObj&, TLibFolder* f) { EXPECT_EQ(f->AddItem(Entry("song 3.mp3")), nullptr); }},
+        {"AddItem of many, out of order",
+         [](TLibObj&, TLibFolder* f) {
+             for (int i = 99; i >= 0; --i)
+                 f->AddItem(Entry("new song " + std::to_string(i)));
+         }},
+        {"AdoptItems",
+         [](TLibObj&, TLibFolder* f) {
+             f->AdoptItems(Entries({"song 3.mp3", "b song", "a song", "b song"}));
+         }},
+        {"AdoptItems of names it has",
+         [](TLibObj&, TLibFolder* f) { f->AdoptItems(Entries({"song 3.mp3"})); }},
+        {"TakeItem",
+         [](TLibObj&, TLibFolder* f) {
+             EXPECT_NE(f->TakeItem(f->FindItem("song 3.mp3")), nullptr);
+         }},
+        {"TakeItem, renamed and added back",
+         [](TLibObj&, TLibFolder* f) {
+             auto e = f->TakeItem(f->FindItem("song 3.mp3"));
+             e->Caption = "tune 3.mp3";
+             f->AddItem(std::move(e));
+         }},
+        {"ClearItems", [](TLibObj&, TLibFolder* f) { f->ClearItems(); }},
+        {"ClearItems, then a load",
+         [](TLibObj&, TLibFolder* f) {
+             f->ClearItems();
+             f->AdoptItems(Entries({"song x", "song y"}));
+         }},
+        {"RemoveItems",
+         [](TLibObj&, TLibFolder* f) {
+             f->RemoveItems([](TLibFolderItem* e) {
+                 return e->Caption.view().find('1') != std::string_view::npos;
+             });
+         }},
+        {"AddEntry", [](TLibObj& lib, TLibFolder* f) { lib.AddEntry(f, Entry("song 77")); }},
+        {"DeleteEntries",
+         [](TLibObj& lib, TLibFolder* f) {
+             lib.DeleteEntries(f, {f->FindItem("song 1.mp3"), f->FindItem("song 5.mp3")});
+         }},
+    };
+    for (const auto& [what, edit] : edits) {
+        TLibObj lib;
+        TCatalogBuilder b(lib);
+        TTreeNode* vol = b.Volume("Disc");
+        TTreeNode* folder = b.Folder(vol, "f");
+        for (int i = 0; i < 40; ++i)
+            b.File(folder, "song " + std::to_string(i) + ".mp3");
+        b.File(b.Folder(vol, "g"), "song g");
+        lib.Recount();
+        ExpectFound(lib, "song");
+        ASSERT_NE(FolderOf(folder)->NameBlockIfMade(), nullptr) << what;
+        edit(lib, FolderOf(folder));
+        ExpectNoStaleBlock(lib, what);
+        FolderOf(folder)->Items(); // merges a waiting tail
+        ExpectNoStaleBlock(lib, what);
+        for (const char* name : {"song", "song 3", "a song", "tune", "new song 4", "s"})
+            ExpectFound(lib, name);
+        ExpectNoStaleBlock(lib, what);
+    }
+}
+
+TEST(NameBlockTest, ABigCatalogIsLaidOutOverSeveralSearchesWithTheSameRows) {
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    TTreeNode* vol = b.Volume("Disc");
+    for (int f = 0; f < 60; ++f) {
+        TTreeNode* folder = b.Folder(vol, "folder " + std::to_string(f));
+        for (int i = 0; i < 50; ++i)
+            b.File(folder, (i % 7 ? "photo " : "song ") + std::to_string(f * 50 + i) + ".jpg");
+    }
+    lib.Recount();
+    auto laid = [&] {
+        int n = 0;
+        lib.Tree.ForEach(
+            [&](TTreeNode* node) { n += FolderOf(node)->NameBlockIfMade() != nullptr; });
+        return n;
+    };
+    const auto want = Expected(lib, "song 1", false);
+    ASSERT_FALSE(want.empty());
+    // Each search lays out some folders and reads the others' entries.
+    int before = laid();
+    for (int search = 0; search < 6; ++search) {
+        EXPECT_EQ(Search(lib, "song 1", false, search % 2 + 1, 200), want) << search;
+        const int now = laid();
+        EXPECT_TRUE(now > before || now == 61) << search;
+        before = now;
+    }
+    EXPECT_EQ(before, 61); // the volume and each folder
+    // A folder edited since gets its block back on the next search.
+    TLibFolder* f = FolderOf(lib.Tree.Root(0)->Child(3));
+    lib.AddEntry(f, Entry("song 1 new"));
+    EXPECT_EQ(f->NameBlockIfMade(), nullptr);
+    EXPECT_EQ(Search(lib, "song 1", false, 1, 200), Expected(lib, "song 1", false));
+    EXPECT_NE(f->NameBlockIfMade(), nullptr);
+    ExpectNoStaleBlock(lib, "the search after the edit");
+}
+
+TEST(NameBlockTest, ArenaBlocksOutliveTheArenaAndGiveBackTheirMemory) {
+    const size_t before = TNameArena::BytesInUse();
+    {
+        TLibObj lib;
+        TCatalogBuilder b(lib);
+        TTreeNode* vol = b.Volume("Disc");
+        std::vector<TLibFolder*> folders;
+        for (int f = 0; f < 30; ++f) {
+            TTreeNode* node = b.Folder(vol, "f" + std::to_string(f));
+            for (int i = 0; i < 2000; ++i)
+                b.File(node,
+                       "name " + std::to_string(i) + std::string(static_cast<size_t>(f), 'x'));
+            folders.push_back(FolderOf(node));
+        }
+        lib.Recount(); // sorts the lists
+        {
+            // Expecting few entries: the arena takes several chunks.
+            TNameArena arena(100);
+            for (TLibFolder* f : folders)
+                ASSERT_NE(f->NameBlock(&arena), nullptr);
+        }
+        EXPECT_GT(TNameArena::BytesInUse(), before);
+        // Dropping some blocks keeps the rest whole.
+        for (size_t i = 0; i < folders.size(); i += 2)
+            folders[i]->ClearItems();
+        for (size_t i = 1; i < folders.size(); i += 2)
+            EXPECT_NE(folders[i]->NameBlockIfMade(), nullptr);
+        ExpectNoStaleBlock(lib, "dropping every other block");
+    }
+    EXPECT_EQ(TNameArena::BytesInUse(), before);
+}
+
 TEST(NameBlockTest, MapsPlacesToNamesAndReturnsItsBytes) {
-    const size_t before = TNameBlock::BytesInUse();
+    const size_t before = TNameArena::BytesInUse();
     {
         TLibObj lib;
         TCatalogBuilder b(lib);
@@ -143,9 +308,9 @@ TEST(NameBlockTest, MapsPlacesToNamesAndReturnsItsBytes) {
         for (size_t pos = 0; pos < 9; ++pos)
             EXPECT_EQ(block->EntryAt(pos, 0, 3), owner[pos]) << pos;
         EXPECT_EQ(block->EntryAt(6, 2, 3), 2u);
-        EXPECT_GT(TNameBlock::BytesInUse(), before);
+        EXPECT_GT(TNameArena::BytesInUse(), before);
     }
-    EXPECT_EQ(TNameBlock::BytesInUse(), before);
+    EXPECT_EQ(TNameArena::BytesInUse(), before);
 }
 
 TEST(NameBlockTest, AFolderWithEntriesWaitingUnsortedHasNone) {

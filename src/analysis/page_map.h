@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+
+// Memory straight from the system in large runs, for the pools that hold what
+// a catalog has by the million. A fresh page costs a fault on its first touch;
+// a run asked for with huge pages takes one fault per 2 MiB instead of one
+// per page, which spares a large catalog most of its faults.
+namespace pagemap {
+
+inline constexpr size_t kHugePage = size_t{2} << 20;
+
+// The system's page size.
+size_t PageSize();
+
+// `bytes` (a multiple of PageSize(), or of kHugePage when `huge`) of zeroed
+// memory, starting on a huge page boundary when `huge`; null without memory.
+void* Map(size_t bytes, bool huge) noexcept;
+// Returns [p, p + bytes) to the system; both on page boundaries.
+void Unmap(void* p, size_t bytes) noexcept;
+
+} // namespace pagemap
