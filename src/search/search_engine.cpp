@@ -71,12 +71,6 @@ constexpr uint32_t kTextAhead = 16;
 // first and then what it points to.
 constexpr int kNodeAhead = 8;
 constexpr size_t kFolderAhead = 8;
-// A run lays out the names of at most this share of its entries (or of
-// TSearchEngine::LayOutAtLeast): fresh memory costs a fault per page, and on
-// some systems far more on its first use, so that laying out a big catalog
-// at once made the first search dearer than reading every entry. The next
-// searches lay out the rest, each still cheaper than reading them all.
-constexpr size_t kLaidShare = 4;
 
 // Asks for the whole of a folder's record: the search reads fields all over it.
 inline void PrefetchRecord(const TLibFolder* f) {
@@ -155,12 +149,16 @@ public:
         : matcher_(matcher), filter_(matcher_.NameFilter()), needs_(matcher.Needs()),
           entries_(first, end, kEntryAhead), texts_(first, end, kTextAhead), end_(end) {
         if (!filter_) return;
-        size_t entries = 0, unlaid = 0;
-        for (const TSlice* s = first; s != end; ++s) {
-            entries += s->Size();
-            if (s->Unlaid) unlaid += s->Size();
-        }
-        layLeft_ = std::max(entries / kLaidShare, layOutAtLeast);
+        // Fresh memory costs a fault per page, and on some systems far more
+        // on its first use: laying out a big catalog's names at once made the
+        // first search much dearer than reading every entry. A run lays out
+        // at most as many names as already have a block (and at least
+        // layOutAtLeast), so that each search pays for new blocks with what
+        // the old ones save it, and a few searches lay out everything.
+        size_t laid = 0, unlaid = 0;
+        for (const TSlice* s = first; s != end; ++s)
+            (s->Unlaid ? unlaid : laid) += s->Size();
+        layLeft_ = std::max(laid, layOutAtLeast);
         arena_.emplace(std::min(unlaid, layLeft_));
     }
 
