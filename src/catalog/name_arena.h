@@ -11,8 +11,7 @@
 // take huge pages once large enough, and give back the pages they did not use
 // when the arena is done. A chunk goes back to the system with its last block.
 //
-// One arena per thread; blocks may be freed from any thread, but not while
-// their arena is still filling their chunk on another.
+// One arena per thread at a time; blocks may be freed from any thread.
 class TNameArena {
 public:
     struct TChunk;
