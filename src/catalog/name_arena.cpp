@@ -19,7 +19,6 @@
 struct TNameArena::TChunk {
     std::atomic<size_t> holds; // its blocks, and one while an arena fills it
     size_t bytes;              // mapped, from the chunk's start
-    bool huge;
 };
 
 namespace {
@@ -109,7 +108,7 @@ bool TNameArena::NewChunk(size_t bytes) {
         g_bytes.fetch_sub(bytes);
         return false;
     }
-    chunk_ = new (m) TChunk{{1}, bytes, huge};
+    chunk_ = new (m) TChunk{{1}, bytes};
     next_ = static_cast<char*>(m) + kHeader;
     end_ = static_cast<char*>(m) + bytes;
     Poison(next_, bytes - kHeader);
@@ -119,10 +118,11 @@ bool TNameArena::NewChunk(size_t bytes) {
 void TNameArena::Leave() {
     TChunk* c = chunk_;
     if (!c) return;
-    // The pages past what was laid out were never touched: they go back now.
+    // The pages past what was laid out go back now, also the untouched part
+    // of a huge page (which the system then splits): each search leaves a
+    // chunk partly used.
     char* base = reinterpret_cast<char*>(c);
-    const size_t page = c->huge ? pagemap::kHugePage : pagemap::PageSize();
-    const size_t used = RoundUp(static_cast<size_t>(next_ - base), page);
+    const size_t used = RoundUp(static_cast<size_t>(next_ - base), pagemap::PageSize());
     if (used < c->bytes) {
         Unmap(base + used, c->bytes - used);
         c->bytes = used;
