@@ -152,13 +152,14 @@ public:
         // Fresh memory costs a fault per page, and on some systems far more
         // on its first use: laying out a big catalog's names at once made the
         // first search much dearer than reading every entry. A run lays out
-        // at most as many names as already have a block (and at least
-        // layOutAtLeast), so that each search pays for new blocks with what
-        // the old ones save it, and a few searches lay out everything.
+        // at most as many names as already have a block, and a quarter of its
+        // entries (but layOutAtLeast in any case), so that each search pays
+        // for new blocks with what the old ones save it, and a few searches
+        // lay out everything.
         size_t laid = 0, unlaid = 0;
         for (const TSlice* s = first; s != end; ++s)
             (s->Unlaid ? unlaid : laid) += s->Size();
-        layLeft_ = std::max(laid, layOutAtLeast);
+        layLeft_ = std::max(std::min(laid, (laid + unlaid) / 4), layOutAtLeast);
         arena_.emplace(std::min(unlaid, layLeft_));
     }
 

@@ -197,8 +197,9 @@ public:
     // Entries from which a second thread pays for itself.
     size_t ParallelFrom = 50000;
     // A name search lays out the names of folders that have no name block
-    // yet, each matching thread those of as many entries as already have one,
-    // or of this many, whichever is more; the next searches lay out the rest.
+    // yet, each matching thread those of as many entries as already have one
+    // (a quarter of its entries at most), or of this many, whichever is more;
+    // the next searches lay out the rest.
     size_t LayOutAtLeast = size_t{1} << 14;
 
     // selected: the nodes to visit (catalog tree, or collections tree in
