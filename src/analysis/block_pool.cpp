@@ -10,17 +10,6 @@
 #include <new>
 #include <sched.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TAMBLIX_POOL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TAMBLIX_POOL_ASAN 1
-#endif
-#endif
-#ifdef TAMBLIX_POOL_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
-
 namespace blockpool {
 namespace {
 
@@ -40,26 +29,11 @@ struct TChunk {
 constexpr size_t kChunkHeader = 16;
 static_assert(sizeof(TChunk) <= kChunkHeader);
 
-// Freed blocks are poisoned in sanitizer builds, so that a use after free is
-// still caught although the block stays in the pool.
-void Poison(void* p, size_t n) {
-#ifdef TAMBLIX_POOL_ASAN
-    ASAN_POISON_MEMORY_REGION(p, n);
-#else
-    (void)p, (void)n;
-#endif
-}
-
-void Unpoison(void* p, size_t n) {
-#ifdef TAMBLIX_POOL_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(p, n);
-#else
-    (void)p, (void)n;
-#endif
-}
+using pagemap::Poison;
+using pagemap::Unpoison;
 
 TChunk* MapChunk(size_t bytes, bool huge) {
-#ifdef TAMBLIX_POOL_ASAN
+#ifdef TAMBLIX_PAGE_ASAN
     // From malloc, so that the leak checker still sees the pointers the blocks hold.
     (void)huge;
     void* m = std::aligned_alloc(16, bytes);
@@ -73,7 +47,7 @@ TChunk* MapChunk(size_t bytes, bool huge) {
 }
 
 void UnmapChunk(TChunk* c) {
-#ifdef TAMBLIX_POOL_ASAN
+#ifdef TAMBLIX_PAGE_ASAN
     Unpoison(c, c->bytes);
     std::free(c);
 #else

@@ -5,17 +5,6 @@
 #include <algorithm>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TAMBLIX_ARENA_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TAMBLIX_ARENA_ASAN 1
-#endif
-#endif
-#ifdef TAMBLIX_ARENA_ASAN
-#include <sanitizer/asan_interface.h>
-#endif
-
 struct TNameArena::TChunk {
     std::atomic<size_t> holds; // its blocks, and one while an arena fills it
     size_t bytes;              // mapped, from the chunk's start
@@ -38,23 +27,8 @@ size_t RoundUp(size_t n, size_t to) {
     return (n + to - 1) / to * to;
 }
 
-// Room not handed out, or given back, is poisoned in sanitizer builds, so that
-// a read of a dropped block is caught although its chunk stays.
-void Poison(void* p, size_t n) {
-#ifdef TAMBLIX_ARENA_ASAN
-    ASAN_POISON_MEMORY_REGION(p, n);
-#else
-    (void)p, (void)n;
-#endif
-}
-
-void Unpoison(void* p, size_t n) {
-#ifdef TAMBLIX_ARENA_ASAN
-    ASAN_UNPOISON_MEMORY_REGION(p, n);
-#else
-    (void)p, (void)n;
-#endif
-}
+using pagemap::Poison;
+using pagemap::Unpoison;
 
 bool Reserve(size_t bytes) {
     if (g_bytes.fetch_add(bytes) + bytes <= TNameArena::kBudget) return true;
