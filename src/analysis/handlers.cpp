@@ -327,12 +327,6 @@ int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
     return read;
 }
 
-int THandlerList::ProcessFile(const std::string& fileName, TTagInfo& info,
-                              const TKnownFile& known) const {
-    if (!known.Regular) return ProcessFile(fileName, info);
-    return RunReaders(ClaimingReaders(fileName), fileName, info, known.OnlyHoles);
-}
-
 int THandlerList::RunReaders(const std::vector<const std::string*>& titles,
                              const std::string& fileName, TTagInfo& info, bool onlyHoles) {
     int read = 0;

@@ -40,12 +40,6 @@ using THandlerPtr = std::shared_ptr<THandler>;
 using TReaderStepFn =
     std::function<bool(const std::string& title, const std::string& path, TTagInfo& info)>;
 
-// What a walk has just read of a file, so that reading it asks the disk nothing again.
-struct TKnownFile {
-    bool Regular = false;   // a regular file: no link, FIFO or device
-    bool OnlyHoles = false; // its size is all holes: every byte reads as zero
-};
-
 enum class TArchiveKind { None, Rar, Zip, Other };
 
 // Titles of the archive handlers; every other Title selects a reader of
@@ -126,13 +120,12 @@ public:
     // the file. A file that does not exist runs nothing.
     int ProcessFile(const std::string& fileName, TTagInfo& info) const;
     int ProcessFile(const std::string& fileName, TTagInfo& info, const TReaderStepFn& step) const;
-    // The same for a file whose kind the caller has just read from the disk.
-    int ProcessFile(const std::string& fileName, TTagInfo& info, const TKnownFile& known) const;
 
     // The reader titles whose active handlers claim the file's extension, in run order.
     std::vector<const std::string*> ClaimingReaders(const std::string& fileName) const;
     // Runs the reader steps of `titles` (from ClaimingReaders) on a file
-    // known to be regular; returns the number that read it.
+    // known to be regular (onlyHoles: the walk saw no block behind its size);
+    // returns the number that read it.
     static int RunReaders(const std::vector<const std::string*>& titles,
                           const std::string& fileName, TTagInfo& info, bool onlyHoles);
 
