@@ -13,6 +13,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -99,14 +100,19 @@ std::string MemberName(archive_entry* entry) {
 bool IsUdfOnlyImage(int fd) {
     constexpr off_t kArea = 32768;
     constexpr size_t kSector = 2048;
-    constexpr int kMaxDescriptors = 32; // 4096-byte sectors take two steps each
+    constexpr size_t kMaxDescriptors = 32; // 4096-byte sectors take two steps each
+    constexpr size_t kId = 6;
+    // One read of the whole area: every archive of a scan comes this way,
+    // and one positioned read per descriptor cost more than the listing.
+    std::vector<char> area((kMaxDescriptors - 1) * kSector + kId);
+    ssize_t got;
+    do {
+        got = pread(fd, area.data(), area.size(), kArea);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) return false;
     bool udf = false;
-    for (int i = 0; i < kMaxDescriptors; ++i) {
-        char id[6];
-        if (pread(fd, id, sizeof id, kArea + static_cast<off_t>(i) * kSector) !=
-            static_cast<ssize_t>(sizeof id))
-            break;
-        const std::string_view name(id + 1, 5);
+    for (size_t i = 0; i < kMaxDescriptors && i * kSector + kId <= static_cast<size_t>(got); ++i) {
+        const std::string_view name(area.data() + i * kSector + 1, 5);
         if (name == "CD001") return false;
         if (name == "NSR02" || name == "NSR03") udf = true;
     }

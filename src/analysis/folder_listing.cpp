@@ -86,6 +86,12 @@ TReaderIdentity TReaderIdentity::Current() {
     return who;
 }
 
+std::string PathInFolder(int folderFd, const std::string& name) {
+    static const bool viaProc = ::access("/proc/self/fd", X_OK) == 0;
+    if (!viaProc || folderFd < 0) return {};
+    return "/proc/self/fd/" + std::to_string(folderFd) + '/' + name;
+}
+
 TFolderFd::~TFolderFd() {
     if (fd >= 0) ::close(fd);
 }

@@ -61,6 +61,11 @@ struct TFolderListing {
 void ReadFolderListing(int fd, const TReaderIdentity& who, TFolderListing& out,
                        const std::function<bool()>& stop);
 
+// A path naming `name` in the folder open as `folderFd`, for what takes
+// paths: through /proc, short at any depth, so the kernel does not walk
+// every level again. Empty where there is no /proc.
+std::string PathInFolder(int folderFd, const std::string& name);
+
 // An open folder descriptor, closed with the last owner.
 struct TFolderFd {
     explicit TFolderFd(int f) : fd(f) {}

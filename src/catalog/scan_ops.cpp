@@ -11,7 +11,8 @@
 #include "analysis/volume_info.h"
 #include "analysis/walker.h"
 #include "analysis/zip_reader.h"
-#include "catalog/tags_ahead.h"
+#include "catalog/archive_listing.h"
+#include "catalog/read_ahead.h"
 #include "media/media_steps.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -62,7 +63,10 @@ TVolumeScanner::TVolumeScanner(TLibObj& lib, const THandlerList* handlers, IProg
       claims_(handlers ? std::make_unique<THandlerClaims>(*handlers) : nullptr) {}
 
 bool TVolumeScanner::StopNow() {
-    if (!stopped_ && progress_.StopRequested()) stopped_ = true;
+    if (!stopped_ && progress_.StopRequested()) {
+        stopped_ = true;
+        *stopAhead_ = true;
+    }
     return stopped_;
 }
 
@@ -89,13 +93,10 @@ TLibFolderItem* TVolumeScanner::FindInOrder(TLibFolder* folder, std::string_view
 }
 
 std::string TVolumeScanner::ReadPath(const std::string& folder, const TSearchRec& rec) const {
-    // Through the walk's descriptor of the folder: a short path at any depth,
-    // so the kernel does not walk every level again for each entry.
-    static const bool viaDescriptor = ::access("/proc/self/fd", X_OK) == 0;
-    const int fd = walker_ ? walker_->FolderDescriptor() : -1;
-    if (viaDescriptor && fd >= 0)
-        return "/proc/self/fd/" + std::to_string(fd) + '/' + rec.RealName();
-    std::string p = folder;
+    // Through the walk's descriptor of the folder where there is one.
+    std::string p = PathInFolder(walker_ ? walker_->FolderDescriptor() : -1, rec.RealName());
+    if (!p.empty()) return p;
+    p = folder;
     if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
     return p + rec.RealName();
 }
@@ -329,7 +330,12 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         // ever read as an archive (never a FIFO, device or link).
         const THandlerClaims::TClaim* claim = regular && claims_ ? &claims_->Of(name) : nullptr;
         TArchiveKind kind = claim ? claim->Archive : TArchiveKind::None;
-        if (kind != TArchiveKind::None && !archiveio::IsPlainFile(ReadPath(nativeFolder, rec)))
+        // The walk's readers may have listed it already, off this thread.
+        TArchiveRead* listed = kind != TArchiveKind::None && walker_
+                                   ? dynamic_cast<TArchiveRead*>(walker_->WorkDone())
+                                   : nullptr;
+        if (kind != TArchiveKind::None &&
+            !(listed ? listed->Plain : archiveio::IsPlainFile(ReadPath(nativeFolder, rec))))
             kind = TArchiveKind::None;
         const bool isArchive = kind != TArchiveKind::None;
         if (e && e->IsFolder && (e->Size == 0 || !e->IsArchive || !isArchive) &&
@@ -364,7 +370,11 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             ReadChecksum(e, ReadPath(nativeFolder, rec), e->TagInfo, claim->Checksum);
             TTreeNode* arch = ChildFolderNode(node, name, true);
             archive_ = arch;
-            ReadArchive(ReadPath(nativeFolder, rec), nametext::DiskToCaption(fullPath()), kind);
+            const std::string shown = nametext::DiskToCaption(fullPath());
+            if (listed && !listed->Partial)
+                FileArchiveRead(*listed, shown);
+            else
+                ReadArchive(ReadPath(nativeFolder, rec), shown, kind);
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
             if (claim)
@@ -381,60 +391,24 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
 
 void TVolumeScanner::ReadArchive(const std::string& path, const std::string& shown,
                                  TArchiveKind kind) {
-    // Readers name the path they were given; the user is shown the real one.
-    const std::string given = nametext::ToDisplayPath(path);
-    auto told = [&](const std::string& arg) {
-        if (arg.empty()) return shown;
-        if (arg.compare(0, given.size(), given) != 0) return arg;
-        return shown + arg.substr(given.size());
-    };
-    if (kind == TArchiveKind::Other) {
-        TArchiveLister lister;
-        lister.OnMember = [&](const TArchiveMember& m) { AddArchiveMember(m); };
-        lister.StopRequested = [&] { return StopNow(); };
-        try {
-            lister.List(path);
-        } catch (const EMessageError& err) {
-            ++Errors;
-            Log("msgsArcErr", told(err.Arg));
-        } catch (const std::exception&) {
-            ++Errors;
-            Log("msgsArcErr", shown);
-        }
-        return;
-    }
-    if (kind == TArchiveKind::Rar) {
-        TRAR rar;
-        rar.FileName = path;
-        rar.Mode = DFRAR_LIST;
-        // A member that starts in an earlier volume is listed with that volume.
-        rar.OnFileProcessing = [&](TRAR&, const TDFRARHeaderData& h, int) {
-            if (!h.ContinuedFromPrev) AddArchiveMember(h);
-        };
-        rar.OnError = [&](TRAR&, const std::string& key, TRarError) {
-            ++Errors;
-            Log("msgsRarErr", shown + ": " + GetMessageText(key));
-        };
-        try {
-            rar.Execute();
-        } catch (const std::exception&) {
-            ++Errors;
-            Log("msgsRarErr", shown);
-        }
-        return;
-    }
-    TZip zip;
-    zip.OnMember = [&](const TZipDirEntry& m) { AddArchiveMember(m); };
-    zip.OnLog = [&](const std::string& key, const std::string& arg) { Log(key, told(arg)); };
-    try {
-        zip.SetZipFilename(path);
-    } catch (const EMessageError& err) {
-        ++Errors;
-        Log("msgsZipErr", told(err.Arg));
-    } catch (const std::exception&) {
-        ++Errors;
-        Log("msgsZipErr", shown);
-    }
+    TArchiveSink sink;
+    sink.OnMember = [&](const TArchiveMember& m) { AddArchiveMember(m); };
+    sink.OnNote = [&](TArchiveNote&& note) { LogArchiveNote(note, path, shown); };
+    sink.Stop = [&] { return StopNow(); };
+    ListArchive(path, kind, sink);
+}
+
+void TVolumeScanner::FileArchiveRead(const TArchiveRead& listed, const std::string& shown) {
+    for (const TArchiveMember& m : listed.Members)
+        AddArchiveMember(m);
+    for (const TArchiveNote& note : listed.Notes)
+        LogArchiveNote(note, listed.Path, shown);
+}
+
+void TVolumeScanner::LogArchiveNote(const TArchiveNote& note, const std::string& given,
+                                    const std::string& shown) {
+    if (note.Error) ++Errors;
+    Log(note.Key, note.ShownArg(given, shown));
 }
 
 void TVolumeScanner::AddArchiveMember(const TArchiveMember& member) {
@@ -606,12 +580,15 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t known
     walker.OnPoll = [&] { return StopNow(); };
     walker.KeepResults = false;
     walker.Threads = Options.WalkThreads;
-    std::optional<TTagsAhead> tagsAhead;
+    std::optional<TReadAhead> ahead;
+    *stopAhead_ = stopped_;
     if (claims_ && claims_->AnyActive() && !Options.FoldersOnly)
-        walker.AheadWork = tagsAhead.emplace(*claims_).Work();
+        walker.AheadWork = ahead.emplace(*claims_, *stopAhead_).Work();
     try {
         walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
     } catch (...) {
+        // A listing under way on a reader thread ends before the walk is undone.
+        *stopAhead_ = true;
         walkStack_.clear();
         walker_ = nullptr;
         throw;

@@ -21,6 +21,8 @@ class THandlerList;
 class TFileSearch;
 enum class TArchiveKind;
 struct TArchiveMember;
+struct TArchiveNote;
+struct TArchiveRead;
 
 // What the new-volume and update dialogs hand over.
 struct TScanOptions {
@@ -112,6 +114,10 @@ private:
     void ApplyFolderDefaults(TLibFolder* f) const;
     void ApplyEntryDefaults(TLibFolderItem* e, bool folderEntry) const;
     void ReadArchive(const std::string& path, const std::string& shown, TArchiveKind kind);
+    // Files an archive listed ahead, as ReadArchive would have.
+    void FileArchiveRead(const TArchiveRead& listed, const std::string& shown);
+    void LogArchiveNote(const TArchiveNote& note, const std::string& given,
+                        const std::string& shown);
     void AddEntryTo(TTreeNode* node, const std::string& nativeFolder, const TSearchRec& rec,
                     bool step);
     void KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e);
@@ -151,6 +157,9 @@ private:
     TTreeNode* current_ = nullptr;
     TTreeNode* archive_ = nullptr;
     bool stopped_ = false;
+    // Seen by the walk's reader threads: set with stopped_ (held apart, so
+    // that the scanner stays movable).
+    std::unique_ptr<std::atomic<bool>> stopAhead_ = std::make_unique<std::atomic<bool>>(false);
     unsigned statusTick_ = 0;
     std::chrono::steady_clock::time_point nextStatus_{};
     // The walk in progress, and where the last entry was found in its folder.

@@ -1,6 +1,7 @@
 // A scan whose folders are read ahead on other threads builds the same
 // catalog and logs the same lines as one that reads every folder itself.
 #include "analysis/handlers.h"
+#include "catalog/archive_listing.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "support/recording_progress.h"
@@ -111,6 +112,30 @@ TEST_F(ScanThreadsTest, ReadingAheadBuildsTheSameCatalog) {
     ExpectSameScans();
 }
 
+TEST_F(ScanThreadsTest, ArchivesListedAheadAreFiledAsTheScanListsThem) {
+    // Every kind of archive, sound and damaged, in enough folders that the
+    // readers list many of them ahead; their log lines name the real paths.
+    const std::string data = std::string(TAMBLIX_TEST_DATA) + "/archives/";
+    for (int a = 0; a < 6; ++a) {
+        const std::string d = root + "arch" + std::to_string(a) + "/";
+        fs::create_directories(d + "dir.zip");
+        for (const auto& f : fs::directory_iterator(data)) {
+            const std::string name = f.path().filename().string();
+            if (name.find('.') != std::string::npos && name.find(".sh") == std::string::npos)
+                fs::copy_file(f.path(), d + name);
+        }
+        std::string zip = ReadFile(data + "basic.zip");
+        WriteFile(d + "cut.zip", zip.substr(0, zip.size() / 2));
+        WriteFile(d + "empty.7z", "");
+        WriteFile(d + "text.tar.gz", "not gzip");
+        WriteFile(d + "fake.rar", "Rar!\x1a\x07\x01\x00 but cut short");
+        WriteFile(d + "holes.iso", "");
+        ASSERT_EQ(::truncate((d + "holes.iso").c_str(), 1 << 20), 0);
+        fs::create_symlink("basic.zip", d + "link.zip");
+    }
+    ExpectSameScans();
+}
+
 TEST_F(ScanThreadsTest, UnreadableFoldersKeepWhatTheCatalogKnew) {
     if (RerunUnprivileged()) return;
     fs::permissions(root + "m3/s1", fs::perms::none);
@@ -118,4 +143,50 @@ TEST_F(ScanThreadsTest, UnreadableFoldersKeepWhatTheCatalogKnew) {
     ExpectSameScans();
     fs::permissions(root + "m3/s1", fs::perms(0755));
     fs::permissions(root + "m0/s3", fs::perms(0755));
+}
+
+TEST(ArchiveListedAhead, IsKeptWholeOrNotAtAll) {
+    TTempFolder tmp;
+    const std::string tar = std::string(TAMBLIX_TEST_DATA) + "/archives/kinds.tar";
+    std::vector<std::string> streamed;
+    TArchiveSink sink;
+    sink.OnMember = [&](const TArchiveMember& m) { streamed.push_back(m.FileName); };
+    ListArchive(tar, TArchiveKind::Other, sink);
+    ASSERT_GT(streamed.size(), 2u);
+
+    TArchiveRead whole = ListArchiveAhead(tar, TArchiveKind::Other, {}, streamed.size());
+    EXPECT_TRUE(whole.Plain);
+    EXPECT_FALSE(whole.Partial);
+    std::vector<std::string> kept;
+    for (const auto& m : whole.Members)
+        kept.push_back(m.FileName);
+    EXPECT_EQ(kept, streamed);
+
+    // One member too many to keep, or a stop: the scan lists it itself.
+    TArchiveRead big = ListArchiveAhead(tar, TArchiveKind::Other, {}, streamed.size() - 1);
+    EXPECT_TRUE(big.Partial);
+    EXPECT_TRUE(big.Members.empty());
+    TArchiveRead stopped = ListArchiveAhead(
+        tar, TArchiveKind::Other, [] { return true; }, 100);
+    EXPECT_TRUE(stopped.Partial);
+    EXPECT_TRUE(stopped.Members.empty());
+
+    // Never through a link.
+    fs::create_symlink(tar, tmp.Path() + "/link.tar");
+    TArchiveRead linked = ListArchiveAhead(tmp.Path() + "/link.tar", TArchiveKind::Other, {}, 100);
+    EXPECT_FALSE(linked.Plain);
+    EXPECT_TRUE(linked.Members.empty());
+}
+
+TEST(ArchiveListedAhead, NotesNameTheArchiveAsTheUserKnowsIt) {
+    TArchiveNote inPath{"msgsArcErr", "/proc/self/fd/7/a.zip: damaged", false, true};
+    EXPECT_EQ(inPath.ShownArg("/proc/self/fd/7/a.zip", "/media/disc/a.zip"),
+              "/media/disc/a.zip: damaged");
+    TArchiveNote other{"msgsZipErr", "inner.zip: damaged", false, false};
+    EXPECT_EQ(other.ShownArg("/proc/self/fd/7/a.zip", "/media/disc/a.zip"), "inner.zip: damaged");
+    TArchiveNote none{"msgsArcErr", "", false, true};
+    EXPECT_EQ(none.ShownArg("/proc/self/fd/7/a.zip", "/media/disc/a.zip"), "/media/disc/a.zip");
+    TArchiveNote after{"msgsRarErr", ": CRC error", true, true};
+    EXPECT_EQ(after.ShownArg("/proc/self/fd/7/a.rar", "/media/disc/a.rar"),
+              "/media/disc/a.rar: CRC error");
 }

@@ -4,6 +4,7 @@
 #include "media/media_steps.h"
 #include "tags/tag_info.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,17 +23,25 @@ struct TTagsRead : TEntryWork {
 TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::string& path,
                      bool onlyHoles);
 
-// Reads the tags of a walk's files on its reader threads, so that the
-// scan's own thread only files them. Only the files the scan would read
-// itself are read; the scan reads whatever was not read ahead.
-class TTagsAhead {
+// Reads the tags of a walk's files, and lists its archives, on the walk's
+// reader threads, so that the scan's own thread only files them. Only what
+// the scan would read itself is read; the scan reads whatever was not read
+// ahead.
+class TReadAhead {
 public:
-    explicit TTagsAhead(const THandlerClaims& claims) : claims_(claims) {}
+    // stop: set once the scan stops; a listing under way ends early.
+    TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop)
+        : claims_(claims), stop_(stop) {}
     // For TFileSearch::AheadWork; empty when files cannot be named through
     // their folder's descriptor.
     TEntryWorkFn Work() const;
 
+    // Members kept of one archive listed ahead; a larger one is listed by the
+    // scan, which adds them as it goes.
+    static constexpr size_t kMaxMembers = 65536;
+
 private:
     std::unique_ptr<TEntryWork> Read(int folderFd, const TSearchRec& rec) const;
     const THandlerClaims& claims_;
+    const std::atomic<bool>& stop_;
 };

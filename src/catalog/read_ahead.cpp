@@ -1,10 +1,9 @@
-#include "catalog/tags_ahead.h"
+#include "catalog/read_ahead.h"
 
 #include "analysis/handler_claims.h"
 #include "analysis/handlers.h"
 #include "analysis/search_rec.h"
-
-#include <unistd.h>
+#include "catalog/archive_listing.h"
 
 TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::string& path,
                      bool onlyHoles) {
@@ -16,22 +15,27 @@ TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::
     return got;
 }
 
-TEntryWorkFn TTagsAhead::Work() const {
+TEntryWorkFn TReadAhead::Work() const {
     // Readers take paths: without /proc a file of a folder read ahead has none.
-    static const bool viaDescriptor = ::access("/proc/self/fd", X_OK) == 0;
-    if (!viaDescriptor) return {};
+    if (PathInFolder(0, std::string()).empty()) return {};
     return [this](int folderFd, const TSearchRec& rec) { return Read(folderFd, rec); };
 }
 
-std::unique_ptr<TEntryWork> TTagsAhead::Read(int folderFd, const TSearchRec& rec) const {
-    // Links are never followed and FIFOs never read; archives are listed by the scan.
-    if ((rec.Attr & (faSysFile | faSymLink | faDirectory)) != 0 || rec.Error != 0) return nullptr;
+std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec) const {
+    // Links are never followed and FIFOs never read.
+    if ((rec.Attr & (faSysFile | faSymLink)) != 0) return nullptr;
     const THandlerClaims::TClaim& claim = claims_.Of(rec.Name);
-    if (claim.Archive != TArchiveKind::None) return nullptr;
+    const std::string path = PathInFolder(folderFd, rec.RealName());
+    if (claim.Archive != TArchiveKind::None) {
+        // A checksum moves the scan's bar by the bytes read: the scan reads those.
+        if (claim.Checksum) return nullptr;
+        return std::make_unique<TArchiveRead>(ListArchiveAhead(
+            path, claim.Archive, [this] { return stop_.load(std::memory_order_relaxed); },
+            kMaxMembers));
+    }
     // Readers go by the name on the disk, as they do for the scan itself.
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_.Of(rec.NativeName).Readers;
     if (readers.empty()) return nullptr;
-    const std::string path = "/proc/self/fd/" + std::to_string(folderFd) + '/' + rec.RealName();
     return std::make_unique<TTagsRead>(ReadTagsOf(readers, path, rec.OnlyHoles));
 }
