@@ -11,6 +11,7 @@
 #include <exiv2/exiv2.hpp>
 #include <exiv2/webpimage.hpp>
 #include <mutex>
+#include <optional>
 
 namespace {
 
@@ -180,6 +181,28 @@ bool TPhotoFile::ReadFromFile(const std::string& path, bool onlyZeros) {
         Error = "not a photo";
         return false;
     }
+    // An empty file: the library answers every one alike, and finding that
+    // out cost more than the rest of an empty file's scan. (A path from the
+    // root is always a local file to the library.)
+    if (file.IsOpen() && file.Size() == 0 && !path.empty() && path[0] == '/') {
+        static std::mutex mutex;
+        static std::optional<TPhotoFile> empty;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (empty) {
+                *this = *empty;
+                return Valid;
+            }
+        }
+        ReadOpened(path, file);
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!empty) empty = *this;
+        return Valid;
+    }
+    return ReadOpened(path, file);
+}
+
+bool TPhotoFile::ReadOpened(const std::string& path, TBinaryFile& file) {
     try {
         if (!LooksLikeAPhoto(file)) {
             Error = "not a photo";

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+class TBinaryFile;
+
 // A photo's metadata as Exiv2 reads it: when it was taken, the picture's
 // size, camera, lens, exposure and where. Only the metadata is read, never
 // the pixels. Texts are empty and numbers zero where the file has nothing.
@@ -26,6 +28,9 @@ public:
     bool HasGPS = false;
     double Latitude = 0; // signed decimal degrees, north and east positive
     double Longitude = 0;
+
+private:
+    bool ReadOpened(const std::string& path, TBinaryFile& file);
 };
 
 // "2024:05:17 14:03:09" (the EXIF form) as "2024-05-17T14:03:09"; empty when

@@ -226,6 +226,24 @@ TEST(PhotoFile, RefusesWhatIsNotAPhoto) {
     }
 }
 
+// Empty files are answered from the first one read: the answer is the
+// library's own, as read by a relative path (which is never answered so).
+TEST(PhotoFile, EmptyFilesGetTheLibrarysAnswer) {
+    TTempFolder tmp;
+    const std::string dir = tmp.Path() + "/";
+    ASSERT_EQ(::chdir(dir.c_str()), 0);
+    for (const char* name : {"a.jpg", "b.PNG", "c.tif", "d.webp", "e.heic", "f.nef", "g.cr2"}) {
+        tmp.Write(name, "");
+        TPhotoFile byLibrary, remembered;
+        byLibrary.ReadFromFile(name);
+        remembered.ReadFromFile(dir + name);
+        EXPECT_EQ(remembered.Valid, byLibrary.Valid) << name;
+        EXPECT_EQ(remembered.Error, byLibrary.Error) << name;
+        EXPECT_FALSE(remembered.Error.empty()) << name;
+    }
+    ASSERT_EQ(::chdir("/"), 0);
+}
+
 // The type told from the file's head in memory is the type the library tells
 // from the file: heads of every photo fixture cut at awkward lengths, with
 // text, zeros or another type's mark behind them, and a TGA footer at the end.
