@@ -44,19 +44,19 @@ private:
 // character set is UTF-8, whatever the process locale (a service runs in "C").
 class TUtf8Names {
 public:
-    TUtf8Names() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
-        if (utf8_) old_ = uselocale(utf8_);
+    TUtf8Names() {
+        // One for the process, never freed: archives are listed on several
+        // threads at once, each using it in turn.
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (utf8) old_ = uselocale(utf8);
     }
     TUtf8Names(const TUtf8Names&) = delete;
     TUtf8Names& operator=(const TUtf8Names&) = delete;
     ~TUtf8Names() {
-        if (!utf8_) return;
-        uselocale(old_);
-        freelocale(utf8_);
+        if (old_) uselocale(old_);
     }
 
 private:
-    locale_t utf8_;
     locale_t old_ = static_cast<locale_t>(0);
 };
 
