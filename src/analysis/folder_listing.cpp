@@ -206,11 +206,16 @@ TFolderPrefetch::~TFolderPrefetch() {
 }
 
 size_t TFolderPrefetch::MaxReady() {
-    // Each holds a descriptor; the walk itself keeps a few dozen open.
+    // Each holds a descriptor; the walk itself keeps a few dozen open. A
+    // file that takes a reader long (a video whose library reads its every
+    // byte) holds the walk there; the other readers go on only as far as
+    // this lets them. Far more than a few hundred costs more than it saves.
+    constexpr size_t kMost = 512;
     rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) return 48;
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 48;
+    if (files.rlim_cur == RLIM_INFINITY) return kMost;
     const size_t spare = files.rlim_cur > 64 ? (files.rlim_cur - 64) / 4 : 0;
-    return std::clamp<size_t>(spare, 4, 48);
+    return std::clamp<size_t>(spare, 4, kMost);
 }
 
 bool TFolderPrefetch::HasRoom() const {
