@@ -84,30 +84,36 @@ void ListArchive(const std::string& path, TArchiveKind kind, const TArchiveSink&
     }
 }
 
-TArchiveRead ListArchiveAhead(const std::string& path, TArchiveKind kind,
-                              const std::function<bool()>& stop, size_t maxMembers) {
-    TArchiveRead got;
-    got.Path = path;
-    got.Plain = archiveio::IsPlainFile(path);
-    if (!got.Plain) return got;
+TArchiveRead::~TArchiveRead() {
+    if (budget_) budget_->Give(static_cast<int64_t>(Members.size()));
+}
+
+std::unique_ptr<TArchiveRead> ListArchiveAhead(const std::string& path, TArchiveKind kind,
+                                               const std::function<bool()>& stop,
+                                               std::shared_ptr<TMemberBudget> budget) {
+    auto got = std::make_unique<TArchiveRead>(std::move(budget));
+    got->Path = path;
+    got->Plain = archiveio::IsPlainFile(path);
+    if (!got->Plain) return got;
     TArchiveSink sink;
     sink.OnMember = [&](const TArchiveMember& m) {
-        // Beyond this the scan lists it itself, adding as it goes.
-        if (got.Members.size() >= maxMembers) {
-            got.Partial = true;
+        // Beyond the budget the scan lists it itself, adding as it goes.
+        if (got->Partial || !got->budget_->Take()) {
+            got->Partial = true;
             return;
         }
-        got.Members.push_back(m);
+        got->Members.push_back(m);
     };
-    sink.OnNote = [&](TArchiveNote&& n) { got.Notes.push_back(std::move(n)); };
+    sink.OnNote = [&](TArchiveNote&& n) { got->Notes.push_back(std::move(n)); };
     sink.Stop = [&] {
-        if (got.Partial || (stop && stop())) got.Partial = true;
-        return got.Partial;
+        if (got->Partial || (stop && stop())) got->Partial = true;
+        return got->Partial;
     };
     ListArchive(path, kind, sink);
-    if (got.Partial) {
-        got.Members.clear();
-        got.Notes.clear();
+    if (got->Partial) {
+        got->budget_->Give(static_cast<int64_t>(got->Members.size()));
+        got->Members.clear();
+        got->Notes.clear();
     }
     return got;
 }

@@ -15,6 +15,9 @@ TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::
     return got;
 }
 
+TReadAhead::TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop)
+    : claims_(claims), stop_(stop), members_(std::make_shared<TMemberBudget>(kMaxMembers)) {}
+
 TEntryWorkFn TReadAhead::Work() const {
     // Readers take paths: without /proc a file of a folder read ahead has none.
     if (PathInFolder(0, std::string()).empty()) return {};
@@ -29,9 +32,9 @@ std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec
     if (claim.Archive != TArchiveKind::None) {
         // A checksum moves the scan's bar by the bytes read: the scan reads those.
         if (claim.Checksum) return nullptr;
-        return std::make_unique<TArchiveRead>(ListArchiveAhead(
+        return ListArchiveAhead(
             path, claim.Archive, [this] { return stop_.load(std::memory_order_relaxed); },
-            kMaxMembers));
+            members_);
     }
     // Readers go by the name on the disk, as they do for the scan itself.
     const auto& readers =

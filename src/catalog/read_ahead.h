@@ -5,11 +5,13 @@
 #include "tags/tag_info.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 class THandlerClaims;
+class TMemberBudget;
 struct TSearchRec;
 
 // What the handlers read of one file: its tag lines, and why a video or
@@ -30,18 +32,19 @@ TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::
 class TReadAhead {
 public:
     // stop: set once the scan stops; a listing under way ends early.
-    TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop)
-        : claims_(claims), stop_(stop) {}
+    TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop);
     // For TFileSearch::AheadWork; empty when files cannot be named through
     // their folder's descriptor.
     TEntryWorkFn Work() const;
 
-    // Members kept of one archive listed ahead; a larger one is listed by the
-    // scan, which adds them as it goes.
-    static constexpr size_t kMaxMembers = 65536;
+    // Archive members held by listings ahead that the scan has not filed yet
+    // (about 100 bytes each); an archive that would go beyond is listed by
+    // the scan, which adds its members as it goes.
+    static constexpr int64_t kMaxMembers = 262144;
 
 private:
     std::unique_ptr<TEntryWork> Read(int folderFd, const TSearchRec& rec) const;
     const THandlerClaims& claims_;
     const std::atomic<bool>& stop_;
+    std::shared_ptr<TMemberBudget> members_;
 };

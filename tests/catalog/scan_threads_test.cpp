@@ -152,30 +152,40 @@ TEST(ArchiveListedAhead, IsKeptWholeOrNotAtAll) {
     TArchiveSink sink;
     sink.OnMember = [&](const TArchiveMember& m) { streamed.push_back(m.FileName); };
     ListArchive(tar, TArchiveKind::Other, sink);
-    ASSERT_GT(streamed.size(), 2u);
+    const auto n = static_cast<int64_t>(streamed.size());
+    ASSERT_GT(n, 2);
 
-    TArchiveRead whole = ListArchiveAhead(tar, TArchiveKind::Other, {}, streamed.size());
-    EXPECT_TRUE(whole.Plain);
-    EXPECT_FALSE(whole.Partial);
+    // Two listings fit the budget; the third finds it spent until one is filed.
+    auto budget = std::make_shared<TMemberBudget>(2 * n);
+    auto first = ListArchiveAhead(tar, TArchiveKind::Other, {}, budget);
+    auto second = ListArchiveAhead(tar, TArchiveKind::Other, {}, budget);
+    EXPECT_TRUE(first->Plain);
+    EXPECT_FALSE(first->Partial);
+    EXPECT_FALSE(second->Partial);
     std::vector<std::string> kept;
-    for (const auto& m : whole.Members)
+    for (const auto& m : first->Members)
         kept.push_back(m.FileName);
     EXPECT_EQ(kept, streamed);
+    auto third = ListArchiveAhead(tar, TArchiveKind::Other, {}, budget);
+    EXPECT_TRUE(third->Partial);
+    EXPECT_TRUE(third->Members.empty());
+    first.reset();
+    third = ListArchiveAhead(tar, TArchiveKind::Other, {}, budget);
+    EXPECT_FALSE(third->Partial);
+    EXPECT_EQ(third->Members.size(), streamed.size());
 
-    // One member too many to keep, or a stop: the scan lists it itself.
-    TArchiveRead big = ListArchiveAhead(tar, TArchiveKind::Other, {}, streamed.size() - 1);
-    EXPECT_TRUE(big.Partial);
-    EXPECT_TRUE(big.Members.empty());
-    TArchiveRead stopped = ListArchiveAhead(
-        tar, TArchiveKind::Other, [] { return true; }, 100);
-    EXPECT_TRUE(stopped.Partial);
-    EXPECT_TRUE(stopped.Members.empty());
+    // A stop: the scan lists it itself.
+    auto stopped = ListArchiveAhead(
+        tar, TArchiveKind::Other, [] { return true; }, std::make_shared<TMemberBudget>(100));
+    EXPECT_TRUE(stopped->Partial);
+    EXPECT_TRUE(stopped->Members.empty());
 
     // Never through a link.
     fs::create_symlink(tar, tmp.Path() + "/link.tar");
-    TArchiveRead linked = ListArchiveAhead(tmp.Path() + "/link.tar", TArchiveKind::Other, {}, 100);
-    EXPECT_FALSE(linked.Plain);
-    EXPECT_TRUE(linked.Members.empty());
+    auto linked = ListArchiveAhead(tmp.Path() + "/link.tar", TArchiveKind::Other, {},
+                                   std::make_shared<TMemberBudget>(100));
+    EXPECT_FALSE(linked->Plain);
+    EXPECT_TRUE(linked->Members.empty());
 }
 
 TEST(ArchiveListedAhead, NotesNameTheArchiveAsTheUserKnowsIt) {
