@@ -1,6 +1,7 @@
 #include "analysis/name_text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace nametext {
 
@@ -100,6 +101,20 @@ size_t SequenceAt(std::string_view s, size_t i, uint32_t& cp) {
     return n + 1;
 }
 
+// The number of ASCII bytes from s[i] on.
+size_t AsciiRun(std::string_view s, size_t i) {
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    const size_t start = i;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t v;
+        std::memcpy(&v, s.data() + i, 8);
+        if (v & kHighs) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i - start;
+}
+
 bool IsStandIn(uint32_t cp) {
     return cp >= kStandInBase && cp <= kStandInBase + 0xFF;
 }
@@ -124,6 +139,14 @@ std::string DiskToCaption(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {
+        // ASCII stays as it is: whole runs of it are copied at once (every
+        // log line of a scan names a path this way).
+        const size_t run = AsciiRun(bytes, i);
+        if (run != 0) {
+            out.append(bytes.substr(i, run));
+            i += run;
+            continue;
+        }
         uint32_t cp = 0;
         size_t n = SequenceAt(bytes, i, cp);
         if (n != 0 && !IsStandIn(cp)) {

@@ -40,6 +40,24 @@ TEST(NameText, EveryByteStringRoundTrips) {
     ExpectRoundTrip("\xF0\x9F\x8E\xB5 song.mp3");
 }
 
+// ASCII runs of every length around each kind of byte: the caption is the
+// same piece by piece, as one piece's caption never depends on its neighbours'
+// when they are ASCII.
+TEST(NameText, AsciiRunsAroundOtherBytes) {
+    const std::string others[] = {"\xE9",     "\xC3\xA9",         "\xEF\x9F\xA9",
+                                  "\xE2\x82", "\xF0\x9F\x8E\xB5", "\xFF"};
+    for (size_t before = 0; before < 19; ++before)
+        for (size_t after = 0; after < 19; after += 3)
+            for (const std::string& other : others) {
+                const std::string a(before, 'a'), z(after, 'z');
+                EXPECT_EQ(DiskToCaption(a + other + z), a + DiskToCaption(other) + z)
+                    << before << ' ' << after;
+                ExpectRoundTrip(a + other + z + other);
+            }
+    EXPECT_EQ(DiskToCaption(std::string(100, '\x7F')), std::string(100, '\x7F'));
+    EXPECT_EQ(DiskToCaption(std::string_view("a\0b", 3)), std::string("a\0b", 3));
+}
+
 TEST(NameText, CatalogPathsKeepBackslashNames) {
     EXPECT_EQ(CaptionToPathPart("plain"), "plain");
     std::string part = CaptionToPathPart("back\\slash");
