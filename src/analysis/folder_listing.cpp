@@ -205,21 +205,47 @@ TFolderPrefetch::~TFolderPrefetch() {
         t.join();
 }
 
+namespace {
+
+// Folders that may wait read ahead, at most. A file that takes a reader long
+// (a video whose library reads its every byte) holds the walk there; the
+// other readers go on only as far as this lets them.
+constexpr size_t kMostReady = 4096;
+
+size_t DescriptorsFor(size_t ready) {
+    return ready * 4 + 64;
+}
+
+} // namespace
+
 size_t TFolderPrefetch::MaxReady() {
-    // Each holds a descriptor; the walk itself keeps a few dozen open. A
-    // file that takes a reader long (a video whose library reads its every
-    // byte) holds the walk there; the other readers go on only as far as
-    // this lets them. Far more than a few hundred costs more than it saves.
-    constexpr size_t kMost = 512;
+    // Each holds a descriptor; the walk itself keeps a few dozen open.
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 48;
-    if (files.rlim_cur == RLIM_INFINITY) return kMost;
+    if (files.rlim_cur == RLIM_INFINITY) return kMostReady;
     const size_t spare = files.rlim_cur > 64 ? (files.rlim_cur - 64) / 4 : 0;
-    return std::clamp<size_t>(spare, 4, kMost);
+    return std::clamp<size_t>(spare, 4, kMostReady);
+}
+
+void TFolderPrefetch::RaiseDescriptorLimit() {
+    // Many systems start programs with a soft limit of 1,024 and a far higher
+    // hard one; the soft one is raised only as far as the readers can use.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0 || files.rlim_cur == RLIM_INFINITY) return;
+    const rlim_t want = DescriptorsFor(kMostReady);
+    if (files.rlim_cur >= want) return;
+    files.rlim_cur = files.rlim_max == RLIM_INFINITY ? want : std::min(want, files.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &files);
 }
 
 bool TFolderPrefetch::HasRoom() const {
     return taken_.size() < maxReady_ && readyEntries_ < kMaxReadyEntries;
+}
+
+TFolderPrefetch::TPending TFolderPrefetch::PlaceOf(const TFolderVisit& parent, uint32_t index) {
+    TPending p{parent.key, &parent, index, nullptr};
+    if (p.key.size() < TFolderVisit::kMaxKeyDepth) p.key.push_back(index);
+    return p;
 }
 
 void TFolderPrefetch::QueueLocked(const std::shared_ptr<TFolderVisit>& folder) {
@@ -229,8 +255,8 @@ void TFolderPrefetch::QueueLocked(const std::shared_ptr<TFolderVisit>& folder) {
     if (levels_ != 0 && folder->key.size() + 1 >= levels_) return;
     const size_t n = folder->listing.subfolders.size();
     for (size_t i = 0; i < n; ++i) {
-        TPending p{folder->key, folder.get(), static_cast<uint32_t>(i), folder};
-        if (p.key.size() < TFolderVisit::kMaxKeyDepth) p.key.push_back(p.index);
+        TPending p = PlaceOf(*folder, static_cast<uint32_t>(i));
+        p.parent = folder;
         pending_.insert(pending_.end(), std::move(p));
     }
 }
@@ -245,10 +271,10 @@ void TFolderPrefetch::QueueChildren(const std::shared_ptr<TFolderVisit>& folder)
 
 std::shared_ptr<TFolderVisit> TFolderPrefetch::Take(const std::shared_ptr<TFolderVisit>& parent,
                                                     uint32_t index) {
-    const TJobId id{parent.get(), index};
+    const TPending place = PlaceOf(*parent, index);
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        auto it = taken_.find(id);
+        auto it = taken_.find(place);
         if (it != taken_.end() && !it->second.visit) {
             changed_.wait(lock); // a reader is at it
             continue;
@@ -262,9 +288,7 @@ std::shared_ptr<TFolderVisit> TFolderPrefetch::Take(const std::shared_ptr<TFolde
             return v;
         }
         // Not begun: reading it here is as quick as waiting for a reader.
-        TPending p{parent->key, parent.get(), index, nullptr};
-        if (p.key.size() < TFolderVisit::kMaxKeyDepth) p.key.push_back(index);
-        pending_.erase(p);
+        pending_.erase(place);
         return nullptr;
     }
 }
@@ -289,11 +313,10 @@ void TFolderPrefetch::Drop(const TFolderVisit& folder) {
     for (auto it = pending_.lower_bound(TPending{folder.key, nullptr, 0, nullptr});
          it != pending_.end() && KeyStartsWith(it->key, folder.key);)
         it = pending_.erase(it);
-    for (auto it = taken_.begin(); it != taken_.end();) {
+    for (auto it = taken_.lower_bound(TPending{folder.key, nullptr, 0, nullptr});
+         it != taken_.end() && KeyStartsWith(it->first.key, folder.key);) {
         TReady& r = it->second;
-        if (!KeyStartsWith(r.parent->key, folder.key)) {
-            ++it;
-        } else if (!r.visit) {
+        if (!r.visit) {
             r.dropped = true; // thrown away when its reader is done
             ++it;
         } else {
@@ -345,7 +368,7 @@ void TFolderPrefetch::Work() {
         pending_.erase(first);
         std::shared_ptr<TFolderFd> parentFd = job.parent->fd;
         if (!parentFd || job.parent->dropped) continue;
-        const TJobId id{job.parent.get(), job.index};
+        const TPending id = PlaceOf(*job.parent, job.index);
         taken_[id] = TReady{job.parent, nullptr, false};
         lock.unlock();
         std::shared_ptr<TFolderVisit> v;

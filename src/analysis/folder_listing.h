@@ -119,6 +119,9 @@ public:
 
     // Folders read and waiting: fewer when descriptors are scarce.
     static size_t MaxReady();
+    // Raises the process's soft limit of open descriptors toward what
+    // MaxReady can use, within the hard limit: for a program's start.
+    static void RaiseDescriptorLimit();
     static constexpr size_t kMaxReadyEntries = 200000; // their entries together
 
 private:
@@ -127,7 +130,8 @@ private:
         uint32_t index;
     };
     // A job waiting for a reader, in walk order (its place, then the folder
-    // itself where the place is cut short).
+    // itself where the place is cut short). Jobs taken are kept in the same
+    // order, without their parent, so that a folder's are found as a range.
     struct TPending {
         std::vector<uint32_t> key;
         const TFolderVisit* parentId;
@@ -140,7 +144,6 @@ private:
             return index < o.index;
         }
     };
-    using TJobId = std::pair<const TFolderVisit*, uint32_t>;
     struct TReady {
         std::shared_ptr<TFolderVisit> parent; // keeps the id's folder alive
         std::shared_ptr<TFolderVisit> visit;  // null while it is being read
@@ -149,6 +152,8 @@ private:
     void Work();
     void QueueLocked(const std::shared_ptr<TFolderVisit>& folder);
     bool HasRoom() const;
+    // The place of subfolder `index` of `parent`, as taken_ and pending_ order it.
+    static TPending PlaceOf(const TFolderVisit& parent, uint32_t index);
     std::shared_ptr<TFolderVisit> Read(const TJob& job, const std::shared_ptr<TFolderFd>& parentFd);
 
     const TReaderIdentity who_;
@@ -160,7 +165,7 @@ private:
     std::condition_variable changed_;
     std::set<TPending> pending_;
     // Being read (no visit yet) or read and waiting: a few at most.
-    std::map<TJobId, TReady> taken_;
+    std::map<TPending, TReady> taken_;
     size_t readyEntries_ = 0;
     bool quit_ = false;
     std::vector<std::thread> threads_;

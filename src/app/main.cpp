@@ -1,3 +1,4 @@
+#include "analysis/folder_listing.h"
 #include "app/command_line.h"
 #include "catalog/lib_obj.h"
 #include "platform/gui_shell_services.h"
@@ -131,6 +132,8 @@ int main(int argc, char** argv) {
     }
     if (args.SettingsFile.empty())
         if (const char* env = std::getenv("TAMBLIX_SETTINGS")) args.SettingsFile = env;
+    // A scan reads many folders ahead, each open until the scan takes it.
+    TFolderPrefetch::RaiseDescriptorLimit();
     const QString catalog = QString::fromLocal8Bit(args.Catalog.c_str());
     const QString screenshots = ScreenshotDir();
 

@@ -1,3 +1,4 @@
+#include "analysis/folder_listing.h"
 #include "cli/cli_complete.h"
 #include "cli/cli_context.h"
 #include "cli/command_table.h"
@@ -47,6 +48,8 @@ int Help(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     std::ios::sync_with_stdio(false);
+    // A scan reads many folders ahead, each open until the scan takes it.
+    TFolderPrefetch::RaiseDescriptorLimit();
     InstallPlatformServices();
     TCliContext ctx;
     if (const char* env = std::getenv("TAMBLIX_SETTINGS")) ctx.SettingsFile = env;

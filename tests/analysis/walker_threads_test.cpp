@@ -2,6 +2,7 @@
 // events in the same order carrying the same records, on trees made to be
 // awkward, as when every folder is read on the walk's own thread.
 #include "../support/unprivileged.h"
+#include "analysis/folder_listing.h"
 #include "analysis/walker.h"
 #include "support/temp_folder.h"
 
@@ -179,6 +180,36 @@ TEST_F(WalkerThreadsTest, DeepTreesWithFewDescriptors) {
     EXPECT_EQ(ahead, plain);
     for (const std::string& line : ahead)
         EXPECT_NE(line.rfind("error", 0), 0u) << line;
+}
+
+// A program raises its soft limit as far as the readers can use, never past
+// the hard one and never down; the readers wait in step with what is left.
+TEST(FolderPrefetchLimits, SoftLimitRaisedForTheReadersOnly) {
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
+    if (old.rlim_max != RLIM_INFINITY && old.rlim_max < 2048) GTEST_SKIP() << "hard limit too low";
+    rlimit low = old;
+    low.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    EXPECT_EQ(TFolderPrefetch::MaxReady(), (1024u - 64) / 4);
+    TFolderPrefetch::RaiseDescriptorLimit();
+    rlimit now{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &now), 0);
+    EXPECT_EQ(now.rlim_max, old.rlim_max);
+    EXPECT_GT(now.rlim_cur, 1024u);
+    EXPECT_TRUE(now.rlim_max == RLIM_INFINITY || now.rlim_cur <= now.rlim_max);
+    EXPECT_GT(TFolderPrefetch::MaxReady(), (1024u - 64) / 4);
+    EXPECT_LE(TFolderPrefetch::MaxReady(), (now.rlim_cur - 64) / 4);
+    // Already enough: nothing changes, and a higher limit is never lowered.
+    if (old.rlim_max == RLIM_INFINITY || old.rlim_max > now.rlim_cur) {
+        rlimit high = now;
+        high.rlim_cur = now.rlim_cur + 1;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &high), 0);
+        TFolderPrefetch::RaiseDescriptorLimit();
+        ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &now), 0);
+        EXPECT_EQ(now.rlim_cur, high.rlim_cur);
+    }
+    setrlimit(RLIMIT_NOFILE, &old);
 }
 
 namespace {
