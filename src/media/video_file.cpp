@@ -14,6 +14,8 @@ extern "C" {
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -31,12 +33,23 @@ constexpr int64_t kMinProbeBytes = 2048;
 struct TSource {
     TBinaryFile file;
     int64_t pos = 0;
+    // From here to the end the file is one hole: it reads as zeros without
+    // asking the system (some formats make the library read all of it).
+    int64_t holeFrom = INT64_MAX;
     TClock::time_point deadline;
 };
 
 int ReadPacket(void* opaque, uint8_t* buf, int size) {
     auto* s = static_cast<TSource*>(opaque);
     if (size <= 0) return 0;
+    if (s->pos >= s->holeFrom) {
+        const int64_t left = s->file.Size() - s->pos;
+        if (left <= 0) return AVERROR_EOF;
+        const int n = static_cast<int>(std::min<int64_t>(size, left));
+        std::memset(buf, 0, static_cast<size_t>(n));
+        s->pos += n;
+        return n;
+    }
     int64_t n = s->file.ReadAt(s->pos, buf, static_cast<size_t>(size));
     if (n < 0) return AVERROR(EIO);
     if (n == 0) return AVERROR_EOF;
@@ -179,6 +192,7 @@ public:
         // and no container starts there.
         ic_->probesize = TVideoFile::kProbeBytes;
         if (const int64_t dataEnd = src_.file.DataEnd(); dataEnd < src_.file.Size()) {
+            src_.holeFrom = dataEnd;
             ic_->probesize = std::clamp(dataEnd, kMinProbeBytes, TVideoFile::kProbeBytes);
             // The window that picks the container (1 MiB unless told).
             ic_->format_probesize = static_cast<int>(ic_->probesize);

@@ -152,6 +152,35 @@ TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
 
 // Data followed by a sparse tail: the probe stops where the data ends, and
 // the answer is the one the data alone gives, for text and for real clips.
+// The hole at a file's end is read as zeros without the system: the answers
+// are those for the same zeros written out, for files whose library reads
+// the whole tail (a text head named .mp4 does) and for real videos.
+TEST(VideoFile, AHoleAtTheEndReadsAsItsZerosWrittenOut) {
+    TTempFolder tmp;
+    std::string text;
+    while (text.size() < 4096)
+        text += "old chapter.mp4\n";
+    const size_t size = size_t{2} << 20;
+    int n = 0;
+    auto both = [&](const std::string& ext, const std::string& head) {
+        const std::string holes = tmp.Write(std::to_string(n) + "h" + ext, head);
+        EXPECT_EQ(::truncate(holes.c_str(), static_cast<off_t>(size)), 0);
+        const std::string zeros = tmp.Write(std::to_string(n++) + "z" + ext,
+                                            head + std::string(size - head.size(), '\0'));
+        TVideoFile h, z;
+        EXPECT_EQ(h.ReadFromFile(holes), z.ReadFromFile(zeros)) << ext;
+        EXPECT_EQ(h.Error, z.Error) << ext;
+        EXPECT_EQ(h.Duration, z.Duration) << ext;
+        EXPECT_EQ(h.VideoCodec, z.VideoCodec) << ext;
+        EXPECT_EQ(h.Width, z.Width) << ext;
+        EXPECT_EQ(h.AudioCodec, z.AudioCodec) << ext;
+    };
+    for (const char* ext : {".mp4", ".mov", ".mkv", ".avi", ".ts"})
+        both(ext, text);
+    for (const char* name : {"clip.mp4", "clip.mkv", "clip.avi"})
+        both(std::string(".") + name, ReadFile(MediaFixture(name)));
+}
+
 TEST(VideoFile, ASparseTailChangesNoAnswer) {
     TTempFolder tmp;
     auto withTail = [&](const std::string& name, const std::string& data) {
