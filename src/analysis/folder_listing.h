@@ -164,7 +164,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::set<TPending> pending_;
-    // Being read (no visit yet) or read and waiting: a few at most.
+    // Being read (no visit yet) or read and waiting: MaxReady at most.
     std::map<TPending, TReady> taken_;
     size_t readyEntries_ = 0;
     bool quit_ = false;

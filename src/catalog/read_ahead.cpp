@@ -28,17 +28,17 @@ std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec
     // Links are never followed and FIFOs never read.
     if ((rec.Attr & (faSysFile | faSymLink)) != 0) return nullptr;
     const THandlerClaims::TClaim& claim = claims_.Of(rec.Name);
-    const std::string path = PathInFolder(folderFd, rec.RealName());
     if (claim.Archive != TArchiveKind::None) {
         // A checksum moves the scan's bar by the bytes read: the scan reads those.
         if (claim.Checksum) return nullptr;
         return ListArchiveAhead(
-            path, claim.Archive, [this] { return stop_.load(std::memory_order_relaxed); },
-            members_);
+            PathInFolder(folderFd, rec.RealName()), claim.Archive,
+            [this] { return stop_.load(std::memory_order_relaxed); }, members_);
     }
     // Readers go by the name on the disk, as they do for the scan itself.
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_.Of(rec.NativeName).Readers;
     if (readers.empty()) return nullptr;
-    return std::make_unique<TTagsRead>(ReadTagsOf(readers, path, rec.OnlyHoles));
+    return std::make_unique<TTagsRead>(
+        ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()), rec.OnlyHoles));
 }
