@@ -1,5 +1,7 @@
 #include "analysis/archive_io.h"
 
+#include "analysis/path_in_folder.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -12,9 +14,15 @@ namespace archiveio {
 
 namespace {
 
-// The folder holding `path`, opened one component at a time when the path is
-// too long for the system calls, and the name left to open in it.
-int OpenParent(const std::string& path, std::string& name) {
+// The folder holding `path` and the name left to open in it. A path long
+// for the system calls is opened one component at a time. `owned` is set
+// when the folder was opened here and must be closed.
+int OpenParent(const std::string& path, std::string& name, bool& owned) {
+    owned = false;
+    if (const TFolderRelative at = RelativeToFolder(path.c_str()); at.folderFd != AT_FDCWD) {
+        name = at.name;
+        return at.folderFd;
+    }
     if (path.size() < PATH_MAX) {
         name = path;
         return AT_FDCWD;
@@ -43,6 +51,7 @@ int OpenParent(const std::string& path, std::string& name) {
         }
         fd = sub;
     }
+    owned = fd != AT_FDCWD;
     return fd;
 }
 
@@ -68,21 +77,23 @@ uint32_t Crc32(const void* data, size_t size) {
 
 int OpenForReading(const std::string& path) {
     std::string name;
-    int dir = OpenParent(path, name);
+    bool owned;
+    int dir = OpenParent(path, name, owned);
     if (dir == -1) return -1;
     int fd = openat(dir, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     int err = errno;
-    if (dir != AT_FDCWD) close(dir);
+    if (owned) close(dir);
     errno = err;
     return fd;
 }
 
 bool StatNoFollow(const std::string& path, struct stat& st) {
     std::string name;
-    int dir = OpenParent(path, name);
+    bool owned;
+    int dir = OpenParent(path, name, owned);
     if (dir == -1) return false;
     bool ok = fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (dir != AT_FDCWD) close(dir);
+    if (owned) close(dir);
     return ok;
 }
 

@@ -1,5 +1,7 @@
 #include "analysis/file_checksum.h"
 
+#include "analysis/path_in_folder.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -70,7 +72,8 @@ std::string TFileChecksum::HashFile(const std::string& path) {
     stopped_ = false;
     if (!state_->xxh) return {};
     // Non-blocking so that a FIFO that took a regular file's place never hangs the open.
-    TFd f{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
+    const TFolderRelative at = RelativeToFolder(path.c_str());
+    TFd f{::openat(at.folderFd, at.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (f.fd < 0) return {};
     struct stat st {};
     if (::fstat(f.fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};

@@ -86,12 +86,6 @@ TReaderIdentity TReaderIdentity::Current() {
     return who;
 }
 
-std::string PathInFolder(int folderFd, const std::string& name) {
-    static const bool viaProc = ::access("/proc/self/fd", X_OK) == 0;
-    if (!viaProc || folderFd < 0) return {};
-    return "/proc/self/fd/" + std::to_string(folderFd) + '/' + name;
-}
-
 TFolderFd::~TFolderFd() {
     if (fd >= 0) ::close(fd);
 }
@@ -200,7 +194,8 @@ TFolderPrefetch::~TFolderPrefetch() {
         std::lock_guard<std::mutex> lock(mutex_);
         quit_ = true;
     }
-    changed_.notify_all();
+    jobsChanged_.notify_all();
+    readDone_.notify_all();
     for (std::thread& t : threads_)
         t.join();
 }
@@ -262,11 +257,14 @@ void TFolderPrefetch::QueueLocked(const std::shared_ptr<TFolderVisit>& folder) {
 }
 
 void TFolderPrefetch::QueueChildren(const std::shared_ptr<TFolderVisit>& folder) {
+    bool wake;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         QueueLocked(folder);
+        wake = ReaderWantedLocked();
     }
-    changed_.notify_all();
+    // One reader; it wakes the next if more is left.
+    if (wake) jobsChanged_.notify_one();
 }
 
 std::shared_ptr<TFolderVisit> TFolderPrefetch::Take(const std::shared_ptr<TFolderVisit>& parent,
@@ -276,15 +274,18 @@ std::shared_ptr<TFolderVisit> TFolderPrefetch::Take(const std::shared_ptr<TFolde
     for (;;) {
         auto it = taken_.find(place);
         if (it != taken_.end() && !it->second.visit) {
-            changed_.wait(lock); // a reader is at it
+            waitedFor_ = &place; // a reader is at it
+            readDone_.wait(lock);
+            waitedFor_ = nullptr;
             continue;
         }
         if (it != taken_.end()) {
             std::shared_ptr<TFolderVisit> v = std::move(it->second.visit);
             taken_.erase(it);
             readyEntries_ -= v->listing.entries.size();
+            const bool wake = ReaderWantedLocked(); // it made room
             lock.unlock();
-            changed_.notify_all();
+            if (wake) jobsChanged_.notify_one();
             return v;
         }
         // Not begun: reading it here is as quick as waiting for a reader.
@@ -307,7 +308,7 @@ void TFolderPrefetch::ReleaseFd(TFolderVisit& folder) {
 }
 
 void TFolderPrefetch::Drop(const TFolderVisit& folder) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     // Past the depth where places are kept this may drop more than it must:
     // the walk then reads those folders itself.
     for (auto it = pending_.lower_bound(TPending{folder.key, nullptr, 0, nullptr});
@@ -325,6 +326,9 @@ void TFolderPrefetch::Drop(const TFolderVisit& folder) {
             it = taken_.erase(it);
         }
     }
+    const bool wake = ReaderWantedLocked();
+    lock.unlock();
+    if (wake) jobsChanged_.notify_one();
 }
 
 std::shared_ptr<TFolderVisit> TFolderPrefetch::Read(const TJob& job,
@@ -361,11 +365,17 @@ std::shared_ptr<TFolderVisit> TFolderPrefetch::Read(const TJob& job,
 void TFolderPrefetch::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return quit_ || (!pending_.empty() && HasRoom()); });
+        while (!quit_ && (pending_.empty() || !HasRoom())) {
+            ++idleReaders_;
+            jobsChanged_.wait(lock);
+            --idleReaders_;
+        }
         if (quit_) return;
         auto first = pending_.begin();
         TJob job{first->parent, first->index};
         pending_.erase(first);
+        // Wakes are one at a time: more work left wakes the next reader.
+        if (ReaderWantedLocked()) jobsChanged_.notify_one();
         std::shared_ptr<TFolderFd> parentFd = job.parent->fd;
         if (!parentFd || job.parent->dropped) continue;
         const TPending id = PlaceOf(*job.parent, job.index);
@@ -387,6 +397,10 @@ void TFolderPrefetch::Work() {
             r->second.visit = v;
             QueueLocked(v);
         }
-        changed_.notify_all();
+        // Whether read or given up, the walk waiting for this one goes on.
+        const bool walkWaits = waitedFor_ && !(*waitedFor_ < id) && !(id < *waitedFor_);
+        lock.unlock();
+        if (walkWaits) readDone_.notify_one();
+        lock.lock();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/path_in_folder.h"
 #include "analysis/search_rec.h"
 
 #include <atomic>
@@ -60,11 +61,6 @@ struct TFolderListing {
 // asked after every entry; true leaves the listing cut short.
 void ReadFolderListing(int fd, const TReaderIdentity& who, TFolderListing& out,
                        const std::function<bool()>& stop);
-
-// A path naming `name` in the folder open as `folderFd`, for what takes
-// paths: through /proc, short at any depth, so the kernel does not walk
-// every level again. Empty where there is no /proc.
-std::string PathInFolder(int folderFd, const std::string& name);
 
 // An open folder descriptor, closed with the last owner.
 struct TFolderFd {
@@ -161,8 +157,16 @@ private:
     const uint16_t levels_;
     const TEntryWorkFn work_;
     const size_t maxReady_;
+    // Whether a reader waits that could begin a job now.
+    bool ReaderWantedLocked() const { return idleReaders_ > 0 && !pending_.empty() && HasRoom(); }
+
     std::mutex mutex_;
-    std::condition_variable changed_;
+    // Each side is woken only when there is something for it: a wake-up that
+    // finds nothing to do costs two system calls and a switch of threads.
+    std::condition_variable jobsChanged_; // readers wait here
+    std::condition_variable readDone_;    // the walk waits here, for waitedFor_
+    size_t idleReaders_ = 0;
+    const TPending* waitedFor_ = nullptr;
     std::set<TPending> pending_;
     // Being read (no visit yet) or read and waiting: MaxReady at most.
     std::map<TPending, TReady> taken_;

@@ -1,5 +1,6 @@
 #include "media/photo_file.h"
 
+#include "media/exiv_file_io.h"
 #include "tags/binary_file.h"
 
 // Exiv2 0.27 hands images out in std::auto_ptr.
@@ -208,7 +209,7 @@ bool TPhotoFile::ReadOpened(const std::string& path, TBinaryFile& file) {
             Error = "not a photo";
             return false;
         }
-        Exiv2::BasicIo::AutoPtr io = Exiv2::ImageFactory::createIo(path, false);
+        Exiv2::BasicIo::AutoPtr io(new TExivFileIo(file, path));
         if (!IsPhotoType(Exiv2::ImageFactory::getType(*io))) {
             Error = "not a photo";
             return false;

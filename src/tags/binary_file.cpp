@@ -1,5 +1,7 @@
 #include "tags/binary_file.h"
 
+#include "analysis/path_in_folder.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -19,9 +21,10 @@ bool TBinaryFile::Open(const std::string& path) {
     fd_ = -1;
     size_ = 0;
     int fd;
+    const TFolderRelative at = RelativeToFolder(path.c_str());
     // A FIFO put in the file's place since it was checked must not hold the open.
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        fd = ::openat(at.folderFd, at.name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     struct stat st;

@@ -16,6 +16,8 @@ public:
 
     bool Open(const std::string& path);
     bool IsOpen() const { return fd_ >= 0; }
+    // -1 when not open; stays owned by this object.
+    int Descriptor() const { return fd_; }
     int64_t Size() const { return size_; }
 
     // Reads up to n bytes at pos; the count read (0 at or past the end), or -1

@@ -10,43 +10,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <random>
 #include <sys/resource.h>
 
 namespace {
 
 using TStepFn = bool (*)(const std::string&, TTagInfo&);
-
-std::string Mutate(const std::string& seed, std::mt19937& rng) {
-    std::string m = seed;
-    auto pick = [&](size_t n) {
-        return n == 0 ? 0 : std::uniform_int_distribution<size_t>(0, n - 1)(rng);
-    };
-    switch (pick(4)) {
-    case 0: // cut short
-        m.resize(pick(m.size() + 1));
-        break;
-    case 1: // a few bits flipped
-        for (size_t k = 0, n = 1 + pick(16); k < n && !m.empty(); ++k)
-            m[pick(m.size())] ^= static_cast<char>(1 << pick(8));
-        break;
-    case 2: // a run of bytes replaced, often in the header
-        if (!m.empty()) {
-            size_t at = pick(std::min<size_t>(m.size(), pick(2) ? 512 : m.size()));
-            for (size_t k = 0, n = 1 + pick(64); k < n && at + k < m.size(); ++k)
-                m[at + k] = static_cast<char>(rng());
-        }
-        break;
-    default: // four bytes that look like a huge length
-        if (m.size() >= 4) {
-            size_t at = pick(std::min<size_t>(m.size() - 3, 1024));
-            m[at] = m[at + 1] = m[at + 2] = '\xFF';
-            m[at + 3] = static_cast<char>(0x7F | rng());
-        }
-        break;
-    }
-    return m;
-}
 
 // The address sanitizer keeps freed memory aside for a while, which shows as growth.
 #if defined(__SANITIZE_ADDRESS__)
