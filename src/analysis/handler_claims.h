@@ -2,12 +2,19 @@
 
 #include "analysis/handlers.h"
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+// Hashes the keys of maps looked up by string_view.
+struct TKeyHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const;
+};
 
 // What a handler table claims of a file, answered once per extension: a scan
 // asks it for every file, on several threads, while the table stays as it is.
@@ -31,13 +38,14 @@ public:
 
 private:
     static constexpr size_t kMaxKept = 1 << 16;
+    // The table's answer; `kept` false for one past its limit.
+    const TClaim& Find(std::string_view fileName, std::string_view key, bool& kept) const;
+
     const THandlerList& handlers_;
     bool anyActive_ = false;
-    struct THash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const;
-    };
+    // Tells this table from any other a thread asked before, at any address.
+    const uint64_t id_;
     mutable std::mutex mutex_;
     // Keyed by the file's extension and double extension; nodes never move.
-    mutable std::unordered_map<std::string, TClaim, THash, std::equal_to<>> known_;
+    mutable std::unordered_map<std::string, TClaim, TKeyHash, std::equal_to<>> known_;
 };

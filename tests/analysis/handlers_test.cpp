@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -380,5 +381,20 @@ TEST(HandlerClaims, AnswerAsTheTableDoes) {
         EXPECT_EQ(none.Of(n).Archive, off.ArchiveKindOf(n)) << n;
         EXPECT_EQ(none.Of(n).Readers, off.ClaimingReaders(n)) << n;
         EXPECT_EQ(none.Of(n).Checksum, off.ChecksumClaimsFile(n)) << n;
+    }
+}
+
+// Each thread remembers the answers it was given: a table made later on the
+// same thread, often at the same address, answers from its own handlers.
+TEST(HandlerClaims, ALaterTableIsNotAnsweredFromAnEarlierOne) {
+    for (int round = 0; round < 4; ++round) {
+        THandlerList list;
+        list.SetDefaults();
+        const bool zipOn = round % 2 == 0;
+        list.Check(list.Find("ZIP"), zipOn);
+        list.Check(list.Find("MP3"), !zipOn);
+        auto claims = std::make_unique<THandlerClaims>(list);
+        EXPECT_EQ(claims->Of("a.zip").Archive, zipOn ? TArchiveKind::Zip : TArchiveKind::None);
+        EXPECT_EQ(claims->Of("b.mp3").Readers.empty(), zipOn) << round;
     }
 }
