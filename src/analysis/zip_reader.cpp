@@ -267,6 +267,8 @@ bool TZip::ReadCentralDirectory(int fd, uint64_t fileSize) {
     uint64_t stop = std::min(cdEnd, cdStart + cdSize);
 
     in.Seek(cdStart);
+    // As many as the directory says and its size can hold (46 bytes each at least).
+    entries_.reserve(static_cast<size_t>(std::min<uint64_t>(total, (stop - cdStart) / 46)));
     while (in.Pos() + 4 <= stop) {
         uint8_t h[46];
         if (!in.ReadExact(h, 4)) return false;
