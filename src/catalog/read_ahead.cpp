@@ -39,6 +39,10 @@ std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_.Of(rec.NativeName).Readers;
     if (readers.empty()) return nullptr;
+    // A reader ahead never waits for a module to load: the scan reads this
+    // file itself, and the module loads meanwhile.
+    for (const std::string* title : readers)
+        if (!MediaReaderLoaded(*title)) return nullptr;
     return std::make_unique<TTagsRead>(
         ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()), rec.OnlyHoles));
 }

@@ -4,6 +4,7 @@
 #include "media/program_module.h"
 #include "media/video_file.h"
 
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -37,14 +38,25 @@ bool ReadThroughModule(TProgramModule& module, const char* function, const std::
     return false;
 }
 
+// Never destroyed: a module may still be loading aside when the program ends.
 TProgramModule& VideoModule() {
-    static TProgramModule module("tamblix_video.so", "the video support");
+    static TProgramModule& module = *new TProgramModule("tamblix_video.so", "the video support");
     return module;
 }
 
 TProgramModule& PhotoModule() {
-    static TProgramModule module("tamblix_photo.so", "the photo support");
+    static TProgramModule& module = *new TProgramModule("tamblix_photo.so", "the photo support");
     return module;
+}
+
+bool IsTitle(const std::string& title, std::string_view upper) {
+    if (title.size() != upper.size()) return false;
+    for (size_t i = 0; i < title.size(); ++i) {
+        char c = title[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
+    }
+    return true;
 }
 
 bool ReadVideo(const std::string& path, unsigned flags, TTagInfo& info) {
@@ -58,6 +70,15 @@ bool ReadPhoto(const std::string& path, unsigned flags, TTagInfo& info) {
 }
 
 } // namespace
+
+bool MediaReaderLoaded(const std::string& title) {
+    TProgramModule* module = IsTitle(title, "VIDEO")   ? &VideoModule()
+                             : IsTitle(title, "PHOTO") ? &PhotoModule()
+                                                       : nullptr;
+    if (!module || module->Ready()) return true;
+    module->LoadAside();
+    return false;
+}
 
 TMediaReadFailure TakeMediaReadFailure() {
     return std::exchange(gLastError, TMediaReadFailure());

@@ -14,6 +14,13 @@ bool StepPhoto(const std::string& path, TTagInfo& info);
 bool StepVideoOfZeros(const std::string& path, TTagInfo& info);
 bool StepPhotoOfZeros(const std::string& path, TTagInfo& info);
 
+// Whether the reader step `title` ("Video", "Photo", any case) runs without
+// first loading its module, which takes tens of milliseconds. When it would
+// not, the module starts loading on a thread of its own, so that a reader
+// ahead can leave the file to the scan instead of waiting. True for the
+// other readers.
+bool MediaReaderLoaded(const std::string& title);
+
 // Why the last video or photo step on this thread read nothing (empty when
 // it did): the steps' signature has no room for it, and the scan's log wants
 // it. NoReader: the reader itself is missing or broken, so the file may be fine.

@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -42,8 +43,21 @@ void TProgramModule::Load() {
     }
 }
 
+void TProgramModule::LoadOnce() {
+    started_.store(true);
+    std::call_once(loaded_, [this] {
+        Load();
+        ready_.store(true, std::memory_order_release);
+    });
+}
+
+void TProgramModule::LoadAside() {
+    if (started_.exchange(true)) return;
+    std::thread([this] { LoadOnce(); }).detach();
+}
+
 void* TProgramModule::Function(const char* name, std::string& error) {
-    std::call_once(loaded_, [this] { Load(); });
+    LoadOnce();
     if (!handle_) {
         error = loadError_;
         return nullptr;

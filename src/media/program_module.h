@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -21,13 +22,22 @@ public:
     // another version, with error saying which. Safe from several threads.
     void* Function(const char* name, std::string& error);
 
+    // Whether Function answers without loading: the module was loaded, or
+    // found missing or broken. Never waits.
+    bool Ready() const { return ready_.load(std::memory_order_acquire); }
+    // Starts loading on a thread of its own, unless loading began already.
+    // The object must never be destroyed (see Function's callers).
+    void LoadAside();
+
     // The folders searched, in order, for this process.
     static std::vector<std::string> Folders();
 
 private:
     void Load();
+    void LoadOnce();
 
     std::string fileName_, what_;
+    std::atomic<bool> started_{false}, ready_{false};
     std::once_flag loaded_;
     void* handle_ = nullptr;
     std::string loadError_;

@@ -1,6 +1,7 @@
 // The video and photo readers on the fixtures and on files they must refuse,
 // and their place in the handler table.
 #include "analysis/handlers.h"
+#include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "media/media_steps.h"
@@ -10,6 +11,7 @@
 #include "settings/message_error.h"
 #include "settings/questions.h"
 #include "support/recording_progress.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 #include "tags/reader_steps.h"
 
@@ -437,6 +439,19 @@ TEST(MediaHandlers, TagsReadAheadMatchTheScansOwn) {
     for (const std::string& line : plain)
         if (line.find("Width=") != std::string::npos) ++withLines;
     EXPECT_EQ(withLines, 12 * 6);
+
+    // In a new process the modules are not loaded yet: readers ahead leave
+    // the files to the scan while they load, and nothing differs.
+    const std::string settings = dir.File("s.ini"), catalog = dir.File("c.txc");
+    ASSERT_EQ(RunProgram({TAMBLIX_CLI, "--settings", settings, "handlers", "--defaults"}).ExitCode,
+              0);
+    TProgramRun fresh = RunProgram({TAMBLIX_CLI, "--settings", settings, "scan", catalog, root,
+                                    "--title", "Vol", "--no-serial-check"});
+    EXPECT_EQ(fresh.ExitCode, plainErrors ? 3 : 0) << fresh.Err;
+    TLibObj freshLib;
+    TRecordingProgress quiet;
+    LoadFromFile(freshLib, catalog, false, quiet);
+    EXPECT_EQ(EntriesWithTags(freshLib), plain);
 }
 
 // A video its library cannot open is named in the scan's log; its entry is kept.

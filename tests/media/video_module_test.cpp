@@ -176,6 +176,24 @@ TEST(VideoModule, ProgramsFindItBesideThemselves) {
     EXPECT_EQ(installed.Err, "");
 }
 
+// Readers ahead that meet videos while the module is being looked for leave
+// them to the scan: without the module each is still named once, and the
+// scan ends.
+TEST(VideoModule, FilesReadAheadWithoutItAreNamedOnce) {
+    TTempFolder tmp;
+    const std::string vol = tmp.MakeFolder("vol");
+    for (const char* sub : {"a", "b", "c/d"}) {
+        fs::create_directories(vol + "/" + sub);
+        fs::copy_file(MediaFixture("clip.mkv"), vol + "/" + sub + "/clip.mkv");
+    }
+    TEnvironment env("TAMBLIX_MODULE_DIR", tmp.MakeFolder("no-modules").c_str());
+    TProgramRun scan = RunProgram({TAMBLIX_CLI, "--settings", tmp.File("s.ini"), "scan",
+                                   tmp.File("c.txc"), vol, "--no-serial-check"});
+    EXPECT_EQ(scan.ExitCode, 0) << scan.Err;
+    const std::string all = scan.Out + scan.Err;
+    EXPECT_EQ(Count(all, "clip.mkv: the video support is not installed"), 3) << all;
+}
+
 // A scan goes on without the module: the video is named once in the log and
 // keeps its name and size; a rescan keeps the lines read before.
 TEST(VideoModule, AScanWithoutItGoesOnAndKeepsWhatItKnew) {
