@@ -2,6 +2,7 @@
 
 #include "analysis/path_in_folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -20,6 +21,7 @@ bool TBinaryFile::Open(const std::string& path) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     size_ = 0;
+    haveWindow_ = false;
     int fd;
     const TFolderRelative at = RelativeToFolder(path.c_str());
     // A FIFO put in the file's place since it was checked must not hold the open.
@@ -39,6 +41,29 @@ bool TBinaryFile::Open(const std::string& path) {
 
 int64_t TBinaryFile::ReadAt(int64_t pos, void* buf, size_t n) {
     if (fd_ < 0 || pos < 0) return -1;
+    if (n == 0 || n > kSmallRead) return ReadDirect(pos, buf, n);
+    if (!window_) window_ = std::make_unique<unsigned char[]>(kWindow);
+    const int64_t windowEnd = windowAt_ + static_cast<int64_t>(windowLength_);
+    // A window shorter than kWindow ends where the file does: it answers
+    // every read from its start on.
+    const bool inside = haveWindow_ && pos >= windowAt_ &&
+                        (pos + static_cast<int64_t>(n) <= windowEnd || windowLength_ < kWindow);
+    if (!inside) {
+        haveWindow_ = false;
+        const int64_t got = ReadDirect(pos, window_.get(), kWindow);
+        if (got < 0) return -1;
+        haveWindow_ = true;
+        windowAt_ = pos;
+        windowLength_ = static_cast<size_t>(got);
+    }
+    const int64_t from = pos - windowAt_;
+    if (from >= static_cast<int64_t>(windowLength_)) return 0;
+    const size_t count = std::min(n, windowLength_ - static_cast<size_t>(from));
+    std::memcpy(buf, window_.get() + from, count);
+    return static_cast<int64_t>(count);
+}
+
+int64_t TBinaryFile::ReadDirect(int64_t pos, void* buf, size_t n) const {
     auto* p = static_cast<char*>(buf);
     size_t done = 0;
     while (done < n) {

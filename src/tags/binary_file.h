@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // A file opened read-only for positioned reads; 64-bit sizes and offsets.
@@ -37,9 +38,20 @@ public:
     // hole or the file system cannot tell.
     int64_t DataEnd() const;
 
+    // Reads of at most this many bytes come from a window of kWindow bytes
+    // read at once: readers ask for tag headers a few bytes at a time.
+    static constexpr size_t kSmallRead = 4096;
+    static constexpr size_t kWindow = 16384;
+
 private:
+    int64_t ReadDirect(int64_t pos, void* buf, size_t n) const;
+
     int fd_ = -1;
     int64_t size_ = 0;
+    std::unique_ptr<unsigned char[]> window_;
+    bool haveWindow_ = false;
+    int64_t windowAt_ = 0;
+    size_t windowLength_ = 0; // short of kWindow: the file ended there
 };
 
 // Little- and big-endian numbers from bytes.
