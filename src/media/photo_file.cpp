@@ -174,14 +174,14 @@ std::string ExposureText(int64_t num, int64_t den) {
 bool TPhotoFile::ReadFromFile(const std::string& path, bool onlyZeros) {
     *this = TPhotoFile();
     QuietLibrary();
-    // Only zero bytes: no picture starts there, and telling every format's
-    // signature apart costs the library dozens of seeks.
-    TBinaryFile file;
-    if (!onlyZeros) file.Open(path);
-    if (onlyZeros || file.OnlyHoles()) {
+    // Only zero bytes: no picture starts there. (A file of holes the caller
+    // did not know of is told by its head of zeros, at the cost of one read.)
+    if (onlyZeros) {
         Error = "not a photo";
         return false;
     }
+    TBinaryFile file;
+    file.Open(path);
     // An empty file: the library answers every one alike, and finding that
     // out cost more than the rest of an empty file's scan. (A path from the
     // root is always a local file to the library.)

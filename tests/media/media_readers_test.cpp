@@ -126,7 +126,7 @@ TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
                             ".tif",  ".MP4", ".Mkv",  ".JPG", ".Jpeg", ".bmp",     ".gif",
                             ".webm", ".mov", ".m2ts", ".wmv", ".3gp",  "%03d.jpg", "*.mp4"}) {
         const bool more = ext.size() > 1 && ext[1] >= 'a' && ext != ".mp4" && ext != ".mkv";
-        for (int size : {100, 300000, 3000000}) {
+        for (int size : {21, 100, 300000, 3000000}) {
             if (more && size > 300000) continue;
             const std::string written = tmp.Write("w" + std::to_string(size) + ext,
                                                   std::string(static_cast<size_t>(size), '\0'));
@@ -141,12 +141,15 @@ TEST(VideoFile, FilesOfHolesGiveTheLibrarysAnswer) {
             EXPECT_FALSE(vh.ReadFromFile(holes));
             EXPECT_FALSE(vz.ReadFromFile(holes, TVideoFile::kBudgetMs, true));
             EXPECT_EQ(vh.Error, vw.Error) << ext << ' ' << size;
-            EXPECT_EQ(vz.Error, vw.Error) << ext << ' ' << size;
             TPhotoFile pw, ph, pz;
             EXPECT_FALSE(pw.ReadFromFile(written));
             EXPECT_FALSE(ph.ReadFromFile(holes));
             EXPECT_FALSE(pz.ReadFromFile(holes, true));
             EXPECT_EQ(ph.Error, pw.Error) << ext << ' ' << size;
+            // The walk tells only of files past a block's size (smaller ones
+            // may keep their data in the inode): a few zeros may read otherwise.
+            if (size < 100) continue;
+            EXPECT_EQ(vz.Error, vw.Error) << ext << ' ' << size;
             EXPECT_EQ(pz.Error, pw.Error) << ext << ' ' << size;
         }
     }
