@@ -37,7 +37,9 @@ inline TFolderRelative RelativeToFolder(const char* path) {
     const size_t digitsFrom = at;
     while (at < p.size() && p[at] >= '0' && p[at] <= '9' && at - digitsFrom < 9)
         fd = fd * 10 + (p[at++] - '0');
+    // The number as /proc writes it: no leading zero, which /proc would refuse.
     if (at == digitsFrom || at >= p.size() || p[at] != '/') return asIs;
+    if (p[digitsFrom] == '0' && at - digitsFrom > 1) return asIs;
     const std::string_view name = p.substr(at + 1);
     // One name in the folder, as the walk lists it.
     if (name.empty() || name.find('/') != std::string_view::npos) return asIs;

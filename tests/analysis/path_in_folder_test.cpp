@@ -23,9 +23,10 @@ TEST(PathInFolder, SplitsOnlyThePathsItMakes) {
     at = RelativeToFolder("/proc/self/fd/0/x");
     EXPECT_EQ(at.folderFd, 0);
     // Anything else is opened as it is.
-    for (const char* other : {"/proc/self/fd/12/a/b", "/proc/self/fd/12/", "/proc/self/fd//x",
-                              "/proc/self/fd/x/y", "/proc/self/fd/12", "/proc/self/fd/1234567890/x",
-                              "/proc/1/fd/3/x", "relative/proc/self/fd/3/x", "", "/"}) {
+    for (const char* other :
+         {"/proc/self/fd/12/a/b", "/proc/self/fd/12/", "/proc/self/fd//x", "/proc/self/fd/x/y",
+          "/proc/self/fd/012/x", "/proc/self/fd/12", "/proc/self/fd/1234567890/x", "/proc/1/fd/3/x",
+          "relative/proc/self/fd/3/x", "", "/"}) {
         at = RelativeToFolder(other);
         EXPECT_EQ(at.folderFd, AT_FDCWD) << other;
         EXPECT_STREQ(at.name, other);
