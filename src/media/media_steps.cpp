@@ -3,6 +3,7 @@
 #include "media/media_module_api.h"
 #include "media/program_module.h"
 #include "media/video_file.h"
+#include "tags/reader_steps.h"
 
 #include <string_view>
 #include <utility>
@@ -49,16 +50,6 @@ TProgramModule& PhotoModule() {
     return module;
 }
 
-bool IsTitle(const std::string& title, std::string_view upper) {
-    if (title.size() != upper.size()) return false;
-    for (size_t i = 0; i < title.size(); ++i) {
-        char c = title[i];
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c != upper[i]) return false;
-    }
-    return true;
-}
-
 bool ReadVideo(const std::string& path, unsigned flags, TTagInfo& info) {
     return ReadThroughModule(VideoModule(), kTamblixReadVideoName, path, TVideoFile::kBudgetMs,
                              flags, "not a readable video", info);
@@ -72,9 +63,9 @@ bool ReadPhoto(const std::string& path, unsigned flags, TTagInfo& info) {
 } // namespace
 
 bool MediaReaderLoaded(const std::string& title) {
-    TProgramModule* module = IsTitle(title, "VIDEO")   ? &VideoModule()
-                             : IsTitle(title, "PHOTO") ? &PhotoModule()
-                                                       : nullptr;
+    TProgramModule* module = IsReaderTitle(title, "VIDEO")   ? &VideoModule()
+                             : IsReaderTitle(title, "PHOTO") ? &PhotoModule()
+                                                             : nullptr;
     if (!module || module->Ready()) return true;
     module->LoadAside();
     return false;

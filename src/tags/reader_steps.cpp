@@ -291,7 +291,7 @@ bool StepMPP(const std::string& path, TTagInfo& info) {
 }
 
 struct TStep {
-    const char* Title;
+    std::string_view Title;
     bool (*Run)(const std::string&, TTagInfo&);
     // For a file of zeros only; null runs Run.
     bool (*RunOnHoles)(const std::string&, TTagInfo&) = nullptr;
@@ -315,22 +315,22 @@ const TStep kSteps[] = {{"MP3", StepMP3},
                         {"VIDEO", StepVideo, StepVideoOfZeros},
                         {"PHOTO", StepPhoto, StepPhotoOfZeros}};
 
-bool SameTitle(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (x != y) return false;
-    }
-    return i == a.size() && b[i] == 0;
-}
-
 } // namespace
+
+bool IsReaderTitle(std::string_view title, std::string_view upper) {
+    if (title.size() != upper.size()) return false;
+    for (size_t i = 0; i < title.size(); ++i) {
+        char c = title[i];
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c != upper[i]) return false;
+    }
+    return true;
+}
 
 bool RunReaderStep(const std::string& title, const std::string& path, TTagInfo& info,
                    bool onlyHoles) {
     for (const TStep& s : kSteps) {
-        if (!SameTitle(title, s.Title)) continue;
+        if (!IsReaderTitle(title, s.Title)) continue;
         try {
             if (onlyHoles && s.RunOnHoles) return s.RunOnHoles(path, info);
             return s.Run(path, info);

@@ -3,6 +3,11 @@
 #include "tags/tag_info.h"
 
 #include <string>
+#include <string_view>
+
+// Whether the handler title `title` names the reader `upper`, which is given
+// in capitals: titles match in any case.
+bool IsReaderTitle(std::string_view title, std::string_view upper);
 
 // Runs the audio reader step of the handler titled `title` (for example "MP3")
 // on the file at `path` and writes what it found into `info`, in that
