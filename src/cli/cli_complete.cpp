@@ -26,7 +26,7 @@ std::vector<std::string> Matching(const std::vector<std::string>& names,
 // level below what the prefix names, each ending in a backslash.
 std::vector<std::string> CatalogFolders(const std::string& catalog, const std::string& prefix) {
     std::vector<std::string> out;
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     try {
         LoadCatalogForCli(lib, catalog);
     } catch (const std::exception&) {

@@ -8,7 +8,9 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -27,6 +29,12 @@ std::string EntryTypeText(const TLibFolderItem* e) {
 }
 
 } // namespace
+
+TLibObj& CatalogKeptToExit() {
+    static auto* kept = new std::vector<std::unique_ptr<TLibObj>>;
+    kept->push_back(std::make_unique<TLibObj>());
+    return *kept->back();
+}
 
 void LoadCatalogForCli(TLibObj& lib, const std::string& path) {
     TCliProgress progress;
@@ -47,7 +55,7 @@ int CmdNew(TCliContext& ctx) {
     std::error_code ec;
     if (!force && std::filesystem::exists(args[0], ec))
         throw std::runtime_error(args[0] + " already exists; --force replaces it");
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     TCliProgress progress;
     progress.Quiet = true;
     SaveToFile(lib, args[0], progress);
@@ -57,7 +65,7 @@ int CmdNew(TCliContext& ctx) {
 int CmdInfo(TCliContext& ctx) {
     bool json = ctx.TakeFlag("--json");
     auto args = ctx.Positionals(1, 1);
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     std::string version = ReadCatalogVersion(args[0]);
     LoadCatalogForCli(lib, args[0]);
     if (json) {
@@ -88,7 +96,7 @@ int CmdInfo(TCliContext& ctx) {
 int CmdTree(TCliContext& ctx) {
     bool json = ctx.TakeFlag("--json");
     auto args = ctx.Positionals(1, 1);
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
     if (json) {
         // One object per node in the text's order; "tree" says which tree.
@@ -115,7 +123,7 @@ int CmdLs(TCliContext& ctx) {
     bool recursive = ctx.TakeFlag("--recursive");
     bool json = ctx.TakeFlag("--json");
     auto args = ctx.Positionals(1, 2);
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
     if (args.size() == 1) {
         for (int i = 0; i < lib.Tree.RootCount(); ++i) {

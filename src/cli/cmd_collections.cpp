@@ -71,7 +71,7 @@ int CmdCollections(TCliContext& ctx) {
         throw EUsageError("--url and --memo go with add-memo");
     if (json && sub != "list") throw EUsageError("--json goes with list");
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     if (sub == "list") {
         need(0, 0);
         LoadCatalogForCli(lib, catalog);

@@ -31,7 +31,7 @@ int CmdEdit(TCliContext& ctx) {
         throw EUsageError("nothing to change: give --category, --comments, --location or "
                           "--recursive");
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
     // Every path is checked before anything changes: a wrong one saves nothing.
     std::vector<TCatalogTarget> targets;

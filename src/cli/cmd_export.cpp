@@ -94,7 +94,7 @@ int CmdExport(TCliContext& ctx) {
     o.KBText = GetMessageText("infoStrKB");
     o.MBText = GetMessageText("infoStrMB");
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
     lib.FileName = args[0];
     TCliProgress progress;

@@ -16,7 +16,7 @@ int CmdImport(TCliContext& ctx) {
     o.KBText = GetMessageText("infoStrKB");
     o.MBText = GetMessageText("infoStrMB");
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     std::error_code ec;
     if (std::filesystem::exists(args[0], ec)) LoadCatalogForCli(lib, args[0]);
     TCliProgress progress;

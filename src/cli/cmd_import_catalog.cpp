@@ -16,7 +16,7 @@ int CmdImportCatalog(TCliContext& ctx) {
     }
     auto args = ctx.Positionals(2, 2);
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     std::error_code ec;
     if (std::filesystem::exists(args[0], ec)) LoadCatalogForCli(lib, args[0]);
     TCliProgress progress;

@@ -123,7 +123,7 @@ int CmdScan(TCliContext& ctx) {
     o.TitleResult = hasTitle ? title : DefaultTitle(root);
     o.Serial = hasSerial ? serial : GetVolumeSerial(root);
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadOrCreate(lib, catalog);
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
@@ -162,7 +162,7 @@ int CmdUpdate(TCliContext& ctx) {
     o.Force = ctx.TakeFlag("--force");
     TakeScanDefaults(ctx, o);
     auto args = ctx.Positionals(2, 2);
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
     // A catalog path ("CD1\\music\\") names any folder; a plain caption names a volume.
     TTreeNode* node = nullptr;

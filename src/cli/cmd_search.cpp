@@ -356,7 +356,7 @@ int CmdSearch(TCliContext& ctx) {
         }
     }
 
-    TLibObj lib;
+    TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
     std::vector<TTreeNode*> selected;
     for (const auto& path : in) {
