@@ -42,7 +42,8 @@ bool TBinaryFile::Open(const std::string& path) {
 int64_t TBinaryFile::ReadAt(int64_t pos, void* buf, size_t n) {
     if (fd_ < 0 || pos < 0) return -1;
     if (n == 0 || n > kSmallRead) return ReadDirect(pos, buf, n);
-    if (!window_) window_ = std::make_unique<unsigned char[]>(kWindow);
+    // Not zeroed: only bytes the file gave are ever copied out.
+    if (!window_) window_ = std::make_unique_for_overwrite<unsigned char[]>(kWindow);
     const int64_t windowEnd = windowAt_ + static_cast<int64_t>(windowLength_);
     // A window shorter than kWindow ends where the file does: it answers
     // every read from its start on.
