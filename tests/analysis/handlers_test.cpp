@@ -9,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -396,5 +397,38 @@ TEST(HandlerClaims, ALaterTableIsNotAnsweredFromAnEarlierOne) {
         auto claims = std::make_unique<THandlerClaims>(list);
         EXPECT_EQ(claims->Of("a.zip").Archive, zipOn ? TArchiveKind::Zip : TArchiveKind::None);
         EXPECT_EQ(claims->Of("b.mp3").Readers.empty(), zipOn) << round;
+    }
+}
+
+// Random names of dotted parts, asked in turn, against tables that list
+// double extensions in several handlers, off and on: an answer kept for one
+// name must be the table's own for every other name it is given to.
+TEST(HandlerClaims, NamesOfManyDotsAnswerAsTheTableDoes) {
+    const std::vector<std::string> parts = {"a",   "tar", "TAR", "gz",  "Gz",       "part", "PART",
+                                            "rar", "mp3", "zip", "x y", "\xC3\xA4", ""};
+    const std::vector<std::string> joins = {".", ".", ".", "/", "\\"};
+    std::mt19937 random(7);
+    auto pick = [&](const std::vector<std::string>& from) {
+        return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
+    };
+    for (int round = 0; round < 4; ++round) {
+        THandlerList list;
+        list.SetDefaults();
+        list.SetExtensions(list.Find("RAR"), {".RAR", ".PART.RAR"});
+        list.SetExtensions(list.Find("ZIP"), {".ZIP", ".MP3.ZIP", ".GZ"});
+        list.Check(list.Find("Checksum"), round >= 2);
+        list.SetExtensions(list.Find("Checksum"), {".TAR.MP3", ".A.GZ"});
+        list.Check(list.Find("Archives"), round % 2 == 0);
+        THandlerClaims claims(list);
+        for (int i = 0; i < 3000; ++i) {
+            std::string name = pick(parts);
+            const int more = std::uniform_int_distribution<int>(0, 4)(random);
+            for (int j = 0; j < more; ++j)
+                name += pick(joins) + pick(parts);
+            const THandlerClaims::TClaim& c = claims.Of(name);
+            ASSERT_EQ(c.Archive, list.ArchiveKindOf(name)) << name << " round " << round;
+            ASSERT_EQ(c.Readers, list.ClaimingReaders(name)) << name << " round " << round;
+            ASSERT_EQ(c.Checksum, list.ChecksumClaimsFile(name)) << name << " round " << round;
+        }
     }
 }
