@@ -5,7 +5,6 @@
 #include "media/video_file.h"
 #include "tags/reader_steps.h"
 
-#include <string_view>
 #include <utility>
 
 namespace {
