@@ -36,9 +36,21 @@ seed audio_opus opus_tagged.opus < "$data/audio/opus_tagged.opus"
 seed audio_musepack mpc_sv8.mpc < "$data/audio/mpc_sv8.mpc"
 
 # Video and photos: every container and picture format of the fixtures.
-for f in "$data"/media/clip.* "$data"/media/silent.mp4 "$data"/media/sound_only.mkv; do
+for f in "$data"/media/clip.* "$data"/media/silent.mp4 "$data"/media/sound_only.mkv \
+         "$data"/media/recorded.* "$data"/media/portrait.mp4 "$data"/media/upside_down.3gp; do
     seed media_video "$(basename "$f")" < "$f"
 done
+# Headers that claim more than the file holds: a chapter table of 1.8 GB, a
+# user-data box to the end of a large file, and a recording cut in its header.
+python3 - "$out/media_video" "$data/media/portrait.mp4" <<'PY'
+import struct, sys
+out, whole = sys.argv[1], open(sys.argv[2], "rb").read()
+def atom(kind, size, body=b""): return struct.pack(">I", size) + kind + body
+open(out + "/seed-chapters-claim.mp4", "wb").write(atom(b"chap", 0x6B49D200, b"x" * 4088))
+open(out + "/seed-long-udta.mov", "wb").write(
+    atom(b"ftyp", 16, b"qt  \0\0\0\0") + atom(b"udta", 0x7FFFFFF0) + b"\0" * 4096)
+open(out + "/seed-cut-header.mp4", "wb").write(whole[:len(whole) - 900])
+PY
 for f in "$data"/media/*.jpg "$data"/media/*.tif "$data"/media/*.png "$data"/media/*.webp \
          "$data"/media/*.heic; do
     seed media_photo "$(basename "$f")" < "$f"

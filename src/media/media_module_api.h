@@ -13,7 +13,9 @@ typedef void (*TamblixTagLineFn)(void* context, const char* key, const char* val
 
 // Reads the file at path, giving up after budgetMs milliseconds where the
 // library allows it. Calls line(context, key, value) for each tag line and
-// returns 1, or calls line(context, nullptr, why) once and returns 0.
+// returns 1, or calls line(context, nullptr, why) once and returns 0. A read
+// that returns 1 may also call line(context, nullptr, why) once, last: its
+// lines are what could be read, and why says what is missing.
 // flags: kTamblixOnlyZeros or 0.
 typedef int (*TamblixReadFileFn)(const char* path, int budgetMs, unsigned flags,
                                  TamblixTagLineFn line, void* context);

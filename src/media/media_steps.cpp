@@ -33,7 +33,11 @@ bool ReadThroughModule(TProgramModule& module, const char* function, const std::
         else
             to->error = value ? value : "";
     };
-    if (read(path.c_str(), budgetMs, flags, line, &got)) return true;
+    if (read(path.c_str(), budgetMs, flags, line, &got)) {
+        // Read in part: the lines stand, and the log says what is missing.
+        if (!got.error.empty()) gLastError = {got.error, false};
+        return true;
+    }
     gLastError = {got.error.empty() ? refused : got.error, false};
     return false;
 }

@@ -21,9 +21,10 @@ bool StepPhotoOfZeros(const std::string& path, TTagInfo& info);
 // other readers.
 bool MediaReaderLoaded(const std::string& title);
 
-// Why the last video or photo step on this thread read nothing (empty when
-// it did): the steps' signature has no room for it, and the scan's log wants
-// it. NoReader: the reader itself is missing or broken, so the file may be fine.
+// Why the last video or photo step on this thread read nothing, or read only
+// part of the file (empty when it read it whole): the steps' signature has no
+// room for it, and the scan's log wants it. NoReader: the reader itself is missing or broken, so
+// the file may be fine.
 struct TMediaReadFailure {
     std::string Why;
     bool NoReader = false;

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/display.h>
 #include <libavutil/error.h>
 #include <libavutil/log.h>
 #include <libavutil/mem.h>
@@ -16,6 +17,7 @@ extern "C" {
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -28,6 +30,14 @@ using TClock = std::chrono::steady_clock;
 constexpr int kIoBuffer = 64 * 1024;
 // libavformat's smallest probe window.
 constexpr int64_t kMinProbeBytes = 2048;
+constexpr int kFormatProbeBytes = 256 << 10;
+
+// Processor time this thread has used, in nanoseconds.
+int64_t ThreadCpuNs() {
+    timespec ts{};
+    if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts) != 0) return 0;
+    return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
 
 // The file behind libavformat's reads: positioned reads on our own handle.
 struct TSource {
@@ -37,11 +47,26 @@ struct TSource {
     // asking the system (some formats make the library read all of it).
     int64_t holeFrom = INT64_MAX;
     TClock::time_point deadline;
+    // What the file may cost: bytes handed to the library and processor time.
+    int64_t bytesLeft = TVideoFile::kReadBudget;
+    int64_t cpuUntil = INT64_MAX;
+    // The budget ran out: every later read ends the file, so that a header
+    // the library reads again from the start costs nothing more.
+    bool spent = false;
+
+    bool Spent() {
+        if (!spent && (bytesLeft <= 0 || ThreadCpuNs() > cpuUntil || TClock::now() > deadline))
+            spent = true;
+        return spent;
+    }
 };
 
 int ReadPacket(void* opaque, uint8_t* buf, int size) {
     auto* s = static_cast<TSource*>(opaque);
     if (size <= 0) return 0;
+    if (s->Spent()) return AVERROR_EOF;
+    size = static_cast<int>(std::min<int64_t>(size, s->bytesLeft));
+    s->bytesLeft -= size;
     if (s->pos >= s->holeFrom) {
         const int64_t left = s->file.Size() - s->pos;
         if (left <= 0) return AVERROR_EOF;
@@ -81,12 +106,19 @@ int64_t SeekTo(void* opaque, int64_t offset, int whence) {
 
 // libavformat asks this between reads; true stops whatever it is doing.
 int OverBudget(void* opaque) {
-    return TClock::now() > static_cast<TSource*>(opaque)->deadline ? 1 : 0;
+    return static_cast<TSource*>(opaque)->Spent() ? 1 : 0;
 }
 
-void QuietLibraries() {
+void SetUpLibraries() {
     static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(once, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        // A damaged header may claim a table of gigabytes, which the library
+        // would allocate before finding the file far shorter. The limit is the
+        // library's own and holds for the whole process; only this module
+        // loads the library, so nothing else in the program is bound by it.
+        av_max_alloc(TVideoFile::kMaxAlloc);
+    });
 }
 
 std::string Meta(const AVDictionary* dict, const char* key) {
@@ -106,6 +138,45 @@ double Rate(AVRational r) {
     // Above this it is a time base, not a frame rate.
     if (!std::isfinite(v) || v > 1000) return 0;
     return std::round(v * 1000) / 1000;
+}
+
+// The clockwise turn that shows the picture upright, from the stream's
+// display matrix: 0, 90, 180 or 270. Other angles are not a phone's and
+// players do not turn by them.
+int32_t DisplayRotation(const AVStream* st) {
+    size_t size = 0;
+    const uint8_t* matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!matrix || size < 9 * sizeof(int32_t)) return 0;
+    int32_t m[9];
+    std::memcpy(m, matrix, sizeof m);
+    const double angle = av_display_rotation_get(m); // counter-clockwise
+    if (!std::isfinite(angle)) return 0;
+    long turn = std::lround(-angle) % 360;
+    if (turn < 0) turn += 360;
+    return turn % 90 == 0 ? static_cast<int32_t>(turn) : 0;
+}
+
+// The library's "2024-05-17T14:03:09.000000Z" as ISO 8601 in UTC, the
+// fraction only when it is not zero; empty for a text of another shape.
+std::string UtcText(const std::string& t) {
+    static const char kShape[] = "dddd-dd-ddTdd:dd:dd";
+    if (t.size() < 19) return {};
+    for (size_t i = 0; i < 19; ++i) {
+        const bool digit = t[i] >= '0' && t[i] <= '9';
+        if (kShape[i] == 'd' ? !digit : t[i] != kShape[i]) return {};
+    }
+    if (t.compare(0, 4, "0000") == 0) return {};
+    size_t end = 19;
+    if (end < t.size() && t[end] == '.') {
+        ++end;
+        while (end < t.size() && t[end] >= '0' && t[end] <= '9')
+            ++end;
+    }
+    if (end != t.size() - 1 || t.back() != 'Z') return {};
+    std::string fraction = t.substr(19, end - 19);
+    while (!fraction.empty() && (fraction.back() == '0' || fraction.back() == '.'))
+        fraction.pop_back();
+    return t.substr(0, 19) + fraction + "Z";
 }
 
 // Containers that give stream values only after some packets were looked at.
@@ -176,6 +247,7 @@ public:
         // read its whole window (some formats scan much further) to say so.
         if (src_.file.OnlyHoles() && !StillPictureName(path)) return ErrorText(AVERROR_INVALIDDATA);
         src_.deadline = TClock::now() + std::chrono::milliseconds(budgetMs);
+        src_.cpuUntil = ThreadCpuNs() + int64_t{TVideoFile::kCpuBudgetMs} * 1000000;
         auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
         if (!buffer) return "out of memory";
         io_ = avio_alloc_context(buffer, kIoBuffer, 0, &src_, ReadPacket, nullptr, SeekTo);
@@ -191,17 +263,27 @@ public:
         // probing them only costs (many formats scan the whole window),
         // and no container starts there.
         ic_->probesize = TVideoFile::kProbeBytes;
+        // The window that picks the container: every container of the handler
+        // shows itself in the first kilobytes, and each doubling of the window
+        // runs every format's check again (a megabyte cost a file that is no
+        // video a third of its processor budget).
+        ic_->format_probesize = kFormatProbeBytes;
+
         if (const int64_t dataEnd = src_.file.DataEnd(); dataEnd < src_.file.Size()) {
             src_.holeFrom = dataEnd;
             ic_->probesize = std::clamp(dataEnd, kMinProbeBytes, TVideoFile::kProbeBytes);
-            // The window that picks the container (1 MiB unless told).
-            ic_->format_probesize = static_cast<int>(ic_->probesize);
+            ic_->format_probesize = std::min(kFormatProbeBytes, static_cast<int>(ic_->probesize));
         }
         ic_->max_analyze_duration = 5 * AV_TIME_BASE;
         ic_->interrupt_callback = {OverBudget, &src_};
         // The name only helps the probe guess; the bytes come through io_.
         int rc = avformat_open_input(&ic_, path.c_str(), nullptr, nullptr);
-        if (rc < 0) return ErrorText(rc); // ic_ is freed and null on failure
+        if (rc < 0) { // ic_ is freed and null on failure
+            if (src_.spent) return kTooCostly;
+            if (rc == AVERROR(ENOMEM))
+                return "its header asks for more memory than a video may take";
+            return ErrorText(rc);
+        }
         // libavformat also reads still pictures; those are the photo reader's.
         std::string_view format = ic_->iformat ? ic_->iformat->name : "";
         if (format == "image2" || format.ends_with("_pipe")) return "a still picture";
@@ -216,11 +298,15 @@ public:
             rc = avformat_find_stream_info(ic_, options.data());
             for (AVDictionary*& o : options)
                 av_dict_free(&o);
-            if (rc < 0 && OverBudget(&src_)) return "took too long";
+            if (rc < 0 && src_.spent) return kTooCostly;
         }
         return {};
     }
 
+    static constexpr const char* kTooCostly = "reading it took more time than a file may take";
+
+    // The budget ran out while reading: what was found may be incomplete.
+    bool Cut() const { return src_.spent; }
     const AVFormatContext* Context() const { return ic_; }
     int64_t FileSize() const { return src_.file.Size(); }
 
@@ -240,10 +326,11 @@ private:
 
 bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZeros) {
     *this = TVideoFile();
-    QuietLibraries();
+    SetUpLibraries();
     TDemuxer demuxer;
     Error = demuxer.Open(path, budgetMs, onlyZeros);
     if (!Error.empty()) return false;
+    if (demuxer.Cut()) Incomplete = TDemuxer::kTooCostly;
     const AVFormatContext* ic = demuxer.Context();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > 0)
         Duration = static_cast<double>(ic->duration) / AV_TIME_BASE;
@@ -266,6 +353,9 @@ bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZe
         const AVCodecParameters* p = video->codecpar;
         Width = p->width > 0 ? p->width : 0;
         Height = p->height > 0 ? p->height : 0;
+        Rotation = DisplayRotation(video);
+        // Players show a phone's portrait recording upright: its size as shown.
+        if (Rotation == 90 || Rotation == 270) std::swap(Width, Height);
         FrameRate = Rate(video->avg_frame_rate);
         if (FrameRate == 0) FrameRate = Rate(video->r_frame_rate);
         VideoCodec = CodecName(p);
@@ -279,6 +369,9 @@ bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZe
     Title = Meta(ic->metadata, "title");
     Artist = Meta(ic->metadata, "artist");
     Date = Meta(ic->metadata, "date");
+    // Cameras and phones write when they recorded, not a date tag.
+    if (Date.empty()) Date = UtcText(Meta(ic->metadata, "creation_time"));
+    if (Date.empty() && video) Date = UtcText(Meta(video->metadata, "creation_time"));
     Comment = Meta(ic->metadata, "comment");
     Valid = video || audio;
     if (!Valid) Error = "no video or audio stream";

@@ -16,6 +16,7 @@ tamblix_read_video_v2(const char* path, int budgetMs, unsigned flags, TamblixTag
         o.Add("DurationSec", r.Duration);
         o.Add("Width", r.Width);
         o.Add("Height", r.Height);
+        o.Add("Rotation", r.Rotation);
         o.Add("FrameRate", r.FrameRate);
         o.Add("VideoCodec", r.VideoCodec);
         o.Add("AudioCodec", r.AudioCodec);
@@ -26,6 +27,7 @@ tamblix_read_video_v2(const char* path, int budgetMs, unsigned flags, TamblixTag
         o.Add("Artist", r.Artist);
         o.Add("Date", r.Date);
         o.Add("Comments", r.Comment);
+        if (!r.Incomplete.empty()) o.Refuse("details incomplete: " + r.Incomplete);
         return true;
     });
 }

@@ -49,14 +49,21 @@ def video(path, name, mine):
     j = json.loads(subprocess.run(
         ["ffprobe", "-v", "error", "-show_entries",
          "format=duration,bit_rate:format_tags:stream=codec_type,codec_name,width,height,"
-         "avg_frame_rate,r_frame_rate,channels,sample_rate", "-of", "json", path],
+         "avg_frame_rate,r_frame_rate,channels,sample_rate:stream_side_data=rotation",
+         "-of", "json", path],
         capture_output=True, text=True, check=True).stdout)
     fmt = j["format"]
     v = next((s for s in j["streams"] if s["codec_type"] == "video"), {})
     a = next((s for s in j["streams"] if s["codec_type"] == "audio"), {})
     check(name, "DurationSec", mine, fmt.get("duration"), lambda t: 0.03)
-    check(name, "Width", mine, v.get("width"))
-    check(name, "Height", mine, v.get("height"))
+    # ffprobe gives the display matrix's counter-clockwise angle; ours is the
+    # clockwise turn, with the size as shown.
+    ccw = next((int(d["rotation"]) for d in v.get("side_data_list", []) if "rotation" in d), 0)
+    turn = -ccw % 360
+    check(name, "Rotation", mine, turn)
+    wide, high = (v.get("height"), v.get("width")) if turn in (90, 270) else (v.get("width"), v.get("height"))
+    check(name, "Width", mine, wide)
+    check(name, "Height", mine, high)
     fps = rate(v.get("avg_frame_rate")) or rate(v.get("r_frame_rate"))
     check(name, "FrameRate", mine, round(fps, 3) if v else None, lambda t: 0.01)
     check(name, "VideoCodec", mine, v.get("codec_name"))
@@ -67,9 +74,15 @@ def video(path, name, mine):
     kbs = int(fmt["bit_rate"]) / 1000 if fmt.get("bit_rate") else None
     check(name, "BitRateKBS", mine, kbs, lambda t: 0.05 * t + 1)
     tags = {k.lower(): v for k, v in fmt.get("tags", {}).items()}
-    for key, tag in (("Title", "title"), ("Artist", "artist"), ("Date", "date"),
-                     ("Comments", "comment")):
+    for key, tag in (("Title", "title"), ("Artist", "artist"), ("Comments", "comment")):
         check(name, key, mine, tags.get(tag))
+    # A date tag, else when it was recorded: "2024-05-17T14:03:09.000000Z" as ISO 8601 UTC.
+    recorded = tags.get("creation_time")
+    if recorded:
+        stamp, _, fraction = recorded.rstrip("Z").partition(".")
+        fraction = fraction.rstrip("0")
+        recorded = stamp + ("." + fraction if fraction else "") + "Z"
+    check(name, "Date", mine, tags.get("date") or recorded)
 
 def photo(path, name, ext, mine):
     j = json.loads(subprocess.run(["exiftool", "-j", "-n", path], capture_output=True,

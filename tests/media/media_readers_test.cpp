@@ -61,6 +61,33 @@ TEST(VideoFile, ContainerValuesAndTags) {
     EXPECT_EQ(sound[1], "AudioCodec=flac");
 }
 
+// What phones and cameras write: the turn that shows the picture upright, the
+// size as shown, and when they recorded (ISO 8601 in UTC).
+TEST(VideoFile, RotationAndRecordingTime) {
+    struct TCase {
+        const char* name;
+        int32_t width, height, rotation;
+        const char* date;
+    } cases[] = {{"portrait.mp4", 48, 64, 90, "2024-05-17T14:03:09Z"},
+                 {"upside_down.3gp", 128, 96, 180, "2020-10-11T12:13:14Z"},
+                 {"recorded.mov", 64, 48, 0, "2023-08-14T06:30:00Z"},
+                 {"recorded.mkv", 64, 48, 0, "2022-02-03T04:05:06Z"},
+                 // A date tag is kept as it was written.
+                 {"clip.mp4", 64, 48, 0, "2021"}};
+    for (const TCase& c : cases) {
+        TVideoFile v;
+        ASSERT_TRUE(v.ReadFromFile(MediaFixture(c.name))) << c.name << ": " << v.Error;
+        EXPECT_EQ(v.Width, c.width) << c.name;
+        EXPECT_EQ(v.Height, c.height) << c.name;
+        EXPECT_EQ(v.Rotation, c.rotation) << c.name;
+        EXPECT_EQ(v.Date, c.date) << c.name;
+        EXPECT_TRUE(v.Incomplete.empty()) << c.name;
+    }
+    const auto lines = Lines(StepVideo, MediaFixture("portrait.mp4"));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[3], "Rotation=90");
+}
+
 // Program and transport streams carry no header totals: the reader looks at
 // packets for them, still within its bounds.
 TEST(VideoFile, StreamsWithoutHeaderTotals) {

@@ -112,10 +112,11 @@ TEST(ProgramModule, TheVideoFunctionGivesLinesOrOneError) {
     ASSERT_EQ(read(MediaFixture("silent.mp4").c_str(), 3000, 0, line, &clip), 1);
     EXPECT_TRUE(clip.errors.empty());
     // Every value comes, empty and zero ones too; the catalog drops those.
-    ASSERT_EQ(clip.lines.size(), 13u);
+    ASSERT_EQ(clip.lines.size(), 14u);
     EXPECT_EQ(clip.lines[0], "DurationSec=1.001");
-    EXPECT_EQ(clip.lines[3], "FrameRate=29.97");
-    EXPECT_EQ(clip.lines[5], "AudioCodec=");
+    EXPECT_EQ(clip.lines[3], "Rotation=0");
+    EXPECT_EQ(clip.lines[4], "FrameRate=29.97");
+    EXPECT_EQ(clip.lines[6], "AudioCodec=");
     TTagInfo stepped;
     ASSERT_TRUE(StepVideo(MediaFixture("silent.mp4"), stepped));
     EXPECT_EQ(stepped.Values(),

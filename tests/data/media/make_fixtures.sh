@@ -32,6 +32,16 @@ video clip.asf 64x48 msmpeg4v3 wmav2
 video clip.flv 64x48 flv1 libmp3lame -ar 22050
 video clip.3gp 128x96 h263 aac
 
+# What phones and cameras write: when they recorded, and a portrait picture
+# stored on its side with the turn that shows it upright (ffmpeg of this
+# Debian writes no display matrix; exiftool does).
+video recorded.mov 64x48 libx264 aac -metadata creation_time=2023-08-14T06:30:00Z
+video recorded.mkv 64x48 libx264 flac -metadata creation_time=2022-02-03T04:05:06Z
+video portrait.mp4 64x48 libx264 aac -metadata creation_time=2024-05-17T14:03:09Z
+exiftool -q -overwrite_original -Rotation=90 portrait.mp4
+video upside_down.3gp 128x96 h263 aac -metadata creation_time=2020-10-11T12:13:14Z
+exiftool -q -overwrite_original -Rotation=180 upside_down.3gp
+
 # A film without sound, and sound without a picture, in the same containers.
 ffmpeg -v error -y -f lavfi -i "testsrc=size=64x48:rate=30000/1001:duration=1" -c:v libx264 \
     -fflags +bitexact -flags:v +bitexact silent.mp4
