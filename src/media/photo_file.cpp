@@ -6,6 +6,7 @@
 // Exiv2 0.27 hands images out in std::auto_ptr.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -69,9 +70,47 @@ double Rounded(double v, double scale) {
     return std::isfinite(v) && v > 0 ? std::round(v * scale) / scale : 0;
 }
 
+// A text tag by its number: Exiv2 0.27 has no names for some newer tags.
+std::string TextOf(const Exiv2::ExifData& exif, uint16_t tag, const char* group) {
+    auto it = exif.findKey(Exiv2::ExifKey(tag, group));
+    if (it == exif.end() || it->count() == 0) return {};
+    std::string s = it->toString();
+    size_t nul = s.find('\0');
+    if (nul != std::string::npos) s.resize(nul);
+    while (!s.empty() && s.back() == ' ')
+        s.pop_back();
+    return s;
+}
+
+// One of the three dates of the EXIF block, with its fraction of a second and
+// its offset from UTC where the camera wrote them: "2024-05-17T14:03:09.042+02:00".
+std::string DateWithParts(const Exiv2::ExifData& exif, const char* dateKey, uint16_t subSecTag,
+                          uint16_t offsetTag) {
+    std::string iso = ExifDateToIso(Text(exif, dateKey));
+    if (iso.empty()) return iso;
+    std::string sub = TextOf(exif, subSecTag, "Photo");
+    while (!sub.empty() && sub.front() == ' ')
+        sub.erase(0, 1);
+    if (!sub.empty() && sub.find_first_not_of("0123456789") == std::string::npos) iso += "." + sub;
+    const std::string offset = TextOf(exif, offsetTag, "Photo");
+    // "+HH:MM" or "-HH:MM"; blanks mean the camera did not know.
+    if (offset.size() == 6 && (offset[0] == '+' || offset[0] == '-') && offset[3] == ':' &&
+        std::isdigit(static_cast<unsigned char>(offset[1])) &&
+        std::isdigit(static_cast<unsigned char>(offset[2])) &&
+        std::isdigit(static_cast<unsigned char>(offset[4])) &&
+        std::isdigit(static_cast<unsigned char>(offset[5])))
+        iso += offset;
+    return iso;
+}
+
 void ReadExif(const Exiv2::ExifData& exif, TPhotoFile& p) {
-    p.DateTaken = ExifDateToIso(Text(exif, "Exif.Photo.DateTimeOriginal"));
-    if (p.DateTaken.empty()) p.DateTaken = ExifDateToIso(Text(exif, "Exif.Image.DateTime"));
+    // When the picture was taken, then when it was scanned or stored, and only
+    // then when the file was last changed.
+    p.DateTaken = DateWithParts(exif, "Exif.Photo.DateTimeOriginal", 0x9291, 0x9011);
+    if (p.DateTaken.empty())
+        p.DateTaken = DateWithParts(exif, "Exif.Photo.DateTimeDigitized", 0x9292, 0x9012);
+    if (p.DateTaken.empty())
+        p.DateTaken = DateWithParts(exif, "Exif.Image.DateTime", 0x9290, 0x9010);
     p.CameraMake = Text(exif, "Exif.Image.Make");
     p.CameraModel = Text(exif, "Exif.Image.Model");
     p.Lens = Text(exif, "Exif.Photo.LensModel");

@@ -15,9 +15,11 @@ public:
     bool ReadFromFile(const std::string& path, bool onlyZeros = false);
 
     bool Valid = false;
-    std::string Error;     // why the file was not read, for the log
-    std::string DateTaken; // ISO 8601, "2024-05-17T14:03:09"
-    int64_t Width = 0;     // pixels
+    std::string Error; // why the file was not read, for the log
+    // ISO 8601, with the fraction of a second and the offset from UTC where
+    // the camera wrote them: "2024-05-17T14:03:09", "2024-05-17T14:03:09.042+02:00".
+    std::string DateTaken;
+    int64_t Width = 0; // pixels
     int64_t Height = 0;
     std::string CameraMake, CameraModel, Lens;
     std::string ExposureTime; // seconds: "1/250", "0.5", "2"

@@ -127,6 +127,7 @@ const TMessage kEnglish[] = {
     {"tagDurationSec", "Length (seconds)"},
     {"tagWidth", "Width (pixels)"},
     {"tagHeight", "Height (pixels)"},
+    {"tagRotation", "Rotation (degrees)"},
     {"tagFrameRate", "Frame rate (per second)"},
     {"tagVideoCodec", "Video codec"},
     {"tagAudioCodec", "Audio codec"},

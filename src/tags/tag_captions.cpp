@@ -8,10 +8,10 @@ namespace {
 // Keys with a readable name; the message key of each is "tag" + key, so a
 // language file translates them as it does every other text.
 const char* const kReadableKeys[] = {
-    "DurationSec", "Width",        "Height",       "FrameRate", "VideoCodec", "AudioCodec",
-    "Channels",    "SampleRateHZ", "BitRateKBS",   "Date",      "DateTaken",  "CameraMake",
-    "CameraModel", "Lens",         "ExposureTime", "FNumber",   "ISO",        "FocalLength",
-    "Orientation", "GPSLatitude",  "GPSLongitude", "XXH128"};
+    "DurationSec", "Width",       "Height",       "Rotation",     "FrameRate", "VideoCodec",
+    "AudioCodec",  "Channels",    "SampleRateHZ", "BitRateKBS",   "Date",      "DateTaken",
+    "CameraMake",  "CameraModel", "Lens",         "ExposureTime", "FNumber",   "ISO",
+    "FocalLength", "Orientation", "GPSLatitude",  "GPSLongitude", "XXH128"};
 
 std::string MessageKey(std::string_view key) {
     return "tag" + std::string(key);

@@ -87,7 +87,9 @@ def video(path, name, mine):
 def photo(path, name, ext, mine):
     j = json.loads(subprocess.run(["exiftool", "-j", "-n", path], capture_output=True,
                                   text=True, check=True).stdout)[0]
-    date = j.get("DateTimeOriginal")
+    # Taken, else digitized, else changed; with fractions and offset when written.
+    date = next((j[k] for k in ("SubSecDateTimeOriginal", "DateTimeOriginal", "SubSecCreateDate",
+                                "CreateDate", "SubSecModifyDate", "ModifyDate") if j.get(k)), None)
     check(name, "DateTaken", mine, date and date[:10].replace(":", "-") + "T" + date[11:])
     if ext not in coded_size:
         check(name, "Width", mine, j.get("ImageWidth"))

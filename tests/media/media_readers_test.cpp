@@ -271,6 +271,16 @@ TEST(PhotoFile, CameraValuesAndPlace) {
               (std::vector<std::string>{"Width=32", "Height=24"}));
 }
 
+// When it was taken, else digitized, else changed: the first the camera
+// wrote, with its fraction of a second and its offset from UTC.
+TEST(PhotoFile, DateTakenFromTheFirstDateWritten) {
+    TPhotoFile p;
+    ASSERT_TRUE(p.ReadFromFile(MediaFixture("phone.jpg"))) << p.Error;
+    EXPECT_EQ(p.DateTaken, "2024-05-17T14:03:09.042+02:00");
+    ASSERT_TRUE(p.ReadFromFile(MediaFixture("scanned.jpg"))) << p.Error;
+    EXPECT_EQ(p.DateTaken, "1998-07-04T10:20:30.5-04:00");
+}
+
 TEST(PhotoFile, RefusesWhatIsNotAPhoto) {
     TTempFolder tmp;
     std::string jpeg = ReadFile(MediaFixture("photo.jpg"));

@@ -62,6 +62,15 @@ convert -size 40x30 gradient:green-white -strip south.jpg
 exiftool -q -overwrite_original -Make="Example Optics" -Model="EX-10" \
     -DateTimeOriginal="2019:12:31 23:59:59" -ExposureTime=2 -FNumber=8 -ISO=100 \
     -GPSLatitude=33.856159 -GPSLatitudeRef=S -GPSLongitude=151.215256 -GPSLongitudeRef=E south.jpg
+# A phone's fractions of a second and offset from UTC; a scan that has only
+# the time it was digitized. Both were changed later (ModifyDate).
+convert -size 40x30 gradient:blue-white -strip phone.jpg
+exiftool -q -overwrite_original -Make="Example Phones" -Model="P-7" \
+    -ModifyDate="2024:06:01 08:00:00" -DateTimeOriginal="2024:05:17 14:03:09" \
+    -SubSecTimeOriginal=042 -OffsetTimeOriginal=+02:00 -CreateDate="2024:05:17 14:03:10" phone.jpg
+convert -size 40x30 gradient:blue-white -strip scanned.jpg
+exiftool -q -overwrite_original -ModifyDate="2024:06:01 08:00:00" -OffsetTime=-05:00 \
+    -CreateDate="1998:07:04 10:20:30" -SubSecTimeDigitized=5 -OffsetTimeDigitized=-04:00 scanned.jpg
 # No metadata at all: only the size comes from the picture itself.
 convert -size 32x24 xc:gray -strip plain.jpg
 convert -size 32x24 xc:gray -strip plain.heic
