@@ -24,15 +24,18 @@ for f in "$data"/audio/*.mp3; do seed audio_mp3 "$(basename "$f")" < "$f"; done
 seed audio_mpg mpeg2_layer2.mp2 < "$data/audio/mpeg2_layer2.mp2"
 seed audio_mpg mp3_cbr_id3v1.mp3 < "$data/audio/mp3_cbr_id3v1.mp3"
 seed audio_wma asf_tagged.wma < "$data/audio/asf_tagged.wma"
+seed audio_wma wma_extended.wma < "$data/audio/wma_extended.wma"
 seed audio_wavpack wavpack_tagged.wv < "$data/audio/wavpack_tagged.wv"
 for f in "$data"/audio/*.wav; do seed audio_wav "$(basename "$f")" < "$f"; done
 seed audio_ogg vorbis_tagged.ogg < "$data/audio/vorbis_tagged.ogg"
+seed audio_ogg vorbis_repeated.ogg < "$data/audio/vorbis_repeated.ogg"
 seed audio_ape apev2_tagged.mp3 < "$data/audio/apev2_tagged.mp3"
 seed audio_ape wavpack_tagged.wv < "$data/audio/wavpack_tagged.wv"
 for f in "$data"/audio/*.aac; do seed audio_aac "$(basename "$f")" < "$f"; done
 for f in "$data"/audio/*.flac; do seed audio_flac "$(basename "$f")" < "$f"; done
 for f in "$data"/audio/*.m4a; do seed audio_mp4 "$(basename "$f")" < "$f"; done
 seed audio_opus opus_tagged.opus < "$data/audio/opus_tagged.opus"
+seed audio_opus opus_repeated.opus < "$data/audio/opus_repeated.opus"
 seed audio_musepack mpc_sv8.mpc < "$data/audio/mpc_sv8.mpc"
 
 # Video and photos: every container and picture format of the fixtures.

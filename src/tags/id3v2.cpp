@@ -110,6 +110,15 @@ std::string DecodeWithDescription(const std::string& raw, bool language, bool ur
     return DecodeBody(rest, enc);
 }
 
+// Whether a TXXX frame's description is `name` (upper case), ignoring case.
+bool IsNamed(const std::string& raw, const char* name) {
+    const auto enc = static_cast<unsigned char>(raw[0]);
+    const std::string_view s(raw);
+    const size_t term = FindTerminator(s, 1, Wide(enc));
+    if (term == std::string_view::npos) return false;
+    return AsciiUpper(DecodeOne(s.substr(1, term - 1), enc)) == name;
+}
+
 std::string GenreText(const std::string& raw) {
     std::string g = Decode(raw);
     size_t close = g.rfind(')');
@@ -257,6 +266,8 @@ bool TID3v2::ReadFromFile(const std::string& path) {
     if (VersionID < 2 || VersionID > 4 || Size <= 0) return true;
 
     std::array<std::string, kKinds> raw;
+    // A user text frame named "comment": how some encoders write the comment.
+    std::string userComment;
     // Frames end where the footer starts.
     const bool footer = (h[5] & 0x10) != 0;
     // Unsynchronisation covers the whole tag before 2.4 and each frame in 2.4.
@@ -305,6 +316,9 @@ bool TID3v2::ReadFromFile(const std::string& path) {
             const char* const* ids = VersionID == 2 ? kIds2 : kIds3;
             for (int k = 0; k < kKinds; ++k)
                 if (std::memcmp(fh, ids[k], headerLen == 6 ? 3 : 4) == 0) raw[k] = data;
+            if (std::memcmp(fh, VersionID == 2 ? "TXX" : "TXXX", headerLen == 6 ? 3 : 4) == 0 &&
+                IsNamed(data, "COMMENT"))
+                userComment = data;
         }
         if (!ts.Skip(frameSize - n)) break;
     }
@@ -324,6 +338,7 @@ bool TID3v2::ReadFromFile(const std::string& path) {
     if (Year.empty()) Year = DecodeUtf8Lenient(Decode(raw[kReleaseDate]).substr(0, 4));
     Genre = GenreText(raw[kGenre]);
     Comment = DecodeWithDescription(raw[kComment], true, false);
+    if (Comment.empty()) Comment = DecodeWithDescription(userComment, false, false);
     Composer = Decode(raw[kComposer]);
     Encoder = Decode(raw[kEncoder]);
     Copyright = Decode(raw[kCopyright]);

@@ -5,19 +5,23 @@
 #include <algorithm>
 #include <array>
 #include <string_view>
+#include <vector>
 
 namespace {
 
 constexpr size_t kItemWindow = 250;
+// Values kept of one repeated field.
+constexpr size_t kMaxValues = 16;
 
 } // namespace
 
 void TVorbisComment::Read(IByteSource& src) {
-    static const char* const names[7] = {"TITLE", "ARTIST", "ALBUM",  "TRACKNUMBER",
-                                         "DATE",  "GENRE",  "COMMENT"};
-    std::array<std::string, 7> raw;
+    // DESCRIPTION is where some encoders write the comment; it stands in for
+    // a missing COMMENT.
+    static const char* const names[8] = {"TITLE", "ARTIST", "ALBUM",   "TRACKNUMBER",
+                                         "DATE",  "GENRE",  "COMMENT", "DESCRIPTION"};
+    std::array<std::vector<std::string>, 8> raw;
     std::string vendor;
-    bool trackSeen = false;
     char item[kItemWindow];
     uint64_t count = 1;
     // Every item costs at least its 4-byte length, so a count that lies ends
@@ -43,18 +47,35 @@ void TVorbisComment::Read(IByteSource& src) {
             continue;
         }
         std::string name = AsciiUpper(s.substr(0, eq));
-        for (int k = 0; k < 7; ++k)
+        for (int k = 0; k < 8; ++k)
             if (name == names[k]) {
-                raw[k] = std::string(s.substr(eq + 1));
-                if (k == 3) trackSeen = true;
+                std::vector<std::string>& values = raw[k];
+                std::string value(s.substr(eq + 1));
+                // A field written twice alike is one value; a list stays short.
+                if (values.size() < kMaxValues &&
+                    std::find(values.begin(), values.end(), value) == values.end())
+                    values.push_back(std::move(value));
             }
     }
-    Title = DecodeUtf8Lenient(raw[0]);
-    Artist = DecodeUtf8Lenient(raw[1]);
-    Album = DecodeUtf8Lenient(raw[2]);
-    Date = DecodeUtf8Lenient(raw[4]);
-    Genre = DecodeUtf8Lenient(raw[5]);
-    Comment = DecodeUtf8Lenient(raw[6]);
+    // A field may be repeated (two artists): the values are joined as other
+    // tags join theirs. A date and a track number are one value: the first.
+    auto joined = [&](int k) {
+        std::string text;
+        for (const std::string& v : raw[k]) {
+            if (v.empty()) continue;
+            if (!text.empty()) text += " / ";
+            text += DecodeUtf8Lenient(v);
+        }
+        return text;
+    };
+    auto first = [&](int k) { return raw[k].empty() ? std::string() : raw[k].front(); };
+    Title = joined(0);
+    Artist = joined(1);
+    Album = joined(2);
+    Date = DecodeUtf8Lenient(first(4));
+    Genre = joined(5);
+    Comment = joined(6);
+    if (Comment.empty()) Comment = joined(7);
     Vendor = DecodeUtf8Lenient(vendor);
-    if (trackSeen) Track = std::max(0, LeadingInt(TrimControl(raw[3])));
+    if (!raw[3].empty()) Track = std::max(0, LeadingInt(TrimControl(first(3))));
 }

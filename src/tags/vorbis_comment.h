@@ -7,7 +7,8 @@
 
 // A Vorbis comment block, as Vorbis, Opus and FLAC store their tags: a vendor
 // text and NAME=value items in UTF-8. Items are read at most 250 bytes each;
-// longer ones (pictures) are skipped.
+// longer ones (pictures) are skipped. A repeated field's values are joined
+// with " / "; DESCRIPTION stands in for a missing COMMENT.
 class TVorbisComment {
 public:
     // Reads the block from src (positioned at the vendor length); a read

@@ -27,7 +27,20 @@ const unsigned char kAudioStream[16] = {0x40, 0x9E, 0x69, 0xF8, 0x4D, 0x5B, 0xCF
 
 constexpr size_t kMaxChars = 250;
 
-enum { kSlotTitle = 1, kSlotAuthor, kSlotAlbum, kSlotTrack, kSlotYear, kSlotGenre, kSlotDesc };
+enum {
+    kSlotTitle = 1,
+    kSlotAuthor,
+    kSlotAlbum,
+    kSlotTrack,
+    kSlotYear,
+    kSlotGenre,
+    kSlotDesc,
+    // Where some tools write the comment and the date: used when the standard
+    // places are empty.
+    kSlotOtherDesc,
+    kSlotDate,
+    kSlotCount
+};
 
 // Reads a UTF-16 string of n bytes at pos, at most 250 characters of it.
 bool ReadString(TBinaryFile& f, int64_t pos, uint32_t n, std::string& out) {
@@ -46,7 +59,7 @@ struct TScratch {
     uint64_t PlayDuration = 0; // 100 ns units
     uint64_t Preroll = 0;      // ms
     bool AudioSeen = false;
-    std::array<std::string, 8> Slots;
+    std::array<std::string, kSlotCount> Slots;
     int32_t TrackNumber = -1; // from WM/TrackNumber, preferred over WM/Track
 };
 
@@ -74,6 +87,8 @@ bool ReadExtended(TBinaryFile& f, int64_t pos, int64_t end, TScratch& s) {
             if (!ReadString(f, pos, valueLen, value)) return false;
             for (int k = 0; k < 7; ++k)
                 if (name == names[k]) s.Slots[k + 1] = value;
+            if (name == "DESCRIPTION") s.Slots[kSlotOtherDesc] = value;
+            if (name == "DATE") s.Slots[kSlotDate] = value;
             if (name == "WM/TRACKNUMBER")
                 s.TrackNumber = std::max(0, LeadingInt(TrimControl(value)));
         } else if ((type == 3 || type == 5) && name == "WM/TRACKNUMBER" && valueLen >= 2) {
@@ -186,8 +201,11 @@ bool TWMAfile::ReadFromFile(const std::string& path) {
     Artist = TrimControl(s.Slots[kSlotAuthor]);
     Album = TrimControl(s.Slots[kSlotAlbum]);
     Year = TrimControl(s.Slots[kSlotYear]);
+    // A date's year, as a year is kept for the other tags.
+    if (Year.empty()) Year = DecodeUtf8Lenient(TrimControl(s.Slots[kSlotDate]).substr(0, 4));
     Genre = TrimControl(s.Slots[kSlotGenre]);
     Comment = TrimControl(s.Slots[kSlotDesc]);
+    if (Comment.empty()) Comment = TrimControl(s.Slots[kSlotOtherDesc]);
     Track = s.TrackNumber >= 0 ? s.TrackNumber
                                : std::max(0, LeadingInt(TrimControl(s.Slots[kSlotTrack])));
     return true; // a header cut short keeps what was read before the cut

@@ -49,6 +49,11 @@ no_tags = {"apev2_tagged.mp3", "mp3_cbr_id3v1.mp3"}
 # Our WavPack and Musepack bit rates leave the tags out; ffprobe has none for them.
 own_kbs = {".wv", ".mpc"}
 
+# Formats whose tags are Vorbis comments.
+vorbis_comments = {".flac", ".ogg", ".oga", ".opus"}
+# Comments where an encoder wrote them outside the standard field.
+comment_elsewhere = {"mp3_txxx_comment.mp3", "wma_extended.wma"}
+
 # Steps that report stream values for files whose default handler reads tags only.
 stream_handler = {".mp3": "MPG", ".mp2": "MPG"}
 diffs = compared = 0
@@ -95,6 +100,13 @@ for path in sorted(glob.glob(os.path.join(fixtures, "*"))):
         refs = {"Title": tag("title"), "Artist": tag("artist", "author"), "Album": tag("album"),
                 "Genre": tag("genre"), "Track": tag("track").split("/")[0],
                 "Year": tag("date", "year", "wm/year")}
+        if ext in vorbis_comments:
+            # ffprobe joins a repeated field with ";", we with " / ", each value once; it
+            # reads DESCRIPTION as the comment, as we do when there is no COMMENT.
+            for key in ("Title", "Artist", "Album", "Genre"):
+                refs[key] = " / ".join(dict.fromkeys(v for v in refs[key].split(";") if v))
+        if ext in vorbis_comments or name in comment_elsewhere:
+            refs["Comments"] = tag("comment")
         for key, want in refs.items():
             got = tagged.get(key, "")
             # Year: the whole date where the tag keeps one, its year where the format has a year.

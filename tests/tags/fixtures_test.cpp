@@ -152,6 +152,35 @@ TEST(Fixtures, ContainerStreams) {
     EXPECT_EQ(a.ID3v2.Title, "Aac Title");
 }
 
+// Tags as common tools write them: a field repeated (two artists) is joined,
+// each value once; DESCRIPTION, a TXXX frame named "comment" and ASF's
+// "Description" give the comment, and ASF's "date" the year, when the usual
+// field is empty.
+TEST(Fixtures, RepeatedFieldsAndCommentsElsewhere) {
+    auto keys = [](const char* title, const char* file, std::vector<std::string> wanted) {
+        std::vector<std::string> got;
+        for (const std::string& line : Step(title, file))
+            for (const std::string& key : wanted)
+                if (line.rfind(key + "=", 0) == 0) got.push_back(line);
+        return got;
+    };
+    using L = std::vector<std::string>;
+    const L tags = {"Artist", "Genre", "Year", "Comments"};
+    EXPECT_EQ(keys("FLAC", "flac_repeated.flac", tags),
+              (L{"Artist=First / Second", "Year=2001", "Genre=Folk / Jazz",
+                 "Comments=Written by ffmpeg"}));
+    // ARTIST=First, ARTIST=Second, ARTIST=First.
+    EXPECT_EQ(keys("OGG", "vorbis_repeated.ogg", tags),
+              (L{"Artist=First / Second", "Comments=An ffmpeg comment"}));
+    // Both COMMENT and DESCRIPTION: the comment is COMMENT.
+    EXPECT_EQ(keys("OPUS", "opus_repeated.opus", tags),
+              (L{"Artist=First / Second", "Comments=Opus comment"}));
+    EXPECT_EQ(keys("MP3", "mp3_txxx_comment.mp3", tags),
+              (L{"Year=2016", "Comments=An ffmpeg comment"}));
+    EXPECT_EQ(keys("WMA", "wma_extended.wma", tags),
+              (L{"Year=2011", "Comments=From the extended descriptors"}));
+}
+
 // Which keys each step writes, in which order, for a file of its kind: the
 // lines are stored in catalogs, searched and exported. The stream values agree
 // with ffprobe (check_against_ffprobe.sh); formats no Debian tool writes are built here.
@@ -182,8 +211,8 @@ TEST(ReaderSteps, EveryStepWritesItsKeys) {
            "DurationSec=1.04489795918367", "Encoderid=3", "EncoderName=LAME 3.100"}},
         {"WMA", Fixture("asf_tagged.wma"),
          L{"Artist=Wma Artist", "Title=Wma Title", "Album=Wma Album", "Year=2009", "Genre=Blues",
-           "Track=6", "ChannelModeid=1", "ChannelModeName=Mono", "SampleRateHZ=16000",
-           "BitRateKBS=32", "DurationSec=1.024"}},
+           "Comments=Wma comment", "Track=6", "ChannelModeid=1", "ChannelModeName=Mono",
+           "SampleRateHZ=16000", "BitRateKBS=32", "DurationSec=1.024"}},
         {"WPA", Fixture("wavpack_tagged.wv"),
          L{"Artist=WV Artist", "Title=WV Title", "Channels=1", "SampleRateHZ=8000", "BitRateKBS=46",
            "DurationSec=1"}},

@@ -152,6 +152,26 @@ flac --silent --force -T "TITLE=Flac Comment Title" -T "ARTIST=Flåc Artist" -T 
 flac --silent --force --ogg --serial-number=4242 -T "TITLE=Ogg Flac" -T "ARTIST=In A Container" \
     -T "TRACKNUMBER=2/5" -o ogg_flac.oga "$tmp/s8k.wav"
 
+# Repeated fields (two artists), and the comment as ffmpeg writes it (DESCRIPTION).
+flac --silent --force -T "TITLE=Two Voices" -T "ARTIST=First" -T "ARTIST=Second" -T "GENRE=Folk" \
+    -T "GENRE=Jazz" -T "DESCRIPTION=Written by ffmpeg" -T "DATE=2001" -o flac_repeated.flac \
+    "$tmp/s8k.wav"
+ff -i "$tmp/s16k.wav" -c:a libvorbis -q:a 0 -metadata title="Ogg Repeated" \
+    -metadata comment="An ffmpeg comment" -fflags +bitexact -flags:a +bitexact vorbis_repeated.ogg
+vorbiscomment -a -t "ARTIST=First" -t "ARTIST=Second" -t "ARTIST=First" vorbis_repeated.ogg
+opusenc --quiet --serial 22 --bitrate 16 --title "Opus Repeated" --artist "First" \
+    --artist "Second" --comment "DESCRIPTION=Opus description" --comment "COMMENT=Opus comment" \
+    "$tmp/s16k.wav" opus_repeated.opus
+
+# The comment and date where ffmpeg writes them in ID3v2 (a TXXX frame named
+# "comment") and in ASF (the extended descriptors "Description" and "date").
+ff -i "$tmp/s16k.wav" -c:a libmp3lame -b:a 32k -metadata title="Mp3 by ffmpeg" \
+    -metadata comment="An ffmpeg comment" -metadata date=2016 -write_xing 0 -fflags +bitexact \
+    -flags:a +bitexact mp3_txxx_comment.mp3
+ff -i "$tmp/s16k.wav" -c:a wmav2 -b:a 32k -metadata title="Wma Extended" \
+    -metadata Description="From the extended descriptors" -metadata date=2011 -fflags +bitexact \
+    wma_extended.wma
+
 # Opus (its pre-skip is taken off the last granule) and Musepack SV8 with APEv2 tags.
 opusenc --quiet --serial 21 --bitrate 16 --title "Opus Title" --artist "Opus Artist" \
     --album "Opus Album" --date 2019 --tracknumber 4 --genre Electronic "$tmp/s16k.wav" opus_tagged.opus
