@@ -136,7 +136,8 @@ rar5 += block5(vint(5) + vint(0) + vint(0))
 seed("rar", "stored5.rar", rar5)
 PY
 for f in "$data"/archives/*.zip; do seed zip "$(basename "$f")" < "$f"; done
-for f in "$data"/archives/kinds.* "$data"/archives/locked.7z; do
+for f in "$data"/archives/kinds.* "$data"/archives/locked.7z "$data"/archives/links.7z \
+         "$data"/archives/links.tar; do
     seed archive "$(basename "$f")" < "$f"
 done
 

@@ -169,6 +169,13 @@ void TArchiveLister::List(const std::string& path) {
             if (size < 0) Fail(path, "Member size out of range");
             m.Size = size;
         }
+        // A link's size is the length of the target it stores, in every kind
+        // of archive alike (ZIP stores it as the member's data).
+        if (S_ISLNK(mode)) {
+            const char* target = archive_entry_symlink(entry);
+            if (!target) target = archive_entry_symlink_utf8(entry);
+            m.Size = target ? static_cast<int64_t>(std::strlen(target)) : 0;
+        }
         if (archive_entry_mtime_is_set(entry))
             m.Date = UnixToDateTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
         m.Encrypted = archive_entry_is_encrypted(entry) != 0;

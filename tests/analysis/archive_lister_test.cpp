@@ -1,11 +1,13 @@
 #include "analysis/archive_lister.h"
 #include "analysis/handlers.h"
+#include "analysis/zip_reader.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "rar_writer.h"
 #include "settings/message_error.h"
 #include "settings/progress.h"
+#include "support/run_program.h"
 #include "support/scoped_state.h"
 #include "support/temp_folder.h"
 
@@ -14,7 +16,9 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 #include <random>
+#include <sstream>
 #include <sys/stat.h>
 
 namespace {
@@ -81,6 +85,46 @@ TEST(ArchiveLister, EveryKindListsItsMembers) {
     EXPECT_EQ(tgz.members[1].FileName, "docs/");
     EXPECT_TRUE(tgz.members[1].IsFolder());
     EXPECT_EQ(tgz.members[1].Size, 0);
+}
+
+// Symbolic links have one size in every kind of archive: the length of the
+// target they store, as 7z lists it.
+TEST(ArchiveLister, LinksHaveTheLengthOfTheirTarget) {
+    for (const char* name : {"links.7z", "links.tar", "links.zip"}) {
+        const std::string path = Fixture(name);
+        TProgramRun r = RunProgram({"7z", "l", "-slt", "-sccUTF-8", path});
+        ASSERT_EQ(r.ExitCode, 0) << "7z (p7zip-full) is needed: " << r.Err;
+        std::map<std::string, int64_t> theirs, ours;
+        std::istringstream lines(r.Out.substr(r.Out.find("\n----------")));
+        std::string line, member;
+        while (std::getline(lines, line)) {
+            if (line.rfind("Path = ", 0) == 0) member = line.substr(7);
+            if (line.rfind("Size = ", 0) == 0) theirs[member] = std::stoll(line.substr(7));
+        }
+        std::map<std::string, bool> links;
+        auto add = [&](const TArchiveMember& m) {
+            std::string n = m.FileName;
+            if (!n.empty() && n.back() == '/') n.pop_back();
+            ours[n] = m.Size;
+            links[n] = (m.Attributes & faSymLink) != 0;
+        };
+        if (std::string(name).ends_with(".zip")) {
+            TZip zip;
+            zip.OnMember = add;
+            zip.SetZipFilename(path);
+        } else {
+            TArchiveLister lister;
+            lister.OnMember = add;
+            lister.List(path);
+        }
+        EXPECT_EQ(ours, theirs) << name;
+        // Worked out by hand: "target.txt", "docs/target.txt", "Grüße.txt" in UTF-8.
+        EXPECT_EQ(ours["docs/link"], 10) << name;
+        EXPECT_EQ(ours["toplink"], 15) << name;
+        EXPECT_EQ(ours["umlaut"], 11) << name;
+        EXPECT_TRUE(links["dangling"]) << name;
+        EXPECT_FALSE(links["docs/target.txt"]) << name;
+    }
 }
 
 TEST(ArchiveLister, StopEndsTheListingBetweenMembers) {

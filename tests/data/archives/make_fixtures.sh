@@ -56,6 +56,19 @@ rm -f "$out/kinds.iso"
 xorriso -as mkisofs -quiet -no-pad -R -J -V KINDS -o "$out/kinds.iso" kinds 2>/dev/null
 (cd kinds && rm -f "$out/kinds.cab" && gcab -c "$out/kinds.cab" a.txt docs/readme.txt)
 
+# Symbolic links, stored as links: to a file beside it, to one in a folder, to
+# nowhere, and to a name that is not ASCII.
+mkdir -p links/docs
+printf 'hello world\n' > links/docs/target.txt
+ln -s target.txt links/docs/link
+ln -s docs/target.txt links/toplink
+ln -s ../a/very/long/nowhere links/dangling
+ln -s "Grüße.txt" links/umlaut
+find links -exec touch -h -d '2005-03-07 14:20:10' {} +
+(cd links && rm -f "$out/links.zip" && zip -X -q -y -r "$out/links.zip" docs toplink dangling umlaut)
+(cd links && rm -f "$out/links.7z" && 7z a -bd -bso0 -snl "$out/links.7z" docs toplink dangling umlaut)
+(cd links && bsdtar --format=pax -cf "$out/links.tar" docs toplink dangling umlaut)
+
 # An empty UDF file system with no ISO 9660 side, as some burners write discs:
 # the archive library cannot list it. Needs udftools.
 rm -f "$out/udf_only.iso"
