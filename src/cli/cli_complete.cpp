@@ -1,9 +1,9 @@
 #include "cli/cli_complete.h"
 
 #include "analysis/handlers.h"
-#include "analysis/name_text.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_path.h"
 #include "cli/command_table.h"
 
 #include <iostream>
@@ -35,17 +35,17 @@ std::vector<std::string> CatalogFolders(const std::string& catalog, const std::s
     size_t cut = prefix.rfind('\\');
     if (cut == std::string::npos) {
         for (int i = 0; i < lib.Tree.RootCount(); ++i) {
-            std::string path = GetCatalogPath(FolderOf(lib.Tree.Root(i)));
+            std::string path = clipath::WrittenFolderPath(FolderOf(lib.Tree.Root(i)));
             if (StartsWith(path, prefix)) out.push_back(path);
         }
         return out;
     }
     const std::string parent = prefix.substr(0, cut + 1);
-    TTreeNode* node = FindFolderByCatalogPath(lib, parent);
+    TTreeNode* node = clipath::FindFolderOrNull(lib, parent);
     if (!node) return out;
     const std::string leaf = prefix.substr(cut + 1);
     for (int i = 0; i < node->Count(); ++i) {
-        std::string part = nametext::CaptionToPathPart(node->Child(i)->Text());
+        std::string part = clipath::WrittenNodeName(node->Child(i));
         if (StartsWith(part, leaf)) out.push_back(parent + part + "\\");
     }
     return out;

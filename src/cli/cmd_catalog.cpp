@@ -2,6 +2,7 @@
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
+#include "cli/cli_path.h"
 #include "cli/cli_progress.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -16,8 +17,8 @@ namespace {
 
 void PrintTree(const TTree& tree) {
     tree.ForEach([](TTreeNode* n) {
-        std::cout << std::string(static_cast<size_t>(n->Level()) * 2, ' ') << CliField(n->Text())
-                  << '\n';
+        std::cout << std::string(static_cast<size_t>(n->Level()) * 2, ' ')
+                  << clipath::WrittenNodeName(n) << '\n';
     });
 }
 
@@ -130,27 +131,28 @@ int CmdLs(TCliContext& ctx) {
             if (json)
                 PrintJsonLine(FolderJson(FolderOf(lib.Tree.Root(i))));
             else
-                std::cout << CliField(lib.Tree.Root(i)->Text()) << '\n';
+                std::cout << clipath::WrittenNodeName(lib.Tree.Root(i)) << '\n';
         }
         return 0;
     }
-    TTreeNode* node = FindFolderByCatalogPath(lib, args[1]);
-    if (!node) throw EMessageError("errFNF", args[1]);
+    TTreeNode* node = clipath::FindFolder(lib, args[1]);
     auto list = [&](const TLibFolder* f) {
         if (json) {
             // Every field, tags included; "folder" names the listed folder.
-            const std::string folder = GetCatalogPath(f);
+            TJson folder;
+            PutPath(folder, "folder", clipath::DisplayText(GetCatalogPath(f)),
+                    clipath::WrittenFolderPath(f));
             for (const auto& e : f->Items()) {
-                TJson j{{"folder", folder}};
+                TJson j = folder;
                 j.update(EntryJson(e.get(), EntryTypeText(e.get())));
                 PrintJsonLine(j);
             }
             return;
         }
         for (const auto& e : f->Items()) {
-            std::cout << CliField(e->Caption.view()) << '\t' << CliField(EntryTypeText(e.get()))
-                      << '\t' << e->Size << '\t' << FormatDateTimeISO(e->Date) << '\t'
-                      << CliField(e->Category.view()) << '\t'
+            std::cout << clipath::WrittenName(e->Caption.view()) << '\t'
+                      << CliField(EntryTypeText(e.get())) << '\t' << e->Size << '\t'
+                      << FormatDateTimeISO(e->Date) << '\t' << CliField(e->Category.view()) << '\t'
                       << CliField(OneLineText(e->Comments.view(), lib.Options.NewLine)) << '\n';
             if (tags)
                 for (const auto& line : e->TagInfo.Values())
@@ -167,7 +169,7 @@ int CmdLs(TCliContext& ctx) {
     while (!todo.empty()) {
         TTreeNode* n = todo.back();
         todo.pop_back();
-        if (!json) std::cout << CliField(GetCatalogPath(FolderOf(n))) << '\n';
+        if (!json) std::cout << clipath::WrittenFolderPath(FolderOf(n)) << '\n';
         list(FolderOf(n));
         for (int i = n->Count() - 1; i >= 0; --i)
             todo.push_back(n->Child(i));
@@ -227,8 +229,9 @@ const TCommandDef& LsCommand() {
         "ls",
         "list the volumes, or the entries of a folder",
         "Without PATH, prints the volumes' names. With PATH, prints one tab-separated line per "
-        "entry of that folder: name, type, size, date, category and comments. Texts are escaped "
-        "as every command escapes them: \\\\, \\t, \\n, \\xNN.",
+        "entry of that folder: name, type, size, date, category and comments. Names and paths "
+        "are written as PATH is (see 'Catalog paths' in 'tamblix-cli --help'); the other texts "
+        "are escaped as every command escapes them: \\\\, \\t, \\n, \\xNN.",
         {{"CATALOG", "the catalog file (.txc)"},
          {"PATH", "a volume or folder as a catalog path, such as CD1\\music\\", true}},
         {{"--tags", TOptionKind::Flag, "", "each entry's tag lines below it, indented", ""},

@@ -1,9 +1,9 @@
-#include "analysis/name_text.h"
 #include "catalog/catalog_edits.h"
 #include "catalog/collection_edits.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
+#include "cli/cli_path.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -17,9 +17,7 @@ bool IsTopLevel(const std::string& path) {
 }
 
 TTreeNode* NodeOf(const TLibObj& lib, const std::string& path) {
-    TTreeNode* n = IsTopLevel(path) ? nullptr : FindColNodeByPath(lib, path);
-    if (!n) throw std::runtime_error("no such collection: " + path);
-    return n;
+    return clipath::FindCollection(lib, path);
 }
 
 // The parent named by PATH; null for the top level.
@@ -31,21 +29,37 @@ void List(const TLibObj& lib, bool json) {
     lib.ColTree.ForEach([&](TTreeNode* n) {
         if (json) return PrintJsonLine(CollectionJson(n));
         const TLibColItem* c = ColItemOf(n);
-        std::cout << CliField(GetColPath(n)) << '\t' << ColKindText(c) << '\t'
-                  << CliField(c ? c->LinkPath : "") << '\t' << CliField(c ? c->URL : "") << '\n';
+        std::cout << clipath::WrittenColPath(n) << '\t' << ColKindText(c) << '\t'
+                  << clipath::WrittenLink(c) << '\t' << CliField(c ? c->URL : "") << '\n';
     });
 }
 
+// Refuses a name that a collection beside `node` (or a new child of `parent`) has.
+void CheckFreeName(const TLibObj& lib, const TTreeNode* parent, const std::string& caption,
+                   const TTreeNode* node = nullptr) {
+    for (const TTreeNode* n : clipath::NamedChildren(lib.ColTree, parent, caption))
+        if (n != node)
+            throw std::runtime_error(
+                "already there: " + (parent ? clipath::WrittenColPath(parent) + "\\" : "") +
+                clipath::WrittenName(caption));
+}
+
 TTreeNode* Create(TLibObj& lib, const std::string& path) {
-    std::vector<std::string> parts = nametext::SplitCatalogPath(path);
+    std::vector<clipath::TWrittenPart> parts = clipath::ParseWrittenPath(path);
     if (parts.empty()) throw EUsageError("create needs a collection path");
-    if (FindColNodeByPath(lib, path)) throw std::runtime_error("already there: " + path);
+    // The collections above are found as any path is (NAME#N picks one of a
+    // name); the missing ones are made.
     TTreeNode* node = nullptr;
-    std::string sofar;
-    for (const std::string& caption : parts) {
-        sofar += nametext::CaptionToPathPart(caption) + "\\";
-        TTreeNode* next = FindColNodeByPath(lib, sofar);
-        node = next ? next : lib.AddCollection(node, caption);
+    for (size_t k = 0; k < parts.size(); ++k) {
+        const auto named = clipath::NamedChildren(lib.ColTree, node, parts[k].Caption);
+        const size_t number = static_cast<size_t>(parts[k].Number);
+        if (k + 1 == parts.size() && !named.empty())
+            throw std::runtime_error("already there: " + path);
+        if (number > named.size()) throw std::runtime_error("no such collection: " + path);
+        if (named.size() > 1 && number == 0)
+            clipath::FindCollection(lib, path); // ambiguous: throws
+        node = named.empty() ? lib.AddCollection(node, parts[k].Caption)
+                             : named[number ? number - 1 : 0];
     }
     return node;
 }
@@ -88,28 +102,34 @@ int CmdCollections(TCliContext& ctx) {
         TTreeNode* parent = NodeOf(lib, args[2]);
         std::vector<TCatalogTarget> targets;
         for (size_t i = 3; i < args.size(); ++i) {
-            TCatalogTarget t = FindCatalogTarget(lib, args[i]);
-            if (!t) throw EMessageError("errFNF", args[i]);
-            targets.push_back(t);
+            targets.push_back(clipath::FindTarget(lib, args[i]));
         }
         for (const TCatalogTarget& t : targets)
             LinkCatalogTarget(lib, parent, t);
     } else if (sub == "add-memo") {
         need(2, 2);
         LoadCatalogForCli(lib, catalog);
-        AddMemo(lib, ParentOf(lib, args[2]), args[3], url, memo, -1,
+        AddMemo(lib, ParentOf(lib, args[2]), args[3].empty() ? "" : clipath::ArgName(args[3]),
+                clipath::ArgText(url), clipath::ArgText(memo), -1,
                 GetMessageText("infoDefNewMemo"));
     } else if (sub == "rename") {
         need(2, 2);
         if (args[3].empty()) throw EUsageError("a collection needs a name");
+        const std::string name = clipath::ArgName(args[3]);
         LoadCatalogForCli(lib, catalog);
-        lib.RenameColNode(NodeOf(lib, args[2]), args[3]);
+        TTreeNode* node = NodeOf(lib, args[2]);
+        CheckFreeName(lib, node->Parent(), name, node);
+        lib.RenameColNode(node, name);
     } else if (sub == "move") {
         need(2, 2);
         LoadCatalogForCli(lib, catalog);
         TTreeNode* moving = NodeOf(lib, args[2]);
         TTreeNode* target = ParentOf(lib, args[3]);
-        if (!CanDropColNode(moving, target) || !lib.MoveColNode(moving, target))
+        if (!CanDropColNode(moving, target))
+            throw std::runtime_error("a collection cannot go onto itself or below itself: " +
+                                     args[3]);
+        if (moving->Parent() != target) CheckFreeName(lib, target, moving->Text());
+        if (!lib.MoveColNode(moving, target))
             throw std::runtime_error("a collection cannot go onto itself or below itself: " +
                                      args[3]);
     } else if (sub == "delete") {
@@ -134,8 +154,10 @@ const TCommandDef& CollectionsCommand() {
     static const TCommandDef def{
         "collections",
         "list, make, fill, move and delete collections",
-        "A collection path joins captions with \"\\\" (Shelf\\Films); \"\\\" alone is the top "
-        "level. Subcommands:\n\n"
+        "A collection path is written as a catalog path (Shelf\\Films; see 'Catalog paths' in "
+        "'tamblix-cli --help'); \"\\\" alone is the top level. A collection's name is unique "
+        "among its siblings: create, rename and move refuse a name that is there. "
+        "Subcommands:\n\n"
         "list CATALOG: every collection node: path, kind, linked catalog path, URL.\n\n"
         "create CATALOG PATH: a collection, with the missing ones above it.\n\n"
         "add CATALOG PATH CATALOGPATH...: links to volumes, folders or files (CD1, CD1\\music, "

@@ -2,6 +2,7 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_context.h"
+#include "cli/cli_path.h"
 #include "cli/cli_progress.h"
 #include "settings/message_error.h"
 
@@ -20,9 +21,9 @@ void SaveCatalogQuietly(TLibObj& lib, const std::string& path) {
 int CmdEdit(TCliContext& ctx) {
     TPropertyEdit edit;
     std::string value;
-    if (ctx.TakeOption("--category", value)) edit.Texts.Category = value;
-    if (ctx.TakeOption("--comments", value)) edit.Texts.Comments = value;
-    if (ctx.TakeOption("--location", value)) edit.Location = value;
+    if (ctx.TakeOption("--category", value)) edit.Texts.Category = clipath::ArgText(value);
+    if (ctx.TakeOption("--comments", value)) edit.Texts.Comments = clipath::ArgText(value);
+    if (ctx.TakeOption("--location", value)) edit.Location = clipath::ArgText(value);
     edit.Recursive = ctx.TakeFlag("--recursive");
     edit.Overwrite = ctx.TakeFlag("--overwrite");
     auto args = ctx.Positionals(2, SIZE_MAX);
@@ -36,8 +37,7 @@ int CmdEdit(TCliContext& ctx) {
     // Every path is checked before anything changes: a wrong one saves nothing.
     std::vector<TCatalogTarget> targets;
     for (size_t i = 1; i < args.size(); ++i) {
-        TCatalogTarget t = FindCatalogTarget(lib, args[i]);
-        if (!t) throw EMessageError("errFNF", args[i]);
+        TCatalogTarget t = clipath::FindTarget(lib, args[i]);
         if (edit.Location && (t.Entry || !IsVolume(FolderOf(t.Node))))
             throw std::runtime_error("only a volume has a location: " + args[i]);
         targets.push_back(t);

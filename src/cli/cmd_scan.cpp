@@ -4,6 +4,7 @@
 #include "catalog/catalog_file.h"
 #include "catalog/scan_ops.h"
 #include "cli/cli_context.h"
+#include "cli/cli_path.h"
 #include "cli/cli_progress.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -52,8 +53,10 @@ void TakeScanDefaults(TCliContext& ctx, TScanOptions& o) {
     std::string levels;
     if (ctx.TakeOption("--levels", levels)) o.Levels = ParseLevels(levels);
     o.FoldersOnly = ctx.TakeFlag("--folders-only");
-    ctx.TakeOption("--category", o.DefaultCategory);
-    ctx.TakeOption("--comments", o.DefaultComments);
+    if (ctx.TakeOption("--category", o.DefaultCategory))
+        o.DefaultCategory = clipath::ArgText(o.DefaultCategory);
+    if (ctx.TakeOption("--comments", o.DefaultComments))
+        o.DefaultComments = clipath::ArgText(o.DefaultComments);
     o.DefaultsToFolders = ctx.TakeFlag("--to-folders");
     o.DefaultsToFiles = ctx.TakeFlag("--to-files");
 }
@@ -97,6 +100,25 @@ std::string DefaultTitle(const std::string& root) {
     return name.empty() ? r : name;
 }
 
+// A second volume of one name makes that name ambiguous: asked on a
+// terminal, refused without one unless --yes.
+void AskSameTitle(const TLibObj& lib, const std::string& title, TCliQuestions& questions) {
+    if (title.empty()) return;
+    const std::string caption = nametext::DiskToCaption(title); // as the volume will hold it
+    const size_t count = clipath::NamedChildren(lib.Tree, nullptr, caption).size();
+    if (count == 0) return;
+    const std::string name = clipath::WrittenName(caption);
+    const std::string text = "a volume named " + name + " is already in the catalog; " + name +
+                             "#1 to " + name + "#" + std::to_string(count + 1) +
+                             " will tell them apart.";
+    if (questions.Ask("", "A" + text.substr(1) + " Add it all the same?", TButtons::YesNo) ==
+        TAnswer::Yes)
+        return;
+    if (TCliQuestions::Interactive()) throw EMessageError("infoCancel");
+    throw std::runtime_error(text + " There is no terminal to ask: --yes adds it all the same, "
+                                    "--title gives it another name.");
+}
+
 void LoadOrCreate(TLibObj& lib, const std::string& path) {
     std::error_code ec;
     if (std::filesystem::exists(path, ec))
@@ -110,7 +132,8 @@ int CmdScan(TCliContext& ctx) {
     std::string title, serial;
     bool hasTitle = ctx.TakeOption("--title", title);
     bool hasSerial = ctx.TakeOption("--serial", serial);
-    ctx.TakeOption("--location", o.DefaultLocation);
+    if (ctx.TakeOption("--location", o.DefaultLocation))
+        o.DefaultLocation = clipath::ArgText(o.DefaultLocation);
     TakeScanDefaults(ctx, o);
     o.SkipSerialCheck = ctx.TakeFlag("--no-serial-check");
     bool yes = ctx.TakeFlag("--yes");
@@ -121,7 +144,7 @@ int CmdScan(TCliContext& ctx) {
     const std::string root = AbsoluteFolder(args[1]);
     o.FolderResult = nametext::DiskToCaption(root);
     o.TitleResult = hasTitle ? title : DefaultTitle(root);
-    o.Serial = hasSerial ? serial : GetVolumeSerial(root);
+    o.Serial = hasSerial ? clipath::ArgText(serial) : GetVolumeSerial(root);
 
     TLibObj& lib = CatalogKeptToExit();
     LoadOrCreate(lib, catalog);
@@ -131,6 +154,7 @@ int CmdScan(TCliContext& ctx) {
     progress.Quiet = true; // the outcome is told after the save
     progress.BufferLog = true;
     TCliQuestions questions(yes ? TAnswer::Yes : TAnswer::Cancel);
+    AskSameTitle(lib, o.TitleResult, questions);
     TVolumeScanner scanner(lib, &handlers, progress);
     scanner.Options = o;
     auto start = std::chrono::steady_clock::now();
@@ -141,7 +165,7 @@ int CmdScan(TCliContext& ctx) {
         if (e.Key != "infoCancel" || !scanner.DuplicateNode || questions.Interactive()) throw;
         throw std::runtime_error("a volume with serial " + o.Serial + " from " + o.FolderResult +
                                  " is already in the catalog (" +
-                                 FolderOf(scanner.DuplicateNode)->Caption +
+                                 clipath::WrittenNodeName(scanner.DuplicateNode) +
                                  "); there is no terminal to ask: --yes adds it again, "
                                  "--no-serial-check skips this check");
     }
@@ -164,12 +188,7 @@ int CmdUpdate(TCliContext& ctx) {
     auto args = ctx.Positionals(2, 2);
     TLibObj& lib = CatalogKeptToExit();
     LoadCatalogForCli(lib, args[0]);
-    // A catalog path ("CD1\\music\\") names any folder; a plain caption names a volume.
-    TTreeNode* node = nullptr;
-    if (args[1].find('\\') != std::string::npos) node = FindFolderByCatalogPath(lib, args[1]);
-    for (int i = 0; i < lib.Tree.RootCount() && !node; ++i)
-        if (lib.Tree.Root(i)->Text() == args[1]) node = lib.Tree.Root(i);
-    if (!node) throw EMessageError("errFNF", args[1]);
+    TTreeNode* node = clipath::FindFolder(lib, args[1]);
     if (hasSource) {
         std::error_code ec;
         if (!std::filesystem::is_directory(source, ec)) throw EMessageError("errFNF", source);
@@ -210,7 +229,8 @@ const TCommandDef& ScanCommand() {
             "it does not exist. The volume is titled with --title, else with the label of a "
             "mounted filesystem, else with the folder's name. A volume whose serial number the "
             "catalog already has is refused unless --yes (or a terminal answer) says to add it "
-            "again.\n\nExit code 3: the catalog was saved but some folders or files could not "
+            "again; so is a volume of a name the catalog already has.\n\nExit code 3: the catalog "
+            "was saved but some folders or files could not "
             "be read.",
             {{"CATALOG", "the catalog file (.txc); made when missing"},
              {"ROOT", "the folder or mount point to read"}},
@@ -227,7 +247,8 @@ const TCommandDef& ScanCommand() {
             d.Options.end(),
             {{"--no-serial-check", TOptionKind::Flag, "",
               "add the volume even when its serial number is already there", ""},
-             {"--yes", TOptionKind::Flag, "", "answer yes when asked to add a volume again", ""}});
+             {"--yes", TOptionKind::Flag, "",
+              "answer yes when asked to add a volume again or under a name already there", ""}});
         return d;
     }();
     return def;
@@ -244,7 +265,7 @@ const TCommandDef& UpdateCommand() {
             "unless --force.\n\nExit code 3: the catalog was saved but some folders or files "
             "could not be read.",
             {{"CATALOG", "the catalog file (.txc)"},
-             {"VOLUME", "the volume's name, or a folder's catalog path (CD1\\music\\)"}},
+             {"VOLUME", "the volume or a folder as a catalog path (CD1, CD1\\music\\)"}},
             {{"--source", TOptionKind::Value, "FOLDER", "read this folder instead",
               "the folder the volume was read from"},
              {"--delete-missing", TOptionKind::Flag, "", "remove what is gone from the source", ""},

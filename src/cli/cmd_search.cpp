@@ -3,6 +3,7 @@
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
+#include "cli/cli_path.h"
 #include "cli/cli_progress.h"
 #include "search/delimited_text.h"
 #include "search/saved_search.h"
@@ -187,13 +188,18 @@ std::vector<TReplaceChange> ReplaceChanges(const TSearchCriteria& c,
 
 void PrintChanges(const std::vector<TReplaceChange>& changes, bool json) {
     for (const auto& ch : changes) {
-        const std::string path = GetEntryCatalogPath(ch.Entry);
-        if (json)
-            PrintJsonLine(
-                TJson{{"path", path}, {"field", ch.Field}, {"old", ch.Old}, {"new", *ch.New}});
-        else
-            std::cout << CliField(path) << '\t' << ch.Field << '\t' << CliField(ch.Old) << '\t'
+        const std::string path = clipath::WrittenEntryPath(ch.Entry);
+        if (json) {
+            TJson j;
+            PutPath(j, "path", clipath::DisplayText(GetEntryCatalogPath(ch.Entry)), path);
+            j.update(TJson{{"field", ch.Field},
+                           {"old", clipath::DisplayText(ch.Old)},
+                           {"new", clipath::DisplayText(*ch.New)}});
+            PrintJsonLine(j);
+        } else {
+            std::cout << path << '\t' << ch.Field << '\t' << CliField(ch.Old) << '\t'
                       << CliField(*ch.New) << '\n';
+        }
     }
 }
 
@@ -217,26 +223,68 @@ TCellFormat CellFormatOf(ISettingsStore& settings) {
     return f;
 }
 
-// One result row appended to `out`: tab-separated escaped cells, or a JSON
-// object with the columns by name, "bytes" and "entry". A string, not a
-// stream: a search may print a great many rows.
-template <class TCell>
-void PrintRow(std::string& out, bool json, const TCell& cell, int64_t bytes) {
+bool IsPathColumn(int col) {
+    return col == kColName || col == kColVolume || col == kColPath || col == kColFullName;
+}
+
+// One result row appended to `out`: tab-separated cells, or a JSON object
+// with the columns by name, "bytes" and "entry". The name and path columns
+// are written as every command reads paths (`written`), in JSON next to their
+// display text. A string, not a stream: a search may print a great many rows.
+template <class TCell, class TWritten>
+void PrintRow(std::string& out, bool json, const TCell& cell, const TWritten& written,
+              TDateTime date, int64_t bytes) {
     if (json) {
         TJson j;
-        for (int col = 0; col < kSearchColumnCount; ++col)
-            j[kColumnKeys[col]] = cell(col);
+        for (int col = 0; col < kSearchColumnCount; ++col) {
+            if (IsPathColumn(col))
+                PutPath(j, kColumnKeys[col], clipath::DisplayText(cell(col)), written(col));
+            else
+                j[kColumnKeys[col]] =
+                    col == kColDate ? JsonDate(date) : clipath::DisplayText(cell(col));
+        }
         j["bytes"] = bytes;
-        j["entry"] = cell(kColFullName);
+        PutPath(j, "entry", clipath::DisplayText(cell(kColFullName)), written(kColFullName));
         out += JsonLineText(j);
         out += '\n';
         return;
     }
     for (int col = 0; col < kSearchColumnCount; ++col) {
         if (col) out += '\t';
-        out += CliField(cell(col));
+        out += IsPathColumn(col) ? written(col) : CliField(cell(col));
     }
     out += '\n';
+}
+
+// The written name and paths of a found entry of the tree.
+std::string WrittenCell(const TLibFolderItem* e, int col) {
+    const TLibFolder* volume = e->Owner;
+    while (volume && volume->Parent)
+        volume = volume->Parent;
+    switch (col) {
+    case kColName:
+        return clipath::WrittenName(e->Caption.view());
+    case kColVolume:
+        return volume && volume->Node ? clipath::WrittenNodeName(volume->Node) : std::string();
+    case kColPath:
+        return e->Owner ? clipath::WrittenFolderPath(e->Owner) : std::string();
+    default:
+        return clipath::WrittenEntryPath(e);
+    }
+}
+
+// The same for a streamed hit; a streamed catalog has no two siblings of one name.
+std::string WrittenCell(const TStreamHit& h, int col) {
+    if (col == kColName) return clipath::WrittenName(h.Caption);
+    const std::string volume = clipath::WrittenName(h.VolumeCaption);
+    if (col == kColVolume) return volume;
+    // The stored path's first name is the volume's, "C:\" cut to "C:".
+    const size_t cut = h.FolderPath.find('\\');
+    std::string path =
+        volume + "\\" +
+        (cut == std::string_view::npos ? std::string()
+                                       : clipath::WrittenCatalogPath(h.FolderPath.substr(cut + 1)));
+    return col == kColPath ? path : path + clipath::WrittenName(h.Caption);
 }
 
 // The counts line after the rows.
@@ -254,7 +302,8 @@ bool StreamSearchInto(std::string& out, const std::string& path, const TSearchCr
                       const TCellFormat& format, bool json, int sortColumn, bool descending) {
     auto print = [&](const TStreamHit& hit) {
         PrintRow(
-            out, json, [&](int col) { return StreamCellText(hit, col, format); }, hit.Size);
+            out, json, [&](int col) { return StreamCellText(hit, col, format); },
+            [&](int col) { return WrittenCell(hit, col); }, hit.Date, hit.Size);
     };
     TStreamSearch search(c);
     std::vector<TStreamRow> kept;
@@ -285,12 +334,12 @@ int CmdSearch(TCliContext& ctx) {
     TSearchCriteria c;
     std::string value;
     if (ctx.TakeOption("--load", value)) LoadSearch(value, c);
-    ctx.TakeOption("--name", c.Name);
-    ctx.TakeOption("--volume", c.Volume);
-    ctx.TakeOption("--category", c.Category);
-    ctx.TakeOption("--comments", c.Comments);
-    ctx.TakeOption("--type", c.Type);
-    ctx.TakeOption("--location", c.Location);
+    if (ctx.TakeOption("--name", c.Name)) c.Name = clipath::ArgText(c.Name);
+    if (ctx.TakeOption("--volume", c.Volume)) c.Volume = clipath::ArgText(c.Volume);
+    if (ctx.TakeOption("--category", c.Category)) c.Category = clipath::ArgText(c.Category);
+    if (ctx.TakeOption("--comments", c.Comments)) c.Comments = clipath::ArgText(c.Comments);
+    if (ctx.TakeOption("--type", c.Type)) c.Type = clipath::ArgText(c.Type);
+    if (ctx.TakeOption("--location", c.Location)) c.Location = clipath::ArgText(c.Location);
     if (ctx.TakeOption("--date", value)) {
         c.Date1Use = true;
         c.Date1 = ParseDay("--date", value);
@@ -303,11 +352,14 @@ int CmdSearch(TCliContext& ctx) {
     }
     TakeSize(ctx, c);
     if (ctx.TakeOption("--unit", value)) c.SizeUnit = SizeUnitOf(value);
-    if (ctx.TakeOption("--anywhere", c.Anywhere)) c.Mode = TSearchMode::Anywhere;
+    if (ctx.TakeOption("--anywhere", c.Anywhere)) {
+        c.Anywhere = clipath::ArgText(c.Anywhere);
+        c.Mode = TSearchMode::Anywhere;
+    }
     if (ctx.TakeFlag("--collections")) c.Mode = TSearchMode::Collections;
-    ctx.TakeOption("--caption", c.ColCaption);
-    ctx.TakeOption("--url", c.ColURL);
-    ctx.TakeOption("--memo", c.ColComments);
+    if (ctx.TakeOption("--caption", c.ColCaption)) c.ColCaption = clipath::ArgText(c.ColCaption);
+    if (ctx.TakeOption("--url", c.ColURL)) c.ColURL = clipath::ArgText(c.ColURL);
+    if (ctx.TakeOption("--memo", c.ColComments)) c.ColComments = clipath::ArgText(c.ColComments);
     ctx.TakeSwitch("--match-case", c.MatchCase);
     ctx.TakeSwitch("--folders-only", c.FoldersOnly);
     TakeDuplicateMode(ctx, c);
@@ -315,6 +367,8 @@ int CmdSearch(TCliContext& ctx) {
     TakeTagRanges(ctx, c);
     c.ReplaceCategory = ctx.TakeOption("--replace-category", c.ReplaceCategoryText);
     c.ReplaceComments = ctx.TakeOption("--replace-comments", c.ReplaceCommentsText);
+    c.ReplaceCategoryText = clipath::ArgText(c.ReplaceCategoryText);
+    c.ReplaceCommentsText = clipath::ArgText(c.ReplaceCommentsText);
     std::vector<std::string> in = ctx.TakeOptionAll("--in");
     std::string savePath, sortText;
     bool save = ctx.TakeOption("--save", savePath);
@@ -360,9 +414,7 @@ int CmdSearch(TCliContext& ctx) {
     LoadCatalogForCli(lib, args[0]);
     std::vector<TTreeNode*> selected;
     for (const auto& path : in) {
-        TTreeNode* n = FindFolderByCatalogPath(lib, path);
-        if (!n) throw EMessageError("errFNF", path);
-        selected.push_back(n);
+        selected.push_back(clipath::FindFolder(lib, path));
     }
 
     TCliProgress progress;
@@ -414,13 +466,14 @@ int CmdSearch(TCliContext& ctx) {
             PrintJsonLine(CollectionJson(n));
     } else if (c.Mode == TSearchMode::Collections) {
         for (TTreeNode* n : results.CollectionRows)
-            std::cout << CliField(n->Text()) << '\n';
+            std::cout << clipath::WrittenNodeName(n) << '\n';
     } else {
         std::string line;
         for (const auto& row : results.Visible()) {
             line.clear();
             PrintRow(
                 line, json, [&](int col) { return results.CellText(row, col, engine.Format); },
+                [&](int col) { return WrittenCell(row.Entry, col); }, row.Entry->Date,
                 row.Entry->Size);
             std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
         }
@@ -440,8 +493,10 @@ const TCommandDef& SearchCommand() {
         "search",
         "search the catalog",
         "Prints one tab-separated row per result (name, type, volume, path, size, date, "
-        "category, comments, duplicates, full name, location), then a line of counts. Texts are "
-        "escaped as every command escapes them: \\\\, \\t, \\n, \\xNN.\n\nText criteria match "
+        "category, comments, duplicates, full name, location), then a line of counts. Names and "
+        "paths are written as catalog paths are (see 'Catalog paths' in 'tamblix-cli --help'): "
+        "a Full name pastes into ls or edit as it is. The other texts are escaped as every "
+        "command escapes them: \\\\, \\t, \\n, \\xNN.\n\nText criteria match "
         "anywhere in the text, ignoring case; --category matches the whole text. Given criteria "
         "must all match.\n\nReplacing asks on a terminal before it saves; without a terminal "
         "it needs --yes, so that a script never saves by accident.",

@@ -1,5 +1,7 @@
 #include "cli/command_table.h"
 
+#include "cli/cli_path.h"
+
 #include <algorithm>
 
 namespace {
@@ -158,6 +160,8 @@ std::string ProgramHelp() {
     for (const auto& o : GlobalOptions())
         AppendOption(out, o);
     AppendOption(out, {"--version", TOptionKind::Flag, "", "print the version and exit", ""});
+    out += '\n';
+    AppendParagraphs(out, std::string("Catalog paths: ") + clipath::kHelpText, 0);
     out += '\n';
     AppendParagraphs(out,
                      "'tamblix-cli help COMMAND' or 'tamblix-cli COMMAND --help' shows a "

@@ -1,5 +1,6 @@
 #include "cli/man_page.h"
 
+#include "cli/cli_path.h"
 #include "cli/command_table.h"
 
 namespace {
@@ -103,7 +104,8 @@ TManPage CliManPage() {
     TManSection description{"DESCRIPTION",
                             "tamblix-cli does the catalog work of tamblix(1) for scripts: it "
                             "scans discs and folders into a catalog file (.txc), lists, "
-                            "searches, exports and imports. Text columns escape backslashes, "
+                            "searches, exports and imports. Names and catalog paths are written "
+                            "as CATALOG PATHS says; the other text columns escape backslashes, "
                             "tabs, line ends and other control bytes (\\\\, \\t, \\n, \\xNN), so "
                             "that every row stays one line.\n\n"
                             "'tamblix-cli help COMMAND' prints a command's options, as below.",
@@ -114,6 +116,7 @@ TManPage CliManPage() {
     for (const auto& o : GlobalOptions())
         common.Options.push_back(FromTable(o));
     common.Options.push_back({"--version", "", "print the version and exit"});
+    TManSection paths{"CATALOG PATHS", clipath::kHelpText, {}, {}, {}};
     TManSection commands{"COMMANDS", "", {}, {}, {}};
     for (const TCommandDef* c : AllCommands()) {
         TManSection sub{c->Synopsis(), SummarySentence(*c), {}, {}, {}};
@@ -139,6 +142,6 @@ TManPage CliManPage() {
                             {},
                             {}};
     TManSection seeAlso{"SEE ALSO", "tamblix(1)", {}, {}, {}};
-    page.Sections = {description, common, commands, exit, environment, seeAlso};
+    page.Sections = {description, common, paths, commands, exit, environment, seeAlso};
     return page;
 }

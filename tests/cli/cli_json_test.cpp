@@ -39,6 +39,23 @@ std::string Shown(const json& j) {
     return nametext::ShownCaption(j.get<std::string>());
 }
 
+// A name or path as the text prints it: KEYArg where the display text is not
+// the written form.
+std::string Written(const json& row, const std::string& key) {
+    return row.value(key + "Arg", row[key].get<std::string>());
+}
+
+// A JSON date ("2020-05-01T10:11:12Z") as ls prints it.
+std::string TextDate(const json& j) {
+    std::string s = j.get<std::string>();
+    if (s.empty()) return s;
+    EXPECT_EQ(s.size(), 20u) << s;
+    EXPECT_EQ(s.back(), 'Z') << s;
+    s.pop_back();
+    s[10] = ' ';
+    return s;
+}
+
 class CliJson : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -108,7 +125,7 @@ TEST_F(CliJson, TreeRowsAreTheTextRowsWithEveryField) {
     ASSERT_EQ(rows.size(), text.size());
     for (size_t i = 0; i < rows.size(); ++i) {
         const json& j = rows[i];
-        EXPECT_EQ(std::string(j["level"].get<size_t>() * 2, ' ') + Shown(j["name"]), text[i]);
+        EXPECT_EQ(std::string(j["level"].get<size_t>() * 2, ' ') + Written(j, "name"), text[i]);
     }
     ASSERT_EQ(rows[0]["name"], "CD2"); // the text's order
     const json& disc = rows[1];
@@ -129,6 +146,7 @@ TEST_F(CliJson, TreeRowsAreTheTextRowsWithEveryField) {
         }
         if (j["kind"] == "file-link") {
             EXPECT_EQ(j["link"], "Disc \"1\"\\m\xC3\xBCsic\\a\tb.mp3");
+            EXPECT_EQ(j["linkArg"], "Disc \"1\"\\m\xC3\xBCsic\\a%09b.mp3");
         }
     }
     EXPECT_EQ(archives, 1);
@@ -141,7 +159,7 @@ TEST_F(CliJson, LsRowsAreTheTextRowsWithTagsAndRawTexts) {
     const auto volumeRows = JsonLines(Cli({"ls", cat, "--json"}).Out);
     ASSERT_EQ(volumes.size(), volumeRows.size());
     for (size_t i = 0; i < volumes.size(); ++i)
-        EXPECT_EQ(Shown(volumeRows[i]["name"]), volumes[i]);
+        EXPECT_EQ(Written(volumeRows[i], "name"), volumes[i]);
 
     // Every folder below the volume, tags included.
     const std::string top = "Disc \"1\"\\";
@@ -150,19 +168,19 @@ TEST_F(CliJson, LsRowsAreTheTextRowsWithTagsAndRawTexts) {
     std::vector<std::string> rebuilt;
     std::string folder;
     for (const json& j : rows) {
-        if (j["folder"] != folder) {
-            folder = j["folder"];
-            rebuilt.push_back(nametext::ShownCaption(folder));
+        if (Written(j, "folder") != folder) {
+            folder = Written(j, "folder");
+            rebuilt.push_back(folder);
         }
-        rebuilt.push_back(Shown(j["name"]) + '\t' + Shown(j["type"]) + '\t' +
-                          std::to_string(j["size"].get<int64_t>()) + '\t' +
-                          j["date"].get<std::string>() + '\t' + Shown(j["category"]) + '\t' +
+        rebuilt.push_back(Written(j, "name") + '\t' + Shown(j["type"]) + '\t' +
+                          std::to_string(j["size"].get<int64_t>()) + '\t' + TextDate(j["date"]) +
+                          '\t' + Shown(j["category"]) + '\t' +
                           nametext::ShownCaption(OneLineText(j["comments"].get<std::string>())));
         for (const auto& tag : j["tags"])
             rebuilt.push_back("  " + Shown(tag));
     }
     // A folder without entries (the archive without members) gives a heading and no rows.
-    ASSERT_EQ(text.back(), "Disc \"1\"\\\\pack.zip\\\\");
+    ASSERT_EQ(text.back(), "Disc \"1\"\\pack.zip\\");
     text.pop_back();
     EXPECT_EQ(rebuilt, text);
     bool sawSong = false, sawRaw = false;
@@ -171,10 +189,22 @@ TEST_F(CliJson, LsRowsAreTheTextRowsWithTagsAndRawTexts) {
             sawSong = true;
             EXPECT_EQ(j["tags"], json::array({"Title=Caf\xC3\xA9", "Artist=back\\slash"}));
             EXPECT_EQ(j["path"], top + "m\xC3\xBCsic\\a\tb.mp3");
+            EXPECT_EQ(j["pathArg"], top + "m\xC3\xBCsic\\a%09b.mp3");
+            EXPECT_EQ(j["date"], "2020-05-01T10:11:12Z");
         }
         if (j["size"] == 5000000000LL) {
             sawRaw = true;
-            EXPECT_EQ(j["name"], nametext::DiskToCaption("raw\xFF.dat")); // the stand-in, kept
+            // No stand-in character: U+FFFD for people, the byte in the written form.
+            EXPECT_EQ(j["name"], "raw\xEF\xBF\xBD.dat");
+            EXPECT_EQ(j["nameArg"], "raw%FF.dat");
+            EXPECT_EQ(j["pathArg"], top + "m\xC3\xBCsic\\raw%FF.dat");
+        }
+        if (j["name"] == "back\\slash.txt") {
+            EXPECT_EQ(j["nameArg"], "back%5Cslash.txt");
+            EXPECT_EQ(j["path"], top + "m\xC3\xBCsic\\back\\slash.txt");
+        }
+        if (j["name"] == "z.flac") {
+            EXPECT_FALSE(j.contains("nameArg")); // a plain name is its own written form
         }
         if (j["name"] == "m\xC3\xBCsic") {
             EXPECT_EQ(j["comments"], "line 1\nline 2");
@@ -197,11 +227,28 @@ TEST_F(CliJson, SearchRowsAreTheTextColumnsAndTheCollectionRows) {
         ASSERT_EQ(rows.size(), text.size());
         for (size_t i = 0; i < rows.size(); ++i) {
             const json& j = rows[i];
-            std::string line = Shown(j["name"]);
+            std::string line = Written(j, "name");
             for (const char* key : {"type", "volume", "path", "size", "date", "category",
-                                    "comments", "duplicates", "fullname", "location"})
-                line += '\t' + Shown(j[key]);
-            EXPECT_EQ(line, text[i]);
+                                    "comments", "duplicates", "fullname", "location"}) {
+                const std::string k = key;
+                line += '\t' + (k == "volume" || k == "path" || k == "fullname" ? Written(j, k)
+                                : k == "date" ? std::string("DATE")
+                                              : Shown(j[key]));
+            }
+            // The text's date cell is the window's; JSON's is the whole ISO time.
+            std::vector<std::string> cells;
+            std::istringstream cellText(text[i]);
+            for (std::string cell; std::getline(cellText, cell, '\t');)
+                cells.push_back(cell);
+            ASSERT_GT(cells.size(), 5u);
+            EXPECT_EQ(TextDate(j["date"]).rfind(cells[5], 0), 0u) << cells[5];
+            cells[5] = "DATE";
+            std::string joined;
+            for (size_t c = 0; c < cells.size(); ++c)
+                joined += (c ? "\t" : "") + cells[c];
+            if (text[i].back() == '\t') joined += '\t';
+            EXPECT_EQ(line, joined);
+            EXPECT_EQ(Written(j, "entry"), Written(j, "fullname"));
             EXPECT_TRUE(j["bytes"].is_number_integer());
         }
     }
@@ -211,7 +258,7 @@ TEST_F(CliJson, SearchRowsAreTheTextColumnsAndTheCollectionRows) {
     ASSERT_EQ(cols.size(), colText.size());
     ASSERT_FALSE(cols.empty());
     for (size_t i = 0; i < cols.size(); ++i)
-        EXPECT_EQ(Shown(cols[i]["name"]), colText[i]);
+        EXPECT_EQ(Written(cols[i], "name"), colText[i]);
 }
 
 TEST_F(CliJson, TagsRowsAreTheTextRowsPerFile) {

@@ -19,7 +19,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from scan_matches_find import display, field, iso  # noqa: E402
+from scan_matches_find import display, field, iso, written  # noqa: E402
 
 CLI = os.path.abspath(sys.argv[1])
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -42,10 +42,6 @@ def run(args, as_nobody=False, check=True):
     if check and r.returncode not in (0, 3):
         raise SystemExit(f"{args}: exit {r.returncode}: {r.stderr.decode(errors='replace')}")
     return r
-
-
-def path_part(caption: str) -> str:
-    return caption.replace("\\", "\uf75c")
 
 
 class Tree:
@@ -190,7 +186,7 @@ class Tree:
     # -- what the catalog must say ---------------------------------------
     def volume_path(self):
         title = self.title if self.title else display(os.path.basename(self.root))
-        return path_part(title) + "\\"
+        return written(title) + "\\"
 
     def expected(self, previous, blocked):
         """{folder path shown: {name shown: (type, size, date, tagged)}} from lstat;
@@ -199,7 +195,7 @@ class Tree:
         todo = [(self.root, self.volume_path())]
         while todo:
             folder, cpath = todo.pop()
-            shown = field(cpath)
+            shown = cpath
             if blocked is not None and folder == blocked:
                 for k, v in previous.items():
                     if k.startswith(shown):
@@ -211,13 +207,13 @@ class Tree:
                 st = os.lstat(p)
                 cap = display(n)
                 if stat.S_ISDIR(st.st_mode):
-                    rows[field(cap)] = ("folder", 0, iso(st.st_mtime), False)
-                    todo.append((p, cpath + path_part(cap) + "\\"))
+                    rows[written(cap)] = ("folder", 0, iso(st.st_mtime), False)
+                    todo.append((p, cpath + written(cap) + "\\"))
                 else:
                     ext = cap.rsplit(".", 1)[1] if "." in cap else ""
                     ext = "".join(c.lower() if "A" <= c <= "Z" else c for c in ext)
                     tagged = stat.S_ISREG(st.st_mode) and p in self.tagged and ext == "mp3"
-                    rows[field(cap)] = (field(ext), st.st_size, iso(st.st_mtime), tagged)
+                    rows[written(cap)] = (field(ext), st.st_size, iso(st.st_mtime), tagged)
             out[shown] = rows
         return out
 

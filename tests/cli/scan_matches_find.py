@@ -4,6 +4,7 @@ every file and folder that the file system has (names, sizes, times) and every
 member that `unzip -Z1` lists for each ZIP archive."""
 import datetime
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -55,6 +56,22 @@ def field(text: str) -> str:
     return "".join(out)
 
 
+def written(caption: str) -> str:
+    # How tamblix-cli writes a name of a catalog path, and reads it back.
+    out = []
+    for i, c in enumerate(caption):
+        o = ord(c)
+        if 0xF700 <= o <= 0xF7FF:
+            out.append("%%%02X" % (o - 0xF700))
+        elif (c == "\\" or o < 0x20 or o == 0x7F or (i == 0 and c in "- ")
+              or (c == "%" and re.fullmatch(r"[0-9A-Fa-f]{2}", caption[i + 1:i + 3]))
+              or (c == "#" and re.fullmatch(r"[0-9]+", caption[i + 1:]))):
+            out.append("%%%02X" % o)
+        else:
+            out.append(c)
+    return "".join(out)
+
+
 def iso(mtime: float) -> str:
     return datetime.datetime.fromtimestamp(round(mtime), datetime.timezone.utc).strftime("%Y-%m-%d %H:%M:%S")
 
@@ -95,7 +112,7 @@ def compare(root, cat):
     folders = 0
     for dirpath, dirnames, filenames in os.walk(root):
         rel = os.path.relpath(dirpath, root)
-        cpath = "V\\" if rel == b"." else "V\\" + display(rel).replace("/", "\\") + "\\"
+        cpath = "V\\" + "".join(written(display(p)) + "\\" for p in rel.split(b"/") if rel != b".")
         listed = {}
         for line in run("ls", cat, cpath).splitlines():
             cols = line.split("\t")
@@ -104,7 +121,7 @@ def compare(root, cat):
         for n in dirnames + filenames:
             st = os.lstat(os.path.join(dirpath, n))
             is_dir = os.path.isdir(os.path.join(dirpath, n)) and not os.path.islink(os.path.join(dirpath, n))
-            expected[field(display(n))] = (0 if is_dir else st.st_size, iso(st.st_mtime))
+            expected[written(display(n))] = (0 if is_dir else st.st_size, iso(st.st_mtime))
         folders += 1
         if set(listed) != set(expected):
             failures.append(f"{cpath}: catalog {sorted(set(listed) - set(expected))} "
@@ -122,10 +139,10 @@ def compare(root, cat):
                 members = [m.decode("utf-8") if valid_utf8(m) else m.decode("cp437") for m in raw if m]
                 # unzip shows control characters in caret notation.
                 members = [m.replace("^J", "\n").replace("^I", "\t") for m in members]
-                members = sorted(field(m) for m in members if not m.endswith("/"))
-                got = sorted(l.split("\t")[0] for l in run("ls", cat, cpath + display(n) + "\\").splitlines())
+                members = sorted(written(m) for m in members if not m.endswith("/"))
+                got = sorted(l.split("\t")[0] for l in run("ls", cat, cpath + written(display(n)) + "\\").splitlines())
                 if members != got:
-                    failures.append(f"{cpath}{display(n)}: members {got} != unzip {members}")
+                    failures.append(f"{cpath}{written(display(n))}: members {got} != unzip {members}")
     return failures, folders
 
 

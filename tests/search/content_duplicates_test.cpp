@@ -89,9 +89,9 @@ struct ContentDuplicates : ::testing::Test {
 
     // A catalog path ("One\\copies\\renamed.dat") as the file it was read from.
     std::string DiskPath(const std::string& full) {
-        auto cut = full.find("\\\\");
+        auto cut = full.find('\\');
         std::string path = roots[full.substr(0, cut)];
-        for (const auto& part : Split(full.substr(cut + 2), '\\'))
+        for (const auto& part : Split(full.substr(cut + 1), '\\'))
             if (!part.empty()) path += "/" + part;
         return path;
     }
@@ -149,12 +149,12 @@ TEST_F(ContentDuplicates, FilesWithoutAChecksumAreCountedApart) {
     // Volume Two has no hashes: its copies are not listed, but counted.
     TProgramRun r = Cli({"search", catalog, "--duplicates=content", "--name", "a"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out, "alpha.txt\ttxt\tOne\tOne\\\\\t5\t" +
+    EXPECT_EQ(r.Out, "alpha.txt\ttxt\tOne\tOne\\\t5\t" +
                          Split(Split(r.Out, '\n')[0], '\t').at(5) +
-                         "\t\t\t2\tOne\\\\alpha.txt\t\n"
-                         "renamed.dat\tdat\tOne\tOne\\\\copies\\\\\t5\t" +
+                         "\t\t\t2\tOne\\alpha.txt\t\n"
+                         "renamed.dat\tdat\tOne\tOne\\copies\\\t5\t" +
                          Split(Split(r.Out, '\n')[1], '\t').at(5) +
-                         "\t\t\t2\tOne\\\\copies\\\\renamed.dat\t\n"
+                         "\t\t\t2\tOne\\copies\\renamed.dat\t\n"
                          "Volumes: 1\tFolders: 0\tFiles: 2\tCollections: 0\tSize: 10\t"
                          "Results: 2\tWithout checksum: 2\n");
     // By name, as before: both alpha.txt, hashed or not.

@@ -108,8 +108,8 @@ TEST(RoundTrip, SearchCommandPrintsRowsStatisticsAndSavesSearches) {
     // Paths are escaped like every other text: a backslash is written doubled.
     EXPECT_EQ(
         out,
-        "ONE.MP3\tmp3\tD\tD\\\\sub\\\\\t20\t2020-09-13 12:26:40\t\t\t2\tD\\\\sub\\\\ONE.MP3\t\n"
-        "one.mp3\tmp3\tD\tD\\\\\t10\t2020-09-13 12:26:40\t\t\t2\tD\\\\one.mp3\t\n"
+        "ONE.MP3\tmp3\tD\tD\\sub\\\t20\t2020-09-13 12:26:40\t\t\t2\tD\\sub\\ONE.MP3\t\n"
+        "one.mp3\tmp3\tD\tD\\\t10\t2020-09-13 12:26:40\t\t\t2\tD\\one.mp3\t\n"
         "Volumes: 1\tFolders: 0\tFiles: 2\tCollections: 0\tSize: 30\tResults: 2\n");
     EXPECT_NE(ReadFile(tmp.File("s.TXS")).find("Type=mp3\r\n"), std::string::npos);
     out = Cli({"search", cat, "--load", tmp.File("s.TXS"), "--in", "D\\sub\\"}, rc);
