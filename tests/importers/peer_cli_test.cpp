@@ -32,7 +32,8 @@ TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
                      "Errors: 0\n");
 
     r = Cli({"tree", cat});
-    // Archive members sit in the folders their paths name.
+    // Archive members sit in the folders their paths name. The second volume of
+    // one name was renamed with "#2", which paths write as %23 (not a sibling number).
     EXPECT_EQ(r.Out, "Holiday 2008\n"
                      "  Crete & Rhodes\n"
                      "    notes.tar.gz\n"
@@ -41,7 +42,7 @@ TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
                      "  Crete & Rhodes\n"
                      "  notes.zip\n"
                      "    notes\n"
-                     "holiday-2008#2\n"
+                     "holiday-2008%232\n"
                      "  Crete & Rhodes\n"
                      "  notes.zip\n"
                      "    notes\n"
