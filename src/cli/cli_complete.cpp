@@ -82,6 +82,8 @@ TCompletion CompleteValue(const std::string& option, const std::string& prefix,
 
 TCompletion CompleteCommandLine(const std::vector<std::string>& words, size_t current) {
     using TKind = TCompletion::TKind;
+    // The word being completed is one of the words or the one right after them.
+    if (words.empty() || current == 0 || current > words.size()) return {};
     const std::string prefix = current < words.size() ? words[current] : std::string();
     size_t i = 1;
     // Options before the command.

@@ -23,16 +23,58 @@ void TCliContext::CheckDeclared(const std::string& name, bool valued) const {
                                (valued ? "a value option" : "a flag") + " against its table");
 }
 
+const std::vector<TShortOption>& ShortOptions() {
+    static const std::vector<TShortOption> all = {{"-0", "--null"}};
+    return all;
+}
+
+namespace {
+
+bool IsValueOption(const TOptionDef* o) {
+    return o && (o->Kind == TOptionKind::Value || o->Kind == TOptionKind::Repeated);
+}
+
+bool IsOptionWord(const std::string& w) {
+    return w.size() > 1 && w[0] == '-';
+}
+
+} // namespace
+
+void TCliContext::SplitOperands() {
+    for (size_t i = 0; i < Args.size(); ++i) {
+        if (Args[i] == "--") {
+            // "--name --" searches for "--".
+            if (i > 0 && Command && IsValueOption(Command->FindOption(Args[i - 1]))) continue;
+            operands_.insert(operands_.begin(), Args.begin() + static_cast<long>(i) + 1,
+                             Args.end());
+            Args.resize(i);
+            break;
+        }
+        if (!Command) continue;
+        for (const auto& s : ShortOptions())
+            if (Args[i] == s.Short && Command->FindOption(s.Long)) Args[i] = s.Long;
+    }
+}
+
+void TCliContext::RefuseRepeat(const std::string& name) const {
+    for (const auto& a : Args)
+        if (a == name || a.rfind(name + "=", 0) == 0)
+            throw EUsageError("option " + name + " is repeated");
+}
+
 bool TCliContext::TakeFlag(const std::string& name) {
     CheckDeclared(name, false);
+    SplitOperands();
     auto it = std::find(Args.begin(), Args.end(), name);
     if (it == Args.end()) return false;
     Args.erase(it);
+    RefuseRepeat(name);
     return true;
 }
 
 void TCliContext::TakeSwitch(const std::string& name, bool& value) {
     CheckDeclared(name, false);
+    SplitOperands();
     const std::string negative = "--no-" + name.substr(2);
     for (size_t i = 0; i < Args.size();) {
         if (Args[i] == name || Args[i] == negative) {
@@ -46,21 +88,24 @@ void TCliContext::TakeSwitch(const std::string& name, bool& value) {
 
 bool TCliContext::TakeOption(const std::string& name, std::string& value) {
     CheckDeclared(name, true);
-    for (size_t i = 0; i < Args.size(); ++i) {
+    SplitOperands();
+    bool taken = false;
+    for (size_t i = 0; i < Args.size() && !taken; ++i) {
         if (Args[i] == name) {
             if (i + 1 >= Args.size()) throw EUsageError(name + " needs a value");
             value = Args[i + 1];
             Args.erase(Args.begin() + static_cast<long>(i),
                        Args.begin() + static_cast<long>(i) + 2);
-            return true;
-        }
-        if (Args[i].rfind(name + "=", 0) == 0) {
+            taken = true;
+        } else if (Args[i].rfind(name + "=", 0) == 0) {
             value = Args[i].substr(name.size() + 1);
             Args.erase(Args.begin() + static_cast<long>(i));
-            return true;
+            taken = true;
         }
     }
-    return false;
+    if (taken && Command && Command->FindOption(name)->Kind != TOptionKind::Repeated)
+        RefuseRepeat(name);
+    return taken;
 }
 
 std::vector<std::string> TCliContext::TakeOptionAll(const std::string& name) {
@@ -82,18 +127,26 @@ std::vector<std::string> TCliContext::Positionals(size_t min, size_t max) {
             throw std::logic_error(std::string(Command->Name) +
                                    ": positional arguments differ from the table");
     }
+    SplitOperands();
     for (const auto& a : Args) {
-        if (a.size() < 2 || a[0] != '-' || a[1] != '-') continue;
+        if (!IsOptionWord(a)) continue;
+        const std::string name = a.substr(0, a.find('='));
+        const TOptionDef* o = Command ? Command->FindOption(name) : nullptr;
+        if (o && name != a && !IsValueOption(o))
+            throw EUsageError("option " + name + " takes no value");
         std::string message = "unknown option " + a;
         if (Command) {
-            std::string near = NearestName(a.substr(0, a.find('=')), Command->Spellings());
+            std::string near = NearestName(name, Command->Spellings());
             if (!near.empty()) message += "; did you mean " + near + "?";
         }
+        if (a.rfind("--", 0) != 0) message += " (a name that starts with '-' goes after '--')";
         throw EUsageError(message);
     }
-    if (Args.size() < min) throw EUsageError("missing argument");
-    if (Args.size() > max) throw EUsageError("unexpected argument " + Args[max]);
-    return Args;
+    std::vector<std::string> all = Args;
+    all.insert(all.end(), operands_.begin(), operands_.end());
+    if (all.size() < min) throw EUsageError("missing argument");
+    if (all.size() > max) throw EUsageError("unexpected argument " + all[max]);
+    return all;
 }
 
 std::string CliField(std::string_view text) {

@@ -26,7 +26,10 @@ public:
 
     ISettingsStore& Settings();
 
-    // Argument helpers: take "--name VALUE" or a flag out of Args.
+    // Argument helpers: take "--name VALUE", "--name=VALUE" or a flag out of
+    // Args. Only the words before a "--" are options; those after it are
+    // positionals, whatever they start with. A flag or a value option that is
+    // not Repeated may be given once: a second one is a usage error.
     bool TakeFlag(const std::string& name);
     // "--name" sets value, "--no-name" clears it, the later one wins; value
     // keeps its default when neither is given.
@@ -34,14 +37,24 @@ public:
     bool TakeOption(const std::string& name, std::string& value);
     std::vector<std::string> TakeOptionAll(const std::string& name);
     // What is left must be exactly between min and max positional arguments,
-    // as the table's arguments say. A "--word" left is an unknown option.
+    // as the table's arguments say. A word left that starts with "-" (but
+    // "-" alone, which names standard input or output) is an unknown option.
     std::vector<std::string> Positionals(size_t min, size_t max);
+    // Moves the words after the first "--" that is not an option's value out
+    // of Args, and writes the short spellings as their long names ("-0" for
+    // "--null"); the Take helpers call it first. Called again it does nothing.
+    void SplitOperands();
     // For a parser that reads Args itself: throws std::logic_error unless the
     // table lists `name` as a value option (valued) or a flag.
     void CheckDeclared(const std::string& name, bool valued) const;
 
+    // Throws a usage error when `name` is still in Args (for a parser that
+    // took it once itself).
+    void RefuseRepeat(const std::string& name) const;
+
 private:
     std::unique_ptr<ISettingsStore> settings_;
+    std::vector<std::string> operands_; // after "--"
 };
 
 // Commands, one file each.
@@ -68,6 +81,14 @@ std::vector<TOptionDef> DelimitedOptions(const char* fieldsHelp);
 struct TFieldItem;
 void TakeDelimitedOptions(TCliContext& ctx, std::vector<TFieldItem>& fields, std::string& separator,
                           std::string& qualifier);
+
+// Short spellings of options: a command whose table has the long name takes
+// the short one too.
+struct TShortOption {
+    const char* Short; // "-0"
+    const char* Long;  // "--null"
+};
+const std::vector<TShortOption>& ShortOptions();
 
 class TLibObj;
 // A new, empty catalog for a command, never taken apart: the process ends

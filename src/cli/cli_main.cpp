@@ -43,6 +43,22 @@ int Help(const std::vector<std::string>& args) {
     return 0;
 }
 
+int UnknownOption(const std::string& word) {
+    std::cerr << "tamblix-cli: unknown option " << word;
+    std::vector<std::string> names{"--version"};
+    for (const auto& o : GlobalOptions())
+        names.push_back(o.Name);
+    std::string near = NearestName(word.substr(0, word.find('=')), names);
+    if (!near.empty()) std::cerr << "; did you mean " << near << "?";
+    std::cerr << "\nTry 'tamblix-cli --help'.\n";
+    return 2;
+}
+
+int Version() {
+    std::cout << "tamblix-cli " << TAMBLIX_VERSION << "\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,10 +77,7 @@ int main(int argc, char** argv) {
             std::cout << ProgramHelp();
             return 0;
         }
-        if (a == "--version") {
-            std::cout << "tamblix-cli " << TAMBLIX_VERSION << "\n";
-            return 0;
-        }
+        if (a == "--version") return Version();
         if (a == "--settings") {
             if (i + 1 >= argc) {
                 std::cerr << "tamblix-cli: --settings needs a file\n";
@@ -77,6 +90,12 @@ int main(int argc, char** argv) {
             ctx.SettingsFile = a.substr(11);
             continue;
         }
+        if (a == "--") {
+            ++i;
+            if (i < argc) command = argv[i++];
+            break;
+        }
+        if (a.size() > 1 && a[0] == '-' && a != "__complete") return UnknownOption(a);
         command = a;
         ++i;
         break;
@@ -87,26 +106,42 @@ int main(int argc, char** argv) {
     }
     // Hidden: what the shell completion asks, with the words as they are.
     if (command == "__complete") return CmdComplete({argv + i, argv + argc});
-    for (; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--settings" && i + 1 < argc) {
-            ctx.SettingsFile = argv[++i];
-            continue;
-        }
-        if (a.rfind("--settings=", 0) == 0) {
-            ctx.SettingsFile = a.substr(11);
-            continue;
-        }
-        ctx.Args.push_back(a);
-    }
-    if (command == "help") return Help(ctx.Args);
     const TCommandDef* def = FindCommand(command);
+    ctx.Command = def;
+    ctx.Args.assign(argv + i, argv + argc);
+    // The common options, before the "--" that ends the options.
+    ctx.SplitOperands();
+    bool help = false, version = false;
+    std::vector<std::string> rest;
+    for (size_t k = 0; k < ctx.Args.size(); ++k) {
+        const std::string& a = ctx.Args[k];
+        if (a == "--settings") {
+            if (k + 1 >= ctx.Args.size()) {
+                std::cerr << "tamblix-cli: --settings needs a file\n";
+                return 2;
+            }
+            ctx.SettingsFile = ctx.Args[++k];
+        } else if (a.rfind("--settings=", 0) == 0) {
+            ctx.SettingsFile = a.substr(11);
+        } else if (IsHelp(a)) {
+            help = true;
+        } else if (a == "--version") {
+            version = true;
+        } else {
+            rest.push_back(a);
+        }
+    }
+    ctx.Args = std::move(rest);
+    if (command == "help") {
+        if (version) return Version();
+        return Help(ctx.Args);
+    }
     if (!def) return UnknownCommand(command);
-    if (std::any_of(ctx.Args.begin(), ctx.Args.end(), IsHelp)) {
+    if (help) {
         std::cout << CommandHelp(*def);
         return 0;
     }
-    ctx.Command = def;
+    if (version) return Version();
     try {
         int rc = def->Run(ctx);
         ctx.Settings().Sync();

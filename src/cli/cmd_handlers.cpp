@@ -5,25 +5,51 @@
 #include "settings/message_error.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <stdexcept>
 
 namespace {
 
-// "--name TITLE VALUE", as often as given, in order.
-std::vector<std::pair<std::string, std::string>> TakePairs(TCliContext& ctx,
-                                                           const std::string& name) {
-    ctx.CheckDeclared(name, true);
-    std::vector<std::pair<std::string, std::string>> out;
+// One change of an extension list: which option, the handler's title, its value.
+struct TExtensionChange {
+    std::string Option;
+    std::string Title;
+    std::string Text;
+};
+
+const char* const kExtensionOptions[] = {"--set-extensions", "--add-extension",
+                                         "--remove-extension"};
+
+// "--set-extensions TITLE VALUE" and the others ("--add-extension=TITLE
+// VALUE" too), as often as given, in the order given.
+std::vector<TExtensionChange> TakeExtensionChanges(TCliContext& ctx) {
+    for (const char* name : kExtensionOptions)
+        ctx.CheckDeclared(name, true);
+    ctx.SplitOperands();
+    std::vector<TExtensionChange> out;
     auto& a = ctx.Args;
     for (size_t i = 0; i < a.size();) {
-        if (a[i] != name) {
+        const char* option = nullptr;
+        bool joined = false;
+        for (const char* name : kExtensionOptions) {
+            const std::string n = name;
+            if (a[i] == n || a[i].rfind(n + "=", 0) == 0) {
+                option = name;
+                joined = a[i] != n;
+            }
+        }
+        if (!option) {
             ++i;
             continue;
         }
-        if (i + 2 >= a.size()) throw EUsageError(name + " needs a handler title and a value");
-        out.emplace_back(a[i + 1], a[i + 2]);
-        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i) + 3);
+        const size_t words = joined ? 2 : 3;
+        if (i + words > a.size())
+            throw EUsageError(std::string(option) + " needs a handler title and a value");
+        TExtensionChange c{option, joined ? a[i].substr(std::strlen(option) + 1) : a[i + 1],
+                           a[i + words - 1]};
+        out.push_back(std::move(c));
+        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i + words));
     }
     return out;
 }
@@ -34,42 +60,36 @@ THandlerPtr Known(const THandlerList& table, const std::string& title) {
     return h;
 }
 
-// Extension lists change under the extension editor's rules; a refused one
-// throws before anything is written.
-using TPairs = std::vector<std::pair<std::string, std::string>>;
-
-bool ChangeExtensions(THandlerList& table, const TPairs& set, const TPairs& add,
-                      const TPairs& remove) {
+// Extension lists change under the extension editor's rules, one option after
+// the other, so that an extension can move from one handler to another; a
+// refused one throws before anything is written.
+bool ChangeExtensions(THandlerList& table, const std::vector<TExtensionChange>& changes) {
     bool changed = false;
     auto apply = [&](const THandlerPtr& h, const std::vector<std::string>& texts) {
         std::vector<std::string> list = table.CheckExtensions(texts, *h);
         if (list != h->Extensions.Lines()) changed = true;
         table.SetExtensions(h, list);
     };
-    for (const auto& [title, text] : set) {
+    for (const auto& [option, title, text] : changes) {
         THandlerPtr h = Known(table, title);
         std::vector<std::string> texts;
-        for (size_t at = 0; at <= text.size();) {
-            size_t end = std::min(text.find(';', at), text.size());
-            if (end > at) texts.push_back(text.substr(at, end - at));
-            at = end + 1;
+        if (option == "--set-extensions") {
+            for (size_t at = 0; at <= text.size();) {
+                size_t end = std::min(text.find(';', at), text.size());
+                if (end > at) texts.push_back(text.substr(at, end - at));
+                at = end + 1;
+            }
+        } else if (option == "--add-extension") {
+            texts = h->Extensions.Lines();
+            texts.push_back(text);
+        } else {
+            texts = h->Extensions.Lines();
+            const std::string ext = NormalizeExtension(text);
+            auto it = std::find(texts.begin(), texts.end(), ext);
+            if (it == texts.end())
+                throw std::runtime_error(title + " has no extension " + (ext.empty() ? text : ext));
+            texts.erase(it);
         }
-        apply(h, texts);
-    }
-    for (const auto& [title, text] : add) {
-        THandlerPtr h = Known(table, title);
-        std::vector<std::string> texts = h->Extensions.Lines();
-        texts.push_back(text);
-        apply(h, texts);
-    }
-    for (const auto& [title, text] : remove) {
-        THandlerPtr h = Known(table, title);
-        std::vector<std::string> texts = h->Extensions.Lines();
-        const std::string ext = NormalizeExtension(text);
-        auto it = std::find(texts.begin(), texts.end(), ext);
-        if (it == texts.end())
-            throw std::runtime_error(title + " has no extension " + (ext.empty() ? text : ext));
-        texts.erase(it);
         apply(h, texts);
     }
     return changed;
@@ -85,9 +105,7 @@ int CmdHandlers(TCliContext& ctx) {
     std::vector<std::string> enable = ctx.TakeOptionAll("--enable");
     std::vector<std::string> disable = ctx.TakeOptionAll("--disable");
     bool defaults = ctx.TakeFlag("--defaults");
-    TPairs set = TakePairs(ctx, "--set-extensions");
-    TPairs add = TakePairs(ctx, "--add-extension");
-    TPairs remove = TakePairs(ctx, "--remove-extension");
+    std::vector<TExtensionChange> changes = TakeExtensionChanges(ctx);
     ctx.Positionals(0, 0);
 
     ISettingsStore& store = ctx.Settings();
@@ -109,7 +127,7 @@ int CmdHandlers(TCliContext& ctx) {
         }
     }
 
-    changed |= ChangeExtensions(table, set, add, remove);
+    changed |= ChangeExtensions(table, changes);
 
     for (const auto* titles : {&enable, &disable})
         for (const auto& t : *titles)
@@ -143,7 +161,9 @@ const TCommandDef& HandlersCommand() {
         "Prints the file-type handler table, one tab-separated line per handler: title, "
         "active (yes or no), description and extensions. Changes are checked before anything "
         "is written: an unknown title changes nothing.\n\nExtensions are taken as the "
-        "extension editor takes them (mp3 and .Mp3 give .MP3). An extension belongs to one "
+        "extension editor takes them (mp3 and .Mp3 give .MP3), one option after the other in the "
+        "order given, so that an extension can move from one handler to another. An extension "
+        "belongs to one "
         "handler: one that another handler claims is refused, and so are \".\" alone, texts "
         "with blanks or \";\", and a list that would leave a handler without extensions.",
         {},

@@ -12,6 +12,7 @@
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <optional>
@@ -56,29 +57,33 @@ int64_t SizeValueOf(const std::string& text) {
     throw EUsageError("--size needs a number from 0 to 2147483647");
 }
 
-// "--size > 5" (two words) or "--size >5" (one).
+// "--size > 5" (two words), "--size >5" (one), "--size=>5" or "--size='> 5'".
 bool TakeSize(TCliContext& ctx, TSearchCriteria& c) {
     ctx.CheckDeclared("--size", true);
+    ctx.SplitOperands();
     auto& a = ctx.Args;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i] != "--size") continue;
-        if (i + 1 >= a.size()) throw EUsageError("--size needs a sign and a number");
-        std::string first = a[i + 1];
-        size_t used = 2;
+        const bool joined = a[i].rfind("--size=", 0) == 0;
+        if (!joined && a[i] != "--size") continue;
+        size_t next = i + 1; // the first word not yet taken
+        auto word = [&]() -> std::string {
+            if (next >= a.size()) throw EUsageError("--size needs a sign and a number");
+            return a[next++];
+        };
+        const std::string first = joined ? a[i].substr(7) : word();
         std::string sign, value;
         if (first.size() > 1 && (first[0] == '=' || first[0] == '>' || first[0] == '<')) {
             sign = first.substr(0, 1);
-            value = first.substr(1);
+            value = first.substr(std::min(first.find_first_not_of(' ', 1), first.size()));
         } else {
-            if (i + 2 >= a.size()) throw EUsageError("--size needs a sign and a number");
             sign = first;
-            value = a[i + 2];
-            used = 3;
+            value = word();
         }
         c.SizeUse = true;
         c.SizeSign = SignOf(sign);
         c.SizeValue = SizeValueOf(value);
-        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(i + used));
+        a.erase(a.begin() + static_cast<long>(i), a.begin() + static_cast<long>(next));
+        ctx.RefuseRepeat("--size");
         return true;
     }
     return false;
@@ -88,6 +93,7 @@ bool TakeSize(TCliContext& ctx, TSearchCriteria& c) {
 // plain --duplicates is left to the switch and compares names.
 void TakeDuplicateMode(TCliContext& ctx, TSearchCriteria& c) {
     ctx.CheckDeclared("--duplicates", false);
+    ctx.SplitOperands();
     auto& a = ctx.Args;
     for (size_t i = 0; i < a.size();) {
         std::string mode;
@@ -186,20 +192,52 @@ std::vector<TReplaceChange> ReplaceChanges(const TSearchCriteria& c,
     return out;
 }
 
-void PrintChanges(const std::vector<TReplaceChange>& changes, bool json) {
+// How rows are written: --json, --null, --count, --limit, --no-summary. Rows
+// gather in Text and go out in one piece: a search may print a great many.
+struct TSearchOutput {
+    bool Json = false;
+    char End = '\n'; // after each row; NUL with --null
+    bool CountOnly = false;
+    bool Summary = true;
+    size_t Limit = SIZE_MAX;
+    size_t Rows = 0; // rows taken, at most Limit
+    std::string Text;
+
+    // Counts the next row; whether it is to be written.
+    bool Take() {
+        if (Rows >= Limit) return false;
+        ++Rows;
+        return !CountOnly;
+    }
+    // Writes the rows (or their number) to stdout and the counts line to
+    // stderr. The exit code: 1 when nothing matched, as grep's.
+    int Finish(const std::string& counts) {
+        if (CountOnly) Text = std::to_string(Rows) + "\n";
+        std::cout.write(Text.data(), static_cast<std::streamsize>(Text.size()));
+        Text.clear();
+        if (Summary && !Json && !CountOnly && !counts.empty()) {
+            std::cout.flush();
+            std::cerr << counts;
+        }
+        return Rows == 0 ? 1 : 0;
+    }
+};
+
+void PrintChanges(const std::vector<TReplaceChange>& changes, TSearchOutput& out) {
     for (const auto& ch : changes) {
+        if (!out.Take()) continue;
         const std::string path = clipath::WrittenEntryPath(ch.Entry);
-        if (json) {
+        if (out.Json) {
             TJson j;
             PutPath(j, "path", clipath::DisplayText(GetEntryCatalogPath(ch.Entry)), path);
             j.update(TJson{{"field", ch.Field},
                            {"old", clipath::DisplayText(ch.Old)},
                            {"new", clipath::DisplayText(*ch.New)}});
-            PrintJsonLine(j);
+            out.Text += JsonLineText(j);
         } else {
-            std::cout << path << '\t' << ch.Field << '\t' << CliField(ch.Old) << '\t'
-                      << CliField(*ch.New) << '\n';
+            out.Text += path + '\t' + ch.Field + '\t' + CliField(ch.Old) + '\t' + CliField(*ch.New);
         }
+        out.Text += out.End;
     }
 }
 
@@ -227,33 +265,34 @@ bool IsPathColumn(int col) {
     return col == kColName || col == kColVolume || col == kColPath || col == kColFullName;
 }
 
-// One result row appended to `out`: tab-separated cells, or a JSON object
-// with the columns by name, "bytes" and "entry". The name and path columns
-// are written as every command reads paths (`written`), in JSON next to their
-// display text. A string, not a stream: a search may print a great many rows.
+// One result row: tab-separated cells, or a JSON object with the columns by
+// name, "bytes" and "entry". The name and path columns are written as every
+// command reads paths (`written`), in JSON next to their display text; the
+// size is bytes in plain digits.
 template <class TCell, class TWritten>
-void PrintRow(std::string& out, bool json, const TCell& cell, const TWritten& written,
-              TDateTime date, int64_t bytes) {
-    if (json) {
+void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TDateTime date,
+              int64_t bytes) {
+    if (!out.Take()) return;
+    auto text = [&](int col) { return col == kColSize ? std::to_string(bytes) : cell(col); };
+    if (out.Json) {
         TJson j;
         for (int col = 0; col < kSearchColumnCount; ++col) {
             if (IsPathColumn(col))
                 PutPath(j, kColumnKeys[col], clipath::DisplayText(cell(col)), written(col));
             else
                 j[kColumnKeys[col]] =
-                    col == kColDate ? JsonDate(date) : clipath::DisplayText(cell(col));
+                    col == kColDate ? JsonDate(date) : clipath::DisplayText(text(col));
         }
         j["bytes"] = bytes;
         PutPath(j, "entry", clipath::DisplayText(cell(kColFullName)), written(kColFullName));
-        out += JsonLineText(j);
-        out += '\n';
-        return;
+        out.Text += JsonLineText(j);
+    } else {
+        for (int col = 0; col < kSearchColumnCount; ++col) {
+            if (col) out.Text += '\t';
+            out.Text += IsPathColumn(col) ? written(col) : CliField(text(col));
+        }
     }
-    for (int col = 0; col < kSearchColumnCount; ++col) {
-        if (col) out += '\t';
-        out += IsPathColumn(col) ? written(col) : CliField(cell(col));
-    }
-    out += '\n';
+    out.Text += out.End;
 }
 
 // The written name and paths of a found entry of the tree.
@@ -288,21 +327,23 @@ std::string WrittenCell(const TStreamHit& h, int col) {
 }
 
 // The counts line after the rows.
-void PrintStatus(std::ostream& out, const TSearchResults& results, const TCellFormat& format) {
+std::string StatusText(const TSearchResults& results, const TCellFormat& format) {
+    std::string out;
     auto status = results.StatusTexts(format);
     for (size_t i = 0; i < status.size(); ++i)
-        out << (i ? "\t" : "") << status[i];
-    if (results.Unhashed >= 0) out << '\t' << results.UnhashedText();
-    out << '\n';
+        out += (i ? "\t" : "") + status[i];
+    if (results.Unhashed >= 0) out += '\t' + results.UnhashedText();
+    return out + '\n';
 }
 
 // The search streamed from the file, sorted by `sortColumn` unless it is
 // negative; false (and nothing of it kept) when the file needs the full load.
-bool StreamSearchInto(std::string& out, const std::string& path, const TSearchCriteria& c,
-                      const TCellFormat& format, bool json, int sortColumn, bool descending) {
+bool StreamSearchInto(TSearchOutput& out, std::string& counts, const std::string& path,
+                      const TSearchCriteria& c, const TCellFormat& format, int sortColumn,
+                      bool descending) {
     auto print = [&](const TStreamHit& hit) {
         PrintRow(
-            out, json, [&](int col) { return StreamCellText(hit, col, format); },
+            out, [&](int col) { return StreamCellText(hit, col, format); },
             [&](int col) { return WrittenCell(hit, col); }, hit.Date, hit.Size);
     };
     TStreamSearch search(c);
@@ -313,19 +354,49 @@ bool StreamSearchInto(std::string& out, const std::string& path, const TSearchCr
         else
             kept.emplace_back(hit);
     });
-    if (!done) return false;
+    if (!done) {
+        out.Text.clear();
+        out.Rows = 0;
+        return false;
+    }
     SortStreamRows(kept, sortColumn, descending);
     for (const auto& row : kept)
         print(row.View());
-    if (!json) {
-        TLibObj none;
-        TSearchResults counts(none);
-        counts.Stats = search.Stats();
-        std::ostringstream status;
-        PrintStatus(status, counts, format);
-        out += std::move(status).str();
-    }
+    TLibObj none;
+    TSearchResults results(none);
+    results.Stats = search.Stats();
+    counts = StatusText(results, format);
     return true;
+}
+
+// The unsigned number of --limit.
+size_t LimitOf(const std::string& text) {
+    try {
+        size_t used = 0;
+        long long v = std::stoll(text, &used);
+        if (used == text.size() && v >= 1) return static_cast<size_t>(v);
+    } catch (const std::exception&) {
+    }
+    throw EUsageError("--limit needs a number of 1 or more");
+}
+
+// --regex or --glob; a pattern that does not compile is a usage error.
+void TakeNamePattern(TCliContext& ctx, TSearchCriteria& c) {
+    std::string regex, glob;
+    const bool hasRegex = ctx.TakeOption("--regex", regex);
+    const bool hasGlob = ctx.TakeOption("--glob", glob);
+    if (hasRegex && hasGlob) throw EUsageError("--regex and --glob do not go together");
+    if (!hasRegex && !hasGlob) return;
+    c.NamePatternKind = hasRegex ? TNamePattern::TKind::Regex : TNamePattern::TKind::Glob;
+    c.NamePattern = clipath::ArgText(hasRegex ? regex : glob);
+}
+
+void CheckRegex(const TSearchCriteria& c) {
+    try {
+        TNamePattern(c.NamePatternKind, c.NamePattern, c.MatchCase);
+    } catch (const std::invalid_argument& e) {
+        throw EUsageError(std::string("--regex: ") + e.what());
+    }
 }
 
 } // namespace
@@ -335,6 +406,7 @@ int CmdSearch(TCliContext& ctx) {
     std::string value;
     if (ctx.TakeOption("--load", value)) LoadSearch(value, c);
     if (ctx.TakeOption("--name", c.Name)) c.Name = clipath::ArgText(c.Name);
+    TakeNamePattern(ctx, c);
     if (ctx.TakeOption("--volume", c.Volume)) c.Volume = clipath::ArgText(c.Volume);
     if (ctx.TakeOption("--category", c.Category)) c.Category = clipath::ArgText(c.Category);
     if (ctx.TakeOption("--comments", c.Comments)) c.Comments = clipath::ArgText(c.Comments);
@@ -373,10 +445,19 @@ int CmdSearch(TCliContext& ctx) {
     std::string savePath, sortText;
     bool save = ctx.TakeOption("--save", savePath);
     bool sort = ctx.TakeOption("--sort", sortText);
-    bool json = ctx.TakeFlag("--json");
+    TSearchOutput out;
+    out.Json = ctx.TakeFlag("--json");
+    if (ctx.TakeFlag("--null")) out.End = '\0';
+    out.CountOnly = ctx.TakeFlag("--count");
+    if (ctx.TakeOption("--limit", value)) out.Limit = LimitOf(value);
+    ctx.TakeSwitch("--summary", out.Summary);
     bool dryRun = ctx.TakeFlag("--dry-run");
     bool yes = ctx.TakeFlag("--yes");
     auto args = ctx.Positionals(1, 1);
+    if (c.NamePatternKind == TNamePattern::TKind::Regex) CheckRegex(c);
+    if (save && c.NamePatternKind != TNamePattern::TKind::None)
+        throw EUsageError("a saved search keeps no --regex or --glob");
+
     const bool replacing = c.ReplaceCategory || c.ReplaceComments;
     if (dryRun && !replacing)
         throw EUsageError("--dry-run goes with --replace-category or --replace-comments");
@@ -403,11 +484,9 @@ int CmdSearch(TCliContext& ctx) {
     // Most searches need no catalog tree: the file is read record by record
     // and the rows are printed once the whole file proved sound.
     if (in.empty() && !replacing && CanStreamSearch(c)) {
-        std::string out;
-        if (StreamSearchInto(out, args[0], c, format, json, sortColumn, descending)) {
-            std::cout.write(out.data(), static_cast<std::streamsize>(out.size()));
-            return 0;
-        }
+        std::string counts;
+        if (StreamSearchInto(out, counts, args[0], c, format, sortColumn, descending))
+            return out.Finish(counts);
     }
 
     TLibObj& lib = CatalogKeptToExit();
@@ -436,11 +515,10 @@ int CmdSearch(TCliContext& ctx) {
     if (replacing && failure.empty()) {
         std::vector<TReplaceChange> changes = ReplaceChanges(c, results.Rows);
         if (dryRun) {
-            PrintChanges(changes, json);
-            if (!json)
-                std::cout << "Changes: " << changes.size() << "\tResults: " << results.Rows.size()
-                          << "\tnothing saved\n";
-            return 0;
+            PrintChanges(changes, out);
+            const int rc = out.Finish("Changes: " + std::to_string(changes.size()) + "\tResults: " +
+                                      std::to_string(results.Rows.size()) + "\tnothing saved\n");
+            return results.Rows.empty() ? 1 : rc;
         }
         if (!changes.empty()) {
             std::set<const TLibFolderItem*> entries;
@@ -460,32 +538,33 @@ int CmdSearch(TCliContext& ctx) {
         SortRows(results.Visible(), sortColumn, state);
         if (descending) SortRows(results.Visible(), sortColumn, state);
     }
-    if (json && c.Mode == TSearchMode::Collections) {
-        // Rows only: the counts line is for people; a script counts the lines.
-        for (TTreeNode* n : results.CollectionRows)
-            PrintJsonLine(CollectionJson(n));
-    } else if (c.Mode == TSearchMode::Collections) {
-        for (TTreeNode* n : results.CollectionRows)
-            std::cout << clipath::WrittenNodeName(n) << '\n';
+    if (c.Mode == TSearchMode::Collections) {
+        for (TTreeNode* n : results.CollectionRows) {
+            if (!out.Take()) continue;
+            out.Text += out.Json ? JsonLineText(CollectionJson(n)) : clipath::WrittenNodeName(n);
+            out.Text += out.End;
+        }
     } else {
-        std::string line;
         for (const auto& row : results.Visible()) {
-            line.clear();
             PrintRow(
-                line, json, [&](int col) { return results.CellText(row, col, engine.Format); },
+                out, [&](int col) { return results.CellText(row, col, engine.Format); },
                 [&](int col) { return WrittenCell(row.Entry, col); }, row.Entry->Date,
                 row.Entry->Size);
-            std::cout.write(line.data(), static_cast<std::streamsize>(line.size()));
+            // Written on the way: a search may find most of a large catalog.
+            if (out.Text.size() >= (1u << 20)) {
+                std::cout.write(out.Text.data(), static_cast<std::streamsize>(out.Text.size()));
+                out.Text.clear();
+            }
         }
     }
-    if (!json) PrintStatus(std::cout, results, engine.Format);
+    const int rc = out.Finish(StatusText(results, engine.Format));
     if (!failure.empty()) throw EMessageError("infoCancel");
     if (lib.Modified) {
         TCliProgress quiet;
         quiet.Quiet = true;
         SaveToFile(lib, args[0], quiet);
     }
-    return 0;
+    return rc;
 }
 
 const TCommandDef& SearchCommand() {
@@ -493,15 +572,26 @@ const TCommandDef& SearchCommand() {
         "search",
         "search the catalog",
         "Prints one tab-separated row per result (name, type, volume, path, size, date, "
-        "category, comments, duplicates, full name, location), then a line of counts. Names and "
+        "category, comments, duplicates, full name, location) on stdout, then a line of counts "
+        "on stderr. Names and "
         "paths are written as catalog paths are (see 'Catalog paths' in 'tamblix-cli --help'): "
         "a Full name pastes into ls or edit as it is. The other texts are escaped as every "
-        "command escapes them: \\\\, \\t, \\n, \\xNN.\n\nText criteria match "
-        "anywhere in the text, ignoring case; --category matches the whole text. Given criteria "
-        "must all match.\n\nReplacing asks on a terminal before it saves; without a terminal "
+        "command escapes them: \\\\, \\t, \\n, \\xNN; sizes are bytes in plain digits.\n\nText "
+        "criteria match anywhere in the text, ignoring case (ASCII letters only); --category "
+        "matches the whole text. Given criteria must all match.\n\nExit status: 0 when something "
+        "matched, 1 when nothing did (as grep's) or on an error, 2 for wrong usage.\n\nReplacing "
+        "asks on a terminal before it saves; without a terminal "
         "it needs --yes, so that a script never saves by accident.",
         {{"CATALOG", "the catalog file (.txc)"}},
         {{"--name", TOptionKind::Value, "T", "the entry's name contains T", ""},
+         {"--regex", TOptionKind::Value, "RE",
+          "the name matches the POSIX extended regular expression RE anywhere, as with grep -E; "
+          "case as for the other texts",
+          ""},
+         {"--glob", TOptionKind::Value, "PATTERN",
+          "the whole name matches the wildcard PATTERN (*, ?, [...]); case as for the other "
+          "texts",
+          ""},
          {"--volume", TOptionKind::Value, "T", "the volume's name contains T", ""},
          {"--category", TOptionKind::Value, "T", "the category is T (the whole text)", ""},
          {"--comments", TOptionKind::Value, "T", "the comments contain T", ""},
@@ -546,12 +636,19 @@ const TCommandDef& SearchCommand() {
           "JSON Lines instead: one object per row with the columns by name, \"bytes\" and "
           "\"entry\"; no counts line",
           ""},
+         {"--null", TOptionKind::Flag, "",
+          "end each row with a NUL byte instead of a newline, for xargs -0 (also -0)", ""},
+         {"--count", TOptionKind::Flag, "", "print only the number of results", ""},
+         {"--limit", TOptionKind::Value, "N", "print at most N results", "all"},
+         {"--summary", TOptionKind::Switch, "", "the line of counts on stderr", "on"},
          {"--sort", TOptionKind::Value, "COLUMN[:desc]",
           "sort by name, type, volume, path, size, date, category, comments, duplicates, "
           "fullname or location",
           "catalog order"},
          {"--save", TOptionKind::Value, "FILE.TXS", "save the criteria as a saved search", ""}},
         {"search music.txc --name beatles --size '>' 5000000 --sort size:desc",
+         "search music.txc --regex '^(cd|disc) ?[0-9]+' --count",
+         "search music.txc --glob '*.flac' --limit 10 --no-summary",
          "search music.txc --anywhere live --in 'CD1\\music'",
          "search music.txc --type mp3 --replace-category Music --dry-run"},
         CmdSearch};

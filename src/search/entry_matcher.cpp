@@ -128,6 +128,7 @@ TEntryMatcher::TEntryMatcher(const TSearchCriteria& c)
     auto finder = [&](const std::string& s) { return TFoldedFinder(s, matchCase_); };
     const std::string& any = c.Anywhere;
     name_ = finder(anywhere_ ? any : c.Name);
+    pattern_ = TNamePattern(c.NamePatternKind, c.NamePattern, matchCase_);
     volume_ = finder(anywhere_ ? any : c.Volume);
     comments_ = finder(anywhere_ ? any : c.Comments);
     location_ = finder(anywhere_ ? any : c.Location);
@@ -148,7 +149,7 @@ TEntryMatcher::TEntryMatcher(const TSearchCriteria& c)
     taken_ = c.TakenUse;
     takenFrom_ = c.TakenFrom;
     takenTo_ = c.TakenTo;
-    if (!name_.Empty() || !type_.empty()) needs_ |= kCaption;
+    if (!name_.Empty() || !type_.empty() || !pattern_.Empty()) needs_ |= kCaption;
     if (!category_.empty()) needs_ |= kCategory;
     if (!comments_.Empty()) needs_ |= kComments;
     if (duration_ || taken_) needs_ |= kTags;
@@ -226,7 +227,8 @@ bool TEntryMatcher::Matches(const TMatchEntry& e) const {
     if (anywhere_)
         return (volPass_ || locPass_ || name_.FoundIn(e.Caption) || CategoryPass(e) ||
                 CommentsPass(e) || TypePass(e)) &&
-               DateSizePass(e);
+               DateSizePass(e) && pattern_.Matches(e.Caption);
+    // The pattern last: it costs the most.
     return name_.FoundIn(e.Caption) && TypePass(e) && CategoryPass(e) && CommentsPass(e) &&
-           DateSizePass(e);
+           DateSizePass(e) && pattern_.Matches(e.Caption);
 }

@@ -2,6 +2,7 @@
 
 #include "analysis/date_time.h"
 #include "search/folded_finder.h"
+#include "search/name_pattern.h"
 
 #include <cstdint>
 #include <string>
@@ -23,6 +24,7 @@ struct TMatchEntry {
 // can hold its own.
 class TEntryMatcher {
 public:
+    // Throws std::invalid_argument for a name pattern that does not compile.
     explicit TEntryMatcher(const TSearchCriteria& criteria);
 
     // Called before the entries of each folder: its volume's caption and location
@@ -69,6 +71,7 @@ private:
     bool anywhere_ = false;
     std::string category_, type_;
     TFoldedFinder name_, volume_, comments_, location_;
+    TNamePattern pattern_; // a test every match passes, in both modes
     bool date1_ = false, date2_ = false;
     double day1_ = 0, day2_ = 0;
     bool size_ = false;

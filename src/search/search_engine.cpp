@@ -274,6 +274,8 @@ private:
 
 void TSearchCriteria::ClearGeneral() {
     Name.clear();
+    NamePatternKind = TNamePattern::TKind::None;
+    NamePattern.clear();
     Category.clear();
     Comments.clear();
     Volume.clear();

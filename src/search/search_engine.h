@@ -3,6 +3,7 @@
 #include "analysis/date_time.h"
 #include "catalog/lib_obj.h"
 #include "search/entry_matcher.h"
+#include "search/name_pattern.h"
 #include "settings/progress.h"
 #include "settings/progress_state.h"
 
@@ -27,7 +28,11 @@ enum class TDupMode { Names, Content };
 struct TSearchCriteria {
     TSearchMode Mode = TSearchMode::Normal;
 
-    std::string Name;     // contained in the entry's name
+    std::string Name; // contained in the entry's name
+    // Besides Name: the name matches this pattern (a regular expression or
+    // a wildcard pattern; see TNamePattern). Not kept in saved searches.
+    TNamePattern::TKind NamePatternKind = TNamePattern::TKind::None;
+    std::string NamePattern;
     std::string Volume;   // contained in the volume's caption
     std::string Category; // equals the entry's (else its folder's) category
     std::string Comments; // contained in the entry's (else its folder's) comments

@@ -200,8 +200,7 @@ TEST_F(CliEdits, ReplaceDryRunShowsTheChangesAndWritesNothing) {
     std::string out =
         Ok({"search", cat, "--type", "mp3", "--replace-category", "Kept", "--dry-run"});
     // a.mp3 has that category already.
-    EXPECT_EQ(out, "CD1\\music\\b.mp3\tcategory\t\tKept\n"
-                   "Changes: 1\tResults: 2\tnothing saved\n");
+    EXPECT_EQ(out, "CD1\\music\\b.mp3\tcategory\t\tKept\n");
     out =
         Ok({"search", cat, "--name", "a.mp3", "--replace-comments", "x\ty", "--dry-run", "--json"});
     EXPECT_EQ(out, R"({"path":"CD1\\music\\a.mp3","field":"comments","old":"note","new":"x\ty"})"

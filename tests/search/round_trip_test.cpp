@@ -109,13 +109,12 @@ TEST(RoundTrip, SearchCommandPrintsRowsStatisticsAndSavesSearches) {
     EXPECT_EQ(
         out,
         "ONE.MP3\tmp3\tD\tD\\sub\\\t20\t2020-09-13 12:26:40\t\t\t2\tD\\sub\\ONE.MP3\t\n"
-        "one.mp3\tmp3\tD\tD\\\t10\t2020-09-13 12:26:40\t\t\t2\tD\\one.mp3\t\n"
-        "Volumes: 1\tFolders: 0\tFiles: 2\tCollections: 0\tSize: 30\tResults: 2\n");
+        "one.mp3\tmp3\tD\tD\\\t10\t2020-09-13 12:26:40\t\t\t2\tD\\one.mp3\t\n");
     EXPECT_NE(ReadFile(tmp.File("s.TXS")).find("Type=mp3\r\n"), std::string::npos);
     out = Cli({"search", cat, "--load", tmp.File("s.TXS"), "--in", "D\\sub\\"}, rc);
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(out.substr(0, 8), "ONE.MP3\t");
-    EXPECT_NE(out.find("Results: 1\n"), std::string::npos);
+    EXPECT_EQ(out.find('\n'), out.size() - 1); // one row; the counts go to stderr
     Cli({"search", cat, "--size", ">", "x"}, rc);
     EXPECT_EQ(rc, 2);
     Cli({"search", cat, "--in", "nowhere\\"}, rc);
