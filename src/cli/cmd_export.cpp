@@ -130,11 +130,13 @@ const TCommandDef& ExportCommand() {
             "Writes the catalog, some of its folders or the results of a saved search as "
             "delimited text, one line per entry, without a header line. The desktop window's "
             "last choices do not apply: every option starts from its default.",
-            {{"CATALOG", "the catalog file (.txc)"}, {"OUTFILE", "the text file to write"}},
+            {{"CATALOG", "the catalog file (.txc)"},
+             {"OUTFILE", "the text file to write; - (or /dev/stdout) for standard output"}},
             DelimitedOptions("columns in order; also VolumeSerialNo, Category, Comments, "
                              "Location, Type, FilePath"),
             {"export music.txc music.csv --fields Volume,Path,Name,Size --scope 'CD1\\music'",
-             "export music.txc found.txt --search rock.txs --separator tab"},
+             "export music.txc found.txt --search rock.txs --separator tab",
+             "export music.txc - --fields Name,Size --separator tab | sort"},
             CmdExport};
         d.Options.insert(
             d.Options.end(),

@@ -38,9 +38,10 @@ const TCommandDef& ImportCommand() {
         "counted as errors; a file whose lines mostly fail is refused and the catalog stays as "
         "it was.",
         {{"CATALOG", "the catalog file (.txc); made when missing"},
-         {"INFILE", "the delimited text file to read"}},
+         {"INFILE", "the delimited text file to read; - for standard input"}},
         DelimitedOptions("columns in order; Volume, Path and Name are always read"),
-        {"import music.txc list.csv --fields Volume,Path,Name,Size,Date"},
+        {"import music.txc list.csv --fields Volume,Path,Name,Size,Date",
+         "import music.txc - --separator tab < list.tsv"},
         CmdImport};
     return def;
 }

@@ -1,5 +1,6 @@
 #include "search/delimited_text.h"
 
+#include "analysis/standard_streams.h"
 #include "analysis/string_list.h"
 #include "analysis/text_utils.h"
 #include "settings/message_error.h"
@@ -280,6 +281,8 @@ bool ParseSizeText(std::string_view text, int64_t& out, std::string_view kbText,
 }
 
 std::string ReadTextFile(const std::string& path) {
+    // "-" is standard input, whatever it is: a terminal reads up to Ctrl+D.
+    if (path == "-") return DecodeTextBytes(ReadStandardInput());
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EMessageError("errRead", path + " (" + std::strerror(errno) + ")");
     struct stat st {};

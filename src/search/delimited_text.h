@@ -78,8 +78,9 @@ private:
 // The text of a file to import: a UTF-8 byte-order mark is dropped; a UTF-16
 // mark (either byte order) means UTF-16 text, which becomes UTF-8.
 std::string DecodeTextBytes(std::string bytes);
-// A whole text file through DecodeTextBytes. A folder gives "errIsFolder", a
-// file that cannot be read (or a device) "errRead" with the reason.
+// A whole text file through DecodeTextBytes; "-" reads standard input. A
+// folder gives "errIsFolder", a file that cannot be read (or a device)
+// "errRead" with the reason.
 std::string ReadTextFile(const std::string& path);
 
 // A size as exported: digits, blanks ignored (the export groups digits by

@@ -1,6 +1,7 @@
 #include "search/export.h"
 
 #include "analysis/safe_file.h"
+#include "analysis/standard_streams.h"
 #include "analysis/text_utils.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 const std::vector<std::string>& TExportOptions::FieldNames() {
@@ -171,12 +173,21 @@ void RunExport(const TLibObj& lib, const TExportOptions& o, TExportScope scope,
         // Writing over the open catalog would destroy it.
         if (SameFile(o.FileName, lib.FileName)) throw EMessageError("errWrite", o.FileName);
         const TLineWriter w(o);
-        TSafeFileWriter out(o.FileName);
+        // Standard output is written as it is; a file is replaced when all went well.
+        std::optional<TStandardOutputWriter> console;
+        std::optional<TSafeFileWriter> file;
+        if (IsStandardOutput(o.FileName))
+            console.emplace(o.FileName);
+        else
+            file.emplace(o.FileName);
         auto write = [&](const TLibFolderItem* e) {
             std::string line = w.Line(e);
             if (line.empty()) return;
             line += "\r\n";
-            out.Write(line);
+            if (console)
+                console->Write(line);
+            else
+                file->Write(line);
         };
         auto poll = [&] {
             if (progress.StopRequested()) throw EMessageError("infoCancel");
@@ -240,7 +251,10 @@ void RunExport(const TLibObj& lib, const TExportOptions& o, TExportScope scope,
             break;
         }
         }
-        out.Commit();
+        if (console)
+            console->Commit();
+        else
+            file->Commit();
         progress.ShowStatus(GetMessageText("msgsExported", o.FileName), {}, true);
     } catch (...) {
         progress.ShowStatus(GetMessageText("msgsExportFailed", o.FileName), {}, true);

@@ -10,6 +10,7 @@
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -204,6 +205,38 @@ TEST_F(CliConventions, HandlerExtensionsChangeInTheOrderGiven) {
     // A set after an add replaces what the add made.
     r = Cli({"handlers", "--add-extension", "MP3", ".X1", "--set-extensions", "MP3", ".MP3;.X2"});
     EXPECT_EQ(row(r.Out, "MP3"), "MP3\tyes\tMP3 File\t.MP3;.X2");
+}
+
+TEST_F(CliConventions, ExportWritesToStandardOutputAndImportReadsStandardInput) {
+    const std::string file = tmp.File("all.csv");
+    ASSERT_EQ(Cli({"export", cat, file}).ExitCode, 0);
+    const std::string text = ReadFile(file);
+    ASSERT_NE(text.find("\"gamma.flac\",30"), std::string::npos) << text;
+    TProgramRun r = Cli({"export", cat, "-"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, text);
+    EXPECT_EQ(Cli({"export", cat, "/dev/stdout"}).Out, text);
+
+    // Standard output that is a file is written where it stands, not replaced.
+    const std::string log = tmp.File("log.txt");
+    WriteFile(log, "before\n");
+    struct stat was {};
+    ASSERT_EQ(::stat(log.c_str(), &was), 0);
+    r = RunProgram({"sh", "-c", "exec \"$0\" --settings \"$1\" export \"$2\" /dev/stdout >>\"$3\"",
+                    TAMBLIX_CLI, tmp.File("settings.ini"), cat, log});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    struct stat now {};
+    ASSERT_EQ(::stat(log.c_str(), &now), 0);
+    EXPECT_EQ(now.st_ino, was.st_ino);
+    EXPECT_EQ(ReadFile(log), "before\n" + text);
+
+    // Read back from standard input into a new catalog.
+    const std::string copy = tmp.File("copy.txc");
+    r = RunProgram({TAMBLIX_CLI, "--settings", tmp.File("settings.ini"), "import", copy, "-"},
+                   text);
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "Volumes: 2\tEntries: 7\tErrors: 0\n");
+    EXPECT_EQ(Cli({"ls", copy, "CD1\\music"}).Out, Cli({"ls", cat, "CD1\\music"}).Out);
 }
 
 TEST(CliCompletion, WordIndexesOutsideTheLineCompleteToNothing) {
