@@ -1,19 +1,112 @@
 #include "cli/cli_progress.h"
 
+#include "cli/cli_context.h"
 #include "settings/message_table.h"
 
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <sys/ioctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
+
+// Cells a character takes on a terminal: none for combining marks, two for
+// the wide scripts and most emoji, one for the rest (a stray byte shows as
+// one replacement sign).
+int CellsOf(char32_t c) {
+    if ((c >= 0x300 && c <= 0x36F) || (c >= 0x200B && c <= 0x200F) || (c >= 0xFE00 && c <= 0xFE0F))
+        return 0;
+    if ((c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) ||
+        (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+        (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+        (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+        (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD))
+        return 2;
+    return 1;
+}
+
+// One character of text: its bytes and its cells.
+struct TGlyph {
+    size_t Begin, End;
+    int Cells;
+};
+
+std::vector<TGlyph> GlyphsOf(std::string_view s) {
+    std::vector<TGlyph> out;
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        const size_t n = b < 0x80         ? 1
+                         : (b >> 5) == 6  ? 2
+                         : (b >> 4) == 14 ? 3
+                         : (b >> 3) == 30 ? 4
+                                          : 0;
+        bool whole = n != 0 && i + n <= s.size();
+        char32_t c = n == 1 ? b : n == 2 ? b & 0x1F : n == 3 ? b & 0x0F : b & 0x07;
+        for (size_t k = 1; whole && k < n; ++k) {
+            const auto x = static_cast<unsigned char>(s[i + k]);
+            whole = (x & 0xC0) == 0x80;
+            c = (c << 6) | (x & 0x3F);
+        }
+        const size_t len = whole ? n : 1;
+        out.push_back({i, i + len, whole ? CellsOf(c) : 1});
+        i += len;
+    }
+    return out;
+}
+
+// The first glyphs of `s` that fit in `cells`.
+std::string Head(std::string_view s, size_t cells) {
+    size_t used = 0, end = 0;
+    for (const TGlyph& g : GlyphsOf(s)) {
+        if (used + static_cast<size_t>(g.Cells) > cells) break;
+        used += static_cast<size_t>(g.Cells);
+        end = g.End;
+    }
+    return std::string(s.substr(0, end));
+}
+
+size_t CellsOf(std::string_view s) {
+    size_t n = 0;
+    for (const TGlyph& g : GlyphsOf(s))
+        n += static_cast<size_t>(g.Cells);
+    return n;
+}
+
+// The terminal's width on stderr; 80 when it does not say.
+size_t TerminalColumns() {
+    winsize w{};
+    if (::ioctl(2, TIOCGWINSZ, &w) == 0 && w.ws_col > 0) return w.ws_col;
+    return 80;
+}
+
 volatile std::sig_atomic_t gStop = 0;
 void OnInterrupt(int) {
     gStop = 1;
 }
 } // namespace
+
+std::string FitProgressLine(const std::string& counts, std::string_view text, size_t columns) {
+    const size_t room = columns > 1 ? columns - 1 : 1;
+    const std::string shown = CliField(text);
+    std::string line = counts + "  " + shown;
+    if (CellsOf(line) <= room) return line;
+    const size_t fixed = CellsOf(counts) + 2 + 3; // the counts, the gap, "..."
+    if (fixed + 8 > room) return Head(line, room);
+    // A third of the room for the start of the text, the rest for its end.
+    const size_t head = (room - fixed) / 3;
+    size_t tail = room - fixed - head;
+    const std::vector<TGlyph> glyphs = GlyphsOf(shown);
+    size_t from = glyphs.size();
+    while (from > 0 && static_cast<size_t>(glyphs[from - 1].Cells) <= tail) {
+        tail -= static_cast<size_t>(glyphs[from - 1].Cells);
+        --from;
+    }
+    const size_t tailBegin = from < glyphs.size() ? glyphs[from].Begin : shown.size();
+    return counts + "  " + Head(shown, head) + "..." + shown.substr(tailBegin);
+}
 
 TCliProgress::TCliProgress() : tty_(::isatty(2) != 0) {
     gStop = 0;
@@ -37,17 +130,11 @@ void TCliProgress::Redraw(const std::string& text) {
     auto now = std::chrono::steady_clock::now();
     if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
-    std::string line = std::to_string(steps_) + " entries, " + std::to_string(position_) + " bytes";
-    if (total_ > 0) {
-        line += " of ";
-        line += std::to_string(total_);
-    }
-    line += "  ";
-    line += text_;
-    if (line.size() > 120) {
-        line.resize(117);
-        line.append(3, '.');
-    }
+    std::string counts =
+        std::to_string(steps_) + " entries, " + std::to_string(position_) + " bytes";
+    if (total_ > 0) counts += " of " + std::to_string(total_);
+    // Asked at each drawing: the window may have been resized.
+    const std::string line = FitProgressLine(counts, text_, TerminalColumns());
     std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
 }

@@ -4,6 +4,15 @@
 #include "settings/questions.h"
 
 #include <chrono>
+#include <string>
+#include <string_view>
+
+// The progress line for a terminal `columns` wide: the counts, then as much
+// of the text as fits, its middle given up for "..." (the end of a path
+// names the file). It takes at most columns - 1 cells, so that the terminal
+// never wraps it, and never splits a UTF-8 character; control bytes in the
+// text are escaped.
+std::string FitProgressLine(const std::string& counts, std::string_view text, size_t columns);
 
 // Progress on stderr (only when it is a terminal) and Ctrl+C as the stop request.
 class TCliProgress : public IProgress {

@@ -4,6 +4,7 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_complete.h"
+#include "cli/cli_progress.h"
 #include "settings/progress.h"
 #include "support/catalog_builder.h"
 #include "support/run_program.h"
@@ -237,6 +238,51 @@ TEST_F(CliConventions, ExportWritesToStandardOutputAndImportReadsStandardInput) 
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "Volumes: 2\tEntries: 7\tErrors: 0\n");
     EXPECT_EQ(Cli({"ls", copy, "CD1\\music"}).Out, Cli({"ls", cat, "CD1\\music"}).Out);
+}
+
+// Terminal cells of a line made of ASCII, two-byte letters and wide CJK.
+size_t Cells(const std::string& s) {
+    size_t n = 0;
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < 0x80) {
+            ++n, ++i;
+        } else if (b < 0xE0) {
+            ++n, i += 2;
+        } else {
+            n += 2, i += 3;
+        }
+    }
+    return n;
+}
+
+TEST(CliProgress, TheLineFitsTheTerminalAndKeepsThePathsEnd) {
+    EXPECT_EQ(FitProgressLine("3 entries", "CD1\\a.mp3", 80), "3 entries  CD1\\\\a.mp3");
+    const std::string path = "root/" + std::string(200, 'x') + "/song.flac";
+    std::string line = FitProgressLine("12 entries, 5 bytes", path, 60);
+    EXPECT_EQ(line.size(), 59u);
+    EXPECT_EQ(line.rfind("12 entries, 5 bytes  root/xxx", 0), 0u) << line;
+    EXPECT_NE(line.find("..."), std::string::npos);
+    EXPECT_EQ(line.substr(line.size() - 14), "xxxx/song.flac");
+    // Characters are never split, and wide ones take two cells.
+    for (const std::string& letter : {std::string("\xC3\xA9"), std::string("\xE6\x9B\xB2")})
+        for (size_t columns : {20u, 41u, 42u, 80u}) {
+            std::string text;
+            for (int i = 0; i < 100; ++i)
+                text += letter;
+            line = FitProgressLine("1 entries", text, columns);
+            EXPECT_LE(Cells(line), columns - 1) << columns;
+            EXPECT_GE(Cells(line), columns - 2) << columns;
+            // What is left of the text is whole letters.
+            const size_t dots = line.find("...");
+            EXPECT_EQ(dots == std::string::npos, columns == 20u) << line;
+            const size_t kept = line.size() - 11 - (dots == std::string::npos ? 0 : 3);
+            EXPECT_EQ(kept % letter.size(), 0u) << columns;
+        }
+    // A control byte in a name never reaches the terminal; a narrow one shows the start.
+    EXPECT_EQ(FitProgressLine("1", "a\x1b[2Jb", 80), "1  a\\x1b[2Jb");
+    EXPECT_EQ(FitProgressLine("1234567890 entries", "abc", 8), "1234567");
+    EXPECT_EQ(FitProgressLine("1", "abc", 0), "1");
 }
 
 TEST(CliCompletion, WordIndexesOutsideTheLineCompleteToNothing) {
