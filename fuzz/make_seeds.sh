@@ -136,10 +136,11 @@ rar5 += block5(vint(5) + vint(0) + vint(0))
 seed("rar", "stored5.rar", rar5)
 PY
 for f in "$data"/archives/*.zip; do seed zip "$(basename "$f")" < "$f"; done
-for f in "$data"/archives/kinds.* "$data"/archives/locked.7z "$data"/archives/links.7z \
-         "$data"/archives/links.tar; do
+for f in "$data"/archives/kinds.* "$data"/archives/*.7z "$data"/archives/links.tar \
+         "$data"/archives/times.cab; do
     seed archive "$(basename "$f")" < "$f"
 done
+for f in "$data"/archives/*.7z; do seed sevenzip "$(basename "$f")" < "$f"; done
 
 # Catalog, import text and saved searches as the program writes them.
 mkdir -p "$tmp/vol/sub"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev libblkid-dev
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev liblzma-dev libblkid-dev
                 libgtest-dev libgmock-dev libbenchmark-dev adwaita-icon-theme
                 libexpat1-dev zlib1g-dev nlohmann-json3-dev libtomlplusplus-dev libxxhash-dev
                 libavformat-dev libavcodec-dev libavutil-dev libexiv2-dev)

@@ -2,6 +2,7 @@
 
 #include "analysis/archive_io.h"
 #include "analysis/name_text.h"
+#include "analysis/sevenzip_headers.h"
 #include "settings/message_error.h"
 
 #include <archive.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <ctime>
 #include <locale.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -71,15 +73,8 @@ std::string ErrorText(archive* a) {
     return s.empty() ? "unknown format" : s;
 }
 
-// The member's path as the catalog shows it: UTF-8 whatever the locale, no
-// "./" or "/" in front.
-std::string MemberName(archive_entry* entry) {
-    std::string name;
-    const char* utf8 = archive_entry_pathname_utf8(entry);
-    if (utf8 && nametext::IsValidUtf8(utf8))
-        name = utf8;
-    else if (const char* raw = archive_entry_pathname(entry))
-        name = nametext::ToDisplayName(raw);
+// The member's path as the catalog shows it: no "./" or "/" in front.
+std::string CleanName(std::string name) {
     size_t start = 0;
     while (start < name.size()) {
         if (name[start] == '/')
@@ -92,6 +87,23 @@ std::string MemberName(archive_entry* entry) {
     name.erase(0, start);
     if (name == ".") name.clear();
     return name;
+}
+
+// The library's name of the member, UTF-8 whatever the locale.
+std::string MemberName(archive_entry* entry) {
+    const char* utf8 = archive_entry_pathname_utf8(entry);
+    if (utf8 && nametext::IsValidUtf8(utf8)) return CleanName(utf8);
+    const char* raw = archive_entry_pathname(entry);
+    return CleanName(raw ? nametext::ToDisplayName(raw) : std::string());
+}
+
+// CAB stores local time as MS-DOS fields, which the library turns into a
+// moment with mktime(): the same zone gives the stored fields back, shown
+// unshifted as the ZIP and RAR readers show theirs.
+TDateTime StoredLocalTime(time_t moment) {
+    struct tm fields {};
+    if (!localtime_r(&moment, &fields)) return 0;
+    return UnixToDateTime(timegm(&fields));
 }
 
 // A disc image whose volume recognition area names UDF but no ISO 9660
@@ -129,6 +141,28 @@ void TArchiveLister::List(const std::string& path) {
     if (fstat(file.Get(), &st) != 0) Fail(path, std::strerror(errno));
     // A FIFO or a device with an archive's name is never read: it could block or never end.
     if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
+    // Members whose contents need a password still have names, sizes and dates.
+    bool toldLocked = false;
+    auto hand = [&](const TArchiveMember& m) {
+        if (m.Encrypted && !toldLocked && OnLog) {
+            toldLocked = true;
+            OnLog("msgsArcErr",
+                  nametext::ToDisplayPath(path) + ": contents are password-protected");
+        }
+        if (!m.FileName.empty() && OnMember) OnMember(m);
+    };
+    // 7z headers are read by our own reader: the library ends the listing at the
+    // first member whose data it cannot read, such as a link in an encrypted archive.
+    const sevenzip::TListing own = sevenzip::ListMembers(
+        file.Get(), static_cast<uint64_t>(st.st_size), [&](TArchiveMember& m) {
+            if (StopRequested && StopRequested()) return false;
+            m.FileName = CleanName(std::move(m.FileName));
+            hand(m);
+            return true;
+        });
+    if (own.Outcome == sevenzip::TOutcome::HeaderEncrypted) Fail(path, "password-protected");
+    if (own.Outcome == sevenzip::TOutcome::Listed) return;
+
     if (IsUdfOnlyImage(file.Get()))
         Fail(path, "a UDF image without an ISO 9660 directory; its members cannot be listed");
 
@@ -176,10 +210,13 @@ void TArchiveLister::List(const std::string& path) {
             if (!target) target = archive_entry_symlink_utf8(entry);
             m.Size = target ? static_cast<int64_t>(std::strlen(target)) : 0;
         }
+        const bool cab = (archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB;
         if (archive_entry_mtime_is_set(entry))
-            m.Date = UnixToDateTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
+            m.Date =
+                cab ? StoredLocalTime(archive_entry_mtime(entry))
+                    : UnixToDateTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
         m.Encrypted = archive_entry_is_encrypted(entry) != 0;
-        if (!m.FileName.empty() && OnMember) OnMember(m);
+        hand(m);
         if (archive_read_data_skip(a) == ARCHIVE_FATAL) Fail(path, ErrorText(a));
     }
 }

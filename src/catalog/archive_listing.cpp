@@ -27,6 +27,9 @@ void ListOther(const std::string& path, const TArchiveSink& sink) {
     TArchiveLister lister;
     lister.OnMember = [&](const TArchiveMember& m) { sink.OnMember(m); };
     lister.StopRequested = sink.Stop;
+    lister.OnLog = [&](const std::string& key, const std::string& arg) {
+        Note(sink, key, arg, false, false);
+    };
     try {
         lister.List(path);
     } catch (const EMessageError& err) {

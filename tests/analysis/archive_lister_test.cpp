@@ -13,6 +13,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -124,6 +125,24 @@ TEST(ArchiveLister, LinksHaveTheLengthOfTheirTarget) {
         EXPECT_EQ(ours["umlaut"], 11) << name;
         EXPECT_TRUE(links["dangling"]) << name;
         EXPECT_FALSE(links["docs/target.txt"]) << name;
+    }
+}
+
+// CAB times are local time as stored (as ZIP's are), shown unshifted whatever
+// the zone of the scanning machine, in winter and in summer.
+TEST(ArchiveLister, CabTimesAreShownAsStored) {
+    struct TZoneReset {
+        ~TZoneReset() { tzset(); }
+    } reset; // made first, so it runs once TZ is back
+    TScopedEnv tz("TZ", "UTC");
+    for (const char* zone : {"America/New_York", "Asia/Tokyo", "Australia/Lord_Howe", "UTC"}) {
+        tz.Set(zone);
+        tzset();
+        TListed cab = ListArchive(Fixture("times.cab"));
+        EXPECT_EQ(cab.error, "");
+        EXPECT_EQ(Files(cab), (std::vector<std::string>{"late.txt|5|2005-01-02 23:59:58",
+                                                        "summer.txt|7|2005-07-01 04:05:06"}))
+            << zone;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "rar_writer.h"
 #include "support/temp_folder.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -195,6 +196,19 @@ TEST_F(ArchiveScan, MultiVolumeRarAndLockedArchives) {
     std::vector<std::string> want = {"Archive error: " + root + "/locked.7z: password-protected",
                                      "RAR error: " + root + "/locked.rar: password-protected"};
     EXPECT_EQ(progress.Lines, want);
+}
+
+// A 7z whose contents are encrypted but whose member list is not lists every
+// member, links included; the log says once that the contents are locked.
+TEST_F(ArchiveScan, EncryptedContentsListEveryMember) {
+    Copy("members_locked.7z", "locked.7z");
+    Add();
+    const std::vector<std::string> files = Captions(Folder("Vol\\locked.7z\\"));
+    EXPECT_EQ(files.size(), 7u);
+    EXPECT_NE(std::find(files.begin(), files.end(), "link|5"), files.end());
+    EXPECT_EQ(progress.Lines,
+              std::vector<std::string>{"Archive error: " + root +
+                                       "/locked.7z: contents are password-protected"});
 }
 
 // A ZIP deeper than the longest path the system calls take is still read:

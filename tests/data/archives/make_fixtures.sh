@@ -69,6 +69,36 @@ find links -exec touch -h -d '2005-03-07 14:20:10' {} +
 (cd links && rm -f "$out/links.7z" && 7z a -bd -bso0 -snl "$out/links.7z" docs toplink dangling umlaut)
 (cd links && bsdtar --format=pax -cf "$out/links.tar" docs toplink dangling umlaut)
 
+# 7z with folders, an empty folder, an empty file, a read-only file, names
+# beyond the BMP and symbolic links (-snl stores a link's target as its data):
+# plain; with encrypted contents but a readable member list; and one folder
+# per file with an unpacked header.
+mkdir -p members/docs/sub members/empty
+printf 'hello\n' > members/a.txt
+printf 'read me\n' > members/docs/readme.txt
+: > members/docs/zero.txt
+printf 'x' > "members/docs/sub/Grüße 😀.txt"
+printf 'fixed\n' > members/docs/fixed.txt
+ln -s a.txt members/link
+ln -s ../readme.txt members/docs/sub/up
+find members -exec touch -h -d '2005-03-07 14:20:10' {} +
+touch -h -d '1999-12-31 23:59:59' members/link
+touch -d '2021-06-30 08:00:01' members/docs/readme.txt
+chmod 444 members/docs/fixed.txt
+(cd members && rm -f "$out/members.7z" && 7z a -bd -bso0 -snl "$out/members.7z" a.txt link docs empty)
+(cd members && rm -f "$out/members_locked.7z" &&
+    7z a -bd -bso0 -snl -psecret "$out/members_locked.7z" a.txt link docs empty)
+(cd members && rm -f "$out/members_loose.7z" &&
+    7z a -bd -bso0 -snl -ms=off -mhc=off "$out/members_loose.7z" a.txt link docs empty)
+
+# CAB times are local time as stored: one near midnight in winter, one in summer.
+mkdir -p cabtimes
+printf 'late\n' > cabtimes/late.txt
+printf 'summer\n' > cabtimes/summer.txt
+touch -d '2005-01-02 23:59:58' cabtimes/late.txt
+touch -d '2005-07-01 04:05:06' cabtimes/summer.txt
+(cd cabtimes && rm -f "$out/times.cab" && gcab -c "$out/times.cab" late.txt summer.txt)
+
 # An empty UDF file system with no ISO 9660 side, as some burners write discs:
 # the archive library cannot list it. Needs udftools.
 rm -f "$out/udf_only.iso"
