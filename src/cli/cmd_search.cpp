@@ -268,10 +268,12 @@ bool IsPathColumn(int col) {
 // One result row: tab-separated cells, or a JSON object with the columns by
 // name, "bytes" and "entry". The name and path columns are written as every
 // command reads paths (`written`), in JSON next to their display text; the
-// size is bytes in plain digits.
+// size is bytes in plain digits. A row of duplicates by content also has its
+// group number and "link" when it is the same file as a row before it
+// ("group" and "link" in JSON).
 template <class TCell, class TWritten>
 void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TDateTime date,
-              int64_t bytes) {
+              int64_t bytes, const TSearchRow* grouped = nullptr) {
     if (!out.Take()) return;
     auto text = [&](int col) { return col == kColSize ? std::to_string(bytes) : cell(col); };
     if (out.Json) {
@@ -285,11 +287,20 @@ void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TD
         }
         j["bytes"] = bytes;
         PutPath(j, "entry", clipath::DisplayText(cell(kColFullName)), written(kColFullName));
+        if (grouped) {
+            j["group"] = grouped->Group;
+            j["link"] = grouped->Link;
+        }
         out.Text += JsonLineText(j);
     } else {
         for (int col = 0; col < kSearchColumnCount; ++col) {
             if (col) out.Text += '\t';
             out.Text += IsPathColumn(col) ? written(col) : CliField(text(col));
+        }
+        if (grouped) {
+            out.Text += '\t';
+            out.Text += std::to_string(grouped->Group);
+            out.Text += grouped->Link ? "\tlink" : "\t";
         }
     }
     out.Text += out.End;
@@ -333,6 +344,7 @@ std::string StatusText(const TSearchResults& results, const TCellFormat& format)
     for (size_t i = 0; i < status.size(); ++i)
         out += (i ? "\t" : "") + status[i];
     if (results.Unhashed >= 0) out += '\t' + results.UnhashedText();
+    if (results.Empty >= 0) out += '\t' + results.EmptyText();
     return out + '\n';
 }
 
@@ -545,11 +557,12 @@ int CmdSearch(TCliContext& ctx) {
             out.Text += out.End;
         }
     } else {
+        const bool grouped = results.ShowDuplicates && c.DupMode == TDupMode::Content;
         for (const auto& row : results.Visible()) {
             PrintRow(
                 out, [&](int col) { return results.CellText(row, col, engine.Format); },
                 [&](int col) { return WrittenCell(row.Entry, col); }, row.Entry->Date,
-                row.Entry->Size);
+                row.Entry->Size, grouped ? &row : nullptr);
             // Written on the way: a search may find most of a large catalog.
             if (out.Text.size() >= (1u << 20)) {
                 std::cout.write(out.Text.data(), static_cast<std::streamsize>(out.Text.size()));
@@ -619,8 +632,9 @@ const TCommandDef& SearchCommand() {
          {"--folders-only", TOptionKind::Switch, "", "folders only", ""},
          {"--duplicates", TOptionKind::Switch, "",
           "list the duplicates; '--duplicates content': same size and checksum (scanned with "
-          "the Checksum handler on), files without a checksum counted apart; "
-          "'--duplicates names': same name",
+          "the Checksum handler on), by group, most space wasted first, each row ending in "
+          "its group number and 'link' for a hard link to a file listed before it; files "
+          "without a checksum and empty files counted apart; '--duplicates names': same name",
           "off; names when on"},
          {"--replace-category", TOptionKind::Value, "T",
           "overwrite the found entries' category and save the catalog (asks on a terminal)", ""},

@@ -5,6 +5,7 @@
 #include "catalog/name_arena.h"
 #include "catalog/name_block.h"
 #include "catalog/prefetch.h"
+#include "search/content_groups.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
@@ -300,6 +301,7 @@ void TSearchResults::Clear() {
     Stats = {};
     DupStats = {};
     Unhashed = -1;
+    Empty = -1;
     generation_ = lib_->Generation();
 }
 
@@ -376,6 +378,10 @@ std::array<std::string, 6> TSearchResults::StatusTexts(const TCellFormat& fmt) c
 std::string TSearchResults::UnhashedText() const {
     return Unhashed < 0 ? std::string()
                         : GetMessageText("infoNoChecksum", std::to_string(Unhashed));
+}
+
+std::string TSearchResults::EmptyText() const {
+    return Empty < 0 ? std::string() : GetMessageText("infoEmptyLeftOut", std::to_string(Empty));
 }
 
 void SortRows(std::vector<TSearchRow>& rows, int column, TSortState& state) {
@@ -549,10 +555,15 @@ void TSearchEngine::FindDuplicates(TSearchResults& r) {
 
 void TSearchEngine::FindContentDuplicates(TSearchResults& r) {
     r.Unhashed = 0;
+    r.Empty = 0;
     GroupDuplicates<TContentKey, TContentKeyHash, std::equal_to<TContentKey>>(
         r, [&](const TLibFolderItem* e) -> std::optional<TContentKey> {
             // A folder has no content of its own; an archive is a file.
             if (e->IsFolder && !e->IsArchive) return std::nullopt;
+            if (e->Size == 0) {
+                ++r.Empty;
+                return std::nullopt;
+            }
             TContentKey key{e->Size, {}};
             if (!ParseChecksum(TagValueOf(e->TagInfo.TextView(), kChecksumKey), key.Hash)) {
                 ++r.Unhashed;
@@ -560,6 +571,7 @@ void TSearchEngine::FindContentDuplicates(TSearchResults& r) {
             }
             return key;
         });
+    OrderContentGroups(r, [this] { Poll({}); });
 }
 
 void TSearchEngine::RunCollections(const TSearchCriteria& c, TSearchResults& r,

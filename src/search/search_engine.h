@@ -97,6 +97,10 @@ struct TSearchRow {
     TLibFolderItem* Entry = nullptr;
     int32_t Duplicates = -1; // the "Duplicates" cell; -1 while empty
     int32_t ImageIndex = 0;  // 1 archive, 0 folder, else the file-type picture
+    // Duplicates by content: the row's group (1, 2, ...; 0 elsewhere), and
+    // whether it is the same file as a row before it (a hard link), not a copy.
+    int32_t Group = 0;
+    bool Link = false;
 };
 
 // Counts of one result list.
@@ -154,6 +158,9 @@ public:
     // Files left out of a search for duplicates by content because they have
     // no checksum; -1 for every other search.
     int64_t Unhashed = -1;
+    // Empty files left out of a search for duplicates by content (all empty
+    // files are alike and none wastes space); -1 for every other search.
+    int64_t Empty = -1;
 
     // False (and the set emptied) when the catalog changed since the search.
     bool Valid();
@@ -174,8 +181,10 @@ public:
     // The status texts "Volumes: n", "Folders: n", "Files: n", "Collections: n",
     // "Size: s" and "Results: n" of the visible list.
     std::array<std::string, 6> StatusTexts(const TCellFormat& fmt) const;
-    // "Without checksum: n" after a search for duplicates by content, else empty.
+    // "Without checksum: n" and "Empty files left out: n" after a search for
+    // duplicates by content, else empty.
     std::string UnhashedText() const;
+    std::string EmptyText() const;
 
 private:
     friend class TSearchEngine;

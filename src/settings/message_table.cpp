@@ -37,6 +37,7 @@ const TMessage kEnglish[] = {
     {"infoFindResults", "Results: %s"},
     {"infoCol", "Collections: %s"},
     {"infoNoChecksum", "Without checksum: %s"},
+    {"infoEmptyLeftOut", "Empty files left out: %s"},
     {"infoStrKB", "KB"},
     {"infoStrMB", "MB"},
 

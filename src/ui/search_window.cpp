@@ -341,8 +341,10 @@ void TfrmSearch::DrawStatistics() {
     auto texts = results_->StatusTexts(format_);
     for (int i = 0; i < 5; ++i)
         SetStatus(i, Qs(texts[static_cast<size_t>(i)]));
-    const std::string unhashed = results_->UnhashedText();
-    SetStatus(5, Qs(unhashed.empty() ? texts[5] : texts[5] + "   " + unhashed));
+    std::string status = texts[5];
+    for (const std::string& more : {results_->UnhashedText(), results_->EmptyText()})
+        if (!more.empty()) status += "   " + more;
+    SetStatus(5, Qs(status));
 }
 
 void TfrmSearch::SetStatus(int panel, const QString& text) {

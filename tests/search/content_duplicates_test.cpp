@@ -1,6 +1,7 @@
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -30,7 +31,8 @@ std::string Bytes(size_t size, unsigned seed) {
 }
 
 // Two volumes with copies under other names, files of the same size but other
-// bytes, empty files, and a copy that spans both volumes.
+// bytes, empty files, a copy that spans both volumes, and hard links: one to
+// a file that has a copy, and a pair that is one file only.
 struct ContentDuplicates : ::testing::Test {
     TTempFolder dir;
     std::string settings, catalog;
@@ -55,6 +57,10 @@ struct ContentDuplicates : ::testing::Test {
         WriteFile(roots["Two"] + "/ALPHA.TXT", "alpha");
         WriteFile(roots["Two"] + "/charlie", "bravo");
         WriteFile(roots["Two"] + "/empty3", "");
+        std::filesystem::create_hard_link(roots["One"] + "/alpha.txt",
+                                          roots["One"] + "/copies/linked.txt");
+        WriteFile(roots["Two"] + "/solo.txt", "one file, two names");
+        std::filesystem::create_hard_link(roots["Two"] + "/solo.txt", roots["Two"] + "/solo2.txt");
     }
 
     TProgramRun Cli(std::vector<std::string> args) {
@@ -69,12 +75,13 @@ struct ContentDuplicates : ::testing::Test {
             ASSERT_EQ(Cli({"scan", catalog, root, "--title", title}).ExitCode, 0);
     }
 
-    // The groups of size two or more among every file, as sha256sum sees them.
+    // The groups of size two or more among every file that is not empty, as
+    // sha256sum sees them.
     std::set<Group> ReferenceGroups() {
         std::vector<std::string> argv = {"sha256sum"};
         for (const auto& [title, root] : roots)
             for (const auto& e : std::filesystem::recursive_directory_iterator(root))
-                if (e.is_regular_file()) argv.push_back(e.path().string());
+                if (e.is_regular_file() && e.file_size() > 0) argv.push_back(e.path().string());
         TProgramRun r = RunProgram(argv);
         EXPECT_EQ(r.ExitCode, 0) << r.Err;
         std::map<std::string, Group> byHash;
@@ -107,7 +114,8 @@ TEST_F(ContentDuplicates, TheListedGroupsAreThoseOfTheReferenceTool) {
     ASSERT_GE(lines.size(), 2u);
     ASSERT_EQ(lines.back(), ""); // the output ends with a line break
     lines.pop_back();
-    EXPECT_NE(r.Err.find("Without checksum: 0"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Without checksum: 0\tEmpty files left out: 3"), std::string::npos)
+        << r.Err;
 
     // Group the rows by the files' own hashes, then compare group for group;
     // each row's count is the size of its group.
@@ -122,11 +130,19 @@ TEST_F(ContentDuplicates, TheListedGroupsAreThoseOfTheReferenceTool) {
     }
     std::map<std::string, Group> listed;
     std::map<std::string, std::string> countOf;
+    std::vector<std::string> groupOrder, links;
     for (const auto& line : lines) {
         auto cells = Split(line, '\t');
+        ASSERT_EQ(cells.size(), 13u) << line;
         std::string path = DiskPath(cells.at(9));
         listed[hashOf[path]].insert(path);
         countOf[path] = cells.at(8);
+        // The rows of a group come together, numbered from 1 in the order listed.
+        if (groupOrder.empty() || groupOrder.back() != cells.at(11)) {
+            EXPECT_EQ(cells.at(11), std::to_string(groupOrder.size() + 1)) << line;
+            groupOrder.push_back(cells.at(11));
+        }
+        if (cells.at(12) == "link") links.push_back(path.substr(path.rfind('/') + 1));
     }
     std::set<Group> groups;
     for (const auto& [hash, group] : listed) {
@@ -135,8 +151,30 @@ TEST_F(ContentDuplicates, TheListedGroupsAreThoseOfTheReferenceTool) {
             EXPECT_EQ(countOf[path], std::to_string(group.size())) << path;
     }
     EXPECT_EQ(groups, ReferenceGroups());
-    EXPECT_EQ(groups.size(), 4u); // alpha x3, bravo x2, big x2, empty x3
-    EXPECT_EQ(lines.size(), 10u);
+    // big x2 (2 MiB wasted), alpha x4 with a link (10 bytes), bravo x2 (5),
+    // solo: one file under two names (nothing wasted).
+    EXPECT_EQ(groups.size(), 4u);
+    ASSERT_EQ(lines.size(), 10u);
+    auto cell = [&](size_t row, size_t col) { return Split(lines[row], '\t').at(col); };
+    EXPECT_EQ(cell(0, 0), "big.bin");
+    EXPECT_EQ(cell(1, 0), "big copy.bin");
+    EXPECT_EQ(cell(2, 4), "5");
+    EXPECT_EQ(cell(2, 8), "4");
+    EXPECT_EQ(cell(6, 8), "2");
+    EXPECT_EQ(cell(8, 0).substr(0, 4), "solo");
+    // One of each pair of hard links is the link; the copies are not.
+    ASSERT_EQ(links.size(), 2u);
+    std::sort(links.begin(), links.end());
+    EXPECT_TRUE(links[0] == "alpha.txt" || links[0] == "linked.txt") << links[0];
+    EXPECT_TRUE(links[1] == "solo.txt" || links[1] == "solo2.txt") << links[1];
+
+    // The same in JSON: a group number and whether the row is a link.
+    TProgramRun j = Cli({"search", catalog, "--duplicates", "content", "--json"});
+    ASSERT_EQ(j.ExitCode, 0) << j.Err;
+    std::vector<std::string> rows = Split(j.Out, '\n');
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_NE(rows[0].find("\"group\":1,\"link\":false"), std::string::npos) << rows[0];
+    EXPECT_NE(rows[9].find("\"group\":4,\"link\":true"), std::string::npos) << rows[9];
 }
 
 TEST_F(ContentDuplicates, FilesWithoutAChecksumAreCountedApart) {
@@ -147,14 +185,13 @@ TEST_F(ContentDuplicates, FilesWithoutAChecksumAreCountedApart) {
     // Volume Two has no hashes: its copies are not listed, but counted.
     TProgramRun r = Cli({"search", catalog, "--duplicates=content", "--name", "a"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    EXPECT_EQ(r.Out, "alpha.txt\ttxt\tOne\tOne\\\t5\t" +
-                         Split(Split(r.Out, '\n')[0], '\t').at(5) +
-                         "\t\t\t2\tOne\\alpha.txt\t\n"
+    EXPECT_EQ(r.Out, "alpha.txt\ttxt\tOne\tOne\\\t5\t" + Split(Split(r.Out, '\n')[0], '\t').at(5) +
+                         "\t\t\t2\tOne\\alpha.txt\t\t1\t\n"
                          "renamed.dat\tdat\tOne\tOne\\copies\\\t5\t" +
                          Split(Split(r.Out, '\n')[1], '\t').at(5) +
-                         "\t\t\t2\tOne\\copies\\renamed.dat\t\n");
+                         "\t\t\t2\tOne\\copies\\renamed.dat\t\t1\t\n");
     EXPECT_EQ(r.Err, "Volumes: 1\tFolders: 0\tFiles: 2\tCollections: 0\tSize: 10\t"
-                     "Results: 2\tWithout checksum: 2\n");
+                     "Results: 2\tWithout checksum: 2\tEmpty files left out: 0\n");
     // By name, as before: both alpha.txt, hashed or not.
     r = Cli({"search", catalog, "--duplicates", "--name", "alpha"});
     EXPECT_EQ(Split(r.Out, '\n').size(), 3u) << r.Out; // two rows, end

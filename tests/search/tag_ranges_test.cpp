@@ -104,8 +104,11 @@ TEST_F(TagSearch, ContentDuplicatesNeedTheSameSizeAndHash) {
     Tagged(two, "x2", h1, 6);
     Tagged(two, "x3", "Artist=Z\r\n" + h1, 6);
     Tagged(two, "x4", h1, 7); // same hash, other size
-    Tagged(cd, "y1", h2, 0);
-    Tagged(two, "y2", "xxh128=99aa06d3014798d86001c324468d497f", 0);
+    Tagged(cd, "y1", h2, 4);
+    Tagged(two, "y2", "xxh128=99aa06d3014798d86001c324468d497f", 4);
+    // Empty files are all alike and waste nothing: left out, and counted.
+    Tagged(cd, "e1", h2, 0);
+    Tagged(two, "e2", h2, 0);
     Tagged(two, "z1", "XXH128=6bba86c7e069f56d5a10b435f1c8e49", 6); // cut short
     lib.Recount();
     TSearchCriteria c;
@@ -118,6 +121,7 @@ TEST_F(TagSearch, ContentDuplicatesNeedTheSameSizeAndHash) {
     // have no contents to compare and are not counted.
     EXPECT_EQ(results.Unhashed, 12);
     EXPECT_EQ(results.UnhashedText(), "Without checksum: 12");
+    EXPECT_EQ(results.EmptyText(), "Empty files left out: 2");
     EXPECT_EQ(results.DupStats.Files, 5);
     EXPECT_EQ(results.DupStats.Volumes, 4); // CD, Two, CD, Two: changes between rows
 
