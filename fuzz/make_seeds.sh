@@ -224,6 +224,14 @@ seed("peer_cdcat", "example.hcf", gzip.compress(hcf.encode(), mtime=0))
 seed("peer_cdcat", "example.xml", hcf.encode())
 seed("peer_cdcat", "partial.xml", b'<?xml version="1.0" encoding="ISO-8859-2"?>\n'
      b'<media name="M\xb1"><file name="f" size="1.00 byte" time="2000-01-01 00:00:00"/></media>\n</xml>\n')
+seed("peer_cdcat", "unescaped-link.xml", b'<?xml version="1.0" encoding="UTF-8"?>\n<catalog>'
+     b'<catlnk name="l" location="/a<b "c".hcf" ><comment>x</comment></catlnk>'
+     b'<media name="M"><file name="f" size="1.00 byte" time="2000-01-01 00:00:00"/></media>'
+     b'<catlnk location="/x"y" name="m"/></catalog>\n')
+seed("peer_gocatcli", "huge-size.catalog", b"""{"storages": [{"id": 1, "name": "s", "children": [
+ {"name": "f", "filetype": "file", "size": 18446744073709551615, "maccess": 6},
+ {"name": "g", "filetype": "file", "size": 1.9e19, "maccess": 6}]}]}
+""")
 seed("peer_catcli", "example.catalog", b"""{"children": [{"attr": "a", "children": [
  {"children": [{"maccess": 1.5, "md5": "ab", "name": "f\\u00e9\\udce9", "size": 3, "type": "file"}],
   "maccess": 2.0, "name": "d", "size": 3, "type": "dir"},

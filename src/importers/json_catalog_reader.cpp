@@ -72,9 +72,9 @@ private:
         if (side->HasTs) v->Date = peervalues::EpochToDateTime(side->Ts);
     }
     int64_t FileSize(const TTree::TNode& n) {
-        if (!n.HasSize) {
+        if (!n.HasSize || n.SizeClamped) {
             TLibFolder* f = b_.CurrentFolder();
-            b_.Note("msgsPeerNoSize",
+            b_.Note(n.SizeClamped ? "msgsPeerSizeClamped" : "msgsPeerNoSize",
                     (f ? GetCatalogPath(f) : std::string()) + nametext::CaptionToPathPart(Name(n)));
         }
         return n.Size;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // Builds the node arena from a parser's events.
@@ -30,12 +31,18 @@ public:
     bool number_integer(number_integer_t v) {
         return Scalar(TValue::Number, v, static_cast<double>(v), nullptr);
     }
+    // gocatcli declares sizes unsigned 64-bit: one past the largest signed
+    // value is taken as that value, and the reader says so.
     bool number_unsigned(number_unsigned_t v) {
-        const int64_t i = v > static_cast<uint64_t>(INT64_MAX) ? -1 : static_cast<int64_t>(v);
+        clamped_ = v > static_cast<uint64_t>(INT64_MAX);
+        const int64_t i = clamped_ ? INT64_MAX : static_cast<int64_t>(v);
         return Scalar(TValue::Number, i, static_cast<double>(v), nullptr);
     }
     bool number_float(number_float_t v, const string_t&) {
-        const int64_t i = std::isfinite(v) && v >= 0 && v < 9.2e18 ? static_cast<int64_t>(v) : -1;
+        clamped_ = std::isfinite(v) && v >= 9.2e18;
+        const int64_t i = clamped_                     ? INT64_MAX
+                          : std::isfinite(v) && v >= 0 ? static_cast<int64_t>(v)
+                                                       : -1;
         return Scalar(TValue::Number, i, v, nullptr);
     }
     bool string(string_t& s) { return Scalar(TValue::String, 0, 0, &s); }
@@ -225,6 +232,7 @@ private:
             if (!num || i < 0) WrongType();
             n.Size = i;
             n.HasSize = true;
+            n.SizeClamped = std::exchange(clamped_, false);
             return true;
         case TKey::Maccess:
             if (nul) return true;
@@ -271,6 +279,7 @@ private:
         return true;
     }
 
+    bool clamped_ = false; // the number just read was beyond the largest size
     TJsonNodeTree& t_;
     std::function<std::string()> where_;
     std::string shown_;

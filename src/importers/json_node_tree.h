@@ -38,6 +38,8 @@ public:
         TType Type = kNoType;     // "type"
         TType FileType = kNoType; // "filetype" (gocatcli)
         bool HasSize = false, HasDate = false, HasChildren = false;
+        // The size was beyond the largest a catalog holds and was taken as that.
+        bool SizeClamped = false;
     };
     // Values only storages and the root carry.
     struct TSide {

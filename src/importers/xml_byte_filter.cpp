@@ -69,6 +69,41 @@ int Utf8SequenceAt(std::string_view s) {
     return n;
 }
 
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '-' || c == '.' || c == ':';
+}
+
+// For s starting with '"' inside an unescaped attribute value: 1 when it ends
+// the value (the tag ends after it, or another attribute starts), 0 when it
+// is part of the value, -1 when more bytes are needed to tell.
+int EndsTheValue(std::string_view s, bool last) {
+    constexpr size_t kLookahead = 256;
+    size_t j = 1;
+    while (j < s.size() && j < kLookahead && IsSpace(s[j]))
+        ++j;
+    if (j >= s.size()) return last ? 1 : -1;
+    if (s[j] == '>' || s[j] == '/' || j >= kLookahead) return 1;
+    if (j == 1 || !IsNameChar(s[j])) return 0;
+    size_t k = j;
+    while (k < s.size() && k < kLookahead && IsNameChar(s[k]))
+        ++k;
+    while (k < s.size() && k < kLookahead && IsSpace(s[k]))
+        ++k;
+    if (k >= s.size()) return last ? 0 : -1;
+    return s[k] == '=' ? 1 : 0;
+}
+
+// -1: more bytes are needed to tell whether s starts with `word`.
+int StartsWith(std::string_view s, std::string_view word, bool last) {
+    if (s.size() < word.size()) return !last && word.starts_with(s) ? -1 : 0;
+    return s.starts_with(word) ? 1 : 0;
+}
+
 } // namespace
 
 void TXmlByteFilter::Feed(std::string_view in, bool last, std::string& out) {
@@ -79,6 +114,44 @@ void TXmlByteFilter::Feed(std::string_view in, bool last, std::string& out) {
     auto flush = [&] { out.append(s.data() + plain, i - plain); };
     while (i < s.size()) {
         const auto c = static_cast<unsigned char>(s[i]);
+        if (link_ == TLink::Outside && c == '<') {
+            // "<catlnk" and a blank or the tag's end.
+            const int r = StartsWith(s.substr(i), "<catlnk", last);
+            if (r < 0 || (r > 0 && i + 7 >= s.size() && !last)) break;
+            if (r > 0 &&
+                (i + 7 >= s.size() || IsSpace(s[i + 7]) || s[i + 7] == '>' || s[i + 7] == '/')) {
+                link_ = TLink::InTag;
+                i += 7;
+                continue;
+            }
+        } else if (link_ == TLink::InTag) {
+            if (c == '>') {
+                link_ = TLink::Outside;
+                ++i;
+                continue;
+            }
+            if (IsSpace(s[i])) {
+                const int r = StartsWith(s.substr(i + 1), "location=\"", last);
+                if (r < 0) break;
+                if (r > 0) {
+                    link_ = TLink::InLocation;
+                    i += 11;
+                    continue;
+                }
+            }
+        } else if (link_ == TLink::InLocation && (c == '<' || c == '"')) {
+            const int r = c == '<' ? 0 : EndsTheValue(s.substr(i), last);
+            if (r < 0) break;
+            if (r > 0) {
+                link_ = TLink::InTag;
+                ++i;
+                continue;
+            }
+            flush();
+            out += c == '<' ? "&lt;" : "&quot;";
+            plain = ++i;
+            continue;
+        }
         if (c >= 0x20 && c != '&' && (c < 0x80 || !utf8_)) {
             ++i;
             continue;

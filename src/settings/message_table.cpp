@@ -167,6 +167,7 @@ const TMessage kEnglish[] = {
      "compression bomb): %s"},
     {"msgsPeerSize", "Unreadable size, taken as 0: %s"},
     {"msgsPeerNoSize", "No size given, taken as 0: %s"},
+    {"msgsPeerSizeClamped", "Size beyond the largest a catalog holds, taken as that: %s"},
     {"msgsPeerMember", "Unreadable archive member line: %s"},
     {"msgsPeerLink", "Link to another catalog not imported: %s"},
     {"msgsPeerCharset", "Unknown character set %s: read as UTF-8"},

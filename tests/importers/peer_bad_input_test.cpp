@@ -1,5 +1,6 @@
 // Damaged and hostile peer catalogs: a clear error, bounded work, and the
 // open catalog exactly as it was; odd but readable files are read.
+#include "importers/xml_byte_filter.h"
 #include "peer_test_support.h"
 #include "settings/message_error.h"
 #include "support/catalog_builder.h"
@@ -157,6 +158,68 @@ TEST_F(PeerBadInput, OddButReadableCdcatText) {
     EXPECT_EQ(bad->Size, 0);
     EXPECT_EQ(bad->Date, 0);
     EXPECT_TRUE(lib.Modified);
+}
+
+// CDCat writes a link's location as it is: a "<" or '"' in it must not cost
+// the whole catalog. Whatever way the file is cut into reads, the same.
+TEST_F(PeerBadInput, UnescapedLinkLocationsAreRecovered) {
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalog name=\"c\">\n"
+        " <catlnk name=\"Old &amp; new\" location=\"/mnt/a<b \"best\" of.hcf\" >\n"
+        "  <comment>x</comment>\n </catlnk>\n"
+        " <media name=\"Disc\" number=\"1\" type=\"CD\">\n"
+        "  <file name=\"song &quot;a&quot;.mp3\" size=\"2.00 byte\" time=\"2001-01-01 "
+        "00:00:00\"/>\n"
+        " </media>\n"
+        " <catlnk location=\"/x\"y\" name=\"Second\"/>\n</catalog>\n";
+    TRecordingProgress progress;
+    TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("links.hcf", xml), {}, progress);
+    EXPECT_EQ(r.Files, 1);
+    EXPECT_NE(EntryAt(lib, "Disc\\", "song \"a\".mp3"), nullptr);
+    std::string logged;
+    for (const std::string& line : progress.Logged)
+        logged += line + "\n";
+    EXPECT_NE(logged.find("Old & new (/mnt/a<b \"best\" of.hcf)"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("Second (/x\"y)"), std::string::npos) << logged;
+
+    // The filter alone, fed a byte at a time and whole, gives one text.
+    std::string whole, bytewise;
+    TXmlByteFilter a(true), b(true);
+    a.Feed(xml, true, whole);
+    for (size_t i = 0; i < xml.size(); ++i)
+        b.Feed(std::string_view(xml).substr(i, 1), i + 1 == xml.size(), bytewise);
+    EXPECT_EQ(bytewise, whole);
+    EXPECT_NE(whole.find("location=\"/mnt/a&lt;b &quot;best&quot; of.hcf\" >"), std::string::npos)
+        << whole;
+}
+
+// gocatcli declares sizes unsigned: one beyond the largest signed size is
+// taken as that, with a line in the log, and the rest of the file is read.
+TEST_F(PeerBadInput, GocatcliSizesBeyondTheLargestAreClamped) {
+    std::string text = kGocatcliExample;
+    const std::string from = "\"size\": 3638559, \"maccess\": 1220990400";
+    ASSERT_NE(text.find(from), std::string::npos);
+    text.replace(text.find(from), from.size(),
+                 "\"size\": 18446744073709551615, \"maccess\": 1220990400");
+    TRecordingProgress progress;
+    TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("big.catalog", text), {}, progress);
+    EXPECT_EQ(r.Files, 2);
+    TLibFolderItem* mp3 = EntryAt(lib, "holiday-2008\\Crete & Rhodes\\", "waves.mp3");
+    ASSERT_NE(mp3, nullptr);
+    EXPECT_EQ(mp3->Size, INT64_MAX);
+    std::string logged;
+    for (const std::string& line : progress.Logged)
+        logged += line + "\n";
+    EXPECT_NE(logged.find("Size beyond the largest a catalog holds, taken as that: "
+                          "holiday-2008\\Crete & Rhodes\\waves.mp3"),
+              std::string::npos)
+        << logged;
+    // 2^63 - 1 itself is a size like any other.
+    text.replace(text.find("18446744073709551615"), 20, "9223372036854775807");
+    TRecordingProgress quiet;
+    ImportPeerCatalog(lib, tmp.Write("max.catalog", text), {}, quiet);
+    for (const std::string& line : quiet.Logged)
+        EXPECT_EQ(line.find("Size beyond"), std::string::npos) << line;
 }
 
 TEST_F(PeerBadInput, LoneSurrogatesBecomeReplacementCharacters) {
