@@ -4,6 +4,7 @@
 #include "catalog/lib_obj.h"
 #include "cli/cli_context.h"
 #include "settings/message_error.h"
+#include "settings/message_table.h"
 
 #include <stdexcept>
 
@@ -155,6 +156,18 @@ TTreeNode* Walk(const TTree& tree, const std::vector<TWrittenPart>& parts, size_
     return node;
 }
 
+// "File not found", with a hint when the path holds a \xHH of the texts' escapes.
+[[noreturn]] void NotFound(std::string_view written) {
+    for (size_t i = written.find("\\x"); i != std::string_view::npos;
+         i = written.find("\\x", i + 1)) {
+        if (i + 3 < written.size() && IsHex(written[i + 2]) && IsHex(written[i + 3]))
+            throw std::runtime_error(GetMessageText("errFNF", std::string(written)) +
+                                     " (in a path a byte is written %HH, not \\xHH: see "
+                                     "'Catalog paths' in 'tamblix-cli --help')");
+    }
+    throw EMessageError("errFNF", std::string(written));
+}
+
 } // namespace
 
 std::vector<TTreeNode*> NamedChildren(const TTree& tree, const TTreeNode* parent,
@@ -299,7 +312,7 @@ std::vector<TWrittenPart> ParseWrittenPath(std::string_view written) {
 TTreeNode* FindFolder(const TLibObj& lib, std::string_view written) {
     auto parts = ParseWrittenPath(written);
     TTreeNode* n = Walk(lib.Tree, parts, parts.size(), written, true, true);
-    if (!n) throw EMessageError("errFNF", std::string(written));
+    if (!n) NotFound(written);
     return n;
 }
 
@@ -325,7 +338,7 @@ TCatalogTarget FindTarget(const TLibObj& lib, std::string_view written) {
             }
         }
     }
-    throw EMessageError("errFNF", std::string(written));
+    NotFound(written);
 }
 
 TTreeNode* FindCollection(const TLibObj& lib, std::string_view written) {

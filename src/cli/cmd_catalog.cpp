@@ -78,9 +78,11 @@ int CmdInfo(TCliContext& ctx) {
         j["size"] = lib.TotalSize;
         j["collections"] = lib.ColTree.TotalCount();
         j["categories"] = lib.Categories.Count();
-        j["category"] = lib.Category;
-        j["comments"] = lib.Comments;
-        j["categoryNames"] = lib.Categories.Lines();
+        j["category"] = clipath::DisplayText(lib.Category);
+        j["comments"] = clipath::DisplayText(lib.Comments);
+        j["categoryNames"] = TJson::array();
+        for (const std::string& name : lib.Categories.Lines())
+            j["categoryNames"].push_back(clipath::DisplayText(name));
         PrintJsonLine(j);
         return 0;
     }

@@ -1,6 +1,7 @@
 #include "analysis/string_list.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_path.h"
 #include "cli/cli_progress.h"
 #include "search/export.h"
 #include "search/saved_search.h"
@@ -104,9 +105,7 @@ int CmdExport(TCliContext& ctx) {
     std::vector<TTreeNode*> selected;
     for (const auto& s : scope) {
         if (SameText(s, "library")) continue;
-        TTreeNode* n = FindFolderByCatalogPath(lib, s);
-        if (!n) throw EMessageError("errFNF", s);
-        selected.push_back(n);
+        selected.push_back(clipath::FindFolder(lib, s));
         kind = TExportScope::Selection;
     }
     TSearchResults results(lib);

@@ -306,36 +306,52 @@ void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TD
     out.Text += out.End;
 }
 
-// The written name and paths of a found entry of the tree.
-std::string WrittenCell(const TLibFolderItem* e, int col) {
-    const TLibFolder* volume = e->Owner;
-    while (volume && volume->Parent)
-        volume = volume->Parent;
-    switch (col) {
-    case kColName:
-        return clipath::WrittenName(e->Caption.view());
-    case kColVolume:
-        return volume && volume->Node ? clipath::WrittenNodeName(volume->Node) : std::string();
-    case kColPath:
-        return e->Owner ? clipath::WrittenFolderPath(e->Owner) : std::string();
-    default:
-        return clipath::WrittenEntryPath(e);
+// The written names and paths of found entries. Rows of one folder come
+// together, so a folder's path is written once for all of them.
+class TWrittenCells {
+public:
+    std::string operator()(const TLibFolderItem* e, int col) {
+        if (col == kColName) return clipath::WrittenName(e->Caption.view());
+        if (e->Owner != owner_ || !haveOwner_) {
+            owner_ = e->Owner;
+            haveOwner_ = true;
+            folder_ = owner_ ? clipath::WrittenFolderPath(owner_) : std::string();
+            const TLibFolder* volume = owner_;
+            while (volume && volume->Parent)
+                volume = volume->Parent;
+            volume_ = volume && volume->Node ? clipath::WrittenNodeName(volume->Node) : "";
+        }
+        return Pick(col, e->Caption.view());
     }
-}
+    // A streamed hit: a streamed catalog has no two siblings of one name.
+    std::string operator()(const TStreamHit& h, int col) {
+        if (col == kColName) return clipath::WrittenName(h.Caption);
+        if (!haveStored_ || h.FolderPath != storedFolder_ || h.VolumeCaption != storedVolume_) {
+            haveStored_ = true;
+            storedFolder_.assign(h.FolderPath);
+            storedVolume_.assign(h.VolumeCaption);
+            volume_ = clipath::WrittenName(h.VolumeCaption);
+            // The stored path's first name is the volume's, "C:\" cut to "C:".
+            const size_t cut = h.FolderPath.find('\\');
+            folder_ = volume_ + "\\" +
+                      (cut == std::string_view::npos
+                           ? std::string()
+                           : clipath::WrittenCatalogPath(h.FolderPath.substr(cut + 1)));
+        }
+        return Pick(col, h.Caption);
+    }
 
-// The same for a streamed hit; a streamed catalog has no two siblings of one name.
-std::string WrittenCell(const TStreamHit& h, int col) {
-    if (col == kColName) return clipath::WrittenName(h.Caption);
-    const std::string volume = clipath::WrittenName(h.VolumeCaption);
-    if (col == kColVolume) return volume;
-    // The stored path's first name is the volume's, "C:\" cut to "C:".
-    const size_t cut = h.FolderPath.find('\\');
-    std::string path =
-        volume + "\\" +
-        (cut == std::string_view::npos ? std::string()
-                                       : clipath::WrittenCatalogPath(h.FolderPath.substr(cut + 1)));
-    return col == kColPath ? path : path + clipath::WrittenName(h.Caption);
-}
+private:
+    std::string Pick(int col, std::string_view caption) const {
+        if (col == kColVolume) return volume_;
+        if (col == kColPath) return folder_;
+        return folder_ + clipath::WrittenName(caption);
+    }
+
+    const TLibFolder* owner_ = nullptr;
+    bool haveOwner_ = false, haveStored_ = false;
+    std::string storedFolder_, storedVolume_, folder_, volume_;
+};
 
 // The counts line after the rows.
 std::string StatusText(const TSearchResults& results, const TCellFormat& format) {
@@ -353,10 +369,11 @@ std::string StatusText(const TSearchResults& results, const TCellFormat& format)
 bool StreamSearchInto(TSearchOutput& out, std::string& counts, const std::string& path,
                       const TSearchCriteria& c, const TCellFormat& format, int sortColumn,
                       bool descending) {
+    TWrittenCells written;
     auto print = [&](const TStreamHit& hit) {
         PrintRow(
             out, [&](int col) { return StreamCellText(hit, col, format); },
-            [&](int col) { return WrittenCell(hit, col); }, hit.Date, hit.Size);
+            [&](int col) { return written(hit, col); }, hit.Date, hit.Size);
     };
     TStreamSearch search(c);
     std::vector<TStreamRow> kept;
@@ -558,11 +575,12 @@ int CmdSearch(TCliContext& ctx) {
         }
     } else {
         const bool grouped = results.ShowDuplicates && c.DupMode == TDupMode::Content;
+        TWrittenCells written;
         for (const auto& row : results.Visible()) {
             PrintRow(
                 out, [&](int col) { return results.CellText(row, col, engine.Format); },
-                [&](int col) { return WrittenCell(row.Entry, col); }, row.Entry->Date,
-                row.Entry->Size, grouped ? &row : nullptr);
+                [&](int col) { return written(row.Entry, col); }, row.Entry->Date, row.Entry->Size,
+                grouped ? &row : nullptr);
             // Written on the way: a search may find most of a large catalog.
             if (out.Text.size() >= (1u << 20)) {
                 std::cout.write(out.Text.data(), static_cast<std::streamsize>(out.Text.size()));

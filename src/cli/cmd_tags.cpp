@@ -2,6 +2,7 @@
 #include "analysis/name_text.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
+#include "cli/cli_path.h"
 #include "media/media_steps.h"
 #include "settings/message_error.h"
 #include "tags/reader_steps.h"
@@ -66,8 +67,9 @@ int CmdTags(TCliContext& ctx) {
         if (std::string why = TakeMediaReadFailure().Why; !why.empty())
             std::cerr << "tamblix-cli: " << f << ": " << why << "\n";
         if (json) {
-            // The name as a caption: bytes that are not UTF-8 keep their stand-ins.
-            TJson j{{"file", nametext::DiskToCaption(f)}, {"tags", info.Values()}};
+            // Display text: a byte that is not UTF-8 as U+FFFD.
+            TJson j{{"file", clipath::DisplayText(nametext::DiskToCaption(f))},
+                    {"tags", info.Values()}};
             out += j.dump(-1, ' ', false, TJson::error_handler_t::replace);
             out += '\n';
         } else {

@@ -271,6 +271,12 @@ TEST_F(CliPaths, AmbiguousNamesAreErrorsThatListTheCandidates) {
     TProgramRun r = Cli({"ls", cat, "DISC#3"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_NE(r.Err.find("File not found: DISC#3"), std::string::npos) << r.Err;
+    // The texts' \xHH is no path's: the error says how a byte is written.
+    r = Cli({"ls", cat, "DISC#1\\r\\xe9 [x;*]"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("written %HH"), std::string::npos) << r.Err;
+    Ok({"export", cat, tmp.File("x.txt"), "--scope", "DISC#2\\r%E9 [x;*]", "--fields", "Name"});
+    EXPECT_EQ(ReadFile(tmp.File("x.txt")).rfind("\"a.mp3\"\r\n\"", 0), 0u);
     EXPECT_EQ(ReadFile(cat), before);
 
     // Collections: both of a name are reached, and no second one is made.
