@@ -55,7 +55,7 @@ open(out + "/seed-long-udta.mov", "wb").write(
 open(out + "/seed-cut-header.mp4", "wb").write(whole[:len(whole) - 900])
 PY
 for f in "$data"/media/*.jpg "$data"/media/*.tif "$data"/media/*.png "$data"/media/*.webp \
-         "$data"/media/*.heic; do
+         "$data"/media/*.heic "$data"/media/*.avif; do
     seed media_photo "$(basename "$f")" < "$f"
 done
 seed audio_ogg ogg_flac.oga < "$data/audio/ogg_flac.oga"

@@ -119,8 +119,8 @@ void THandlerList::SetDefaults() {
                ".M2TS", ".MTS", ".WMV", ".ASF", ".FLV", ".3GP", ".3G2"},
               true);
     AddDefExt(kPhotoTitle, "Photo", "", "",
-              {".JPG", ".JPEG", ".TIF", ".TIFF", ".PNG", ".WEBP", ".HEIC", ".HEIF", ".CR2", ".CR3",
-               ".NEF", ".ARW", ".DNG", ".ORF", ".RW2"},
+              {".JPG", ".JPEG", ".TIF", ".TIFF", ".PNG", ".WEBP", ".HEIC", ".HEIF", ".AVIF", ".CR2",
+               ".CR3", ".NEF", ".ARW", ".DNG", ".ORF", ".RW2"},
               true);
 }
 

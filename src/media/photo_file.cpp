@@ -1,6 +1,7 @@
 #include "media/photo_file.h"
 
 #include "media/exiv_file_io.h"
+#include "media/heif_exif.h"
 #include "tags/binary_file.h"
 
 // Exiv2 0.27 hands images out in std::auto_ptr.
@@ -261,7 +262,25 @@ bool TPhotoFile::ReadOpened(const std::string& path, TBinaryFile& file) {
         image->readMetadata();
         Width = image->pixelWidth() > 0 ? image->pixelWidth() : 0;
         Height = image->pixelHeight() > 0 ? image->pixelHeight() : 0;
-        ReadExif(image->exifData(), *this);
+        const Exiv2::ExifData* exif = &image->exifData();
+        // This Exiv2 reads no Exif of HEIF and AVIF pictures, and gives their
+        // coded size: libheif gives both as for any other picture.
+        Exiv2::ExifData heifExif;
+        THeifDetails heif;
+        if (image->imageType() == Exiv2::ImageType::bmff && exif->empty() &&
+            ReadHeifDetails(path, heif)) {
+            if (heif.Width > 0) {
+                Width = heif.Width;
+                Height = heif.Height;
+            }
+            if (!heif.Tiff.empty()) {
+                Exiv2::ExifParser::decode(heifExif,
+                                          reinterpret_cast<const Exiv2::byte*>(heif.Tiff.data()),
+                                          static_cast<uint32_t>(heif.Tiff.size()));
+                exif = &heifExif;
+            }
+        }
+        ReadExif(*exif, *this);
         Valid = true;
     } catch (const std::exception& e) {
         // Exiv2 throws on damaged input; whatever it read before is dropped.

@@ -263,7 +263,9 @@ TEST(PhotoFile, CameraValuesAndPlace) {
     EXPECT_DOUBLE_EQ(p.Longitude, -2.2945); // west is negative
 
     // The same tags in every container Exiv2 writes them to.
-    for (const char* name : {"photo.tif", "photo.png", "photo.webp"})
+    // HEIF and AVIF through libheif: the Exif this Exiv2 cannot reach there,
+    // and the size as shown (the HEIF is coded 80x64).
+    for (const char* name : {"photo.tif", "photo.png", "photo.webp", "photo.heic", "photo.avif"})
         EXPECT_EQ(Lines(StepPhoto, MediaFixture(name)), Lines(StepPhoto, MediaFixture("photo.jpg")))
             << name;
     // Nothing but the picture: its size only.

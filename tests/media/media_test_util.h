@@ -11,12 +11,13 @@ inline std::string MediaFixture(const std::string& name) {
 
 // Every video and photo fixture the script makes.
 inline std::vector<std::string> MediaFixtures() {
-    return {"clip.mp4",       "clip.m4v",     "clip.mov",     "clip.mkv",       "clip.webm",
-            "clip.avi",       "clip.mpg",     "clip.vob",     "clip.ts",        "clip.m2ts",
-            "clip.wmv",       "clip.asf",     "clip.flv",     "clip.3gp",       "silent.mp4",
-            "sound_only.mkv", "photo.jpg",    "photo.tif",    "photo.png",      "photo.webp",
-            "south.jpg",      "phone.jpg",    "scanned.jpg",  "plain.jpg",      "plain.heic",
-            "recorded.mov",   "recorded.mkv", "portrait.mp4", "upside_down.3gp"};
+    return {"clip.mp4",       "clip.m4v",   "clip.mov",     "clip.mkv",     "clip.webm",
+            "clip.avi",       "clip.mpg",   "clip.vob",     "clip.ts",      "clip.m2ts",
+            "clip.wmv",       "clip.asf",   "clip.flv",     "clip.3gp",     "silent.mp4",
+            "sound_only.mkv", "photo.jpg",  "photo.tif",    "photo.png",    "photo.webp",
+            "south.jpg",      "phone.jpg",  "scanned.jpg",  "plain.jpg",    "plain.heic",
+            "photo.heic",     "photo.avif", "recorded.mov", "recorded.mkv", "portrait.mp4",
+            "upside_down.3gp"};
 }
 
 // A damaged copy of `seed`: cut short, bits flipped, a run of bytes replaced

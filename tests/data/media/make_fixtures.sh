@@ -3,7 +3,7 @@
 # video container the Video handler claims (one second of test picture and
 # tone, tiny frames), ImageMagick for pictures and exiftool for their EXIF and
 # GPS tags. Run from anywhere; writes next to this script.
-# Needs: ffmpeg, imagemagick, libimage-exiftool-perl.
+# Needs: ffmpeg, imagemagick, libimage-exiftool-perl, libheif-examples.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -57,6 +57,13 @@ for ext in jpg tif png webp; do
     convert -size 80x60 gradient:red-blue -depth 8 -compress zip -strip "photo.$ext"
     exiftool -q -overwrite_original "${tags[@]}" "photo.$ext"
 done
+# HEIF and AVIF by libheif's encoder (its HEIC is coded 80x64 and cropped to 80x60).
+tmp=$(mktemp -d)
+convert -size 80x60 gradient:red-blue -depth 8 -strip "$tmp/photo.png"
+heif-enc -q 50 -o photo.heic "$tmp/photo.png" >/dev/null
+heif-enc --avif -q 50 -o photo.avif "$tmp/photo.png" >/dev/null
+rm -rf "$tmp"
+exiftool -q -overwrite_original "${tags[@]}" photo.heic photo.avif
 # South and east, a long exposure, no lens.
 convert -size 40x30 gradient:green-white -strip south.jpg
 exiftool -q -overwrite_original -Make="Example Optics" -Model="EX-10" \
