@@ -5,7 +5,11 @@
 #include "cli/cli_context.h"
 #include "cli/cli_path.h"
 #include "cli/command_table.h"
+#include "search/export.h"
+#include "search/import.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iostream>
 
 namespace {
@@ -22,31 +26,77 @@ std::vector<std::string> Matching(const std::vector<std::string>& names,
     return out;
 }
 
-// Folders of the catalog whose paths start with `prefix` ("CD1\mu"), one
-// level below what the prefix names, each ending in a backslash.
-std::vector<std::string> CatalogFolders(const std::string& catalog, const std::string& prefix) {
-    std::vector<std::string> out;
-    TLibObj& lib = CatalogKeptToExit();
+// The catalog a completion reads, loaded once; null when it cannot be read.
+TLibObj* Catalog(const std::string& path) {
+    static std::string loaded;
+    static TLibObj* lib = nullptr;
+    if (path.empty()) return nullptr;
+    if (loaded == path) return lib;
+    loaded = path;
+    lib = &CatalogKeptToExit();
     try {
-        LoadCatalogForCli(lib, catalog);
+        LoadCatalogForCli(*lib, path);
     } catch (const std::exception&) {
-        return out;
+        lib = nullptr;
     }
+    return lib;
+}
+
+// Volumes and folders of the catalog (each ending in a backslash), and with
+// `files` its files too, one level below what `prefix` names ("CD1\mu").
+std::vector<std::string> CatalogPaths(const std::string& catalog, const std::string& prefix,
+                                      bool files) {
+    std::vector<std::string> out;
+    TLibObj* lib = Catalog(catalog);
+    if (!lib) return out;
     size_t cut = prefix.rfind('\\');
     if (cut == std::string::npos) {
-        for (int i = 0; i < lib.Tree.RootCount(); ++i) {
-            std::string path = clipath::WrittenFolderPath(FolderOf(lib.Tree.Root(i)));
+        for (int i = 0; i < lib->Tree.RootCount(); ++i) {
+            std::string path = clipath::WrittenNodeName(lib->Tree.Root(i)) + "\\";
             if (StartsWith(path, prefix)) out.push_back(path);
         }
         return out;
     }
     const std::string parent = prefix.substr(0, cut + 1);
-    TTreeNode* node = clipath::FindFolderOrNull(lib, parent);
+    TTreeNode* node = clipath::FindFolderOrNull(*lib, parent);
     if (!node) return out;
     const std::string leaf = prefix.substr(cut + 1);
     for (int i = 0; i < node->Count(); ++i) {
         std::string part = clipath::WrittenNodeName(node->Child(i));
         if (StartsWith(part, leaf)) out.push_back(parent + part + "\\");
+    }
+    if (files)
+        for (const auto& e : FolderOf(node)->Items()) {
+            if (e->IsFolder) continue;
+            std::string part = clipath::WrittenName(e->Caption.view());
+            if (StartsWith(part, leaf)) out.push_back(parent + part);
+        }
+    return out;
+}
+
+// Collections one level below what `prefix` names, each ending in a
+// backslash; with `top`, "\" (the top level) too.
+std::vector<std::string> CollectionPaths(const std::string& catalog, const std::string& prefix,
+                                         bool top) {
+    std::vector<std::string> out;
+    TLibObj* lib = Catalog(catalog);
+    if (!lib) return out;
+    if (top && prefix.empty()) out.push_back("\\");
+    const size_t cut = prefix.rfind('\\');
+    const std::string parent = cut == std::string::npos ? std::string() : prefix.substr(0, cut + 1);
+    const TTreeNode* node = nullptr;
+    if (!parent.empty()) {
+        try {
+            node = clipath::FindCollection(*lib, parent);
+        } catch (const std::exception&) {
+            return out;
+        }
+    }
+    const int count = node ? node->Count() : lib->ColTree.RootCount();
+    for (int i = 0; i < count; ++i) {
+        const TTreeNode* child = node ? node->Child(i) : lib->ColTree.Root(i);
+        std::string path = parent + clipath::WrittenNodeName(child) + "\\";
+        if (StartsWith(path, prefix)) out.push_back(path);
     }
     return out;
 }
@@ -60,21 +110,67 @@ std::vector<std::string> HandlerTitles() {
     return out;
 }
 
-// The value of `option`; `catalog` is the command's first argument so far.
-TCompletion CompleteValue(const std::string& option, const std::string& prefix,
-                          const std::string& catalog) {
+// How many words an option's value takes: "--add-extension TITLE EXT" two.
+size_t ValueWords(const std::string& option, const TOptionDef* o) {
+    if (option == "--settings") return 1;
+    if (!o || (o->Kind != TOptionKind::Value && o->Kind != TOptionKind::Repeated)) return 0;
+    return 1 +
+           static_cast<size_t>(std::count(o->ValueName, o->ValueName + strlen(o->ValueName), ' '));
+}
+
+// The value of `option` (its `index`th word); `catalog` is the command's catalog.
+TCompletion CompleteValue(const TCommandDef& def, const std::string& option,
+                          const std::string& prefix, const std::string& catalog, size_t index) {
     using TKind = TCompletion::TKind;
     if (option == "--settings" || option == "--load" || option == "--save" || option == "--search")
         return {TKind::Files, {}};
     if (option == "--source") return {TKind::Folders, {}};
     if (option == "--in" || option == "--scope")
-        return {TKind::Words,
-                catalog.empty() ? std::vector<std::string>{} : CatalogFolders(catalog, prefix)};
+        return {TKind::Words, CatalogPaths(catalog, prefix, false)};
     if (option == "--unit") return {TKind::Words, Matching({"bytes", "KB", "MB"}, prefix)};
     if (option == "--format")
         return {TKind::Words, Matching({"cdcat", "catcli", "gocatcli"}, prefix)};
-    if (option == "--handler" || option == "--enable" || option == "--disable")
+    if (option == "--duplicates") return {TKind::Words, Matching({"content", "names"}, prefix)};
+    if (option == "--handler" || option == "--enable" || option == "--disable" ||
+        (index == 0 && (option == "--set-extensions" || option == "--add-extension" ||
+                        option == "--remove-extension")))
         return {TKind::Words, Matching(HandlerTitles(), prefix)};
+    if (option == "--sort") {
+        const size_t colon = prefix.find(':');
+        if (colon == std::string::npos) return {TKind::Words, Matching(SortColumnNames(), prefix)};
+        const std::string column = prefix.substr(0, colon);
+        return {TKind::Words, Matching({column + ":asc", column + ":desc"}, prefix)};
+    }
+    if (option == "--fields") {
+        // The next name of a comma-separated list.
+        const size_t comma = prefix.rfind(',');
+        const std::string head = comma == std::string::npos ? "" : prefix.substr(0, comma + 1);
+        std::vector<std::string> out;
+        const auto& names = std::string(def.Name) == "import" ? TImportOptions::FieldNames()
+                                                              : TExportOptions::FieldNames();
+        for (const auto& n : names)
+            if (StartsWith(head + n, prefix)) out.push_back(head + n);
+        return {TKind::Words, out};
+    }
+    return {};
+}
+
+// A positional argument of collections: the subcommand, the catalog, then
+// what the subcommand takes.
+TCompletion CompleteCollections(const std::vector<std::string>& positionals,
+                                const std::string& prefix) {
+    using TKind = TCompletion::TKind;
+    if (positionals.empty())
+        return {
+            TKind::Words,
+            Matching({"list", "create", "add", "add-memo", "rename", "move", "delete"}, prefix)};
+    if (positionals.size() == 1) return {TKind::Catalogs, {}};
+    const std::string& sub = positionals[0];
+    const std::string& catalog = positionals[1];
+    const size_t at = positionals.size() - 2;
+    if (sub == "delete" || (at == 0 && sub != "list") || (at == 1 && sub == "move"))
+        return {TKind::Words, CollectionPaths(catalog, prefix, sub == "move")};
+    if (sub == "add") return {TKind::Words, CatalogPaths(catalog, prefix, true)};
     return {};
 }
 
@@ -95,6 +191,7 @@ TCompletion CompleteCommandLine(const std::vector<std::string>& words, size_t cu
         ++i;
     }
     if (i == current) {
+        if (StartsWith(prefix, "--settings=")) return {TKind::Files, {}};
         if (StartsWith(prefix, "-"))
             return {TKind::Words, Matching({"--settings", "--help", "--version"}, prefix)};
         std::vector<std::string> names{"help"};
@@ -112,21 +209,52 @@ TCompletion CompleteCommandLine(const std::vector<std::string>& words, size_t cu
     }
     const TCommandDef* def = FindCommand(words[i]);
     if (!def) return {};
+    const bool collections = std::string(def->Name) == "collections";
     std::vector<std::string> positionals;
-    for (size_t k = i + 1; k < current && k < words.size(); ++k) {
+    auto catalog = [&] {
+        const size_t at = collections ? 1 : 0;
+        return positionals.size() > at ? positionals[at] : std::string();
+    };
+    bool optionsEnded = false;
+    for (size_t k = i + 1; k < current; ++k) {
         const std::string& w = words[k];
-        const TOptionDef* o = def->FindOption(w);
-        bool valued = w == "--settings" ||
-                      (o && (o->Kind == TOptionKind::Value || o->Kind == TOptionKind::Repeated));
-        if (valued) {
-            if (k + 1 == current)
-                return CompleteValue(w, prefix, positionals.empty() ? "" : positionals[0]);
-            ++k;
-        } else if (!StartsWith(w, "--")) {
+        if (optionsEnded || w.size() < 2 || w[0] != '-') {
             positionals.push_back(w);
+            continue;
         }
+        if (w == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        size_t n = ValueWords(w, def->FindOption(w));
+        // "--size >5" is one word; "--duplicates content" takes one.
+        if (w == "--size" && k + 1 < current && words[k + 1].size() > 1) n = 1;
+        if (w == "--duplicates" && k + 1 < current &&
+            (words[k + 1] == "content" || words[k + 1] == "names"))
+            n = 1;
+        // A mode after --duplicates is optional: a catalog may come there too.
+        if (w == "--duplicates" && k + 1 == current) {
+            TCompletion c = CompleteValue(*def, w, prefix, catalog(), 0);
+            if (!c.Words.empty()) return c;
+        }
+        if (n > 0 && k + n >= current)
+            return CompleteValue(*def, w, prefix, catalog(), current - k - 1);
+        k += n;
     }
-    if (StartsWith(prefix, "-")) return {TKind::Words, Matching(def->Spellings(), prefix)};
+    if (!optionsEnded && StartsWith(prefix, "--")) {
+        const size_t eq = prefix.find('=');
+        if (eq == std::string::npos) return {TKind::Words, Matching(def->Spellings(), prefix)};
+        // "--option=value": the value, written after the option.
+        const std::string option = prefix.substr(0, eq + 1);
+        TCompletion c =
+            CompleteValue(*def, prefix.substr(0, eq), prefix.substr(eq + 1), catalog(), 0);
+        for (auto& w : c.Words)
+            w.insert(0, option);
+        return c;
+    }
+    if (!optionsEnded && StartsWith(prefix, "-"))
+        return {TKind::Words, Matching(def->Spellings(), prefix)};
+    if (collections) return CompleteCollections(positionals, prefix);
     if (def->Arguments.empty()) return {};
     size_t at = std::min(positionals.size(), def->Arguments.size() - 1);
     const TArgumentDef& arg = def->Arguments[at];
@@ -134,7 +262,7 @@ TCompletion CompleteCommandLine(const std::vector<std::string>& words, size_t cu
     const std::string name = arg.Name;
     if (name == "CATALOG") return {TKind::Catalogs, {}};
     if (name == "PATH" || name == "VOLUME")
-        return {TKind::Words, CatalogFolders(positionals[0], prefix)};
+        return {TKind::Words, CatalogPaths(catalog(), prefix, std::string(def->Name) == "edit")};
     if (name == "ROOT") return {TKind::Folders, {}};
     return {TKind::Files, {}};
 }

@@ -73,6 +73,9 @@ int CmdImportCatalog(TCliContext&);
 int CmdEdit(TCliContext&);
 int CmdCollections(TCliContext&);
 
+// The column names --sort takes, for the completion.
+std::vector<std::string> SortColumnNames();
+
 // Message text of an error for the user ("File not found: x").
 std::string ErrorText(const std::exception& e);
 

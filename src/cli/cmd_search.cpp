@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -596,6 +597,10 @@ int CmdSearch(TCliContext& ctx) {
         SaveToFile(lib, args[0], quiet);
     }
     return rc;
+}
+
+std::vector<std::string> SortColumnNames() {
+    return {std::begin(kColumnKeys), std::end(kColumnKeys)};
 }
 
 const TCommandDef& SearchCommand() {
