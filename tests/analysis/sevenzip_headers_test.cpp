@@ -26,7 +26,7 @@ std::string Line(const std::string& name, const std::string& size, const std::st
 
 // What the archiver itself lists, in archive order.
 std::vector<std::string> ArchiverListing(const std::string& path) {
-    TProgramRun r = RunProgram({"env", "TZ=UTC", "7z", "l", "-slt", path});
+    TProgramRun r = RunProgram({"env", "TZ=UTC", "7z", "l", "-slt", "-sccUTF-8", path});
     EXPECT_EQ(r.ExitCode, 0) << "7z (p7zip-full) is a test tool: " << r.Err;
     std::vector<std::string> out;
     std::istringstream in(r.Out.substr(std::min(r.Out.size(), r.Out.find("\n----------\n"))));
