@@ -168,16 +168,6 @@ TEST(SevenZip, MembersAreListedAsTheArchiverListsThem) {
     EXPECT_EQ(locked[5], "docs/fixed.txt|6|2005-03-07 14:20:10|R|+");
 }
 
-// The stop request ends a 7z listing between members, as it does others.
-TEST(SevenZip, StopEndsTheListingBetweenMembers) {
-    TArchiveLister lister;
-    int seen = 0;
-    lister.OnMember = [&](const TArchiveMember&) { ++seen; };
-    lister.StopRequested = [&] { return seen == 3; };
-    EXPECT_NO_THROW(lister.List(Fixture("members_locked.7z")));
-    EXPECT_EQ(seen, 3);
-}
-
 // Counts and sizes beyond what the header holds end the reading before any
 // member is handed over and before anything that large is made.
 TEST(SevenZip, ClaimsBeyondTheHeaderAreRefused) {
