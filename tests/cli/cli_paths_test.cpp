@@ -4,6 +4,7 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_path.h"
+#include "search/delimited_text.h"
 #include "settings/progress.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
@@ -12,18 +13,14 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 namespace {
 
 using json = nlohmann::json;
 
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
+    const auto lines = SplitLines(text); // names never hold a raw line end here
+    return {lines.begin(), lines.end()};
 }
 
 std::vector<std::string> Cells(const std::string& line) {
@@ -257,6 +254,30 @@ TEST_F(CliPaths, EveryPrintedPathReachesItsEntryInLsEditAndUpdate) {
         })) << path;
     }
     EXPECT_EQ(Ok({"ls", cat, "DISC#1"}).find("probe.txt"), std::string::npos);
+}
+
+// A catalog without two volumes of one name is searched straight from the
+// file: its rows' paths are the same written paths.
+TEST_F(CliPaths, AStreamedSearchWritesThePathsLsWrites) {
+    const std::string single = tmp.File("single.txc");
+    Ok({"scan", single, tmp.File("disc"), "--title", "-r\xE9", "--no-serial-check"});
+    std::set<std::string> listed, found, folders;
+    std::string folder;
+    for (const std::string& line : Lines(Ok({"ls", single, "%2Dr%E9", "--recursive"}))) {
+        if (line.find('\t') == std::string::npos)
+            folders.insert(folder = line);
+        else
+            listed.insert(folder + Cells(line)[0]);
+    }
+    const auto text = Lines(Ok({"search", single})); // the counts go to stderr
+    for (const std::string& line : text) {
+        const auto cells = Cells(line);
+        found.insert(cells[9]);
+        EXPECT_EQ(cells[2], "%2Dr%E9");
+        EXPECT_TRUE(folders.count(cells[3])) << line;
+    }
+    EXPECT_EQ(found, listed);
+    EXPECT_EQ(found.count("%2Dr%E9\\back%5Cslash\\f%5Cg.txt"), 1u);
 }
 
 TEST_F(CliPaths, AmbiguousNamesAreErrorsThatListTheCandidates) {
