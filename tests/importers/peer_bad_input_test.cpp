@@ -12,6 +12,13 @@ namespace {
 
 class PeerBadInput : public PeerRefusalTest {};
 
+std::string AllLogged(const TRecordingProgress& progress) {
+    std::string all;
+    for (const std::string& line : progress.Logged)
+        all += line + "\n";
+    return all;
+}
+
 TEST_F(PeerBadInput, DamagedContainersAreRefused) {
     const std::string gz = Gzip(kCdcatExample);
     ExpectRefused("cut.hcf", gz.substr(0, gz.size() / 2), "errPeerDamaged", "truncated");
@@ -176,9 +183,7 @@ TEST_F(PeerBadInput, UnescapedLinkLocationsAreRecovered) {
     TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("links.hcf", xml), {}, progress);
     EXPECT_EQ(r.Files, 1);
     EXPECT_NE(EntryAt(lib, "Disc\\", "song \"a\".mp3"), nullptr);
-    std::string logged;
-    for (const std::string& line : progress.Logged)
-        logged += line + "\n";
+    const std::string logged = AllLogged(progress);
     EXPECT_NE(logged.find("Old & new (/mnt/a<b \"best\" of.hcf)"), std::string::npos) << logged;
     EXPECT_NE(logged.find("Second (/x\"y)"), std::string::npos) << logged;
 
@@ -207,9 +212,7 @@ TEST_F(PeerBadInput, GocatcliSizesBeyondTheLargestAreClamped) {
     TLibFolderItem* mp3 = EntryAt(lib, "holiday-2008\\Crete & Rhodes\\", "waves.mp3");
     ASSERT_NE(mp3, nullptr);
     EXPECT_EQ(mp3->Size, INT64_MAX);
-    std::string logged;
-    for (const std::string& line : progress.Logged)
-        logged += line + "\n";
+    const std::string logged = AllLogged(progress);
     EXPECT_NE(logged.find("Size beyond the largest a catalog holds, taken as that: "
                           "holiday-2008\\Crete & Rhodes\\waves.mp3"),
               std::string::npos)
