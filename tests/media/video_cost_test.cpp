@@ -133,6 +133,22 @@ TEST(VideoCost, NoFileTakesMoreMemoryThanItsLimit) {
     }
 }
 
+// A budget spent while the library looks for stream values: what it found
+// stands, and the reader says the details may be incomplete.
+TEST(VideoCost, ABudgetSpentMidwayKeepsWhatWasFound) {
+    for (const char* name : {"clip.ts", "clip.mpg"}) {
+        TVideoFile v;
+        ASSERT_TRUE(v.ReadFromFile(MediaFixture(name), TVideoFile::kBudgetMs, false, 16384))
+            << name << ": " << v.Error;
+        EXPECT_EQ(v.Incomplete, "it asks to read more than a video may") << name;
+        EXPECT_EQ(v.VideoCodec, "mpeg2video") << name;
+        // The whole file is read in full.
+        ASSERT_TRUE(v.ReadFromFile(MediaFixture(name)));
+        EXPECT_EQ(v.Incomplete, "") << name;
+        EXPECT_EQ(v.Width, 64) << name;
+    }
+}
+
 // The log says which limit a file met.
 TEST(VideoCost, RefusalsSayWhichLimit) {
     TTempFolder tmp;
