@@ -6,6 +6,7 @@
 #include "cli/cli_path.h"
 #include "search/delimited_text.h"
 #include "settings/progress.h"
+#include "support/catalog_builder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -89,6 +90,35 @@ TEST(WrittenForm, EveryNameReadsBackAsItself) {
               nametext::DiskToCaption("c\xFF"
                                       "at"));
     EXPECT_THROW(clipath::ArgName("a\\b"), std::exception);
+}
+
+TEST(WrittenForm, PathsFindTheirNodesOrSayWhyNot) {
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    TTreeNode* drive = b.Volume("C:\\");
+    b.File(b.Folder(drive, "docs"), "a.txt");
+    b.File(drive, "top.txt");
+    b.Volume("V");
+    b.Volume("V");
+    EXPECT_EQ(clipath::WrittenFolderPath(FolderOf(drive)), "C:%5C\\");
+    // A volume titled "C:\" is also reached without its backslash.
+    EXPECT_EQ(clipath::FindFolder(lib, "C:%5C\\docs"), clipath::FindFolder(lib, "C:\\docs\\"));
+    TCatalogTarget t = clipath::FindTarget(lib, "C:\\docs\\a.txt");
+    ASSERT_TRUE(t.Entry);
+    EXPECT_EQ(clipath::WrittenEntryPath(t.Entry), "C:%5C\\docs\\a.txt");
+    EXPECT_TRUE(clipath::FindTarget(lib, "C:\\top.txt").Entry);
+    EXPECT_THROW(clipath::FindTarget(lib, "C:\\top.txt\\"), std::exception); // folders only
+    EXPECT_THROW(clipath::FindFolder(lib, "V#3"), std::exception);
+    EXPECT_THROW(clipath::FindFolder(lib, "\\"), std::exception);
+    EXPECT_EQ(clipath::FindFolderOrNull(lib, "V"), nullptr); // ambiguous
+    ASSERT_NE(clipath::FindFolderOrNull(lib, "V#2"), nullptr);
+    EXPECT_EQ(clipath::WrittenNodeName(clipath::FindFolderOrNull(lib, "V#2")), "V#2");
+    try {
+        clipath::FindFolder(lib, "V\\x");
+        ADD_FAILURE() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "ambiguous path V\\x; it may be V#1\\x or V#2\\x");
+    }
 }
 
 // A catalog whose names are as hostile as a disk allows, scanned twice under one title.
