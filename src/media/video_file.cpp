@@ -31,6 +31,7 @@ constexpr int kIoBuffer = 64 * 1024;
 // libavformat's smallest probe window.
 constexpr int64_t kMinProbeBytes = 2048;
 constexpr int kFormatProbeBytes = 256 << 10;
+constexpr int64_t kHoleReadBytes = 1 << 20;
 
 // Processor time this thread has used, in nanoseconds.
 int64_t ThreadCpuNs() {
@@ -46,6 +47,10 @@ struct TSource {
     // From here to the end the file is one hole: it reads as zeros without
     // asking the system (some formats make the library read all of it).
     int64_t holeFrom = INT64_MAX;
+    // Zeros of that hole the library may still read: past them the file ends
+    // for it. No header is made of zeros, and a table claimed over a hole
+    // would otherwise be read to the end, four bytes at a time.
+    int64_t holeLeft = kHoleReadBytes;
     TClock::time_point deadline;
     // What the file may cost: bytes handed to the library and processor time.
     int64_t bytesLeft = TVideoFile::kReadBudget;
@@ -73,11 +78,12 @@ int ReadPacket(void* opaque, uint8_t* buf, int size) {
     size = static_cast<int>(std::min<int64_t>(size, s->bytesLeft));
     s->bytesLeft -= size;
     if (s->pos >= s->holeFrom) {
-        const int64_t left = s->file.Size() - s->pos;
+        const int64_t left = std::min(s->file.Size() - s->pos, s->holeLeft);
         if (left <= 0) return AVERROR_EOF;
         const int n = static_cast<int>(std::min<int64_t>(size, left));
         std::memset(buf, 0, static_cast<size_t>(n));
         s->pos += n;
+        s->holeLeft -= n;
         return n;
     }
     int64_t n = s->file.ReadAt(s->pos, buf, static_cast<size_t>(size));
