@@ -115,6 +115,22 @@ void TCatalogCommands::Reload() {
     host_.UpdateStatus();
 }
 
+void TCatalogCommands::CheckChangedOnDisk() {
+    TLibObj& lib = host_.Lib();
+    // With unsaved changes the save asks instead, before it overwrites anything.
+    if (!host_.CheckIdle() || lib.Modified || !ChangedOnDisk(lib, lib.FileName)) return;
+    TFileIdentity now = TFileIdentity::OfPath(lib.FileName);
+    if (now == askedAbout_) return;
+    askedAbout_ = now;
+    if (host_.Questions().Ask("confReloadChanged", lib.FileName, TButtons::YesNo) != TAnswer::Yes)
+        return;
+    std::string path = lib.FileName;
+    host_.ResetCatalog(false);
+    host_.ClearStatus();
+    host_.RunBusy([&] { Load(path, false, host_.Questions(), nullptr); });
+    host_.UpdateStatus();
+}
+
 bool TCatalogCommands::Save(bool askName) {
     if (!host_.CheckIdle()) return false;
     TLibObj& lib = host_.Lib();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/file_identity.h"
+
 #include <QtCore/QString>
 #include <string>
 
@@ -23,6 +25,9 @@ public:
     void OpenFirst(const QString& argument);
     void Reload();
     bool Save(bool askName);
+    // When another program saved the open catalog and nothing here is
+    // unsaved: offers to load it again, once for each state of the file.
+    void CheckChangedOnDisk();
     void ImportCatalog();
     void AddFavorite();
     void OrganizeFavorites();
@@ -39,4 +44,5 @@ private:
     QMenu& favorites_;
     QAction& addFavorite_;
     QAction& organizeFavorites_;
+    TFileIdentity askedAbout_; // the file's state the reload question was last asked for
 };
