@@ -108,7 +108,11 @@ void TCatalogCommands::Reload() {
     if (QuerySaveChanges(lib, host_.OperationProgress(), q) == TAnswer::Cancel) return;
     if (host_.GD().ConfirmReload && q.Ask("confReload", {}, TButtons::YesNo) != TAnswer::Yes)
         return;
-    std::string path = lib.FileName;
+    LoadAgain();
+}
+
+void TCatalogCommands::LoadAgain() {
+    std::string path = host_.Lib().FileName;
     host_.ResetCatalog(false);
     host_.ClearStatus();
     host_.RunBusy([&] { Load(path, false, host_.Questions(), nullptr); });
@@ -124,11 +128,7 @@ void TCatalogCommands::CheckChangedOnDisk() {
     askedAbout_ = now;
     if (host_.Questions().Ask("confReloadChanged", lib.FileName, TButtons::YesNo) != TAnswer::Yes)
         return;
-    std::string path = lib.FileName;
-    host_.ResetCatalog(false);
-    host_.ClearStatus();
-    host_.RunBusy([&] { Load(path, false, host_.Questions(), nullptr); });
-    host_.UpdateStatus();
+    LoadAgain();
 }
 
 bool TCatalogCommands::Save(bool askName) {

@@ -38,6 +38,8 @@ private:
     // Loads `path` into the (empty) catalog; a failed load never leaves its
     // name behind for a later Save.
     void Load(const std::string& path, bool confirm, class IQuestions& questions, bool* opened);
+    // The open catalog from its file again, nothing asked.
+    void LoadAgain();
 
     IMainHost& host_;
     QMenu& recent_;
