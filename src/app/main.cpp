@@ -1,5 +1,6 @@
 #include "analysis/folder_listing.h"
 #include "app/command_line.h"
+#include "app/display_guard.h"
 #include "catalog/lib_obj.h"
 #include "platform/gui_shell_services.h"
 #include "platform/qt_settings_store.h"
@@ -137,11 +138,13 @@ int main(int argc, char** argv) {
     const QString catalog = QString::fromLocal8Bit(args.Catalog.c_str());
     const QString screenshots = ScreenshotDir();
 
+    TDisplayGuard displayGuard;
     QApplication app(argc, argv);
+    displayGuard.Started();
     QApplication::setApplicationName(QStringLiteral("Tamblix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tamblix"));
     QApplication::setApplicationVersion(QStringLiteral(TAMBLIX_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tamblix"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.tamblix.Tamblix"));
 
     InstallGuiPlatformServices();
     // A settings file of its own keeps its list files beside it.

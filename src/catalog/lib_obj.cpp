@@ -302,7 +302,6 @@ void TLibObj::Clear() {
     Locations.Clear();
     Version = kCurrentVersion;
     FileName.clear();
-    DiskIdentity = {};
     Comments.clear();
     Category.clear();
     FolderRecordCount = VolumeCount = FolderCount = FileCount = 0;

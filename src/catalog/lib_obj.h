@@ -1,7 +1,6 @@
 #pragma once
 
 #include "analysis/string_list.h"
-#include "catalog/file_identity.h"
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
 
@@ -37,9 +36,6 @@ public:
 
     std::string Version = kCurrentVersion;
     std::string FileName;
-    // The file FileName named when it was loaded or saved, to notice another
-    // program's save before this one overwrites it.
-    TFileIdentity DiskIdentity;
     std::string Comments;
     std::string Category;
     TStringList Categories{true, TDuplicates::Ignore};

@@ -95,6 +95,19 @@ std::string RenderManPage(const TManPage& page) {
     return out;
 }
 
+TManSection FilesSection() {
+    TManSection files{"FILES", "", {}, {}, {}};
+    files.Options = {
+        {"$XDG_CONFIG_HOME/Tamblix/Tamblix.ini", "",
+         "the settings of tamblix and tamblix-cli (~/.config/Tamblix/Tamblix.ini when "
+         "XDG_CONFIG_HOME is not set), unless --settings or TAMBLIX_SETTINGS names another "
+         "file"},
+        {"CATALOG.txc", "",
+         "a catalog. A program that changes it holds an advisory lock on the catalog file "
+         "itself while it loads and saves it; a program that only reads it takes no lock."}};
+    return files;
+}
+
 TManPage CliManPage() {
     TManPage page;
     page.Name = "tamblix-cli";
@@ -112,11 +125,7 @@ TManPage CliManPage() {
                             {},
                             {},
                             {}};
-    TManSection common{"COMMON OPTIONS",
-                       std::string("Given before or after the command. ") + kOptionRules,
-                       {},
-                       {},
-                       {}};
+    TManSection common{"COMMON OPTIONS", "Given before or after the command.", {}, {}, {}};
     for (const auto& o : GlobalOptions())
         common.Options.push_back(FromTable(o));
     common.Options.push_back({"--version", "", "print the version and exit"});
@@ -134,8 +143,9 @@ TManPage CliManPage() {
         commands.Subsections.push_back(std::move(sub));
     }
     TManSection exit{"EXIT STATUS",
-                     std::string(kExitCodes) +
-                         " An error's message on standard error begins with \"tamblix-cli: \".",
+                     "0 success, 1 error (the message on standard error begins with "
+                     "\"tamblix-cli: \"), 2 wrong usage, 3 a scan or update saved the catalog "
+                     "but some folders or files could not be read.",
                      {},
                      {},
                      {}};
@@ -145,6 +155,7 @@ TManPage CliManPage() {
                             {},
                             {}};
     TManSection seeAlso{"SEE ALSO", "tamblix(1)", {}, {}, {}};
-    page.Sections = {description, common, paths, commands, exit, environment, seeAlso};
+    page.Sections = {description, common,      paths,          commands,
+                     exit,        environment, FilesSection(), seeAlso};
     return page;
 }

@@ -32,5 +32,7 @@ std::string RenderManPage(const TManPage& page);
 // Text as roff reads it literally: backslashes, dashes and leading dots escaped.
 std::string RoffText(std::string_view text);
 
+// The files both programs read and write, for both pages.
+TManSection FilesSection();
 // The page of tamblix-cli, from the command tables.
 TManPage CliManPage();

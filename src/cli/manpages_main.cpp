@@ -25,6 +25,12 @@ TManPage DesktopManPage() {
          {},
          {},
          {}},
+        {"EXIT STATUS",
+         "0 success, 1 the window could not open (no display was found), 2 wrong usage.",
+         {},
+         {},
+         {}},
+        FilesSection(),
         {"SEE ALSO", "tamblix-cli(1)", {}, {}, {}},
     };
     return page;

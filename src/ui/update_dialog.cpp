@@ -2,10 +2,8 @@
 
 #include "analysis/volume_info.h"
 #include "catalog/lib_records.h"
-#include "catalog/scan_ops.h"
 #include "settings/global_data.h"
 #include "ui/dialog_handler_view.h"
-#include "ui/ui_questions.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
@@ -117,12 +115,8 @@ void TfrmUpdate::PrepareShow(const QString& sourcePath) {
     globals_.DefaultComments.clear();
     globals_.DefaultsToFolders = false;
     globals_.DefaultsToFiles = false;
-    // An imported volume's made-up source is no folder here: the user picks one.
-    FolderResult = IsAbsoluteSource(Ss(sourcePath)) ? sourcePath : QString();
+    FolderResult = sourcePath;
     edFolder->setText(FolderResult);
-    edFolder->setPlaceholderText(FolderResult.isEmpty() && !sourcePath.isEmpty()
-                                     ? MsgText("infoImportedSource")
-                                     : QString());
     Defaults.filecat->setCurrentText(QString());
     Defaults.filecom->clear();
     Defaults.cbAddFolders->setChecked(false);
@@ -136,13 +130,6 @@ void TfrmUpdate::PrepareShow(const QString& sourcePath) {
 }
 
 void TfrmUpdate::accept() {
-    if (cbReal->isChecked() && !IsAbsoluteSource(Ss(edFolder->text()))) {
-        if (edFolder->placeholderText().isEmpty())
-            edFolder->setPlaceholderText(MsgText("infoChooseSource"));
-        edFolder->clear();
-        edFolder->setFocus();
-        return;
-    }
     FolderResult = edFolder->text();
     globals_.DefaultCategory = Ss(Defaults.filecat->currentText());
     globals_.DefaultComments = Ss(Defaults.filecom->text());
