@@ -98,13 +98,58 @@ std::string MemberName(archive_entry* entry) {
 }
 
 // CAB stores local time as MS-DOS fields, which the library turns into a
-// moment with mktime(): the same zone gives the stored fields back, shown
-// unshifted as the ZIP and RAR readers show theirs.
-TDateTime StoredLocalTime(time_t moment) {
-    struct tm fields {};
-    if (!localtime_r(&moment, &fields)) return 0;
-    return UnixToDateTime(timegm(&fields));
-}
+// moment with mktime(). The catalog shows the fields as stored, unshifted, as
+// the ZIP and RAR readers show theirs: they are read from the cabinet's file
+// entries, in the order the library lists them.
+class TCabTimes {
+public:
+    TDateTime Of(int fd, uint64_t fileSize, time_t moment) {
+        if (!read_) Read(fd, fileSize);
+        const size_t index = next_++;
+        // Only fields the library read as this very moment are this member's.
+        if (index < stored_.size()) {
+            const uint32_t dos = stored_[index];
+            struct tm fields {};
+            fields.tm_year = static_cast<int>(dos >> 25) + 80;
+            fields.tm_mon = static_cast<int>(dos >> 21 & 0x0F) - 1;
+            fields.tm_mday = static_cast<int>(dos >> 16 & 0x1F);
+            fields.tm_hour = static_cast<int>(dos >> 11 & 0x1F);
+            fields.tm_min = static_cast<int>(dos >> 5 & 0x3F);
+            fields.tm_sec = static_cast<int>(dos & 0x1F) * 2;
+            fields.tm_isdst = -1;
+            if (mktime(&fields) == moment) return TArchiveMember::DosToDateTime(dos);
+        }
+        // Otherwise the same zone gives the fields back, but for the hour a
+        // change to summer time skips.
+        struct tm fields {};
+        if (!localtime_r(&moment, &fields)) return 0;
+        return UnixToDateTime(timegm(&fields));
+    }
+
+private:
+    // The date and time of each file entry; none for a self-extractor.
+    void Read(int fd, uint64_t fileSize) {
+        read_ = true;
+        archiveio::TPositionalReader in(fd, fileSize);
+        uint8_t head[36];
+        if (!in.ReadExact(head, sizeof head) || std::memcmp(head, "MSCF", 4) != 0) return;
+        in.Seek(archiveio::U32(head + 16));
+        for (unsigned i = archiveio::U16(head + 28); i > 0; --i) {
+            uint8_t entry[16];
+            uint8_t c = 1;
+            if (!in.ReadExact(entry, sizeof entry)) break;
+            for (int n = 0; c != 0 && n <= 256; ++n) // the name and its zero
+                if (!in.ReadExact(&c, 1)) break;
+            if (c != 0) break;
+            stored_.push_back(uint32_t{archiveio::U16(entry + 10)} << 16 |
+                              archiveio::U16(entry + 12));
+        }
+    }
+
+    bool read_ = false;
+    size_t next_ = 0;
+    std::vector<uint32_t> stored_;
+};
 
 // A disc image whose volume recognition area names UDF but no ISO 9660
 // directory. The library has no UDF reader, and such an image's blank system
@@ -184,6 +229,7 @@ void TArchiveLister::List(const std::string& path) {
     if (archive_read_open_fd(a, file.Get(), 65536) != ARCHIVE_OK) Fail(path, ErrorText(a));
 
     int retries = 0;
+    TCabTimes cabTimes;
     while (!StopRequested || !StopRequested()) {
         archive_entry* entry = nullptr;
         int r = archive_read_next_header(a, &entry);
@@ -210,11 +256,11 @@ void TArchiveLister::List(const std::string& path) {
             if (!target) target = archive_entry_symlink_utf8(entry);
             m.Size = target ? static_cast<int64_t>(std::strlen(target)) : 0;
         }
-        const bool cab = (archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB;
-        if (archive_entry_mtime_is_set(entry))
-            m.Date =
-                cab ? StoredLocalTime(archive_entry_mtime(entry))
-                    : UnixToDateTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
+        if ((archive_format(a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_CAB)
+            m.Date = cabTimes.Of(file.Get(), static_cast<uint64_t>(st.st_size),
+                                 archive_entry_mtime(entry));
+        else if (archive_entry_mtime_is_set(entry))
+            m.Date = UnixToDateTime(archive_entry_mtime(entry), archive_entry_mtime_nsec(entry));
         m.Encrypted = archive_entry_is_encrypted(entry) != 0;
         hand(m);
         if (archive_read_data_skip(a) == ARCHIVE_FATAL) Fail(path, ErrorText(a));

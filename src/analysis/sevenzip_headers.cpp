@@ -407,7 +407,8 @@ std::vector<uint8_t> UnpackHeader(int fd, uint64_t fileSize, const TStreams& s) 
     const uint64_t size = f.UnpackSize();
     if (s.packPos > fileSize - kStartHeaderSize || packed > fileSize - kStartHeaderSize - s.packPos)
         Damaged("header beyond the end of the file");
-    if (size > kMaxHeaderSize || size / kMaxHeaderRatio > packed) Damaged("header too large");
+    if (size > kMaxHeaderSize || packed > kMaxHeaderSize || size / kMaxHeaderRatio > packed)
+        Damaged("header too large");
     std::vector<uint8_t> data = ReadAt(fd, kStartHeaderSize + s.packPos, packed);
     std::vector<uint8_t> out;
     switch (f.coders[0]) {

@@ -1,5 +1,6 @@
 #include "catalog/catalog_file.h"
 
+#include "catalog/catalog_lock.h"
 #include "catalog/lib_file.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -343,6 +344,7 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
     }
     // The name changes only once the file is safely there.
     lib.FileName = path;
+    lib.DiskIdentity = TFileIdentity::OfPath(path);
     progress.EndProgress(GetMessageText("msgsSaved", lib.FileName));
     lib.Modified = false;
 }
@@ -371,6 +373,7 @@ void LoadFromFile(TLibObj& lib, const std::string& path, bool append, IProgress&
     if (!append) {
         lib.Clear();
         lib.FileName = path;
+        lib.DiskIdentity = in.Identity();
     }
     lib.BumpGeneration();
     THeader h;
@@ -420,11 +423,28 @@ bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
     return true;
 }
 
+bool ChangedOnDisk(const TLibObj& lib, const std::string& path) {
+    if (lib.FileName.empty() || lib.FileName != path || !lib.DiskIdentity.Known()) return false;
+    TFileIdentity now = TFileIdentity::OfPath(path);
+    return now.Known() && now != lib.DiskIdentity;
+}
+
 bool SaveOfferingSaveAs(TLibObj& lib, std::string& path, IProgress& progress,
                         IQuestions& questions) {
     while (true) {
         try {
-            return SaveWithConfirm(lib, path, progress, questions);
+            // Held through the question too, so that what was asked about stays as it is.
+            TCatalogLock lock = TCatalogLock::Acquire(path, kWindowLockWaitMs);
+            if (!ChangedOnDisk(lib, path)) return SaveWithConfirm(lib, path, progress, questions);
+            TAnswer a = questions.Ask("confNewerOnDisk", path, TButtons::YesNoCancelDefaultNo);
+            if (a == TAnswer::Yes) {
+                SaveToFile(lib, path, progress);
+                return true;
+            }
+            lock.Release();
+            if (a != TAnswer::No) return false;
+            path = questions.AskSavePath(path);
+            if (path.empty()) return false;
         } catch (const EMessageError& e) {
             if (e.Key != "errReadOnlyFolder") throw;
             if (questions.Ask("confSaveElsewhere", e.Arg, TButtons::OkCancel) != TAnswer::Ok)

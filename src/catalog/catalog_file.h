@@ -28,7 +28,14 @@ bool OpenLibrary(TLibObj& lib, const std::string& path, bool append, bool confir
 // Asks "confReplace" when the file exists; false when cancelled.
 bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
                      IQuestions& questions);
-// SaveWithConfirm; when the folder is read-only (nothing written), asks
+// True when the file at `path` is the catalog's own file and another program
+// replaced or changed it since it was loaded or saved.
+bool ChangedOnDisk(const TLibObj& lib, const std::string& path);
+// How long a window's save waits for another program's writer lock.
+inline constexpr int kWindowLockWaitMs = 5000;
+// SaveWithConfirm under the writer lock; a file another program changed since
+// it was loaded asks "confNewerOnDisk" first (Yes overwrites, No saves
+// elsewhere). When the folder is read-only (nothing written), asks
 // "confSaveElsewhere" and then for another path, which `path` becomes.
 // False when the user cancelled.
 bool SaveOfferingSaveAs(TLibObj& lib, std::string& path, IProgress& progress,

@@ -41,6 +41,7 @@ TLibFileReader::TLibFileReader(const std::string& path) : path_(path) {
         throw EMessageError("errFNF", path);
     }
     size_ = st.st_size;
+    identity_ = TFileIdentity::Of(st);
     cap_ = static_cast<size_t>(std::min<int64_t>(kBuffer, size_ + 16));
     buf_.reset(new char[cap_]);
 }

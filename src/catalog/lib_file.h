@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/safe_file.h"
+#include "catalog/file_identity.h"
 
 #include <cstdint>
 #include <cstring>
@@ -32,6 +33,8 @@ public:
     int64_t FileSize() const { return size_; }
     int64_t Remaining() const { return size_ - Position(); }
     const std::string& Path() const { return path_; }
+    // The file as it was opened: a later save by another program shows as a change.
+    const TFileIdentity& Identity() const { return identity_; }
     [[noreturn]] void Damaged(const std::string& what) const { DamagedAt(Position(), what); }
     [[noreturn]] void DamagedAt(int64_t offset, const std::string& what) const;
 
@@ -53,6 +56,7 @@ private:
     }
     void Refill(size_t n);
     std::string path_;
+    TFileIdentity identity_;
     int fd_ = -1;
     int64_t size_ = 0;
     int64_t consumed_ = 0; // bytes before buf_[0]

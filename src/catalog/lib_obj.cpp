@@ -302,6 +302,7 @@ void TLibObj::Clear() {
     Locations.Clear();
     Version = kCurrentVersion;
     FileName.clear();
+    DiskIdentity = {};
     Comments.clear();
     Category.clear();
     FolderRecordCount = VolumeCount = FolderCount = FileCount = 0;

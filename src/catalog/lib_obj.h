@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/string_list.h"
+#include "catalog/file_identity.h"
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
 
@@ -36,6 +37,9 @@ public:
 
     std::string Version = kCurrentVersion;
     std::string FileName;
+    // The file FileName named when it was loaded or saved, to notice another
+    // program's save before this one overwrites it.
+    TFileIdentity DiskIdentity;
     std::string Comments;
     std::string Category;
     TStringList Categories{true, TDuplicates::Ignore};

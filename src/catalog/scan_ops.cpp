@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <sys/stat.h>
 #include <thread>
@@ -674,6 +675,10 @@ void TVolumeScanner::CheckSameMedium(TTreeNode* selected, const std::string& roo
     throw EMessageError("errNotSameMedium", reason);
 }
 
+bool IsAbsoluteSource(const std::string& sourcePath) {
+    return !sourcePath.empty() && std::filesystem::path(sourcePath).is_absolute();
+}
+
 void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
     if (!selected || (Options.UseRealSource && Options.FolderResult.empty())) return;
     const std::string root = Options.FolderResult.empty()
@@ -695,6 +700,10 @@ void TVolumeScanner::UpdateVolume(TTreeNode* selected, IQuestions* questions) {
         ApplyDefaultsToTree(selected, true);
         return;
     }
+    // An imported volume's made-up source is relative: read against the
+    // working folder it would rescan, and delete, the wrong tree.
+    if (!IsAbsoluteSource(root))
+        throw EMessageError("errNoSourceFolder", GetCatalogPath(FolderOf(selected)));
     // Without a readable root nothing may be marked for deletion.
     if (FolderHolds(root) < 0) throw EMessageError("errFNF", Options.FolderResult);
     if (Options.DeleteNotFound) CheckSameMedium(selected, root, questions);

@@ -55,6 +55,10 @@ struct TScanOptions {
 
 // The scan operations: the walker's and the archive readers' events become
 // folder nodes and entries. One scanner serves one Add, Update or import.
+// True for a source path that names a folder on its own, without the working
+// folder: volumes imported from text or other catalogs have none.
+bool IsAbsoluteSource(const std::string& sourcePath);
+
 class TVolumeScanner {
 public:
     TVolumeScanner(TLibObj& lib, const THandlerList* handlers, IProgress& progress);

@@ -2,8 +2,11 @@
 
 #include "analysis/name_text.h"
 #include "platform/qt_settings_store.h"
+#include "settings/message_error.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <stdexcept>
 
 ISettingsStore& TCliContext::Settings() {
@@ -147,6 +150,31 @@ std::vector<std::string> TCliContext::Positionals(size_t min, size_t max) {
     if (all.size() < min) throw EUsageError("missing argument");
     if (all.size() > max) throw EUsageError("unexpected argument " + all[max]);
     return all;
+}
+
+void TCliContext::TakeLockWait() {
+    std::string text;
+    if (!TakeOption("--wait", text)) return;
+    char* end = nullptr;
+    errno = 0;
+    double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !(seconds >= 0) || seconds > 86400)
+        throw EUsageError("--wait takes a number of seconds from 0 to 86400, not " + text);
+    lockWaitMs_ = static_cast<int>(seconds * 1000);
+}
+
+void TCliContext::LockCatalogForWriting(const std::string& path) {
+    try {
+        lock_ = TCatalogLock::Acquire(path, lockWaitMs_);
+    } catch (const EMessageError& e) {
+        if (e.Key != "errCatalogLocked") throw;
+        throw std::runtime_error(ErrorText(e) + " --wait SECONDS waits longer.");
+    }
+}
+
+std::vector<TOptionDef> WithWait(std::vector<TOptionDef> options) {
+    options.push_back(kWaitOption);
+    return options;
 }
 
 std::string CliField(std::string_view text) {

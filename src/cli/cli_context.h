@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalog/catalog_lock.h"
 #include "cli/command_table.h"
 #include "settings/settings_store.h"
 
@@ -14,6 +15,8 @@ class EUsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+inline constexpr int kDefaultLockWaitSeconds = 5; // kWaitOption says so too
 
 // What every command gets: its own arguments and the settings store.
 class TCliContext {
@@ -52,9 +55,18 @@ public:
     // took it once itself).
     void RefuseRepeat(const std::string& name) const;
 
+    // Commands that write the catalog: takes --wait SECONDS (kWaitOption).
+    void TakeLockWait();
+    // Takes the writer lock on the catalog before it is loaded; it is held
+    // until the command ends, so the save is built from the file as it is.
+    // Refuses, naming who holds it, once the wait is over.
+    void LockCatalogForWriting(const std::string& path);
+
 private:
     std::unique_ptr<ISettingsStore> settings_;
     std::vector<std::string> operands_; // after "--"
+    int lockWaitMs_ = kDefaultLockWaitSeconds * 1000;
+    TCatalogLock lock_;
 };
 
 // Commands, one file each.
@@ -78,6 +90,13 @@ std::vector<std::string> SortColumnNames();
 
 // Message text of an error for the user ("File not found: x").
 std::string ErrorText(const std::exception& e);
+
+// The option of every command that writes the catalog.
+inline constexpr TOptionDef kWaitOption{"--wait", TOptionKind::Value, "SECONDS",
+                                        "how long to wait while another program writes the "
+                                        "catalog",
+                                        "5"};
+std::vector<TOptionDef> WithWait(std::vector<TOptionDef> options);
 
 // The options export and import share: --fields, --separator, --qualifier.
 std::vector<TOptionDef> DelimitedOptions(const char* fieldsHelp);

@@ -256,14 +256,9 @@ std::string WrittenLink(const TLibColItem* item) {
 
 std::string WrittenCatalogPath(std::string_view stored) {
     std::string out;
-    size_t start = 0;
-    while (start < stored.size()) {
-        size_t end = stored.find('\\', start);
-        if (end == std::string_view::npos) end = stored.size();
-        out += WrittenName(nametext::PathPartToCaption(stored.substr(start, end - start)));
-        if (end < stored.size()) out += '\\';
-        start = end + 1;
-    }
+    for (const std::string& caption : nametext::SplitCatalogPath(stored))
+        out += WrittenName(caption) + '\\';
+    if (!out.empty() && !stored.ends_with('\\')) out.pop_back();
     return out;
 }
 

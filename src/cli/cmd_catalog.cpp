@@ -52,7 +52,9 @@ bool KnownVersionFile(const std::string& path) {
 
 int CmdNew(TCliContext& ctx) {
     bool force = ctx.TakeFlag("--force");
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(1, 1);
+    ctx.LockCatalogForWriting(args[0]);
     std::error_code ec;
     if (!force && std::filesystem::exists(args[0], ec))
         throw std::runtime_error(args[0] + " already exists; --force replaces it");
@@ -190,7 +192,7 @@ const TCommandDef& NewCommand() {
         "write an empty catalog",
         "Writes a catalog without volumes. An existing file is left alone unless --force is given.",
         {{"CATALOG", "the catalog file to write (.txc)"}},
-        {{"--force", TOptionKind::Flag, "", "replace an existing file", ""}},
+        {{"--force", TOptionKind::Flag, "", "replace an existing file", ""}, kWaitOption},
         {"new music.txc"},
         CmdNew};
     return def;

@@ -73,6 +73,7 @@ int CmdCollections(TCliContext& ctx) {
     std::string url, memo;
     bool hasUrl = ctx.TakeOption("--url", url);
     bool hasMemo = ctx.TakeOption("--memo", memo);
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(2, SIZE_MAX);
     const std::string& sub = args[0];
     const std::string& catalog = args[1];
@@ -92,6 +93,7 @@ int CmdCollections(TCliContext& ctx) {
         List(lib, json);
         return 0;
     }
+    ctx.LockCatalogForWriting(catalog);
     if (sub == "create") {
         need(1, 1);
         LoadCatalogForCli(lib, catalog);
@@ -172,7 +174,8 @@ const TCommandDef& CollectionsCommand() {
          {"ARG", "what the subcommand takes", true, true}},
         {{"--json", TOptionKind::Flag, "", "with list: JSON Lines, one object per node", ""},
          {"--url", TOptionKind::Value, "URL", "with add-memo: the memo item's link", ""},
-         {"--memo", TOptionKind::Value, "TEXT", "with add-memo: the memo item's text", ""}},
+         {"--memo", TOptionKind::Value, "TEXT", "with add-memo: the memo item's text", ""},
+         kWaitOption},
         {"collections create music.txc 'Shelf\\Jazz'",
          "collections add music.txc 'Shelf\\Jazz' 'CD1\\jazz' 'CD2\\best.flac'",
          "collections add-memo music.txc '\\' 'To buy' --url https://example.org",

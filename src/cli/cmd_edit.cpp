@@ -26,6 +26,7 @@ int CmdEdit(TCliContext& ctx) {
     if (ctx.TakeOption("--location", value)) edit.Location = clipath::ArgText(value);
     edit.Recursive = ctx.TakeFlag("--recursive");
     edit.Overwrite = ctx.TakeFlag("--overwrite");
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(2, SIZE_MAX);
     if (edit.Overwrite && !edit.Recursive) throw EUsageError("--overwrite goes with --recursive");
     if (!edit.Texts.Category && !edit.Texts.Comments && !edit.Location && !edit.Recursive)
@@ -33,6 +34,7 @@ int CmdEdit(TCliContext& ctx) {
                           "--recursive");
 
     TLibObj& lib = CatalogKeptToExit();
+    ctx.LockCatalogForWriting(args[0]);
     LoadCatalogForCli(lib, args[0]);
     // Every path is checked before anything changes: a wrong one saves nothing.
     std::vector<TCatalogTarget> targets;
@@ -66,7 +68,8 @@ const TCommandDef& EditCommand() {
           "push category and comments down to every folder and file below, filling empty values",
           ""},
          {"--overwrite", TOptionKind::Flag, "",
-          "with --recursive: overwrite the values already set below too", ""}},
+          "with --recursive: overwrite the values already set below too", ""},
+         kWaitOption},
         {"edit music.txc 'CD1\\music' --category Music --recursive",
          "edit music.txc CD1 --location 'Shelf 3'"},
         CmdEdit};

@@ -11,12 +11,14 @@ int CmdImport(TCliContext& ctx) {
     TImportOptions o; // the documented defaults, never the window's last choices
     TakeDelimitedOptions(ctx, o.Fields, o.Separator, o.Qualifier);
     o.ForceRequired();
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
     o.FileName = args[1];
     o.KBText = GetMessageText("infoStrKB");
     o.MBText = GetMessageText("infoStrMB");
 
     TLibObj& lib = CatalogKeptToExit();
+    ctx.LockCatalogForWriting(args[0]);
     std::error_code ec;
     if (std::filesystem::exists(args[0], ec)) LoadCatalogForCli(lib, args[0]);
     TCliProgress progress;
@@ -39,7 +41,7 @@ const TCommandDef& ImportCommand() {
         "it was.",
         {{"CATALOG", "the catalog file (.txc); made when missing"},
          {"INFILE", "the delimited text file to read; - for standard input"}},
-        DelimitedOptions("columns in order; Volume, Path and Name are always read"),
+        WithWait(DelimitedOptions("columns in order; Volume, Path and Name are always read")),
         {"import music.txc list.csv --fields Volume,Path,Name,Size,Date",
          "import music.txc - --separator tab < list.tsv"},
         CmdImport};

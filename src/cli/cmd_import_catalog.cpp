@@ -14,9 +14,11 @@ int CmdImportCatalog(TCliContext& ctx) {
         if (o.Format == TPeerFormat::Unknown)
             throw EUsageError("--format takes cdcat, catcli or gocatcli, not " + format);
     }
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
 
     TLibObj& lib = CatalogKeptToExit();
+    ctx.LockCatalogForWriting(args[0]);
     std::error_code ec;
     if (std::filesystem::exists(args[0], ec)) LoadCatalogForCli(lib, args[0]);
     TCliProgress progress;
@@ -45,7 +47,8 @@ const TCommandDef& ImportCatalogCommand() {
         {{"--format", TOptionKind::Value, "F",
           "read PEERFILE as this kind only: cdcat, catcli or "
           "gocatcli",
-          "recognised by content"}},
+          "recognised by content"},
+         kWaitOption},
         {"import-catalog music.txc old.hcf"},
         CmdImportCatalog};
     return def;

@@ -137,6 +137,7 @@ int CmdScan(TCliContext& ctx) {
     TakeScanDefaults(ctx, o);
     o.SkipSerialCheck = ctx.TakeFlag("--no-serial-check");
     bool yes = ctx.TakeFlag("--yes");
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
     const std::string catalog = args[0];
     std::error_code ec;
@@ -147,6 +148,7 @@ int CmdScan(TCliContext& ctx) {
     o.Serial = hasSerial ? clipath::ArgText(serial) : GetVolumeSerial(root);
 
     TLibObj& lib = CatalogKeptToExit();
+    ctx.LockCatalogForWriting(catalog);
     LoadOrCreate(lib, catalog);
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
@@ -185,8 +187,15 @@ int CmdUpdate(TCliContext& ctx) {
     o.UseRealSource = !ctx.TakeFlag("--defaults-only");
     o.Force = ctx.TakeFlag("--force");
     TakeScanDefaults(ctx, o);
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
+    // Without a rescan nothing is seen, so nothing could be told gone.
+    if (!o.UseRealSource && o.DeleteNotFound)
+        throw EUsageError("--defaults-only reads nothing, so --delete-missing cannot go with it");
+    if (!o.UseRealSource && hasSource)
+        throw EUsageError("--defaults-only reads nothing, so --source cannot go with it");
     TLibObj& lib = CatalogKeptToExit();
+    ctx.LockCatalogForWriting(args[0]);
     LoadCatalogForCli(lib, args[0]);
     TTreeNode* node = clipath::FindFolder(lib, args[1]);
     if (hasSource) {
@@ -195,6 +204,9 @@ int CmdUpdate(TCliContext& ctx) {
         o.FolderResult = nametext::DiskToCaption(AbsoluteFolder(source));
     } else {
         o.FolderResult = GetSourcePath(FolderOf(node));
+        if (o.UseRealSource && !IsAbsoluteSource(o.FolderResult))
+            throw std::runtime_error(ErrorText(EMessageError("errNoSourceFolder", args[1])) +
+                                     " Give it with --source FOLDER.");
     }
     if (o.UseRealSource) o.Serial = GetVolumeSerial(nametext::CaptionToDisk(o.FolderResult));
     THandlerList handlers;
@@ -214,6 +226,11 @@ int CmdUpdate(TCliContext& ctx) {
     if (scanner.Stopped()) throw EMessageError("infoCancel");
     SaveCatalogQuietly(lib, args[0]);
     progress.Flush();
+    if (!o.UseRealSource) {
+        std::cerr << "Applied the defaults to " << CliField(args[1])
+                  << "; nothing was read from the source.\n";
+        return 0;
+    }
     std::cerr << GetMessageText("msgsUpdated", o.FolderResult) << '\n'
               << ScanSummary(lib, scanner.Errors, start) << '\n';
     return scanner.Errors > 0 ? kExitReadErrors : 0;
@@ -243,6 +260,7 @@ const TCommandDef& ScanCommand() {
             CmdScan};
         auto shared = ScanDefaultOptions();
         d.Options.insert(d.Options.end(), shared.begin(), shared.end());
+        d.Options.push_back(kWaitOption);
         d.Options.insert(
             d.Options.end(),
             {{"--no-serial-check", TOptionKind::Flag, "",
@@ -269,13 +287,14 @@ const TCommandDef& UpdateCommand() {
             {{"--source", TOptionKind::Value, "FOLDER", "read this folder instead",
               "the folder the volume was read from"},
              {"--delete-missing", TOptionKind::Flag, "", "remove what is gone from the source", ""},
-             {"--defaults-only", TOptionKind::Flag, "", "do not read the source's serial number",
-              ""},
+             {"--defaults-only", TOptionKind::Flag, "",
+              "read nothing: only give the volume the --category and --comments defaults", ""},
              {"--force", TOptionKind::Flag, "", "update even an empty source or another disc", ""}},
             {"update music.txc CD1 --delete-missing"},
             CmdUpdate};
         auto shared = ScanDefaultOptions();
         d.Options.insert(d.Options.end(), shared.begin(), shared.end());
+        d.Options.push_back(kWaitOption);
         return d;
     }();
     return def;

@@ -483,6 +483,7 @@ int CmdSearch(TCliContext& ctx) {
     ctx.TakeSwitch("--summary", out.Summary);
     bool dryRun = ctx.TakeFlag("--dry-run");
     bool yes = ctx.TakeFlag("--yes");
+    ctx.TakeLockWait();
     auto args = ctx.Positionals(1, 1);
     if (c.NamePatternKind == TNamePattern::TKind::Regex) CheckRegex(c);
     if (save && c.NamePatternKind != TNamePattern::TKind::None)
@@ -520,6 +521,7 @@ int CmdSearch(TCliContext& ctx) {
     }
 
     TLibObj& lib = CatalogKeptToExit();
+    if (replacing && !dryRun) ctx.LockCatalogForWriting(args[0]);
     LoadCatalogForCli(lib, args[0]);
     std::vector<TTreeNode*> selected;
     for (const auto& path : in) {
@@ -682,7 +684,8 @@ const TCommandDef& SearchCommand() {
           "sort by name, type, volume, path, size, date, category, comments, duplicates, "
           "fullname or location",
           "catalog order"},
-         {"--save", TOptionKind::Value, "FILE.TXS", "save the criteria as a saved search", ""}},
+         {"--save", TOptionKind::Value, "FILE.TXS", "save the criteria as a saved search", ""},
+         kWaitOption},
         {"search music.txc --name beatles --size '>' 5000000 --sort size:desc",
          "search music.txc --regex '^(cd|disc) ?[0-9]+' --count",
          "search music.txc --glob '*.flac' --limit 10 --no-summary",

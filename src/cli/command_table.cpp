@@ -142,6 +142,17 @@ const std::vector<TOptionDef>& GlobalOptions() {
     return options;
 }
 
+const char* const kOptionRules =
+    "Options and arguments may come in any order. A value option takes its value as the next "
+    "word or after \"=\" (--name=T, --size='>5'); one that the help does not mark \"may be "
+    "repeated\" is given once. \"--\" ends the options: a word after it is an argument even "
+    "when it starts with \"-\". --help and --version work after any command.";
+
+const char* const kExitCodes =
+    "0 success, 1 error, 2 wrong usage, 3 scan or update saved but some folders or files could "
+    "not be read (counted as Errors in the summary). search exits 1 when nothing matched, as "
+    "grep does.";
+
 std::string ProgramHelp() {
     std::string out = "Usage: tamblix-cli [--settings FILE] COMMAND [ARGS...]\n\n";
     AppendParagraphs(out,
@@ -164,10 +175,9 @@ std::string ProgramHelp() {
     AppendParagraphs(out, std::string("Catalog paths: ") + clipath::kHelpText, 0);
     out += '\n';
     AppendParagraphs(out,
-                     "'tamblix-cli help COMMAND' or 'tamblix-cli COMMAND --help' shows a "
-                     "command's options and an example.\n\n"
-                     "Exit codes: 0 success, 1 error, 2 wrong usage, 3 scan or update saved but "
-                     "some folders or files could not be read (counted as Errors in the summary).",
+                     std::string("'tamblix-cli help COMMAND' or 'tamblix-cli COMMAND --help' "
+                                 "shows a command's options and an example.\n\n") +
+                         kOptionRules + "\n\nExit codes: " + kExitCodes,
                      0);
     return out;
 }

@@ -56,6 +56,11 @@ const TCommandDef* FindCommand(std::string_view name);
 // Options the program takes before or after any command.
 const std::vector<TOptionDef>& GlobalOptions();
 
+// How options are written, for the program's help and the manual.
+extern const char* const kOptionRules;
+// The exit codes, likewise.
+extern const char* const kExitCodes;
+
 // Text of `tamblix-cli --help` and of `tamblix-cli COMMAND --help`.
 std::string ProgramHelp();
 std::string CommandHelp(const TCommandDef& c);

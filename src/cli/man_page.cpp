@@ -125,7 +125,11 @@ TManPage CliManPage() {
                             {},
                             {},
                             {}};
-    TManSection common{"COMMON OPTIONS", "Given before or after the command.", {}, {}, {}};
+    TManSection common{"COMMON OPTIONS",
+                       std::string("Given before or after the command. ") + kOptionRules,
+                       {},
+                       {},
+                       {}};
     for (const auto& o : GlobalOptions())
         common.Options.push_back(FromTable(o));
     common.Options.push_back({"--version", "", "print the version and exit"});
@@ -143,9 +147,8 @@ TManPage CliManPage() {
         commands.Subsections.push_back(std::move(sub));
     }
     TManSection exit{"EXIT STATUS",
-                     "0 success, 1 error (the message on standard error begins with "
-                     "\"tamblix-cli: \"), 2 wrong usage, 3 a scan or update saved the catalog "
-                     "but some folders or files could not be read.",
+                     std::string(kExitCodes) +
+                         " An error's message on standard error begins with \"tamblix-cli: \".",
                      {},
                      {},
                      {}};

@@ -31,8 +31,11 @@ int EscapedUnit(std::string_view s) {
 }
 
 // Python writes undecodable file-name bytes as lone surrogate escapes
-// ("\udc80"), which a strict parser refuses: each becomes "\ufffd", of the
-// same length, so positions in error messages stay right.
+// ("\udce9" for the byte E9), which a strict parser refuses. Each becomes the
+// byte's stand-in ("\uf7e9"), as a scan keeps such a name from the disk, so
+// that two names differing only there stay two names; other lone surrogates
+// become "\ufffd". Both are of the same length, so positions in error
+// messages stay right.
 class TSurrogateFilter {
 public:
     void Feed(std::string_view in, bool last, std::string& out) {
@@ -79,7 +82,12 @@ public:
                 }
             }
             out.append(s.data() + plain, i - plain);
-            out += "\\ufffd";
+            if (unit >= 0xDC80 && unit <= 0xDCFF) {
+                out += "\\uf7";
+                out.append(s.data() + i + 4, 2);
+            } else {
+                out += "\\ufffd";
+            }
             i += 6;
             plain = i;
         }

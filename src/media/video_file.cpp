@@ -31,6 +31,7 @@ constexpr int kIoBuffer = 64 * 1024;
 // libavformat's smallest probe window.
 constexpr int64_t kMinProbeBytes = 2048;
 constexpr int kFormatProbeBytes = 256 << 10;
+constexpr int64_t kHoleReadBytes = 1 << 20;
 
 // Processor time this thread has used, in nanoseconds.
 int64_t ThreadCpuNs() {
@@ -46,6 +47,10 @@ struct TSource {
     // From here to the end the file is one hole: it reads as zeros without
     // asking the system (some formats make the library read all of it).
     int64_t holeFrom = INT64_MAX;
+    // Zeros of that hole the library may still read: past them the file ends
+    // for it. No header is made of zeros, and a table claimed over a hole
+    // would otherwise be read to the end, four bytes at a time.
+    int64_t holeLeft = kHoleReadBytes;
     TClock::time_point deadline;
     // What the file may cost: bytes handed to the library and processor time.
     int64_t bytesLeft = TVideoFile::kReadBudget;
@@ -53,10 +58,15 @@ struct TSource {
     // The budget ran out: every later read ends the file, so that a header
     // the library reads again from the start costs nothing more.
     bool spent = false;
+    const char* why = nullptr; // which budget, for the log
 
     bool Spent() {
-        if (!spent && (bytesLeft <= 0 || ThreadCpuNs() > cpuUntil || TClock::now() > deadline))
-            spent = true;
+        if (spent) return true;
+        if (bytesLeft <= 0)
+            why = "it asks to read more than a video may";
+        else if (ThreadCpuNs() > cpuUntil || TClock::now() > deadline)
+            why = "reading it took more time than a file may take";
+        spent = why != nullptr;
         return spent;
     }
 };
@@ -68,11 +78,12 @@ int ReadPacket(void* opaque, uint8_t* buf, int size) {
     size = static_cast<int>(std::min<int64_t>(size, s->bytesLeft));
     s->bytesLeft -= size;
     if (s->pos >= s->holeFrom) {
-        const int64_t left = s->file.Size() - s->pos;
+        const int64_t left = std::min(s->file.Size() - s->pos, s->holeLeft);
         if (left <= 0) return AVERROR_EOF;
         const int n = static_cast<int>(std::min<int64_t>(size, left));
         std::memset(buf, 0, static_cast<size_t>(n));
         s->pos += n;
+        s->holeLeft -= n;
         return n;
     }
     int64_t n = s->file.ReadAt(s->pos, buf, static_cast<size_t>(size));
@@ -240,13 +251,14 @@ public:
     }
 
     // An error text, or empty when the container was opened.
-    std::string Open(const std::string& path, int budgetMs, bool onlyZeros) {
+    std::string Open(const std::string& path, int budgetMs, bool onlyZeros, int64_t readBudget) {
         if (onlyZeros && !StillPictureName(path)) return ErrorText(AVERROR_INVALIDDATA);
         if (!src_.file.Open(path)) return "cannot open the file";
         // Only zero bytes: no container starts there, and the probe would
         // read its whole window (some formats scan much further) to say so.
         if (src_.file.OnlyHoles() && !StillPictureName(path)) return ErrorText(AVERROR_INVALIDDATA);
         src_.deadline = TClock::now() + std::chrono::milliseconds(budgetMs);
+        src_.bytesLeft = readBudget;
         src_.cpuUntil = ThreadCpuNs() + int64_t{TVideoFile::kCpuBudgetMs} * 1000000;
         auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBuffer));
         if (!buffer) return "out of memory";
@@ -279,7 +291,7 @@ public:
         // The name only helps the probe guess; the bytes come through io_.
         int rc = avformat_open_input(&ic_, path.c_str(), nullptr, nullptr);
         if (rc < 0) { // ic_ is freed and null on failure
-            if (src_.spent) return kTooCostly;
+            if (src_.spent) return src_.why;
             if (rc == AVERROR(ENOMEM))
                 return "its header asks for more memory than a video may take";
             return ErrorText(rc);
@@ -298,15 +310,13 @@ public:
             rc = avformat_find_stream_info(ic_, options.data());
             for (AVDictionary*& o : options)
                 av_dict_free(&o);
-            if (rc < 0 && src_.spent) return kTooCostly;
+            if (rc < 0 && src_.spent) return src_.why;
         }
         return {};
     }
 
-    static constexpr const char* kTooCostly = "reading it took more time than a file may take";
-
-    // The budget ran out while reading: what was found may be incomplete.
-    bool Cut() const { return src_.spent; }
+    // Which budget ran out while reading (what was found may be incomplete), or null.
+    const char* Cut() const { return src_.why; }
     const AVFormatContext* Context() const { return ic_; }
     int64_t FileSize() const { return src_.file.Size(); }
 
@@ -324,13 +334,14 @@ private:
 
 } // namespace
 
-bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZeros) {
+bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZeros,
+                              int64_t readBudget) {
     *this = TVideoFile();
     SetUpLibraries();
     TDemuxer demuxer;
-    Error = demuxer.Open(path, budgetMs, onlyZeros);
+    Error = demuxer.Open(path, budgetMs, onlyZeros, readBudget);
     if (!Error.empty()) return false;
-    if (demuxer.Cut()) Incomplete = TDemuxer::kTooCostly;
+    if (demuxer.Cut()) Incomplete = demuxer.Cut();
     const AVFormatContext* ic = demuxer.Context();
     if (ic->duration != AV_NOPTS_VALUE && ic->duration > 0)
         Duration = static_cast<double>(ic->duration) / AV_TIME_BASE;

@@ -21,7 +21,9 @@ public:
 
     // onlyZeros: the caller knows every byte reads as zero (the size is all
     // holes); then the file is opened only if its name may be a still picture.
-    bool ReadFromFile(const std::string& path, int budgetMs = kBudgetMs, bool onlyZeros = false);
+    // readBudget: the bytes the library may read (kReadBudget).
+    bool ReadFromFile(const std::string& path, int budgetMs = kBudgetMs, bool onlyZeros = false,
+                      int64_t readBudget = kReadBudget);
 
     bool Valid = false;  // the container was recognised and opened
     std::string Error;   // why not, for the log

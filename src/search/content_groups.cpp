@@ -1,6 +1,5 @@
 #include "search/content_groups.h"
 
-#include "analysis/file_checksum.h"
 #include "analysis/name_text.h"
 #include "catalog/lib_records.h"
 
@@ -13,18 +12,6 @@
 namespace {
 
 constexpr size_t kPollEvery = 1024;
-
-struct TKey {
-    int64_t Size;
-    TContentHash Hash;
-    bool operator==(const TKey&) const = default;
-};
-struct TKeyHash {
-    size_t operator()(const TKey& k) const {
-        return static_cast<size_t>(k.Hash.Low ^ (k.Hash.High * 0x9e3779b97f4a7c15ull) ^
-                                   static_cast<uint64_t>(k.Size));
-    }
-};
 
 struct TGroup {
     std::vector<TSearchRow> Rows;
@@ -77,10 +64,10 @@ void Recount(TSearchResults& r) {
 } // namespace
 
 void OrderContentGroups(TSearchResults& r, const std::function<void()>& poll) {
-    std::unordered_map<TKey, size_t, TKeyHash> groupOf;
+    std::unordered_map<TContentKey, size_t, TContentKeyHash> groupOf;
     std::vector<TGroup> groups;
     for (const TSearchRow& row : r.DupRows) {
-        TKey key{row.Entry->Size, {}};
+        TContentKey key{row.Entry->Size, {}};
         ParseChecksum(TagValueOf(row.Entry->TagInfo.TextView(), kChecksumKey), key.Hash);
         auto [it, added] = groupOf.try_emplace(key, groups.size());
         if (added) groups.push_back({{}, 0, groups.size()});

@@ -1,8 +1,24 @@
 #pragma once
 
+#include "analysis/file_checksum.h"
 #include "search/search_engine.h"
 
+#include <cstdint>
 #include <functional>
+
+// Files of the same size and content hash.
+struct TContentKey {
+    int64_t Size;
+    TContentHash Hash;
+    bool operator==(const TContentKey&) const = default;
+};
+struct TContentKeyHash {
+    size_t operator()(const TContentKey& k) const {
+        // The hash is already uniform: fold in the size and take it.
+        return static_cast<size_t>(k.Hash.Low ^ (k.Hash.High * 0x9e3779b97f4a7c15ull) ^
+                                   static_cast<uint64_t>(k.Size));
+    }
+};
 
 // Duplicates by content, made readable: the rows of one group together, the
 // groups by the space their copies waste (largest first) and numbered in that

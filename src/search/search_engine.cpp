@@ -48,20 +48,6 @@ struct TNameEq {
     }
 };
 
-// Files of the same size and content hash.
-struct TContentKey {
-    int64_t Size;
-    TContentHash Hash;
-    bool operator==(const TContentKey&) const = default;
-};
-struct TContentKeyHash {
-    size_t operator()(const TContentKey& k) const {
-        // The hash is already uniform: fold in the size and take it.
-        return static_cast<size_t>(k.Hash.Low ^ (k.Hash.High * 0x9e3779b97f4a7c15ull) ^
-                                   static_cast<uint64_t>(k.Size));
-    }
-};
-
 constexpr unsigned kStatusEvery = 4096; // entries between status texts
 
 // How far ahead of the entry being matched the next entries, and then their

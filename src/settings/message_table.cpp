@@ -38,6 +38,8 @@ const TMessage kEnglish[] = {
     {"infoCol", "Collections: %s"},
     {"infoNoChecksum", "Without checksum: %s"},
     {"infoEmptyLeftOut", "Empty files left out: %s"},
+    {"infoImportedSource", "This volume was imported: choose the folder to read"},
+    {"infoChooseSource", "Choose the folder to read"},
     {"infoStrKB", "KB"},
     {"infoStrMB", "MB"},
 
@@ -52,12 +54,18 @@ const TMessage kEnglish[] = {
     {"errNotRegular", "Not a regular file, nothing was written: %s"},
     {"errReadOnlyFolder", "The folder %s is read-only: save the file somewhere else."},
     {"errDamaged", "Damaged catalog file: %s"},
+    {"errCatalogLocked",
+     "Another program is writing the catalog %s. Nothing was changed: try again when it has "
+     "finished."},
     {"errDuplicate", "Duplicate entry: %s"},
     {"errSourceEmpty",
      "The source folder %s is empty, but the catalog holds entries for it: is the disc mounted?"},
     {"errSourceSerial",
      "The source has serial %s, but the volume was scanned from serial %s: is it the same disc?"},
     {"errNotSameMedium", "%s Nothing was changed."},
+    {"errNoSourceFolder",
+     "%s was not read from a folder of this computer (it was imported): choose the folder to "
+     "read. Nothing was changed."},
 
     {"expCaptRes", "Export Search Results"},
     {"expCaptVol", "Export Volume/Folder"},
@@ -74,6 +82,12 @@ const TMessage kEnglish[] = {
     {"confReplace", R"("Replace existing ""%s"" ?")"},
     {"confReload", "Reload Current Library?"},
     {"confSave", "Save changes?"},
+    {"confNewerOnDisk",
+     "Another program has changed %s since it was loaded here. Replace it with this catalog "
+     "and lose those changes? Choose No to save this catalog under another name."},
+    {"confReloadChanged",
+     "Another program has changed %s since it was loaded here. Load it again to see what the "
+     "file holds now?"},
     {"confSaveElsewhere",
      "The folder %s is read-only, so the catalog cannot be saved there. Save it somewhere else?"},
     {"confExit", "Exit?"},

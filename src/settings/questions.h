@@ -4,7 +4,9 @@
 
 enum class TAnswer { Yes, No, Ok, Cancel };
 
-enum class TButtons { YesNo, YesNoCancel, OkCancel };
+// YesNoCancelDefaultNo: the same buttons, with No taken when the user just
+// presses Enter, for questions whose Yes loses something.
+enum class TButtons { YesNo, YesNoCancel, OkCancel, YesNoCancelDefaultNo };
 
 // The questions an operation may ask; the caller answers them (a message box,
 // a terminal prompt, or a fixed answer in tests). The text is the message

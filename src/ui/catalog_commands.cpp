@@ -108,11 +108,27 @@ void TCatalogCommands::Reload() {
     if (QuerySaveChanges(lib, host_.OperationProgress(), q) == TAnswer::Cancel) return;
     if (host_.GD().ConfirmReload && q.Ask("confReload", {}, TButtons::YesNo) != TAnswer::Yes)
         return;
-    std::string path = lib.FileName;
+    LoadAgain();
+}
+
+void TCatalogCommands::LoadAgain() {
+    std::string path = host_.Lib().FileName;
     host_.ResetCatalog(false);
     host_.ClearStatus();
     host_.RunBusy([&] { Load(path, false, host_.Questions(), nullptr); });
     host_.UpdateStatus();
+}
+
+void TCatalogCommands::CheckChangedOnDisk() {
+    TLibObj& lib = host_.Lib();
+    // With unsaved changes the save asks instead, before it overwrites anything.
+    if (!host_.CheckIdle() || lib.Modified || !ChangedOnDisk(lib, lib.FileName)) return;
+    TFileIdentity now = TFileIdentity::OfPath(lib.FileName);
+    if (now == askedAbout_) return;
+    askedAbout_ = now;
+    if (host_.Questions().Ask("confReloadChanged", lib.FileName, TButtons::YesNo) != TAnswer::Yes)
+        return;
+    LoadAgain();
 }
 
 bool TCatalogCommands::Save(bool askName) {

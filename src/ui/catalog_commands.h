@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/file_identity.h"
+
 #include <QtCore/QString>
 #include <string>
 
@@ -23,6 +25,9 @@ public:
     void OpenFirst(const QString& argument);
     void Reload();
     bool Save(bool askName);
+    // When another program saved the open catalog and nothing here is
+    // unsaved: offers to load it again, once for each state of the file.
+    void CheckChangedOnDisk();
     void ImportCatalog();
     void AddFavorite();
     void OrganizeFavorites();
@@ -33,10 +38,13 @@ private:
     // Loads `path` into the (empty) catalog; a failed load never leaves its
     // name behind for a later Save.
     void Load(const std::string& path, bool confirm, class IQuestions& questions, bool* opened);
+    // The open catalog from its file again, nothing asked.
+    void LoadAgain();
 
     IMainHost& host_;
     QMenu& recent_;
     QMenu& favorites_;
     QAction& addFavorite_;
     QAction& organizeFavorites_;
+    TFileIdentity askedAbout_; // the file's state the reload question was last asked for
 };

@@ -31,6 +31,7 @@
 #include "ui/volume_commands.h"
 
 #include <QtCore/QFileInfo>
+#include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtGui/QCloseEvent>
 #include <QtGui/QGuiApplication>
@@ -550,6 +551,14 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
             lang_.TranslateWindow(w);
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    // Coming back to the window is when another program's save is noticed;
+    // asked after the event, not inside it.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        QTimer::singleShot(0, this, [this] { catalog_->CheckChangedOnDisk(); });
 }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event) {

@@ -35,14 +35,16 @@ TAnswer TUiQuestions::Ask(const std::string& key, const std::string& arg, TButto
         b = QMessageBox::Yes | QMessageBox::No;
         break;
     case TButtons::YesNoCancel:
+    case TButtons::YesNoCancelDefaultNo:
         b = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
         break;
     case TButtons::OkCancel:
         b = QMessageBox::Ok | QMessageBox::Cancel;
         break;
     }
-    auto r = QMessageBox::question(parent_, QApplication::applicationDisplayName(),
-                                   QuestionText(key, arg), b);
+    auto r = QMessageBox::question(
+        parent_, QApplication::applicationDisplayName(), QuestionText(key, arg), b,
+        buttons == TButtons::YesNoCancelDefaultNo ? QMessageBox::No : QMessageBox::NoButton);
     switch (r) {
     case QMessageBox::Yes:
         return TAnswer::Yes;

@@ -2,8 +2,10 @@
 
 #include "analysis/volume_info.h"
 #include "catalog/lib_records.h"
+#include "catalog/scan_ops.h"
 #include "settings/global_data.h"
 #include "ui/dialog_handler_view.h"
+#include "ui/ui_questions.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
@@ -115,8 +117,12 @@ void TfrmUpdate::PrepareShow(const QString& sourcePath) {
     globals_.DefaultComments.clear();
     globals_.DefaultsToFolders = false;
     globals_.DefaultsToFiles = false;
-    FolderResult = sourcePath;
+    // An imported volume's made-up source is no folder here: the user picks one.
+    FolderResult = IsAbsoluteSource(Ss(sourcePath)) ? sourcePath : QString();
     edFolder->setText(FolderResult);
+    edFolder->setPlaceholderText(FolderResult.isEmpty() && !sourcePath.isEmpty()
+                                     ? MsgText("infoImportedSource")
+                                     : QString());
     Defaults.filecat->setCurrentText(QString());
     Defaults.filecom->clear();
     Defaults.cbAddFolders->setChecked(false);
@@ -130,6 +136,13 @@ void TfrmUpdate::PrepareShow(const QString& sourcePath) {
 }
 
 void TfrmUpdate::accept() {
+    if (cbReal->isChecked() && !IsAbsoluteSource(Ss(edFolder->text()))) {
+        if (edFolder->placeholderText().isEmpty())
+            edFolder->setPlaceholderText(MsgText("infoChooseSource"));
+        edFolder->clear();
+        edFolder->setFocus();
+        return;
+    }
     FolderResult = edFolder->text();
     globals_.DefaultCategory = Ss(Defaults.filecat->currentText());
     globals_.DefaultComments = Ss(Defaults.filecom->text());

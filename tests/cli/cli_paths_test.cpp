@@ -4,7 +4,9 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_path.h"
+#include "search/delimited_text.h"
 #include "settings/progress.h"
+#include "support/catalog_builder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -12,18 +14,14 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 
 namespace {
 
 using json = nlohmann::json;
 
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
+    const auto lines = SplitLines(text); // names never hold a raw line end here
+    return {lines.begin(), lines.end()};
 }
 
 std::vector<std::string> Cells(const std::string& line) {
@@ -92,6 +90,35 @@ TEST(WrittenForm, EveryNameReadsBackAsItself) {
               nametext::DiskToCaption("c\xFF"
                                       "at"));
     EXPECT_THROW(clipath::ArgName("a\\b"), std::exception);
+}
+
+TEST(WrittenForm, PathsFindTheirNodesOrSayWhyNot) {
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    TTreeNode* drive = b.Volume("C:\\");
+    b.File(b.Folder(drive, "docs"), "a.txt");
+    b.File(drive, "top.txt");
+    b.Volume("V");
+    b.Volume("V");
+    EXPECT_EQ(clipath::WrittenFolderPath(FolderOf(drive)), "C:%5C\\");
+    // A volume titled "C:\" is also reached without its backslash.
+    EXPECT_EQ(clipath::FindFolder(lib, "C:%5C\\docs"), clipath::FindFolder(lib, "C:\\docs\\"));
+    TCatalogTarget t = clipath::FindTarget(lib, "C:\\docs\\a.txt");
+    ASSERT_TRUE(t.Entry);
+    EXPECT_EQ(clipath::WrittenEntryPath(t.Entry), "C:%5C\\docs\\a.txt");
+    EXPECT_TRUE(clipath::FindTarget(lib, "C:\\top.txt").Entry);
+    EXPECT_THROW(clipath::FindTarget(lib, "C:\\top.txt\\"), std::exception); // folders only
+    EXPECT_THROW(clipath::FindFolder(lib, "V#3"), std::exception);
+    EXPECT_THROW(clipath::FindFolder(lib, "\\"), std::exception);
+    EXPECT_EQ(clipath::FindFolderOrNull(lib, "V"), nullptr); // ambiguous
+    ASSERT_NE(clipath::FindFolderOrNull(lib, "V#2"), nullptr);
+    EXPECT_EQ(clipath::WrittenNodeName(clipath::FindFolderOrNull(lib, "V#2")), "V#2");
+    try {
+        clipath::FindFolder(lib, "V\\x");
+        ADD_FAILURE() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "ambiguous path V\\x; it may be V#1\\x or V#2\\x");
+    }
 }
 
 // A catalog whose names are as hostile as a disk allows, scanned twice under one title.
@@ -257,6 +284,30 @@ TEST_F(CliPaths, EveryPrintedPathReachesItsEntryInLsEditAndUpdate) {
         })) << path;
     }
     EXPECT_EQ(Ok({"ls", cat, "DISC#1"}).find("probe.txt"), std::string::npos);
+}
+
+// A catalog without two volumes of one name is searched straight from the
+// file: its rows' paths are the same written paths.
+TEST_F(CliPaths, AStreamedSearchWritesThePathsLsWrites) {
+    const std::string single = tmp.File("single.txc");
+    Ok({"scan", single, tmp.File("disc"), "--title", "-r\xE9", "--no-serial-check"});
+    std::set<std::string> listed, found, folders;
+    std::string folder;
+    for (const std::string& line : Lines(Ok({"ls", single, "%2Dr%E9", "--recursive"}))) {
+        if (line.find('\t') == std::string::npos)
+            folders.insert(folder = line);
+        else
+            listed.insert(folder + Cells(line)[0]);
+    }
+    const auto text = Lines(Ok({"search", single})); // the counts go to stderr
+    for (const std::string& line : text) {
+        const auto cells = Cells(line);
+        found.insert(cells[9]);
+        EXPECT_EQ(cells[2], "%2Dr%E9");
+        EXPECT_TRUE(folders.count(cells[3])) << line;
+    }
+    EXPECT_EQ(found, listed);
+    EXPECT_EQ(found.count("%2Dr%E9\\back%5Cslash\\f%5Cg.txt"), 1u);
 }
 
 TEST_F(CliPaths, AmbiguousNamesAreErrorsThatListTheCandidates) {

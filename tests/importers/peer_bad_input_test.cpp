@@ -1,5 +1,6 @@
 // Damaged and hostile peer catalogs: a clear error, bounded work, and the
 // open catalog exactly as it was; odd but readable files are read.
+#include "analysis/name_text.h"
 #include "importers/xml_byte_filter.h"
 #include "peer_test_support.h"
 #include "settings/message_error.h"
@@ -11,6 +12,13 @@
 namespace {
 
 class PeerBadInput : public PeerRefusalTest {};
+
+std::string AllLogged(const TRecordingProgress& progress) {
+    std::string all;
+    for (const std::string& line : progress.Logged)
+        all += line + "\n";
+    return all;
+}
 
 TEST_F(PeerBadInput, DamagedContainersAreRefused) {
     const std::string gz = Gzip(kCdcatExample);
@@ -176,9 +184,7 @@ TEST_F(PeerBadInput, UnescapedLinkLocationsAreRecovered) {
     TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("links.hcf", xml), {}, progress);
     EXPECT_EQ(r.Files, 1);
     EXPECT_NE(EntryAt(lib, "Disc\\", "song \"a\".mp3"), nullptr);
-    std::string logged;
-    for (const std::string& line : progress.Logged)
-        logged += line + "\n";
+    const std::string logged = AllLogged(progress);
     EXPECT_NE(logged.find("Old & new (/mnt/a<b \"best\" of.hcf)"), std::string::npos) << logged;
     EXPECT_NE(logged.find("Second (/x\"y)"), std::string::npos) << logged;
 
@@ -207,9 +213,7 @@ TEST_F(PeerBadInput, GocatcliSizesBeyondTheLargestAreClamped) {
     TLibFolderItem* mp3 = EntryAt(lib, "holiday-2008\\Crete & Rhodes\\", "waves.mp3");
     ASSERT_NE(mp3, nullptr);
     EXPECT_EQ(mp3->Size, INT64_MAX);
-    std::string logged;
-    for (const std::string& line : progress.Logged)
-        logged += line + "\n";
+    const std::string logged = AllLogged(progress);
     EXPECT_NE(logged.find("Size beyond the largest a catalog holds, taken as that: "
                           "holiday-2008\\Crete & Rhodes\\waves.mp3"),
               std::string::npos)
@@ -222,17 +226,23 @@ TEST_F(PeerBadInput, GocatcliSizesBeyondTheLargestAreClamped) {
         EXPECT_EQ(line.find("Size beyond"), std::string::npos) << line;
 }
 
-TEST_F(PeerBadInput, LoneSurrogatesBecomeReplacementCharacters) {
+TEST_F(PeerBadInput, EscapedBytesAreKeptAndOtherLoneSurrogatesReplaced) {
     const std::string json = R"({"children": [{"children": [
         {"maccess": 1.5, "md5": null, "name": "caf\udce9.txt", "size": null, "type": "file"},
+        {"name": "caf\udcE8.txt", "size": 2, "type": "file"},
+        {"name": "\udc41 low", "size": 3, "type": "file"},
         {"maccess": 2, "md5": "abc", "name": "\ud83d\ude00 \ud83d.txt", "size": 1, "type": "file"},
         {"name": "\\udce9 literal", "size": 1, "type": "file"}],
       "name": "s", "type": "storage"}], "name": "top", "type": "top"})";
     TRecordingProgress progress;
     TPeerImportResult r = ImportPeerCatalog(lib, tmp.Write("s.catalog", json), {}, progress);
-    EXPECT_EQ(r.Files, 3);
+    EXPECT_EQ(r.Files, 5);
     EXPECT_EQ(r.Errors, 1); // the size that was null
-    EXPECT_NE(EntryAt(lib, "s\\", "caf\xEF\xBF\xBD.txt"), nullptr);
+    // As a scan of those bytes on disk names them: two files, not one.
+    EXPECT_NE(EntryAt(lib, "s\\", nametext::DiskToCaption("caf\xE9.txt")), nullptr);
+    ASSERT_NE(EntryAt(lib, "s\\", nametext::DiskToCaption("caf\xE8.txt")), nullptr);
+    EXPECT_EQ(EntryAt(lib, "s\\", nametext::DiskToCaption("caf\xE8.txt"))->Size, 2);
+    EXPECT_NE(EntryAt(lib, "s\\", "\xEF\xBF\xBD low"), nullptr); // no byte of its own
     EXPECT_NE(EntryAt(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt"), nullptr);
     EXPECT_NE(EntryAt(lib, "s\\", "\\udce9 literal"), nullptr);
     EXPECT_EQ(EntryAt(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt")->TagInfo.Value("MD5"),

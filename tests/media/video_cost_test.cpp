@@ -133,15 +133,36 @@ TEST(VideoCost, NoFileTakesMoreMemoryThanItsLimit) {
     }
 }
 
+// A budget spent while the library looks for stream values: what it found
+// stands, and the reader says the details may be incomplete.
+TEST(VideoCost, ABudgetSpentMidwayKeepsWhatWasFound) {
+    for (const char* name : {"clip.ts", "clip.mpg"}) {
+        TVideoFile v;
+        ASSERT_TRUE(v.ReadFromFile(MediaFixture(name), TVideoFile::kBudgetMs, false, 16384))
+            << name << ": " << v.Error;
+        EXPECT_EQ(v.Incomplete, "it asks to read more than a video may") << name;
+        EXPECT_EQ(v.VideoCodec, "mpeg2video") << name;
+        // The whole file is read in full.
+        ASSERT_TRUE(v.ReadFromFile(MediaFixture(name)));
+        EXPECT_EQ(v.Incomplete, "") << name;
+        EXPECT_EQ(v.Width, 64) << name;
+    }
+}
+
 // The log says which limit a file met.
 TEST(VideoCost, RefusalsSayWhichLimit) {
     TTempFolder tmp;
     const std::string chapters = Atom("chap", 0x6B49D200, std::string(4088, 'x'));
     TVideoFile v;
-    EXPECT_FALSE(v.ReadFromFile(SparseFile(tmp, "a.mp4", chapters, 37 << 20)));
-    EXPECT_EQ(v.Error, "reading it took more time than a file may take");
     EXPECT_FALSE(v.ReadFromFile(SparseFile(tmp, "b.mp4", chapters, off_t{3} << 30)));
     EXPECT_EQ(v.Error, "its header asks for more memory than a video may take");
+    // A hole past the data reads as a megabyte of zeros at most, then as the
+    // file's end: the table over it is refused as the library refuses it.
+    EXPECT_FALSE(v.ReadFromFile(SparseFile(tmp, "a.mp4", chapters, 37 << 20)));
+    EXPECT_EQ(v.Error, "Invalid data found when processing input");
+    // No time left at all.
+    EXPECT_FALSE(v.ReadFromFile(MediaFixture("clip.mkv"), 0));
+    EXPECT_EQ(v.Error, "reading it took more time than a file may take");
 }
 
 } // namespace

@@ -486,6 +486,72 @@ private slots:
         QCOMPARE(check.ColTree.RootCount(), 2);
     }
 
+    // Another program saved the open catalog. With nothing unsaved, coming back
+    // to the window offers to load it again, once for each state of the file.
+    // With unsaved changes, Save asks before replacing the newer file, and No
+    // (then no other name) leaves it as the other program wrote it.
+    void catalogSavedByAnotherProgram() {
+        const std::string file = S(Path("shared.TXC"));
+        auto w = MakeWindow();
+        Paths = {file};
+        w->miColAddClick();
+        w->tbSaveClick();
+        QVERIFY(!w->Lib().Modified);
+        auto otherProgram = [&](const char* collection) {
+            QProcess cli;
+            cli.start(TAMBLIX_CLI,
+                      {"collections", "create", QString::fromStdString(file), collection});
+            return cli.waitForFinished(30000) && cli.exitCode() == 0;
+        };
+        auto activate = [&] {
+            QEvent e(QEvent::ActivationChange);
+            QCoreApplication::sendEvent(w.get(), &e);
+            QCoreApplication::processEvents();
+        };
+        QVERIFY(otherProgram("FromCli"));
+        Asked.clear();
+        Answers = {TAnswer::No};
+        activate();
+        QCOMPARE(AskedKeys(), std::vector<std::string>{"confReloadChanged"});
+        activate();
+        QCOMPARE(Asked.size(), size_t(1));
+        QVERIFY(otherProgram("Again"));
+        Answers = {TAnswer::Yes};
+        activate();
+        QCOMPARE(Asked.size(), size_t(2));
+        QCOMPARE(w->Lib().ColTree.RootCount(), 3);
+
+        w->miColAddClick();
+        QVERIFY(otherProgram("Third"));
+        QFile disk(QString::fromStdString(file));
+        QVERIFY(disk.open(QIODevice::ReadOnly));
+        const QByteArray before = disk.readAll();
+        disk.close();
+        Asked.clear();
+        activate();
+        QVERIFY(Asked.empty());
+        Answers = {TAnswer::No};
+        Paths.clear();
+        AskedForPath = false;
+        w->tbSaveClick();
+        QCOMPARE(AskedKeys(), std::vector<std::string>{"confNewerOnDisk"});
+        QVERIFY(AskedForPath);
+        QVERIFY(disk.open(QIODevice::ReadOnly));
+        QCOMPARE(disk.readAll(), before);
+        disk.close();
+        QVERIFY(w->Lib().Modified);
+        // Yes: this window's catalog replaces it.
+        Answers = {TAnswer::Yes};
+        w->tbSaveClick();
+        QVERIFY(!w->Lib().Modified);
+        TLibObj check;
+        TNullProgress quiet;
+        LoadFromFile(check, file, false, quiet);
+        QCOMPARE(check.ColTree.RootCount(), 4);
+        for (int i = 0; i < check.ColTree.RootCount(); ++i)
+            QVERIFY(check.ColTree.Root(i)->Text() != "Third");
+    }
+
     // While a scan runs: views frozen, commands off, closing refused; Stop ends
     // it at once, keeping what was scanned. All of it happens at the scan's
     // 200th progress report, whatever the speed of the machine.

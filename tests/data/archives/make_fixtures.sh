@@ -91,13 +91,16 @@ chmod 444 members/docs/fixed.txt
 (cd members && rm -f "$out/members_loose.7z" &&
     7z a -bd -bso0 -snl -ms=off -mhc=off "$out/members_loose.7z" a.txt link docs empty)
 
-# CAB times are local time as stored: one near midnight in winter, one in summer.
+# CAB times are local time as stored: one near midnight in winter, one in
+# summer, and one in the hour that summer time skips in New York.
 mkdir -p cabtimes
 printf 'late\n' > cabtimes/late.txt
 printf 'summer\n' > cabtimes/summer.txt
+printf 'gap\n' > cabtimes/gap.txt
 touch -d '2005-01-02 23:59:58' cabtimes/late.txt
 touch -d '2005-07-01 04:05:06' cabtimes/summer.txt
-(cd cabtimes && rm -f "$out/times.cab" && gcab -c "$out/times.cab" late.txt summer.txt)
+touch -d '2005-04-03 02:30:00' cabtimes/gap.txt
+(cd cabtimes && rm -f "$out/times.cab" && gcab -c "$out/times.cab" late.txt summer.txt gap.txt)
 
 # An empty UDF file system with no ISO 9660 side, as some burners write discs:
 # the archive library cannot list it. Needs udftools.

@@ -6,6 +6,7 @@
 #include "analysis/volume_info.h"
 #include "catalog/lib_obj.h"
 #include "settings/global_data.h"
+#include "settings/message_table.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
 #include "support/modal_dialogs.h"
@@ -308,13 +309,34 @@ private slots:
         QVERIFY(o);
         QVERIFY(!o->UseRealSource && !o->DeleteNotFound && !gd->DeleteNotFound);
 
-        // A rescan needs a folder: a volume without a source gives nothing.
+        // A rescan needs a folder: OK without one asks for it and keeps the dialog open.
         FolderOf(volNode)->SourcePath.clear();
         OnNextModal([&](QWidget*) {
             dlg.RealSourceBox()->click();
             dlg.accept();
+            QVERIFY(dlg.isVisible());
+            QVERIFY(!dlg.FolderEdit()->placeholderText().isEmpty());
+            dlg.reject();
         });
         QVERIFY(!dlg.Run(FolderOf(volNode)));
+
+        // An imported volume's made-up source ("CD1/") is never offered: read
+        // against the working folder it would rescan another tree.
+        FolderOf(volNode)->SourcePath = "CD1/";
+        OnNextModal([&](QWidget*) {
+            QVERIFY(dlg.FolderEdit()->text().isEmpty());
+            QCOMPARE(dlg.FolderEdit()->placeholderText(),
+                     QString::fromStdString(GetMessageText("infoImportedSource")));
+            dlg.RealSourceBox()->click();
+            dlg.FolderEdit()->setText(QStringLiteral("CD1/"));
+            dlg.accept();
+            QVERIFY(dlg.isVisible());
+            dlg.FolderEdit()->setText(QStringLiteral("/media/CD1/"));
+            dlg.accept();
+        });
+        o = dlg.Run(FolderOf(volNode));
+        QVERIFY(o);
+        QCOMPARE(o->FolderResult, std::string("/media/CD1/"));
         QVERIFY(store.Keys.count("frmUpdate") == 0); // nothing but the placement is kept
     }
 
