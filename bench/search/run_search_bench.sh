@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The search over a million entries against the tools it is compared with, in
-# one run: the in-memory name search against `plocate -c -i` over a database of
+# one run (and the name search by --regex against the plain one): the in-memory name search against `plocate -c -i` over a database of
 # the same names and a `grep -c -i -F` over a file of them, and
 # `tamblix-cli search` end to end against plocate. Each peer, and the command
 # line, runs as a process of its own, all timed by the same wrapper (Python's
@@ -34,6 +34,14 @@ if os.path.exists(work + "/names.db"):
     runs["plocate -c -i"] = ["plocate", "-c", "-i", "-d", work + "/names.db", needle]
 runs["tamblix-cli search"] = [cli, "--settings", work + "/settings.ini", "search",
                               work + "/catalog.txc", "--name", needle]
+# The same names by a regular expression, which every name goes through.
+runs["tamblix-cli search --regex"] = [cli, "--settings", work + "/settings.ini", "search",
+                                      work + "/catalog.txc", "--regex", needle]
+# The same names by an expression without plain text: every name goes
+# through the expression, none is ruled out by its bytes first.
+runs["--regex, no plain text"] = [cli, "--settings", work + "/settings.ini", "search",
+                                  work + "/catalog.txc", "--regex",
+                                  "".join("[%s]" % ch for ch in needle)]
 # The program's start alone, so that the search's own share shows.
 runs["tamblix-cli --version"] = [cli, "--version"]
 def once(args):
@@ -49,7 +57,7 @@ for _ in range(7):
 med = {k: sorted(v)[3] for k, v in times.items()}
 print("\nProcesses (median of 7, taken in turn):")
 for k, v in med.items():
-    print("  %-20s %8.1f ms" % (k, v * 1e3))
+    print("  %-28s %8.1f ms" % (k, v * 1e3))
 print("Ratios:")
 print("  in-memory name search %.1f ms / grep -c -i -F: %.2fx" % (inmem * 1e3, inmem / med["grep -c -i -F"]))
 if "plocate -c -i" in med:
@@ -59,6 +67,9 @@ if "plocate -c -i" in med:
           % (med["tamblix-cli search"] / p))
 else:
     print("  (plocate not installed: no plocate figures)")
+for k in ("tamblix-cli search --regex", "--regex, no plain text"):
+    print("  %s / --name (both whole processes): %.2fx (target: 3x or less)"
+          % (k, med[k] / med["tamblix-cli search"]))
 print("  tamblix-cli search beyond its start (--version): %.1f ms"
       % ((med["tamblix-cli search"] - med["tamblix-cli --version"]) * 1e3))
 PY

@@ -145,9 +145,29 @@ int main(int argc, char** argv) {
     Report(nameLine.c_str(), t1, rows);
     t1 = Median([&] { return RunSearch(lib, c, rows, 1); });
     Report("name search, one thread:", t1, rows);
+    const TTimes plain = t1 = Median([&] { return RunSearch(lib, c, rows); });
     c.MatchCase = true;
     t1 = Median([&] { return RunSearch(lib, c, rows); });
     Report("name search, match case:", t1, rows);
+
+    // The same names by a regular expression, and by one without plain text
+    // ("[l][i]..."), which every name goes through.
+    TSearchCriteria re;
+    re.NamePatternKind = TNamePattern::TKind::Regex;
+    re.NamePattern = needle;
+    t1 = Median([&] { return RunSearch(lib, re, rows); });
+    Report("regex search, same text:", t1, rows);
+    std::printf("regex search / name search:   %.2fx\n", t1.Wall / plain.Wall);
+    re.NamePattern.clear();
+    for (char ch : needle)
+        re.NamePattern += std::string("[") + ch + "]";
+    t1 = Median([&] { return RunSearch(lib, re, rows); });
+    Report("regex search, no plain text:", t1, rows);
+    std::printf("that regex / name search:     %.2fx\n", t1.Wall / plain.Wall);
+    re.NamePatternKind = TNamePattern::TKind::Glob;
+    re.NamePattern = "*" + needle + "*";
+    t1 = Median([&] { return RunSearch(lib, re, rows); });
+    Report("glob search, same text:", t1, rows);
 
     TSearchCriteria any;
     any.Mode = TSearchMode::Anywhere;

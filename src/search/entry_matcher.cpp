@@ -129,6 +129,7 @@ TEntryMatcher::TEntryMatcher(const TSearchCriteria& c)
     const std::string& any = c.Anywhere;
     name_ = finder(anywhere_ ? any : c.Name);
     pattern_ = TNamePattern(c.NamePatternKind, c.NamePattern, matchCase_);
+    required_ = finder(pattern_.RequiredText());
     volume_ = finder(anywhere_ ? any : c.Volume);
     comments_ = finder(anywhere_ ? any : c.Comments);
     location_ = finder(anywhere_ ? any : c.Location);

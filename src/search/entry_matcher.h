@@ -38,7 +38,8 @@ public:
     // when no entry of that name can match, whatever its other fields. The
     // bytes must be followed by TFoldedFinder::kSpare readable bytes.
     bool StoredNameMayMatch(std::string_view stored) const {
-        return !rejectsByName_ || name_.FoundInSpare(stored);
+        return (!rejectsByName_ || name_.FoundInSpare(stored)) &&
+               (required_.Empty() || required_.FoundInSpare(stored));
     }
 
     // The fields of TMatchEntry that Matches reads: a caller may leave the
@@ -55,9 +56,10 @@ public:
     unsigned Needs() const { return needs_; }
     // The name test every match passes, for a caller that can run it over
     // many names at once; null when matches need not pass one (no name
-    // criterion, or the anywhere mode's "or").
+    // criterion, or the anywhere mode's "or", and no text a name pattern needs).
     const TFoldedFinder* NameFilter() const {
-        return anywhere_ || name_.Empty() ? nullptr : &name_;
+        if (!anywhere_ && !name_.Empty()) return &name_;
+        return required_.Empty() ? nullptr : &required_;
     }
 
 private:
@@ -72,6 +74,9 @@ private:
     std::string category_, type_;
     TFoldedFinder name_, volume_, comments_, location_;
     TNamePattern pattern_; // a test every match passes, in both modes
+    // The pattern's plain ASCII text, which every match holds: a quick test
+    // before the pattern's own.
+    TFoldedFinder required_;
     bool date1_ = false, date2_ = false;
     double day1_ = 0, day2_ = 0;
     bool size_ = false;

@@ -1,5 +1,7 @@
 #include "search/name_pattern.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fnmatch.h>
 #include <regex.h>
 #include <stdexcept>
@@ -15,26 +17,190 @@ struct TNamePatternRegex {
 
 namespace {
 
-// A back-reference ("\1") outside a bracket expression.
-bool HasBackReference(std::string_view p) {
-    bool bracket = false;
-    for (size_t i = 0; i < p.size(); ++i) {
-        if (bracket) {
-            // "[]a]" and "[^]a]" hold a "]"; "[[:alpha:]]" a class.
-            if (p[i] == '[' && i + 1 < p.size() &&
-                (p[i + 1] == ':' || p[i + 1] == '.' || p[i + 1] == '=')) {
-                const char close[] = {p[i + 1], ']', 0};
-                size_t end = p.find(close, i + 2);
-                if (end != std::string_view::npos) i = end + 1;
-            } else if (p[i] == ']') {
-                bracket = false;
-            }
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char OtherCase(char c) {
+    return static_cast<char>(c ^ 0x20);
+}
+
+// The end of the bracket expression that opens at p[open] ("[a-z]",
+// "[^]x]", "[[:alpha:]]"): the index of its "]", or npos when it is not
+// closed. `negation` is "^" for an expression, "!" or "^" for a wildcard.
+size_t BracketEnd(std::string_view p, size_t open, bool glob) {
+    size_t j = open + 1;
+    if (j < p.size() && (p[j] == '^' || (glob && p[j] == '!'))) ++j;
+    if (j < p.size() && p[j] == ']') ++j;
+    while (j < p.size() && p[j] != ']') {
+        if (p[j] == '[' && j + 1 < p.size() &&
+            (p[j + 1] == ':' || p[j + 1] == '.' || p[j + 1] == '=')) {
+            const char close[] = {p[j + 1], ']', 0};
+            const size_t end = p.find(close, j + 2);
+            if (end == std::string_view::npos) return std::string_view::npos;
+            j = end + 2;
+        } else {
+            ++j;
+        }
+    }
+    return j < p.size() ? j : std::string_view::npos;
+}
+
+// A bracket expression that takes both cases of the ASCII letters it names:
+// "[a-cx]" becomes "[a-cxA-CX]". Classes and other characters stay as they are.
+std::string FoldBracket(std::string_view p, size_t open, size_t close, bool glob) {
+    size_t body = open + 1;
+    if (p[body] == '^' || (glob && p[body] == '!')) ++body;
+    std::string extra;
+    for (size_t j = body; j < close; ++j) {
+        if (p[j] == '[' && (p[j + 1] == ':' || p[j + 1] == '.' || p[j + 1] == '=')) {
+            j = p.find(std::string{p[j + 1], ']'}, j + 2) + 1;
             continue;
         }
+        if (j + 2 < close && p[j + 1] == '-' && IsAsciiLetter(p[j]) && IsAsciiLetter(p[j + 2]) &&
+            (p[j] < 'a') == (p[j + 2] < 'a')) {
+            extra += {OtherCase(p[j]), '-', OtherCase(p[j + 2])};
+            j += 2;
+        } else if (IsAsciiLetter(p[j])) {
+            extra += OtherCase(p[j]);
+        }
+    }
+    // Before a "-" that ends the list, which would otherwise make a range.
+    const size_t at = p[close - 1] == '-' && close - 1 > body ? close - 1 : close;
+    return std::string(p.substr(open, at - open)) + extra +
+           std::string(p.substr(at, close + 1 - at));
+}
+
+// The pattern with each ASCII letter matching both cases, as the search's
+// other texts fold: only a to z, whatever the locale says of other letters.
+std::string FoldAsciiCase(std::string_view p, bool glob) {
+    std::string out;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const char c = p[i];
+        if (c == '\\' && i + 1 < p.size()) {
+            // An escaped letter of a wildcard is that letter; one of an
+            // expression is an operator (\w, \b) and stays.
+            if (glob && IsAsciiLetter(p[i + 1])) {
+                out += {'[', p[i + 1], OtherCase(p[i + 1]), ']'};
+            } else {
+                out += {c, p[i + 1]};
+            }
+            ++i;
+        } else if (c == '[') {
+            const size_t close = BracketEnd(p, i, glob);
+            if (close == std::string_view::npos) {
+                out += c;
+                continue;
+            }
+            out += FoldBracket(p, i, close, glob);
+            i = close;
+        } else if (IsAsciiLetter(c)) {
+            out += {'[', c, OtherCase(c), ']'};
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// A "|" outside groups and bracket expressions: the expression is then one
+// of several, none of whose texts every match needs. One inside a group only
+// makes that group no plain text.
+bool HasTopLevelAlternation(std::string_view p) {
+    int depth = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] == '\\') {
+            ++i;
+        } else if (p[i] == '[') {
+            const size_t close = BracketEnd(p, i, false);
+            if (close == std::string_view::npos) return true;
+            i = close;
+        } else if (p[i] == '(') {
+            ++depth;
+        } else if (p[i] == ')') {
+            depth = std::max(depth - 1, 0);
+        } else if (p[i] == '|' && depth == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The longest run of plain ASCII characters that every name a pattern
+// matches holds, for a quick test of the name's bytes first; "" when there
+// is none.
+std::string TextEveryMatchHolds(std::string_view p, bool glob) {
+    if (!glob && HasTopLevelAlternation(p)) return {};
+    std::string best, run;
+    auto endRun = [&] {
+        if (run.size() > best.size()) best = run;
+        run.clear();
+    };
+    for (size_t i = 0; i < p.size();) {
+        // One atom from i to next; literal when it stands for one character.
+        size_t next = i + 1;
+        bool literal = false;
+        char ch = p[i];
+        if (ch == '\\') {
+            next = std::min(i + 2, p.size());
+            literal = i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80 &&
+                      (glob || !std::isalnum(static_cast<unsigned char>(p[i + 1])));
+            if (literal) ch = p[i + 1];
+        } else if (ch == '[') {
+            const size_t close = BracketEnd(p, i, glob);
+            next = close == std::string_view::npos ? p.size() : close + 1;
+        } else if (!glob && ch == '(') {
+            int depth = 0;
+            for (next = i; next < p.size(); ++next) {
+                if (p[next] == '\\') {
+                    ++next;
+                } else if (p[next] == '[') {
+                    const size_t close = BracketEnd(p, next, false);
+                    if (close == std::string_view::npos) return best;
+                    next = close;
+                } else if (p[next] == '(') {
+                    ++depth;
+                } else if (p[next] == ')' && --depth == 0) {
+                    break;
+                }
+            }
+            ++next;
+        } else {
+            const std::string_view special = glob ? "*?" : ".^$)*+?{";
+            literal =
+                special.find(ch) == std::string_view::npos && static_cast<unsigned char>(ch) < 0x80;
+        }
+        // What follows an atom of an expression may make it optional or repeat it.
+        bool optional = false, repeated = false;
+        while (!glob && next < p.size() &&
+               std::string_view("*+?{").find(p[next]) != std::string_view::npos) {
+            if (p[next] == '{') {
+                optional |= next + 1 >= p.size() || p[next + 1] == '0' || p[next + 1] == ',' ||
+                            !std::isdigit(static_cast<unsigned char>(p[next + 1]));
+                repeated = true;
+                const size_t close = p.find('}', next);
+                next = close == std::string_view::npos ? p.size() : close + 1;
+            } else {
+                optional |= p[next] != '+';
+                repeated = true;
+                ++next;
+            }
+        }
+        if (literal && !optional) run += ch;
+        if (!literal || optional || repeated) endRun();
+        i = next;
+    }
+    endRun();
+    return best;
+}
+
+// A back-reference ("\1") outside a bracket expression.
+bool HasBackReference(std::string_view p) {
+    for (size_t i = 0; i < p.size(); ++i) {
         if (p[i] == '[') {
-            bracket = true;
-            if (i + 1 < p.size() && p[i + 1] == '^') ++i;
-            if (i + 1 < p.size() && p[i + 1] == ']') ++i;
+            const size_t close = BracketEnd(p, i, false);
+            if (close == std::string_view::npos) return false;
+            i = close;
         } else if (p[i] == '\\' && i + 1 < p.size()) {
             if (p[i + 1] >= '1' && p[i + 1] <= '9') return true;
             ++i;
@@ -77,24 +243,28 @@ TNamePattern& TNamePattern::operator=(TNamePattern&& other) noexcept {
     kind_ = std::exchange(other.kind_, TKind::None);
     pattern_ = std::move(other.pattern_);
     matchCase_ = other.matchCase_;
+    compiled_ = std::move(other.compiled_);
+    required_ = std::move(other.required_);
     regex_ = std::move(other.regex_);
     return *this;
 }
+
 TNamePattern::~TNamePattern() = default;
 
 void TNamePattern::Compile() {
     regex_.reset();
-    if (kind_ != TKind::Regex) return;
+    if (kind_ == TKind::None) return;
+    const bool glob = kind_ == TKind::Glob;
+    // Case is folded in the pattern itself: REG_ICASE and FNM_CASEFOLD would
+    // fold every letter the locale knows, where the search folds a to z only.
+    compiled_ = matchCase_ ? pattern_ : FoldAsciiCase(pattern_, glob);
+    required_ = TextEveryMatchHolds(pattern_, glob);
+    if (glob) return;
     auto r = std::make_unique<TNamePatternRegex>();
-    const int flags = REG_EXTENDED | REG_NOSUB | (matchCase_ ? 0 : REG_ICASE);
-    const int error = regcomp(&r->Compiled, pattern_.c_str(), flags);
+    const int error = regcomp(&r->Compiled, compiled_.c_str(), REG_EXTENDED | REG_NOSUB);
     if (error != 0) {
         char message[256];
         regerror(error, &r->Compiled, message, sizeof message);
-#ifdef __GLIBC__
-        // Its failed regcomp keeps the case table, which regfree takes back.
-        regfree(&r->Compiled);
-#endif
         throw std::invalid_argument(message);
     }
     r->Live = true;
@@ -117,5 +287,5 @@ bool TNamePattern::Matches(std::string_view name) const {
     }
     thread_local std::string text;
     text.assign(name);
-    return fnmatch(pattern_.c_str(), text.c_str(), matchCase_ ? 0 : FNM_CASEFOLD) == 0;
+    return fnmatch(compiled_.c_str(), text.c_str(), 0) == 0;
 }

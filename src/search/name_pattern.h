@@ -9,7 +9,8 @@ struct TNamePatternRegex; // the compiled expression
 // A name test by pattern, for a search that "contains" cannot express: a
 // POSIX extended regular expression, found anywhere in the name as grep -E
 // finds it, or a shell wildcard pattern that must match the whole name. Case
-// is ignored unless it matters, as in every other criterion. A copy compiles
+// is ignored unless it matters, as in every other criterion: ASCII letters
+// only. A copy compiles
 // its own expression, so that threads never share one.
 class TNamePattern {
 public:
@@ -29,6 +30,9 @@ public:
     bool Empty() const { return kind_ == TKind::None; }
     // True for an empty pattern.
     bool Matches(std::string_view name) const;
+    // ASCII text that every matching name holds (its case aside), for a
+    // quick test of many names first; "" when the pattern has none to offer.
+    const std::string& RequiredText() const { return required_; }
 
 private:
     void Compile();
@@ -36,5 +40,7 @@ private:
     TKind kind_ = TKind::None;
     std::string pattern_;
     bool matchCase_ = false;
+    std::string compiled_; // the pattern with its case folded
+    std::string required_;
     std::unique_ptr<TNamePatternRegex> regex_;
 };
