@@ -4,6 +4,8 @@
 #include "cli/command_table.h"
 #include "settings/settings_store.h"
 
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -61,6 +63,7 @@ public:
     // until the command ends, so the save is built from the file as it is.
     // Refuses, naming who holds it, once the wait is over.
     void LockCatalogForWriting(const std::string& path);
+    int LockWaitMs() const { return lockWaitMs_; }
 
 private:
     std::unique_ptr<ISettingsStore> settings_;
@@ -84,6 +87,15 @@ int CmdImport(TCliContext&);
 int CmdImportCatalog(TCliContext&);
 int CmdEdit(TCliContext&);
 int CmdCollections(TCliContext&);
+int CmdWatch(TCliContext&);
+
+class THandlerList;
+class TLibObj;
+// The handlers as the settings say, else the defaults.
+void LoadHandlers(TCliContext& ctx, THandlerList& handlers);
+// The summary line after a scan or an update.
+std::string ScanSummary(const TLibObj& lib, int64_t errors,
+                        std::chrono::steady_clock::time_point start);
 
 // The column names --sort takes, for the completion.
 std::vector<std::string> SortColumnNames();

@@ -78,6 +78,7 @@ const TCommandDef& TreeCommand();
 const TCommandDef& LsCommand();
 const TCommandDef& ScanCommand();
 const TCommandDef& UpdateCommand();
+const TCommandDef& WatchCommand();
 const TCommandDef& HandlersCommand();
 const TCommandDef& TagsCommand();
 const TCommandDef& SearchCommand();

@@ -79,6 +79,12 @@ bool ProbeVolumeDevice(const std::string& device, std::string& label, std::strin
 #endif
 }
 
+void ProbeMountedFs(TMountedFs& fs) {
+    if (fs.Device.rfind("/dev/", 0) != 0) return;
+    std::string type;
+    ProbeVolumeDevice(fs.Device, fs.Label, fs.Serial, type);
+}
+
 TVolumeInfo TSystemVolumeInfo::Query(const std::string& path) {
     TVolumeInfo v;
     QString canonical = QFileInfo(QString::fromStdString(path)).canonicalFilePath();

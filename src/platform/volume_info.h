@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/volume_info.h"
+#include "mounts/mount_watcher.h"
 
 #include <string>
 
@@ -17,3 +18,7 @@ public:
 // cannot be opened or holds no known filesystem leaves both empty; false then.
 bool ProbeVolumeDevice(const std::string& device, std::string& label, std::string& serial,
                        std::string& fileSystem);
+
+// The mount watcher's probe: label and serial of a filesystem on a device
+// (an ISO disc by its descriptor); others are left without.
+void ProbeMountedFs(TMountedFs& fs);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "mounts/mount_watcher.h"
+
+#include <vector>
+
+class TLibObj;
+class TTreeNode;
+
+// The volumes of the catalog that a mounted filesystem holds: the same serial
+// and the label as their title (a filesystem without a label: its mount point
+// as their source). A filesystem without a serial matches nothing. Several
+// when the catalog holds the same disc twice; the caller lists them and never
+// picks one.
+std::vector<TTreeNode*> MatchingVolumes(const TLibObj& lib, const TMountedFs& fs);
+
+// The volume a mounted filesystem is, for a caller that updates it
+// unattended: the mount point as a native path with a trailing separator.
+std::string MountRoot(const TMountedFs& fs);
