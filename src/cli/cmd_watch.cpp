@@ -248,8 +248,8 @@ int CmdWatch(TCliContext& ctx) {
                 auto lib = LoadQuietly(catalog);
                 auto matches = MatchingVolumes(*lib, fs);
                 if (!matches.empty())
-                    Say(NamesOf(matches) + " in " + Shown(FileNameOf(catalog)) +
-                        " is mounted at " + Shown(fs.MountPoint));
+                    Say(NamesOf(matches) + " in " + Shown(FileNameOf(catalog)) + " is mounted at " +
+                        Shown(fs.MountPoint));
             } catch (const std::exception& e) {
                 Say("cannot read " + Shown(catalog) + ": " + ErrorText(e));
             }

@@ -27,8 +27,7 @@ public:
     // Fills Label and Serial of a filesystem just mounted.
     using TProbe = std::function<void(TMountedFs&)>;
 
-    explicit TMountWatcher(TProbe probe = {},
-                           std::string tablePath = "/proc/self/mountinfo");
+    explicit TMountWatcher(TProbe probe = {}, std::string tablePath = "/proc/self/mountinfo");
     ~TMountWatcher();
     TMountWatcher(const TMountWatcher&) = delete;
     TMountWatcher& operator=(const TMountWatcher&) = delete;

@@ -70,7 +70,7 @@ TEST(CommandTable, TablesAreComplete) {
         EXPECT_EQ(FindCommand(c->Name), c);
         names.push_back(c->Name);
     }
-    EXPECT_EQ(names.size(), 14u);
+    EXPECT_EQ(names.size(), 15u);
     EXPECT_EQ(FindCommand("nope"), nullptr);
 }
 
