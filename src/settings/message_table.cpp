@@ -38,6 +38,8 @@ const TMessage kEnglish[] = {
     {"infoCol", "Collections: %s"},
     {"infoNoChecksum", "Without checksum: %s"},
     {"infoEmptyLeftOut", "Empty files left out: %s"},
+    {"infoDupGroup", "Group"},
+    {"infoDupLink", "link"},
     {"infoImportedSource", "This volume was imported: choose the folder to read"},
     {"infoChooseSource", "Choose the folder to read"},
     {"infoStrKB", "KB"},

@@ -3,6 +3,7 @@
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
 #include "platform/file_icons.h"
+#include "settings/message_table.h"
 #include "ui/catalog_models.h"
 
 namespace {
@@ -61,7 +62,14 @@ int TSearchResultModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TSearchResultModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : kSearchColumnCount;
+    return parent.isValid() ? 0 : kSearchColumnCount + (dup_ ? 1 : 0);
+}
+
+QString TSearchResultModel::GroupText(const TSearchRow& row) const {
+    if (row.Group <= 0 || !results_ || !results_->Valid()) return {};
+    QString text = QString::number(row.Group);
+    if (row.Link) text += QStringLiteral(" (") + Q(GetMessageText("infoDupLink")) + u')';
+    return text;
 }
 
 QIcon TSearchResultModel::RowIcon(const TSearchRow& row) const {
@@ -90,6 +98,7 @@ QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
         if (role == Qt::ToolTipRole && index.column() != kColComments &&
             index.column() != kColFullName)
             return {};
+        if (index.column() == kColGroup) return GroupText(row);
         return Q(results_->CellText(row, index.column(), format_));
     case Qt::DecorationRole:
         if (index.column() == kColName) return RowIcon(row);
@@ -105,8 +114,9 @@ QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant TSearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= headers_.size()) return {};
-    if (role == Qt::DisplayRole) return headers_[section];
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
+    if (role == Qt::DisplayRole)
+        return section < headers_.size() ? headers_[section] : Q(GetMessageText("infoDupGroup"));
     if (role == Qt::TextAlignmentRole &&
         (section == kColSize || section == kColDate || section == kColDuplicates))
         return int(Qt::AlignRight | Qt::AlignVCenter);

@@ -9,9 +9,13 @@
 // The rows of a search (results or duplicates) without a widget item per row:
 // the model reads the engine's row vector, so a million rows show at once.
 // Frozen models show nothing (while the catalog changes or a search runs).
+// The duplicates list has one more column: the row's group of duplicates by
+// content, and whether it is a link to a file listed before it.
 class TSearchResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    static constexpr int kColGroup = kSearchColumnCount;
+
     TSearchResultModel(bool duplicates, const TCellFormat& format, QObject* parent = nullptr);
 
     // The set shown (null: nothing); the model never owns it.
@@ -34,6 +38,7 @@ public:
 
 private:
     QIcon RowIcon(const TSearchRow& row) const;
+    QString GroupText(const TSearchRow& row) const;
 
     bool dup_;
     const TCellFormat& format_;
