@@ -306,9 +306,17 @@ TEST_F(ProcessFileTest, EveryClaimingHandlerRunsInFixedOrder) {
     EXPECT_EQ(Run(Touch("y.Mp3")), (std::vector<std::string>{"MPG", "CDA"}));
 }
 
-TEST_F(ProcessFileTest, TheLinkedReadersRunWithoutThrowing) {
+// Without a step of the caller's, the readers linked in do the reading.
+TEST_F(ProcessFileTest, TheLinkedReadersReadTheFile) {
     TTagInfo info;
-    EXPECT_NO_THROW(list_.ProcessFile(Touch("z.flac"), info));
+    EXPECT_EQ(list_.ProcessFile(std::string(TAMBLIX_TEST_DATA) + "/audio/flac_plain.flac", info),
+              1);
+    EXPECT_EQ(info.Values(),
+              (std::vector<std::string>{"Channels=1", "SampleRateHZ=8000", "BitsPerSample=16",
+                                        "Samples=8000", "DurationSec=1"}));
+    TTagInfo none;
+    EXPECT_EQ(list_.ProcessFile(Touch("z.flac"), none), 0);
+    EXPECT_TRUE(none.Empty());
 }
 
 TEST(Handlers, AnExtensionBelongsToOneHandler) {

@@ -278,6 +278,23 @@ TEST_F(RarReaderTest, ImpossibleSizesAreRefused) {
     }
 }
 
+// A name length that runs past the end of its header makes the archive bad
+// there: the members before it are listed, nothing is read beyond the header.
+TEST_F(RarReaderTest, NameLongerThanItsHeaderIsABadArchive) {
+    for (uint64_t extra : {1ull, 1000ull, 1ull << 40}) {
+        auto m = ThreeFiles();
+        m[1].NameLenExtra = extra;
+        List(Write("badname.rar", MakeRar5(m)));
+        auto files = Of("file");
+        ASSERT_EQ(files.size(), 1u) << extra;
+        EXPECT_EQ(files[0].text, "one.txt");
+        ASSERT_EQ(Of("error").size(), 1u) << extra;
+        EXPECT_EQ(Of("error")[0].text, "txtRarMSG6");
+        EXPECT_EQ(Of("error")[0].code, static_cast<int>(TRarError::BadArchive));
+        EXPECT_EQ(events.back().code, RAR_AFTERCLOSE);
+    }
+}
+
 TEST_F(RarReaderTest, ArchiveCutInsideDataListsWhatItHoldsAndSaysSo) {
     for (bool five : {false, true}) {
         std::string full = five ? MakeRar5(ThreeFiles()) : MakeRar4(ThreeFiles());

@@ -138,7 +138,7 @@ std::string MakeRar5(const std::vector<TRarTestMember>& members, const TRarTestO
         if (!m.Folder) Put32(h, Crc32(m.Data));
         PutVint(h, 0); // compression: version 0, stored
         PutVint(h, 0); // host: Windows
-        PutVint(h, m.Name.size());
+        PutVint(h, m.Name.size() + m.NameLenExtra);
         h += m.Name;
         out += Block5(h);
         if (!m.Folder) out += m.Data;

@@ -22,6 +22,7 @@ struct TRarTestMember {
     uint8_t HostOS = 2;      // RAR 4: 0 DOS, 2 Windows, 3 Unix
     uint32_t Attributes = 0; // 0: folder or file bits of the host
     int ExtTimeSecond = -1;  // RAR 4: odd second stored in an extended time (0 or 1)
+    uint64_t NameLenExtra = 0; // RAR 5: added to the stored name length (a damaged header)
 };
 
 struct TRarTestOptions {

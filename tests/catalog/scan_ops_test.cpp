@@ -163,6 +163,27 @@ TEST_F(ScanFixture, ArchivesListWholeMemberPathsAndCountInTotals) {
     EXPECT_EQ(FolderOf(arch)->ItemsCount(), 2);
 }
 
+// A deflated member keeps its unpacked size through an update, not its packed one.
+TEST_F(ScanFixture, ArchiveMembersKeepTheirUnpackedSizeOnUpdate) {
+    WriteFile(root + "/basic.zip",
+              ReadFile(std::string(TAMBLIX_TEST_DATA) + "/archives/basic.zip"));
+    TTreeNode* vol = Add();
+    auto bigSize = [&] {
+        TTreeNode* arch = FindFolderByCatalogPath(lib, "Vol\\basic.zip\\");
+        const TLibFolderItem* big = arch ? FolderOf(arch)->FindItem("docs/sub/big.txt") : nullptr;
+        return big ? big->Size : -1;
+    };
+    EXPECT_EQ(bigSize(), 1000); // 11 bytes packed
+    const int64_t volumeSize = FolderOf(vol)->VolumeSize;
+    TScanOptions u;
+    u.FolderResult = root;
+    u.DeleteNotFound = true;
+    Update(vol, u);
+    EXPECT_EQ(bigSize(), 1000);
+    EXPECT_EQ(FolderOf(vol)->VolumeSize, volumeSize);
+    EXPECT_TRUE(TotalsAreConsistent(lib));
+}
+
 TEST_F(ScanFixture, UpdateDeletesWhatIsGoneAndFixesSizes) {
     TTreeNode* vol = Add();
     std::filesystem::remove(root + "/a.txt");

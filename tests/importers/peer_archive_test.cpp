@@ -45,19 +45,39 @@ TEST(PeerArchives, ImplicitFoldersAreMadeOnceAndDatedByTheirOwnLine) {
     EXPECT_EQ(r.Folders, 5); // docs, docs/a, docs/b, Docs, empty
     EXPECT_EQ(r.Errors, 0);
     EXPECT_TRUE(progress.Logged.empty());
-    TLibFolder* arch = FolderAt(lib, "V\\a.zip\\");
-    ASSERT_NE(arch, nullptr);
+    // Every look-up is checked first: a missing folder fails this test only.
+    struct TWant {
+        const char* folder;
+        const char* name;
+        int64_t size;
+        int64_t unixDate; // -1: not checked; 0: no date
+    } entries[] = {
+        {"V\\a.zip\\", "docs", -1, 0},
+        {"V\\a.zip\\", "empty", -1, 1600},
+        {"V\\a.zip\\docs\\", "a", -1, 1500},
+        {"V\\a.zip\\docs\\a\\", "four.txt", 5, -1},
+        {"V\\a.zip\\docs\\b\\", "three.txt", -1, 1003},
+        {"V\\a.zip\\Docs\\", "x.txt", 7, -1},
+        {"V\\a.zip\\", "abs.txt", 6, -1},
+    };
+    for (const TWant& w : entries) {
+        const TLibFolderItem* e = EntryAt(lib, w.folder, w.name);
+        ASSERT_NE(e, nullptr) << w.folder << w.name;
+        if (w.size >= 0) {
+            EXPECT_EQ(e->Size, w.size) << w.name;
+        }
+        if (w.unixDate >= 0) {
+            EXPECT_EQ(e->Date, w.unixDate ? UnixToDateTime(w.unixDate) : 0) << w.name;
+        }
+    }
+    const TLibFolder* arch = FolderAt(lib, "V\\a.zip\\");
+    const TLibFolder* empty = FolderAt(lib, "V\\a.zip\\empty\\");
+    const TLibFolder* a = FolderAt(lib, "V\\a.zip\\docs\\a\\");
+    ASSERT_TRUE(arch && empty && a);
     EXPECT_EQ(arch->ItemsCount(), 5); // abs.txt, Docs, docs, empty, top.txt
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\", "docs")->Date, 0);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\", "empty")->Date, UnixToDateTime(1600));
-    EXPECT_EQ(FolderAt(lib, "V\\a.zip\\empty\\")->ItemsCount(), 0);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\docs\\", "a")->Date, UnixToDateTime(1500));
-    EXPECT_EQ(FolderAt(lib, "V\\a.zip\\docs\\a\\")->Date, UnixToDateTime(1500));
-    EXPECT_EQ(FolderAt(lib, "V\\a.zip\\docs\\a\\")->ItemsCount(), 3);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\docs\\a\\", "four.txt")->Size, 5);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\docs\\b\\", "three.txt")->Date, UnixToDateTime(1003));
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\Docs\\", "x.txt")->Size, 7);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\", "abs.txt")->Size, 6);
+    EXPECT_EQ(empty->ItemsCount(), 0);
+    EXPECT_EQ(a->Date, UnixToDateTime(1500));
+    EXPECT_EQ(a->ItemsCount(), 3);
     EXPECT_TRUE(TotalsAreConsistent(lib));
 }
 
@@ -96,8 +116,8 @@ TEST(PeerArchives, RepeatedAndClashingPathsKeepTheFirstAndSaySo) {
     TLibFolderItem* x = EntryAt(lib, "V\\a.zip\\a\\", "x.txt");
     ASSERT_NE(x, nullptr);
     EXPECT_EQ(x->Size, 1);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\", "f")->IsFolder, 0);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\a\\", "y.txt")->Size, 6);
+    EXPECT_EQ(EntryRef(lib, "V\\a.zip\\", "f").IsFolder, 0);
+    EXPECT_EQ(EntryRef(lib, "V\\a.zip\\a\\", "y.txt").Size, 6);
     EXPECT_TRUE(TotalsAreConsistent(lib));
 }
 
@@ -119,7 +139,7 @@ TEST(PeerArchives, HundredThousandMembersInAnyOrder) {
     TLibFolder* f = FolderAt(lib, "V\\a.zip\\d42\\sub\\");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(f->ItemsCount(), 1000);
-    EXPECT_EQ(EntryAt(lib, "V\\a.zip\\d42\\sub\\", "f99942.bin")->Size, 99942);
+    EXPECT_EQ(EntryRef(lib, "V\\a.zip\\d42\\sub\\", "f99942.bin").Size, 99942);
     EXPECT_TRUE(TotalsAreConsistent(lib));
 }
 
@@ -149,12 +169,12 @@ drwxr-xr-x ?u?g?0?Sep 9 12:7 2008?p/q/??
 -rw-r--r-- ?u?g?8?Sep 9 13:8 2008?s.txt??
 </archivecontent></file></media></catalog>
 )");
-    EXPECT_EQ(EntryAt(lib, "M\\p.zip\\", "p")->Date, Day("2008-09-09 10:00:05"));
-    EXPECT_EQ(FolderAt(lib, "M\\p.zip\\p\\q\\")->Date, Day("2008-09-09 12:00:07"));
+    EXPECT_EQ(EntryRef(lib, "M\\p.zip\\", "p").Date, Day("2008-09-09 10:00:05"));
+    EXPECT_EQ(FolderRef(lib, "M\\p.zip\\p\\q\\").Date, Day("2008-09-09 12:00:07"));
     TLibFolderItem* r = EntryAt(lib, "M\\p.zip\\p\\q\\", "r.txt");
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->Size, 7);
-    EXPECT_EQ(EntryAt(lib, "M\\p.zip\\", "s.txt")->Size, 8);
+    EXPECT_EQ(EntryRef(lib, "M\\p.zip\\", "s.txt").Size, 8);
     EXPECT_TRUE(TotalsAreConsistent(lib));
 }
 

@@ -241,11 +241,11 @@ TEST_F(PeerBadInput, EscapedBytesAreKeptAndOtherLoneSurrogatesReplaced) {
     // As a scan of those bytes on disk names them: two files, not one.
     EXPECT_NE(EntryAt(lib, "s\\", nametext::DiskToCaption("caf\xE9.txt")), nullptr);
     ASSERT_NE(EntryAt(lib, "s\\", nametext::DiskToCaption("caf\xE8.txt")), nullptr);
-    EXPECT_EQ(EntryAt(lib, "s\\", nametext::DiskToCaption("caf\xE8.txt"))->Size, 2);
+    EXPECT_EQ(EntryRef(lib, "s\\", nametext::DiskToCaption("caf\xE8.txt")).Size, 2);
     EXPECT_NE(EntryAt(lib, "s\\", "\xEF\xBF\xBD low"), nullptr); // no byte of its own
     EXPECT_NE(EntryAt(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt"), nullptr);
     EXPECT_NE(EntryAt(lib, "s\\", "\\udce9 literal"), nullptr);
-    EXPECT_EQ(EntryAt(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt")->TagInfo.Value("MD5"),
+    EXPECT_EQ(EntryRef(lib, "s\\", "\xF0\x9F\x98\x80 \xEF\xBF\xBD.txt").TagInfo.Value("MD5"),
               "abc");
 }
 

@@ -61,14 +61,14 @@ TEST(PeerExamples, CdcatExampleMapsEveryField) {
         ASSERT_NE(notes, nullptr);
         EXPECT_EQ(notes->IsFolder, 1);
         EXPECT_EQ(notes->Date, Day("2008-09-09 21:00:00"));
-        EXPECT_EQ(FolderAt(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\notes\\")->Date,
+        EXPECT_EQ(FolderRef(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\notes\\").Date,
                   Day("2008-09-09 21:00:00"));
         TLibFolderItem* member =
             EntryAt(lib, "Holiday 2008\\Crete & Rhodes\\notes.tar.gz\\notes\\", "day1.txt");
         ASSERT_NE(member, nullptr);
         EXPECT_EQ(member->Size, 20480);
         EXPECT_EQ(member->Date, Day("2008-09-09 21:00:07")); // hour and second, no minutes
-        EXPECT_EQ(EntryAt(lib, "Holiday 2008\\Crete & Rhodes\\", "readme.nfo")->Size, 13);
+        EXPECT_EQ(EntryRef(lib, "Holiday 2008\\Crete & Rhodes\\", "readme.nfo").Size, 13);
 
         // The link to another catalog is named, not silently dropped.
         ASSERT_EQ(progress.Logged.size(), 1u);
@@ -87,7 +87,7 @@ TEST(PeerExamples, CatcliExampleMapsEveryField) {
     EXPECT_EQ(v->Caption, "holiday-2008");
     EXPECT_EQ(v->Comments, "shelf=B2, usb\nFree=1048576\nTotal=4700372992");
     EXPECT_EQ(v->Date, Epoch(1551548390));
-    EXPECT_EQ(FolderAt(lib, "holiday-2008\\Crete & Rhodes\\")->Date, Epoch(1221419133));
+    EXPECT_EQ(FolderRef(lib, "holiday-2008\\Crete & Rhodes\\").Date, Epoch(1221419133));
     TLibFolderItem* mp3 = EntryAt(lib, "holiday-2008\\Crete & Rhodes\\", "waves.mp3");
     ASSERT_NE(mp3, nullptr);
     EXPECT_EQ(mp3->Size, 3638559);

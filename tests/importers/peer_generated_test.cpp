@@ -45,7 +45,7 @@ TEST(PeerGenerated, CdcatThousandsOfEntriesEveryUnitAndDateForm) {
     EXPECT_TRUE(TotalsAreConsistent(lib));
     for (int d : {0, 17, kFolders - 1}) {
         const std::string folder = "Gen\\" + FolderName(d) + "\\";
-        EXPECT_EQ(FolderAt(lib, folder)->Date, Day("2011-01-02 03:04:05"));
+        EXPECT_EQ(FolderRef(lib, folder).Date, Day("2011-01-02 03:04:05"));
         for (int f = 0; f < kPerFolder; f += 7) {
             TLibFolderItem* e = EntryAt(lib, folder, FileName(d, f));
             ASSERT_NE(e, nullptr) << folder << FileName(d, f);
@@ -132,7 +132,7 @@ TEST(PeerGenerated, CatcliAndGocatcliThousandsOfEntries) {
         EXPECT_EQ(r.Errors, 0);
         EXPECT_TRUE(TotalsAreConsistent(lib));
         const std::string folder = "Gen\\" + FolderName(7) + "\\";
-        EXPECT_EQ(FolderAt(lib, folder)->Date, UnixToDateTime(1500000000));
+        EXPECT_EQ(FolderRef(lib, folder).Date, UnixToDateTime(1500000000));
         TLibFolderItem* e = EntryAt(lib, folder, FileName(7, 33));
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(e->Size, 33000);

@@ -219,6 +219,21 @@ TLibFolderItem* EntryAt(const TLibObj& lib, const std::string& folder, const std
     return f ? f->FindItem(name) : nullptr;
 }
 
+const TLibFolderItem& EntryRef(const TLibObj& lib, const std::string& folder,
+                               const std::string& name) {
+    static const TLibFolderItem blank;
+    const TLibFolderItem* e = EntryAt(lib, folder, name);
+    if (!e) ADD_FAILURE() << "no entry " << folder << name;
+    return e ? *e : blank;
+}
+
+const TLibFolder& FolderRef(const TLibObj& lib, const std::string& folder) {
+    static const TLibFolder blank;
+    const TLibFolder* f = FolderAt(lib, folder);
+    if (!f) ADD_FAILURE() << "no folder " << folder;
+    return f ? *f : blank;
+}
+
 TPeerImportResult ImportText(TLibObj& lib, const TTempFolder& tmp, const std::string& name,
                              std::string_view data, TPeerImportOptions options) {
     TNullProgress quiet;

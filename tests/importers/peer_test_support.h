@@ -21,6 +21,11 @@ std::string Gzip(std::string_view data, int level = 6);
 // The entry `name` of the folder at catalog path `folder` ("Vol\\dir\\"); null when absent.
 TLibFolderItem* EntryAt(const TLibObj& lib, const std::string& folder, const std::string& name);
 TLibFolder* FolderAt(const TLibObj& lib, const std::string& folder);
+// The same for reading fields: a missing one fails the test and reads as a
+// blank one, so that the checks after it (and the other tests) still run.
+const TLibFolderItem& EntryRef(const TLibObj& lib, const std::string& folder,
+                               const std::string& name);
+const TLibFolder& FolderRef(const TLibObj& lib, const std::string& folder);
 
 // Imports `data` written to a file named `name` in `tmp`.
 TPeerImportResult ImportText(TLibObj& lib, const TTempFolder& tmp, const std::string& name,

@@ -1,8 +1,11 @@
 // The value forms of the peer formats: sizes, dates, archive member lines, texts.
 #include "importers/peer_values.h"
 #include "support/catalog_builder.h"
+#include "support/scoped_state.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace pv = peervalues;
 
@@ -42,6 +45,39 @@ TEST(PeerValues, CdcatDatesInEveryFormAndUnknownOtherwise) {
                             "2019-01-01 24:00:00", "Foo 1 10:00 2008", "", "2019-01-01",
                             "2019-01-01 10:00:00 extra", "99999-01-01 10:00:00"})
         EXPECT_EQ(pv::ParseCdcatDate(bad), 0) << bad;
+}
+
+// Local dates under zones east and west of UTC, summer and winter. The
+// offsets are cached per thread, so each zone is read on a fresh thread.
+TEST(PeerValues, CdcatDatesAreLocalTimeOfTheImportingZone) {
+    struct {
+        const char* zone;
+        const char* text;
+        int64_t instant; // worked out by hand from the zone's offset
+    } cases[] = {
+        {"IST-5:30", "2004-07-15 10:30:00", 1089867600},               // 05:00 UTC
+        {"EST5EDT,M3.2.0,M11.1.0", "2004-07-15 10:30:00", 1089901800}, // 14:30 UTC
+        {"EST5EDT,M3.2.0,M11.1.0", "Jan 15 10:30 2004", 1074180600},   // 15:30 UTC
+    };
+    for (const auto& c : cases) {
+        TDateTime date = -1, member = -1;
+        {
+            TScopedEnv tz("TZ", c.zone);
+            tzset();
+            std::thread([&] {
+                date = pv::ParseCdcatDate(c.text);
+                pv::TCdcatMember m;
+                // "MMM d h:s yyyy": hour and seconds, the minutes never written
+                if (pv::ParseCdcatMemberLine("-rw-r--r-- ?u?g?1?Jan 15 10:30 2004?a??", m))
+                    member = m.Date;
+            }).join();
+        }
+        tzset();
+        EXPECT_EQ(date, UnixToDateTime(c.instant)) << c.zone << " " << c.text;
+        if (std::string(c.text).starts_with("Jan")) {
+            EXPECT_EQ(member, UnixToDateTime(c.instant - 30 * 60 + 30)) << c.zone;
+        }
+    }
 }
 
 TEST(PeerValues, EpochTimesConvertAndOutOfRangeIsUnknown) {

@@ -273,6 +273,42 @@ TEST(PhotoFile, CameraValuesAndPlace) {
               (std::vector<std::string>{"Width=32", "Height=24"}));
 }
 
+// A JPEG without a frame header gives no size of its own: the Exif pixel
+// dimensions stand in, width first.
+TEST(PhotoFile, SizeFromExifWhenThePictureGivesNone) {
+    const std::string jpeg = ReadFile(MediaFixture("plain.jpg"));
+    std::string bare = jpeg.substr(0, 2);
+    for (size_t at = 2; at + 4 <= jpeg.size();) {
+        const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
+        if (marker == 0xDA) { // the scan runs to the end
+            bare += jpeg.substr(at);
+            break;
+        }
+        const size_t len = static_cast<unsigned char>(jpeg[at + 2]) << 8 |
+                           static_cast<unsigned char>(jpeg[at + 3]);
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (!frame) bare += jpeg.substr(at, 2 + len);
+        at += 2 + len;
+    }
+    ASSERT_LT(bare.size(), jpeg.size()); // a frame header was taken out
+    TTempFolder tmp;
+    const std::string path = tmp.Write("bare.jpg", bare);
+    {
+        auto image = Exiv2::ImageFactory::open(path);
+        ASSERT_EQ(image->pixelWidth(), 0);
+        Exiv2::ExifData exif;
+        exif["Exif.Photo.PixelXDimension"] = uint32_t(640);
+        exif["Exif.Photo.PixelYDimension"] = uint32_t(480);
+        image->setExifData(exif);
+        image->writeMetadata();
+    }
+    TPhotoFile p;
+    ASSERT_TRUE(p.ReadFromFile(path)) << p.Error;
+    EXPECT_EQ(p.Width, 640);
+    EXPECT_EQ(p.Height, 480);
+}
+
 // When it was taken, else digitized, else changed: the first the camera
 // wrote, with its fraction of a second and its offset from UTC.
 TEST(PhotoFile, DateTakenFromTheFirstDateWritten) {

@@ -23,8 +23,8 @@ Bytes Item(const char* type, uint32_t kind, const Bytes& value) {
 }
 
 // ftyp, a movie of 5 s with one AAC track (stereo, 44,100 Hz, 128 kbit/s on
-// average), tags, and the media data with a 64-bit size.
-Bytes Mp4(const Bytes& ilst) {
+// average), tags, and the media data with a 64-bit size; the movie too when wide.
+Bytes Mp4(const Bytes& ilst, bool wide = false) {
     Bytes esds = Be32b(0) + B("\x03\x19") + Be16b(1) + B("\x00") + B("\x04\x11\x40\x15") +
                  Zeros(3) + Be32b(160000) + Be32b(128000) + B("\x05\x02\x12\x10");
     Bytes entry = Zeros(6) + Be16b(1) + Be16b(0) + Be16b(0) + Be32b(0) + Be16b(2) + Be16b(16) +
@@ -39,7 +39,8 @@ Bytes Mp4(const Bytes& ilst) {
     Bytes mvhd = Be32b(0) + Zeros(8) + Be32b(1000) + Be32b(5000) + Zeros(80);
     Bytes meta =
         Be32b(0) + Atom("hdlr", Be32b(0) + Be32b(0) + "mdir" + Zeros(12)) + Atom("ilst", ilst);
-    Bytes moov = Atom("moov", Atom("mvhd", mvhd) + trak + Atom("udta", Atom("meta", meta)));
+    Bytes movie = Atom("mvhd", mvhd) + trak + Atom("udta", Atom("meta", meta));
+    Bytes moov = wide ? Atom64("moov", movie) : Atom("moov", movie);
     return Atom("ftyp", "M4A " + Be32b(0)) + moov + Atom64("mdat", Zeros(100));
 }
 
@@ -56,13 +57,16 @@ TEST(MP4file, ItemsStreamValuesAndWideSizes) {
                       "day",
                       1, "1999-12-31T00:00:00Z") +
                  Item("covr", 13, Zeros(500));
-    TTempFile f(Mp4(ilst), ".m4a");
-    TTagInfo info;
-    ASSERT_TRUE(RunReaderStep("M4A", f.Path(), info));
-    EXPECT_EQ(info.Values(),
-              (std::vector<std::string>{"Artist=Artist", "Title=Title é", "Year=1999", "Genre=Rock",
-                                        "Track=7", "Codec=AAC", "Channels=2", "SampleRateHZ=44100",
-                                        "BitRateKBS=128", "DurationSec=5"}));
+    for (bool wide : {false, true}) {
+        TTempFile f(Mp4(ilst, wide), ".m4a");
+        TTagInfo info;
+        ASSERT_TRUE(RunReaderStep("M4A", f.Path(), info)) << wide;
+        EXPECT_EQ(info.Values(), (std::vector<std::string>{
+                                     "Artist=Artist", "Title=Title é", "Year=1999", "Genre=Rock",
+                                     "Track=7", "Codec=AAC", "Channels=2", "SampleRateHZ=44100",
+                                     "BitRateKBS=128", "DurationSec=5"}))
+            << wide;
+    }
     // A text genre wins over the code.
     TMP4file m;
     ASSERT_TRUE(m.ReadFromFile(
@@ -122,6 +126,16 @@ TEST(MusepackFile, StreamVersionSevenHeader) {
     sv7.replace(20, 4, Le32b(0));
     ASSERT_TRUE(m.ReadFromFile(TTempFile(sv7, ".mpc").Path()));
     EXPECT_EQ(m.Samples, 99 * 1152 + 576);
+    // SV8: 96,000 samples of which the first 2,400 are the encoder's silence,
+    // 48 kHz stereo (flags 0x2010); the sizes are 7 bits a byte.
+    Bytes sh =
+        "SH" + B("\x0F") + Zeros(4) + B("\x08") + B("\x85\xEE\x00") + B("\x92\x60") + Be16b(0x2010);
+    ASSERT_TRUE(m.ReadFromFile(TTempFile("MPCK" + sh + "SE" + B("\x03"), ".mpc").Path()));
+    EXPECT_EQ(m.StreamVersion, 8);
+    EXPECT_EQ(m.SampleRate, 48000u);
+    EXPECT_EQ(m.Channels, 2);
+    EXPECT_EQ(m.Samples, 93600);
+    EXPECT_DOUBLE_EQ(m.Duration(), 1.95);
     // SV8 packets whose sizes run past the file end the walk.
     TTempFile bad("MPCK" + B("SH\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF") + Zeros(20), ".mpc");
     ASSERT_TRUE(m.ReadFromFile(bad.Path()));

@@ -576,6 +576,28 @@ TEST(FLACfile, StreamInfo) {
     EXPECT_DOUBLE_EQ(r.Duration(), 1.0);
 }
 
+// The Vorbis comment as the last metadata block carries the last-block bit
+// in its type byte; natively after a padding block, and in Ogg.
+TEST(FLACfile, CommentAsTheLastBlock) {
+    Bytes comment = Le32b(3) + "lib" + Le32b(1) + Le32b(10) + "TITLE=Last";
+    Bytes info = FlacHeader(8000, 1, 16, 16000);
+    info[4] = '\0'; // more blocks follow STREAMINFO
+    Bytes native = info + B("\x01\x00\x00\x08") + Zeros(8) + B("\x84\x00\x00") +
+                   static_cast<char>(comment.size()) + comment + Zeros(64);
+    TFLACfile r;
+    ASSERT_TRUE(r.ReadFromFile(TTempFile(native, ".flac").Path()));
+    EXPECT_EQ(r.VorbisComment.Title, "Last");
+    EXPECT_DOUBLE_EQ(r.Duration(), 2.0);
+
+    Bytes mapping = B("\x7F") + "FLAC" + B("\x01\x00") + Be16b(1) + info.substr(0, 42);
+    Bytes block = B("\x84\x00\x00") + static_cast<char>(comment.size()) + comment;
+    Bytes ogg =
+        OggPage({mapping}, 0) + OggPage({block}, 0, 1, 1) + OggPage({Zeros(50)}, 16000, 1, 2);
+    ASSERT_TRUE(r.ReadFromFile(TTempFile(ogg, ".oga").Path()));
+    EXPECT_TRUE(r.Ogg);
+    EXPECT_EQ(r.VorbisComment.Title, "Last");
+}
+
 TEST(OptimFrog, HeaderValues) {
     auto header = [](uint32_t len, uint16_t hi, uint8_t type, uint8_t mode, uint32_t rate,
                      uint16_t enc) {
