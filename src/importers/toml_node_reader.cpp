@@ -30,9 +30,10 @@ constexpr size_t kChunk = 1u << 20;
 
 class TTomlWalker {
 public:
-    TTomlWalker(TJsonNodeTree& tree, const std::string& shown)
+    TTomlWalker(TJsonNodeTree& tree, const std::string& shown, const tomltext::TAsciiText& text)
         : sax_(
-              tree, [this] { return Where(); }, shown) {}
+              tree, [this] { return Where(); }, shown),
+          text_(text) {}
 
     void Walk(const toml::table& root) {
         at_ = root.source().begin;
@@ -41,7 +42,8 @@ public:
 
 private:
     std::string Where() const {
-        return "line " + std::to_string(at_.line) + ", column " + std::to_string(at_.column);
+        return "line " + std::to_string(at_.line) + ", column " +
+               std::to_string(text_.OriginalColumn(at_.line, at_.column));
     }
 
     void Table(const toml::table& t) {
@@ -80,6 +82,7 @@ private:
     }
 
     TJsonSax sax_;
+    const tomltext::TAsciiText& text_;
     toml::source_position at_{};
 };
 
@@ -101,21 +104,27 @@ std::string ReadWhole(TPeerInput& input, IProgress& progress, const std::string&
 void TJsonNodeTree::ReadToml(TPeerInput& input, IProgress& progress) {
     Clear();
     const std::string shown = nametext::ToDisplayPath(input.Path());
-    const std::string text = ReadWhole(input, progress, shown);
+    std::string text = ReadWhole(input, progress, shown);
     if (tomltext::NestingDepth(text, kMaxNesting) > kMaxNesting)
         throw EMessageError("errPeerDamaged", shown + ": nested too deeply");
+    const tomltext::TAsciiText ascii = tomltext::ToAscii(text);
+    std::string().swap(text);
+    const auto damaged = [&](size_t line, size_t column, std::string_view what) {
+        return EMessageError("errPeerDamaged", shown + ": line " + std::to_string(line) +
+                                                   ", column " + std::to_string(column) + ": " +
+                                                   std::string(what));
+    };
+    if (!ascii.Ok) throw damaged(ascii.Line, ascii.Column, ascii.Problem);
     toml::table root;
     try {
-        root = toml::parse(std::string_view(text), std::string_view(shown));
+        root = toml::parse(std::string_view(ascii.Text), std::string_view(shown));
     } catch (const toml::parse_error& err) {
         const toml::source_position at = err.source().begin;
-        throw EMessageError("errPeerDamaged", shown + ": line " + std::to_string(at.line) +
-                                                  ", column " + std::to_string(at.column) + ": " +
-                                                  std::string(err.description()));
+        throw damaged(at.line, ascii.OriginalColumn(at.line, at.column), err.description());
     } catch (const std::exception& err) {
         throw EMessageError("errPeerDamaged", shown + ": " + err.what());
     }
-    TTomlWalker(*this, shown).Walk(root);
+    TTomlWalker(*this, shown, ascii).Walk(root);
     interned_.clear();
     if (nodes_.empty()) throw EMessageError("errPeerUnknown", shown);
 }

@@ -47,7 +47,7 @@ TEST(PeerToml, ExampleReadsAsItsJsonForm) {
     EXPECT_EQ(Describe(toml), Describe(json));
 
     // The JSON form's test checks each value; here, that the two agree and are there.
-    EXPECT_EQ(EntryAt(toml, "holiday-2008\\Crete & Rhodes\\", "waves.mp3")->Size, 3638559);
+    EXPECT_EQ(EntryRef(toml, "holiday-2008\\Crete & Rhodes\\", "waves.mp3").Size, 3638559);
     EXPECT_TRUE(TotalsAreConsistent(toml));
 }
 
@@ -85,8 +85,8 @@ type = "storage"
     EXPECT_EQ(r.Files, 2);
     EXPECT_EQ(r.Errors, 1); // the missing size, logged
     EXPECT_EQ(FolderOf(lib.Tree.Root(2))->Caption, "Ünïcode#2");
-    EXPECT_EQ(FolderAt(lib, "Ünïcode\\empty\\")->Date, UnixToDateTime(1600000000, 500000000));
-    EXPECT_EQ(EntryAt(lib, "Ünïcode\\", "nosize.txt")->Size, 0);
+    EXPECT_EQ(FolderRef(lib, "Ünïcode\\empty\\").Date, UnixToDateTime(1600000000, 500000000));
+    EXPECT_EQ(EntryRef(lib, "Ünïcode\\", "nosize.txt").Size, 0);
     TLibFolderItem* a = EntryAt(lib, "second\\", "a.txt");
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->Size, 7);
@@ -135,6 +135,56 @@ TEST_F(PeerTomlBad, DamagedTextAndWrongTypesNamePosition) {
     ExpectRefused("g.toml", kGocatcliTomlExample, "errPeerNotFormat", "catcli", catcli);
     ExpectRefused("other.toml", "[server]\nport = 80\n", "errPeerUnknown");
     ExpectRefused("other2.toml", "title = \"x\"\n[owner]\nname = \"y\"\n", "errPeerUnknown");
+}
+
+// The parser is given ASCII only: characters past it are escapes in every
+// kind of string, and each value comes back as written.
+TEST(PeerToml, CharactersPastAsciiReadBackInEveryKindOfString) {
+    TTempFolder tmp;
+    TLibObj lib;
+    const char* text =
+        "\xEF\xBB\xBF# Gr\xC3\xB6\xC3\x9F"
+        "e \xE2\x98\x83\n"
+        "[[storages]]\nname = \"Gr\xC3\xBC\xC3\x9F"
+        "e \xF0\x9F\x98\x80\"\n"
+        "type = \"storage\"\nchildren = [\n"
+        "  { name = 'lit\\ \"\xC3\xA9\"', filetype = \"file\", size = 1 },\n"
+        "  { name = \"\"\"multi \\\n     \xC3\xA9\"\"\", filetype = \"file\", size = 2 },\n"
+        "  { name = '''ml 'q' \xC3\xBC'''', filetype = \"file\", size = 3 },\n"
+        "  { 'k\xC3\xA9y' = 1, name = \"\xD0\x96\", filetype = \"file\", size = 4 },\n"
+        "]\n";
+    TPeerImportResult r = ImportText(lib, tmp, "u.toml", text);
+    EXPECT_EQ(r.Files, 4);
+    const TLibFolder* v = FolderAt(lib, "Gr\xC3\xBC\xC3\x9F"
+                                        "e \xF0\x9F\x98\x80\\");
+    ASSERT_NE(v, nullptr);
+    for (const char* name :
+         {"lit\\ \"\xC3\xA9\"", "multi \xC3\xA9", "ml 'q' \xC3\xBC'", "\xD0\x96"})
+        EXPECT_NE(v->FindItem(name), nullptr) << name;
+
+    const tomltext::TAsciiText a = tomltext::ToAscii("k = 'a\\b\"\xC3\xA9'\n# \xC3\xA9\n");
+    ASSERT_TRUE(a.Ok);
+    EXPECT_EQ(a.Text, "k = \"a\\\\b\\\"\\u00E9\"\n# ?\n");
+    EXPECT_EQ(a.OriginalColumn(1, 18), 11u); // the closing quote
+}
+
+// Past ASCII where the parser only looks for spaces, the parser's Unicode
+// tables reached code the compiler assumed unreachable: refused before it.
+TEST_F(PeerTomlBad, CharactersPastAsciiOutsideStringsAndWrongPositions) {
+    ExpectRefused("key.toml", "[[storages]]\nname \xC3\xA9= 1\n", "errPeerDamaged",
+                  "line 2, column 6: a character outside a string");
+    ExpectRefused("number.toml", "[[storages]]\nsize = 1\xD0\x96\n", "errPeerDamaged",
+                  "line 2, column 9: a character outside a string");
+    ExpectRefused("escape.toml", "[[storages]]\nname = \"\"\"\\\xC3\xA9\"\"\"\n", "errPeerDamaged",
+                  "line 2, column 12: no escape starts so");
+    ExpectRefused("cut.toml", "[[storages]]\nname = \"\xE2\x98\"\n", "errPeerDamaged",
+                  "line 2, column 9: the text is not UTF-8");
+    // Positions name the column of the line as written, escapes or not.
+    std::string text = kGocatcliTomlExample;
+    text += "\n[[storages]]\nname = 'x'\ntype = \"storage\"\n"
+            "children = [ { name = \"\xC3\xA9\xC3\xA9\xC3\xA9\", filetype = \"file\", size = "
+            "\"big\" } ]\n";
+    ExpectRefused("wrong.toml", text, "errPeerDamaged", "column 56: \"size\" has a value");
 }
 
 TEST_F(PeerTomlBad, DeepNestingAndSizeAreBounded) {
