@@ -1,5 +1,6 @@
 #include "analysis/archive_lister.h"
 
+#include "analysis/archive_format.h"
 #include "analysis/archive_io.h"
 #include "analysis/name_text.h"
 #include "analysis/sevenzip_headers.h"
@@ -215,17 +216,25 @@ void TArchiveLister::List(const std::string& path) {
     TArchiveReader reader;
     archive* a = reader.Get();
     if (!a) Fail(path, "no memory");
-    archive_read_support_format_7zip(a);
-    archive_read_support_format_tar(a);
-    archive_read_support_format_gnutar(a);
-    archive_read_support_format_iso9660(a);
-    archive_read_support_format_cab(a);
-    archive_read_support_filter_gzip(a);
-    archive_read_support_filter_bzip2(a);
-    archive_read_support_filter_xz(a);
-    archive_read_support_filter_lzma(a);
-    archive_read_support_filter_zstd(a);
-    archive_read_support_filter_compress(a);
+    // Only the readers the file calls for: none of the others may take it for theirs.
+    const unsigned readers = archiveformat::ReadersFor(path, file.Get());
+    if ((readers & archiveformat::kIso) &&
+        archiveformat::CheckIsoDirectories(file.Get(), static_cast<uint64_t>(st.st_size)) ==
+            archiveformat::TIsoCheck::ClaimsTooMuch)
+        Fail(path, "a directory of the disc image lies beyond the end of the file");
+    if (readers & archiveformat::kSevenZip) archive_read_support_format_7zip(a);
+    if (readers & archiveformat::kIso) archive_read_support_format_iso9660(a);
+    if (readers & archiveformat::kCab) archive_read_support_format_cab(a);
+    if (readers & archiveformat::kTar) {
+        archive_read_support_format_tar(a);
+        archive_read_support_format_gnutar(a);
+        archive_read_support_filter_gzip(a);
+        archive_read_support_filter_bzip2(a);
+        archive_read_support_filter_xz(a);
+        archive_read_support_filter_lzma(a);
+        archive_read_support_filter_zstd(a);
+        archive_read_support_filter_compress(a);
+    }
     if (archive_read_open_fd(a, file.Get(), 65536) != ARCHIVE_OK) Fail(path, ErrorText(a));
 
     int retries = 0;

@@ -174,6 +174,59 @@ TEST(ArchiveLister, ProblemsAreErrorsWithThePath) {
     EXPECT_NE(ListArchive(dir.File("folder.7z")).error, "");
 }
 
+// A disc image whose directory claims more than the file holds is refused
+// before the archive library sizes a buffer by it; it is found by its
+// descriptors whatever its name.
+TEST(ArchiveLister, ImagesWhoseDirectoriesClaimTooMuchAreRefused) {
+    TTempFolder dir;
+    const std::string iso = ReadFile(Fixture("kinds.iso"));
+    ASSERT_EQ(iso.size(), 73728u);
+    // Both-endian 32-bit fields: the primary and Joliet roots' sizes, the
+    // "docs" records' sizes and extents in each tree.
+    const size_t roots[] = {16 * 2048 + 166, 17 * 2048 + 166};
+    const size_t docs[] = {19 * 2048 + 340 + 10, 24 * 2048 + 112 + 10};
+    auto patched = [&](const size_t(&at)[2], size_t shift, uint32_t v) {
+        std::string out = iso;
+        for (size_t a : at) {
+            if (shift == 0) {
+                EXPECT_EQ(static_cast<uint8_t>(out[a + 1]), 0x08u) << a; // 2048 there
+            }
+            for (int k = 0; k < 4; ++k) {
+                out[a - shift + static_cast<size_t>(k)] = static_cast<char>(v >> (8 * k));
+                out[a - shift + 7 - static_cast<size_t>(k)] = static_cast<char>(v >> (8 * k));
+            }
+        }
+        return out;
+    };
+    const std::string reason = ": a directory of the disc image lies beyond the end of the file";
+    struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"root.iso", patched(roots, 0, 0xFF000000u)},
+        {"docs.iso", patched(docs, 0, 0xFF000000u)},
+        {"docs.7z", patched(docs, 0, 0xFF000000u)},
+        {"far.iso", patched(docs, 8, 0x00FFFFFFu)}, // the extent, past the end
+        {"big.iso", patched(docs, 0, 70u << 20)},   // inside a file that long, but absurd
+    };
+    for (auto& c : cases) {
+        const std::string path = dir.File(c.name);
+        WriteFile(path, c.bytes);
+        if (std::string(c.name) == "big.iso") std::filesystem::resize_file(path, 80u << 20);
+        const TListed l = ListArchive(path);
+        EXPECT_EQ(l.error, path + reason) << c.name;
+        EXPECT_TRUE(l.members.empty()) << c.name;
+    }
+    // A sound image under another kind's name, and a TAR under an image's.
+    WriteFile(dir.File("image.cab"), iso);
+    WriteFile(dir.File("tape.iso"), ReadFile(Fixture("kinds.tar")));
+    for (const char* name : {"image.cab", "tape.iso"}) {
+        const TListed l = ListArchive(dir.File(name));
+        EXPECT_EQ(l.error, "") << name;
+        EXPECT_EQ(Files(l), kKindFiles) << name;
+    }
+}
+
 // Mutation test: cut and flipped archives of every kind end with an error or
 // a listing, never a crash, hang or negative size (the sanitizer build runs it too).
 TEST(ArchiveLister, CutAndFlippedArchivesEndCleanly) {
