@@ -140,6 +140,8 @@ void TfrmUpdate::accept() {
         if (edFolder->placeholderText().isEmpty())
             edFolder->setPlaceholderText(MsgText("infoChooseSource"));
         edFolder->clear();
+        for (int i = 0; i < pc->count(); ++i)
+            if (pc->widget(i)->isAncestorOf(edFolder)) pc->setCurrentIndex(i);
         edFolder->setFocus();
         return;
     }

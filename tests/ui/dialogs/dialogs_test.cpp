@@ -313,8 +313,10 @@ private slots:
         FolderOf(volNode)->SourcePath.clear();
         OnNextModal([&](QWidget*) {
             dlg.RealSourceBox()->click();
+            dlg.Pages()->setCurrentIndex(0);
             dlg.accept();
             QVERIFY(dlg.isVisible());
+            QVERIFY(dlg.Pages()->currentWidget()->isAncestorOf(dlg.FolderEdit()));
             QVERIFY(!dlg.FolderEdit()->placeholderText().isEmpty());
             dlg.reject();
         });
