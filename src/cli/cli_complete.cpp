@@ -42,6 +42,18 @@ TLibObj* Catalog(const std::string& path) {
     return lib;
 }
 
+// The nodes below `node` (null: the top level of `tree`) whose paths start
+// with `prefix`, each as `parent` + its name + "\\".
+void AddChildPaths(const TTree& tree, const TTreeNode* node, const std::string& parent,
+                   const std::string& prefix, std::vector<std::string>& out) {
+    const int count = node ? node->Count() : tree.RootCount();
+    for (int i = 0; i < count; ++i) {
+        std::string path =
+            parent + clipath::WrittenNodeName(node ? node->Child(i) : tree.Root(i)) + "\\";
+        if (StartsWith(path, prefix)) out.push_back(path);
+    }
+}
+
 // Volumes and folders of the catalog (each ending in a backslash), and with
 // `files` its files too, one level below what `prefix` names ("CD1\mu").
 std::vector<std::string> CatalogPaths(const std::string& catalog, const std::string& prefix,
@@ -49,33 +61,25 @@ std::vector<std::string> CatalogPaths(const std::string& catalog, const std::str
     std::vector<std::string> out;
     TLibObj* lib = Catalog(catalog);
     if (!lib) return out;
-    size_t cut = prefix.rfind('\\');
+    const size_t cut = prefix.rfind('\\');
     if (cut == std::string::npos) {
-        for (int i = 0; i < lib->Tree.RootCount(); ++i) {
-            std::string path = clipath::WrittenNodeName(lib->Tree.Root(i)) + "\\";
-            if (StartsWith(path, prefix)) out.push_back(path);
-        }
+        AddChildPaths(lib->Tree, nullptr, "", prefix, out);
         return out;
     }
     const std::string parent = prefix.substr(0, cut + 1);
     TTreeNode* node = clipath::FindFolderOrNull(*lib, parent);
     if (!node) return out;
-    const std::string leaf = prefix.substr(cut + 1);
-    for (int i = 0; i < node->Count(); ++i) {
-        std::string part = clipath::WrittenNodeName(node->Child(i));
-        if (StartsWith(part, leaf)) out.push_back(parent + part + "\\");
-    }
+    AddChildPaths(lib->Tree, node, parent, prefix, out);
     if (files)
         for (const auto& e : FolderOf(node)->Items()) {
-            if (e->IsFolder) continue;
-            std::string part = clipath::WrittenName(e->Caption.view());
-            if (StartsWith(part, leaf)) out.push_back(parent + part);
+            std::string path = parent + clipath::WrittenName(e->Caption.view());
+            if (!e->IsFolder && StartsWith(path, prefix)) out.push_back(path);
         }
     return out;
 }
 
 // Collections one level below what `prefix` names, each ending in a
-// backslash; with `top`, "\" (the top level) too.
+// backslash; with `top`, "\\" (the top level) too.
 std::vector<std::string> CollectionPaths(const std::string& catalog, const std::string& prefix,
                                          bool top) {
     std::vector<std::string> out;
@@ -85,19 +89,12 @@ std::vector<std::string> CollectionPaths(const std::string& catalog, const std::
     const size_t cut = prefix.rfind('\\');
     const std::string parent = cut == std::string::npos ? std::string() : prefix.substr(0, cut + 1);
     const TTreeNode* node = nullptr;
-    if (!parent.empty()) {
-        try {
-            node = clipath::FindCollection(*lib, parent);
-        } catch (const std::exception&) {
-            return out;
-        }
+    try {
+        if (!parent.empty()) node = clipath::FindCollection(*lib, parent);
+    } catch (const std::exception&) {
+        return out;
     }
-    const int count = node ? node->Count() : lib->ColTree.RootCount();
-    for (int i = 0; i < count; ++i) {
-        const TTreeNode* child = node ? node->Child(i) : lib->ColTree.Root(i);
-        std::string path = parent + clipath::WrittenNodeName(child) + "\\";
-        if (StartsWith(path, prefix)) out.push_back(path);
-    }
+    AddChildPaths(lib->ColTree, node, parent, prefix, out);
     return out;
 }
 

@@ -103,23 +103,35 @@ std::string FoldAsciiCase(std::string_view p, bool glob) {
     return out;
 }
 
+// The index of the ")" that closes the group opening at p[open], or npos.
+size_t GroupEnd(std::string_view p, size_t open) {
+    int depth = 0;
+    for (size_t i = open; i < p.size(); ++i) {
+        if (p[i] == '\\') {
+            ++i;
+        } else if (p[i] == '[') {
+            i = BracketEnd(p, i, false);
+            if (i == std::string_view::npos) break;
+        } else if (p[i] == '(') {
+            ++depth;
+        } else if (p[i] == ')' && --depth == 0) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // A "|" outside groups and bracket expressions: the expression is then one
 // of several, none of whose texts every match needs. One inside a group only
 // makes that group no plain text.
 bool HasTopLevelAlternation(std::string_view p) {
-    int depth = 0;
     for (size_t i = 0; i < p.size(); ++i) {
         if (p[i] == '\\') {
             ++i;
-        } else if (p[i] == '[') {
-            const size_t close = BracketEnd(p, i, false);
-            if (close == std::string_view::npos) return true;
-            i = close;
-        } else if (p[i] == '(') {
-            ++depth;
-        } else if (p[i] == ')') {
-            depth = std::max(depth - 1, 0);
-        } else if (p[i] == '|' && depth == 0) {
+        } else if (p[i] == '[' || p[i] == '(') {
+            i = p[i] == '[' ? BracketEnd(p, i, false) : GroupEnd(p, i);
+            if (i == std::string_view::npos) return true;
+        } else if (p[i] == '|') {
             return true;
         }
     }
@@ -150,21 +162,9 @@ std::string TextEveryMatchHolds(std::string_view p, bool glob) {
             const size_t close = BracketEnd(p, i, glob);
             next = close == std::string_view::npos ? p.size() : close + 1;
         } else if (!glob && ch == '(') {
-            int depth = 0;
-            for (next = i; next < p.size(); ++next) {
-                if (p[next] == '\\') {
-                    ++next;
-                } else if (p[next] == '[') {
-                    const size_t close = BracketEnd(p, next, false);
-                    if (close == std::string_view::npos) return best;
-                    next = close;
-                } else if (p[next] == '(') {
-                    ++depth;
-                } else if (p[next] == ')' && --depth == 0) {
-                    break;
-                }
-            }
-            ++next;
+            const size_t close = GroupEnd(p, i);
+            if (close == std::string_view::npos) return best;
+            next = close + 1;
         } else {
             const std::string_view special = glob ? "*?" : ".^$)*+?{";
             literal =
