@@ -273,19 +273,11 @@ void TNamePattern::Compile() {
 
 bool TNamePattern::Matches(std::string_view name) const {
     if (kind_ == TKind::None) return true;
-    if (kind_ == TKind::Regex) {
-#ifdef REG_STARTEND
-        // The name is a view into a larger buffer: its end is given, not copied.
-        regmatch_t range{};
-        range.rm_so = 0;
-        range.rm_eo = static_cast<regoff_t>(name.size());
-        return regexec(&regex_->Compiled, name.data(), 1, &range, REG_STARTEND) == 0;
-#else
-        const std::string text(name);
-        return regexec(&regex_->Compiled, text.c_str(), 0, nullptr, 0) == 0;
-#endif
-    }
+    // Both take a NUL-terminated text; a name is a view into a larger buffer.
+    // (REG_STARTEND would spare the copy, but not every regexec reads only
+    // the range it is given.)
     thread_local std::string text;
     text.assign(name);
+    if (kind_ == TKind::Regex) return regexec(&regex_->Compiled, text.c_str(), 0, nullptr, 0) == 0;
     return fnmatch(compiled_.c_str(), text.c_str(), 0) == 0;
 }
