@@ -7,6 +7,7 @@
 #include "settings/message_table.h"
 
 #include <QtCore/QMimeData>
+#include <QtGui/QFont>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QStyle>
 #include <algorithm>
@@ -205,6 +206,15 @@ QVariant TCatalogTreeModel::data(const QModelIndex& index, int role) const {
             TLibColItem* c = ColItemOf(n);
             if (c && !c->URL.empty()) return Q(c->URL);
             if (c && !c->LinkPath.empty()) return Q(c->LinkPath);
+        } else if (QString point = MountPointOf(n); !point.isEmpty()) {
+            return tr("Mounted at %1").arg(point);
+        }
+        return {};
+    case Qt::FontRole:
+        if (!collections_ && !MountPointOf(n).isEmpty()) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
         }
         return {};
     default:
@@ -485,4 +495,19 @@ QStringList TEntryListModel::mimeTypes() const {
 
 QMimeData* TEntryListModel::mimeData(const QModelIndexList&) const {
     return ViewDrag(QStringLiteral("lv"));
+}
+
+QString TCatalogTreeModel::MountPointOf(const TTreeNode* node) const {
+    if (mounted_.empty() || node->Parent()) return {};
+    const TLibFolder* v = FolderOf(node);
+    auto m = mounted_.find({v->Serial, v->Caption});
+    return m == mounted_.end() ? QString() : m->second;
+}
+
+void TCatalogTreeModel::SetMounted(std::map<std::pair<std::string, std::string>, QString> mounted) {
+    if (mounted == mounted_) return;
+    mounted_ = std::move(mounted);
+    // Only volumes are marked; there are few of them.
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::FontRole, Qt::ToolTipRole});
 }

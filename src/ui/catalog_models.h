@@ -7,7 +7,9 @@
 #include <QtGui/QIcon>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TLibObj;
@@ -55,6 +57,9 @@ public:
     // Drops every index (after deletions, loads or rebuilds).
     void Reset();
     bool Collections() const { return collections_; }
+    // Volumes whose disc is mounted now, by serial and title, with their mount
+    // points: shown in bold, the mount point as their tip.
+    void SetMounted(std::map<std::pair<std::string, std::string>, QString> mounted);
 
     TTreeNode* NodeAt(const QModelIndex& index) const;
     QModelIndex IndexOf(const TTreeNode* node) const;
@@ -91,6 +96,8 @@ private:
     bool collections_;
     QString viewName_;
     TLibObj* lib_ = nullptr;
+    QString MountPointOf(const TTreeNode* node) const;
+    std::map<std::pair<std::string, std::string>, QString> mounted_;
     bool frozen_ = false;
 };
 

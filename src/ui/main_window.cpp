@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include "catalog/lib_obj.h"
+#include "platform/volume_info.h"
 #include "settings/global_data.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
@@ -14,6 +15,7 @@
 #include "ui/main_menus.h"
 #include "ui/main_views.h"
 #include "ui/memo_dialog.h"
+#include "ui/mount_notices.h"
 #include "ui/options_dialog.h"
 #include "ui/panel_bar.h"
 #include "ui/pick_list_dialog.h"
@@ -108,6 +110,8 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
     connect(progress_, &TProgressPanel::StopClicked, this, &TfrmMain::miVStopProcessClick);
     progress_->SizeText = [this](int64_t bytes) { return gd_->Progress.FormatSize(bytes); };
     outer->addWidget(progress_);
+    mounts_ = new TMountNotices(Host(), central);
+    outer->addWidget(mounts_);
     views_ = new TMainViews(*gd_, central);
     outer->addWidget(views_->Root(), 1);
     setCentralWidget(central);
@@ -124,6 +128,7 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
     search_ = std::make_unique<TSearchCommands>(Host(), SearchHost());
     tools_ = std::make_unique<TToolCommands>(Host(), lang_);
     space_ = new TfrmSpace(SpaceHost(), this);
+    mounts_->Watch(ProbeMountedFs);
 
     connect(views_->Tabs(), &QTabBar::currentChanged, this, &TfrmMain::SetTab);
     connect(views_, &TMainViews::OpenRequested, this, &TfrmMain::pmLVOpenClick);
@@ -308,6 +313,7 @@ void TfrmMain::EndBusy() {
     UpdateActions();
     UpdateStatus();
     views_->RefreshInfo();
+    if (mounts_) mounts_->MarkMounted(); // volumes added, renamed, or another catalog
 }
 
 void TfrmMain::RebuildViews() {

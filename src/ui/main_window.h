@@ -32,6 +32,7 @@ class TLibFolderItem;
 class TLibObj;
 class TMainMenus;
 class TMainViews;
+class TMountNotices;
 class TPanelBar;
 class TProgressPanel;
 class TSearchCommands;
@@ -206,6 +207,8 @@ public:
     TfrmExport& ExportDialog() { return search_->ExportDialog(); }
     TfrmImport& ImportDialog() { return search_->ImportDialog(); }
     TfrmSpace& SpaceWindow() { return *space_; }
+    // The notice a catalogued disc brings when it is mounted.
+    TMountNotices& MountNotices() { return *mounts_; }
 
     // IProgressSink
     void ProgressStarted(const std::string& label, int64_t maximum) override;
@@ -289,6 +292,7 @@ private:
     std::unique_ptr<TViewLayout> layout_;
     TMainMenus* menus_ = nullptr;
     std::unique_ptr<TVolumeCommands> volumes_;
+    TMountNotices* mounts_ = nullptr;
     std::unique_ptr<TCatalogCommands> catalog_;
     std::unique_ptr<TCollectionCommands> collections_;
     std::unique_ptr<TSearchCommands> search_;
