@@ -86,6 +86,7 @@ private slots:
             return w->NodesModel()->data(i, Qt::FontRole).value<QFont>().bold();
         };
         QVERIFY(bold());
+        w->SetTab(1);
         GrabWindow(w.get(), QStringLiteral("mount_notice"));
         QTest::mouseClick(Button(*w, "btnMountIgnore"), Qt::LeftButton);
         QVERIFY(!w->MountNotices().isVisible());
