@@ -103,8 +103,10 @@ TManSection FilesSection() {
          "XDG_CONFIG_HOME is not set), unless --settings or TAMBLIX_SETTINGS names another "
          "file"},
         {"CATALOG.txc", "",
-         "a catalog. A program that changes it holds an advisory lock on the catalog file "
-         "itself while it loads and saves it; a program that only reads it takes no lock."}};
+         "a catalog. A program that writes it holds an advisory lock (flock(2)) on the catalog "
+         "file itself: tamblix-cli from loading it to saving it, tamblix while it saves. "
+         "tamblix-cli waits up to --wait SECONDS for another writer's lock, then refuses. A "
+         "program that only reads a catalog takes no lock."}};
     return files;
 }
 

@@ -59,7 +59,7 @@ for option in ("--settings", "--help", "--version"):
 # Both pages name the settings file and the catalog's lock.
 for name, page in (("tamblix-cli.1", cli_page), ("tamblix.1", desktop_page)):
     files = page.split("\nFILES\n")[-1].split("\nSEE ALSO\n")[0] if "\nFILES\n" in page else ""
-    for text in ("Tamblix/Tamblix.ini", "advisory lock on the catalog file"):
+    for text in ("Tamblix/Tamblix.ini", "advisory lock"):
         if text not in files:
             failures.append(f"{name} has no FILES section naming {text}")
 
