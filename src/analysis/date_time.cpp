@@ -45,15 +45,27 @@ std::string FormatDateISO(TDateTime t) {
 }
 
 bool ParseDateTimeISO(const std::string& text, TDateTime& out) {
+    // The whole text and nothing else: "YYYY-MM-DD", then " HH:MM" or
+    // " HH:MM:SS" ("T" for the blank too); a year from 1 to 9999.
+    const size_t n = text.size();
+    if (n != 10 && n != 16 && n != 19) return false;
+    auto number = [&](size_t at, size_t digits, int& v) {
+        v = 0;
+        for (size_t i = at; i < at + digits; ++i) {
+            if (text[i] < '0' || text[i] > '9') return false;
+            v = v * 10 + (text[i] - '0');
+        }
+        return true;
+    };
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char sep = 0;
-    int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d", &y, &mo, &d, &sep, &h, &mi, &s);
-    if (n < 3) return false;
-    if (n > 3 && sep != ' ' && sep != 'T') return false;
-    if (n == 4 || n == 5) return false;
-    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 ||
-        s > 60)
+    if (!number(0, 4, y) || text[4] != '-' || !number(5, 2, mo) || text[7] != '-' ||
+        !number(8, 2, d) || y < 1)
         return false;
+    if (n > 10 && ((text[10] != ' ' && text[10] != 'T') || !number(11, 2, h) || text[13] != ':' ||
+                   !number(14, 2, mi)))
+        return false;
+    if (n > 16 && (text[16] != ':' || !number(17, 2, s))) return false;
+    if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60) return false;
     std::chrono::year_month_day ymd{std::chrono::year{y},
                                     std::chrono::month{static_cast<unsigned>(mo)},
                                     std::chrono::day{static_cast<unsigned>(d)}};

@@ -18,5 +18,6 @@ int64_t DateTimeToUnix(TDateTime t); // rounded to the nearest second
 // "YYYY-MM-DD HH:MM:SS" and "YYYY-MM-DD"; empty for a zero date.
 std::string FormatDateTimeISO(TDateTime t);
 std::string FormatDateISO(TDateTime t);
-// Parses "YYYY-MM-DD[ HH:MM[:SS]]" (also with "T"); false when it is not one.
+// Parses "YYYY-MM-DD[ HH:MM[:SS]]" (also with "T") in years 1 to 9999; false
+// unless the whole text is one.
 bool ParseDateTimeISO(const std::string& text, TDateTime& out);

@@ -5,9 +5,12 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -63,17 +66,82 @@ std::string ResolveWriteTarget(const std::string& path) {
     }
 }
 
-std::string SafeWriteTempPath(const std::string& target) {
+namespace {
+
+// A hidden name beside the target, one per target and user: in a folder that
+// many users share, another user's leftover file never stands in the way.
+std::string HiddenName(const std::string& target, const std::string& tail) {
     std::string base = BaseOf(target);
     // Keep the hidden name within the usual 255-byte limit, never splitting a character.
-    const size_t room = 255 - 1 - std::strlen(kTempSuffix);
+    const size_t room = 255 - 1 - tail.size();
     if (base.size() > room) {
         size_t n = room;
         while (n > 0 && (static_cast<unsigned char>(base[n]) & 0xC0) == 0x80)
             --n;
         base.resize(n);
     }
-    return FolderOf(target) + "." + base + kTempSuffix;
+    return FolderOf(target) + "." + base + tail;
+}
+
+std::string UserTag() {
+    return "." + std::to_string(::geteuid());
+}
+
+// Copies the extended attributes of `from` (user attributes, access control
+// lists) to the new file. Those the file system keeps for itself or that
+// need privileges the user lacks are left to it; losing a user attribute or
+// an access list would go unnoticed, so that refuses the save.
+void CopyAttributes(const std::string& from, int fd, const std::string& shown) {
+    std::vector<char> names(1024);
+    ssize_t n;
+    while ((n = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE)
+        names.resize(names.size() * 4);
+    if (n <= 0) return; // none, or a file system without them
+    std::vector<char> value(256);
+    for (size_t i = 0; i < static_cast<size_t>(n);) {
+        const std::string name(names.data() + i);
+        i += name.size() + 1;
+        ssize_t len;
+        while ((len = ::getxattr(from.c_str(), name.c_str(), value.data(), value.size())) < 0 &&
+               errno == ERANGE)
+            value.resize(value.size() * 4);
+        if (len < 0) continue; // gone meanwhile, or not ours to read
+        if (::fsetxattr(fd, name.c_str(), value.data(), static_cast<size_t>(len), 0) == 0) continue;
+        const int e = errno;
+        if (name.rfind("user.", 0) == 0 || name.rfind("system.posix_acl_", 0) == 0)
+            throw EMessageError("errWrite", shown + ": the attribute " + name +
+                                                " cannot be kept: " + std::strerror(e));
+    }
+}
+
+// Copies everything from `in` (from its start) to `out` at its start.
+bool CopyContents(int in, int out, off_t& size) {
+    std::vector<char> buf(1 << 20);
+    size = 0;
+    while (true) {
+        ssize_t r = ::pread(in, buf.data(), buf.size(), size);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return false;
+        if (r == 0) return true;
+        for (ssize_t done = 0; done < r;) {
+            ssize_t w =
+                ::pwrite(out, buf.data() + done, static_cast<size_t>(r - done), size + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) return false;
+            done += w;
+        }
+        size += r;
+    }
+}
+
+} // namespace
+
+std::string SafeWriteTempPath(const std::string& target) {
+    return HiddenName(target, UserTag() + kTempSuffix);
+}
+
+std::string SafeWriteBackupPath(const std::string& target) {
+    return HiddenName(target, UserTag() + ".tamblix-bak");
 }
 
 TSafeFileWriter::TSafeFileWriter(std::string path) : path_(std::move(path)) {
@@ -95,12 +163,15 @@ TSafeFileWriter::TSafeFileWriter(std::string path) : path_(std::move(path)) {
     OpenTemp();
     if (exists) {
         // Owner and group where permitted (a user may still set a group of
-        // their own), then the mode, which a change of owner may have cleared.
+        // their own), then the mode, which a change of owner may have cleared,
+        // then the extended attributes (an access list after the mode, which
+        // would change its mask).
         if (::fchown(fd_, old.st_uid, old.st_gid) != 0 &&
             ::fchown(fd_, static_cast<uid_t>(-1), old.st_gid) != 0) {
             // Not permitted: the new file is the user's own.
         }
         ::fchmod(fd_, old.st_mode & 07777);
+        CopyAttributes(target_, fd_, path_);
     } else {
         mode_t mask = ::umask(0);
         ::umask(mask);
@@ -110,16 +181,33 @@ TSafeFileWriter::TSafeFileWriter(std::string path) : path_(std::move(path)) {
 }
 
 void TSafeFileWriter::OpenTemp() {
+    const std::string folder = FolderOf(target_);
+    bool unique = false;
     for (int attempt = 0; attempt < 5; ++attempt) {
-        // Anything but a regular file at our own hidden name is debris: remove it.
-        struct stat st {};
-        if (::lstat(tmp_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
-            ::unlink(tmp_.c_str());
-        fd_ = ::open(tmp_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (unique) {
+            // Our usual name is taken by someone else: a name no one has.
+            std::string name = HiddenName(target_, UserTag() + ".XXXXXX" + kTempSuffix);
+            fd_ = ::mkostemps(name.data(), static_cast<int>(std::strlen(kTempSuffix)), O_CLOEXEC);
+            if (fd_ >= 0) tmp_ = name;
+        } else {
+            // Anything but a regular file at our own hidden name is debris: remove it.
+            struct stat st {};
+            if (::lstat(tmp_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+                ::unlink(tmp_.c_str());
+            fd_ = ::open(tmp_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        }
         if (fd_ < 0) {
             int e = errno;
-            if (e == EACCES || e == EROFS)
-                throw EMessageError("errReadOnlyFolder", FolderOf(target_));
+            int denied = 0;
+            // Read-only only when the folder really is: a file in our way
+            // in a folder we may write to is another matter.
+            if (e == EROFS || ((e == EACCES || e == EPERM) && !MayWrite(folder, denied)))
+                throw EMessageError("errReadOnlyFolder",
+                                    folder.empty() ? std::string(".") : folder);
+            if (!unique && (e == EACCES || e == EPERM || e == EEXIST || e == EISDIR)) {
+                unique = true;
+                continue;
+            }
             tmp_.clear();
             FailWith(path_, e);
         }
@@ -132,11 +220,18 @@ void TSafeFileWriter::OpenTemp() {
             FailWith(path_, EBUSY);
         }
         // A save that finished between our open and our lock renamed this
-        // file over its target: it is no longer ours to truncate.
+        // file over its target: it is no longer ours to truncate. A file of
+        // another user at our name is not ours either.
         struct stat mine {
         }, named{};
         if (::fstat(fd_, &mine) == 0 && ::lstat(tmp_.c_str(), &named) == 0 &&
             mine.st_dev == named.st_dev && mine.st_ino == named.st_ino && S_ISREG(mine.st_mode)) {
+            if (mine.st_uid != ::geteuid() && !unique) {
+                ::close(fd_);
+                fd_ = -1;
+                unique = true;
+                continue;
+            }
             if (::ftruncate(fd_, 0) == 0) return;
             int e = errno;
             ::close(fd_);
@@ -191,12 +286,58 @@ void TSafeFileWriter::Write(const void* data, size_t n) {
 void TSafeFileWriter::Commit() {
     FlushBuffer();
     if (::fsync(fd_) != 0) Fail("sync");
-    // Renamed while the lock is held, so no other save can take this file.
-    if (::rename(tmp_.c_str(), target_.c_str()) != 0) Fail("rename");
-    committed_ = true;
+    struct stat now {};
+    if (::stat(target_.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_nlink > 1) {
+        CommitInPlace();
+    } else {
+        // Renamed while the lock is held, so no other save can take this file.
+        if (::rename(tmp_.c_str(), target_.c_str()) != 0) Fail("rename");
+        committed_ = true;
+    }
     int rc = ::close(fd_);
     fd_ = -1;
     if (rc != 0) Fail("close");
+    SyncFolder();
+}
+
+// A file with other hard links: a rename would leave them the old contents.
+// The new contents, complete in the temporary file, are copied over the old
+// ones after a complete backup copy, which a failure leaves in place.
+void TSafeFileWriter::CommitInPlace() {
+    const std::string backup = SafeWriteBackupPath(target_);
+    auto failWith = [&](const std::string& what, int e, bool keepBackup) {
+        if (!keepBackup) ::unlink(backup.c_str());
+        throw EMessageError("errWrite", path_ + ": " + what + ": " + std::strerror(e) +
+                                            (keepBackup ? "; the old contents are kept in " + backup
+                                                        : std::string()));
+    };
+    int in = ::open(target_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) failWith("backup", errno, false);
+    ::unlink(backup.c_str()); // never through a link someone left at that name
+    int bk = ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    off_t size = 0;
+    if (bk < 0 || !CopyContents(in, bk, size) || ::fsync(bk) != 0) {
+        int e = errno;
+        ::close(in);
+        if (bk >= 0) ::close(bk);
+        failWith("backup", e, false);
+    }
+    ::close(in);
+    ::close(bk);
+    int out = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (out < 0) failWith("write in place", errno, false);
+    if (!CopyContents(fd_, out, size) || ::ftruncate(out, size) != 0 || ::fsync(out) != 0) {
+        int e = errno;
+        ::close(out);
+        failWith("write in place", e, true);
+    }
+    ::close(out);
+    committed_ = true;
+    ::unlink(backup.c_str());
+    ::unlink(tmp_.c_str());
+}
+
+void TSafeFileWriter::SyncFolder() {
     // The rename itself lives in the folder: sync it too.
     const std::string folder = FolderOf(target_);
     int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -5,14 +5,18 @@
 #include <string_view>
 
 // The one way the program writes a file. The data goes to a hidden file
-// beside the target (".NAME.tamblix-tmp", one name per target, so a crash
-// leaves at most one, and the next save reuses it) and replaces the target
-// only when Commit succeeds; a stop, a full disk or a crash leaves the old
-// file. A symbolic link is followed when the writer starts, so the link stays
-// and its target is replaced. A target that exists and is not a regular file
-// (a folder, a FIFO, a socket, a device) is refused before anything is
-// written. The new file keeps the old one's mode, and its owner and group
-// where the user may set them. Errors are EMessageError with:
+// beside the target (".NAME.UID.tamblix-tmp", one name per target and user,
+// so a crash leaves at most one, and the next save reuses it; when another
+// user's file holds that name, a unique one) and replaces the target only
+// when Commit succeeds; a stop, a full disk or a crash leaves the old file.
+// A symbolic link is followed when the writer starts, so the link stays and
+// its target is replaced. A target that exists and is not a regular file (a
+// folder, a FIFO, a socket, a device) is refused before anything is written.
+// The new file keeps the old one's mode, extended attributes and access
+// lists, and its owner and group where the user may set them. A target with
+// other hard links is written in place instead, after a backup copy
+// (".NAME.UID.tamblix-bak", kept when that write fails), so that every link
+// sees the new contents. Errors are EMessageError with:
 //   "errWrite" (path and reason), "errNotRegular" (path),
 //   "errReadOnlyFolder" (the folder the target lies in).
 class TSafeFileWriter {
@@ -34,6 +38,8 @@ public:
 
 private:
     void OpenTemp();
+    void CommitInPlace();
+    void SyncFolder();
     void FlushBuffer();
     void WriteAll(const char* p, size_t n);
     [[noreturn]] void Fail(const std::string& what);
@@ -49,8 +55,10 @@ private:
 // The whole file at once, through TSafeFileWriter.
 void WriteFileAtomically(const std::string& path, std::string_view data);
 
-// The temporary file a save of `target` uses (target already resolved).
+// The temporary file a save of `target` uses (target already resolved), and
+// the backup copy of a target with other hard links.
 std::string SafeWriteTempPath(const std::string& target);
+std::string SafeWriteBackupPath(const std::string& target);
 // The file a write to `path` replaces: symbolic links followed (also a
 // dangling one, whose target is created). Throws "errWrite" on a loop.
 std::string ResolveWriteTarget(const std::string& path);

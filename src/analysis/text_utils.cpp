@@ -73,6 +73,36 @@ std::string FormatSize(int unit, double bytes, std::string_view kbText, std::str
     }
 }
 
+std::string FormatSize(int unit, int64_t bytes, std::string_view kbText, std::string_view mbText) {
+    if (unit != kSizeBytes && unit != kSizeKB && unit != kSizeMB) return {};
+    const bool negative = bytes < 0;
+    // The magnitude as unsigned, so that the smallest value has one too.
+    uint64_t v = negative ? 0 - static_cast<uint64_t>(bytes) : static_cast<uint64_t>(bytes);
+    const uint64_t divisor = unit == kSizeKB ? 1024 : unit == kSizeMB ? 1048576 : 1;
+    const std::string whole = std::to_string(v / divisor);
+    // Two decimals, cut rather than rounded, as FormatNumber writes them.
+    const uint64_t hundredths = (v % divisor) * 100 / divisor;
+    std::string out;
+    if (negative && (v / divisor != 0 || hundredths != 0)) out += '-';
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0) out += ' ';
+        out += whole[i];
+    }
+    if (hundredths != 0) {
+        out += '.';
+        out += static_cast<char>('0' + hundredths / 10);
+        out += static_cast<char>('0' + hundredths % 10);
+    }
+    if (unit == kSizeKB) out += " " + std::string(kbText);
+    if (unit == kSizeMB) out += " " + std::string(mbText);
+    return out;
+}
+
+std::string FormatSize(int unit, int64_t bytes) {
+    std::lock_guard<std::mutex> lock(UnitTextsMutex());
+    return FormatSize(unit, bytes, UnitTexts().kb, UnitTexts().mb);
+}
+
 std::string FormatSize(int unit, double bytes) {
     std::lock_guard<std::mutex> lock(UnitTextsMutex());
     return FormatSize(unit, bytes, UnitTexts().kb, UnitTexts().mb);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 class TStringList;
@@ -23,6 +24,20 @@ enum TSizeUnit : int { kSizeBytes = 0, kSizeKB = 1, kSizeMB = 2 };
 std::string FormatSize(int unit, double bytes);
 // The same with the unit words given (translated "infoStrKB" / "infoStrMB").
 std::string FormatSize(int unit, double bytes, std::string_view kbText, std::string_view mbText);
+// A byte count, worked out in integers: exact up to the largest 64-bit size,
+// which a double would round.
+std::string FormatSize(int unit, int64_t bytes);
+std::string FormatSize(int unit, int64_t bytes, std::string_view kbText, std::string_view mbText);
+// Any other whole number goes the integer way too.
+template <class T>
+requires std::is_integral_v<T> std::string FormatSize(int unit, T bytes) {
+    return FormatSize(unit, static_cast<int64_t>(bytes));
+}
+template <class T>
+    requires std::is_integral_v<T>
+std::string FormatSize(int unit, T bytes, std::string_view kbText, std::string_view mbText) {
+    return FormatSize(unit, static_cast<int64_t>(bytes), kbText, mbText);
+}
 // The unit words the two-argument FormatSize uses; English "KB" and "MB" until
 // the language is loaded. Set from the user-interface thread only.
 void SetSizeUnitTexts(std::string kbText, std::string mbText);

@@ -5,6 +5,7 @@
 #include "platform/gui_shell_services.h"
 #include "platform/qt_settings_store.h"
 #include "settings/global_data.h"
+#include "settings/message_error.h"
 #include "settings/message_table.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
@@ -154,7 +155,16 @@ int main(int argc, char** argv) {
             : QFile::encodeName(
                   QFileInfo(QString::fromLocal8Bit(args.SettingsFile.c_str())).absolutePath())
                   .toStdString();
-    TfrmMain w(CreateSettingsStore(args.SettingsFile), listFolder);
+    std::unique_ptr<ISettingsStore> store;
+    try {
+        store = CreateSettingsStore(args.SettingsFile);
+    } catch (const EMessageError& e) {
+        // A settings file that is a FIFO or a folder: said plainly, never hung on.
+        QMessageBox::critical(nullptr, QStringLiteral("Tamblix"),
+                              QString::fromStdString(GetMessageText(e.Key, e.Arg)));
+        return 1;
+    }
+    TfrmMain w(std::move(store), listFolder);
 
     std::unique_ptr<TSingleInstance> instance;
     if (!w.GD().MultiApps) {

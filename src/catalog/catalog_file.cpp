@@ -1,5 +1,6 @@
 #include "catalog/catalog_file.h"
 
+#include "analysis/input_file.h"
 #include "catalog/catalog_lock.h"
 #include "catalog/lib_file.h"
 #include "settings/message_error.h"
@@ -41,6 +42,17 @@ THeader ReadHeader(TLibFileReader& in) {
 
 bool KnownVersion(const std::string& v) {
     return v == kCurrentVersion || v == kOldVersion;
+}
+
+// A place named in a log line: a name of many megabytes is shown by its start.
+std::string ShownPlace(std::string place) {
+    constexpr size_t kShown = 240;
+    if (place.size() <= kShown) return place;
+    size_t n = kShown;
+    while (n > 0 && (static_cast<unsigned char>(place[n]) & 0xC0) == 0x80)
+        --n; // never half a character
+    place.resize(n);
+    return place + "...";
 }
 
 void CheckStop(IProgress& progress) {
@@ -274,7 +286,8 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
         // Text beyond the format's limit is cut; say where, so nothing goes silently.
         // The place is named only then: building a path costs its depth.
         auto reportCut = [&](const auto& where) {
-            if (out.TakeCut()) progress.LogMessage(GetMessageText("msgsTextCut", where()));
+            if (out.TakeCut())
+                progress.LogMessage(GetMessageText("msgsTextCut", ShownPlace(where())));
         };
         reportCut([&] { return path; });
         std::string shown;
@@ -352,7 +365,10 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
 bool CheckFileExists(const std::string& path, bool report, IQuestions* questions) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return true;
-    if (report && questions) questions->ShowError("errFNF", path);
+    if (report && questions) {
+        const char* key = ::stat(path.c_str(), &st) == 0 ? NotRegularKey(st.st_mode) : nullptr;
+        questions->ShowError(key ? key : "errFNF", path);
+    }
     return false;
 }
 
@@ -361,14 +377,16 @@ std::string ReadCatalogVersion(const std::string& path) {
         TLibFileReader in(path);
         return in.ReadStringCopy();
     } catch (const EMessageError& e) {
-        if (e.Key == "errFNF") throw;
+        // A file too short for a version is just not a catalog; one that
+        // cannot be opened says why.
+        if (e.Key != "errDamaged") throw;
         return {};
     }
 }
 
 void LoadFromFile(TLibObj& lib, const std::string& path, bool append, IProgress& progress,
-                  IQuestions* questions) {
-    if (!CheckFileExists(path, true, questions)) throw EMessageError("errFNF", path);
+                  IQuestions* /*questions*/) {
+    // The reader says what is wrong with a path that is not a regular file.
     TLibFileReader in(path);
     if (!append) {
         lib.Clear();

@@ -7,7 +7,8 @@
 #include <string>
 
 // Reading and writing the catalog file. Failures throw EMessageError:
-// "errFNF", "errUnknownFile", "errWrongFile", "infoCancel", "errWrite",
+// "errFNF", the kinds of OpenInputFile ("errIsFifo", ...), "errRead",
+// "errUnknownFile", "errWrongFile", "infoCancel", "errWrite",
 // "errDamaged" (with the file name and the byte offset of the damage).
 
 // Writes the whole catalog; the old file stays intact until the new one is complete.
@@ -17,9 +18,11 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress);
 // overwrite the damaged file.
 void LoadFromFile(TLibObj& lib, const std::string& path, bool append, IProgress& progress,
                   IQuestions* questions = nullptr);
-// The version string of a catalog file's header ("" when it has none).
+// The version string of a catalog file's header ("" when it has none);
+// throws when the file cannot be opened or is not a regular file.
 std::string ReadCatalogVersion(const std::string& path);
-// True when the file exists; otherwise shows "errFNF" when report is set.
+// True when the file exists as a regular file; otherwise shows "errFNF" (or
+// what the path is instead) when report is set.
 bool CheckFileExists(const std::string& path, bool report, IQuestions* questions);
 // The user-level open: confirm, existence and header check, then LoadFromFile.
 // False when the user cancelled or the file is missing.

@@ -1,5 +1,6 @@
 #include "catalog/lib_file.h"
 
+#include "analysis/input_file.h"
 #include "analysis/name_text.h"
 #include "settings/message_error.h"
 
@@ -32,14 +33,8 @@ bool IsAscii(std::string_view s) {
 } // namespace
 
 TLibFileReader::TLibFileReader(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw EMessageError("errFNF", path);
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        throw EMessageError("errFNF", path);
-    }
+    fd_ = OpenInputFile(path, st);
     size_ = st.st_size;
     identity_ = TFileIdentity::Of(st);
     cap_ = static_cast<size_t>(std::min<int64_t>(kBuffer, size_ + 16));

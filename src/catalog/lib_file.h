@@ -15,7 +15,7 @@
 // file's name and the byte offset, never a read past the data.
 class TLibFileReader {
 public:
-    explicit TLibFileReader(const std::string& path); // throws "errFNF" when it cannot be opened
+    explicit TLibFileReader(const std::string& path); // throws as OpenInputFile does
     ~TLibFileReader();
     TLibFileReader(const TLibFileReader&) = delete;
     TLibFileReader& operator=(const TLibFileReader&) = delete;

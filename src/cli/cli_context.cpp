@@ -14,6 +14,10 @@ ISettingsStore& TCliContext::Settings() {
     return *settings_;
 }
 
+void TCliContext::SyncSettings() {
+    if (settings_) settings_->Sync();
+}
+
 void TCliContext::CheckDeclared(const std::string& name, bool valued) const {
     if (!Command) return;
     const TOptionDef* o = Command->FindOption(name);

@@ -30,6 +30,8 @@ public:
     const TCommandDef* Command = nullptr;
 
     ISettingsStore& Settings();
+    // Saves the settings when a command opened them; throws when that fails.
+    void SyncSettings();
 
     // Argument helpers: take "--name VALUE", "--name=VALUE" or a flag out of
     // Args. Only the words before a "--" are options; those after it are

@@ -1,6 +1,7 @@
 #include "analysis/folder_listing.h"
 #include "cli/cli_complete.h"
 #include "cli/cli_context.h"
+#include "cli/cli_files.h"
 #include "cli/command_table.h"
 #include "platform/shell_services.h"
 #include "settings/message_error.h"
@@ -143,8 +144,12 @@ int main(int argc, char** argv) {
     }
     if (version) return Version();
     try {
+        // A save of the settings would destroy a file the command works on, and the other way
+        // round.
+        for (const std::string& a : ctx.Args)
+            RefuseOutputOverInput(ctx.SettingsFile, {a});
         int rc = def->Run(ctx);
-        ctx.Settings().Sync();
+        ctx.SyncSettings();
         std::cout.flush();
         return rc;
     } catch (const EUsageError& e) {

@@ -1,6 +1,7 @@
 #include "analysis/string_list.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_files.h"
 #include "cli/cli_path.h"
 #include "cli/cli_progress.h"
 #include "search/export.h"
@@ -91,6 +92,7 @@ int CmdExport(TCliContext& ctx) {
     ctx.TakeSwitch("--archives", o.Archives);
     auto args = ctx.Positionals(2, 2);
     o.FileName = args[1];
+    RefuseOutputOverInput(o.FileName, {args[0], searchFile});
     o.NewLine = ctx.Settings().ReadString("Defaults", "New Line", ";");
     o.KBText = GetMessageText("infoStrKB");
     o.MBText = GetMessageText("infoStrMB");

@@ -1,5 +1,6 @@
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_files.h"
 #include "cli/cli_progress.h"
 #include "search/import.h"
 #include "settings/message_table.h"
@@ -14,6 +15,7 @@ int CmdImport(TCliContext& ctx) {
     ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
     o.FileName = args[1];
+    RefuseOutputOverInput(args[0], {args[1]});
     o.KBText = GetMessageText("infoStrKB");
     o.MBText = GetMessageText("infoStrMB");
 

@@ -1,5 +1,6 @@
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_files.h"
 #include "cli/cli_progress.h"
 #include "importers/peer_catalog.h"
 
@@ -16,6 +17,7 @@ int CmdImportCatalog(TCliContext& ctx) {
     }
     ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
+    RefuseOutputOverInput(args[0], {args[1]});
 
     TLibObj& lib = CatalogKeptToExit();
     ctx.LockCatalogForWriting(args[0]);

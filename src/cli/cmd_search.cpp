@@ -2,6 +2,7 @@
 #include "analysis/text_utils.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
+#include "cli/cli_files.h"
 #include "cli/cli_json.h"
 #include "cli/cli_path.h"
 #include "cli/cli_progress.h"
@@ -435,13 +436,19 @@ int CmdSearch(TCliContext& ctx) {
     TSearchCriteria c;
     std::string value;
     if (ctx.TakeOption("--load", value)) LoadSearch(value, c);
-    if (ctx.TakeOption("--name", c.Name)) c.Name = clipath::ArgText(c.Name);
+    // The six texts that --anywhere stands in for.
+    std::vector<std::string> texts;
+    for (auto [option, field] : {std::pair{"--name", &c.Name},
+                                 {"--volume", &c.Volume},
+                                 {"--category", &c.Category},
+                                 {"--comments", &c.Comments},
+                                 {"--type", &c.Type},
+                                 {"--location", &c.Location}})
+        if (ctx.TakeOption(option, *field)) {
+            *field = clipath::ArgText(*field);
+            texts.push_back(option);
+        }
     TakeNamePattern(ctx, c);
-    if (ctx.TakeOption("--volume", c.Volume)) c.Volume = clipath::ArgText(c.Volume);
-    if (ctx.TakeOption("--category", c.Category)) c.Category = clipath::ArgText(c.Category);
-    if (ctx.TakeOption("--comments", c.Comments)) c.Comments = clipath::ArgText(c.Comments);
-    if (ctx.TakeOption("--type", c.Type)) c.Type = clipath::ArgText(c.Type);
-    if (ctx.TakeOption("--location", c.Location)) c.Location = clipath::ArgText(c.Location);
     if (ctx.TakeOption("--date", value)) {
         c.Date1Use = true;
         c.Date1 = ParseDay("--date", value);
@@ -459,9 +466,13 @@ int CmdSearch(TCliContext& ctx) {
         c.Mode = TSearchMode::Anywhere;
     }
     if (ctx.TakeFlag("--collections")) c.Mode = TSearchMode::Collections;
-    if (ctx.TakeOption("--caption", c.ColCaption)) c.ColCaption = clipath::ArgText(c.ColCaption);
-    if (ctx.TakeOption("--url", c.ColURL)) c.ColURL = clipath::ArgText(c.ColURL);
-    if (ctx.TakeOption("--memo", c.ColComments)) c.ColComments = clipath::ArgText(c.ColComments);
+    bool collectionTexts = false;
+    for (auto [option, field] :
+         {std::pair{"--caption", &c.ColCaption}, {"--url", &c.ColURL}, {"--memo", &c.ColComments}})
+        if (ctx.TakeOption(option, *field)) {
+            *field = clipath::ArgText(*field);
+            collectionTexts = true;
+        }
     ctx.TakeSwitch("--match-case", c.MatchCase);
     ctx.TakeSwitch("--folders-only", c.FoldersOnly);
     TakeDuplicateMode(ctx, c);
@@ -489,6 +500,17 @@ int CmdSearch(TCliContext& ctx) {
     if (save && c.NamePatternKind != TNamePattern::TKind::None)
         throw EUsageError("a saved search keeps no --regex or --glob");
 
+    // A criterion the search would pass over is refused, never ignored.
+    if (!texts.empty() && c.Mode == TSearchMode::Anywhere)
+        throw EUsageError(texts[0] +
+                          " does not go with --anywhere (or a loaded search with an Anywhere "
+                          "text), which looks for its text in the name, volume, category, "
+                          "comments, type and location instead");
+    if (!texts.empty() && c.Mode == TSearchMode::Collections)
+        throw EUsageError(texts[0] + " does not go with --collections, which searches by "
+                                     "--caption, --url and --memo");
+    if (collectionTexts && c.Mode != TSearchMode::Collections)
+        throw EUsageError("--caption, --url and --memo go with --collections");
     const bool replacing = c.ReplaceCategory || c.ReplaceComments;
     if (dryRun && !replacing)
         throw EUsageError("--dry-run goes with --replace-category or --replace-comments");
@@ -509,7 +531,11 @@ int CmdSearch(TCliContext& ctx) {
         }
         sortColumn = ColumnOf(sortText);
     }
-    if (save) SaveSearch(savePath, c);
+    if (save) {
+        // The loaded search may be saved again over its own file; the catalog may not.
+        RefuseOutputOverInput(savePath, {args[0]});
+        SaveSearch(savePath, c);
+    }
 
     const TCellFormat format = CellFormatOf(ctx.Settings());
     // Most searches need no catalog tree: the file is read record by record
@@ -616,7 +642,11 @@ const TCommandDef& SearchCommand() {
         "a Full name pastes into ls or edit as it is. The other texts are escaped as every "
         "command escapes them: \\\\, \\t, \\n, \\xNN; sizes are bytes in plain digits.\n\nText "
         "criteria match anywhere in the text, ignoring case (ASCII letters only); --category "
-        "matches the whole text. Given criteria must all match.\n\nExit status: 0 when something "
+        "matches the whole text. Given criteria must all match. --anywhere takes the place of "
+        "the six texts (--name, --volume, --category, --comments, --type, --location), which do "
+        "not go with it; the date, size, --regex, --glob, --folders-only, --duration and --taken "
+        "combine with it. --collections searches the collections by --caption, --url and "
+        "--memo.\n\nExit status: 0 when something "
         "matched, 1 when nothing did (as grep's) or on an error, 2 for wrong usage.\n\nReplacing "
         "asks on a terminal before it saves; without a terminal "
         "it needs --yes, so that a script never saves by accident.",

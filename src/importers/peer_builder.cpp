@@ -1,11 +1,27 @@
 #include "importers/peer_builder.h"
 
 #include "analysis/name_text.h"
+#include "importers/xml_byte_filter.h"
 #include "settings/message_error.h"
 #include "settings/message_table.h"
 
+#include <cstring>
+
 namespace {
 constexpr int64_t kNotesShown = 200;
+
+// A NUL would cut the name short in the catalog file and merge it with another.
+bool HoldsNul(std::string_view name) {
+    return name.find('\0') != std::string_view::npos ||
+           name.find(kNulMarkUtf8) != std::string_view::npos;
+}
+
+std::string NulNote(std::string_view name) {
+    std::string shown = nametext::ShownCaption(name.substr(0, 200));
+    for (size_t at; (at = shown.find(kNulMarkUtf8)) != std::string::npos;)
+        shown.replace(at, std::strlen(kNulMarkUtf8), "\\x00");
+    return shown + " (NUL)";
+}
 // Folders below an archive; each level costs a path as long as the levels above.
 constexpr size_t kMaxMemberDepth = 512;
 } // namespace
@@ -41,8 +57,9 @@ TLibFolder* TPeerBuilder::CurrentFolder() const {
 TLibFolderItem* TPeerBuilder::EnterFolder(const std::string& name, TDateTime date) {
     Poll();
     TTreeNode* parent = Current();
-    if (!parent || name.empty()) {
-        if (parent && name.empty()) Note("msgsImpErr", frames_.back().Path + " (no name)");
+    if (!parent || name.empty() || HoldsNul(name)) {
+        if (parent)
+            Note("msgsImpErr", frames_.back().Path + (name.empty() ? " (no name)" : NulNote(name)));
         frames_.push_back(TFrame{nullptr, std::string()});
         return nullptr;
     }
@@ -81,8 +98,8 @@ TLibFolderItem* TPeerBuilder::AddEntry(const std::string& name, int64_t size, TD
     Poll();
     TTreeNode* node = Current();
     if (!node) return nullptr;
-    if (name.empty()) {
-        Note("msgsImpErr", frames_.back().Path + " (no name)");
+    if (name.empty() || HoldsNul(name)) {
+        Note("msgsImpErr", frames_.back().Path + (name.empty() ? " (no name)" : NulNote(name)));
         return nullptr;
     }
     TLibFolder* f = FolderOf(node);

@@ -1,5 +1,6 @@
 #include "importers/peer_input.h"
 
+#include "analysis/input_file.h"
 #include "analysis/name_text.h"
 #include "settings/message_error.h"
 
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 struct TPeerInput::TInflate {
@@ -25,11 +27,20 @@ TPeerInput::TPeerInput(const std::string& path, uint64_t inflateFloor, uint64_t 
     : path_(path) {
     const std::string shown = nametext::ToDisplayPath(path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) throw EMessageError("errFNF", shown);
-    if (S_ISDIR(st.st_mode)) throw EMessageError("errIsFolder", shown);
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) throw EMessageError("errRead", shown + ": " + std::strerror(errno));
-    fileSize_ = S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0;
+    int fd = -1;
+    try {
+        // Never blocks on a FIFO, and refuses anything but a regular file.
+        fd = OpenInputFile(path, st);
+    } catch (const EMessageError& e) {
+        throw EMessageError(e.Key, e.Key == "errRead" ? e.Arg : shown);
+    }
+    file_ = ::fdopen(fd, "rb");
+    if (!file_) {
+        int e = errno;
+        ::close(fd);
+        throw EMessageError("errRead", shown + ": " + std::strerror(e));
+    }
+    fileSize_ = static_cast<uint64_t>(st.st_size);
     const uint64_t byRatio = fileSize_ > UINT64_MAX / std::max<uint64_t>(inflateRatio, 1)
                                  ? UINT64_MAX
                                  : fileSize_ * inflateRatio;

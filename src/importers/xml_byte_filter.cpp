@@ -162,7 +162,9 @@ void TXmlByteFilter::Feed(std::string_view in, bool last, std::string& out) {
         }
         if (c < 0x20) {
             flush();
-            out += ' ';
+            // A NUL stands as a mark the builder refuses a name for; a space
+            // would make another name of it.
+            out += c == 0 ? kNulMarkReference : " ";
             plain = ++i;
             continue;
         }

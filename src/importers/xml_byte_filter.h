@@ -3,8 +3,13 @@
 #include <string>
 #include <string_view>
 
+// A NUL byte, which XML cannot hold, is passed on as this character
+// (U+FDD0, a noncharacter) so that the name that held it can be refused.
+inline constexpr const char* kNulMarkReference = "&#xFDD0;";
+inline constexpr const char* kNulMarkUtf8 = "\xEF\xB7\x90";
+
 // Makes what CDCat writes acceptable to a strict XML parser, chunk by chunk:
-// control characters become spaces, an "&" that starts no character or
+// control characters become spaces (a NUL the mark above), an "&" that starts no character or
 // predefined entity reference becomes "&amp;", and (for UTF-8 text) bytes that
 // are not UTF-8 become U+FFFD. CDCat escapes only & < > " and writes the rest
 // raw; the location of a link to another catalog (<catlnk ... location="...">)

@@ -1,10 +1,25 @@
 #include "platform/qt_settings_store.h"
 
+#include "analysis/input_file.h"
+#include "analysis/safe_file.h"
+#include "settings/message_error.h"
+
+#include <QDateTime>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -70,16 +85,80 @@ std::string DoubleText(double v) {
     return std::string(buf, r.ptr);
 }
 
+// Where the settings live when no file is given: the INI file QSettings
+// keeps for the user ($XDG_CONFIG_HOME or ~/.config, then Tamblix/Tamblix.ini).
+std::string DefaultSettingsFile() {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QFile::encodeName(folder + QStringLiteral("/Tamblix/Tamblix.ini")).toStdString();
+}
+
+// The settings file's bytes: nothing for a file that does not exist yet or a
+// character device (so that /dev/null stands for no settings); a FIFO, a
+// folder or a socket is refused with what it is, never opened to block.
+std::string ReadSettingsBytes(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        throw EMessageError("errRead", path + " (" + std::strerror(errno) + ")");
+    }
+    if (S_ISCHR(st.st_mode)) return {};
+    int fd = OpenInputFile(path, st);
+    std::string bytes;
+    char buf[1 << 16];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int e = errno;
+            ::close(fd);
+            throw EMessageError("errRead", path + " (" + std::strerror(e) + ")");
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// QSettings saves by itself from the event loop; here only Sync saves, so
+// that the changes it merges over what another program saved are all still
+// pending then.
+class TSyncOnRequest : public QSettings {
+public:
+    using QSettings::QSettings;
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::UpdateRequest) return true;
+        return QSettings::event(e);
+    }
+};
+
+// QSettings writes its own file its own way: into the folder, over devices,
+// dropping owner, group and attributes, and it reports a failure nowhere we
+// look. So it works on a private copy, and a save puts the copy's bytes in
+// place through the program's safe writer, which checks the target as it
+// does for catalogs and says what went wrong.
 class TQtSettingsStore : public ISettingsStore {
 public:
     explicit TQtSettingsStore(const std::string& file)
-        : settings_(file.empty() ? std::make_unique<QSettings>(
-                                       QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("Tamblix"), QStringLiteral("Tamblix"))
-                                 : std::make_unique<QSettings>(QString::fromStdString(file),
-                                                               QSettings::IniFormat)) {}
+        : target_(file.empty() ? DefaultSettingsFile() : file) {
+        if (!work_.isValid())
+            throw EMessageError("errWrite", work_.path().toStdString() + " (" +
+                                                work_.errorString().toStdString() + ")");
+        workPath_ = work_.filePath(QStringLiteral("settings.ini"));
+        loaded_ = ReadSettingsBytes(target_);
+        PutWorkBytes(loaded_);
+        settings_ = std::make_unique<TSyncOnRequest>(workPath_, QSettings::IniFormat);
+    }
 
-    ~TQtSettingsStore() override { settings_->sync(); }
+    // Sync reports failures; here, with nobody to tell, they are dropped.
+    ~TQtSettingsStore() override {
+        try {
+            Sync();
+        } catch (const std::exception&) {
+        }
+    }
 
     bool ReadBool(const std::string& key, const std::string& name, bool def) const override {
         std::string t;
@@ -147,6 +226,7 @@ public:
     }
 
     void DeleteKey(const std::string& key) override {
+        changed_ = true;
         QString group = GroupPath(key);
         if (group.isEmpty()) {
             settings_->clear();
@@ -161,7 +241,10 @@ public:
 
     void DeleteValue(const std::string& key, const std::string& name) override {
         QString path = ValuePath(key, name);
-        if (settings_->contains(path)) settings_->remove(path);
+        if (settings_->contains(path)) {
+            changed_ = true;
+            settings_->remove(path);
+        }
     }
 
     std::vector<std::string> SubKeys(const std::string& key) const override {
@@ -177,7 +260,26 @@ public:
         return out;
     }
 
-    void Sync() override { settings_->sync(); }
+    void Sync() override {
+        if (!changed_) return;
+        // What another program saved meanwhile is merged as QSettings does:
+        // it reads a changed file again and puts our changes over it.
+        const std::string current = ReadSettingsBytes(target_);
+        if (current != loaded_) PutWorkBytes(current);
+        settings_->sync();
+        if (settings_->status() != QSettings::NoError)
+            throw EMessageError("errWrite", target_ + " (the settings could not be written)");
+        const std::string bytes = ReadSettingsBytes(QFile::encodeName(workPath_).toStdString());
+        if (bytes != current) {
+            const std::string folder = target_.substr(0, target_.rfind('/') + 1);
+            std::error_code ec;
+            if (!folder.empty() && !std::filesystem::exists(folder, ec))
+                std::filesystem::create_directories(folder, ec); // the safe writer names a failure
+            WriteFileAtomically(target_, bytes);
+        }
+        loaded_ = bytes;
+        changed_ = false;
+    }
 
 private:
     static bool ParseInt(const std::string& t, int64_t& out) {
@@ -199,10 +301,32 @@ private:
     }
 
     void Put(const std::string& key, const std::string& name, const std::string& text) {
+        changed_ = true;
         settings_->setValue(ValuePath(key, name),
                             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     }
 
+    // Writes the private copy. QSettings notices a changed file by its size
+    // and time: the time moves on by a second, so that a rewrite within the
+    // same millisecond is noticed too.
+    void PutWorkBytes(const std::string& bytes) {
+        QFile f(workPath_);
+        const QDateTime before = QFileInfo(workPath_).lastModified();
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            f.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+                static_cast<qint64>(bytes.size()))
+            throw EMessageError("errWrite", workPath_.toStdString() + " (" +
+                                                f.errorString().toStdString() + ")");
+        if (before.isValid())
+            f.setFileTime(std::max(before, QDateTime::currentDateTime()).addSecs(1),
+                          QFileDevice::FileModificationTime);
+    }
+
+    std::string target_;
+    QTemporaryDir work_;
+    QString workPath_;
+    std::string loaded_; // the target's bytes when last read or written
+    bool changed_ = false;
     std::unique_ptr<QSettings> settings_;
 };
 

@@ -1,5 +1,6 @@
 #include "search/delimited_text.h"
 
+#include "analysis/input_file.h"
 #include "analysis/standard_streams.h"
 #include "analysis/string_list.h"
 #include "analysis/text_utils.h"
@@ -93,8 +94,7 @@ TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
         // line end; line ends inside belong to the field.
         size_t j = i + q_.size();
         std::string acc;
-        bool closed = false;
-        if (unclosedFrom_ != std::string_view::npos && i > unclosedFrom_) j = n;
+        bool closed = false, lone = false, spansLines = false;
         while (j < n) {
             if (At(j, q_)) {
                 size_t after = j + q_.size();
@@ -108,8 +108,28 @@ TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
                     j = after;
                     break;
                 }
-                acc += q_; // a lone qualifier inside: kept as it stands
+                // A lone qualifier inside: older files did not double it.
+                // Kept in a field that closes on its own line; after a line
+                // break it means the quoting went wrong somewhere above.
+                if (spansLines) break;
+                lone = true;
+                acc += q_;
                 j = after;
+                continue;
+            }
+            if (size_t le = LineEndLength(j)) {
+                if (lone) break;
+                // Every field that reaches this line start inside quotes goes
+                // on from here the same way: one that already failed from
+                // here fails again at once.
+                if (j + le >= brokenFrom_ && j + le <= brokenTo_) {
+                    j = brokenTo_;
+                    break;
+                }
+                if (!spansLines) firstBreak_ = j + le;
+                spansLines = true;
+                acc.append(text_.substr(j, le));
+                j += le;
                 continue;
             }
             acc += text_[j++];
@@ -118,8 +138,13 @@ TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
             field = std::move(acc);
             Advance(j);
         } else {
-            if (unclosedFrom_ == std::string_view::npos) unclosedFrom_ = i;
-            // No closing qualifier: the rest of this line, as older files had it.
+            if (spansLines && firstBreak_ < j) {
+                brokenFrom_ = firstBreak_;
+                brokenTo_ = std::max(brokenTo_ == std::string_view::npos ? 0 : brokenTo_, j);
+            }
+            // An unpaired qualifier: the record is broken. It ends with the
+            // line the field starts on, so the lines below are read as their own.
+            malformed_ = true;
             size_t k = i + q_.size();
             while (k < n && LineEndLength(k) == 0)
                 ++k;
@@ -144,6 +169,7 @@ TDelimitedReader::TEnd TDelimitedReader::ReadField(std::string& field) {
 
 bool TDelimitedReader::Next(TDelimitedRecord& rec) {
     rec.Fields.clear();
+    malformed_ = false;
     if (pos_ >= text_.size()) return false;
     rec.Line = line_;
     const size_t start = pos_;
@@ -167,6 +193,7 @@ bool TDelimitedReader::Next(TDelimitedRecord& rec) {
         }
     }
     rec.Raw = text_.substr(start, end - start);
+    rec.Malformed = malformed_;
     return true;
 }
 
@@ -283,21 +310,12 @@ bool ParseSizeText(std::string_view text, int64_t& out, std::string_view kbText,
 std::string ReadTextFile(const std::string& path) {
     // "-" is standard input, whatever it is: a terminal reads up to Ctrl+D.
     if (path == "-") return DecodeTextBytes(ReadStandardInput());
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw EMessageError("errRead", path + " (" + std::strerror(errno) + ")");
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        throw EMessageError("errIsFolder", path);
-    }
-    // A device could give bytes for ever; a pipe is fine.
-    if (!S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
-        ::close(fd);
-        throw EMessageError("errRead", path + " (" + std::strerror(EINVAL) + ")");
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Only a regular file: a FIFO would read as empty text (or hang), a
+    // device could give bytes for ever.
+    int fd = OpenInputFile(path, st);
     std::string bytes;
-    if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buf[1 << 16];
     while (true) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -322,7 +340,7 @@ bool ParseDateText(const std::string& text, TDateTime& out) {
     for (const char* fmt : {"%x %X", "%x %H:%M", "%c", "%x"}) {
         std::tm tm{};
         const char* end = ::strptime(t.c_str(), fmt, &tm);
-        if (!end || *end != '\0') continue;
+        if (!end || *end != '\0' || tm.tm_year < 1 - 1900 || tm.tm_year > 9999 - 1900) continue;
         std::chrono::year_month_day ymd{std::chrono::year{tm.tm_year + 1900},
                                         std::chrono::month{static_cast<unsigned>(tm.tm_mon + 1)},
                                         std::chrono::day{static_cast<unsigned>(tm.tm_mday)}};

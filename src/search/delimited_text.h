@@ -31,7 +31,8 @@ std::string QuoteField(std::string_view value, std::string_view q);
 // Splits one line at `sep`. A field that starts with `q` runs to the q that is
 // followed by the separator or the end of the line; a doubled q inside it is
 // one q, and a lone q inside is kept (older files did not double it). A field
-// whose closing q is missing runs to the end of the line.
+// whose closing q is missing runs to the end of the line (TDelimitedReader
+// calls that record malformed).
 // An empty sep gives the whole line as one field; an empty q turns quoting off.
 std::vector<std::string> SplitDelimited(std::string_view line, std::string_view sep,
                                         std::string_view q);
@@ -44,12 +45,17 @@ struct TDelimitedRecord {
     std::vector<std::string> Fields;
     size_t Line = 0;      // the line it starts on, from 1
     std::string_view Raw; // its text as it stands in the file
+    // An unpaired qualifier: a quoted field that never closes, or whose
+    // closing could only be found past a line break with a lone qualifier
+    // on the way. Such a record ends with its first line.
+    bool Malformed = false;
 };
 
 // Reads records, not lines: a quoted field may hold separators and line
 // breaks (as the export writes a name that has them). A record ends at a
 // line end outside quotes. With a line-end separator every field stands on
-// lines of its own and `perRecord` fields make one record.
+// lines of its own and `perRecord` fields make one record. Linear in the
+// text, however its quotes fall.
 class TDelimitedReader {
 public:
     TDelimitedReader(std::string_view text, std::string sep, std::string q, size_t perRecord = 1);
@@ -69,18 +75,20 @@ private:
     size_t perRecord_;
     size_t pos_ = 0;
     size_t line_ = 1;
-    // A quoted field from here found no closing qualifier before the end of
-    // the text; no later one will either, so none looks again (a file of
-    // unclosed quotes would otherwise take quadratic time).
-    size_t unclosedFrom_ = std::string_view::npos;
+    bool malformed_ = false;
+    // Line starts from which a quoted field is known to fail (up to
+    // brokenTo_), so that no later field scans that stretch again: a file of
+    // unclosed quotes would otherwise take quadratic time.
+    size_t firstBreak_ = 0;
+    size_t brokenFrom_ = std::string_view::npos, brokenTo_ = std::string_view::npos;
 };
 
 // The text of a file to import: a UTF-8 byte-order mark is dropped; a UTF-16
 // mark (either byte order) means UTF-16 text, which becomes UTF-8.
 std::string DecodeTextBytes(std::string bytes);
-// A whole text file through DecodeTextBytes; "-" reads standard input. A
-// folder gives "errIsFolder", a file that cannot be read (or a device)
-// "errRead" with the reason.
+// A whole text file through DecodeTextBytes; "-" reads standard input.
+// Otherwise only a regular file is read: the errors are those of
+// OpenInputFile ("errIsFolder", "errIsFifo", ...).
 std::string ReadTextFile(const std::string& path);
 
 // A size as exported: digits, blanks ignored (the export groups digits by

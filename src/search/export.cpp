@@ -1,5 +1,6 @@
 #include "search/export.h"
 
+#include "analysis/input_file.h"
 #include "analysis/safe_file.h"
 #include "analysis/standard_streams.h"
 #include "analysis/text_utils.h"
@@ -8,7 +9,6 @@
 #include "settings/settings_store.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <utility>
 
@@ -109,7 +109,7 @@ struct TLineWriter {
                 TLibFolder* f = EntryFolder(e);
                 if (f && f != owner) size = f->ItemsSize;
             }
-            line += Bare(FormatSize(o.SizeUnit, static_cast<double>(size), o.KBText, o.MBText));
+            line += Bare(FormatSize(o.SizeUnit, size, o.KBText, o.MBText));
         } else if (name == "Date") {
             line += Bare(FormatDateTimeISO(e->Date));
         } else if (name == "Category") {
@@ -149,14 +149,18 @@ struct TLineWriter {
     }
 };
 
-bool SameFile(const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    if (std::filesystem::equivalent(a, b, ec) && !ec) return true;
-    auto ca = std::filesystem::weakly_canonical(a, ec);
-    if (ec) return false;
-    auto cb = std::filesystem::weakly_canonical(b, ec);
-    return !ec && ca == cb;
+// Choices whose text the import could not split again are refused.
+void CheckReadableChoices(const TExportOptions& o) {
+    const std::string sep = ResolveSeparator(o.Separator), q = ResolveQualifier(o.Qualifier);
+    if (sep.empty()) throw EMessageError("errSepEmpty");
+    if (!q.empty() && (sep.find(q) != std::string::npos || q.find(sep) != std::string::npos))
+        throw EMessageError("errSepQualifier", "[" + sep + "] [" + q + "]");
+    if (!q.empty()) return; // sizes and dates that hold the separator are quoted
+    // Bare sizes and dates: digits, blanks, "-", ":", "." and the unit words.
+    bool clash = sep.find_first_of("0123456789 -:.") != std::string::npos;
+    if (o.SizeUnit != 0)
+        clash = clash || (o.SizeUnit == 1 ? o.KBText : o.MBText).find(sep) != std::string::npos;
+    if (clash) throw EMessageError("errSepInValues", "[" + sep + "]");
 }
 
 } // namespace
@@ -171,7 +175,9 @@ void RunExport(const TLibObj& lib, const TExportOptions& o, TExportScope scope,
     try {
         if (o.FileName.empty()) throw EMessageError("errFileEmpty");
         // Writing over the open catalog would destroy it.
-        if (SameFile(o.FileName, lib.FileName)) throw EMessageError("errWrite", o.FileName);
+        if (SameExistingFile(o.FileName, lib.FileName))
+            throw EMessageError("errSameFile", o.FileName);
+        CheckReadableChoices(o);
         const TLineWriter w(o);
         // Standard output is written as it is; a file is replaced when all went well.
         std::optional<TStandardOutputWriter> console;

@@ -52,7 +52,10 @@ std::string ExportLine(const TExportOptions& o, const TLibFolderItem* e);
 
 // Writes the file through the safe writer (a failed export leaves the old
 // file). Logs "msgsExported" or "msgsExportFailed" and rethrows failures.
-// Refuses the open catalog file as the target. selected: the nodes of scope
+// Refuses the open catalog file as the target ("errSameFile"), and choices
+// whose text could not be read back: an empty separator ("errSepEmpty"), a
+// separator and qualifier that overlap ("errSepQualifier"), no qualifier
+// with a separator that occurs in sizes or dates ("errSepInValues"). selected: the nodes of scope
 // Selection; results: the rows of scope Results (in their current order).
 void RunExport(const TLibObj& lib, const TExportOptions& o, TExportScope scope,
                const std::vector<TTreeNode*>& selected, TSearchResults* results,

@@ -140,6 +140,18 @@ TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IPr
             refuse(rec.Line, "NUL", rec.Raw);
             continue;
         }
+        // Broken quoting or a count of fields other than the columns means
+        // the columns cannot be told apart: never guessed.
+        if (rec.Malformed) {
+            refuse(rec.Line, "unpaired quote", rec.Raw);
+            continue;
+        }
+        if (rec.Fields.size() != columns.size()) {
+            const std::string why = std::to_string(rec.Fields.size()) + " fields for " +
+                                    std::to_string(columns.size()) + " columns";
+            refuse(rec.Line, why.c_str(), rec.Raw);
+            continue;
+        }
         auto field = [&](int c) {
             return c >= 0 && static_cast<size_t>(c) < rec.Fields.size()
                        ? nametext::ToDisplayName(rec.Fields[static_cast<size_t>(c)])
@@ -148,9 +160,7 @@ TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IPr
         TImportObj obj;
         obj.LineNo = rec.Line;
         obj.Volume = field(cVolume);
-        obj.Name = field(cName);
-        for (int k = 0; k < 2 && !obj.Name.empty() && obj.Name.front() == '\\'; ++k)
-            obj.Name.erase(0, 1); // up to two leading "\"
+        obj.Name = field(cName); // as the export wrote it, leading "\" and all
         if (obj.Volume.empty() || obj.Name.empty()) {
             refuse(rec.Line, obj.Volume.empty() ? "Volume" : "Name", rec.Raw);
             continue;

@@ -62,9 +62,11 @@ struct TImportParse {
     int64_t Errors = 0;
 };
 
-// Parses the file's text. A record is refused when its Volume or Name is
-// empty, a field holds a NUL byte, a Size or Date field does not read as one,
-// or it repeats an earlier record's key. Throws "errNotDelimited" (logging
+// Parses the file's text. A record is refused when its quoting is broken,
+// its fields are more or fewer than the columns, its Volume or Name is
+// empty, a field holds a NUL byte, a Size or Date field does not wholly read
+// as one, or it repeats an earlier record's key. Names are taken as they
+// stand (a leading "\" too). Throws "errNotDelimited" (logging
 // nothing else) when more records are refused than read.
 TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IProgress& progress);
 

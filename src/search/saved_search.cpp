@@ -66,7 +66,7 @@ void SaveSearch(const std::string& path, const TSearchCriteria& c) {
     WriteFileAtomically(path, SavedSearchText(c));
 }
 
-void ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
+bool ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
     // A byte-order mark (Notepad writes one) is not part of the first line.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     // Keys compare without case, as INI readers do; the first of a key wins.
@@ -86,10 +86,12 @@ void ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
         std::string key = UpperCase(TrimBlanks(raw.substr(0, eq)));
         values.emplace(key, TrimBlanks(raw.substr(eq + 1))); // "File = photo" means "photo"
     }
+    int known = 0;
     auto get = [&](const char* key, std::string& out) {
         auto it = values.find(UpperCase(key));
         if (it == values.end()) return false;
         out = it->second;
+        ++known;
         return true;
     };
     std::string v;
@@ -130,8 +132,13 @@ void ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
     // The Anywhere text means nothing in the normal mode: a saved search
     // that has one runs in Anywhere mode.
     if (!c.Anywhere.empty() && c.Mode == TSearchMode::Normal) c.Mode = TSearchMode::Anywhere;
+    return known > 0;
 }
 
 void LoadSearch(const std::string& path, TSearchCriteria& c) {
-    ApplySavedSearchText(nametext::ToDisplayName(ReadTextFile(path)), c);
+    // Read into a copy: a file that is no saved search changes nothing.
+    TSearchCriteria loaded = c;
+    if (!ApplySavedSearchText(nametext::ToDisplayName(ReadTextFile(path)), loaded))
+        throw EMessageError("errNotSavedSearch", path);
+    c = std::move(loaded);
 }

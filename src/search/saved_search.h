@@ -18,8 +18,10 @@ std::string SavedSearchText(const TSearchCriteria& c);
 // Written through the safe writer; EMessageError("errWrite") on failure.
 void SaveSearch(const std::string& path, const TSearchCriteria& c);
 // Each key present and readable replaces the criterion; the others stay.
-void ApplySavedSearchText(std::string_view text, TSearchCriteria& c);
+// False when the text has no "Search" section with a key of its own.
+bool ApplySavedSearchText(std::string_view text, TSearchCriteria& c);
 // A byte-order mark is dropped and values are trimmed; a search with an
-// Anywhere text runs in Anywhere mode. "errIsFolder" or "errRead" when the
-// file cannot be read.
+// Anywhere text runs in Anywhere mode. Errors of ReadTextFile when the file
+// cannot be read, "errNotSavedSearch" (nothing changed) when it is not a
+// saved search: an empty file or another kind of text would match everything.
 void LoadSearch(const std::string& path, TSearchCriteria& c);

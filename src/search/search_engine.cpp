@@ -306,7 +306,7 @@ std::string TSearchResults::CellText(const TSearchRow& row, int column,
     case kColPath:
         return GetCatalogPath(e->Owner);
     case kColSize:
-        return FormatSize(fmt.SizeUnit, static_cast<double>(e->Size), fmt.KBText, fmt.MBText);
+        return FormatSize(fmt.SizeUnit, static_cast<int64_t>(e->Size), fmt.KBText, fmt.MBText);
     case kColDate:
         return FormatDateTime(e->Date);
     case kColCategory:
@@ -356,7 +356,7 @@ std::array<std::string, 6> TSearchResults::StatusTexts(const TCellFormat& fmt) c
             GetMessageText("infoFol", std::to_string(s.Folders)),
             GetMessageText("infoFiles", std::to_string(s.Files)),
             GetMessageText("infoCol", std::to_string(s.Collections)),
-            GetMessageText("infoSize", FormatSize(fmt.SizeUnit, static_cast<double>(s.Size),
+            GetMessageText("infoSize", FormatSize(fmt.SizeUnit, static_cast<int64_t>(s.Size),
                                                   fmt.KBText, fmt.MBText)),
             GetMessageText("infoFindResults", std::to_string(s.Results()))};
 }

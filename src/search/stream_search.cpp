@@ -44,13 +44,15 @@ static_assert(kBuffer >= kString);
 class TCursor {
 public:
     explicit TCursor(const std::string& path) : buf_(new char[kBuffer]), cap_(kBuffer) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Not blocking on a FIFO; the full load then names what the path is.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0) throw TGiveUp{};
         struct stat st {};
         if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd_); // no destructor runs for a constructor that throws
             throw TGiveUp{};
         }
+        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
         unread_ = st.st_size;
         p_ = end_ = buf_.get();
     }
@@ -585,7 +587,7 @@ std::string StreamCellText(const TStreamHit& h, int column, const TCellFormat& f
     case kColPath:
         return std::string(h.FolderPath);
     case kColSize:
-        return FormatSize(fmt.SizeUnit, static_cast<double>(h.Size), fmt.KBText, fmt.MBText);
+        return FormatSize(fmt.SizeUnit, static_cast<int64_t>(h.Size), fmt.KBText, fmt.MBText);
     case kColDate:
         return FormatDateTime(h.Date);
     case kColCategory:

@@ -71,7 +71,7 @@ TGlobalData::TGlobalData(std::string configFolder) : configFolder_(std::move(con
     if (!configFolder_.empty() && configFolder_.back() != '/') configFolder_ += '/';
     SetDefaults();
     Progress.FormatSize = [this](int64_t bytes) {
-        return FormatSize(Sizes, static_cast<double>(bytes), GetMessageText("infoStrKB"),
+        return FormatSize(Sizes, static_cast<int64_t>(bytes), GetMessageText("infoStrKB"),
                           GetMessageText("infoStrMB"));
     };
 }

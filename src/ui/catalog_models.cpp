@@ -410,7 +410,7 @@ QString TEntryListModel::CellText(const TLibFolderItem* e, int column) const {
     case kType:
         return Q(GetEntryType(e));
     case kSize:
-        return Q(FormatSize(gd_ ? gd_->Sizes : 0, static_cast<double>(e->Size),
+        return Q(FormatSize(gd_ ? gd_->Sizes : 0, static_cast<int64_t>(e->Size),
                             GetMessageText("infoStrKB"), GetMessageText("infoStrMB")));
     case kDate:
         return Q(FormatDateTime(e->Date));

@@ -542,7 +542,7 @@ void TMainViews::UpdateStatus() {
     TTreeNode* n = busy_ ? nullptr : SelectedNode();
     TLibFolder* f = FolderOf(n);
     auto size = [this](int64_t bytes) {
-        return QStr(FormatSize(gd_.Sizes, static_cast<double>(bytes), GetMessageText("infoStrKB"),
+        return QStr(FormatSize(gd_.Sizes, static_cast<int64_t>(bytes), GetMessageText("infoStrKB"),
                                GetMessageText("infoStrMB")));
     };
     if (f) {

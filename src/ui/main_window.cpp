@@ -270,7 +270,11 @@ void TfrmMain::SaveAtExit() {
     gd_->SaveLayout(*store_);
     layout_->SavePanelLayout();
     store_->WriteString(kPos, "Geometry", saveGeometry().toBase64().toStdString());
-    store_->Sync();
+    try {
+        store_->Sync();
+    } catch (const std::exception& e) {
+        ShowException(e); // the settings were not saved: say so
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -262,7 +262,7 @@ void TfrmPrintCover::FillData(const TLibFolder* folder,
                 edLabelR_->setText(label);
                 std::string date = FormatDateISO(folder->Date);
                 std::string size =
-                    FormatSize(gd_.Sizes, static_cast<double>(FolderDisplaySize(folder)),
+                    FormatSize(gd_.Sizes, static_cast<int64_t>(FolderDisplaySize(folder)),
                                GetMessageText("infoStrKB"), GetMessageText("infoStrMB"));
                 edBottom_->setText(Qs(date.empty() ? size : date + " " + size));
             }

@@ -180,7 +180,7 @@ TfrmProperties::~TfrmProperties() {
 }
 
 QString TfrmProperties::FormatBytes(int64_t bytes) const {
-    return Qs(FormatSize(globals_.Sizes, static_cast<double>(bytes), GetMessageText("infoStrKB"),
+    return Qs(FormatSize(globals_.Sizes, static_cast<int64_t>(bytes), GetMessageText("infoStrKB"),
                          GetMessageText("infoStrMB")));
 }
 

@@ -1,5 +1,6 @@
 #include "ui/search_window.h"
 
+#include "analysis/input_file.h"
 #include "catalog/lib_obj.h"
 #include "search/export.h"
 #include "search/import.h"
@@ -407,6 +408,10 @@ bool TfrmSearch::LoadSearchFile(const QString& path) {
 
 bool TfrmSearch::SaveSearchFile(const QString& path) {
     try {
+        // A saved search over the open catalog would destroy it.
+        if (const TLibObj* lib = main_.CurrentCatalog();
+            lib && SameExistingFile(Ss(path), lib->FileName))
+            throw EMessageError("errSameFile", Ss(path));
         SaveSearch(Ss(path), Criteria());
     } catch (const std::exception& e) {
         ShowError(e);

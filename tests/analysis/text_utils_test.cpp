@@ -51,6 +51,12 @@ TEST(FormatSize, UnitsAndBorders) {
     EXPECT_EQ(FormatSize(3, 1024), "");
     EXPECT_EQ(FormatSize(-1, 1024), "");
     EXPECT_EQ(FormatSize(1, 2048, "Ko", "Mo"), "2 Ko");
+    // Byte counts are worked out in integers: a double would round the last digits.
+    EXPECT_EQ(FormatSize(0, INT64_MAX), "9 223 372 036 854 775 807");
+    EXPECT_EQ(FormatSize(0, int64_t{9007199254740993}), "9 007 199 254 740 993");
+    EXPECT_EQ(FormatSize(1, INT64_MAX), "9 007 199 254 740 991.99 KB");
+    EXPECT_EQ(FormatSize(2, INT64_MAX), "8 796 093 022 207.99 MB");
+    EXPECT_EQ(FormatSize(0, INT64_MIN), "-9 223 372 036 854 775 808");
 }
 
 TEST(FormatSize, TakesTheTranslatedUnitWords) {

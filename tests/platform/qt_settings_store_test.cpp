@@ -1,4 +1,5 @@
 #include "platform/qt_settings_store.h"
+#include "settings/message_error.h"
 #include "support/temp_folder.h"
 
 #include <cmath>
@@ -96,20 +97,17 @@ TEST_F(QtSettingsStoreTest, HandEditedFileIsReadTolerantly) {
     EXPECT_FALSE(s->ReadBool("View", "Toolbar", true));
 }
 
-// A file that cannot be written (its folder is a regular file, or the file is a
-// folder): the values stay for this run, nothing throws, and whatever stood in
-// the way is left as it was.
-TEST_F(QtSettingsStoreTest, UnwritableFileLosesWritesQuietly) {
+// A file that cannot be written (its folder is a regular file, or the file is
+// a folder): the save says so, and whatever stood in the way is left as it was.
+TEST_F(QtSettingsStoreTest, UnwritableFileIsAnErrorNeverASilentLoss) {
     tmp_.Write("no/such", "a file, not a folder");
     tmp_.Write("folder.ini/kept.txt", "kept");
-    for (const std::string rel : {"no/such/s.ini", "folder.ini"}) {
-        SCOPED_TRACE(rel);
-        const std::string path = tmp_.File(rel);
-        auto s = CreateSettingsStore(path);
-        s->WriteInt("K", "n", 1);
-        EXPECT_NO_THROW(s->Sync());
-        EXPECT_EQ(s->ReadInt("K", "n", 0), 1);
-    }
+    auto s = CreateSettingsStore(tmp_.File("no/such/s.ini"));
+    s->WriteInt("K", "n", 1);
+    EXPECT_THROW(s->Sync(), EMessageError);
+    EXPECT_EQ(s->ReadInt("K", "n", 0), 1); // kept for this run
+    // A folder is refused when the settings are read, before anything else.
+    EXPECT_THROW(CreateSettingsStore(tmp_.File("folder.ini")), EMessageError);
     EXPECT_EQ(tmp_.Read("no/such"), "a file, not a folder");
     EXPECT_EQ(tmp_.Read("folder.ini/kept.txt"), "kept");
 }

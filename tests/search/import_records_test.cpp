@@ -141,7 +141,8 @@ TEST_F(ImportFile, ShiftedColumnsAreErrorsNeverSilentShifts) {
     EXPECT_EQ(r.Entries, 2);
     EXPECT_EQ(r.Errors, 1);
     ASSERT_EQ(progress.Logged.size(), 1u);
-    EXPECT_EQ(progress.Logged[0], "Import Error 3 (Date): V-\"\"-c.txt-3-2020-01-02");
+    EXPECT_EQ(progress.Logged[0],
+              "Import Error 3 (7 fields for 5 columns): V-\"\"-c.txt-3-2020-01-02");
 }
 
 TEST_F(ImportFile, NulBytesRefuseTheirLineInsteadOfMergingNames) {
@@ -195,7 +196,7 @@ TEST_F(ImportFile, FoldersAndUnreadableFilesAreNamedPlainly) {
         return std::string("none");
     };
     EXPECT_EQ(keyOf(tmp.Path()), "errIsFolder");
-    EXPECT_EQ(keyOf(tmp.File("missing.txt")), "errRead");
+    EXPECT_EQ(keyOf(tmp.File("missing.txt")), "errFNF");
     // As the user 65534, a file only root may read.
     WriteFile(tmp.File("secret.txt"), "V,,a,1,\n");
     ::chmod(tmp.File("secret.txt").c_str(), 0600);

@@ -136,7 +136,7 @@ TEST(SafeWriteTargets, AStaleTemporaryFileIsReusedAndOnlyOneCanExist) {
     const std::string f = tmp.File("cat.txc");
     WriteFile(f, "old");
     const std::string stale = SafeWriteTempPath(f);
-    EXPECT_EQ(stale, tmp.File(".cat.txc.tamblix-tmp"));
+    EXPECT_EQ(stale, tmp.File(".cat.txc." + std::to_string(::geteuid()) + ".tamblix-tmp"));
     WriteFile(stale, std::string(100000, 'j')); // left by a killed save
     {
         TSafeFileWriter w(f);
