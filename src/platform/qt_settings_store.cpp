@@ -98,7 +98,7 @@ std::string DefaultSettingsFile() {
 std::string ReadSettingsBytes(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT) return {};
+        if (errno == ENOENT || errno == ENOTDIR) return {}; // made by the first save
         throw EMessageError("errRead", path + " (" + std::strerror(errno) + ")");
     }
     if (S_ISCHR(st.st_mode)) return {};

@@ -250,3 +250,38 @@ TEST_F(PeerBadInput, EscapedBytesAreKeptAndOtherLoneSurrogatesReplaced) {
 }
 
 } // namespace
+
+namespace {
+
+// A NUL inside a name would cut it short in the catalog file (and XML cannot
+// hold one at all): the entry is refused and named, its neighbours stay.
+TEST(PeerNames, ANameWithANulIsRefusedNotBlankedOrCut) {
+    using namespace std::string_literals;
+    TTempFolder tmp;
+    const std::string xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<catalog name=\"c\"><media name=\"m\" "
+        "number=\"1\" type=\"DVD\" time=\"2019-03-02 18:39:50\">"
+        "<file name=\"a\0b.txt\" size=\"3.00 Kb\" time=\"2008-09-10 08:12:00\"></file>"
+        "<directory name=\"d\0ir\" time=\"2008-09-10 08:12:00\"><file name=\"in.txt\" "
+        "size=\"1.00 Kb\" time=\"2008-09-10 08:12:00\"></file></directory>"
+        "<file name=\"c.txt\" size=\"1.00 Kb\" time=\"2008-09-10 08:12:00\"></file>"
+        "</media></catalog>\n"s;
+    const std::string json =
+        R"({"type":"top","name":"top","children":[{"type":"storage","name":"m","size":10,)"
+        R"("children":[{"type":"file","name":"a\u0000b.txt","size":123,"maccess":1600000000},)"
+        R"({"type":"file","name":"c.txt","size":5,"maccess":1600000000}]}]})";
+    for (const auto& [name, data, errors] :
+         {std::tuple{"nul.hcf", xml, 2}, std::tuple{"nul.json", json, 1}}) {
+        SCOPED_TRACE(name);
+        TLibObj lib;
+        TPeerImportResult r = ImportText(lib, tmp, name, data);
+        EXPECT_EQ(r.Errors, errors);
+        EXPECT_EQ(r.Files, 1);
+        const TLibFolder* m = FolderAt(lib, "m\\");
+        ASSERT_NE(m, nullptr);
+        ASSERT_EQ(m->Items().size(), 1u);
+        EXPECT_EQ(m->Items()[0]->Caption.str(), "c.txt");
+    }
+}
+
+} // namespace

@@ -230,6 +230,7 @@ TEST(DelimitedRecords, QuotedFieldsRunOverSeparatorsAndLineBreaks) {
     ASSERT_TRUE(r.Next(rec));
     EXPECT_EQ(rec.Fields, (std::vector<std::string>{"e\"", "unclosed,f"}));
     EXPECT_EQ(rec.Line, 3u);
+    EXPECT_TRUE(rec.Malformed);
     ASSERT_TRUE(r.Next(rec));
     EXPECT_EQ(rec.Fields, (std::vector<std::string>{"g", "h"}));
     EXPECT_EQ(rec.Raw, "g,h");
@@ -251,6 +252,7 @@ TEST(DelimitedRecords, QuotedFieldsRunOverSeparatorsAndLineBreaks) {
     while (u.Next(rec)) {
         ++records;
         ASSERT_EQ(rec.Fields, (std::vector<std::string>{"open \" quote,x"}));
+        ASSERT_TRUE(rec.Malformed);
     }
     EXPECT_EQ(records, 200000u);
 }

@@ -34,6 +34,10 @@ const std::vector<std::string> kHostile = {
     "x",
     "back\\slash",
     "two\\\\back\\t",
+    "\\one",
+    "\\\\two",
+    "\\\\\\three",
+    "\\",
     nametext::DiskToCaption("latin1 caf\xe9 \xff\xfe"),
 };
 
@@ -82,7 +86,7 @@ TEST(SeparatorRoundTrip, EverySeparatorGivesBackTheSameCatalog) {
     const std::vector<std::string> fields = {"Volume",   "VolumeSerialNo", "Path",
                                              "Name",     "Size",           "Date",
                                              "Category", "Comments",       "Location"};
-    for (const std::string sep : {"Comma", "Tab", ";", "||", " "}) {
+    for (const std::string sep : {"Comma", "Tab", ";", "||", " ", "-", "New Line"}) {
         SCOPED_TRACE("separator [" + sep + "]");
         TTempFolder tmp;
         TExportOptions eo;
