@@ -41,6 +41,27 @@ int OpenInputFile(const std::string& path, struct stat& st) {
     return fd;
 }
 
+std::string ReadInputFile(const std::string& path) {
+    struct stat st {};
+    int fd = OpenInputFile(path, st);
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(st.st_size));
+    char buf[1 << 16];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int e = errno;
+            ::close(fd);
+            throw EMessageError("errRead", path + " (" + std::strerror(e) + ")");
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
 void CheckInputFile(const std::string& path) {
     struct stat st {};
     ::close(OpenInputFile(path, st));

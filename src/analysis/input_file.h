@@ -17,6 +17,9 @@ const char* NotRegularKey(mode_t mode);
 // blocking from then on. The caller closes it.
 int OpenInputFile(const std::string& path, struct stat& st);
 
+// The whole of a file opened as above; "errRead" with the reason when a read fails.
+std::string ReadInputFile(const std::string& path);
+
 // The same check without keeping the file open.
 void CheckInputFile(const std::string& path);
 

@@ -19,7 +19,6 @@
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -102,22 +101,7 @@ std::string ReadSettingsBytes(const std::string& path) {
         throw EMessageError("errRead", path + " (" + std::strerror(errno) + ")");
     }
     if (S_ISCHR(st.st_mode)) return {};
-    int fd = OpenInputFile(path, st);
-    std::string bytes;
-    char buf[1 << 16];
-    while (true) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            throw EMessageError("errRead", path + " (" + std::strerror(e) + ")");
-        }
-        if (n == 0) break;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
+    return ReadInputFile(path);
 }
 
 // QSettings saves by itself from the event loop; here only Sync saves, so

@@ -8,14 +8,10 @@
 #include "settings/settings_store.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 std::string ResolveSeparator(std::string_view text) {
     if (text == kSeparatorItems[0]) return ",";
@@ -310,26 +306,9 @@ bool ParseSizeText(std::string_view text, int64_t& out, std::string_view kbText,
 std::string ReadTextFile(const std::string& path) {
     // "-" is standard input, whatever it is: a terminal reads up to Ctrl+D.
     if (path == "-") return DecodeTextBytes(ReadStandardInput());
-    struct stat st {};
     // Only a regular file: a FIFO would read as empty text (or hang), a
     // device could give bytes for ever.
-    int fd = OpenInputFile(path, st);
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char buf[1 << 16];
-    while (true) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            throw EMessageError("errRead", path + " (" + std::strerror(e) + ")");
-        }
-        if (n == 0) break;
-        bytes.append(buf, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return DecodeTextBytes(std::move(bytes));
+    return DecodeTextBytes(ReadInputFile(path));
 }
 
 bool ParseDateText(const std::string& text, TDateTime& out) {
