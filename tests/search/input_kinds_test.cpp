@@ -202,7 +202,7 @@ TEST_F(SettingsFile, AFailedSaveIsAnErrorAndAFifoIsNeverWaitedOn) {
     ::chmod(tmp.MakeFolder("rw").c_str(), 0777);
     const std::string ro = tmp.Write("rw/mode444.ini", "[General]\nVersion=1\n");
     ::chmod(ro.c_str(), 0444);
-    ::chown(ro.c_str(), 65534, 65534);
+    ASSERT_EQ(::chown(ro.c_str(), 65534, 65534), 0);
     EXPECT_EQ(Disable(ro, true), 1);
     EXPECT_NE(ReadFile(run.Err).find("Cannot write file"), std::string::npos) << ReadFile(run.Err);
     EXPECT_EQ(ReadFile(ro), "[General]\nVersion=1\n");
