@@ -67,10 +67,6 @@ std::string Described(const TMountedFs& fs) {
     return s + ")";
 }
 
-bool SameMount(const TMountedFs& a, const TMountedFs& b) {
-    return a.MountPoint == b.MountPoint && a.Device == b.Device && a.FileSystem == b.FileSystem;
-}
-
 // What the watch does while it runs: the catalogs, what to do with a match,
 // and the changes read while an update was under way, told after it.
 struct TWatch {

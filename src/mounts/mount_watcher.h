@@ -13,6 +13,11 @@ struct TMountedFs {
     std::string Serial; // eight upper-case hex digits; empty when unknown
 };
 
+// The same mount: point, device and type (what the table tells apart).
+inline bool SameMount(const TMountedFs& a, const TMountedFs& b) {
+    return a.MountPoint == b.MountPoint && a.Device == b.Device && a.FileSystem == b.FileSystem;
+}
+
 struct TMountChange {
     bool Mounted = true; // false: unmounted
     TMountedFs Fs;

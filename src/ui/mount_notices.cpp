@@ -43,10 +43,6 @@ private:
     const bool& gone_;
 };
 
-bool SameMount(const TMountedFs& a, const TMountedFs& b) {
-    return a.MountPoint == b.MountPoint && a.Device == b.Device && a.FileSystem == b.FileSystem;
-}
-
 } // namespace
 
 TMountNotices::TMountNotices(IMainHost& host, QWidget* parent) : QFrame(parent), host_(host) {
