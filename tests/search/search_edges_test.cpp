@@ -141,3 +141,25 @@ TEST_F(CliSearchFile, ExportAndImportIgnoreTheWindowsLastChoices) {
 }
 
 } // namespace
+
+namespace {
+
+// A criterion the chosen mode would pass over is refused, never ignored.
+TEST_F(CliSearchFile, CriteriaAModeWouldPassOverAreRefused) {
+    run.Err = tmp.File("err.txt");
+    Cli({"search", cat, "--anywhere", "rock", "--name", "jazz"}, 2);
+    EXPECT_NE(ReadFile(run.Err).find("--name does not go with --anywhere"), std::string::npos)
+        << ReadFile(run.Err);
+    Cli({"search", cat, "--anywhere", "rock", "--location", "x"}, 2);
+    WriteFile(tmp.File("any.txs"), "[Search]\r\nAnywhere=rock\r\n");
+    Cli({"search", cat, "--load", tmp.File("any.txs"), "--type", "mp3"}, 2);
+    Cli({"search", cat, "--collections", "--name", "x"}, 2);
+    Cli({"search", cat, "--caption", "x"}, 2);
+    // What does combine with --anywhere.
+    std::string out = Cli({"search", cat, "--anywhere", "rock", "--size", ">", "1"});
+    EXPECT_EQ(out.find("rock.mp3"), std::string::npos) << out;
+    EXPECT_NE(out.find("jazz.mp3"), std::string::npos) << out;
+    EXPECT_NE(Cli({"search", "--help"}).find("which do not go with it"), std::string::npos);
+}
+
+} // namespace
