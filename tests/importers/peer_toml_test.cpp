@@ -177,8 +177,9 @@ TEST_F(PeerTomlBad, CharactersPastAsciiOutsideStringsAndWrongPositions) {
                   "line 2, column 9: a character outside a string");
     ExpectRefused("escape.toml", "[[storages]]\nname = \"\"\"\\\xC3\xA9\"\"\"\n", "errPeerDamaged",
                   "line 2, column 12: no escape starts so");
-    ExpectRefused("cut.toml", "[[storages]]\nname = \"\xE2\x98\"\n", "errPeerDamaged",
-                  "line 2, column 9: the text is not UTF-8");
+    for (const char* bad : {"\xE2\x98", "\xED\xA0\x80", "\xC0\xAF", "\xF4\x90\x80\x80"})
+        ExpectRefused("bad.toml", "[[storages]]\nname = \"" + std::string(bad) + "\"\n",
+                      "errPeerDamaged", "line 2, column 9: the text is not UTF-8");
     // Positions name the column of the line as written, escapes or not.
     std::string text = kGocatcliTomlExample;
     text += "\n[[storages]]\nname = 'x'\ntype = \"storage\"\n"
