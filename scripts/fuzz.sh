@@ -5,6 +5,8 @@
 #   SECONDS  time per target (default 60)
 #   TARGET   names as in fuzz/corpus/ (catalog, zip, audio_mp3, ...); all when none given
 # New corpus entries and findings go to build/fuzz-out/TARGET/ (not committed).
+# Each finding is replayed alone before it counts; one that does not fail
+# again goes to build/fuzz-out/TARGET/unreproduced/ with the replay's output.
 # A finding is replayed with: build/fuzz/fuzz/fuzz_TARGET FILE
 # Once its fault is mended, copy it into fuzz/corpus/TARGET/ so that the test
 # suite replays it from then on.
@@ -63,14 +65,29 @@ run_one() {
     mkdir -p "$out/corpus" "$out/findings"
     local dict=()
     if [ -f "fuzz/dict/$t.dict" ]; then dict=(-dict="$root/fuzz/dict/$t.dict"); fi
-    local before after
-    before=$(find "$out/findings" -type f | wc -l)
+    touch "$out/started"
     (cd "$out" && nice -n 19 "$root/$build/fuzz/fuzz_$t" -fork=1 -ignore_crashes=1 \
         -ignore_timeouts=1 -ignore_ooms=1 -timeout=10 -rss_limit_mb=2048 \
         -max_total_time="$seconds" -artifact_prefix="$out/findings/" "${dict[@]}" \
         "$out/corpus" "$root/fuzz/corpus/$t") > "$out/log" 2>&1 || true
-    after=$(find "$out/findings" -type f | wc -l)
-    echo $((after - before)) > "$out/new-findings"
+    # A finding counts only when it fails again alone, in a fresh process; one
+    # that does not is set aside with its log, to be looked into, not fixed.
+    local new=0 f
+    mkdir -p "$out/unreproduced"
+    for f in "$out"/findings/*; do
+        [ -f "$f" ] || continue
+        [ "$f" -nt "$out/started" ] || continue
+        if (cd "$out" && timeout 60 "$root/$build/fuzz/fuzz_$t" -rss_limit_mb=2048 \
+                -timeout=10 "$f") > "$f.replay" 2>&1; then
+            mv "$f" "$f.replay" "$out/unreproduced/"
+        else
+            rm -f "$f.replay"
+            new=$((new + 1))
+        fi
+    done
+    echo "$new" > "$out/new-findings"
+    echo "$(find "$out/unreproduced" -type f ! -name '*.replay' -newer "$out/started" | wc -l)" \
+        > "$out/unreproduced-count"
 }
 
 echo "Fuzzing ${#targets[@]} target(s) for ${seconds} s each, two at a time..."
@@ -82,7 +99,7 @@ wait
 
 # libFuzzer's status lines: "#N: cov: C ft: F corp: K exec/s E oom/timeout/crash: a/b/c time: Ts ...".
 # "flat" marks a target whose coverage did not grow in the second half of its run.
-printf '\n%-18s %12s %8s %8s %6s %9s\n' target executions cov corpus growth findings
+printf '\n%-18s %12s %8s %8s %6s %9s %12s\n' target executions cov corpus growth findings unreproduced
 total_new=0
 for t in "${targets[@]}"; do
     out=build/fuzz-out/$t
@@ -99,7 +116,8 @@ for t in "${targets[@]}"; do
     corp=$(find "$out/corpus" "fuzz/corpus/$t" -type f | wc -l)
     new=$(cat "$out/new-findings")
     total_new=$((total_new + new))
-    printf '%-18s %12s %8s %8s %6s %9s\n' "$t" "$execs" "$cov" "$corp" "$growth" "$new"
+    printf '%-18s %12s %8s %8s %6s %9s %12s\n' "$t" "$execs" "$cov" "$corp" "$growth" "$new" \
+        "$(cat "$out/unreproduced-count")"
 done
 echo
 echo "Logs, new corpus entries and findings: build/fuzz-out/TARGET/"
