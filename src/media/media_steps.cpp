@@ -1,5 +1,6 @@
 #include "media/media_steps.h"
 
+#include "analysis/name_text.h"
 #include "media/media_module_api.h"
 #include "media/program_module.h"
 #include "media/video_file.h"
@@ -29,7 +30,8 @@ bool ReadThroughModule(TProgramModule& module, const char* function, const std::
     TamblixTagLineFn line = [](void* context, const char* key, const char* value) {
         auto* to = static_cast<TLines*>(context);
         if (key)
-            to->info.SetValue(key, std::string(value ? value : ""));
+            // Camera and container strings are often not UTF-8 (Latin-1 makers' names).
+            to->info.SetValue(key, nametext::ToDisplayName(value ? value : ""));
         else
             to->error = value ? value : "";
     };
