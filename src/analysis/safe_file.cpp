@@ -54,6 +54,11 @@ bool MayWrite(const std::string& path, int& error) {
 
 } // namespace
 
+std::string SafeWriteFolder(const std::string& target) {
+    std::string folder = FolderOf(target);
+    return folder.empty() ? std::string(".") : folder;
+}
+
 std::string ResolveWriteTarget(const std::string& path) {
     std::string p = path;
     for (int hops = 0;; ++hops) {
@@ -155,7 +160,7 @@ TSafeFileWriter::TSafeFileWriter(std::string path) : path_(std::move(path)) {
     const std::string folder = FolderOf(target_);
     int e = 0;
     if (!MayWrite(folder, e) && (e == EACCES || e == EROFS || e == EPERM))
-        throw EMessageError("errReadOnlyFolder", folder.empty() ? std::string(".") : folder);
+        throw EMessageError("errReadOnlyFolder", SafeWriteFolder(target_));
     // A file the user may not write is not replaced behind its back.
     if (exists && !MayWrite(target_, e)) FailWith(path_, e);
 
@@ -339,8 +344,8 @@ void TSafeFileWriter::CommitInPlace() {
 
 void TSafeFileWriter::SyncFolder() {
     // The rename itself lives in the folder: sync it too.
-    const std::string folder = FolderOf(target_);
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string folder = SafeWriteFolder(target_);
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         int synced = ::fsync(dir);
         int err = errno;

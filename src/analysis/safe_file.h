@@ -59,6 +59,8 @@ void WriteFileAtomically(const std::string& path, std::string_view data);
 // the backup copy of a target with other hard links.
 std::string SafeWriteTempPath(const std::string& target);
 std::string SafeWriteBackupPath(const std::string& target);
+// The folder a save of `target` writes in ("." for a bare name).
+std::string SafeWriteFolder(const std::string& target);
 // The file a write to `path` replaces: symbolic links followed (also a
 // dangling one, whose target is created). Throws "errWrite" on a loop.
 std::string ResolveWriteTarget(const std::string& path);

@@ -26,12 +26,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-std::string FolderOf(const std::string& file) {
-    size_t cut = file.rfind('/');
-    if (cut == std::string::npos) return ".";
-    return cut == 0 ? "/" : file.substr(0, cut);
-}
-
 // Takes the lock on fd, trying until the time is up. A file system without
 // locks is written as before there were any: refusing would stop every save.
 bool LockWithin(int fd, int waitMs) {
@@ -122,7 +116,7 @@ TCatalogLock TCatalogLock::Acquire(const std::string& path, int waitMs) {
         int fd = OpenForLock(target, 0);
         if (fd < 0 && errno == ENOENT) {
             // A new catalog: its folder is held until the first save makes it.
-            const std::string folder = FolderOf(target);
+            const std::string folder = SafeWriteFolder(target);
             int dir = OpenForLock(folder, O_DIRECTORY);
             if (dir < 0) return TCatalogLock();
             LockOrThrow(dir, left(), path);
