@@ -2,10 +2,10 @@
 // video and photo details, archive member lists) with the default handlers,
 // and the files that cost most. The walk itself is not counted.
 //   bench_file_cost FOLDER [COUNT]
-#include "analysis/handler_claims.h"
-#include "analysis/handlers.h"
 #include "catalog/archive_listing.h"
 #include "catalog/read_ahead.h"
+#include "handlers/handler_claims.h"
+#include "handlers/handlers.h"
 #include "media/media_steps.h"
 #include "settings/settings_store.h"
 

@@ -1,8 +1,8 @@
 #include "archive_check.h"
 
-#include "analysis/handlers.h"
-#include "analysis/name_text.h"
 #include "catalog/scan_ops.h"
+#include "handlers/handlers.h"
+#include "text/name_text.h"
 
 void CheckArchiveMember(const TArchiveMember& m) {
     FUZZ_CHECK(m.Size >= 0, m.FileName + " " + std::to_string(m.Size));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/archive_member.h"
+#include "archives/archive_member.h"
 #include "fuzz_support.h"
 
 #include <cstddef>

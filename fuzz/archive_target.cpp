@@ -1,8 +1,8 @@
 // The archive lister (7z, TAR, ISO, CAB through the archive library): members
 // or a clear error, and a catalog whose totals stay sound.
-#include "analysis/archive_lister.h"
 #include "archive_check.h"
-#include "settings/message_error.h"
+#include "archives/archive_lister.h"
+#include "text/message_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TFuzzFile input("in.7z");

@@ -2,7 +2,7 @@
 // loaded saves and loads again to the same counts.
 #include "catalog/catalog_file.h"
 #include "fuzz_support.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "fuzz_support.h"
 
-#include "analysis/name_text.h"
 #include "catalog/lib_obj.h"
 #include "tags/tag_info.h"
+#include "text/name_text.h"
 
 #include <cstdio>
 #include <cstdlib>

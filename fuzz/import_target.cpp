@@ -3,7 +3,7 @@
 // import dialog offers, so that every separator and qualifier is tried.
 #include "fuzz_support.h"
 #include "search/import.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TFuzzFile input("in.txt");

@@ -1,9 +1,9 @@
 // The language-file reader: any file loads and applies without harm, and no
 // message text it leaves holds a line break.
-#include "analysis/text_utils.h"
 #include "fuzz_support.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/text_utils.h"
 #include "ui/multi_lang.h"
 
 #include <QtCore/QCoreApplication>

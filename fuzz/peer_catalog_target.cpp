@@ -3,7 +3,7 @@
 // was, and what was imported keeps sound totals.
 #include "fuzz_support.h"
 #include "importers/peer_catalog.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TFuzzFile input("peer.catalog");

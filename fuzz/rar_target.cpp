@@ -1,6 +1,6 @@
 // The RAR reader: member headers or a reported error, never a crash.
-#include "analysis/rar_reader.h"
 #include "archive_check.h"
+#include "archives/rar_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TFuzzFile input("in.rar");

@@ -2,7 +2,7 @@
 // and read again give the same text.
 #include "fuzz_support.h"
 #include "search/saved_search.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 namespace {
 

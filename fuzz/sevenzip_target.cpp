@@ -1,9 +1,9 @@
 // The 7z header reader on its own: members or a refusal, never a crash. The
 // start header's checksums are set right first, so that changed headers reach
 // the reader instead of failing their checksum.
-#include "analysis/archive_io.h"
-#include "analysis/sevenzip_headers.h"
 #include "archive_check.h"
+#include "archives/archive_io.h"
+#include "archives/sevenzip_headers.h"
 
 #include <fcntl.h>
 #include <string>

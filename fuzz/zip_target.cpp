@@ -1,8 +1,8 @@
 // The ZIP reader: members or a clear error, sizes that fit a file system, and
 // a catalog whose totals stay sound.
-#include "analysis/zip_reader.h"
 #include "archive_check.h"
-#include "settings/message_error.h"
+#include "archives/zip_reader.h"
+#include "text/message_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TFuzzFile input("in.zip");

@@ -3,8 +3,8 @@
 // duplicates-by-content pass over a catalog of many hashed entries.
 //
 // checksum_bench [MIB] [ENTRIES] [WORKDIR]
-#include "analysis/file_checksum.h"
 #include "catalog/lib_obj.h"
+#include "files/file_checksum.h"
 #include "search/search_engine.h"
 
 #include <algorithm>

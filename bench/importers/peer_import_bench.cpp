@@ -2,7 +2,7 @@
 // peak memory of the process and the memory the resulting catalog holds.
 // Usage: bench_peer_import FILE
 #include "importers/peer_catalog.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,18 +1,18 @@
-#include "analysis/folder_listing.h"
 #include "app/command_line.h"
 #include "app/display_guard.h"
 #include "catalog/lib_obj.h"
 #include "platform/gui_shell_services.h"
 #include "platform/qt_settings_store.h"
 #include "settings/global_data.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
 #include "ui/search_window.h"
 #include "ui/single_instance.h"
 #include "ui/space_window.h"
+#include "walk/folder_listing.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>

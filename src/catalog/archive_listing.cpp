@@ -1,12 +1,12 @@
 #include "catalog/archive_listing.h"
 
-#include "analysis/archive_io.h"
-#include "analysis/archive_lister.h"
-#include "analysis/name_text.h"
-#include "analysis/rar_reader.h"
-#include "analysis/zip_reader.h"
-#include "settings/message_error.h"
+#include "archives/archive_io.h"
+#include "archives/archive_lister.h"
+#include "archives/rar_reader.h"
+#include "archives/zip_reader.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 std::string TArchiveNote::ShownArg(const std::string& given, const std::string& shown) const {
     if (AfterName) return shown + Arg;

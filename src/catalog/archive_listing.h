@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/archive_member.h"
-#include "analysis/folder_listing.h"
-#include "analysis/handler_claims.h"
+#include "archives/archive_member.h"
+#include "handlers/handler_claims.h"
+#include "walk/folder_listing.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "catalog/catalog_edits.h"
 
-#include "analysis/name_text.h"
 #include "catalog/lib_obj.h"
+#include "text/name_text.h"
 
 namespace {
 

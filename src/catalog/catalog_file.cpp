@@ -1,10 +1,10 @@
 #include "catalog/catalog_file.h"
 
-#include "analysis/input_file.h"
 #include "catalog/catalog_lock.h"
 #include "catalog/lib_file.h"
-#include "settings/message_error.h"
+#include "files/input_file.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
 
 #include <sys/stat.h>
 #include <unordered_map>

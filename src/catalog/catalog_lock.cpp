@@ -1,7 +1,7 @@
 #include "catalog/catalog_lock.h"
 
-#include "analysis/safe_file.h"
-#include "settings/message_error.h"
+#include "files/safe_file.h"
+#include "text/message_error.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,8 +1,8 @@
 #include "catalog/collection_edits.h"
 
-#include "analysis/name_text.h"
 #include "catalog/catalog_edits.h"
 #include "catalog/lib_obj.h"
+#include "text/name_text.h"
 
 std::string GetColPath(const TTreeNode* node) {
     std::string path;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analysis/safe_file.h"
 #include "catalog/file_identity.h"
+#include "files/safe_file.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "catalog/lib_obj.h"
 
-#include "analysis/name_text.h"
+#include "text/name_text.h"
 
 #include <algorithm>
 #include <unordered_set>

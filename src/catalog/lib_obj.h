@@ -1,9 +1,9 @@
 #pragma once
 
-#include "analysis/string_list.h"
 #include "catalog/file_identity.h"
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
+#include "text/string_list.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "catalog/lib_records.h"
 
-#include "analysis/file_utils.h"
-#include "analysis/name_text.h"
-#include "analysis/string_list.h"
 #include "catalog/name_block.h"
+#include "files/file_utils.h"
+#include "text/name_text.h"
+#include "text/string_list.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "analysis/block_pool.h"
-#include "analysis/compact_string.h"
-#include "analysis/date_time.h"
 #include "catalog/tree.h"
+#include "memory/block_pool.h"
+#include "memory/compact_string.h"
 #include "tags/tag_info.h"
+#include "text/date_time.h"
 
 #include <atomic>
 #include <cstdint>

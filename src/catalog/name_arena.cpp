@@ -1,6 +1,6 @@
 #include "catalog/name_arena.h"
 
-#include "analysis/page_map.h"
+#include "memory/page_map.h"
 
 #include <algorithm>
 #include <new>

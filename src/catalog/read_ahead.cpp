@@ -1,9 +1,9 @@
 #include "catalog/read_ahead.h"
 
-#include "analysis/handler_claims.h"
-#include "analysis/handlers.h"
-#include "analysis/search_rec.h"
 #include "catalog/archive_listing.h"
+#include "files/search_rec.h"
+#include "handlers/handler_claims.h"
+#include "handlers/handlers.h"
 
 TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::string& path,
                      bool onlyHoles) {

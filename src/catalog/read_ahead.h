@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/folder_listing.h"
 #include "media/media_steps.h"
 #include "tags/tag_info.h"
+#include "walk/folder_listing.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "analysis/date_time.h"
-#include "analysis/file_checksum.h"
-#include "analysis/handler_claims.h"
-#include "analysis/search_rec.h"
 #include "catalog/lib_obj.h"
+#include "files/file_checksum.h"
+#include "files/search_rec.h"
+#include "handlers/handler_claims.h"
 #include "settings/progress.h"
 #include "settings/questions.h"
+#include "text/date_time.h"
 
 #include <atomic>
 #include <chrono>
@@ -111,6 +111,8 @@ private:
         size_t PathLength;
     };
 
+    // Where the last part of a folder path ("/a/b/" or "CD\\a\\") starts.
+    static size_t ParentLength(std::string_view path, char sep);
     bool StopNow();
     TTreeNode* FindPath(const std::string& path) const;
     void IndexNode(TTreeNode* node, const std::string& path);

@@ -1,6 +1,6 @@
 #include "catalog/tree.h"
 
-#include "analysis/string_list.h"
+#include "text/string_list.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -1,10 +1,10 @@
 #include "cli/cli_complete.h"
 
-#include "analysis/handlers.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
 #include "cli/cli_path.h"
 #include "cli/command_table.h"
+#include "handlers/handlers.h"
 #include "search/export.h"
 #include "search/import.h"
 

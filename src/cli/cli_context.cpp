@@ -1,8 +1,8 @@
 #include "cli/cli_context.h"
 
-#include "analysis/name_text.h"
 #include "platform/qt_settings_store.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,10 +1,10 @@
-#include "analysis/folder_listing.h"
 #include "cli/cli_complete.h"
 #include "cli/cli_context.h"
 #include "cli/cli_files.h"
 #include "cli/command_table.h"
 #include "platform/shell_services.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "walk/folder_listing.h"
 
 #include <algorithm>
 #include <clocale>

@@ -1,10 +1,10 @@
 #include "cli/cli_path.h"
 
-#include "analysis/name_text.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_context.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <stdexcept>
 

@@ -1,11 +1,11 @@
-#include "analysis/date_time.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
 #include "cli/cli_path.h"
 #include "cli/cli_progress.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/date_time.h"
+#include "text/message_error.h"
 
 #include <filesystem>
 #include <iostream>

@@ -4,8 +4,8 @@
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
 #include "cli/cli_path.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
 
 #include <iostream>
 #include <stdexcept>

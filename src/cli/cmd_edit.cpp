@@ -4,7 +4,7 @@
 #include "cli/cli_context.h"
 #include "cli/cli_path.h"
 #include "cli/cli_progress.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 #include <stdexcept>
 

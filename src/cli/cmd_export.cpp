@@ -1,4 +1,3 @@
-#include "analysis/string_list.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
 #include "cli/cli_files.h"
@@ -6,8 +5,9 @@
 #include "cli/cli_progress.h"
 #include "search/export.h"
 #include "search/saved_search.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/string_list.h"
 
 #include <iostream>
 

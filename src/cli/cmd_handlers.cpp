@@ -1,8 +1,8 @@
-#include "analysis/file_utils.h"
-#include "analysis/handlers.h"
 #include "cli/cli_context.h"
+#include "files/file_utils.h"
+#include "handlers/handlers.h"
 #include "settings/global_data.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,14 +1,14 @@
-#include "analysis/handlers.h"
-#include "analysis/name_text.h"
-#include "analysis/volume_info.h"
 #include "catalog/catalog_file.h"
 #include "catalog/scan_ops.h"
 #include "cli/cli_context.h"
 #include "cli/cli_path.h"
 #include "cli/cli_progress.h"
-#include "settings/message_error.h"
+#include "files/volume_info.h"
+#include "handlers/handlers.h"
 #include "settings/message_table.h"
 #include "settings/progress_state.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,5 +1,3 @@
-#include "analysis/string_list.h"
-#include "analysis/text_utils.h"
 #include "catalog/catalog_file.h"
 #include "cli/cli_context.h"
 #include "cli/cli_files.h"
@@ -10,8 +8,10 @@
 #include "search/saved_search.h"
 #include "search/search_engine.h"
 #include "search/stream_search.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/string_list.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,12 @@
-#include "analysis/handlers.h"
-#include "analysis/name_text.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
 #include "cli/cli_path.h"
+#include "handlers/handlers.h"
 #include "media/media_steps.h"
-#include "settings/message_error.h"
 #include "tags/reader_steps.h"
 #include "tags/tag_info.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,14 +1,14 @@
-#include "analysis/handlers.h"
-#include "analysis/name_text.h"
 #include "catalog/catalog_file.h"
 #include "catalog/catalog_lock.h"
 #include "catalog/scan_ops.h"
 #include "cli/cli_context.h"
+#include "handlers/handlers.h"
 #include "mounts/mount_match.h"
 #include "mounts/mount_watcher.h"
 #include "platform/volume_info.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <chrono>
 #include <csignal>

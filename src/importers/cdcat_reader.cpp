@@ -1,9 +1,9 @@
 #include "importers/cdcat_reader.h"
 
-#include "analysis/name_text.h"
 #include "importers/peer_values.h"
 #include "importers/xml_byte_filter.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <cerrno>
 #include <cstring>

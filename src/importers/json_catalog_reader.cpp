@@ -1,10 +1,10 @@
 #include "importers/json_catalog_reader.h"
 
-#include "analysis/name_text.h"
 #include "importers/json_node_tree.h"
 #include "importers/peer_values.h"
 #include "importers/toml_text.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/name_text.h"
 #include "importers/json_node_tree.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "importers/json_node_tree.h"
 
-#include "analysis/name_text.h"
 #include "importers/json_node_events.h"
 #include "importers/peer_values.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <iterator>
 #include <nlohmann/json.hpp>

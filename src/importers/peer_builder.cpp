@@ -1,9 +1,9 @@
 #include "importers/peer_builder.h"
 
-#include "analysis/name_text.h"
 #include "importers/xml_byte_filter.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <cstring>
 

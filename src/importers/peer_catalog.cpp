@@ -1,13 +1,13 @@
 #include "importers/peer_catalog.h"
 
-#include "analysis/name_text.h"
 #include "importers/cdcat_reader.h"
 #include "importers/json_catalog_reader.h"
 #include "importers/peer_builder.h"
 #include "importers/peer_input.h"
 #include "importers/toml_text.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "importers/peer_input.h"
 
-#include "analysis/input_file.h"
-#include "analysis/name_text.h"
-#include "settings/message_error.h"
+#include "files/input_file.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <algorithm>
 #include <cerrno>

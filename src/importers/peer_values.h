@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/date_time.h"
+#include "text/date_time.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,10 @@
 // gocatcli's TOML catalogs: the same nodes as its JSON ones, so the parsed
 // document is walked into the JSON reader's events.
-#include "analysis/name_text.h"
 #include "importers/json_node_events.h"
 #include "importers/json_node_tree.h"
 #include "importers/toml_text.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 // toml++ checks some malformed input with assert() before it reports the
 // error, and with NDEBUG turns the same checks into optimiser assumptions:

@@ -1,10 +1,10 @@
 #include "media/media_steps.h"
 
-#include "analysis/name_text.h"
 #include "media/media_module_api.h"
 #include "media/program_module.h"
 #include "media/video_file.h"
 #include "tags/reader_steps.h"
+#include "text/name_text.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
 #include "mounts/mount_match.h"
 
-#include "analysis/name_text.h"
-#include "analysis/string_list.h"
 #include "catalog/lib_obj.h"
+#include "text/name_text.h"
+#include "text/string_list.h"
 
 std::string MountRoot(const TMountedFs& fs) {
     std::string root = fs.MountPoint;

@@ -1,6 +1,6 @@
 #include "mounts/mount_watcher.h"
 
-#include "analysis/volume_info.h"
+#include "files/volume_info.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "platform/qt_settings_store.h"
 
-#include "analysis/input_file.h"
-#include "analysis/safe_file.h"
-#include "settings/message_error.h"
+#include "files/input_file.h"
+#include "files/safe_file.h"
+#include "text/message_error.h"
 
 #include <QDateTime>
 #include <QEvent>

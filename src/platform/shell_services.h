@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/shell_services.h"
+#include "files/shell_services.h"
 
 #include <QtCore/QUrl>
 #include <string>

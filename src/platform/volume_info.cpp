@@ -1,6 +1,6 @@
 #include "platform/volume_info.h"
 
-#include "analysis/file_utils.h"
+#include "files/file_utils.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/volume_info.h"
+#include "files/volume_info.h"
 #include "mounts/mount_watcher.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 #include "search/content_groups.h"
 
-#include "analysis/name_text.h"
 #include "catalog/lib_records.h"
+#include "text/name_text.h"
 
 #include <algorithm>
 #include <map>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/file_checksum.h"
+#include "files/file_checksum.h"
 #include "search/search_engine.h"
 
 #include <cstdint>

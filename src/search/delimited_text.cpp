@@ -1,11 +1,11 @@
 #include "search/delimited_text.h"
 
-#include "analysis/input_file.h"
-#include "analysis/standard_streams.h"
-#include "analysis/string_list.h"
-#include "analysis/text_utils.h"
-#include "settings/message_error.h"
+#include "files/input_file.h"
+#include "files/standard_streams.h"
 #include "settings/settings_store.h"
+#include "text/message_error.h"
+#include "text/string_list.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/date_time.h"
 #include "search/folded_finder.h"
 #include "search/name_pattern.h"
+#include "text/date_time.h"
 
 #include <cstdint>
 #include <string>

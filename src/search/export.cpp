@@ -1,12 +1,12 @@
 #include "search/export.h"
 
-#include "analysis/input_file.h"
-#include "analysis/safe_file.h"
-#include "analysis/standard_streams.h"
-#include "analysis/text_utils.h"
-#include "settings/message_error.h"
+#include "files/input_file.h"
+#include "files/safe_file.h"
+#include "files/standard_streams.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "text/message_error.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <optional>

@@ -1,12 +1,12 @@
 #include "search/import.h"
 
-#include "analysis/name_text.h"
-#include "analysis/text_utils.h"
 #include "catalog/scan_ops.h"
 #include "catalog/tree.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 #include "search/saved_search.h"
 
-#include "analysis/name_text.h"
-#include "analysis/safe_file.h"
-#include "analysis/string_list.h"
-#include "analysis/text_utils.h"
+#include "files/safe_file.h"
 #include "search/delimited_text.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
+#include "text/string_list.h"
+#include "text/text_utils.h"
 
 #include <charconv>
 #include <map>

@@ -1,11 +1,11 @@
 #include "search/stream_search.h"
 
-#include "analysis/name_text.h"
-#include "analysis/string_list.h"
-#include "analysis/text_utils.h"
 #include "catalog/lib_file.h"
 #include "catalog/lib_obj.h"
 #include "search/entry_matcher.h"
+#include "text/name_text.h"
+#include "text/string_list.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,11 +1,11 @@
 #include "settings/global_data.h"
 
-#include "analysis/safe_file.h"
-#include "analysis/text_utils.h"
-#include "settings/message_error.h"
+#include "files/safe_file.h"
 #include "settings/message_table.h"
 #include "tags/tag_info.h"
-#include "tags/tag_text.h"
+#include "text/encodings.h"
+#include "text/message_error.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <cstdlib>

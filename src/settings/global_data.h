@@ -1,9 +1,9 @@
 #pragma once
 
-#include "analysis/string_list.h"
 #include "settings/progress_state.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
+#include "text/string_list.h"
 
 #include <array>
 #include <cstdint>

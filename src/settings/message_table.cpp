@@ -1,6 +1,6 @@
 #include "settings/message_table.h"
 
-#include "analysis/text_utils.h"
+#include "text/text_utils.h"
 
 #include <mutex>
 #include <shared_mutex>

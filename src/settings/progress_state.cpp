@@ -1,7 +1,7 @@
 #include "settings/progress_state.h"
 
-#include "analysis/date_time.h"
 #include "settings/message_table.h"
+#include "text/date_time.h"
 
 #include <algorithm>
 #include <chrono>

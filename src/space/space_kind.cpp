@@ -1,7 +1,7 @@
 #include "space/space_kind.h"
 
-#include "analysis/file_utils.h"
 #include "catalog/lib_records.h"
+#include "files/file_utils.h"
 
 #include <algorithm>
 #include <array>

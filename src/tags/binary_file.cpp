@@ -1,6 +1,6 @@
 #include "tags/binary_file.h"
 
-#include "analysis/path_in_folder.h"
+#include "files/path_in_folder.h"
 
 #include <algorithm>
 #include <cerrno>

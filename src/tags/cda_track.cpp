@@ -1,7 +1,7 @@
 #include "tags/cda_track.h"
 
 #include "tags/binary_file.h"
-#include "tags/tag_text.h"
+#include "text/encodings.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "tags/id3v1.h"
 
 #include "tags/binary_file.h"
-#include "tags/tag_text.h"
+#include "text/encodings.h"
 
 #include <string_view>
 

@@ -2,7 +2,7 @@
 
 #include "tags/binary_file.h"
 #include "tags/id3v1.h"
-#include "tags/tag_text.h"
+#include "text/encodings.h"
 
 #include <algorithm>
 #include <array>

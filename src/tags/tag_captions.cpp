@@ -1,7 +1,7 @@
 #include "tags/tag_captions.h"
 
-#include "analysis/string_list.h"
 #include "settings/message_table.h"
+#include "text/string_list.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "tags/tag_info.h"
 
-#include "analysis/string_list.h"
 #include "tags/tag_captions.h"
+#include "text/string_list.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/compact_string.h"
+#include "memory/compact_string.h"
 #include "tags/tag_value.h"
 
 #include <cstdint>

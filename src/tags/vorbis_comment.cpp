@@ -1,6 +1,6 @@
 #include "tags/vorbis_comment.h"
 
-#include "tags/tag_text.h"
+#include "text/encodings.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 #include "tags/wma_file.h"
 
 #include "tags/binary_file.h"
-#include "tags/tag_text.h"
+#include "text/encodings.h"
 
 #include <algorithm>
 #include <array>

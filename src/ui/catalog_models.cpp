@@ -1,10 +1,10 @@
 #include "ui/catalog_models.h"
 
-#include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
 #include "platform/file_icons.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
+#include "text/text_utils.h"
 
 #include <QtCore/QMimeData>
 #include <QtGui/QFont>

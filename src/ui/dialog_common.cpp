@@ -1,9 +1,9 @@
 #include "ui/dialog_common.h"
 
-#include "settings/message_error.h"
 #include "settings/message_table.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
+#include "text/message_error.h"
 #include "ui/ui_questions.h"
 
 #include <QtGui/QAction>

@@ -1,8 +1,10 @@
 #include "ui/dialog_files.h"
 
-#include "analysis/name_text.h"
-#include "analysis/string_list.h"
-#include "settings/message_error.h"
+#include "files/input_file.h"
+#include "files/safe_file.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
+#include "text/string_list.h"
 #include "ui/dialog_common.h"
 
 #include <QtCore/QFileInfo>
@@ -22,7 +24,7 @@ std::optional<std::vector<std::string>> DlgLoadLines(QWidget* parent, const QStr
         if (!info.isFile()) throw EMessageError("errFNF", Ss(file));
         if (info.size() > kDlgMaxTextFile) throw EMessageError("errUnknownFile", Ss(file));
         TStringList list;
-        list.LoadFromFile(Ss(file));
+        list.SetText(ReadInputFile(Ss(file)));
         std::vector<std::string> lines;
         lines.reserve(static_cast<size_t>(list.Count()));
         for (const auto& l : list.Lines())
@@ -41,7 +43,7 @@ bool DlgSaveLines(QWidget* parent, const QString& caption, const std::vector<std
         TStringList list;
         for (const auto& l : lines)
             list.Add(l);
-        list.SaveToFile(Ss(file));
+        WriteFileAtomically(Ss(file), list.Text());
         return true;
     } catch (const std::exception& e) {
         DlgShowError(parent, e);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/handlers.h"
+#include "handlers/handlers.h"
 
 #include <QtWidgets/QTreeWidget>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "ui/dialog_scan_pages.h"
 
-#include "analysis/string_list.h"
+#include "text/string_list.h"
 #include "ui/dialog_common.h"
 #include "ui/text_edit_dialog.h"
 

@@ -1,8 +1,8 @@
 #include "ui/export_dialog.h"
 
-#include "settings/message_error.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "text/message_error.h"
 #include "ui/ui_questions.h"
 
 #include <QtCore/QFileInfo>

@@ -1,8 +1,8 @@
 #include "ui/file_ext_dialog.h"
 
-#include "analysis/file_utils.h"
-#include "analysis/handlers.h"
-#include "settings/message_error.h"
+#include "files/file_utils.h"
+#include "handlers/handlers.h"
+#include "text/message_error.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>

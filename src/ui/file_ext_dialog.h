@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/string_list.h"
+#include "text/string_list.h"
 #include "ui/dialog_common.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
 #include "ui/handlers_dialog.h"
 
-#include "analysis/handlers.h"
+#include "handlers/handlers.h"
 #include "ui/dialog_handler_view.h"
 
 #include <QtGui/QKeySequence>

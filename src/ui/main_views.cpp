@@ -1,9 +1,9 @@
 #include "ui/main_views.h"
 
-#include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
+#include "text/text_utils.h"
 #include "ui/catalog_models.h"
 #include "ui/name_fit_delegate.h"
 #include "ui/panel_bar.h"

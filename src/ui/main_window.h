@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/handlers.h"
+#include "handlers/handlers.h"
 #include "settings/progress_state.h"
 #include "ui/catalog_commands.h"
 #include "ui/collection_commands.h"

@@ -1,7 +1,7 @@
 #include "ui/memo_dialog.h"
 
-#include "analysis/shell_services.h"
 #include "catalog/lib_records.h"
+#include "files/shell_services.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>

@@ -1,11 +1,11 @@
 #include "ui/mount_notices.h"
 
-#include "analysis/name_text.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "mounts/mount_match.h"
 #include "settings/settings_store.h"
+#include "text/name_text.h"
 #include "ui/catalog_models.h"
 #include "ui/main_host.h"
 #include "ui/main_views.h"

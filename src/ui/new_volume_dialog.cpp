@@ -1,13 +1,13 @@
 #include "ui/new_volume_dialog.h"
 
-#include "analysis/handlers.h"
-#include "analysis/shell_services.h"
-#include "analysis/text_utils.h"
-#include "analysis/volume_info.h"
 #include "catalog/lib_obj.h"
+#include "files/shell_services.h"
+#include "files/volume_info.h"
+#include "handlers/handlers.h"
 #include "platform/file_icons.h"
 #include "settings/global_data.h"
 #include "settings/settings_helpers.h"
+#include "text/text_utils.h"
 #include "ui/dialog_handler_view.h"
 
 #include <QtCore/QDir>

@@ -1,13 +1,13 @@
 #include "ui/print_cover.h"
 
-#include "analysis/safe_file.h"
-#include "analysis/text_utils.h"
 #include "catalog/lib_records.h"
+#include "files/safe_file.h"
 #include "settings/global_data.h"
-#include "settings/message_error.h"
 #include "settings/message_table.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
+#include "text/message_error.h"
+#include "text/text_utils.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QRegularExpression>

@@ -1,8 +1,8 @@
 #include "ui/progress_panel.h"
 
-#include "analysis/text_utils.h"
 #include "settings/message_table.h"
 #include "settings/progress_state.h"
+#include "text/text_utils.h"
 #include "ui/catalog_models.h"
 
 #include <QtCore/QCoreApplication>

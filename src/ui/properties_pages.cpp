@@ -1,11 +1,11 @@
 // The pages of the properties dialog: one builder per kind of target.
-#include "analysis/string_list.h"
-#include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "tags/tag_info.h"
+#include "text/string_list.h"
+#include "text/text_utils.h"
 #include "ui/dialog_scan_pages.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/properties_dialog.h"

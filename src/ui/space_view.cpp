@@ -1,7 +1,7 @@
 #include "ui/space_view.h"
 
-#include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
+#include "text/text_utils.h"
 #include "ui/space_host.h"
 
 #include <QtGui/QHelpEvent>

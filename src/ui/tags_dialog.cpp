@@ -1,7 +1,7 @@
 #include "ui/tags_dialog.h"
 
-#include "analysis/string_list.h"
-#include "settings/message_error.h"
+#include "text/message_error.h"
+#include "text/string_list.h"
 #include "ui/dialog_files.h"
 
 #include <QtGui/QRegularExpressionValidator>

@@ -1,6 +1,6 @@
 #include "ui/text_edit_dialog.h"
 
-#include "analysis/string_list.h"
+#include "text/string_list.h"
 #include "ui/dialog_files.h"
 
 #include <QtWidgets/QDialogButtonBox>

@@ -1,8 +1,8 @@
 #include "ui/update_dialog.h"
 
-#include "analysis/volume_info.h"
 #include "catalog/lib_records.h"
 #include "catalog/scan_ops.h"
+#include "files/volume_info.h"
 #include "settings/global_data.h"
 #include "ui/dialog_handler_view.h"
 #include "ui/ui_questions.h"

@@ -1,8 +1,8 @@
 #include "ui/volume_commands.h"
 
-#include "analysis/shell_services.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
+#include "files/shell_services.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "ui/catalog_models.h"

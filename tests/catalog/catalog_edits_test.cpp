@@ -1,11 +1,11 @@
 // The edit rules the properties dialog, the collections tree and the command
 // line share: finding a target by path, keeping a folder and its entry alike,
 // push-down, and where a collection may go.
-#include "analysis/name_text.h"
 #include "catalog/catalog_edits.h"
 #include "catalog/collection_edits.h"
 #include "catalog/lib_obj.h"
 #include "support/catalog_builder.h"
+#include "text/name_text.h"
 
 #include <gtest/gtest.h>
 

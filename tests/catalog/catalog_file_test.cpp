@@ -1,10 +1,10 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <atomic>
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

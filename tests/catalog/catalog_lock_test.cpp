@@ -1,11 +1,11 @@
 // The writer lock on a catalog, between threads and processes, and the
 // window's save of a catalog that another program changed.
-#include "analysis/safe_file.h"
 #include "catalog/catalog_file.h"
 #include "catalog/catalog_lock.h"
-#include "settings/message_error.h"
+#include "files/safe_file.h"
 #include "support/catalog_builder.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <chrono>
 #include <future>

@@ -1,13 +1,13 @@
-#include "analysis/handlers.h"
-#include "analysis/name_text.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
-#include "settings/message_error.h"
+#include "handlers/handlers.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <dirent.h>
 #include <fcntl.h>

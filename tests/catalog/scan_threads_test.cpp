@@ -1,9 +1,9 @@
 // A scan whose folders are read ahead on other threads builds the same
 // catalog and logs the same lines as one that reads every folder itself.
-#include "analysis/handlers.h"
 #include "catalog/archive_listing.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
+#include "handlers/handlers.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"

@@ -1,12 +1,12 @@
 // --json output of info, tree, ls, search and tags: every line parses, and the
 // rows are the text output's rows, field for field.
-#include "analysis/name_text.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "settings/progress.h"
 #include "support/catalog_builder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "text/name_text.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

@@ -1,6 +1,5 @@
 // The written form of catalog paths: every path and name a command prints is
 // read back by every command as the same entry, whatever bytes the names hold.
-#include "analysis/name_text.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "cli/cli_path.h"
@@ -9,6 +8,7 @@
 #include "support/catalog_builder.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "text/name_text.h"
 
 #include <gtest/gtest.h>
 #include <map>

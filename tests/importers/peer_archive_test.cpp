@@ -1,9 +1,9 @@
 // Archive members rebuilt into folders from their paths, in each format:
 // folders named only by paths made once, repeated paths never merged.
-#include "analysis/date_time.h"
 #include "peer_test_support.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "text/date_time.h"
 
 #include <gtest/gtest.h>
 

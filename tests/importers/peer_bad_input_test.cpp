@@ -1,11 +1,11 @@
 // Damaged and hostile peer catalogs: a clear error, bounded work, and the
 // open catalog exactly as it was; odd but readable files are read.
-#include "analysis/name_text.h"
 #include "importers/xml_byte_filter.h"
 #include "peer_test_support.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "text/message_error.h"
+#include "text/name_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The constructed examples of each format, read into the catalog model.
-#include "analysis/date_time.h"
 #include "peer_test_support.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "text/date_time.h"
 
 #include <gtest/gtest.h>
 

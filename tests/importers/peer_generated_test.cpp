@@ -1,8 +1,8 @@
 // Generated catalogs of thousands of entries in each format: every entry
 // arrives, with its size, date, non-ASCII name and place.
-#include "analysis/date_time.h"
 #include "peer_test_support.h"
 #include "support/catalog_builder.h"
+#include "text/date_time.h"
 
 #include <gtest/gtest.h>
 

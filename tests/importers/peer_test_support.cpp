@@ -1,8 +1,8 @@
 #include "peer_test_support.h"
 
 #include "catalog/lib_records.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
+#include "text/message_error.h"
 
 #include <stdexcept>
 #include <zlib.h>

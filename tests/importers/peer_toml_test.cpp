@@ -1,11 +1,11 @@
 // gocatcli's TOML catalogs: read as the JSON form is, refused clearly when
 // damaged, deep or too large for a parser that takes the text whole.
-#include "analysis/date_time.h"
 #include "importers/toml_text.h"
 #include "peer_test_support.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "text/date_time.h"
+#include "text/message_error.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,19 @@
 // The video and photo readers on the fixtures and on files they must refuse,
 // and their place in the handler table.
-#include "analysis/handlers.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
+#include "handlers/handlers.h"
 #include "media/media_steps.h"
 #include "media/photo_file.h"
 #include "media/video_file.h"
 #include "media_test_util.h"
-#include "settings/message_error.h"
 #include "settings/questions.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 #include "tags/reader_steps.h"
+#include "text/message_error.h"
 
 #include <chrono>
 #include <exiv2/exiv2.hpp>

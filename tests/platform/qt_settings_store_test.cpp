@@ -1,6 +1,6 @@
 #include "platform/qt_settings_store.h"
-#include "settings/message_error.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <cmath>
 #include <filesystem>

@@ -2,11 +2,11 @@
 #include "search/delimited_text.h"
 #include "search/export.h"
 #include "search/import.h"
-#include "settings/message_error.h"
 #include "settings/settings_store.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -5,11 +5,11 @@
 #include "search/delimited_text.h"
 #include "search/export.h"
 #include "search/import.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <gtest/gtest.h>
 

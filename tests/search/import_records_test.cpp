@@ -3,10 +3,10 @@
 #include "search/cli_runner.h"
 #include "search/delimited_text.h"
 #include "search/import.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <gtest/gtest.h>
 #include <random>

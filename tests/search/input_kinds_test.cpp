@@ -5,10 +5,10 @@
 #include "catalog/catalog_file.h"
 #include "search/cli_runner.h"
 #include "search/saved_search.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <chrono>
 #include <csignal>

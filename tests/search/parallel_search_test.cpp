@@ -1,7 +1,7 @@
 #include "search/search_engine.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "text/message_error.h"
 
 #include <gtest/gtest.h>
 #include <string>

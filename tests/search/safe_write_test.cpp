@@ -1,15 +1,15 @@
 // Where the safe writer may and may not write: links, special files, modes,
 // read-only folders, its own temporary file, and texts too long to store.
-#include "analysis/safe_file.h"
 #include "catalog/catalog_file.h"
+#include "files/safe_file.h"
 #include "search/cli_runner.h"
 #include "search/export.h"
 #include "search/saved_search.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

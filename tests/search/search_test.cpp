@@ -1,10 +1,10 @@
 #include "search/saved_search.h"
 #include "search/search_engine.h"
-#include "settings/message_error.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/scoped_state.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <algorithm>
 #include <clocale>

@@ -1,12 +1,12 @@
 // Export then import over every separator, with names that hold separators,
 // qualifiers, tabs, line breaks and other scripts, and sizes over 4 GB: the
 // catalog that comes back equals the one that went out, entry by entry.
-#include "analysis/name_text.h"
 #include "search/export.h"
 #include "search/import.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
+#include "text/name_text.h"
 
 #include <gtest/gtest.h>
 

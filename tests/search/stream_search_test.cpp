@@ -2,11 +2,11 @@
 #include "catalog/lib_file.h"
 #include "search/search_engine.h"
 #include "search/stream_search.h"
-#include "settings/message_error.h"
 #include "stream_criteria.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
+#include "text/message_error.h"
 
 #include <array>
 #include <cstring>

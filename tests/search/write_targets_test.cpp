@@ -1,8 +1,8 @@
 // Where a save lands: files with other hard links, extended attributes and
 // access lists, temporary names in a folder other users share, and outputs
 // that are really one of the command's inputs.
-#include "analysis/safe_file.h"
 #include "catalog/catalog_file.h"
+#include "files/safe_file.h"
 #include "search/cli_runner.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"

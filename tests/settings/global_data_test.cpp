@@ -1,9 +1,9 @@
-#include "analysis/safe_file.h"
+#include "files/safe_file.h"
 #include "settings/global_data.h"
-#include "settings/message_error.h"
 #include "support/scoped_state.h"
 #include "support/temp_folder.h"
 #include "tags/tag_info.h"
+#include "text/message_error.h"
 
 #include <filesystem>
 #include <fstream>

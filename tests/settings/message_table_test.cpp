@@ -1,5 +1,5 @@
-#include "analysis/text_utils.h"
 #include "settings/message_table.h"
+#include "text/text_utils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "analysis/date_time.h"
 #include "catalog/lib_obj.h"
+#include "text/date_time.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 // The readers on files made by real encoders and taggers, the reader steps
 // that write their keys, and the tags command.
-#include "analysis/handlers.h"
+#include "handlers/handlers.h"
 #include "support/run_program.h"
 #include "tag_test_util.h"
 #include "tags/aac_file.h"

@@ -1,9 +1,9 @@
 // Technical tag keys show under readable, translatable names in the views, and
 // an edited grid maps those names back to the keys.
-#include "analysis/string_list.h"
 #include "settings/message_table.h"
 #include "tags/tag_captions.h"
 #include "tags/tag_info.h"
+#include "text/string_list.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "analysis/string_list.h"
 #include "support/scoped_state.h"
 #include "tags/tag_info.h"
+#include "text/string_list.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tags/tag_text.h"
+#include "text/encodings.h"
 
 #include <gtest/gtest.h>
 

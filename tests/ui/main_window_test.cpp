@@ -1,9 +1,8 @@
 // The main window driven as a user would: dialogs answered by timers, message
 // boxes by scripted answers.
-#include "analysis/shell_services.h"
-#include "analysis/text_utils.h"
 #include "catalog/catalog_file.h"
 #include "catalog/lib_obj.h"
+#include "files/shell_services.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
@@ -12,6 +11,7 @@
 #include "support/named_widget.h"
 #include "support/progress_tap.h"
 #include "support/temp_folder.h"
+#include "text/text_utils.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"

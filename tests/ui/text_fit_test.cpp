@@ -1,10 +1,10 @@
 // Texts the user reads are shown whole where there is room: translated option
 // pages, the search window's dates, names in the list and icon views; and
 // small things that once went wrong without anyone noticing.
-#include "analysis/text_utils.h"
 #include "platform/qt_settings_store.h"
 #include "settings/global_data.h"
 #include "support/main_window_fixture.h"
+#include "text/text_utils.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/memo_dialog.h"

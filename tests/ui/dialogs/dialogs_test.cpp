@@ -1,16 +1,16 @@
 // The small dialogs: filled, changed through their controls, accepted, and
 // what they hand back. TAMBLIX_GRAB_DIR=folder also saves a picture of each.
 
-#include "analysis/handlers.h"
-#include "analysis/string_list.h"
-#include "analysis/volume_info.h"
 #include "catalog/lib_obj.h"
+#include "files/volume_info.h"
+#include "handlers/handlers.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
 #include "support/modal_dialogs.h"
 #include "support/window_grab.h"
+#include "text/string_list.h"
 #include "ui/dialog_handler_view.h"
 #include "ui/file_ext_dialog.h"
 #include "ui/handlers_dialog.h"

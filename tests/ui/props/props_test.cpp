@@ -2,7 +2,6 @@
 // data, changed through their controls, and what OK and Cancel leave behind.
 // TAMBLIX_GRAB_DIR=folder also saves a picture of each page.
 
-#include "analysis/text_utils.h"
 #include "catalog/lib_obj.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
@@ -12,6 +11,7 @@
 #include "support/named_widget.h"
 #include "support/window_grab.h"
 #include "tags/tag_info.h"
+#include "text/text_utils.h"
 #include "ui/options_dialog.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/properties_dialog.h"

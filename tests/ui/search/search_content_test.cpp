@@ -1,7 +1,7 @@
 // The search window's duplicates by content and its tag ranges, driven as a
 // user would: the checksum handler switched on, a volume added, the controls set.
-#include "analysis/handlers.h"
 #include "catalog/lib_obj.h"
+#include "handlers/handlers.h"
 #include "settings/message_table.h"
 #include "support/main_window_fixture.h"
 #include "support/named_widget.h"
