@@ -170,8 +170,8 @@ void TfrmSearch::BuildCriteria() {
     g1->addLayout(sizeRow, 1, 1);
     // Ranges over the tag lines of videos, sound and photos.
     cbDuration = DlgCheck(adv, "cbDuration", "D&uration (s):");
-    auto seconds = [adv](const char* name) {
-        auto* e = new QDoubleSpinBox(adv);
+    auto seconds = [parent = adv](const char* name) {
+        auto* e = new QDoubleSpinBox(parent);
         e->setObjectName(QString::fromLatin1(name));
         e->setRange(-1, 1e9);
         e->setDecimals(1);
