@@ -3,13 +3,14 @@
 #include "catalog/lib_obj.h"
 #include "settings/global_data.h"
 #include "ui/catalog_models.h"
+#include "ui/main_commands.h"
 #include "ui/main_views.h"
-#include "ui/main_window.h"
 #include "ui/view_layout.h"
 
 #include <QtGui/QAction>
 #include <QtGui/QActionGroup>
 #include <QtWidgets/QListView>
+#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QStyle>
@@ -18,8 +19,9 @@
 #include <QtWidgets/QTreeView>
 #include <algorithm>
 
-TMainMenus::TMainMenus(TfrmMain& window, TMainViews& views, TViewLayout& layout, TGlobalData& gd)
-    : QObject(&window), w_(window), views_(views), layout_(layout), gd_(gd) {
+TMainMenus::TMainMenus(QMainWindow& window, IMainCommands& commands, TMainViews& views,
+                       TViewLayout& layout, TGlobalData& gd)
+    : QObject(&window), w_(window), commands_(commands), views_(views), layout_(layout), gd_(gd) {
     BuildActions();
     BuildMenus();
     BuildToolbar();
@@ -32,14 +34,15 @@ TMainMenus::TMainMenus(TfrmMain& window, TMainViews& views, TViewLayout& layout,
     connect(&views_, &TMainViews::ColMenuAboutToShow, this, &TMainMenus::UpdateCollectionMenu);
 }
 
-QAction* TMainMenus::MakeAction(const QString& name, const QString& text, void (TfrmMain::*slot)(),
-                                const QString& icon, int fallback, bool catalog) {
+QAction* TMainMenus::MakeAction(const QString& name, const QString& text,
+                                void (IMainCommands::*slot)(), const QString& icon, int fallback,
+                                bool catalog) {
     auto* a = new QAction(text, &w_);
     a->setObjectName(name);
     if (!icon.isEmpty())
         a->setIcon(TIcons::Theme(icon.toLatin1().constData(),
                                  fallback >= 0 ? fallback : int(QStyle::SP_FileIcon)));
-    if (slot) connect(a, &QAction::triggered, &w_, [w = &w_, slot] { (w->*slot)(); });
+    if (slot) connect(a, &QAction::triggered, &w_, [c = &commands_, slot] { (c->*slot)(); });
     actions_[name] = a;
     if (catalog) catalogActions_.push_back(a);
     return a;
@@ -62,7 +65,7 @@ void TMainMenus::AddScopedShortcut(QWidget* view, const QKeySequence& key,
 
 void TMainMenus::BuildActions() {
     using S = QStyle;
-    auto cmd = [this](const char* name, const char* text, void (TfrmMain::*slot)(),
+    auto cmd = [this](const char* name, const char* text, void (IMainCommands::*slot)(),
                       const char* icon = nullptr, int fallback = -1, bool catalog = true) {
         return MakeAction(QString::fromLatin1(name), QString::fromLatin1(text), slot,
                           icon ? QString::fromLatin1(icon) : QString(), fallback, catalog);
@@ -75,22 +78,23 @@ void TMainMenus::BuildActions() {
     };
 
     // Library
-    cmd("miNew", "&New", &TfrmMain::tbNewClick, "document-new", S::SP_FileIcon);
-    cmd("miOpen", "&Open..", &TfrmMain::tbOpenClick, "document-open", S::SP_DialogOpenButton)
+    cmd("miNew", "&New", &IMainCommands::tbNewClick, "document-new", S::SP_FileIcon);
+    cmd("miOpen", "&Open..", &IMainCommands::tbOpenClick, "document-open", S::SP_DialogOpenButton)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    cmd("miReload", "Reload Current &Library", &TfrmMain::tbReloadClick, "view-refresh",
+    cmd("miReload", "Reload Current &Library", &IMainCommands::tbReloadClick, "view-refresh",
         S::SP_BrowserReload);
-    cmd("miLProperties", "&Properties..", &TfrmMain::miLibPropertiesClick, "document-properties",
-        S::SP_FileDialogDetailedView);
-    cmd("miSave", "&Save", &TfrmMain::tbSaveClick, "document-save", S::SP_DialogSaveButton)
+    cmd("miLProperties", "&Properties..", &IMainCommands::miLibPropertiesClick,
+        "document-properties", S::SP_FileDialogDetailedView);
+    cmd("miSave", "&Save", &IMainCommands::tbSaveClick, "document-save", S::SP_DialogSaveButton)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    cmd("miSaveAs", "Save &as..", &TfrmMain::tbSaveAsClick, "document-save-as",
+    cmd("miSaveAs", "Save &as..", &IMainCommands::tbSaveAsClick, "document-save-as",
         S::SP_DialogSaveButton);
-    cmd("miImpLibrabry", "&Library", &TfrmMain::miImpLibrabryClick);
-    cmd("miImpText", "&Text File", &TfrmMain::miImpTextClick);
-    cmd("miImpOther", "Import Ot&her Catalog\u2026", &TfrmMain::miImpOtherClick);
-    cmd("miExport", "&Export..", &TfrmMain::miExportClick, "document-export", S::SP_ArrowRight);
-    cmd("miClose", "&Close Current Library", &TfrmMain::miCloseClick, "document-close",
+    cmd("miImpLibrabry", "&Library", &IMainCommands::miImpLibrabryClick);
+    cmd("miImpText", "&Text File", &IMainCommands::miImpTextClick);
+    cmd("miImpOther", "Import Ot&her Catalog\u2026", &IMainCommands::miImpOtherClick);
+    cmd("miExport", "&Export..", &IMainCommands::miExportClick, "document-export",
+        S::SP_ArrowRight);
+    cmd("miClose", "&Close Current Library", &IMainCommands::miCloseClick, "document-close",
         S::SP_DialogCloseButton)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
     QAction* exit =
@@ -99,41 +103,43 @@ void TMainMenus::BuildActions() {
     connect(exit, &QAction::triggered, &w_, &QWidget::close);
 
     // Volume
-    shown(cmd("miVAdd", "&Add", &TfrmMain::tbAddClick, "list-add", S::SP_DriveCDIcon),
+    shown(cmd("miVAdd", "&Add", &IMainCommands::tbAddClick, "list-add", S::SP_DriveCDIcon),
           QKeySequence(Qt::CTRL | Qt::Key_A));
-    cmd("miVUpdate", "&Update", &TfrmMain::miVUpdateClick, "view-refresh", S::SP_BrowserReload)
+    cmd("miVUpdate", "&Update", &IMainCommands::miVUpdateClick, "view-refresh", S::SP_BrowserReload)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-    shown(cmd("miVDelete", "&Delete", &TfrmMain::tbDelClick, "edit-delete", S::SP_TrashIcon),
+    shown(cmd("miVDelete", "&Delete", &IMainCommands::tbDelClick, "edit-delete", S::SP_TrashIcon),
           QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    shown(cmd("miVProperties", "&Properties..", &TfrmMain::miLPropertiesClick,
+    shown(cmd("miVProperties", "&Properties..", &IMainCommands::miLPropertiesClick,
               "document-properties", S::SP_FileDialogDetailedView),
           QKeySequence(Qt::ALT | Qt::Key_Return));
-    cmd("miVPrint", "Print &Cover", &TfrmMain::tbPrintClick, "document-print", S::SP_ComputerIcon)
+    cmd("miVPrint", "Print &Cover", &IMainCommands::tbPrintClick, "document-print",
+        S::SP_ComputerIcon)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    shown(cmd("miVRealSource", "Explore &Real Source", &TfrmMain::pmLVRealSourceClick,
+    shown(cmd("miVRealSource", "Explore &Real Source", &IMainCommands::pmLVRealSourceClick,
               "folder-open", S::SP_DirOpenIcon),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
-    cmd("miVSearch", "Search", &TfrmMain::pmTvSearchClick, "edit-find",
+    cmd("miVSearch", "Search", &IMainCommands::pmTvSearchClick, "edit-find",
         S::SP_FileDialogContentsView)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
-    cmd("miVExport", "&Export..", &TfrmMain::AsText1Click, "document-export", S::SP_ArrowRight);
-    QAction* stop = cmd("miVStopProcess", "&Stop Process", &TfrmMain::miVStopProcessClick,
+    cmd("miVExport", "&Export..", &IMainCommands::AsText1Click, "document-export",
+        S::SP_ArrowRight);
+    QAction* stop = cmd("miVStopProcess", "&Stop Process", &IMainCommands::miVStopProcessClick,
                         "process-stop", S::SP_BrowserStop, false);
     stop->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     stopActions_.push_back(stop);
 
     // Files
-    shown(cmd("miFProperties", "&Properties..", &TfrmMain::miLPropertiesClick),
+    shown(cmd("miFProperties", "&Properties..", &IMainCommands::miLPropertiesClick),
           QKeySequence(Qt::ALT | Qt::Key_Return));
-    shown(cmd("miFDelete", "&Delete", &TfrmMain::tbDelClick, "edit-delete", S::SP_TrashIcon),
+    shown(cmd("miFDelete", "&Delete", &IMainCommands::tbDelClick, "edit-delete", S::SP_TrashIcon),
           QKeySequence(Qt::CTRL | Qt::Key_D));
-    shown(cmd("miFRealSource", "&Open Real Source", &TfrmMain::pmLVRealSourceClick),
+    shown(cmd("miFRealSource", "&Open Real Source", &IMainCommands::pmLVRealSourceClick),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
-    shown(cmd("miFSelectAll", "Select &All", &TfrmMain::miFSelectAllClick, "edit-select-all",
+    shown(cmd("miFSelectAll", "Select &All", &IMainCommands::miFSelectAllClick, "edit-select-all",
               S::SP_DialogApplyButton),
           QKeySequence(Qt::CTRL | Qt::Key_A));
-    cmd("miFInvert", "&Invert Selection", &TfrmMain::InvertSelection2Click);
-    shown(cmd("miFSearch", "&Search", &TfrmMain::pmLVSearchByClick),
+    cmd("miFInvert", "&Invert Selection", &IMainCommands::InvertSelection2Click);
+    shown(cmd("miFSearch", "&Search", &IMainCommands::pmLVSearchByClick),
           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F));
 
     // View
@@ -153,112 +159,115 @@ void TMainMenus::BuildActions() {
         auto field = t.field;
         connect(a, &QAction::toggled, &w_, [this, field](bool on) {
             gd_.ViewSettings.*field = on;
-            w_.ViewSettingsChanged();
+            commands_.ViewSettingsChanged();
         });
     }
-    cmd("miRefresh", "&Refresh", &TfrmMain::tbRefreshClick, "view-refresh", S::SP_BrowserReload)
+    cmd("miRefresh", "&Refresh", &IMainCommands::tbRefreshClick, "view-refresh",
+        S::SP_BrowserReload)
         ->setShortcut(QKeySequence(Qt::Key_F5));
-    cmd("miSpaceView", "S&pace View", &TfrmMain::miSpaceViewClick, "drive-harddisk",
+    cmd("miSpaceView", "S&pace View", &IMainCommands::miSpaceViewClick, "drive-harddisk",
         S::SP_DriveHDIcon);
 
     // Favorites
-    cmd("miAddFavorites", "Add &to Favorites", &TfrmMain::miAddFavoritesClick, "bookmark-new",
+    cmd("miAddFavorites", "Add &to Favorites", &IMainCommands::miAddFavoritesClick, "bookmark-new",
         S::SP_DialogYesButton);
-    cmd("miOrgFavorites", "&Organize Favorites", &TfrmMain::tbOrgFavoritesClick,
+    cmd("miOrgFavorites", "&Organize Favorites", &IMainCommands::tbOrgFavoritesClick,
         "bookmarks-organize", S::SP_FileDialogListView);
 
     // Tools
-    cmd("miFind", "&Find..", &TfrmMain::tbFindClick, "edit-find", S::SP_FileDialogContentsView)
+    cmd("miFind", "&Find..", &IMainCommands::tbFindClick, "edit-find", S::SP_FileDialogContentsView)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    cmd("miCategories", "&Categories", &TfrmMain::tbCatClick, "tag", S::SP_FileDialogListView);
-    cmd("miLocations", "Locatio&ns", &TfrmMain::miLocationsClick, "mark-location",
+    cmd("miCategories", "&Categories", &IMainCommands::tbCatClick, "tag", S::SP_FileDialogListView);
+    cmd("miLocations", "Locatio&ns", &IMainCommands::miLocationsClick, "mark-location",
         S::SP_DirHomeIcon);
-    cmd("miTags", "&Tags", &TfrmMain::miTagsClick);
-    cmd("miHandlers", "&Handlers", &TfrmMain::miHandlersClick);
-    cmd("miExpLng", "E&xport Current Language..", &TfrmMain::miExpLngClick);
+    cmd("miTags", "&Tags", &IMainCommands::miTagsClick);
+    cmd("miHandlers", "&Handlers", &IMainCommands::miHandlersClick);
+    cmd("miExpLng", "E&xport Current Language..", &IMainCommands::miExpLngClick);
     cmd("miLoadOriginalLanguage", "Load Ori&ginal Language",
-        &TfrmMain::miLoadOriginalLanguageClick);
-    cmd("miOptions", "&Options", &TfrmMain::tbOptionsClick, "preferences-system",
+        &IMainCommands::miLoadOriginalLanguageClick);
+    cmd("miOptions", "&Options", &IMainCommands::tbOptionsClick, "preferences-system",
         S::SP_FileDialogDetailedView);
 
     // Help
-    cmd("miContents", "&Contents", &TfrmMain::miContentsClick, "help-contents",
+    cmd("miContents", "&Contents", &IMainCommands::miContentsClick, "help-contents",
         S::SP_DialogHelpButton, false)
         ->setShortcut(QKeySequence(Qt::Key_F1));
-    cmd("miAbout", "&About..", &TfrmMain::tbAboutClick, "help-about", S::SP_MessageBoxInformation,
-        false);
+    cmd("miAbout", "&About..", &IMainCommands::tbAboutClick, "help-about",
+        S::SP_MessageBoxInformation, false);
 
     // List pop-up
-    shown(cmd("pmLVOpen", "&Open", &TfrmMain::pmLVOpenClick), QKeySequence(Qt::Key_Return));
-    shown(cmd("pmLVProperties", "&Properties..", &TfrmMain::pmLVPropertiesClick),
+    shown(cmd("pmLVOpen", "&Open", &IMainCommands::pmLVOpenClick), QKeySequence(Qt::Key_Return));
+    shown(cmd("pmLVProperties", "&Properties..", &IMainCommands::pmLVPropertiesClick),
           QKeySequence(Qt::ALT | Qt::Key_Return));
-    shown(cmd("pmLVDelete", "&Delete", &TfrmMain::tbDelClick, "edit-delete", S::SP_TrashIcon),
+    shown(cmd("pmLVDelete", "&Delete", &IMainCommands::tbDelClick, "edit-delete", S::SP_TrashIcon),
           QKeySequence(Qt::CTRL | Qt::Key_D));
-    shown(cmd("pmLVRealSource", "Open &Real Source", &TfrmMain::pmLVRealSourceClick),
+    shown(cmd("pmLVRealSource", "Open &Real Source", &IMainCommands::pmLVRealSourceClick),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
-    shown(cmd("pmLVSelectAll", "Select &All", &TfrmMain::miFSelectAllClick),
+    shown(cmd("pmLVSelectAll", "Select &All", &IMainCommands::miFSelectAllClick),
           QKeySequence(Qt::CTRL | Qt::Key_A));
-    cmd("pmLVInvert", "&Invert Selection", &TfrmMain::InvertSelection2Click);
-    shown(cmd("pmLVSearchBy", "&Search", &TfrmMain::pmLVSearchByClick),
+    cmd("pmLVInvert", "&Invert Selection", &IMainCommands::InvertSelection2Click);
+    shown(cmd("pmLVSearchBy", "&Search", &IMainCommands::pmLVSearchByClick),
           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F));
-    shown(cmd("pmLVSearchDuplicates", "Search D&uplicates", &TfrmMain::pmLVSearchDuplicatesClick),
+    shown(cmd("pmLVSearchDuplicates", "Search D&uplicates",
+              &IMainCommands::pmLVSearchDuplicatesClick),
           QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D));
 
     // Tree pop-up
-    shown(cmd("pmTvAdd", "&Add", &TfrmMain::tbAddClick, "list-add", S::SP_DriveCDIcon),
+    shown(cmd("pmTvAdd", "&Add", &IMainCommands::tbAddClick, "list-add", S::SP_DriveCDIcon),
           QKeySequence(Qt::CTRL | Qt::Key_A));
-    cmd("pmTvUpdate", "&Update", &TfrmMain::miVUpdateClick, "view-refresh", S::SP_BrowserReload);
-    shown(cmd("pmTvDelete", "&Delete", &TfrmMain::tbDelClick, "edit-delete", S::SP_TrashIcon),
+    cmd("pmTvUpdate", "&Update", &IMainCommands::miVUpdateClick, "view-refresh",
+        S::SP_BrowserReload);
+    shown(cmd("pmTvDelete", "&Delete", &IMainCommands::tbDelClick, "edit-delete", S::SP_TrashIcon),
           QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    shown(cmd("pmTvProperties", "&Properties..", &TfrmMain::miLPropertiesClick),
+    shown(cmd("pmTvProperties", "&Properties..", &IMainCommands::miLPropertiesClick),
           QKeySequence(Qt::ALT | Qt::Key_Return));
-    cmd("pmTvPrint", "Print &Cover", &TfrmMain::tbPrintClick);
-    shown(cmd("pmTvRealSource", "Explore &Real Source", &TfrmMain::pmLVRealSourceClick),
+    cmd("pmTvPrint", "Print &Cover", &IMainCommands::tbPrintClick);
+    shown(cmd("pmTvRealSource", "Explore &Real Source", &IMainCommands::pmLVRealSourceClick),
           QKeySequence(Qt::CTRL | Qt::Key_Return));
-    cmd("pmTvSearch", "&Search", &TfrmMain::pmTvSearchClick);
-    cmd("pmTvSpaceView", "Space &View", &TfrmMain::miSpaceViewClick);
-    cmd("pmTvExport", "&Export..", &TfrmMain::AsText1Click);
-    cmd("pmTvImpLibrabry", "&Library", &TfrmMain::miImpLibrabryClick);
-    cmd("pmTvImpText", "&Text File", &TfrmMain::miImpTextClick);
+    cmd("pmTvSearch", "&Search", &IMainCommands::pmTvSearchClick);
+    cmd("pmTvSpaceView", "Space &View", &IMainCommands::miSpaceViewClick);
+    cmd("pmTvExport", "&Export..", &IMainCommands::AsText1Click);
+    cmd("pmTvImpLibrabry", "&Library", &IMainCommands::miImpLibrabryClick);
+    cmd("pmTvImpText", "&Text File", &IMainCommands::miImpTextClick);
 
     // Collections pop-up
-    cmd("pmColProp", "&Properties", &TfrmMain::miColPropClick);
-    cmd("pmColAdd", "New &Collection", &TfrmMain::miColAddClick, "folder-new",
+    cmd("pmColProp", "&Properties", &IMainCommands::miColPropClick);
+    cmd("pmColAdd", "New &Collection", &IMainCommands::miColAddClick, "folder-new",
         S::SP_FileDialogNewFolder);
-    cmd("pmColAddSub", "New &Sub Collection", &TfrmMain::miColAddSubClick);
-    cmd("pmColNewMemo", "New &Memo Item", &TfrmMain::miColNewMemoClick);
-    shown(cmd("pmColRen", "&Rename", &TfrmMain::miColRenClick), QKeySequence(Qt::Key_F2));
-    cmd("pmColDel", "&Delete", &TfrmMain::miColDelClick, "edit-delete", S::SP_TrashIcon);
-    cmd("pmColRun", "&Open Link", &TfrmMain::miColRunClick);
+    cmd("pmColAddSub", "New &Sub Collection", &IMainCommands::miColAddSubClick);
+    cmd("pmColNewMemo", "New &Memo Item", &IMainCommands::miColNewMemoClick);
+    shown(cmd("pmColRen", "&Rename", &IMainCommands::miColRenClick), QKeySequence(Qt::Key_F2));
+    cmd("pmColDel", "&Delete", &IMainCommands::miColDelClick, "edit-delete", S::SP_TrashIcon);
+    cmd("pmColRun", "&Open Link", &IMainCommands::miColRunClick);
 
     // The shortcuts of the views: each acts on the view that has the focus.
     AddScopedShortcut(views_.NodesView(), QKeySequence(Qt::CTRL | Qt::Key_A),
-                      [this] { w_.tbAddClick(); });
+                      [this] { commands_.tbAddClick(); });
     for (QKeyCombination k : {Qt::CTRL | Qt::Key_Delete, Qt::CTRL | Qt::Key_D}) {
-        AddScopedShortcut(views_.NodesView(), k, [this] { w_.tbDelClick(); });
-        AddScopedShortcut(views_.ColView(), k, [this] { w_.tbDelClick(); });
+        AddScopedShortcut(views_.NodesView(), k, [this] { commands_.tbDelClick(); });
+        AddScopedShortcut(views_.ColView(), k, [this] { commands_.tbDelClick(); });
     }
     AddScopedShortcut(views_.NodesView(), QKeySequence(Qt::ALT | Qt::Key_Return),
-                      [this] { w_.miLPropertiesClick(); });
+                      [this] { commands_.miLPropertiesClick(); });
     AddScopedShortcut(views_.NodesView(), QKeySequence(Qt::CTRL | Qt::Key_Return),
-                      [this] { w_.pmLVRealSourceClick(); });
+                      [this] { commands_.pmLVRealSourceClick(); });
     AddScopedShortcut(views_.ColView(), QKeySequence(Qt::ALT | Qt::Key_Return),
-                      [this] { w_.miColPropClick(); });
+                      [this] { commands_.miColPropClick(); });
     for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(views_.ListView()),
                                  static_cast<QAbstractItemView*>(views_.IconsView())}) {
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::Key_A),
-                          [this] { w_.miFSelectAllClick(); });
+                          [this] { commands_.miFSelectAllClick(); });
         for (QKeyCombination k : {Qt::CTRL | Qt::Key_Delete, Qt::CTRL | Qt::Key_D})
-            AddScopedShortcut(v, k, [this] { w_.tbDelClick(); });
-        AddScopedShortcut(v, QKeySequence(Qt::Key_Return), [this] { w_.pmLVOpenClick(); });
+            AddScopedShortcut(v, k, [this] { commands_.tbDelClick(); });
+        AddScopedShortcut(v, QKeySequence(Qt::Key_Return), [this] { commands_.pmLVOpenClick(); });
         AddScopedShortcut(v, QKeySequence(Qt::ALT | Qt::Key_Return),
-                          [this] { w_.pmLVPropertiesClick(); });
+                          [this] { commands_.pmLVPropertiesClick(); });
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::Key_Return),
-                          [this] { w_.pmLVRealSourceClick(); });
+                          [this] { commands_.pmLVRealSourceClick(); });
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F),
-                          [this] { w_.pmLVSearchByClick(); });
+                          [this] { commands_.pmLVSearchByClick(); });
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_D),
-                          [this] { w_.pmLVSearchDuplicatesClick(); });
+                          [this] { commands_.pmLVSearchDuplicatesClick(); });
     }
 }
 
@@ -320,7 +329,7 @@ void TMainMenus::BuildMenus() {
                                     QString::fromLatin1(sortTexts[i]), nullptr);
             a->setCheckable(true);
             m->addAction(a);
-            connect(a, &QAction::triggered, &w_, [this, i] { w_.SortListBy(i); });
+            connect(a, &QAction::triggered, &w_, [this, i] { commands_.SortListBy(i); });
             out.push_back(a);
         }
     };
@@ -378,7 +387,7 @@ void TMainMenus::BuildMenus() {
             QAction* a = MakeAction(prefix + QString::fromLatin1(names[i]),
                                     QString::fromLatin1(texts[i]), nullptr);
             connect(a, &QAction::triggered, &w_, [this, tree, i] {
-                if (!w_.CheckIdle()) return;
+                if (!commands_.CheckIdle()) return;
                 QModelIndex idx = tree->currentIndex();
                 if (!idx.isValid()) return;
                 switch (i) {
@@ -526,7 +535,7 @@ void TMainMenus::CheckViewSettings() {
 }
 
 void TMainMenus::UpdateFilesMenu() {
-    const bool idle = w_.CheckIdle();
+    const bool idle = commands_.CheckIdle();
     const bool any = idle && !views_.SelectedEntries().empty();
     TLibFolderItem* e = views_.CurrentEntry();
     for (const char* n :
@@ -538,7 +547,7 @@ void TMainMenus::UpdateFilesMenu() {
 
 void TMainMenus::UpdateCollectionMenu() {
     TLibColItem* c = ColItemOf(views_.SelectedColNode());
-    const bool idle = w_.CheckIdle();
+    const bool idle = commands_.CheckIdle();
     Action(QStringLiteral("pmColRun"))->setEnabled(idle && c && !c->URL.empty());
     for (const char* n : {"pmColProp", "pmColAddSub", "pmColNewMemo", "pmColRen", "pmColDel"})
         Action(QString::fromLatin1(n))->setEnabled(idle && c);

@@ -6,7 +6,8 @@
 #include <map>
 #include <vector>
 
-class TfrmMain;
+class IMainCommands;
+class QMainWindow;
 class TGlobalData;
 class TMainViews;
 class TViewLayout;
@@ -22,7 +23,8 @@ class QWidget;
 class TMainMenus : public QObject {
     Q_OBJECT
 public:
-    TMainMenus(TfrmMain& window, TMainViews& views, TViewLayout& layout, TGlobalData& gd);
+    TMainMenus(QMainWindow& window, IMainCommands& commands, TMainViews& views, TViewLayout& layout,
+               TGlobalData& gd);
 
     QAction* Action(const QString& name) const;
     QToolBar* Toolbar() const { return tb_; }
@@ -45,12 +47,13 @@ private:
     void BuildActions();
     void BuildMenus();
     void BuildToolbar();
-    QAction* MakeAction(const QString& name, const QString& text, void (TfrmMain::*slot)(),
+    QAction* MakeAction(const QString& name, const QString& text, void (IMainCommands::*slot)(),
                         const QString& icon = {}, int fallback = -1, bool catalog = true);
     QAction* MakeToolAction(const QString& name, const QString& hint, QAction* like);
     void AddScopedShortcut(QWidget* view, const QKeySequence& key, std::function<void()> fn);
 
-    TfrmMain& w_;
+    QMainWindow& w_;
+    IMainCommands& commands_;
     TMainViews& views_;
     TViewLayout& layout_;
     TGlobalData& gd_;

@@ -119,7 +119,7 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
     setStatusBar(sbMain_);
 
     layout_ = std::make_unique<TViewLayout>(*views_, *gd_, *store_);
-    menus_ = new TMainMenus(*this, *views_, *layout_, *gd_);
+    menus_ = new TMainMenus(*this, Commands(), *views_, *layout_, *gd_);
     volumes_ = std::make_unique<TVolumeCommands>(Host());
     catalog_ = std::make_unique<TCatalogCommands>(
         Host(), *menus_->RecentMenu(), *menus_->FavoritesMenu(),

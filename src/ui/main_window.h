@@ -4,10 +4,12 @@
 #include "settings/progress_state.h"
 #include "ui/catalog_commands.h"
 #include "ui/collection_commands.h"
+#include "ui/main_commands.h"
 #include "ui/main_host.h"
 #include "ui/main_menus.h"
 #include "ui/main_views.h"
 #include "ui/multi_lang.h"
+#include "ui/peer_import_command.h"
 #include "ui/search_commands.h"
 #include "ui/search_host.h"
 #include "ui/space_host.h"
@@ -58,6 +60,7 @@ class QTreeView;
 // of the catalog is frozen and every command that touches it is off.
 class TfrmMain : public QMainWindow,
                  public IProgressSink,
+                 private IMainCommands,
                  private IMainHost,
                  private ISearchHost,
                  private ISpaceHost {
@@ -105,79 +108,77 @@ public:
     QString InfoMemoText() const { return views_->InfoMemoText(); }
 
     // Commands, by their handler names.
-    void tbNewClick() { catalog_->New(); }
-    void tbOpenClick() { catalog_->Open(); }
+    void tbNewClick() override { catalog_->New(); }
+    void tbOpenClick() override { catalog_->Open(); }
     // Opens `path` after the save question; `confirm` asks "confLoad" first.
     bool OpenFile(const std::string& path, bool confirm) {
         return catalog_->OpenFile(path, confirm);
     }
-    void tbReloadClick() { catalog_->Reload(); }
-    void tbSaveClick() { catalog_->Save(false); }
-    void tbSaveAsClick() { catalog_->Save(true); }
-    void miImpLibrabryClick() { catalog_->ImportCatalog(); }
-    void miImpOtherClick();
-    void miImpTextClick() {
+    void tbReloadClick() override { catalog_->Reload(); }
+    void tbSaveClick() override { catalog_->Save(false); }
+    void tbSaveAsClick() override { catalog_->Save(true); }
+    void miImpLibrabryClick() override { catalog_->ImportCatalog(); }
+    void miImpOtherClick() override { TPeerImportCommand::Run(Host()); }
+    void miImpTextClick() override {
         if (CheckIdle()) search_->Import();
     }
-    void miExportClick() {
+    void miExportClick() override {
         if (CheckIdle()) search_->Export(TExportScope::Library, nullptr);
     }
-    void miCloseClick() { catalog_->Close(); }
-    void tbAddClick() { volumes_->Add(); }
-    void miVUpdateClick() { volumes_->Update(); }
-    void tbDelClick();
-    void tbPrintClick() { volumes_->PrintCover(); }
-    void pmLVRealSourceClick() { volumes_->OpenRealSource(); }
-    void pmLVPropertiesClick();
-    void pmLVOpenClick() { volumes_->OpenEntry(); }
-    void miLPropertiesClick() { volumes_->NodeProperties(); }
-    void miLibPropertiesClick() { volumes_->CatalogProperties(); }
-    void tbFindClick() {
+    void miCloseClick() override { catalog_->Close(); }
+    void tbAddClick() override { volumes_->Add(); }
+    void miVUpdateClick() override { volumes_->Update(); }
+    void tbDelClick() override;
+    void tbPrintClick() override { volumes_->PrintCover(); }
+    void pmLVRealSourceClick() override { volumes_->OpenRealSource(); }
+    void pmLVPropertiesClick() override;
+    void pmLVOpenClick() override { volumes_->OpenEntry(); }
+    void miLPropertiesClick() override { volumes_->NodeProperties(); }
+    void miLibPropertiesClick() override { volumes_->CatalogProperties(); }
+    void tbFindClick() override {
         if (CheckIdle()) search_->ShowSearch(TSearchStart::Find);
     }
-    void pmTvSearchClick() {
+    void pmTvSearchClick() override {
         if (CheckIdle()) search_->ShowSearch(TSearchStart::FromTree);
     }
-    void pmLVSearchByClick() {
+    void pmLVSearchByClick() override {
         if (CheckIdle()) search_->ShowSearch(TSearchStart::ByName);
     }
-    void pmLVSearchDuplicatesClick() {
+    void pmLVSearchDuplicatesClick() override {
         if (CheckIdle()) search_->ShowSearch(TSearchStart::Duplicates);
     }
     // The space view of the selected node (the first volume when none is).
-    void miSpaceViewClick();
-    void AsText1Click() {
+    void miSpaceViewClick() override;
+    void AsText1Click() override {
         if (CheckIdle()) search_->Export(TExportScope::Selection, nullptr);
     }
-    void miVStopProcessClick();
-    void miFSelectAllClick() { volumes_->SelectAll(); }
-    void InvertSelection2Click() { volumes_->InvertSelection(); }
-    void tbRefreshClick() { volumes_->Refresh(); }
-    void miAddFavoritesClick() { catalog_->AddFavorite(); }
-    void tbOrgFavoritesClick() { catalog_->OrganizeFavorites(); }
-    void tbCatClick();
-    void miLocationsClick() {
+    void miVStopProcessClick() override;
+    void miFSelectAllClick() override { volumes_->SelectAll(); }
+    void InvertSelection2Click() override { volumes_->InvertSelection(); }
+    void tbRefreshClick() override { volumes_->Refresh(); }
+    void miAddFavoritesClick() override { catalog_->AddFavorite(); }
+    void tbOrgFavoritesClick() override { catalog_->OrganizeFavorites(); }
+    void tbCatClick() override;
+    void miLocationsClick() override {
         tools_->EditLocations(Action(QStringLiteral("miLocations"))->text());
     }
-    void miTagsClick() { tools_->EditTagNames(); }
-    void miHandlersClick() { tools_->EditHandlers(); }
-    void tbOptionsClick();
-    void miContentsClick() { tools_->ShowManual(); }
-    void tbAboutClick() { tools_->ShowAbout(); }
-    void miExpLngClick() { tools_->ExportLanguage(); }
-    void miLoadOriginalLanguageClick() { tools_->LoadOriginalLanguage(); }
-    void miColAddClick() { collections_->Add(); }
-    void miColAddSubClick() { collections_->AddSub(); }
-    void miColNewMemoClick() { collections_->NewMemo(); }
-    void miColRenClick() { collections_->Rename(); }
-    void miColDelClick() { collections_->Delete(); }
-    void miColRunClick() { collections_->OpenLink(); }
-    void miColPropClick() { collections_->Properties(); }
-    // A column header click or an arrange-icons item.
-    void SortListBy(int column) { layout_->SortListBy(column); }
+    void miTagsClick() override { tools_->EditTagNames(); }
+    void miHandlersClick() override { tools_->EditHandlers(); }
+    void tbOptionsClick() override;
+    void miContentsClick() override { tools_->ShowManual(); }
+    void tbAboutClick() override { tools_->ShowAbout(); }
+    void miExpLngClick() override { tools_->ExportLanguage(); }
+    void miLoadOriginalLanguageClick() override { tools_->LoadOriginalLanguage(); }
+    void miColAddClick() override { collections_->Add(); }
+    void miColAddSubClick() override { collections_->AddSub(); }
+    void miColNewMemoClick() override { collections_->NewMemo(); }
+    void miColRenClick() override { collections_->Rename(); }
+    void miColDelClick() override { collections_->Delete(); }
+    void miColRunClick() override { collections_->OpenLink(); }
+    void miColPropClick() override { collections_->Properties(); }
+    void SortListBy(int column) override { layout_->SortListBy(column); }
     void SetTab(int index) { layout_->SetTab(index); }
-    // A view toggle of the View menu changed.
-    void ViewSettingsChanged() { ApplyViewSettings(); }
+    void ViewSettingsChanged() override { ApplyViewSettings(); }
 
     // Selection helpers (also for tests).
     void SelectNode(TTreeNode* node) { views_->SelectNode(node); }
@@ -231,6 +232,7 @@ private:
     friend class TWindowBusyScope;
 
     IMainHost& Host() { return *this; }
+    IMainCommands& Commands() { return *this; }
     ISearchHost& SearchHost() { return *this; }
     // The catalog watch and ShowNode below serve the space view as well.
     ISpaceHost& SpaceHost() { return *this; }

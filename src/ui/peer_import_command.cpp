@@ -5,7 +5,6 @@
 #include "ui/dialog_common.h"
 #include "ui/main_host.h"
 #include "ui/main_views.h"
-#include "ui/main_window.h"
 #include "ui/ui_questions.h"
 
 #include <QtWidgets/QTreeView>
@@ -38,8 +37,4 @@ void TPeerImportCommand::Run(IMainHost& host) {
                                      std::to_string(r.Errors)})));
     }
     host.UpdateStatus();
-}
-
-void TfrmMain::miImpOtherClick() {
-    TPeerImportCommand::Run(*this);
 }
