@@ -3,7 +3,9 @@
 
 Usage: check_includes.py SOURCE_ROOT
 A folder may include its own headers and those of the folders its row names.
-Folders listed before `platform` are the core and may not include Qt.
+Folders listed before `platform` are the core and may not include Qt. In ui,
+only the main window's own files include the main window: the commands, the
+menus and the other windows reach it through small interfaces.
 """
 import pathlib
 import re
@@ -46,6 +48,9 @@ def main():
                 m = OURS.match(line)
                 if m and m.group(1) != name and m.group(1) not in rules[name]:
                     faults.append(f"{rel}:{number}: {name} may not include {m.group(1)}/")
+                if (name == "ui" and not file.stem.startswith("main_window")
+                        and re.match(r'\s*#\s*include\s+"ui/main_window\.h"', line)):
+                    faults.append(f"{rel}:{number}: only the main window includes ui/main_window.h")
                 if name in core and QT.match(line):
                     faults.append(f"{rel}:{number}: the core may not include Qt")
     for fault in faults:
