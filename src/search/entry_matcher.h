@@ -39,7 +39,7 @@ public:
     // bytes must be followed by TFoldedFinder::kSpare readable bytes.
     bool StoredNameMayMatch(std::string_view stored) const {
         return (!rejectsByName_ || name_.FoundInSpare(stored)) &&
-               (required_.Empty() || required_.FoundInSpare(stored));
+               (required_.Empty() || required_.FoundInSpare(stored)) && pattern_.MayMatch(stored);
     }
 
     // The fields of TMatchEntry that Matches reads: a caller may leave the

@@ -1,7 +1,9 @@
 #include "search/name_pattern.h"
 
+#include "search/entry_matcher.h"
+#include "search/regex_needs.h"
+
 #include <algorithm>
-#include <cctype>
 #include <fnmatch.h>
 #include <regex.h>
 #include <stdexcept>
@@ -103,46 +105,10 @@ std::string FoldAsciiCase(std::string_view p, bool glob) {
     return out;
 }
 
-// The index of the ")" that closes the group opening at p[open], or npos.
-size_t GroupEnd(std::string_view p, size_t open) {
-    int depth = 0;
-    for (size_t i = open; i < p.size(); ++i) {
-        if (p[i] == '\\') {
-            ++i;
-        } else if (p[i] == '[') {
-            i = BracketEnd(p, i, false);
-            if (i == std::string_view::npos) break;
-        } else if (p[i] == '(') {
-            ++depth;
-        } else if (p[i] == ')' && --depth == 0) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
-
-// A "|" outside groups and bracket expressions: the expression is then one
-// of several, none of whose texts every match needs. One inside a group only
-// makes that group no plain text.
-bool HasTopLevelAlternation(std::string_view p) {
-    for (size_t i = 0; i < p.size(); ++i) {
-        if (p[i] == '\\') {
-            ++i;
-        } else if (p[i] == '[' || p[i] == '(') {
-            i = p[i] == '[' ? BracketEnd(p, i, false) : GroupEnd(p, i);
-            if (i == std::string_view::npos) return true;
-        } else if (p[i] == '|') {
-            return true;
-        }
-    }
-    return false;
-}
-
-// The longest run of plain ASCII characters that every name a pattern
-// matches holds, for a quick test of the name's bytes first; "" when there
-// is none.
-std::string TextEveryMatchHolds(std::string_view p, bool glob) {
-    if (!glob && HasTopLevelAlternation(p)) return {};
+// The longest run of plain ASCII characters that every name a wildcard
+// pattern matches holds, for a quick test of the name's bytes first; "" when
+// there is none.
+std::string WildcardText(std::string_view p) {
     std::string best, run;
     auto endRun = [&] {
         if (run.size() > best.size()) best = run;
@@ -155,39 +121,18 @@ std::string TextEveryMatchHolds(std::string_view p, bool glob) {
         char ch = p[i];
         if (ch == '\\') {
             next = std::min(i + 2, p.size());
-            literal = i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80 &&
-                      (glob || !std::isalnum(static_cast<unsigned char>(p[i + 1])));
+            literal = i + 1 < p.size() && static_cast<unsigned char>(p[i + 1]) < 0x80;
             if (literal) ch = p[i + 1];
         } else if (ch == '[') {
-            const size_t close = BracketEnd(p, i, glob);
+            const size_t close = BracketEnd(p, i, true);
             next = close == std::string_view::npos ? p.size() : close + 1;
-        } else if (!glob && ch == '(') {
-            const size_t close = GroupEnd(p, i);
-            if (close == std::string_view::npos) return best;
-            next = close + 1;
         } else {
-            const std::string_view special = glob ? "*?" : ".^$)*+?{";
-            literal =
-                special.find(ch) == std::string_view::npos && static_cast<unsigned char>(ch) < 0x80;
+            literal = ch != '*' && ch != '?' && static_cast<unsigned char>(ch) < 0x80;
         }
-        // What follows an atom of an expression may make it optional or repeat it.
-        bool optional = false, repeated = false;
-        while (!glob && next < p.size() &&
-               std::string_view("*+?{").find(p[next]) != std::string_view::npos) {
-            if (p[next] == '{') {
-                optional |= next + 1 >= p.size() || p[next + 1] == '0' || p[next + 1] == ',' ||
-                            !std::isdigit(static_cast<unsigned char>(p[next + 1]));
-                repeated = true;
-                const size_t close = p.find('}', next);
-                next = close == std::string_view::npos ? p.size() : close + 1;
-            } else {
-                optional |= p[next] != '+';
-                repeated = true;
-                ++next;
-            }
-        }
-        if (literal && !optional) run += ch;
-        if (!literal || optional || repeated) endRun();
+        if (literal)
+            run += ch;
+        else
+            endRun();
         i = next;
     }
     endRun();
@@ -245,6 +190,9 @@ TNamePattern& TNamePattern::operator=(TNamePattern&& other) noexcept {
     matchCase_ = other.matchCase_;
     compiled_ = std::move(other.compiled_);
     required_ = std::move(other.required_);
+    prefixes_ = std::move(other.prefixes_);
+    anyOf_ = std::move(other.anyOf_);
+    quick_ = std::exchange(other.quick_, 0);
     regex_ = std::move(other.regex_);
     return *this;
 }
@@ -258,8 +206,22 @@ void TNamePattern::Compile() {
     // Case is folded in the pattern itself: REG_ICASE and FNM_CASEFOLD would
     // fold every letter the locale knows, where the search folds a to z only.
     compiled_ = matchCase_ ? pattern_ : FoldAsciiCase(pattern_, glob);
-    required_ = TextEveryMatchHolds(pattern_, glob);
-    if (glob) return;
+    prefixes_.clear();
+    anyOf_.clear();
+    quick_ = 0;
+    if (glob) {
+        required_ = WildcardText(pattern_);
+        return;
+    }
+    TRegexNeeds needs = RegexNeeds(pattern_, matchCase_);
+    required_ = std::move(needs.Text);
+    prefixes_ = std::move(needs.Prefixes);
+    for (const auto& group : needs.AnyOf) {
+        auto& finders = anyOf_.emplace_back();
+        for (const std::string& text : group)
+            finders.emplace_back(text, matchCase_);
+    }
+    quick_ = prefixes_.size() + anyOf_.size();
     auto r = std::make_unique<TNamePatternRegex>();
     const int error = regcomp(&r->Compiled, compiled_.c_str(), REG_EXTENDED | REG_NOSUB);
     if (error != 0) {
@@ -271,7 +233,25 @@ void TNamePattern::Compile() {
     regex_ = std::move(r);
 }
 
-bool TNamePattern::Matches(std::string_view name) const {
+bool TNamePattern::QuickTestsPass(std::string_view name) const {
+    auto startsWith = [&](const std::string& prefix) {
+        if (name.size() < prefix.size()) return false;
+        for (size_t k = 0; k < prefix.size(); ++k)
+            if ((matchCase_ ? static_cast<unsigned char>(name[k]) : FoldChar(name[k])) !=
+                static_cast<unsigned char>(prefix[k]))
+                return false;
+        return true;
+    };
+    if (!prefixes_.empty() && std::none_of(prefixes_.begin(), prefixes_.end(), startsWith))
+        return false;
+    for (const auto& group : anyOf_)
+        if (std::none_of(group.begin(), group.end(),
+                         [&](const TFoldedFinder& f) { return f.FoundIn(name); }))
+            return false;
+    return true;
+}
+
+bool TNamePattern::PatternMatches(std::string_view name) const {
     if (kind_ == TKind::None) return true;
     // Both take a NUL-terminated text; a name is a view into a larger buffer.
     // (REG_STARTEND would spare the copy, but not every regexec reads only

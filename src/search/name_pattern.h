@@ -1,8 +1,11 @@
 #pragma once
 
+#include "search/folded_finder.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct TNamePatternRegex; // the compiled expression
 
@@ -29,18 +32,30 @@ public:
 
     bool Empty() const { return kind_ == TKind::None; }
     // True for an empty pattern.
-    bool Matches(std::string_view name) const;
+    bool Matches(std::string_view name) const { return MayMatch(name) && PatternMatches(name); }
+    // The quick tests alone, by the ASCII texts every match holds: false only
+    // when the name cannot match. They hold for a name's bytes as stored,
+    // before decoding, too (which keeps ASCII bytes as they are).
+    bool MayMatch(std::string_view name) const { return quick_ == 0 || QuickTestsPass(name); }
+    // The expression or wildcard itself, without the quick tests.
+    bool PatternMatches(std::string_view name) const;
     // ASCII text that every matching name holds (its case aside), for a
     // quick test of many names first; "" when the pattern has none to offer.
     const std::string& RequiredText() const { return required_; }
 
 private:
     void Compile();
+    bool QuickTestsPass(std::string_view name) const;
 
     TKind kind_ = TKind::None;
     std::string pattern_;
     bool matchCase_ = false;
     std::string compiled_; // the pattern with its case folded
     std::string required_;
+    // An expression's quick tests: a name starts with one of prefixes_, and
+    // holds one text of each of anyOf_. quick_ counts them.
+    std::vector<std::string> prefixes_;
+    std::vector<std::vector<TFoldedFinder>> anyOf_;
+    size_t quick_ = 0;
     std::unique_ptr<TNamePatternRegex> regex_;
 };

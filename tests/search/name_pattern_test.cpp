@@ -64,23 +64,23 @@ TEST(NamePattern, EveryMatchHoldsTheRequiredText) {
         const char* Required;
     };
     const TCase cases[] = {
-        {TKind::Regex, "liday 12", "liday 12"},
-        {TKind::Regex, "ab*cd", "cd"},
-        {TKind::Regex, "x+yz", "yz"},
-        {TKind::Regex, "a?bc", "bc"},
-        {TKind::Regex, "\\.mp3$", ".mp3"},
-        {TKind::Regex, "ab{0,2}c", "a"},
-        {TKind::Regex, "ab{2}c", "ab"},
-        {TKind::Regex, "[xyz]def(gh)*i", "def"},
-        {TKind::Regex, "^(cd|disc)[0-9]+", ""},
+        {TKind::Regex, "liday 12", "LIDAY 12"},
+        {TKind::Regex, "ab*cd", "CD"},
+        {TKind::Regex, "x+yz", "XYZ"},
+        {TKind::Regex, "a?bc", "BC"},
+        {TKind::Regex, "\\.mp3$", ".MP3"},
+        {TKind::Regex, "ab{0,2}c", "A"},
+        {TKind::Regex, "ab{2}c", "ABBC"},
+        {TKind::Regex, "[xyz]def(gh)*i", "DEF"},
+        {TKind::Regex, "^(cd|disc)[0-9]+", "C"},
         {TKind::Regex, "a|bcd", ""},
         {TKind::Regex, "\\w\\w", ""},
         {TKind::Glob, "*.fla?", ".fla"},
         {TKind::Glob, "\\*x[ab]yz", "*x"},
         {TKind::Glob, "[", ""},
-        {TKind::Regex, "li(d|D)ay 12", "ay 12"},
+        {TKind::Regex, "li(d|D)ay 12", "LIDAY 12"},
         {TKind::Regex, "x(a|(b|c))yz|q", ""},
-        {TKind::Regex, "[|]abc", "abc"},
+        {TKind::Regex, "[|]abc", "|ABC"},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(TNamePattern(c.Kind, c.Pattern, false).RequiredText(), c.Required) << c.Pattern;
