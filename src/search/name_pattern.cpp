@@ -4,7 +4,12 @@
 #include "search/regex_needs.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <fnmatch.h>
+#include <locale.h>
 #include <regex.h>
 #include <stdexcept>
 #include <utility>
@@ -12,8 +17,14 @@
 struct TNamePatternRegex {
     regex_t Compiled{};
     bool Live = false; // compiled, to be freed
+    // The same expression compiled byte by byte, for names of ASCII bytes
+    // alone: a multibyte locale's matcher first widens every character of
+    // the name, which costs it several times the match itself.
+    regex_t Bytes{};
+    bool BytesLive = false;
     ~TNamePatternRegex() {
         if (Live) regfree(&Compiled);
+        if (BytesLive) regfree(&Bytes);
     }
 };
 
@@ -139,6 +150,53 @@ std::string WildcardText(std::string_view p) {
     return best;
 }
 
+// Whether an expression reads the same in the C locale as in any other, for
+// a name of ASCII bytes: no other bytes (a character of several bytes is one
+// atom only in its locale), no collating elements or equivalence classes, and
+// ranges only within the digits, the small or the capital letters, where
+// every locale orders ASCII as ASCII does.
+bool SameForAsciiNames(std::string_view p) {
+    if (std::any_of(p.begin(), p.end(), [](char c) { return c & 0x80; })) return false;
+    auto kind = [](char c) {
+        return c >= '0' && c <= '9' ? 1 : c >= 'a' && c <= 'z' ? 2 : c >= 'A' && c <= 'Z' ? 3 : 0;
+    };
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (p[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (p[i] != '[') continue;
+        const size_t close = BracketEnd(p, i, false);
+        if (close == std::string_view::npos) return false;
+        size_t j = i + 1;
+        if (p[j] == '^') ++j;
+        for (; j < close; ++j) {
+            if (p[j] == '[' && (p[j + 1] == '.' || p[j + 1] == '=')) return false;
+            if (p[j] == '[' && p[j + 1] == ':') {
+                j = p.find(":]", j + 2) + 1;
+            } else if (j + 2 < close && p[j + 1] == '-') {
+                if (kind(p[j]) == 0 || kind(p[j]) != kind(p[j + 2])) return false;
+                j += 2;
+            }
+        }
+        i = close;
+    }
+    return true;
+}
+
+bool IsAscii(std::string_view s) {
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t v;
+        std::memcpy(&v, s.data() + i, 8);
+        if (v & kHighs) return false;
+    }
+    for (; i < s.size(); ++i)
+        if (s[i] & 0x80) return false;
+    return true;
+}
+
 // A back-reference ("\1") outside a bracket expression.
 bool HasBackReference(std::string_view p) {
     for (size_t i = 0; i < p.size(); ++i) {
@@ -230,6 +288,14 @@ void TNamePattern::Compile() {
         throw std::invalid_argument(message);
     }
     r->Live = true;
+    if (MB_CUR_MAX > 1 && SameForAsciiNames(compiled_)) {
+        static const locale_t bytes = newlocale(LC_ALL_MASK, "C", locale_t{});
+        if (bytes) {
+            const locale_t was = uselocale(bytes);
+            r->BytesLive = regcomp(&r->Bytes, compiled_.c_str(), REG_EXTENDED | REG_NOSUB) == 0;
+            uselocale(was);
+        }
+    }
     regex_ = std::move(r);
 }
 
@@ -251,13 +317,25 @@ bool TNamePattern::QuickTestsPass(std::string_view name) const {
     return true;
 }
 
+bool TNamePattern::Matches(std::string_view name) const {
+    if (!MayMatch(name)) return false;
+    if (kind_ == TKind::Regex && regex_->BytesLive && IsAscii(name)) return Run(name, true);
+    return PatternMatches(name);
+}
+
 bool TNamePattern::PatternMatches(std::string_view name) const {
     if (kind_ == TKind::None) return true;
+    return Run(name, false);
+}
+
+bool TNamePattern::Run(std::string_view name, bool bytes) const {
     // Both take a NUL-terminated text; a name is a view into a larger buffer.
     // (REG_STARTEND would spare the copy, but not every regexec reads only
     // the range it is given.)
     thread_local std::string text;
     text.assign(name);
-    if (kind_ == TKind::Regex) return regexec(&regex_->Compiled, text.c_str(), 0, nullptr, 0) == 0;
+    if (kind_ == TKind::Regex)
+        return regexec(bytes ? &regex_->Bytes : &regex_->Compiled, text.c_str(), 0, nullptr, 0) ==
+               0;
     return fnmatch(compiled_.c_str(), text.c_str(), 0) == 0;
 }

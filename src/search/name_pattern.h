@@ -32,12 +32,14 @@ public:
 
     bool Empty() const { return kind_ == TKind::None; }
     // True for an empty pattern.
-    bool Matches(std::string_view name) const { return MayMatch(name) && PatternMatches(name); }
+    bool Matches(std::string_view name) const;
     // The quick tests alone, by the ASCII texts every match holds: false only
     // when the name cannot match. They hold for a name's bytes as stored,
     // before decoding, too (which keeps ASCII bytes as they are).
     bool MayMatch(std::string_view name) const { return quick_ == 0 || QuickTestsPass(name); }
-    // The expression or wildcard itself, without the quick tests.
+    // The expression or wildcard itself as the locale reads it, without the
+    // quick tests or the faster matcher for ASCII names: Matches' answer,
+    // found the long way.
     bool PatternMatches(std::string_view name) const;
     // ASCII text that every matching name holds (its case aside), for a
     // quick test of many names first; "" when the pattern has none to offer.
@@ -46,6 +48,8 @@ public:
 private:
     void Compile();
     bool QuickTestsPass(std::string_view name) const;
+    // bytes: the expression compiled byte by byte, for an ASCII name.
+    bool Run(std::string_view name, bool bytes) const;
 
     TKind kind_ = TKind::None;
     std::string pattern_;
