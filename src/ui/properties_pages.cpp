@@ -66,29 +66,68 @@ QPlainTextEdit* CommentEdit(QWidget* parent, const char* name) {
     return e;
 }
 
-QString LabelName(const char* field) {
-    return QStringLiteral("lbl_") + QLatin1String(field);
-}
-
-QLabel* FieldLabel(QWidget* parent, const char* field, const char* text, QWidget* buddy) {
+// A label named after its field ("lbl_" + the field's name), for the translation.
+QLabel* FieldLabel(QWidget* parent, const char* text, QWidget* buddy) {
     QLabel* l = DlgLabel(parent, "", text, buddy);
-    l->setObjectName(LabelName(field));
+    l->setObjectName(QStringLiteral("lbl_") + buddy->objectName());
     return l;
 }
 
-// A labelled field that spans the value and button columns.
-void AddWideRow(QGridLayout* grid, int& row, QWidget* page, const char* field, const char* text,
-                QWidget* w) {
-    grid->addWidget(FieldLabel(page, field, text, w), row, 0);
-    grid->addWidget(w, row++, 1, 1, 2);
+// The rows of a page's grid: a label, its field, and a button or nothing at the right.
+class TFieldRows {
+public:
+    explicit TFieldRows(QWidget* page) : page_(page), grid_(new QGridLayout(page)) {}
+
+    // A field that spans the value and button columns.
+    void Wide(const char* text, QWidget* field) {
+        grid_->addWidget(FieldLabel(page_, text, field), row_, 0);
+        grid_->addWidget(field, row_++, 1, 1, 2);
+    }
+    void WithButton(const char* text, QWidget* field, QWidget* button) {
+        grid_->addWidget(FieldLabel(page_, text, field), row_, 0);
+        grid_->addWidget(field, row_, 1);
+        grid_->addWidget(button, row_++, 2);
+    }
+    // Several lines high: the label and the button stay at the top.
+    void Comments(QWidget* field, QWidget* button) {
+        grid_->addWidget(FieldLabel(page_, "Co&mments:", field), row_, 0, Qt::AlignTop);
+        grid_->addWidget(field, row_, 1);
+        grid_->addWidget(button, row_++, 2, Qt::AlignTop);
+    }
+    // The two "update subitems" check boxes, side by side under the fields.
+    void Checks(QWidget* update, QWidget* overwrite) {
+        auto* checks = new QHBoxLayout;
+        checks->addWidget(update);
+        checks->addWidget(overwrite);
+        checks->addStretch();
+        grid_->addLayout(checks, row_++, 1, 1, 2);
+    }
+    // A box across all three columns.
+    void Full(QWidget* box) { grid_->addWidget(box, row_++, 0, 1, 3); }
+    // The fields take the spare width; the spare height stays below them.
+    QWidget* Done() {
+        grid_->setColumnStretch(1, 1);
+        grid_->setRowStretch(row_, 1);
+        return page_;
+    }
+
+private:
+    QWidget* page_;
+    QGridLayout* grid_;
+    int row_ = 0;
+};
+
+QWidget* NewPage(QWidget* parent, const char* name) {
+    auto* page = new QWidget(parent);
+    page->setObjectName(QLatin1String(name));
+    return page;
 }
 
 } // namespace
 
 QWidget* TfrmProperties::BuildLibraryPage() {
-    auto* page = new QWidget(pcProp);
-    page->setObjectName(QStringLiteral("tsLibrary"));
-    auto* grid = new QGridLayout(page);
+    QWidget* page = NewPage(pcProp, "tsLibrary");
+    TFieldRows rows(page);
     libfile = ReadOnlyEdit(page, "libfile");
     libdate = ReadOnlyEdit(page, "libdate");
     libsize = ReadOnlyEdit(page, "libsize");
@@ -96,16 +135,11 @@ QWidget* TfrmProperties::BuildLibraryPage() {
     libCom = CommentEdit(page, "libCom");
     catButtons_[0] = DlgTool(page, "tbCatLib", "Edit Categories (F2)");
     editButtons_[0] = DlgTool(page, "tbEditLib", "Edit Comments");
-    int row = 0;
-    AddWideRow(grid, row, page, "libfile", "File:", libfile);
-    AddWideRow(grid, row, page, "libdate", "Date:", libdate);
-    AddWideRow(grid, row, page, "libsize", "Size:", libsize);
-    grid->addWidget(FieldLabel(page, "LibCat", "&Category:", LibCat), row, 0);
-    grid->addWidget(LibCat, row, 1);
-    grid->addWidget(catButtons_[0], row++, 2);
-    grid->addWidget(FieldLabel(page, "libCom", "Co&mments:", libCom), row, 0, Qt::AlignTop);
-    grid->addWidget(libCom, row, 1);
-    grid->addWidget(editButtons_[0], row++, 2, Qt::AlignTop);
+    rows.Wide("File:", libfile);
+    rows.Wide("Date:", libdate);
+    rows.Wide("Size:", libsize);
+    rows.WithButton("&Category:", LibCat, catButtons_[0]);
+    rows.Comments(libCom, editButtons_[0]);
 
     auto* info = new QGroupBox(QStringLiteral("Contents"), page);
     info->setObjectName(QStringLiteral("gbInfo"));
@@ -115,27 +149,24 @@ QWidget* TfrmProperties::BuildLibraryPage() {
     infoFi = ReadOnlyEdit(info, "infoFi");
     infoFis = ReadOnlyEdit(info, "infoFis");
     btnRefresh = DlgButton(info, "btnRefresh", "&Refresh");
-    ig->addWidget(FieldLabel(info, "infoV", "Volumes:", infoV), 0, 0);
+    ig->addWidget(FieldLabel(info, "Volumes:", infoV), 0, 0);
     ig->addWidget(infoV, 0, 1);
-    ig->addWidget(FieldLabel(info, "infoF", "Folders:", infoF), 0, 2);
+    ig->addWidget(FieldLabel(info, "Folders:", infoF), 0, 2);
     ig->addWidget(infoF, 0, 3);
-    ig->addWidget(FieldLabel(info, "infoFi", "Files:", infoFi), 1, 0);
+    ig->addWidget(FieldLabel(info, "Files:", infoFi), 1, 0);
     ig->addWidget(infoFi, 1, 1);
-    ig->addWidget(FieldLabel(info, "infoFis", "Total Size:", infoFis), 1, 2);
+    ig->addWidget(FieldLabel(info, "Total Size:", infoFis), 1, 2);
     ig->addWidget(infoFis, 1, 3);
     ig->addWidget(btnRefresh, 2, 3, Qt::AlignRight);
     ig->setColumnStretch(1, 1);
     ig->setColumnStretch(3, 1);
-    grid->addWidget(info, row++, 0, 1, 3);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(row, 1);
-    return page;
+    rows.Full(info);
+    return rows.Done();
 }
 
 QWidget* TfrmProperties::BuildVolumePage() {
-    auto* page = new QWidget(pcProp);
-    page->setObjectName(QStringLiteral("tsVolume"));
-    auto* grid = new QGridLayout(page);
+    QWidget* page = NewPage(pcProp, "tsVolume");
+    TFieldRows rows(page);
     volCaption = new QLineEdit(page);
     volCaption->setObjectName(QStringLiteral("volCaption"));
     volpath = ReadOnlyEdit(page, "volpath");
@@ -153,38 +184,22 @@ QWidget* TfrmProperties::BuildVolumePage() {
     tbEditDrive->defaultAction()->setCheckable(true);
     cb_rec_vol = DlgCheck(page, "cb_rec_vol", "&Update Subitems");
     cb_rec_volow = DlgCheck(page, "cb_rec_volow", "&Overwrite");
-    int row = 0;
-    AddWideRow(grid, row, page, "volCaption", "C&aption:", volCaption);
-    AddWideRow(grid, row, page, "volpath", "Path:", volpath);
-    grid->addWidget(FieldLabel(page, "volCat", "&Category:", volCat), row, 0);
-    grid->addWidget(volCat, row, 1);
-    grid->addWidget(catButtons_[1], row++, 2);
-    grid->addWidget(FieldLabel(page, "volcom", "Co&mments:", volcom), row, 0, Qt::AlignTop);
-    grid->addWidget(volcom, row, 1);
-    grid->addWidget(editButtons_[1], row++, 2, Qt::AlignTop);
-    grid->addWidget(FieldLabel(page, "volLoc", "&Location:", volLoc), row, 0);
-    grid->addWidget(volLoc, row, 1);
-    grid->addWidget(tbLoc_, row++, 2);
-    AddWideRow(grid, row, page, "voldate", "Date:", voldate);
-    AddWideRow(grid, row, page, "volsize", "Size:", volsize);
-    AddWideRow(grid, row, page, "volser", "Serial:", volser);
-    grid->addWidget(FieldLabel(page, "volDrive", "&Drive:", volDrive), row, 0);
-    grid->addWidget(volDrive, row, 1);
-    grid->addWidget(tbEditDrive, row++, 2);
-    auto* checks = new QHBoxLayout;
-    checks->addWidget(cb_rec_vol);
-    checks->addWidget(cb_rec_volow);
-    checks->addStretch();
-    grid->addLayout(checks, row++, 1, 1, 2);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(row, 1);
-    return page;
+    rows.Wide("C&aption:", volCaption);
+    rows.Wide("Path:", volpath);
+    rows.WithButton("&Category:", volCat, catButtons_[1]);
+    rows.Comments(volcom, editButtons_[1]);
+    rows.WithButton("&Location:", volLoc, tbLoc_);
+    rows.Wide("Date:", voldate);
+    rows.Wide("Size:", volsize);
+    rows.Wide("Serial:", volser);
+    rows.WithButton("&Drive:", volDrive, tbEditDrive);
+    rows.Checks(cb_rec_vol, cb_rec_volow);
+    return rows.Done();
 }
 
 QWidget* TfrmProperties::BuildFolderPage() {
-    auto* page = new QWidget(pcProp);
-    page->setObjectName(QStringLiteral("tsFolder"));
-    auto* grid = new QGridLayout(page);
+    QWidget* page = NewPage(pcProp, "tsFolder");
+    TFieldRows rows(page);
     catcaption = ReadOnlyEdit(page, "catcaption");
     catpath = ReadOnlyEdit(page, "catpath");
     catcat = ListCombo(page, "catcat");
@@ -195,31 +210,19 @@ QWidget* TfrmProperties::BuildFolderPage() {
     editButtons_[2] = DlgTool(page, "tbEditFol", "Edit Comments");
     cb_rec_fol = DlgCheck(page, "cb_rec_fol", "&Update Subitems");
     cb_rec_folow = DlgCheck(page, "cb_rec_folow", "&Overwrite");
-    int row = 0;
-    AddWideRow(grid, row, page, "catcaption", "Name:", catcaption);
-    AddWideRow(grid, row, page, "catpath", "Path:", catpath);
-    grid->addWidget(FieldLabel(page, "catcat", "&Category:", catcat), row, 0);
-    grid->addWidget(catcat, row, 1);
-    grid->addWidget(catButtons_[2], row++, 2);
-    grid->addWidget(FieldLabel(page, "catcom", "Co&mments:", catcom), row, 0, Qt::AlignTop);
-    grid->addWidget(catcom, row, 1);
-    grid->addWidget(editButtons_[2], row++, 2, Qt::AlignTop);
-    AddWideRow(grid, row, page, "catDate", "Date:", catDate);
-    AddWideRow(grid, row, page, "catSize", "Size:", catSize);
-    auto* checks = new QHBoxLayout;
-    checks->addWidget(cb_rec_fol);
-    checks->addWidget(cb_rec_folow);
-    checks->addStretch();
-    grid->addLayout(checks, row++, 1, 1, 2);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(row, 1);
-    return page;
+    rows.Wide("Name:", catcaption);
+    rows.Wide("Path:", catpath);
+    rows.WithButton("&Category:", catcat, catButtons_[2]);
+    rows.Comments(catcom, editButtons_[2]);
+    rows.Wide("Date:", catDate);
+    rows.Wide("Size:", catSize);
+    rows.Checks(cb_rec_fol, cb_rec_folow);
+    return rows.Done();
 }
 
 QWidget* TfrmProperties::BuildFilePage() {
-    auto* page = new QWidget(pcProp);
-    page->setObjectName(QStringLiteral("tsFile"));
-    auto* grid = new QGridLayout(page);
+    QWidget* page = NewPage(pcProp, "tsFile");
+    TFieldRows rows(page);
     filecaption = ReadOnlyEdit(page, "filecaption");
     filepath = ReadOnlyEdit(page, "filepath");
     filecat = ListCombo(page, "filecat");
@@ -228,25 +231,17 @@ QWidget* TfrmProperties::BuildFilePage() {
     filesize = ReadOnlyEdit(page, "filesize");
     catButtons_[3] = DlgTool(page, "tbCatFile", "Edit Categories (F2)");
     editButtons_[3] = DlgTool(page, "tbEditFile", "Edit Comments");
-    int row = 0;
-    AddWideRow(grid, row, page, "filecaption", "Name:", filecaption);
-    AddWideRow(grid, row, page, "filepath", "Path:", filepath);
-    grid->addWidget(FieldLabel(page, "filecat", "&Category:", filecat), row, 0);
-    grid->addWidget(filecat, row, 1);
-    grid->addWidget(catButtons_[3], row++, 2);
-    grid->addWidget(FieldLabel(page, "filecom", "Co&mments:", filecom), row, 0, Qt::AlignTop);
-    grid->addWidget(filecom, row, 1);
-    grid->addWidget(editButtons_[3], row++, 2, Qt::AlignTop);
-    AddWideRow(grid, row, page, "filedate", "Date:", filedate);
-    AddWideRow(grid, row, page, "filesize", "Size:", filesize);
-    grid->setColumnStretch(1, 1);
-    grid->setRowStretch(row, 1);
-    return page;
+    rows.Wide("Name:", filecaption);
+    rows.Wide("Path:", filepath);
+    rows.WithButton("&Category:", filecat, catButtons_[3]);
+    rows.Comments(filecom, editButtons_[3]);
+    rows.Wide("Date:", filedate);
+    rows.Wide("Size:", filesize);
+    return rows.Done();
 }
 
 QWidget* TfrmProperties::BuildTagsPage() {
-    auto* page = new QWidget(pcProp);
-    page->setObjectName(QStringLiteral("tsTags"));
+    QWidget* page = NewPage(pcProp, "tsTags");
     auto* box = new QVBoxLayout(page);
     auto* bar = new QHBoxLayout;
     tbAdd = DlgTool(page, "tbAdd", "Add");
