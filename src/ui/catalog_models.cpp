@@ -91,12 +91,42 @@ const std::vector<QIcon>& CollectionImages() {
     return images;
 }
 
+QIcon Link(int kind) {
+    switch (kind) {
+    case TLibColItem::kVolumeLink:
+        return Volume();
+    case TLibColItem::kFolderLink:
+        return Folder();
+    case TLibColItem::kFileLink:
+        return File();
+    case TLibColItem::kArchiveLink:
+        return Archive();
+    default:
+        return {};
+    }
+}
+
 } // namespace TIcons
+
+QString TTypeIcons::Extension(std::string_view name) {
+    auto dot = name.rfind('.');
+    return dot == std::string_view::npos ? QString() : Q(name.substr(dot)).toUpper();
+}
+
+QIcon TTypeIcons::For(std::string_view name) {
+    QString ext = Extension(name);
+    auto it = cache_.constFind(ext);
+    if (it != cache_.constEnd()) return *it;
+    QIcon icon = GetFileIcon(std::string(name));
+    if (icon.isNull()) icon = TIcons::File();
+    cache_.insert(ext, icon);
+    return icon;
+}
 
 // ---------------------------------------------------------------------------
 
 TCatalogTreeModel::TCatalogTreeModel(bool collections, QString viewName, QObject* parent)
-    : QAbstractItemModel(parent), collections_(collections), viewName_(std::move(viewName)) {}
+    : TFreezableModel(parent), collections_(collections), viewName_(std::move(viewName)) {}
 
 const TTree* TCatalogTreeModel::Tree() const {
     if (!lib_ || frozen_) return nullptr;
@@ -104,21 +134,11 @@ const TTree* TCatalogTreeModel::Tree() const {
 }
 
 void TCatalogTreeModel::SetLib(TLibObj* lib) {
-    beginResetModel();
-    lib_ = lib;
-    endResetModel();
-}
-
-void TCatalogTreeModel::SetFrozen(bool frozen) {
-    if (frozen == frozen_) return;
-    beginResetModel();
-    frozen_ = frozen;
-    endResetModel();
+    ResetWith([&] { lib_ = lib; });
 }
 
 void TCatalogTreeModel::Reset() {
-    beginResetModel();
-    endResetModel();
+    ResetWith([] {});
 }
 
 TTreeNode* TCatalogTreeModel::NodeAt(const QModelIndex& index) const {
@@ -178,23 +198,12 @@ QVariant TCatalogTreeModel::data(const QModelIndex& index, int role) const {
         if (collections_) {
             TLibColItem* c = ColItemOf(n);
             if (!c) return TIcons::Collection();
-            switch (c->Kind) {
-            case TLibColItem::kVolumeLink:
-                return TIcons::Volume();
-            case TLibColItem::kFolderLink:
-                return TIcons::Folder();
-            case TLibColItem::kFileLink:
-                return TIcons::File();
-            case TLibColItem::kArchiveLink:
-                return TIcons::Archive();
-            default: {
-                const auto& images = TIcons::CollectionImages();
-                int i = c->ImageIndex;
-                if (i <= 0 && !c->URL.empty()) i = 7;
-                if (i < 0 || static_cast<size_t>(i) >= images.size()) i = 0;
-                return images[static_cast<size_t>(i)];
-            }
-            }
+            if (QIcon link = TIcons::Link(c->Kind); !link.isNull()) return link;
+            const auto& images = TIcons::CollectionImages();
+            int i = c->ImageIndex;
+            if (i <= 0 && !c->URL.empty()) i = 7;
+            if (i < 0 || static_cast<size_t>(i) >= images.size()) i = 0;
+            return images[static_cast<size_t>(i)];
         } else {
             TLibFolder* f = FolderOf(n);
             if (!f || !f->Parent) return TIcons::Volume();
@@ -427,16 +436,9 @@ QIcon TEntryListModel::EntryIcon(const TLibFolderItem* e) const {
     if (e->IsFolder) return IsArchiveEntry(e) ? TIcons::Archive() : TIcons::Folder();
     if (gd_ && !gd_->ShowIcons) return TIcons::File();
     std::string_view c = e->Caption.view();
-    auto dot = c.rfind('.');
-    QString ext = dot == std::string_view::npos ? QString() : Q(c.substr(dot)).toUpper();
+    QString ext = TTypeIcons::Extension(c);
     if (ext == QLatin1String(".EXE") || ext == QLatin1String(".COM")) return TIcons::Executable();
-    auto it = iconCache_.constFind(ext);
-    if (it != iconCache_.constEnd()) return *it;
-    // One lookup per extension: the icon depends on the name's type only.
-    QIcon icon = GetFileIcon(std::string(c));
-    if (icon.isNull()) icon = TIcons::File();
-    iconCache_.insert(ext, icon);
-    return icon;
+    return typeIcons_.For(c);
 }
 
 int TEntryListModel::rowCount(const QModelIndex& parent) const {

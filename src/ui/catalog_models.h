@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -37,13 +38,50 @@ QIcon Memo();
 QIcon Collection();
 // The images memo items choose from (by ImageIndex).
 const std::vector<QIcon>& CollectionImages();
+// The icon of a collection item that links to a volume, folder, file or
+// archive (by its Kind); null for the other kinds.
+QIcon Link(int kind);
 } // namespace TIcons
+
+// The icons of file types by name, looked up once per extension: the icon
+// depends on the type only. The plain file icon where the type has none.
+class TTypeIcons {
+public:
+    // The upper-case extension with its dot (".MP3"); empty without a dot.
+    static QString Extension(std::string_view name);
+    QIcon For(std::string_view name);
+    void Clear() { cache_.clear(); }
+
+private:
+    QHash<QString, QIcon> cache_;
+};
+
+// A model over records it does not own. Frozen, it shows no rows, so no view
+// reads them while they change (a long operation on the catalog, a search).
+template <class Base> class TFreezableModel : public Base {
+public:
+    using Base::Base;
+    void SetFrozen(bool frozen) {
+        if (frozen != frozen_) ResetWith([&] { frozen_ = frozen; });
+    }
+    bool Frozen() const { return frozen_; }
+
+protected:
+    // Changes what the model shows; the views drop their indexes and read it again.
+    template <class F> void ResetWith(F change) {
+        this->beginResetModel();
+        change();
+        this->endResetModel();
+    }
+
+    bool frozen_ = false;
+};
 
 // One of the catalog's two trees shown through the core's own nodes: the index
 // pointer is the TTreeNode. The model never caches nodes, so it is reset when
 // records are freed (the catalog's Generation changes) and frozen (no rows)
 // while a long operation changes the tree.
-class TCatalogTreeModel : public QAbstractItemModel {
+class TCatalogTreeModel : public TFreezableModel<QAbstractItemModel> {
     Q_OBJECT
 public:
     // collections: the collections tree (TLibColItem records), else the catalog tree.
@@ -51,9 +89,6 @@ public:
 
     void SetLib(TLibObj* lib);
     TLibObj* Lib() const { return lib_; }
-    // Frozen models show nothing, so no view reads the catalog while it changes.
-    void SetFrozen(bool frozen);
-    bool Frozen() const { return frozen_; }
     // Drops every index (after deletions, loads or rebuilds).
     void Reset();
     bool Collections() const { return collections_; }
@@ -98,7 +133,6 @@ private:
     TLibObj* lib_ = nullptr;
     QString MountPointOf(const TTreeNode* node) const;
     std::map<std::pair<std::string, std::string>, QString> mounted_;
-    bool frozen_ = false;
 };
 
 // The entries of one folder in list order, sorted by the list's column rules.
@@ -124,7 +158,7 @@ public:
     int RowOf(const TLibFolderItem* entry) const; // -1 when not shown
     // The text a column shows for an entry (also the sort key of the text columns).
     QString CellText(const TLibFolderItem* entry, int column) const;
-    void ClearIconCache() { iconCache_.clear(); }
+    void ClearIconCache() { typeIcons_.Clear(); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -148,7 +182,7 @@ private:
     int sortColumn_ = 0;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
     std::array<QString, kColumnCount> headers_;
-    mutable QHash<QString, QIcon> iconCache_;
+    mutable TTypeIcons typeIcons_;
 };
 
 // Sort keys of the list, kept apart so that tests and the benchmark can check them.

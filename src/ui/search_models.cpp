@@ -2,7 +2,6 @@
 
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
-#include "platform/file_icons.h"
 #include "settings/message_table.h"
 #include "ui/catalog_models.h"
 
@@ -15,27 +14,17 @@ QString Q(const std::string& s) {
 } // namespace
 
 TSearchResultModel::TSearchResultModel(bool duplicates, const TCellFormat& format, QObject* parent)
-    : QAbstractTableModel(parent), dup_(duplicates), format_(format) {
+    : TFreezableModel(parent), dup_(duplicates), format_(format) {
     for (const char* h : kSearchColumnNames)
         headers_ << QString::fromLatin1(h);
 }
 
 void TSearchResultModel::SetResults(TSearchResults* results) {
-    beginResetModel();
-    results_ = results;
-    endResetModel();
-}
-
-void TSearchResultModel::SetFrozen(bool frozen) {
-    if (frozen == frozen_) return;
-    beginResetModel();
-    frozen_ = frozen;
-    endResetModel();
+    ResetWith([&] { results_ = results; });
 }
 
 void TSearchResultModel::Refresh() {
-    beginResetModel();
-    endResetModel();
+    ResetWith([] {});
 }
 
 void TSearchResultModel::SetHeaders(const QStringList& headers) {
@@ -76,16 +65,7 @@ QIcon TSearchResultModel::RowIcon(const TSearchRow& row) const {
     if (row.ImageIndex == 1) return TIcons::Archive();
     if (row.ImageIndex == 0) return TIcons::Folder();
     // The name through CellText, which gives nothing for a stale set.
-    std::string name = results_->CellText(row, kColName, format_);
-    auto dot = name.rfind('.');
-    QString ext = dot == std::string::npos ? QString() : Q(name.substr(dot)).toUpper();
-    auto it = iconCache_.constFind(ext);
-    if (it != iconCache_.constEnd()) return *it;
-    // One lookup per extension: the icon depends on the type only.
-    QIcon icon = name.empty() ? QIcon() : GetFileIcon(name);
-    if (icon.isNull()) icon = TIcons::File();
-    iconCache_.insert(ext, icon);
-    return icon;
+    return typeIcons_.For(results_->CellText(row, kColName, format_));
 }
 
 QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
@@ -135,24 +115,14 @@ bool TSearchResultModel::setHeaderData(int section, Qt::Orientation orientation,
 
 // ---------------------------------------------------------------------------
 
-TSearchCollectionModel::TSearchCollectionModel(QObject* parent) : QAbstractTableModel(parent) {}
+TSearchCollectionModel::TSearchCollectionModel(QObject* parent) : TFreezableModel(parent) {}
 
 void TSearchCollectionModel::SetResults(TSearchResults* results) {
-    beginResetModel();
-    results_ = results;
-    endResetModel();
-}
-
-void TSearchCollectionModel::SetFrozen(bool frozen) {
-    if (frozen == frozen_) return;
-    beginResetModel();
-    frozen_ = frozen;
-    endResetModel();
+    ResetWith([&] { results_ = results; });
 }
 
 void TSearchCollectionModel::Refresh() {
-    beginResetModel();
-    endResetModel();
+    ResetWith([] {});
 }
 
 TTreeNode* TSearchCollectionModel::NodeAt(int row) const {
@@ -178,18 +148,7 @@ QVariant TSearchCollectionModel::data(const QModelIndex& index, int role) const 
     if (role == Qt::DecorationRole) {
         const TLibColItem* c = ColItemOf(n);
         if (!c) return TIcons::Collection();
-        switch (c->Kind) {
-        case TLibColItem::kVolumeLink:
-            return TIcons::Volume();
-        case TLibColItem::kFolderLink:
-            return TIcons::Folder();
-        case TLibColItem::kArchiveLink:
-            return TIcons::Archive();
-        case TLibColItem::kFileLink:
-            return TIcons::File();
-        default:
-            break;
-        }
+        if (QIcon link = TIcons::Link(c->Kind); !link.isNull()) return link;
         const auto& images = TIcons::CollectionImages();
         if (c->ImageIndex >= 0 && static_cast<size_t>(c->ImageIndex) < images.size())
             return images[static_cast<size_t>(c->ImageIndex)];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "search/search_engine.h"
+#include "ui/catalog_models.h"
 
 #include <QtCore/QAbstractTableModel>
 #include <QtCore/QHash>
@@ -11,7 +12,7 @@
 // Frozen models show nothing (while the catalog changes or a search runs).
 // The duplicates list has one more column: the row's group of duplicates by
 // content, and whether it is a link to a file listed before it.
-class TSearchResultModel : public QAbstractTableModel {
+class TSearchResultModel : public TFreezableModel<QAbstractTableModel> {
     Q_OBJECT
 public:
     static constexpr int kColGroup = kSearchColumnCount;
@@ -20,8 +21,6 @@ public:
 
     // The set shown (null: nothing); the model never owns it.
     void SetResults(TSearchResults* results);
-    void SetFrozen(bool frozen);
-    bool Frozen() const { return frozen_; }
     // Call after the rows changed (a search ended, a sort, a drop).
     void Refresh();
     bool Duplicates() const { return dup_; }
@@ -43,19 +42,17 @@ private:
     bool dup_;
     const TCellFormat& format_;
     TSearchResults* results_ = nullptr;
-    bool frozen_ = false;
     QStringList headers_;
-    mutable QHash<QString, QIcon> iconCache_;
+    mutable TTypeIcons typeIcons_;
 };
 
 // The collections-tree nodes a search found (one column "Collection").
-class TSearchCollectionModel : public QAbstractTableModel {
+class TSearchCollectionModel : public TFreezableModel<QAbstractTableModel> {
     Q_OBJECT
 public:
     explicit TSearchCollectionModel(QObject* parent = nullptr);
 
     void SetResults(TSearchResults* results);
-    void SetFrozen(bool frozen);
     void Refresh();
     TTreeNode* NodeAt(int row) const;
 
@@ -68,6 +65,5 @@ public:
 
 private:
     TSearchResults* results_ = nullptr;
-    bool frozen_ = false;
     QString header_ = QStringLiteral("Collection");
 };
