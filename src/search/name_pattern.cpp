@@ -1,5 +1,6 @@
 #include "search/name_pattern.h"
 
+#include "search/byte_matcher.h"
 #include "search/entry_matcher.h"
 #include "search/regex_needs.h"
 
@@ -22,6 +23,9 @@ struct TNamePatternRegex {
     // the name, which costs it several times the match itself.
     regex_t Bytes{};
     bool BytesLive = false;
+    // Quicker still for ASCII names, where it follows the expression.
+    TByteMatcher Matcher;
+    bool MatcherLive = false;
     ~TNamePatternRegex() {
         if (Live) regfree(&Compiled);
         if (BytesLive) regfree(&Bytes);
@@ -288,7 +292,9 @@ void TNamePattern::Compile() {
         throw std::invalid_argument(message);
     }
     r->Live = true;
-    if (MB_CUR_MAX > 1 && SameForAsciiNames(compiled_)) {
+    const bool same = SameForAsciiNames(compiled_);
+    r->MatcherLive = same && r->Matcher.Compile(compiled_);
+    if (MB_CUR_MAX > 1 && same) {
         static const locale_t bytes = newlocale(LC_ALL_MASK, "C", locale_t{});
         if (bytes) {
             const locale_t was = uselocale(bytes);
@@ -319,8 +325,10 @@ bool TNamePattern::QuickTestsPass(std::string_view name) const {
 
 bool TNamePattern::Matches(std::string_view name) const {
     if (!MayMatch(name)) return false;
-    if (kind_ == TKind::Regex && regex_->BytesLive && IsAscii(name)) return Run(name, true);
-    return PatternMatches(name);
+    if (kind_ != TKind::Regex || !IsAscii(name)) return PatternMatches(name);
+    if (regex_->MatcherLive)
+        if (const int found = regex_->Matcher.Search(name); found >= 0) return found == 1;
+    return Run(name, regex_->BytesLive);
 }
 
 bool TNamePattern::PatternMatches(std::string_view name) const {

@@ -14,7 +14,9 @@ struct TNamePatternRegex; // the compiled expression
 // finds it, or a shell wildcard pattern that must match the whole name. Case
 // is ignored unless it matters, as in every other criterion: ASCII letters
 // only. A copy compiles
-// its own expression, so that threads never share one.
+// its own expression, so that threads never share one: Matches builds the
+// states of its matcher for ASCII names as names need them, so one object
+// is for one thread at a time.
 class TNamePattern {
 public:
     enum class TKind { None, Regex, Glob };

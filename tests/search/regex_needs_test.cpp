@@ -2,6 +2,7 @@
 // tests built on them: they may let a name through that the expression then
 // refuses, but never refuse one it matches. Nor may the byte-by-byte matcher
 // for ASCII names answer otherwise than the locale's.
+#include "search/byte_matcher.h"
 #include "search/folded_finder.h"
 #include "search/name_pattern.h"
 #include "search/regex_needs.h"
@@ -113,9 +114,9 @@ private:
     std::string RandomText(int n) {
         // ASCII, an accented letter in both cases, a lone lead byte, and bytes
         // that are no UTF-8 at all.
-        static const char* const kBits[] = {"a",        "A",        "b",    "c",    "C",   "d", "D",
-                                            "x",        "1",        "2",    " ",    ".",   "|", "-",
-                                            "\xC3\xA9", "\xC3\x89", "\xC3", "\xFF", "\xE9"};
+        static const char* const kBits[] = {
+            "a",  "A", "b", "c", "C", "d",        "D",        "x",    "1",    "2",   " ",
+            "\t", ".", "|", "-", "_", "\xC3\xA9", "\xC3\x89", "\xC3", "\xFF", "\xE9"};
         std::string s;
         for (int k = 0; k < n; ++k)
             s += kBits[Pick(static_cast<int>(std::size(kBits)))];
@@ -276,6 +277,35 @@ TEST(RegexNeeds, FastPathsAnswerAsTheExpressionUnderUtf8) {
 TEST(RegexNeeds, FastPathsAnswerAsTheExpressionByteByByte) {
     TScopedLocale bytes(LC_ALL, "C");
     CheckFastPaths(2, 1500);
+}
+
+// An expression whose states would grow without end: past the matcher's
+// limit the library answers, and the answers stay the same.
+TEST(ByteMatcher, PastItsStatesTheLibraryAnswers) {
+    const char* const pattern = "(a|b)*a(a|b){12}x";
+    TByteMatcher m;
+    ASSERT_TRUE(m.Compile(pattern));
+    const TNamePattern p(TNamePattern::TKind::Regex, pattern, true);
+    std::mt19937 rng(3);
+    int left = 0, found = 0;
+    for (int k = 0; k < 300; ++k) {
+        std::string name;
+        for (int n = 0; n < 40; ++n)
+            name += "ab"[rng() % 2];
+        if (k % 2) name += 'x';
+        const int r = m.Search(name);
+        left += r < 0;
+        found += r == 1;
+        if (r >= 0) {
+            EXPECT_EQ(r == 1, p.PatternMatches(name)) << name;
+        }
+        EXPECT_EQ(p.Matches(name), p.PatternMatches(name)) << name;
+    }
+    EXPECT_GT(left, 0);
+    EXPECT_GT(found, 0);
+    // Nothing it does not follow is compiled.
+    for (const char* other : {"a\\bc", "a**", "x{200}", "[[=a=]]", "caf\xC3\xA9", "(a"})
+        EXPECT_FALSE(m.Compile(other)) << other;
 }
 
 } // namespace
