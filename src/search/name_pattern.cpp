@@ -13,7 +13,9 @@
 #include <locale.h>
 #include <regex.h>
 #include <stdexcept>
+#include <string>
 #include <utility>
+#include <vector>
 
 struct TNamePatternRegex {
     regex_t Compiled{};
@@ -216,6 +218,61 @@ bool HasBackReference(std::string_view p) {
     return false;
 }
 
+// Roughly how many atoms the library's compiled form of an expression holds:
+// it copies a part once for each repetition its bounds ask for, so that
+// "((a{100}){100}){100}" takes a million, and one more level all the memory.
+double UnrolledSize(std::string_view p) {
+    struct TLevel {
+        double Sum = 0, Last = 0; // the level's atoms so far, and its last one's
+    };
+    std::vector<TLevel> levels(1);
+    auto atom = [&](double size) {
+        levels.back().Sum += size;
+        levels.back().Last = size;
+    };
+    for (size_t i = 0; i < p.size(); ++i) {
+        const char c = p[i];
+        if (c == '\\') {
+            ++i;
+            atom(1);
+        } else if (c == '[') {
+            const size_t close = BracketEnd(p, i, false);
+            if (close == std::string_view::npos) break;
+            i = close;
+            atom(1);
+        } else if (c == '(') {
+            levels.emplace_back();
+        } else if (c == ')' && levels.size() > 1) {
+            const double group = levels.back().Sum;
+            levels.pop_back();
+            atom(group);
+        } else if (c == '{' || c == '+') {
+            double times = 2; // "x+" is "xx*"
+            if (c == '{') {
+                const size_t close = p.find('}', i);
+                if (close == std::string_view::npos) break;
+                // The larger bound of "{n}", "{n,}", "{n,m}" or "{,m}".
+                times = 1;
+                double bound = 0;
+                for (size_t j = i + 1; j <= close; ++j) {
+                    if (p[j] >= '0' && p[j] <= '9') {
+                        bound = std::min(bound * 10 + (p[j] - '0'), 1e18);
+                    } else {
+                        times = std::max(times, bound);
+                        bound = 0;
+                    }
+                }
+                i = close;
+            }
+            levels.back().Sum += levels.back().Last * (times - 1);
+            levels.back().Last *= times;
+        } else if (c != '|' && c != '*' && c != '?') {
+            atom(1);
+        }
+    }
+    return levels.front().Sum;
+}
+
 } // namespace
 
 TNamePattern::TNamePattern() = default;
@@ -224,6 +281,11 @@ TNamePattern::TNamePattern(TKind kind, std::string pattern, bool matchCase)
     : kind_(kind), pattern_(std::move(pattern)), matchCase_(matchCase) {
     if (kind_ == TKind::Regex && HasBackReference(pattern_))
         throw std::invalid_argument("back-references (\\1 to \\9) are not supported");
+    // More would take the library seconds and gigabytes to compile.
+    constexpr double kMaxUnrolled = 100000;
+    if (kind_ == TKind::Regex && UnrolledSize(pattern_) > kMaxUnrolled)
+        throw std::invalid_argument("repetitions nested this deep are not supported (over 100000 "
+                                    "copies of their parts)");
     Compile();
 }
 

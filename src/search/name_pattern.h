@@ -23,8 +23,9 @@ public:
 
     TNamePattern();
     // Throws std::invalid_argument with the library's message for a pattern
-    // that does not compile, and for back-references, whose matching can take
-    // time exponential in the name's length.
+    // that does not compile, for back-references, whose matching can take
+    // time exponential in the name's length, and for repetitions nested so
+    // deep that compiling them would take seconds and gigabytes.
     TNamePattern(TKind kind, std::string pattern, bool matchCase);
     TNamePattern(const TNamePattern& other);
     TNamePattern& operator=(const TNamePattern& other);

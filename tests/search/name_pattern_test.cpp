@@ -47,6 +47,13 @@ TEST(NamePattern, WrongPatternsAreRefusedAndCopiesStandAlone) {
     EXPECT_THROW(TNamePattern(TKind::Regex, "[a", true), std::invalid_argument);
     EXPECT_THROW(TNamePattern(TKind::Regex, "(a)\\1", false), std::invalid_argument);
     EXPECT_NO_THROW(TNamePattern(TKind::Regex, "[\\1]", false)); // no back-reference there
+    // Nested bounds unrolled: a million copies (and a hundred million one
+    // level down) would take the library seconds and gigabytes.
+    EXPECT_THROW(TNamePattern(TKind::Regex, "((a{100}){100}){100}", false), std::invalid_argument);
+    EXPECT_THROW(TNamePattern(TKind::Regex, "(x+[ab]{20,400}){,300}", false),
+                 std::invalid_argument);
+    EXPECT_NO_THROW(TNamePattern(TKind::Regex, "^a{3000}(b{10}){30}\\.txt$", false));
+    EXPECT_NO_THROW(TNamePattern(TKind::Regex, "(a{300}|b){300}", false));
     auto original = std::make_unique<TNamePattern>(TKind::Regex, "^a+b$", false);
     TNamePattern copy(*original);
     TNamePattern moved(TNamePattern(TKind::Glob, "*.txt", false));
