@@ -24,19 +24,6 @@ uint32_t Bits(const unsigned char* b, size_t len, uint64_t pos, unsigned count) 
 
 } // namespace
 
-void TAACfile::ResetData() {
-    FileSize = 0;
-    HeaderTypeID = 0;
-    MPEGVersionID = 0;
-    ProfileID = 0;
-    Channels = 0;
-    SampleRate = 0;
-    BitRate = 0;
-    BitrateTypeID = 0;
-    Frames = 0;
-    ResetTags();
-}
-
 bool TAACfile::ReadFromFile(const std::string& path) {
     ResetData();
     if (!ReadTags(path)) return false;

@@ -18,20 +18,6 @@ const char* const kKeys[8] = {"TITLE", "ARTIST", "ALBUM",   "TRACK",
 
 } // namespace
 
-void TAPEtag::ResetData() {
-    Exists = false;
-    Version = 0;
-    Size = 0;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Track = 0;
-    Year.clear();
-    Genre.clear();
-    Comment.clear();
-    Copyright.clear();
-}
-
 bool TAPEtag::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);

@@ -62,16 +62,6 @@ std::string TCDAtrack::DiscListPath() {
     return base + "/Tamblix/cdplayer.ini";
 }
 
-void TCDAtrack::ResetData() {
-    Valid = false;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Duration = 0;
-    Track = 0;
-    Position = 0;
-}
-
 bool TCDAtrack::ReadFromFile(const std::string& path) {
     ResetData();
     unsigned char r[44] = {};

@@ -6,8 +6,7 @@
 // A 44-byte track file of an audio CD, with titles from the CD player's disc list.
 class TCDAtrack {
 public:
-    TCDAtrack() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
 
     // Where the disc list (an INI file) is looked up; empty for the default in
@@ -15,11 +14,11 @@ public:
     static void SetDiscListPath(const std::string& path) { discListPath_() = path; }
     static std::string DiscListPath();
 
-    bool Valid;
+    bool Valid = false;
     std::string Title, Artist, Album;
-    double Duration; // seconds
-    uint16_t Track;
-    double Position; // seconds from the start of the disc
+    double Duration = 0; // seconds
+    uint16_t Track = 0;
+    double Position = 0; // seconds from the start of the disc
 
 private:
     static std::string& discListPath_() {

@@ -1,11 +1,5 @@
 #include "tags/file_tags.h"
 
-void TFileTags::ResetTags() {
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-    APEtag.ResetData();
-}
-
 bool TFileTags::ReadTags(const std::string& path) {
     const bool v2 = ID3v2.ReadFromFile(path);
     const bool v1 = ID3v1.ReadFromFile(path);

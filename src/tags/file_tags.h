@@ -10,7 +10,6 @@
 // end. Readers of such files derive from it and merge what was found.
 class TFileTags {
 public:
-    void ResetTags();
     // Reads each of the three; false when the file could not be read for one of them.
     bool ReadTags(const std::string& path);
     bool AnyTagExists() const { return ID3v1.Exists || ID3v2.Exists || APEtag.Exists; }

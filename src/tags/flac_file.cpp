@@ -14,18 +14,6 @@ constexpr int kVorbisComment = 4;
 
 } // namespace
 
-void TFLACfile::ResetData() {
-    Channels = 0;
-    SampleRate = 0;
-    BitsPerSample = 0;
-    FileSize = 0;
-    Samples = 0;
-    Ogg = false;
-    VorbisComment = TVorbisComment();
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-}
-
 // The 34 bytes of STREAMINFO.
 void TFLACfile::ReadStreamInfo(const unsigned char* b) {
     Channels = static_cast<uint8_t>(((b[12] >> 1) & 7) + 1);

@@ -11,18 +11,17 @@
 // with the ID3 tags some taggers put around a native one.
 class TFLACfile {
 public:
-    TFLACfile() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
     bool IsValid() const;
     double Duration() const;
 
-    uint8_t Channels;
-    int32_t SampleRate;
-    uint8_t BitsPerSample;
-    int64_t FileSize;
-    int64_t Samples; // all 36 bits of the count
-    bool Ogg;        // the stream is in an Ogg container
+    uint8_t Channels = 0;
+    int32_t SampleRate = 0;
+    uint8_t BitsPerSample = 0;
+    int64_t FileSize = 0;
+    int64_t Samples = 0; // all 36 bits of the count
+    bool Ogg = false;    // the stream is in an Ogg container
     TVorbisComment VorbisComment;
     TID3v1 ID3v1;
     TID3v2 ID3v2;

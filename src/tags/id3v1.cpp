@@ -167,18 +167,6 @@ const char* Id3v1GenreName(unsigned code) {
     return code < kId3v1GenreCount ? kGenres[code] : "";
 }
 
-void TID3v1::ResetData() {
-    Exists = false;
-    VersionID = 1;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Year.clear();
-    Comment.clear();
-    Track = 0;
-    GenreID = 255;
-}
-
 std::string TID3v1::GenreName() const {
     return Id3v1GenreName(GenreID);
 }

@@ -6,17 +6,16 @@
 // The 128-byte ID3v1 tag at the end of a file.
 class TID3v1 {
 public:
-    TID3v1() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     // True when the last 128 bytes could be read, tag or not; Exists tells.
     bool ReadFromFile(const std::string& path);
     std::string GenreName() const;
 
-    bool Exists;
-    uint8_t VersionID; // 1 = ID3v1.0, 2 = ID3v1.1
+    bool Exists = false;
+    uint8_t VersionID = 1; // 1 = ID3v1.0, 2 = ID3v1.1
     std::string Title, Artist, Album, Year, Comment;
-    uint8_t Track;
-    uint8_t GenreID; // 255 = none
+    uint8_t Track = 0;
+    uint8_t GenreID = 255; // 255 = none
 };
 
 // The genre name of an ID3v1 genre code, empty beyond the list.

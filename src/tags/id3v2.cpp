@@ -232,25 +232,6 @@ std::string Id3v2DecodeText(const std::string& raw) {
     return Decode(raw);
 }
 
-void TID3v2::ResetData() {
-    Exists = false;
-    VersionID = 0;
-    Size = 0;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Track = 0;
-    TrackString.clear();
-    Year.clear();
-    Genre.clear();
-    Comment.clear();
-    Composer.clear();
-    Encoder.clear();
-    Copyright.clear();
-    Language.clear();
-    Link.clear();
-}
-
 bool TID3v2::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);

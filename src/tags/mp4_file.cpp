@@ -126,23 +126,6 @@ struct TMP4file::TWalk {
     uint64_t TrackBytes = 0; // the sizes of the track's samples added up
 };
 
-void TMP4file::ResetData() {
-    Valid = false;
-    Codec.clear();
-    Channels = 0;
-    SampleRate = 0;
-    BitRate = 0;
-    TimeScale = 0;
-    Length = 0;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Year.clear();
-    Genre.clear();
-    Comment.clear();
-    Track = 0;
-}
-
 bool TMP4file::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);

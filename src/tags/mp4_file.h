@@ -7,19 +7,18 @@
 // track's values from the movie and sample description atoms. AAC and ALAC.
 class TMP4file {
 public:
-    TMP4file() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
     double Duration() const;
 
-    bool Valid;        // a movie atom was found
-    std::string Codec; // "AAC", "ALAC" or the sample entry's four characters
-    uint16_t Channels;
-    uint32_t SampleRate;
-    uint32_t BitRate;           // kbit/s
-    uint64_t TimeScale, Length; // of the audio track, else of the movie
+    bool Valid = false; // a movie atom was found
+    std::string Codec;  // "AAC", "ALAC" or the sample entry's four characters
+    uint16_t Channels = 0;
+    uint32_t SampleRate = 0;
+    uint32_t BitRate = 0;               // kbit/s
+    uint64_t TimeScale = 0, Length = 0; // of the audio track, else of the movie
     std::string Title, Artist, Album, Year, Genre, Comment;
-    int32_t Track;
+    int32_t Track = 0;
 
 private:
     struct TWalk;

@@ -208,15 +208,6 @@ std::string TMPEGaudio::FindVendorID(const unsigned char* w, int len, int frameS
     return {};
 }
 
-void TMPEGaudio::ResetData() {
-    FileLength = 0;
-    VendorID.clear();
-    VBR = TVBR();
-    Frame = TFrame();
-    ID3v1.ResetData();
-    ID3v2.ResetData();
-}
-
 bool TMPEGaudio::FindFirstFrame(TBinaryFile& f, int64_t start) {
     // The frame is looked for in windows that overlap by the longest frame, so
     // that every start position is tried with its successor in the same window.

@@ -40,8 +40,7 @@ public:
     // How far past the ID3v2 tag the first frame is looked for.
     static constexpr int64_t kSearchReach = 1 << 20;
 
-    TMPEGaudio() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
 
     std::string VersionName() const;
@@ -55,7 +54,7 @@ public:
     uint8_t EncoderID() const;
     std::string EncoderName() const;
 
-    int64_t FileLength;
+    int64_t FileLength = 0;
     std::string VendorID;
     TVBR VBR;
     TFrame Frame;

@@ -23,15 +23,6 @@ bool ReadVarSize(const unsigned char* b, size_t len, size_t& p, uint64_t& out) {
 
 } // namespace
 
-void TMusepackFile::ResetData() {
-    StreamVersion = 0;
-    FileSize = 0;
-    Channels = 0;
-    SampleRate = 0;
-    Samples = 0;
-    ResetTags();
-}
-
 bool TMusepackFile::ReadFromFile(const std::string& path) {
     ResetData();
     ReadTags(path);

@@ -9,17 +9,16 @@
 // it usually carries.
 class TMusepackFile : public TFileTags {
 public:
-    TMusepackFile() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
     double Duration() const;
     uint32_t BitRate() const; // kbit/s, the audio without the tags
 
-    int StreamVersion; // 7 or 8; 0 when not Musepack
-    int64_t FileSize;
-    uint8_t Channels;
-    uint32_t SampleRate;
-    int64_t Samples; // per channel, without the encoder's leading silence
+    int StreamVersion = 0; // 7 or 8; 0 when not Musepack
+    int64_t FileSize = 0;
+    uint8_t Channels = 0;
+    uint32_t SampleRate = 0;
+    int64_t Samples = 0; // per channel, without the encoder's leading silence
 
 private:
     void ReadSV7(const unsigned char* b);

@@ -6,24 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-void TOggVorbis::ResetData() {
-    Valid = false;
-    FileSize = 0;
-    Channels = 0;
-    ChannelModeID = 0;
-    SampleRate = 0;
-    BitRateNominal = 0;
-    Samples = 0;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Track = 0;
-    Date.clear();
-    Genre.clear();
-    Comment.clear();
-    Vendor.clear();
-}
-
 bool TOggVorbis::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);
@@ -39,7 +21,7 @@ bool TOggVorbis::ReadFromFile(const std::string& path) {
     Valid = true;
     FileSize = f.Size();
     Channels = id[11];
-    ChannelModeID = (id[11] == 1 || id[11] == 2) ? id[11] : 0;
+    ChannelModeID = ChannelModeOf(id[11]);
     // Up to the highest rates of studio masters.
     uint32_t rate = Le32(id + 12);
     SampleRate = rate >= 1000 && rate <= 768000 ? rate : 0;
@@ -61,11 +43,6 @@ bool TOggVorbis::ReadFromFile(const std::string& path) {
     Track = c.Track;
     Samples = OggLastGranule(f, r.Serial());
     return true;
-}
-
-std::string TOggVorbis::ChannelModeName() const {
-    static const char* const names[3] = {"Unknown", "Mono", "Stereo"};
-    return names[ChannelModeID <= 2 ? ChannelModeID : 0];
 }
 
 double TOggVorbis::Duration() const {

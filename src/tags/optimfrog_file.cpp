@@ -5,12 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-void TOptimFrog::ResetData() {
-    FileSize = 0;
-    Header = THeader();
-    ResetTags();
-}
-
 bool TOptimFrog::ReadFromFile(const std::string& path) {
     ResetData();
     ReadTags(path);

@@ -20,8 +20,7 @@ public:
         uint8_t CompressionID = 0;
     };
 
-    TOptimFrog() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
 
     std::string EncoderVersion() const;
@@ -31,6 +30,6 @@ public:
     double Duration() const;
     int32_t SampleRate() const { return Header.SampleRate; }
 
-    int64_t FileSize;
+    int64_t FileSize = 0;
     THeader Header;
 };

@@ -5,16 +5,6 @@
 #include <cmath>
 #include <cstring>
 
-void TOpusFile::ResetData() {
-    Valid = false;
-    FileSize = 0;
-    Channels = 0;
-    PreSkip = 0;
-    InputSampleRate = 0;
-    Granule = 0;
-    Comments = TVorbisComment();
-}
-
 bool TOpusFile::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);

@@ -8,20 +8,6 @@
 #include <cstring>
 #include <string_view>
 
-void TTwinVQ::ResetData() {
-    Valid = false;
-    ChannelModeID = 0;
-    BitRate = 0;
-    SampleRate = 0;
-    FileSize = 0;
-    Duration = 0;
-    Title.clear();
-    Comment.clear();
-    Author.clear();
-    Copyright.clear();
-    OriginalFile.clear();
-}
-
 bool TTwinVQ::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);
@@ -66,9 +52,4 @@ bool TTwinVQ::ReadFromFile(const std::string& path) {
         pos += 8 + len;
     }
     return true;
-}
-
-std::string TTwinVQ::ChannelModeName() const {
-    static const char* const names[3] = {"Unknown", "Mono", "Stereo"};
-    return names[ChannelModeID <= 2 ? ChannelModeID : 0];
 }

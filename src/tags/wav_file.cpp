@@ -11,18 +11,6 @@ constexpr uint16_t kPcm = 1, kFloat = 3, kExtensible = 0xFFFE;
 
 } // namespace
 
-void TWAVfile::ResetData() {
-    Valid = false;
-    Channels = 0;
-    ChannelModeID = 0;
-    FormatTag = 0;
-    SampleRate = 0;
-    ByteRate = 0;
-    BitsPerSample = 0;
-    FileSize = 0;
-    DataSize = 0;
-}
-
 bool TWAVfile::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);
@@ -68,13 +56,8 @@ bool TWAVfile::ReadFromFile(const std::string& path) {
     }
     if (!haveFormat || Channels == 0) return true;
     Valid = true;
-    ChannelModeID = Channels <= 2 ? static_cast<uint8_t>(Channels) : 0;
+    ChannelModeID = ChannelModeOf(Channels);
     return true;
-}
-
-std::string TWAVfile::ChannelModeName() const {
-    static const char* const names[3] = {"Unknown", "Mono", "Stereo"};
-    return names[ChannelModeID <= 2 ? ChannelModeID : 0];
 }
 
 double TWAVfile::Duration() const {

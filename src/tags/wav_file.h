@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/channel_mode.h"
+
 #include <cstdint>
 #include <string>
 
@@ -7,19 +9,18 @@
 // the "fmt " and "data" chunks, whatever comes before them (JUNK, LIST, bext).
 class TWAVfile {
 public:
-    TWAVfile() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
-    std::string ChannelModeName() const;
+    std::string ChannelModeName() const { return ChannelModeText(ChannelModeID); }
     double Duration() const;
 
-    bool Valid;            // a "fmt " chunk with at least one channel was read
-    uint16_t Channels;     // any count; WAVE_FORMAT_EXTENSIBLE files have up to 18
-    uint8_t ChannelModeID; // 1 mono, 2 stereo, 0 otherwise
-    uint16_t FormatTag;    // the subformat's tag for WAVE_FORMAT_EXTENSIBLE
-    uint32_t SampleRate;
-    uint32_t ByteRate;
-    uint16_t BitsPerSample;
-    int64_t FileSize; // RIFF size + 8
-    int64_t DataSize; // bytes of sound the "data" chunk declares
+    bool Valid = false;        // a "fmt " chunk with at least one channel was read
+    uint16_t Channels = 0;     // any count; WAVE_FORMAT_EXTENSIBLE files have up to 18
+    uint8_t ChannelModeID = 0; // 1 mono, 2 stereo, 0 otherwise
+    uint16_t FormatTag = 0;    // the subformat's tag for WAVE_FORMAT_EXTENSIBLE
+    uint32_t SampleRate = 0;
+    uint32_t ByteRate = 0;
+    uint16_t BitsPerSample = 0;
+    int64_t FileSize = 0; // RIFF size + 8
+    int64_t DataSize = 0; // bytes of sound the "data" chunk declares
 };

@@ -12,19 +12,6 @@ const int32_t kBlockRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050
 
 } // namespace
 
-void TWAVPackfile::ResetData() {
-    FileSize = 0;
-    Valid = false;
-    FormatTag = 0;
-    Version = 0;
-    Channels = 0;
-    SampleRate = 0;
-    Bits = 0;
-    BitRate = 0;
-    Duration = 0;
-    ResetTags();
-}
-
 bool TWAVPackfile::ReadFromFile(const std::string& path) {
     ResetData();
     ReadTags(path);

@@ -9,19 +9,18 @@
 // block layout of version 4 and later.
 class TWAVPackfile : public TFileTags {
 public:
-    TWAVPackfile() { ResetData(); }
-    void ResetData();
+    void ResetData() { *this = {}; }
     bool ReadFromFile(const std::string& path);
 
-    int64_t FileSize;
-    bool Valid;
-    int32_t FormatTag;
-    int32_t Version;
-    int32_t Channels;
-    int32_t SampleRate;
-    int32_t Bits;
-    double BitRate; // kbit/s
-    double Duration;
+    int64_t FileSize = 0;
+    bool Valid = false;
+    int32_t FormatTag = 0;
+    int32_t Version = 0;
+    int32_t Channels = 0;
+    int32_t SampleRate = 0;
+    int32_t Bits = 0;
+    double BitRate = 0; // kbit/s
+    double Duration = 0;
 
 private:
     bool ReadRiff(class TBinaryFile& f, int64_t pos, int64_t tags);

@@ -156,23 +156,6 @@ bool ReadHeader(TBinaryFile& f, TScratch& s, bool& asf) {
 
 } // namespace
 
-void TWMAfile::ResetData() {
-    Valid = false;
-    FileSize = 0;
-    Channels = 0;
-    ChannelModeID = 0;
-    SampleRate = 0;
-    Duration = 0;
-    BitRate = 0;
-    Title.clear();
-    Artist.clear();
-    Album.clear();
-    Track = 0;
-    Year.clear();
-    Genre.clear();
-    Comment.clear();
-}
-
 bool TWMAfile::ReadFromFile(const std::string& path) {
     ResetData();
     TBinaryFile f(path);
@@ -186,7 +169,7 @@ bool TWMAfile::ReadFromFile(const std::string& path) {
     Valid = true;
     FileSize = f.Size();
     if (s.Channels >= 1 && s.Channels <= 64) Channels = s.Channels;
-    ChannelModeID = Channels <= 2 ? static_cast<uint8_t>(Channels) : 0;
+    ChannelModeID = ChannelModeOf(Channels);
     if (s.SampleRate >= 1000 && s.SampleRate <= 768000)
         SampleRate = static_cast<int32_t>(s.SampleRate);
     if (s.ByteRate >= 1 && s.ByteRate <= 10'000'000)
@@ -209,9 +192,4 @@ bool TWMAfile::ReadFromFile(const std::string& path) {
     Track = s.TrackNumber >= 0 ? s.TrackNumber
                                : std::max(0, LeadingInt(TrimControl(s.Slots[kSlotTrack])));
     return true; // a header cut short keeps what was read before the cut
-}
-
-std::string TWMAfile::ChannelModeName() const {
-    static const char* const names[3] = {"Unknown", "Mono", "Stereo"};
-    return names[ChannelModeID <= 2 ? ChannelModeID : 0];
 }

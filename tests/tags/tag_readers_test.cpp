@@ -32,10 +32,7 @@ Bytes Tag(const Bytes& frames, int version = 3, unsigned char flags = 0, size_t 
 }
 
 TID3v2 ReadV2(const Bytes& content) {
-    TTempFile f(content + Zeros(200));
-    TID3v2 t;
-    EXPECT_TRUE(t.ReadFromFile(f.Path()));
-    return t;
+    return ReadContent<TID3v2>(content + Zeros(200));
 }
 
 } // namespace
@@ -269,10 +266,7 @@ Bytes ApeTag(const Bytes& items, uint32_t count, uint32_t version = 2000, int si
 }
 
 TAPEtag ReadApe(const Bytes& content) {
-    TTempFile f(content);
-    TAPEtag t;
-    EXPECT_TRUE(t.ReadFromFile(f.Path()));
-    return t;
+    return ReadContent<TAPEtag>(content);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 #include <unistd.h>
@@ -76,6 +77,14 @@ private:
     TTempFolder folder_;
     std::string path_;
 };
+
+// A reader of kind R that has read a file of `content`; the read must succeed.
+template <class R> R ReadContent(const Bytes& content) {
+    TTempFile f(content);
+    R r;
+    EXPECT_TRUE(r.ReadFromFile(f.Path()));
+    return r;
+}
 
 inline std::string Fixture(const std::string& name) {
     return std::string(TAMBLIX_TEST_DATA) + "/audio/" + name;
