@@ -134,6 +134,8 @@ class TLibObj;
 TLibObj& CatalogKeptToExit();
 // Loads a catalog for a command (no progress lines); throws on any failure.
 void LoadCatalogForCli(TLibObj& lib, const std::string& path);
+// The same, or a new catalog to be saved at `path` when there is no file yet.
+void LoadCatalogOrNew(TLibObj& lib, const std::string& path);
 // Saves it (no progress lines); the old file stays whole when this fails.
 void SaveCatalogQuietly(TLibObj& lib, const std::string& path);
 bool KnownVersionFile(const std::string& path);

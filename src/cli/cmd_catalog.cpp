@@ -45,6 +45,14 @@ void LoadCatalogForCli(TLibObj& lib, const std::string& path) {
     LoadFromFile(lib, path, false, progress, &questions);
 }
 
+void LoadCatalogOrNew(TLibObj& lib, const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec))
+        LoadCatalogForCli(lib, path);
+    else
+        lib.FileName = path;
+}
+
 bool KnownVersionFile(const std::string& path) {
     std::string v = ReadCatalogVersion(path);
     return v == kCurrentVersion || v == kOldVersion;

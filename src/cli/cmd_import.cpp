@@ -5,7 +5,6 @@
 #include "search/import.h"
 #include "settings/message_table.h"
 
-#include <filesystem>
 #include <iostream>
 
 int CmdImport(TCliContext& ctx) {
@@ -21,8 +20,7 @@ int CmdImport(TCliContext& ctx) {
 
     TLibObj& lib = CatalogKeptToExit();
     ctx.LockCatalogForWriting(args[0]);
-    std::error_code ec;
-    if (std::filesystem::exists(args[0], ec)) LoadCatalogForCli(lib, args[0]);
+    LoadCatalogOrNew(lib, args[0]);
     TCliProgress progress;
     progress.Quiet = true;
     TImportResult r = RunImport(lib, o, progress);

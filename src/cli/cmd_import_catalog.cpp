@@ -4,7 +4,6 @@
 #include "cli/cli_progress.h"
 #include "importers/peer_catalog.h"
 
-#include <filesystem>
 #include <iostream>
 
 int CmdImportCatalog(TCliContext& ctx) {
@@ -21,8 +20,7 @@ int CmdImportCatalog(TCliContext& ctx) {
 
     TLibObj& lib = CatalogKeptToExit();
     ctx.LockCatalogForWriting(args[0]);
-    std::error_code ec;
-    if (std::filesystem::exists(args[0], ec)) LoadCatalogForCli(lib, args[0]);
+    LoadCatalogOrNew(lib, args[0]);
     TCliProgress progress;
     progress.Quiet = true;
     TPeerImportResult r = ImportPeerCatalog(lib, args[1], o, progress);

@@ -119,14 +119,6 @@ void AskSameTitle(const TLibObj& lib, const std::string& title, TCliQuestions& q
                                     "--title gives it another name.");
 }
 
-void LoadOrCreate(TLibObj& lib, const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::exists(path, ec))
-        LoadCatalogForCli(lib, path);
-    else
-        lib.FileName = path;
-}
-
 int CmdScan(TCliContext& ctx) {
     TScanOptions o;
     std::string title, serial;
@@ -149,7 +141,7 @@ int CmdScan(TCliContext& ctx) {
 
     TLibObj& lib = CatalogKeptToExit();
     ctx.LockCatalogForWriting(catalog);
-    LoadOrCreate(lib, catalog);
+    LoadCatalogOrNew(lib, catalog);
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
     TCliProgress progress;

@@ -3,6 +3,7 @@
 #include "catalog/lib_obj.h"
 #include "settings/progress.h"
 #include "support/catalog_builder.h"
+#include "support/cli_fixture.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -11,15 +12,7 @@
 
 namespace {
 
-class CliCatalog : public ::testing::Test {
-protected:
-    TProgramRun Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {TAMBLIX_CLI, "--settings", tmp.File("settings.ini")});
-        return RunProgram(args);
-    }
-
-    TTempFolder tmp;
-};
+class CliCatalog : public TCliFixture {};
 
 TEST_F(CliCatalog, InfoPrintsTheCountsOfTheCatalog) {
     TLibObj lib;

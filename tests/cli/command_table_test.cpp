@@ -3,6 +3,7 @@
 // not take, fails here.
 #include "cli/cli_context.h"
 #include "cli/command_table.h"
+#include "support/cli_fixture.h"
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
@@ -130,14 +131,7 @@ std::string Joined(const std::string& text) {
     return out;
 }
 
-class CliHelp : public ::testing::Test {
-protected:
-    TProgramRun Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {TAMBLIX_CLI, "--settings", tmp.File("settings.ini")});
-        return RunProgram(args);
-    }
-    TTempFolder tmp;
-};
+class CliHelp : public TCliFixture {};
 
 TEST_F(CliHelp, EveryCommandExplainsEveryOption) {
     for (const TCommandDef* c : AllCommands()) {

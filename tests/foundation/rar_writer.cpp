@@ -1,6 +1,7 @@
 #include "rar_writer.h"
 
 #include "archives/archive_io.h"
+#include "support/put_bytes.h"
 
 namespace {
 
@@ -9,14 +10,6 @@ uint32_t Crc32(const std::string& s) {
     return archiveio::Crc32(s.data(), s.size());
 }
 
-void Put16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
 void PutVint(std::string& s, uint64_t v) {
     do {
         uint8_t b = v & 0x7F;

@@ -1,4 +1,5 @@
 #include "archives/zip_reader.h"
+#include "support/put_bytes.h"
 #include "support/temp_folder.h"
 #include "text/date_time.h"
 #include "text/message_error.h"
@@ -17,15 +18,6 @@ namespace {
 std::string Fixture(const std::string& name) {
     std::ifstream in(std::string(TAMBLIX_TEST_DATA) + "/archives/" + name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void Put16(std::string& s, uint32_t v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
 }
 
 // A stored member for archives built byte by byte.

@@ -1,20 +1,14 @@
 // import-catalog as a user runs it: what tree, ls and ls --tags then show,
 // and a refused file leaving the catalog file as it was.
 #include "peer_test_support.h"
+#include "support/cli_fixture.h"
 #include "support/run_program.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class PeerCli : public ::testing::Test {
-protected:
-    TProgramRun Cli(std::vector<std::string> args) {
-        args.insert(args.begin(), {TAMBLIX_CLI, "--settings", tmp.File("settings.ini")});
-        return RunProgram(args);
-    }
-    TTempFolder tmp;
-};
+class PeerCli : public TCliFixture {};
 
 TEST_F(PeerCli, ImportedCatalogsShowInTreeAndLs) {
     const std::string cat = tmp.File("c.txc");

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 // A copy of an executable that the user 65534 can run: the build folder may
@@ -35,27 +36,30 @@ inline std::string ExecutableForNobody(const std::string& exe) {
     return ec ? exe : copy;
 }
 
-// Runs the command-line tool as a child process, optionally as the
-// unprivileged user 65534 (the tests run as root in CI, and root may write
-// anywhere). Output goes to the given files; returns the exit code, or -1.
+// Runs the command-line tool (or another program) as a child process,
+// optionally as the unprivileged user 65534 (the tests run as root in CI, and
+// root may write anywhere). Output goes to the given files; returns the exit
+// code, or -1.
 struct TCliRun {
     std::vector<std::string> Args;
     bool AsNobody = false;
-    std::string Out = "/dev/null", Err = "/dev/null";
+    std::string Out = "/dev/null", Err = "/dev/null"; // empty: the test's own
     std::string Settings; // a settings file of its own, so no test sees the user's
+    std::string Program = TAMBLIX_CLI;
+    std::vector<std::pair<std::string, std::string>> Env; // set in the child only
 
     pid_t Start() const {
         std::vector<std::string> argv;
         if (AsNobody) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-        argv.push_back(AsNobody ? ExecutableForNobody(TAMBLIX_CLI) : std::string(TAMBLIX_CLI));
+        argv.push_back(AsNobody ? ExecutableForNobody(Program) : Program);
         if (!Settings.empty()) argv.insert(argv.end(), {"--settings", Settings});
         argv.insert(argv.end(), Args.begin(), Args.end());
         pid_t pid = ::fork();
         if (pid != 0) return pid;
-        int out = ::open(Out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        int err = ::open(Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        if (out >= 0) ::dup2(out, 1);
-        if (err >= 0) ::dup2(err, 2);
+        for (const auto& [name, value] : Env)
+            ::setenv(name.c_str(), value.c_str(), 1);
+        RedirectTo(Out, 1);
+        RedirectTo(Err, 2);
         std::vector<char*> cargv;
         for (auto& a : argv)
             cargv.push_back(a.data());
@@ -70,5 +74,12 @@ struct TCliRun {
         int status = 0;
         if (::waitpid(pid, &status, 0) != pid) return -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    static void RedirectTo(const std::string& file, int fd) {
+        if (file.empty()) return;
+        int to = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (to >= 0) ::dup2(to, fd);
     }
 };

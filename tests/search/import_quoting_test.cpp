@@ -5,6 +5,7 @@
 #include "search/delimited_text.h"
 #include "search/export.h"
 #include "search/import.h"
+#include "search/import_fixture.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
@@ -15,14 +16,8 @@
 
 namespace {
 
-class ImportRecords : public ::testing::Test {
+class ImportRecords : public TImportFixture {
 protected:
-    void SetUp() override { SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size", "Date"}); }
-    TImportResult ImportFrom(const std::string& path) {
-        o.FileName = path;
-        return RunImport(lib, o, progress);
-    }
-    TImportResult Import(const std::string& text) { return ImportFrom(tmp.Write("in.txt", text)); }
     std::string Names() {
         TTreeNode* n = FindFolderByCatalogPath(lib, "V\\");
         if (!n) return "<none>";
@@ -31,10 +26,6 @@ protected:
             out += e->Caption.str() + "=" + std::to_string(e->Size) + "|";
         return out;
     }
-    TTempFolder tmp;
-    TLibObj lib;
-    TImportOptions o;
-    TRecordingProgress progress;
 };
 
 // Rows written by Python's csv module (its quoting doubles quotes and keeps
@@ -60,7 +51,7 @@ with open(sys.argv[1], 'w', newline='', encoding='utf-8') as f:
     TProgramRun py = RunProgram({"python3", "-c", script, path});
     ASSERT_EQ(py.ExitCode, 0) << "python3 is needed (scripts/setup.sh test installs it): "
                               << py.Err;
-    TImportResult r = ImportFrom(path);
+    TImportResult r = ImportPath(path);
     EXPECT_EQ(Names(), "\"Best of\" Live.mp3=100|after.txt=6|all quoted.txt=400|"
                        "closes\"later.txt=7|comma, and \"quotes\".txt=200|last.txt=8|"
                        "two\nlines.txt=300|");

@@ -3,6 +3,7 @@
 #include "search/cli_runner.h"
 #include "search/delimited_text.h"
 #include "search/import.h"
+#include "search/import_fixture.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
 #include "support/temp_folder.h"
@@ -16,17 +17,8 @@ namespace {
 
 const std::string kData = std::string(TAMBLIX_TEST_DATA) + "/import/";
 
-class ImportFile : public ::testing::Test {
+class ImportFile : public TImportFixture {
 protected:
-    void SetUp() override { SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size", "Date"}); }
-    TImportResult ImportPath(const std::string& path) {
-        o.FileName = path;
-        return RunImport(lib, o, progress);
-    }
-    TImportResult Import(const std::string& text) {
-        WriteFile(tmp.File("in.txt"), text);
-        return ImportPath(tmp.File("in.txt"));
-    }
     std::string ErrorOf(const std::string& text) {
         try {
             Import(text);
@@ -47,10 +39,6 @@ protected:
             out += e->Caption.str() + (e->IsFolder ? "/" : "") + "|";
         return out;
     }
-    TTempFolder tmp;
-    TLibObj lib;
-    TImportOptions o;
-    TRecordingProgress progress;
 };
 
 TEST_F(ImportFile, SpreadsheetCsvWithMarkCrLfAndLineBreaksInNames) {

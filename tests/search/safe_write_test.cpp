@@ -181,18 +181,24 @@ protected:
         run.Settings = tmp.File("rw/settings.ini");
         run.Err = tmp.File("err.txt");
     }
+    // A catalog of one file at `path`, which anyone may write: only its
+    // folder may keep it from being replaced.
+    void SaveCatalog(const std::string& path) {
+        TLibObj lib;
+        TCatalogBuilder b(lib);
+        b.File(b.Volume("V"), "a.txt", 1);
+        TNullProgress quiet;
+        SaveToFile(lib, path, quiet);
+        ::chmod(path.c_str(), 0666);
+    }
+
     TTempFolder tmp;
     TCliRun run;
 };
 
 TEST_F(ReadOnlyFolder, SavingSaysTheFolderIsReadOnlyAndKeepsTheFile) {
     const std::string cat = tmp.File("ro/cat.txc");
-    TLibObj lib;
-    TCatalogBuilder b(lib);
-    b.File(b.Volume("V"), "a.txt", 1);
-    TNullProgress quiet;
-    SaveToFile(lib, cat, quiet);
-    ::chmod(cat.c_str(), 0666); // the file itself is writable
+    SaveCatalog(cat);
     if (!run.AsNobody) ::chmod(tmp.File("ro").c_str(), 0555);
     const std::string before = ReadFile(cat);
     // A search that replaces categories saves the catalog.
@@ -219,12 +225,7 @@ TEST_F(ReadOnlyFolder, AFileTheUserMayNotWriteIsNotReplaced) {
     const std::string f = tmp.File("rw/theirs.txt");
     WriteFile(f, "theirs");
     ::chmod(f.c_str(), 0644); // root's file in a folder everyone may write
-    TLibObj lib;
-    TCatalogBuilder b(lib);
-    b.File(b.Volume("V"), "a.txt", 1);
-    TNullProgress quiet;
-    SaveToFile(lib, tmp.File("rw/cat.txc"), quiet);
-    ::chmod(tmp.File("rw/cat.txc").c_str(), 0666);
+    SaveCatalog(tmp.File("rw/cat.txc"));
     run.Args = {"export", tmp.File("rw/cat.txc"), f};
     EXPECT_EQ(run.Run(), 1);
     EXPECT_EQ(ReadFile(f), "theirs");
@@ -257,35 +258,20 @@ TEST(ReadOnlyFolderChild, CloseOffersSaveAsAndSavesThere) {
 
 TEST_F(ReadOnlyFolder, CloseOffersSaveAs) {
     const std::string ro = tmp.File("ro/cat.txc");
-    TLibObj lib;
-    TCatalogBuilder b(lib);
-    b.File(b.Volume("V"), "a.txt", 1);
-    TNullProgress quiet;
-    SaveToFile(lib, ro, quiet);
-    ::chmod(ro.c_str(), 0666);
+    SaveCatalog(ro);
     if (!run.AsNobody) ::chmod(tmp.File("ro").c_str(), 0555);
     const std::string before = ReadFile(ro);
     char self[4096] = {};
     ASSERT_GT(::readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    std::vector<std::string> argv;
-    if (run.AsNobody) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
-    argv.insert(argv.end(), {run.AsNobody ? ExecutableForNobody(self) : std::string(self),
-                             "--gtest_filter=ReadOnlyFolderChild.*"});
-    pid_t pid = ::fork();
-    if (pid == 0) {
-        ::setenv("TAMBLIX_READ_ONLY_TEST_DIR", tmp.Path().c_str(), 1);
-        int out = ::open(run.Err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        ::dup2(out, 1);
-        std::vector<char*> cargv;
-        for (auto& a : argv)
-            cargv.push_back(a.data());
-        cargv.push_back(nullptr);
-        ::execvp(cargv[0], cargv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(run.Err);
+    // This test program again, running only the child test above.
+    TCliRun child;
+    child.Program = self;
+    child.AsNobody = run.AsNobody;
+    child.Args = {"--gtest_filter=ReadOnlyFolderChild.*"};
+    child.Env = {{"TAMBLIX_READ_ONLY_TEST_DIR", tmp.Path()}};
+    child.Out = run.Err;
+    child.Err.clear();
+    EXPECT_EQ(child.Run(), 0) << ReadFile(run.Err);
     EXPECT_NE(ReadFile(run.Err).find("[  PASSED  ] 1 test"), std::string::npos)
         << ReadFile(run.Err);
     EXPECT_EQ(ReadFile(ro), before);
