@@ -5,6 +5,7 @@
 #include "cli/cli_progress.h"
 #include "files/volume_info.h"
 #include "handlers/handlers.h"
+#include "mounts/mount_watcher.h"
 #include "settings/message_table.h"
 #include "settings/progress_state.h"
 #include "text/message_error.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 namespace {
 
@@ -32,6 +34,34 @@ std::string AbsoluteFolder(const std::string& path) {
     if (s.size() > 1 && s.back() == '/') s.pop_back();
     return s;
 }
+
+// The filesystem a scan reads, watched so that the scan stops when it is
+// unmounted: what was read after that is no picture of the disc.
+class TScanMount {
+public:
+    explicit TScanMount(const std::string& folder) : guard_(Canonical(folder)) {}
+    // The scan's progress, stopping when the filesystem goes.
+    IProgress& Progress(IProgress& inner) {
+        progress_.emplace(inner, [this] { return guard_.Gone(); });
+        return *progress_;
+    }
+    // Fails when the filesystem went away during the scan, before anything is saved.
+    void CheckStillMounted(const std::string& what) {
+        if (!guard_.Gone(true)) return;
+        throw std::runtime_error(CliField(guard_.Guarded()->MountPoint) +
+                                 " was unmounted during the " + what +
+                                 "; nothing was saved, the catalog is as it was.");
+    }
+
+private:
+    static std::string Canonical(const std::string& folder) {
+        std::error_code ec;
+        std::filesystem::path p = std::filesystem::canonical(folder, ec);
+        return ec ? folder : p.string();
+    }
+    TMountGuard guard_;
+    std::optional<TStopWhenProgress> progress_;
+};
 
 } // namespace
 
@@ -149,13 +179,15 @@ int CmdScan(TCliContext& ctx) {
     progress.BufferLog = true;
     TCliQuestions questions(yes ? TAnswer::Yes : TAnswer::Cancel);
     AskSameTitle(lib, o.TitleResult, questions);
-    TVolumeScanner scanner(lib, &handlers, progress);
+    TScanMount mount(root);
+    TVolumeScanner scanner(lib, &handlers, mount.Progress(progress));
     scanner.Options = o;
     auto start = std::chrono::steady_clock::now();
     TTreeNode* vol = nullptr;
     try {
         vol = scanner.AddVolume(questions);
     } catch (const EMessageError& e) {
+        mount.CheckStillMounted("scan");
         if (e.Key != "infoCancel" || !scanner.DuplicateNode || questions.Interactive()) throw;
         throw std::runtime_error("a volume with serial " + o.Serial + " from " + o.FolderResult +
                                  " is already in the catalog (" +
@@ -163,6 +195,7 @@ int CmdScan(TCliContext& ctx) {
                                  "); there is no terminal to ask: --yes adds it again, "
                                  "--no-serial-check skips this check");
     }
+    mount.CheckStillMounted("scan");
     if (scanner.Stopped() || !vol) throw EMessageError("infoCancel");
     SaveCatalogQuietly(lib, catalog);
     progress.Flush();
@@ -206,15 +239,19 @@ int CmdUpdate(TCliContext& ctx) {
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
     progress.BufferLog = true;
-    TVolumeScanner scanner(lib, &handlers, progress);
+    std::optional<TScanMount> mount;
+    if (o.UseRealSource) mount.emplace(nametext::CaptionToDisk(o.FolderResult));
+    TVolumeScanner scanner(lib, &handlers, mount ? mount->Progress(progress) : progress);
     scanner.Options = o;
     auto start = std::chrono::steady_clock::now();
     try {
         scanner.UpdateVolume(node);
     } catch (const EMessageError& e) {
+        if (mount) mount->CheckStillMounted("update");
         if (e.Key != "errNotSameMedium") throw;
         throw std::runtime_error(ErrorText(e) + " Use --force to update anyway.");
     }
+    if (mount) mount->CheckStillMounted("update");
     if (scanner.Stopped()) throw EMessageError("infoCancel");
     SaveCatalogQuietly(lib, args[0]);
     progress.Flush();
@@ -238,7 +275,8 @@ const TCommandDef& ScanCommand() {
             "it does not exist. The volume is titled with --title, else with the label of a "
             "mounted filesystem, else with the folder's name. A volume whose serial number the "
             "catalog already has is refused unless --yes (or a terminal answer) says to add it "
-            "again; so is a volume of a name the catalog already has.\n\nExit code 3: the catalog "
+            "again; so is a volume of a name the catalog already has. A disc unmounted during "
+            "the scan fails it, and the catalog is left as it was.\n\nExit code 3: the catalog "
             "was saved but some folders or files could not "
             "be read.",
             {{"CATALOG", "the catalog file (.txc); made when missing"},
@@ -272,7 +310,8 @@ const TCommandDef& UpdateCommand() {
             "Reads the volume's source folder again and brings the catalog in line with it: new "
             "entries are added, changed ones updated. Entries that are gone stay unless "
             "--delete-missing is given; deleting is refused for an empty source or another disc "
-            "unless --force.\n\nExit code 3: the catalog was saved but some folders or files "
+            "unless --force. A disc unmounted during the update fails it, and the catalog is "
+            "left as it was.\n\nExit code 3: the catalog was saved but some folders or files "
             "could not be read.",
             {{"CATALOG", "the catalog file (.txc)"},
              {"VOLUME", "the volume or a folder as a catalog path (CD1, CD1\\music\\)"}},

@@ -4,6 +4,8 @@
 #include "text/name_text.h"
 #include "text/string_list.h"
 
+#include <string_view>
+
 std::string MountRoot(const TMountedFs& fs) {
     std::string root = fs.MountPoint;
     if (root.empty() || root.back() != '/') root += '/';
@@ -23,4 +25,16 @@ std::vector<TTreeNode*> MatchingVolumes(const TLibObj& lib, const TMountedFs& fs
         if (same) out.push_back(n);
     }
     return out;
+}
+
+bool IsNewDrive(const TMountedFs& fs, const std::vector<TMountedFs>& mounted) {
+    if (fs.Device.rfind("/dev/", 0) != 0 || fs.FileSystem == "squashfs") return false;
+    for (const TMountedFs& m : mounted)
+        if (m.Device == fs.Device && m.MountPoint != fs.MountPoint) return false;
+    auto below = [&](std::string_view folder) {
+        return fs.MountPoint.size() > folder.size() &&
+               fs.MountPoint.compare(0, folder.size(), folder) == 0 &&
+               fs.MountPoint[folder.size()] == '/';
+    };
+    return fs.Removable || below("/media") || below("/run/media");
 }

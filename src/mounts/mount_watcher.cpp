@@ -112,6 +112,31 @@ void TMountWatcher::Wake() {
     [[maybe_unused]] ssize_t n = ::write(wakeFds_[1], &c, 1);
 }
 
+TMountGuard::TMountGuard(const std::string& path, std::string tablePath)
+    : watcher_({}, std::move(tablePath)) {
+    if (!watcher_.Start()) return;
+    std::vector<TMountEntry> entries;
+    for (const TMountedFs& fs : watcher_.Current())
+        entries.push_back(TMountEntry{fs.MountPoint, fs.FileSystem, fs.Device});
+    if (const TMountEntry* m = FindMountFor(entries, path)) {
+        fs_ = watcher_.Current()[static_cast<size_t>(m - entries.data())];
+        found_ = true;
+    }
+}
+
+bool TMountGuard::Gone(bool now) {
+    if (!found_ || gone_) return gone_;
+    const auto time = std::chrono::steady_clock::now();
+    if (!now && time < next_) return false;
+    next_ = time + std::chrono::milliseconds(5);
+    if (!watcher_.Wait(0) && !now) return false;
+    watcher_.Refresh();
+    const std::vector<TMountedFs>& current = watcher_.Current();
+    gone_ = std::none_of(current.begin(), current.end(),
+                         [&](const TMountedFs& fs) { return SameMount(fs, fs_); });
+    return gone_;
+}
+
 // The kernel's ioprio values, which glibc does not declare.
 namespace {
 constexpr int kIoprioWhoProcess = 1;

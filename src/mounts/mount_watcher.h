@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,8 +10,9 @@ struct TMountedFs {
     std::string MountPoint; // native, without a trailing separator
     std::string Device;     // the mount table's source, such as /dev/sdb1
     std::string FileSystem;
-    std::string Label;  // empty when unknown or not probed
-    std::string Serial; // eight upper-case hex digits; empty when unknown
+    std::string Label;      // empty when unknown or not probed
+    std::string Serial;     // eight upper-case hex digits; empty when unknown
+    bool Removable = false; // on a disk that can be unplugged, as the probe tells
 };
 
 // The same mount: point, device and type (what the table tells apart).
@@ -64,6 +66,28 @@ private:
     int tableFd_ = -1;
     int wakeFds_[2] = {-1, -1};
     std::vector<TMountedFs> current_; // sorted by mount point, device, type
+};
+
+// Tells an operation reading a mounted filesystem that it was unmounted
+// meanwhile. Cheap enough to ask for every entry: the table is read only
+// after the kernel marked it changed, a few hundred times a second at most.
+class TMountGuard {
+public:
+    // Guards the filesystem mounted on the longest mount point that holds
+    // `path` (absolute, without "." or ".." parts or links).
+    explicit TMountGuard(const std::string& path, std::string tablePath = "/proc/self/mountinfo");
+    // The guarded mount; null when the table could not be read.
+    const TMountedFs* Guarded() const { return found_ ? &fs_ : nullptr; }
+    // True once the guarded filesystem left the table. `now`: look at the
+    // table whenever it was last looked at (the last check of an operation).
+    bool Gone(bool now = false);
+
+private:
+    TMountWatcher watcher_;
+    TMountedFs fs_;
+    bool found_ = false;
+    bool gone_ = false;
+    std::chrono::steady_clock::time_point next_{};
 };
 
 // Lowers the I/O priority of the calling thread (and the threads it starts)

@@ -7,6 +7,7 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QStorageInfo>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -79,10 +80,42 @@ bool ProbeVolumeDevice(const std::string& device, std::string& label, std::strin
 #endif
 }
 
+namespace {
+
+bool RemovableDisk(const std::filesystem::path& sysDevice, int depth) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path disk = fs::canonical(sysDevice, ec);
+    if (ec) return false;
+    if (fs::exists(disk / "partition", ec)) disk = disk.parent_path();
+    char flag = 0;
+    if (std::ifstream(disk / "removable") >> flag && flag == '1') return true;
+    // The bus the disk hangs on: its folder lies below the USB host or the SD card slot.
+    for (const fs::path& part : disk) {
+        const std::string name = part.string();
+        if (name.rfind("usb", 0) == 0 || name == "mmc_host") return true;
+    }
+    // A mapped device (an encrypted stick, say): the disks below it.
+    if (depth < 4)
+        for (const fs::directory_entry& e : fs::directory_iterator(disk / "slaves", ec))
+            if (RemovableDisk(e.path(), depth + 1)) return true;
+    return false;
+}
+
+} // namespace
+
+bool IsRemovableDevice(const std::string& device, const std::string& sysBlock) {
+    std::error_code ec;
+    const std::filesystem::path node = std::filesystem::canonical(device, ec); // links in /dev
+    if (ec || node.filename().empty()) return false;
+    return RemovableDisk(std::filesystem::path(sysBlock) / node.filename(), 0);
+}
+
 void ProbeMountedFs(TMountedFs& fs) {
     if (fs.Device.rfind("/dev/", 0) != 0) return;
     std::string type;
     ProbeVolumeDevice(fs.Device, fs.Label, fs.Serial, type);
+    fs.Removable = IsRemovableDevice(fs.Device);
 }
 
 TVolumeInfo TSystemVolumeInfo::Query(const std::string& path) {

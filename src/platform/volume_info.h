@@ -19,6 +19,13 @@ public:
 bool ProbeVolumeDevice(const std::string& device, std::string& label, std::string& serial,
                        std::string& fileSystem);
 
+// Whether the disk holding a block device (such as /dev/sdb1, or a mapped
+// device on one) can be unplugged: the kernel's removable flag (card readers,
+// optical drives), or a disk attached through USB or an SD card slot.
+// `sysBlock` is the kernel's folder of block devices.
+bool IsRemovableDevice(const std::string& device, const std::string& sysBlock = "/sys/class/block");
+
 // The mount watcher's probe: label and serial of a filesystem on a device
-// (an ISO disc by its descriptor); others are left without.
+// (an ISO disc by its descriptor), and whether it is removable; others are
+// left without.
 void ProbeMountedFs(TMountedFs& fs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // What a long operation reports and polls. The desktop program shows a progress
@@ -33,4 +34,25 @@ public:
     void ShowStatus(const std::string&, const std::string&, bool) override {}
     void LogMessage(const std::string&) override {}
     bool StopRequested() const override { return false; }
+};
+
+// Shows what `inner` shows; stops when it does, and when `stop` says so (the
+// disc being read went away, say).
+class TStopWhenProgress : public IProgress {
+public:
+    TStopWhenProgress(IProgress& inner, std::function<bool()> stop)
+        : inner_(inner), stop_(std::move(stop)) {}
+    void BeginProgress(const std::string& t, int64_t n) override { inner_.BeginProgress(t, n); }
+    void StepProgress(const std::string& t, int64_t p) override { inner_.StepProgress(t, p); }
+    void EndProgress(const std::string& t) override { inner_.EndProgress(t); }
+    void ScanCounts(int64_t e, int64_t b) override { inner_.ScanCounts(e, b); }
+    void ShowStatus(const std::string& t, const std::string& l, bool log) override {
+        inner_.ShowStatus(t, l, log);
+    }
+    void LogMessage(const std::string& t) override { inner_.LogMessage(t); }
+    bool StopRequested() const override { return inner_.StopRequested() || stop_(); }
+
+private:
+    IProgress& inner_;
+    std::function<bool()> stop_;
 };

@@ -23,26 +23,6 @@ namespace {
 
 const std::string kKey = "MountWatch";
 
-// The window's progress, which also stops when the disc being read leaves.
-class TMountProgress : public IProgress {
-public:
-    TMountProgress(IProgress& inner, const bool& gone) : inner_(inner), gone_(gone) {}
-    void BeginProgress(const std::string& t, int64_t n) override { inner_.BeginProgress(t, n); }
-    void StepProgress(const std::string& t, int64_t p) override { inner_.StepProgress(t, p); }
-    void EndProgress(const std::string& t) override { inner_.EndProgress(t); }
-    void ScanCounts(int64_t e, int64_t b) override { inner_.ScanCounts(e, b); }
-    void ShowStatus(const std::string& t, const std::string& l, bool log) override {
-        inner_.ShowStatus(t, l, log);
-    }
-    void LogMessage(const std::string& t) override { inner_.LogMessage(t); }
-    // The window's event loop turns while this is asked, and reads the table.
-    bool StopRequested() const override { return inner_.StopRequested() || gone_; }
-
-private:
-    IProgress& inner_;
-    const bool& gone_;
-};
-
 } // namespace
 
 TMountNotices::TMountNotices(IMainHost& host, QWidget* parent) : QFrame(parent), host_(host) {
@@ -66,11 +46,14 @@ TMountNotices::TMountNotices(IMainHost& host, QWidget* parent) : QFrame(parent),
     ignore_->setObjectName(QStringLiteral("btnMountIgnore"));
     always_ = new QPushButton(tr("Al&ways update this volume"), this);
     always_->setObjectName(QStringLiteral("btnMountAlways"));
-    for (QPushButton* b : {update_, ignore_, always_})
+    add_ = new QPushButton(tr("Add &Volume\u2026"), this);
+    add_->setObjectName(QStringLiteral("btnMountAdd"));
+    for (QPushButton* b : {update_, add_, ignore_, always_})
         row->addWidget(b);
     connect(update_, &QPushButton::clicked, this, &TMountNotices::UpdateClick);
     connect(ignore_, &QPushButton::clicked, this, &TMountNotices::IgnoreClick);
     connect(always_, &QPushButton::clicked, this, &TMountNotices::AlwaysClick);
+    connect(add_, &QPushButton::clicked, this, &TMountNotices::AddClick);
     hide();
 }
 
@@ -109,7 +92,10 @@ void TMountNotices::CheckMounts() {
         }
         if (!host_.CheckIdle()) continue; // an operation runs: no notice over it
         std::vector<TTreeNode*> matches = MatchingVolumes(host_.Lib(), c.Fs);
-        if (matches.empty()) continue;
+        if (matches.empty()) {
+            if (AddVolume && IsNewDrive(c.Fs, watcher_->Current())) Offer(c.Fs, matches);
+            continue;
+        }
         const std::string key = matches.size() == 1 ? AlwaysKey(matches[0]) : std::string();
         if (!key.empty() && host_.Store().ReadBool(key, "Always", false)) {
             host_.LogLine(
@@ -130,7 +116,12 @@ void TMountNotices::Offer(const TMountedFs& fs, const std::vector<TTreeNode*>& m
     for (const TTreeNode* n : matches)
         names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + QStr(FolderOf(n)->Caption);
     const bool one = matches.size() == 1;
-    if (one)
+    if (matches.empty())
+        text_->setText(
+            fs.Label.empty()
+                ? tr("A new drive is mounted at %1").arg(QStr(fs.MountPoint))
+                : tr("A new drive %1 is mounted at %2").arg(QStr(fs.Label), QStr(fs.MountPoint)));
+    else if (one)
         text_->setText(tr("%1 in %2 is mounted at %3").arg(names, catalog, QStr(fs.MountPoint)));
     else // the same disc catalogued twice: said, never guessed
         text_->setText(tr("%1 in %2 are all the disc mounted at %3; update one of them "
@@ -140,6 +131,7 @@ void TMountNotices::Offer(const TMountedFs& fs, const std::vector<TTreeNode*>& m
     always_->setVisible(one);
     delete_->setVisible(one);
     delete_->setChecked(false);
+    add_->setVisible(matches.empty());
     show();
 }
 
@@ -167,6 +159,13 @@ void TMountNotices::UpdateClick() {
     UpdateFrom(volume, fs, del, true);
 }
 
+void TMountNotices::AddClick() {
+    if (fs_.MountPoint.empty() || !AddVolume || !host_.CheckIdle()) return;
+    const std::string point = fs_.MountPoint;
+    Hide();
+    AddVolume(point);
+}
+
 void TMountNotices::AlwaysClick() {
     TTreeNode* volume = OfferedVolume();
     if (!volume || !host_.CheckIdle()) return;
@@ -185,7 +184,8 @@ bool TMountNotices::UpdateFrom(TTreeNode* volume, const TMountedFs& fs, bool del
     const std::string fileName = lib.FileName;
     const TFileIdentity identity = lib.DiskIdentity;
     const bool modified = lib.Modified;
-    TMountProgress progress(host_.OperationProgress(), gone_);
+    // The window's event loop turns while the update asks whether to stop, and reads the table.
+    TStopWhenProgress progress(host_.OperationProgress(), [this] { return gone_; });
     updating_ = &fs;
     gone_ = false;
     bool stopped = false;

@@ -3,6 +3,7 @@
 #include "mounts/mount_watcher.h"
 
 #include <QtWidgets/QFrame>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,7 +20,8 @@ class TTreeNode;
 // It never blocks the window. "Always" is kept per volume in the settings and
 // updates that volume from then on without asking, deleting what is gone only
 // when "Delete not found" was ticked with it. An update the disc's unmount
-// cuts short is abandoned and the catalog comes back as it was.
+// cuts short is abandoned and the catalog comes back as it was. A new drive
+// that no volume matches is offered for Add Volume.
 class TMountNotices : public QFrame {
     Q_OBJECT
 public:
@@ -37,10 +39,13 @@ public:
     void MarkMounted();
     // The filesystem the notice is about (empty when it is hidden).
     const TMountedFs& Shown() const { return fs_; }
+    // The window's Add Volume, its dialog starting on a mount point.
+    std::function<void(const std::string& mountPoint)> AddVolume;
 
     void UpdateClick();
     void IgnoreClick();
     void AlwaysClick();
+    void AddClick();
 
 private:
     void Offer(const TMountedFs& fs, const std::vector<TTreeNode*>& matches);
@@ -58,6 +63,7 @@ private:
     QPushButton* update_;
     QPushButton* ignore_;
     QPushButton* always_;
+    QPushButton* add_;
     TMountedFs fs_;
     // The mount being updated, and whether it left meanwhile.
     const TMountedFs* updating_ = nullptr;

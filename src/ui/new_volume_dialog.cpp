@@ -196,6 +196,11 @@ void TfrmNewVolume::PrepareShow(const TLibObj& lib) {
     globals_.DefaultsToFolders = false;
     globals_.DefaultsToFiles = false;
     ReadChoices();
+    if (!start_.empty()) {
+        edFolder->setText(Qs(start_));
+        PointDriveAt(Qs(start_));
+        start_.clear();
+    }
     cbFoldersOnly->setChecked(globals_.FoldersOnly);
     lv_Ext->LoadView();
     if (edFolder->text().isEmpty() || WithSeparator(edFolder->text()) == WithSeparator(DrivePath()))

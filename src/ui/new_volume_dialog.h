@@ -35,6 +35,8 @@ public:
     // "I&ncrement Volume Title" ticked, the title of the last accepted volume
     // is advanced before the dialog shows.
     std::optional<TScanOptions> Run(const TLibObj& lib);
+    // The next Run starts on this folder (a drive just mounted), not on the last one.
+    void StartAt(const std::string& folder) { start_ = folder; }
     // "&Insert New Volume After": the add command runs again after this volume.
     bool RepeatAdd() const;
     bool IncrementTitleChecked() const;
@@ -101,5 +103,6 @@ private:
     THandlerList& handlers_;
     QList<QIcon> images_;
     QString root_ = QStringLiteral("rfMyComputer");
+    std::string start_;
     bool advancePending_ = false;
 };

@@ -13,26 +13,14 @@ SIGTERM ends the watch with exit 0.
 import fcntl
 import os
 import select
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
+from mount_test import image, main, run
+
 CLI = os.path.abspath(sys.argv[1])
-
-
-def skip(why):
-    print(f"skipped: {why}")
-    sys.exit(77)
-
-
-def run(args, check=True):
-    r = subprocess.run(args, capture_output=True, text=True)
-    if check and r.returncode != 0:
-        raise SystemExit(f"{args}: exit {r.returncode}: {r.stderr}")
-    return r
 
 
 class Watch:
@@ -74,46 +62,15 @@ class Watch:
             raise SystemExit(f"watch exited {rc} on SIGTERM")
 
 
-def image(path, label, files, uuid=None):
-    src = path + ".d"
-    os.makedirs(os.path.join(src, "sub"))
-    for name in files:
-        with open(os.path.join(src, name), "w") as f:
-            f.write(name)
-    with open(path, "wb") as f:
-        f.truncate(2 << 20)
-    args = ["mkfs.ext2", "-q", "-F", "-L", label, "-d", src]
-    run(args + (["-U", uuid] if uuid else []) + [path])
-
-
 def ls(catalog):
     return run([CLI, "ls", catalog, "MUSIC1"]).stdout.split()
-
-
-def main():
-    if os.geteuid() != 0:
-        skip("needs root to mount")
-    if shutil.which("mkfs.ext2") is None:
-        raise SystemExit("mkfs.ext2 (e2fsprogs) is needed")
-    tmp = tempfile.mkdtemp()
-    mnt = os.path.join(tmp, "mnt")
-    os.mkdir(mnt)
-    if run(["mount", "-t", "tmpfs", "none", mnt], check=False).returncode != 0:
-        skip("the kernel refuses to mount here")
-    run(["umount", mnt])
-    try:
-        test(tmp, mnt)
-    finally:
-        subprocess.run(["umount", "-l", mnt], capture_output=True)
-        shutil.rmtree(tmp, ignore_errors=True)
-    print("ok")
 
 
 def test(tmp, mnt):
     disc = os.path.join(tmp, "disc.img")
     other = os.path.join(tmp, "other.img")
-    image(disc, "MUSIC1", ["a.txt", "sub/b.txt"])
-    image(other, "MUSIC1", ["x.txt"])  # the same label, another serial
+    image(disc, "MUSIC1", {"a.txt": "a.txt", "sub/b.txt": "sub/b.txt"})
+    image(other, "MUSIC1", {"x.txt": "x.txt"})  # the same label, another serial
     catalog = os.path.join(tmp, "cat.txc")
     run(["mount", "-o", "loop", disc, mnt])
     run([CLI, "scan", catalog, mnt])
@@ -168,4 +125,4 @@ def test(tmp, mnt):
     w.stop()
 
 
-main()
+main(test)

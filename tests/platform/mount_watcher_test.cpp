@@ -122,6 +122,101 @@ TEST(MountMatch, SerialAndLabelBothCount) {
     EXPECT_EQ(MatchingVolumes(lib, fs), (std::vector<TTreeNode*>{music, again}));
 }
 
+// What is offered as a new drive: a removable disk, or any disk the desktop
+// mounts below /media; never a pseudo, network or packaged filesystem, nor a
+// second mount of a disc already there.
+TEST(MountMatch, NewDrivesAreRemovableDisksMountedOnce) {
+    TMountedFs root{"/", "/dev/sda1", "ext4", "", "", false};
+    TMountedFs stick{"/mnt/stick", "/dev/sdb1", "vfat", "STICK", "1234ABCD", true};
+    std::vector<TMountedFs> mounted{root, stick};
+    EXPECT_TRUE(IsNewDrive(stick, mounted));
+    TMountedFs fixed = stick;
+    fixed.Removable = false; // a disk inside the machine, mounted by hand
+    EXPECT_FALSE(IsNewDrive(fixed, mounted));
+    for (const char* point : {"/media/user/STICK", "/run/media/user/STICK"}) {
+        fixed.MountPoint = point;
+        EXPECT_TRUE(IsNewDrive(fixed, {root, fixed})) << point;
+    }
+    for (const char* point : {"/media", "/mediax/STICK", "/srv/media/STICK"}) {
+        fixed.MountPoint = point;
+        EXPECT_FALSE(IsNewDrive(fixed, {root, fixed})) << point;
+    }
+    // The system disk's folder bound elsewhere; the stick mounted a second time.
+    TMountedFs bound{"/media/user/home", "/dev/sda1", "ext4", "", "", false};
+    EXPECT_FALSE(IsNewDrive(bound, {root, bound}));
+    TMountedFs twice{"/media/user/again", "/dev/sdb1", "vfat", "STICK", "1234ABCD", true};
+    EXPECT_FALSE(IsNewDrive(twice, {root, stick, twice}));
+    EXPECT_FALSE(IsNewDrive(stick, {root, stick, twice}));
+    const std::vector<TMountedFs> others{
+        {"/media/user/tmp", "tmpfs", "tmpfs", "", "", false},
+        {"/media/user/share", "server:/share", "nfs4", "", "", false},
+        {"/media/user/app", "/dev/loop3", "squashfs", "", "", true}};
+    for (const TMountedFs& fs : others)
+        EXPECT_FALSE(IsNewDrive(fs, {root, fs})) << fs.FileSystem;
+}
+
+// The disk behind a device, found in a tree laid out as the kernel's: the
+// removable flag, a USB or SD card bus, or a mapped device on such a disk.
+TEST(RemovableDevice, FlagOrBusOfTheDisk) {
+    TTempFolder tmp;
+    namespace fs = std::filesystem;
+    const std::string block = tmp.MakeFolder("class/block");
+    // sdb (USB, flag 0) with partition sdb1; sr0 (flag 1); vda (flag 0); dm-0 on sdb1.
+    auto disk = [&](const std::string& folder, const std::string& name, const char* flag) {
+        tmp.Write(folder + "/" + name + "/removable", flag);
+        fs::create_directory_symlink(tmp.File(folder + "/" + name), block + "/" + name);
+        tmp.Write("dev/" + name, "");
+    };
+    disk("devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block", "sdb", "0\n");
+    tmp.Write("devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block/sdb/sdb1/partition",
+              "1\n");
+    fs::create_directory_symlink(
+        tmp.File("devices/pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/block/sdb/sdb1"),
+        block + "/sdb1");
+    tmp.Write("dev/sdb1", "");
+    disk("devices/pci0000:00/ata1/block", "sr0", "1\n");
+    disk("devices/pci0000:00/virtio1/block", "vda", "0\n");
+    disk("devices/virtual/block", "dm-0", "0\n");
+    fs::create_directory(tmp.File("devices/virtual/block/dm-0/slaves"));
+    fs::create_directory_symlink(block + "/sdb1",
+                                 tmp.File("devices/virtual/block/dm-0/slaves/sdb1"));
+    fs::create_directory(tmp.File("dev/mapper"));
+    fs::create_symlink("../dm-0", tmp.File("dev/mapper/stick"));
+
+    EXPECT_TRUE(IsRemovableDevice(tmp.File("dev/sdb1"), block));
+    EXPECT_TRUE(IsRemovableDevice(tmp.File("dev/sdb"), block));
+    EXPECT_TRUE(IsRemovableDevice(tmp.File("dev/sr0"), block));
+    EXPECT_FALSE(IsRemovableDevice(tmp.File("dev/vda"), block));
+    EXPECT_TRUE(IsRemovableDevice(tmp.File("dev/mapper/stick"), block));
+    EXPECT_FALSE(IsRemovableDevice(tmp.File("dev/none"), block));
+}
+
+// The guard follows the filesystem holding a folder, not its neighbours.
+TEST(MountGuard, GoneOnlyWhenTheMountHoldingThePathLeaves) {
+    TTempFolder tmp;
+    const std::string table = tmp.File("mountinfo");
+    const std::string base = Line(1, "/", "ext4", "/dev/sda1") +
+                             Line(2, "/media/a", "vfat", "/dev/sdb1") +
+                             Line(3, "/media/ab", "vfat", "/dev/sdc1");
+    WriteTable(table, base);
+    TMountGuard guard("/media/a/music", table);
+    ASSERT_NE(guard.Guarded(), nullptr);
+    EXPECT_EQ(guard.Guarded()->Device, "/dev/sdb1");
+    EXPECT_FALSE(guard.Gone(true));
+    // A neighbour leaves, another disc comes, the guarded one is remounted.
+    WriteTable(table, Line(1, "/", "ext4", "/dev/sda1") + Line(4, "/media/a", "vfat", "/dev/sdb1") +
+                          Line(5, "/media/c", "vfat", "/dev/sdd1"));
+    EXPECT_FALSE(guard.Gone(true));
+    WriteTable(table, Line(1, "/", "ext4", "/dev/sda1") + Line(6, "/media/a", "vfat", "/dev/sde1"));
+    EXPECT_TRUE(guard.Gone(true)); // another disc on the same point is no longer it
+    WriteTable(table, base);
+    EXPECT_TRUE(guard.Gone(true)); // and stays gone
+
+    TMountGuard none("/x", tmp.File("missing"));
+    EXPECT_EQ(none.Guarded(), nullptr);
+    EXPECT_FALSE(none.Gone(true));
+}
+
 // Real mounts, as root: a tmpfs and ext2 images made here. The kernel
 // signals every change; each must be reported within a second.
 class MountWatcherLive : public ::testing::Test {
