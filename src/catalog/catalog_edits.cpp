@@ -3,6 +3,8 @@
 #include "catalog/lib_obj.h"
 #include "text/name_text.h"
 
+#include <unordered_set>
+
 namespace {
 
 template <typename Field> bool Put(Field& field, const std::optional<std::string>& value) {
@@ -84,4 +86,30 @@ bool ApplyPropertyEdit(TLibObj& lib, const TCatalogTarget& target, const TProper
     }
     if (changed) lib.Modified = true;
     return true;
+}
+
+TDeleteCounts CountDeleted(const std::vector<TTreeNode*>& nodes) {
+    TDeleteCounts counts;
+    const std::unordered_set<const TTreeNode*> listed(nodes.begin(), nodes.end());
+    std::vector<const TTreeNode*> todo;
+    for (const TTreeNode* n : listed) {
+        const TTreeNode* up = n->Parent();
+        while (up && !listed.count(up))
+            up = up->Parent();
+        if (!up) todo.push_back(n);
+    }
+    const size_t tops = todo.size();
+    for (size_t i = 0; i < todo.size(); ++i) {
+        const TTreeNode* n = todo[i];
+        const TLibFolder* f = FolderOf(n);
+        const bool archive = f && IsArchiveFolder(f);
+        if (i >= tops && !archive) ++counts.Folders;
+        if (f)
+            for (const auto& e : f->Items())
+                if (!e->IsFolder || e->IsArchive)
+                    ++(archive ? counts.ArchiveMembers : counts.Files);
+        for (int c = 0; c < n->Count(); ++c)
+            todo.push_back(n->Child(c));
+    }
+    return counts;
 }

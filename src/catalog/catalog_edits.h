@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TLibObj;
 class TLibFolder;
@@ -47,3 +49,13 @@ struct TPropertyEdit {
 // A location for a folder or file is refused (false, nothing changed), since
 // only volumes have one. Returns false only for that refusal.
 bool ApplyPropertyEdit(TLibObj& lib, const TCatalogTarget& target, const TPropertyEdit& edit);
+
+// What deleting these nodes takes with them: the folders below them, their
+// files (an archive counts as a file) and the members of those archives. A
+// node below another of the list is counted once.
+struct TDeleteCounts {
+    int64_t Folders = 0;
+    int64_t Files = 0;
+    int64_t ArchiveMembers = 0;
+};
+TDeleteCounts CountDeleted(const std::vector<TTreeNode*>& nodes);

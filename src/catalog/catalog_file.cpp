@@ -434,7 +434,8 @@ bool OpenLibrary(TLibObj& lib, const std::string& path, bool append, bool confir
 
 bool SaveWithConfirm(TLibObj& lib, const std::string& path, IProgress& progress,
                      IQuestions& questions) {
-    if (CheckFileExists(path, false, nullptr) &&
+    // The catalog's own file is saved over without asking: that is what Save means.
+    if (path != lib.FileName && CheckFileExists(path, false, nullptr) &&
         questions.Ask("confReplace", path, TButtons::OkCancel) != TAnswer::Ok)
         return false;
     SaveToFile(lib, path, progress);
@@ -475,7 +476,7 @@ bool SaveOfferingSaveAs(TLibObj& lib, std::string& path, IProgress& progress,
 
 TAnswer QuerySaveChanges(TLibObj& lib, IProgress& progress, IQuestions& questions) {
     if (!lib.Modified || !lib.Options.ConfirmSaveChanges) return TAnswer::Yes;
-    TAnswer a = questions.Ask("confSave", lib.FileName, TButtons::YesNoCancel);
+    TAnswer a = questions.Ask("confSave", lib.FileName, TButtons::SaveDiscardCancel);
     if (a != TAnswer::Yes) return a;
     std::string path = lib.FileName;
     if (path.empty()) path = questions.AskSavePath(std::string());

@@ -194,21 +194,24 @@ bool TCliQuestions::Interactive() {
 
 TAnswer TCliQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
     if (!Interactive()) return unattended_;
-    const char* choices = buttons == TButtons::YesNoCancel            ? " [y/n/c] "
-                          : buttons == TButtons::YesNoCancelDefaultNo ? " [y/N/c] "
-                          : buttons == TButtons::YesNo                ? " [y/n] "
-                                                                      : " [ok/cancel] ";
+    const bool defaultNo =
+        buttons == TButtons::YesNoCancelDefaultNo || buttons == TButtons::YesNoDefaultNo;
+    const bool twoWay = buttons == TButtons::YesNo || buttons == TButtons::YesNoDefaultNo;
+    const char* choices = buttons == TButtons::OkCancel ? " [ok/cancel] "
+                          : twoWay                      ? (defaultNo ? " [y/N] " : " [y/n] ")
+                          : defaultNo                   ? " [y/N/c] "
+                                                        : " [y/n/c] ";
     // An empty key: the text was put together by the caller.
     std::cerr << (key.empty() ? arg : GetMessageText(key, arg)) << choices << std::flush;
     std::string line;
     if (!std::getline(std::cin, line)) return TAnswer::Cancel;
-    char empty = buttons == TButtons::YesNoCancelDefaultNo ? 'n' : 'c';
+    char empty = defaultNo ? 'n' : 'c';
     char c =
         line.empty() ? empty : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
     if (buttons == TButtons::OkCancel) return c == 'o' || c == 'y' ? TAnswer::Ok : TAnswer::Cancel;
     if (c == 'y') return TAnswer::Yes;
     if (c == 'n') return TAnswer::No;
-    return buttons == TButtons::YesNo ? TAnswer::No : TAnswer::Cancel;
+    return twoWay ? TAnswer::No : TAnswer::Cancel;
 }
 
 void TCliQuestions::ShowError(const std::string& key, const std::string& arg) {

@@ -96,10 +96,13 @@ const TMessage kEnglish[] = {
     {"confAddFav", R"("Add ""%s"" to favorites?")"},
     {"confCreate", "Create New?"},
     {"confDelete", "Delete %s"},
+    {"confDeleteNodes", "Delete %s? This removes %s folders, %s files and %s archive members "
+                        "from the catalog; the disc itself is not touched."},
 
     {"msgsMp3err", "Mp3 extract error: %s : %s"},
     {"msgsAdded", "Added %s"},
     {"msgsLoaded", "Loaded %s"},
+    {"msgsUntitled", "Untitled"},
     {"msgsLoading", "Loading %s"},
     {"msgsLoadingCat", "Loading Categories.. %s"},
     {"msgsLoadingCol", "Loading Collections.. %s"},

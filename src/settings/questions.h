@@ -4,9 +4,17 @@
 
 enum class TAnswer { Yes, No, Ok, Cancel };
 
-// YesNoCancelDefaultNo: the same buttons, with No taken when the user just
-// presses Enter, for questions whose Yes loses something.
-enum class TButtons { YesNo, YesNoCancel, OkCancel, YesNoCancelDefaultNo };
+// The ...DefaultNo kinds take No when the user just presses Enter, for
+// questions whose Yes loses something. SaveDiscardCancel asks about unsaved
+// changes: Save answers Yes, Don't Save No.
+enum class TButtons {
+    YesNo,
+    YesNoCancel,
+    OkCancel,
+    YesNoCancelDefaultNo,
+    YesNoDefaultNo,
+    SaveDiscardCancel
+};
 
 // The questions an operation may ask; the caller answers them (a message box,
 // a terminal prompt, or a fixed answer in tests). The text is the message

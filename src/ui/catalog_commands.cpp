@@ -24,7 +24,7 @@ void TCatalogCommands::New() {
     IUiQuestions& q = host_.Questions();
     if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), q) == TAnswer::Cancel) return;
     if (host_.GD().ConfirmNew && q.Ask("confCreate", {}, TButtons::YesNo) != TAnswer::Yes) return;
-    host_.ResetCatalog(true);
+    host_.ResetCatalog(false);
     host_.ClearStatus();
     host_.UpdateStatus();
 }
@@ -34,7 +34,7 @@ void TCatalogCommands::Close() {
     IUiQuestions& q = host_.Questions();
     if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), q) == TAnswer::Cancel) return;
     if (host_.GD().ConfirmClose && q.Ask("confClose", {}, TButtons::YesNo) != TAnswer::Yes) return;
-    host_.ResetCatalog(true);
+    host_.ResetCatalog(false);
     host_.ClearStatus();
     host_.UpdateStatus();
 }

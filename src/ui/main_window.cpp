@@ -214,7 +214,7 @@ void TfrmMain::UpdateStatus() {
 
 void TfrmMain::UpdateTitle() {
     // The platform adds the program's name after a title that is not just that.
-    const QString name = lib_->FileName.empty() ? property("tamblixTitle").toString()
+    const QString name = lib_->FileName.empty() ? MsgText("msgsUntitled")
                                                 : QFileInfo(QStr(lib_->FileName)).fileName();
     setWindowTitle(name + QStringLiteral("[*]"));
     setWindowModified(lib_->Modified);
@@ -587,13 +587,13 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     if (lib_->Modified) {
-        if (gd_->ConfirmExit && questions_->Ask("confExit", {}, TButtons::YesNo) != TAnswer::Yes) {
-            event->ignore();
-            return;
-        }
+        // One question, as desktop programs ask it: Save, Don't Save or Cancel.
         TAnswer a = TAnswer::Yes;
         if (gd_->ConfirmSaveChanges)
-            a = questions_->Ask("confSave", lib_->FileName, TButtons::YesNoCancel);
+            a = questions_->Ask("confSave", lib_->FileName, TButtons::SaveDiscardCancel);
+        else if (gd_->ConfirmExit &&
+                 questions_->Ask("confExit", {}, TButtons::YesNo) != TAnswer::Yes)
+            a = TAnswer::Cancel;
         if (a == TAnswer::Cancel || (a == TAnswer::Yes && !catalog_->Save(false))) {
             event->ignore();
             return;

@@ -30,9 +30,18 @@ QString QuestionText(const std::string& key, const std::string& arg) {
 
 TAnswer TUiQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
     QMessageBox::StandardButtons b;
+    QMessageBox::StandardButton initial = QMessageBox::NoButton;
     switch (buttons) {
     case TButtons::YesNo:
         b = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case TButtons::YesNoDefaultNo:
+        b = QMessageBox::Yes | QMessageBox::No;
+        initial = QMessageBox::No;
+        break;
+    case TButtons::SaveDiscardCancel:
+        b = QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel;
+        initial = QMessageBox::Save;
         break;
     case TButtons::YesNoCancel:
     case TButtons::YesNoCancelDefaultNo:
@@ -42,13 +51,15 @@ TAnswer TUiQuestions::Ask(const std::string& key, const std::string& arg, TButto
         b = QMessageBox::Ok | QMessageBox::Cancel;
         break;
     }
-    auto r = QMessageBox::question(
-        parent_, QApplication::applicationDisplayName(), QuestionText(key, arg), b,
-        buttons == TButtons::YesNoCancelDefaultNo ? QMessageBox::No : QMessageBox::NoButton);
+    if (buttons == TButtons::YesNoCancelDefaultNo) initial = QMessageBox::No;
+    auto r = QMessageBox::question(parent_, QApplication::applicationDisplayName(),
+                                   QuestionText(key, arg), b, initial);
     switch (r) {
     case QMessageBox::Yes:
+    case QMessageBox::Save:
         return TAnswer::Yes;
     case QMessageBox::No:
+    case QMessageBox::Discard:
         return TAnswer::No;
     case QMessageBox::Ok:
         return TAnswer::Ok;

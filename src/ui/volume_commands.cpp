@@ -1,10 +1,12 @@
 #include "ui/volume_commands.h"
 
+#include "catalog/catalog_edits.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "files/shell_services.h"
 #include "settings/global_data.h"
 #include "settings/message_table.h"
+#include "text/text_utils.h"
 #include "ui/catalog_models.h"
 #include "ui/main_host.h"
 #include "ui/main_views.h"
@@ -117,9 +119,16 @@ void TVolumeCommands::DeleteNodes() {
     TLibFolder* first = FolderOf(nodes.front());
     TGlobalData& gd = host_.GD();
     bool isVolume = first && !first->Parent;
-    if ((isVolume ? gd.ConfirmDeleteVolume : gd.ConfirmDeleteFolder) &&
-        host_.Questions().Ask("confDelete", text, TButtons::YesNo) != TAnswer::Yes)
-        return;
+    if (isVolume ? gd.ConfirmDeleteVolume : gd.ConfirmDeleteFolder) {
+        // Says what goes with it, and takes No on Enter: a whole volume may be hours of scanning.
+        const TDeleteCounts counts = CountDeleted(nodes);
+        const std::string question =
+            GetMessageText("confDeleteNodes",
+                           std::vector<std::string>{text, FormatNumber(double(counts.Folders)),
+                                                    FormatNumber(double(counts.Files)),
+                                                    FormatNumber(double(counts.ArchiveMembers))});
+        if (host_.Questions().Ask({}, question, TButtons::YesNoDefaultNo) != TAnswer::Yes) return;
+    }
     TTreeNode* parent = nodes.front()->Parent();
     host_.LogLine(GetMessageText("msgsFree", text));
     host_.RunBusy([&] {
@@ -157,7 +166,7 @@ void TVolumeCommands::DeleteEntries() {
     }
     // Entries are files (or folder entries) of a folder: the file switch governs them.
     if (host_.GD().ConfirmDeleteFile &&
-        host_.Questions().Ask("confDelete", text, TButtons::YesNo) != TAnswer::Yes)
+        host_.Questions().Ask("confDelete", text, TButtons::YesNoDefaultNo) != TAnswer::Yes)
         return;
     host_.RunBusy([&] {
         TViewRestore& after = host_.AfterBusy();

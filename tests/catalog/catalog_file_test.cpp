@@ -437,16 +437,20 @@ TEST(CatalogFile, SaveQuestions) {
     TFixedAnswers yesPath(TAnswer::Yes, dir.File("q.txc"));
     EXPECT_EQ(QuerySaveChanges(lib, quiet, yesPath), TAnswer::Yes);
     EXPECT_FALSE(lib.Modified);
-    // "confReplace" answered Cancel.
+    // The catalog's own file is saved over without "confReplace"; another
+    // existing file is asked about, and Cancel leaves it alone.
     lib.Modified = true;
     struct TReplaceNo : TFixedAnswers {
         TAnswer Ask(const std::string& key, const std::string& a, TButtons b) override {
             return key == "confReplace" ? TAnswer::Cancel : TFixedAnswers::Ask(key, a, b);
         }
     } replaceNo;
-    EXPECT_EQ(QuerySaveChanges(lib, quiet, replaceNo), TAnswer::Cancel);
-    EXPECT_TRUE(lib.Modified);
-    EXPECT_FALSE(SaveWithConfirm(lib, dir.File("q.txc"), quiet, replaceNo));
+    EXPECT_EQ(QuerySaveChanges(lib, quiet, replaceNo), TAnswer::Yes);
+    EXPECT_FALSE(lib.Modified);
+    const std::string other = dir.File("other.txc");
+    ASSERT_TRUE(WriteFile(other, "someone else's"));
+    EXPECT_FALSE(SaveWithConfirm(lib, other, quiet, replaceNo));
+    EXPECT_EQ(ReadFile(other), "someone else's");
     lib.Options.ConfirmSaveChanges = false;
     EXPECT_EQ(QuerySaveChanges(lib, quiet, cancel), TAnswer::Yes);
 }

@@ -209,14 +209,20 @@ TEST(CatalogLock, AWindowsSaveAsksBeforeReplacingANewerFile) {
     EXPECT_EQ(target, tmp.File("mine.txc"));
     EXPECT_EQ(ReadFile(path), saved);
 
-    // A save after its own load or save asks nothing more.
+    // A save after its own load or save asks nothing: the file is its own.
     LoadFromFile(mine, path, false, quiet);
     mine.Modified = true;
     EXPECT_FALSE(ChangedOnDisk(mine, path));
     TQueuedAnswers none({TAnswer::Ok});
     target = path;
     EXPECT_TRUE(SaveOfferingSaveAs(mine, target, quiet, none));
-    EXPECT_EQ(none.Asked, std::vector<std::string>{"confReplace"});
+    EXPECT_TRUE(none.Asked.empty());
+    // Another existing file is still asked about.
+    std::string other = tmp.File("other.txc");
+    ASSERT_TRUE(WriteFile(other, ReadFile(path)));
+    TQueuedAnswers replace({TAnswer::Cancel});
+    EXPECT_FALSE(SaveOfferingSaveAs(mine, other, quiet, replace));
+    EXPECT_EQ(replace.Asked, std::vector<std::string>{"confReplace"});
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "support/scripted_questions.h"
 
 TAnswer TScriptedQuestions::Ask(const std::string& key, const std::string& arg, TButtons buttons) {
-    Asked.push_back({key, arg});
+    Asked.push_back({key, arg, buttons});
     TAnswer a = TAnswer::Yes;
     if (!Answers.empty()) {
         a = Answers.front();

@@ -18,6 +18,7 @@ public:
     struct TAsked {
         std::string Key;
         std::string Arg;
+        TButtons Buttons = TButtons::YesNo;
     };
 
     TAnswer Ask(const std::string& key, const std::string& arg, TButtons buttons) override;

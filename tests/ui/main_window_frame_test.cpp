@@ -199,7 +199,7 @@ private slots:
     // The title names the catalog's file and marks unsaved changes.
     void titleShowsFileAndUnsavedChanges() {
         auto w = MakeWindow();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Tamblix[*]"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Untitled[*]"));
         QVERIFY(!w->isWindowModified());
         TTreeNode* vol = AddVolume(*w, WriteSource("titled", {{"a.txt", 1}, {"b.txt", 2}}), "T");
         QVERIFY(vol);
@@ -215,9 +215,9 @@ private slots:
         w->tbDelClick();
         QVERIFY(w->isWindowModified());
         w->tbNewClick(); // asks to save: answered Yes
-        QCOMPARE(w->windowTitle(), QStringLiteral("Tamblix[*]"));
-        QVERIFY(w->isWindowModified()); // a new catalog is unsaved until saved
-        w->Lib().Modified = false;
+        QCOMPARE(w->windowTitle(), QStringLiteral("Untitled[*]"));
+        // Nothing to save in a new catalog until something is added.
+        QVERIFY(!w->isWindowModified());
     }
 
     // A catalog of volumes without collections opens on the Volume tab; with
@@ -262,6 +262,43 @@ private slots:
         QCOMPARE(w->SelectedEntries().size(), size_t(1));
         QCOMPARE(w->SelectedEntries()[0]->Caption.str(), std::string("needle.txt"));
         s.close();
+        w->Lib().Modified = false;
+    }
+
+    // Deleting a volume says what goes with it and takes No on Enter, from
+    // the menu as from the toolbar; a folder selected with its volume counts once.
+    void deletingAVolumeSaysWhatGoesWithIt() {
+        auto w = MakeWindow();
+        const QString src = WriteSource(
+            "delvol",
+            {{"music/a.mp3", 1}, {"music/b.mp3", 2}, {"docs/sub/x.txt", 3}, {"top.txt", 4}});
+        QVERIFY(QFile::copy(QStringLiteral(TAMBLIX_TEST_DATA "/archives/basic.zip"),
+                            src + "/docs/basic.zip"));
+        TTreeNode* vol = AddVolume(*w, src, "DelVol");
+        QVERIFY(vol);
+        w->GD().ConfirmDeleteVolume = true;
+        w->SelectNode(vol);
+        w->NodesView()->selectionModel()->select(w->NodesModel()->IndexOf(vol->FindChild("music")),
+                                                 QItemSelectionModel::Select);
+        QCOMPARE(w->SelectedNodes().size(), size_t(2));
+        w->SetActiveView(w->NodesView());
+        Asked.clear();
+        Answers = {TAnswer::No};
+        w->Action("miVDelete")->trigger();
+        QCOMPARE(Asked.size(), size_t(1));
+        QVERIFY(Asked[0].Buttons == TButtons::YesNoDefaultNo);
+        const std::string& text = Asked[0].Arg;
+        QVERIFY2(text.find("3 folders, 5 files and 3 archive members") != std::string::npos,
+                 text.c_str());
+        QCOMPARE(w->Lib().Tree.RootCount(), 1);
+        // The toolbar's Delete asks the same; Yes deletes.
+        Asked.clear();
+        Answers = {TAnswer::Yes};
+        w->SelectNode(vol);
+        w->tbDelClick();
+        QCOMPARE(Asked.size(), size_t(1));
+        QVERIFY(Asked[0].Buttons == TButtons::YesNoDefaultNo);
+        QCOMPARE(w->Lib().Tree.RootCount(), 0);
         w->Lib().Modified = false;
     }
 

@@ -272,7 +272,8 @@ private slots:
         Asked.clear();
         w->tbDelClick();
         QCOMPARE(Asked.size(), size_t(1));
-        QCOMPARE(Asked[0].Arg, std::string("Gone"));
+        QVERIFY2(Asked[0].Arg.rfind("Delete Gone? This removes 3 folders, 7 files", 0) == 0,
+                 Asked[0].Arg.c_str());
         QCOMPARE(w->Lib().VolumeCount, 0);
         QCOMPARE(w->NodesModel()->rowCount(), 0);
         QCOMPARE(w->ListModel()->rowCount(), 0);
@@ -450,36 +451,63 @@ private slots:
         w->Lib().Modified = false;
     }
 
-    // Closing with changes: exit question, then save question; Cancel keeps running.
+    // Closing with changes asks one question: Save, Don't Save or Cancel.
     void closeAsksToSave() {
         auto w = MakeWindow();
         w->miColAddClick();
         QVERIFY(w->Lib().Modified);
-        Answers = {TAnswer::Yes, TAnswer::Cancel};
+        Answers = {TAnswer::Cancel};
         QVERIFY(!w->close());
-        QCOMPARE(Asked.size(), size_t(2));
-        QCOMPARE(Asked[0].Key, std::string("confExit"));
-        QCOMPARE(Asked[1].Key, std::string("confSave"));
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confSave"));
+        QVERIFY(Asked[0].Buttons == TButtons::SaveDiscardCancel);
         QVERIFY(w->isVisible());
-        // No: closes without saving and writes the settings.
+        // Don't Save: closes without saving and writes the settings.
         Asked.clear();
-        Answers = {TAnswer::Yes, TAnswer::No};
+        Answers = {TAnswer::No};
         QVERIFY(w->close());
+        QCOMPARE(Asked.size(), size_t(1));
         QVERIFY(w->Store().ValueExists("", "Version"));
 
-        // Both switches off with a file name: saved without a question but the replace one.
+        // Save on a catalog loaded from a file writes that file without asking to replace it.
+        std::string saved = S(Path("own.TXC"));
+        auto w1 = MakeWindow();
+        Paths = {saved};
+        w1->miColAddClick();
+        w1->tbSaveClick();
+        w1->miColAddClick();
+        Asked.clear();
+        Answers = {TAnswer::Yes};
+        QVERIFY(w1->close());
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confSave"));
+
+        // A new catalog that was never changed closes without a question.
+        auto w3 = MakeWindow();
+        w3->tbNewClick();
+        Asked.clear();
+        QVERIFY(w3->close());
+        QVERIFY(Asked.empty());
+
+        // Without the save question, the exit question still guards the changes.
         std::string file = S(Path("quiet.TXC"));
         auto w2 = MakeWindow();
         Paths = {file};
         w2->miColAddClick();
         w2->tbSaveClick();
         w2->miColAddClick();
-        w2->GD().ConfirmExit = false;
         w2->GD().ConfirmSaveChanges = false;
+        w2->GD().ConfirmExit = true;
+        Asked.clear();
+        Answers = {TAnswer::No};
+        QVERIFY(!w2->close());
+        QCOMPARE(Asked.size(), size_t(1));
+        QCOMPARE(Asked[0].Key, std::string("confExit"));
+        // Both switches off: saved without a question.
+        w2->GD().ConfirmExit = false;
         Asked.clear();
         QVERIFY(w2->close());
-        QCOMPARE(Asked.size(), size_t(1));
-        QCOMPARE(Asked[0].Key, std::string("confReplace"));
+        QVERIFY(Asked.empty());
         TLibObj check;
         TNullProgress quiet;
         LoadFromFile(check, file, false, quiet);
@@ -621,7 +649,7 @@ private slots:
         QString custom = QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + "/Tamblix/languages/t.bab";
         QFile f(custom);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("menuname:Test\r\nhelpfile:\r\nFRMMAIN.frmmain=Titel\r\nfrmMain.miSave=\r\n"
+        f.write("menuname:Test\r\nhelpfile:\r\nmsgsUNTITLED=Titel\r\nfrmMain.miSave=\r\n"
                 "CONFEXIT=Wirklich?\r\n");
         f.close();
         QVERIFY(w->Translator().SelectLanguage("Test"));
@@ -631,7 +659,7 @@ private slots:
         w->miLoadOriginalLanguageClick();
         QCOMPARE(w->Action("miOpen")->text(), QString("&Open.."));
         QCOMPARE(w->Action("miSave")->text(), QString("&Save"));
-        QCOMPARE(w->windowTitle(), QString("Tamblix[*]"));
+        QCOMPARE(w->windowTitle(), QString("Untitled[*]"));
         QCOMPARE(QString::fromStdString(GetMessageText("confSave")), QString("Save changes?"));
         QCOMPARE(w->Translator().CurrentLanguage, std::string("OriginalLanguage.bab"));
         QFile::remove(custom);
