@@ -78,7 +78,10 @@ void TMainMenus::BuildActions() {
     };
 
     // Library
-    cmd("miNew", "&New", &IMainCommands::tbNewClick, "document-new", S::SP_FileIcon);
+    // Besides the program's own keys, the ones every desktop program has: New,
+    // Save As and Quit.
+    cmd("miNew", "&New", &IMainCommands::tbNewClick, "document-new", S::SP_FileIcon)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     cmd("miOpen", "&Open..", &IMainCommands::tbOpenClick, "document-open", S::SP_DialogOpenButton)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     cmd("miReload", "Reload Current &Library", &IMainCommands::tbReloadClick, "view-refresh",
@@ -88,7 +91,8 @@ void TMainMenus::BuildActions() {
     cmd("miSave", "&Save", &IMainCommands::tbSaveClick, "document-save", S::SP_DialogSaveButton)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     cmd("miSaveAs", "Save &as..", &IMainCommands::tbSaveAsClick, "document-save-as",
-        S::SP_DialogSaveButton);
+        S::SP_DialogSaveButton)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     cmd("miImpLibrabry", "&Library", &IMainCommands::miImpLibrabryClick);
     cmd("miImpText", "&Text File", &IMainCommands::miImpTextClick);
     cmd("miImpOther", "Import Ot&her Catalog\u2026", &IMainCommands::miImpOtherClick);
@@ -99,7 +103,7 @@ void TMainMenus::BuildActions() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
     QAction* exit =
         cmd("miExit", "E&xit", nullptr, "application-exit", S::SP_DialogCloseButton, false);
-    exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    exit->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_F4), QKeySequence(Qt::CTRL | Qt::Key_Q)});
     connect(exit, &QAction::triggered, &w_, &QWidget::close);
 
     // Volume

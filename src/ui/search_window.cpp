@@ -636,5 +636,10 @@ void TfrmSearch::Start(TSearchStart how, bool nodeSelected, const QString& name)
     show();
     ComeToFront();
     if (how == TSearchStart::ByName || how == TSearchStart::Duplicates) pcFind->setCurrentIndex(0);
+    // What the user types goes to the name box, and Enter there searches.
+    if (pcFind->currentIndex() == 0) {
+        edSearch->setFocus(Qt::OtherFocusReason);
+        edSearch->selectAll();
+    }
     if (how == TSearchStart::Duplicates) tbFindClick();
 }

@@ -302,6 +302,25 @@ private slots:
         w->Lib().Modified = false;
     }
 
+    // The desktop's usual keys are there, and no key of a window-wide
+    // command is taken twice (keys bound to one view may repeat across views).
+    void keysAreConventionalAndUnique() {
+        auto w = MakeWindow();
+        QCOMPARE(w->Action("miNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(w->Action("miSaveAs")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+        QVERIFY(w->Action("miExit")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+        QMap<QString, QString> taken;
+        for (QAction* a : w->findChildren<QAction*>()) {
+            if (a->shortcutContext() != Qt::WindowShortcut || a->objectName().isEmpty()) continue;
+            for (const QKeySequence& k : a->shortcuts()) {
+                const QString key = k.toString();
+                QVERIFY2(!taken.contains(key),
+                         qPrintable(key + ": " + taken.value(key) + " and " + a->objectName()));
+                taken.insert(key, a->objectName());
+            }
+        }
+    }
+
     // A settings file of its own keeps its list files beside it.
     void listFilesFollowTheSettingsFolder() {
         TfrmMain w(std::make_unique<TMemorySettingsStore>(), S(Path("profile")));

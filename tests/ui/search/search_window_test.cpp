@@ -91,6 +91,12 @@ private slots:
         TfrmSearch& s = w->SearchWindow();
         QVERIFY(s.isVisible());
         QCOMPARE(Named<QTabWidget>(&s, "pcFind")->currentIndex(), 0);
+        // Typing goes to the name box at once, and Enter there searches.
+        QCOMPARE(s.focusWidget(), static_cast<QWidget*>(Named<QLineEdit>(&s, "edSearch")));
+        QTest::keyClicks(Named<QLineEdit>(&s, "edSearch"), "b.mp3");
+        QTest::keyClick(Named<QLineEdit>(&s, "edSearch"), Qt::Key_Return);
+        QCOMPARE(s.ResultModel()->rowCount(), 1);
+        Named<QLineEdit>(&s, "edSearch")->clear();
         Named<QLineEdit>(&s, "edType")->setText("mp3");
         s.tbFindClick();
         QVERIFY(!s.Searching());
