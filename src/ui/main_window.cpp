@@ -16,6 +16,7 @@
 #include "ui/main_views.h"
 #include "ui/memo_dialog.h"
 #include "ui/mount_notices.h"
+#include "ui/new_volume_dialog.h"
 #include "ui/options_dialog.h"
 #include "ui/panel_bar.h"
 #include "ui/pick_list_dialog.h"
@@ -128,6 +129,10 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
     search_ = std::make_unique<TSearchCommands>(Host(), SearchHost());
     tools_ = std::make_unique<TToolCommands>(Host(), lang_);
     space_ = new TfrmSpace(SpaceHost(), this);
+    mounts_->AddVolume = [this](const std::string& point) {
+        NewVolumeDialog().StartAt(point);
+        tbAddClick();
+    };
     mounts_->Watch(ProbeMountedFs);
 
     connect(views_->Tabs(), &QTabBar::currentChanged, this, &TfrmMain::SetTab);

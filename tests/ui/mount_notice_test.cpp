@@ -3,10 +3,12 @@
 #include "catalog/lib_obj.h"
 #include "settings/settings_store.h"
 #include "support/main_window_fixture.h"
+#include "support/modal_dialogs.h"
 #include "support/window_grab.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
 #include "ui/mount_notices.h"
+#include "ui/new_volume_dialog.h"
 
 #include <QtCore/QFile>
 #include <QtCore/QTimer>
@@ -14,6 +16,7 @@
 #include <QtTest/QtTest>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
 
 namespace {
@@ -57,6 +60,15 @@ class TestMountNotice : public QObject, public TMainWindowFixture {
             },
             table_.toStdString());
         return vol;
+    }
+    // The table with `line` (mountinfo's fields from the mount point on) at `point`.
+    void MountOther(TfrmMain& w, const QString& point, const char* line) {
+        QFile f(table_);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
+        if (line) f.write(("3 1 8:33 / " + point + " " + line + "\n").toUtf8());
+        f.close();
+        w.MountNotices().CheckMounts();
     }
     void Mount(TfrmMain& w, bool mounted) {
         WriteTable(mounted);
@@ -159,6 +171,60 @@ private slots:
         w->MountNotices().UpdateClick(); // even asked directly: nothing to pick
         QVERIFY(!Holds(w->Lib().Tree.Root(0), "new.txt"));
         QVERIFY(!Holds(w->Lib().Tree.Root(1), "new.txt"));
+    }
+
+    // A removable drive that no volume is: offered for Add Volume, whose
+    // dialog starts on its mount point (not on the folder added last);
+    // pseudo filesystems are not offered.
+    void newDriveOffersAddVolume() {
+        auto w = MakeWindow();
+        QVERIFY(Catalogued(*w, "d6"));
+        const QString fresh = WriteSource("fresh", {{"b.txt", 7}});
+        w->MountNotices().Watch(
+            [](TMountedFs& fs) {
+                if (fs.Device != "/dev/sdy1") return;
+                fs.Label = "NEWDISK";
+                fs.Serial = "77778888";
+                fs.Removable = true;
+            },
+            table_.toStdString());
+        MountOther(*w, fresh, "rw - tmpfs tmpfs rw");
+        QVERIFY(!w->MountNotices().isVisible());
+        MountOther(*w, fresh, nullptr);
+        MountOther(*w, fresh, "rw - ext2 /dev/sdy1 rw");
+        QVERIFY(w->MountNotices().isVisible());
+        QCOMPARE(w->MountNotices().findChild<QLabel*>("lblMountNotice")->text(),
+                 "A new drive NEWDISK is mounted at " + fresh);
+        QVERIFY(!Button(*w, "btnMountAdd")->isHidden());
+        for (const char* hidden : {"btnMountUpdate", "btnMountAlways"})
+            QVERIFY(Button(*w, hidden)->isHidden());
+        QVERIFY(w->MountNotices().findChild<QCheckBox*>("cbMountDelete")->isHidden());
+        w->SetTab(1);
+        GrabWindow(w.get(), QStringLiteral("mount_new_drive"));
+        // Ignore: nothing added; the drive is offered again at its next mount.
+        QTest::mouseClick(Button(*w, "btnMountIgnore"), Qt::LeftButton);
+        QVERIFY(!w->MountNotices().isVisible());
+        MountOther(*w, fresh, nullptr);
+        MountOther(*w, fresh, "rw - ext2 /dev/sdy1 rw");
+        QVERIFY(w->MountNotices().isVisible());
+
+        QString started;
+        QVERIFY(WithDialog<TfrmNewVolume>(
+            [&] { QTest::mouseClick(Button(*w, "btnMountAdd"), Qt::LeftButton); },
+            [&](TfrmNewVolume& d) {
+                started = d.FolderEdit()->text();
+                d.TitleEdit()->setText("NEWDISK");
+                d.InsertNextBox()->setChecked(false);
+                d.accept();
+            }));
+        w->activateWindow();
+        (void)QTest::qWaitForWindowActive(w.get());
+        QCOMPARE(started, fresh);
+        QVERIFY(!w->MountNotices().isVisible());
+        QCOMPARE(w->Lib().Tree.RootCount(), 2);
+        QVERIFY(Holds(w->Lib().Tree.Root(1), "b.txt"));
+        QVERIFY(Asked.empty());
+        QVERIFY(Errors.isEmpty());
     }
 
     // The disc leaves while the update reads it: the catalog comes back as it was.
