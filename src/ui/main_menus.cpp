@@ -67,7 +67,7 @@ void TMainMenus::BuildActions() {
     using S = QStyle;
     auto cmd = [this](const char* name, const char* text, void (IMainCommands::*slot)(),
                       const char* icon = nullptr, int fallback = -1, bool catalog = true) {
-        return MakeAction(QString::fromLatin1(name), QString::fromLatin1(text), slot,
+        return MakeAction(QString::fromLatin1(name), QString::fromUtf8(text), slot,
                           icon ? QString::fromLatin1(icon) : QString(), fallback, catalog);
     };
     // Shortcuts shared by several commands are bound to the views below; the
@@ -279,7 +279,7 @@ void TMainMenus::BuildMenus() {
     QMenuBar* mb = w_.menuBar();
     mb->setObjectName(QStringLiteral("MainMenu"));
     auto menu = [this](QWidget* parent, const char* name, const char* title) {
-        auto* m = new QMenu(QString::fromLatin1(title), parent);
+        auto* m = new QMenu(QString::fromUtf8(title), parent);
         m->setObjectName(QString::fromLatin1(name));
         return m;
     };
@@ -318,7 +318,7 @@ void TMainMenus::BuildMenus() {
         group = new QActionGroup(&w_);
         for (int i = 0; i < 4; ++i) {
             QAction* a = MakeAction(prefix + QString::fromLatin1(styleNames[i]),
-                                    QString::fromLatin1(styleTexts[i]), nullptr, {}, -1, false);
+                                    QString::fromUtf8(styleTexts[i]), nullptr, {}, -1, false);
             a->setCheckable(true);
             a->setChecked(i == 3);
             group->addAction(a);
@@ -330,7 +330,7 @@ void TMainMenus::BuildMenus() {
     auto arrangeMenu = [&](QMenu* m, const QString& prefix, std::vector<QAction*>& out) {
         for (int i = 0; i < 6; ++i) {
             QAction* a = MakeAction(prefix + QString::fromLatin1(sortNames[i]),
-                                    QString::fromLatin1(sortTexts[i]), nullptr);
+                                    QString::fromUtf8(sortTexts[i]), nullptr);
             a->setCheckable(true);
             m->addAction(a);
             connect(a, &QAction::triggered, &w_, [this, i] { commands_.SortListBy(i); });
@@ -389,7 +389,7 @@ void TMainMenus::BuildMenus() {
         const char* names[] = {"ExpandOne", "CollapseOne", "ExpandAll", "CollapseAll"};
         for (int i = 0; i < 4; ++i) {
             QAction* a = MakeAction(prefix + QString::fromLatin1(names[i]),
-                                    QString::fromLatin1(texts[i]), nullptr);
+                                    QString::fromUtf8(texts[i]), nullptr);
             connect(a, &QAction::triggered, &w_, [this, tree, i] {
                 if (!commands_.CheckIdle()) return;
                 QModelIndex idx = tree->currentIndex();
@@ -460,7 +460,7 @@ void TMainMenus::BuildToolbar() {
     tb_->setMovable(false);
     tb_->setIconSize(QSize(22, 22));
     auto tool = [this](const char* name, const char* hint, const char* like) {
-        tb_->addAction(MakeToolAction(QString::fromLatin1(name), QString::fromLatin1(hint),
+        tb_->addAction(MakeToolAction(QString::fromLatin1(name), QString::fromUtf8(hint),
                                       Action(QString::fromLatin1(like))));
     };
     tool("tbNew", "New", "miNew");
@@ -478,10 +478,10 @@ void TMainMenus::BuildToolbar() {
     // Import and languages drop down their menus.
     auto dropDown = [this](const char* name, const char* hint, QMenu* menu, const QIcon& icon) {
         // The action stands in for the menu: its text is the menu's title.
-        const QString text = menu->title().isEmpty() ? QString::fromLatin1(hint) : menu->title();
+        const QString text = menu->title().isEmpty() ? QString::fromUtf8(hint) : menu->title();
         auto* a = new QAction(icon, text, &w_);
         a->setObjectName(QString::fromLatin1(name));
-        a->setToolTip(QString::fromLatin1(hint));
+        a->setToolTip(QString::fromUtf8(hint));
         a->setProperty("tamblixHint", true);
         a->setMenu(menu);
         actions_[a->objectName()] = a;

@@ -63,9 +63,9 @@ void TfrmSearch::BuildToolbar() {
     tb->setObjectName(QStringLiteral("tb"));
     tb->setIconSize(QSize(20, 20));
     auto act = [this](const char* name, const char* hint, const char* icon, int fallback) {
-        auto* a = new QAction(TIcons::Theme(icon, fallback), QString::fromLatin1(hint), this);
+        auto* a = new QAction(TIcons::Theme(icon, fallback), QString::fromUtf8(hint), this);
         a->setObjectName(QString::fromLatin1(name));
-        a->setToolTip(QString::fromLatin1(hint));
+        a->setToolTip(QString::fromUtf8(hint));
         tb->addAction(a);
         return a;
     };
@@ -109,7 +109,7 @@ void TfrmSearch::BuildCriteria() {
     auto page = [this](const char* name, const char* caption) {
         auto* w = new QWidget(pcFind);
         w->setObjectName(QString::fromLatin1(name));
-        pcFind->addTab(w, QString::fromLatin1(caption));
+        pcFind->addTab(w, QString::fromUtf8(caption));
         auto* g = new QGridLayout(w);
         g->setColumnStretch(1, 1);
         return std::make_pair(w, g);

@@ -302,13 +302,18 @@ private slots:
         w->Lib().Modified = false;
     }
 
-    // The desktop's usual keys are there, and no key of a window-wide
-    // command is taken twice (keys bound to one view may repeat across views).
+    // The desktop's usual keys are there, no key of a window-wide command is
+    // taken twice (keys bound to one view may repeat across views), and the
+    // menus' texts read as written.
     void keysAreConventionalAndUnique() {
         auto w = MakeWindow();
         QCOMPARE(w->Action("miNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(w->Action("miSaveAs")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
         QVERIFY(w->Action("miExit")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+        // Texts are UTF-8: no menu shows "â€¦" for an ellipsis.
+        QCOMPARE(w->Action("miImpOther")->text(), QString::fromUtf8("Import Ot&her Catalog\u2026"));
+        for (QAction* a : w->findChildren<QAction*>())
+            QVERIFY2(!a->text().contains(QChar(0x00E2)), qPrintable(a->objectName()));
         QMap<QString, QString> taken;
         for (QAction* a : w->findChildren<QAction*>()) {
             if (a->shortcutContext() != Qt::WindowShortcut || a->objectName().isEmpty()) continue;
