@@ -1,5 +1,6 @@
 #include "ui/export_dialog.h"
 
+#include "search/import.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
 #include "text/message_error.h"
@@ -22,6 +23,8 @@
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
+namespace {
+
 void FillFieldList(QListWidget* list, const std::vector<TFieldItem>& items) {
     list->clear();
     for (const TFieldItem& f : items) {
@@ -38,6 +41,7 @@ std::vector<TFieldItem> FieldListItems(const QListWidget* list) {
     return out;
 }
 
+// Swaps the selected item with its neighbour (delta -1 up, +1 down).
 void MoveFieldItem(QListWidget* list, int delta) {
     int row = list->currentRow();
     if (row < 0 || !list->currentItem() || !list->currentItem()->isSelected()) return;
@@ -67,9 +71,11 @@ QComboBox* QualifierCombo(QWidget* parent) {
     return c;
 }
 
-TFileAndFields BuildFileAndFields(QWidget* dialog, QBoxLayout* top, const char* fileLabel,
+} // namespace
+
+TTextFileParts BuildTextFileParts(QWidget* dialog, QBoxLayout* top, const char* fileLabel,
                                   QStyle::StandardPixmap browseIcon, const char* listName) {
-    TFileAndFields p;
+    TTextFileParts p;
     QStyle* st = dialog->style();
     auto* fileRow = new QHBoxLayout;
     p.File = new QLineEdit(dialog);
@@ -97,30 +103,84 @@ TFileAndFields BuildFileAndFields(QWidget* dialog, QBoxLayout* top, const char* 
     fl->addWidget(p.Down, 1, 1);
     fl->setRowStretch(2, 1);
     p.Pages->addTab(fields, QStringLiteral("&Fields"));
+
+    p.Options = new QWidget(p.Pages);
+    p.Options->setObjectName(QStringLiteral("tsOptions"));
+    p.OptionsGrid = new QGridLayout(p.Options);
+    p.SizeUnit = new QComboBox(p.Options);
+    p.SizeUnit->setObjectName(QStringLiteral("cbK"));
+    p.SizeUnit->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+    p.Separator = SeparatorCombo(p.Options);
+    p.Qualifier = QualifierCombo(p.Options);
     return p;
 }
+
+int TTextFileParts::AddOptionRows() const {
+    QGridLayout* g = OptionsGrid;
+    g->addWidget(DlgLabel(Options, "lblK", "&Filesize in: ", SizeUnit), 0, 0);
+    g->addWidget(SizeUnit, 0, 1);
+    g->addWidget(DlgLabel(Options, "lblSep", "&Separator: ", Separator), 1, 0);
+    g->addWidget(Separator, 1, 1);
+    g->addWidget(DlgLabel(Options, "lblTxtQ", "Text &Qualifier:", Qualifier), 2, 0);
+    g->addWidget(Qualifier, 2, 1);
+    return 3;
+}
+
+void TTextFileParts::AddPages(QBoxLayout* top, int endRow) const {
+    OptionsGrid->setColumnStretch(1, 1);
+    OptionsGrid->setRowStretch(endRow, 1);
+    Pages->addTab(Options, QStringLiteral("&Options"));
+    top->addWidget(Pages, 1);
+}
+
+void TTextFileParts::Connect(QWidget* dialog, QPushButton* ok,
+                             const std::function<void()>& browse) const {
+    QObject::connect(File, &QLineEdit::textChanged, dialog,
+                     [ok](const QString& t) { ok->setEnabled(!t.isEmpty()); });
+    QObject::connect(Browse, &QToolButton::triggered, dialog, browse);
+    QObject::connect(new QShortcut(QKeySequence(Qt::Key_F4), dialog), &QShortcut::activated, dialog,
+                     browse);
+    QListWidget* list = Fields;
+    QObject::connect(Up, &QToolButton::triggered, dialog, [list] { MoveFieldItem(list, -1); });
+    QObject::connect(Down, &QToolButton::triggered, dialog, [list] { MoveFieldItem(list, 1); });
+}
+
+void TTextFileParts::ChooseFile(IUiQuestions& questions, TFileQuestion question) const {
+    question.Start = File->text();
+    QString path = questions.AskFile(question);
+    if (!path.isEmpty()) File->setText(path);
+}
+
+template <class TOptions> void TTextFileParts::Read(TOptions& o) const {
+    o.FileName = Ss(File->text());
+    o.Fields = FieldListItems(Fields);
+    o.Separator = Ss(Separator->currentText());
+    o.Qualifier = Ss(Qualifier->currentText());
+    o.SizeUnit = std::max(0, SizeUnit->currentIndex());
+    o.KBText = GetMessageText("infoStrKB");
+    o.MBText = GetMessageText("infoStrMB");
+}
+
+template <class TOptions> void TTextFileParts::Show(const TOptions& o) const {
+    File->setText(Qs(o.FileName));
+    FillFieldList(Fields, o.Fields);
+    Separator->setCurrentText(Qs(o.Separator));
+    Qualifier->setCurrentText(Qs(o.Qualifier));
+    SizeUnit->setCurrentIndex(std::clamp(o.SizeUnit, 0, 2));
+}
+
+template void TTextFileParts::Read(TExportOptions&) const;
+template void TTextFileParts::Read(TImportOptions&) const;
+template void TTextFileParts::Show(const TExportOptions&) const;
+template void TTextFileParts::Show(const TImportOptions&) const;
 
 TfrmExport::TfrmExport(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmExport"), store, parent) {
     setWindowTitle(QStringLiteral("Export"));
     auto* top = new QVBoxLayout(this);
-    TFileAndFields parts =
-        BuildFileAndFields(this, top, "&Export filename:", QStyle::SP_DialogSaveButton, "lbFields");
-    edfile = parts.File;
-    btnBrowse = parts.Browse;
-    pc = parts.Pages;
-    lbFields = parts.Fields;
-    btnUp = parts.Up;
-    btnDown = parts.Down;
-
-    auto* opts = new QWidget(pc);
-    opts->setObjectName(QStringLiteral("tsOptions"));
-    auto* ol = new QGridLayout(opts);
-    cbK = new QComboBox(opts);
-    cbK->setObjectName(QStringLiteral("cbK"));
-    cbK->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
-    cbSep = SeparatorCombo(opts);
-    cbTxtQ = QualifierCombo(opts);
+    parts_ =
+        BuildTextFileParts(this, top, "&Export filename:", QStyle::SP_DialogSaveButton, "lbFields");
+    QWidget* opts = parts_.Options;
     cbFolders = DlgCheck(opts, "cbFolders", "E&xport Folders as line");
     cbFldProp = DlgCheck(opts, "cbFldProp", "Show &Total Properties");
     cbOnlyFld = DlgCheck(opts, "cbOnlyFld", "&Only Foders");
@@ -131,13 +191,8 @@ TfrmExport::TfrmExport(ISettingsStore& store, QWidget* parent)
     seLev->setValue(1);
     cbIndent = DlgCheck(opts, "cbIndent", "&Indent subitems");
     cbArch = DlgCheck(opts, "cbArch", "&Archives contents");
-    int row = 0;
-    ol->addWidget(DlgLabel(opts, "lblK", "&Filesize in: ", cbK), row, 0);
-    ol->addWidget(cbK, row++, 1);
-    ol->addWidget(DlgLabel(opts, "lblSep", "&Separator: ", cbSep), row, 0);
-    ol->addWidget(cbSep, row++, 1);
-    ol->addWidget(DlgLabel(opts, "lblTxtQ", "Text &Qualifier:", cbTxtQ), row, 0);
-    ol->addWidget(cbTxtQ, row++, 1);
+    QGridLayout* ol = parts_.OptionsGrid;
+    int row = parts_.AddOptionRows();
     ol->addWidget(cbFolders, row++, 0, 1, 2);
     auto* indented = new QVBoxLayout;
     indented->setContentsMargins(20, 0, 0, 0);
@@ -148,23 +203,14 @@ TfrmExport::TfrmExport(ISettingsStore& store, QWidget* parent)
     ol->addWidget(seLev, row++, 1, Qt::AlignLeft);
     ol->addWidget(cbIndent, row++, 0, 1, 2);
     ol->addWidget(cbArch, row++, 0, 1, 2);
-    ol->setColumnStretch(1, 1);
-    ol->setRowStretch(row, 1);
-    pc->addTab(opts, QStringLiteral("&Options"));
-    top->addWidget(pc, 1);
+    parts_.AddPages(top, row);
 
     QDialogButtonBox* box = MakeButtons(false);
     OKBtn = box->findChild<QPushButton*>(QStringLiteral("OKBtn"));
     top->addWidget(box);
     resize(420, 400);
 
-    connect(edfile, &QLineEdit::textChanged, this,
-            [this](const QString& t) { OKBtn->setEnabled(!t.isEmpty()); });
-    connect(btnBrowse, &QToolButton::triggered, this, &TfrmExport::btnBrowseClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
-            &TfrmExport::btnBrowseClick);
-    connect(btnUp, &QToolButton::triggered, this, [this] { MoveFieldItem(lbFields, -1); });
-    connect(btnDown, &QToolButton::triggered, this, [this] { MoveFieldItem(lbFields, 1); });
+    parts_.Connect(this, OKBtn, [this] { btnBrowseClick(); });
     connect(cbFolders, &QCheckBox::toggled, this, &TfrmExport::cbFoldersClick);
     connect(cbLev, &QCheckBox::toggled, seLev, &QWidget::setEnabled);
     SetOptions(TExportOptions());
@@ -172,11 +218,7 @@ TfrmExport::TfrmExport(ISettingsStore& store, QWidget* parent)
 
 TExportOptions TfrmExport::Options() const {
     TExportOptions o;
-    o.FileName = Ss(edfile->text());
-    o.Fields = FieldListItems(lbFields);
-    o.Separator = Ss(cbSep->currentText());
-    o.Qualifier = Ss(cbTxtQ->currentText());
-    o.SizeUnit = std::max(0, cbK->currentIndex());
+    parts_.Read(o);
     o.LevelsUse = cbLev->isChecked();
     o.Levels = seLev->value();
     o.Archives = cbArch->isChecked();
@@ -184,17 +226,11 @@ TExportOptions TfrmExport::Options() const {
     o.FoldersOnly = cbOnlyFld->isChecked();
     o.FolderTotals = cbFldProp->isChecked();
     o.Indent = cbIndent->isChecked();
-    o.KBText = GetMessageText("infoStrKB");
-    o.MBText = GetMessageText("infoStrMB");
     return o;
 }
 
 void TfrmExport::SetOptions(const TExportOptions& o) {
-    edfile->setText(Qs(o.FileName));
-    FillFieldList(lbFields, o.Fields);
-    cbSep->setCurrentText(Qs(o.Separator));
-    cbTxtQ->setCurrentText(Qs(o.Qualifier));
-    cbK->setCurrentIndex(std::clamp(o.SizeUnit, 0, 2));
+    parts_.Show(o);
     cbLev->setChecked(o.LevelsUse);
     seLev->setValue(std::clamp(o.Levels, 1, 999));
     cbArch->setChecked(o.Archives);
@@ -204,7 +240,7 @@ void TfrmExport::SetOptions(const TExportOptions& o) {
     cbIndent->setChecked(o.Indent);
     cbFoldersClick();
     seLev->setEnabled(cbLev->isChecked());
-    OKBtn->setEnabled(!edfile->text().isEmpty());
+    OKBtn->setEnabled(!parts_.File->text().isEmpty());
 }
 
 void TfrmExport::cbFoldersClick() {
@@ -214,7 +250,7 @@ void TfrmExport::cbFoldersClick() {
 
 void TfrmExport::showEvent(QShowEvent* e) {
     if (!e->spontaneous()) {
-        pc->setCurrentIndex(0);
+        parts_.Pages->setCurrentIndex(0);
         setWindowTitle(QString::fromStdString(GetMessageText(ExportCaptionKey(scope_))));
         TExportOptions o = Options();
         o.Load(Store());
@@ -226,25 +262,23 @@ void TfrmExport::showEvent(QShowEvent* e) {
 void TfrmExport::btnBrowseClick() {
     TFileQuestion q;
     q.Title = windowTitle();
-    q.Start = edfile->text();
     q.Filter = QStringLiteral("All Files (*)");
     q.DefaultSuffix = QString::fromLatin1(TExportOptions::kDefaultExtension);
     q.Save = true;
     q.Over = this;
-    QString path = Questions().AskFile(q);
-    if (!path.isEmpty()) edfile->setText(path);
+    parts_.ChooseFile(Questions(), q);
 }
 
 void TfrmExport::accept() {
-    if (edfile->text().isEmpty()) return;
+    if (parts_.File->text().isEmpty()) return;
     // Writing the text over the open catalog would destroy the catalog.
     if (!catalogFile_.empty()) {
-        QFileInfo target(edfile->text()), catalog(Qs(catalogFile_));
+        QFileInfo target(parts_.File->text()), catalog(Qs(catalogFile_));
         bool same = target.exists() && catalog.exists()
                         ? target.canonicalFilePath() == catalog.canonicalFilePath()
                         : target.absoluteFilePath() == catalog.absoluteFilePath();
         if (same) {
-            Questions().ShowError("errWrite", Ss(edfile->text()));
+            Questions().ShowError("errWrite", Ss(parts_.File->text()));
             return;
         }
     }

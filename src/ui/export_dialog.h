@@ -2,39 +2,51 @@
 
 #include "search/export.h"
 #include "ui/dialog_common.h"
+#include "ui/ui_questions.h"
 
 #include <QtWidgets/QStyle>
-#include <vector>
+#include <functional>
 
 class QCheckBox;
 class QBoxLayout;
 class QComboBox;
+class QGridLayout;
 class QLineEdit;
 class QListWidget;
 class QSpinBox;
 class QTabWidget;
 class QToolButton;
 
-// Field order lists of the export and import dialogs: checkable items moved
-// up and down with two buttons.
-void FillFieldList(QListWidget* list, const std::vector<TFieldItem>& items);
-std::vector<TFieldItem> FieldListItems(const QListWidget* list);
-// Swaps the selected item with its neighbour (delta -1 up, +1 down).
-void MoveFieldItem(QListWidget* list, int delta);
-// The separator and qualifier drop-downs of both dialogs.
-QComboBox* SeparatorCombo(QWidget* parent);
-QComboBox* QualifierCombo(QWidget* parent);
-
-// The file row and the "&Fields" page that the export and import dialogs share.
-struct TFileAndFields {
+// The file row, the "&Fields" page and the start of the "&Options" page that
+// the export and import dialogs share. The field list holds checkable items
+// that two buttons move up and down.
+struct TTextFileParts {
     QLineEdit* File = nullptr;
     QToolButton* Browse = nullptr;
     QTabWidget* Pages = nullptr;
     QListWidget* Fields = nullptr;
     QToolButton* Up = nullptr;
     QToolButton* Down = nullptr;
+    QWidget* Options = nullptr;
+    QGridLayout* OptionsGrid = nullptr;
+    QComboBox* SizeUnit = nullptr;
+    QComboBox* Separator = nullptr;
+    QComboBox* Qualifier = nullptr;
+
+    // Labels the size unit, the separator and the qualifier in the first rows
+    // of the options grid; gives the next free row.
+    int AddOptionRows() const;
+    // Adds the options page, its rows from `endRow` on left empty, and the pages to `top`.
+    void AddPages(QBoxLayout* top, int endRow) const;
+    // OK only with a file name; Browse and F4 call `browse`; the arrows move the selected field.
+    void Connect(QWidget* dialog, QPushButton* ok, const std::function<void()>& browse) const;
+    // Asks for the file, starting at the one named; a file picked goes into the file row.
+    void ChooseFile(IUiQuestions& questions, TFileQuestion question) const;
+    // The choices both dialogs have, from the controls and back.
+    template <class TOptions> void Read(TOptions& o) const;
+    template <class TOptions> void Show(const TOptions& o) const;
 };
-TFileAndFields BuildFileAndFields(QWidget* dialog, QBoxLayout* top, const char* fileLabel,
+TTextFileParts BuildTextFileParts(QWidget* dialog, QBoxLayout* top, const char* fileLabel,
                                   QStyle::StandardPixmap browseIcon, const char* listName);
 
 // The export dialog: the columns, separator, qualifier and filters of a text
@@ -60,19 +72,11 @@ public:
     void cbFoldersClick();
 
     // The widgets tests fill in and read.
-    QLineEdit* FileEdit() const { return edfile; }
-    QTabWidget* Pages() const { return pc; }
+    QLineEdit* FileEdit() const { return parts_.File; }
+    QTabWidget* Pages() const { return parts_.Pages; }
 
 private:
-    QLineEdit* edfile = nullptr;
-    QToolButton* btnBrowse = nullptr;
-    QTabWidget* pc = nullptr;
-    QListWidget* lbFields = nullptr;
-    QToolButton* btnUp = nullptr;
-    QToolButton* btnDown = nullptr;
-    QComboBox* cbK = nullptr;
-    QComboBox* cbSep = nullptr;
-    QComboBox* cbTxtQ = nullptr;
+    TTextFileParts parts_;
     QCheckBox* cbFolders = nullptr;
     QCheckBox* cbFldProp = nullptr;
     QCheckBox* cbOnlyFld = nullptr;

@@ -1,13 +1,7 @@
 #pragma once
 
 #include "search/import.h"
-#include "ui/dialog_common.h"
-
-class QComboBox;
-class QLineEdit;
-class QListWidget;
-class QTabWidget;
-class QToolButton;
+#include "ui/export_dialog.h"
 
 // The import dialog: the file and the shape of its lines, kept in the
 // settings under "frmImport". "Volume", "Path" and "Name" stay ticked.
@@ -25,19 +19,11 @@ public:
     void btnBrowseClick();
 
     // The widgets tests fill in and read.
-    QLineEdit* FileEdit() const { return edfile; }
-    QListWidget* FieldList() const { return lb; }
+    QLineEdit* FileEdit() const { return parts_.File; }
+    QListWidget* FieldList() const { return parts_.Fields; }
 
 private:
-    QLineEdit* edfile = nullptr;
-    QToolButton* btnBrowse = nullptr;
-    QTabWidget* pc = nullptr;
-    QListWidget* lb = nullptr;
-    QToolButton* btnUp = nullptr;
-    QToolButton* btnDown = nullptr;
-    QComboBox* cbK = nullptr;
-    QComboBox* cbSep = nullptr;
-    QComboBox* cbTxtQ = nullptr;
+    TTextFileParts parts_;
     QPushButton* OKBtn = nullptr;
 
 protected:
