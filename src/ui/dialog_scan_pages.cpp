@@ -2,6 +2,7 @@
 
 #include "text/string_list.h"
 #include "ui/dialog_common.h"
+#include "ui/dialog_handler_view.h"
 #include "ui/text_edit_dialog.h"
 
 #include <QtCore/QDir>
@@ -11,6 +12,8 @@
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QSpinBox>
+#include <QtWidgets/QTabWidget>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
 
@@ -49,6 +52,30 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     return p;
+}
+
+QLineEdit* MakeSerialEdit(QWidget* parent) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QStringLiteral("edser"));
+    e->setReadOnly(true);
+    return e;
+}
+
+QSpinBox* MakeLevelsBox(QWidget* parent) {
+    auto* b = new QSpinBox(parent);
+    b->setObjectName(QStringLiteral("edLevels"));
+    b->setRange(0, 65535);
+    return b;
+}
+
+THandlerView* AddHandlersPage(QTabWidget* pages, THandlerList& handlers, ISettingsStore& store) {
+    auto* page = new QWidget(pages);
+    page->setObjectName(QStringLiteral("tsHandlers"));
+    auto* box = new QVBoxLayout(page);
+    auto* view = new THandlerView(handlers, store, page);
+    box->addWidget(view);
+    pages->addTab(page, QStringLiteral("&Handlers"));
+    return view;
 }
 
 void FillListCombo(QComboBox* combo, const TStringList& list) {

@@ -6,8 +6,12 @@ class ISettingsStore;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
+class QTabWidget;
 class QToolButton;
 class QWidget;
+class THandlerList;
+class THandlerView;
 class TStringList;
 
 // The defaults page the new-volume and update dialogs share: category,
@@ -23,6 +27,14 @@ struct TDefaultsPage {
     QCheckBox* cbAddFiles = nullptr;
 };
 TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation);
+
+// The read-only serial of the scanned folder ("edser") and the number of
+// levels to read ("edLevels", 0 for every level).
+QLineEdit* MakeSerialEdit(QWidget* parent);
+QSpinBox* MakeLevelsBox(QWidget* parent);
+
+// Adds the "&Handlers" page, the handler list alone, to `pages`.
+THandlerView* AddHandlersPage(QTabWidget* pages, THandlerList& handlers, ISettingsStore& store);
 
 // Refills a drop-down with free text from a list, keeping the typed text.
 void FillListCombo(QComboBox* combo, const TStringList& list);

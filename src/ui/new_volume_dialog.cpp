@@ -61,12 +61,8 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     btnOpen = DlgButton(vol, "btnOpen", "Open (F6)");
     edTitle = new QLineEdit(vol);
     edTitle->setObjectName(QStringLiteral("edTitle"));
-    edser = new QLineEdit(vol);
-    edser->setObjectName(QStringLiteral("edser"));
-    edser->setReadOnly(true);
-    edLevels = new QSpinBox(vol);
-    edLevels->setObjectName(QStringLiteral("edLevels"));
-    edLevels->setRange(0, 65535); // 0 lists every level
+    edser = MakeSerialEdit(vol);
+    edLevels = MakeLevelsBox(vol);
     cbFoldersOnly = DlgCheck(vol, "cbFoldersOnly", "Folders &Only");
     combo = new QComboBox(vol);
     combo->setObjectName(QStringLiteral("combo"));
@@ -98,12 +94,7 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     Defaults = BuildDefaultsPage(pc, true);
     pc->addTab(Defaults.Page, QStringLiteral("&Properties"));
 
-    auto* hp = new QWidget(pc);
-    hp->setObjectName(QStringLiteral("tsHandlers"));
-    auto* hl = new QVBoxLayout(hp);
-    lv_Ext = new THandlerView(handlers_, store, hp);
-    hl->addWidget(lv_Ext);
-    pc->addTab(hp, QStringLiteral("&Handlers"));
+    lv_Ext = AddHandlersPage(pc, handlers_, store);
 
     auto* bottom = new QHBoxLayout;
     cbNew = DlgCheck(this, "cbNew", "&Insert New Volume After");

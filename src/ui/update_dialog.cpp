@@ -41,12 +41,8 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     edFolder->setObjectName(QStringLiteral("edFolder"));
     edFolder->setReadOnly(true);
     SpeedButton1 = DlgTool(src, "SpeedButton1", "Browse (F4)");
-    edser = new QLineEdit(src);
-    edser->setObjectName(QStringLiteral("edser"));
-    edser->setReadOnly(true);
-    edLevels = new QSpinBox(src);
-    edLevels->setObjectName(QStringLiteral("edLevels"));
-    edLevels->setRange(0, 65535); // 0 lists every level
+    edser = MakeSerialEdit(src);
+    edLevels = MakeLevelsBox(src);
     cbDel = DlgCheck(src, "cbDel", "&Delete not found");
     cbFoldersOnly = DlgCheck(src, "cbFoldersOnly", "Folders &Only");
     int row = 0;
@@ -64,12 +60,7 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     grid->setRowStretch(row, 1);
     pc->addTab(src, QStringLiteral("From &Source"));
 
-    auto* hp = new QWidget(pc);
-    hp->setObjectName(QStringLiteral("tsHandlers"));
-    auto* hl = new QVBoxLayout(hp);
-    lv_Ext = new THandlerView(handlers, store, hp);
-    hl->addWidget(lv_Ext);
-    pc->addTab(hp, QStringLiteral("&Handlers"));
+    lv_Ext = AddHandlersPage(pc, handlers, store);
 
     top->addWidget(MakeButtons(false));
     resize(520, 380);
