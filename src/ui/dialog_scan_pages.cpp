@@ -1,5 +1,7 @@
 #include "ui/dialog_scan_pages.h"
 
+#include "catalog/scan_ops.h"
+#include "settings/global_data.h"
 #include "text/string_list.h"
 #include "ui/dialog_common.h"
 #include "ui/dialog_handler_view.h"
@@ -53,6 +55,17 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
     grid->setRowStretch(row, 1);
     return p;
 }
+
+template <class T> void TDefaultsPage::ReadInto(T& to) const {
+    to.DefaultCategory = Ss(filecat->currentText());
+    to.DefaultComments = Ss(filecom->text());
+    if (volLoc) to.DefaultLocation = Ss(volLoc->currentText());
+    to.DefaultsToFolders = cbAddFolders->isChecked();
+    to.DefaultsToFiles = cbAddFiles->isChecked();
+}
+
+template void TDefaultsPage::ReadInto(TScanOptions&) const;
+template void TDefaultsPage::ReadInto(TGlobalData&) const;
 
 QLineEdit* MakeSerialEdit(QWidget* parent) {
     auto* e = new QLineEdit(parent);

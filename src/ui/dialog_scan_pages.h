@@ -25,6 +25,10 @@ struct TDefaultsPage {
     QToolButton* tbLoc = nullptr;
     QCheckBox* cbAddFolders = nullptr;
     QCheckBox* cbAddFiles = nullptr;
+
+    // The choices into the scan's options or the global data, which name them
+    // alike; the location only where the page has one.
+    template <class T> void ReadInto(T& to) const;
 };
 TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation);
 

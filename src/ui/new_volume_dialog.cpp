@@ -271,11 +271,7 @@ void TfrmNewVolume::tbLocClick() {
 void TfrmNewVolume::accept() {
     FolderResult = edFolder->text();
     TitleResult = edTitle->text();
-    globals_.DefaultCategory = Ss(Defaults.filecat->currentText());
-    globals_.DefaultComments = Ss(Defaults.filecom->text());
-    globals_.DefaultLocation = Ss(Defaults.volLoc->currentText());
-    globals_.DefaultsToFolders = Defaults.cbAddFolders->isChecked();
-    globals_.DefaultsToFiles = Defaults.cbAddFiles->isChecked();
+    Defaults.ReadInto(globals_);
     globals_.FoldersOnly = cbFoldersOnly->isChecked();
     // A whole mounted filesystem: its number in the drive box, from 1.
     globals_.DriveNumber = -1;
@@ -298,11 +294,7 @@ TScanOptions TfrmNewVolume::Options() const {
     o.Serial = Ss(edser->text());
     o.Levels = static_cast<uint16_t>(edLevels->value());
     o.FoldersOnly = cbFoldersOnly->isChecked();
-    o.DefaultCategory = Ss(Defaults.filecat->currentText());
-    o.DefaultComments = Ss(Defaults.filecom->text());
-    o.DefaultLocation = Ss(Defaults.volLoc->currentText());
-    o.DefaultsToFolders = Defaults.cbAddFolders->isChecked();
-    o.DefaultsToFiles = Defaults.cbAddFiles->isChecked();
+    Defaults.ReadInto(o);
     if (combo->currentIndex() > 0)
         o.Collection = reinterpret_cast<TTreeNode*>(combo->currentData().value<quintptr>());
     o.UseRealSource = true;

@@ -137,10 +137,7 @@ void TfrmUpdate::accept() {
         return;
     }
     FolderResult = edFolder->text();
-    globals_.DefaultCategory = Ss(Defaults.filecat->currentText());
-    globals_.DefaultComments = Ss(Defaults.filecom->text());
-    globals_.DefaultsToFolders = Defaults.cbAddFolders->isChecked();
-    globals_.DefaultsToFiles = Defaults.cbAddFiles->isChecked();
+    Defaults.ReadInto(globals_);
     globals_.FoldersOnly = cbFoldersOnly->isChecked();
     globals_.DeleteNotFound = cbReal->isChecked() && cbDel->isChecked();
     TPlacedDialog::accept();
@@ -152,10 +149,7 @@ TScanOptions TfrmUpdate::Options() const {
     o.Serial = Ss(edser->text());
     o.Levels = static_cast<uint16_t>(edLevels->value());
     o.FoldersOnly = cbFoldersOnly->isChecked();
-    o.DefaultCategory = Ss(Defaults.filecat->currentText());
-    o.DefaultComments = Ss(Defaults.filecom->text());
-    o.DefaultsToFolders = Defaults.cbAddFolders->isChecked();
-    o.DefaultsToFiles = Defaults.cbAddFiles->isChecked();
+    Defaults.ReadInto(o);
     o.UseRealSource = cbReal->isChecked();
     // Without a rescan nothing was seen, so nothing may be deleted as gone.
     o.DeleteNotFound = cbReal->isChecked() && cbDel->isChecked();
