@@ -11,9 +11,12 @@
 #include <QtGui/QScreen>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <QtWidgets/QTableWidget>
 #include <QtWidgets/QToolButton>
 
 namespace {
@@ -75,6 +78,26 @@ QToolButton* DlgTool(QWidget* parent, const char* name, const char* hint) {
     b->setDefaultAction(a);
     b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     return b;
+}
+
+void DlgToolRow(QBoxLayout* box, std::initializer_list<QToolButton*> tools) {
+    auto* bar = new QHBoxLayout;
+    for (QToolButton* t : tools)
+        bar->addWidget(t);
+    bar->addStretch();
+    box->addLayout(bar);
+}
+
+QTableWidget* DlgPairTable(QWidget* parent, const char* name, const char* first, const char* second,
+                           int firstWidth) {
+    auto* t = new QTableWidget(0, 2, parent);
+    t->setObjectName(QLatin1String(name));
+    t->setHorizontalHeaderLabels({QLatin1String(first), QLatin1String(second)});
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->verticalHeader()->setVisible(false);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 8);
+    t->setColumnWidth(0, firstWidth);
+    return t;
 }
 
 QString DlgHintText(const QToolButton* tool) {

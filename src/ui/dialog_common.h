@@ -3,16 +3,19 @@
 #include <QtWidgets/QDialog>
 #include <exception>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 
 class ISettingsStore;
 class IUiQuestions;
+class QBoxLayout;
 class QCheckBox;
 class QDialogButtonBox;
 class QLabel;
 class QPushButton;
+class QTableWidget;
 class QToolButton;
 class QWidget;
 
@@ -39,6 +42,12 @@ QPushButton* DlgButton(QWidget* parent, const char* name, const char* text,
 // A toolbar button: its action carries the name and the hint, which is also its
 // text; the translation treats it as a toolbar button's hint.
 QToolButton* DlgTool(QWidget* parent, const char* name, const char* hint);
+// Tool buttons in a row across the top of `box`, from the left.
+void DlgToolRow(QBoxLayout* box, std::initializer_list<QToolButton*> tools);
+// A two-column table of names and values, one row each: the value column takes
+// the spare width and the rows carry no numbers.
+QTableWidget* DlgPairTable(QWidget* parent, const char* name, const char* first, const char* second,
+                           int firstWidth);
 // A hint without its key in brackets: "Edit Categories (F2)" gives "Edit Categories".
 QString DlgHintText(const QToolButton* tool);
 

@@ -7,7 +7,6 @@
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
 #include <QtWidgets/QDialogButtonBox>
-#include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QInputDialog>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMessageBox>
@@ -17,13 +16,9 @@
 TfrmFileExtProp::TfrmFileExtProp(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmFileExtProp"), store, parent) {
     auto* top = new QVBoxLayout(this);
-    auto* bar = new QHBoxLayout;
     tbAdd_ = DlgTool(this, "tbAdd", "Add (F3)");
     tbDel_ = DlgTool(this, "tbDel", "Delete (F4)");
-    bar->addWidget(tbAdd_);
-    bar->addWidget(tbDel_);
-    bar->addStretch();
-    top->addLayout(bar);
+    DlgToolRow(top, {tbAdd_, tbDel_});
     lbExt_ = new QListWidget(this);
     lbExt_->setObjectName(QStringLiteral("lbExt"));
     top->addWidget(lbExt_);

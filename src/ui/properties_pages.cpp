@@ -24,7 +24,6 @@
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QHBoxLayout>
-#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPlainTextEdit>
@@ -243,20 +242,10 @@ QWidget* TfrmProperties::BuildFilePage() {
 QWidget* TfrmProperties::BuildTagsPage() {
     QWidget* page = NewPage(pcProp, "tsTags");
     auto* box = new QVBoxLayout(page);
-    auto* bar = new QHBoxLayout;
     tbAdd = DlgTool(page, "tbAdd", "Add");
     tbDelete = DlgTool(page, "tbDelete", "Delete");
-    bar->addWidget(tbAdd);
-    bar->addWidget(tbDelete);
-    bar->addStretch();
-    box->addLayout(bar);
-    vle = new QTableWidget(0, 2, page);
-    vle->setObjectName(QStringLiteral("vle"));
-    vle->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
-    vle->horizontalHeader()->setStretchLastSection(true);
-    vle->verticalHeader()->setVisible(false);
-    vle->verticalHeader()->setDefaultSectionSize(vle->fontMetrics().height() + 8);
-    vle->setColumnWidth(0, 160);
+    DlgToolRow(box, {tbAdd, tbDelete});
+    vle = DlgPairTable(page, "vle", "Name", "Value", 160);
     vle->setSelectionBehavior(QAbstractItemView::SelectRows);
     vle->setSelectionMode(QAbstractItemView::SingleSelection);
     box->addWidget(vle);

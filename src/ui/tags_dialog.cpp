@@ -6,8 +6,6 @@
 
 #include <QtGui/QRegularExpressionValidator>
 #include <QtWidgets/QDialogButtonBox>
-#include <QtWidgets/QHBoxLayout>
-#include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QStyledItemDelegate>
 #include <QtWidgets/QTableWidget>
@@ -36,23 +34,13 @@ TfrmTags::TfrmTags(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmTags"), store, parent) {
     setWindowTitle(QStringLiteral("Tags"));
     auto* top = new QVBoxLayout(this);
-    auto* bar = new QHBoxLayout;
     QToolButton* add = DlgTool(this, "tbAdd", "Add");
     QToolButton* del = DlgTool(this, "tbDel", "Delete");
     QToolButton* load = DlgTool(this, "tbLoad", "Load");
     QToolButton* save = DlgTool(this, "tbSave", "Save");
-    for (QToolButton* b : {add, del, load, save})
-        bar->addWidget(b);
-    bar->addStretch();
-    top->addLayout(bar);
-    grid_ = new QTableWidget(0, 2, this);
-    grid_->setObjectName(QStringLiteral("grid"));
-    grid_->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Caption")});
-    grid_->horizontalHeader()->setStretchLastSection(true);
-    grid_->verticalHeader()->setVisible(false);
-    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 8);
+    DlgToolRow(top, {add, del, load, save});
+    grid_ = DlgPairTable(this, "grid", "Key", "Caption", 180);
     grid_->setItemDelegateForColumn(0, new TKeyDelegate(grid_));
-    grid_->setColumnWidth(0, 180);
     top->addWidget(grid_);
     top->addWidget(MakeButtons(false));
     resize(460, 380);

@@ -4,7 +4,6 @@
 #include "ui/dialog_files.h"
 
 #include <QtWidgets/QDialogButtonBox>
-#include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
@@ -12,13 +11,9 @@
 TfrmTextEdit::TfrmTextEdit(ISettingsStore& store, QWidget* parent)
     : TPlacedDialog(QStringLiteral("frmTextEdit"), store, parent) {
     auto* top = new QVBoxLayout(this);
-    auto* bar = new QHBoxLayout;
     tbLoad_ = DlgTool(this, "tbLoad", "Load");
     tbSave_ = DlgTool(this, "tbSave", "Save");
-    bar->addWidget(tbLoad_);
-    bar->addWidget(tbSave_);
-    bar->addStretch();
-    top->addLayout(bar);
+    DlgToolRow(top, {tbLoad_, tbSave_});
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("Memo"));
     memo_->setLineWrapMode(QPlainTextEdit::NoWrap);
