@@ -10,6 +10,7 @@
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QHeaderView>
@@ -53,6 +54,13 @@ QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* b
     l->setObjectName(QLatin1String(name));
     l->setBuddy(buddy);
     return l;
+}
+
+QComboBox* DlgSizeUnits(QWidget* parent) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QStringLiteral("cbK"));
+    c->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+    return c;
 }
 
 QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text) {

@@ -12,6 +12,7 @@ class ISettingsStore;
 class IUiQuestions;
 class QBoxLayout;
 class QCheckBox;
+class QComboBox;
 class QDialogButtonBox;
 class QLabel;
 class QPushButton;
@@ -36,6 +37,8 @@ void DlgShowError(QWidget* parent, const std::exception& e);
 
 // Controls carry their programming names as object names (the translation finds them so).
 QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy);
+// The drop-down of size units, "cbK": Bytes, KB and MB, by index.
+QComboBox* DlgSizeUnits(QWidget* parent);
 QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text);
 QPushButton* DlgButton(QWidget* parent, const char* name, const char* text,
                        const char* hint = nullptr);

@@ -107,9 +107,7 @@ TTextFileParts BuildTextFileParts(QWidget* dialog, QBoxLayout* top, const char* 
     p.Options = new QWidget(p.Pages);
     p.Options->setObjectName(QStringLiteral("tsOptions"));
     p.OptionsGrid = new QGridLayout(p.Options);
-    p.SizeUnit = new QComboBox(p.Options);
-    p.SizeUnit->setObjectName(QStringLiteral("cbK"));
-    p.SizeUnit->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+    p.SizeUnit = DlgSizeUnits(p.Options);
     p.Separator = SeparatorCombo(p.Options);
     p.Qualifier = QualifierCombo(p.Options);
     return p;

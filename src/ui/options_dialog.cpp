@@ -76,9 +76,7 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         cbSort = DlgCheck(p, "cbSort", "&Alpha Sort Volumes");
         cbDisableCtrls = DlgCheck(p, "cbDisableCtrls", "&Disable Visual Controls on Action");
         cb_msg = DlgCheck(p, "cb_msg", "&Beep After Long Operations");
-        cbK = new QComboBox(p);
-        cbK->setObjectName(QStringLiteral("cbK"));
-        cbK->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+        cbK = DlgSizeUnits(p);
         cbSep = new QComboBox(p);
         cbSep->setObjectName(QStringLiteral("cbSep"));
         cbSep->setEditable(true);

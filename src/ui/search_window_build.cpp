@@ -140,14 +140,16 @@ void TfrmSearch::BuildCriteria() {
 
     // Advanced
     auto [adv, g1] = page("tsAdvanced", "&Advanced");
+    auto date = [parent = adv](const char* name) {
+        auto* e = new QDateEdit(QDate::currentDate(), parent);
+        e->setObjectName(QString::fromLatin1(name));
+        e->setCalendarPopup(true);
+        return e;
+    };
     cbDate1 = DlgCheck(adv, "cbDate1", "&Date:");
-    edDate1 = new QDateEdit(QDate::currentDate(), adv);
-    edDate1->setObjectName(QStringLiteral("edDate1"));
-    edDate1->setCalendarPopup(true);
+    edDate1 = date("edDate1");
     cbDate2 = DlgCheck(adv, "cbDate2", "&Between:");
-    edDate2 = new QDateEdit(QDate::currentDate(), adv);
-    edDate2->setObjectName(QStringLiteral("edDate2"));
-    edDate2->setCalendarPopup(true);
+    edDate2 = date("edDate2");
     cbSize = DlgCheck(adv, "cbSize", "&Size:");
     cbSign = new QComboBox(adv);
     cbSign->setObjectName(QStringLiteral("cbSign"));
@@ -155,9 +157,7 @@ void TfrmSearch::BuildCriteria() {
     edSize = new QSpinBox(adv);
     edSize->setObjectName(QStringLiteral("edSize"));
     edSize->setRange(0, 2147483647);
-    cbK = new QComboBox(adv);
-    cbK->setObjectName(QStringLiteral("cbK"));
-    cbK->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+    cbK = DlgSizeUnits(adv);
     g1->addWidget(cbDate1, 0, 0);
     g1->addWidget(edDate1, 0, 1);
     g1->addWidget(cbDate2, 0, 2);
@@ -182,12 +182,8 @@ void TfrmSearch::BuildCriteria() {
     edDuration1 = seconds("edDuration1");
     edDuration2 = seconds("edDuration2");
     cbTaken = DlgCheck(adv, "cbTaken", "Ta&ken:");
-    edTaken1 = new QDateEdit(QDate::currentDate(), adv);
-    edTaken1->setObjectName(QStringLiteral("edTaken1"));
-    edTaken1->setCalendarPopup(true);
-    edTaken2 = new QDateEdit(QDate::currentDate(), adv);
-    edTaken2->setObjectName(QStringLiteral("edTaken2"));
-    edTaken2->setCalendarPopup(true);
+    edTaken1 = date("edTaken1");
+    edTaken2 = date("edTaken2");
     g1->addWidget(cbDuration, 2, 0);
     g1->addWidget(edDuration1, 2, 1);
     g1->addWidget(DlgLabel(adv, "lblDurationTo", "to", edDuration2), 2, 2);
