@@ -10,6 +10,7 @@
 #include "ui/catalog_models.h"
 #include "ui/collection_commands.h"
 #include "ui/dialog_common.h"
+#include "ui/empty_catalog_bar.h"
 #include "ui/handlers_dialog.h"
 #include "ui/help_window.h"
 #include "ui/main_menus.h"
@@ -113,6 +114,11 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
     outer->addWidget(progress_);
     mounts_ = new TMountNotices(Host(), central);
     outer->addWidget(mounts_);
+    emptyBar_ = new TEmptyCatalogBar(central);
+    emptyBar_->OnAddVolume = [this] { tbAddClick(); };
+    emptyBar_->OnOpenCatalog = [this] { tbOpenClick(); };
+    emptyBar_->OnOpenRecent = [this](const std::string& path) { OpenFile(path, true); };
+    outer->addWidget(emptyBar_);
     views_ = new TMainViews(*gd_, central);
     outer->addWidget(views_->Root(), 1);
     setCentralWidget(central);
@@ -215,6 +221,9 @@ void TfrmMain::UpdateStatus() {
     sbMain_->SetText(0, QStr(lib_->FileName));
     views_->UpdateStatus();
     UpdateTitle();
+    const bool empty = lib_->Tree.RootCount() == 0 && lib_->ColTree.RootCount() == 0;
+    if (empty) emptyBar_->SetRecent(gd_->RecentFiles.Lines());
+    emptyBar_->setVisible(empty);
 }
 
 void TfrmMain::UpdateTitle() {

@@ -34,6 +34,7 @@ class TLibFolderItem;
 class TLibObj;
 class TMainMenus;
 class TMainViews;
+class TEmptyCatalogBar;
 class TMountNotices;
 class TPanelBar;
 class TProgressPanel;
@@ -210,6 +211,8 @@ public:
     TfrmSpace& SpaceWindow() { return *space_; }
     // The notice a catalogued disc brings when it is mounted.
     TMountNotices& MountNotices() { return *mounts_; }
+    // How to begin, shown while the catalog holds neither volumes nor collections.
+    TEmptyCatalogBar& EmptyCatalogBar() { return *emptyBar_; }
 
     // IProgressSink
     void ProgressStarted(const std::string& label, int64_t maximum) override;
@@ -295,6 +298,7 @@ private:
     TMainMenus* menus_ = nullptr;
     std::unique_ptr<TVolumeCommands> volumes_;
     TMountNotices* mounts_ = nullptr;
+    TEmptyCatalogBar* emptyBar_ = nullptr;
     std::unique_ptr<TCatalogCommands> catalog_;
     std::unique_ptr<TCollectionCommands> collections_;
     std::unique_ptr<TSearchCommands> search_;

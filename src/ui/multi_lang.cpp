@@ -193,7 +193,9 @@ std::vector<QWidget*> TranslatableWindows() {
 } // namespace
 
 TMultiLang::TMultiLang() {
-    SkipNames = {"frmAbout", "frmRichEdit", "miLanguages", "miReopen"};
+    // The language and recent-catalog menus list names, not texts; the
+    // Languages menu's own title is translated (its items have no names).
+    SkipNames = {"frmAbout", "frmRichEdit", "miReopen"};
     userFolder_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
                   QStringLiteral("/languages");
     // Installed beside the program (bin/../share/tamblix), or the source tree's

@@ -13,6 +13,7 @@
 #include "support/temp_folder.h"
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
+#include "ui/empty_catalog_bar.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
 #include "ui/options_dialog.h"
@@ -36,6 +37,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QTabBar>
 #include <QtWidgets/QTreeView>
 #include <deque>
@@ -300,6 +302,36 @@ private slots:
         QVERIFY(Asked[0].Buttons == TButtons::YesNoDefaultNo);
         QCOMPARE(w->Lib().Tree.RootCount(), 0);
         w->Lib().Modified = false;
+    }
+
+    // An empty catalog says how to begin: Add Volume, Open Catalog and the
+    // recent catalogs, one click each; it goes once the catalog holds a volume.
+    void anEmptyCatalogSaysHowToBegin() {
+        auto w = MakeWindow();
+        TEmptyCatalogBar& bar = w->EmptyCatalogBar();
+        QVERIFY(bar.isVisibleTo(w.get()));
+        QVERIFY(Named<QAction>(&bar, "btnEmptyAdd"));
+        TTreeNode* vol = AddVolume(*w, WriteSource("begin", {{"a.txt", 1}}), "Begin");
+        QVERIFY(vol);
+        QVERIFY(!bar.isVisibleTo(w.get()));
+        const std::string file = S(Path("begin.TXC"));
+        Paths = {file};
+        w->tbSaveAsClick();
+        w->tbNewClick();
+        QVERIFY(bar.isVisibleTo(w.get()));
+        QPushButton* recent = nullptr;
+        for (QPushButton* b : bar.findChildren<QPushButton*>())
+            if (b->toolTip() == QString::fromStdString(file)) recent = b;
+        QVERIFY(recent);
+        QCOMPARE(recent->text(), QStringLiteral("begin.TXC"));
+        recent->click();
+        QCOMPARE(w->Lib().FileName, file);
+        QVERIFY(!bar.isVisibleTo(w.get()));
+        // Open Catalog asks for a file as the menu's Open does.
+        w->tbNewClick();
+        AskedForPath = false;
+        Named<QAction>(&bar, "btnEmptyOpen")->trigger();
+        QVERIFY(AskedForPath);
     }
 
     // The desktop's usual keys are there, no key of a window-wide command is

@@ -13,6 +13,7 @@
 #include "support/temp_folder.h"
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
+#include "ui/empty_catalog_bar.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
 #include "ui/options_dialog.h"
@@ -37,6 +38,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QPlainTextEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QTabBar>
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QTreeView>
@@ -641,6 +643,11 @@ private slots:
         QCOMPARE(w->ListModel()->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString::fromUtf8("Größe"));
         QCOMPARE(w->Tabs()->tabText(1), QString::fromUtf8("Date&nträger"));
+        QCOMPARE(Named<QAction>(&w->EmptyCatalogBar(), "btnEmptyAdd")->text(),
+                 QString::fromUtf8("Datenträger &hinzufügen…"));
+        // The Languages entry of the Tools menu, not only its submenu's title.
+        QCOMPARE(w->findChild<QMenu*>("miLanguages")->menuAction()->text(),
+                 QString::fromUtf8("S&prachen"));
         QCOMPARE(QString::fromStdString(GetMessageText("confSave")),
                  QString::fromUtf8("Änderungen speichern?"));
         QCOMPARE(QString::fromStdString(GetMessageText("confLoad", "x")),

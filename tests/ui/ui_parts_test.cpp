@@ -91,7 +91,7 @@ private slots:
         auto* button = new QPushButton("Go", &w); // buttons are not translated
         button->setObjectName("btnGo");
         auto* skipped = new QLabel("Secret", &w);
-        skipped->setObjectName("miLanguages");
+        skipped->setObjectName("miReopen");
         l->addWidget(label);
         l->addWidget(box);
         l->addWidget(button);
