@@ -10,40 +10,6 @@ const uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026
                                   0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-// Length of the well-formed UTF-8 sequence at s[i], 0 when malformed.
-size_t Utf8SeqLen(std::string_view s, size_t i, uint32_t& cp) {
-    auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-    unsigned char c = b(i);
-    if (c < 0x80) {
-        cp = c;
-        return 1;
-    }
-    size_t n;
-    uint32_t min;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2;
-        cp = c & 0x1F;
-        min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3;
-        cp = c & 0x0F;
-        min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4;
-        cp = c & 0x07;
-        min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k) {
-        if ((b(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n;
-}
-
 } // namespace
 
 void AppendUtf8(std::string& out, uint32_t cp) {
@@ -68,7 +34,7 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 bool IsValidUtf8(std::string_view s) {
     uint32_t cp;
     for (size_t i = 0; i < s.size();) {
-        size_t n = Utf8SeqLen(s, i, cp);
+        size_t n = Utf8SequenceAt(s, i, cp);
         if (n == 0) return false;
         i += n;
     }
@@ -107,7 +73,7 @@ std::string DecodeUtf8Lenient(std::string_view s) {
     out.reserve(s.size());
     uint32_t cp;
     for (size_t i = 0; i < s.size();) {
-        size_t n = Utf8SeqLen(s, i, cp);
+        size_t n = Utf8SequenceAt(s, i, cp);
         if (n == 0) {
             AppendUtf8(out, 0xFFFD);
             ++i;

@@ -1,15 +1,52 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-// Text conversions shared by the tag readers. Everything they return is UTF-8.
+// Text conversions shared by the tag readers and the name functions. Everything
+// they return is UTF-8.
 
 // Appends the UTF-8 form of a code point; invalid code points become U+FFFD.
 void AppendUtf8(std::string& out, uint32_t cp);
 
 bool IsValidUtf8(std::string_view s);
+
+// Length of the well-formed UTF-8 sequence at s[i] (i inside s) and its code
+// point; 0 when malformed. Inline: name conversions call it for every character.
+inline size_t Utf8SequenceAt(std::string_view s, size_t i, uint32_t& cp) {
+    auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    unsigned char c = b(i);
+    if (c < 0x80) {
+        cp = c;
+        return 1;
+    }
+    size_t n;
+    uint32_t min;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b(i + k) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
 
 // ISO 8859-1 bytes to UTF-8.
 std::string Latin1ToUtf8(std::string_view s);

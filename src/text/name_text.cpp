@@ -20,25 +20,6 @@ const uint16_t kCp437High[128] = {
     0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 
-// 0x80..0x9F; from 0xA0 on Windows-1252 is Latin-1.
-const uint16_t kCp1252Low[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void PutUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 template <class F> std::string Decode8Bit(std::string_view s, F high) {
     std::string out;
     out.reserve(s.size() + s.size() / 2);
@@ -47,59 +28,25 @@ template <class F> std::string Decode8Bit(std::string_view s, F high) {
         if (b < 0x80)
             out += ch;
         else
-            PutUtf8(out, high(b));
+            AppendUtf8(out, high(b));
     }
     return out;
 }
 
 } // namespace
 
-std::string Cp1252ToUtf8(std::string_view s) {
-    return Decode8Bit(
-        s, [](unsigned char b) -> uint32_t { return b < 0xA0 ? kCp1252Low[b - 0x80] : b; });
-}
-
 std::string Cp437ToUtf8(std::string_view s) {
     return Decode8Bit(s, [](unsigned char b) -> uint32_t { return kCp437High[b - 0x80]; });
 }
 
 std::string ToDisplayName(std::string_view s) {
-    if (IsValidUtf8(s)) return std::string(s);
-    return Cp1252ToUtf8(s);
+    return EightBitText(s);
 }
 
 namespace {
 
 constexpr uint32_t kStandInBase = 0xF700;
 constexpr std::string_view kPathBackslash = "\xEF\x9D\x9C"; // U+F75C
-
-// Length of the valid UTF-8 sequence at s[i] and its code point; 0 when invalid.
-size_t SequenceAt(std::string_view s, size_t i, uint32_t& cp) {
-    auto b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-        cp = b;
-        return 1;
-    }
-    size_t n;
-    uint32_t min;
-    if ((b & 0xE0) == 0xC0) {
-        n = 1, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-        n = 2, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-        n = 3, cp = b & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() - i <= n) return 0;
-    for (size_t k = 1; k <= n; ++k) {
-        auto c = static_cast<unsigned char>(s[i + k]);
-        if ((c & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return n + 1;
-}
 
 // The number of ASCII bytes from s[i] on.
 size_t AsciiRun(std::string_view s, size_t i) {
@@ -121,16 +68,6 @@ bool IsStandIn(uint32_t cp) {
 
 } // namespace
 
-bool IsValidUtf8(std::string_view s) {
-    uint32_t cp = 0;
-    for (size_t i = 0; i < s.size();) {
-        size_t n = SequenceAt(s, i, cp);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 std::string ToDisplayPath(std::string_view path) {
     return DiskToCaption(path);
 }
@@ -148,7 +85,7 @@ std::string DiskToCaption(std::string_view bytes) {
             continue;
         }
         uint32_t cp = 0;
-        size_t n = SequenceAt(bytes, i, cp);
+        size_t n = Utf8SequenceAt(bytes, i, cp);
         if (n != 0 && !IsStandIn(cp)) {
             out.append(bytes.substr(i, n));
             i += n;
@@ -157,7 +94,7 @@ std::string DiskToCaption(std::string_view bytes) {
         // An invalid byte, or a real character of the stand-in range: byte by byte.
         size_t end = n == 0 ? i + 1 : i + n;
         for (; i < end; ++i)
-            PutUtf8(out, kStandInBase + static_cast<unsigned char>(bytes[i]));
+            AppendUtf8(out, kStandInBase + static_cast<unsigned char>(bytes[i]));
     }
     return out;
 }
@@ -167,7 +104,7 @@ std::string CaptionToDisk(std::string_view caption) {
     out.reserve(caption.size());
     for (size_t i = 0; i < caption.size();) {
         uint32_t cp = 0;
-        size_t n = SequenceAt(caption, i, cp);
+        size_t n = Utf8SequenceAt(caption, i, cp);
         if (n == 0) { // not made by DiskToCaption: keep the byte
             out += caption[i++];
         } else if (IsStandIn(cp)) {
@@ -231,7 +168,7 @@ std::string ShownCaption(std::string_view caption) {
     out.reserve(caption.size());
     for (size_t i = 0; i < caption.size();) {
         uint32_t cp = 0;
-        size_t n = SequenceAt(caption, i, cp);
+        size_t n = Utf8SequenceAt(caption, i, cp);
         if (n == 0) {
             putHex(out, static_cast<unsigned char>(caption[i++]));
             continue;

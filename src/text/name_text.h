@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/encodings.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,9 +25,9 @@
 //   characters and for the stand-in of byte NN).
 namespace nametext {
 
-bool IsValidUtf8(std::string_view s);
-// Every byte decoded as Windows-1252 (the five unassigned bytes as U+0080..U+009F).
-std::string Cp1252ToUtf8(std::string_view s);
+// The checks and conversions of text/encodings.h, under the names callers here use.
+using ::Cp1252ToUtf8;
+using ::IsValidUtf8;
 // Every byte decoded as IBM code page 437, the legacy ZIP name encoding.
 std::string Cp437ToUtf8(std::string_view s);
 // s itself when valid UTF-8, else its Windows-1252 reading. For text read from
