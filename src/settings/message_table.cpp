@@ -103,6 +103,7 @@ const TMessage kEnglish[] = {
     {"msgsAdded", "Added %s"},
     {"msgsLoaded", "Loaded %s"},
     {"msgsUntitled", "Untitled"},
+    {"msgsSourceInfo", "%s file system, %s used of %s"},
     {"msgsLoading", "Loading %s"},
     {"msgsLoadingCat", "Loading Categories.. %s"},
     {"msgsLoadingCol", "Loading Collections.. %s"},

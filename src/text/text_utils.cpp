@@ -5,6 +5,8 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <iterator>
 #include <mutex>
 
 namespace {
@@ -241,4 +243,19 @@ std::string LowerCase(std::string_view text) {
     for (char& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
     return out;
+}
+
+std::string FormatBinarySize(int64_t bytes) {
+    if (bytes < 0) return "?";
+    if (bytes < 1024) return std::to_string(bytes) + " B";
+    static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    double value = static_cast<double>(bytes) / 1024;
+    size_t unit = 0;
+    while (value >= 1024 && unit + 1 < std::size(kUnits)) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    return text;
 }

@@ -5,7 +5,9 @@
 #include "files/volume_info.h"
 #include "handlers/handlers.h"
 #include "platform/file_icons.h"
+#include "platform/volume_info.h"
 #include "settings/global_data.h"
+#include "settings/message_table.h"
 #include "settings/settings_helpers.h"
 #include "text/text_utils.h"
 #include "ui/dialog_handler_view.h"
@@ -25,6 +27,7 @@
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -74,6 +77,9 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     grid->addWidget(edFolder, row, 1);
     grid->addWidget(btnBrowse, row, 2);
     grid->addWidget(btnOpen, row++, 3);
+    // What the chosen source is, before anything is read from it.
+    lblSourceInfo = new QLabel(vol);
+    grid->addWidget(lblSourceInfo, row++, 1, 1, 3);
     grid->addWidget(DlgLabel(vol, "lblTitle", "&Title:", edTitle), row, 0);
     grid->addWidget(edTitle, row++, 1, 1, 3);
     grid->addWidget(DlgLabel(vol, "lblSerial", "&Serial:", edser), row, 0);
@@ -135,7 +141,18 @@ void TfrmNewVolume::FillDrives() {
     QString keep = DrivePath();
     cbDr->clear();
     QIcon icon = GetShellIcon(2);
-    for (const TVolumeInfo& v : GetMountedVolumes()) {
+    // Drives the user plugs in first, the system's own file systems last.
+    std::vector<TVolumeInfo> volumes = GetMountedVolumes();
+    auto rank = [](const TVolumeInfo& v) {
+        const std::string& p = v.RootPath;
+        if (p.rfind("/media/", 0) == 0 || p.rfind("/run/media/", 0) == 0 ||
+            (!v.Device.empty() && IsRemovableDevice(v.Device)))
+            return 0;
+        return p == "/" ? 2 : 1;
+    };
+    std::stable_sort(volumes.begin(), volumes.end(),
+                     [&](const TVolumeInfo& a, const TVolumeInfo& b) { return rank(a) < rank(b); });
+    for (const TVolumeInfo& v : volumes) {
         QString path = Qs(v.RootPath);
         QString text = v.Label.empty() ? path : Qs(v.Label) + QStringLiteral("  (") + path + ')';
         cbDr->addItem(icon, text, path);
@@ -194,8 +211,13 @@ void TfrmNewVolume::PrepareShow(const TLibObj& lib) {
     }
     cbFoldersOnly->setChecked(globals_.FoldersOnly);
     lv_Ext->LoadView();
-    if (edFolder->text().isEmpty() || WithSeparator(edFolder->text()) == WithSeparator(DrivePath()))
+    // Nothing is chosen for the user: OK waits for a drive or a folder, so that
+    // it never scans the whole root file system by default.
+    if (edFolder->text().isEmpty())
+        cbDr->setCurrentIndex(-1);
+    else if (WithSeparator(edFolder->text()) == WithSeparator(DrivePath()))
         cbDrChange();
+    edFolderChange();
 }
 
 void TfrmNewVolume::ReadChoices() {
@@ -242,9 +264,22 @@ void TfrmNewVolume::cbDrChange() {
 
 void TfrmNewVolume::edFolderChange() {
     QString folder = edFolder->text();
+    if (auto* ok = findChild<QPushButton*>(QStringLiteral("OKBtn")))
+        ok->setEnabled(!folder.trimmed().isEmpty());
+    lblSourceInfo->setText(SourceInfoText(folder));
     if (folder.isEmpty()) return;
     if (!cbIncr->isChecked()) edTitle->setText(folder);
     edser->setText(Qs(GetVolumeSerial(Ss(folder))));
+}
+
+QString TfrmNewVolume::SourceInfoText(const QString& folder) {
+    if (folder.trimmed().isEmpty()) return {};
+    const TVolumeInfo v = GetVolumeInfo(Ss(folder));
+    if (!v.Valid() || v.TotalBytes < 0) return {};
+    return Qs(GetMessageText("msgsSourceInfo",
+                             std::vector<std::string>{v.FileSystem.empty() ? "?" : v.FileSystem,
+                                                      FormatBinarySize(v.UsedBytes()),
+                                                      FormatBinarySize(v.TotalBytes)}));
 }
 
 void TfrmNewVolume::btnBrowseClick() {

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -55,6 +56,8 @@ public:
     // Handlers of the controls.
     void cbDrChange();
     void edFolderChange();
+    // "ext4 file system, 1.2 GiB used of 30.0 GiB" for the volume holding folder.
+    static QString SourceInfoText(const QString& folder);
     void btnBrowseClick();
     void btnOpenClick();
     void tbCatClick();
@@ -81,6 +84,7 @@ private:
     QTabWidget* pc = nullptr;
     QComboBox* cbDr = nullptr;
     QLineEdit* edFolder = nullptr;
+    QLabel* lblSourceInfo = nullptr; // file system and size of the chosen source
     QPushButton* btnBrowse = nullptr;
     QPushButton* btnOpen = nullptr;
     QLineEdit* edTitle = nullptr;

@@ -36,6 +36,16 @@ TEST(FormatNumber, NegativeHugeAndNonFinite) {
     EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity()), "0");
 }
 
+TEST(FormatBinarySize, BinaryUnitsWithOneDecimal) {
+    EXPECT_EQ(FormatBinarySize(0), "0 B");
+    EXPECT_EQ(FormatBinarySize(1023), "1023 B");
+    EXPECT_EQ(FormatBinarySize(1024), "1.0 KiB");
+    EXPECT_EQ(FormatBinarySize(1536), "1.5 KiB");
+    EXPECT_EQ(FormatBinarySize(int64_t(1000204886016)), "931.5 GiB");
+    EXPECT_EQ(FormatBinarySize(INT64_MAX), "8.0 EiB");
+    EXPECT_EQ(FormatBinarySize(-1), "?");
+}
+
 TEST(FormatSize, UnitsAndBorders) {
     EXPECT_EQ(FormatSize(0, 1048576), "1 048 576");
     EXPECT_EQ(FormatSize(1, 1048576), "1 024 KB");

@@ -9,6 +9,7 @@
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
 #include "support/modal_dialogs.h"
+#include "support/named_widget.h"
 #include "support/window_grab.h"
 #include "text/string_list.h"
 #include "ui/dialog_handler_view.h"
@@ -49,6 +50,9 @@ public:
         cd.RootPath = "/media/CD1/";
         cd.Label = "MUSIC_01";
         cd.Serial = "1234ABCD";
+        cd.FileSystem = "iso9660";
+        cd.TotalBytes = 700 * 1024 * 1024;
+        cd.FreeBytes = 0;
         TVolumeInfo dvd;
         dvd.RootPath = "/media/DVD/";
         dvd.Label = "BACKUP";
@@ -100,8 +104,17 @@ private slots:
         TfrmNewVolume dlg(*gd, handlers, store);
 
         dlg.PrepareShow(lib);
-        // Nothing stored: the first drive is taken with its label and serial.
+        // Nothing stored: nothing is chosen for the user, and OK waits for a source.
         QCOMPARE(dlg.DriveCombo()->count(), 2);
+        QCOMPARE(dlg.DriveCombo()->currentIndex(), -1);
+        QVERIFY(dlg.FolderEdit()->text().isEmpty());
+        QVERIFY(!Named<QPushButton>(&dlg, "OKBtn")->isEnabled());
+        // The first drive, chosen: its label, serial, file system and size.
+        dlg.DriveCombo()->setCurrentIndex(0);
+        dlg.cbDrChange();
+        QVERIFY(Named<QPushButton>(&dlg, "OKBtn")->isEnabled());
+        QCOMPARE(dlg.SourceInfoText(dlg.FolderEdit()->text()),
+                 QStringLiteral("iso9660 file system, 700.0 MiB used of 700.0 MiB"));
         QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/CD1/"));
         QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("MUSIC_01"));
         QCOMPARE(dlg.SerialEdit()->text(), QStringLiteral("1234ABCD"));
@@ -168,6 +181,7 @@ private slots:
         auto o = runWith(
             [&] {
                 dlg.IncrementBox()->setChecked(true);
+                dlg.FolderEdit()->setText(QStringLiteral("/media/CD1/"));
                 dlg.TitleEdit()->setText(QStringLiteral("Disc 009"));
             },
             true);
