@@ -10,6 +10,7 @@
 #include <QtGui/QPainter>
 #include <QtWidgets/QToolTip>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -326,10 +327,13 @@ void TSpaceView::leaveEvent(QEvent*) {
 }
 
 void TSpaceView::mousePressEvent(QMouseEvent* event) {
+    afterDoubleClick_ = false;
     pressedAt_ = event->position().toPoint();
 }
 
 void TSpaceView::mouseReleaseEvent(QMouseEvent* event) {
+    // The release that ends a double-click lands on the new layout: it selects nothing.
+    if (std::exchange(afterDoubleClick_, false)) return;
     const QPoint pos = event->position().toPoint();
     if ((pos - pressedAt_).manhattanLength() > 4) return;
     if (event->button() == Qt::RightButton) return Up();
@@ -346,5 +350,9 @@ void TSpaceView::mouseDoubleClickEvent(QMouseEvent* event) {
     const TSpaceBlock& b = map_.Blocks()[static_cast<size_t>(i)];
     // A folder opens; a file or a merged block opens the folder that holds it.
     TTreeNode* target = b.Opens ? b.Node : (b.Kind == TSpaceKind::Archive ? nullptr : b.Node);
-    if (target && target != root_) ShowFolder(target);
+    if (target && target != root_) {
+        afterDoubleClick_ = true;
+        ShowFolder(target);
+        host_.ShowNode(target);
+    }
 }

@@ -75,4 +75,5 @@ private:
     QSize laidOutFor_;
     int hover_ = -1;
     QPoint pressedAt_;
+    bool afterDoubleClick_ = false;
 };
