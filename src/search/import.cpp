@@ -196,12 +196,14 @@ TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IPr
     });
     // A repeated key keeps its first line; the others are refused.
     size_t kept = 0;
+    int64_t repeated = 0;
     for (size_t i = 0; i < objs.size(); ++i) {
         if (kept > 0) {
             const TImportObj& a = objs[kept - 1];
             const TImportObj& b = objs[i];
             if (a.Volume == b.Volume && a.Path == b.Path && a.Name == b.Name) {
                 refuse(b.LineNo, "repeated", b.Key());
+                ++repeated;
                 continue;
             }
         }
@@ -218,6 +220,10 @@ TImportParse ParseImportText(std::string_view text, const TImportOptions& o, IPr
     }
     for (const auto& r : refusals)
         progress.LogMessage(r);
+    // Said plainly, as a list of line errors does not: the usual cause is two
+    // volumes of one name, which a text file cannot tell apart.
+    if (repeated > 0)
+        progress.LogMessage(GetMessageText("msgsImpMerged", std::to_string(repeated)));
     return out;
 }
 
@@ -227,9 +233,10 @@ TImportResult RunImport(TLibObj& lib, const TImportOptions& o, IProgress& progre
     bool begun = false;
     auto finish = [&] {
         if (!begun) progress.BeginProgress(GetMessageText("msgsImporting", o.FileName), 0);
+        // Counted first: the summary line gives the catalog's totals after the import.
+        lib.Recount();
         progress.EndProgress(GetMessageText("msgsImported", o.FileName));
         lib.Modified = true;
-        lib.Recount();
         if (lastVolume && o.LastVolume) *o.LastVolume = lastVolume;
     };
     try {

@@ -143,6 +143,8 @@ const TMessage kEnglish[] = {
     {"msgsImported", "Imported: %s"},
     {"msgsImportFailed", "Import failed: %s"},
     {"msgsImpErr", "Import Error %s"},
+    {"msgsImpMerged", "%s records repeat an entry of the same volume, folder and name and were "
+                      "left out: volumes of the same name are imported as one volume."},
 
     // Readable names of the tag keys the readers write.
     {"tagDurationSec", "Length (seconds)"},

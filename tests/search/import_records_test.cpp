@@ -147,9 +147,12 @@ TEST_F(ImportFile, EverySkippedLineCountsAsAnError) {
     TImportResult r = Import("V,V\\,a,1,\nV,V\\,d,0,\n,V\\d\\,b,2,\nV,V\\,c,3,\nV,V\\,c,3,\n");
     EXPECT_EQ(r.Entries, 3);
     EXPECT_EQ(r.Errors, 2); // the indented line and the repeated one
-    ASSERT_EQ(progress.Logged.size(), 2u);
+    ASSERT_EQ(progress.Logged.size(), 3u);
     EXPECT_EQ(progress.Logged[0], "Import Error 3 (Volume): ,V\\d\\,b,2,");
     EXPECT_EQ(progress.Logged[1], "Import Error 5 (repeated): V\\c");
+    // Said plainly too: volumes of one name become one.
+    EXPECT_NE(progress.Logged[2].find("volumes of the same name are imported as one volume"),
+              std::string::npos);
     // The command line's summary says the same.
     TTempFolder cli;
     TCliRun run;
@@ -158,6 +161,29 @@ TEST_F(ImportFile, EverySkippedLineCountsAsAnError) {
     run.Args = {"import", cli.File("c.txc"), tmp.File("in.txt")};
     EXPECT_EQ(run.Run(), 0);
     EXPECT_EQ(ReadFile(run.Out), "Volumes: 1\tEntries: 3\tErrors: 2\n");
+}
+
+// The summary the progress ends with is written from the catalog's counts,
+// which must already include what the import added.
+TEST(ImportCounts, TheEndOfTheImportSeesTheNewTotals) {
+    struct TCountAtEnd : TRecordingProgress {
+        const TLibObj* Lib = nullptr;
+        int64_t Volumes = -1, Files = -1;
+        void EndProgress(const std::string& text) override {
+            Volumes = Lib->VolumeCount;
+            Files = Lib->FileCount;
+            TRecordingProgress::EndProgress(text);
+        }
+    } progress;
+    TTempFolder tmp;
+    TLibObj lib;
+    progress.Lib = &lib;
+    TImportOptions o;
+    SetFieldOrder(o.Fields, {"Volume", "Path", "Name", "Size", "Date"});
+    o.FileName = tmp.Write("in.txt", "A,,x,1,\nA,,y,2,\nB,,z,3,\n");
+    RunImport(lib, o, progress);
+    EXPECT_EQ(progress.Volumes, 2);
+    EXPECT_EQ(progress.Files, 3);
 }
 
 TEST_F(ImportFile, RandomBytesAreRefusedBeforeAnythingIsAdded) {
