@@ -513,9 +513,17 @@ void TMainMenus::BuildToolbar() {
     tool("tbAbout", "About", "miAbout");
 }
 
-void TMainMenus::UpdateActions(bool idle) {
+void TMainMenus::UpdateActions(bool idle, bool hasVolumes, bool hasFile) {
     for (QAction* a : catalogActions_)
         a->setEnabled(idle);
+    // Only what works is on: the volume commands need a volume, a favorite needs a file.
+    for (const char* n :
+         {"miVUpdate", "miVDelete",      "miVProperties", "miVPrint",      "miVRealSource",
+          "miVSearch", "miVExport",      "miSpaceView",   "tbUpdate",      "tbDel",
+          "tbPrint",   "tbExport",       "pmTvUpdate",    "pmTvDelete",    "pmTvProperties",
+          "pmTvPrint", "pmTvRealSource", "pmTvSearch",    "pmTvSpaceView", "pmTvExport"})
+        if (QAction* a = Action(QString::fromLatin1(n))) a->setEnabled(idle && hasVolumes);
+    Action(QStringLiteral("miAddFavorites"))->setEnabled(idle && hasFile);
     for (QAction* a : stopActions_)
         a->setEnabled(!idle);
     miReopen_->setEnabled(idle && !miReopen_->isEmpty());

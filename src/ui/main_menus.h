@@ -35,8 +35,9 @@ public:
     QMenu* TreeMenu() const { return pmTv_; }
     QMenu* CollectionMenu() const { return pmCol_; }
 
-    // Commands that touch the catalog are on only while idle, Stop only while busy.
-    void UpdateActions(bool idle);
+    // Commands that touch the catalog are on only while idle, Stop only while
+    // busy; the volume commands only with a volume, Add to Favorites only with a file.
+    void UpdateActions(bool idle, bool hasVolumes, bool hasFile);
     // The view toggles checked as the view settings say.
     void CheckViewSettings();
     // The list's commands are on only when entries are selected.

@@ -220,7 +220,7 @@ void TfrmMain::ClearStatus() {
 void TfrmMain::UpdateStatus() {
     sbMain_->SetText(0, QStr(lib_->FileName));
     views_->UpdateStatus();
-    UpdateTitle();
+    UpdateActions();
     const bool empty = lib_->Tree.RootCount() == 0 && lib_->ColTree.RootCount() == 0;
     if (empty) emptyBar_->SetRecent(gd_->RecentFiles.Lines());
     emptyBar_->setVisible(empty);
@@ -236,7 +236,7 @@ void TfrmMain::UpdateTitle() {
 
 void TfrmMain::UpdateActions() {
     const bool idle = busy_ == 0 && gd_->Progress.Idle();
-    menus_->UpdateActions(idle);
+    menus_->UpdateActions(idle, lib_->Tree.RootCount() > 0, !lib_->FileName.empty());
     views_->SetEnabled(idle);
     UpdateTitle();
 }

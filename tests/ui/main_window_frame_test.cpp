@@ -311,12 +311,20 @@ private slots:
         TEmptyCatalogBar& bar = w->EmptyCatalogBar();
         QVERIFY(bar.isVisibleTo(w.get()));
         QVERIFY(Named<QAction>(&bar, "btnEmptyAdd"));
+        // Only what works is on: no volume to update, no file to make a favorite.
+        QVERIFY(w->Action("miVAdd")->isEnabled());
+        QVERIFY(!w->Action("miVUpdate")->isEnabled());
+        QVERIFY(!w->Action("tbDel")->isEnabled());
+        QVERIFY(!w->Action("miAddFavorites")->isEnabled());
         TTreeNode* vol = AddVolume(*w, WriteSource("begin", {{"a.txt", 1}}), "Begin");
         QVERIFY(vol);
         QVERIFY(!bar.isVisibleTo(w.get()));
+        QVERIFY(w->Action("miVUpdate")->isEnabled());
+        QVERIFY(w->Action("tbDel")->isEnabled());
         const std::string file = S(Path("begin.TXC"));
         Paths = {file};
         w->tbSaveAsClick();
+        QVERIFY(w->Action("miAddFavorites")->isEnabled());
         w->tbNewClick();
         QVERIFY(bar.isVisibleTo(w.get()));
         QPushButton* recent = nullptr;
