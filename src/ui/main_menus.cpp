@@ -176,7 +176,7 @@ void TMainMenus::BuildActions() {
     cmd("miAddFavorites", "Add &to Favorites", &IMainCommands::miAddFavoritesClick, "bookmark-new",
         S::SP_DialogYesButton);
     cmd("miOrgFavorites", "&Organize Favorites", &IMainCommands::tbOrgFavoritesClick,
-        "bookmarks-organize", S::SP_FileDialogListView);
+        "user-bookmarks", S::SP_DirLinkIcon);
 
     // Tools
     cmd("miFind", "&Find..", &IMainCommands::tbFindClick, "edit-find", S::SP_FileDialogContentsView)

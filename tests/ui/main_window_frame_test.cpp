@@ -350,6 +350,9 @@ private slots:
         QCOMPARE(w->Action("miNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
         QCOMPARE(w->Action("miSaveAs")->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
         QVERIFY(w->Action("miExit")->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+        // Two toolbar buttons never look the same.
+        QVERIFY(w->Action("tbCat")->icon().pixmap(22).toImage() !=
+                w->Action("tbOrgFavorites")->icon().pixmap(22).toImage());
         // Texts are UTF-8: no menu shows "â€¦" for an ellipsis.
         QCOMPARE(w->Action("miImpOther")->text(), QString::fromUtf8("Import Ot&her Catalog\u2026"));
         for (QAction* a : w->findChildren<QAction*>())
