@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace {
 
@@ -74,18 +73,4 @@ TSpaceKind SpaceKindOf(const TLibFolderItem* entry) {
         lower[n++] = ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch;
     }
     return SpaceKindOfType(std::string_view(lower, n));
-}
-
-std::string ShortSizeText(int64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes < 0 ? 0 : bytes) + " B";
-    static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
-    double v = static_cast<double>(bytes) / 1024.0;
-    int u = 0;
-    while (v >= 1024.0 && u < 5) {
-        v /= 1024.0;
-        ++u;
-    }
-    char buf[32];
-    std::snprintf(buf, sizeof buf, v < 100 ? "%.1f %s" : "%.0f %s", v, kUnits[u]);
-    return buf;
 }

@@ -25,6 +25,3 @@ inline constexpr int kSpaceKindCount = 9;
 TSpaceKind SpaceKindOfType(std::string_view type);
 // The group of a catalog entry: archives that were listed count as archives.
 TSpaceKind SpaceKindOf(const TLibFolderItem* entry);
-
-// A size for a label: "0 B", "512 B", "1.5 KB", "12.3 MB", "4.0 GB" (powers of 1024).
-std::string ShortSizeText(int64_t bytes);

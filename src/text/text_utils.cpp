@@ -256,6 +256,6 @@ std::string FormatBinarySize(int64_t bytes) {
         ++unit;
     }
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+    std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
     return text;
 }

@@ -17,8 +17,8 @@ class TStringList;
 // (1048576 -> "1 048 576", 2.999 -> "2.99"). Non-finite values give "0".
 std::string FormatNumber(double value);
 
-// A size in binary units with one decimal, as file managers show a drive
-// ("512 B", "1.5 KiB", "931.3 GiB"); negative sizes give "?".
+// A size in binary units, named as such, with one decimal below 100 ("512 B",
+// "1.5 KiB", "932 GiB"); negative sizes give "?".
 std::string FormatBinarySize(int64_t bytes);
 
 // The units of the "Sizes" setting.

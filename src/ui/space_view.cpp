@@ -24,8 +24,8 @@ QString Count(int64_t n) {
 
 // "4.2 MB (4 404 019 bytes)"; bytes alone below a kilobyte.
 QString SizeWithBytes(int64_t size) {
-    if (size < 1024) return Q(ShortSizeText(size));
-    return QStringLiteral("%1 (%2 bytes)").arg(Q(ShortSizeText(size)), Count(size));
+    if (size < 1024) return Q(FormatBinarySize(size));
+    return QStringLiteral("%1 (%2 bytes)").arg(Q(FormatBinarySize(size)), Count(size));
 }
 
 // Different extensions of one group get slightly different shades.
@@ -103,7 +103,7 @@ QString TSpaceView::Caption() {
     if (!EnsureCurrent()) return {};
     const TSpaceTotals::TTotal t = totals_.Of(root_);
     return QStringLiteral("%1   %2 in %3 files")
-        .arg(Q(GetDisplayPath(FolderOf(root_))), Q(ShortSizeText(t.Size)), Count(t.Files));
+        .arg(Q(GetDisplayPath(FolderOf(root_))), Q(FormatBinarySize(t.Size)), Count(t.Files));
 }
 
 const TSpaceMap& TSpaceView::Map() {
@@ -212,7 +212,7 @@ void TSpaceView::PaintBlock(QPainter& p, const TSpaceBlock& b, int index) {
     const QFontMetrics fm = fontMetrics();
     const QString name =
         b.Kind == TSpaceKind::Rest ? QStringLiteral("%1 more").arg(Count(b.Files)) : Q(b.Name());
-    const QString size = Q(ShortSizeText(b.Size));
+    const QString size = Q(FormatBinarySize(b.Size));
     const int sizeWidth = fm.horizontalAdvance(size);
     const int minName = fm.horizontalAdvance(QStringLiteral("MMM"));
     p.setPen(TextOn(c));
@@ -296,7 +296,7 @@ QString TSpaceView::ToolTipAt(const QPoint& pos) {
     if (!parts.empty()) text += QStringLiteral("<br>Largest:");
     for (const TSpacePart& part : parts)
         text += QStringLiteral("<br>&nbsp;&nbsp;%1 &mdash; %2")
-                    .arg(Q(part.Name).toHtmlEscaped(), Q(ShortSizeText(part.Size)));
+                    .arg(Q(part.Name).toHtmlEscaped(), Q(FormatBinarySize(part.Size)));
     return text;
 }
 

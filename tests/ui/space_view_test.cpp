@@ -144,15 +144,15 @@ private slots:
         const QRect m = view.BlockRect(BlockNamed(view, "music"));
         const QString tip = view.ToolTipAt(m.topLeft() + QPoint(6, 4));
         QVERIFY2(tip.contains(QStringLiteral("<b>music</b>")), qPrintable(tip));
-        QVERIFY2(tip.contains(QStringLiteral("586 KB (600 000 bytes) in 3 files")),
+        QVERIFY2(tip.contains(QStringLiteral("586 KiB (600 000 bytes) in 3 files")),
                  qPrintable(tip));
-        QVERIFY2(tip.contains(QStringLiteral("jazz &mdash; 488 KB")), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("jazz &mdash; 488 KiB")), qPrintable(tip));
         QVERIFY2(tip.indexOf(QStringLiteral("jazz")) < tip.indexOf(QStringLiteral("radio.ogg")),
                  qPrintable(tip));
         const QString file =
             view.ToolTipAt(Centre(view.BlockRect(BlockNamed(view, "take five.mp3"))));
         QVERIFY2(file.contains(QStringLiteral("take five.mp3")), qPrintable(file));
-        QVERIFY2(file.contains(QStringLiteral("293 KB (300 000 bytes)")), qPrintable(file));
+        QVERIFY2(file.contains(QStringLiteral("293 KiB (300 000 bytes)")), qPrintable(file));
         QVERIFY2(file.contains(QStringLiteral("[CD]\\music\\jazz\\")), qPrintable(file));
         QVERIFY(view.ToolTipAt(QPoint(-5, -5)).isEmpty());
     }

@@ -114,7 +114,7 @@ private slots:
         dlg.cbDrChange();
         QVERIFY(Named<QPushButton>(&dlg, "OKBtn")->isEnabled());
         QCOMPARE(dlg.SourceInfoText(dlg.FolderEdit()->text()),
-                 QStringLiteral("iso9660 file system, 700.0 MiB used of 700.0 MiB"));
+                 QStringLiteral("iso9660 file system, 700 MiB used of 700 MiB"));
         QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/CD1/"));
         QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("MUSIC_01"));
         QCOMPARE(dlg.SerialEdit()->text(), QStringLiteral("1234ABCD"));
