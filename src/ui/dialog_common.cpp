@@ -15,6 +15,7 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
@@ -54,6 +55,20 @@ QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* b
     l->setObjectName(QLatin1String(name));
     l->setBuddy(buddy);
     return l;
+}
+
+QLineEdit* DlgEdit(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QLatin1String(name));
+    return e;
+}
+
+QComboBox* DlgTextCombo(QWidget* parent, const char* name) {
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    return c;
 }
 
 QComboBox* DlgSizeUnits(QWidget* parent) {

@@ -15,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
@@ -37,6 +38,9 @@ void DlgShowError(QWidget* parent, const std::exception& e);
 
 // Controls carry their programming names as object names (the translation finds them so).
 QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy);
+// A line edit, and a drop-down of free text whose typing adds no item.
+QLineEdit* DlgEdit(QWidget* parent, const char* name);
+QComboBox* DlgTextCombo(QWidget* parent, const char* name);
 // The drop-down of size units, "cbK": Bytes, KB and MB, by index.
 QComboBox* DlgSizeUnits(QWidget* parent);
 QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text);

@@ -24,13 +24,9 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
     p.Page = new QWidget(parent);
     p.Page->setObjectName(QStringLiteral("tsProperties"));
     auto* grid = new QGridLayout(p.Page);
-    p.filecat = new QComboBox(p.Page);
-    p.filecat->setObjectName(QStringLiteral("filecat"));
-    p.filecat->setEditable(true);
-    p.filecat->setInsertPolicy(QComboBox::NoInsert);
+    p.filecat = DlgTextCombo(p.Page, "filecat");
     p.tbCat = DlgTool(p.Page, "tbCat", "Edit Categories (F2)");
-    p.filecom = new QLineEdit(p.Page);
-    p.filecom->setObjectName(QStringLiteral("filecom"));
+    p.filecom = DlgEdit(p.Page, "filecom");
     int row = 0;
     grid->addWidget(DlgLabel(p.Page, "lblCat", "&Category:", p.filecat), row, 0);
     grid->addWidget(p.filecat, row, 1);
@@ -38,10 +34,7 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
     grid->addWidget(DlgLabel(p.Page, "lblCom", "Com&ments:", p.filecom), row, 0);
     grid->addWidget(p.filecom, row++, 1, 1, 2);
     if (withLocation) {
-        p.volLoc = new QComboBox(p.Page);
-        p.volLoc->setObjectName(QStringLiteral("volLoc"));
-        p.volLoc->setEditable(true);
-        p.volLoc->setInsertPolicy(QComboBox::NoInsert);
+        p.volLoc = DlgTextCombo(p.Page, "volLoc");
         p.tbLoc = DlgTool(p.Page, "tbLoc", "Edit Locations (F3)");
         grid->addWidget(DlgLabel(p.Page, "lblLoc", "&Location:", p.volLoc), row, 0);
         grid->addWidget(p.volLoc, row, 1);
@@ -68,8 +61,7 @@ template void TDefaultsPage::ReadInto(TScanOptions&) const;
 template void TDefaultsPage::ReadInto(TGlobalData&) const;
 
 QLineEdit* MakeSerialEdit(QWidget* parent) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QStringLiteral("edser"));
+    QLineEdit* e = DlgEdit(parent, "edser");
     e->setReadOnly(true);
     return e;
 }

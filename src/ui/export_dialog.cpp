@@ -53,20 +53,14 @@ void MoveFieldItem(QListWidget* list, int delta) {
 }
 
 QComboBox* SeparatorCombo(QWidget* parent) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QStringLiteral("cbSep"));
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
+    QComboBox* c = DlgTextCombo(parent, "cbSep");
     for (const char* s : kSeparatorItems)
         c->addItem(QString::fromLatin1(s));
     return c;
 }
 
 QComboBox* QualifierCombo(QWidget* parent) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QStringLiteral("cbTxtQ"));
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
+    QComboBox* c = DlgTextCombo(parent, "cbTxtQ");
     c->addItems({QStringLiteral("\""), QStringLiteral("'")});
     return c;
 }
@@ -78,8 +72,7 @@ TTextFileParts BuildTextFileParts(QWidget* dialog, QBoxLayout* top, const char* 
     TTextFileParts p;
     QStyle* st = dialog->style();
     auto* fileRow = new QHBoxLayout;
-    p.File = new QLineEdit(dialog);
-    p.File->setObjectName(QStringLiteral("edfile"));
+    p.File = DlgEdit(dialog, "edfile");
     p.Browse = DlgTool(dialog, "btnBrowse", "Browse (F4)");
     p.Browse->setIcon(st->standardIcon(browseIcon));
     fileRow->addWidget(DlgLabel(dialog, "lblFile", fileLabel, p.File));

@@ -20,13 +20,11 @@ TfrmMemo::TfrmMemo(ISettingsStore& store, QWidget* parent)
     setWindowTitle(QStringLiteral("Memo"));
     auto* top = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
-    edCaption_ = new QLineEdit(this);
-    edCaption_->setObjectName(QStringLiteral("edCaption"));
+    edCaption_ = DlgEdit(this, "edCaption");
     cbpic_ = new QComboBox(this);
     cbpic_->setObjectName(QStringLiteral("cbpic"));
     cbpic_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    edUrl_ = new QLineEdit(this);
-    edUrl_->setObjectName(QStringLiteral("ed_url"));
+    edUrl_ = DlgEdit(this, "ed_url");
     tbStart_ = DlgTool(this, "tbStart", "Start (F4)");
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName(QStringLiteral("memo"));

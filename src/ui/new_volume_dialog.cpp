@@ -58,12 +58,10 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     cbDr->setObjectName(QStringLiteral("cbDr"));
     cbDr->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cbDr->setMinimumContentsLength(24);
-    edFolder = new QLineEdit(vol);
-    edFolder->setObjectName(QStringLiteral("edFolder"));
+    edFolder = DlgEdit(vol, "edFolder");
     btnBrowse = DlgButton(vol, "btnBrowse", "Browse (F4)");
     btnOpen = DlgButton(vol, "btnOpen", "Open (F6)");
-    edTitle = new QLineEdit(vol);
-    edTitle->setObjectName(QStringLiteral("edTitle"));
+    edTitle = DlgEdit(vol, "edTitle");
     edser = MakeSerialEdit(vol);
     edLevels = MakeLevelsBox(vol);
     cbFoldersOnly = DlgCheck(vol, "cbFoldersOnly", "Folders &Only");

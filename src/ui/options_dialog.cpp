@@ -77,14 +77,10 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         cbDisableCtrls = DlgCheck(p, "cbDisableCtrls", "&Disable Visual Controls on Action");
         cb_msg = DlgCheck(p, "cb_msg", "&Beep After Long Operations");
         cbK = DlgSizeUnits(p);
-        cbSep = new QComboBox(p);
-        cbSep->setObjectName(QStringLiteral("cbSep"));
-        cbSep->setEditable(true);
-        cbSep->setInsertPolicy(QComboBox::NoInsert);
+        cbSep = DlgTextCombo(p, "cbSep");
         cbSep->addItems({QStringLiteral(";"), QStringLiteral(","), QStringLiteral("-"),
                          QStringLiteral("Tab"), QStringLiteral("New Line")});
-        edImg = new QLineEdit(p);
-        edImg->setObjectName(QStringLiteral("edImg"));
+        edImg = DlgEdit(p, "edImg");
         BrowseButtons[0] = DlgTool(p, "SpeedButton1", "Browse (F4)");
         int row = 0;
         for (QCheckBox* c : {cbShow, cbSort, cbDisableCtrls, cb_msg})
@@ -149,8 +145,7 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         };
         int row = 0;
         for (const TFileRow& r : rows) {
-            *r.Edit = new QLineEdit(p);
-            (*r.Edit)->setObjectName(QLatin1String(r.Name));
+            *r.Edit = DlgEdit(p, r.Name);
             BrowseButtons[static_cast<size_t>(row + 1)] = DlgTool(p, r.Button, "Browse (F4)");
             grid->addWidget(DlgLabel(p, r.Label, r.Text, *r.Edit), 2 * row, 0, 1, 2);
             grid->addWidget(*r.Edit, 2 * row + 1, 0);

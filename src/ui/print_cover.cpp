@@ -62,6 +62,24 @@ QPlainTextEdit* LinesEdit(QWidget* parent, const char* name) {
     return e;
 }
 
+// A side of the window: a column without margins, under a toolbar of text buttons.
+struct TPane {
+    QWidget* Widget;
+    QVBoxLayout* Box;
+    QToolBar* Bar;
+};
+
+TPane Pane(QWidget* parent, const char* barName) {
+    auto* w = new QWidget(parent);
+    auto* box = new QVBoxLayout(w);
+    box->setContentsMargins(0, 0, 0, 0);
+    auto* bar = new QToolBar(w);
+    bar->setObjectName(QLatin1String(barName));
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    box->addWidget(bar);
+    return {w, box, bar};
+}
+
 // One line per text line; a final line break does not start another line.
 QStringList LinesOf(const QPlainTextEdit* e) {
     QString text = e->toPlainText();
@@ -87,12 +105,8 @@ TfrmPrintCover::TfrmPrintCover(TGlobalData& gd, ISettingsStore& store, QWidget* 
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
 
     // Left: the data.
-    auto* left = new QWidget(this);
-    auto* leftBox = new QVBoxLayout(left);
-    leftBox->setContentsMargins(0, 0, 0, 0);
-    auto* tbData = new QToolBar(left);
-    tbData->setObjectName(QStringLiteral("tbData"));
-    tbData->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    TPane left = Pane(this, "tbData");
+    QToolBar* tbData = left.Bar;
     QAction* reset = DataAction(this, "tbResetData", "Reset Data");
     tbCover_ = DataAction(this, "tbCover", "Cover");
     tbList_ = DataAction(this, "tbList", "List");
@@ -107,19 +121,15 @@ TfrmPrintCover::TfrmPrintCover(TGlobalData& gd, ISettingsStore& store, QWidget* 
     tbData->addSeparator();
     tbData->addAction(tbCover_);
     tbData->addAction(tbList_);
-    leftBox->addWidget(tbData);
 
-    pgCover_ = new QTabWidget(left);
+    pgCover_ = new QTabWidget(left.Widget);
     pgCover_->setObjectName(QStringLiteral("pgCover"));
     auto* tsLabel = new QWidget(pgCover_);
     tsLabel->setObjectName(QStringLiteral("tsLabel"));
     auto* form = new QFormLayout(tsLabel);
-    edLabelL_ = new QLineEdit(tsLabel);
-    edLabelL_->setObjectName(QStringLiteral("edLabelL"));
-    edLabelR_ = new QLineEdit(tsLabel);
-    edLabelR_->setObjectName(QStringLiteral("edLabelR"));
-    edBottom_ = new QLineEdit(tsLabel);
-    edBottom_->setObjectName(QStringLiteral("edBottom"));
+    edLabelL_ = DlgEdit(tsLabel, "edLabelL");
+    edLabelR_ = DlgEdit(tsLabel, "edLabelR");
+    edBottom_ = DlgEdit(tsLabel, "edBottom");
     cbNumber_ = DlgCheck(tsLabel, "cbNumber", "Numeration");
     form->addRow(DlgLabel(tsLabel, "lblLabelL", "Left", edLabelL_), edLabelL_);
     form->addRow(DlgLabel(tsLabel, "lblLabelR", "Right", edLabelR_), edLabelR_);
@@ -132,15 +142,11 @@ TfrmPrintCover::TfrmPrintCover(TGlobalData& gd, ISettingsStore& store, QWidget* 
     pgCover_->addTab(itemsFront_, QStringLiteral("Front"));
     pgCover_->addTab(itemsBack_, QStringLiteral("Back"));
     pgCover_->addTab(itemsList_, QStringLiteral("List"));
-    leftBox->addWidget(pgCover_);
+    left.Box->addWidget(pgCover_);
 
     // Right: the preview.
-    auto* right = new QWidget(this);
-    auto* rightBox = new QVBoxLayout(right);
-    rightBox->setContentsMargins(0, 0, 0, 0);
-    auto* tbPreview = new QToolBar(right);
-    tbPreview->setObjectName(QStringLiteral("tbPreview"));
-    tbPreview->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    TPane right = Pane(this, "tbPreview");
+    QToolBar* tbPreview = right.Bar;
     QAction* print = DataAction(this, "tbPrint", "Print");
     QAction* pdf = DataAction(this, "tbPdf", "PDF");
     QAction* fontAct = DataAction(this, "tbFont", "Font");
@@ -159,19 +165,18 @@ TfrmPrintCover::TfrmPrintCover(TGlobalData& gd, ISettingsStore& store, QWidget* 
     tbPreview->addAction(fontAct);
     tbPreview->addAction(colorAct);
     tbPreview->addAction(refresh);
-    rightBox->addWidget(tbPreview);
 
     previewPrinter_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     SetupPage(*previewPrinter_);
-    preview_ = new QPrintPreviewWidget(previewPrinter_.get(), right);
+    preview_ = new QPrintPreviewWidget(previewPrinter_.get(), right.Widget);
     preview_->setObjectName(QStringLiteral("pvCover"));
     preview_->setMinimumSize(240, 300);
-    rightBox->addWidget(preview_, 1);
+    right.Box->addWidget(preview_, 1);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->setObjectName(QStringLiteral("spltCover"));
-    split->addWidget(left);
-    split->addWidget(right);
+    split->addWidget(left.Widget);
+    split->addWidget(right.Widget);
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
     split->setSizes({300, 520});

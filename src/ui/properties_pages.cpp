@@ -40,17 +40,13 @@
 namespace {
 
 QLineEdit* ReadOnlyEdit(QWidget* parent, const char* name) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
+    QLineEdit* e = DlgEdit(parent, name);
     e->setReadOnly(true);
     return e;
 }
 
 QComboBox* ListCombo(QWidget* parent, const char* name) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QLatin1String(name));
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
+    QComboBox* c = DlgTextCombo(parent, name);
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     c->setMinimumContentsLength(16);
     return c;
@@ -166,8 +162,7 @@ QWidget* TfrmProperties::BuildLibraryPage() {
 QWidget* TfrmProperties::BuildVolumePage() {
     QWidget* page = NewPage(pcProp, "tsVolume");
     TFieldRows rows(page);
-    volCaption = new QLineEdit(page);
-    volCaption->setObjectName(QStringLiteral("volCaption"));
+    volCaption = DlgEdit(page, "volCaption");
     volpath = ReadOnlyEdit(page, "volpath");
     volCat = ListCombo(page, "volCat");
     volcom = CommentEdit(page, "volcom");

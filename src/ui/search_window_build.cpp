@@ -41,17 +41,8 @@
 
 namespace {
 
-QComboBox* EditableCombo(QWidget* parent, const char* name) {
-    auto* c = new QComboBox(parent);
-    c->setObjectName(QString::fromLatin1(name));
-    c->setEditable(true);
-    c->setInsertPolicy(QComboBox::NoInsert);
-    return c;
-}
-
 QLineEdit* Edit(QWidget* parent, const char* name) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QString::fromLatin1(name));
+    QLineEdit* e = DlgEdit(parent, name);
     e->setClearButtonEnabled(true);
     return e;
 }
@@ -119,10 +110,10 @@ void TfrmSearch::BuildCriteria() {
     auto [gen, g0] = page("tsGeneral", "&General");
     edSearch = Edit(gen, "edSearch");
     edVol = Edit(gen, "edVol");
-    cbCat = EditableCombo(gen, "cbCat");
+    cbCat = DlgTextCombo(gen, "cbCat");
     edCom = Edit(gen, "edCom");
     edType = Edit(gen, "edType");
-    edLoc = EditableCombo(gen, "edLoc");
+    edLoc = DlgTextCombo(gen, "edLoc");
     g0->addWidget(DlgLabel(gen, "lblFile", "&Filename:", edSearch), 0, 0);
     g0->addWidget(edSearch, 0, 1);
     g0->addWidget(DlgLabel(gen, "lblVol", "&Volume:", edVol), 0, 2);
@@ -208,7 +199,7 @@ void TfrmSearch::BuildCriteria() {
     // Replace
     auto [rep, g2] = page("tsReplace", "&Replace");
     cbrepcat = DlgCheck(rep, "cbrepcat", "&Category Replace:");
-    edrepCat = EditableCombo(rep, "edrepCat");
+    edrepCat = DlgTextCombo(rep, "edrepCat");
     cbrepcom = DlgCheck(rep, "cbrepcom", "Com&ments Replace:");
     edrepCom = Edit(rep, "edrepCom");
     g2->addWidget(cbrepcat, 0, 0);

@@ -37,8 +37,7 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     src->setObjectName(QStringLiteral("tsSource"));
     auto* grid = new QGridLayout(src);
     cbReal = DlgCheck(src, "cbReal", "Use &Real Source");
-    edFolder = new QLineEdit(src);
-    edFolder->setObjectName(QStringLiteral("edFolder"));
+    edFolder = DlgEdit(src, "edFolder");
     edFolder->setReadOnly(true);
     SpeedButton1 = DlgTool(src, "SpeedButton1", "Browse (F4)");
     edser = MakeSerialEdit(src);
