@@ -56,15 +56,15 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
     cbOpen = DlgCheck(p, "cbOpen", "&Open Last Library");
     cbMulti = DlgCheck(p, "cbMulti", "&Allow Multiple Application Instances");
     cbAddLoc = DlgCheck(p, "cbAddLoc", "Add &Location to Globals");
-    cbAddCat = DlgCheck(p, "cbAddCat", "Add &Category to Globals");
+    cbAddCat = DlgCheck(p, "cbAddCat", "Add Categor&y to Globals");
     cbAddTag = DlgCheck(p, "cbAddTag", "Add &Tag to Globals");
     AddChecks(p, {cbSave, cbOpen, cbMulti, cbAddLoc, cbAddCat, cbAddTag});
     pcOpt->addTab(p, QStringLiteral("&General"));
 
     // New volumes.
     p = Page("tsNewVolumes");
-    cbSer = DlgCheck(p, "cbSer", "&Check for duplicate Serials");
-    cbFoldersOnly = DlgCheck(p, "cbFoldersOnly", "&Folders Only");
+    cbSer = DlgCheck(p, "cbSer", "Check for duplicate Se&rials");
+    cbFoldersOnly = DlgCheck(p, "cbFoldersOnly", "Folders O&nly");
     AddChecks(p, {cbSer, cbFoldersOnly});
     pcOpt->addTab(p, QStringLiteral("New &Volumes"));
 
@@ -85,9 +85,9 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         int row = 0;
         for (QCheckBox* c : {cbShow, cbSort, cbDisableCtrls, cb_msg})
             grid->addWidget(c, row++, 0, 1, 3);
-        grid->addWidget(DlgLabel(p, "lblSizes", "&Filesize in:", cbK), row, 0);
+        grid->addWidget(DlgLabel(p, "lblSizes", "Filesi&ze in:", cbK), row, 0);
         grid->addWidget(cbK, row++, 1);
-        grid->addWidget(DlgLabel(p, "lblSep", "&Comment New Line: ", cbSep), row, 0);
+        grid->addWidget(DlgLabel(p, "lblSep", "Comment &New Line: ", cbSep), row, 0);
         grid->addWidget(cbSep, row++, 1);
         grid->addWidget(DlgLabel(p, "lblImg", "Images File:", edImg), row, 0);
         grid->addWidget(edImg, row, 1);
@@ -105,16 +105,16 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
 
     // Confirmations.
     p = Page("tsConfirmations");
-    cb_confDelfile = DlgCheck(p, "cb_confDelfile", "Confirm &File Deletion");
+    cb_confDelfile = DlgCheck(p, "cb_confDelfile", "Confirm File &Deletion");
     cb_confDelfolder = DlgCheck(p, "cb_confDelfolder", "Confirm F&older Deletion");
-    cb_confDelvol = DlgCheck(p, "cb_confDelvol", "Confirm &Volume Deletion");
+    cb_confDelvol = DlgCheck(p, "cb_confDelvol", "Confirm Vol&ume Deletion");
     cb_confSave = DlgCheck(p, "cb_confSave", "Confirm &Save Changes");
-    cb_confExit = DlgCheck(p, "cb_confExit", "Confirm &Exit");
+    cb_confExit = DlgCheck(p, "cb_confExit", "Confirm E&xit");
     cb_confNew = DlgCheck(p, "cb_confNew", "Confirm &New");
     cb_confRep = DlgCheck(p, "cb_confRep", "Confirm &Replace ");
     cb_confReload = DlgCheck(p, "cb_confReload", "Confirm Re&load");
-    cb_confClose = DlgCheck(p, "cb_confClose", "Confirm &Close");
-    cb_confDelCol = DlgCheck(p, "cb_confDelCol", "Confirm &Collection Deletion");
+    cb_confClose = DlgCheck(p, "cb_confClose", "Confir&m Close");
+    cb_confDelCol = DlgCheck(p, "cb_confDelCol", "Confirm Collec&tion Deletion");
     {
         auto* grid = new QGridLayout(p);
         QCheckBox* boxes[] = {cb_confDelfile, cb_confDelfolder, cb_confDelvol, cb_confDelCol,
@@ -140,7 +140,7 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         const TFileRow rows[] = {
             {&edFav, "edFav", "btnBrowse1", "lblFav", "F&avorites File"},
             {&edLoc, "edLoc", "btnBrowse2", "lblLoc", "&Locations File"},
-            {&edCat, "edCat", "btnBrowse3", "lblCat", "&Categories File"},
+            {&edCat, "edCat", "btnBrowse3", "lblCat", "Categ&ories File"},
             {&edTag, "edTag", "btnBrowse4", "lblTag", "&Tags File"},
         };
         int row = 0;
@@ -155,7 +155,7 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         grid->setColumnStretch(0, 1);
         grid->setRowStretch(2 * row, 1);
     }
-    pcOpt->addTab(p, QStringLiteral("&Files"));
+    pcOpt->addTab(p, QStringLiteral("Fil&es"));
     FileEdits = {edImg, edFav, edLoc, edCat, edTag};
 
     auto* bottom = new QHBoxLayout;

@@ -17,6 +17,7 @@
 #include "ui/handlers_dialog.h"
 #include "ui/memo_dialog.h"
 #include "ui/new_volume_dialog.h"
+#include "ui/options_dialog.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/tags_dialog.h"
 #include "ui/text_edit_dialog.h"
@@ -26,9 +27,11 @@
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTimer>
 #include <QtTest/QtTest>
+#include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QMessageBox>
@@ -592,6 +595,40 @@ private slots:
         QCOMPARE(*picked, (std::vector<std::string>{"Artist", "Year"}));
         OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });
         QVERIFY(!TfrmPickList::Pick(nullptr, store, QStringLiteral("Tags"), {"Artist"}));
+    }
+
+    // Every page of Options, with the tabs and the buttons beside it, gives
+    // each Alt key to one control only.
+    void optionsAcceleratorsAreUnique() {
+        TMemorySettingsStore store;
+        auto gd = NewGlobals();
+        TfrmOptions dlg(*gd, store);
+        auto* tabs = Named<QTabWidget>(&dlg, "pcOpt");
+        auto mnemonic = [](const QString& text) {
+            const qsizetype i = text.indexOf(QLatin1Char('&'));
+            return i >= 0 && i + 1 < text.size() ? text.at(i + 1).toLower() : QChar();
+        };
+        QMap<QChar, QString> always;
+        for (int t = 0; t < tabs->count(); ++t)
+            if (QChar c = mnemonic(tabs->tabText(t)); !c.isNull()) {
+                QVERIFY2(!always.contains(c), qPrintable(tabs->tabText(t)));
+                always.insert(c, tabs->tabText(t));
+            }
+        for (QAbstractButton* b : dlg.findChildren<QPushButton*>())
+            if (QChar c = mnemonic(b->text()); !c.isNull()) always.insert(c, b->text());
+        for (int t = 0; t < tabs->count(); ++t) {
+            QMap<QChar, QString> taken = always;
+            QStringList texts;
+            for (QAbstractButton* b : tabs->widget(t)->findChildren<QAbstractButton*>())
+                texts << b->text();
+            for (QLabel* l : tabs->widget(t)->findChildren<QLabel*>())
+                if (l->buddy()) texts << l->text();
+            for (const QString& text : texts)
+                if (QChar c = mnemonic(text); !c.isNull()) {
+                    QVERIFY2(!taken.contains(c), qPrintable(text + " and " + taken.value(c)));
+                    taken.insert(c, text);
+                }
+        }
     }
 
     void placementIsKept() {
