@@ -142,7 +142,8 @@ TfrmSearch::TfrmSearch(ISearchHost& host, QWidget* parent)
     // The main window's tree model is reset whenever the catalog is replaced,
     // frozen for a change, or has freed records: the rows are checked then.
     main_.WatchCatalog(this, [this] { CatalogChanged(); });
-    resize(820, 560);
+    // Wide enough for the collections and the result columns up to the date.
+    resize(1000, 560);
     UpdateButtons();
 }
 

@@ -242,7 +242,8 @@ void TfrmSearch::BuildCriteria() {
     cbDupMode->setObjectName(QStringLiteral("cbDupMode"));
     cbDupMode->addItems(
         {QStringLiteral("By Name"), QStringLiteral("By Content (same size and checksum)")});
-    g5->addWidget(cbDupMode, 1, 2);
+    g5->addWidget(DlgLabel(opt, "lblDupMode", "Compare:", cbDupMode), 1, 2);
+    g5->addWidget(cbDupMode, 1, 3);
     g5->setRowStretch(2, 1);
 
     for (QCheckBox* c : {cbSel, cbCase, cbDup})

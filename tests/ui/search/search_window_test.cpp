@@ -27,6 +27,8 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDateEdit>
+#include <QtWidgets/QHeaderView>
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
 #include <QtWidgets/QPlainTextEdit>
@@ -91,6 +93,13 @@ private slots:
         TfrmSearch& s = w->SearchWindow();
         QVERIFY(s.isVisible());
         QCOMPARE(Named<QTabWidget>(&s, "pcFind")->currentIndex(), 0);
+        // At its first size the results show up to the date, and the
+        // duplicates' mode says what it is.
+        auto* slv = Named<QTreeView>(&s, "slv");
+        QVERIFY(slv->header()->sectionViewportPosition(kColDate) + slv->columnWidth(kColDate) <=
+                slv->viewport()->width());
+        QCOMPARE(Named<QLabel>(&s, "lblDupMode")->buddy(),
+                 static_cast<QWidget*>(Named<QComboBox>(&s, "cbDupMode")));
         // Typing goes to the name box at once, and Enter there searches.
         QCOMPARE(s.focusWidget(), static_cast<QWidget*>(Named<QLineEdit>(&s, "edSearch")));
         QTest::keyClicks(Named<QLineEdit>(&s, "edSearch"), "b.mp3");
