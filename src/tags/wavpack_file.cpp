@@ -3,6 +3,7 @@
 #include "tags/binary_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -50,7 +51,9 @@ bool TWAVPackfile::ReadRiff(TBinaryFile& f, int64_t pos, int64_t tags) {
             Valid = true;
             FormatTag = Le16(fmt);
             Channels = Le16(fmt + 2);
-            SampleRate = static_cast<int32_t>(Le32(fmt + 4));
+            // A rate past what an int holds is damage, not a rate: unknown.
+            const uint32_t rate = Le32(fmt + 4);
+            SampleRate = rate <= uint32_t(INT32_MAX) ? static_cast<int32_t>(rate) : 0;
             byteRate = Le32(fmt + 8);
             Bits = Le16(fmt + 14);
             BitRate = static_cast<double>(byteRate) / 125.0;
