@@ -88,16 +88,23 @@ bool ApplyPropertyEdit(TLibObj& lib, const TCatalogTarget& target, const TProper
     return true;
 }
 
-TDeleteCounts CountDeleted(const std::vector<TTreeNode*>& nodes) {
-    TDeleteCounts counts;
+std::vector<TTreeNode*> OutermostNodes(const std::vector<TTreeNode*>& nodes) {
     const std::unordered_set<const TTreeNode*> listed(nodes.begin(), nodes.end());
-    std::vector<const TTreeNode*> todo;
-    for (const TTreeNode* n : listed) {
+    std::unordered_set<const TTreeNode*> taken;
+    std::vector<TTreeNode*> out;
+    for (TTreeNode* n : nodes) {
         const TTreeNode* up = n->Parent();
         while (up && !listed.count(up))
             up = up->Parent();
-        if (!up) todo.push_back(n);
+        if (!up && taken.insert(n).second) out.push_back(n);
     }
+    return out;
+}
+
+TDeleteCounts CountDeleted(const std::vector<TTreeNode*>& nodes) {
+    TDeleteCounts counts;
+    const std::vector<TTreeNode*> outermost = OutermostNodes(nodes);
+    std::vector<const TTreeNode*> todo(outermost.begin(), outermost.end());
     const size_t tops = todo.size();
     for (size_t i = 0; i < todo.size(); ++i) {
         const TTreeNode* n = todo[i];

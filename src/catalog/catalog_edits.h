@@ -50,6 +50,10 @@ struct TPropertyEdit {
 // only volumes have one. Returns false only for that refusal.
 bool ApplyPropertyEdit(TLibObj& lib, const TCatalogTarget& target, const TPropertyEdit& edit);
 
+// The nodes of the list that no other node of the list holds, in the list's
+// order and each once: deleting those deletes the whole list.
+std::vector<TTreeNode*> OutermostNodes(const std::vector<TTreeNode*>& nodes);
+
 // What deleting these nodes takes with them: the folders below them, their
 // files (an archive counts as a file) and the members of those archives. A
 // node below another of the list is counted once.

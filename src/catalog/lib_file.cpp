@@ -15,21 +15,6 @@ static_assert(sizeof(double) == 8 && sizeof(int64_t) == 8, "the catalog file nee
 
 namespace {
 constexpr size_t kBuffer = 1 << 20;
-
-bool IsAscii(std::string_view s) {
-    // Eight bytes at a time: nearly every name is plain ASCII.
-    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
-    size_t i = 0;
-    uint64_t any = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        any |= w;
-    }
-    for (; i < s.size(); ++i)
-        any |= static_cast<unsigned char>(s[i]);
-    return (any & kHighBits) == 0;
-}
 } // namespace
 
 TLibFileReader::TLibFileReader(const std::string& path) : path_(path) {

@@ -3,6 +3,7 @@
 #include "search/byte_matcher.h"
 #include "search/entry_matcher.h"
 #include "search/regex_needs.h"
+#include "text/encodings.h"
 
 #include <algorithm>
 #include <climits>
@@ -187,19 +188,6 @@ bool SameForAsciiNames(std::string_view p) {
         }
         i = close;
     }
-    return true;
-}
-
-bool IsAscii(std::string_view s) {
-    constexpr uint64_t kHighs = 0x8080808080808080ull;
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t v;
-        std::memcpy(&v, s.data() + i, 8);
-        if (v & kHighs) return false;
-    }
-    for (; i < s.size(); ++i)
-        if (s[i] & 0x80) return false;
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,22 @@
 void AppendUtf8(std::string& out, uint32_t cp);
 
 bool IsValidUtf8(std::string_view s);
+
+// True when every byte is below 0x80. Eight bytes at a time: nearly every
+// name is plain ASCII, and loads and searches ask for each.
+inline bool IsAscii(std::string_view s) {
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    size_t i = 0;
+    uint64_t any = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        any |= w;
+    }
+    for (; i < s.size(); ++i)
+        any |= static_cast<unsigned char>(s[i]);
+    return (any & kHighBits) == 0;
+}
 
 // Length of the well-formed UTF-8 sequence at s[i] (i inside s) and its code
 // point; 0 when malformed. Inline: name conversions call it for every character.

@@ -47,6 +47,7 @@ TEmptyCatalogBar::TEmptyCatalogBar(QWidget* parent) : QFrame(parent) {
     recentLabel_ = new QLabel(QStringLiteral("Recent catalogs:"), this);
     recentLabel_->setObjectName(QStringLiteral("lblEmptyRecent"));
     recent_->addWidget(recentLabel_);
+    recentLabel_->hide(); // until there are recent catalogs
     recent_->addStretch(1);
     v->addLayout(recent_);
     connect(add_, &QAction::triggered, this, [this] {
@@ -55,11 +56,10 @@ TEmptyCatalogBar::TEmptyCatalogBar(QWidget* parent) : QFrame(parent) {
     connect(open_, &QAction::triggered, this, [this] {
         if (OnOpenCatalog) OnOpenCatalog();
     });
-    SetRecent({});
 }
 
 void TEmptyCatalogBar::SetRecent(const std::vector<std::string>& paths) {
-    if (!recentButtons_.empty() && paths == shown_) return;
+    if (paths == shown_) return;
     shown_ = paths;
     for (QPushButton* b : recentButtons_)
         delete b;

@@ -109,6 +109,7 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     bottom->addLayout(checks);
     bottom->addStretch();
     bottom->addWidget(MakeButtons(false));
+    okButton_ = findChild<QPushButton*>(QStringLiteral("OKBtn"));
     top->addLayout(bottom);
     resize(560, 420);
 
@@ -256,23 +257,23 @@ void TfrmNewVolume::WriteChoices() {
 void TfrmNewVolume::cbDrChange() {
     QString path = DrivePath();
     edFolder->setText(path); // runs the folder change too
-    if (!cbIncr->isChecked()) edTitle->setText(Qs(GetVolumeLabel(Ss(path))));
-    edser->setText(path.isEmpty() ? QString() : Qs(GetVolumeSerial(Ss(path))));
+    const TVolumeInfo v = GetVolumeInfo(Ss(path));
+    if (!cbIncr->isChecked()) edTitle->setText(Qs(v.Label));
+    edser->setText(path.isEmpty() ? QString() : Qs(v.Serial));
 }
 
 void TfrmNewVolume::edFolderChange() {
     QString folder = edFolder->text();
-    if (auto* ok = findChild<QPushButton*>(QStringLiteral("OKBtn")))
-        ok->setEnabled(!folder.trimmed().isEmpty());
-    lblSourceInfo->setText(SourceInfoText(folder));
+    okButton_->setEnabled(!folder.trimmed().isEmpty());
+    // One query of the volume for what the dialog shows of it.
+    const TVolumeInfo v = folder.trimmed().isEmpty() ? TVolumeInfo{} : GetVolumeInfo(Ss(folder));
+    lblSourceInfo->setText(SourceInfoText(v));
     if (folder.isEmpty()) return;
     if (!cbIncr->isChecked()) edTitle->setText(folder);
-    edser->setText(Qs(GetVolumeSerial(Ss(folder))));
+    edser->setText(Qs(v.Serial));
 }
 
-QString TfrmNewVolume::SourceInfoText(const QString& folder) {
-    if (folder.trimmed().isEmpty()) return {};
-    const TVolumeInfo v = GetVolumeInfo(Ss(folder));
+QString TfrmNewVolume::SourceInfoText(const TVolumeInfo& v) {
     if (!v.Valid() || v.TotalBytes < 0) return {};
     return Qs(GetMessageText("msgsSourceInfo",
                              std::vector<std::string>{v.FileSystem.empty() ? "?" : v.FileSystem,

@@ -12,6 +12,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+struct TVolumeInfo;
 class QSpinBox;
 class QTabWidget;
 class TGlobalData;
@@ -56,8 +57,8 @@ public:
     // Handlers of the controls.
     void cbDrChange();
     void edFolderChange();
-    // "ext4 file system, 1.2 GiB used of 30.0 GiB" for the volume holding folder.
-    static QString SourceInfoText(const QString& folder);
+    // "ext4 file system, 1.2 GiB used of 30.0 GiB"; empty when not known.
+    static QString SourceInfoText(const TVolumeInfo& volume);
     void btnBrowseClick();
     void btnOpenClick();
     void tbCatClick();
@@ -85,6 +86,7 @@ private:
     QComboBox* cbDr = nullptr;
     QLineEdit* edFolder = nullptr;
     QLabel* lblSourceInfo = nullptr; // file system and size of the chosen source
+    QPushButton* okButton_ = nullptr;
     QPushButton* btnBrowse = nullptr;
     QPushButton* btnOpen = nullptr;
     QLineEdit* edTitle = nullptr;

@@ -133,13 +133,7 @@ void TVolumeCommands::DeleteNodes() {
     host_.LogLine(GetMessageText("msgsFree", text));
     host_.RunBusy([&] {
         // A node below another selected node goes with its ancestor.
-        std::vector<TTreeNode*> top;
-        for (TTreeNode* n : nodes) {
-            bool covered = false;
-            for (TTreeNode* m : nodes)
-                if (m != n && n->HasAsAncestor(m)) covered = true;
-            if (!covered) top.push_back(n);
-        }
+        const std::vector<TTreeNode*> top = OutermostNodes(nodes);
         // The parent is kept (it is not among the deleted) and shown afterwards.
         TViewRestore& after = host_.AfterBusy();
         after.Node = parent;

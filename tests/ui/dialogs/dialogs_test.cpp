@@ -116,7 +116,7 @@ private slots:
         dlg.DriveCombo()->setCurrentIndex(0);
         dlg.cbDrChange();
         QVERIFY(Named<QPushButton>(&dlg, "OKBtn")->isEnabled());
-        QCOMPARE(dlg.SourceInfoText(dlg.FolderEdit()->text()),
+        QCOMPARE(dlg.SourceInfoText(GetVolumeInfo(dlg.FolderEdit()->text().toStdString())),
                  QStringLiteral("iso9660 file system, 700 MiB used of 700 MiB"));
         QCOMPARE(dlg.FolderEdit()->text(), QStringLiteral("/media/CD1/"));
         QCOMPARE(dlg.TitleEdit()->text(), QStringLiteral("MUSIC_01"));
