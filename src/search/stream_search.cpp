@@ -2,7 +2,9 @@
 
 #include "catalog/lib_file.h"
 #include "catalog/lib_obj.h"
+#include "files/input_file.h"
 #include "search/entry_matcher.h"
+#include "text/message_error.h"
 #include "text/name_text.h"
 #include "text/string_list.h"
 #include "text/text_utils.h"
@@ -10,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <numeric>
 #include <sys/stat.h>
@@ -44,15 +45,14 @@ static_assert(kBuffer >= kString);
 class TCursor {
 public:
     explicit TCursor(const std::string& path) : buf_(new char[kBuffer]), cap_(kBuffer) {
-        // Not blocking on a FIFO; the full load then names what the path is.
-        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0) throw TGiveUp{};
+        // Opened as every input is (a FIFO does not block it); what is not a
+        // regular file is left to the full load, which names what it is.
         struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-            ::close(fd_); // no destructor runs for a constructor that throws
+        try {
+            fd_ = OpenInputFile(path, st);
+        } catch (const EMessageError&) {
             throw TGiveUp{};
         }
-        ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
         unread_ = st.st_size;
         p_ = end_ = buf_.get();
     }
