@@ -204,6 +204,30 @@ struct TSearchOutput {
     size_t Limit = SIZE_MAX;
     size_t Rows = 0; // rows taken, at most Limit
     std::string Text;
+    // The catalog the rows come from: a JSON field always, a last text
+    // column when several catalogs are searched.
+    std::string Catalog;
+    bool CatalogColumn = false;
+
+    // Ends a row: the catalog's column, then the row's end.
+    void EndRow() {
+        if (CatalogColumn) {
+            Text += '\t';
+            Text += CliField(Catalog);
+        }
+        Text += End;
+    }
+    void EndRow(TJson& j) {
+        j["catalog"] = clipath::DisplayText(Catalog);
+        Text += JsonLineText(j);
+        Text += End;
+    }
+    // Writes the rows so far: a search may find most of a large catalog.
+    void Flush(size_t atLeast = 0) {
+        if (Text.size() < atLeast || Text.empty()) return;
+        std::cout.write(Text.data(), static_cast<std::streamsize>(Text.size()));
+        Text.clear();
+    }
 
     // Counts the next row; whether it is to be written.
     bool Take() {
@@ -293,7 +317,7 @@ void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TD
             j["group"] = grouped->Group;
             j["link"] = grouped->Link;
         }
-        out.Text += JsonLineText(j);
+        out.EndRow(j);
     } else {
         for (int col = 0; col < kSearchColumnCount; ++col) {
             if (col) out.Text += '\t';
@@ -304,8 +328,8 @@ void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TD
             out.Text += std::to_string(grouped->Group);
             out.Text += grouped->Link ? "\tlink" : "\t";
         }
+        out.EndRow();
     }
-    out.Text += out.End;
 }
 
 // The written names and paths of found entries. Rows of one folder come
@@ -366,9 +390,17 @@ std::string StatusText(const TSearchResults& results, const TCellFormat& format)
     return out + '\n';
 }
 
+// The counts line of rows streamed, or of several catalogs together.
+std::string StatsText(const TSearchStats& stats, const TCellFormat& format) {
+    TLibObj none;
+    TSearchResults results(none);
+    results.Stats = stats;
+    return StatusText(results, format);
+}
+
 // The search streamed from the file, sorted by `sortColumn` unless it is
 // negative; false (and nothing of it kept) when the file needs the full load.
-bool StreamSearchInto(TSearchOutput& out, std::string& counts, const std::string& path,
+bool StreamSearchInto(TSearchOutput& out, TSearchStats& stats, const std::string& path,
                       const TSearchCriteria& c, const TCellFormat& format, int sortColumn,
                       bool descending) {
     TWrittenCells written;
@@ -379,6 +411,7 @@ bool StreamSearchInto(TSearchOutput& out, std::string& counts, const std::string
     };
     TStreamSearch search(c);
     std::vector<TStreamRow> kept;
+    const size_t rowsBefore = out.Rows, textBefore = out.Text.size();
     const bool done = search.Run(path, [&](const TStreamHit& hit) {
         if (sortColumn < 0)
             print(hit);
@@ -386,18 +419,106 @@ bool StreamSearchInto(TSearchOutput& out, std::string& counts, const std::string
             kept.emplace_back(hit);
     });
     if (!done) {
-        out.Text.clear();
-        out.Rows = 0;
+        out.Text.resize(textBefore);
+        out.Rows = rowsBefore;
         return false;
     }
     SortStreamRows(kept, sortColumn, descending);
     for (const auto& row : kept)
         print(row.View());
-    TLibObj none;
-    TSearchResults results(none);
-    results.Stats = search.Stats();
-    counts = StatusText(results, format);
+    stats = search.Stats();
     return true;
+}
+
+// The rows of a search of the loaded tree, in the results' order.
+void PrintFound(TSearchOutput& out, TSearchResults& results, const TSearchCriteria& c,
+                const TCellFormat& format) {
+    if (c.Mode == TSearchMode::Collections) {
+        for (TTreeNode* n : results.CollectionRows) {
+            if (!out.Take()) continue;
+            if (out.Json) {
+                TJson j = CollectionJson(n);
+                out.EndRow(j);
+            } else {
+                out.Text += clipath::WrittenNodeName(n);
+                out.EndRow();
+            }
+        }
+        return;
+    }
+    const bool grouped = results.ShowDuplicates && c.DupMode == TDupMode::Content;
+    TWrittenCells written;
+    for (const auto& row : results.Visible()) {
+        PrintRow(
+            out, [&](int col) { return results.CellText(row, col, format); },
+            [&](int col) { return written(row.Entry, col); }, row.Entry->Date, row.Entry->Size,
+            grouped ? &row : nullptr);
+        out.Flush(1u << 20);
+    }
+}
+
+void AddStats(TSearchStats& total, const TSearchStats& s) {
+    total.Volumes += s.Volumes;
+    total.Folders += s.Folders;
+    total.Files += s.Files;
+    total.Collections += s.Collections;
+    total.AddSize(s.Size);
+}
+
+// One catalog of several: streamed, or searched in its loaded tree, whose
+// memory goes before the next catalog is read.
+TSearchStats SearchOneOf(const std::string& path, const TSearchCriteria& c,
+                         const TCellFormat& format, TSearchOutput& out) {
+    TSearchStats stats;
+    if (CanStreamSearch(c) && StreamSearchInto(out, stats, path, c, format, -1, false))
+        return stats;
+    TLibObj lib;
+    LoadCatalogForCli(lib, path);
+    TCliProgress progress;
+    progress.Quiet = true;
+    TSearchEngine engine(lib, progress);
+    engine.Format = format;
+    TSearchResults results(lib);
+    engine.Run(c, results, nullptr);
+    PrintFound(out, results, c, format);
+    return results.VisibleStats();
+}
+
+// Searches the catalogs in the order given, each catalog's rows written once
+// it was read whole. One that cannot be read is named on stderr and the
+// others are searched; the exit status then says that something failed.
+int SearchCatalogs(const std::vector<std::string>& catalogs, const TSearchCriteria& c,
+                   const TCellFormat& format, TSearchOutput& out) {
+    out.CatalogColumn = true;
+    TSearchStats total;
+    bool failed = false;
+    for (const std::string& path : catalogs) {
+        if (out.Rows >= out.Limit) break;
+        out.Catalog = path;
+        const size_t rowsBefore = out.Rows;
+        try {
+            AddStats(total, SearchOneOf(path, c, format, out));
+        } catch (const std::exception& e) {
+            auto* message = dynamic_cast<const EMessageError*>(&e);
+            if (message && message->Key == "infoCancel") {
+                out.Finish(std::string()); // the rows so far, as with one catalog
+                throw;
+            }
+            // Nothing of a catalog that failed on the way is printed.
+            out.Text.clear();
+            out.Rows = rowsBefore;
+            failed = true;
+            std::cout.flush();
+            // Named once: most messages name the file already.
+            const std::string why = ErrorText(e);
+            std::cerr << "tamblix-cli: "
+                      << (why.find(path) == std::string::npos ? path + ": " : std::string()) << why
+                      << "\n";
+        }
+        if (!out.CountOnly) out.Flush();
+    }
+    const int rc = out.Finish(StatsText(total, format));
+    return failed ? 1 : rc;
 }
 
 // The unsigned number of --limit.
@@ -495,7 +616,7 @@ int CmdSearch(TCliContext& ctx) {
     bool dryRun = ctx.TakeFlag("--dry-run");
     bool yes = ctx.TakeFlag("--yes");
     ctx.TakeLockWait();
-    auto args = ctx.Positionals(1, 1);
+    auto args = ctx.Positionals(1, SIZE_MAX);
     if (c.NamePatternKind == TNamePattern::TKind::Regex) CheckRegex(c);
     if (save && c.NamePatternKind != TNamePattern::TKind::None)
         throw EUsageError("a saved search keeps no --regex or --glob");
@@ -531,19 +652,32 @@ int CmdSearch(TCliContext& ctx) {
         }
         sortColumn = ColumnOf(sortText);
     }
+    if (args.size() > 1) {
+        // What takes the entries or the order of one catalog.
+        for (auto [given, option] : {std::pair{!in.empty(), "--in"},
+                                     {replacing, "--replace-category and --replace-comments"},
+                                     {sort, "--sort"},
+                                     {c.Duplicates, "--duplicates"}})
+            if (given)
+                throw EUsageError(std::string(option) +
+                                  " goes with one catalog; several were given");
+    }
     if (save) {
-        // The loaded search may be saved again over its own file; the catalog may not.
-        RefuseOutputOverInput(savePath, {args[0]});
+        // The loaded search may be saved again over its own file; the catalogs may not.
+        for (const std::string& catalog : args)
+            RefuseOutputOverInput(savePath, {catalog});
         SaveSearch(savePath, c);
     }
 
     const TCellFormat format = CellFormatOf(ctx.Settings());
+    out.Catalog = args[0];
+    if (args.size() > 1) return SearchCatalogs(args, c, format, out);
     // Most searches need no catalog tree: the file is read record by record
     // and the rows are printed once the whole file proved sound.
     if (in.empty() && !replacing && CanStreamSearch(c)) {
-        std::string counts;
-        if (StreamSearchInto(out, counts, args[0], c, format, sortColumn, descending))
-            return out.Finish(counts);
+        TSearchStats stats;
+        if (StreamSearchInto(out, stats, args[0], c, format, sortColumn, descending))
+            return out.Finish(StatsText(stats, format));
     }
 
     TLibObj& lib = CatalogKeptToExit();
@@ -596,27 +730,7 @@ int CmdSearch(TCliContext& ctx) {
         SortRows(results.Visible(), sortColumn, state);
         if (descending) SortRows(results.Visible(), sortColumn, state);
     }
-    if (c.Mode == TSearchMode::Collections) {
-        for (TTreeNode* n : results.CollectionRows) {
-            if (!out.Take()) continue;
-            out.Text += out.Json ? JsonLineText(CollectionJson(n)) : clipath::WrittenNodeName(n);
-            out.Text += out.End;
-        }
-    } else {
-        const bool grouped = results.ShowDuplicates && c.DupMode == TDupMode::Content;
-        TWrittenCells written;
-        for (const auto& row : results.Visible()) {
-            PrintRow(
-                out, [&](int col) { return results.CellText(row, col, engine.Format); },
-                [&](int col) { return written(row.Entry, col); }, row.Entry->Date, row.Entry->Size,
-                grouped ? &row : nullptr);
-            // Written on the way: a search may find most of a large catalog.
-            if (out.Text.size() >= (1u << 20)) {
-                std::cout.write(out.Text.data(), static_cast<std::streamsize>(out.Text.size()));
-                out.Text.clear();
-            }
-        }
-    }
+    PrintFound(out, results, c, engine.Format);
     const int rc = out.Finish(StatusText(results, engine.Format));
     if (!failure.empty()) throw EMessageError("infoCancel");
     if (lib.Modified) {
@@ -634,7 +748,7 @@ std::vector<std::string> SortColumnNames() {
 const TCommandDef& SearchCommand() {
     static const TCommandDef def{
         "search",
-        "search the catalog",
+        "search one catalog or several",
         "Prints one tab-separated row per result (name, type, volume, path, size, date, "
         "category, comments, duplicates, full name, location) on stdout, then a line of counts "
         "on stderr. Names and "
@@ -646,11 +760,17 @@ const TCommandDef& SearchCommand() {
         "the six texts (--name, --volume, --category, --comments, --type, --location), which do "
         "not go with it; the date, size, --regex, --glob, --folders-only, --duration and --taken "
         "combine with it. --collections searches the collections by --caption, --url and "
-        "--memo.\n\nExit status: 0 when something "
-        "matched, 1 when nothing did (as grep's) or on an error, 2 for wrong usage.\n\nReplacing "
+        "--memo.\n\nSeveral catalogs are searched one after the other, in the order given, "
+        "and each row ends in one more column: its catalog, as given. A catalog that cannot be "
+        "read (missing, damaged, of an unknown kind) is named on stderr and its rows are left "
+        "out; the others are still searched and printed, and the exit status is 1. The counts "
+        "line adds up all the catalogs; --limit counts the rows of all of them. --in, --sort, "
+        "--duplicates and --replace-* take one catalog.\n\nExit status: 0 when something "
+        "matched and every catalog was read, 1 when nothing did (as grep's) or on an error, 2 "
+        "for wrong usage.\n\nReplacing "
         "asks on a terminal before it saves; without a terminal "
         "it needs --yes, so that a script never saves by accident.",
-        {{"CATALOG", "the catalog file (.txc)"}},
+        {{"CATALOG", "a catalog file (.txc); several are searched in turn", false, true}},
         {{"--name", TOptionKind::Value, "T", "the entry's name contains T", ""},
          {"--regex", TOptionKind::Value, "RE",
           "the name matches the POSIX extended regular expression RE anywhere, as with grep -E; "
@@ -702,8 +822,8 @@ const TCommandDef& SearchCommand() {
          {"--yes", TOptionKind::Flag, "",
           "with --replace-*: replace without asking; needed when no terminal can be asked", ""},
          {"--json", TOptionKind::Flag, "",
-          "JSON Lines instead: one object per row with the columns by name, \"bytes\" and "
-          "\"entry\"; no counts line",
+          "JSON Lines instead: one object per row with the columns by name, \"bytes\", "
+          "\"entry\" and \"catalog\" (the catalog file as given); no counts line",
           ""},
          {"--null", TOptionKind::Flag, "",
           "end each row with a NUL byte instead of a newline, for xargs -0 (also -0)", ""},
@@ -720,7 +840,8 @@ const TCommandDef& SearchCommand() {
          "search music.txc --regex '^(cd|disc) ?[0-9]+' --count",
          "search music.txc --glob '*.flac' --limit 10 --no-summary",
          "search music.txc --anywhere live --in 'CD1\\music'",
-         "search music.txc --type mp3 --replace-category Music --dry-run"},
+         "search music.txc --type mp3 --replace-category Music --dry-run",
+         "search music.txc photos.txc old/*.txc --name holiday --json"},
         CmdSearch};
     return def;
 }

@@ -10,6 +10,7 @@
 #include "support/run_program.h"
 #include "support/temp_folder.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -112,6 +113,56 @@ TEST_F(CliConventions, SearchRowsEndWithNulAndAreCountedAndLimited) {
     EXPECT_EQ(Names(r.Out), "Alpha.MP3;");
     Usage({"search", cat, "--limit", "0"}, "--limit needs a number");
     Usage({"search", cat, "--limit", "x"}, "--limit needs a number");
+}
+
+TEST_F(CliConventions, SearchesSeveralCatalogsInTurn) {
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    b.File(b.Folder(b.Volume("CD2"), "more"), "delta.mp3", 7);
+    const std::string second = tmp.File("second.txc");
+    TNullProgress quiet;
+    SaveToFile(lib, second, quiet);
+    // A catalog cut short, and one that is not there.
+    std::string whole;
+    {
+        std::ifstream in(cat, std::ios::binary);
+        whole.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::string damaged = tmp.File("damaged.txc");
+    std::ofstream(damaged, std::ios::binary) << whole.substr(0, whole.size() / 2);
+    const std::string missing = tmp.File("missing.txc");
+
+    // In the order given, each row ending in its catalog; the failures named,
+    // the others searched, and the exit status says something failed.
+    TProgramRun r = Cli({"search", second, missing, cat, damaged, "--name", "mp3"});
+    EXPECT_EQ(r.ExitCode, 1) << r.Err;
+    EXPECT_EQ(Names(r.Out), "delta.mp3;Alpha.MP3;beta.mp3;");
+    EXPECT_NE(r.Out.find("\tCD2\\more\\delta.mp3\t\t" + second + "\n"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("\tCD1\\music\\beta.mp3\t\t" + cat + "\n"), std::string::npos);
+    EXPECT_NE(r.Err.find(missing), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find(damaged), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Files: 3\t"), std::string::npos) << r.Err;
+    EXPECT_EQ(r.Err.find(cat + ":"), std::string::npos) << r.Err;
+
+    r = Cli({"search", cat, second, "--name", "mp3", "--json"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    std::vector<std::string> rows;
+    for (size_t at = 0; at < r.Out.size(); at = r.Out.find('\n', at) + 1)
+        rows.push_back(r.Out.substr(at, r.Out.find('\n', at) - at));
+    ASSERT_EQ(rows.size(), 3u) << r.Out;
+    EXPECT_NE(rows[0].find("\"name\":\"Alpha.MP3\""), std::string::npos) << rows[0];
+    EXPECT_NE(rows[0].find("\"catalog\":\"" + cat + "\"}"), std::string::npos) << rows[0];
+    EXPECT_NE(rows[2].find("\"name\":\"delta.mp3\""), std::string::npos) << rows[2];
+    EXPECT_NE(rows[2].find("\"catalog\":\"" + second + "\"}"), std::string::npos) << rows[2];
+
+    // The limit and the count take all the catalogs' rows; nothing found is 1.
+    r = Cli({"search", cat, second, "--name", "mp3", "--limit", "3", "--no-summary"});
+    EXPECT_EQ(Names(r.Out), "Alpha.MP3;beta.mp3;delta.mp3;");
+    EXPECT_EQ(Cli({"search", cat, second, "--name", "a", "--limit", "6", "--count"}).Out, "6\n");
+    EXPECT_EQ(Cli({"search", cat, second, "--name", "zz"}).ExitCode, 1);
+    // What takes one catalog's entries or order says so.
+    Usage({"search", cat, second, "--sort", "size"}, "--sort goes with one catalog");
+    Usage({"search", cat, second, "--in", "CD1"}, "--in goes with one catalog");
 }
 
 TEST_F(CliConventions, NamesMatchRegularExpressionsAndWildcards) {
