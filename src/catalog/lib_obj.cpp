@@ -61,27 +61,28 @@ void TLibObj::SetEntrySize(TLibFolderItem* entry, int64_t size) {
 void TLibObj::Recount() {
     VolumeCount = FolderCount = FileCount = 0;
     TotalSize = 0;
+    Totals = {};
     std::vector<TLibFolder*> order; // pre-order: every folder after its parent
     Tree.ForEach([&](TTreeNode* n) {
         TLibFolder* f = FolderOf(n);
         order.push_back(f);
         if (!n->Parent()) ++VolumeCount;
-        f->FilesSize = 0;
         for (const auto& e : f->Items()) {
             if (e->IsFolder) {
                 ++FolderCount;
             } else {
                 ++FileCount;
-                f->FilesSize = AddSizes(f->FilesSize, e->Size);
+                TotalSize = AddSizes(TotalSize, e->Size);
             }
         }
+        f->Totals = OwnEntryTotals(f);
     });
     for (auto it = order.rbegin(); it != order.rend(); ++it) {
         TLibFolder* f = *it;
         if (f->Parent)
-            f->Parent->FilesSize = AddSizes(f->Parent->FilesSize, f->FilesSize);
+            AddChildTotals(f->Parent->Totals, f, f->Totals);
         else
-            TotalSize = AddSizes(TotalSize, f->FilesSize);
+            AddChildTotals(Totals, f, f->Totals);
     }
     CountsValid = true;
 }
@@ -308,6 +309,7 @@ void TLibObj::Clear() {
     FolderRecordCount = VolumeCount = FolderCount = FileCount = 0;
     CategoryRecordCount = CollectionRecordCount = 0;
     TotalSize = 0;
+    Totals = {};
     CountsValid = false;
 }
 

@@ -53,6 +53,9 @@ public:
     int32_t FolderCount = 0;
     int32_t FileCount = 0;
     int64_t TotalSize = 0;
+    // Every volume's totals; what the program shows (the four counts above
+    // keep the stored format's way: an archive as a folder of its members).
+    TCatalogTotals Totals;
     int32_t CategoryRecordCount = 0;
     int32_t CollectionRecordCount = 0;
     bool CountsValid = false;

@@ -416,6 +416,31 @@ int64_t DirectItemsSize(const TLibFolder* folder) {
     return s;
 }
 
+TCatalogTotals OwnEntryTotals(const TLibFolder* folder) {
+    TCatalogTotals t;
+    for (const auto& e : folder->Items()) {
+        if (e->IsFolder && !IsArchiveEntry(e.get())) {
+            ++t.Folders;
+        } else {
+            ++t.Files;
+            // A damaged catalog may hold negative sizes; they take nothing away.
+            if (e->Size > 0) t.Bytes = AddSizes(t.Bytes, e->Size);
+        }
+    }
+    return t;
+}
+
+void AddChildTotals(TCatalogTotals& totals, const TLibFolder* child, const TCatalogTotals& below) {
+    if (child->IsArchive) {
+        totals.Members += below.Files + below.Folders + below.Members;
+        return;
+    }
+    totals.Files += below.Files;
+    totals.Folders += below.Folders;
+    totals.Members += below.Members;
+    totals.Bytes = AddSizes(totals.Bytes, below.Bytes);
+}
+
 int64_t FolderDisplaySize(const TLibFolder* folder) {
     if (!folder->Parent) return folder->VolumeSize;
     int64_t s = 0;

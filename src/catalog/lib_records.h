@@ -16,6 +16,18 @@
 
 class TLibFolder;
 class TNameArena;
+
+// What lies below a folder, counted the one way every total of the program
+// uses: an archive is a file of its own size; what is listed inside it are
+// archive members, counted apart and adding no bytes (their bytes are on the
+// disc once, inside the archive).
+struct TCatalogTotals {
+    int64_t Files = 0;
+    int64_t Folders = 0;
+    int64_t Members = 0;
+    int64_t Bytes = 0;
+    bool operator==(const TCatalogTotals&) const = default;
+};
 class TNameBlock;
 
 // One entry of a folder: a file, a subfolder or an archive, or an archive member.
@@ -64,9 +76,8 @@ public:
     TLibFolder* Volume = nullptr;
     int64_t ItemsSize = 0;  // this folder's own entries
     int64_t VolumeSize = 0; // a volume's entries at every level; 0 below the volume
-    // The files at every level below, an opened archive by its members (the
-    // catalog's total counts the same way); set by TLibObj::Recount.
-    int64_t FilesSize = 0;
+    // Everything below this folder; set by TLibObj::Recount.
+    TCatalogTotals Totals;
     bool PendingDelete = false;
     int32_t Level = 0;
     TTreeNode* CollectionNode = nullptr;
@@ -230,6 +241,11 @@ std::string OneLineText(std::string_view text, std::string_view newLine = ";");
 
 // Sizes.
 int64_t DirectItemsSize(const TLibFolder* folder);
+// The folder's own entries: each subfolder as one folder, nothing below it.
+TCatalogTotals OwnEntryTotals(const TLibFolder* folder);
+// Adds what lies in `child` (`below`: its totals) to its parent's `totals`:
+// as archive members when the child lists an archive.
+void AddChildTotals(TCatalogTotals& totals, const TLibFolder* child, const TCatalogTotals& below);
 int64_t FolderDisplaySize(const TLibFolder* folder);
 
 // Images of the views.

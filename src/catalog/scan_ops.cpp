@@ -426,17 +426,16 @@ int64_t TotalFileSize(const TLibObj& lib, const TTreeNode* node, const std::atom
         for (int i = lib.Tree.RootCount() - 1; i >= 0; --i)
             todo.push_back(lib.Tree.Root(i));
     }
+    // Counted as every total is (OwnEntryTotals): an archive by its own size, its members not at
+    // all.
     while (!todo.empty()) {
+        if (stop.load(std::memory_order_relaxed)) return total;
         const TTreeNode* n = todo.back();
         todo.pop_back();
-        for (const auto& e : FolderOf(n)->Items()) {
-            if (stop.load(std::memory_order_relaxed)) return total;
-            if (e->IsFolder) continue; // an archive that was opened counts by its members
-            total = AddSizes(total, e->Size);
-        }
+        total = AddSizes(total, OwnEntryTotals(FolderOf(n)).Bytes);
         if (onProgress) onProgress(total);
         for (int i = n->Count() - 1; i >= 0; --i)
-            todo.push_back(n->Child(i));
+            if (!FolderOf(n->Child(i))->IsArchive) todo.push_back(n->Child(i));
     }
     return total;
 }

@@ -174,8 +174,8 @@ private:
     size_t cursor_ = 0;
 };
 
-// Size total below a node (or every volume when node is null): files only,
-// no folder or archive entries. Stops early when `stop` becomes true; safe to
+// Bytes below a node (or every volume when node is null), as TCatalogTotals
+// counts them: an archive by its own size. Stops early when `stop` becomes true; safe to
 // run on a worker thread while nothing changes the catalog.
 int64_t TotalFileSize(const TLibObj& lib, const TTreeNode* node, const std::atomic<bool>& stop,
                       const std::function<void(int64_t)>& onProgress = {});

@@ -35,7 +35,7 @@ TJson FolderJson(const TLibFolder* f) {
     PutPath(j, "path", clipath::DisplayText(GetCatalogPath(f)), clipath::WrittenFolderPath(f));
     j["kind"] = IsVolume(f) ? "volume" : IsArchiveFolder(f) ? "archive" : "folder";
     j["date"] = JsonDate(f->Date);
-    j["size"] = f->FilesSize;
+    j["size"] = f->Totals.Bytes;
     j["category"] = clipath::DisplayText(f->Category);
     j["comments"] = clipath::DisplayText(f->Comments);
     if (IsVolume(f)) {

@@ -99,16 +99,15 @@ void LoadHandlers(TCliContext& ctx, THandlerList& handlers) {
     }
 }
 
-// The summary line of the message pane: "Volumes: .. Folders: .. Files: .. Size: .. Time: ..",
+// The summary line of the message pane (counted as the window counts),
 // and how many entries or folders could not be read.
 std::string ScanSummary(const TLibObj& lib, int64_t errors,
                         std::chrono::steady_clock::time_point start) {
     double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return GetMessageText("msgsInfo",
-                          std::vector<std::string>{
-                              std::to_string(lib.VolumeCount), std::to_string(lib.FolderCount),
-                              std::to_string(lib.FileCount), std::to_string(lib.TotalSize),
-                              TProgressState::FormatElapsed(secs)}) +
+    const TCatalogTotals& t = lib.Totals;
+    return TProgressState::SummaryLine(
+               TProgressCounts{lib.VolumeCount, t.Folders, t.Files, t.Bytes, t.Members},
+               std::to_string(t.Bytes), secs) +
            " Errors: " + std::to_string(errors);
 }
 

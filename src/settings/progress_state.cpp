@@ -104,8 +104,14 @@ std::string TProgressState::FormatElapsed(double seconds) {
 std::string TProgressState::Summary() const {
     TProgressCounts c = Counts ? Counts() : TProgressCounts{};
     std::string size = FormatSize ? FormatSize(c.Size) : std::to_string(c.Size);
-    return GetMessageText(
-        "msgsInfo", std::vector<std::string>{std::to_string(c.Volumes), std::to_string(c.Folders),
-                                             std::to_string(c.Files), size,
-                                             FormatElapsed(Seconds() - startSeconds_)});
+    return SummaryLine(c, size, Seconds() - startSeconds_);
+}
+
+std::string TProgressState::SummaryLine(const TProgressCounts& c, const std::string& size,
+                                        double seconds) {
+    std::vector<std::string> args{std::to_string(c.Volumes), std::to_string(c.Folders),
+                                  std::to_string(c.Files), size, FormatElapsed(seconds)};
+    if (c.Members == 0) return GetMessageText("msgsInfo", args);
+    args.insert(args.begin() + 3, std::to_string(c.Members));
+    return GetMessageText("msgsInfoMembers", args);
 }

@@ -39,6 +39,7 @@ struct TProgressCounts {
     int64_t Folders = 0;
     int64_t Files = 0;
     int64_t Size = 0;
+    int64_t Members = 0; // entries listed inside archives
 };
 
 // The progress and busy/idle state every long operation shares. It scales
@@ -72,6 +73,9 @@ public:
     // The summary line for EndProgress: "msgsInfo" with the counts and the
     // time since BeginProgress as hours:minutes:seconds.
     std::string Summary() const;
+    // That line for any counts (`size` already formatted).
+    static std::string SummaryLine(const TProgressCounts& counts, const std::string& size,
+                                   double seconds);
     static std::string FormatElapsed(double seconds);
 
     // Start of the current operation (local time), and the factor from

@@ -37,26 +37,19 @@ void TSpaceTotals::Compute(TTreeNode* root) {
         for (int i = n->Count() - 1; i >= 0; --i)
             stack.push_back(n->Child(i));
     }
-    totals_.assign(order.size(), TTotal{});
-    for (size_t i = order.size(); i-- > 0;) {
+    // Summed by the catalog's own rule, so the picture agrees with every other total.
+    std::vector<TCatalogTotals> sums(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        if (const TLibFolder* f = FolderOf(order[i])) sums[i] = OwnEntryTotals(f);
+    for (size_t i = order.size(); i-- > 1;) {
         const TTreeNode* n = order[i];
         const TLibFolder* f = FolderOf(n);
-        if (!f) continue;
-        TTotal t;
-        for (const auto& e : f->Items()) {
-            if (const TTreeNode* sub = OpenableFolder(n, e.get())) {
-                const size_t k = static_cast<size_t>(sub->AbsoluteIndex() - base_);
-                if (k < order.size() && order[k] == sub) {
-                    t.Size = AddSizes(t.Size, totals_[k].Size);
-                    t.Files += totals_[k].Files;
-                    continue;
-                }
-            }
-            t.Size = AddSizes(t.Size, OwnSize(e.get()));
-            if (!e->IsFolder || IsPackedArchive(e.get())) ++t.Files;
-        }
-        totals_[i] = t;
+        const size_t k = static_cast<size_t>(n->Parent()->AbsoluteIndex() - base_);
+        if (f && k < order.size() && order[k] == n->Parent()) AddChildTotals(sums[k], f, sums[i]);
     }
+    totals_.assign(order.size(), TTotal{});
+    for (size_t i = 0; i < order.size(); ++i)
+        totals_[i] = TTotal{sums[i].Bytes, sums[i].Files};
 }
 
 TSpaceTotals::TTotal TSpaceTotals::Of(const TTreeNode* node) const {

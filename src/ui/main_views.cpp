@@ -535,6 +535,18 @@ void TMainViews::ClearStatus() {
         b->ClearAll();
 }
 
+namespace {
+
+QString TotalsText(const TCatalogTotals& t, const QString& bytes) {
+    std::vector<std::string> args{StdStr(bytes), std::to_string(t.Files),
+                                  std::to_string(t.Folders)};
+    if (t.Members == 0) return QStr(GetMessageText("infoTotalCounts", args));
+    args.push_back(std::to_string(t.Members));
+    return QStr(GetMessageText("infoTotalMembers", args));
+}
+
+} // namespace
+
 void TMainViews::UpdateStatus() {
     if (!lib_) return;
     sbTree_->SetText(0, MsgText("infoVol", std::to_string(lib_->VolumeCount)));
@@ -549,10 +561,16 @@ void TMainViews::UpdateStatus() {
         TLibFolder* vol = GetVolume(f);
         sbLoc_->SetText(0, QStr(vol ? vol->Location : std::string()));
         sbFp_->SetText(0, QStr(GetDisplayPath(f)));
-        sb_->SetText(0, MsgText("infoFiles", std::to_string(f->ItemsCount())));
-        sb_->SetText(1, MsgText("infoSize", StdStr(size(DirectItemsSize(f)))));
+        // The list shows this folder's own entries; the tree's figure is
+        // everything below. Both count as TCatalogTotals does.
+        const TCatalogTotals own = OwnEntryTotals(f);
+        QString counts = MsgText("infoFiles", std::to_string(own.Files));
+        if (own.Folders > 0)
+            counts += QStringLiteral("   ") + MsgText("infoFol", std::to_string(own.Folders));
+        sb_->SetText(0, counts);
+        sb_->SetText(1, MsgText("infoSize", StdStr(size(own.Bytes))));
         if (!lib_->CountsValid) lib_->Recount();
-        sbTree_->SetText(1, MsgText("infoTotal", StdStr(size(f->FilesSize))));
+        sbTree_->SetText(1, TotalsText(f->Totals, size(f->Totals.Bytes)));
     } else {
         sbLoc_->SetText(0, {});
         sbFp_->SetText(0, {});

@@ -90,8 +90,9 @@ TfrmMain::TfrmMain(std::unique_ptr<ISettingsStore> store, const std::string& lis
 
     gd_->Progress.SetSink(this);
     gd_->Progress.Counts = [this] {
-        return TProgressCounts{lib_->VolumeCount, lib_->FolderCount, lib_->FileCount,
-                               lib_->TotalSize};
+        if (!lib_->CountsValid) lib_->Recount();
+        const TCatalogTotals& t = lib_->Totals;
+        return TProgressCounts{lib_->VolumeCount, t.Folders, t.Files, t.Bytes, t.Members};
     };
     gd_->LoadSettings(*store_);
     try {

@@ -248,9 +248,11 @@ void TfrmProperties::UpdateOverwriteBoxes() {
 
 void TfrmProperties::ShowCounters() {
     infoV->setText(QString::number(lib_->VolumeCount));
-    infoF->setText(QString::number(lib_->FolderCount));
-    infoFi->setText(QString::number(lib_->FileCount));
-    infoFis->setText(FormatBytes(lib_->TotalSize));
+    const TCatalogTotals& t = lib_->Totals;
+    infoF->setText(QString::number(t.Folders));
+    infoFi->setText(QString::number(t.Files));
+    infoMem->setText(QString::number(t.Members));
+    infoFis->setText(FormatBytes(t.Bytes));
 }
 
 void TfrmProperties::FillLibrary() {

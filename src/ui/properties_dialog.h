@@ -118,6 +118,7 @@ private:
     QLineEdit* infoV = nullptr;
     QLineEdit* infoF = nullptr;
     QLineEdit* infoFi = nullptr;
+    QLineEdit* infoMem = nullptr;
     QLineEdit* infoFis = nullptr;
     QPushButton* btnRefresh = nullptr;
     // Volume.

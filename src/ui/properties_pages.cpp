@@ -152,6 +152,9 @@ QWidget* TfrmProperties::BuildLibraryPage() {
     ig->addWidget(infoFi, 1, 1);
     ig->addWidget(FieldLabel(info, "Total Size:", infoFis), 1, 2);
     ig->addWidget(infoFis, 1, 3);
+    infoMem = ReadOnlyEdit(info, "infoMem");
+    ig->addWidget(FieldLabel(info, "Archive members:", infoMem), 2, 0);
+    ig->addWidget(infoMem, 2, 1);
     ig->addWidget(btnRefresh, 2, 3, Qt::AlignRight);
     ig->setColumnStretch(1, 1);
     ig->setColumnStretch(3, 1);

@@ -347,16 +347,34 @@ TEST(LibModel, VeryDeepTreesNeedNoStackPerLevel) {
     EXPECT_EQ(FolderOf(lib.Tree.Root(0))->VolumeSize, 0);
 }
 
-// A .zip that was not opened as an archive (the ZIP handler off) is a file:
-// the properties total and the status bar's must agree.
-TEST(LibModel, TotalFileSizeAgreesWithRecount) {
-    Sample s;
-    AddFile(s.lib, FolderOf(s.vol), "plain.zip", 50);
-    s.lib.Recount();
+// An archive is a file of its own size wherever totals are shown, its members
+// counted apart, also those in a folder inside it; a .zip that was not opened
+// (the ZIP handler off) is just a file. The properties total (TotalFileSize)
+// and the status bar's (Recount) must agree.
+TEST(LibModel, EveryTotalCountsArchivesByTheirOwnSize) {
+    TLibObj lib;
+    TCatalogBuilder b(lib);
+    TTreeNode* vol = b.Volume("V");
+    TTreeNode* docs = b.Folder(vol, "Docs");
+    b.File(docs, "a.txt", 10);
+    b.File(b.Folder(docs, "Deep"), "c.mp3", 5);
+    TTreeNode* zip = b.Archive(vol, "r.zip", 7);
+    b.File(zip, "x.txt", 100);
+    b.File(b.Folder(zip, "inner"), "y.txt", 1000);
+    b.File(vol, "plain.zip", 50);
+    b.File(vol, "broken", -4); // a damaged catalog's size takes nothing away
+    lib.Recount();
     std::atomic<bool> stop{false};
-    EXPECT_EQ(s.lib.TotalSize, 10 + 20 + 5 + 100 + 50);
-    EXPECT_EQ(TotalFileSize(s.lib, nullptr, stop), s.lib.TotalSize);
-    EXPECT_EQ(TotalFileSize(s.lib, s.docs, stop), 10 + 20 + 5);
+    EXPECT_EQ(lib.TotalSize, 10 + 5 + 100 + 1000 + 50 - 4); // the stored format's count
+    const TCatalogTotals expected{5, 2, 3, 10 + 5 + 7 + 50};
+    EXPECT_EQ(lib.Totals, expected);
+    EXPECT_EQ(FolderOf(vol)->Totals, expected);
+    EXPECT_EQ(TotalFileSize(lib, nullptr, stop), lib.Totals.Bytes);
+    EXPECT_EQ(TotalFileSize(lib, vol, stop), lib.Totals.Bytes);
+    EXPECT_EQ(FolderOf(docs)->Totals, (TCatalogTotals{2, 1, 0, 15}));
+    EXPECT_EQ(TotalFileSize(lib, docs, stop), 15);
+    // Inside the archive its entries are what the node holds.
+    EXPECT_EQ(FolderOf(zip)->Totals, (TCatalogTotals{2, 1, 0, 1100}));
 }
 
 // Entries arriving in any order, repeated names among them, at sizes around

@@ -6,6 +6,7 @@
 #include "settings/global_data.h"
 #include "settings/message_table.h"
 #include "settings/settings_store.h"
+#include "space/space_map.h"
 #include "support/main_window_fixture.h"
 #include "support/modal_dialogs.h"
 #include "support/named_widget.h"
@@ -21,9 +22,11 @@
 #include "ui/print_cover.h"
 #include "ui/properties_dialog.h"
 #include "ui/search_window.h"
+#include "ui/ui_questions.h"
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QMimeData>
 #include <QtCore/QProcess>
 #include <QtCore/QTemporaryDir>
@@ -100,36 +103,53 @@ private slots:
         w->Lib().Modified = false;
     }
 
-    // One catalog, one total: the line after loading, Library properties and
-    // the tree's status all count files at every level, an opened archive by
-    // its members and not by its own size.
+    // One catalog, one total: the line after loading, Library properties, the
+    // tree's status, the list's and the space view all count alike: an archive
+    // is a file of its own size, its members are counted apart.
     void oneCatalogOneTotal() {
         auto w = MakeWindow();
         w->GD().Sizes = 0; // bytes, so that no rounding hides a difference
         const QString src =
             WriteSource("totals", {{"a/b/c.bin", 100000}, {"a/d.bin", 20000}, {"e.bin", 3000}});
         QVERIFY(QFile::copy(TAMBLIX_TEST_DATA "/archives/basic.zip", src + "/a/pack.zip"));
+        const int64_t zipSize = QFileInfo(src + "/a/pack.zip").size();
         const QString second = WriteSource("totals2", {{"f.bin", 400}});
         TTreeNode* vol = AddVolume(*w, src, "T");
         QVERIFY(AddVolume(*w, second, "U"));
         TTreeNode* pack = Child(Child(vol, "a"), "pack.zip");
         QVERIFY2(pack && FolderOf(pack)->Items().size() > 0, "the archive is read");
         int64_t members = 0;
-        for (const auto& e : FolderOf(pack)->Items())
-            if (!e->IsFolder) members += e->Size;
-        const int64_t volTotal = 100000 + 20000 + 3000 + members;
+        std::vector<TTreeNode*> todo{pack};
+        while (!todo.empty()) {
+            TTreeNode* n = todo.back();
+            todo.pop_back();
+            members += FolderOf(n)->ItemsCount();
+            for (int i = 0; i < n->Count(); ++i)
+                todo.push_back(n->Child(i));
+        }
+        const int64_t volTotal = 100000 + 20000 + 3000 + zipSize;
         const int64_t libTotal = volTotal + 400;
         auto text = [&](int64_t bytes) {
             return QString::fromStdString(FormatSize(0, double(bytes), GetMessageText("infoStrKB"),
                                                      GetMessageText("infoStrMB")));
+        };
+        auto totals = [&](int64_t bytes, int files, int folders, int64_t inArchives) {
+            std::vector<std::string> args{S(text(bytes)), std::to_string(files),
+                                          std::to_string(folders)};
+            if (inArchives == 0)
+                return QString::fromStdString(GetMessageText("infoTotalCounts", args));
+            args.push_back(std::to_string(inArchives));
+            return QString::fromStdString(GetMessageText("infoTotalMembers", args));
         };
 
         Paths = {S(Path("totals.TXC"))};
         w->tbSaveAsClick();
         w->Messages()->clear();
         QVERIFY(w->OpenFile(S(Path("totals.TXC")), false));
-        QVERIFY2(w->Messages()->toPlainText().contains("Size: " + text(libTotal) + " "),
-                 qPrintable(w->Messages()->toPlainText()));
+        const QString loaded = w->Messages()->toPlainText();
+        QVERIFY2(loaded.contains("Folders: 2 Files: 5 Archive members: " +
+                                 QString::number(members) + " Size: " + text(libTotal) + " "),
+                 qPrintable(loaded));
 
         auto root = [&](const std::string& caption) -> TTreeNode* {
             for (int i = 0; i < w->Lib().Tree.RootCount(); ++i)
@@ -141,14 +161,29 @@ private slots:
         w->SelectNode(root("T"));
         auto* tree = w->findChild<TPanelBar*>("sb_tree");
         QVERIFY(tree);
-        QCOMPARE(tree->Text(1), "Total: " + text(volTotal));
+        QCOMPARE(tree->Text(1), totals(volTotal, 4, 2, members));
+        TSpaceTotals space;
+        space.Compute(root("T"));
+        QCOMPARE(space.Of(root("T")).Size, volTotal);
+        QCOMPARE(space.Of(root("T")).Files, 4);
         w->SelectNode(Child(root("T"), "a"));
-        QCOMPARE(tree->Text(1), "Total: " + text(volTotal - 3000));
+        QCOMPARE(tree->Text(1), totals(volTotal - 3000, 3, 1, members));
+        // A folder without subfolders: the list's figures are the tree's.
+        w->SelectNode(Child(Child(root("T"), "a"), "b"));
+        QCOMPARE(tree->Text(1), totals(100000, 1, 0, 0));
+        QCOMPARE(w->ListStatus(0), MsgText("infoFiles", "1"));
+        QCOMPARE(w->ListStatus(1), MsgText("infoSize", S(text(100000))));
+        // The list beside its subfolder and archive names them apart.
+        w->SelectNode(Child(root("T"), "a"));
+        QCOMPARE(w->ListStatus(0), MsgText("infoFiles", "2") + "   " + MsgText("infoFol", "1"));
+        QCOMPARE(w->ListStatus(1), MsgText("infoSize", S(text(20000 + zipSize))));
 
         bool shown = WithDialog<TfrmProperties>(
             [&] { w->miLibPropertiesClick(); },
             [&](TfrmProperties& d) {
                 QCOMPARE(Named<QLineEdit>(&d, "infoFis")->text(), text(libTotal));
+                QCOMPARE(Named<QLineEdit>(&d, "infoFi")->text(), QString::number(5));
+                QCOMPARE(Named<QLineEdit>(&d, "infoMem")->text(), QString::number(members));
                 QTest::qWait(200);
                 QCOMPARE(Named<QLineEdit>(&d, "infoFis")->text(), text(libTotal));
                 d.reject();
