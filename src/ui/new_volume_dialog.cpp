@@ -22,6 +22,7 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSpinBox>
 #include <QtWidgets/QTabWidget>
@@ -32,6 +33,7 @@
 namespace {
 
 const std::string kKey = "frmNewVolume";
+constexpr int kRecentFolders = 10;
 
 QString WithSeparator(QString path) {
     if (!path.isEmpty() && !path.endsWith(QDir::separator())) path += QDir::separator();
@@ -61,6 +63,10 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     edFolder = DlgEdit(vol, "edFolder");
     btnBrowse = DlgButton(vol, "btnBrowse", "Browse (F4)");
     btnOpen = DlgButton(vol, "btnOpen", "Open (F6)");
+    // The folders scanned last, so that the next disc of a series is one click away.
+    tbRecent = DlgTool(vol, "tbRecent", "Recent Folders");
+    tbRecent->setPopupMode(QToolButton::InstantPopup);
+    tbRecent->setMenu(new QMenu(tbRecent));
     edTitle = DlgEdit(vol, "edTitle");
     edser = MakeSerialEdit(vol);
     edLevels = MakeLevelsBox(vol);
@@ -70,16 +76,17 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
 
     int row = 0;
     grid->addWidget(DlgLabel(vol, "lblDrive", "&Drive:", cbDr), row, 0);
-    grid->addWidget(cbDr, row++, 1, 1, 3);
+    grid->addWidget(cbDr, row++, 1, 1, 4);
     grid->addWidget(DlgLabel(vol, "lblFolder", "&Folder:", edFolder), row, 0);
     grid->addWidget(edFolder, row, 1);
     grid->addWidget(btnBrowse, row, 2);
-    grid->addWidget(btnOpen, row++, 3);
+    grid->addWidget(btnOpen, row, 3);
+    grid->addWidget(tbRecent, row++, 4);
     // What the chosen source is, before anything is read from it.
     lblSourceInfo = new QLabel(vol);
-    grid->addWidget(lblSourceInfo, row++, 1, 1, 3);
+    grid->addWidget(lblSourceInfo, row++, 1, 1, 4);
     grid->addWidget(DlgLabel(vol, "lblTitle", "&Title:", edTitle), row, 0);
-    grid->addWidget(edTitle, row++, 1, 1, 3);
+    grid->addWidget(edTitle, row++, 1, 1, 4);
     grid->addWidget(DlgLabel(vol, "lblSerial", "&Serial:", edser), row, 0);
     grid->addWidget(edser, row++, 1);
     grid->addWidget(DlgLabel(vol, "lblLevels", "&Levels:", edLevels), row, 0);
@@ -88,9 +95,9 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     levels->addSpacing(12);
     levels->addWidget(cbFoldersOnly);
     levels->addStretch();
-    grid->addLayout(levels, row++, 1, 1, 3);
+    grid->addLayout(levels, row++, 1, 1, 4);
     grid->addWidget(DlgLabel(vol, "lblCollection", "C&ollection:", combo), row, 0);
-    grid->addWidget(combo, row++, 1, 1, 3);
+    grid->addWidget(combo, row++, 1, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     pc->addTab(vol, QStringLiteral("&Volume"));
@@ -223,6 +230,12 @@ void TfrmNewVolume::ReadChoices() {
     const ISettingsStore& s = Store();
     QString root = Qs(s.ReadString(kKey, "Root", Ss(root_)));
     if (!root.isEmpty()) root_ = root;
+    recent_.clear();
+    for (int i = 1; i <= kRecentFolders; ++i) {
+        QString r = Qs(s.ReadString(kKey, "Recent" + std::to_string(i), {}));
+        if (!r.isEmpty()) recent_ << r;
+    }
+    FillRecentMenu();
     QString folder = Qs(s.ReadString(kKey, "Folder", Ss(edFolder->text())));
     edFolder->setText(folder);
     if (!folder.isEmpty()) PointDriveAt(folder);
@@ -244,6 +257,9 @@ void TfrmNewVolume::WriteChoices() {
     ISettingsStore& s = Store();
     s.WriteString(kKey, "Root", Ss(root_));
     s.WriteString(kKey, "Folder", Ss(edFolder->text()));
+    for (int i = 1; i <= kRecentFolders; ++i)
+        s.WriteString(kKey, "Recent" + std::to_string(i),
+                      i <= recent_.size() ? Ss(recent_[i - 1]) : std::string());
     s.WriteString(kKey, "DefCat", Ss(Defaults.filecat->currentText()));
     s.WriteString(kKey, "DefCom", Ss(Defaults.filecom->text()));
     s.WriteInt(kKey, "Levels", edLevels->value());
@@ -252,6 +268,31 @@ void TfrmNewVolume::WriteChoices() {
     s.WriteBool(kKey, "Repeat", cbNew->isChecked());
     s.WriteBool(kKey, "Increment", cbIncr->isChecked());
     s.WriteInt(kKey, "Collection", std::max(0, combo->currentIndex()));
+}
+
+QStringList TfrmNewVolume::WithRecent(QStringList recent, const QString& folder) {
+    if (folder.trimmed().isEmpty()) return recent;
+    recent.removeAll(folder);
+    recent.prepend(folder);
+    while (recent.size() > kRecentFolders)
+        recent.removeLast();
+    return recent;
+}
+
+void TfrmNewVolume::FillRecentMenu() {
+    QMenu* menu = tbRecent->menu();
+    menu->clear();
+    for (const QString& folder : recent_) {
+        // "&" in a folder name is a letter, not an accelerator.
+        QString text = folder;
+        menu->addAction(text.replace('&', QStringLiteral("&&")), this,
+                        [this, folder] { edFolder->setText(folder); });
+    }
+    tbRecent->setEnabled(!recent_.isEmpty());
+}
+
+QStringList TfrmNewVolume::RecentFolders() const {
+    return recent_;
 }
 
 void TfrmNewVolume::cbDrChange() {
@@ -304,6 +345,7 @@ void TfrmNewVolume::tbLocClick() {
 
 void TfrmNewVolume::accept() {
     FolderResult = edFolder->text();
+    recent_ = WithRecent(recent_, FolderResult);
     TitleResult = edTitle->text();
     Defaults.ReadInto(globals_);
     globals_.FoldersOnly = cbFoldersOnly->isChecked();

@@ -4,6 +4,7 @@
 #include "ui/dialog_common.h"
 #include "ui/dialog_scan_pages.h"
 
+#include <QtCore/QStringList>
 #include <QtGui/QIcon>
 #include <optional>
 
@@ -15,6 +16,7 @@ class QPushButton;
 struct TVolumeInfo;
 class QSpinBox;
 class QTabWidget;
+class QToolButton;
 class TGlobalData;
 class THandlerList;
 class THandlerView;
@@ -57,6 +59,10 @@ public:
     // Handlers of the controls.
     void cbDrChange();
     void edFolderChange();
+    // The folders accepted last, newest first (at most ten).
+    QStringList RecentFolders() const;
+    QToolButton* RecentButton() const { return tbRecent; }
+    static QStringList WithRecent(QStringList recent, const QString& folder);
     // "ext4 file system, 1.2 GiB used of 30.0 GiB"; empty when not known.
     static QString SourceInfoText(const TVolumeInfo& volume);
     void btnBrowseClick();
@@ -89,6 +95,7 @@ private:
     QPushButton* okButton_ = nullptr;
     QPushButton* btnBrowse = nullptr;
     QPushButton* btnOpen = nullptr;
+    QToolButton* tbRecent = nullptr;
     QLineEdit* edTitle = nullptr;
     QLineEdit* edser = nullptr;
     QSpinBox* edLevels = nullptr;
@@ -104,11 +111,13 @@ private:
     void FillCollections(const TLibObj& lib);
     void ReadChoices();
     void WriteChoices();
+    void FillRecentMenu();
 
     TGlobalData& globals_;
     THandlerList& handlers_;
     QList<QIcon> images_;
     QString root_ = QStringLiteral("rfMyComputer");
     std::string start_;
+    QStringList recent_;
     bool advancePending_ = false;
 };

@@ -34,6 +34,7 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QListWidget>
+#include <QtWidgets/QMenu>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
@@ -210,6 +211,26 @@ private slots:
         // An empty folder is a cancel.
         o = runWith([&] { dlg.FolderEdit()->clear(); }, true);
         QVERIFY(!o);
+
+        // The accepted folders come back newest first, each once, also in a
+        // new dialog; a cancelled one is not among them; choosing one fills the folder.
+        TfrmNewVolume again(*gd, handlers, store);
+        again.PrepareShow(lib);
+        QCOMPARE(again.RecentFolders(),
+                 QStringList({QStringLiteral("/media/DVD/x"), QStringLiteral("/media/CD1/")}));
+        QVERIFY(again.RecentButton()->isEnabled());
+        QList<QAction*> items = again.RecentButton()->menu()->actions();
+        QCOMPARE(items.size(), 2);
+        items[1]->trigger();
+        QCOMPARE(again.FolderEdit()->text(), QStringLiteral("/media/CD1/"));
+        QStringList many;
+        for (int i = 0; i < 12; ++i)
+            many = TfrmNewVolume::WithRecent(many, QString::number(i));
+        many = TfrmNewVolume::WithRecent(many, QStringLiteral("5"));
+        QCOMPARE(many.size(), 10);
+        QCOMPARE(many.first(), QStringLiteral("5"));
+        QCOMPARE(many.count(QStringLiteral("5")), 1);
+        QCOMPARE(TfrmNewVolume::WithRecent(many, QStringLiteral("  ")), many);
     }
 
     void newVolumeStoredChoicesAndCollections() {
