@@ -37,14 +37,32 @@ QString ScreenshotDir() {
     return env ? QString::fromLocal8Bit(env) : QString();
 }
 
+// The dialog a command opens, grabbed and closed as Cancel or No would.
+void GrabNextModal(QWidget* w, const QString& path) {
+    QTimer::singleShot(300, w, [path] {
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            QApplication::processEvents();
+            d->grab().save(path, "PNG");
+            d->reject();
+        }
+    });
+}
+
 // Screenshots of the main window in each tab, the space view, the search
-// window in German, the list view style and the new-volume dialog.
+// window in German, the list view style, the delete question and the
+// new-volume dialog; with no catalog, the first start and the new-volume dialog.
 void TakeScreenshots(TfrmMain& w, const QString& dir) {
     QDir().mkpath(dir);
     auto grab = [](QWidget* widget, const QString& path) {
         QApplication::processEvents();
         widget->grab().save(path, "PNG");
     };
+    if (w.Lib().Tree.RootCount() == 0) {
+        grab(&w, dir + QStringLiteral("/first-start.png"));
+        GrabNextModal(&w, dir + QStringLiteral("/new-volume.png"));
+        w.NewVolumeDialog().Run(w.Lib());
+        return;
+    }
     // Show something in the list: the first volume's first subfolder, and a
     // collection linking the volumes when the catalog has none.
     if (TTreeNode* vol = w.Lib().Tree.FirstNode()) {
@@ -102,12 +120,15 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
         grab(&w, dir + QStringLiteral("/main-list.png"));
         w.Action(QStringLiteral("miFDetails"))->trigger();
     }
-    QTimer::singleShot(300, &w, [&w, dir, grab] {
-        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            grab(d, dir + QStringLiteral("/new-volume.png"));
-            d->reject();
-        }
-    });
+    // The question a whole volume's delete asks, answered No.
+    if (largest) {
+        w.SetTab(1);
+        w.SelectNode(largest);
+        w.SetActiveView(w.NodesView());
+        GrabNextModal(&w, dir + QStringLiteral("/delete-question.png"));
+        w.tbDelClick();
+    }
+    GrabNextModal(&w, dir + QStringLiteral("/new-volume.png"));
     w.NewVolumeDialog().Run(w.Lib());
     w.Lib().Modified = false;
 }

@@ -13,6 +13,7 @@
 #include "ui/dialog_handler_view.h"
 
 #include <QtCore/QDir>
+#include <QtGui/QAction>
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
 #include <QtWidgets/QCheckBox>
@@ -25,6 +26,7 @@
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSpinBox>
+#include <QtWidgets/QStyle>
 #include <QtWidgets/QTabWidget>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
@@ -66,6 +68,9 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     // The folders scanned last, so that the next disc of a series is one click away.
     tbRecent = DlgTool(vol, "tbRecent", "Recent Folders");
     tbRecent->setPopupMode(QToolButton::InstantPopup);
+    tbRecent->defaultAction()->setIcon(QIcon::fromTheme(QStringLiteral("document-open-recent"),
+                                                        style()->standardIcon(QStyle::SP_DirIcon)));
+    tbRecent->setToolButtonStyle(Qt::ToolButtonIconOnly);
     tbRecent->setMenu(new QMenu(tbRecent));
     edTitle = DlgEdit(vol, "edTitle");
     edser = MakeSerialEdit(vol);

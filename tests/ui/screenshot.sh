@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Screenshots of the desktop program under a virtual X server: the main window
-# in each tab and in the list style, the space view, the search window in German
-# and the new-volume dialog, with a sample catalog made by tamblix-cli.
+# Screenshots of the desktop program under a virtual X server: the first start
+# (no catalog yet) with its new-volume dialog; then, with a sample catalog made
+# by tamblix-cli, the main window in each tab and in the list style, the space
+# view, the search window in German, the delete question and the new-volume dialog.
 # Usage: tests/ui/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -65,7 +66,9 @@ export TZ=UTC
 "$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src3" --title "Media Library" \
   --no-serial-check >/dev/null
 
-mkdir -p "$out"
+mkdir -p "$out/first"
+XDG_CONFIG_HOME="$work/first-config" XDG_DATA_HOME="$work/first-data" TAMBLIX_SCREENSHOTS="$out/first" \
+  xvfb-run -a -s "-screen 0 1280x800x24" "$gui" --settings "$work/first.ini"
 XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" TAMBLIX_SCREENSHOTS="$out" \
   xvfb-run -a -s "-screen 0 1280x800x24" "$gui" --settings "$work/gui.ini" "$work/sample.TXC"
-ls "$out"/*.png
+ls "$out"/*.png "$out"/first/*.png
