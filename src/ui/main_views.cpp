@@ -9,6 +9,7 @@
 #include "ui/panel_bar.h"
 #include "ui/ui_questions.h"
 
+#include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
@@ -29,6 +30,8 @@
 #include <algorithm>
 
 namespace {
+
+constexpr int kLogLines = 20000; // lines the message pane keeps
 
 std::vector<TTreeNode*> SelectedOf(QTreeView* view, TCatalogTreeModel* model) {
     std::vector<TTreeNode*> out;
@@ -238,8 +241,12 @@ void TMainViews::Build(QWidget* parent) {
     msgs_ = new QPlainTextEdit(panMessages_);
     msgs_->setObjectName(QStringLiteral("msgs"));
     msgs_->setReadOnly(true);
-    msgs_->setMaximumBlockCount(20000);
+    msgs_->setMaximumBlockCount(kLogLines);
     ml->addWidget(msgs_);
+    logTimer_ = new QTimer(msgs_);
+    logTimer_->setSingleShot(true);
+    logTimer_->setInterval(100);
+    connect(logTimer_, &QTimer::timeout, this, &TMainViews::FlushLog);
     spltMsgs_->setStretchFactor(0, 4);
     spltMsgs_->setStretchFactor(1, 1);
 
@@ -590,8 +597,24 @@ QString TMainViews::InfoMemoText() const {
 }
 
 void TMainViews::LogLine(const QString& text) {
-    msgs_->appendPlainText(text);
+    pendingLog_ << text;
+    // The pane keeps its last lines only; so need the waiting ones.
+    if (pendingLog_.size() > 2 * kLogLines)
+        pendingLog_.erase(pendingLog_.begin(), pendingLog_.end() - kLogLines);
+    if (!logTimer_->isActive()) logTimer_->start();
+}
+
+void TMainViews::FlushLog() {
+    logTimer_->stop();
+    if (pendingLog_.isEmpty()) return;
+    msgs_->appendPlainText(pendingLog_.join(QLatin1Char('\n')));
+    pendingLog_.clear();
     msgs_->verticalScrollBar()->setValue(msgs_->verticalScrollBar()->maximum());
+}
+
+QPlainTextEdit* TMainViews::Messages() {
+    FlushLog();
+    return msgs_;
 }
 
 // ---------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
 #include <QtCore/QString>
+#include <QtCore/QStringList>
 #include <vector>
 
 class TCatalogTreeModel;
@@ -18,6 +19,7 @@ class QLabel;
 class QListView;
 class QMenu;
 class QPlainTextEdit;
+class QTimer;
 class QPoint;
 class QSplitter;
 class QStackedWidget;
@@ -51,7 +53,8 @@ public:
     TNameFitDelegate* NameFit() const { return nameFit_; }
     QStackedWidget* ListStack() const { return lvStack_; }
     QTabBar* Tabs() const { return tab_; }
-    QPlainTextEdit* Messages() const { return msgs_; }
+    // The message pane, with every line logged so far in it.
+    QPlainTextEdit* Messages();
     TCatalogTreeModel* NodesModel() const { return nodesModel_; }
     TCatalogTreeModel* ColModel() const { return colModel_; }
     TEntryListModel* ListModel() const { return listModel_; }
@@ -129,6 +132,11 @@ private:
     QSplitter* spltList_ = nullptr;
     QWidget* panMessages_ = nullptr;
     QPlainTextEdit* msgs_ = nullptr;
+    // Lines waiting for the pane: a scan may log a line per damaged file, and
+    // adding them one at a time cost more than the scan itself.
+    QStringList pendingLog_;
+    QTimer* logTimer_ = nullptr;
+    void FlushLog();
     QTabBar* tab_ = nullptr;
     QSplitter* spt_ = nullptr;
     QWidget* panCol_ = nullptr;
