@@ -191,6 +191,24 @@ private slots:
         QVERIFY(shown);
     }
 
+    // Logged lines reach the pane in order, also many at once: the pane keeps
+    // the last 20,000, and whoever reads it sees every line logged so far.
+    void messagePaneKeepsTheLastLinesInOrder() {
+        auto w = MakeWindow();
+        w->Messages()->clear();
+        for (int i = 0; i < 50000; ++i)
+            w->GD().Progress.LogMessage("line " + std::to_string(i));
+        const QStringList lines = w->Messages()->toPlainText().split('\n');
+        QCOMPARE(lines.size(), 20000);
+        QCOMPARE(lines.first(), QStringLiteral("line 30000"));
+        QCOMPARE(lines.last(), QStringLiteral("line 49999"));
+        w->GD().Progress.LogMessage("after");
+        // The pane catches up by itself too, without being asked.
+        auto* pane = w->findChild<QPlainTextEdit*>(QStringLiteral("msgs"));
+        QVERIFY(!pane->toPlainText().endsWith(QStringLiteral("after")));
+        QTRY_VERIFY(pane->toPlainText().endsWith(QStringLiteral("line 49999\nafter")));
+    }
+
     // Every menu level, and the window's top level (menu bar and tabs), gives
     // each mnemonic to one item only; in English and in German.
     void mnemonicsAreUnique() {
