@@ -10,6 +10,7 @@
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QTreeView>
+#include <algorithm>
 
 class TestTranslation : public QObject, public TMainWindowFixture {
     Q_OBJECT
@@ -47,7 +48,9 @@ private slots:
         QCOMPARE(languages->title(), QString::fromUtf8("S&prachen"));
         // The languages stay as they are called in their own files.
         QCOMPARE(int(languages->actions().size()), languageCount);
-        QVERIFY(languages->actions().at(0)->text() == QLatin1String("Deutsch"));
+        const QList<QAction*> names = languages->actions();
+        QVERIFY(std::any_of(names.begin(), names.end(),
+                            [](QAction* a) { return a->text() == QLatin1String("Deutsch"); }));
 
         // Back to the original: the texts return, the search headers too.
         w->miLoadOriginalLanguageClick();
