@@ -1,6 +1,7 @@
 #include "catalog/catalog_file.h"
 
 #include "catalog/catalog_lock.h"
+#include "catalog/catalog_thumbs.h"
 #include "catalog/lib_file.h"
 #include "files/input_file.h"
 #include "settings/message_table.h"
@@ -355,6 +356,8 @@ void SaveToFile(TLibObj& lib, const std::string& path, IProgress& progress) {
         progress.EndProgress(std::string());
         throw;
     }
+    // The thumbnails follow the catalog once it is safely there.
+    SaveThumbnails(lib, lib.FileName, path, progress);
     // The name changes only once the file is safely there.
     lib.FileName = path;
     lib.DiskIdentity = TFileIdentity::OfPath(path);
@@ -417,6 +420,7 @@ void LoadFromFile(TLibObj& lib, const std::string& path, bool append, IProgress&
     }
     if (lib.Options.Sort) lib.Tree.SortRoots();
     lib.Recount();
+    if (!append) CheckThumbnails(lib, progress);
     progress.EndProgress(GetMessageText("msgsLoaded", path));
     lib.Modified = h.Version != lib.Version || append;
 }

@@ -311,6 +311,7 @@ void TLibObj::Clear() {
     TotalSize = 0;
     Totals = {};
     CountsValid = false;
+    PendingThumbs.clear();
 }
 
 TTreeNode* TLibObj::AddCollection(TTreeNode* parent, const std::string& caption) {

@@ -3,6 +3,7 @@
 #include "catalog/file_identity.h"
 #include "catalog/lib_records.h"
 #include "catalog/tree.h"
+#include "media/thumb_step.h"
 #include "text/string_list.h"
 
 #include <cstdint>
@@ -22,6 +23,16 @@ struct TCatalogOptions {
     TStringList* GlobalCategories = nullptr;
     bool ConfirmSaveChanges = true; // "Confirm Save changes"
     std::string NewLine = ";";      // joins comment lines shown in one line
+};
+
+// A thumbnail a scan made that the catalog's sidecar does not hold yet: it
+// is written there with the catalog's next save, if its entry is still there
+// with this size and date.
+struct TPendingThumb {
+    std::string Volume; // the volume's caption
+    int64_t Size = 0;
+    double Date = 0;
+    TThumbnail Thumb;
 };
 
 inline constexpr const char* kCurrentVersion = "Tamblix 2.3";
@@ -61,6 +72,9 @@ public:
     bool CountsValid = false;
 
     TCatalogOptions Options;
+
+    // Thumbnails made since the last save, by the entry's catalog path.
+    std::unordered_map<std::string, TPendingThumb> PendingThumbs;
 
     // Building the tree. Nodes take their sorted place; records get Node, Parent, Kind.
     TTreeNode* AddVolumeNode(std::unique_ptr<TLibFolder> folder);

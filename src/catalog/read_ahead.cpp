@@ -6,8 +6,10 @@
 #include "handlers/handlers.h"
 
 TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::string& path,
-                     bool onlyHoles) {
+                     bool onlyHoles, bool thumbnail) {
     TTagsRead got;
+    // A file of holes only has no picture to show.
+    if (thumbnail && !onlyHoles && !MakeThumbnail(path, got.Thumb, got.ThumbWhy)) got.Thumb = {};
     if (readers.empty()) return got;
     TakeMediaReadFailure();
     THandlerList::RunReaders(readers, path, got.Info, onlyHoles);
@@ -38,11 +40,12 @@ std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec
     // Readers go by the name on the disk, as they do for the scan itself.
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_.Of(rec.NativeName).Readers;
-    if (readers.empty()) return nullptr;
+    if (readers.empty() && !claim.Thumbnail) return nullptr;
     // A reader ahead never waits for a module to load: the scan reads this
     // file itself, and the module loads meanwhile.
     for (const std::string* title : readers)
         if (!MediaReaderLoaded(*title)) return nullptr;
-    return std::make_unique<TTagsRead>(
-        ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()), rec.OnlyHoles));
+    if (claim.Thumbnail && !ThumbnailerLoaded()) return nullptr;
+    return std::make_unique<TTagsRead>(ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()),
+                                                  rec.OnlyHoles, claim.Thumbnail));
 }

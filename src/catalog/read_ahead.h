@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/media_steps.h"
+#include "media/thumb_step.h"
 #include "tags/tag_info.h"
 #include "walk/folder_listing.h"
 
@@ -15,15 +16,18 @@ class TMemberBudget;
 struct TSearchRec;
 
 // What the handlers read of one file: its tag lines, and why a video or
-// photo reader read nothing.
+// photo reader read nothing; its thumbnail, or why none was made.
 struct TTagsRead : TEntryWork {
     TTagInfo Info;
     TMediaReadFailure Failure;
+    TThumbnail Thumb;
+    std::string ThumbWhy;
 };
 
-// Runs `readers` (reader titles, in run order) on the regular file at `path`.
+// Runs `readers` (reader titles, in run order) on the regular file at
+// `path`, and makes its thumbnail when asked.
 TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::string& path,
-                     bool onlyHoles);
+                     bool onlyHoles, bool thumbnail = false);
 
 // Reads the tags of a walk's files, and lists its archives, on the walk's
 // reader threads, so that the scan's own thread only files them. Only what

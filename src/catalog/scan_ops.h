@@ -23,6 +23,7 @@ enum class TArchiveKind;
 struct TArchiveMember;
 struct TArchiveNote;
 struct TArchiveRead;
+struct TTagsRead;
 
 // What the new-volume and update dialogs hand over.
 struct TScanOptions {
@@ -131,6 +132,9 @@ private:
     void ReadTags(TLibFolderItem* e, const std::string& nativeFolder,
                   const std::function<std::string()>& shownPath, const TSearchRec& rec,
                   const THandlerClaims::TClaim& claim);
+    // A thumbnail the scan made goes with the catalog to its next save.
+    void KeepThumbnail(const TLibFolderItem* e, const TSearchRec& rec, TTagsRead& got,
+                       const std::function<std::string()>& shownPath);
     // The content hash, when the checksum handler claims the file; false when
     // Stop cut the read short.
     bool ReadChecksum(const TLibFolderItem* e, const std::string& readPath, TTagInfo& info,

@@ -1,5 +1,6 @@
 #include "archives/archive_io.h"
 #include "catalog/archive_listing.h"
+#include "catalog/catalog_thumbs.h"
 #include "catalog/read_ahead.h"
 #include "catalog/scan_ops.h"
 #include "files/file_checksum.h"
@@ -66,9 +67,12 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativeFolder
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_->Of(rec.NativeName).Readers;
     // Most files are claimed by nothing and had nothing: nothing changes for them.
-    if (!ahead && readers.empty() && !claim.Checksum && e->TagInfo.Empty()) return;
+    if (!ahead && readers.empty() && !claim.Checksum && !claim.Thumbnail && e->TagInfo.Empty())
+        return;
     const std::string readPath = ReadPath(nativeFolder, rec);
-    TTagsRead got = ahead ? std::move(*ahead) : ReadTagsOf(readers, readPath, rec.OnlyHoles);
+    TTagsRead got =
+        ahead ? std::move(*ahead) : ReadTagsOf(readers, readPath, rec.OnlyHoles, claim.Thumbnail);
+    KeepThumbnail(e, rec, got, shownPath);
     TTagInfo& fresh = got.Info;
     // A video or photo its library could not open is named in the log; the
     // scan goes on and the entry keeps its name, size and date.
@@ -91,6 +95,19 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativeFolder
         ::close(fd);
     }
     e->TagInfo = std::move(fresh);
+}
+
+void TVolumeScanner::KeepThumbnail(const TLibFolderItem* e, const TSearchRec& rec, TTagsRead& got,
+                                   const std::function<std::string()>& shownPath) {
+    if (!got.ThumbWhy.empty())
+        Log("msgsThumbErr", nametext::DiskToCaption(shownPath()) + ": " + got.ThumbWhy);
+    if (got.Thumb.Empty()) return;
+    // Kept until the catalog is saved, with what it was made of.
+    TPendingThumb& p = lib_.PendingThumbs[GetEntryCatalogPath(e)];
+    p.Volume = ThumbVolumeOf(e);
+    p.Size = rec.Size;
+    p.Date = rec.Time;
+    p.Thumb = std::move(got.Thumb);
 }
 
 bool TVolumeScanner::ReadChecksum(const TLibFolderItem* e, const std::string& readPath,

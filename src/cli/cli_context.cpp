@@ -31,7 +31,7 @@ void TCliContext::CheckDeclared(const std::string& name, bool valued) const {
 }
 
 const std::vector<TShortOption>& ShortOptions() {
-    static const std::vector<TShortOption> all = {{"-0", "--null"}};
+    static const std::vector<TShortOption> all = {{"-0", "--null"}, {"-o", "--output"}};
     return all;
 }
 

@@ -1,4 +1,5 @@
 #include "catalog/catalog_file.h"
+#include "catalog/catalog_thumbs.h"
 #include "cli/cli_context.h"
 #include "cli/cli_json.h"
 #include "cli/cli_path.h"
@@ -148,6 +149,7 @@ int CmdLs(TCliContext& ctx) {
         return 0;
     }
     TTreeNode* node = clipath::FindFolder(lib, args[1]);
+    TCatalogThumbs thumbs(lib);
     auto list = [&](const TLibFolder* f) {
         if (json) {
             // Every field, tags included; "folder" names the listed folder.
@@ -157,6 +159,7 @@ int CmdLs(TCliContext& ctx) {
             for (const auto& e : f->Items()) {
                 TJson j = folder;
                 j.update(EntryJson(e.get(), EntryTypeText(e.get())));
+                j["thumbnail"] = thumbs.Has(e.get());
                 PrintJsonLine(j);
             }
             return;
@@ -250,7 +253,8 @@ const TCommandDef& LsCommand() {
          {"--recursive", TOptionKind::Flag, "",
           "every folder below too, each after a line with its catalog path", ""},
          {"--json", TOptionKind::Flag, "",
-          "JSON Lines instead: one object per volume or entry with every field, tags included",
+          "JSON Lines instead: one object per volume or entry with every field, tags included, "
+          "and whether the catalog keeps a thumbnail of the entry (\"thumbnail\")",
           ""}},
         {"ls music.txc", "ls music.txc 'CD1\\music\\' --tags",
          "ls music.txc 'CD1\\' --recursive --json"},

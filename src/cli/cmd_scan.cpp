@@ -76,10 +76,14 @@ std::vector<TOptionDef> ScanDefaultOptions() {
         {"--comments", TOptionKind::Value, "TEXT",
          "comments of the volume (with --to-folders, --to-files: below it too)", ""},
         {"--to-folders", TOptionKind::Flag, "", "give category and comments to folders too", ""},
-        {"--to-files", TOptionKind::Flag, "", "give category and comments to files too", ""}};
+        {"--to-files", TOptionKind::Flag, "", "give category and comments to files too", ""},
+        {"--thumbnails", TOptionKind::Flag, "",
+         "keep a thumbnail of every photo and video beside the catalog (CATALOG-thumbs)",
+         "as the Thumbnails handler is set (off unless turned on)"}};
 }
 
-void TakeScanDefaults(TCliContext& ctx, TScanOptions& o) {
+void TakeScanDefaults(TCliContext& ctx, TScanOptions& o, bool& thumbnails) {
+    thumbnails = ctx.TakeFlag("--thumbnails");
     std::string levels;
     if (ctx.TakeOption("--levels", levels)) o.Levels = ParseLevels(levels);
     o.FoldersOnly = ctx.TakeFlag("--folders-only");
@@ -155,7 +159,8 @@ int CmdScan(TCliContext& ctx) {
     bool hasSerial = ctx.TakeOption("--serial", serial);
     if (ctx.TakeOption("--location", o.DefaultLocation))
         o.DefaultLocation = clipath::ArgText(o.DefaultLocation);
-    TakeScanDefaults(ctx, o);
+    bool thumbnails = false;
+    TakeScanDefaults(ctx, o, thumbnails);
     o.SkipSerialCheck = ctx.TakeFlag("--no-serial-check");
     bool yes = ctx.TakeFlag("--yes");
     ctx.TakeLockWait();
@@ -173,6 +178,7 @@ int CmdScan(TCliContext& ctx) {
     LoadCatalogOrNew(lib, catalog);
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
+    if (thumbnails) handlers.Check(handlers.Find(kThumbnailsTitle), true);
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
     progress.BufferLog = true;
@@ -210,7 +216,8 @@ int CmdUpdate(TCliContext& ctx) {
     o.DeleteNotFound = ctx.TakeFlag("--delete-missing");
     o.UseRealSource = !ctx.TakeFlag("--defaults-only");
     o.Force = ctx.TakeFlag("--force");
-    TakeScanDefaults(ctx, o);
+    bool thumbnails = false;
+    TakeScanDefaults(ctx, o, thumbnails);
     ctx.TakeLockWait();
     auto args = ctx.Positionals(2, 2);
     // Without a rescan nothing is seen, so nothing could be told gone.
@@ -235,6 +242,7 @@ int CmdUpdate(TCliContext& ctx) {
     if (o.UseRealSource) o.Serial = GetVolumeSerial(nametext::CaptionToDisk(o.FolderResult));
     THandlerList handlers;
     LoadHandlers(ctx, handlers);
+    if (thumbnails) handlers.Check(handlers.Find(kThumbnailsTitle), true);
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
     progress.BufferLog = true;

@@ -121,7 +121,7 @@ const std::vector<const TCommandDef*>& AllCommands() {
         &NewCommand(),    &InfoCommand(),        &TreeCommand(),     &LsCommand(),
         &ScanCommand(),   &UpdateCommand(),      &HandlersCommand(), &TagsCommand(),
         &SearchCommand(), &ExportCommand(),      &ImportCommand(),   &ImportCatalogCommand(),
-        &EditCommand(),   &CollectionsCommand(), &WatchCommand(),
+        &EditCommand(),   &CollectionsCommand(), &WatchCommand(),    &ThumbnailCommand(),
     };
     return all;
 }

@@ -81,6 +81,7 @@ const TCommandDef& UpdateCommand();
 const TCommandDef& WatchCommand();
 const TCommandDef& HandlersCommand();
 const TCommandDef& TagsCommand();
+const TCommandDef& ThumbnailCommand();
 const TCommandDef& SearchCommand();
 const TCommandDef& ExportCommand();
 const TCommandDef& ImportCommand();

@@ -66,6 +66,7 @@ const THandlerClaims::TClaim& THandlerClaims::Find(std::string_view fileName, st
     claim.Archive = handlers_.ArchiveKindOf(name);
     claim.Readers = handlers_.ClaimingReaders(name);
     claim.Checksum = handlers_.ChecksumClaimsFile(name);
+    claim.Thumbnail = handlers_.ThumbnailClaimsFile(name);
     std::lock_guard<std::mutex> lock(mutex_);
     // Extensions are few on a real disc; a volume of made-up ones is not kept.
     if (known_.size() >= kMaxKept) {

@@ -24,6 +24,7 @@ public:
         TArchiveKind Archive = TArchiveKind::None;
         std::vector<const std::string*> Readers; // reader titles, in run order
         bool Checksum = false;
+        bool Thumbnail = false;
     };
 
     // The table must outlive this and stay unchanged meanwhile.

@@ -122,6 +122,16 @@ void THandlerList::SetDefaults() {
               {".JPG", ".JPEG", ".TIF", ".TIFF", ".PNG", ".WEBP", ".HEIC", ".HEIF", ".AVIF", ".CR2",
                ".CR3", ".NEF", ".ARW", ".DNG", ".ORF", ".RW2"},
               true);
+    // Off by default: it decodes the pictures of every photo and video.
+    AddDefExt(kThumbnailsTitle, "Thumbnails of photos and videos", "",
+              "Keeps a small picture of every photo and video in a file beside the catalog, "
+              "so that they can be seen while the disc is not there",
+              {".JPG",  ".JPEG", ".TIF", ".TIFF", ".PNG", ".WEBP", ".HEIC", ".HEIF",
+               ".AVIF", ".CR2",  ".NEF", ".ARW",  ".DNG", ".ORF",  ".RW2",  ".MP4",
+               ".M4V",  ".MOV",  ".MKV", ".WEBM", ".AVI", ".MPG",  ".MPEG", ".VOB",
+               ".TS",   ".M2TS", ".MTS", ".WMV",  ".ASF", ".FLV",  ".3GP",  ".3G2"},
+              true);
+    Find(kThumbnailsTitle)->Active = false;
 }
 
 void THandlerList::LoadDefaultHandlers(ISettingsStore& store) {
@@ -218,6 +228,10 @@ bool THandlerList::ChecksumClaimsFile(std::string_view fileName) const {
     if (h->Extensions.IndexOf(kEveryFileExtension) >= 0) return true;
     std::string ext = UpperFileExt(fileName);
     return !ext.empty() && Claims(*h, ext, UpperDoubleFileExt(fileName));
+}
+
+bool THandlerList::ThumbnailClaimsFile(std::string_view fileName) const {
+    return HandlerClaimsFile(kThumbnailsTitle, fileName);
 }
 
 bool THandlerList::isExtHandlerActive(std::string_view title) const {

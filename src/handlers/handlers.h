@@ -49,6 +49,8 @@ inline constexpr const char* kZipTitle = "ZIP";
 inline constexpr const char* kArchivesTitle = "Archives";
 inline constexpr const char* kVideoTitle = "Video";
 inline constexpr const char* kPhotoTitle = "Photo";
+// Not a reader: the scan makes a thumbnail of each file it claims.
+inline constexpr const char* kThumbnailsTitle = "Thumbnails";
 
 // The table of handlers, sorted by Title (ignoring case); Titles are unique.
 class THandlerList {
@@ -92,6 +94,9 @@ public:
     // handler is active and claims the file (every file when its extensions
     // hold ".*", else by extension as the others do).
     bool ChecksumClaimsFile(std::string_view fileName) const;
+    // The scan makes a thumbnail of the file: the Thumbnails handler is
+    // active and claims its extension.
+    bool ThumbnailClaimsFile(std::string_view fileName) const;
     // The Active flag of the handler with that Title; false when none.
     bool isExtHandlerActive(std::string_view title) const;
     // The Active flag of the first handler (table order) claiming ext (".MP3").

@@ -205,6 +205,8 @@ TThumbMade MakeThumbnailOf(const std::string& path, const TThumbLimits& limits) 
     std::string why;
     try {
         why = DecodeVideoThumb(path, limits, img);
+        // The container reader knows pictures of other formats by name only.
+        if (why == "a still picture") why = "not a picture or video format it knows";
     } catch (const std::bad_alloc&) {
         why = "the video needs more memory than a thumbnail may take";
     }

@@ -71,7 +71,7 @@ TEST(CommandTable, TablesAreComplete) {
         EXPECT_EQ(FindCommand(c->Name), c);
         names.push_back(c->Name);
     }
-    EXPECT_EQ(names.size(), 15u);
+    EXPECT_EQ(names.size(), 16u);
     EXPECT_EQ(FindCommand("nope"), nullptr);
 }
 

@@ -17,14 +17,15 @@ namespace fs = std::filesystem;
 TEST(Handlers, DefaultTable) {
     THandlerList list;
     list.SetDefaults();
-    ASSERT_EQ(list.Count(), 21);
+    ASSERT_EQ(list.Count(), 22);
     std::vector<std::string> titles;
     for (const auto& h : list.Items())
         titles.push_back(h->Title);
-    EXPECT_EQ(titles, (std::vector<std::string>{
-                          "AAC", "APE",   "Archives", "CDA", "Checksum", "FLAC", "M4A",
-                          "MP3", "MPG",   "MPP",      "OFR", "OGG",      "OPUS", "Photo",
-                          "RAR", "Video", "VQF",      "WAV", "WMA",      "WPA",  "ZIP"}));
+    EXPECT_EQ(titles,
+              (std::vector<std::string>{
+                  "AAC",   "APE", "Archives", "CDA", "Checksum", "FLAC",  "M4A", "MP3",
+                  "MPG",   "MPP", "OFR",      "OGG", "OPUS",     "Photo", "RAR", "Thumbnails",
+                  "Video", "VQF", "WAV",      "WMA", "WPA",      "ZIP"}));
     EXPECT_EQ(list.Find("Archives")->ExtensionsText(),
               ".7Z .CAB .ISO .TAR .TAR.BZ2 .TAR.GZ .TAR.XZ .TAR.ZST .TBZ .TBZ2 .TGZ .TXZ .TZST");
     EXPECT_EQ(list.Find("mpg")->ExtensionsText(), ".MP1 .MP2 .MPA .MPEG .MPG");
@@ -33,14 +34,15 @@ TEST(Handlers, DefaultTable) {
     EXPECT_EQ(list.Find("MPP")->ExtensionsText(), ".MP+ .MPC");
     EXPECT_EQ(list.Find("OFR")->Description, "OptimFROG File");
     for (const auto& h : list.Items()) {
-        EXPECT_EQ(h->Active, h->Title != "Checksum") << h->Title; // it reads every byte
+        // They read every byte, or decode every picture.
+        EXPECT_EQ(h->Active, h->Title != "Checksum" && h->Title != "Thumbnails") << h->Title;
 
         EXPECT_TRUE(h->Internal);
         EXPECT_EQ(h->Editable, h->Title != "RAR" && h->Title != "ZIP" && h->Title != "Archives")
             << h->Title;
     }
     EXPECT_THROW(list.AddDefExt("mp3", "again", "", "", {".X"}, true), EMessageError);
-    EXPECT_EQ(list.Count(), 21);
+    EXPECT_EQ(list.Count(), 22);
 }
 
 TEST(Handlers, FileMatching) {
@@ -110,13 +112,13 @@ TEST(HandlerStore, RoundTrip) {
     EXPECT_EQ(store.ReadString("Ext\\0", "Title", ""), "AAC");
     EXPECT_EQ(store.ReadString("Ext\\8", "Extensions", ""),
               ".MP1\r\n.MP2\r\n.MPA\r\n.MPEG\r\n.MPG\r\n");
-    EXPECT_TRUE(store.KeyExists("Ext\\20"));
-    EXPECT_FALSE(store.KeyExists("Ext\\21"));
+    EXPECT_TRUE(store.KeyExists("Ext\\21"));
+    EXPECT_FALSE(store.KeyExists("Ext\\22"));
 
     THandlerList loaded;
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 21);
-    for (int i = 0; i < 21; ++i) {
+    ASSERT_EQ(loaded.Count(), 22);
+    for (int i = 0; i < 22; ++i) {
         const THandler& a = *list[i];
         const THandler& b = *loaded[i];
         EXPECT_EQ(a.Title, b.Title);
@@ -168,7 +170,7 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     TMemorySettingsStore store;
     THandlerList loaded;
     loaded.LoadFromSettings(store); // nothing stored: the defaults
-    EXPECT_EQ(loaded.Count(), 21);
+    EXPECT_EQ(loaded.Count(), 22);
 
     store.WriteString("Ext\\0", "Title", "X");
     store.WriteString("Ext\\0", "Extensions", "x\r\n.Y\n\n.x\r\n");
@@ -176,8 +178,8 @@ TEST(HandlerStore, MissingValuesAndGaps) {
     store.WriteString("Ext\\1", "Title", "B");
     store.WriteString("Ext\\3", "Title", "after the gap");
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 8); // X, B, and the newer defaults Archives, Checksum, M4A, OPUS,
-                                  // Photo, Video
+    ASSERT_EQ(loaded.Count(), 9); // X, B, and the newer defaults Archives, Checksum, M4A, OPUS,
+                                  // Photo, Thumbnails, Video
     EXPECT_TRUE(loaded.Find("Archives"));
     EXPECT_TRUE(loaded.Find("Photo") && loaded.Find("Video"));
     EXPECT_TRUE(loaded.Find("M4A") && loaded.Find("OPUS"));
@@ -203,8 +205,10 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     store.WriteString(HandlerKey(14), "Extensions", ".ZIP\r\n.CBZ\r\n"); // and comic books
     THandlerList loaded;
     loaded.LoadFromSettings(store);
-    ASSERT_EQ(loaded.Count(), 21);
+    ASSERT_EQ(loaded.Count(), 22);
     ASSERT_TRUE(loaded.Find("Archives"));
+    // A new default that decodes every picture stays off, as it ships.
+    EXPECT_FALSE(loaded.Find("Thumbnails")->Active);
     EXPECT_TRUE(loaded.Find("Archives")->Active);
     EXPECT_TRUE(loaded.HandlerClaimsFile("M4A", "a.m4a"));
     EXPECT_TRUE(loaded.HandlerClaimsFile("OPUS", "a.opus"));
@@ -219,7 +223,7 @@ TEST(HandlerStore, OlderSettingsGainNewDefaultsAndKeepTheirChoices) {
     loaded.SaveToSettings(store);
     THandlerList again;
     again.LoadFromSettings(store);
-    EXPECT_EQ(again.Count(), 21);
+    EXPECT_EQ(again.Count(), 22);
     EXPECT_FALSE(again.Find("Archives")->Active);
 
     // a table emptied on purpose and saved stays empty
@@ -255,7 +259,7 @@ TEST(HandlerStore, DuplicateTitleFailsAndKeepsTheTable) {
     THandlerList list;
     list.SetDefaults();
     EXPECT_THROW(list.LoadFromSettings(store), EMessageError);
-    EXPECT_EQ(list.Count(), 21);
+    EXPECT_EQ(list.Count(), 22);
     list.LoadDefaultHandlers(store);
     EXPECT_FALSE(store.KeyExists("Ext"));
 }
