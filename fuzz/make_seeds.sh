@@ -291,3 +291,8 @@ PY
 seed language Deutsch.bab < "$here/../share/languages/Deutsch.bab"
 printf 'menuname:Test\r\nhelpfile:help.html\r\nmsgsZipErr="Fehler: %%s"\r\nfrmMain.tbAdd=Neu\r\nmsgsAdding=\r\n=x\r\n' |
     seed language small.bab
+
+# Thumbnails: the pictures and the phone video made for their tests.
+for f in photo.jpg with_preview.jpg photo.png photo.webp photo.tif photo.heic phone.mp4; do
+    seed thumbnail "$f" < "$data/thumbs/$f"
+done
