@@ -44,6 +44,9 @@ const TMessage kEnglish[] = {
     {"infoDupLink", "link"},
     {"infoImportedSource", "This volume was imported: choose the folder to read"},
     {"infoChooseSource", "Choose the folder to read"},
+    {"infoAny", "Any"},
+    {"infoAbout", "A disc cataloguer."},
+    {"infoHelpTitle", "Tamblix Help"},
     {"infoStrKB", "KB"},
     {"infoStrMB", "MB"},
 
@@ -215,6 +218,46 @@ const TMessage kEnglish[] = {
     {"msgsPeerMore", "%s more import messages not shown"},
     {"msgsPeerSummary",
      "Imported %s: %s volumes, %s folders, %s files, %s archive members, %s errors"},
+
+    // Buttons of message boxes and dialogs.
+    {"btnOK", "OK"},
+    {"btnCancel", "Cancel"},
+    {"btnHelp", "&Help"},
+    {"btnYes", "&Yes"},
+    {"btnNo", "&No"},
+    {"btnSave", "&Save"},
+    {"btnDiscard", "&Discard"},
+    {"btnClose", "&Close"},
+
+    // Drives mounted while the program runs.
+    {"mntNewDrive", "A new drive is mounted at %s"},
+    {"mntNewLabel", "A new drive %s is mounted at %s"},
+    {"mntKnown", "%s in %s is mounted at %s"},
+    {"mntSeveral", "%s in %s are all the disc mounted at %s; update one of them with Update Volume"},
+    {"mntUpdating", "%s is mounted at %s: updating it"},
+    {"mntGone", "%s was unmounted during the update: the catalog is as it was"},
+    {"mntMountedAt", "Mounted at %s"},
+
+    // File dialogs.
+    {"fltAllFiles", "All Files"},
+    {"fltTextFiles", "Text Files"},
+    {"fltCatalogs", "Catalogs"},
+    {"fltSearches", "Catalog Search"},
+    {"fltLanguages", "Languages"},
+    {"fltOtherCatalogs", "Other catalogs"},
+    {"dlgImportOther", "Import Other Catalog"},
+
+    // The space view.
+    {"spaceBytes", "%s (%s bytes)"},
+    {"spaceInFiles", "%s in %s files"},
+    {"spaceMore", "%s more"},
+    {"spaceSmaller", "%s smaller entries"},
+    {"spaceInAll", "%s in all"},
+    {"spaceLargest", "Largest:"},
+    {"spaceBusy", "The catalog is busy; the picture comes back when it is done."},
+    {"spaceSelect", "Select a volume or folder in the catalog tree."},
+    {"spaceGone", "This folder is no longer in the catalog."},
+    {"spaceEmpty", "Nothing below this folder takes space."},
 
     {"txtRarMSG1", "Error on close"},
     {"txtRarMSG2", "No Password!"},

@@ -216,7 +216,7 @@ QVariant TCatalogTreeModel::data(const QModelIndex& index, int role) const {
             if (c && !c->URL.empty()) return Q(c->URL);
             if (c && !c->LinkPath.empty()) return Q(c->LinkPath);
         } else if (QString point = MountPointOf(n); !point.isEmpty()) {
-            return tr("Mounted at %1").arg(point);
+            return QString::fromStdString(GetMessageText("mntMountedAt", point.toStdString()));
         }
         return {};
     case Qt::FontRole:

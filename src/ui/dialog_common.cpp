@@ -4,6 +4,7 @@
 #include "settings/settings_helpers.h"
 #include "settings/settings_store.h"
 #include "text/message_error.h"
+#include "ui/multi_lang.h"
 #include "ui/ui_questions.h"
 
 #include <QtGui/QAction>
@@ -47,7 +48,8 @@ QString DlgErrorText(const std::exception& e) {
 }
 
 void DlgShowError(QWidget* parent, const std::exception& e) {
-    QMessageBox::critical(parent, parent ? parent->windowTitle() : QString(), DlgErrorText(e));
+    ShowMessage(parent, QMessageBox::Critical, parent ? parent->windowTitle() : QString(),
+                DlgErrorText(e));
 }
 
 QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy) {
@@ -75,6 +77,7 @@ QComboBox* DlgSizeUnits(QWidget* parent) {
     auto* c = new QComboBox(parent);
     c->setObjectName(QStringLiteral("cbK"));
     c->addItems({QStringLiteral("Bytes"), QStringLiteral("KB"), QStringLiteral("MB")});
+    MarkTranslated(c);
     return c;
 }
 
@@ -89,6 +92,7 @@ QPushButton* DlgButton(QWidget* parent, const char* name, const char* text, cons
     b->setObjectName(QLatin1String(name));
     if (hint) b->setToolTip(QString::fromUtf8(hint));
     b->setAutoDefault(false);
+    MarkTranslated(b);
     return b;
 }
 
@@ -183,6 +187,8 @@ void TPlacedDialog::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     if (auto* help = findChild<QPushButton*>(QStringLiteral("HelpBtn")))
         help->setVisible(static_cast<bool>(DialogHelpHandler()));
+    // The language may have changed since the dialog was made.
+    SetButtonTexts();
     if (!placed_) {
         placed_ = true;
         DlgRestorePlacement(this, store_);
@@ -195,16 +201,22 @@ void TPlacedDialog::done(int r) {
     QDialog::done(r);
 }
 
+void TPlacedDialog::SetButtonTexts() {
+    for (auto [name, key] : {std::pair{"OKBtn", "btnOK"}, std::pair{"CancelBtn", "btnCancel"},
+                             std::pair{"HelpBtn", "btnHelp"}})
+        if (auto* b = findChild<QPushButton*>(QLatin1String(name))) b->setText(MsgText(key));
+}
+
 QDialogButtonBox* TPlacedDialog::MakeButtons(bool withHelp) {
     auto* box = new QDialogButtonBox(this);
     box->setObjectName(QStringLiteral("btnBar"));
-    auto* ok = box->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    auto* ok = box->addButton(MsgText("btnOK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName(QStringLiteral("OKBtn"));
     ok->setDefault(true);
-    auto* cancel = box->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    auto* cancel = box->addButton(MsgText("btnCancel"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("CancelBtn"));
     if (withHelp) {
-        auto* help = box->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+        auto* help = box->addButton(MsgText("btnHelp"), QDialogButtonBox::HelpRole);
         help->setObjectName(QStringLiteral("HelpBtn"));
         help->setVisible(static_cast<bool>(DialogHelpHandler()));
         connect(help, &QPushButton::clicked, this, [this] {

@@ -86,6 +86,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    // OK, Cancel and Help in the language in force.
+    void SetButtonTexts();
     // The OK / Cancel (and Help, when a handler is installed) bar.
     QDialogButtonBox* MakeButtons(bool withHelp);
 

@@ -6,18 +6,21 @@
 #include "text/name_text.h"
 #include "text/string_list.h"
 #include "ui/dialog_common.h"
+#include "ui/ui_questions.h"
 
 #include <QtCore/QFileInfo>
 #include <QtWidgets/QFileDialog>
 
 namespace {
 
-const QString kFilter = QStringLiteral("Text Files (*.txt);;All Files (*)");
+QString TextFilter() {
+    return FileFilter("fltTextFiles", "*.txt");
+}
 
 } // namespace
 
 std::optional<std::vector<std::string>> DlgLoadLines(QWidget* parent, const QString& caption) {
-    QString file = QFileDialog::getOpenFileName(parent, caption, {}, kFilter);
+    QString file = QFileDialog::getOpenFileName(parent, caption, {}, TextFilter());
     if (file.isEmpty()) return std::nullopt;
     try {
         QFileInfo info(file);
@@ -37,7 +40,7 @@ std::optional<std::vector<std::string>> DlgLoadLines(QWidget* parent, const QStr
 }
 
 bool DlgSaveLines(QWidget* parent, const QString& caption, const std::vector<std::string>& lines) {
-    QString file = QFileDialog::getSaveFileName(parent, caption, {}, kFilter);
+    QString file = QFileDialog::getSaveFileName(parent, caption, {}, TextFilter());
     if (file.isEmpty()) return false;
     try {
         TStringList list;

@@ -253,7 +253,7 @@ void TfrmExport::showEvent(QShowEvent* e) {
 void TfrmExport::btnBrowseClick() {
     TFileQuestion q;
     q.Title = windowTitle();
-    q.Filter = QStringLiteral("All Files (*)");
+    q.Filter = AllFilesFilter();
     q.DefaultSuffix = QString::fromLatin1(TExportOptions::kDefaultExtension);
     q.Save = true;
     q.Over = this;

@@ -3,6 +3,7 @@
 #include "files/file_utils.h"
 #include "handlers/handlers.h"
 #include "text/message_error.h"
+#include "ui/ui_questions.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
@@ -87,7 +88,7 @@ void TfrmFileExtProp::tbAddClick() {
         QInputDialog::getText(this, windowTitle(), windowTitle(), QLineEdit::Normal, {}, &ok);
     if (!ok) return;
     QString refused = AddExtension(text);
-    if (!refused.isEmpty()) QMessageBox::warning(this, windowTitle(), refused);
+    if (!refused.isEmpty()) ShowMessage(this, QMessageBox::Warning, windowTitle(), refused);
 }
 
 std::optional<std::vector<std::string>> TfrmFileExtProp::Edit(const THandler& handler,

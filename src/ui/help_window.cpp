@@ -1,5 +1,7 @@
 #include "ui/help_window.h"
 
+#include "ui/ui_questions.h"
+
 #include <QtCore/QFileInfo>
 #include <QtCore/QPointer>
 #include <QtCore/QUrl>
@@ -17,7 +19,7 @@ void ShowManual(QWidget* parent, const QString& helpFile) {
         window = new QWidget(parent, Qt::Window);
         window->setObjectName(QStringLiteral("frmHelp"));
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->setWindowTitle(QStringLiteral("Tamblix Help"));
+        window->setWindowTitle(MsgText("infoHelpTitle"));
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         auto* browser = new QTextBrowser(window);

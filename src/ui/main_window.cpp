@@ -255,6 +255,9 @@ void TfrmMain::RebuildLanguageMenu() {
 }
 
 void TfrmMain::RetranslateDynamic() {
+    // The toolbar's name in the window's context menu.
+    if (auto* tb = findChild<QToolBar*>(QStringLiteral("tb")))
+        tb->setWindowTitle(Action("miViewToolbar")->text().remove(QLatin1Char('&')));
     ListModel()->ClearIconCache();
     UpdateTitle();
     if (!busy_) {

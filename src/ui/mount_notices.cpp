@@ -4,11 +4,13 @@
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "mounts/mount_match.h"
+#include "settings/message_table.h"
 #include "settings/settings_store.h"
 #include "text/name_text.h"
 #include "ui/catalog_models.h"
 #include "ui/main_host.h"
 #include "ui/main_views.h"
+#include "ui/multi_lang.h"
 #include "ui/ui_questions.h"
 
 #include <QtCore/QFileInfo>
@@ -22,6 +24,10 @@
 namespace {
 
 const std::string kKey = "MountWatch";
+
+QString Msg(std::string_view key, const std::vector<std::string>& args) {
+    return QStr(GetMessageText(key, args));
+}
 
 } // namespace
 
@@ -37,19 +43,21 @@ TMountNotices::TMountNotices(IMainHost& host, QWidget* parent) : QFrame(parent),
     text_->setForegroundRole(QPalette::ToolTipText);
     text_->setTextFormat(Qt::PlainText);
     row->addWidget(text_, 1);
-    delete_ = new QCheckBox(tr("Delete not found"), this);
+    delete_ = new QCheckBox(QStringLiteral("Delete not found"), this);
     delete_->setObjectName(QStringLiteral("cbMountDelete"));
     row->addWidget(delete_);
-    update_ = new QPushButton(tr("&Update"), this);
+    update_ = new QPushButton(QStringLiteral("&Update"), this);
     update_->setObjectName(QStringLiteral("btnMountUpdate"));
-    ignore_ = new QPushButton(tr("I&gnore"), this);
+    ignore_ = new QPushButton(QStringLiteral("I&gnore"), this);
     ignore_->setObjectName(QStringLiteral("btnMountIgnore"));
-    always_ = new QPushButton(tr("Al&ways update this volume"), this);
+    always_ = new QPushButton(QStringLiteral("Al&ways update this volume"), this);
     always_->setObjectName(QStringLiteral("btnMountAlways"));
-    add_ = new QPushButton(tr("Add &Volume\u2026"), this);
+    add_ = new QPushButton(QStringLiteral("Add &Volume\u2026"), this);
     add_->setObjectName(QStringLiteral("btnMountAdd"));
-    for (QPushButton* b : {update_, add_, ignore_, always_})
+    for (QPushButton* b : {update_, add_, ignore_, always_}) {
+        MarkTranslated(b);
         row->addWidget(b);
+    }
     connect(update_, &QPushButton::clicked, this, &TMountNotices::UpdateClick);
     connect(ignore_, &QPushButton::clicked, this, &TMountNotices::IgnoreClick);
     connect(always_, &QPushButton::clicked, this, &TMountNotices::AlwaysClick);
@@ -99,8 +107,9 @@ void TMountNotices::CheckMounts() {
         const std::string key = matches.size() == 1 ? AlwaysKey(matches[0]) : std::string();
         if (!key.empty() && host_.Store().ReadBool(key, "Always", false)) {
             host_.LogLine(
-                StdStr(tr("%1 is mounted at %2: updating it")
-                           .arg(QStr(FolderOf(matches[0])->Caption), QStr(c.Fs.MountPoint))));
+                GetMessageText("mntUpdating", std::vector<std::string>{
+                                                  FolderOf(matches[0])->Caption,
+                                                  c.Fs.MountPoint}));
             UpdateFrom(matches[0], c.Fs, host_.Store().ReadBool(key, "Delete not found", false),
                        false);
             continue;
@@ -117,16 +126,13 @@ void TMountNotices::Offer(const TMountedFs& fs, const std::vector<TTreeNode*>& m
         names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + QStr(FolderOf(n)->Caption);
     const bool one = matches.size() == 1;
     if (matches.empty())
-        text_->setText(
-            fs.Label.empty()
-                ? tr("A new drive is mounted at %1").arg(QStr(fs.MountPoint))
-                : tr("A new drive %1 is mounted at %2").arg(QStr(fs.Label), QStr(fs.MountPoint)));
+        text_->setText(fs.Label.empty()
+                           ? MsgText("mntNewDrive", fs.MountPoint)
+                           : Msg("mntNewLabel", {fs.Label, fs.MountPoint}));
     else if (one)
-        text_->setText(tr("%1 in %2 is mounted at %3").arg(names, catalog, QStr(fs.MountPoint)));
+        text_->setText(Msg("mntKnown", {StdStr(names), StdStr(catalog), fs.MountPoint}));
     else // the same disc catalogued twice: said, never guessed
-        text_->setText(tr("%1 in %2 are all the disc mounted at %3; update one of them "
-                          "with Update Volume")
-                           .arg(names, catalog, QStr(fs.MountPoint)));
+        text_->setText(Msg("mntSeveral", {StdStr(names), StdStr(catalog), fs.MountPoint}));
     update_->setVisible(one);
     always_->setVisible(one);
     delete_->setVisible(one);
@@ -218,8 +224,7 @@ bool TMountNotices::UpdateFrom(TTreeNode* volume, const TMountedFs& fs, bool del
         host_.Lib().Modified = modified;
     });
     if (gone_)
-        host_.LogLine(StdStr(tr("%1 was unmounted during the update: the catalog is as it was")
-                                 .arg(QStr(fs.MountPoint))));
+        host_.LogLine(GetMessageText("mntGone", fs.MountPoint));
     return false;
 }
 

@@ -15,14 +15,20 @@
 #include <QtCore/QHash>
 #include <QtCore/QStandardPaths>
 #include <QtGui/QAction>
+#include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QAbstractItemView>
+#include <QtWidgets/QAbstractSpinBox>
+#include <QtWidgets/QLineEdit>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QCheckBox>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QGroupBox>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QTabBar>
 #include <QtWidgets/QTabWidget>
+#include <QtWidgets/QTableView>
 #include <QtWidgets/QTreeView>
 #include <algorithm>
 
@@ -85,6 +91,25 @@ void SetTitle(QWidget* w, const QString& title) {
         w->setWindowTitle(title);
 }
 
+const char* const kTextProperty = "tamblixText";
+const char* const kKeyProperty = "tamblixKey";
+
+void ShowKeyedText(QObject* o) {
+    const QVariant key = o->property(kKeyProperty);
+    if (!key.isValid()) return;
+    const QString text = QStr(GetMessageText(StdStr(key.toString())));
+    if (auto* s = qobject_cast<QAbstractSpinBox*>(o))
+        s->setSpecialValueText(text);
+    else if (auto* b = qobject_cast<QAbstractButton*>(o))
+        b->setText(text);
+    else if (auto* l = qobject_cast<QLabel*>(o))
+        l->setText(text);
+    else if (auto* g = qobject_cast<QGroupBox*>(o))
+        g->setTitle(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(o))
+        e->setPlaceholderText(text);
+}
+
 bool Translatable(const QString& text) {
     return !text.isEmpty() && text != QLatin1String("-");
 }
@@ -104,7 +129,8 @@ struct TSlot {
 
 std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
     std::vector<TSlot> out;
-    if (!Named(o)) return out;
+    // A message's text is written and translated with the message table.
+    if (!Named(o) || o->property(kKeyProperty).isValid()) return out;
     const QString base = form + QLatin1Char('.') + o->objectName();
     if (auto* a = qobject_cast<QAction*>(o)) {
         if (a->isSeparator()) return out;
@@ -145,6 +171,38 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
             out.push_back({base + QLatin1Char('.') + QString::number(i),
                            [tb, i] { return tb->tabText(i); },
                            [tb, i](const QString& t) { tb->setTabText(i, t); }});
+        return out;
+    }
+    // Buttons, group boxes and fixed lists are translated only when marked so:
+    // a button whose text is a name or a value keeps it.
+    if (o->property(kTextProperty).toBool()) {
+        if (auto* b = qobject_cast<QAbstractButton*>(o)) {
+            out.push_back(
+                {base, [b] { return b->text(); }, [b](const QString& t) { b->setText(t); }});
+            return out;
+        }
+        if (auto* g = qobject_cast<QGroupBox*>(o)) {
+            out.push_back(
+                {base, [g] { return g->title(); }, [g](const QString& t) { g->setTitle(t); }});
+            return out;
+        }
+        if (auto* c = qobject_cast<QComboBox*>(o)) {
+            for (int i = 0; i < c->count(); ++i)
+                out.push_back({base + QLatin1Char('.') + QString::number(i),
+                               [c, i] { return c->itemText(i); },
+                               [c, i](const QString& t) { c->setItemText(i, t); }});
+            return out;
+        }
+    }
+    if (auto* tv = qobject_cast<QTableView*>(o)) {
+        QAbstractItemModel* m = tv->model();
+        if (!m || tv->horizontalHeader()->isHidden()) return out;
+        for (int i = 0; i < m->columnCount(); ++i)
+            out.push_back({base + QLatin1Char('.') + QString::number(i),
+                           [m, i] { return m->headerData(i, Qt::Horizontal).toString(); },
+                           [m, i](const QString& t) {
+                               m->setHeaderData(i, Qt::Horizontal, t, Qt::DisplayRole);
+                           }});
         return out;
     }
     if (auto* tv = qobject_cast<QTreeView*>(o)) {
@@ -191,6 +249,15 @@ std::vector<QWidget*> TranslatableWindows() {
 }
 
 } // namespace
+
+void MarkTranslated(QObject* o) {
+    o->setProperty(kTextProperty, true);
+}
+
+void SetMessageKey(QObject* o, const char* key) {
+    o->setProperty(kKeyProperty, QString::fromLatin1(key));
+    ShowKeyedText(o);
+}
 
 TMultiLang::TMultiLang() {
     // The language and recent-catalog menus list names, not texts; the
@@ -268,6 +335,8 @@ void TMultiLang::ApplyLines(const std::vector<std::string>& lines) {
             messageLines.push_back(l);
     ApplyMessageTexts(messageLines);
     SetSizeUnitTexts(GetMessageText("infoStrKB"), GetMessageText("infoStrMB"));
+    for (QWidget* w : QApplication::allWidgets())
+        ShowKeyedText(w);
     if (OnApplied) OnApplied();
 }
 
@@ -356,6 +425,10 @@ void TMultiLang::CollectWindow(QWidget* w, std::vector<std::string>& out) const 
     Walk(w, &SkipNames, [&](QObject* o) {
         for (TSlot& s : SlotsOf(o, form)) {
             QString text = s.Get();
+            // A list item of marks alone (";", "=") has nothing to translate.
+            if (qobject_cast<QComboBox*>(o) &&
+                std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); }))
+                continue;
             // Tab texts are written even when empty, as translators expect them all.
             if (Translatable(text) || qobject_cast<QTabWidget*>(o) || qobject_cast<QTabBar*>(o))
                 out.push_back(StdStr(s.Key + QLatin1Char('=') + text));

@@ -10,6 +10,15 @@ class QMenu;
 class QObject;
 class QWidget;
 
+// Buttons, group boxes and fixed drop-down lists are translated only when
+// marked: many buttons show names or values, not texts.
+void MarkTranslated(QObject* o);
+
+// A control whose text is a message of the message table (for texts that are
+// not a control's caption: a spin box's "Any", a painted hint); shown at once
+// and again whenever a language is applied.
+void SetMessageKey(QObject* o, const char* key);
+
 // Translates the windows and the message table from ".bab" language files.
 // Window texts are found by object name: the window's name + "." + the
 // control's name (column and tab captions add "." + their index); message

@@ -1,6 +1,8 @@
 #include "ui/options_dialog.h"
 
 #include "settings/global_data.h"
+#include "ui/multi_lang.h"
+#include "ui/ui_questions.h"
 
 #include <QtCore/QFileInfo>
 #include <QtGui/QKeyEvent>
@@ -27,7 +29,7 @@ const char* const kSeparators[] = {";", ",", "-", "\t", "\r\n"};
 
 QString DefaultOpenDialog(QWidget* parent, const QString& start) {
     return QFileDialog::getOpenFileName(parent, QString(), start,
-                                        QStringLiteral("Text Files (*.TXT *.txt);;All Files (*)"));
+                                        FileFilter("fltTextFiles", "*.TXT *.txt"));
 }
 
 void AddChecks(QWidget* page, std::initializer_list<QCheckBox*> boxes) {
@@ -80,6 +82,7 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         cbSep = DlgTextCombo(p, "cbSep");
         cbSep->addItems({QStringLiteral(";"), QStringLiteral(","), QStringLiteral("-"),
                          QStringLiteral("Tab"), QStringLiteral("New Line")});
+        MarkTranslated(cbSep);
         edImg = DlgEdit(p, "edImg");
         BrowseButtons[0] = DlgTool(p, "SpeedButton1", "Browse (F4)");
         int row = 0;

@@ -9,17 +9,17 @@
 
 #include <QtWidgets/QTreeView>
 
-const QString& TPeerImportCommand::Filter() {
-    static const QString f =
-        QStringLiteral("Other catalogs (*.hcf *.xml *.catalog *.json *.toml);;CDCat (*.hcf *.xml);;"
-                       "catcli, gocatcli (*.catalog *.json *.toml);;All Files (*)");
-    return f;
+QString TPeerImportCommand::Filter() {
+    return MsgText("fltOtherCatalogs") +
+           QStringLiteral(" (*.hcf *.xml *.catalog *.json *.toml);;CDCat (*.hcf *.xml);;"
+                          "catcli, gocatcli (*.catalog *.json *.toml);;") +
+           AllFilesFilter();
 }
 
 void TPeerImportCommand::Run(IMainHost& host) {
     if (!host.CheckIdle()) return;
     TFileQuestion question;
-    question.Title = QObject::tr("Import Other Catalog");
+    question.Title = MsgText("dlgImportOther");
     question.Filter = Filter();
     const QString file = host.Questions().AskFile(question);
     if (file.isEmpty()) return;

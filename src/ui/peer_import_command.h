@@ -10,5 +10,5 @@ class TPeerImportCommand {
 public:
     static void Run(IMainHost& host);
     // The file dialog's filter: the peers' usual file names first.
-    static const QString& Filter();
+    static QString Filter();
 };

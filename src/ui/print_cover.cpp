@@ -8,6 +8,7 @@
 #include "settings/settings_store.h"
 #include "text/message_error.h"
 #include "text/text_utils.h"
+#include "ui/multi_lang.h"
 
 #include <QtCore/QBuffer>
 #include <QtCore/QRegularExpression>
@@ -158,6 +159,7 @@ TfrmPrintCover::TfrmPrintCover(TGlobalData& gd, ISettingsStore& store, QWidget* 
                        QStringLiteral("200 %"), QStringLiteral("Zoom to fit"),
                        QStringLiteral("Zoom to height"), QStringLiteral("Zoom to width")});
     cbZoom_->setCurrentIndex(kZoomFit);
+    MarkTranslated(cbZoom_);
     tbPreview->addAction(print);
     tbPreview->addAction(pdf);
     tbPreview->addSeparator();

@@ -4,6 +4,7 @@
 #include "settings/progress_state.h"
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
+#include "ui/multi_lang.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QTimer>
@@ -30,6 +31,7 @@ TProgressPanel::TProgressPanel(QWidget* parent) : QWidget(parent) {
     auto* btnStop = new QPushButton(TIcons::Theme("process-stop", QStyle::SP_BrowserStop),
                                     QStringLiteral("Stop"), this);
     btnStop->setObjectName(QStringLiteral("btnStop"));
+    MarkTranslated(btnStop);
     connect(btnStop, &QPushButton::clicked, this, &TProgressPanel::StopClicked);
     lblCounts_ = new QLabel(this);
     lblCounts_->setObjectName(QStringLiteral("lblCounts"));

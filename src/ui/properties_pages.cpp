@@ -7,6 +7,7 @@
 #include "text/string_list.h"
 #include "text/text_utils.h"
 #include "ui/dialog_scan_pages.h"
+#include "ui/multi_lang.h"
 #include "ui/pick_list_dialog.h"
 #include "ui/properties_dialog.h"
 #include "ui/text_edit_dialog.h"
@@ -138,6 +139,7 @@ QWidget* TfrmProperties::BuildLibraryPage() {
 
     auto* info = new QGroupBox(QStringLiteral("Contents"), page);
     info->setObjectName(QStringLiteral("gbInfo"));
+    MarkTranslated(info);
     auto* ig = new QGridLayout(info);
     infoV = ReadOnlyEdit(info, "infoV");
     infoF = ReadOnlyEdit(info, "infoF");

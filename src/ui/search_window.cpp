@@ -377,8 +377,8 @@ void TfrmSearch::tbNewClick() {
 
 void TfrmSearch::tbLoadClick() {
     TFileQuestion q;
-    q.Title = QStringLiteral("Load Search");
-    q.Filter = QStringLiteral("Catalog Search (*.TXS *.txs);;All Files (*)");
+    q.Title = tbLoad->toolTip();
+    q.Filter = FileFilter("fltSearches", "*.TXS *.txs");
     q.Over = this;
     QString path = main_.Questions().AskFile(q);
     if (!path.isEmpty()) LoadSearchFile(path);
@@ -386,8 +386,8 @@ void TfrmSearch::tbLoadClick() {
 
 void TfrmSearch::tbSaveClick() {
     TFileQuestion q;
-    q.Title = QStringLiteral("Save Search");
-    q.Filter = QStringLiteral("Catalog Search (*.TXS *.txs);;All Files (*)");
+    q.Title = tbSave->toolTip();
+    q.Filter = FileFilter("fltSearches", "*.TXS *.txs");
     q.DefaultSuffix = QString::fromLatin1(kSavedSearchExtension);
     q.Save = true;
     q.Over = this;

@@ -9,6 +9,7 @@
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
 #include "ui/dialog_common.h"
+#include "ui/multi_lang.h"
 #include "ui/search_models.h"
 #include "ui/search_window.h"
 #include "ui/ui_questions.h"
@@ -166,7 +167,7 @@ void TfrmSearch::BuildCriteria() {
         e->setObjectName(QString::fromLatin1(name));
         e->setRange(-1, 1e9);
         e->setDecimals(1);
-        e->setSpecialValueText(QStringLiteral("Any"));
+        SetMessageKey(e, "infoAny");
         e->setValue(-1);
         return e;
     };
@@ -242,6 +243,7 @@ void TfrmSearch::BuildCriteria() {
     cbDupMode->setObjectName(QStringLiteral("cbDupMode"));
     cbDupMode->addItems(
         {QStringLiteral("By Name"), QStringLiteral("By Content (same size and checksum)")});
+    MarkTranslated(cbDupMode);
     g5->addWidget(DlgLabel(opt, "lblDupMode", "Compare:", cbDupMode), 1, 2);
     g5->addWidget(cbDupMode, 1, 3);
     g5->setRowStretch(2, 1);

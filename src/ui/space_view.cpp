@@ -1,6 +1,7 @@
 #include "ui/space_view.h"
 
 #include "catalog/lib_obj.h"
+#include "settings/message_table.h"
 #include "text/text_utils.h"
 #include "ui/space_host.h"
 
@@ -22,10 +23,18 @@ QString Count(int64_t n) {
     return Q(FormatNumber(static_cast<double>(n)));
 }
 
+QString Msg(std::string_view key, std::vector<std::string> args = {}) {
+    return Q(GetMessageText(key, args));
+}
+
+std::string S(const QString& s) {
+    return s.toStdString();
+}
+
 // "4.2 MB (4 404 019 bytes)"; bytes alone below a kilobyte.
 QString SizeWithBytes(int64_t size) {
     if (size < 1024) return Q(FormatBinarySize(size));
-    return QStringLiteral("%1 (%2 bytes)").arg(Q(FormatBinarySize(size)), Count(size));
+    return Msg("spaceBytes", {FormatBinarySize(size), S(Count(size))});
 }
 
 // Different extensions of one group get slightly different shades.
@@ -102,8 +111,8 @@ void TSpaceView::Up() {
 QString TSpaceView::Caption() {
     if (!EnsureCurrent()) return {};
     const TSpaceTotals::TTotal t = totals_.Of(root_);
-    return QStringLiteral("%1   %2 in %3 files")
-        .arg(Q(GetDisplayPath(FolderOf(root_))), Q(FormatBinarySize(t.Size)), Count(t.Files));
+    return Q(GetDisplayPath(FolderOf(root_))) + QStringLiteral("   ") +
+           Msg("spaceInFiles", {FormatBinarySize(t.Size), S(Count(t.Files))});
 }
 
 const TSpaceMap& TSpaceView::Map() {
@@ -211,7 +220,7 @@ void TSpaceView::PaintBlock(QPainter& p, const TSpaceBlock& b, int index) {
 
     const QFontMetrics fm = fontMetrics();
     const QString name =
-        b.Kind == TSpaceKind::Rest ? QStringLiteral("%1 more").arg(Count(b.Files)) : Q(b.Name());
+        b.Kind == TSpaceKind::Rest ? Msg("spaceMore", {S(Count(b.Files))}) : Q(b.Name());
     const QString size = Q(FormatBinarySize(b.Size));
     const int sizeWidth = fm.horizontalAdvance(size);
     const int minName = fm.horizontalAdvance(QStringLiteral("MMM"));
@@ -245,13 +254,13 @@ void TSpaceView::paintEvent(QPaintEvent*) {
         p.fillRect(rect(), palette().window());
         QString text;
         if (host_.CatalogFrozen())
-            text = QStringLiteral("The catalog is busy; the picture comes back when it is done.");
+            text = Msg("spaceBusy");
         else if (path_.empty())
-            text = QStringLiteral("Select a volume or folder in the catalog tree.");
+            text = Msg("spaceSelect");
         else if (!root_)
-            text = QStringLiteral("This folder is no longer in the catalog.");
+            text = Msg("spaceGone");
         else
-            text = QStringLiteral("Nothing below this folder takes space.");
+            text = Msg("spaceEmpty");
         p.setPen(palette().windowText().color());
         p.drawText(rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, text);
         return;
@@ -281,19 +290,22 @@ QString TSpaceView::ToolTipAt(const QPoint& pos) {
     const QString where =
         QStringLiteral("<br><i>%1</i>").arg(Q(GetDisplayPath(FolderOf(b.Node))).toHtmlEscaped());
     if (b.Kind == TSpaceKind::Rest)
-        return QStringLiteral("<b>%1 smaller entries</b><br>%2 in all")
-                   .arg(Count(b.Files), SizeWithBytes(b.Size)) +
+        return QStringLiteral("<b>%1</b><br>%2")
+                   .arg(Msg("spaceSmaller", {S(Count(b.Files))}).toHtmlEscaped(),
+                        Msg("spaceInAll", {S(SizeWithBytes(b.Size))}).toHtmlEscaped()) +
                where;
-    QString text =
-        QStringLiteral("<b>%1</b><br>%2").arg(Q(b.Name()).toHtmlEscaped(), SizeWithBytes(b.Size));
     if (!b.Opens) {
         // A file, an archive, or a folder the catalog holds no entries of.
         TLibFolder* owner = b.Entry && b.Entry->Owner ? b.Entry->Owner : FolderOf(b.Node);
-        return text + QStringLiteral("<br><i>%1</i>").arg(Q(GetDisplayPath(owner)).toHtmlEscaped());
+        return QStringLiteral("<b>%1</b><br>%2").arg(Q(b.Name()).toHtmlEscaped(),
+                                                     SizeWithBytes(b.Size).toHtmlEscaped()) +
+               QStringLiteral("<br><i>%1</i>").arg(Q(GetDisplayPath(owner)).toHtmlEscaped());
     }
-    text += QStringLiteral(" in %1 files").arg(Count(b.Files));
+    QString text = QStringLiteral("<b>%1</b><br>%2").arg(
+        Q(b.Name()).toHtmlEscaped(),
+        Msg("spaceInFiles", {S(SizeWithBytes(b.Size)), S(Count(b.Files))}).toHtmlEscaped());
     const std::vector<TSpacePart> parts = LargestParts(totals_, b.Node, 5);
-    if (!parts.empty()) text += QStringLiteral("<br>Largest:");
+    if (!parts.empty()) text += QStringLiteral("<br>") + Msg("spaceLargest").toHtmlEscaped();
     for (const TSpacePart& part : parts)
         text += QStringLiteral("<br>&nbsp;&nbsp;%1 &mdash; %2")
                     .arg(Q(part.Name).toHtmlEscaped(), Q(FormatBinarySize(part.Size)));

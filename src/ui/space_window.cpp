@@ -1,6 +1,7 @@
 #include "ui/space_window.h"
 
 #include "catalog/tree.h"
+#include "ui/multi_lang.h"
 #include "ui/space_view.h"
 
 #include <QtGui/QKeyEvent>
@@ -25,6 +26,7 @@ TfrmSpace::TfrmSpace(ISpaceHost& host, QWidget* parent) : QWidget(parent, Qt::Wi
     up_->setText(QStringLiteral("&Up"));
     up_->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     up_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    MarkTranslated(up_);
     top->addWidget(up_);
     // The path changes with every folder: no object name, so no language file holds it.
     path_ = new QLabel(this);

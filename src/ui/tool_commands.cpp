@@ -59,7 +59,7 @@ void TToolCommands::ExportLanguage() {
     QDir().mkpath(lang_.UserLanguagesFolder());
     QString path =
         QFileDialog::getSaveFileName(host_.Window(), QString(), lang_.UserLanguagesFolder(),
-                                     QStringLiteral("Languages (*.bab);;All Files (*)"));
+                                     FileFilter("fltLanguages", "*.bab"));
     if (path.isEmpty()) return;
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".bab");
     try {
@@ -84,7 +84,8 @@ void TToolCommands::ShowAbout() {
     box.setObjectName(QStringLiteral("frmAbout"));
     box.setWindowTitle(QStringLiteral("Tamblix"));
     box.setIconPixmap(w->windowIcon().pixmap(64, 64));
-    box.setText(QStringLiteral("<b>Tamblix %1</b><br>A disc cataloguer.")
-                    .arg(QStringLiteral(TAMBLIX_VERSION)));
+    box.setText(QStringLiteral("<b>Tamblix %1</b><br>%2")
+                    .arg(QStringLiteral(TAMBLIX_VERSION), MsgText("infoAbout").toHtmlEscaped()));
+    TranslateButtons(box);
     box.exec();
 }

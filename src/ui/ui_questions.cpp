@@ -4,6 +4,8 @@
 
 #include <QtCore/QFileInfo>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 
@@ -17,6 +19,55 @@ std::string StdStr(const QString& s) {
 
 QString MsgText(std::string_view key, std::string_view arg) {
     return QStr(GetMessageText(key, arg));
+}
+
+QString StandardButtonText(QMessageBox::StandardButton button) {
+    switch (button) {
+    case QMessageBox::Ok:
+        return MsgText("btnOK");
+    case QMessageBox::Cancel:
+        return MsgText("btnCancel");
+    case QMessageBox::Yes:
+        return MsgText("btnYes");
+    case QMessageBox::No:
+        return MsgText("btnNo");
+    case QMessageBox::Save:
+        return MsgText("btnSave");
+    case QMessageBox::Discard:
+        return MsgText("btnDiscard");
+    case QMessageBox::Help:
+        return MsgText("btnHelp");
+    case QMessageBox::Close:
+        return MsgText("btnClose");
+    default:
+        return {};
+    }
+}
+
+void TranslateButtons(QMessageBox& box) {
+    for (QAbstractButton* b : box.buttons()) {
+        const QString text = StandardButtonText(box.standardButton(b));
+        if (!text.isEmpty()) b->setText(text);
+    }
+}
+
+void TranslateButtons(QDialogButtonBox& box) {
+    for (QAbstractButton* b : box.buttons()) {
+        const auto which = static_cast<QMessageBox::StandardButton>(box.standardButton(b));
+        const QString text = StandardButtonText(which);
+        if (!text.isEmpty()) b->setText(text);
+    }
+}
+
+QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
+                                        const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons,
+                                        QMessageBox::StandardButton initial) {
+    QMessageBox box(icon, title, text, buttons, parent);
+    if (initial != QMessageBox::NoButton) box.setDefaultButton(initial);
+    TranslateButtons(box);
+    if (box.exec() == -1) return QMessageBox::Cancel;
+    return box.standardButton(box.clickedButton());
 }
 
 namespace {
@@ -52,8 +103,8 @@ TAnswer TUiQuestions::Ask(const std::string& key, const std::string& arg, TButto
         break;
     }
     if (buttons == TButtons::YesNoCancelDefaultNo) initial = QMessageBox::No;
-    auto r = QMessageBox::question(parent_, QApplication::applicationDisplayName(),
-                                   QuestionText(key, arg), b, initial);
+    auto r = ShowMessage(parent_, QMessageBox::Question, QApplication::applicationDisplayName(),
+                         QuestionText(key, arg), b, initial);
     switch (r) {
     case QMessageBox::Yes:
     case QMessageBox::Save:
@@ -73,16 +124,24 @@ void TUiQuestions::ShowError(const std::string& key, const std::string& arg) {
 }
 
 void TUiQuestions::ShowErrorText(const QString& text) {
-    QMessageBox::critical(parent_, QApplication::applicationDisplayName(), text);
+    ShowMessage(parent_, QMessageBox::Critical, QApplication::applicationDisplayName(), text);
 }
 
 void TUiQuestions::ShowInfo(const QString& text) {
-    QMessageBox::information(parent_, QApplication::applicationDisplayName(), text);
+    ShowMessage(parent_, QMessageBox::Information, QApplication::applicationDisplayName(), text);
 }
 
-const QString& TUiQuestions::CatalogFilter() {
-    static const QString f = QStringLiteral("Catalogs (*.TXC *.txc);;All Files (*)");
-    return f;
+QString AllFilesFilter() {
+    return MsgText("fltAllFiles") + QStringLiteral(" (*)");
+}
+
+QString FileFilter(std::string_view key, const char* patterns) {
+    return MsgText(key) + QStringLiteral(" (") + QLatin1String(patterns) + QStringLiteral(");;") +
+           AllFilesFilter();
+}
+
+QString TUiQuestions::CatalogFilter() {
+    return FileFilter("fltCatalogs", "*.TXC *.txc");
 }
 
 std::string TUiQuestions::AskSavePath(const std::string& suggested) {

@@ -3,14 +3,32 @@
 #include "settings/questions.h"
 
 #include <QtCore/QString>
+#include <QtWidgets/QMessageBox>
 #include <string>
 
+class QDialogButtonBox;
 class QWidget;
 
 QString QStr(std::string_view s);
 std::string StdStr(const QString& s);
 // The message table's display text of `key` with `arg` filled in.
 QString MsgText(std::string_view key, std::string_view arg = {});
+
+// Standard buttons speak the chosen language through the message table
+// ("btnYes", "btnCancel"...), whether or not Qt's own translations are there.
+QString StandardButtonText(QMessageBox::StandardButton button);
+void TranslateButtons(QMessageBox& box);
+void TranslateButtons(QDialogButtonBox& box);
+// A message box with translated buttons; the button chosen.
+QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
+                                        const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                        QMessageBox::StandardButton initial = QMessageBox::NoButton);
+
+// A file dialog's filter: the files of one kind (a message key and its
+// patterns, "*.TXC *.txc"), then all files.
+QString FileFilter(std::string_view key, const char* patterns);
+QString AllFilesFilter();
 
 // A file to pick with a file dialog.
 struct TFileQuestion {
@@ -49,7 +67,7 @@ public:
     void ShowErrorText(const QString& text) override;
     void ShowInfo(const QString& text) override;
 
-    static const QString& CatalogFilter();
+    static QString CatalogFilter();
 
 private:
     QWidget* parent_;
