@@ -106,10 +106,9 @@ void TMountNotices::CheckMounts() {
         }
         const std::string key = matches.size() == 1 ? AlwaysKey(matches[0]) : std::string();
         if (!key.empty() && host_.Store().ReadBool(key, "Always", false)) {
-            host_.LogLine(
-                GetMessageText("mntUpdating", std::vector<std::string>{
-                                                  FolderOf(matches[0])->Caption,
-                                                  c.Fs.MountPoint}));
+            host_.LogLine(GetMessageText(
+                "mntUpdating",
+                std::vector<std::string>{FolderOf(matches[0])->Caption, c.Fs.MountPoint}));
             UpdateFrom(matches[0], c.Fs, host_.Store().ReadBool(key, "Delete not found", false),
                        false);
             continue;
@@ -126,9 +125,8 @@ void TMountNotices::Offer(const TMountedFs& fs, const std::vector<TTreeNode*>& m
         names += (names.isEmpty() ? QString() : QStringLiteral(", ")) + QStr(FolderOf(n)->Caption);
     const bool one = matches.size() == 1;
     if (matches.empty())
-        text_->setText(fs.Label.empty()
-                           ? MsgText("mntNewDrive", fs.MountPoint)
-                           : Msg("mntNewLabel", {fs.Label, fs.MountPoint}));
+        text_->setText(fs.Label.empty() ? MsgText("mntNewDrive", fs.MountPoint)
+                                        : Msg("mntNewLabel", {fs.Label, fs.MountPoint}));
     else if (one)
         text_->setText(Msg("mntKnown", {StdStr(names), StdStr(catalog), fs.MountPoint}));
     else // the same disc catalogued twice: said, never guessed
@@ -223,8 +221,7 @@ bool TMountNotices::UpdateFrom(TTreeNode* volume, const TMountedFs& fs, bool del
         host_.Lib().DiskIdentity = identity;
         host_.Lib().Modified = modified;
     });
-    if (gone_)
-        host_.LogLine(GetMessageText("mntGone", fs.MountPoint));
+    if (gone_) host_.LogLine(GetMessageText("mntGone", fs.MountPoint));
     return false;
 }
 

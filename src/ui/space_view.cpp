@@ -297,13 +297,15 @@ QString TSpaceView::ToolTipAt(const QPoint& pos) {
     if (!b.Opens) {
         // A file, an archive, or a folder the catalog holds no entries of.
         TLibFolder* owner = b.Entry && b.Entry->Owner ? b.Entry->Owner : FolderOf(b.Node);
-        return QStringLiteral("<b>%1</b><br>%2").arg(Q(b.Name()).toHtmlEscaped(),
-                                                     SizeWithBytes(b.Size).toHtmlEscaped()) +
+        return QStringLiteral("<b>%1</b><br>%2")
+                   .arg(Q(b.Name()).toHtmlEscaped(), SizeWithBytes(b.Size).toHtmlEscaped()) +
                QStringLiteral("<br><i>%1</i>").arg(Q(GetDisplayPath(owner)).toHtmlEscaped());
     }
-    QString text = QStringLiteral("<b>%1</b><br>%2").arg(
-        Q(b.Name()).toHtmlEscaped(),
-        Msg("spaceInFiles", {S(SizeWithBytes(b.Size)), S(Count(b.Files))}).toHtmlEscaped());
+    QString text =
+        QStringLiteral("<b>%1</b><br>%2")
+            .arg(
+                Q(b.Name()).toHtmlEscaped(),
+                Msg("spaceInFiles", {S(SizeWithBytes(b.Size)), S(Count(b.Files))}).toHtmlEscaped());
     const std::vector<TSpacePart> parts = LargestParts(totals_, b.Node, 5);
     if (!parts.empty()) text += QStringLiteral("<br>") + Msg("spaceLargest").toHtmlEscaped();
     for (const TSpacePart& part : parts)

@@ -20,10 +20,10 @@ QString StandardButtonText(QMessageBox::StandardButton button);
 void TranslateButtons(QMessageBox& box);
 void TranslateButtons(QDialogButtonBox& box);
 // A message box with translated buttons; the button chosen.
-QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,
-                                        const QString& title, const QString& text,
-                                        QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                        QMessageBox::StandardButton initial = QMessageBox::NoButton);
+QMessageBox::StandardButton
+ShowMessage(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+            QMessageBox::StandardButton initial = QMessageBox::NoButton);
 
 // A file dialog's filter: the files of one kind (a message key and its
 // patterns, "*.TXC *.txc"), then all files.

@@ -3,12 +3,19 @@
 #include "support/main_window_fixture.h"
 #include "ui/main_window.h"
 #include "ui/multi_lang.h"
+#include "ui/options_dialog.h"
 #include "ui/search_window.h"
+#include "ui/space_window.h"
+#include "ui/ui_questions.h"
 
 #include <QtCore/QFile>
 #include <QtTest/QtTest>
+#include <QtWidgets/QComboBox>
+#include <QtWidgets/QDoubleSpinBox>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QMenu>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QToolButton>
 #include <QtWidgets/QTreeView>
 #include <algorithm>
 
@@ -57,6 +64,37 @@ private slots:
         QCOMPARE(Header(slv, 4), QStringLiteral("Size"));
         QCOMPARE(Header(dup, 8), QStringLiteral("Duplicates"));
         QCOMPARE(languages->title(), QStringLiteral("&Languages"));
+    }
+
+    // Buttons, the search window's fixed choices and computed texts follow the
+    // language, and come back when the original is loaded.
+    void germanButtonsAndComputedTexts() {
+        auto w = MakeWindow();
+        w->LoadLanguage();
+        QVERIFY(w->Translator().SelectLanguage("Deutsch"));
+        auto texts = [&] {
+            TfrmOptions dlg(w->GD(), w->Store(), w.get());
+            dlg.show();
+            QStringList out;
+            for (const char* name : {"OKBtn", "CancelBtn", "btnReset"})
+                out << dlg.findChild<QPushButton*>(name)->text();
+            dlg.reject();
+            QMessageBox box(QMessageBox::Question, {}, {}, QMessageBox::Yes | QMessageBox::No);
+            TranslateButtons(box);
+            out << box.button(QMessageBox::Yes)->text() << box.button(QMessageBox::No)->text();
+            TfrmSearch& search = w->SearchWindow();
+            out << search.findChild<QDoubleSpinBox*>("edDuration1")->specialValueText()
+                << search.findChild<QComboBox*>("cbDupMode")->itemText(0);
+            out << w->SpaceWindow().findChild<QToolButton*>("btnUp")->text();
+            out << TUiQuestions::CatalogFilter();
+            return out;
+        };
+        QCOMPARE(texts(), (QStringList{"OK", "Abbrechen", "Standardwerte", "&Ja", "&Nein",
+                                       "Beliebig", "Nach Name", "&Nach oben",
+                                       "Kataloge (*.TXC *.txc);;Alle Dateien (*)"}));
+        w->miLoadOriginalLanguageClick();
+        QCOMPARE(texts(), (QStringList{"OK", "Cancel", "Defaults", "&Yes", "&No", "Any", "By Name",
+                                       "&Up", "Catalogs (*.TXC *.txc);;All Files (*)"}));
     }
 
     // The exported file holds every column of both result lists and the
