@@ -2,6 +2,7 @@
 
 #include "handlers/handlers.h"
 #include "ui/dialog_handler_view.h"
+#include "ui/multi_lang.h"
 
 #include <QtGui/QKeySequence>
 #include <QtGui/QShortcut>
@@ -18,6 +19,7 @@ TfrmHandlers::TfrmHandlers(THandlerList& handlers, ISettingsStore& store, QWidge
     QDialogButtonBox* buttons = MakeButtons(true);
     auto* defaults = buttons->addButton(QStringLiteral("&Defaults"), QDialogButtonBox::ResetRole);
     defaults->setObjectName(QStringLiteral("btnDefaults"));
+    MarkTranslated(defaults);
     connect(defaults, &QPushButton::clicked, this, &TfrmHandlers::btnDefaultsClick);
     top->addWidget(buttons);
     connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, lv_,

@@ -11,6 +11,7 @@
 #include "ui/collection_commands.h"
 #include "ui/dialog_common.h"
 #include "ui/empty_catalog_bar.h"
+#include "ui/file_ext_dialog.h"
 #include "ui/handlers_dialog.h"
 #include "ui/help_window.h"
 #include "ui/main_menus.h"
@@ -549,6 +550,7 @@ void TfrmMain::LoadLanguage() {
         samples.emplace_back(new TfrmTags(*store_, this));
         samples.emplace_back(new TfrmPickList(*store_, this));
         samples.emplace_back(new TfrmHandlers(handlers_, *store_, this));
+        samples.emplace_back(new TfrmFileExtProp(*store_, this));
         samples.emplace_back(new TfrmProperties(*gd_, *store_, this));
         samples.emplace_back(new TfrmOptions(*gd_, *store_, this));
         samples.emplace_back(new TfrmPrintCover(*gd_, *store_, this));

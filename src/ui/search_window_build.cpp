@@ -58,6 +58,8 @@ void TfrmSearch::BuildToolbar() {
         auto* a = new QAction(TIcons::Theme(icon, fallback), QString::fromUtf8(hint), this);
         a->setObjectName(QString::fromLatin1(name));
         a->setToolTip(QString::fromUtf8(hint));
+        // Translated as a toolbar button's hint: its text and its tooltip.
+        a->setProperty("tamblixHint", true);
         tb->addAction(a);
         return a;
     };
