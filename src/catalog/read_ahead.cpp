@@ -26,6 +26,23 @@ TEntryWorkFn TReadAhead::Work() const {
     return [this](int folderFd, const TSearchRec& rec) { return Read(folderFd, rec); };
 }
 
+TEntrySpansFn TReadAhead::Spans() const {
+    // Tag readers and archive listers start at the head and look at the end
+    // (trailing tags, the ZIP and 7z directories); a container that keeps its
+    // index further in is read there as it is met.
+    constexpr int64_t kHead = 64 * 1024, kTail = 64 * 1024;
+    return [this](const TSearchRec& rec) -> TReadSpans {
+        const THandlerClaims::TClaim& claim = claims_.Of(rec.Name);
+        // A checksum reads the whole file, and moves the bar as it goes.
+        if (claim.Checksum) return {};
+        if (claim.Archive != TArchiveKind::None) return {kHead, kTail};
+        const auto& readers =
+            rec.NativeName.empty() ? claim.Readers : claims_.Of(rec.NativeName).Readers;
+        if (readers.empty()) return {};
+        return {kHead, kTail};
+    };
+}
+
 std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec) const {
     // Links are never followed and FIFOs never read.
     if ((rec.Attr & (faSysFile | faSymLink)) != 0) return nullptr;

@@ -40,6 +40,8 @@ public:
     // For TFileSearch::AheadWork; empty when files cannot be named through
     // their folder's descriptor.
     TEntryWorkFn Work() const;
+    // What Work reads of a file first, for TFileSearch::AheadSpans.
+    TEntrySpansFn Spans() const;
 
     // Archive members held by listings ahead that the scan has not filed yet
     // (about 100 bytes each); an archive that would go beyond is listed by

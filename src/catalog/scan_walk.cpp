@@ -353,8 +353,10 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t known
     walker.Threads = Options.WalkThreads;
     std::optional<TReadAhead> ahead;
     *stopAhead_ = stopped_;
-    if (claims_ && claims_->AnyActive() && !Options.FoldersOnly)
+    if (claims_ && claims_->AnyActive() && !Options.FoldersOnly) {
         walker.AheadWork = ahead.emplace(*claims_, *stopAhead_).Work();
+        if (walker.AheadWork) walker.AheadSpans = ahead->Spans();
+    }
     try {
         walker.SearchFolder(root, Options.Levels, Options.FoldersOnly);
     } catch (...) {

@@ -126,6 +126,8 @@ TMountGuard::TMountGuard(const std::string& path, std::string tablePath)
 
 bool TMountGuard::Gone(bool now) {
     if (!found_ || gone_) return gone_;
+    // Asked several times per entry: the clock itself is read every few calls.
+    if (!now && (++calls_ & 15) != 0) return false;
     const auto time = std::chrono::steady_clock::now();
     if (!now && time < next_) return false;
     next_ = time + std::chrono::milliseconds(5);

@@ -88,6 +88,7 @@ private:
     bool found_ = false;
     bool gone_ = false;
     std::chrono::steady_clock::time_point next_{};
+    unsigned calls_ = 0;
 };
 
 // Lowers the I/O priority of the calling thread (and the threads it starts)

@@ -181,10 +181,49 @@ bool KeyStartsWith(const std::vector<uint32_t>& key, const std::vector<uint32_t>
 
 } // namespace
 
+size_t AskForSpans(int folderFd, const std::vector<TListedEntry>& entries,
+                   const TEntrySpansFn& spans) {
+    struct TAsk {
+        ino_t ino;
+        uint32_t index;
+        TReadSpans spans;
+    };
+    std::vector<TAsk> asks;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const TSearchRec& rec = entries[i].rec;
+        // Only plain files with data: a FIFO is never opened, holes need no disk.
+        if (rec.IsDirectory() || rec.Error != 0 || (rec.Attr & (faSysFile | faSymLink)) != 0 ||
+            rec.OnlyHoles || rec.Size <= 0)
+            continue;
+        const TReadSpans s = spans(rec);
+        if (s.Head > 0 || s.Tail > 0) asks.push_back({entries[i].ino, uint32_t(i), s});
+    }
+    // One file alone gains nothing from being asked for ahead of its read.
+    if (asks.size() < 2) return 0;
+    std::sort(asks.begin(), asks.end(), [](const TAsk& a, const TAsk& b) { return a.ino < b.ino; });
+    for (const TAsk& a : asks) {
+        const TSearchRec& rec = entries[a.index].rec;
+        const int fd = ::openat(folderFd, rec.RealName().c_str(),
+                                O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) continue;
+        // Only a hint: the kernel starts the reads and returns at once.
+        if (a.spans.Head + a.spans.Tail >= rec.Size) {
+            ::posix_fadvise(fd, 0, rec.Size, POSIX_FADV_WILLNEED);
+        } else {
+            if (a.spans.Head > 0) ::posix_fadvise(fd, 0, a.spans.Head, POSIX_FADV_WILLNEED);
+            if (a.spans.Tail > 0)
+                ::posix_fadvise(fd, rec.Size - a.spans.Tail, a.spans.Tail, POSIX_FADV_WILLNEED);
+        }
+        ::close(fd);
+    }
+    return asks.size();
+}
+
 TFolderPrefetch::TFolderPrefetch(unsigned threads, TReaderIdentity who,
-                                 const std::atomic<bool>& stop, uint16_t levels, TEntryWorkFn work)
+                                 const std::atomic<bool>& stop, uint16_t levels, TEntryWorkFn work,
+                                 TEntrySpansFn spans)
     : who_(std::move(who)), stopWalk_(stop), levels_(levels), work_(std::move(work)),
-      maxReady_(MaxReady()) {
+      spans_(std::move(spans)), maxReady_(MaxReady()) {
     for (unsigned i = 0; i < threads; ++i)
         threads_.emplace_back([this] { Work(); });
 }
@@ -352,6 +391,7 @@ std::shared_ptr<TFolderVisit> TFolderPrefetch::Read(const TJob& job,
     if (stopWalk_) return nullptr;
     if (work_) {
         const std::vector<TListedEntry>& entries = v->listing.entries;
+        if (spans_) AskForSpans(fd, entries, spans_);
         v->listing.work.resize(entries.size());
         for (size_t i = 0; i < entries.size(); ++i) {
             if (stopWalk_.load(std::memory_order_relaxed)) return nullptr;

@@ -36,6 +36,20 @@ public:
 using TEntryWorkFn =
     std::function<std::unique_ptr<TEntryWork>(int folderFd, const TSearchRec& rec)>;
 
+// The bytes of a file its work reads first: the start, and the end (where
+// tags and archive directories may lie). Zero when it reads nothing.
+struct TReadSpans {
+    int64_t Head = 0, Tail = 0;
+};
+using TEntrySpansFn = std::function<TReadSpans(const TSearchRec& rec)>;
+
+// Asks the disk for the spans of the files of a folder that the work will
+// read, all at once and in the order of their inodes (about the order of
+// their data on the disk), so that the reads wait on one queue of requests
+// instead of one request each. Returns the number of files asked for.
+size_t AskForSpans(int folderFd, const std::vector<TListedEntry>& entries,
+                   const TEntrySpansFn& spans);
+
 // Who reads: decides the read-only bit the way the system would.
 struct TReaderIdentity {
     unsigned euid = 0, egid = 0;
@@ -96,9 +110,10 @@ struct TFolderVisit {
 class TFolderPrefetch {
 public:
     // levels: folder levels to read, the root being 1; 0 for all.
-    // work: done for each file of the folders read ahead (may be empty).
+    // work: done for each file of the folders read ahead (may be empty);
+    // spans: what it reads, asked of the disk first (may be empty).
     TFolderPrefetch(unsigned threads, TReaderIdentity who, const std::atomic<bool>& stop,
-                    uint16_t levels, TEntryWorkFn work = {});
+                    uint16_t levels, TEntryWorkFn work = {}, TEntrySpansFn spans = {});
     ~TFolderPrefetch();
     TFolderPrefetch(const TFolderPrefetch&) = delete;
     TFolderPrefetch& operator=(const TFolderPrefetch&) = delete;
@@ -156,6 +171,7 @@ private:
     const std::atomic<bool>& stopWalk_;
     const uint16_t levels_;
     const TEntryWorkFn work_;
+    const TEntrySpansFn spans_;
     const size_t maxReady_;
     // Whether a reader waits that could begin a job now.
     bool ReaderWantedLocked() const { return idleReaders_ > 0 && !pending_.empty() && HasRoom(); }

@@ -195,7 +195,8 @@ void TFileSearch::WalkFolder(const std::string& folder) {
     // Declared before the frames: its readers are stopped before the frames go.
     std::unique_ptr<TFolderPrefetch> prefetch;
     if (Threads > 0 && Recursive && Levels != 1)
-        prefetch = std::make_unique<TFolderPrefetch>(Threads, who_, StopSearch, Levels, AheadWork);
+        prefetch = std::make_unique<TFolderPrefetch>(Threads, who_, StopSearch, Levels, AheadWork,
+                                                     AheadSpans);
     std::vector<TFrame> stack;
     std::unordered_set<std::pair<uint64_t, uint64_t>, TPairHash> open;
     size_t firstOpen = 0; // frames below this index have their descriptor closed

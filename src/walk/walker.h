@@ -75,6 +75,8 @@ public:
     unsigned Threads = 0;
     // Done for the files of folders read ahead, on the readers' threads.
     TEntryWorkFn AheadWork;
+    // What AheadWork reads of a file, asked of the disk before it runs.
+    TEntrySpansFn AheadSpans;
 
 private:
     struct TFrame;

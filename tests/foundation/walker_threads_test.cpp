@@ -6,6 +6,7 @@
 #include "walk/folder_listing.h"
 #include "walk/walker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
@@ -276,4 +277,49 @@ TEST_F(WalkerThreadsTest, WorkAheadReachesItsOwnEntry) {
         EXPECT_LE(ahead, given.load());
         EXPECT_EQ(w.WorkDone(), nullptr); // only valid inside the report
     }
+}
+
+TEST(AskForSpans, OnlyPlainFilesWithDataThatTheWorkReads) {
+    TTempFolder tmp;
+    tmp.Write("a.mp3", std::string(100, 'a'));
+    tmp.Write("b.mp3", std::string(5000, 'b'));
+    tmp.Write("c.txt", "not claimed");
+    tmp.Write("empty.mp3", "");
+    tmp.MakeFolder("folder.mp3");
+    ASSERT_EQ(::mkfifo(tmp.File("fifo.mp3").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink("a.mp3", tmp.File("link.mp3").c_str()), 0);
+    // A file of holes only reads as zeros without the disk.
+    const int holes = ::open(tmp.File("holes.mp3").c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(holes, 0);
+    ASSERT_EQ(::ftruncate(holes, 1 << 20), 0);
+    ::close(holes);
+
+    auto askIn = [&](std::vector<std::string>& asked) {
+        const int fd = ::open(tmp.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        EXPECT_GE(fd, 0);
+        TFolderListing listing;
+        ReadFolderListing(fd, TReaderIdentity::Current(), listing, {});
+        const size_t n = AskForSpans(fd, listing.entries, [&](const TSearchRec& rec) {
+            asked.push_back(rec.Name);
+            return rec.Name.size() > 4 && rec.Name.substr(rec.Name.size() - 4) == ".mp3"
+                       ? TReadSpans{4096, 4096}
+                       : TReadSpans{};
+        });
+        ::close(fd);
+        std::sort(asked.begin(), asked.end());
+        return n;
+    };
+    // Where the file system does not count blocks truly, holes are data.
+    struct stat st;
+    ASSERT_EQ(::stat(tmp.File("holes.mp3").c_str(), &st), 0);
+    const bool holesKnown = st.st_blocks == 0;
+    std::vector<std::string> asked;
+    EXPECT_EQ(askIn(asked), holesKnown ? 2u : 3u);
+    std::vector<std::string> want{"a.mp3", "b.mp3", "c.txt"};
+    if (!holesKnown) want.insert(want.begin() + 2, "holes.mp3");
+    EXPECT_EQ(asked, want);
+    // One file alone is read as soon as it would be asked for.
+    fs::remove(tmp.File("b.mp3"));
+    asked.clear();
+    EXPECT_EQ(askIn(asked), holesKnown ? 0u : 2u);
 }
