@@ -223,7 +223,8 @@ TFolderPrefetch::TFolderPrefetch(unsigned threads, TReaderIdentity who,
                                  const std::atomic<bool>& stop, uint16_t levels, TEntryWorkFn work,
                                  TEntrySpansFn spans)
     : who_(std::move(who)), stopWalk_(stop), levels_(levels), work_(std::move(work)),
-      spans_(std::move(spans)), maxReady_(MaxReady()) {
+      spans_(std::move(spans)), maxReady_(MaxReady()), maxThreads_(MaxThreadsFor(threads)) {
+    threads_.reserve(maxThreads_);
     for (unsigned i = 0; i < threads; ++i)
         threads_.emplace_back([this] { Work(); });
 }
@@ -251,6 +252,10 @@ size_t DescriptorsFor(size_t ready) {
 }
 
 } // namespace
+
+unsigned TFolderPrefetch::MaxThreadsFor(unsigned threads) {
+    return threads == 0 ? 0 : std::max(threads * 2, 4u);
+}
 
 size_t TFolderPrefetch::MaxReady() {
     // Each holds a descriptor; the walk itself keeps a few dozen open.
@@ -422,13 +427,23 @@ void TFolderPrefetch::Work() {
         taken_[id] = TReady{job.parent, nullptr, false};
         lock.unlock();
         std::shared_ptr<TFolderVisit> v;
+        rusage before{}, after{};
+        getrusage(RUSAGE_THREAD, &before);
         try {
             v = Read(job, parentFd);
         } catch (...) {
             v = nullptr; // the walk reads it itself
         }
         parentFd.reset();
+        getrusage(RUSAGE_THREAD, &after);
         lock.lock();
+        // A reader that waited for the disk within one folder is waiting on a
+        // cold disc or drive, which answers sooner with more requests at
+        // once: another reader joins, up to a limit. On a warm one no reader
+        // waits, and no more threads compete for the cores.
+        if (after.ru_nvcsw - before.ru_nvcsw >= kWaitsToGrow && !quit_ &&
+            threads_.size() < maxThreads_)
+            threads_.emplace_back([this] { Work(); });
         auto r = taken_.find(id);
         if (!v || r->second.dropped || job.parent->dropped || quit_) {
             taken_.erase(r);

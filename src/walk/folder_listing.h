@@ -130,6 +130,10 @@ public:
 
     // Folders read and waiting: fewer when descriptors are scarce.
     static size_t MaxReady();
+    // Readers at most, when the disk keeps them waiting.
+    static unsigned MaxThreadsFor(unsigned threads);
+    // Waits for the disk within one folder's read that bring another reader.
+    static constexpr long kWaitsToGrow = 2;
     // Raises the process's soft limit of open descriptors toward what
     // MaxReady can use, within the hard limit: for a program's start.
     static void RaiseDescriptorLimit();
@@ -173,6 +177,7 @@ private:
     const TEntryWorkFn work_;
     const TEntrySpansFn spans_;
     const size_t maxReady_;
+    const unsigned maxThreads_;
     // Whether a reader waits that could begin a job now.
     bool ReaderWantedLocked() const { return idleReaders_ > 0 && !pending_.empty() && HasRoom(); }
 

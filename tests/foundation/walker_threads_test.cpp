@@ -12,6 +12,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <set>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -277,6 +279,36 @@ TEST_F(WalkerThreadsTest, WorkAheadReachesItsOwnEntry) {
         EXPECT_LE(ahead, given.load());
         EXPECT_EQ(w.WorkDone(), nullptr); // only valid inside the report
     }
+}
+
+TEST_F(WalkerThreadsTest, ReadersThatWaitAreJoinedByMoreWithTheSameEvents) {
+    MakeAwkwardTree();
+    const std::vector<std::string> plain = WalkEvents(root, {});
+    TEventLog log;
+    TFileSearch w;
+    w.Threads = 1;
+    std::mutex mutex;
+    std::set<std::thread::id> readers;
+    // Work that waits, as a read from a cold disk does.
+    w.AheadWork = [&](int, const TSearchRec&) -> std::unique_ptr<TEntryWork> {
+        for (int i = 0; i < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        std::lock_guard<std::mutex> lock(mutex);
+        readers.insert(std::this_thread::get_id());
+        return nullptr;
+    };
+    w.OnEnterFolder = [&](const std::string& p, const TSearchRec& r) { log.Rec("enter", p, r); };
+    w.OnFileFound = [&](const std::string& p, const TSearchRec& r) { log.Rec("found", p, r); };
+    w.OnError = [&](const std::string& p, int err) {
+        log.lines.push_back("error " + p + " " + std::to_string(err));
+    };
+    w.OnSearchDone = [&](TFileSearch&) { log.lines.push_back("done"); };
+    w.Search(root + "*.*", 0, false);
+    for (const std::string& r : w.Results)
+        log.lines.push_back("result " + r);
+    EXPECT_EQ(log.lines, plain);
+    EXPECT_GT(readers.size(), 1u);
+    EXPECT_LE(readers.size(), TFolderPrefetch::MaxThreadsFor(1));
 }
 
 TEST(AskForSpans, OnlyPlainFilesWithDataThatTheWorkReads) {
