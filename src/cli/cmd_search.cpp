@@ -4,6 +4,7 @@
 #include "cli/cli_json.h"
 #include "cli/cli_path.h"
 #include "cli/cli_progress.h"
+#include "cli/search_output.h"
 #include "search/delimited_text.h"
 #include "search/saved_search.h"
 #include "search/search_engine.h"
@@ -23,11 +24,6 @@
 #include <utility>
 
 namespace {
-
-// Column names for --sort and the keys of --json rows.
-const char* const kColumnKeys[kSearchColumnCount] = {
-    "name",     "type",     "volume",     "path",     "size",    "date",
-    "category", "comments", "duplicates", "fullname", "location"};
 
 TDateTime ParseDay(const std::string& option, const std::string& text) {
     TDateTime d;
@@ -158,7 +154,7 @@ void TakeTagRanges(TCliContext& ctx, TSearchCriteria& c) {
 }
 
 int ColumnOf(std::string text) {
-    const char* const* aliases = kColumnKeys;
+    const char* const* aliases = kSearchColumnKeys;
     for (int i = 0; i < kSearchColumnCount; ++i)
         if (SameText(text, aliases[i]) ||
             SameText(text, kSearchColumnNames[static_cast<size_t>(i)]))
@@ -193,61 +189,6 @@ std::vector<TReplaceChange> ReplaceChanges(const TSearchCriteria& c,
     }
     return out;
 }
-
-// How rows are written: --json, --null, --count, --limit, --no-summary. Rows
-// gather in Text and go out in one piece: a search may print a great many.
-struct TSearchOutput {
-    bool Json = false;
-    char End = '\n'; // after each row; NUL with --null
-    bool CountOnly = false;
-    bool Summary = true;
-    size_t Limit = SIZE_MAX;
-    size_t Rows = 0; // rows taken, at most Limit
-    std::string Text;
-    // The catalog the rows come from: a JSON field always, a last text
-    // column when several catalogs are searched.
-    std::string Catalog;
-    bool CatalogColumn = false;
-
-    // Ends a row: the catalog's column, then the row's end.
-    void EndRow() {
-        if (CatalogColumn) {
-            Text += '\t';
-            Text += CliField(Catalog);
-        }
-        Text += End;
-    }
-    void EndRow(TJson& j) {
-        j["catalog"] = clipath::DisplayText(Catalog);
-        Text += JsonLineText(j);
-        Text += End;
-    }
-    // Writes the rows so far: a search may find most of a large catalog.
-    void Flush(size_t atLeast = 0) {
-        if (Text.size() < atLeast || Text.empty()) return;
-        std::cout.write(Text.data(), static_cast<std::streamsize>(Text.size()));
-        Text.clear();
-    }
-
-    // Counts the next row; whether it is to be written.
-    bool Take() {
-        if (Rows >= Limit) return false;
-        ++Rows;
-        return !CountOnly;
-    }
-    // Writes the rows (or their number) to stdout and the counts line to
-    // stderr. The exit code: 1 when nothing matched, as grep's.
-    int Finish(const std::string& counts) {
-        if (CountOnly) Text = std::to_string(Rows) + "\n";
-        std::cout.write(Text.data(), static_cast<std::streamsize>(Text.size()));
-        Text.clear();
-        if (Summary && !Json && !CountOnly && !counts.empty()) {
-            std::cout.flush();
-            std::cerr << counts;
-        }
-        return Rows == 0 ? 1 : 0;
-    }
-};
 
 void PrintChanges(const std::vector<TReplaceChange>& changes, TSearchOutput& out) {
     for (const auto& ch : changes) {
@@ -285,240 +226,6 @@ TCellFormat CellFormatOf(ISettingsStore& settings) {
     f.KBText = GetMessageText("infoStrKB");
     f.MBText = GetMessageText("infoStrMB");
     return f;
-}
-
-bool IsPathColumn(int col) {
-    return col == kColName || col == kColVolume || col == kColPath || col == kColFullName;
-}
-
-// One result row: tab-separated cells, or a JSON object with the columns by
-// name, "bytes" and "entry". The name and path columns are written as every
-// command reads paths (`written`), in JSON next to their display text; the
-// size is bytes in plain digits. A row of duplicates by content also has its
-// group number and "link" when it is the same file as a row before it
-// ("group" and "link" in JSON).
-template <class TCell, class TWritten>
-void PrintRow(TSearchOutput& out, const TCell& cell, const TWritten& written, TDateTime date,
-              int64_t bytes, const TSearchRow* grouped = nullptr) {
-    if (!out.Take()) return;
-    auto text = [&](int col) { return col == kColSize ? std::to_string(bytes) : cell(col); };
-    if (out.Json) {
-        TJson j;
-        for (int col = 0; col < kSearchColumnCount; ++col) {
-            if (IsPathColumn(col))
-                PutPath(j, kColumnKeys[col], clipath::DisplayText(cell(col)), written(col));
-            else
-                j[kColumnKeys[col]] =
-                    col == kColDate ? JsonDate(date) : clipath::DisplayText(text(col));
-        }
-        j["bytes"] = bytes;
-        PutPath(j, "entry", clipath::DisplayText(cell(kColFullName)), written(kColFullName));
-        if (grouped) {
-            j["group"] = grouped->Group;
-            j["link"] = grouped->Link;
-        }
-        out.EndRow(j);
-    } else {
-        for (int col = 0; col < kSearchColumnCount; ++col) {
-            if (col) out.Text += '\t';
-            out.Text += IsPathColumn(col) ? written(col) : CliField(text(col));
-        }
-        if (grouped) {
-            out.Text += '\t';
-            out.Text += std::to_string(grouped->Group);
-            out.Text += grouped->Link ? "\tlink" : "\t";
-        }
-        out.EndRow();
-    }
-}
-
-// The written names and paths of found entries. Rows of one folder come
-// together, so a folder's path is written once for all of them.
-class TWrittenCells {
-public:
-    std::string operator()(const TLibFolderItem* e, int col) {
-        if (col == kColName) return clipath::WrittenName(e->Caption.view());
-        if (e->Owner != owner_ || !haveOwner_) {
-            owner_ = e->Owner;
-            haveOwner_ = true;
-            folder_ = owner_ ? clipath::WrittenFolderPath(owner_) : std::string();
-            const TLibFolder* volume = owner_;
-            while (volume && volume->Parent)
-                volume = volume->Parent;
-            volume_ = volume && volume->Node ? clipath::WrittenNodeName(volume->Node) : "";
-        }
-        return Pick(col, e->Caption.view());
-    }
-    // A streamed hit: a streamed catalog has no two siblings of one name.
-    std::string operator()(const TStreamHit& h, int col) {
-        if (col == kColName) return clipath::WrittenName(h.Caption);
-        if (!haveStored_ || h.FolderPath != storedFolder_ || h.VolumeCaption != storedVolume_) {
-            haveStored_ = true;
-            storedFolder_.assign(h.FolderPath);
-            storedVolume_.assign(h.VolumeCaption);
-            volume_ = clipath::WrittenName(h.VolumeCaption);
-            // The stored path's first name is the volume's, "C:\" cut to "C:".
-            const size_t cut = h.FolderPath.find('\\');
-            folder_ = volume_ + "\\" +
-                      (cut == std::string_view::npos
-                           ? std::string()
-                           : clipath::WrittenCatalogPath(h.FolderPath.substr(cut + 1)));
-        }
-        return Pick(col, h.Caption);
-    }
-
-private:
-    std::string Pick(int col, std::string_view caption) const {
-        if (col == kColVolume) return volume_;
-        if (col == kColPath) return folder_;
-        return folder_ + clipath::WrittenName(caption);
-    }
-
-    const TLibFolder* owner_ = nullptr;
-    bool haveOwner_ = false, haveStored_ = false;
-    std::string storedFolder_, storedVolume_, folder_, volume_;
-};
-
-// The counts line after the rows.
-std::string StatusText(const TSearchResults& results, const TCellFormat& format) {
-    std::string out;
-    auto status = results.StatusTexts(format);
-    for (size_t i = 0; i < status.size(); ++i)
-        out += (i ? "\t" : "") + status[i];
-    if (results.Unhashed >= 0) out += '\t' + results.UnhashedText();
-    if (results.Empty >= 0) out += '\t' + results.EmptyText();
-    return out + '\n';
-}
-
-// The counts line of rows streamed, or of several catalogs together.
-std::string StatsText(const TSearchStats& stats, const TCellFormat& format) {
-    TLibObj none;
-    TSearchResults results(none);
-    results.Stats = stats;
-    return StatusText(results, format);
-}
-
-// The search streamed from the file, sorted by `sortColumn` unless it is
-// negative; false (and nothing of it kept) when the file needs the full load.
-bool StreamSearchInto(TSearchOutput& out, TSearchStats& stats, const std::string& path,
-                      const TSearchCriteria& c, const TCellFormat& format, int sortColumn,
-                      bool descending) {
-    TWrittenCells written;
-    auto print = [&](const TStreamHit& hit) {
-        PrintRow(
-            out, [&](int col) { return StreamCellText(hit, col, format); },
-            [&](int col) { return written(hit, col); }, hit.Date, hit.Size);
-    };
-    TStreamSearch search(c);
-    std::vector<TStreamRow> kept;
-    const size_t rowsBefore = out.Rows, textBefore = out.Text.size();
-    const bool done = search.Run(path, [&](const TStreamHit& hit) {
-        if (sortColumn < 0)
-            print(hit);
-        else
-            kept.emplace_back(hit);
-    });
-    if (!done) {
-        out.Text.resize(textBefore);
-        out.Rows = rowsBefore;
-        return false;
-    }
-    SortStreamRows(kept, sortColumn, descending);
-    for (const auto& row : kept)
-        print(row.View());
-    stats = search.Stats();
-    return true;
-}
-
-// The rows of a search of the loaded tree, in the results' order.
-void PrintFound(TSearchOutput& out, TSearchResults& results, const TSearchCriteria& c,
-                const TCellFormat& format) {
-    if (c.Mode == TSearchMode::Collections) {
-        for (TTreeNode* n : results.CollectionRows) {
-            if (!out.Take()) continue;
-            if (out.Json) {
-                TJson j = CollectionJson(n);
-                out.EndRow(j);
-            } else {
-                out.Text += clipath::WrittenNodeName(n);
-                out.EndRow();
-            }
-        }
-        return;
-    }
-    const bool grouped = results.ShowDuplicates && c.DupMode == TDupMode::Content;
-    TWrittenCells written;
-    for (const auto& row : results.Visible()) {
-        PrintRow(
-            out, [&](int col) { return results.CellText(row, col, format); },
-            [&](int col) { return written(row.Entry, col); }, row.Entry->Date, row.Entry->Size,
-            grouped ? &row : nullptr);
-        out.Flush(1u << 20);
-    }
-}
-
-void AddStats(TSearchStats& total, const TSearchStats& s) {
-    total.Volumes += s.Volumes;
-    total.Folders += s.Folders;
-    total.Files += s.Files;
-    total.Collections += s.Collections;
-    total.AddSize(s.Size);
-}
-
-// One catalog of several: streamed, or searched in its loaded tree, whose
-// memory goes before the next catalog is read.
-TSearchStats SearchOneOf(const std::string& path, const TSearchCriteria& c,
-                         const TCellFormat& format, TSearchOutput& out) {
-    TSearchStats stats;
-    if (CanStreamSearch(c) && StreamSearchInto(out, stats, path, c, format, -1, false))
-        return stats;
-    TLibObj lib;
-    LoadCatalogForCli(lib, path);
-    TCliProgress progress;
-    progress.Quiet = true;
-    TSearchEngine engine(lib, progress);
-    engine.Format = format;
-    TSearchResults results(lib);
-    engine.Run(c, results, nullptr);
-    PrintFound(out, results, c, format);
-    return results.VisibleStats();
-}
-
-// Searches the catalogs in the order given, each catalog's rows written once
-// it was read whole. One that cannot be read is named on stderr and the
-// others are searched; the exit status then says that something failed.
-int SearchCatalogs(const std::vector<std::string>& catalogs, const TSearchCriteria& c,
-                   const TCellFormat& format, TSearchOutput& out) {
-    out.CatalogColumn = true;
-    TSearchStats total;
-    bool failed = false;
-    for (const std::string& path : catalogs) {
-        if (out.Rows >= out.Limit) break;
-        out.Catalog = path;
-        const size_t rowsBefore = out.Rows;
-        try {
-            AddStats(total, SearchOneOf(path, c, format, out));
-        } catch (const std::exception& e) {
-            auto* message = dynamic_cast<const EMessageError*>(&e);
-            if (message && message->Key == "infoCancel") {
-                out.Finish(std::string()); // the rows so far, as with one catalog
-                throw;
-            }
-            // Nothing of a catalog that failed on the way is printed.
-            out.Text.clear();
-            out.Rows = rowsBefore;
-            failed = true;
-            std::cout.flush();
-            // Named once: most messages name the file already.
-            const std::string why = ErrorText(e);
-            std::cerr << "tamblix-cli: "
-                      << (why.find(path) == std::string::npos ? path + ": " : std::string()) << why
-                      << "\n";
-        }
-        if (!out.CountOnly) out.Flush();
-    }
-    const int rc = out.Finish(StatsText(total, format));
-    return failed ? 1 : rc;
 }
 
 // The unsigned number of --limit.
@@ -742,7 +449,7 @@ int CmdSearch(TCliContext& ctx) {
 }
 
 std::vector<std::string> SortColumnNames() {
-    return {std::begin(kColumnKeys), std::end(kColumnKeys)};
+    return {std::begin(kSearchColumnKeys), std::end(kSearchColumnKeys)};
 }
 
 const TCommandDef& SearchCommand() {
