@@ -9,7 +9,12 @@
 #include "search/stream_search.h"
 #include "text/message_error.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 const char* const kSearchColumnKeys[kSearchColumnCount] = {
     "name",     "type",     "volume",     "path",     "size",    "date",
@@ -194,13 +199,10 @@ void AddStats(TSearchStats& total, const TSearchStats& s) {
     total.AddSize(s.Size);
 }
 
-// One catalog of several: streamed, or searched in its loaded tree, whose
-// memory goes before the next catalog is read.
-TSearchStats SearchOneOf(const std::string& path, const TSearchCriteria& c,
-                         const TCellFormat& format, TSearchOutput& out) {
-    TSearchStats stats;
-    if (CanStreamSearch(c) && StreamSearchInto(out, stats, path, c, format, -1, false))
-        return stats;
+// One catalog of several searched in its loaded tree, whose memory goes
+// before the next catalog is read.
+TSearchStats SearchLoaded(const std::string& path, const TSearchCriteria& c,
+                          const TCellFormat& format, TSearchOutput& out) {
     TLibObj lib;
     LoadCatalogForCli(lib, path);
     TCliProgress progress;
@@ -213,6 +215,90 @@ TSearchStats SearchOneOf(const std::string& path, const TSearchCriteria& c,
     return results.VisibleStats();
 }
 
+// A catalog streamed on a thread of its own, its rows waiting for their turn.
+struct TStreamedAhead {
+    TSearchOutput Out; // its rows alone
+    TSearchStats Stats;
+    bool Streamed = false; // else it needs the full load, or failed
+    std::exception_ptr Error;
+    bool Done = false;
+};
+
+// Streams catalogs on a few threads, a few catalogs ahead of the one whose
+// rows are being written, so that several files are read and searched at once
+// while the rows still come in the order given.
+class TCatalogStreams {
+public:
+    TCatalogStreams(const std::vector<std::string>& catalogs, const TSearchCriteria& c,
+                    const TCellFormat& format, const TSearchOutput& like, unsigned threads)
+        : catalogs_(catalogs), c_(c), format_(format), results_(catalogs.size()),
+          ahead_(threads * 2) {
+        for (size_t i = 0; i < catalogs.size(); ++i) {
+            results_[i].Out = like;
+            results_[i].Out.Text.clear();
+            results_[i].Out.Rows = 0;
+            results_[i].Out.Catalog = catalogs[i];
+        }
+        for (unsigned i = 0; i < threads; ++i)
+            threads_.emplace_back([this] { Work(); });
+    }
+    ~TCatalogStreams() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    TCatalogStreams(const TCatalogStreams&) = delete;
+    TCatalogStreams& operator=(const TCatalogStreams&) = delete;
+
+    // Catalog `i`'s search, once done; each is taken once, in order.
+    TStreamedAhead Take(size_t i) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        taken_ = i + 1;
+        changed_.notify_all(); // room for one more ahead
+        changed_.wait(lock, [&] { return results_[i].Done; });
+        return std::move(results_[i]);
+    }
+
+private:
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] {
+                return quit_ || (next_ < catalogs_.size() && next_ < taken_ + ahead_);
+            });
+            if (quit_) return;
+            const size_t i = next_++;
+            TStreamedAhead r;
+            r.Out = std::move(results_[i].Out);
+            lock.unlock();
+            try {
+                r.Streamed = StreamSearchInto(r.Out, r.Stats, catalogs_[i], c_, format_, -1, false);
+            } catch (...) {
+                r.Error = std::current_exception();
+            }
+            r.Done = true;
+            lock.lock();
+            results_[i] = std::move(r);
+            changed_.notify_all();
+        }
+    }
+
+    const std::vector<std::string>& catalogs_;
+    const TSearchCriteria& c_;
+    const TCellFormat& format_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<TStreamedAhead> results_;
+    const size_t ahead_;
+    size_t next_ = 0, taken_ = 0;
+    bool quit_ = false;
+    std::vector<std::thread> threads_;
+};
+
 } // namespace
 
 // Searches the catalogs in the order given, each catalog's rows written once
@@ -221,14 +307,36 @@ TSearchStats SearchOneOf(const std::string& path, const TSearchCriteria& c,
 int SearchCatalogs(const std::vector<std::string>& catalogs, const TSearchCriteria& c,
                    const TCellFormat& format, TSearchOutput& out) {
     out.CatalogColumn = true;
+    // With a limit the catalogs after it are not read at all: one at a time.
+    const auto threads = static_cast<unsigned>(
+        std::min<size_t>(std::thread::hardware_concurrency(), catalogs.size()));
+    std::optional<TCatalogStreams> streams;
+    if (threads > 1 && out.Limit == SIZE_MAX && CanStreamSearch(c))
+        streams.emplace(catalogs, c, format, out, threads);
     TSearchStats total;
     bool failed = false;
-    for (const std::string& path : catalogs) {
+    for (size_t i = 0; i < catalogs.size(); ++i) {
+        const std::string& path = catalogs[i];
         if (out.Rows >= out.Limit) break;
         out.Catalog = path;
         const size_t rowsBefore = out.Rows;
         try {
-            AddStats(total, SearchOneOf(path, c, format, out));
+            bool streamed = false;
+            TSearchStats stats;
+            if (streams) {
+                TStreamedAhead ahead = streams->Take(i);
+                if (ahead.Error) std::rethrow_exception(ahead.Error);
+                streamed = ahead.Streamed;
+                stats = ahead.Stats;
+                if (streamed) {
+                    out.Rows += ahead.Out.Rows;
+                    out.Text += ahead.Out.Text;
+                }
+            } else {
+                streamed =
+                    CanStreamSearch(c) && StreamSearchInto(out, stats, path, c, format, -1, false);
+            }
+            AddStats(total, streamed ? stats : SearchLoaded(path, c, format, out));
         } catch (const std::exception& e) {
             auto* message = dynamic_cast<const EMessageError*>(&e);
             if (message && message->Key == "infoCancel") {
