@@ -43,7 +43,7 @@ for i in $(seq "$count"); do
   cat=$work/disc-$i.txc
   "$CLI" --settings "$work/settings.ini" scan "$cat" "$vol/vol" --title "disc $i" \
     --no-serial-check >/dev/null 2>&1 || [ -s "$cat" ]
-  find "$vol/vol" -mindepth 1 -printf "/disc $i/%P\n" >>"$work/paths.txt"
+  find "$vol/vol" -mindepth 1 >>"$work/paths.txt"
   catalogs+=("$cat")
 done
 plocate-build -p "$work/paths.txt" "$work/paths.db"
