@@ -218,6 +218,18 @@ TEST(FolderPrefetchLimits, SoftLimitRaisedForTheReadersOnly) {
 namespace {
 
 // What the work ahead saw: the entry's name and the folder it was read through.
+// Runs a walk whose events the caller logs, logging its errors, its end and
+// its results as WalkEvents does.
+void RunLogged(TFileSearch& w, const std::string& root, TEventLog& log) {
+    w.OnError = [&](const std::string& p, int err) {
+        log.lines.push_back("error " + p + " " + std::to_string(err));
+    };
+    w.OnSearchDone = [&](TFileSearch&) { log.lines.push_back("done"); };
+    w.Search(root + "*.*", 0, false);
+    for (const std::string& r : w.Results)
+        log.lines.push_back("result " + r);
+}
+
 struct TSeenAhead : TEntryWork {
     std::string name;
     std::pair<dev_t, ino_t> folder;
@@ -267,13 +279,7 @@ TEST_F(WalkerThreadsTest, WorkAheadReachesItsOwnEntry) {
                 EXPECT_EQ(w.WorkDone(), nullptr);
             }
         };
-        w.OnError = [&](const std::string& p, int err) {
-            log.lines.push_back("error " + p + " " + std::to_string(err));
-        };
-        w.OnSearchDone = [&](TFileSearch&) { log.lines.push_back("done"); };
-        w.Search(root + "*.*", 0, false);
-        for (const std::string& r : w.Results)
-            log.lines.push_back("result " + r);
+        RunLogged(w, root, log);
         EXPECT_EQ(log.lines, plain);
         EXPECT_GT(ahead, 0);
         EXPECT_LE(ahead, given.load());
@@ -299,13 +305,7 @@ TEST_F(WalkerThreadsTest, ReadersThatWaitAreJoinedByMoreWithTheSameEvents) {
     };
     w.OnEnterFolder = [&](const std::string& p, const TSearchRec& r) { log.Rec("enter", p, r); };
     w.OnFileFound = [&](const std::string& p, const TSearchRec& r) { log.Rec("found", p, r); };
-    w.OnError = [&](const std::string& p, int err) {
-        log.lines.push_back("error " + p + " " + std::to_string(err));
-    };
-    w.OnSearchDone = [&](TFileSearch&) { log.lines.push_back("done"); };
-    w.Search(root + "*.*", 0, false);
-    for (const std::string& r : w.Results)
-        log.lines.push_back("result " + r);
+    RunLogged(w, root, log);
     EXPECT_EQ(log.lines, plain);
     EXPECT_GT(readers.size(), 1u);
     EXPECT_LE(readers.size(), TFolderPrefetch::MaxThreadsFor(1));
