@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/display_guard.h"
+#include "catalog/catalog_thumbs.h"
 #include "catalog/lib_obj.h"
 #include "platform/gui_shell_services.h"
 #include "platform/qt_settings_store.h"
@@ -118,6 +119,33 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
         w.SetTab(1);
         list->trigger();
         grab(&w, dir + QStringLiteral("/main-list.png"));
+        w.Action(QStringLiteral("miFDetails"))->trigger();
+    }
+    // The thumbnail grid of the folder with the most pictures, its first one selected.
+    TTreeNode* pictures = nullptr;
+    size_t most = 0;
+    TCatalogThumbs thumbs(w.Lib());
+    w.Lib().Tree.ForEach([&](TTreeNode* n) {
+        size_t count = 0;
+        for (const auto& e : FolderOf(n)->Items())
+            count += thumbs.Has(e.get()) ? 1 : 0;
+        if (count > most) {
+            most = count;
+            pictures = n;
+        }
+    });
+    if (pictures) {
+        w.SetTab(1);
+        w.SelectNode(pictures);
+        w.ListView()->selectionModel()->setCurrentIndex(w.ListModel()->index(0, 0),
+                                                        QItemSelectionModel::ClearAndSelect |
+                                                            QItemSelectionModel::Rows);
+        w.Action(QStringLiteral("tbThumbs"))->trigger();
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        grab(&w, dir + QStringLiteral("/thumbnails.png"));
         w.Action(QStringLiteral("miFDetails"))->trigger();
     }
     // The question a whole volume's delete asks, answered No.

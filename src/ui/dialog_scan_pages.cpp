@@ -78,6 +78,24 @@ THandlerView* AddHandlersPage(QTabWidget* pages, THandlerList& handlers, ISettin
     page->setObjectName(QStringLiteral("tsHandlers"));
     auto* box = new QVBoxLayout(page);
     auto* view = new THandlerView(handlers, store, page);
+    // The Thumbnails handler's row, at hand: it is off until the user wants pictures.
+    auto* thumbs = DlgCheck(page, "cbThumbs", "Make &thumbnails of photos and videos");
+    auto sync = [view, thumbs] {
+        for (int row = 0; THandlerPtr h = view->RowHandler(row); ++row)
+            if (SameText(h->Title, kThumbnailsTitle)) {
+                QSignalBlocker block(thumbs);
+                thumbs->setChecked(h->Active);
+                return;
+            }
+        thumbs->setEnabled(false);
+    };
+    sync();
+    QObject::connect(thumbs, &QCheckBox::toggled, view, [view](bool on) {
+        for (int row = 0; THandlerPtr h = view->RowHandler(row); ++row)
+            if (SameText(h->Title, kThumbnailsTitle)) view->CheckRow(row, on);
+    });
+    QObject::connect(view, &QTreeWidget::itemChanged, thumbs, sync);
+    box->addWidget(thumbs);
     box->addWidget(view);
     pages->addTab(page, QStringLiteral("&Handlers"));
     return view;

@@ -258,7 +258,8 @@ void TMainMenus::BuildActions() {
     AddScopedShortcut(views_.ColView(), QKeySequence(Qt::ALT | Qt::Key_Return),
                       [this] { commands_.miColPropClick(); });
     for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(views_.ListView()),
-                                 static_cast<QAbstractItemView*>(views_.IconsView())}) {
+                                 static_cast<QAbstractItemView*>(views_.IconsView()),
+                                 static_cast<QAbstractItemView*>(views_.ThumbsView())}) {
         AddScopedShortcut(v, QKeySequence(Qt::CTRL | Qt::Key_A),
                           [this] { commands_.miFSelectAllClick(); });
         for (QKeyCombination k : {Qt::CTRL | Qt::Key_Delete, Qt::CTRL | Qt::Key_D})
@@ -309,14 +310,14 @@ void TMainMenus::BuildMenus() {
     mb->addMenu(vol);
 
     // View styles and sort columns: two menus (Files and the list pop-up) show the same checks.
-    const char* styleNames[] = {"LargeIcons", "SmallIcons", "List", "Details"};
-    const char* styleTexts[] = {"Lar&ge Icons", "S&mall Icons", "&List", "&Details"};
+    const char* styleNames[] = {"LargeIcons", "SmallIcons", "List", "Details", "Thumbnails"};
+    const char* styleTexts[] = {"Lar&ge Icons", "S&mall Icons", "&List", "&Details", "T&humbnails"};
     const char* sortNames[] = {"Name", "Type", "Size", "Date", "Category", "Comments"};
     const char* sortTexts[] = {"&Name", "&Type", "&Size", "&Date", "&Category", "C&omments"};
     auto styleMenu = [&](QMenu* m, const QString& prefix, std::vector<QAction*>& out,
                          QActionGroup*& group) {
         group = new QActionGroup(&w_);
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < kListStyles; ++i) {
             QAction* a = MakeAction(prefix + QString::fromLatin1(styleNames[i]),
                                     QString::fromUtf8(styleTexts[i]), nullptr, {}, -1, false);
             a->setCheckable(true);
@@ -505,6 +506,18 @@ void TMainMenus::BuildToolbar() {
     tool("tbOptions", "Options", "miOptions");
     tb_->addSeparator();
     tool("tbRefresh", "Refresh", "miRefresh");
+    // Thumbnails or details at one click; the View menus offer every style.
+    auto* thumbs = new QAction(TIcons::Theme("view-preview", QStyle::SP_FileDialogContentsView),
+                               QStringLiteral("Thumbnails"), &w_);
+    thumbs->setObjectName(QStringLiteral("tbThumbs"));
+    thumbs->setToolTip(QStringLiteral("Thumbnails"));
+    thumbs->setProperty("tamblixHint", true);
+    thumbs->setCheckable(true);
+    actions_[thumbs->objectName()] = thumbs;
+    connect(thumbs, &QAction::triggered, &w_,
+            [this](bool on) { layout_.SetListViewStyle(on ? kThumbnailStyle : kDetailsStyle); });
+    layout_.SetThumbsToggle(thumbs);
+    tb_->addAction(thumbs);
     tool("tbStop", "Stop", "miVStopProcess");
     tb_->addSeparator();
     dropDown("tbLng", "Languages", miLanguages_,

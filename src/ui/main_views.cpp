@@ -7,6 +7,7 @@
 #include "ui/catalog_models.h"
 #include "ui/name_fit_delegate.h"
 #include "ui/panel_bar.h"
+#include "ui/thumb_view.h"
 #include "ui/ui_questions.h"
 
 #include <QtCore/QTimer>
@@ -80,6 +81,7 @@ QWidget* TMainViews::Root() const {
 
 void TMainViews::SetLib(TLibObj* lib) {
     lib_ = lib;
+    thumbCache_->SetLib(lib);
     nodesModel_->SetLib(lib);
     colModel_->SetLib(lib);
 }
@@ -193,8 +195,13 @@ void TMainViews::Build(QWidget* parent) {
         if (lvStack_->currentWidget() == lvIcons_) nameFit_->Fit();
     });
     lvIcons_->installEventFilter(focus);
+    thumbCache_ = new TThumbCache(this);
+    lvThumbs_ = new TThumbGrid(*thumbCache_, *listModel_, lvStack_);
+    lvThumbs_->setSelectionModel(lv_->selectionModel());
+    lvThumbs_->installEventFilter(focus);
     lvStack_->addWidget(lv_);
     lvStack_->addWidget(lvIcons_);
+    lvStack_->addWidget(lvThumbs_);
     sb_ = new TPanelBar(QStringLiteral("sb"), 2, panLV_);
     vl->addWidget(sbFp_);
     vl->addWidget(lvStack_, 1);
@@ -214,9 +221,14 @@ void TMainViews::Build(QWidget* parent) {
     infolblCat_->setObjectName(QStringLiteral("infolblCat"));
     infolblLoc_ = new QLabel(general);
     infolblLoc_->setObjectName(QStringLiteral("infolblLoc"));
+    infoThumb_ = new QLabel(general);
+    infoThumb_->setObjectName(QStringLiteral("infoThumb"));
+    infoThumb_->setAlignment(Qt::AlignCenter);
+    infoThumb_->hide();
     infomemo_ = new QTextEdit(general);
     infomemo_->setObjectName(QStringLiteral("infomemo"));
     infomemo_->setReadOnly(true);
+    gl->addWidget(infoThumb_);
     gl->addWidget(infolblCat_);
     gl->addWidget(infolblLoc_);
     gl->addWidget(infomemo_, 1);
@@ -267,6 +279,9 @@ void TMainViews::Build(QWidget* parent) {
             [this] { RefreshInfo(); });
     connect(lv_, &QAbstractItemView::doubleClicked, this, &TMainViews::OpenRequested);
     connect(lvIcons_, &QAbstractItemView::doubleClicked, this, &TMainViews::OpenRequested);
+    connect(lvThumbs_, &QAbstractItemView::doubleClicked, this, &TMainViews::OpenRequested);
+    connect(lvThumbs_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { ShowListMenu(lvThumbs_, p); });
     connect(lv_->header(), &QHeaderView::sectionClicked, this, &TMainViews::SortRequested);
     connect(lv_, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ShowListMenu(lv_, p); });
@@ -293,7 +308,7 @@ void TMainViews::Build(QWidget* parent) {
     track(tvCol_, colModel_);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         for (QWidget* w = now; w; w = w->parentWidget()) {
-            if (w == tvNodes_ || w == tvCol_ || w == lv_ || w == lvIcons_) {
+            if (w == tvNodes_ || w == tvCol_ || w == lv_ || w == lvIcons_ || w == lvThumbs_) {
                 activeView_ = static_cast<QAbstractItemView*>(w);
                 return;
             }
@@ -387,7 +402,7 @@ void TMainViews::SelectColNode(TTreeNode* node) {
 QAbstractItemView* TMainViews::ActiveView() const {
     QWidget* f = QApplication::focusWidget();
     for (QWidget* w = f; w; w = w->parentWidget())
-        if (w == tvNodes_ || w == tvCol_ || w == lv_ || w == lvIcons_)
+        if (w == tvNodes_ || w == tvCol_ || w == lv_ || w == lvIcons_ || w == lvThumbs_)
             return static_cast<QAbstractItemView*>(w);
     if (activeView_) return activeView_;
     return tvNodes_;
@@ -399,7 +414,7 @@ void TMainViews::SetActiveView(QAbstractItemView* view) {
 }
 
 bool TMainViews::IsList(const QAbstractItemView* view) const {
-    return view == lv_ || view == lvIcons_;
+    return view == lv_ || view == lvIcons_ || view == lvThumbs_;
 }
 
 // ---------------------------------------------------------------------------
@@ -408,6 +423,7 @@ bool TMainViews::IsList(const QAbstractItemView* view) const {
 void TMainViews::SetBusy(bool busy) {
     busy_ = busy;
     if (busy) {
+        infoThumb_->hide();
         infovle_->setRowCount(0);
         infomemo_->clear();
     }
@@ -452,6 +468,8 @@ void TMainViews::FillList(TTreeNode* node) {
     if (gd_.ViewSettings.AutoResizeColumns)
         for (int i = 0; i < TEntryListModel::kColumnCount; ++i)
             lv_->header()->setSectionResizeMode(i, QHeaderView::Interactive);
+    // The pictures of another folder, or of a catalog saved or loaded since.
+    thumbCache_->Clear();
     listModel_->SetFolder(f);
     if (gd_.ViewSettings.AutoResizeColumns && listModel_->rowCount() < 5000)
         for (int i = 0; i < TEntryListModel::kColumnCount; ++i)
@@ -495,6 +513,10 @@ void TMainViews::RefreshInfo() {
     try {
         TLibFolderItem* e = CurrentEntry();
         if (e && !lv_->selectionModel()->isSelected(lv_->currentIndex())) e = nullptr;
+        // The picture of a photo or video, as large as the stored thumbnail.
+        const QPixmap picture = e && !e->IsFolder ? thumbCache_->Full(e) : QPixmap();
+        infoThumb_->setPixmap(picture);
+        infoThumb_->setVisible(!picture.isNull());
         if (e) {
             infolblCat_->setText(MsgText("InfoCat", e->Category.view()));
             infolblLoc_->setText(

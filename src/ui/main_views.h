@@ -13,6 +13,7 @@ class TLibFolderItem;
 class TLibObj;
 class TNameFitDelegate;
 class TPanelBar;
+class TThumbCache;
 class TTreeNode;
 class QAbstractItemView;
 class QLabel;
@@ -49,6 +50,9 @@ public:
     QTreeView* ColView() const { return tvCol_; }
     QTreeView* ListView() const { return lv_; }
     QListView* IconsView() const { return lvIcons_; }
+    // The grid of thumbnails, and the pictures it and the information bar show.
+    QListView* ThumbsView() const { return lvThumbs_; }
+    TThumbCache* ThumbCache() const { return thumbCache_; }
     // Sizes the icons view's items to the names of the folder shown.
     TNameFitDelegate* NameFit() const { return nameFit_; }
     QStackedWidget* ListStack() const { return lvStack_; }
@@ -152,6 +156,9 @@ private:
     QTreeView* lv_ = nullptr;
     QListView* lvIcons_ = nullptr;
     TNameFitDelegate* nameFit_ = nullptr;
+    TThumbCache* thumbCache_ = nullptr;
+    QListView* lvThumbs_ = nullptr;
+    QLabel* infoThumb_ = nullptr;
     TPanelBar* sb_ = nullptr;
     TPanelBar* sbFp_ = nullptr;
     QWidget* panInfo_ = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/properties_dialog.h"
 
 #include "catalog/catalog_edits.h"
+#include "catalog/catalog_thumbs.h"
 #include "catalog/lib_obj.h"
 #include "catalog/scan_ops.h"
 #include "settings/global_data.h"
@@ -300,6 +301,14 @@ void TfrmProperties::FillEntries() {
     }
     filecaption->setText(names.join(QStringLiteral("; ")));
     filepath->setText(paths.join(QStringLiteral("; ")));
+    // One photo or video: its picture from the catalog's thumbnails.
+    TThumbnail thumb;
+    QPixmap picture;
+    if (entries.size() == 1 && lib_ && TCatalogThumbs(*lib_).Find(entries[0], thumb))
+        picture.loadFromData(reinterpret_cast<const uchar*>(thumb.Data.data()),
+                             static_cast<uint>(thumb.Data.size()), "JPEG");
+    filethumb->setPixmap(picture);
+    filethumb->setVisible(!picture.isNull());
     filesize->setText(FormatBytes(sum));
     if (date.Shared()) filedate->setText(DateText(date.Value));
     if (comments.Shared()) filecom->setPlainText(Qs(comments.Value));

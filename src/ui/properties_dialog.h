@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -144,6 +145,7 @@ private:
     QCheckBox* cb_rec_fol = nullptr;
     QCheckBox* cb_rec_folow = nullptr;
     // File.
+    QLabel* filethumb = nullptr; // the picture of one photo or video
     QLineEdit* filecaption = nullptr;
     QLineEdit* filepath = nullptr;
     QComboBox* filecat = nullptr;

@@ -74,6 +74,8 @@ class TFieldRows {
 public:
     explicit TFieldRows(QWidget* page) : page_(page), grid_(new QGridLayout(page)) {}
 
+    // A row of its own across every column (a picture).
+    void Whole(QWidget* field) { grid_->addWidget(field, row_++, 0, 1, 3); }
     // A field that spans the value and button columns.
     void Wide(const char* text, QWidget* field) {
         grid_->addWidget(FieldLabel(page_, text, field), row_, 0);
@@ -230,6 +232,11 @@ QWidget* TfrmProperties::BuildFilePage() {
     filesize = ReadOnlyEdit(page, "filesize");
     catButtons_[3] = DlgTool(page, "tbCatFile", "Edit Categories (F2)");
     editButtons_[3] = DlgTool(page, "tbEditFile", "Edit Comments");
+    filethumb = new QLabel(page);
+    filethumb->setObjectName(QStringLiteral("filethumb"));
+    filethumb->setAlignment(Qt::AlignCenter);
+    filethumb->hide();
+    rows.Whole(filethumb);
     rows.Wide("Name:", filecaption);
     rows.Wide("Path:", filepath);
     rows.WithButton("&Category:", filecat, catButtons_[3]);

@@ -68,6 +68,17 @@ QIcon TSearchResultModel::RowIcon(const TSearchRow& row) const {
     return typeIcons_.For(results_->CellText(row, kColName, format_));
 }
 
+QVariant TSearchResultModel::PictureTip(const TSearchRow& row) const {
+    if (!ThumbJpeg || !row.Entry || row.Entry->IsFolder || !results_ || !results_->Valid())
+        return {};
+    const QByteArray jpeg = ThumbJpeg(row.Entry);
+    if (jpeg.isEmpty()) return {};
+    // Tool tips are rich text: the picture goes in as a data URL.
+    return QStringLiteral("<img src=\"data:image/jpeg;base64,%1\"><br>%2")
+        .arg(QString::fromLatin1(jpeg.toBase64()),
+             Q(results_->CellText(row, kColName, format_)).toHtmlEscaped());
+}
+
 QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
     const auto* rows = Rows();
     if (!rows || !index.isValid() || static_cast<size_t>(index.row()) >= rows->size()) return {};
@@ -75,6 +86,7 @@ QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        if (role == Qt::ToolTipRole && index.column() == kColName) return PictureTip(row);
         if (role == Qt::ToolTipRole && index.column() != kColComments &&
             index.column() != kColFullName)
             return {};

@@ -4,8 +4,10 @@
 #include "ui/catalog_models.h"
 
 #include <QtCore/QAbstractTableModel>
+#include <QtCore/QByteArray>
 #include <QtCore/QHash>
 #include <QtGui/QIcon>
+#include <functional>
 
 // The rows of a search (results or duplicates) without a widget item per row:
 // the model reads the engine's row vector, so a million rows show at once.
@@ -27,6 +29,8 @@ public:
     const std::vector<TSearchRow>* Rows() const;
     TLibFolderItem* EntryAt(int row) const;
     void SetHeaders(const QStringList& headers);
+    // The stored thumbnail of an entry: the name's tool tip shows it.
+    std::function<QByteArray(const TLibFolderItem*)> ThumbJpeg;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,6 +41,7 @@ public:
 
 private:
     QIcon RowIcon(const TSearchRow& row) const;
+    QVariant PictureTip(const TSearchRow& row) const;
     QString GroupText(const TSearchRow& row) const;
 
     bool dup_;

@@ -200,6 +200,17 @@ TSearchResults* TfrmSearch::Results() {
     return nullptr;
 }
 
+QByteArray TfrmSearch::ThumbJpeg(const TLibFolderItem* entry) {
+    if (!resultsLib_ || main_.CatalogFrozen()) return {};
+    if (thumbsLib_ != resultsLib_) {
+        thumbs_ = std::make_unique<TCatalogThumbs>(*resultsLib_);
+        thumbsLib_ = resultsLib_;
+    }
+    TThumbnail t;
+    if (!thumbs_->Find(entry, t)) return {};
+    return QByteArray(t.Data.data(), static_cast<qsizetype>(t.Data.size()));
+}
+
 void TfrmSearch::RefreshModels() {
     slvModel_->Refresh();
     dupModel_->Refresh();

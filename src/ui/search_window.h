@@ -1,8 +1,10 @@
 #pragma once
 
+#include "catalog/catalog_thumbs.h"
 #include "search/search_engine.h"
 #include "ui/search_host.h"
 
+#include <QtCore/QByteArray>
 #include <QtWidgets/QWidget>
 #include <exception>
 #include <functional>
@@ -165,9 +167,14 @@ private:
     int FirstSelectedRow(QAbstractItemView* view) const;
     bool LocateResult(QAbstractItemView* from, bool& wasFolder, bool& fromCollections);
 
+    // The stored thumbnail of a result, for its tool tip; empty when none.
+    QByteArray ThumbJpeg(const TLibFolderItem* entry);
+
     ISearchHost& main_;
     std::unique_ptr<TSearchResults> results_;
     const TLibObj* resultsLib_ = nullptr;
+    std::unique_ptr<TCatalogThumbs> thumbs_;
+    const TLibObj* thumbsLib_ = nullptr;
     TCellFormat format_;
     TSortState sort_;
     bool searching_ = false;

@@ -343,6 +343,8 @@ void TfrmSearch::BuildLists() {
     slvdup = MakeList("slvdup");
     slvModel_ = new TSearchResultModel(false, format_, this);
     dupModel_ = new TSearchResultModel(true, format_, this);
+    for (TSearchResultModel* m : {slvModel_, dupModel_})
+        m->ThumbJpeg = [this](const TLibFolderItem* e) { return ThumbJpeg(e); };
     slv->setModel(slvModel_);
     slvdup->setModel(dupModel_);
     for (QTreeView* v : {slv, slvdup}) {

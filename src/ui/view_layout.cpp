@@ -236,10 +236,15 @@ void TViewLayout::ShowSort(int column, uint8_t storedState) {
 
 void TViewLayout::SetListViewStyle(int style) {
     for (size_t i = 0; i < styleChecks_.size(); ++i)
-        styleChecks_[i]->setChecked(static_cast<int>(i % 4) == style);
+        styleChecks_[i]->setChecked(static_cast<int>(i % kListStyles) == style);
+    if (thumbsToggle_) thumbsToggle_->setChecked(style == kThumbnailStyle);
     QStackedWidget* stack = views_.ListStack();
-    if (style == 3) {
+    if (style == kDetailsStyle) {
         stack->setCurrentWidget(views_.ListView());
+        return;
+    }
+    if (style == kThumbnailStyle) {
+        stack->setCurrentWidget(views_.ThumbsView());
         return;
     }
     QListView* icons = views_.IconsView();

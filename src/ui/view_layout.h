@@ -17,6 +17,10 @@ class TMainViews;
 // The layout state of the main window's views: which tab shows which trees,
 // the panel sizes, the list's columns, sort order and view style, kept in the
 // settings between runs.
+inline constexpr int kListStyles = 5;
+inline constexpr int kDetailsStyle = 3;
+inline constexpr int kThumbnailStyle = 4;
+
 class TViewLayout {
 public:
     TViewLayout(TMainViews& views, TGlobalData& gd, ISettingsStore& store);
@@ -36,8 +40,10 @@ public:
     void ApplySort();
     // A column header click or an arrange-icons item: that column, the other direction.
     void SortListBy(int column);
-    // 0 large icons, 1 small icons, 2 list, 3 details.
+    // 0 large icons, 1 small icons, 2 list, 3 details, 4 thumbnails.
     void SetListViewStyle(int style);
+    // The toolbar's toggle, checked while the thumbnails show.
+    void SetThumbsToggle(QAction* toggle) { thumbsToggle_ = toggle; }
 
     // Splitter sizes are saved with the size the views had then, and restored
     // once the views are shown at that size again (a maximised window gets its
@@ -64,6 +70,7 @@ private:
     int currentTab_ = -1;
     std::vector<QAction*> sortChecks_;
     std::vector<QAction*> styleChecks_;
+    QAction* thumbsToggle_ = nullptr;
     std::map<std::string, QByteArray> pending_; // splitter name -> saved state
     QSize savedSize_;
     std::unique_ptr<QObject> watcher_;

@@ -251,9 +251,7 @@ void TVolumeCommands::SelectAll() {
     if (!host_.CheckIdle()) return;
     TMainViews& views = host_.Views();
     views.ListView()->selectAll();
-    views.SetActiveView(views.ListStack()->currentWidget() == views.ListView()
-                            ? static_cast<QAbstractItemView*>(views.ListView())
-                            : views.IconsView());
+    views.SetActiveView(qobject_cast<QAbstractItemView*>(views.ListStack()->currentWidget()));
     views.RefreshInfo();
 }
 

@@ -2,7 +2,8 @@
 # Screenshots of the desktop program under a virtual X server: the first start
 # (no catalog yet) with its new-volume dialog; then, with a sample catalog made
 # by tamblix-cli, the main window in each tab and in the list style, the space
-# view, the search window in German, the delete question and the new-volume dialog.
+# view, the search window in German, the thumbnail grid of a camera's photos, the
+# delete question and the new-volume dialog.
 # Usage: tests/ui/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -58,7 +59,27 @@ sp "$src3/Documents/Manuals/boat engine.pdf" 9000000
 sp "$src3/Documents/taxes 2023.ods" 2500000
 for i in $(seq 1 300); do sp "$src3/Projects/notes/note-$i.txt" $(( i * 131 % 9000 + 200 )); done
 
+# Photos and a phone video with thumbnails: pictures drawn by ImageMagick, one
+# stored on its side as a camera held upright writes it.
+src4="$work/Camera"
+mkdir -p "$src4/DCIM"
+i=0
+for look in "plasma:steelblue-khaki" "plasma:seagreen-lightyellow" "gradient:orange-purple" \
+            "plasma:tomato-gold" "radial-gradient:white-navy" "plasma:skyblue-white" \
+            "gradient:teal-lightgray" "plasma:darkgreen-wheat" "plasma:coral-lavender" \
+            "radial-gradient:gold-firebrick" "plasma:slategray-ivory" "gradient:pink-indigo"; do
+  i=$((i + 1))
+  convert -seed "$i" -size 1200x800 "$look" -fill 'rgba(255,255,255,0.35)' \
+    -draw "circle $((200 + i * 60)),400 $((260 + i * 60)),460" -quality 85 \
+    "$src4/DCIM/IMG_$((2400 + i)).jpg"
+done
+convert -seed 20 -size 800x1200 plasma:navy-lightcyan -quality 85 "$src4/DCIM/IMG_2413.jpg"
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=320x240:rate=25:duration=3" -c:v libx264 \
+  -pix_fmt yuv420p "$src4/DCIM/VID_2414.mp4"
+
 export TZ=UTC
+"$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src4" --title "Camera" \
+  --thumbnails --no-serial-check >/dev/null
 "$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src1" --title "Holiday 2024" \
   --category Travel --to-folders --no-serial-check >/dev/null
 "$cli" --settings "$work/cli.ini" scan "$work/sample.TXC" "$src2" --title "Backup Disc" \
