@@ -80,17 +80,15 @@ THandlerView* AddHandlersPage(QTabWidget* pages, THandlerList& handlers, ISettin
     auto* view = new THandlerView(handlers, store, page);
     // The Thumbnails handler's row, at hand: it is off until the user wants pictures.
     auto* thumbs = DlgCheck(page, "cbThumbs", "Make &thumbnails of photos and videos");
-    auto sync = [view, thumbs] {
-        for (int row = 0; THandlerPtr h = view->RowHandler(row); ++row)
-            if (SameText(h->Title, kThumbnailsTitle)) {
-                QSignalBlocker block(thumbs);
-                thumbs->setChecked(h->Active);
-                return;
-            }
-        thumbs->setEnabled(false);
+    auto sync = [&handlers, thumbs] {
+        THandlerPtr h = handlers.Find(kThumbnailsTitle);
+        QSignalBlocker block(thumbs);
+        thumbs->setEnabled(h != nullptr);
+        thumbs->setChecked(h && h->Active);
     };
     sync();
-    QObject::connect(thumbs, &QCheckBox::toggled, view, [view](bool on) {
+    QObject::connect(thumbs, &QCheckBox::toggled, view, [&handlers, view](bool on) {
+        handlers.Check(handlers.Find(kThumbnailsTitle), on);
         for (int row = 0; THandlerPtr h = view->RowHandler(row); ++row)
             if (SameText(h->Title, kThumbnailsTitle)) view->CheckRow(row, on);
     });
