@@ -13,6 +13,7 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
+#include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
@@ -57,6 +58,12 @@ QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* b
     l->setObjectName(QLatin1String(name));
     l->setBuddy(buddy);
     return l;
+}
+
+void DlgGridField(QGridLayout* grid, int row, int column, const char* name, const char* text,
+                  QWidget* field) {
+    grid->addWidget(DlgLabel(grid->parentWidget(), name, text, field), row, column);
+    grid->addWidget(field, row, column + 1);
 }
 
 QLineEdit* DlgEdit(QWidget* parent, const char* name) {

@@ -14,6 +14,7 @@ class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QDialogButtonBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -38,6 +39,10 @@ void DlgShowError(QWidget* parent, const std::exception& e);
 
 // Controls carry their programming names as object names (the translation finds them so).
 QLabel* DlgLabel(QWidget* parent, const char* name, const char* text, QWidget* buddy);
+// A field and its label in a grid laid over a widget: the label at (row, column),
+// the field at its right.
+void DlgGridField(QGridLayout* grid, int row, int column, const char* name, const char* text,
+                  QWidget* field);
 // A line edit, and a drop-down of free text whose typing adds no item.
 QLineEdit* DlgEdit(QWidget* parent, const char* name);
 QComboBox* DlgTextCombo(QWidget* parent, const char* name);

@@ -28,16 +28,14 @@ TDefaultsPage BuildDefaultsPage(QWidget* parent, bool withLocation) {
     p.tbCat = DlgTool(p.Page, "tbCat", "Edit Categories (F2)");
     p.filecom = DlgEdit(p.Page, "filecom");
     int row = 0;
-    grid->addWidget(DlgLabel(p.Page, "lblCat", "&Category:", p.filecat), row, 0);
-    grid->addWidget(p.filecat, row, 1);
+    DlgGridField(grid, row, 0, "lblCat", "&Category:", p.filecat);
     grid->addWidget(p.tbCat, row++, 2);
     grid->addWidget(DlgLabel(p.Page, "lblCom", "Com&ments:", p.filecom), row, 0);
     grid->addWidget(p.filecom, row++, 1, 1, 2);
     if (withLocation) {
         p.volLoc = DlgTextCombo(p.Page, "volLoc");
         p.tbLoc = DlgTool(p.Page, "tbLoc", "Edit Locations (F3)");
-        grid->addWidget(DlgLabel(p.Page, "lblLoc", "&Location:", p.volLoc), row, 0);
-        grid->addWidget(p.volLoc, row, 1);
+        DlgGridField(grid, row, 0, "lblLoc", "&Location:", p.volLoc);
         grid->addWidget(p.tbLoc, row++, 2);
     }
     p.cbAddFolders = DlgCheck(p.Page, "cbAddFolders", "&Add to Folders");

@@ -108,12 +108,9 @@ TTextFileParts BuildTextFileParts(QWidget* dialog, QBoxLayout* top, const char* 
 
 int TTextFileParts::AddOptionRows() const {
     QGridLayout* g = OptionsGrid;
-    g->addWidget(DlgLabel(Options, "lblK", "&Filesize in: ", SizeUnit), 0, 0);
-    g->addWidget(SizeUnit, 0, 1);
-    g->addWidget(DlgLabel(Options, "lblSep", "&Separator: ", Separator), 1, 0);
-    g->addWidget(Separator, 1, 1);
-    g->addWidget(DlgLabel(Options, "lblTxtQ", "Text &Qualifier:", Qualifier), 2, 0);
-    g->addWidget(Qualifier, 2, 1);
+    DlgGridField(g, 0, 0, "lblK", "&Filesize in: ", SizeUnit);
+    DlgGridField(g, 1, 0, "lblSep", "&Separator: ", Separator);
+    DlgGridField(g, 2, 0, "lblTxtQ", "Text &Qualifier:", Qualifier);
     return 3;
 }
 

@@ -82,8 +82,7 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     int row = 0;
     grid->addWidget(DlgLabel(vol, "lblDrive", "&Drive:", cbDr), row, 0);
     grid->addWidget(cbDr, row++, 1, 1, 4);
-    grid->addWidget(DlgLabel(vol, "lblFolder", "&Folder:", edFolder), row, 0);
-    grid->addWidget(edFolder, row, 1);
+    DlgGridField(grid, row, 0, "lblFolder", "&Folder:", edFolder);
     grid->addWidget(btnBrowse, row, 2);
     grid->addWidget(btnOpen, row, 3);
     grid->addWidget(tbRecent, row++, 4);
@@ -92,8 +91,7 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     grid->addWidget(lblSourceInfo, row++, 1, 1, 4);
     grid->addWidget(DlgLabel(vol, "lblTitle", "&Title:", edTitle), row, 0);
     grid->addWidget(edTitle, row++, 1, 1, 4);
-    grid->addWidget(DlgLabel(vol, "lblSerial", "&Serial:", edser), row, 0);
-    grid->addWidget(edser, row++, 1);
+    DlgGridField(grid, row++, 0, "lblSerial", "&Serial:", edser);
     grid->addWidget(DlgLabel(vol, "lblLevels", "&Levels:", edLevels), row, 0);
     auto* levels = new QHBoxLayout;
     levels->addWidget(edLevels);

@@ -88,12 +88,9 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         int row = 0;
         for (QCheckBox* c : {cbShow, cbSort, cbDisableCtrls, cb_msg})
             grid->addWidget(c, row++, 0, 1, 3);
-        grid->addWidget(DlgLabel(p, "lblSizes", "Filesi&ze in:", cbK), row, 0);
-        grid->addWidget(cbK, row++, 1);
-        grid->addWidget(DlgLabel(p, "lblSep", "Comment &New Line: ", cbSep), row, 0);
-        grid->addWidget(cbSep, row++, 1);
-        grid->addWidget(DlgLabel(p, "lblImg", "Images File:", edImg), row, 0);
-        grid->addWidget(edImg, row, 1);
+        DlgGridField(grid, row++, 0, "lblSizes", "Filesi&ze in:", cbK);
+        DlgGridField(grid, row++, 0, "lblSep", "Comment &New Line: ", cbSep);
+        DlgGridField(grid, row, 0, "lblImg", "Images File:", edImg);
         grid->addWidget(BrowseButtons[0], row++, 2);
         grid->setColumnStretch(1, 1);
         grid->setRowStretch(row, 1);

@@ -69,6 +69,12 @@ QLabel* FieldLabel(QWidget* parent, const char* text, QWidget* buddy) {
     return l;
 }
 
+// A field and its label at (row, column) of a grid laid over a box.
+void GridField(QGridLayout* grid, int row, int column, const char* text, QWidget* field) {
+    grid->addWidget(FieldLabel(grid->parentWidget(), text, field), row, column);
+    grid->addWidget(field, row, column + 1);
+}
+
 // The rows of a page's grid: a label, its field, and a button or nothing at the right.
 class TFieldRows {
 public:
@@ -148,17 +154,12 @@ QWidget* TfrmProperties::BuildLibraryPage() {
     infoFi = ReadOnlyEdit(info, "infoFi");
     infoFis = ReadOnlyEdit(info, "infoFis");
     btnRefresh = DlgButton(info, "btnRefresh", "&Refresh");
-    ig->addWidget(FieldLabel(info, "Volumes:", infoV), 0, 0);
-    ig->addWidget(infoV, 0, 1);
-    ig->addWidget(FieldLabel(info, "Folders:", infoF), 0, 2);
-    ig->addWidget(infoF, 0, 3);
-    ig->addWidget(FieldLabel(info, "Files:", infoFi), 1, 0);
-    ig->addWidget(infoFi, 1, 1);
-    ig->addWidget(FieldLabel(info, "Total Size:", infoFis), 1, 2);
-    ig->addWidget(infoFis, 1, 3);
+    GridField(ig, 0, 0, "Volumes:", infoV);
+    GridField(ig, 0, 2, "Folders:", infoF);
+    GridField(ig, 1, 0, "Files:", infoFi);
+    GridField(ig, 1, 2, "Total Size:", infoFis);
     infoMem = ReadOnlyEdit(info, "infoMem");
-    ig->addWidget(FieldLabel(info, "Archive members:", infoMem), 2, 0);
-    ig->addWidget(infoMem, 2, 1);
+    GridField(ig, 2, 0, "Archive members:", infoMem);
     ig->addWidget(btnRefresh, 2, 3, Qt::AlignRight);
     ig->setColumnStretch(1, 1);
     ig->setColumnStretch(3, 1);

@@ -117,18 +117,12 @@ void TfrmSearch::BuildCriteria() {
     edCom = Edit(gen, "edCom");
     edType = Edit(gen, "edType");
     edLoc = DlgTextCombo(gen, "edLoc");
-    g0->addWidget(DlgLabel(gen, "lblFile", "&Filename:", edSearch), 0, 0);
-    g0->addWidget(edSearch, 0, 1);
-    g0->addWidget(DlgLabel(gen, "lblVol", "&Volume:", edVol), 0, 2);
-    g0->addWidget(edVol, 0, 3);
-    g0->addWidget(DlgLabel(gen, "lblCat", "&Category:", cbCat), 1, 0);
-    g0->addWidget(cbCat, 1, 1);
-    g0->addWidget(DlgLabel(gen, "lblCom", "Com&ments:", edCom), 1, 2);
-    g0->addWidget(edCom, 1, 3);
-    g0->addWidget(DlgLabel(gen, "lblType", "Ty&pe:", edType), 2, 0);
-    g0->addWidget(edType, 2, 1);
-    g0->addWidget(DlgLabel(gen, "lblLoc", "&Location:", edLoc), 2, 2);
-    g0->addWidget(edLoc, 2, 3);
+    DlgGridField(g0, 0, 0, "lblFile", "&Filename:", edSearch);
+    DlgGridField(g0, 0, 2, "lblVol", "&Volume:", edVol);
+    DlgGridField(g0, 1, 0, "lblCat", "&Category:", cbCat);
+    DlgGridField(g0, 1, 2, "lblCom", "Com&ments:", edCom);
+    DlgGridField(g0, 2, 0, "lblType", "Ty&pe:", edType);
+    DlgGridField(g0, 2, 2, "lblLoc", "&Location:", edLoc);
     g0->setColumnStretch(3, 1);
     g0->setRowStretch(3, 1);
 
@@ -180,12 +174,10 @@ void TfrmSearch::BuildCriteria() {
     edTaken2 = date("edTaken2");
     g1->addWidget(cbDuration, 2, 0);
     g1->addWidget(edDuration1, 2, 1);
-    g1->addWidget(DlgLabel(adv, "lblDurationTo", "to", edDuration2), 2, 2);
-    g1->addWidget(edDuration2, 2, 3);
+    DlgGridField(g1, 2, 2, "lblDurationTo", "to", edDuration2);
     g1->addWidget(cbTaken, 3, 0);
     g1->addWidget(edTaken1, 3, 1);
-    g1->addWidget(DlgLabel(adv, "lblTakenTo", "to", edTaken2), 3, 2);
-    g1->addWidget(edTaken2, 3, 3);
+    DlgGridField(g1, 3, 2, "lblTakenTo", "to", edTaken2);
     auto enableRanges = [this] {
         for (QWidget* w : {static_cast<QWidget*>(edDuration1), static_cast<QWidget*>(edDuration2)})
             w->setEnabled(cbDuration->isChecked());
@@ -214,8 +206,7 @@ void TfrmSearch::BuildCriteria() {
     // Anywhere
     auto [any, g3] = page("tsAnywhere", "Any&where");
     edAny = Edit(any, "edAny");
-    g3->addWidget(DlgLabel(any, "lblAny", "Look for:", edAny), 0, 0);
-    g3->addWidget(edAny, 0, 1);
+    DlgGridField(g3, 0, 0, "lblAny", "Look for:", edAny);
     g3->setRowStretch(1, 1);
 
     // Collections
@@ -223,12 +214,9 @@ void TfrmSearch::BuildCriteria() {
     edcolCaption = Edit(col, "edcolCaption");
     edcolUrl = Edit(col, "edcolUrl");
     edcolCom = Edit(col, "edcolCom");
-    g4->addWidget(DlgLabel(col, "lblColCaption", "Caption:", edcolCaption), 0, 0);
-    g4->addWidget(edcolCaption, 0, 1);
-    g4->addWidget(DlgLabel(col, "lblColUrl", "URL:", edcolUrl), 1, 0);
-    g4->addWidget(edcolUrl, 1, 1);
-    g4->addWidget(DlgLabel(col, "lblColCom", "Comments:", edcolCom), 2, 0);
-    g4->addWidget(edcolCom, 2, 1);
+    DlgGridField(g4, 0, 0, "lblColCaption", "Caption:", edcolCaption);
+    DlgGridField(g4, 1, 0, "lblColUrl", "URL:", edcolUrl);
+    DlgGridField(g4, 2, 0, "lblColCom", "Comments:", edcolCom);
     g4->setRowStretch(3, 1);
 
     // Options
@@ -246,8 +234,7 @@ void TfrmSearch::BuildCriteria() {
     cbDupMode->addItems(
         {QStringLiteral("By Name"), QStringLiteral("By Content (same size and checksum)")});
     MarkTranslated(cbDupMode);
-    g5->addWidget(DlgLabel(opt, "lblDupMode", "Compare:", cbDupMode), 1, 2);
-    g5->addWidget(cbDupMode, 1, 3);
+    DlgGridField(g5, 1, 2, "lblDupMode", "Compare:", cbDupMode);
     g5->setRowStretch(2, 1);
 
     for (QCheckBox* c : {cbSel, cbCase, cbDup})

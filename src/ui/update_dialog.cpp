@@ -46,11 +46,9 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     cbFoldersOnly = DlgCheck(src, "cbFoldersOnly", "Folders &Only");
     int row = 0;
     grid->addWidget(cbReal, row++, 1, 1, 2);
-    grid->addWidget(DlgLabel(src, "lblFolder", "&Folder:", edFolder), row, 0);
-    grid->addWidget(edFolder, row, 1);
+    DlgGridField(grid, row, 0, "lblFolder", "&Folder:", edFolder);
     grid->addWidget(SpeedButton1, row++, 2);
-    grid->addWidget(DlgLabel(src, "lblSerial", "&Serial:", edser), row, 0);
-    grid->addWidget(edser, row++, 1);
+    DlgGridField(grid, row++, 0, "lblSerial", "&Serial:", edser);
     grid->addWidget(DlgLabel(src, "lblLevels", "&Levels:", edLevels), row, 0);
     grid->addWidget(edLevels, row++, 1, Qt::AlignLeft);
     grid->addWidget(cbDel, row++, 1, 1, 2);
