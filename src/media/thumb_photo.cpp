@@ -60,7 +60,7 @@ std::string DecodeJpegThumb(const uint8_t* data, size_t size, const TThumbLimits
     if (need > static_cast<int64_t>(limits.MaxBytes)) return kTooLarge;
     if (budget.Spent()) return kTooSlow;
     std::vector<uint8_t> rgb(static_cast<size_t>(need));
-    int flags = TJFLAG_FASTDCT;
+    int flags = TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE;
 #ifdef TJFLAG_LIMITSCANS
     flags |= TJFLAG_LIMITSCANS; // a progressive file of thousands of scans is a bomb too
 #endif

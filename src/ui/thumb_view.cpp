@@ -176,7 +176,7 @@ TThumbGrid::TThumbGrid(TThumbCache& cache, TEntryListModel& model, QWidget* pare
     setUniformItemSizes(true);
     setGridSize(TThumbDelegate::CellSize());
     setLayoutMode(QListView::Batched);
-    setBatchSize(5000);
+    setBatchSize(1000);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setDragEnabled(true);
     setDragDropMode(QAbstractItemView::DragOnly);
