@@ -120,29 +120,29 @@ void TCatalogThumbs::Reset() {
     openFor_.clear();
 }
 
+const TPendingThumb* TCatalogThumbs::Pending(const TLibFolderItem* entry,
+                                             const std::string& key) const {
+    auto it = lib_.PendingThumbs.find(key);
+    if (it == lib_.PendingThumbs.end()) return nullptr;
+    const TPendingThumb& p = it->second;
+    return Fresh(entry, p.Volume, p.Size, p.Date) ? &p : nullptr;
+}
+
 bool TCatalogThumbs::Find(const TLibFolderItem* entry, TThumbnail& out) {
     if (!entry || entry->IsFolder) return false;
     const std::string key = GetEntryCatalogPath(entry);
-    const std::string volume = ThumbVolumeOf(entry);
-    if (auto it = lib_.PendingThumbs.find(key); it != lib_.PendingThumbs.end()) {
-        const TPendingThumb& p = it->second;
-        if (p.Volume == volume && p.Size == entry->Size && p.Date == entry->Date) {
-            out = p.Thumb;
-            return true;
-        }
+    if (const TPendingThumb* p = Pending(entry, key)) {
+        out = p->Thumb;
+        return true;
     }
     TThumbStore* store = Store();
-    return store && store->Find(volume, key, entry->Size, entry->Date, out);
+    return store && store->Find(ThumbVolumeOf(entry), key, entry->Size, entry->Date, out);
 }
 
 bool TCatalogThumbs::Has(const TLibFolderItem* entry) {
     if (!entry || entry->IsFolder) return false;
     const std::string key = GetEntryCatalogPath(entry);
-    const std::string volume = ThumbVolumeOf(entry);
-    if (auto it = lib_.PendingThumbs.find(key); it != lib_.PendingThumbs.end()) {
-        const TPendingThumb& p = it->second;
-        if (p.Volume == volume && p.Size == entry->Size && p.Date == entry->Date) return true;
-    }
+    if (Pending(entry, key)) return true;
     TThumbStore* store = Store();
-    return store && store->Has(volume, key, entry->Size, entry->Date);
+    return store && store->Has(ThumbVolumeOf(entry), key, entry->Size, entry->Date);
 }

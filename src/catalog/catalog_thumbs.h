@@ -41,6 +41,9 @@ public:
 
 private:
     TThumbStore* Store();
+    // The thumbnail a scan made of the entry at key since the last save, if it is of the entry as
+    // it is.
+    const TPendingThumb* Pending(const TLibFolderItem* entry, const std::string& key) const;
 
     const TLibObj& lib_;
     TThumbStore store_;

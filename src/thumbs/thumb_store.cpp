@@ -22,6 +22,15 @@ void Bind(sqlite3_stmt* st, int i, std::string_view text) {
     sqlite3_bind_text(st, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
+// A row's key and what it was made of, as ?1 to ?4.
+void BindRow(sqlite3_stmt* st, std::string_view volume, std::string_view path, int64_t size,
+             double date) {
+    Bind(st, 1, volume);
+    Bind(st, 2, path);
+    sqlite3_bind_int64(st, 3, size);
+    sqlite3_bind_double(st, 4, date);
+}
+
 // Why a path cannot take a database: a link, a folder, a FIFO or a device.
 // Empty when it is a regular file or nothing.
 std::string NotWritable(const std::string& path) {
@@ -140,10 +149,7 @@ bool TThumbStore::Find(std::string_view volume, std::string_view path, int64_t s
     TStatement q{Prepare("SELECT width, height, data FROM thumbs"
                          " WHERE volume=?1 AND path=?2 AND size=?3 AND date=?4")};
     if (!q.st) return false;
-    Bind(q.st, 1, volume);
-    Bind(q.st, 2, path);
-    sqlite3_bind_int64(q.st, 3, size);
-    sqlite3_bind_double(q.st, 4, date);
+    BindRow(q.st, volume, path, size, date);
     if (sqlite3_step(q.st) != SQLITE_ROW) return false;
     out.Width = sqlite3_column_int(q.st, 0);
     out.Height = sqlite3_column_int(q.st, 1);
@@ -158,10 +164,7 @@ bool TThumbStore::Has(std::string_view volume, std::string_view path, int64_t si
     TStatement q{
         Prepare("SELECT 1 FROM thumbs WHERE volume=?1 AND path=?2 AND size=?3 AND date=?4")};
     if (!q.st) return false;
-    Bind(q.st, 1, volume);
-    Bind(q.st, 2, path);
-    sqlite3_bind_int64(q.st, 3, size);
-    sqlite3_bind_double(q.st, 4, date);
+    BindRow(q.st, volume, path, size, date);
     return sqlite3_step(q.st) == SQLITE_ROW;
 }
 
@@ -185,10 +188,7 @@ bool TThumbStore::Put(std::string_view volume, std::string_view path, int64_t si
     TStatement q{Prepare("INSERT OR REPLACE INTO thumbs(volume, path, size, date, width, height,"
                          " data) VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)")};
     if (!q.st) return false;
-    Bind(q.st, 1, volume);
-    Bind(q.st, 2, path);
-    sqlite3_bind_int64(q.st, 3, size);
-    sqlite3_bind_double(q.st, 4, date);
+    BindRow(q.st, volume, path, size, date);
     sqlite3_bind_int(q.st, 5, thumb.Width);
     sqlite3_bind_int(q.st, 6, thumb.Height);
     sqlite3_bind_blob(q.st, 7, thumb.Data.data(), static_cast<int>(thumb.Data.size()),
