@@ -62,37 +62,50 @@ std::string DecodeVideoThumb(const std::string& path, const TThumbLimits& limits
     const int rc = avcodec_open2(dec.get(), codec, &options);
     av_dict_free(&options);
     if (rc < 0) return "its video cannot be decoded: " + AvErrorText(rc);
-    // About a tenth in, from the keyframe at or before it: the opening
-    // seconds are often black or a title.
-    if (ic->duration > 0) {
-        const int64_t at =
-            av_rescale_q(ic->duration / 10, AVRational{1, AV_TIME_BASE}, stream->time_base);
-        const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-        if (av_seek_frame(ic, index, start + at, AVSEEK_FLAG_BACKWARD) >= 0)
-            avcodec_flush_buffers(dec.get());
-    }
     std::unique_ptr<AVPacket, TPacketFree> packet(av_packet_alloc());
     std::unique_ptr<AVFrame, TFrameFree> frame(av_frame_alloc());
     if (!packet || !frame) return "out of memory";
-    bool got = false, ended = false;
-    for (int packets = 0; !got && packets < kMaxPackets; ++packets) {
-        if (demuxer.Spent()) return demuxer.Cut() ? demuxer.Cut() : "the budget ran out";
-        if (!ended) {
-            const int read = av_read_frame(ic, packet.get());
-            if (read < 0) {
-                ended = true;
-                avcodec_send_packet(dec.get(), nullptr);
-            } else {
-                if (packet->stream_index == index) avcodec_send_packet(dec.get(), packet.get());
-                av_packet_unref(packet.get());
+    int packets = 0;
+    // The first keyframe's picture from where the container stands.
+    auto firstPicture = [&]() -> int {
+        bool ended = false;
+        for (; packets < kMaxPackets; ++packets) {
+            if (demuxer.Spent()) return AVERROR_EXIT;
+            if (!ended) {
+                if (av_read_frame(ic, packet.get()) < 0) {
+                    ended = true;
+                    avcodec_send_packet(dec.get(), nullptr);
+                } else {
+                    if (packet->stream_index == index) avcodec_send_packet(dec.get(), packet.get());
+                    av_packet_unref(packet.get());
+                }
             }
+            const int r = avcodec_receive_frame(dec.get(), frame.get());
+            if (r == 0) return 0;
+            if (r != AVERROR(EAGAIN) && ended) return AVERROR_EOF;
         }
-        const int r = avcodec_receive_frame(dec.get(), frame.get());
-        if (r == 0)
-            got = true;
-        else if (r != AVERROR(EAGAIN) && ended)
-            break;
+        return AVERROR_EOF;
+    };
+    // About a tenth in, from the keyframe at or before it: the opening
+    // seconds are often black or a title. Containers without an index (MPEG
+    // transport streams) may land past the last keyframe: then from the start.
+    const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    bool seeked = false;
+    if (ic->duration > 0) {
+        const int64_t at =
+            av_rescale_q(ic->duration / 10, AVRational{1, AV_TIME_BASE}, stream->time_base);
+        seeked = av_seek_frame(ic, index, start + at, AVSEEK_FLAG_BACKWARD) >= 0;
+        if (seeked) avcodec_flush_buffers(dec.get());
     }
+    int found = firstPicture();
+    if (found == AVERROR_EOF && seeked &&
+        (av_seek_frame(ic, -1, 0, AVSEEK_FLAG_BYTE) >= 0 ||
+         av_seek_frame(ic, index, start, AVSEEK_FLAG_BACKWARD) >= 0)) {
+        avcodec_flush_buffers(dec.get());
+        found = firstPicture();
+    }
+    if (found == AVERROR_EXIT) return demuxer.Cut() ? demuxer.Cut() : "the budget ran out";
+    const bool got = found == 0;
     if (!got) return "no picture found within the frames a thumbnail may read";
     const int w = frame->width, h = frame->height;
     if (w <= 0 || h <= 0) return "an empty picture";

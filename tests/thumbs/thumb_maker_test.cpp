@@ -3,7 +3,9 @@
 #include "thumb_test_util.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <turbojpeg.h>
@@ -65,6 +67,27 @@ TEST(ThumbMaker, EmbeddedPreviewIsUsedOnlyWhenLargeEnough) {
 
 TEST(ThumbMaker, RotatedPhoneVideoShowsUpright) {
     ExpectLikeReference("phone.mp4", "phone.ref.ppm", 120, 160);
+}
+
+TEST(ThumbMaker, VideosWhoseKeyframeIsFarAwayEndWithinTheBudget) {
+    // The only keyframe is the first frame, before where the seek lands.
+    const std::string path = ThumbFixture("one_keyframe.ts");
+    TThumbMade made = MakeThumbnailOf(path);
+    ASSERT_FALSE(made.Jpeg.empty()) << made.Why;
+    EXPECT_EQ(made.Width, 64);
+    EXPECT_EQ(made.Height, 48);
+    // Its start cut off: no keyframe at all. Refused, quickly, with a reason.
+    const std::string cut = testing::TempDir() + "/thumb_cut.ts";
+    {
+        std::ofstream out(cut, std::ios::binary);
+        out << ReadWhole(path).substr(4000);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    made = MakeThumbnailOf(cut);
+    EXPECT_TRUE(made.Jpeg.empty());
+    EXPECT_FALSE(made.Why.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    std::remove(cut.c_str());
 }
 
 TEST(ThumbMaker, RawPreviewIsFoundThroughTheTiffStructure) {

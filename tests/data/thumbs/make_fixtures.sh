@@ -63,3 +63,10 @@ exiftool -q -overwrite_original -Rotation=90 "$tmp/phone.mp4"
 cp "$tmp/phone.mp4" phone.mp4
 ffmpeg -v error -y -i phone.mp4 -frames:v 1 -vf "scale=24:32" -pix_fmt rgb24 -f image2 \
     -c:v ppm phone.ref.ppm
+
+# A transport stream (no index to seek by) whose one keyframe is its first
+# frame: a seek a tenth in lands past it. The tests also cut its start off,
+# so that no keyframe is left at all.
+ffmpeg -v error -y -f lavfi -i "testsrc=size=64x48:rate=25:duration=8" -c:v libx264 -g 300 \
+    -keyint_min 300 -sc_threshold 0 -pix_fmt yuv420p -fflags +bitexact -flags:v +bitexact \
+    -f mpegts one_keyframe.ts
