@@ -17,8 +17,9 @@ TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::
     return got;
 }
 
-TReadAhead::TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop)
-    : claims_(claims), stop_(stop), members_(std::make_shared<TMemberBudget>(kMaxMembers)) {}
+TReadAhead::TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop, bool thumbnails)
+    : claims_(claims), stop_(stop), thumbnails_(thumbnails),
+      members_(std::make_shared<TMemberBudget>(kMaxMembers)) {}
 
 TEntryWorkFn TReadAhead::Work() const {
     // Readers take paths: without /proc a file of a folder read ahead has none.
@@ -57,12 +58,13 @@ std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec
     // Readers go by the name on the disk, as they do for the scan itself.
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_.Of(rec.NativeName).Readers;
-    if (readers.empty() && !claim.Thumbnail) return nullptr;
+    const bool thumb = claim.Thumbnail && thumbnails_;
+    if (readers.empty() && !thumb) return nullptr;
     // A reader ahead never waits for a module to load: the scan reads this
     // file itself, and the module loads meanwhile.
     for (const std::string* title : readers)
         if (!MediaReaderLoaded(*title)) return nullptr;
-    if (claim.Thumbnail && !ThumbnailerLoaded()) return nullptr;
-    return std::make_unique<TTagsRead>(ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()),
-                                                  rec.OnlyHoles, claim.Thumbnail));
+    if (thumb && !ThumbnailerLoaded()) return nullptr;
+    return std::make_unique<TTagsRead>(
+        ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()), rec.OnlyHoles, thumb));
 }

@@ -36,7 +36,8 @@ TTagsRead ReadTagsOf(const std::vector<const std::string*>& readers, const std::
 class TReadAhead {
 public:
     // stop: set once the scan stops; a listing under way ends early.
-    TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop);
+    // thumbnails: make the thumbnails the handlers ask for too.
+    TReadAhead(const THandlerClaims& claims, const std::atomic<bool>& stop, bool thumbnails);
     // For TFileSearch::AheadWork; empty when files cannot be named through
     // their folder's descriptor.
     TEntryWorkFn Work() const;
@@ -52,5 +53,6 @@ private:
     std::unique_ptr<TEntryWork> Read(int folderFd, const TSearchRec& rec) const;
     const THandlerClaims& claims_;
     const std::atomic<bool>& stop_;
+    const bool thumbnails_;
     std::shared_ptr<TMemberBudget> members_;
 };

@@ -24,6 +24,7 @@ struct TArchiveMember;
 struct TArchiveNote;
 struct TArchiveRead;
 struct TTagsRead;
+class TCatalogThumbs;
 
 // What the new-volume and update dialogs hand over.
 struct TScanOptions {
@@ -131,7 +132,9 @@ private:
     // rec: the walk's record of the file; claim: what the handlers claim of its name.
     void ReadTags(TLibFolderItem* e, const std::string& nativeFolder,
                   const std::function<std::string()>& shownPath, const TSearchRec& rec,
-                  const THandlerClaims::TClaim& claim);
+                  const THandlerClaims::TClaim& claim, bool unchanged);
+    // The catalog keeps a thumbnail of the entry as it is now.
+    bool HasThumbnail(const TLibFolderItem* e);
     // A thumbnail the scan made goes with the catalog to its next save.
     void KeepThumbnail(const TLibFolderItem* e, const TSearchRec& rec, TTagsRead& got,
                        const std::function<std::string()>& shownPath);
@@ -160,6 +163,8 @@ private:
     // Catalog paths of the nodes made by EnterFolder (imports name folders by path).
     std::unordered_map<std::string, TTreeNode*> index_;
     TFileChecksum checksum_;
+    // The catalog's thumbnails, opened when an update first asks.
+    std::shared_ptr<TCatalogThumbs> thumbs_;
     // The walk's open folders, root first.
     std::vector<TWalkFolder> walkStack_;
     // Where the scan adds: its volume, the folder entered last, the archive being listed.

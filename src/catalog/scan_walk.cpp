@@ -60,18 +60,20 @@ void TVolumeScanner::KeepUnreadEntry(TTreeNode* node, TLibFolderItem* e) {
 
 void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativeFolder,
                               const std::function<std::string()>& shownPath, const TSearchRec& rec,
-                              const THandlerClaims::TClaim& claim) {
+                              const THandlerClaims::TClaim& claim, bool unchanged) {
     // The walk's readers may have read them already, off this thread.
     auto* ahead = walker_ ? dynamic_cast<TTagsRead*>(walker_->WorkDone()) : nullptr;
     // Readers go by the name on the disk.
     const auto& readers =
         rec.NativeName.empty() ? claim.Readers : claims_->Of(rec.NativeName).Readers;
     // Most files are claimed by nothing and had nothing: nothing changes for them.
-    if (!ahead && readers.empty() && !claim.Checksum && !claim.Thumbnail && e->TagInfo.Empty())
-        return;
+    const bool thumb = claim.Thumbnail && !(unchanged && HasThumbnail(e));
+    if (!ahead && readers.empty() && !claim.Checksum && !thumb && e->TagInfo.Empty()) return;
     const std::string readPath = ReadPath(nativeFolder, rec);
-    TTagsRead got =
-        ahead ? std::move(*ahead) : ReadTagsOf(readers, readPath, rec.OnlyHoles, claim.Thumbnail);
+    TTagsRead got = ahead ? std::move(*ahead) : ReadTagsOf(readers, readPath, rec.OnlyHoles);
+    // Readers ahead make thumbnails only while adding; an update makes those it lacks here.
+    if (thumb && got.Thumb.Empty() && got.ThumbWhy.empty() && !rec.OnlyHoles)
+        MakeThumbnail(readPath, got.Thumb, got.ThumbWhy);
     KeepThumbnail(e, rec, got, shownPath);
     TTagInfo& fresh = got.Info;
     // A video or photo its library could not open is named in the log; the
@@ -95,6 +97,11 @@ void TVolumeScanner::ReadTags(TLibFolderItem* e, const std::string& nativeFolder
         ::close(fd);
     }
     e->TagInfo = std::move(fresh);
+}
+
+bool TVolumeScanner::HasThumbnail(const TLibFolderItem* e) {
+    if (!thumbs_) thumbs_ = std::make_shared<TCatalogThumbs>(lib_);
+    return thumbs_->Has(e);
 }
 
 void TVolumeScanner::KeepThumbnail(const TLibFolderItem* e, const TSearchRec& rec, TTagsRead& got,
@@ -197,6 +204,8 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             e = nullptr;
         }
         const bool isNew = e == nullptr;
+        // Found again as it was: its thumbnail, if it has one, still stands.
+        bool unchanged = false;
         if (isNew) {
             auto fresh = std::make_unique<TLibFolderItem>();
             fresh->Caption = name;
@@ -207,6 +216,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
             if (!e) return;
             ++FilesAdded;
         } else {
+            unchanged = !e->IsFolder && e->Size == rec.Size && e->Date == rec.Time;
             // A file found again with another size keeps the totals right.
             lib_.SetEntrySize(e, rec.Size);
             e->IsFolder = isArchive ? 1 : 0;
@@ -229,7 +239,7 @@ void TVolumeScanner::AddEntryTo(TTreeNode* node, const std::string& nativeFolder
         } else if (handlers_) {
             if (!isNew) ApplyEntryDefaults(e, false);
             if (claim)
-                ReadTags(e, nativeFolder, fullPath, rec, *claim);
+                ReadTags(e, nativeFolder, fullPath, rec, *claim, unchanged);
             else
                 e->TagInfo.Clear();
         }
@@ -354,7 +364,8 @@ void TVolumeScanner::Walk(const std::string& root, TTreeNode* top, int64_t known
     std::optional<TReadAhead> ahead;
     *stopAhead_ = stopped_;
     if (claims_ && claims_->AnyActive() && !Options.FoldersOnly) {
-        walker.AheadWork = ahead.emplace(*claims_, *stopAhead_).Work();
+        // An update looks up which thumbnails still stand on this thread.
+        walker.AheadWork = ahead.emplace(*claims_, *stopAhead_, knownEntries <= 0).Work();
         if (walker.AheadWork) walker.AheadSpans = ahead->Spans();
     }
     try {

@@ -123,6 +123,43 @@ TEST_F(ThumbCatalog, UpdateReplacesAndDeletesThumbnailsWithTheirEntries) {
     EXPECT_EQ(Rows(), 4);
 }
 
+TEST_F(ThumbCatalog, UpdateLeavesTheThumbnailsOfUnchangedFilesAsTheyAre) {
+    ASSERT_EQ(Scan(true).ExitCode, 0);
+    // A marker in place of rotated.jpg's picture: an update that made it
+    // again would replace it.
+    TThumbnail marker;
+    marker.Data = "\xFF\xD8\xFF marker";
+    marker.Width = 7;
+    marker.Height = 5;
+    {
+        TLibObj lib;
+        TNullProgress progress;
+        LoadFromFile(lib, catalog, false, progress);
+        TLibFolderItem* e = FindEntryByCatalogPath(lib, "D1\\rotated.jpg");
+        ASSERT_NE(e, nullptr);
+        TThumbStore store;
+        std::string why;
+        ASSERT_TRUE(store.OpenWrite(TThumbStore::PathFor(catalog), why)) << why;
+        ASSERT_TRUE(store.Put("D1", "D1\\rotated.jpg", e->Size, e->Date, marker));
+    }
+    fs::copy_file(ThumbFixture("photo.png"), disc + "/photo.jpg",
+                  fs::copy_options::overwrite_existing);
+    TProgramRun r = Update(true);
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TThumbStore store;
+    std::string why;
+    ASSERT_TRUE(store.OpenRead(TThumbStore::PathFor(catalog), why)) << why;
+    TLibObj lib;
+    TNullProgress progress;
+    LoadFromFile(lib, catalog, false, progress);
+    TThumbnail kept;
+    TCatalogThumbs thumbs(lib);
+    ASSERT_TRUE(thumbs.Find(FindEntryByCatalogPath(lib, "D1\\rotated.jpg"), kept));
+    EXPECT_EQ(kept.Data, marker.Data);
+    // The changed file's is made again.
+    EXPECT_EQ(Thumb("D1\\photo.jpg"), "171x256");
+}
+
 TEST_F(ThumbCatalog, DamagedSidecarOpensAsNoThumbnailsAndIsPutAsideOnSave) {
     ASSERT_EQ(Scan(true).ExitCode, 0);
     const std::string side = TThumbStore::PathFor(catalog);
