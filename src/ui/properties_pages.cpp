@@ -33,6 +33,7 @@
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QToolButton>
 #include <QtWidgets/QVBoxLayout>
+#include <array>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -121,6 +122,38 @@ private:
     int row_ = 0;
 };
 
+// The fields the folder and file pages share, in their order on the page.
+struct TEntryFields {
+    QLineEdit*& Caption;
+    QLineEdit*& Path;
+    QComboBox*& Category;
+    QPlainTextEdit*& Comments;
+    QLineEdit*& Date;
+    QLineEdit*& Size;
+    QToolButton*& CategoryTool;
+    QToolButton*& CommentsTool;
+
+    // Makes them on `page` under `names`, in the order above.
+    void Make(QWidget* page, const std::array<const char*, 8>& names) const {
+        Caption = ReadOnlyEdit(page, names[0]);
+        Path = ReadOnlyEdit(page, names[1]);
+        Category = ListCombo(page, names[2]);
+        Comments = CommentEdit(page, names[3]);
+        Date = ReadOnlyEdit(page, names[4]);
+        Size = ReadOnlyEdit(page, names[5]);
+        CategoryTool = DlgTool(page, names[6], "Edit Categories (F2)");
+        CommentsTool = DlgTool(page, names[7], "Edit Comments");
+    }
+    void AddRows(TFieldRows& rows) const {
+        rows.Wide("Name:", Caption);
+        rows.Wide("Path:", Path);
+        rows.WithButton("&Category:", Category, CategoryTool);
+        rows.Comments(Comments, CommentsTool);
+        rows.Wide("Date:", Date);
+        rows.Wide("Size:", Size);
+    }
+};
+
 QWidget* NewPage(QWidget* parent, const char* name) {
     auto* page = new QWidget(parent);
     page->setObjectName(QLatin1String(name));
@@ -202,22 +235,13 @@ QWidget* TfrmProperties::BuildVolumePage() {
 QWidget* TfrmProperties::BuildFolderPage() {
     QWidget* page = NewPage(pcProp, "tsFolder");
     TFieldRows rows(page);
-    catcaption = ReadOnlyEdit(page, "catcaption");
-    catpath = ReadOnlyEdit(page, "catpath");
-    catcat = ListCombo(page, "catcat");
-    catcom = CommentEdit(page, "catcom");
-    catDate = ReadOnlyEdit(page, "catDate");
-    catSize = ReadOnlyEdit(page, "catSize");
-    catButtons_[2] = DlgTool(page, "tbCatFol", "Edit Categories (F2)");
-    editButtons_[2] = DlgTool(page, "tbEditFol", "Edit Comments");
+    const TEntryFields fields{catcaption, catpath, catcat,         catcom,
+                              catDate,    catSize, catButtons_[2], editButtons_[2]};
+    fields.Make(page, {"catcaption", "catpath", "catcat", "catcom", "catDate", "catSize",
+                       "tbCatFol", "tbEditFol"});
     cb_rec_fol = DlgCheck(page, "cb_rec_fol", "&Update Subitems");
     cb_rec_folow = DlgCheck(page, "cb_rec_folow", "&Overwrite");
-    rows.Wide("Name:", catcaption);
-    rows.Wide("Path:", catpath);
-    rows.WithButton("&Category:", catcat, catButtons_[2]);
-    rows.Comments(catcom, editButtons_[2]);
-    rows.Wide("Date:", catDate);
-    rows.Wide("Size:", catSize);
+    fields.AddRows(rows);
     rows.Checks(cb_rec_fol, cb_rec_folow);
     return rows.Done();
 }
@@ -225,25 +249,16 @@ QWidget* TfrmProperties::BuildFolderPage() {
 QWidget* TfrmProperties::BuildFilePage() {
     QWidget* page = NewPage(pcProp, "tsFile");
     TFieldRows rows(page);
-    filecaption = ReadOnlyEdit(page, "filecaption");
-    filepath = ReadOnlyEdit(page, "filepath");
-    filecat = ListCombo(page, "filecat");
-    filecom = CommentEdit(page, "filecom");
-    filedate = ReadOnlyEdit(page, "filedate");
-    filesize = ReadOnlyEdit(page, "filesize");
-    catButtons_[3] = DlgTool(page, "tbCatFile", "Edit Categories (F2)");
-    editButtons_[3] = DlgTool(page, "tbEditFile", "Edit Comments");
+    const TEntryFields fields{filecaption, filepath, filecat,        filecom,
+                              filedate,    filesize, catButtons_[3], editButtons_[3]};
+    fields.Make(page, {"filecaption", "filepath", "filecat", "filecom", "filedate", "filesize",
+                       "tbCatFile", "tbEditFile"});
     filethumb = new QLabel(page);
     filethumb->setObjectName(QStringLiteral("filethumb"));
     filethumb->setAlignment(Qt::AlignCenter);
     filethumb->hide();
     rows.Whole(filethumb);
-    rows.Wide("Name:", filecaption);
-    rows.Wide("Path:", filepath);
-    rows.WithButton("&Category:", filecat, catButtons_[3]);
-    rows.Comments(filecom, editButtons_[3]);
-    rows.Wide("Date:", filedate);
-    rows.Wide("Size:", filesize);
+    fields.AddRows(rows);
     return rows.Done();
 }
 
