@@ -31,35 +31,81 @@ bool ReadInt(const std::string& text, int64_t& out) {
     return ec == std::errc() && p == end && !t.empty();
 }
 
+// Every key of a saved search with its field, in the order they are written.
+// The writer and the reader both go through this one list.
+template <class Criteria, class Visitor> void VisitKeys(Criteria& c, Visitor& v) {
+    v.Text("File", c.Name);
+    v.Text("Type", c.Type);
+    v.Text("Cat", c.Category);
+    v.Text("Comments", c.Comments);
+    v.Flag("Date1use", c.Date1Use);
+    v.Date("Date1", c.Date1);
+    v.Flag("Date2use", c.Date2Use);
+    v.Date("Date2", c.Date2);
+    v.Flag("SizeUse", c.SizeUse);
+    v.Number("SizeSign", c.SizeSign, 0, 2);
+    v.Number("SizeRnd", c.SizeUnit, 0, 2);
+    v.Number("SizeVal", c.SizeValue, 0, 2147483647);
+    v.Text("Location", c.Location);
+    v.Text("Anywhere", c.Anywhere);
+    v.Text("Col Caption", c.ColCaption);
+    v.Text("Col URL", c.ColURL);
+    v.Text("Col Comments", c.ColComments);
+    v.Flag("Option Match Case", c.MatchCase);
+}
+
+struct TKeyWriter {
+    std::string Out = "[Search]\r\n";
+
+    void Put(const char* key, const std::string& value) {
+        Out += key;
+        Out += '=';
+        Out += TrimBlanks(OneLine(value)); // blanks around a value are not read back
+        Out += "\r\n";
+    }
+    void Text(const char* key, const std::string& field) { Put(key, field); }
+    void Flag(const char* key, bool field) { Put(key, Bool(field)); }
+    void Date(const char* key, TDateTime field) { Put(key, FormatDateISO(field)); }
+    void Number(const char* key, int64_t field, int64_t, int64_t) {
+        Put(key, std::to_string(field));
+    }
+};
+
+// Reads the keys found into their fields; a value that does not read leaves its field.
+struct TKeyReader {
+    const std::map<std::string, std::string>& Values;
+    int Known = 0; // keys found, readable or not
+
+    const std::string* Find(const char* key) {
+        auto it = Values.find(UpperCase(key));
+        if (it == Values.end()) return nullptr;
+        ++Known;
+        return &it->second;
+    }
+    void Text(const char* key, std::string& field) {
+        if (const std::string* v = Find(key)) field = *v;
+    }
+    void Flag(const char* key, bool& field) {
+        int64_t n;
+        if (const std::string* v = Find(key); v && ReadInt(*v, n)) field = n != 0;
+    }
+    void Date(const char* key, TDateTime& field) {
+        TDateTime d;
+        if (const std::string* v = Find(key); v && ParseDateText(*v, d)) field = d;
+    }
+    template <class T> void Number(const char* key, T& field, int64_t lo, int64_t hi) {
+        int64_t n;
+        if (const std::string* v = Find(key); v && ReadInt(*v, n) && n >= lo && n <= hi)
+            field = static_cast<T>(n);
+    }
+};
+
 } // namespace
 
 std::string SavedSearchText(const TSearchCriteria& c) {
-    std::string s = "[Search]\r\n";
-    auto put = [&](const char* key, const std::string& value) {
-        s += key;
-        s += '=';
-        s += TrimBlanks(OneLine(value)); // blanks around a value are not read back
-        s += "\r\n";
-    };
-    put("File", c.Name);
-    put("Type", c.Type);
-    put("Cat", c.Category);
-    put("Comments", c.Comments);
-    put("Date1use", Bool(c.Date1Use));
-    put("Date1", FormatDateISO(c.Date1));
-    put("Date2use", Bool(c.Date2Use));
-    put("Date2", FormatDateISO(c.Date2));
-    put("SizeUse", Bool(c.SizeUse));
-    put("SizeSign", std::to_string(c.SizeSign));
-    put("SizeRnd", std::to_string(c.SizeUnit));
-    put("SizeVal", std::to_string(c.SizeValue));
-    put("Location", c.Location);
-    put("Anywhere", c.Anywhere);
-    put("Col Caption", c.ColCaption);
-    put("Col URL", c.ColURL);
-    put("Col Comments", c.ColComments);
-    put("Option Match Case", Bool(c.MatchCase));
-    return s;
+    TKeyWriter w;
+    VisitKeys(c, w);
+    return w.Out;
 }
 
 void SaveSearch(const std::string& path, const TSearchCriteria& c) {
@@ -86,53 +132,12 @@ bool ApplySavedSearchText(std::string_view text, TSearchCriteria& c) {
         std::string key = UpperCase(TrimBlanks(raw.substr(0, eq)));
         values.emplace(key, TrimBlanks(raw.substr(eq + 1))); // "File = photo" means "photo"
     }
-    int known = 0;
-    auto get = [&](const char* key, std::string& out) {
-        auto it = values.find(UpperCase(key));
-        if (it == values.end()) return false;
-        out = it->second;
-        ++known;
-        return true;
-    };
-    std::string v;
-    auto text_ = [&](const char* key, std::string& field) {
-        if (get(key, v)) field = v;
-    };
-    auto bool_ = [&](const char* key, bool& field) {
-        int64_t n;
-        if (get(key, v) && ReadInt(v, n)) field = n != 0;
-    };
-    auto date_ = [&](const char* key, TDateTime& field) {
-        TDateTime d;
-        if (get(key, v) && ParseDateText(v, d)) field = d;
-    };
-    auto int_ = [&](const char* key, auto& field, int64_t lo, int64_t hi) {
-        int64_t n;
-        if (get(key, v) && ReadInt(v, n) && n >= lo && n <= hi)
-            field = static_cast<std::remove_reference_t<decltype(field)>>(n);
-    };
-    text_("File", c.Name);
-    text_("Type", c.Type);
-    text_("Cat", c.Category);
-    text_("Comments", c.Comments);
-    bool_("Date1use", c.Date1Use);
-    date_("Date1", c.Date1);
-    bool_("Date2use", c.Date2Use);
-    date_("Date2", c.Date2);
-    bool_("SizeUse", c.SizeUse);
-    int_("SizeSign", c.SizeSign, 0, 2);
-    int_("SizeRnd", c.SizeUnit, 0, 2);
-    int_("SizeVal", c.SizeValue, 0, 2147483647);
-    text_("Location", c.Location);
-    text_("Anywhere", c.Anywhere);
-    text_("Col Caption", c.ColCaption);
-    text_("Col URL", c.ColURL);
-    text_("Col Comments", c.ColComments);
-    bool_("Option Match Case", c.MatchCase);
+    TKeyReader r{values};
+    VisitKeys(c, r);
     // The Anywhere text means nothing in the normal mode: a saved search
     // that has one runs in Anywhere mode.
     if (!c.Anywhere.empty() && c.Mode == TSearchMode::Normal) c.Mode = TSearchMode::Anywhere;
-    return known > 0;
+    return r.Known > 0;
 }
 
 void LoadSearch(const std::string& path, TSearchCriteria& c) {
