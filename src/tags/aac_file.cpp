@@ -104,7 +104,7 @@ double TAACfile::Duration() const {
     // A walked stream has an exact length: 1024 samples a frame.
     if (Frames > 0 && SampleRate > 0) return static_cast<double>(Frames) * 1024.0 / SampleRate;
     if (BitRate <= 0) return 0;
-    const int64_t tags = ID3v2.Size + (ID3v1.Exists ? 128 : 0) + (APEtag.Exists ? APEtag.Size : 0);
+    const int64_t tags = TagBytes();
     // Tags that claim more than the file holds leave no stream to time.
     if (tags >= FileSize) return 0;
     return static_cast<double>(FileSize - tags) * 8.0 / BitRate;

@@ -88,7 +88,7 @@ double TMusepackFile::Duration() const {
 uint32_t TMusepackFile::BitRate() const {
     const double d = Duration();
     if (d <= 0) return 0;
-    const int64_t tags = (ID3v1.Exists ? 128 : 0) + ID3v2.Size + (APEtag.Exists ? APEtag.Size : 0);
+    const int64_t tags = TagBytes();
     const double v = std::nearbyint(static_cast<double>(FileSize - tags) * 8 / d / 1000);
     return v > 0 && v < 4e9 ? static_cast<uint32_t>(v) : 0;
 }

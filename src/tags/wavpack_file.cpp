@@ -16,8 +16,7 @@ const int32_t kBlockRates[15] = {6000,  8000,  9600,  11025, 12000, 16000, 22050
 bool TWAVPackfile::ReadFromFile(const std::string& path) {
     ResetData();
     ReadTags(path);
-    int64_t tags = (ID3v1.Exists ? 128 : 0) + (ID3v2.Exists ? ID3v2.Size : 0) +
-                   (APEtag.Exists ? APEtag.Size : 0);
+    const int64_t tags = TagBytes();
     TBinaryFile f(path);
     if (!f.IsOpen()) return false;
     int64_t pos = ID3v2.Exists ? ID3v2.Size : 0;
