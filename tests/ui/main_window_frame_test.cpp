@@ -14,6 +14,7 @@
 #include "support/temp_folder.h"
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
+#include "ui/dialog_common.h"
 #include "ui/empty_catalog_bar.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
@@ -46,14 +47,6 @@
 #include <deque>
 #include <memory>
 #include <unistd.h>
-
-namespace {
-
-std::string S(const QString& s) {
-    return s.toStdString();
-}
-
-} // namespace
 
 class TestMainWindowFrame : public QObject, public TMainWindowFixture {
     Q_OBJECT
@@ -134,7 +127,7 @@ private slots:
                                                      GetMessageText("infoStrMB")));
         };
         auto totals = [&](int64_t bytes, int files, int folders, int64_t inArchives) {
-            std::vector<std::string> args{S(text(bytes)), std::to_string(files),
+            std::vector<std::string> args{Ss(text(bytes)), std::to_string(files),
                                           std::to_string(folders)};
             if (inArchives == 0)
                 return QString::fromStdString(GetMessageText("infoTotalCounts", args));
@@ -142,10 +135,10 @@ private slots:
             return QString::fromStdString(GetMessageText("infoTotalMembers", args));
         };
 
-        Paths = {S(Path("totals.TXC"))};
+        Paths = {Ss(Path("totals.TXC"))};
         w->tbSaveAsClick();
         w->Messages()->clear();
-        QVERIFY(w->OpenFile(S(Path("totals.TXC")), false));
+        QVERIFY(w->OpenFile(Ss(Path("totals.TXC")), false));
         const QString loaded = w->Messages()->toPlainText();
         QVERIFY2(loaded.contains("Folders: 2 Files: 5 Archive members: " +
                                  QString::number(members) + " Size: " + text(libTotal) + " "),
@@ -172,11 +165,11 @@ private slots:
         w->SelectNode(Child(Child(root("T"), "a"), "b"));
         QCOMPARE(tree->Text(1), totals(100000, 1, 0, 0));
         QCOMPARE(w->ListStatus(0), MsgText("infoFiles", "1"));
-        QCOMPARE(w->ListStatus(1), MsgText("infoSize", S(text(100000))));
+        QCOMPARE(w->ListStatus(1), MsgText("infoSize", Ss(text(100000))));
         // The list beside its subfolder and archive names them apart.
         w->SelectNode(Child(root("T"), "a"));
         QCOMPARE(w->ListStatus(0), MsgText("infoFiles", "2") + "   " + MsgText("infoFol", "1"));
-        QCOMPARE(w->ListStatus(1), MsgText("infoSize", S(text(20000 + zipSize))));
+        QCOMPARE(w->ListStatus(1), MsgText("infoSize", Ss(text(20000 + zipSize))));
 
         bool shown = WithDialog<TfrmProperties>(
             [&] { w->miLibPropertiesClick(); },
@@ -259,7 +252,7 @@ private slots:
         TTreeNode* vol = AddVolume(*w, WriteSource("titled", {{"a.txt", 1}, {"b.txt", 2}}), "T");
         QVERIFY(vol);
         QVERIFY(w->isWindowModified());
-        Paths = {S(Path("titled.TXC"))};
+        Paths = {Ss(Path("titled.TXC"))};
         w->tbSaveAsClick();
         QCOMPARE(w->windowTitle(), QStringLiteral("titled.TXC[*]"));
         QVERIFY(!w->isWindowModified());
@@ -280,19 +273,19 @@ private slots:
     void openingVolumesShowsTheVolumeTab() {
         auto w = MakeWindow();
         QVERIFY(AddVolume(*w, WriteSource("tabs", {{"a.txt", 1}}), "V"));
-        Paths = {S(Path("tabs.TXC"))};
+        Paths = {Ss(Path("tabs.TXC"))};
         w->tbSaveAsClick();
         w->SetTab(0);
-        QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
+        QVERIFY(w->OpenFile(Ss(Path("tabs.TXC")), false));
         QCOMPARE(w->Tabs()->currentIndex(), 1);
         w->Lib().AddCollection(nullptr, "C");
         w->Lib().Modified = true;
         w->tbSaveClick();
         w->SetTab(0);
-        QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
+        QVERIFY(w->OpenFile(Ss(Path("tabs.TXC")), false));
         QCOMPARE(w->Tabs()->currentIndex(), 0);
         w->SetTab(2);
-        QVERIFY(w->OpenFile(S(Path("tabs.TXC")), false));
+        QVERIFY(w->OpenFile(Ss(Path("tabs.TXC")), false));
         QCOMPARE(w->Tabs()->currentIndex(), 2);
     }
 
@@ -374,7 +367,7 @@ private slots:
         QVERIFY(!bar.isVisibleTo(w.get()));
         QVERIFY(w->Action("miVUpdate")->isEnabled());
         QVERIFY(w->Action("tbDel")->isEnabled());
-        const std::string file = S(Path("begin.TXC"));
+        const std::string file = Ss(Path("begin.TXC"));
         Paths = {file};
         w->tbSaveAsClick();
         QVERIFY(w->Action("miAddFavorites")->isEnabled());
@@ -424,7 +417,7 @@ private slots:
 
     // A settings file of its own keeps its list files beside it.
     void listFilesFollowTheSettingsFolder() {
-        TfrmMain w(std::make_unique<TMemorySettingsStore>(), S(Path("profile")));
+        TfrmMain w(std::make_unique<TMemorySettingsStore>(), Ss(Path("profile")));
         for (const std::string& f :
              {w.GD().CategoriesFile, w.GD().LocationsFile, w.GD().FavoritesFile, w.GD().TagsFile})
             QVERIFY2(QString::fromStdString(f).startsWith(Path("profile") + "/"), f.c_str());

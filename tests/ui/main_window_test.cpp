@@ -13,6 +13,7 @@
 #include "support/temp_folder.h"
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
+#include "ui/dialog_common.h"
 #include "ui/empty_catalog_bar.h"
 #include "ui/main_window.h"
 #include "ui/new_volume_dialog.h"
@@ -45,14 +46,6 @@
 #include <deque>
 #include <memory>
 #include <unistd.h>
-
-namespace {
-
-std::string S(const QString& s) {
-    return s.toStdString();
-}
-
-} // namespace
 
 class TestMainWindow : public QObject, public TMainWindowFixture {
     Q_OBJECT
@@ -108,7 +101,7 @@ private slots:
         QVERIFY(AddVolume(*w, MakeSource("ro-src"), "RO"));
         const QString ro = Path("ro");
         QVERIFY(QDir().mkpath(ro));
-        const std::string first = S(ro + "/cat.txc"), second = S(Path("elsewhere.txc"));
+        const std::string first = Ss(ro + "/cat.txc"), second = Ss(Path("elsewhere.txc"));
         Paths = {first};
         w->tbSaveAsClick();
         QVERIFY(QFile::exists(QString::fromStdString(first)));
@@ -360,7 +353,7 @@ private slots:
         w->DropOnCollections("tvCol", col);
         QVERIFY(col->Parent() == nullptr);
 
-        std::string file = S(Path("linked.TXC"));
+        std::string file = Ss(Path("linked.TXC"));
         Paths = {file};
         w->tbSaveClick();
         QVERIFY(QFile::exists(QString::fromStdString(file)));
@@ -395,7 +388,7 @@ private slots:
 
     void startOpensTheArgumentOrNothing() {
         // A catalog to open.
-        std::string file = S(Path("start.TXC"));
+        std::string file = Ss(Path("start.TXC"));
         {
             auto w = MakeWindow();
             QVERIFY(AddVolume(*w, MakeSource("vol6"), "Start"));
@@ -414,7 +407,7 @@ private slots:
         {
             // "Last Library" names a file that is gone: empty catalog, no message.
             auto w = MakeWindow();
-            w->GD().LastLibrary = S(Path("deleted.TXC"));
+            w->GD().LastLibrary = Ss(Path("deleted.TXC"));
             w->OpenFirstCatalog({});
             QCOMPARE(w->Lib().VolumeCount, 0);
             QVERIFY(Errors.isEmpty());
@@ -423,7 +416,7 @@ private slots:
 
     // A damaged file loads what it can and forgets its name: Save asks for one.
     void failedLoadDoesNotSaveOverTheFile() {
-        std::string file = S(Path("damaged.TXC"));
+        std::string file = Ss(Path("damaged.TXC"));
         {
             auto w = MakeWindow();
             QVERIFY(AddVolume(*w, MakeSource("vol7"), "Damaged"));
@@ -472,7 +465,7 @@ private slots:
         QVERIFY(w->Store().ValueExists("", "Version"));
 
         // Save on a catalog loaded from a file writes that file without asking to replace it.
-        std::string saved = S(Path("own.TXC"));
+        std::string saved = Ss(Path("own.TXC"));
         auto w1 = MakeWindow();
         Paths = {saved};
         w1->miColAddClick();
@@ -492,7 +485,7 @@ private slots:
         QVERIFY(Asked.empty());
 
         // Without the save question, the exit question still guards the changes.
-        std::string file = S(Path("quiet.TXC"));
+        std::string file = Ss(Path("quiet.TXC"));
         auto w2 = MakeWindow();
         Paths = {file};
         w2->miColAddClick();
@@ -521,7 +514,7 @@ private slots:
     // With unsaved changes, Save asks before replacing the newer file, and No
     // (then no other name) leaves it as the other program wrote it.
     void catalogSavedByAnotherProgram() {
-        const std::string file = S(Path("shared.TXC"));
+        const std::string file = Ss(Path("shared.TXC"));
         auto w = MakeWindow();
         Paths = {file};
         w->miColAddClick();
@@ -589,7 +582,7 @@ private slots:
         QString src = Path("big");
         for (int d = 0; d < 40; ++d)
             for (int i = 0; i < 100; ++i)
-                WriteFile(S(QString("%1/d%2/f%3.dat").arg(src).arg(d).arg(i)), "x");
+                WriteFile(Ss(QString("%1/d%2/f%3.dat").arg(src).arg(d).arg(i)), "x");
         auto w = MakeWindow();
         bool checked = false;
         int64_t filesAtStop = -1;
@@ -676,7 +669,7 @@ private slots:
         auto w = MakeWindow();
         std::vector<std::string> files;
         for (int i = 0; i < 6; ++i) {
-            std::string file = S(Path(QString("recent%1.TXC").arg(i)));
+            std::string file = Ss(Path(QString("recent%1.TXC").arg(i)));
             TLibObj lib;
             TNullProgress quiet;
             SaveToFile(lib, file, quiet);
