@@ -103,6 +103,16 @@ void LoadHandlers(TCliContext& ctx, THandlerList& handlers) {
     }
 }
 
+namespace {
+
+// The stored handlers, with Thumbnails on when the command asks for it.
+void LoadScanHandlers(TCliContext& ctx, THandlerList& handlers, bool thumbnails) {
+    LoadHandlers(ctx, handlers);
+    if (thumbnails) handlers.Check(handlers.Find(kThumbnailsTitle), true);
+}
+
+} // namespace
+
 // The summary line of the message pane (counted as the window counts),
 // and how many entries or folders could not be read.
 std::string ScanSummary(const TLibObj& lib, int64_t errors,
@@ -177,8 +187,7 @@ int CmdScan(TCliContext& ctx) {
     ctx.LockCatalogForWriting(catalog);
     LoadCatalogOrNew(lib, catalog);
     THandlerList handlers;
-    LoadHandlers(ctx, handlers);
-    if (thumbnails) handlers.Check(handlers.Find(kThumbnailsTitle), true);
+    LoadScanHandlers(ctx, handlers, thumbnails);
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
     progress.BufferLog = true;
@@ -241,8 +250,7 @@ int CmdUpdate(TCliContext& ctx) {
     }
     if (o.UseRealSource) o.Serial = GetVolumeSerial(nametext::CaptionToDisk(o.FolderResult));
     THandlerList handlers;
-    LoadHandlers(ctx, handlers);
-    if (thumbnails) handlers.Check(handlers.Find(kThumbnailsTitle), true);
+    LoadScanHandlers(ctx, handlers, thumbnails);
     TCliProgress progress;
     progress.Quiet = true; // the outcome is told after the save
     progress.BufferLog = true;
