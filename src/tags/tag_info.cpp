@@ -5,16 +5,6 @@
 
 namespace {
 
-std::string_view NameOf(std::string_view line) {
-    auto eq = line.find('=');
-    return eq == std::string_view::npos ? line : line.substr(0, eq);
-}
-
-std::string_view ValueOf(std::string_view line) {
-    auto eq = line.find('=');
-    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
-}
-
 template <typename F> void ForEachLine(std::string_view text, F&& f) {
     ForEachTextLine(text, [&](std::string_view line) {
         if (!line.empty()) f(line);
@@ -44,8 +34,8 @@ void TTagInfo::SetValue(std::string_view key, const TTagValue& value) {
     std::string_view cur = text_.view();
     bool replaced = false;
     ForEachLine(cur, [&](std::string_view line) {
-        if (!replaced && SameText(NameOf(line), key)) {
-            out.append(NameOf(line));
+        if (!replaced && SameText(TagLineName(line), key)) {
+            out.append(TagLineName(line));
             out += '=';
             out += text;
             replaced = true;
@@ -110,8 +100,8 @@ std::string TTagInfo::Value(std::string_view key) const {
     std::string result;
     bool found = false;
     ForEachLine(text_.view(), [&](std::string_view l) {
-        if (!found && SameText(NameOf(l), key)) {
-            result = std::string(ValueOf(l));
+        if (!found && SameText(TagLineName(l), key)) {
+            result = std::string(TagLineValue(l));
             found = true;
         }
     });
@@ -125,10 +115,10 @@ void CommonValues(const std::vector<std::string>& fileValues, std::vector<std::s
     }
     std::vector<std::string> kept;
     for (const auto& m : merged) {
-        std::string_view name = NameOf(m);
+        std::string_view name = TagLineName(m);
         for (const auto& f : fileValues) {
-            if (SameText(NameOf(f), name)) {
-                if (ValueOf(f) == ValueOf(m)) kept.push_back(m);
+            if (SameText(TagLineName(f), name)) {
+                if (TagLineValue(f) == TagLineValue(m)) kept.push_back(m);
                 break;
             }
         }
@@ -139,12 +129,12 @@ void CommonValues(const std::vector<std::string>& fileValues, std::vector<std::s
 void StoreValues(const std::vector<std::string>& edited, TTagInfo& fileValues) {
     std::vector<std::string> lines = fileValues.Values();
     for (const auto& e : edited) {
-        std::string_view name = NameOf(e), value = ValueOf(e);
+        std::string_view name = TagLineName(e), value = TagLineValue(e);
         if (name.empty() || value.empty() || value == "0") continue;
         bool found = false;
         for (auto& l : lines) {
-            if (SameText(NameOf(l), name)) {
-                l = std::string(NameOf(l)) + "=" + std::string(value);
+            if (SameText(TagLineName(l), name)) {
+                l = std::string(TagLineName(l)) + "=" + std::string(value);
                 found = true;
                 break;
             }
@@ -158,7 +148,7 @@ void ToCaptions(const std::vector<std::string>& source, std::vector<std::string>
                 const TStringList& tagList) {
     out.clear();
     for (const auto& l : source) {
-        std::string_view name = NameOf(l);
+        std::string_view name = TagLineName(l);
         int i = tagList.IndexOfName(name);
         std::string caption = i >= 0 ? tagList.ValueFromIndex(i) : std::string();
         // A key the user never gave a caption shows under its readable name.
@@ -166,7 +156,7 @@ void ToCaptions(const std::vector<std::string>& source, std::vector<std::string>
             if (std::string readable = ReadableTagName(name); !readable.empty()) caption = readable;
         // A key without a caption shows under its own name, so it can come back.
         if (caption.empty()) caption = std::string(name);
-        out.push_back(caption + "=" + std::string(ValueOf(l)));
+        out.push_back(caption + "=" + std::string(TagLineValue(l)));
     }
 }
 
@@ -176,29 +166,39 @@ void FromCaptions(const std::vector<std::string>& edited, std::vector<std::strin
     std::vector<std::string> reverse;
     SwapNamesAndValues(tagList.Lines(), reverse);
     for (const auto& l : edited) {
-        std::string_view caption = NameOf(l);
+        std::string_view caption = TagLineName(l);
         std::string key;
         for (const auto& r : reverse) {
-            if (SameText(NameOf(r), caption)) {
-                key = std::string(ValueOf(r));
+            if (SameText(TagLineName(r), caption)) {
+                key = std::string(TagLineValue(r));
                 break;
             }
         }
         if (key.empty()) key = KeyOfReadableTagName(caption);
         if (key.empty()) key = std::string(caption);
         if (key.empty()) continue; // never store a line without a key
-        out.push_back(key + "=" + std::string(ValueOf(l)));
+        out.push_back(key + "=" + std::string(TagLineValue(l)));
     }
 }
 
 void CaptionsOnly(const std::vector<std::string>& source, std::vector<std::string>& out) {
     out.clear();
     for (const auto& l : source)
-        out.emplace_back(ValueOf(l));
+        out.emplace_back(TagLineValue(l));
 }
 
 void SwapNamesAndValues(const std::vector<std::string>& source, std::vector<std::string>& out) {
     out.clear();
     for (const auto& l : source)
-        out.push_back(std::string(ValueOf(l)) + "=" + std::string(NameOf(l)));
+        out.push_back(std::string(TagLineValue(l)) + "=" + std::string(TagLineName(l)));
+}
+
+std::string_view TagLineName(std::string_view line) {
+    auto eq = line.find('=');
+    return eq == std::string_view::npos ? line : line.substr(0, eq);
+}
+
+std::string_view TagLineValue(std::string_view line) {
+    auto eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
 }

@@ -46,6 +46,10 @@ private:
     static inline bool addToGlobalsTags_ = true;
 };
 
+// The two halves of a tag line name=value: a line without "=" is all name.
+std::string_view TagLineName(std::string_view line);
+std::string_view TagLineValue(std::string_view line);
+
 // List operations between stored key names and the captions users see.
 void CommonValues(const std::vector<std::string>& fileValues, std::vector<std::string>& merged);
 void StoreValues(const std::vector<std::string>& edited, TTagInfo& fileValues);

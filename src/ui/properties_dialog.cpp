@@ -58,16 +58,6 @@ template <typename S> bool Put(S& field, bool marked, const std::string& value) 
     return true;
 }
 
-std::string_view NameOf(std::string_view line) {
-    size_t eq = line.find('=');
-    return eq == std::string_view::npos ? line : line.substr(0, eq);
-}
-
-std::string_view ValueOf(std::string_view line) {
-    size_t eq = line.find('=');
-    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
-}
-
 QString DateText(TDateTime d) {
     return Qs(FormatDateTime(d));
 }
@@ -360,11 +350,11 @@ void TfrmProperties::FillTags() {
     ToCaptions(rawTags_, shownTags_, globals_.TagNames);
     vle->setRowCount(static_cast<int>(shownTags_.size()));
     for (size_t i = 0; i < shownTags_.size(); ++i) {
-        auto* name = new QTableWidgetItem(Qs(NameOf(shownTags_[i])));
+        auto* name = new QTableWidgetItem(Qs(TagLineName(shownTags_[i])));
         name->setFlags(name->flags() & ~Qt::ItemIsEditable);
-        name->setData(kKeyRole, Qs(NameOf(rawTags_[i])));
+        name->setData(kKeyRole, Qs(TagLineName(rawTags_[i])));
         vle->setItem(static_cast<int>(i), 0, name);
-        vle->setItem(static_cast<int>(i), 1, new QTableWidgetItem(Qs(ValueOf(shownTags_[i]))));
+        vle->setItem(static_cast<int>(i), 1, new QTableWidgetItem(Qs(TagLineValue(shownTags_[i]))));
     }
 }
 
@@ -576,7 +566,7 @@ bool TfrmProperties::WriteChanges() {
         const QTableWidgetItem* name = vle->item(static_cast<int>(edited.size()), 0);
         QString key = name ? name->data(kKeyRole).toString() : QString();
         if (!key.isEmpty()) {
-            edited.push_back(Ss(key) + "=" + std::string(ValueOf(line)));
+            edited.push_back(Ss(key) + "=" + std::string(TagLineValue(line)));
             continue;
         }
         std::vector<std::string> one;
@@ -586,10 +576,10 @@ bool TfrmProperties::WriteChanges() {
     // Keys the user deleted from the grid leave the entries too.
     std::vector<std::string> removed;
     for (const std::string& raw : rawTags_) {
-        std::string_view key = NameOf(raw);
+        std::string_view key = TagLineName(raw);
         bool kept = false;
         for (const std::string& e : edited)
-            if (SameText(NameOf(e), key)) kept = true;
+            if (SameText(TagLineName(e), key)) kept = true;
         if (!kept) removed.emplace_back(key);
     }
 
@@ -607,7 +597,7 @@ bool TfrmProperties::WriteChanges() {
             std::vector<std::string> values = e->TagInfo.Values();
             std::erase_if(values, [&](const std::string& l) {
                 for (const std::string& k : removed)
-                    if (SameText(NameOf(l), k)) return true;
+                    if (SameText(TagLineName(l), k)) return true;
                 return false;
             });
             e->TagInfo.SetValues(values);
