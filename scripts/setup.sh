@@ -13,7 +13,7 @@ TEST_PACKAGES=(zip unzip libarchive-tools p7zip-full xorriso gcab bzip2 xz-utils
                python3 ffmpeg xxhash groff-base man-db
                libimage-exiftool-perl imagemagick mediainfo
                dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils
-               libfile-mimeinfo-perl strace zsh lintian e2fsprogs mount)
+               libfile-mimeinfo-perl strace zsh lintian e2fsprogs mount qt6-translations-l10n)
 
 need=()
 want=("${BUILD_PACKAGES[@]}")

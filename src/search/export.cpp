@@ -109,7 +109,7 @@ struct TLineWriter {
                 TLibFolder* f = EntryFolder(e);
                 if (f && f != owner) size = f->ItemsSize;
             }
-            line += Bare(FormatSize(o.SizeUnit, size, o.KBText, o.MBText));
+            line += Bare(FormatSizePlain(o.SizeUnit, size, o.KBText, o.MBText));
         } else if (name == "Date") {
             line += Bare(FormatDateTimeISO(e->Date));
         } else if (name == "Category") {

@@ -14,6 +14,8 @@ namespace {
 struct TUnitTexts {
     std::string kb = "KB";
     std::string mb = "MB";
+    std::string group = " ";
+    std::string decimal = ".";
 };
 
 TUnitTexts& UnitTexts() {
@@ -26,9 +28,45 @@ std::mutex& UnitTextsMutex() {
     return m;
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 } // namespace
 
-std::string FormatNumber(double value) {
+std::string WithNumberMarks(std::string plain) {
+    std::string group, decimal;
+    {
+        std::lock_guard<std::mutex> lock(UnitTextsMutex());
+        if (UnitTexts().group == " " && UnitTexts().decimal == ".") return plain;
+        group = UnitTexts().group;
+        decimal = UnitTexts().decimal;
+    }
+    std::string out;
+    out.reserve(plain.size() + 8);
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const char c = plain[i];
+        const bool between =
+            i > 0 && i + 1 < plain.size() && IsDigit(plain[i - 1]) && IsDigit(plain[i + 1]);
+        if (between && c == ' ')
+            out += group;
+        else if (between && c == '.')
+            out += decimal;
+        else
+            out += c;
+    }
+    return out;
+}
+
+void SetNumberMarks(std::string group, std::string decimal) {
+    std::lock_guard<std::mutex> lock(UnitTextsMutex());
+    UnitTexts().group = group.empty() ? std::string(" ") : std::move(group);
+    UnitTexts().decimal = decimal.empty() ? std::string(".") : std::move(decimal);
+}
+
+namespace {
+
+std::string PlainNumber(double value) {
     if (!std::isfinite(value)) return "0";
     // The shortest text that reads back as the same double: 3.05 stays 3.05
     // instead of becoming 3.0499999... and losing its last decimal.
@@ -62,6 +100,12 @@ std::string FormatNumber(double value) {
     return out;
 }
 
+} // namespace
+
+std::string FormatNumber(double value) {
+    return WithNumberMarks(PlainNumber(value));
+}
+
 std::string FormatSize(int unit, double bytes, std::string_view kbText, std::string_view mbText) {
     switch (unit) {
     case kSizeBytes:
@@ -76,6 +120,11 @@ std::string FormatSize(int unit, double bytes, std::string_view kbText, std::str
 }
 
 std::string FormatSize(int unit, int64_t bytes, std::string_view kbText, std::string_view mbText) {
+    return WithNumberMarks(FormatSizePlain(unit, bytes, kbText, mbText));
+}
+
+std::string FormatSizePlain(int unit, int64_t bytes, std::string_view kbText,
+                            std::string_view mbText) {
     if (unit != kSizeBytes && unit != kSizeKB && unit != kSizeMB) return {};
     const bool negative = bytes < 0;
     // The magnitude as unsigned, so that the smallest value has one too.
@@ -100,14 +149,24 @@ std::string FormatSize(int unit, int64_t bytes, std::string_view kbText, std::st
     return out;
 }
 
-std::string FormatSize(int unit, int64_t bytes) {
+namespace {
+
+// The unit words in force, copied: the formatting takes the lock again.
+std::pair<std::string, std::string> UnitWords() {
     std::lock_guard<std::mutex> lock(UnitTextsMutex());
-    return FormatSize(unit, bytes, UnitTexts().kb, UnitTexts().mb);
+    return {UnitTexts().kb, UnitTexts().mb};
+}
+
+} // namespace
+
+std::string FormatSize(int unit, int64_t bytes) {
+    const auto [kb, mb] = UnitWords();
+    return FormatSize(unit, bytes, kb, mb);
 }
 
 std::string FormatSize(int unit, double bytes) {
-    std::lock_guard<std::mutex> lock(UnitTextsMutex());
-    return FormatSize(unit, bytes, UnitTexts().kb, UnitTexts().mb);
+    const auto [kb, mb] = UnitWords();
+    return FormatSize(unit, bytes, kb, mb);
 }
 
 void SetSizeUnitTexts(std::string kbText, std::string mbText) {
@@ -257,5 +316,5 @@ std::string FormatBinarySize(int64_t bytes) {
     }
     char text[32];
     std::snprintf(text, sizeof text, value < 100 ? "%.1f %s" : "%.0f %s", value, kUnits[unit]);
-    return text;
+    return WithNumberMarks(text);
 }

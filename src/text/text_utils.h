@@ -21,6 +21,14 @@ std::string FormatNumber(double value);
 // "1.5 KiB", "932 GiB"); negative sizes give "?".
 std::string FormatBinarySize(int64_t bytes);
 
+// The marks numbers are shown with: the thousands group and the decimal point.
+// A space and "." until the desktop program applies a language; the command
+// line and files meant to be read back keep those.
+void SetNumberMarks(std::string group, std::string decimal);
+// Text written with a space between groups and "." as the decimal point, in
+// the marks in force (only between two digits).
+std::string WithNumberMarks(std::string plain);
+
 // The units of the "Sizes" setting.
 enum TSizeUnit : int { kSizeBytes = 0, kSizeKB = 1, kSizeMB = 2 };
 
@@ -32,6 +40,9 @@ std::string FormatSize(int unit, double bytes, std::string_view kbText, std::str
 // which a double would round.
 std::string FormatSize(int unit, int64_t bytes);
 std::string FormatSize(int unit, int64_t bytes, std::string_view kbText, std::string_view mbText);
+// Always with a space between groups and "." as the decimal point.
+std::string FormatSizePlain(int unit, int64_t bytes, std::string_view kbText,
+                            std::string_view mbText);
 // Any other whole number goes the integer way too.
 template <class T>
 requires std::is_integral_v<T> std::string FormatSize(int unit, T bytes) {

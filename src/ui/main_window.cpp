@@ -14,6 +14,7 @@
 #include "ui/file_ext_dialog.h"
 #include "ui/handlers_dialog.h"
 #include "ui/help_window.h"
+#include "ui/language_locale.h"
 #include "ui/main_menus.h"
 #include "ui/main_views.h"
 #include "ui/memo_dialog.h"
@@ -260,6 +261,12 @@ void TfrmMain::RetranslateDynamic() {
     if (auto* tb = findChild<QToolBar*>(QStringLiteral("tb")))
         tb->setWindowTitle(Action("miViewToolbar")->text().remove(QLatin1Char('&')));
     ListModel()->ClearIconCache();
+    // A script no installed font has shows as boxes: say why, once per language.
+    if (const QString script = MissingScriptFont(lang_.LocaleName);
+        !script.isEmpty() && fontNoticeFor_ != lang_.LocaleName) {
+        fontNoticeFor_ = lang_.LocaleName;
+        LogLine(GetMessageText("msgsNoFont", StdStr(script)));
+    }
     UpdateTitle();
     if (!busy_) {
         UpdateStatus();
@@ -563,6 +570,8 @@ void TfrmMain::LoadLanguage() {
     }
     qApp->installEventFilter(this);
     RebuildLanguageMenu();
+    // On the first start the language follows the system's, when we ship it.
+    if (gd_->FirstRun && gd_->Language.empty()) gd_->Language = lang_.LanguageForSystem();
     lang_.CurrentLanguage = gd_->Language;
     if (!gd_->Language.empty()) {
         try {

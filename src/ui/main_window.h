@@ -289,6 +289,8 @@ private:
     IUiQuestions* questions_ = &ownQuestions_;
     std::unique_ptr<TEventPumpProgress> pump_;
     int busy_ = 0;
+    // The locale whose missing font was last reported.
+    std::string fontNoticeFor_;
     TViewRestore restore_;
 
     TProgressPanel* progress_ = nullptr;

@@ -6,12 +6,14 @@
 #include "text/message_error.h"
 #include "text/string_list.h"
 #include "text/text_utils.h"
+#include "ui/language_locale.h"
 #include "ui/ui_questions.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QDir>
 #include <QtCore/QDirIterator>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QHash>
 #include <QtCore/QStandardPaths>
 #include <QtGui/QAction>
@@ -39,6 +41,7 @@ constexpr qint64 kMaxLanguageFile = 16 << 20;
 
 const char* const kMenuName = "menuname:";
 const char* const kHelpFile = "helpfile:";
+const char* const kLocale = "locale:";
 
 bool StartsWithText(const std::string& s, const char* prefix) {
     size_t n = std::char_traits<char>::length(prefix);
@@ -313,6 +316,34 @@ void TMultiLang::LoadLanguageFile(const QString& path) {
     LanguageHelpFile.clear();
     if (Translations.size() >= 2 && StartsWithText(Translations[1], kHelpFile))
         LanguageHelpFile = TrimBlanks(Translations[1].substr(9));
+    LocaleName = FileLocale(path, Translations);
+}
+
+std::string TMultiLang::FileLocale(const QString& path, const std::vector<std::string>& lines) {
+    // A "locale:" line right after the header, for languages users add; it has
+    // no "=", so older builds pass over it.
+    for (size_t i = 2; i < lines.size() && i < 5; ++i)
+        if (StartsWithText(lines[i], kLocale)) return TrimBlanks(lines[i].substr(7));
+    return LocaleOfLanguageFile(StdStr(QFileInfo(path).fileName()));
+}
+
+std::string TMultiLang::LanguageForSystem() const {
+    const std::string wanted = SystemMessagesLocale();
+    if (wanted.empty()) return {};
+    std::string byLanguage;
+    for (const TLanguageFile& f : ListLanguages()) {
+        QFile file(f.Path);
+        if (!file.open(QIODevice::ReadOnly)) continue;
+        const std::string locale = FileLocale(f.Path, SplitLines(file.read(4096)));
+        if (!LocaleServes(locale, wanted)) {
+            // "pt" serves "pt_PT" as well as the Brazilian file can, when no better one is there.
+            if (byLanguage.empty() && LocaleServes(locale.substr(0, locale.find('_')), wanted))
+                byLanguage = StdStr(f.MenuName);
+            continue;
+        }
+        return StdStr(f.MenuName);
+    }
+    return byLanguage;
 }
 
 void TMultiLang::ApplyLines(const std::vector<std::string>& lines) {
@@ -337,6 +368,7 @@ void TMultiLang::ApplyLines(const std::vector<std::string>& lines) {
     SetSizeUnitTexts(GetMessageText("infoStrKB"), GetMessageText("infoStrMB"));
     for (QWidget* w : QApplication::allWidgets())
         ShowKeyedText(w);
+    QtTranslated = ApplyLanguageLocale(LocaleName);
     if (OnApplied) OnApplied();
 }
 
@@ -401,6 +433,7 @@ void TMultiLang::LoadOriginalLanguage() {
     ResetMessageTable();
     Translations = originalLines_;
     LanguageHelpFile.clear();
+    LocaleName.clear();
     CurrentLanguage = OriginalFile;
     ApplyLines(originalLines_);
 }

@@ -35,6 +35,11 @@ public:
     std::string CurrentLanguage;
     // "helpfile:" of the language loaded last.
     std::string LanguageHelpFile;
+    // The locale of the language loaded last ("de", "pt_BR"): a "locale:" line
+    // after the header, else the shipped file's name; empty for the design texts.
+    std::string LocaleName;
+    // Whether Qt's own translations were found for it.
+    bool QtTranslated = false;
     // The lines of the language file loaded last.
     std::vector<std::string> Translations;
     bool ShowMenuIcons = true;
@@ -64,6 +69,9 @@ public:
     QString FindLanguageFile(const std::string& name) const;
     // Loads and applies a language; false (nothing changed) when no file has it.
     bool SelectLanguage(const std::string& name);
+    // The language file serving the system's messages locale (its menu name);
+    // empty when none does.
+    std::string LanguageForSystem() const;
     // Back to the texts the windows were built with.
     void LoadOriginalLanguage();
     // Fills `menu` with one item per language file; `onChosen` gets the menu name.
@@ -79,6 +87,8 @@ public:
     // Called after every Apply so that the window refreshes texts it builds itself.
     std::function<void()> OnApplied;
 
+    // The locale a language file is written for (see LocaleName).
+    static std::string FileLocale(const QString& path, const std::vector<std::string>& lines);
     // Line 1 of a file ("menuname:..." or anything else); empty when unreadable.
     static QString FirstLine(const QString& path);
 

@@ -1,5 +1,7 @@
 #include "ui/panel_bar.h"
 
+#include "ui/language_locale.h"
+
 #include <algorithm>
 
 void TElideLabel::SetFullText(const QString& text) {
@@ -14,7 +16,8 @@ void TElideLabel::resizeEvent(QResizeEvent* e) {
 }
 
 void TElideLabel::Elide() {
-    setText(fontMetrics().elidedText(full_, Qt::ElideMiddle, std::max(width(), 20)));
+    // A path reads left to right in a right-to-left window too.
+    setText(LeftToRight(fontMetrics().elidedText(full_, Qt::ElideMiddle, std::max(width(), 20))));
 }
 
 TPanelBar::TPanelBar(const QString& name, int panels, QWidget* parent, bool elideFirst)

@@ -3,6 +3,7 @@
 #include "catalog/lib_obj.h"
 #include "settings/message_table.h"
 #include "text/text_utils.h"
+#include "ui/language_locale.h"
 #include "ui/space_host.h"
 
 #include <QtGui/QHelpEvent>
@@ -111,7 +112,7 @@ void TSpaceView::Up() {
 QString TSpaceView::Caption() {
     if (!EnsureCurrent()) return {};
     const TSpaceTotals::TTotal t = totals_.Of(root_);
-    return Q(GetDisplayPath(FolderOf(root_))) + QStringLiteral("   ") +
+    return LeftToRight(Q(GetDisplayPath(FolderOf(root_)))) + QStringLiteral("   ") +
            Msg("spaceInFiles", {FormatBinarySize(t.Size), S(Count(t.Files))});
 }
 

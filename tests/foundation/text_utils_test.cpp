@@ -196,3 +196,19 @@ TEST(StringParser, SeparatorAndQuoteMustBeOneCharacter) {
                "b\xC3\xA9");
     EXPECT_EQ(utf8.Items(), (std::vector<std::string>{"a", "b\xC3\xA9"}));
 }
+
+// A language's number marks change the numbers shown, never the unit words,
+// and never the plain sizes written to files that are read back.
+TEST(TextUtils, NumberMarksChangeShownNumbersOnly) {
+    SetNumberMarks(".", ",");
+    EXPECT_EQ(FormatSize(0, int64_t{1234567}, "KB", "MB"), "1.234.567");
+    EXPECT_EQ(FormatSize(2, int64_t{1572864}, "KB", "M.B"), "1,50 M.B");
+    EXPECT_EQ(FormatNumber(-1234.5), "-1.234,50");
+    EXPECT_EQ(FormatBinarySize(1536), "1,5 KiB");
+    EXPECT_EQ(FormatSizePlain(0, int64_t{1234567}, "KB", "MB"), "1 234 567");
+    SetNumberMarks("\xe2\x80\xaf", ".");
+    EXPECT_EQ(FormatSize(0, int64_t{1234}, "KB", "MB"), "1\xe2\x80\xaf"
+                                                        "234");
+    SetNumberMarks("", "");
+    EXPECT_EQ(FormatSize(0, int64_t{1234567}, "KB", "MB"), "1 234 567");
+}

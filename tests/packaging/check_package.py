@@ -34,6 +34,7 @@ MIME_XML = "usr/share/mime/packages/tamblix.xml"
 MAN_PAGES = ["usr/share/man/man1/tamblix.1.gz", "usr/share/man/man1/tamblix-cli.1.gz"]
 MODULES = ["usr/lib/tamblix/tamblix_video.so", "usr/lib/tamblix/tamblix_photo.so"]
 PROGRAMS = ["usr/bin/tamblix", "usr/bin/tamblix-cli"]
+LANGUAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../share/languages")
 MEDIA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../data/media")
 # What each package must hold.
 CONTENTS = {
@@ -44,9 +45,11 @@ CONTENTS = {
                     "usr/share/doc/tamblix-cli/changelog.gz"] + MODULES,
     "tamblix": ["usr/bin/tamblix", DESKTOP, METAINFO, MIME_XML,
                 "usr/share/icons/hicolor/scalable/apps/tamblix.svg",
-                "usr/share/tamblix/languages/Deutsch.bab",
                 "usr/share/doc/tamblix/manual.html", "usr/share/man/man1/tamblix.1.gz",
-                "usr/share/doc/tamblix/copyright", "usr/share/doc/tamblix/changelog.gz"],
+                "usr/share/doc/tamblix/copyright", "usr/share/doc/tamblix/changelog.gz"] +
+               # Every language the source ships.
+               ["usr/share/tamblix/languages/" + f for f in sorted(os.listdir(LANGUAGES))
+                if f.endswith(".bab")],
 }
 # Every library the programs link, as Debian names its package. The desktop
 # program's window-system plugins are loaded at run time, so they are named too.
@@ -126,6 +129,11 @@ def check_control(name, deb):
             check(any(n.startswith(lib) for n in recommends),
                   f"tamblix-cli does not recommend {lib}: {fields.get('Recommends')}")
         check_no_display_closure(depends)
+    if name == "tamblix":
+        # Qt's dialogs in the chosen language, and a font for Chinese and Japanese.
+        recommends = {d.split(" ")[0] for d in relations(fields.get("Recommends"))}
+        for pkg in ("qt6-translations-l10n", "fonts-noto-cjk"):
+            check(pkg in recommends, f"tamblix does not recommend {pkg}: {fields.get('Recommends')}")
     return fields
 
 

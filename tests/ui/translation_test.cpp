@@ -1,6 +1,10 @@
 // The main window and the search window in the shipped German, and the
 // language file the program writes for translators.
+#include "settings/global_data.h"
+#include "settings/settings_store.h"
 #include "support/main_window_fixture.h"
+#include "text/text_utils.h"
+#include "ui/language_locale.h"
 #include "ui/main_window.h"
 #include "ui/multi_lang.h"
 #include "ui/options_dialog.h"
@@ -11,6 +15,7 @@
 #include <QtCore/QFile>
 #include <QtTest/QtTest>
 #include <QtWidgets/QComboBox>
+#include <QtWidgets/QDateEdit>
 #include <QtWidgets/QDoubleSpinBox>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QMenu>
@@ -29,7 +34,10 @@ private:
 
 private slots:
     void initTestCase() { SetUpWindows(); }
-    void init() { ResetAnswers(); }
+    void init() {
+        ResetAnswers();
+        ApplyLanguageLocale({});
+    }
 
     void searchWindowAndMenusInGerman() {
         auto w = MakeWindow();
@@ -95,6 +103,85 @@ private slots:
         w->miLoadOriginalLanguageClick();
         QCOMPARE(texts(), (QStringList{"OK", "Cancel", "Defaults", "&Yes", "&No", "Any", "By Name",
                                        "&Up", "Catalogs (*.TXC *.txc);;All Files (*)"}));
+    }
+
+    // Shipped files name their locale by file name; a system locale finds the
+    // file of its language, and of its country when the file names one.
+    void localesOfLanguages() {
+        QCOMPARE(LocaleOfLanguageFile("French.bab"), std::string("fr"));
+        QCOMPARE(LocaleOfLanguageFile("portuguesebrazil.BAB"), std::string("pt_BR"));
+        QCOMPARE(LocaleOfLanguageFile("Klingon.bab"), std::string());
+        QVERIFY(LocaleServes("de", "de_AT"));
+        QVERIFY(LocaleServes("pt_BR", "pt_BR"));
+        QVERIFY(!LocaleServes("pt_BR", "pt_PT"));
+        QVERIFY(!LocaleServes("de", "fr_FR"));
+        QVERIFY(!LocaleServes("de", ""));
+        const QByteArray all = qgetenv("LC_ALL");
+        qunsetenv("LC_ALL");
+        qputenv("LC_MESSAGES", "fr_CA.UTF-8");
+        QCOMPARE(SystemMessagesLocale(), std::string("fr_CA"));
+        qputenv("LC_ALL", "C");
+        QCOMPARE(SystemMessagesLocale(), std::string());
+        qputenv("LC_ALL", all);
+        qunsetenv("LC_MESSAGES");
+    }
+
+    // On the first start the language is the system's when we ship it, and
+    // English otherwise; a language chosen before is kept.
+    void firstStartFollowsTheSystem() {
+        const QByteArray all = qgetenv("LC_ALL");
+        qunsetenv("LC_ALL");
+        auto start = [](const char* lang, const std::string& chosen) {
+            qputenv("LANG", lang);
+            auto w = std::make_unique<TfrmMain>(std::make_unique<TMemorySettingsStore>());
+            w->GD().Language = chosen;
+            w->LoadLanguage();
+            auto* languages = w->findChild<QMenu*>("miLanguages");
+            return std::pair{w->Translator().LocaleName, languages->title()};
+        };
+        QCOMPARE(start("de_CH.UTF-8", ""), (std::pair{std::string("de"), QString("S&prachen")}));
+        QCOMPARE(start("xx_YY.UTF-8", ""), (std::pair{std::string(), QString("&Languages")}));
+        QCOMPARE(start("de_DE.UTF-8", "OriginalLanguage.bab"),
+                 (std::pair{std::string(), QString("&Languages")}));
+        qputenv("LC_ALL", all);
+        qunsetenv("LANG");
+    }
+
+    // German dates, number marks and Qt's own texts; a right-to-left language
+    // (named by a "locale:" line) mirrors the window; the original undoes it all.
+    void conventionsFollowTheLanguage() {
+        auto w = MakeWindow();
+        w->LoadLanguage();
+        auto* date = w->SearchWindow().findChild<QDateEdit*>("edDate1");
+        const QString designFormat = date->displayFormat();
+        date->setDate(QDate(2026, 12, 10));
+        QVERIFY(w->Translator().SelectLanguage("Deutsch"));
+        QCOMPARE(date->text(), QStringLiteral("10.12.2026"));
+        QCOMPARE(FormatSize(0, int64_t{1234567}), std::string("1.234.567"));
+        QCOMPARE(FormatSize(1, int64_t{1536}), std::string("1,50 KB"));
+        QVERIFY(w->Translator().QtTranslated);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Abbrechen"));
+
+        const QString path = w->Translator().UserLanguagesFolder() + "/Mirror.bab";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("menuname:Mirror\r\nhelpfile:\r\nlocale:ar\r\nfrmMain.miLanguages=Mirror\r\n");
+        f.close();
+        QVERIFY(w->Translator().SelectLanguage("Mirror"));
+        QCOMPARE(w->Translator().LocaleName, std::string("ar"));
+        QVERIFY(w->isRightToLeft());
+        QVERIFY(w->ListView()->isRightToLeft());
+        // Digits and their marks stay one number as they read right to left.
+        QCOMPARE(FormatSize(0, int64_t{1234567}), std::string("1,234,567"));
+        QCOMPARE(LeftToRight("/home/a/"), QString("\u200E/home/a/\u200E"));
+
+        w->miLoadOriginalLanguageClick();
+        QFile::remove(path);
+        QVERIFY(!w->isRightToLeft());
+        QCOMPARE(date->displayFormat(), designFormat);
+        QCOMPARE(FormatSize(0, int64_t{1234567}), std::string("1 234 567"));
+        QCOMPARE(LeftToRight("/home/a/"), QString("/home/a/"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("Cancel"));
     }
 
     // The exported file holds every column of both result lists and the
