@@ -9,6 +9,7 @@
 #include "text/message_error.h"
 #include "ui/catalog_models.h"
 #include "ui/main_window.h"
+#include "ui/multi_lang.h"
 #include "ui/new_volume_dialog.h"
 #include "ui/search_window.h"
 #include "ui/single_instance.h"
@@ -18,6 +19,7 @@
 #include <QtCore/QDir>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
 #include <QtWidgets/QApplication>
@@ -50,8 +52,8 @@ void GrabNextModal(QWidget* w, const QString& path) {
 }
 
 // Screenshots of the main window in each tab, the space view, the search
-// window in German, the list view style, the delete question and the
-// new-volume dialog; with no catalog, the first start and the new-volume dialog.
+// window in German, the main window in French, Japanese and Arabic, the list view style, the delete
+// question and the new-volume dialog; with no catalog, the first start and the new-volume dialog.
 void TakeScreenshots(TfrmMain& w, const QString& dir) {
     QDir().mkpath(dir);
     auto grab = [](QWidget* widget, const QString& path) {
@@ -113,6 +115,18 @@ void TakeScreenshots(TfrmMain& w, const QString& dir) {
         grab(&search, dir + QStringLiteral("/search-german.png"));
         search.close();
         w.miLoadOriginalLanguageClick();
+    }
+    // The main window in French, Japanese and Arabic (mirrored).
+    for (const char* language : {"French", "Japanese", "Arabic"}) {
+        for (const TMultiLang::TLanguageFile& f : w.Translator().ListLanguages()) {
+            if (QFileInfo(f.Path).completeBaseName() != QLatin1String(language)) continue;
+            if (!w.Translator().SelectLanguage(f.MenuName.toStdString())) break;
+            w.SetTab(2);
+            grab(&w,
+                 dir + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(language).toLower()));
+            w.miLoadOriginalLanguageClick();
+            break;
+        }
     }
     // The list view style, whose names must show whole.
     if (QAction* list = w.Action(QStringLiteral("miFList"))) {

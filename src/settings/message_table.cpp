@@ -122,9 +122,6 @@ const TMessage kEnglish[] = {
     {"msgsDeleted", "Deleted: %s files"},
     {"msgsDeleting", "Deleting non existings.. %s"},
     {"msgsStopped", "Stopped by user."},
-    {"msgsNoFont",
-     "No installed font has %s letters, so they show as boxes: install a font for them (on "
-     "Debian, fonts-noto-cjk for Chinese and Japanese)."},
     {"msgsZipMsg", "Zip msg: %s : %s"},
     {"msgsChecking", "Checking.. %s"},
     {"msgsAnalyzed", "Analyzed: %s files"},

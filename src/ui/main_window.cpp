@@ -261,11 +261,14 @@ void TfrmMain::RetranslateDynamic() {
     if (auto* tb = findChild<QToolBar*>(QStringLiteral("tb")))
         tb->setWindowTitle(Action("miViewToolbar")->text().remove(QLatin1Char('&')));
     ListModel()->ClearIconCache();
-    // A script no installed font has shows as boxes: say why, once per language.
+    // A script no installed font has shows as boxes: say why, once per
+    // language, in English, since the language's own letters are the boxes.
     if (const QString script = MissingScriptFont(lang_.LocaleName);
         !script.isEmpty() && fontNoticeFor_ != lang_.LocaleName) {
         fontNoticeFor_ = lang_.LocaleName;
-        LogLine(GetMessageText("msgsNoFont", StdStr(script)));
+        LogLine("No installed font has " + StdStr(script) +
+                " letters, so they show as boxes: install one (on Debian, fonts-noto-cjk for "
+                "Chinese and Japanese, fonts-noto-core for Arabic).");
     }
     UpdateTitle();
     if (!busy_) {
