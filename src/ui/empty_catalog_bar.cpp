@@ -2,6 +2,7 @@
 
 #include "ui/ui_questions.h"
 
+#include <QtCore/QEvent>
 #include <QtCore/QFileInfo>
 #include <QtGui/QAction>
 #include <QtWidgets/QHBoxLayout>
@@ -43,6 +44,7 @@ TEmptyCatalogBar::TEmptyCatalogBar(QWidget* parent) : QFrame(parent) {
     open_ = button("btnEmptyOpen", QStringLiteral("&Open Catalog\u2026"), "document-open");
     buttons->addStretch(1);
     v->addLayout(buttons);
+    buttons_ = buttons;
     recent_ = new QHBoxLayout;
     recentLabel_ = new QLabel(QStringLiteral("Recent catalogs:"), this);
     recentLabel_->setObjectName(QStringLiteral("lblEmptyRecent"));
@@ -56,6 +58,28 @@ TEmptyCatalogBar::TEmptyCatalogBar(QWidget* parent) : QFrame(parent) {
     connect(open_, &QAction::triggered, this, [this] {
         if (OnOpenCatalog) OnOpenCatalog();
     });
+}
+
+void TEmptyCatalogBar::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    PlaceButtons();
+}
+
+bool TEmptyCatalogBar::event(QEvent* event) {
+    // A new language changes the buttons' texts, and so their widths.
+    if (event->type() == QEvent::LayoutRequest) PlaceButtons();
+    return QFrame::event(event);
+}
+
+void TEmptyCatalogBar::PlaceButtons() {
+    // Side by side where they fit whole, one above the other where a language's
+    // longer texts would cut them.
+    int need = 0;
+    for (int i = 0; i < buttons_->count(); ++i)
+        if (QWidget* b = buttons_->itemAt(i)->widget()) need += b->sizeHint().width() + 6;
+    const auto direction =
+        contentsRect().width() - 24 < need ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight;
+    if (buttons_->direction() != direction) buttons_->setDirection(direction);
 }
 
 void TEmptyCatalogBar::SetRecent(const std::vector<std::string>& paths) {

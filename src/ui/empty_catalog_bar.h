@@ -6,6 +6,7 @@
 #include <vector>
 
 class QAction;
+class QBoxLayout;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
@@ -25,8 +26,15 @@ public:
     // The recent catalogs' paths, newest first (at most five are shown).
     void SetRecent(const std::vector<std::string>& paths);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
+    void PlaceButtons();
+
     QLabel* text_ = nullptr;
+    QBoxLayout* buttons_ = nullptr;
     QAction* add_ = nullptr;
     QAction* open_ = nullptr;
     QLabel* recentLabel_ = nullptr;

@@ -108,7 +108,7 @@ TTextFileParts BuildTextFileParts(QWidget* dialog, QBoxLayout* top, const char* 
 
 int TTextFileParts::AddOptionRows() const {
     QGridLayout* g = OptionsGrid;
-    DlgGridField(g, 0, 0, "lblK", "&Filesize in: ", SizeUnit);
+    DlgGridField(g, 0, 0, "lblK", "Filesi&ze in: ", SizeUnit);
     DlgGridField(g, 1, 0, "lblSep", "&Separator: ", Separator);
     DlgGridField(g, 2, 0, "lblTxtQ", "Text &Qualifier:", Qualifier);
     return 3;
@@ -171,7 +171,7 @@ TfrmExport::TfrmExport(ISettingsStore& store, QWidget* parent)
     QWidget* opts = parts_.Options;
     cbFolders = DlgCheck(opts, "cbFolders", "E&xport Folders as line");
     cbFldProp = DlgCheck(opts, "cbFldProp", "Show &Total Properties");
-    cbOnlyFld = DlgCheck(opts, "cbOnlyFld", "&Only Foders");
+    cbOnlyFld = DlgCheck(opts, "cbOnlyFld", "Only Fol&ders");
     cbLev = DlgCheck(opts, "cbLev", "&Level:");
     seLev = new QSpinBox(opts);
     seLev->setObjectName(QStringLiteral("seLev"));

@@ -150,8 +150,15 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
         return out;
     }
     if (auto* m = qobject_cast<QMenu*>(o)) {
-        out.push_back(
-            {base, [m] { return m->title(); }, [m](const QString& t) { m->setTitle(t); }});
+        out.push_back({base, [m] { return m->title(); },
+                       [m](const QString& t) {
+                           m->setTitle(t);
+                           // A toolbar drop-down that took the menu over leaves the
+                           // parent menu's entry behind, which the title no longer names.
+                           if (QWidget* p = m->parentWidget())
+                               for (QAction* a : p->actions())
+                                   if (a->menu() == m) a->setText(t);
+                       }});
         return out;
     }
     if (auto* l = qobject_cast<QLabel*>(o)) {

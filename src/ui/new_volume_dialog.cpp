@@ -99,7 +99,7 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     levels->addWidget(cbFoldersOnly);
     levels->addStretch();
     grid->addLayout(levels, row++, 1, 1, 4);
-    grid->addWidget(DlgLabel(vol, "lblCollection", "C&ollection:", combo), row, 0);
+    grid->addWidget(DlgLabel(vol, "lblCollection", "Colle&ction:", combo), row, 0);
     grid->addWidget(combo, row++, 1, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);

@@ -143,6 +143,8 @@ TfrmPrintCover::TfrmPrintCover(TGlobalData& gd, ISettingsStore& store, QWidget* 
     pgCover_->addTab(itemsFront_, QStringLiteral("Front"));
     pgCover_->addTab(itemsBack_, QStringLiteral("Back"));
     pgCover_->addTab(itemsList_, QStringLiteral("List"));
+    // Every tab shows whole: the pane is as wide as the tabs need.
+    pgCover_->setUsesScrollButtons(false);
     left.Box->addWidget(pgCover_);
 
     // Right: the preview.

@@ -223,7 +223,7 @@ QWidget* TfrmProperties::BuildVolumePage() {
     rows.Wide("Path:", volpath);
     rows.WithButton("&Category:", volCat, catButtons_[1]);
     rows.Comments(volcom, editButtons_[1]);
-    rows.WithButton("&Location:", volLoc, tbLoc_);
+    rows.WithButton("Locatio&n:", volLoc, tbLoc_);
     rows.Wide("Date:", voldate);
     rows.Wide("Size:", volsize);
     rows.Wide("Serial:", volser);

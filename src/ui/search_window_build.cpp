@@ -119,7 +119,7 @@ void TfrmSearch::BuildCriteria() {
     edLoc = DlgTextCombo(gen, "edLoc");
     DlgGridField(g0, 0, 0, "lblFile", "&Filename:", edSearch);
     DlgGridField(g0, 0, 2, "lblVol", "&Volume:", edVol);
-    DlgGridField(g0, 1, 0, "lblCat", "&Category:", cbCat);
+    DlgGridField(g0, 1, 0, "lblCat", "Ca&tegory:", cbCat);
     DlgGridField(g0, 1, 2, "lblCom", "Com&ments:", edCom);
     DlgGridField(g0, 2, 0, "lblType", "Ty&pe:", edType);
     DlgGridField(g0, 2, 2, "lblLoc", "&Location:", edLoc);
@@ -193,7 +193,7 @@ void TfrmSearch::BuildCriteria() {
 
     // Replace
     auto [rep, g2] = page("tsReplace", "&Replace");
-    cbrepcat = DlgCheck(rep, "cbrepcat", "&Category Replace:");
+    cbrepcat = DlgCheck(rep, "cbrepcat", "Ca&tegory Replace:");
     edrepCat = DlgTextCombo(rep, "edrepCat");
     cbrepcom = DlgCheck(rep, "cbrepcom", "Com&ments Replace:");
     edrepCom = Edit(rep, "edrepCom");
@@ -222,7 +222,7 @@ void TfrmSearch::BuildCriteria() {
     // Options
     auto [opt, g5] = page("tsOptions", "&Options");
     cbSel = DlgCheck(opt, "cbSel", "&Selected Nodes Only");
-    cbFoldersOnly = DlgCheck(opt, "cbFoldersOnly", "Folders &Only");
+    cbFoldersOnly = DlgCheck(opt, "cbFoldersOnly", "&Folders Only");
     cbCase = DlgCheck(opt, "cbCase", "&Match Case");
     cbDup = DlgCheck(opt, "cbDup", "Find &Duplicates");
     g5->addWidget(cbSel, 0, 0);

@@ -48,7 +48,7 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     grid->addWidget(cbReal, row++, 1, 1, 2);
     DlgGridField(grid, row, 0, "lblFolder", "&Folder:", edFolder);
     grid->addWidget(SpeedButton1, row++, 2);
-    DlgGridField(grid, row++, 0, "lblSerial", "&Serial:", edser);
+    DlgGridField(grid, row++, 0, "lblSerial", "S&erial:", edser);
     grid->addWidget(DlgLabel(src, "lblLevels", "&Levels:", edLevels), row, 0);
     grid->addWidget(edLevels, row++, 1, Qt::AlignLeft);
     grid->addWidget(cbDel, row++, 1, 1, 2);

@@ -23,17 +23,22 @@
 
 #include <QtCore/QDir>
 #include <QtCore/QFile>
+#include <QtCore/QFileInfo>
+#include <QtCore/QHash>
 #include <QtGui/QAction>
 #include <QtTest/QtTest>
 #include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QAbstractSpinBox>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QHeaderView>
 #include <QtWidgets/QLabel>
+#include <QtWidgets/QMainWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
 #include <QtWidgets/QTabBar>
+#include <QtWidgets/QTabWidget>
 #include <QtWidgets/QTreeView>
 #include <functional>
 #include <memory>
@@ -106,6 +111,102 @@ QStringList Untranslated(QWidget* window) {
     return out;
 }
 
+// The Alt key of a text: the letter after a single "&".
+QChar Accelerator(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) continue;
+        if (text[i + 1] == QLatin1Char('&')) {
+            ++i;
+            continue;
+        }
+        return text[i + 1].toLower();
+    }
+    return {};
+}
+
+// Texts of one group sharing an Alt key.
+QStringList Clashes(const QStringList& texts) {
+    QHash<QChar, QString> seen;
+    QStringList out;
+    for (const QString& t : texts) {
+        const QChar a = Accelerator(t);
+        if (a.isNull()) continue;
+        if (seen.contains(a))
+            out << seen.value(a) + " / " + t;
+        else
+            seen.insert(a, t);
+    }
+    return out;
+}
+
+// The page of a tab widget `c` lies on, or null.
+QWidget* PageOf(QWidget* c, QWidget* window) {
+    for (QWidget* p = c->parentWidget(); p && p != window; p = p->parentWidget())
+        if (p->parentWidget() && qobject_cast<QTabWidget*>(p->parentWidget()->parentWidget()))
+            return p;
+    return nullptr;
+}
+
+// Alt keys given twice: in one menu, or among a window's controls that show
+// together (one page of a tab widget with what lies outside the pages).
+QStringList AcceleratorClashes(QWidget* window) {
+    QStringList out;
+    QHash<QWidget*, QStringList> pages;
+    QStringList outside;
+    if (auto* mw = qobject_cast<QMainWindow*>(window))
+        for (QAction* a : mw->menuBar()->actions())
+            outside << a->text();
+    for (QWidget* c : Controls(window)) {
+        if (auto* m = qobject_cast<QMenu*>(c)) {
+            QStringList items;
+            for (QAction* a : m->actions())
+                if (!a->isSeparator() && a->isVisible()) items << a->text();
+            for (const QString& clash : Clashes(items))
+                out << m->title() + ": " + clash;
+            continue;
+        }
+        QWidget* page = PageOf(c, window);
+        if (!c->isVisibleTo(page ? page : window)) continue;
+        QStringList texts;
+        if (auto* l = qobject_cast<QLabel*>(c); l && l->buddy()) texts << l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(c)) texts << b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(c)) texts << g->title();
+        if (auto* t = qobject_cast<QTabBar*>(c))
+            for (int i = 0; i < t->count(); ++i)
+                texts << t->tabText(i);
+        (page ? pages[page] : outside) << texts;
+    }
+    for (const QString& clash : Clashes(outside))
+        out << clash;
+    for (auto it = pages.cbegin(); it != pages.cend(); ++it)
+        for (const QString& clash : Clashes(*it + outside))
+            if (!out.contains(clash)) out << clash;
+    return out;
+}
+
+// Labels, buttons and tabs shown narrower than their text needs.
+QStringList CutTexts(QWidget* window) {
+    QStringList out;
+    for (QWidget* c : Controls(window)) {
+        if (!c->isVisible() || c->width() <= 0) continue;
+        if (auto* t = qobject_cast<QTabBar*>(c)) {
+            for (int i = 0; i < t->count(); ++i)
+                if (t->tabRect(i).right() >= t->width()) out << t->tabText(i);
+            continue;
+        }
+        QString text;
+        if (auto* l = qobject_cast<QLabel*>(c); l && !l->wordWrap() && !l->objectName().isEmpty())
+            text = l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(c)) text = b->text();
+        if (HasLetters(text) && c->width() < c->sizeHint().width())
+            out << QStringLiteral("%1 (%2 < %3)")
+                       .arg(text)
+                       .arg(c->width())
+                       .arg(c->sizeHint().width());
+    }
+    return out;
+}
+
 } // namespace
 
 class TestLanguageWindows : public QObject, public TMainWindowFixture {
@@ -116,10 +217,12 @@ class TestLanguageWindows : public QObject, public TMainWindowFixture {
     // Each window and dialog of the program, made, shown and handed to `check`.
     void EveryWindow(const std::function<void(QWidget*)>& check) {
         TfrmMain& w = *w_;
+        QApplication::processEvents(); // the layout after the texts changed
         check(&w);
         for (QWidget* shown :
              std::initializer_list<QWidget*>{&w.SearchWindow(), &w.SpaceWindow()}) {
             shown->show();
+            QApplication::processEvents();
             check(shown);
             shown->hide();
         }
@@ -140,6 +243,7 @@ class TestLanguageWindows : public QObject, public TMainWindowFixture {
             dialogs.push_back(m.get());
         for (QWidget* d : dialogs) {
             d->show();
+            QApplication::processEvents();
             check(d);
             d->hide();
         }
@@ -152,6 +256,32 @@ private slots:
         w_->LoadLanguage();
     }
     void cleanupTestCase() { w_.reset(); }
+
+    void everyLanguageFits_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("English") << QString();
+        for (const TMultiLang::TLanguageFile& f : w_->Translator().ListLanguages())
+            QTest::newRow(qPrintable(QFileInfo(f.Path).fileName())) << f.MenuName;
+    }
+
+    // In every language each label, button and tab shows whole, and no menu or
+    // dialog gives one Alt key to two controls.
+    void everyLanguageFits() {
+        QFETCH(QString, language);
+        if (language.isEmpty())
+            w_->miLoadOriginalLanguageClick();
+        else
+            QVERIFY(w_->Translator().SelectLanguage(language.toStdString()));
+        QStringList faults;
+        EveryWindow([&](QWidget* window) {
+            for (const QString& t : CutTexts(window))
+                faults << window->objectName() + " cut: " + t;
+            for (const QString& t : AcceleratorClashes(window))
+                faults << window->objectName() + " Alt key: " + t;
+        });
+        w_->miLoadOriginalLanguageClick();
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    }
 
     // A language whose every text is marked shows the mark in every fixed
     // text of every window: nothing is left as the program was built.

@@ -2,8 +2,9 @@
 # Screenshots of the desktop program under a virtual X server: the first start
 # (no catalog yet) with its new-volume dialog; then, with a sample catalog made
 # by tamblix-cli, the main window in each tab and in the list style, the space
-# view, the search window in German, the thumbnail grid of a camera's photos, the
-# delete question and the new-volume dialog.
+# view, the search window in German, the main window in French, Japanese and Arabic
+# (Japanese needs a CJK font: fonts-noto-cjk), the thumbnail grid of a camera's
+# photos, the delete question and the new-volume dialog.
 # Usage: tests/ui/screenshot.sh [BUILD_DIR] [OUT_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/../.."

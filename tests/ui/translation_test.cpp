@@ -61,6 +61,9 @@ private slots:
                      QString::fromUtf8("Datum"));
         }
         QCOMPARE(languages->title(), QString::fromUtf8("S&prachen"));
+        // Also the Tools menu's entry, though the toolbar's drop-down took the menu over.
+        for (QAction* a : w->findChild<QMenu*>("miTools")->actions())
+            if (a->menu() == languages) QCOMPARE(a->text(), QString::fromUtf8("S&prachen"));
         // The languages stay as they are called in their own files.
         QCOMPARE(int(languages->actions().size()), languageCount);
         const QList<QAction*> names = languages->actions();
