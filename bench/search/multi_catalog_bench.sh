@@ -50,11 +50,12 @@ plocate-build -p "$work/paths.txt" "$work/paths.db"
 python3 - "$CLI" "$work" "${RUNS:-7}" "${catalogs[@]}" <<'PY'
 import os, subprocess, sys, time
 cli, work, runs, catalogs = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4:]
-names = [line.rstrip("\n").rsplit("/", 1)[-1].lower() for line in open(work + "/paths.txt")]
+names = [line.rstrip("\n").rsplit("/", 1)[-1].lower()
+         for line in open(work + "/paths.txt", encoding="utf-8", errors="replace")]
 def hits(t):
     return sum(t in n for n in names)
 # A name part few entries have, and one that many have.
-queries = {"rare": "tax 2019", "common": "report"}
+queries = {"rare": "holiday_chapter", "common": "report"}
 print(f"{len(catalogs)} catalogs, {len(names)} entries in all")
 def once(argv):
     t = time.perf_counter()

@@ -437,11 +437,12 @@ void TFolderPrefetch::Work() {
         parentFd.reset();
         getrusage(RUSAGE_THREAD, &after);
         lock.lock();
-        // A reader that waited for the disk within one folder is waiting on a
-        // cold disc or drive, which answers sooner with more requests at
-        // once: another reader joins, up to a limit. On a warm one no reader
-        // waits, and no more threads compete for the cores.
-        if (after.ru_nvcsw - before.ru_nvcsw >= kWaitsToGrow && !quit_ &&
+        // A reader that waited for blocks from the disk within one folder reads
+        // a cold disc or drive, which answers sooner with more requests at
+        // once: another reader joins, up to a limit. On a warm one nothing
+        // comes from the disk, and no more threads compete for the cores.
+        if (after.ru_inblock > before.ru_inblock &&
+            after.ru_nvcsw - before.ru_nvcsw >= kWaitsToGrow && !quit_ &&
             threads_.size() < maxThreads_)
             threads_.emplace_back([this] { Work(); });
         auto r = taken_.find(id);

@@ -132,7 +132,8 @@ public:
     static size_t MaxReady();
     // Readers at most, when the disk keeps them waiting.
     static unsigned MaxThreadsFor(unsigned threads);
-    // Waits for the disk within one folder's read that bring another reader.
+    // Waits within one folder's read, blocks read from the disk among them,
+    // that bring another reader.
     static constexpr long kWaitsToGrow = 2;
     // Raises the process's soft limit of open descriptors toward what
     // MaxReady can use, within the hard limit: for a program's start.
