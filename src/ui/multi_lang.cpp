@@ -130,6 +130,22 @@ struct TSlot {
     std::function<void(const QString&)> Set;
 };
 
+// Slots "base.0", "base.1"... of a control with numbered texts.
+template <typename Get, typename Set>
+void AddNumbered(std::vector<TSlot>& out, const QString& base, int count, Get get, Set set) {
+    for (int i = 0; i < count; ++i)
+        out.push_back({base + QLatin1Char('.') + QString::number(i), [get, i] { return get(i); },
+                       [set, i](const QString& t) { set(i, t); }});
+}
+
+// The model whose column titles a list or table shows; null when it shows none.
+QAbstractItemModel* ColumnTitles(QObject* o) {
+    if (auto* tv = qobject_cast<QTreeView*>(o)) return tv->isHeaderHidden() ? nullptr : tv->model();
+    if (auto* tv = qobject_cast<QTableView*>(o))
+        return tv->horizontalHeader()->isHidden() ? nullptr : tv->model();
+    return nullptr;
+}
+
 std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
     std::vector<TSlot> out;
     // A message's text is written and translated with the message table.
@@ -170,17 +186,15 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
         return out;
     }
     if (auto* tw = qobject_cast<QTabWidget*>(o)) {
-        for (int i = 0; i < tw->count(); ++i)
-            out.push_back({base + QLatin1Char('.') + QString::number(i),
-                           [tw, i] { return tw->tabText(i); },
-                           [tw, i](const QString& t) { tw->setTabText(i, t); }});
+        AddNumbered(
+            out, base, tw->count(), [tw](int i) { return tw->tabText(i); },
+            [tw](int i, const QString& t) { tw->setTabText(i, t); });
         return out;
     }
     if (auto* tb = qobject_cast<QTabBar*>(o)) {
-        for (int i = 0; i < tb->count(); ++i)
-            out.push_back({base + QLatin1Char('.') + QString::number(i),
-                           [tb, i] { return tb->tabText(i); },
-                           [tb, i](const QString& t) { tb->setTabText(i, t); }});
+        AddNumbered(
+            out, base, tb->count(), [tb](int i) { return tb->tabText(i); },
+            [tb](int i, const QString& t) { tb->setTabText(i, t); });
         return out;
     }
     // Buttons, group boxes and fixed lists are translated only when marked so:
@@ -197,35 +211,19 @@ std::vector<TSlot> SlotsOf(QObject* o, const QString& form) {
             return out;
         }
         if (auto* c = qobject_cast<QComboBox*>(o)) {
-            for (int i = 0; i < c->count(); ++i)
-                out.push_back({base + QLatin1Char('.') + QString::number(i),
-                               [c, i] { return c->itemText(i); },
-                               [c, i](const QString& t) { c->setItemText(i, t); }});
+            AddNumbered(
+                out, base, c->count(), [c](int i) { return c->itemText(i); },
+                [c](int i, const QString& t) { c->setItemText(i, t); });
             return out;
         }
     }
-    if (auto* tv = qobject_cast<QTableView*>(o)) {
-        QAbstractItemModel* m = tv->model();
-        if (!m || tv->horizontalHeader()->isHidden()) return out;
-        for (int i = 0; i < m->columnCount(); ++i)
-            out.push_back({base + QLatin1Char('.') + QString::number(i),
-                           [m, i] { return m->headerData(i, Qt::Horizontal).toString(); },
-                           [m, i](const QString& t) {
-                               m->setHeaderData(i, Qt::Horizontal, t, Qt::DisplayRole);
-                           }});
-        return out;
-    }
-    if (auto* tv = qobject_cast<QTreeView*>(o)) {
-        QAbstractItemModel* m = tv->model();
-        if (!m || tv->isHeaderHidden()) return out;
-        for (int i = 0; i < m->columnCount(); ++i)
-            out.push_back({base + QLatin1Char('.') + QString::number(i),
-                           [m, i] { return m->headerData(i, Qt::Horizontal).toString(); },
-                           [m, i](const QString& t) {
-                               m->setHeaderData(i, Qt::Horizontal, t, Qt::DisplayRole);
-                           }});
-        return out;
-    }
+    if (QAbstractItemModel* m = ColumnTitles(o))
+        AddNumbered(
+            out, base, m->columnCount(),
+            [m](int i) { return m->headerData(i, Qt::Horizontal).toString(); },
+            [m](int i, const QString& t) {
+                m->setHeaderData(i, Qt::Horizontal, t, Qt::DisplayRole);
+            });
     return out;
 }
 
