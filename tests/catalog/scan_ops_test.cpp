@@ -4,6 +4,7 @@
 #include "handlers/handlers.h"
 #include "support/catalog_builder.h"
 #include "support/recording_progress.h"
+#include "support/scan_fixture.h"
 #include "support/temp_folder.h"
 #include "support/unprivileged.h"
 #include "text/message_error.h"
@@ -18,17 +19,9 @@
 
 namespace {
 
-struct ScanFixture : ::testing::Test {
-    TTempFolder dir;
-    TLibObj lib;
-    THandlerList handlers;
-    TRecordingProgress progress;
-    TFixedAnswers yes{TAnswer::Yes};
-    std::string root;
-
+struct ScanFixture : TScanFixture<TRecordingProgress> {
     void SetUp() override {
-        handlers.SetDefaults();
-        root = dir.File("vol");
+        TScanFixture::SetUp();
         WriteFile(root + "/a.txt", "12345");
         WriteFile(root + "/A.TXT", "1");
         WriteFile(root + "/docs/readme.md", "hello");

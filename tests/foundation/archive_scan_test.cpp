@@ -3,6 +3,7 @@
 #include "catalog/scan_ops.h"
 #include "handlers/handlers.h"
 #include "rar_writer.h"
+#include "support/scan_fixture.h"
 #include "support/temp_folder.h"
 
 #include <algorithm>
@@ -26,17 +27,9 @@ public:
     std::vector<std::string> Lines;
 };
 
-struct ArchiveScan : ::testing::Test {
-    TTempFolder dir;
-    TLibObj lib;
-    THandlerList handlers;
-    TLogProgress progress;
-    TFixedAnswers yes{TAnswer::Yes};
-    std::string root;
-
+struct ArchiveScan : TScanFixture<TLogProgress> {
     void SetUp() override {
-        handlers.SetDefaults();
-        root = dir.File("vol");
+        TScanFixture::SetUp();
         fs::create_directories(root);
     }
     void Copy(const std::string& fixture, const std::string& to) {
