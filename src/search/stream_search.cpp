@@ -10,10 +10,12 @@
 #include "text/text_utils.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <optional>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
@@ -37,6 +39,9 @@ constexpr size_t kString = 4 + kMaxStringLength;
 // parsed; a record longer than this grows the buffer.
 constexpr size_t kBuffer = size_t{128} << 10;
 static_assert(kBuffer >= kString);
+
+// The file's fields are little-endian, read as the machine's own numbers.
+static_assert(std::endian::native == std::endian::little);
 
 // The file's little-endian fields, read through one buffer that is reused
 // (a small buffer refilled costs far less than touching a mapping of the whole
@@ -181,9 +186,12 @@ const char* ParseEntry(const char* p, const char* end, bool withTags, TStoredEnt
 }
 
 // The order of two stored names by their bytes alone, where that is sure:
-// they first differ at ASCII bytes that fold apart, after a run of plain
-// ASCII, which decoding keeps as it is. 0 when only the decoded names can
-// tell (other bytes, a case difference, one name the start of the other).
+// they first differ after a run of plain ASCII, which decoding keeps as it
+// is, at ASCII bytes that fold apart, at an ASCII byte against one beyond
+// (which decodes to a byte above any ASCII, whatever the name's encoding), or
+// at a zero byte (where the decoded name ends). 0 when only the decoded names
+// can tell (two bytes beyond ASCII, a case difference, one name the start of
+// the other).
 int StoredOrder(std::string_view a, std::string_view b) {
     constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
     const size_t n = std::min(a.size(), b.size());
@@ -192,13 +200,28 @@ int StoredOrder(std::string_view a, std::string_view b) {
         uint64_t x, y;
         std::memcpy(&x, a.data() + i, 8);
         std::memcpy(&y, b.data() + i, 8);
-        if (x != y) break;
-        if ((((x - kOnes) & ~x) | x) & kHighs) return 0; // a zero byte or one above 0x7F
+        // A zero byte or one above 0x7F (exact below the first zero byte).
+        const uint64_t odd = (((x - kOnes) & ~x) | x) & kHighs;
+        if (x == y) {
+            if (odd) return 0;
+            continue;
+        }
+        // Straight to the first byte that differs (the bytes are little-endian
+        // in the word), after checking the ones before it.
+        const int k = __builtin_ctzll(x ^ y) / 8;
+        if (odd & ((uint64_t{1} << (8 * k)) - 1)) return 0;
+        i += static_cast<size_t>(k);
+        break;
     }
     for (; i < n; ++i) {
         const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x == 0 || y == 0 || x >= 0x80 || y >= 0x80) return 0;
-        if (x == y) continue;
+        if (x == y) {
+            if (x == 0 || x >= 0x80) return 0;
+            continue;
+        }
+        if (x == 0) return -1;
+        if (y == 0) return 1;
+        if (x >= 0x80 || y >= 0x80) return x >= 0x80 && y >= 0x80 ? 0 : x < y ? -1 : 1;
         const unsigned char fx = FoldChar(a[i]), fy = FoldChar(b[i]);
         return fx == fy ? 0 : fx < fy ? -1 : 1;
     }
@@ -219,14 +242,10 @@ std::string_view Decoded(std::string_view raw, std::string& scratch) {
         // Stop at a block with a zero byte or a byte above 0x7F.
         if ((((v - kOnes) & ~v) | v) & kHighs) break;
     }
-    bool ascii = true;
-    for (; i < n; ++i) {
-        const auto c = static_cast<unsigned char>(p[i]);
-        if (c == 0) break;
-        if (c >= 0x80) ascii = false;
-    }
-    const std::string_view s(p, i);
-    if (ascii || nametext::IsValidUtf8(s)) return s;
+    const void* zero = std::memchr(p + i, 0, n - i);
+    const std::string_view s(p, zero ? static_cast<size_t>(static_cast<const char*>(zero) - p) : n);
+    // What comes before i is ASCII: no sequence starts there.
+    if (nametext::IsValidUtf8(s.substr(std::min(i, s.size())))) return s;
     scratch = nametext::Cp1252ToUtf8(s);
     return scratch;
 }
@@ -355,12 +374,16 @@ private:
                     previousCopy_.assign(previous);
                     previous = previousCopy_;
                 }
+                beforeDecoded_.reset(); // it may point into the buffer
                 if (!in.More()) throw TGiveUp{};
             }
             in.StepTo(next);
             if (r.Size < 0) throw TGiveUp{};
             // The load sorts a folder's entries and drops a repeated name.
-            if (k > 0) CheckOrder(previous, r.Caption);
+            if (k > 0)
+                CheckOrder(previous, r.Caption);
+            else
+                beforeDecoded_.reset();
             previous = r.Caption;
             // Only a name that may match is decoded; the record is walked
             // whole all the same. The caption is followed by the rest of its
@@ -383,11 +406,20 @@ private:
     }
 
     // Gives up unless `name` sorts after `before` as the load sorts them.
+    // Each name is decoded at most once here: as the later name of one pair,
+    // then kept as the earlier name of the next.
     void CheckOrder(std::string_view before, std::string_view name) {
         int order = StoredOrder(before, name);
-        if (order == 0)
-            order =
-                CompareNames(Decoded(before, orderScratch_[0]), Decoded(name, orderScratch_[1]));
+        if (order == 0) {
+            const std::string_view a =
+                beforeDecoded_ ? *beforeDecoded_ : Decoded(before, orderScratch_[slot_ ^ 1]);
+            const std::string_view b = Decoded(name, orderScratch_[slot_]);
+            order = CompareNames(a, b);
+            beforeDecoded_ = b;
+            slot_ ^= 1;
+        } else {
+            beforeDecoded_.reset();
+        }
         if (order >= 0) throw TGiveUp{};
     }
 
@@ -462,6 +494,8 @@ private:
     std::string volumeLocation_;
     std::string scratch_[4];
     std::string orderScratch_[2];
+    std::optional<std::string_view> beforeDecoded_; // the earlier name decoded, when it was
+    int slot_ = 0;                                  // the scratch the later name is decoded into
     std::string previousCopy_;
     std::string folder_[4]; // caption, category, comments, location of the folder read last
 

@@ -1,6 +1,7 @@
 #include "text/encodings.h"
 
 #include <climits>
+#include <cstring>
 
 namespace {
 
@@ -34,6 +35,16 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 bool IsValidUtf8(std::string_view s) {
     uint32_t cp;
     for (size_t i = 0; i < s.size();) {
+        // Names are mostly ASCII with a few letters beyond: skip the ASCII
+        // eight bytes at a time.
+        if (i + 8 <= s.size()) {
+            uint64_t v;
+            std::memcpy(&v, s.data() + i, 8);
+            if ((v & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         size_t n = Utf8SequenceAt(s, i, cp);
         if (n == 0) return false;
         i += n;
