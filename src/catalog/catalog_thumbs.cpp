@@ -51,7 +51,10 @@ void SaveThumbnails(TLibObj& lib, const std::string& oldPath, const std::string&
             RemoveThumbStore(side);
         }
     }
-    if (lib.PendingThumbs.empty() && !IsRegularFile(side)) return;
+    if (lib.PendingThumbs.empty() && !IsRegularFile(side)) {
+        lib.VolumeRenames.clear(); // no pictures to move
+        return;
+    }
     TThumbStore store;
     if (!store.OpenWrite(side, why)) {
         TThumbStore probe;
@@ -74,6 +77,9 @@ void SaveThumbnails(TLibObj& lib, const std::string& oldPath, const std::string&
         return;
     }
     bool ok = true;
+    // Renamed volumes take their pictures along before anything is judged gone.
+    for (const TVolumeRename& r : lib.VolumeRenames)
+        ok = ok && store.RenameVolume(r.OldCaption, r.NewCaption, r.OldPath, r.NewPath);
     for (const auto& [catalogPath, p] : lib.PendingThumbs)
         if (Fresh(FindEntryByCatalogPath(lib, catalogPath), p.Volume, p.Size, p.Date))
             ok = ok && store.Put(p.Volume, catalogPath, p.Size, p.Date, p.Thumb);
@@ -92,6 +98,7 @@ void SaveThumbnails(TLibObj& lib, const std::string& oldPath, const std::string&
         return;
     }
     lib.PendingThumbs.clear();
+    lib.VolumeRenames.clear();
 }
 
 void CheckThumbnails(const TLibObj& lib, IProgress& progress) {
@@ -128,6 +135,18 @@ const TPendingThumb* TCatalogThumbs::Pending(const TLibFolderItem* entry,
     return Fresh(entry, p.Volume, p.Size, p.Date) ? &p : nullptr;
 }
 
+// The key the sidecar holds an entry under until the next save: the names
+// its volume had before the renames since the last save, undone newest first.
+std::pair<std::string, std::string> TCatalogThumbs::StoredKey(const TLibFolderItem* entry,
+                                                              const std::string& key) const {
+    std::pair<std::string, std::string> k{ThumbVolumeOf(entry), key};
+    for (auto r = lib_.VolumeRenames.rbegin(); r != lib_.VolumeRenames.rend(); ++r) {
+        if (k.first != r->NewCaption || !k.second.starts_with(r->NewPath)) continue;
+        k = {r->OldCaption, r->OldPath + k.second.substr(r->NewPath.size())};
+    }
+    return k;
+}
+
 bool TCatalogThumbs::Find(const TLibFolderItem* entry, TThumbnail& out) {
     if (!entry || entry->IsFolder) return false;
     const std::string key = GetEntryCatalogPath(entry);
@@ -136,7 +155,9 @@ bool TCatalogThumbs::Find(const TLibFolderItem* entry, TThumbnail& out) {
         return true;
     }
     TThumbStore* store = Store();
-    return store && store->Find(ThumbVolumeOf(entry), key, entry->Size, entry->Date, out);
+    if (!store) return false;
+    const auto [volume, path] = StoredKey(entry, key);
+    return store->Find(volume, path, entry->Size, entry->Date, out);
 }
 
 bool TCatalogThumbs::Has(const TLibFolderItem* entry) {
@@ -144,5 +165,7 @@ bool TCatalogThumbs::Has(const TLibFolderItem* entry) {
     const std::string key = GetEntryCatalogPath(entry);
     if (Pending(entry, key)) return true;
     TThumbStore* store = Store();
-    return store && store->Has(ThumbVolumeOf(entry), key, entry->Size, entry->Date);
+    if (!store) return false;
+    const auto [volume, path] = StoredKey(entry, key);
+    return store->Has(volume, path, entry->Size, entry->Date);
 }

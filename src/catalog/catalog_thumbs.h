@@ -6,6 +6,7 @@
 #include "thumbs/thumb_store.h"
 
 #include <string>
+#include <utility>
 
 // The catalog's thumbnails: those its sidecar database holds and those the
 // scans since the last save made. Only a thumbnail made of the entry at its
@@ -41,6 +42,8 @@ public:
 
 private:
     TThumbStore* Store();
+    std::pair<std::string, std::string> StoredKey(const TLibFolderItem* entry,
+                                                  const std::string& key) const;
     // The thumbnail a scan made of the entry at key since the last save, if it is of the entry as
     // it is.
     const TPendingThumb* Pending(const TLibFolderItem* entry, const std::string& key) const;

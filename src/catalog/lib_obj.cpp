@@ -312,6 +312,7 @@ void TLibObj::Clear() {
     Totals = {};
     CountsValid = false;
     PendingThumbs.clear();
+    VolumeRenames.clear();
 }
 
 TTreeNode* TLibObj::AddCollection(TTreeNode* parent, const std::string& caption) {
@@ -402,7 +403,23 @@ bool TLibObj::MoveColNode(TTreeNode* node, TTreeNode* newParent) {
 bool TLibObj::RenameVolume(TTreeNode* node, const std::string& text) {
     TLibFolder* f = FolderOf(node);
     if (!f || f->Parent) return false;
+    TVolumeRename r{f->Caption, text, GetCatalogPath(f), {}};
     f->Caption = text;
+    r.NewPath = GetCatalogPath(f);
+    if (r.OldPath != r.NewPath || r.OldCaption != r.NewCaption) {
+        // Thumbnails made since the last save follow the volume at once.
+        std::unordered_map<std::string, TPendingThumb> pending;
+        for (auto& [key, p] : PendingThumbs) {
+            if (p.Volume == r.OldCaption && key.starts_with(r.OldPath)) {
+                p.Volume = text;
+                pending.emplace(r.NewPath + key.substr(r.OldPath.size()), std::move(p));
+            } else {
+                pending.emplace(key, std::move(p));
+            }
+        }
+        PendingThumbs = std::move(pending);
+        VolumeRenames.push_back(std::move(r));
+    }
     Tree.SetText(node, text);
     if (Options.Sort) Tree.SortRoots();
     Modified = true;

@@ -35,6 +35,12 @@ struct TPendingThumb {
     TThumbnail Thumb;
 };
 
+// A volume's caption and catalog path before and after a rename.
+struct TVolumeRename {
+    std::string OldCaption, NewCaption;
+    std::string OldPath, NewPath;
+};
+
 inline constexpr const char* kCurrentVersion = "Tamblix 2.3";
 inline constexpr const char* kOldVersion = "Tamblix 2.2";
 
@@ -75,6 +81,9 @@ public:
 
     // Thumbnails made since the last save, by the entry's catalog path.
     std::unordered_map<std::string, TPendingThumb> PendingThumbs;
+    // Volumes renamed since the last save, in order: the sidecar still keys
+    // their thumbnails by the old name until the next save moves them.
+    std::vector<TVolumeRename> VolumeRenames;
 
     // Building the tree. Nodes take their sorted place; records get Node, Parent, Kind.
     TTreeNode* AddVolumeNode(std::unique_ptr<TLibFolder> folder);

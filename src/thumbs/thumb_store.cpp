@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -206,6 +207,42 @@ bool TThumbStore::Remove(std::string_view volume, std::string_view path) {
     if (sqlite3_step(q.st) == SQLITE_DONE) return true;
     error_ = sqlite3_errmsg(db_);
     return false;
+}
+
+bool TThumbStore::RenameVolume(std::string_view from, std::string_view to,
+                               std::string_view fromPrefix, std::string_view toPrefix) {
+    std::vector<std::string> paths;
+    {
+        TStatement q{Prepare("SELECT path FROM thumbs WHERE volume=?1")};
+        if (!q.st) return false;
+        Bind(q.st, 1, from);
+        int rc;
+        while ((rc = sqlite3_step(q.st)) == SQLITE_ROW) {
+            const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(q.st, 0));
+            std::string path(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(q.st, 0)));
+            if (path.starts_with(fromPrefix)) paths.push_back(std::move(path));
+        }
+        if (rc != SQLITE_DONE) {
+            error_ = sqlite3_errmsg(db_);
+            return false;
+        }
+    }
+    TStatement u{Prepare("UPDATE OR REPLACE thumbs SET volume=?1, path=?2 WHERE volume=?3 AND"
+                         " path=?4")};
+    if (!u.st) return false;
+    for (const std::string& path : paths) {
+        Bind(u.st, 1, to);
+        const std::string moved = std::string(toPrefix) + path.substr(fromPrefix.size());
+        Bind(u.st, 2, moved);
+        Bind(u.st, 3, from);
+        Bind(u.st, 4, path);
+        if (sqlite3_step(u.st) != SQLITE_DONE) {
+            error_ = sqlite3_errmsg(db_);
+            return false;
+        }
+        sqlite3_reset(u.st);
+    }
+    return true;
 }
 
 void TThumbStore::ForEach(

@@ -47,6 +47,11 @@ public:
     bool Put(std::string_view volume, std::string_view path, int64_t size, double date,
              const TThumbnail& thumb);
     bool Remove(std::string_view volume, std::string_view path);
+    // Moves the rows of a renamed volume to its new name: each path that
+    // starts with fromPrefix (the volume's old catalog path) gets toPrefix
+    // instead. A row already under the new key is replaced.
+    bool RenameVolume(std::string_view from, std::string_view to, std::string_view fromPrefix,
+                      std::string_view toPrefix);
     // Every row's key, size and date, in key order.
     void ForEach(const std::function<void(const std::string& volume, const std::string& path,
                                           int64_t size, double date)>& fn) const;

@@ -206,3 +206,65 @@ TEST_F(ThumbCatalog, SaveAsCopiesTheSidecarAndLinksAreNeverWrittenThrough) {
     EXPECT_TRUE(fs::is_symlink(TThumbStore::PathFor(linked)));
     EXPECT_TRUE(fs::exists(linked));
 }
+
+TEST_F(ThumbCatalog, RenamedVolumesKeepTheirThumbnailsBeforeAndAfterTheSave) {
+    ASSERT_EQ(Scan(true).ExitCode, 0);
+    // A second volume whose thumbnails are made in this session, not yet saved.
+    TLibObj lib;
+    TNullProgress progress;
+    LoadFromFile(lib, catalog, false, progress);
+    TCatalogThumbs thumbs(lib);
+    auto shows = [&](const std::string& path) {
+        TThumbnail t;
+        const TLibFolderItem* e = FindEntryByCatalogPath(lib, path);
+        return e && thumbs.Find(e, t) && thumbs.Has(e) && t.Width > 0;
+    };
+    ASSERT_TRUE(shows("D1\\sub\\photo.heic"));
+    // Renamed twice, then a new volume takes the first name: each keeps its own.
+    TTreeNode* d1 = FindFolderByCatalogPath(lib, "D1\\");
+    ASSERT_NE(d1, nullptr);
+    ASSERT_TRUE(lib.RenameVolume(d1, "Holiday"));
+    EXPECT_TRUE(shows("Holiday\\sub\\photo.heic"));
+    ASSERT_TRUE(lib.RenameVolume(FindFolderByCatalogPath(lib, "Holiday\\"), "Holiday 2014"));
+    EXPECT_TRUE(shows("Holiday 2014\\rotated.jpg"));
+    EXPECT_FALSE(FindEntryByCatalogPath(lib, "D1\\rotated.jpg"));
+    SaveToFile(lib, catalog, progress);
+    EXPECT_TRUE(lib.VolumeRenames.empty());
+    EXPECT_EQ(Rows(), 4);
+    EXPECT_EQ(Thumb("Holiday 2014\\rotated.jpg"), "256x171");
+    EXPECT_NE(Thumb("Holiday 2014\\sub\\photo.heic"), "none");
+    EXPECT_EQ(Thumb("D1\\rotated.jpg"), "none");
+
+    // Two volumes swap names, one with a thumbnail made since the last save
+    // (as a scan in the window leaves it): every picture follows its volume.
+    ASSERT_EQ(Cli({"scan", catalog, disc, "--title", "D1", "--thumbnails"}).ExitCode, 0);
+    EXPECT_EQ(Rows(), 8);
+    TLibObj again;
+    LoadFromFile(again, catalog, false, progress);
+    TCatalogThumbs before(again);
+    TLibFolderItem* made = FindEntryByCatalogPath(again, "D1\\photo.jpg");
+    ASSERT_NE(made, nullptr);
+    TPendingThumb pending{"D1", made->Size, made->Date, {}};
+    ASSERT_TRUE(before.Find(made, pending.Thumb));
+    before.Reset();
+    {
+        TThumbStore store;
+        std::string why;
+        ASSERT_TRUE(store.OpenWrite(TThumbStore::PathFor(catalog), why)) << why;
+        ASSERT_TRUE(store.Remove("D1", "D1\\photo.jpg"));
+    }
+    again.PendingThumbs.emplace("D1\\photo.jpg", pending);
+    ASSERT_TRUE(again.RenameVolume(FindFolderByCatalogPath(again, "D1\\"), "D2"));
+    ASSERT_TRUE(again.RenameVolume(FindFolderByCatalogPath(again, "Holiday 2014\\"), "D1"));
+    TCatalogThumbs after(again);
+    TThumbnail t;
+    EXPECT_TRUE(after.Find(FindEntryByCatalogPath(again, "D2\\photo.jpg"), t));
+    EXPECT_TRUE(after.Find(FindEntryByCatalogPath(again, "D2\\rotated.jpg"), t));
+    EXPECT_TRUE(after.Find(FindEntryByCatalogPath(again, "D1\\rotated.jpg"), t));
+    SaveToFile(again, catalog, progress);
+    EXPECT_EQ(Rows(), 8);
+    EXPECT_EQ(Thumb("D2\\photo.jpg"), "256x171");
+    EXPECT_EQ(Thumb("D1\\rotated.jpg"), "256x171");
+    EXPECT_EQ(Thumb("D2\\rotated.jpg"), "256x171");
+    EXPECT_EQ(Thumb("Holiday 2014\\rotated.jpg"), "none");
+}
