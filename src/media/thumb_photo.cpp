@@ -1,3 +1,4 @@
+#include "media/thumb_jpeg_dc.h"
 #include "media/thumb_maker.h"
 
 #include <algorithm>
@@ -49,16 +50,31 @@ std::string DecodeJpegThumb(const uint8_t* data, size_t size, const TThumbLimits
     int count = 0;
     const tjscalingfactor* factors = tjGetScalingFactors(&count);
     int sw = w, sh = h;
+    bool eighth = false;
     for (int i = 0; factors && i < count; ++i) {
         const int cw = TJSCALED(w, factors[i]), ch = TJSCALED(h, factors[i]);
         if (cw >= fitW && ch >= fitH && int64_t{cw} * ch < int64_t{sw} * sh) {
             sw = cw;
             sh = ch;
+            eighth = factors[i].num == 1 && factors[i].denom == 8;
         }
     }
     const int64_t need = int64_t{sw} * sh * 3;
     if (need > static_cast<int64_t>(limits.MaxBytes)) return kTooLarge;
     if (budget.Spent()) return kTooSlow;
+    if (eighth) {
+        // At an eighth only the DC coefficients count: a decoder of its own
+        // skips the rest much faster. What it does not read goes on below.
+        TRgbImage small;
+        const EEighthResult r = DecodeJpegEighth(data, size, limits.MaxBytes, budget, small);
+        if (r == EEighthResult::TooSlow) return kTooSlow;
+        if (r == EEighthResult::Done) {
+            out = Reduce(small.Pixels.data(), small.Width, small.Height, small.Width * 3, 3, fitW,
+                         fitH);
+            return {};
+        }
+        if (budget.Spent()) return kTooSlow;
+    }
     std::vector<uint8_t> rgb(static_cast<size_t>(need));
     int flags = TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE;
 #ifdef TJFLAG_LIMITSCANS
