@@ -488,6 +488,8 @@ EResult TDecoder::Huffman(const uint8_t* seg, size_t n) {
         if (!BuildHuffman(tables_[static_cast<size_t>(cls * 4 + id)], seg + 1, seg + 17, total,
                           cls == 0))
             return EResult::Damaged;
+        // Tables cost time to build: a file of thousands of them must stop too.
+        if (budget_.Spent()) return EResult::TooSlow;
         seg += 17 + total;
         n -= 17 + static_cast<size_t>(total);
     }
@@ -605,7 +607,8 @@ void TDecoder::Finish(TRgbImage& out) const {
 EResult TDecoder::Run(TRgbImage& out) {
     if (end_ - data_ < 4 || data_[0] != 0xFF || data_[1] != 0xD8) return EResult::Unsupported;
     const uint8_t* at = data_ + 2;
-    for (;;) {
+    for (unsigned segments = 1;; ++segments) {
+        if (segments % 1024 == 0 && budget_.Spent()) return EResult::TooSlow;
         if (at >= end_) break; // cut after its last scan: complete if every component came
         if (*at != 0xFF) return EResult::Damaged;
         while (at < end_ && *at == 0xFF)

@@ -228,6 +228,17 @@ TEST(JpegEighth, StopsWhenTheBudgetIsSpent) {
     TRgbImage out;
     EXPECT_EQ(Eighth(big, out, 0), EEighthResult::TooSlow);
     EXPECT_EQ(Eighth(big, out), EEighthResult::Done);
+    // Headers only, but 30,000 AC Huffman tables to build: it stops as well.
+    size_t dht = big.find("\xFF\xC4");
+    while (dht != std::string::npos && big[dht + 4] != 0x10)
+        dht = big.find("\xFF\xC4", dht + 1);
+    ASSERT_NE(dht, std::string::npos);
+    const size_t len =
+        (static_cast<uint8_t>(big[dht + 2]) << 8) | static_cast<uint8_t>(big[dht + 3]);
+    std::string tables = big.substr(0, 2);
+    for (int i = 0; i < 30000; ++i)
+        tables += big.substr(dht, len + 2);
+    EXPECT_EQ(Eighth(tables, out, 20), EEighthResult::TooSlow);
 }
 
 TEST(JpegEighth, LargePhotoThumbnailIsUprightAndLikeBefore) {
