@@ -186,16 +186,19 @@ inline bool SkipAc(TBits& b, const THuffman& t) {
 }
 
 inline bool DecodeAc(TBits& b, const THuffman& t, int16_t* coef) {
-    for (unsigned k = 1; k < 64;) {
+    unsigned k = 1;
+    for (;;) {
         b.Refill();
-        const uint32_t e = Next(t, b.Acc);
-        if (!e) return false;
-        const unsigned step = e >> 8 & 0xFF;
-        if (e >> 24) coef[kNatural[k + step - 1]] = static_cast<int16_t>(ValueOf(b.Acc, e));
-        k += step;
-        b.Skip(e & 0xFF);
+        for (int twice = 0; twice < 2; ++twice) {
+            const uint32_t e = Next(t, b.Acc);
+            if (!e) return false;
+            const unsigned step = e >> 8 & 0xFF;
+            if (e >> 24) coef[kNatural[k + step - 1]] = static_cast<int16_t>(ValueOf(b.Acc, e));
+            k += step;
+            b.Skip(e & 0xFF);
+            if (k >= 64) return true;
+        }
     }
-    return true;
 }
 
 // The general decoder's limit after its inverse DCT: ten bits kept, the
