@@ -263,9 +263,28 @@ struct TComponent {
     const THuffman* DcTable = nullptr;
     const THuffman* AcTable = nullptr;
     int16_t Pred = 0;
-    bool Done = false;
+    bool Latched = false;       // its quantisation table, at its first scan
+    bool Done = false;          // its DC values have come
+    int DcShift = -1;           // progressive: the low bits its DC values still lack
     std::vector<uint8_t> Plane; // BlocksW * Scale by BlocksH * Scale samples
+    std::vector<int16_t> Dc;    // progressive: BlocksW by BlocksH DC values
 };
+
+// What a scan holds: all of each block, or in a progressive file the first
+// bits of the DC values, one more bit of them, or AC values (not needed).
+enum class EPass { Sequential, DcFirst, DcRefine, Ac };
+
+// The marker after a scan's data, restart markers within it passed over.
+const uint8_t* SkipScan(const uint8_t* p, const uint8_t* end) {
+    while ((p = static_cast<const uint8_t*>(std::memchr(p, 0xFF, static_cast<size_t>(end - p))))) {
+        const uint8_t* q = p + 1;
+        while (q < end && *q == 0xFF)
+            ++q;
+        if (q >= end || (*q != 0 && (*q < 0xD0 || *q > 0xD7))) return q - 1;
+        p = q + 1;
+    }
+    return end;
+}
 
 struct TBlockRef {
     TComponent* Comp;
@@ -281,12 +300,13 @@ public:
     EResult Run(TRgbImage& out);
 
 private:
-    EResult Frame(const uint8_t* seg, size_t n);
+    EResult Frame(const uint8_t* seg, size_t n, bool progressive);
     EResult Huffman(const uint8_t* seg, size_t n);
     EResult Quant(const uint8_t* seg, size_t n);
     EResult Scan(const uint8_t* seg, size_t n, const uint8_t*& at);
-    EResult Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int mcusY);
-    void Finish(TRgbImage& out) const;
+    EResult Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int mcusY, EPass pass,
+                    int shift);
+    void Finish(TRgbImage& out);
 
     void Fill();
     void Start();
@@ -307,6 +327,7 @@ private:
     int width_ = 0, height_ = 0, hMax_ = 1, vMax_ = 1;
     int interval_ = 0;
     int scans_ = 0;
+    bool progressive_ = false;
     bool jfif_ = false, adobe_ = false, rgb_ = false;
     int adobeTransform_ = 1;
     int blocksToCheck_ = kBlocksPerCheck;
@@ -386,7 +407,8 @@ bool TDecoder::Restart(TBits& b, int& expected) {
     return true;
 }
 
-EResult TDecoder::Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int mcusY) {
+EResult TDecoder::Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int mcusY, EPass pass,
+                          int shift) {
     Start();
     TBits b;
     b.Cur = buf_.data();
@@ -401,13 +423,23 @@ EResult TDecoder::Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int m
                 TComponent& c = *ref.Comp;
                 const size_t bx = static_cast<size_t>(mx * ref.StepX + ref.Dx);
                 const size_t by = static_cast<size_t>(my * ref.StepY + ref.Dy);
+                const size_t at = by * static_cast<size_t>(c.BlocksW) + bx;
+                if (pass == EPass::DcRefine) {
+                    b.Refill();
+                    if (b.Acc >> 63) c.Dc[at] = static_cast<int16_t>(c.Dc[at] | 1 << shift);
+                    b.Skip(1);
+                    continue;
+                }
                 int diff = 0;
                 if (!DecodeDc(b, *c.DcTable, diff)) return EResult::Damaged;
                 c.Pred = static_cast<int16_t>(c.Pred + diff);
+                if (pass == EPass::DcFirst) {
+                    c.Dc[at] = static_cast<int16_t>(c.Pred * (1 << shift));
+                    continue;
+                }
                 if (c.Scale == 1) {
                     if (!SkipAc(b, *c.AcTable)) return EResult::Damaged;
-                    c.Plane[by * static_cast<size_t>(c.BlocksW) + bx] =
-                        Limit((c.Pred * c.Quant[0] + 4) >> 3);
+                    c.Plane[at] = Limit((c.Pred * c.Quant[0] + 4) >> 3);
                     continue;
                 }
                 int16_t coef[64] = {};
@@ -416,8 +448,8 @@ EResult TDecoder::Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int m
                 uint8_t s[4];
                 Idct2x2(coef, c.Quant.data(), s);
                 const size_t stride = static_cast<size_t>(c.BlocksW) * 2;
-                uint8_t* at = &c.Plane[by * 2 * stride + bx * 2];
-                at[0] = s[0], at[1] = s[1], at[stride] = s[2], at[stride + 1] = s[3];
+                uint8_t* o = &c.Plane[by * 2 * stride + bx * 2];
+                o[0] = s[0], o[1] = s[1], o[stride] = s[2], o[stride + 1] = s[3];
             }
             const auto read = static_cast<size_t>(b.Cur - buf_.data());
             if (read + (atMarker_ ? 0 : kMargin) > filled_) {
@@ -439,7 +471,7 @@ EResult TDecoder::Entropy(const std::vector<TBlockRef>& blocks, int mcusX, int m
     return EResult::Done;
 }
 
-EResult TDecoder::Frame(const uint8_t* seg, size_t n) {
+EResult TDecoder::Frame(const uint8_t* seg, size_t n, bool progressive) {
     if (!comps_.empty() || n < 6) return EResult::Damaged;
     if (seg[0] != 8) return EResult::Unsupported;
     height_ = static_cast<int>(Be16(seg + 1));
@@ -473,9 +505,12 @@ EResult TDecoder::Frame(const uint8_t* seg, size_t n) {
         c.BlocksH = mcusY * c.V;
         c.PicBlocksW = ((width_ * c.H + hMax_ - 1) / hMax_ + 7) / 8;
         c.PicBlocksH = ((height_ * c.V + vMax_ - 1) / vMax_ + 7) / 8;
+        // Progressive chroma at 2x2 would need the AC scans.
+        if (progressive && c.Scale > 1) return EResult::Unsupported;
         bytes += uint64_t(c.BlocksW) * static_cast<uint64_t>(c.BlocksH) *
-                 static_cast<uint64_t>(c.Scale * c.Scale);
+                 static_cast<uint64_t>(c.Scale * c.Scale + (progressive ? 2 : 0));
     }
+    progressive_ = progressive;
     return bytes > maxBytes_ ? EResult::Unsupported : EResult::Done;
 }
 
@@ -519,7 +554,17 @@ EResult TDecoder::Scan(const uint8_t* seg, size_t n, const uint8_t*& at) {
     const size_t count = seg[0];
     if (count < 1 || count > comps_.size() || n != 4 + 2 * count) return EResult::Damaged;
     const uint8_t* tail = seg + 1 + 2 * count;
-    if (tail[0] != 0 || tail[1] != 63 || tail[2] != 0) return EResult::Unsupported;
+    const int ss = tail[0], se = tail[1], ah = tail[2] >> 4, al = tail[2] & 15;
+    EPass pass = EPass::Sequential;
+    if (!progressive_) {
+        if (ss != 0 || se != 63 || tail[2] != 0) return EResult::Unsupported;
+    } else {
+        // What the general decoder refuses (more than 500 scans too) is left to it.
+        if (scans_ >= 500 || al > 13 || (ah != 0 && al != ah - 1) ||
+            (ss == 0 ? se != 0 : se < ss || se > 63 || count != 1))
+            return EResult::Unsupported;
+        pass = ss > 0 ? EPass::Ac : ah == 0 ? EPass::DcFirst : EPass::DcRefine;
+    }
     if (scans_++ == 0 && comps_.size() == 3) {
         // The colour space as the general decoder guesses it.
         rgb_ =
@@ -535,20 +580,33 @@ EResult TDecoder::Scan(const uint8_t* seg, size_t n, const uint8_t*& at) {
                                [&](const TComponent& c) { return c.Id == p[0]; });
         if (it == comps_.end()) return EResult::Damaged;
         TComponent& c = *it;
-        if (c.Done) return EResult::Unsupported; // a second scan of it: not sequential
-        c.Done = true;
+        // Each DC bit once and in turn: else the scans are not as this reads them.
+        if (pass == EPass::Sequential || pass == EPass::DcFirst) {
+            if (c.Done) return EResult::Unsupported;
+            c.Done = true;
+        } else if (pass == EPass::DcRefine && c.DcShift != ah) {
+            return EResult::Unsupported;
+        }
+        if (pass != EPass::Ac) c.DcShift = al;
         const THuffman& dc = tables_[p[1] >> 4 & 3u];
         const THuffman& ac = tables_[4 + (p[1] & 3u)];
-        if ((p[1] >> 4) > 3 || (p[1] & 15) > 3 || !dc.Defined || !ac.Defined || dc.BadDc ||
-            c.QuantTable > 3 || !quantDefined_[static_cast<size_t>(c.QuantTable)])
+        const bool needDc = pass == EPass::Sequential || pass == EPass::DcFirst;
+        const bool needAc = pass == EPass::Sequential || pass == EPass::Ac;
+        if ((p[1] >> 4) > 3 || (p[1] & 15) > 3 || (needDc && (!dc.Defined || dc.BadDc)) ||
+            (needAc && !ac.Defined))
             return EResult::Damaged;
         c.DcTable = &dc;
         c.AcTable = &ac;
-        c.Quant = quant_[static_cast<size_t>(c.QuantTable)];
+        if (!c.Latched) {
+            if (c.QuantTable > 3 || !quantDefined_[static_cast<size_t>(c.QuantTable)])
+                return EResult::Damaged;
+            c.Quant = quant_[static_cast<size_t>(c.QuantTable)];
+            c.Latched = true;
+        }
         c.Pred = 0;
-        c.Plane.assign(static_cast<size_t>(c.BlocksW) * static_cast<size_t>(c.BlocksH) *
-                           static_cast<size_t>(c.Scale * c.Scale),
-                       0);
+        const size_t blocksOf = static_cast<size_t>(c.BlocksW) * static_cast<size_t>(c.BlocksH);
+        if (needDc) c.Plane.assign(blocksOf * static_cast<size_t>(c.Scale * c.Scale), 0);
+        if (pass == EPass::DcFirst) c.Dc.assign(blocksOf, 0);
         if (count == 1) {
             // A scan of one component holds its blocks one by one, the grid's padding left out.
             blocks.push_back({&c, 1, 1, 0, 0});
@@ -561,13 +619,17 @@ EResult TDecoder::Scan(const uint8_t* seg, size_t n, const uint8_t*& at) {
         }
     }
     if (blocks.size() > 10) return EResult::Damaged;
+    if (pass == EPass::Ac) {
+        at = SkipScan(seg + n, end_);
+        return EResult::Done;
+    }
     src_ = seg + n;
-    const EResult r = Entropy(blocks, mcusX, mcusY);
+    const EResult r = Entropy(blocks, mcusX, mcusY, pass, al);
     at = src_;
     return r;
 }
 
-void TDecoder::Finish(TRgbImage& out) const {
+void TDecoder::Finish(TRgbImage& out) {
     const int w = (width_ + 7) / 8, h = (height_ + 7) / 8;
     out.Width = w;
     out.Height = h;
@@ -579,6 +641,9 @@ void TDecoder::Finish(TRgbImage& out) const {
         for (size_t i = 0; i < n; ++i)
             cols[static_cast<size_t>(x) * n + i] =
                 static_cast<size_t>(x * comps_[i].H * comps_[i].Scale / hMax_);
+    for (TComponent& c : comps_)
+        for (size_t i = 0; i < c.Dc.size(); ++i)
+            c.Plane[i] = Limit((c.Dc[i] * c.Quant[0] + 4) >> 3);
     static const TYcc ycc;
     uint8_t* o = out.Pixels.data();
     for (int y = 0; y < h; ++y) {
@@ -630,7 +695,8 @@ EResult TDecoder::Run(TRgbImage& out) {
         switch (code) {
         case 0xC0:
         case 0xC1:
-            r = Frame(seg, n);
+        case 0xC2:
+            r = Frame(seg, n, code == 0xC2);
             break;
         case 0xC4:
             r = Huffman(seg, n);

@@ -14,12 +14,13 @@ enum class EEighthResult {
     TooSlow,     // the budget ran out
 };
 
-// A sequential Huffman-coded 8-bit JPEG (greyscale, YCbCr or RGB, sampling
-// factors 1 or 2) decoded at an eighth of its size, as the general decoder
-// gives it at that scale: each 8x8 block is one pixel from its DC coefficient,
-// so the other coefficients are walked over, never decoded; chroma sampled at
-// half in both directions gets the reduced 2x2 inverse DCT instead. Nothing
-// else is read: progressive or arithmetic coding, 12-bit samples, four
-// components, other sampling factors. What it holds stays within maxBytes.
+// A Huffman-coded 8-bit JPEG (greyscale, YCbCr or RGB, sampling factors 1 or
+// 2) decoded at an eighth of its size, as the general decoder gives it at that
+// scale: each 8x8 block is one pixel from its DC coefficient, so the other
+// coefficients are walked over, never decoded; chroma sampled at half in both
+// directions gets the reduced 2x2 inverse DCT instead. Of a progressive file
+// only the DC scans are read (not with such chroma, which needs the AC scans).
+// Nothing else is read: arithmetic coding, 12-bit samples, four components,
+// other sampling factors. What it holds stays within maxBytes.
 EEighthResult DecodeJpegEighth(const uint8_t* data, size_t size, size_t maxBytes,
                                const TCpuBudget& budget, TRgbImage& out);

@@ -155,6 +155,14 @@ TEST(JpegEighth, MatchesTheGeneralDecoderAtAnEighth) {
         ExpectLikeTurbo(Encode(odd, {.ScanPerComponent = true}));
         ExpectLikeTurbo(Encode(odd, {.Restart = 4, .ScanPerComponent = true}));
     }
+    {
+        // Progressive: the DC scans (first bits, then one more bit each) are
+        // read, the AC scans passed over. Chroma at half both ways is not.
+        SCOPED_TRACE("progressive");
+        ExpectLikeTurbo(Encode(odd, {.H = 1, .V = 1, .Progressive = true}));
+        ExpectLikeTurbo(Encode(odd, {.H = 2, .V = 1, .Restart = 3, .Progressive = true}));
+        ExpectLikeTurbo(Encode(odd, {.Gray = true, .Progressive = true}));
+    }
     for (const auto& [w, h] : {std::pair{1, 1}, {9, 7}, {17, 33}, {64, 48}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         ExpectLikeTurbo(Encode(Picture(w, h), {}));
@@ -170,7 +178,8 @@ TEST(JpegEighth, MatchesTheGeneralDecoderAtAnEighth) {
 TEST(JpegEighth, LeavesOtherKindsToTheGeneralDecoder) {
     const TRgbImage img = Picture(120, 80);
     TRgbImage out;
-    EXPECT_EQ(Eighth(Encode(img, {.Progressive = true}), out), EEighthResult::Unsupported);
+    EXPECT_EQ(Eighth(Encode(img, {.H = 2, .V = 2, .Progressive = true}), out),
+              EEighthResult::Unsupported);
     EXPECT_EQ(Eighth(Encode(img, {.Arithmetic = true}), out), EEighthResult::Unsupported);
     EXPECT_EQ(Eighth(ReadWhole(ThumbFixture("photo.png")), out), EEighthResult::Unsupported);
     // A header claiming 60,000 x 60,000: more than the memory allowed, refused at once.
@@ -208,9 +217,11 @@ TEST(JpegEighth, DamagedDataIsLeftToTheGeneralDecoder) {
     EXPECT_EQ(Eighth(over, out), EEighthResult::Damaged);
     // Flipped bits anywhere: never a crash or a read outside, and what it
     // decodes has the picture's size.
+    const std::string progressive =
+        Encode(Picture(160, 96), {.H = 1, .V = 1, .Restart = 3, .Progressive = true});
     std::mt19937 rng(11);
     for (int round = 0; round < 300; ++round) {
-        std::string m = good;
+        std::string m = round % 2 ? good : progressive;
         for (int k = 0; k < 1 + round % 6; ++k)
             m[std::uniform_int_distribution<size_t>(0, m.size() - 1)(rng)] ^=
                 static_cast<char>(1 << (k % 8));
