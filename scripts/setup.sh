@@ -8,7 +8,8 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libarchive-dev lib
                 libgtest-dev libgmock-dev libbenchmark-dev adwaita-icon-theme
                 libexpat1-dev zlib1g-dev nlohmann-json3-dev libtomlplusplus-dev libxxhash-dev
                 libavformat-dev libavcodec-dev libavutil-dev libexiv2-dev libheif-dev
-                libswscale-dev libturbojpeg0-dev libpng-dev libwebp-dev libtiff-dev libsqlite3-dev)
+                libswscale-dev libturbojpeg0-dev libpng-dev libwebp-dev libtiff-dev libsqlite3-dev
+                libjpeg-dev)
 TEST_PACKAGES=(zip unzip libarchive-tools p7zip-full xorriso gcab bzip2 xz-utils zstd xvfb xauth
                python3 ffmpeg xxhash groff-base man-db
                libimage-exiftool-perl imagemagick mediainfo
