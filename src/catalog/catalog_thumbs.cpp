@@ -140,10 +140,8 @@ const TPendingThumb* TCatalogThumbs::Pending(const TLibFolderItem* entry,
 std::pair<std::string, std::string> TCatalogThumbs::StoredKey(const TLibFolderItem* entry,
                                                               const std::string& key) const {
     std::pair<std::string, std::string> k{ThumbVolumeOf(entry), key};
-    for (auto r = lib_.VolumeRenames.rbegin(); r != lib_.VolumeRenames.rend(); ++r) {
-        if (k.first != r->NewCaption || !k.second.starts_with(r->NewPath)) continue;
-        k = {r->OldCaption, r->OldPath + k.second.substr(r->NewPath.size())};
-    }
+    for (auto r = lib_.VolumeRenames.rbegin(); r != lib_.VolumeRenames.rend(); ++r)
+        if (r->Holds(k.first, k.second, true)) r->Move(k.first, k.second, true);
     return k;
 }
 

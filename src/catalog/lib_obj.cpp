@@ -406,18 +406,17 @@ bool TLibObj::RenameVolume(TTreeNode* node, const std::string& text) {
     TVolumeRename r{f->Caption, text, GetCatalogPath(f), {}};
     f->Caption = text;
     r.NewPath = GetCatalogPath(f);
-    if (r.OldPath != r.NewPath || r.OldCaption != r.NewCaption) {
+    if (r.OldCaption != r.NewCaption) {
         // Thumbnails made since the last save follow the volume at once.
-        std::unordered_map<std::string, TPendingThumb> pending;
-        for (auto& [key, p] : PendingThumbs) {
-            if (p.Volume == r.OldCaption && key.starts_with(r.OldPath)) {
-                p.Volume = text;
-                pending.emplace(r.NewPath + key.substr(r.OldPath.size()), std::move(p));
-            } else {
-                pending.emplace(key, std::move(p));
-            }
+        std::vector<decltype(PendingThumbs)::node_type> moved;
+        for (auto it = PendingThumbs.begin(); it != PendingThumbs.end();) {
+            const auto here = it++;
+            if (!r.Holds(here->second.Volume, here->first)) continue;
+            moved.push_back(PendingThumbs.extract(here));
+            r.Move(moved.back().mapped().Volume, moved.back().key());
         }
-        PendingThumbs = std::move(pending);
+        for (auto& node : moved)
+            PendingThumbs.insert(std::move(node));
         VolumeRenames.push_back(std::move(r));
     }
     Tree.SetText(node, text);

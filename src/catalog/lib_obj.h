@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -39,6 +40,18 @@ struct TPendingThumb {
 struct TVolumeRename {
     std::string OldCaption, NewCaption;
     std::string OldPath, NewPath;
+
+    // Whether a thumbnail's key (its volume's caption and its catalog path)
+    // lies in the volume before the rename, or after it when backwards.
+    bool Holds(std::string_view volume, std::string_view path, bool backwards = false) const {
+        return volume == (backwards ? NewCaption : OldCaption) &&
+               path.starts_with(backwards ? NewPath : OldPath);
+    }
+    // Moves a key that Holds across the rename: old to new, or new to old.
+    void Move(std::string& volume, std::string& path, bool backwards = false) const {
+        volume = backwards ? OldCaption : NewCaption;
+        path.replace(0, (backwards ? NewPath : OldPath).size(), backwards ? OldPath : NewPath);
+    }
 };
 
 inline constexpr const char* kCurrentVersion = "Tamblix 2.3";

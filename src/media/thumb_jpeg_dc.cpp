@@ -1,6 +1,7 @@
 #include "media/thumb_jpeg_dc.h"
 
 #include "media/thumb_maker.h"
+#include "tags/binary_file.h"
 
 #include <algorithm>
 #include <array>
@@ -248,10 +249,6 @@ struct TYcc {
 
 inline uint8_t Clamp(int v) {
     return static_cast<uint8_t>(std::clamp(v, 0, 255));
-}
-
-uint32_t Be16(const uint8_t* p) {
-    return uint32_t{p[0]} << 8 | p[1];
 }
 
 struct TComponent {
