@@ -68,13 +68,19 @@ std::string HolderOf(const struct stat& st) {
 }
 
 // The lock on fd, waited for; when the time is up, who holds it is told. A
-// holder that let go meanwhile (and so is no longer listed) is not waited for.
+// holder that let go meanwhile (and so is no longer listed) is not waited for;
+// one that handed the lock straight to a third program is looked up again, so
+// the message names whoever holds it now.
 void LockOrThrow(int fd, int waitMs, const std::string& path) {
     if (LockWithin(fd, waitMs)) return;
     struct stat st {};
     std::string holder;
-    if (::fstat(fd, &st) == 0) holder = HolderOf(st);
-    if (holder.empty() && ::flock(fd, LOCK_EX | LOCK_NB) == 0) return;
+    const bool known = ::fstat(fd, &st) == 0;
+    for (int look = 0; look < 50 && holder.empty(); ++look) {
+        if (known) holder = HolderOf(st);
+        if (holder.empty() && ::flock(fd, LOCK_EX | LOCK_NB) == 0) return;
+        if (holder.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     ::close(fd);
     throw EMessageError("errCatalogLocked",
                         path + " (" + (holder.empty() ? "another program" : holder) + ")");

@@ -8,8 +8,11 @@
 #include "text/message_error.h"
 
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -113,6 +116,39 @@ TEST(CatalogLock, AnotherProcessIsWaitedForThenNamed) {
     holder.Release();
     EXPECT_EQ(waiting.get(), "");
     EXPECT_EQ(TCatalogLock::Holder(path), "");
+}
+
+// Two processes hand the lock to each other without a pause; a writer that
+// finds it taken always names a holder, even when it looked between hands.
+TEST(CatalogLock, ALockPassedBetweenProcessesIsAlwaysNamed) {
+    TTempFolder tmp;
+    const std::string path = tmp.Write("c.txc", "catalog");
+    std::vector<pid_t> passers;
+    for (int i = 0; i < 2; ++i) {
+        pid_t pid = ::fork();
+        if (pid == 0) {
+            int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            for (auto end = std::chrono::steady_clock::now() + 2s;
+                 std::chrono::steady_clock::now() < end;) {
+                ::flock(fd, LOCK_EX);
+                std::this_thread::sleep_for(100us);
+                ::flock(fd, LOCK_UN);
+            }
+            ::_exit(0);
+        }
+        passers.push_back(pid);
+    }
+    int refused = 0;
+    for (auto end = std::chrono::steady_clock::now() + 1500ms;
+         std::chrono::steady_clock::now() < end;) {
+        EMessageError e = TryLock(path, 0);
+        if (e.Key.empty()) continue;
+        ++refused;
+        ASSERT_NE(e.Arg.find(", process "), std::string::npos) << e.Arg;
+    }
+    for (pid_t pid : passers)
+        ::kill(pid, SIGKILL), ::waitpid(pid, nullptr, 0);
+    EXPECT_GT(refused, 0);
 }
 
 TEST(CatalogLock, AWriterThatWaitedLocksTheFileNowAtThePath) {
