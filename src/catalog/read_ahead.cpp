@@ -62,8 +62,9 @@ std::unique_ptr<TEntryWork> TReadAhead::Read(int folderFd, const TSearchRec& rec
     if (readers.empty() && !thumb) return nullptr;
     // A reader ahead never waits for a module to load: the scan reads this
     // file itself, and the module loads meanwhile.
+    const std::string& name = rec.NativeName.empty() ? rec.Name : rec.NativeName;
     for (const std::string* title : readers)
-        if (!MediaReaderLoaded(*title)) return nullptr;
+        if (!MediaReaderLoaded(*title, name, rec.OnlyHoles)) return nullptr;
     if (thumb && !ThumbnailerLoaded()) return nullptr;
     return std::make_unique<TTagsRead>(
         ReadTagsOf(readers, PathInFolder(folderFd, rec.RealName()), rec.OnlyHoles, thumb));

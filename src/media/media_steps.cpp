@@ -55,20 +55,50 @@ TProgramModule& PhotoModule() {
     return module;
 }
 
+// Containers whose names libavformat never takes for a still picture, so that
+// for a file of zeros it can only answer that no container starts there.
+bool ZerosAreNoVideo(std::string_view name) {
+    // Pattern characters make its image reader look at the name.
+    if (name.find_first_of("%*?{[") != std::string_view::npos) return false;
+    const size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos) return false;
+    static constexpr std::string_view kContainers[] = {"MP4", "M4V",  "MOV", "MKV", "WEBM", "AVI",
+                                                       "MPG", "MPEG", "VOB", "TS",  "M2TS", "MTS",
+                                                       "WMV", "ASF",  "FLV", "3GP", "3G2"};
+    const std::string_view ext = name.substr(dot + 1);
+    for (std::string_view known : kContainers)
+        if (IsReaderTitle(ext, known)) return true;
+    return false;
+}
+
+// The module's own words for bytes no demuxer takes.
+constexpr const char* kNoContainer = "Invalid data found when processing input";
+
 bool ReadVideo(const std::string& path, unsigned flags, TTagInfo& info) {
+    if ((flags & kTamblixOnlyZeros) && ZerosAreNoVideo(path)) {
+        gLastError = {kNoContainer, false};
+        return false;
+    }
     return ReadThroughModule(VideoModule(), kTamblixReadVideoName, path, TVideoFile::kBudgetMs,
                              flags, "not a readable video", info);
 }
 
 bool ReadPhoto(const std::string& path, unsigned flags, TTagInfo& info) {
+    // No picture starts with zeros, as the module would answer too.
+    if (flags & kTamblixOnlyZeros) {
+        gLastError = {"not a photo", false};
+        return false;
+    }
     return ReadThroughModule(PhotoModule(), kTamblixReadPhotoName, path, 0, flags,
                              "not a readable photo", info);
 }
 
 } // namespace
 
-bool MediaReaderLoaded(const std::string& title) {
-    TProgramModule* module = IsReaderTitle(title, "VIDEO")   ? &VideoModule()
+bool MediaReaderLoaded(const std::string& title, std::string_view name, bool onlyHoles) {
+    const bool video = IsReaderTitle(title, "VIDEO");
+    if (onlyHoles && (video ? ZerosAreNoVideo(name) : IsReaderTitle(title, "PHOTO"))) return true;
+    TProgramModule* module = video                           ? &VideoModule()
                              : IsReaderTitle(title, "PHOTO") ? &PhotoModule()
                                                              : nullptr;
     if (!module || module->Ready()) return true;

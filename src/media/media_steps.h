@@ -3,6 +3,7 @@
 #include "tags/tag_info.h"
 
 #include <string>
+#include <string_view>
 
 // The reader steps of the "Video" and "Photo" handlers: read the file and
 // write its lines in a fixed order. False when the file could not be read;
@@ -14,12 +15,13 @@ bool StepPhoto(const std::string& path, TTagInfo& info);
 bool StepVideoOfZeros(const std::string& path, TTagInfo& info);
 bool StepPhotoOfZeros(const std::string& path, TTagInfo& info);
 
-// Whether the reader step `title` ("Video", "Photo", any case) runs without
-// first loading its module, which takes tens of milliseconds. When it would
-// not, the module starts loading on a thread of its own, so that a reader
-// ahead can leave the file to the scan instead of waiting. True for the
-// other readers.
-bool MediaReaderLoaded(const std::string& title);
+// Whether the reader step `title` ("Video", "Photo", any case) runs on the
+// file `name` without first loading its module, which takes tens of
+// milliseconds and, for video, a hundred libraries. When it would not, the
+// module starts loading on a thread of its own, so that a reader ahead can
+// leave the file to the scan instead of waiting. True for the other readers,
+// and for a file of zeros (onlyHoles) whose answer is known without the module.
+bool MediaReaderLoaded(const std::string& title, std::string_view name, bool onlyHoles);
 
 // Why the last video or photo step on this thread read nothing, or read only
 // part of the file (empty when it read it whole): the steps' signature has no

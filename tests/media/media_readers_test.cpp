@@ -552,7 +552,8 @@ TEST(MediaHandlers, AnUnreadableVideoIsLogged) {
 TEST(MediaHandlers, FilesOfHolesScanAsTheirZerosWrittenOut) {
     TTempFolder dir;
     const std::string root = dir.File("vol");
-    for (const char* ext : {".jpg", ".mp4", ".png", ".mkv"}) {
+    const auto exts = {".jpg", ".mp4", ".png", ".mkv", ".AVI", ".ts", ".webm", ".Mov"};
+    for (const char* ext : exts) {
         WriteFile(root + "/w" + ext, std::string(100000, '\0'));
         int fd = ::open((root + "/h" + ext).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ASSERT_GE(fd, 0);
@@ -567,11 +568,30 @@ TEST(MediaHandlers, FilesOfHolesScanAsTheirZerosWrittenOut) {
                 return line.substr(line.find("/" + name + ":") + name.size() + 2);
         return std::string("(not logged)");
     };
-    for (const char* ext : {".jpg", ".mp4", ".png", ".mkv"}) {
+    for (const char* ext : exts) {
         EXPECT_NE(why(std::string("w") + ext), "(not logged)") << ext;
         EXPECT_EQ(why(std::string("h") + ext), why(std::string("w") + ext)) << ext;
     }
     EXPECT_EQ(errors, 0);
+
+    // A volume of such files alone never loads the video and photo libraries
+    // (a hundred of them for video); one zero byte written out does.
+    const std::string settings = dir.File("s.ini");
+    ASSERT_EQ(RunProgram({TAMBLIX_CLI, "--settings", settings, "handlers", "--defaults"}).ExitCode,
+              0);
+    auto modulesLoaded = [&](const std::string& folder) {
+        const std::string err =
+            RunProgram({"env", "LD_DEBUG=files", TAMBLIX_CLI, "--settings", settings, "scan",
+                        dir.File("c.txc"), folder, "--no-serial-check", "--title", folder})
+                .Err;
+        return std::pair{err.find("tamblix_video") != std::string::npos,
+                         err.find("tamblix_photo") != std::string::npos};
+    };
+    const std::string holes = dir.MakeFolder("holes");
+    for (const char* ext : exts)
+        ::rename((root + "/h" + ext).c_str(), (holes + "/h" + ext).c_str());
+    EXPECT_EQ(modulesLoaded(holes), std::pair(false, false));
+    EXPECT_EQ(modulesLoaded(root), std::pair(true, true));
 }
 
 } // namespace
