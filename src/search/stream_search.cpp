@@ -58,7 +58,7 @@ public:
         } catch (const EMessageError&) {
             throw TGiveUp{};
         }
-        unread_ = st.st_size;
+        size_ = unread_ = st.st_size;
         p_ = end_ = buf_.get();
     }
     ~TCursor() {
@@ -104,6 +104,24 @@ public:
     }
     void Skip() { Raw(); }
     int64_t Remaining() const { return unread_ + (end_ - p_); }
+    // Where the next byte to parse stands in the file.
+    int64_t Offset() const { return size_ - Remaining(); }
+    // The file's bytes between two offsets up to the one parsed next: from
+    // the buffer while it still holds them, else read again into `into`.
+    std::string_view Again(int64_t from, int64_t to, std::string& into) const {
+        const int64_t held = Offset() - (p_ - buf_.get());
+        const auto n = static_cast<size_t>(to - from);
+        if (from >= held) return {buf_.get() + (from - held), n};
+        into.resize(n);
+        for (size_t got = 0; got < n;) {
+            const ssize_t r = ::pread(fd_, into.data() + got, n - got,
+                                      static_cast<off_t>(from + static_cast<int64_t>(got)));
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) throw TGiveUp{};
+            got += static_cast<size_t>(r);
+        }
+        return into;
+    }
     // The loader's check of a record count against what is left of the file.
     void CheckCount(int64_t count, int64_t minRecord) const {
         if (count < 0 || count > Remaining() / minRecord + 1) throw TGiveUp{};
@@ -141,6 +159,7 @@ private:
     std::unique_ptr<char[]> buf_;
     size_t cap_ = 0;
     int fd_ = -1;
+    int64_t size_ = 0;
     int64_t unread_ = 0;
     const char* p_ = nullptr;
     const char* end_ = nullptr;
@@ -362,15 +381,22 @@ private:
         ReadEntries(in, items, active);
     }
 
+    // The load sorts a folder's entries and drops a repeated name, which
+    // changes the rows only of a folder with a row: its order is proved from
+    // its first row on as the entries come, and before that row by reading
+    // those entries again. A folder without a row costs no comparison.
     void ReadEntries(TCursor& in, int32_t items, bool active) {
         std::string_view previous; // the stored name before, for the order
+        bool checking = false;     // the order is proved up to `previous`
+        const int64_t first = in.Offset();
         TStoredEntry r;
         TMatchEntry e;
+        beforeDecoded_.reset();
         for (int32_t k = 0; k < items; ++k) {
             const char* next;
             while (!(next = ParseEntry(in.At(), in.End(), withTags_, r))) {
                 // The name before is compared with the next: keep it over the refill.
-                if (previous.data() != previousCopy_.data()) {
+                if (checking && previous.data() != previousCopy_.data()) {
                     previousCopy_.assign(previous);
                     previous = previousCopy_;
                 }
@@ -379,11 +405,7 @@ private:
             }
             in.StepTo(next);
             if (r.Size < 0) throw TGiveUp{};
-            // The load sorts a folder's entries and drops a repeated name.
-            if (k > 0)
-                CheckOrder(previous, r.Caption);
-            else
-                beforeDecoded_.reset();
+            if (checking) CheckOrder(previous, r.Caption);
             previous = r.Caption;
             // Only a name that may match is decoded; the record is walked
             // whole all the same. The caption is followed by the rest of its
@@ -401,8 +423,30 @@ private:
                 // Any other form the load rewrites, which the stream does not try.
                 if (!TTagInfo::IsStoredForm(e.Tags)) throw TGiveUp{};
             }
-            if (matcher_.Matches(e)) Hit(e);
+            if (!matcher_.Matches(e)) continue;
+            if (!checking) {
+                CheckOrderAgain(in, first, in.Offset());
+                checking = true;
+            }
+            Hit(e);
         }
+    }
+
+    // Proves the order of the entry records between two offsets of the file.
+    void CheckOrderAgain(const TCursor& in, int64_t from, int64_t to) {
+        const std::string_view bytes = in.Again(from, to, again_);
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        std::string_view previous;
+        TStoredEntry r;
+        beforeDecoded_.reset();
+        for (bool first = true; p < end; first = false) {
+            p = ParseEntry(p, end, withTags_, r);
+            if (!p) throw TGiveUp{};
+            if (!first) CheckOrder(previous, r.Caption);
+            previous = r.Caption;
+        }
+        beforeDecoded_.reset(); // it pointed into what was read again
     }
 
     // Gives up unless `name` sorts after `before` as the load sorts them.
@@ -497,6 +541,7 @@ private:
     std::optional<std::string_view> beforeDecoded_; // the earlier name decoded, when it was
     int slot_ = 0;                                  // the scratch the later name is decoded into
     std::string previousCopy_;
+    std::string again_;     // entries read again to prove their order
     std::string folder_[4]; // caption, category, comments, location of the folder read last
 
     std::vector<std::pair<int32_t, int32_t>> rowsByVolume_;
