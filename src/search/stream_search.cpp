@@ -179,7 +179,7 @@ static_assert(TFoldedFinder::kSpare <= 8 + 8 + 4 + 4 + 1);
 
 // Parses the entry record at p: where it ends, or null when it runs past
 // `end` (more of the file is needed). A length the format forbids is damage.
-const char* ParseEntry(const char* p, const char* end, bool withTags, TStoredEntry& e) {
+const char* ParseEntryFull(const char* p, const char* end, bool withTags, TStoredEntry& e) {
     auto text = [&](std::string_view& into) {
         if (end - p < 4) return false;
         int32_t n;
@@ -202,6 +202,33 @@ const char* ParseEntry(const char* p, const char* end, bool withTags, TStoredEnt
         e.Tags = {};
     }
     return p;
+}
+
+// ParseEntryFull, with the common record first: a name, then no category,
+// comments or tags, whole in the buffer. It runs for every entry of the file.
+inline const char* ParseEntry(const char* p, const char* end, bool withTags, TStoredEntry& e) {
+    // After the name: date, size, two lengths, the folder flag, and the tags' length.
+    const size_t rest = 8 + 8 + 4 + 4 + 1 + (withTags ? 4 : 0);
+    if (end - p >= 4) {
+        uint32_t n;
+        std::memcpy(&n, p, 4);
+        if (n <= static_cast<uint32_t>(kMaxStringLength) &&
+            static_cast<size_t>(end - p) >= 4 + n + rest) {
+            const char* q = p + 4 + n;
+            uint32_t texts[2], tags = 0;
+            std::memcpy(texts, q + 16, 8);
+            if (withTags) std::memcpy(&tags, q + 25, 4);
+            if ((texts[0] | texts[1] | tags) == 0) {
+                e.Caption = {p + 4, n};
+                std::memcpy(&e.Date, q, 8);
+                std::memcpy(&e.Size, q + 8, 8);
+                e.Category = e.Comments = e.Tags = {};
+                e.IsFolder = static_cast<uint8_t>(q[24]);
+                return q + rest;
+            }
+        }
+    }
+    return ParseEntryFull(p, end, withTags, e);
 }
 
 // The order of two stored names by their bytes alone, where that is sure:
