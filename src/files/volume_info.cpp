@@ -1,5 +1,7 @@
 #include "files/volume_info.h"
 
+#include "text/text_utils.h"
+
 #include <cstdio>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -124,12 +126,7 @@ std::string IsoVolumeSerial(const uint8_t* descriptor, size_t size) {
 
 std::vector<TMountEntry> ParseMountInfo(std::string_view text) {
     std::vector<TMountEntry> out;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
+    for (std::string_view line : SplitAt(text, '\n')) {
         // id parent major:minor root mount-point options [optional...] - fstype source
         // super-options
         auto f = SplitBlanks(line);

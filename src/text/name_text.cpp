@@ -1,5 +1,7 @@
 #include "text/name_text.h"
 
+#include "text/text_utils.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -147,13 +149,8 @@ std::string PathPartToCaption(std::string_view part) {
 
 std::vector<std::string> SplitCatalogPath(std::string_view path) {
     std::vector<std::string> parts;
-    size_t start = 0;
-    while (start < path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) parts.push_back(PathPartToCaption(path.substr(start, end - start)));
-        start = end + 1;
-    }
+    for (std::string_view part : SplitAt(path, '\\'))
+        parts.push_back(PathPartToCaption(part));
     return parts;
 }
 

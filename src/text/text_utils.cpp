@@ -231,6 +231,18 @@ std::string JoinStrings(const std::vector<std::string>& list, std::string_view s
     return out;
 }
 
+std::vector<std::string_view> SplitAt(std::string_view text, char sep) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(sep, start);
+        if (end == std::string_view::npos) end = text.size();
+        if (end > start) parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
 std::string JoinStrings(const TStringList& list, std::string_view sep) {
     return JoinStrings(list.Lines(), sep);
 }

@@ -79,6 +79,9 @@ std::string IncrementTitle(std::string_view title);
 
 std::string JoinStrings(const std::vector<std::string>& list, std::string_view sep);
 std::string JoinStrings(const TStringList& list, std::string_view sep);
+// The pieces of text between the `sep`s, empty ones left out: "a;;b;" at ';'
+// gives "a" and "b". They point into text.
+std::vector<std::string_view> SplitAt(std::string_view text, char sep);
 // -1 for an empty text; else the index of text in list, added first when missing.
 int IndexOrAdd(TStringList& list, std::string_view text);
 // The same; extra (when given) also receives text when it does not hold it.

@@ -19,31 +19,30 @@ TCatalogCommands::TCatalogCommands(IMainHost& host, QMenu& recent, QMenu& favori
     : host_(host), recent_(recent), favorites_(favorites), addFavorite_(addFavorite),
       organizeFavorites_(organizeFavorites) {}
 
-void TCatalogCommands::New() {
-    if (!host_.CheckIdle()) return;
-    IUiQuestions& q = host_.Questions();
-    if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), q) == TAnswer::Cancel) return;
-    if (host_.GD().ConfirmNew && q.Ask("confCreate", {}, TButtons::YesNo) != TAnswer::Yes) return;
+bool TCatalogCommands::MayReplaceCatalog() {
+    return host_.CheckIdle() && QuerySaveChanges(host_.Lib(), host_.OperationProgress(),
+                                                 host_.Questions()) != TAnswer::Cancel;
+}
+
+void TCatalogCommands::Empty(bool confirm, const char* question) {
+    if (!MayReplaceCatalog()) return;
+    if (confirm && host_.Questions().Ask(question, {}, TButtons::YesNo) != TAnswer::Yes) return;
     host_.ResetCatalog(false);
     host_.ClearStatus();
     host_.UpdateStatus();
+}
+
+void TCatalogCommands::New() {
+    Empty(host_.GD().ConfirmNew, "confCreate");
 }
 
 void TCatalogCommands::Close() {
-    if (!host_.CheckIdle()) return;
-    IUiQuestions& q = host_.Questions();
-    if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), q) == TAnswer::Cancel) return;
-    if (host_.GD().ConfirmClose && q.Ask("confClose", {}, TButtons::YesNo) != TAnswer::Yes) return;
-    host_.ResetCatalog(false);
-    host_.ClearStatus();
-    host_.UpdateStatus();
+    Empty(host_.GD().ConfirmClose, "confClose");
 }
 
 void TCatalogCommands::Open() {
-    if (!host_.CheckIdle()) return;
-    IUiQuestions& q = host_.Questions();
-    if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), q) == TAnswer::Cancel) return;
-    std::string path = q.AskOpenPath(QString());
+    if (!MayReplaceCatalog()) return;
+    std::string path = host_.Questions().AskOpenPath(QString());
     if (path.empty()) return;
     host_.Lib().Modified = false; // already answered
     OpenFile(path, false);
@@ -64,10 +63,7 @@ void TCatalogCommands::Load(const std::string& path, bool confirm, IQuestions& q
 }
 
 bool TCatalogCommands::OpenFile(const std::string& path, bool confirm) {
-    if (!host_.CheckIdle()) return false;
-    if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), host_.Questions()) ==
-        TAnswer::Cancel)
-        return false;
+    if (!MayReplaceCatalog()) return false;
     bool opened = false;
     bool ok = host_.RunBusy([&] {
         Load(path, confirm, host_.Questions(), &opened);
@@ -102,11 +98,9 @@ void TCatalogCommands::OpenFirst(const QString& argument) {
 }
 
 void TCatalogCommands::Reload() {
-    TLibObj& lib = host_.Lib();
-    if (!host_.CheckIdle() || lib.FileName.empty()) return;
-    IUiQuestions& q = host_.Questions();
-    if (QuerySaveChanges(lib, host_.OperationProgress(), q) == TAnswer::Cancel) return;
-    if (host_.GD().ConfirmReload && q.Ask("confReload", {}, TButtons::YesNo) != TAnswer::Yes)
+    if (host_.Lib().FileName.empty() || !MayReplaceCatalog()) return;
+    if (host_.GD().ConfirmReload &&
+        host_.Questions().Ask("confReload", {}, TButtons::YesNo) != TAnswer::Yes)
         return;
     LoadAgain();
 }
@@ -157,10 +151,8 @@ bool TCatalogCommands::Save(bool askName) {
 }
 
 void TCatalogCommands::ImportCatalog() {
-    if (!host_.CheckIdle()) return;
-    IUiQuestions& q = host_.Questions();
-    if (QuerySaveChanges(host_.Lib(), host_.OperationProgress(), q) == TAnswer::Cancel) return;
-    std::string path = q.AskOpenPath(QString());
+    if (!MayReplaceCatalog()) return;
+    std::string path = host_.Questions().AskOpenPath(QString());
     if (path.empty()) return;
     host_.RunBusy([&] {
         OpenLibrary(host_.Lib(), path, true, true, host_.OperationProgress(), host_.Questions());

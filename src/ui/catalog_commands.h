@@ -35,6 +35,10 @@ public:
     void BuildFavoritesMenu();
 
 private:
+    // Idle, and the unsaved changes saved or let go: the catalog may be replaced.
+    bool MayReplaceCatalog();
+    // Leaves an empty catalog, after the save question and, when `confirm`, `question`.
+    void Empty(bool confirm, const char* question);
     // Loads `path` into the (empty) catalog; a failed load never leaves its
     // name behind for a later Save.
     void Load(const std::string& path, bool confirm, class IQuestions& questions, bool* opened);

@@ -37,50 +37,16 @@ QIcon Theme(const char* name, int standardPixmap) {
     return QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(standardPixmap));
 }
 
-QIcon Folder() {
-    static QIcon i = Theme("folder", QStyle::SP_DirIcon);
-    return i;
-}
-QIcon FolderOpen() {
-    static QIcon i = Theme("folder-open", QStyle::SP_DirOpenIcon);
-    return i;
-}
-QIcon Volume() {
-    static QIcon i = Theme("media-optical", QStyle::SP_DriveCDIcon);
-    return i;
-}
-QIcon Archive() {
-    static QIcon i = Theme("package-x-generic", QStyle::SP_DirLinkIcon);
-    return i;
-}
-QIcon File() {
-    static QIcon i = Theme("text-x-generic", QStyle::SP_FileIcon);
-    return i;
-}
-QIcon Executable() {
-    static QIcon i = Theme("application-x-executable", QStyle::SP_ComputerIcon);
-    return i;
-}
-QIcon Memo() {
-    static QIcon i = Theme("text-x-generic-template", QStyle::SP_FileDialogInfoView);
-    return i;
-}
-QIcon Collection() {
-    static QIcon i = Theme("folder-bookmark", QStyle::SP_DirHomeIcon);
-    return i;
-}
-
-const std::vector<QIcon>& CollectionImages() {
-    // Index order follows the images the catalog assigns to collection links.
-    static const std::vector<QIcon> images = {
-        Collection(),
-        Volume(),
-        Volume(),
-        Folder(),
-        FolderOpen(),
-        File(),
-        Archive(),
-        Memo(),
+QIcon Of(TKind kind) {
+    static const std::array<QIcon, kKindCount> icons = {
+        Theme("folder", QStyle::SP_DirIcon),
+        Theme("folder-open", QStyle::SP_DirOpenIcon),
+        Theme("media-optical", QStyle::SP_DriveCDIcon),
+        Theme("package-x-generic", QStyle::SP_DirLinkIcon),
+        Theme("text-x-generic", QStyle::SP_FileIcon),
+        Theme("application-x-executable", QStyle::SP_ComputerIcon),
+        Theme("text-x-generic-template", QStyle::SP_FileDialogInfoView),
+        Theme("folder-bookmark", QStyle::SP_DirHomeIcon),
         Theme("emblem-favorite", QStyle::SP_DialogYesButton),
         Theme("emblem-important", QStyle::SP_MessageBoxWarning),
         Theme("audio-x-generic", QStyle::SP_MediaVolume),
@@ -88,19 +54,31 @@ const std::vector<QIcon>& CollectionImages() {
         Theme("image-x-generic", QStyle::SP_DesktopIcon),
         Theme("text-html", QStyle::SP_DriveNetIcon),
     };
+    return icons[kind];
+}
+
+const std::vector<QIcon>& CollectionImages() {
+    // Index order follows the images the catalog assigns to collection links.
+    static const std::vector<QIcon> images = [] {
+        std::vector<QIcon> v;
+        for (TKind k : {kCollection, kVolume, kVolume, kFolder, kFolderOpen, kFile, kArchive, kMemo,
+                        kFavorite, kImportant, kAudio, kVideo, kPicture, kWeb})
+            v.push_back(Of(k));
+        return v;
+    }();
     return images;
 }
 
 QIcon Link(int kind) {
     switch (kind) {
     case TLibColItem::kVolumeLink:
-        return Volume();
+        return Of(kVolume);
     case TLibColItem::kFolderLink:
-        return Folder();
+        return Of(kFolder);
     case TLibColItem::kFileLink:
-        return File();
+        return Of(kFile);
     case TLibColItem::kArchiveLink:
-        return Archive();
+        return Of(kArchive);
     default:
         return {};
     }
@@ -118,9 +96,26 @@ QIcon TTypeIcons::For(std::string_view name) {
     auto it = cache_.constFind(ext);
     if (it != cache_.constEnd()) return *it;
     QIcon icon = GetFileIcon(std::string(name));
-    if (icon.isNull()) icon = TIcons::File();
+    if (icon.isNull()) icon = TIcons::Of(TIcons::kFile);
     cache_.insert(ext, icon);
     return icon;
+}
+
+QVariant TTitledTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= titles_.size() ||
+        role != Qt::DisplayRole)
+        return {};
+    return titles_[section];
+}
+
+bool TTitledTableModel::setHeaderData(int section, Qt::Orientation orientation,
+                                      const QVariant& value, int role) {
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) ||
+        section < 0 || section >= titles_.size())
+        return false;
+    titles_[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -197,7 +192,7 @@ QVariant TCatalogTreeModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (collections_) {
             TLibColItem* c = ColItemOf(n);
-            if (!c) return TIcons::Collection();
+            if (!c) return TIcons::Of(TIcons::kCollection);
             if (QIcon link = TIcons::Link(c->Kind); !link.isNull()) return link;
             const auto& images = TIcons::CollectionImages();
             int i = c->ImageIndex;
@@ -206,9 +201,9 @@ QVariant TCatalogTreeModel::data(const QModelIndex& index, int role) const {
             return images[static_cast<size_t>(i)];
         } else {
             TLibFolder* f = FolderOf(n);
-            if (!f || !f->Parent) return TIcons::Volume();
-            if (IsArchiveFolder(f)) return TIcons::Archive();
-            return TIcons::Folder();
+            if (!f || !f->Parent) return TIcons::Of(TIcons::kVolume);
+            if (IsArchiveFolder(f)) return TIcons::Of(TIcons::kArchive);
+            return TIcons::Of(TIcons::kFolder);
         }
     case Qt::ToolTipRole:
         if (collections_) {
@@ -296,10 +291,11 @@ std::string EntryNameKey(const TLibFolderItem* e) {
 }
 
 TEntryListModel::TEntryListModel(TGlobalData* gd, QObject* parent)
-    : QAbstractTableModel(parent), gd_(gd) {
-    headers_ = {QStringLiteral("Name"), QStringLiteral("Type"),     QStringLiteral("Size"),
-                QStringLiteral("Date"), QStringLiteral("Category"), QStringLiteral("Comments")};
-}
+    : TTitledTableModel({QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Size"),
+                         QStringLiteral("Date"), QStringLiteral("Category"),
+                         QStringLiteral("Comments")},
+                        parent),
+      gd_(gd) {}
 
 void TEntryListModel::SetFolder(TLibFolder* folder) {
     beginResetModel();
@@ -433,11 +429,13 @@ QString TEntryListModel::CellText(const TLibFolderItem* e, int column) const {
 }
 
 QIcon TEntryListModel::EntryIcon(const TLibFolderItem* e) const {
-    if (e->IsFolder) return IsArchiveEntry(e) ? TIcons::Archive() : TIcons::Folder();
-    if (gd_ && !gd_->ShowIcons) return TIcons::File();
+    if (e->IsFolder)
+        return IsArchiveEntry(e) ? TIcons::Of(TIcons::kArchive) : TIcons::Of(TIcons::kFolder);
+    if (gd_ && !gd_->ShowIcons) return TIcons::Of(TIcons::kFile);
     std::string_view c = e->Caption.view();
     QString ext = TTypeIcons::Extension(c);
-    if (ext == QLatin1String(".EXE") || ext == QLatin1String(".COM")) return TIcons::Executable();
+    if (ext == QLatin1String(".EXE") || ext == QLatin1String(".COM"))
+        return TIcons::Of(TIcons::kExecutable);
     return typeIcons_.For(c);
 }
 
@@ -464,22 +462,6 @@ QVariant TEntryListModel::data(const QModelIndex& index, int role) const {
     default:
         return {};
     }
-}
-
-QVariant TEntryListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
-    if (role == Qt::DisplayRole) return headers_[static_cast<size_t>(section)];
-    return {};
-}
-
-bool TEntryListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                                    int role) {
-    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount ||
-        (role != Qt::DisplayRole && role != Qt::EditRole))
-        return false;
-    headers_[static_cast<size_t>(section)] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
 }
 
 Qt::ItemFlags TEntryListModel::flags(const QModelIndex& index) const {

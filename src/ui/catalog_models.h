@@ -28,14 +28,26 @@ inline constexpr const char* kViewDragMime = "application/x-tamblix-view";
 // Icons of the views, from the icon theme with the style's icons as fallback.
 namespace TIcons {
 QIcon Theme(const char* name, int standardPixmap);
-QIcon Folder();
-QIcon FolderOpen();
-QIcon Volume();
-QIcon Archive();
-QIcon File();
-QIcon Executable();
-QIcon Memo();
-QIcon Collection();
+// The icons of the views, each made once. The last six are offered only as
+// images of collection items.
+enum TKind {
+    kFolder,
+    kFolderOpen,
+    kVolume,
+    kArchive,
+    kFile,
+    kExecutable,
+    kMemo,
+    kCollection,
+    kFavorite,
+    kImportant,
+    kAudio,
+    kVideo,
+    kPicture,
+    kWeb,
+    kKindCount
+};
+QIcon Of(TKind kind);
 // The images memo items choose from (by ImageIndex).
 const std::vector<QIcon>& CollectionImages();
 // The icon of a collection item that links to a volume, folder, file or
@@ -54,6 +66,20 @@ public:
 
 private:
     QHash<QString, QIcon> cache_;
+};
+
+// A table whose column titles the windows may set (the translation renames them).
+class TTitledTableModel : public QAbstractTableModel {
+public:
+    TTitledTableModel(QStringList titles, QObject* parent)
+        : QAbstractTableModel(parent), titles_(std::move(titles)) {}
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role) override;
+
+private:
+    QStringList titles_;
 };
 
 // A model over records it does not own. Frozen, it shows no rows, so no view
@@ -137,7 +163,7 @@ private:
 
 // The entries of one folder in list order, sorted by the list's column rules.
 // Columns: Name, Type, Size, Date, Category, Comments.
-class TEntryListModel : public QAbstractTableModel {
+class TEntryListModel : public TTitledTableModel {
     Q_OBJECT
 public:
     enum { kName, kType, kSize, kDate, kCategory, kComments, kColumnCount };
@@ -163,9 +189,6 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                       int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     Qt::DropActions supportedDragActions() const override;
     QStringList mimeTypes() const override;
@@ -181,7 +204,6 @@ private:
     std::vector<TLibFolderItem*> rows_;
     int sortColumn_ = 0;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
-    std::array<QString, kColumnCount> headers_;
     mutable TTypeIcons typeIcons_;
 };
 

@@ -29,30 +29,29 @@ QList<QIcon> CollectionImageList() {
 TCollectionCommands::TCollectionCommands(IMainHost& host, TVolumeCommands& volumes)
     : host_(host), volumes_(volumes) {}
 
-void TCollectionCommands::Add() {
-    if (!host_.CheckIdle()) return;
+void TCollectionCommands::AddUnder(TTreeNode* parent) {
     TMainViews& views = host_.Views();
-    TTreeNode* sel = views.SelectedColNode();
     TTreeNode* added = nullptr;
-    host_.RunBusy([&] {
-        added = host_.Lib().AddCollection(sel ? sel->Parent() : nullptr,
-                                          GetMessageText("infoDefNewCol"));
-    });
+    host_.RunBusy(
+        [&] { added = host_.Lib().AddCollection(parent, GetMessageText("infoDefNewCol")); });
+    // The parent opens to show the new collection.
+    if (added && parent) parent->Expanded = true;
+    views.RestoreExpansion(true);
     views.SelectColNode(added);
     views.SetActiveView(views.ColView());
 }
 
+void TCollectionCommands::Add() {
+    if (!host_.CheckIdle()) return;
+    TTreeNode* sel = host_.Views().SelectedColNode();
+    AddUnder(sel ? sel->Parent() : nullptr);
+}
+
 void TCollectionCommands::AddSub() {
     if (!host_.CheckIdle()) return;
-    TMainViews& views = host_.Views();
-    TTreeNode* sel = views.SelectedColNode();
+    TTreeNode* sel = host_.Views().SelectedColNode();
     if (!sel) return Add();
-    TTreeNode* added = nullptr;
-    host_.RunBusy([&] { added = host_.Lib().AddCollection(sel, GetMessageText("infoDefNewCol")); });
-    if (added && added->Parent()) added->Parent()->Expanded = true;
-    views.RestoreExpansion(true);
-    views.SelectColNode(added);
-    views.SetActiveView(views.ColView());
+    AddUnder(sel);
 }
 
 void TCollectionCommands::NewMemo() {

@@ -29,6 +29,9 @@ public:
     void SetViewGeneration(unsigned generation) { viewGeneration_ = generation; }
 
 private:
+    // A new collection under `parent` (null: at the top), selected in its view.
+    void AddUnder(TTreeNode* parent);
+
     IMainHost& host_;
     TVolumeCommands& volumes_;
     unsigned viewGeneration_ = 0;

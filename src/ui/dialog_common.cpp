@@ -22,6 +22,7 @@
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QTableWidget>
 #include <QtWidgets/QToolButton>
+#include <QtWidgets/QVBoxLayout>
 
 namespace {
 
@@ -92,6 +93,14 @@ QCheckBox* DlgCheck(QWidget* parent, const char* name, const char* text) {
     auto* c = new QCheckBox(QString::fromUtf8(text), parent);
     c->setObjectName(QLatin1String(name));
     return c;
+}
+
+QVBoxLayout* DlgColumn(QWidget* panel, const char* name, int spacing) {
+    panel->setObjectName(QLatin1String(name));
+    auto* column = new QVBoxLayout(panel);
+    column->setContentsMargins(0, 0, 0, 0);
+    if (spacing >= 0) column->setSpacing(spacing);
+    return column;
 }
 
 QPushButton* DlgButton(QWidget* parent, const char* name, const char* text, const char* hint) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGui/QKeySequence>
+#include <QtGui/QShortcut>
 #include <QtWidgets/QDialog>
 #include <exception>
 #include <functional>
@@ -19,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QVBoxLayout;
 class QToolButton;
 class QWidget;
 
@@ -54,6 +57,14 @@ QPushButton* DlgButton(QWidget* parent, const char* name, const char* text,
 // A toolbar button: its action carries the name and the hint, which is also its
 // text; the translation treats it as a toolbar button's hint.
 QToolButton* DlgTool(QWidget* parent, const char* name, const char* hint);
+// Names a panel and stacks its widgets from the top, edge to edge: no margins,
+// and `spacing` between them (negative: the style's).
+QVBoxLayout* DlgColumn(QWidget* panel, const char* name, int spacing = -1);
+// A key the whole dialog answers (F2, F4): `fn` is a member function of the
+// dialog or any function.
+template <class Dialog, class Fn> void DlgKey(Dialog* dialog, int key, Fn fn) {
+    QObject::connect(new QShortcut(QKeySequence(key), dialog), &QShortcut::activated, dialog, fn);
+}
 // Tool buttons in a row across the top of `box`, from the left.
 void DlgToolRow(QBoxLayout* box, std::initializer_list<QToolButton*> tools);
 // A two-column table of names and values, one row each: the value column takes

@@ -7,8 +7,6 @@
 #include "ui/ui_questions.h"
 
 #include <QtCore/QFileInfo>
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtGui/QShowEvent>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
@@ -126,8 +124,7 @@ void TTextFileParts::Connect(QWidget* dialog, QPushButton* ok,
     QObject::connect(File, &QLineEdit::textChanged, dialog,
                      [ok](const QString& t) { ok->setEnabled(!t.isEmpty()); });
     QObject::connect(Browse, &QToolButton::triggered, dialog, browse);
-    QObject::connect(new QShortcut(QKeySequence(Qt::Key_F4), dialog), &QShortcut::activated, dialog,
-                     browse);
+    DlgKey(dialog, Qt::Key_F4, browse);
     QListWidget* list = Fields;
     QObject::connect(Up, &QToolButton::triggered, dialog, [list] { MoveFieldItem(list, -1); });
     QObject::connect(Down, &QToolButton::triggered, dialog, [list] { MoveFieldItem(list, 1); });

@@ -5,8 +5,6 @@
 #include "text/message_error.h"
 #include "ui/ui_questions.h"
 
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QInputDialog>
 #include <QtWidgets/QListWidget>
@@ -28,10 +26,8 @@ TfrmFileExtProp::TfrmFileExtProp(ISettingsStore& store, QWidget* parent)
 
     connect(tbAdd_, &QToolButton::triggered, this, &TfrmFileExtProp::tbAddClick);
     connect(tbDel_, &QToolButton::triggered, this, &TfrmFileExtProp::DeleteSelected);
-    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this,
-            &TfrmFileExtProp::tbAddClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
-            &TfrmFileExtProp::DeleteSelected);
+    DlgKey(this, Qt::Key_F3, &TfrmFileExtProp::tbAddClick);
+    DlgKey(this, Qt::Key_F4, &TfrmFileExtProp::DeleteSelected);
 }
 
 void TfrmFileExtProp::SetExtensions(const std::vector<std::string>& extensions) {

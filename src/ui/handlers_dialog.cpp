@@ -4,8 +4,6 @@
 #include "ui/dialog_handler_view.h"
 #include "ui/multi_lang.h"
 
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
@@ -22,8 +20,7 @@ TfrmHandlers::TfrmHandlers(THandlerList& handlers, ISettingsStore& store, QWidge
     MarkTranslated(defaults);
     connect(defaults, &QPushButton::clicked, this, &TfrmHandlers::btnDefaultsClick);
     top->addWidget(buttons);
-    connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, lv_,
-            &THandlerView::EditCurrent);
+    DlgKey(this, Qt::Key_F2, [this] { lv_->EditCurrent(); });
     resize(560, 400);
 }
 

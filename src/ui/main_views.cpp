@@ -5,6 +5,7 @@
 #include "settings/message_table.h"
 #include "text/text_utils.h"
 #include "ui/catalog_models.h"
+#include "ui/dialog_common.h"
 #include "ui/name_fit_delegate.h"
 #include "ui/panel_bar.h"
 #include "ui/thumb_view.h"
@@ -63,6 +64,19 @@ private:
     QPointer<QAbstractItemView>& active_;
 };
 
+// Makes the node's row current and selected, scrolled into sight; a node the
+// tree does not show leaves nothing selected.
+void SelectIn(QTreeView* tree, const TCatalogTreeModel* model, const TTreeNode* node) {
+    QModelIndex i = model->IndexOf(node);
+    if (i.isValid()) {
+        tree->scrollTo(i);
+        tree->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
+                                                       QItemSelectionModel::Rows);
+    } else {
+        tree->selectionModel()->clear();
+    }
+}
+
 } // namespace
 
 TMainViews::TMainViews(TGlobalData& gd, QWidget* parent) : QObject(parent), gd_(gd) {
@@ -95,10 +109,7 @@ void TMainViews::Build(QWidget* parent) {
 
     // Left: the tab bar choosing the trees, and the two tree panels.
     auto* left = new QWidget(spltMain_);
-    left->setObjectName(QStringLiteral("panTab"));
-    auto* ll = new QVBoxLayout(left);
-    ll->setContentsMargins(0, 0, 0, 0);
-    ll->setSpacing(0);
+    auto* ll = DlgColumn(left, "panTab", 0);
     tab_ = new QTabBar(left);
     tab_->setObjectName(QStringLiteral("tab"));
     tab_->addTab(QStringLiteral("&Collection"));
@@ -124,10 +135,7 @@ void TMainViews::Build(QWidget* parent) {
     };
 
     panCol_ = new QWidget(spt_);
-    panCol_->setObjectName(QStringLiteral("panCol"));
-    auto* cl = new QVBoxLayout(panCol_);
-    cl->setContentsMargins(0, 0, 0, 0);
-    cl->setSpacing(0);
+    auto* cl = DlgColumn(panCol_, "panCol", 0);
     sbColH_ = new TPanelBar(QStringLiteral("sb_colH"), 1, panCol_);
     tvCol_ = makeTree(QStringLiteral("tvCol"), panCol_);
     tvCol_->setAcceptDrops(true);
@@ -140,10 +148,7 @@ void TMainViews::Build(QWidget* parent) {
     cl->addWidget(sbColL_);
 
     panTV_ = new QWidget(spt_);
-    panTV_->setObjectName(QStringLiteral("panTV"));
-    auto* tl = new QVBoxLayout(panTV_);
-    tl->setContentsMargins(0, 0, 0, 0);
-    tl->setSpacing(0);
+    auto* tl = DlgColumn(panTV_, "panTV", 0);
     sbLoc_ = new TPanelBar(QStringLiteral("sb_loc"), 1, panTV_);
     tvNodes_ = makeTree(QStringLiteral("tvNodes"), panTV_);
     tvNodes_->setDragDropMode(QAbstractItemView::DragOnly);
@@ -156,10 +161,7 @@ void TMainViews::Build(QWidget* parent) {
     spltList_ = new QSplitter(Qt::Vertical, spltMain_);
     spltList_->setObjectName(QStringLiteral("spltList"));
     panLV_ = new QWidget(spltList_);
-    panLV_->setObjectName(QStringLiteral("panLV"));
-    auto* vl = new QVBoxLayout(panLV_);
-    vl->setContentsMargins(0, 0, 0, 0);
-    vl->setSpacing(0);
+    auto* vl = DlgColumn(panLV_, "panLV", 0);
     sbFp_ = new TPanelBar(QStringLiteral("sb_fp"), 1, panLV_, true);
     lvStack_ = new QStackedWidget(panLV_);
     lvStack_->setObjectName(QStringLiteral("lvStack"));
@@ -208,9 +210,7 @@ void TMainViews::Build(QWidget* parent) {
     vl->addWidget(sb_);
 
     panInfo_ = new QWidget(spltList_);
-    panInfo_->setObjectName(QStringLiteral("panInfo"));
-    auto* il = new QVBoxLayout(panInfo_);
-    il->setContentsMargins(0, 0, 0, 0);
+    auto* il = DlgColumn(panInfo_, "panInfo");
     pcInfo_ = new QTabWidget(panInfo_);
     pcInfo_->setObjectName(QStringLiteral("pcInfo"));
     auto* general = new QWidget;
@@ -247,9 +247,7 @@ void TMainViews::Build(QWidget* parent) {
     spltMain_->setStretchFactor(1, 2);
 
     panMessages_ = new QWidget(spltMsgs_);
-    panMessages_->setObjectName(QStringLiteral("panMessages"));
-    auto* ml = new QVBoxLayout(panMessages_);
-    ml->setContentsMargins(0, 0, 0, 0);
+    auto* ml = DlgColumn(panMessages_, "panMessages");
     msgs_ = new QPlainTextEdit(panMessages_);
     msgs_->setObjectName(QStringLiteral("msgs"));
     msgs_->setReadOnly(true);
@@ -376,27 +374,13 @@ void TMainViews::SelectEntries(const std::vector<TLibFolderItem*>& entries) {
 }
 
 void TMainViews::SelectNode(TTreeNode* node) {
-    QModelIndex i = nodesModel_->IndexOf(node);
-    if (i.isValid()) {
-        tvNodes_->scrollTo(i);
-        tvNodes_->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
-                                                           QItemSelectionModel::Rows);
-    } else {
-        tvNodes_->selectionModel()->clear();
-    }
+    SelectIn(tvNodes_, nodesModel_, node);
     // Filled even when the current index did not change (after a rebuild).
     FillList(node);
 }
 
 void TMainViews::SelectColNode(TTreeNode* node) {
-    QModelIndex i = colModel_->IndexOf(node);
-    if (i.isValid()) {
-        tvCol_->scrollTo(i);
-        tvCol_->selectionModel()->setCurrentIndex(i, QItemSelectionModel::ClearAndSelect |
-                                                         QItemSelectionModel::Rows);
-    } else {
-        tvCol_->selectionModel()->clear();
-    }
+    SelectIn(tvCol_, colModel_, node);
 }
 
 QAbstractItemView* TMainViews::ActiveView() const {

@@ -255,7 +255,7 @@ private:
     void ShowHelp() override { miContentsClick(); }
     void CatalogOpened() override;
 
-    // ISearchHost
+    // ISearchHost and ISpaceHost
     TLibObj* CurrentCatalog() override;
     bool CatalogFrozen() const override;
     void WatchCatalog(QObject* context, std::function<void()> changed) override;

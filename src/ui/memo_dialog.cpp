@@ -3,8 +3,6 @@
 #include "catalog/lib_records.h"
 #include "files/shell_services.h"
 
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
 #include <QtWidgets/QGridLayout>
@@ -46,8 +44,7 @@ TfrmMemo::TfrmMemo(ISettingsStore& store, QWidget* parent)
     SetImages({});
 
     connect(tbStart_, &QToolButton::triggered, this, &TfrmMemo::tbStartClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
-            &TfrmMemo::tbStartClick);
+    DlgKey(this, Qt::Key_F4, &TfrmMemo::tbStartClick);
 }
 
 void TfrmMemo::SetImages(const QList<QIcon>& images) {

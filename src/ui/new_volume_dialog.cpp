@@ -14,8 +14,6 @@
 
 #include <QtCore/QDir>
 #include <QtGui/QAction>
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
@@ -129,13 +127,10 @@ TfrmNewVolume::TfrmNewVolume(TGlobalData& globals, THandlerList& handlers, ISett
     connect(btnOpen, &QPushButton::clicked, this, &TfrmNewVolume::btnOpenClick);
     connect(Defaults.tbCat, &QToolButton::triggered, this, &TfrmNewVolume::tbCatClick);
     connect(Defaults.tbLoc, &QToolButton::triggered, this, &TfrmNewVolume::tbLocClick);
-    auto key = [this](int k, void (TfrmNewVolume::*fn)()) {
-        connect(new QShortcut(QKeySequence(k), this), &QShortcut::activated, this, fn);
-    };
-    key(Qt::Key_F2, &TfrmNewVolume::tbCatClick);
-    key(Qt::Key_F3, &TfrmNewVolume::tbLocClick);
-    key(Qt::Key_F4, &TfrmNewVolume::btnBrowseClick);
-    key(Qt::Key_F6, &TfrmNewVolume::btnOpenClick);
+    DlgKey(this, Qt::Key_F2, &TfrmNewVolume::tbCatClick);
+    DlgKey(this, Qt::Key_F3, &TfrmNewVolume::tbLocClick);
+    DlgKey(this, Qt::Key_F4, &TfrmNewVolume::btnBrowseClick);
+    DlgKey(this, Qt::Key_F6, &TfrmNewVolume::btnOpenClick);
 }
 
 bool TfrmNewVolume::RepeatAdd() const {

@@ -21,6 +21,7 @@
 #include <QtWidgets/QVBoxLayout>
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,7 +33,45 @@ QString DefaultOpenDialog(QWidget* parent, const QString& start) {
                                         FileFilter("fltTextFiles", "*.TXT *.txt"));
 }
 
-void AddChecks(QWidget* page, std::initializer_list<QCheckBox*> boxes) {
+// The check boxes, page by page in the order they are made, and the settings they show.
+struct TCheckSetting {
+    const char* Page;
+    const char* Name;
+    const char* Text;
+    bool TGlobalData::*Setting;
+};
+const TCheckSetting kChecks[] = {
+    {"tsGeneral", "cbSave", "&Save Settings On Exit", &TGlobalData::SaveSettingsOnExit},
+    {"tsGeneral", "cbOpen", "&Open Last Library", &TGlobalData::LoadLast},
+    {"tsGeneral", "cbMulti", "&Allow Multiple Application Instances", &TGlobalData::MultiApps},
+    {"tsGeneral", "cbAddLoc", "Add &Location to Globals", &TGlobalData::AddToGlobalsLocs},
+    {"tsGeneral", "cbAddCat", "Add Categor&y to Globals", &TGlobalData::AddToGlobalsCats},
+    {"tsGeneral", "cbAddTag", "Add &Tag to Globals", &TGlobalData::AddToGlobalsTags},
+    {"tsNewVolumes", "cbSer", "Check for duplicate Se&rials", &TGlobalData::CheckSerial},
+    {"tsNewVolumes", "cbFoldersOnly", "Folders O&nly", &TGlobalData::FoldersOnly},
+    {"tsView", "cbShow", "&Show Real File Icons", &TGlobalData::ShowIcons},
+    {"tsView", "cbSort", "&Alpha Sort Volumes", &TGlobalData::Sort},
+    {"tsView", "cbDisableCtrls", "&Disable Visual Controls on Action",
+     &TGlobalData::DisableControls},
+    {"tsView", "cb_msg", "&Beep After Long Operations", &TGlobalData::ActionEndBeep},
+    {"tsFind", "cb_findLocate", "Focus Main Window on &Locate", &TGlobalData::LocateMain},
+    {"tsConfirmations", "cb_confDelfile", "Confirm File &Deletion",
+     &TGlobalData::ConfirmDeleteFile},
+    {"tsConfirmations", "cb_confDelfolder", "Confirm F&older Deletion",
+     &TGlobalData::ConfirmDeleteFolder},
+    {"tsConfirmations", "cb_confDelvol", "Confirm Vol&ume Deletion",
+     &TGlobalData::ConfirmDeleteVolume},
+    {"tsConfirmations", "cb_confSave", "Confirm &Save Changes", &TGlobalData::ConfirmSaveChanges},
+    {"tsConfirmations", "cb_confExit", "Confirm E&xit", &TGlobalData::ConfirmExit},
+    {"tsConfirmations", "cb_confNew", "Confirm &New", &TGlobalData::ConfirmNew},
+    {"tsConfirmations", "cb_confRep", "Confirm &Replace ", &TGlobalData::ConfirmReplace},
+    {"tsConfirmations", "cb_confReload", "Confirm Re&load", &TGlobalData::ConfirmReload},
+    {"tsConfirmations", "cb_confClose", "Confir&m Close", &TGlobalData::ConfirmClose},
+    {"tsConfirmations", "cb_confDelCol", "Confirm Collec&tion Deletion",
+     &TGlobalData::ConfirmDeleteCollection},
+};
+
+void AddChecks(QWidget* page, const std::vector<QCheckBox*>& boxes) {
     auto* box = new QVBoxLayout(page);
     for (QCheckBox* c : boxes)
         box->addWidget(c);
@@ -54,30 +93,19 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
 
     // General.
     QWidget* p = Page("tsGeneral");
-    cbSave = DlgCheck(p, "cbSave", "&Save Settings On Exit");
-    cbOpen = DlgCheck(p, "cbOpen", "&Open Last Library");
-    cbMulti = DlgCheck(p, "cbMulti", "&Allow Multiple Application Instances");
-    cbAddLoc = DlgCheck(p, "cbAddLoc", "Add &Location to Globals");
-    cbAddCat = DlgCheck(p, "cbAddCat", "Add Categor&y to Globals");
-    cbAddTag = DlgCheck(p, "cbAddTag", "Add &Tag to Globals");
-    AddChecks(p, {cbSave, cbOpen, cbMulti, cbAddLoc, cbAddCat, cbAddTag});
+    AddChecks(p, MakeChecks(p));
     pcOpt->addTab(p, QStringLiteral("&General"));
 
     // New volumes.
     p = Page("tsNewVolumes");
-    cbSer = DlgCheck(p, "cbSer", "Check for duplicate Se&rials");
-    cbFoldersOnly = DlgCheck(p, "cbFoldersOnly", "Folders O&nly");
-    AddChecks(p, {cbSer, cbFoldersOnly});
+    AddChecks(p, MakeChecks(p));
     pcOpt->addTab(p, QStringLiteral("New &Volumes"));
 
     // View.
     p = Page("tsView");
     {
         auto* grid = new QGridLayout(p);
-        cbShow = DlgCheck(p, "cbShow", "&Show Real File Icons");
-        cbSort = DlgCheck(p, "cbSort", "&Alpha Sort Volumes");
-        cbDisableCtrls = DlgCheck(p, "cbDisableCtrls", "&Disable Visual Controls on Action");
-        cb_msg = DlgCheck(p, "cb_msg", "&Beep After Long Operations");
+        const std::vector<QCheckBox*> checks = MakeChecks(p);
         cbK = DlgSizeUnits(p);
         cbSep = DlgTextCombo(p, "cbSep");
         cbSep->addItems({QStringLiteral(";"), QStringLiteral(","), QStringLiteral("-"),
@@ -86,7 +114,7 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
         edImg = DlgEdit(p, "edImg");
         BrowseButtons[0] = DlgTool(p, "SpeedButton1", "Browse (F4)");
         int row = 0;
-        for (QCheckBox* c : {cbShow, cbSort, cbDisableCtrls, cb_msg})
+        for (QCheckBox* c : checks)
             grid->addWidget(c, row++, 0, 1, 3);
         DlgGridField(grid, row++, 0, "lblSizes", "Filesi&ze in:", cbK);
         DlgGridField(grid, row++, 0, "lblSep", "Comment &New Line: ", cbSep);
@@ -99,29 +127,18 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
 
     // Find.
     p = Page("tsFind");
-    cb_findLocate = DlgCheck(p, "cb_findLocate", "Focus Main Window on &Locate");
-    AddChecks(p, {cb_findLocate});
+    AddChecks(p, MakeChecks(p));
     pcOpt->addTab(p, QStringLiteral("&Find"));
 
-    // Confirmations.
+    // Confirmations: two columns of five, in `cells` by the table's order. The
+    // collection's deletion shows with the other deletions but is last in the tab order.
     p = Page("tsConfirmations");
-    cb_confDelfile = DlgCheck(p, "cb_confDelfile", "Confirm File &Deletion");
-    cb_confDelfolder = DlgCheck(p, "cb_confDelfolder", "Confirm F&older Deletion");
-    cb_confDelvol = DlgCheck(p, "cb_confDelvol", "Confirm Vol&ume Deletion");
-    cb_confSave = DlgCheck(p, "cb_confSave", "Confirm &Save Changes");
-    cb_confExit = DlgCheck(p, "cb_confExit", "Confirm E&xit");
-    cb_confNew = DlgCheck(p, "cb_confNew", "Confirm &New");
-    cb_confRep = DlgCheck(p, "cb_confRep", "Confirm &Replace ");
-    cb_confReload = DlgCheck(p, "cb_confReload", "Confirm Re&load");
-    cb_confClose = DlgCheck(p, "cb_confClose", "Confir&m Close");
-    cb_confDelCol = DlgCheck(p, "cb_confDelCol", "Confirm Collec&tion Deletion");
     {
         auto* grid = new QGridLayout(p);
-        QCheckBox* boxes[] = {cb_confDelfile, cb_confDelfolder, cb_confDelvol, cb_confDelCol,
-                              cb_confSave,    cb_confExit,      cb_confNew,    cb_confRep,
-                              cb_confReload,  cb_confClose};
-        for (int i = 0; i < 10; ++i)
-            grid->addWidget(boxes[i], i % 5, i / 5);
+        const std::vector<QCheckBox*> checks = MakeChecks(p);
+        const int cells[] = {0, 1, 2, 4, 5, 6, 7, 8, 9, 3};
+        for (size_t i = 0; i < checks.size(); ++i)
+            grid->addWidget(checks[i], cells[i] % 5, cells[i] / 5);
         grid->setRowStretch(5, 1);
     }
     pcOpt->addTab(p, QStringLiteral("&Confirmations"));
@@ -173,6 +190,16 @@ TfrmOptions::TfrmOptions(TGlobalData& globals, ISettingsStore& store, QWidget* p
                 [this, i] { SpeedButton1Click(static_cast<int>(i)); });
 }
 
+std::vector<QCheckBox*> TfrmOptions::MakeChecks(QWidget* page) {
+    std::vector<QCheckBox*> made;
+    for (const TCheckSetting& c : kChecks) {
+        if (page->objectName() != QLatin1String(c.Page)) continue;
+        made.push_back(DlgCheck(page, c.Name, c.Text));
+        checks_.emplace_back(made.back(), c.Setting);
+    }
+    return made;
+}
+
 QWidget* TfrmOptions::Page(const char* name) {
     auto* w = new QWidget(pcOpt);
     w->setObjectName(QLatin1String(name));
@@ -207,18 +234,8 @@ void TfrmOptions::FitTexts() {
 
 void TfrmOptions::LoadControls() {
     const TGlobalData& g = globals_;
-    cbSave->setChecked(g.SaveSettingsOnExit);
-    cbOpen->setChecked(g.LoadLast);
-    cbMulti->setChecked(g.MultiApps);
-    cbAddLoc->setChecked(g.AddToGlobalsLocs);
-    cbAddCat->setChecked(g.AddToGlobalsCats);
-    cbAddTag->setChecked(g.AddToGlobalsTags);
-    cbSer->setChecked(g.CheckSerial);
-    cbFoldersOnly->setChecked(g.FoldersOnly);
-    cbShow->setChecked(g.ShowIcons);
-    cbSort->setChecked(g.Sort);
-    cbDisableCtrls->setChecked(g.DisableControls);
-    cb_msg->setChecked(g.ActionEndBeep);
+    for (const auto& [box, setting] : checks_)
+        box->setChecked(g.*setting);
     cbK->setCurrentIndex(std::min<int>(g.Sizes, 2));
     int sep = -1;
     for (int i = 0; i < 5; ++i)
@@ -230,17 +247,6 @@ void TfrmOptions::LoadControls() {
         cbSep->setEditText(Qs(g.NewLine));
     }
     edImg->setText(Qs(g.ImagesFile));
-    cb_findLocate->setChecked(g.LocateMain);
-    cb_confDelfile->setChecked(g.ConfirmDeleteFile);
-    cb_confDelfolder->setChecked(g.ConfirmDeleteFolder);
-    cb_confDelvol->setChecked(g.ConfirmDeleteVolume);
-    cb_confSave->setChecked(g.ConfirmSaveChanges);
-    cb_confExit->setChecked(g.ConfirmExit);
-    cb_confNew->setChecked(g.ConfirmNew);
-    cb_confRep->setChecked(g.ConfirmReplace);
-    cb_confReload->setChecked(g.ConfirmReload);
-    cb_confClose->setChecked(g.ConfirmClose);
-    cb_confDelCol->setChecked(g.ConfirmDeleteCollection);
     edFav->setText(Qs(g.FavoritesFile));
     edLoc->setText(Qs(g.LocationsFile));
     edCat->setText(Qs(g.CategoriesFile));
@@ -249,18 +255,8 @@ void TfrmOptions::LoadControls() {
 
 void TfrmOptions::StoreControls() {
     TGlobalData& g = globals_;
-    g.SaveSettingsOnExit = cbSave->isChecked();
-    g.LoadLast = cbOpen->isChecked();
-    g.MultiApps = cbMulti->isChecked();
-    g.AddToGlobalsLocs = cbAddLoc->isChecked();
-    g.AddToGlobalsCats = cbAddCat->isChecked();
-    g.AddToGlobalsTags = cbAddTag->isChecked();
-    g.CheckSerial = cbSer->isChecked();
-    g.FoldersOnly = cbFoldersOnly->isChecked();
-    g.ShowIcons = cbShow->isChecked();
-    g.Sort = cbSort->isChecked();
-    g.DisableControls = cbDisableCtrls->isChecked();
-    g.ActionEndBeep = cb_msg->isChecked();
+    for (const auto& [box, setting] : checks_)
+        g.*setting = box->isChecked();
     g.Sizes = static_cast<uint8_t>(std::clamp(cbK->currentIndex(), 0, 2));
     // A text that names an item is that item's separator; anything else was
     // typed and is kept exactly, blanks included.
@@ -268,17 +264,6 @@ void TfrmOptions::StoreControls() {
     int item = cbSep->findText(sep, Qt::MatchExactly);
     g.NewLine = item >= 0 && item < 5 ? std::string(kSeparators[item]) : Ss(sep);
     g.ImagesFile = Ss(edImg->text());
-    g.LocateMain = cb_findLocate->isChecked();
-    g.ConfirmDeleteFile = cb_confDelfile->isChecked();
-    g.ConfirmDeleteFolder = cb_confDelfolder->isChecked();
-    g.ConfirmDeleteVolume = cb_confDelvol->isChecked();
-    g.ConfirmSaveChanges = cb_confSave->isChecked();
-    g.ConfirmExit = cb_confExit->isChecked();
-    g.ConfirmNew = cb_confNew->isChecked();
-    g.ConfirmReplace = cb_confRep->isChecked();
-    g.ConfirmReload = cb_confReload->isChecked();
-    g.ConfirmClose = cb_confClose->isChecked();
-    g.ConfirmDeleteCollection = cb_confDelCol->isChecked();
     g.FavoritesFile = Ss(edFav->text());
     g.LocationsFile = Ss(edLoc->text());
     g.CategoriesFile = Ss(edCat->text());

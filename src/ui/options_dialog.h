@@ -4,6 +4,8 @@
 
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -47,41 +49,16 @@ protected:
 
 private:
     QWidget* Page(const char* name);
+    // Makes the check boxes of `page` (by its name) and binds them to their settings.
+    std::vector<QCheckBox*> MakeChecks(QWidget* page);
     void FitTexts();
 
     QTabWidget* pcOpt = nullptr;
     QPushButton* btnReset = nullptr;
-    // General.
-    QCheckBox* cbSave = nullptr;
-    QCheckBox* cbOpen = nullptr;
-    QCheckBox* cbMulti = nullptr;
-    QCheckBox* cbAddLoc = nullptr;
-    QCheckBox* cbAddCat = nullptr;
-    QCheckBox* cbAddTag = nullptr;
-    // New volumes.
-    QCheckBox* cbSer = nullptr;
-    QCheckBox* cbFoldersOnly = nullptr;
     // View.
-    QCheckBox* cbShow = nullptr;
-    QCheckBox* cbSort = nullptr;
-    QCheckBox* cbDisableCtrls = nullptr;
-    QCheckBox* cb_msg = nullptr;
     QComboBox* cbK = nullptr;
     QComboBox* cbSep = nullptr;
     QLineEdit* edImg = nullptr;
-    // Find.
-    QCheckBox* cb_findLocate = nullptr;
-    // Confirmations.
-    QCheckBox* cb_confDelfile = nullptr;
-    QCheckBox* cb_confDelfolder = nullptr;
-    QCheckBox* cb_confDelvol = nullptr;
-    QCheckBox* cb_confSave = nullptr;
-    QCheckBox* cb_confExit = nullptr;
-    QCheckBox* cb_confNew = nullptr;
-    QCheckBox* cb_confRep = nullptr;
-    QCheckBox* cb_confReload = nullptr;
-    QCheckBox* cb_confClose = nullptr;
-    QCheckBox* cb_confDelCol = nullptr;
     // Files.
     QLineEdit* edFav = nullptr;
     QLineEdit* edLoc = nullptr;
@@ -91,6 +68,9 @@ private:
     // The file edits and their browse buttons by tag.
     std::array<QLineEdit*, 5> FileEdits{};
     std::array<QToolButton*, 5> BrowseButtons{};
+
+    // Every check box and the setting it shows.
+    std::vector<std::pair<QCheckBox*, bool TGlobalData::*>> checks_;
 
     TGlobalData& globals_;
     bool defaultsApplied_ = false;

@@ -18,8 +18,6 @@
 #include <QtCore/QFileInfo>
 #include <QtCore/QTimer>
 #include <QtGui/QAction>
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
@@ -160,10 +158,8 @@ TfrmProperties::TfrmProperties(TGlobalData& globals, ISettingsStore& store, QWid
     connect(tbDelete, &QToolButton::triggered, this, &TfrmProperties::tbDeleteClick);
     connect(cb_rec_vol, &QCheckBox::toggled, this, &TfrmProperties::UpdateOverwriteBoxes);
     connect(cb_rec_fol, &QCheckBox::toggled, this, &TfrmProperties::UpdateOverwriteBoxes);
-    connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, this,
-            &TfrmProperties::tbCatLibClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this,
-            &TfrmProperties::tbLocClick);
+    DlgKey(this, Qt::Key_F2, &TfrmProperties::tbCatLibClick);
+    DlgKey(this, Qt::Key_F4, &TfrmProperties::tbLocClick);
 }
 
 TfrmProperties::~TfrmProperties() {

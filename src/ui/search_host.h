@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QtCore/QObject>
-#include <functional>
+#include "ui/catalog_host.h"
+
 #include <vector>
 
 class IProgress;
@@ -9,7 +9,6 @@ class ISettingsStore;
 class IUiQuestions;
 class TGlobalData;
 class TLibFolderItem;
-class TLibObj;
 class TSearchResults;
 class TTreeNode;
 
@@ -22,16 +21,8 @@ enum class TSearchStart { Find, FromTree, ByName, Duplicates };
 enum class TPropertiesOf { Collection, Folder, Entry };
 
 // What the search window needs from the window that owns the catalog.
-class ISearchHost {
+class ISearchHost : public ICatalogHost {
 public:
-    virtual ~ISearchHost() = default;
-
-    // The catalog shown now; null while it is being replaced.
-    virtual TLibObj* CurrentCatalog() = 0;
-    // Frozen while a long operation changes the catalog: nothing may read it.
-    virtual bool CatalogFrozen() const = 0;
-    // `changed` runs whenever the catalog is replaced, frozen, thawed or frees records.
-    virtual void WatchCatalog(QObject* context, std::function<void()> changed) = 0;
     // True when another long operation runs.
     virtual bool OperationRunning() const = 0;
 
@@ -43,8 +34,7 @@ public:
     virtual std::vector<TTreeNode*> SelectedNodes(bool collections) const = 0;
     virtual void CatalogEdited() = 0;
     virtual void ExportResults(TSearchResults* results) = 0;
-    // Locate: the node (or collection node) and the entry in the main window.
-    virtual void ShowNode(TTreeNode* node) = 0;
+    // Locate: the node (ShowNode), the collection node and the entry in the main window.
     virtual void ShowColNode(TTreeNode* node) = 0;
     virtual void ShowEntry(TLibFolderItem* entry) = 0;
     virtual void BringToFront() = 0;

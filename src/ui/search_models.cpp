@@ -11,13 +11,17 @@ QString Q(const std::string& s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+QStringList SearchColumnTitles() {
+    QStringList titles;
+    for (const char* h : kSearchColumnNames)
+        titles << QString::fromLatin1(h);
+    return titles;
+}
+
 } // namespace
 
 TSearchResultModel::TSearchResultModel(bool duplicates, const TCellFormat& format, QObject* parent)
-    : TFreezableModel(parent), dup_(duplicates), format_(format) {
-    for (const char* h : kSearchColumnNames)
-        headers_ << QString::fromLatin1(h);
-}
+    : TFreezableModel(SearchColumnTitles(), parent), dup_(duplicates), format_(format) {}
 
 void TSearchResultModel::SetResults(TSearchResults* results) {
     ResetWith([&] { results_ = results; });
@@ -25,12 +29,6 @@ void TSearchResultModel::SetResults(TSearchResults* results) {
 
 void TSearchResultModel::Refresh() {
     ResetWith([] {});
-}
-
-void TSearchResultModel::SetHeaders(const QStringList& headers) {
-    for (int i = 0; i < headers.size() && i < headers_.size(); ++i)
-        headers_[i] = headers[i];
-    emit headerDataChanged(Qt::Horizontal, 0, kSearchColumnCount - 1);
 }
 
 const std::vector<TSearchRow>* TSearchResultModel::Rows() const {
@@ -62,8 +60,8 @@ QString TSearchResultModel::GroupText(const TSearchRow& row) const {
 }
 
 QIcon TSearchResultModel::RowIcon(const TSearchRow& row) const {
-    if (row.ImageIndex == 1) return TIcons::Archive();
-    if (row.ImageIndex == 0) return TIcons::Folder();
+    if (row.ImageIndex == 1) return TIcons::Of(TIcons::kArchive);
+    if (row.ImageIndex == 0) return TIcons::Of(TIcons::kFolder);
     // The name through CellText, which gives nothing for a stale set.
     return typeIcons_.For(results_->CellText(row, kColName, format_));
 }
@@ -107,27 +105,17 @@ QVariant TSearchResultModel::data(const QModelIndex& index, int role) const {
 
 QVariant TSearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount()) return {};
-    if (role == Qt::DisplayRole)
-        return section < headers_.size() ? headers_[section] : Q(GetMessageText("infoDupGroup"));
+    if (role == Qt::DisplayRole && section == kColGroup) return Q(GetMessageText("infoDupGroup"));
     if (role == Qt::TextAlignmentRole &&
         (section == kColSize || section == kColDate || section == kColDuplicates))
         return int(Qt::AlignRight | Qt::AlignVCenter);
-    return {};
-}
-
-bool TSearchResultModel::setHeaderData(int section, Qt::Orientation orientation,
-                                       const QVariant& value, int role) {
-    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole) ||
-        section < 0 || section >= headers_.size())
-        return false;
-    headers_[section] = value.toString();
-    emit headerDataChanged(orientation, section, section);
-    return true;
+    return TFreezableModel::headerData(section, orientation, role);
 }
 
 // ---------------------------------------------------------------------------
 
-TSearchCollectionModel::TSearchCollectionModel(QObject* parent) : TFreezableModel(parent) {}
+TSearchCollectionModel::TSearchCollectionModel(QObject* parent)
+    : TFreezableModel({QStringLiteral("Collection")}, parent) {}
 
 void TSearchCollectionModel::SetResults(TSearchResults* results) {
     ResetWith([&] { results_ = results; });
@@ -159,28 +147,12 @@ QVariant TSearchCollectionModel::data(const QModelIndex& index, int role) const 
     if (role == Qt::DisplayRole) return Q(n->Text());
     if (role == Qt::DecorationRole) {
         const TLibColItem* c = ColItemOf(n);
-        if (!c) return TIcons::Collection();
+        if (!c) return TIcons::Of(TIcons::kCollection);
         if (QIcon link = TIcons::Link(c->Kind); !link.isNull()) return link;
         const auto& images = TIcons::CollectionImages();
         if (c->ImageIndex >= 0 && static_cast<size_t>(c->ImageIndex) < images.size())
             return images[static_cast<size_t>(c->ImageIndex)];
-        return TIcons::Collection();
+        return TIcons::Of(TIcons::kCollection);
     }
     return {};
-}
-
-QVariant TSearchCollectionModel::headerData(int section, Qt::Orientation orientation,
-                                            int role) const {
-    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole) return header_;
-    return {};
-}
-
-bool TSearchCollectionModel::setHeaderData(int section, Qt::Orientation orientation,
-                                           const QVariant& value, int role) {
-    if (orientation != Qt::Horizontal || section != 0 ||
-        (role != Qt::DisplayRole && role != Qt::EditRole))
-        return false;
-    header_ = value.toString();
-    emit headerDataChanged(orientation, 0, 0);
-    return true;
 }

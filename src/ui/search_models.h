@@ -14,7 +14,7 @@
 // Frozen models show nothing (while the catalog changes or a search runs).
 // The duplicates list has one more column: the row's group of duplicates by
 // content, and whether it is a link to a file listed before it.
-class TSearchResultModel : public TFreezableModel<QAbstractTableModel> {
+class TSearchResultModel : public TFreezableModel<TTitledTableModel> {
     Q_OBJECT
 public:
     static constexpr int kColGroup = kSearchColumnCount;
@@ -28,16 +28,14 @@ public:
     bool Duplicates() const { return dup_; }
     const std::vector<TSearchRow>* Rows() const;
     TLibFolderItem* EntryAt(int row) const;
-    void SetHeaders(const QStringList& headers);
     // The stored thumbnail of an entry: the name's tool tip shows it.
     std::function<QByteArray(const TLibFolderItem*)> ThumbJpeg;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // The duplicates' group column is titled by the message table; sizes and dates align right.
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                       int role) override;
 
 private:
     QIcon RowIcon(const TSearchRow& row) const;
@@ -47,12 +45,11 @@ private:
     bool dup_;
     const TCellFormat& format_;
     TSearchResults* results_ = nullptr;
-    QStringList headers_;
     mutable TTypeIcons typeIcons_;
 };
 
 // The collections-tree nodes a search found (one column "Collection").
-class TSearchCollectionModel : public TFreezableModel<QAbstractTableModel> {
+class TSearchCollectionModel : public TFreezableModel<TTitledTableModel> {
     Q_OBJECT
 public:
     explicit TSearchCollectionModel(QObject* parent = nullptr);
@@ -64,11 +61,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                       int role) override;
 
 private:
     TSearchResults* results_ = nullptr;
-    QString header_ = QStringLiteral("Collection");
 };

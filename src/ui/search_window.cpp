@@ -60,23 +60,6 @@ void FillCombo(QComboBox* box, const TStringList& list) {
     box->setCurrentText(text);
 }
 
-// The program is busy while the search runs (commands that free records
-// wait), restored however the search ends. The engine's own scope class shares
-// its name with the main window's private one, so it is not used here.
-class TIdleGuard {
-public:
-    explicit TIdleGuard(TProgressState& state) : state_(state), was_(state.Idle()) {
-        state_.SetIdle(false);
-    }
-    ~TIdleGuard() { state_.SetIdle(was_); }
-    TIdleGuard(const TIdleGuard&) = delete;
-    TIdleGuard& operator=(const TIdleGuard&) = delete;
-
-private:
-    TProgressState& state_;
-    bool was_;
-};
-
 } // namespace
 
 // The search's status texts go to the window's own status line.
@@ -325,7 +308,8 @@ void TfrmSearch::tbFindClick() {
     colModel_->SetFrozen(true);
     UpdateButtons();
     {
-        TIdleGuard busy(main_.GD().Progress);
+        // Commands that free records wait while the search runs.
+        TBusyScope busy(main_.GD().Progress);
         try {
             engine.Run(c, *results_, cbSel->isChecked() ? &selected : nullptr);
         } catch (const EMessageError& e) {

@@ -311,9 +311,7 @@ void TfrmSearch::BuildLists() {
     spl = new QSplitter(Qt::Horizontal, this);
     spl->setObjectName(QStringLiteral("spl"));
     panCol = new QWidget(spl);
-    panCol->setObjectName(QStringLiteral("panCol"));
-    auto* cl = new QVBoxLayout(panCol);
-    cl->setContentsMargins(0, 0, 0, 0);
+    auto* cl = DlgColumn(panCol, "panCol");
     lvCol = MakeList("lvCol");
     colModel_ = new TSearchCollectionModel(this);
     lvCol->setModel(colModel_);
@@ -321,9 +319,7 @@ void TfrmSearch::BuildLists() {
     cl->addWidget(lvCol);
 
     panLV = new QWidget(spl);
-    panLV->setObjectName(QStringLiteral("panLV"));
-    auto* ll = new QVBoxLayout(panLV);
-    ll->setContentsMargins(0, 0, 0, 0);
+    auto* ll = DlgColumn(panLV, "panLV");
     lvStack = new QStackedWidget(panLV);
     lvStack->setObjectName(QStringLiteral("lvStack"));
     slv = MakeList("slv");

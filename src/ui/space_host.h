@@ -1,22 +1,7 @@
 #pragma once
 
-#include <functional>
+#include "ui/catalog_host.h"
 
-class QObject;
-class TLibObj;
-class TTreeNode;
-
-// What the space view needs from the window that owns the catalog.
-class ISpaceHost {
-public:
-    virtual ~ISpaceHost() = default;
-
-    // The catalog shown now; null while it is being replaced.
-    virtual TLibObj* CurrentCatalog() = 0;
-    // Frozen while a long operation changes the catalog: nothing may read it.
-    virtual bool CatalogFrozen() const = 0;
-    // `changed` runs whenever the catalog is replaced, frozen, thawed or frees records.
-    virtual void WatchCatalog(QObject* context, std::function<void()> changed) = 0;
-    // Selects the node in the catalog tree.
-    virtual void ShowNode(TTreeNode* node) = 0;
-};
+// What the space view needs from the window that owns the catalog: only what
+// every view of the catalog needs.
+class ISpaceHost : public ICatalogHost {};

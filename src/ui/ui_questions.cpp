@@ -8,6 +8,7 @@
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
+#include <utility>
 
 QString QStr(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -22,41 +23,37 @@ QString MsgText(std::string_view key, std::string_view arg) {
 }
 
 QString StandardButtonText(QMessageBox::StandardButton button) {
-    switch (button) {
-    case QMessageBox::Ok:
-        return MsgText("btnOK");
-    case QMessageBox::Cancel:
-        return MsgText("btnCancel");
-    case QMessageBox::Yes:
-        return MsgText("btnYes");
-    case QMessageBox::No:
-        return MsgText("btnNo");
-    case QMessageBox::Save:
-        return MsgText("btnSave");
-    case QMessageBox::Discard:
-        return MsgText("btnDiscard");
-    case QMessageBox::Help:
-        return MsgText("btnHelp");
-    case QMessageBox::Close:
-        return MsgText("btnClose");
-    default:
-        return {};
+    // The buttons the program shows, by their message keys.
+    static const std::pair<QMessageBox::StandardButton, const char*> keys[] = {
+        {QMessageBox::Ok, "btnOK"},     {QMessageBox::Cancel, "btnCancel"},
+        {QMessageBox::Yes, "btnYes"},   {QMessageBox::No, "btnNo"},
+        {QMessageBox::Save, "btnSave"}, {QMessageBox::Discard, "btnDiscard"},
+        {QMessageBox::Help, "btnHelp"}, {QMessageBox::Close, "btnClose"},
+    };
+    for (const auto& [b, key] : keys)
+        if (b == button) return MsgText(key);
+    return {};
+}
+
+namespace {
+
+// QMessageBox and QDialogButtonBox number their standard buttons alike.
+template <class Box> void TranslateStandardButtons(Box& box) {
+    for (QAbstractButton* b : box.buttons()) {
+        const QString text =
+            StandardButtonText(static_cast<QMessageBox::StandardButton>(box.standardButton(b)));
+        if (!text.isEmpty()) b->setText(text);
     }
 }
 
+} // namespace
+
 void TranslateButtons(QMessageBox& box) {
-    for (QAbstractButton* b : box.buttons()) {
-        const QString text = StandardButtonText(box.standardButton(b));
-        if (!text.isEmpty()) b->setText(text);
-    }
+    TranslateStandardButtons(box);
 }
 
 void TranslateButtons(QDialogButtonBox& box) {
-    for (QAbstractButton* b : box.buttons()) {
-        const auto which = static_cast<QMessageBox::StandardButton>(box.standardButton(b));
-        const QString text = StandardButtonText(which);
-        if (!text.isEmpty()) b->setText(text);
-    }
+    TranslateStandardButtons(box);
 }
 
 QMessageBox::StandardButton ShowMessage(QWidget* parent, QMessageBox::Icon icon,

@@ -7,8 +7,6 @@
 #include "ui/dialog_handler_view.h"
 #include "ui/ui_questions.h"
 
-#include <QtGui/QKeySequence>
-#include <QtGui/QShortcut>
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QComboBox>
 #include <QtWidgets/QDialogButtonBox>
@@ -65,9 +63,8 @@ TfrmUpdate::TfrmUpdate(TGlobalData& globals, THandlerList& handlers, ISettingsSt
     connect(cbReal, &QCheckBox::clicked, this, &TfrmUpdate::cbRealClick);
     connect(SpeedButton1, &QToolButton::triggered, this, &TfrmUpdate::SpeedButton1Click);
     connect(Defaults.tbCat, &QToolButton::triggered, this, &TfrmUpdate::tbCatClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, this,
-            &TfrmUpdate::tbCatClick);
-    connect(new QShortcut(QKeySequence(Qt::Key_F4), this), &QShortcut::activated, this, [this] {
+    DlgKey(this, Qt::Key_F2, &TfrmUpdate::tbCatClick);
+    DlgKey(this, Qt::Key_F4, [this] {
         if (SpeedButton1->isEnabled()) SpeedButton1Click();
     });
 }

@@ -41,6 +41,30 @@ bool HasWildcard(std::string_view s) {
     return s.find_first_of("*?") != std::string_view::npos;
 }
 
+// The items of a pattern, split at ";". A ";" ends an item only after a mask
+// with a wildcard, so folder names that hold a ";" are walked whole. A later
+// item without a folder of its own lies in the folder of the one before.
+std::vector<std::string> PatternItems(const std::string& pattern) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    for (size_t i = 0; i <= pattern.size(); ++i) {
+        if (i < pattern.size() && pattern[i] != ';') continue;
+        std::string_view piece(pattern.data() + start, i - start);
+        size_t slash = piece.rfind('/');
+        std::string_view last = slash == std::string_view::npos ? piece : piece.substr(slash + 1);
+        if (i < pattern.size() && !HasWildcard(last)) continue;
+        std::string item(piece);
+        if (!items.empty() && (item.empty() || item.front() != '/')) {
+            const std::string& prev = items.back();
+            size_t ps = prev.rfind('/');
+            if (ps != std::string::npos) item = prev.substr(0, ps + 1) + item;
+        }
+        items.push_back(std::move(item));
+        start = i + 1;
+    }
+    return items;
+}
+
 } // namespace
 
 bool MatchesMask(std::string_view name, std::string_view mask) {
@@ -85,33 +109,12 @@ void TFileSearch::Prepare(uint16_t levels, bool foldersOnly) {
     who_ = TReaderIdentity::Current();
 }
 
-void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool foldersOnly) {
+void TFileSearch::Run(uint16_t levels, bool foldersOnly, const std::string& spec,
+                      const std::function<void()>& walk) {
     Prepare(levels, foldersOnly);
-    SearchSpec = pattern; // paths are never cut
+    SearchSpec = spec;
     try {
-        // Items split at ";". A ";" ends an item only after a mask with a
-        // wildcard, so folder names that hold a ";" are walked whole. A later
-        // item without a folder of its own lies in the folder of the one before.
-        std::vector<std::string> items;
-        size_t start = 0;
-        for (size_t i = 0; i <= pattern.size(); ++i) {
-            if (i < pattern.size() && pattern[i] != ';') continue;
-            std::string_view piece(pattern.data() + start, i - start);
-            size_t slash = piece.rfind('/');
-            std::string_view last =
-                slash == std::string_view::npos ? piece : piece.substr(slash + 1);
-            if (i < pattern.size() && !HasWildcard(last)) continue;
-            std::string item(piece);
-            if (!items.empty() && (item.empty() || item.front() != '/')) {
-                const std::string& prev = items.back();
-                size_t ps = prev.rfind('/');
-                if (ps != std::string::npos) item = prev.substr(0, ps + 1) + item;
-            }
-            items.push_back(std::move(item));
-            start = i + 1;
-        }
-        for (const std::string& item : items)
-            WalkItem(item);
+        walk();
         if (OnSearchDone) OnSearchDone(*this);
     } catch (...) {
         Searching = false;
@@ -120,20 +123,21 @@ void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool folde
     Searching = false;
 }
 
+void TFileSearch::Search(const std::string& pattern, uint16_t levels, bool foldersOnly) {
+    // SearchSpec is the whole pattern: paths are never cut.
+    Run(levels, foldersOnly, pattern, [&] {
+        for (const std::string& item : PatternItems(pattern))
+            WalkItem(item);
+    });
+}
+
 void TFileSearch::SearchFolder(const std::string& folder, uint16_t levels, bool foldersOnly) {
     std::string root = folder;
     if (root.empty() || root.back() != '/') root += '/';
-    Prepare(levels, foldersOnly);
-    SearchSpec = root;
-    try {
+    Run(levels, foldersOnly, root, [&] {
         mask_.clear();
         WalkFolder(root);
-        if (OnSearchDone) OnSearchDone(*this);
-    } catch (...) {
-        Searching = false;
-        throw;
-    }
-    Searching = false;
+    });
 }
 
 void TFileSearch::WalkItem(const std::string& item) {

@@ -81,6 +81,10 @@ public:
 private:
     struct TFrame;
     void Prepare(uint16_t levels, bool foldersOnly);
+    // One walk: prepared, `walk` run, the end reported; Searching is false
+    // again afterwards, also when the walk throws.
+    void Run(uint16_t levels, bool foldersOnly, const std::string& spec,
+             const std::function<void()>& walk);
     void WalkItem(const std::string& item);
     // Depth first without recursion; a bounded number of folders stay open.
     void WalkFolder(const std::string& folder);

@@ -151,6 +151,14 @@ TEST(TextHelpers, JoinAndIndexOrAdd) {
     EXPECT_EQ(IndexOrAdd(list, nullptr, "c"), 2);
 }
 
+TEST(TextHelpers, SplitAtLeavesOutEmptyPieces) {
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(SplitAt("\\CD1\\a\\\\b\\", '\\'), (V{"CD1", "a", "b"}));
+    EXPECT_EQ(SplitAt("one line", '\n'), V{"one line"});
+    EXPECT_TRUE(SplitAt("", ';').empty());
+    EXPECT_TRUE(SplitAt(";;", ';').empty());
+}
+
 TEST(StringParser, QuotesAndEmptyFields) {
     TStringParser p(",", "'");
     p.Parse("a,'b,c',d");

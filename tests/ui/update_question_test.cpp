@@ -12,25 +12,26 @@
 class TestUpdateQuestion : public QObject, public TMainWindowFixture {
     Q_OBJECT
 
+private:
+    // A volume scanned from a folder that is empty now (nothing mounted there),
+    // updated from that folder deleting what is not found, the question
+    // answered with `answer`. Null when a step failed.
+    TTreeNode* UpdatedFromEmptiedFolder(TfrmMain& w, TAnswer answer) {
+        const QString folder = WriteSource("disc", {{"a.mp3", 1000}, {"sub/b.txt", 10}});
+        TTreeNode* vol = AddVolume(w, folder, "Disc");
+        if (!vol || !QDir(folder).removeRecursively() || !QDir().mkpath(folder)) return nullptr;
+        Answers = {answer};
+        return UpdateDeleting(w, vol, folder) ? vol : nullptr;
+    }
+
 private slots:
     void initTestCase() { SetUpWindows(); }
     void init() { ResetAnswers(); }
 
-    // A volume scanned from a folder that is empty now (nothing mounted there).
-    TTreeNode* VolumeOfEmptiedFolder(TfrmMain& w, QString& folder) {
-        folder = WriteSource("disc", {{"a.mp3", 1000}, {"sub/b.txt", 10}});
-        TTreeNode* vol = AddVolume(w, folder, "Disc");
-        if (!vol || !QDir(folder).removeRecursively() || !QDir().mkpath(folder)) return nullptr;
-        return vol;
-    }
-
     void emptySourceAnsweredNoKeepsEverything() {
         auto w = MakeWindow();
-        QString folder;
-        TTreeNode* vol = VolumeOfEmptiedFolder(*w, folder);
+        TTreeNode* vol = UpdatedFromEmptiedFolder(*w, TAnswer::No);
         QVERIFY(vol);
-        Answers = {TAnswer::No};
-        QVERIFY(UpdateDeleting(*w, vol, folder));
         QCOMPARE(Asked.size(), size_t(1));
         QVERIFY2(Asked[0].Arg.find("empty") != std::string::npos, Asked[0].Arg.c_str());
         QCOMPARE(FolderOf(vol)->ItemsCount(), 2);
@@ -39,11 +40,8 @@ private slots:
 
     void emptySourceAnsweredYesDeletes() {
         auto w = MakeWindow();
-        QString folder;
-        TTreeNode* vol = VolumeOfEmptiedFolder(*w, folder);
+        TTreeNode* vol = UpdatedFromEmptiedFolder(*w, TAnswer::Yes);
         QVERIFY(vol);
-        Answers = {TAnswer::Yes};
-        QVERIFY(UpdateDeleting(*w, vol, folder));
         QCOMPARE(Asked.size(), size_t(1));
         QCOMPARE(FolderOf(vol)->ItemsCount(), 0);
         QCOMPARE(vol->Count(), 0);
