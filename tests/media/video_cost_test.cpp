@@ -20,7 +20,7 @@ namespace {
 
 // What the reader may cost per file, with room for the work after the budget
 // ran out (closing, freeing).
-constexpr double kMaxCpuMs = 50;
+constexpr double kMaxCpuMs = TVideoFile::kCpuBudgetMs * 10.0 / 9;
 constexpr long kMaxMemoryKb = 64 * 1024;
 
 // A sparse file of `size` bytes that starts with `head`, as a crafted or
