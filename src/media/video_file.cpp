@@ -71,11 +71,11 @@ std::string UtcText(const std::string& t) {
 } // namespace
 
 bool TVideoFile::ReadFromFile(const std::string& path, int budgetMs, bool onlyZeros,
-                              int64_t readBudget) {
+                              int64_t readBudget, int cpuBudgetMs) {
     *this = TVideoFile();
     SetUpVideoLibraries();
     TVideoDemuxer demuxer;
-    Error = demuxer.Open(path, budgetMs, onlyZeros, readBudget, kCpuBudgetMs);
+    Error = demuxer.Open(path, budgetMs, onlyZeros, readBudget, cpuBudgetMs);
     if (!Error.empty()) return false;
     if (demuxer.Cut()) Incomplete = demuxer.Cut();
     const AVFormatContext* ic = demuxer.Context();

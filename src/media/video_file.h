@@ -27,9 +27,11 @@ public:
 
     // onlyZeros: the caller knows every byte reads as zero (the size is all
     // holes); then the file is opened only if its name may be a still picture.
-    // readBudget: the bytes the library may read (kReadBudget).
+    // readBudget: the bytes the library may read (kReadBudget); cpuBudgetMs:
+    // its processor time (a test that compares two answers gives more, so
+    // that a busy machine does not cut one of them).
     bool ReadFromFile(const std::string& path, int budgetMs = kBudgetMs, bool onlyZeros = false,
-                      int64_t readBudget = kReadBudget);
+                      int64_t readBudget = kReadBudget, int cpuBudgetMs = kCpuBudgetMs);
 
     bool Valid = false;  // the container was recognised and opened
     std::string Error;   // why not, for the log
