@@ -26,13 +26,6 @@
 
 namespace {
 
-// Tests that compare two answers read without the processor-time cut: a busy
-// machine would stop one read and not the other.
-bool ReadUnhurried(TVideoFile& v, const std::string& path, bool onlyZeros = false) {
-    return v.ReadFromFile(path, TVideoFile::kBudgetMs, onlyZeros, TVideoFile::kReadBudget,
-                          TVideoFile::kCpuBudgetMs * 20);
-}
-
 std::vector<std::string> Lines(bool (*step)(const std::string&, TTagInfo&),
                                const std::string& path) {
     TTagInfo info;

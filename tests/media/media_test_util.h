@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/video_file.h"
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -7,6 +9,15 @@
 
 inline std::string MediaFixture(const std::string& name) {
     return std::string(TAMBLIX_TEST_DATA) + "/media/" + name;
+}
+
+// For tests that compare two answers or expect a read in full: no
+// processor-time cut, which a busy machine would make in one read and not in
+// another.
+inline bool ReadUnhurried(TVideoFile& v, const std::string& path, bool onlyZeros = false,
+                          int64_t readBudget = TVideoFile::kReadBudget) {
+    return v.ReadFromFile(path, TVideoFile::kBudgetMs, onlyZeros, readBudget,
+                          TVideoFile::kCpuBudgetMs * 20);
 }
 
 // Every video and photo fixture the script makes.
