@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/cpu_budget_scale.h"
 #include "media/thumb_image.h"
 
 #include <cstddef>
@@ -8,11 +9,11 @@
 
 // What one thumbnail may cost, and how it is made.
 struct TThumbLimits {
-    int MaxSide = 256;          // pixels on the long side
-    int Quality = 80;           // of the JPEG stored
-    int PhotoCpuMs = 50;        // processor time per photo
-    int VideoCpuMs = 200;       // per video
-    size_t MaxBytes = 64 << 20; // memory for the decoded picture
+    int MaxSide = 256;                      // pixels on the long side
+    int Quality = 80;                       // of the JPEG stored
+    int PhotoCpuMs = 50 * kCpuBudgetScale;  // processor time per photo
+    int VideoCpuMs = 200 * kCpuBudgetScale; // per video
+    size_t MaxBytes = 64 << 20;             // memory for the decoded picture
 };
 
 struct TThumbMade {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/cpu_budget_scale.h"
+
 #include <cstdint>
 #include <string>
 
@@ -16,13 +18,7 @@ public:
     // (a long recording's header tables are tens of megabytes), processor
     // time, and the largest single allocation of the library.
     static constexpr int64_t kReadBudget = 48 << 20;
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizers make the library's code several times slower: the budget
-    // grows with it, so that a sanitizer build reads what a release build reads.
-    static constexpr int kCpuBudgetMs = 45 * 8;
-#else
-    static constexpr int kCpuBudgetMs = 45;
-#endif
+    static constexpr int kCpuBudgetMs = 45 * kCpuBudgetScale;
     static constexpr size_t kMaxAlloc = 64 << 20;
 
     // onlyZeros: the caller knows every byte reads as zero (the size is all
