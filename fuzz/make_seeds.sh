@@ -150,10 +150,12 @@ printf 'x' > "$tmp/vol/sub/Grüße ñ.txt"
 find "$tmp/vol" -exec touch -d '2005-03-07 14:20:10' {} +
 "$cli" new "$tmp/empty.txc" > /dev/null
 seed catalog empty.txc < "$tmp/empty.txc"
+seed stream_search empty.txc < "$tmp/empty.txc"
 "$cli" scan "$tmp/cat.txc" "$tmp/vol" --title CD1 --serial 1234ABCD --location Shelf \
     --category Music --to-files > /dev/null 2>&1
 "$cli" scan "$tmp/cat.txc" "$tmp/vol/sub" --title "Disc two" > /dev/null 2>&1
 seed catalog two_volumes.txc < "$tmp/cat.txc"
+seed stream_search two_volumes.txc < "$tmp/cat.txc"
 # Damage the loader must report or bound: a negative size, and sizes near
 # 2^63 whose sums must saturate instead of wrapping.
 py <<'PY'
