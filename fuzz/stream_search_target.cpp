@@ -3,22 +3,13 @@
 // gives up. It never answers for a file the load refuses.
 #include "catalog/catalog_file.h"
 #include "fuzz_support.h"
-#include "search/search_engine.h"
-#include "search/stream_search.h"
+#include "support/search_outcome.h"
 #include "text/message_error.h"
 
-#include <array>
 #include <string>
 #include <vector>
 
 namespace {
-
-using TCells = std::vector<std::string>;
-
-struct TOutcome {
-    std::vector<TCells> Rows;
-    std::array<std::string, 6> Status;
-};
 
 // Kinds the stream reads differently: every entry, a name test on the stored
 // bytes (ASCII and beyond), a size and a text of the folders.
@@ -34,43 +25,7 @@ std::vector<TSearchCriteria> Criteria() {
     return all;
 }
 
-TOutcome Loaded(TLibObj& lib, const TSearchCriteria& c, const TCellFormat& fmt) {
-    TNullProgress quiet;
-    TSearchEngine engine(lib, quiet);
-    engine.Format = fmt;
-    TSearchResults results(lib);
-    engine.Run(c, results);
-    TOutcome o;
-    for (const auto& row : results.Rows) {
-        TCells cells;
-        for (int col = 0; col < kSearchColumnCount; ++col)
-            cells.push_back(results.CellText(row, col, fmt));
-        o.Rows.push_back(std::move(cells));
-    }
-    o.Status = results.StatusTexts(fmt);
-    return o;
-}
-
-// The stream's outcome, or false when it gave up.
-bool Streamed(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt,
-              TOutcome& o) {
-    TStreamSearch search(c);
-    std::vector<TStreamRow> rows;
-    if (!search.Run(path, [&](const TStreamHit& hit) { rows.emplace_back(hit); })) return false;
-    for (const auto& row : rows) {
-        TCells cells;
-        for (int col = 0; col < kSearchColumnCount; ++col)
-            cells.push_back(StreamCellText(row.View(), col, fmt));
-        o.Rows.push_back(std::move(cells));
-    }
-    TLibObj none;
-    TSearchResults counts(none);
-    counts.Stats = search.Stats();
-    o.Status = counts.StatusTexts(fmt);
-    return true;
-}
-
-std::string Brief(const TOutcome& o) {
+std::string Brief(const TSearchOutcome& o) {
     std::string text = std::to_string(o.Rows.size()) + " rows;";
     for (const std::string& s : o.Status)
         text += " " + s;
@@ -95,11 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         loaded = false;
     }
     for (size_t i = 0; i < criteria.size(); ++i) {
-        TOutcome fast;
-        if (!Streamed(path, criteria[i], fmt, fast)) continue;
+        TSearchOutcome fast;
+        if (!StreamOutcome(path, criteria[i], fmt, fast)) continue;
         const std::string which = "criteria " + std::to_string(i) + ": ";
         FUZZ_CHECK(loaded, which + "the stream answered for a file the load refuses");
-        const TOutcome full = Loaded(lib, criteria[i], fmt);
+        const TSearchOutcome full = TreeOutcome(lib, criteria[i], fmt);
         FUZZ_CHECK(fast.Rows == full.Rows && fast.Status == full.Status,
                    which + "stream " + Brief(fast) + " / load " + Brief(full));
     }

@@ -11,8 +11,8 @@ inline std::string MediaFixture(const std::string& name) {
     return std::string(TAMBLIX_TEST_DATA) + "/media/" + name;
 }
 
-// For tests that compare two answers or expect a read in full: no
-// processor-time cut, which a busy machine would make in one read and not in
+// For tests that compare two answers or expect a read in full: twenty times
+// the processor budget, so that a busy machine cannot cut one read and not
 // another.
 inline bool ReadUnhurried(TVideoFile& v, const std::string& path, bool onlyZeros = false,
                           int64_t readBudget = TVideoFile::kReadBudget) {

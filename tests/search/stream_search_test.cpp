@@ -5,6 +5,7 @@
 #include "stream_criteria.h"
 #include "support/recording_progress.h"
 #include "support/run_program.h"
+#include "support/search_outcome.h"
 #include "support/temp_folder.h"
 #include "text/message_error.h"
 
@@ -20,13 +21,10 @@
 
 namespace {
 
-using TCells = std::vector<std::string>;
-
-struct TOutcome {
+struct TOutcome : TSearchOutcome {
     bool Done = false; // the stream gave an answer; for the load: it loaded
-    std::vector<TCells> Rows;
-    std::array<std::string, 6> Status;
 };
+using TSort = TSearchSort;
 
 TCellFormat Format(int unit = 0, std::string newLine = ";") {
     TCellFormat f;
@@ -34,13 +32,6 @@ TCellFormat Format(int unit = 0, std::string newLine = ";") {
     f.NewLine = std::move(newLine);
     return f;
 }
-
-// A column to sort by (none when negative) the way the command asks for it:
-// once ascending, then again for descending.
-struct TSort {
-    int Column = -1;
-    bool Descending = false;
-};
 
 TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt,
                 TSort sort = {}) {
@@ -53,40 +44,14 @@ TOutcome Loaded(const std::string& path, const TSearchCriteria& c, const TCellFo
         return o;
     }
     o.Done = true;
-    TSearchEngine engine(lib, progress);
-    engine.Format = fmt;
-    TSearchResults results(lib);
-    engine.Run(c, results);
-    TSortState state;
-    for (int times = sort.Descending ? 2 : 1; sort.Column >= 0 && times > 0; --times)
-        SortRows(results.Rows, sort.Column, state);
-    for (const auto& row : results.Rows) {
-        TCells cells;
-        for (int col = 0; col < kSearchColumnCount; ++col)
-            cells.push_back(results.CellText(row, col, fmt));
-        o.Rows.push_back(cells);
-    }
-    o.Status = results.StatusTexts(fmt);
+    static_cast<TSearchOutcome&>(o) = TreeOutcome(lib, c, fmt, sort);
     return o;
 }
 
 TOutcome Streamed(const std::string& path, const TSearchCriteria& c, const TCellFormat& fmt,
                   TSort sort = {}) {
     TOutcome o;
-    TStreamSearch search(c);
-    std::vector<TStreamRow> rows;
-    o.Done = search.Run(path, [&](const TStreamHit& hit) { rows.emplace_back(hit); });
-    if (sort.Column >= 0) SortStreamRows(rows, sort.Column, sort.Descending);
-    for (const auto& row : rows) {
-        TCells cells;
-        for (int col = 0; col < kSearchColumnCount; ++col)
-            cells.push_back(StreamCellText(row.View(), col, fmt));
-        o.Rows.push_back(cells);
-    }
-    TLibObj none;
-    TSearchResults counts(none);
-    counts.Stats = search.Stats();
-    o.Status = counts.StatusTexts(fmt);
+    o.Done = StreamOutcome(path, c, fmt, o, sort);
     return o;
 }
 

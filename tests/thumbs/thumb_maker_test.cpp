@@ -86,9 +86,7 @@ TEST(ThumbMaker, VideosWhoseKeyframeIsFarAwayEndWithinTheBudget) {
     made = MakeThumbnailOf(cut);
     EXPECT_TRUE(made.Jpeg.empty());
     EXPECT_FALSE(made.Why.empty());
-    // Stopped by its processor budget, not by the 3 s the reader may take in
-    // all: the margin is for a busy machine.
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     std::remove(cut.c_str());
 }
 
@@ -150,7 +148,7 @@ TEST(ThumbMaker, DecompressionBombsAreRefusedQuickly) {
             MakePhotoThumbnail(reinterpret_cast<const uint8_t*>(bomb->data()), bomb->size());
         EXPECT_TRUE(made.Jpeg.empty());
         EXPECT_FALSE(made.Why.empty());
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     }
 }
 
